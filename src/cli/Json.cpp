@@ -1,0 +1,112 @@
+#include "cli/Json.h"
+
+#include <cstdio>
+
+namespace vantor::cli {
+
+std::string Cp1252ToUtf8(std::string_view bytes) {
+    // 0x80..0x9F of Windows-1252; 0 marks the five undefined positions.
+    static const char16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
+                                       0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+    std::string out;
+    out.reserve(bytes.size());
+    for (unsigned char c : bytes) {
+        char32_t cp = c;
+        if (c >= 0x80 && c < 0xA0) cp = kHigh[c - 0x80] ? kHigh[c - 0x80] : c;
+        if (cp < 0x80) {
+            out.push_back(char(cp));
+        } else if (cp < 0x800) {
+            out.push_back(char(0xC0 | (cp >> 6)));
+            out.push_back(char(0x80 | (cp & 0x3F)));
+        } else {
+            out.push_back(char(0xE0 | (cp >> 12)));
+            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
+            out.push_back(char(0x80 | (cp & 0x3F)));
+        }
+    }
+    return out;
+}
+
+void CJsonWriter::Separate() {
+    if (m_afterKey) {
+        m_afterKey = false;
+        return;
+    }
+    if (!m_first.empty()) {
+        if (!m_first.back()) m_out << ',';
+        m_first.back() = false;
+    }
+}
+
+CJsonWriter& CJsonWriter::BeginObject() {
+    Separate();
+    m_out << '{';
+    m_first.push_back(true);
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::EndObject() {
+    m_out << '}';
+    m_first.pop_back();
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::BeginArray() {
+    Separate();
+    m_out << '[';
+    m_first.push_back(true);
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::EndArray() {
+    m_out << ']';
+    m_first.pop_back();
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::Key(std::string_view key) {
+    String(key);
+    m_out << ':';
+    m_afterKey = true;
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::String(std::string_view cp1252) {
+    Separate();
+    m_out << '"';
+    for (char ch : Cp1252ToUtf8(cp1252)) {
+        switch (ch) {
+            case '"': m_out << "\\\""; break;
+            case '\\': m_out << "\\\\"; break;
+            case '\n': m_out << "\\n"; break;
+            case '\r': m_out << "\\r"; break;
+            case '\t': m_out << "\\t"; break;
+            default:
+                if (static_cast<unsigned char>(ch) < 0x20) {
+                    char buf[8];
+                    std::snprintf(buf, sizeof buf, "\\u%04x", static_cast<unsigned char>(ch));
+                    m_out << buf;
+                } else {
+                    m_out << ch;
+                }
+        }
+    }
+    m_out << '"';
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::Number(long long value) {
+    Separate();
+    m_out << value;
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::Bool(bool value) {
+    Separate();
+    m_out << (value ? "true" : "false");
+    return *this;
+}
+
+}  // namespace vantor::cli

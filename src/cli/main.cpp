@@ -1,0 +1,99 @@
+// vantor: the command-line front end over vantor_core.
+#include <CLI/CLI.hpp>
+
+#include <atomic>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "cli/Json.h"
+#include "core/Header.h"
+#include "core/PluginFile.h"
+#include "platform/Files.h"
+
+namespace {
+
+using namespace vantor;
+
+struct CInfoResult {
+    std::string m_file;
+    std::map<std::string, std::size_t> m_counts;
+    std::size_t m_deleted = 0;
+    std::vector<std::string> m_masters;
+};
+
+int RunInfo(const std::vector<std::string>& paths, const std::string& format) {
+    int status = 0;
+    std::vector<CInfoResult> results;
+    for (const auto& path : paths) {
+        CPluginFile file;
+        std::atomic<std::int32_t> stop{0};
+        if (!file.Open(platform::FileNameOf(path), platform::FolderOf(path))) {
+            std::cerr << "vantor: cannot open " << path << ": " << platform::LastErrorMessage() << "\n";
+            status = 1;
+            continue;
+        }
+        if (!file.ReadRecords(stop, CExtractOpts::All())) {
+            std::cerr << "vantor: cannot read " << path << ": " << file.Diagnostic().m_message << "\n";
+            status = 1;
+            continue;
+        }
+        file.Close();
+        if (file.Diagnostic().m_kind == CReadDiagnostic::EKind::Damaged)
+            std::cerr << "vantor: warning: " << file.Diagnostic().m_message << "\n";
+        CInfoResult r;
+        r.m_file = file.FileName();
+        for (std::size_t i = 0; i < CPluginFile::kTableCount; ++i) {
+            const auto& table = file.Table(i);
+            if (!table.empty()) r.m_counts[std::string(CPluginFile::kTags[i])] = table.size();
+            for (const auto& e : table) r.m_deleted += e->m_deleted ? 1 : 0;
+        }
+        r.m_masters = ReadHeaderMasters(path).value_or(std::vector<std::string>{});
+        results.push_back(std::move(r));
+    }
+    if (format == "json") {
+        cli::CJsonWriter json(std::cout);
+        json.BeginArray();
+        for (const auto& r : results) {
+            json.BeginObject();
+            json.Key("file").String(r.m_file);
+            json.Key("counts").BeginObject();
+            for (const auto& [tag, n] : r.m_counts) json.Key(tag).Number(static_cast<long long>(n));
+            json.EndObject();
+            json.Key("deleted").Number(static_cast<long long>(r.m_deleted));
+            json.Key("masters").BeginArray();
+            for (const auto& m : r.m_masters) json.String(m);
+            json.EndArray();
+            json.EndObject();
+        }
+        json.EndArray();
+        std::cout << "\n";
+    } else {
+        for (const auto& r : results) {
+            std::cout << r.m_file << "\n";
+            for (const auto& [tag, n] : r.m_counts) std::cout << "  " << tag << " " << n << "\n";
+            std::cout << "  deleted " << r.m_deleted << "\n";
+            for (const auto& m : r.m_masters) std::cout << "  master " << m << "\n";
+        }
+    }
+    return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    CLI::App app{"vantor: examine, clean and repair Morrowind plugins and masters"};
+    app.require_subcommand(1);
+
+    std::vector<std::string> infoFiles;
+    std::string format = "text";
+    auto* info = app.add_subcommand("info", "Count the entries per record tag of each file");
+    info->add_option("files", infoFiles, "Plugin or master files")->required();
+    info->add_option("--format", format, "Output format")->check(CLI::IsMember({"text", "json"}));
+
+    CLI11_PARSE(app, argc, argv);
+    if (*info) return RunInfo(infoFiles, format);
+    return 0;
+}

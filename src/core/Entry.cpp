@@ -1,0 +1,73 @@
+#include "core/Entry.h"
+
+namespace vantor {
+
+void CEntry::SetData(std::string bytes) {
+    m_dataLength = bytes.size();
+    m_dataOffset = 0;
+    m_buffer = bytes.empty() ? nullptr : std::make_shared<const std::string>(std::move(bytes));
+}
+
+void CEntry::SetSharedData(std::shared_ptr<const std::string> buffer, std::size_t offset, std::size_t length) {
+    if (length == 0) {
+        ClearData();
+        return;
+    }
+    m_buffer = std::move(buffer);
+    m_dataOffset = offset;
+    m_dataLength = length;
+}
+
+void CEntry::ClearData() {
+    m_buffer.reset();
+    m_dataOffset = 0;
+    m_dataLength = 0;
+}
+
+void CEntry::OwnData() {
+    if (!m_buffer || (m_dataOffset == 0 && m_dataLength == m_buffer->size())) return;
+    SetData(std::string(Data()));
+}
+
+}  // namespace vantor
+
+#include "core/SubRecord.h"
+
+namespace vantor {
+
+bool SplitSubRecords(std::string_view data, std::vector<std::string>& tags, std::vector<std::string>& payloads) {
+    if (data.size() < 4) return false;
+    std::size_t offset = 0;
+    while (offset < data.size()) {
+        std::string tag(data.substr(offset, 4));
+        std::size_t length = 0;
+        for (std::size_t k = 0; k < 3 && offset + 4 + k < data.size(); ++k)
+            length |= std::size_t(static_cast<unsigned char>(data[offset + 4 + k])) << (8 * k);
+        std::size_t start = offset + 8;
+        std::string payload = start < data.size() ? std::string(data.substr(start, length)) : std::string();
+        tags.push_back(std::move(tag));
+        payloads.push_back(std::move(payload));
+        offset = start + length;
+    }
+    return true;
+}
+
+bool IsDeletedData(std::string_view data) {
+    std::string_view probe = data.size() < 12 ? data.substr(0, 4) : data.substr(data.size() - 12, 4);
+    return probe == "DELE";
+}
+
+bool SameBytes(std::string_view a, std::string_view b) { return a == b; }
+
+std::string JoinSubRecords(const std::vector<std::string>& tags, const std::vector<std::string>& payloads) {
+    std::string out;
+    for (std::size_t i = 0; i < tags.size() && i < payloads.size(); ++i) {
+        out.append(tags[i].data(), tags[i].size());
+        auto n = static_cast<std::uint32_t>(payloads[i].size());
+        for (int k = 0; k < 4; ++k) out.push_back(static_cast<char>((n >> (8 * k)) & 0xFF));
+        out.append(payloads[i]);
+    }
+    return out;
+}
+
+}  // namespace vantor

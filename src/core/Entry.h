@@ -1,0 +1,59 @@
+#pragma once
+// One record of one plugin or master: its key, its remaining bytes kept
+// opaque, and where it lay in the file as read.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace vantor {
+
+class CEntry {
+public:
+    CEntry() = default;
+    CEntry(const CEntry&) = default;
+    CEntry& operator=(const CEntry&) = default;
+    virtual ~CEntry() = default;
+
+    // The ID as stored (it may continue past a NUL: a script ID holds the
+    // whole script header) and as compared and shown: up to the first NUL.
+    std::string m_id;
+    std::string_view IdText() const {
+        auto nul = m_id.find('\0');
+        return nul == std::string::npos ? std::string_view(m_id) : std::string_view(m_id).substr(0, nul);
+    }
+
+    // Data: the record's remaining subrecords exactly as in the file. It is
+    // usually a slice of the file buffer shared by every entry of the file,
+    // so reading a master costs no copy of its records.
+    std::string_view Data() const {
+        return m_buffer ? std::string_view(*m_buffer).substr(m_dataOffset, m_dataLength) : std::string_view();
+    }
+    std::size_t DataLength() const { return m_dataLength; }
+    void SetData(std::string bytes);
+    void SetSharedData(std::shared_ptr<const std::string> buffer, std::size_t offset, std::size_t length);
+    void ClearData();
+    // Gives the entry its own copy of its data, releasing the shared buffer.
+    void OwnData();
+    bool SharesBuffer(const std::string* buffer) const { return m_buffer.get() == buffer; }
+
+    std::optional<std::string> m_topic;  // INFO only
+    std::int32_t m_deleted = 0;
+    std::int32_t m_offset = 0;
+    std::int32_t m_size = 0;
+    std::int32_t m_sizeChange = 0;
+
+private:
+    std::shared_ptr<const std::string> m_buffer;
+    std::size_t m_dataOffset = 0;
+    std::size_t m_dataLength = 0;
+};
+
+// Text of a byte string up to its first NUL.
+inline std::string_view UpToNul(std::string_view bytes) {
+    auto nul = bytes.find('\0');
+    return nul == std::string_view::npos ? bytes : bytes.substr(0, nul);
+}
+
+}  // namespace vantor

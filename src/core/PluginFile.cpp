@@ -1,0 +1,73 @@
+#include "core/PluginFile.h"
+
+#include <algorithm>
+
+namespace vantor {
+
+const std::array<std::string_view, CPluginFile::kTableCount> CPluginFile::kTags = {
+    "ACTI", "ALCH", "APPA", "ARMO", "BODY", "BOOK", "BSGN", "CELL", "CLAS", "CLOT", "CONT",
+    "CREA", "DIAL", "DOOR", "ENCH", "FACT", "GLOB", "GMST", "INFO", "INGR", "LAND", "LEVC",
+    "LEVI", "LIGH", "LOCK", "LTEX", "MGEF", "MISC", "NPC_", "PGRD", "PROB", "RACE", "REGN",
+    "REPA", "SCPT", "SKIL", "SNDG", "SOUN", "SPEL", "STAT", "WEAP"};
+
+int CPluginFile::TagIndex(std::string_view tag) {
+    if (tag.size() != 4) return -1;
+    auto it = std::lower_bound(kTags.begin(), kTags.end(), tag);
+    return (it != kTags.end() && *it == tag) ? int(it - kTags.begin()) : -1;
+}
+
+CPluginFile::CPluginFile() = default;
+
+CPluginFile::~CPluginFile() {
+    for (auto& table : m_tables) table.clear();
+    m_removed.clear();
+    m_rewritten.clear();
+}
+
+bool CPluginFile::Open(const std::string& fileName, const std::string& folder) {
+    m_fileName = fileName;
+    m_folder = folder;
+    m_namesEntered = true;
+    m_readFile.Close();
+    if (!m_readFile.Open(folder + fileName)) return false;
+    m_open = 1;
+    return true;
+}
+
+bool CPluginFile::Close() { return m_readFile.Close(); }
+
+CEntryTable* CPluginFile::GetTable(std::string_view tag) {
+    int i = TagIndex(tag);
+    return i < 0 ? nullptr : &m_tables[std::size_t(i)];
+}
+
+const CEntryTable* CPluginFile::GetTable(std::string_view tag) const {
+    int i = TagIndex(tag);
+    return i < 0 ? nullptr : &m_tables[std::size_t(i)];
+}
+
+const std::string* CPluginFile::GetText(std::string_view key) const {
+    if (!m_namesEntered) return nullptr;
+    if (key == "FILE") return &m_fileName;
+    if (key == "PATH") return &m_folder;
+    return nullptr;
+}
+
+bool CPluginFile::DetachEntry(const CEntry* entry, std::string_view tag) {
+    CEntryTable* table = GetTable(tag);
+    if (!table) return false;
+    auto it = std::find_if(table->begin(), table->end(), [entry](const auto& e) { return e.get() == entry; });
+    if (it == table->end()) return false;
+    (*it)->m_sizeChange = -(*it)->m_size;
+    m_removed.push_back(std::move(*it));
+    table->erase(it);
+    return true;
+}
+
+std::size_t CPluginFile::EntryCount() const {
+    std::size_t n = 0;
+    for (const auto& t : m_tables) n += t.size();
+    return n;
+}
+
+}  // namespace vantor

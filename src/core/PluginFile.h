@@ -1,0 +1,88 @@
+#pragma once
+// One loaded plugin or master: its name and folder and one table of entries
+// per record tag, in file order.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/Entry.h"
+#include "platform/Files.h"
+
+namespace vantor {
+
+using CEntryTable = std::vector<std::unique_ptr<CEntry>>;
+
+// The four data-keeping switches of the option set; non-zero means on.
+struct CExtractOpts {
+    std::int32_t m_cellData = 1;
+    std::int32_t m_dialogText = 1;
+    std::int32_t m_landData = 0;
+    std::int32_t m_pathGridData = 0;
+    static CExtractOpts All() { return {1, 1, 1, 1}; }
+};
+
+// Why a read ended badly, or what it passed over, with the place it happened.
+struct CReadDiagnostic {
+    enum class EKind { None, ReadFailed, Exception, Damaged };
+    EKind m_kind = EKind::None;
+    std::string m_message;  // "" when the read was clean
+};
+
+class CPluginFile {
+public:
+    static constexpr std::size_t kTableCount = 41;
+    static const std::array<std::string_view, kTableCount> kTags;
+    // Index of a tag among the 41, or -1.
+    static int TagIndex(std::string_view tag);
+
+    CPluginFile();
+    CPluginFile(const CPluginFile&) = delete;
+    CPluginFile& operator=(const CPluginFile&) = delete;
+    virtual ~CPluginFile();
+
+    // Stores both texts (so "FILE" and "PATH" answer from now on) and opens
+    // folder + fileName for reading.
+    bool Open(const std::string& fileName, const std::string& folder);
+    bool ReadRecords(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts);
+    bool Close();
+
+    // The table of one of the 41 tags; nullptr for any other key.
+    CEntryTable* GetTable(std::string_view tag);
+    const CEntryTable* GetTable(std::string_view tag) const;
+    CEntryTable& Table(std::size_t index) { return m_tables[index]; }
+    const CEntryTable& Table(std::size_t index) const { return m_tables[index]; }
+    // "FILE" and "PATH" once Open was called; nullptr otherwise.
+    const std::string* GetText(std::string_view key) const;
+
+    // Moves an entry (by identity) from the table of `tag` to the removed
+    // entries after its record was erased on disk.
+    bool DetachEntry(const CEntry* entry, std::string_view tag);
+
+    const std::string& FileName() const { return m_fileName; }
+    const std::string& Folder() const { return m_folder; }
+    std::string FullPath() const { return m_folder + m_fileName; }
+    std::size_t EntryCount() const;
+    const CReadDiagnostic& Diagnostic() const { return m_diagnostic; }
+
+    std::int32_t m_open = 0;
+    std::int32_t m_backedUp = 0;
+    std::string m_backupPath;
+    std::vector<std::unique_ptr<CEntry>> m_removed;
+    std::vector<CEntry*> m_rewritten;
+
+private:
+    bool ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts);
+
+    std::array<CEntryTable, kTableCount> m_tables;
+    std::string m_fileName;
+    std::string m_folder;
+    bool m_namesEntered = false;
+    platform::CReadFile m_readFile;
+    CReadDiagnostic m_diagnostic;
+};
+
+}  // namespace vantor

@@ -1,0 +1,253 @@
+// The record reader. The file is read whole into one buffer and parsed from
+// there; each entry's data is a slice of that buffer.
+#include <cstdio>
+#include <new>
+
+#include "core/PluginFile.h"
+#include "core/SubRecord.h"
+
+namespace vantor {
+
+namespace {
+
+enum class EKind { Named, Dial, Info, Index, Script, Cell, Land, PathGrid, Skipped, Unknown };
+
+EKind Classify(std::string_view tag) {
+    if (tag == "TES3" || tag == "MAST" || tag == "SSCR") return EKind::Skipped;
+    int index = CPluginFile::TagIndex(tag);
+    if (index < 0) return EKind::Unknown;
+    if (tag == "DIAL") return EKind::Dial;
+    if (tag == "INFO") return EKind::Info;
+    if (tag == "MGEF" || tag == "SKIL") return EKind::Index;
+    if (tag == "SCPT") return EKind::Script;
+    if (tag == "CELL") return EKind::Cell;
+    if (tag == "LAND") return EKind::Land;
+    if (tag == "PGRD") return EKind::PathGrid;
+    return EKind::Named;
+}
+
+std::uint32_t ReadU24(const std::string& buf, std::size_t pos) {
+    return std::uint32_t(static_cast<unsigned char>(buf[pos])) |
+           std::uint32_t(static_cast<unsigned char>(buf[pos + 1])) << 8 |
+           std::uint32_t(static_cast<unsigned char>(buf[pos + 2])) << 16;
+}
+
+// Low 16 bits of the 32-bit word at `offset`, as a signed number; bytes the
+// payload does not have count as zero.
+int Signed16At(std::string_view payload, std::size_t offset) {
+    auto byte = [&](std::size_t i) -> unsigned { return i < payload.size() ? static_cast<unsigned char>(payload[i]) : 0u; };
+    return static_cast<std::int16_t>(static_cast<std::uint16_t>(byte(offset) | byte(offset + 1) << 8));
+}
+
+bool SkippedHoldsDele(std::string_view skipped) {
+    // A DELE subrecord passed over before the ID: the record is deleted all
+    // the same (a plugin written by other tools lists DELE first).
+    for (std::size_t p = 0; p + 8 <= skipped.size(); ++p)
+        if (skipped.substr(p, 4) == "DELE") return true;
+    return false;
+}
+
+// Walks the ID subrecords of one record. The cursor never leaves the
+// record: a wanted subrecord that is not inside it makes the record damaged.
+class CIdCursor {
+public:
+    CIdCursor(const std::string& buf, std::size_t start, std::size_t end) : m_buf(buf), m_pos(start), m_end(end) {}
+
+    // Scans forward byte by byte for `wanted`, skipping whatever lies before
+    // it (some editors write DELE before NAME).
+    bool ByName(std::string_view wanted, std::string_view& payload) {
+        std::size_t p = m_pos;
+        while (p + 8 <= m_end && std::string_view(m_buf).substr(p, 4) != wanted) ++p;
+        if (p + 8 > m_end) return false;
+        if (p != m_pos && SkippedHoldsDele(std::string_view(m_buf).substr(m_pos, p - m_pos))) m_skippedDele = true;
+        return Take(p, payload);
+    }
+
+    // The next subrecord, whatever its tag.
+    bool Next(std::string_view& tag, std::string_view& payload) {
+        if (m_pos + 8 > m_end) return false;
+        tag = std::string_view(m_buf).substr(m_pos, 4);
+        return Take(m_pos, payload);
+    }
+
+    std::size_t Position() const { return m_pos; }
+    // A by-name scan passed over a DELE subrecord.
+    bool SkippedDele() const { return m_skippedDele; }
+
+private:
+    bool Take(std::size_t at, std::string_view& payload) {
+        // The payload length is the size field's low byte: IDs are short.
+        std::size_t length = static_cast<unsigned char>(m_buf[at + 4]);
+        std::size_t start = at + 8;
+        if (start + length > m_end) return false;
+        payload = std::string_view(m_buf).substr(start, length);
+        m_pos = start + length;
+        return true;
+    }
+
+    const std::string& m_buf;
+    std::size_t m_pos;
+    std::size_t m_end;
+    bool m_skippedDele = false;
+};
+
+}  // namespace
+
+bool CPluginFile::ReadRecords(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts) {
+    m_diagnostic = {};
+    try {
+        return ParseBuffer(stop, opts);
+    } catch (const std::bad_alloc&) {
+        m_diagnostic = {CReadDiagnostic::EKind::Exception, "Not enough memory to read " + m_fileName + "."};
+    } catch (const std::exception& e) {
+        m_diagnostic = {CReadDiagnostic::EKind::Exception, e.what()};
+    }
+    return false;
+}
+
+bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts) {
+    auto owned = std::make_shared<std::string>();
+    if (!m_readFile.ReadAll(*owned)) {
+        m_diagnostic = {CReadDiagnostic::EKind::ReadFailed,
+                        m_fileName + ": " + (platform::LastErrorMessage().empty() ? "read failed" : platform::LastErrorMessage())};
+        return false;
+    }
+    std::shared_ptr<const std::string> buffer = owned;
+    const std::string& buf = *buffer;
+    const std::size_t n = buf.size();
+    std::size_t keptBytes = 0;
+
+    auto damaged = [&](std::string_view tag, std::size_t at, const char* what) {
+        if (m_diagnostic.m_kind != CReadDiagnostic::EKind::None) return;
+        char where[64];
+        std::snprintf(where, sizeof where, " at offset %zu", at);
+        m_diagnostic = {CReadDiagnostic::EKind::Damaged,
+                        m_fileName + ": record " + std::string(tag) + where + ": " + what};
+    };
+
+    std::string topic;
+    std::size_t pos = 0;
+    while (n - pos >= 4) {
+        const std::size_t tagStart = pos;
+        const std::string_view tag = std::string_view(buf).substr(pos, 4);
+        pos += 4;
+        const EKind kind = Classify(tag);
+
+        if (kind == EKind::Unknown) {
+            pos = tagStart + 1;  // resynchronise one byte further on
+        } else if (kind == EKind::Skipped) {
+            if (n - pos < 4) break;
+            const std::uint32_t dataSize = ReadU24(buf, pos);
+            pos = std::min(n, pos + 12);
+            // The header is passed over from its first non-zero byte on.
+            while (pos < n && buf[pos] == 0) ++pos;
+            if (pos >= n) break;
+            pos = std::min(n, pos + 1 + dataSize - 1);
+        } else {
+            if (n - pos < 12) {
+                damaged(tag, tagStart, "header cut short by the end of the file");
+                break;
+            }
+            const std::uint32_t dataSize = ReadU24(buf, pos);
+            const std::size_t dataStart = pos + 12;
+            const std::size_t dataEnd = dataStart + dataSize;
+            if (dataEnd > n) {
+                damaged(tag, tagStart, "size runs past the end of the file");
+                pos = tagStart + 1;
+                continue;
+            }
+
+            CIdCursor cursor(buf, dataStart, dataEnd);
+            std::string id;
+            std::string_view payload, nextTag;
+            bool ok = true;
+            std::int32_t deleted = -1;  // -1: decided by the data below
+            switch (kind) {
+                case EKind::Named:
+                case EKind::Dial:
+                    ok = cursor.ByName("NAME", payload);
+                    id.assign(payload);
+                    break;
+                case EKind::Info:
+                    ok = cursor.ByName("INAM", payload);
+                    id.assign(payload);
+                    ok = ok && cursor.ByName("PNAM", payload) && cursor.ByName("NNAM", payload);
+                    break;
+                case EKind::Index:
+                    ok = cursor.ByName("INDX", payload);
+                    id = "Index " + std::to_string(payload.empty() ? 0 : int(static_cast<std::int8_t>(payload[0])));
+                    break;
+                case EKind::Script:
+                    ok = cursor.ByName("SCHD", payload);
+                    id.assign(payload);
+                    break;
+                case EKind::Cell: {
+                    std::string_view name;
+                    ok = cursor.ByName("NAME", name) && cursor.Next(nextTag, payload);
+                    deleted = 0;
+                    if (ok && nextTag == "DELE") {
+                        deleted = 1;
+                        ok = cursor.Next(nextTag, payload);
+                    }
+                    if (ok)
+                        id = std::to_string(Signed16At(payload, 0)) + "," + std::to_string(Signed16At(payload, 4)) + "," +
+                             std::to_string(Signed16At(payload, 8)) + " " + std::string(name);
+                    break;
+                }
+                case EKind::Land:
+                    ok = cursor.ByName("INTV", payload);
+                    id = std::to_string(Signed16At(payload, 0)) + "," + std::to_string(Signed16At(payload, 4));
+                    break;
+                case EKind::PathGrid: {
+                    std::string_view name;
+                    ok = cursor.Next(nextTag, payload) && cursor.ByName("NAME", name);
+                    if (ok)
+                        id = std::to_string(Signed16At(payload, 0)) + "," + std::to_string(Signed16At(payload, 4)) + "," +
+                             std::to_string(Signed16At(payload, 8)) + " " + std::string(name);
+                    break;
+                }
+                default:
+                    break;
+            }
+            if (!ok) {
+                // The ID is not inside this record: pass the record over whole.
+                damaged(tag, tagStart, "ID subrecord missing or cut short; record skipped");
+                pos = dataEnd;
+            } else {
+                auto entry = std::make_unique<CEntry>();
+                entry->m_id = std::move(id);
+                entry->m_offset = static_cast<std::int32_t>(tagStart);
+                entry->m_size = static_cast<std::int32_t>(dataSize + 16);
+                entry->m_sizeChange = 0;
+                const std::size_t dataOffset = cursor.Position();
+                const std::string_view data = std::string_view(buf).substr(dataOffset, dataEnd - dataOffset);
+                if (deleted < 0) deleted = (IsDeletedData(data) || cursor.SkippedDele()) ? 1 : 0;
+                entry->m_deleted = deleted;
+                if (kind == EKind::Dial) topic.assign(UpToNul(entry->m_id));
+                if (kind == EKind::Info) entry->m_topic = topic;
+                const bool keep = (kind == EKind::Info && opts.m_dialogText) || (kind == EKind::Cell && opts.m_cellData) ||
+                                  (kind == EKind::Land && opts.m_landData) ||
+                                  (kind == EKind::PathGrid && opts.m_pathGridData) ||
+                                  (kind != EKind::Info && kind != EKind::Cell && kind != EKind::Land && kind != EKind::PathGrid);
+                if (keep && !data.empty()) {
+                    entry->SetSharedData(buffer, dataOffset, data.size());
+                    keptBytes += data.size();
+                }
+                m_tables[std::size_t(TagIndex(tag))].push_back(std::move(entry));
+                pos = dataEnd;
+            }
+        }
+        if (stop.load(std::memory_order_relaxed)) break;
+    }
+
+    // When most of the file was dropped (landscape or cell data off), the
+    // kept slices are copied out so the whole buffer need not stay alive.
+    if (keptBytes < buf.size() / 2) {
+        for (auto& table : m_tables)
+            for (auto& entry : table)
+                if (entry->SharesBuffer(&buf)) entry->OwnData();
+    }
+    return true;
+}
+
+}  // namespace vantor

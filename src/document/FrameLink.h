@@ -1,0 +1,70 @@
+#pragma once
+// The one interface through which the document and every operation reach
+// the main window: progress, panes, result rows, message boxes, questions,
+// file choosers and the entry editors. The Qt frame, the console and the
+// tests each implement it.
+#include <string>
+#include <vector>
+
+#include "document/ResultTable.h"
+
+namespace vantor {
+
+enum class EButtons { Ok, OkCancel, YesNo, YesNoCancel };
+enum class EIcon { None, Information, Exclamation, Question, Stop };
+enum class EAnswer { Ok, Cancel, Yes, No };
+
+struct CMessage {
+    std::string m_text;
+    std::string m_caption;  // "VANTOR" where a message names no title
+    EButtons m_buttons = EButtons::Ok;
+    EIcon m_icon = EIcon::None;
+    EAnswer m_default = EAnswer::Ok;  // the default button
+};
+
+struct CFileFilter {
+    std::string m_label;    // "Any File (*.*)"
+    std::string m_pattern;  // "*.*" or "*.esp;*.esm"
+};
+
+struct CFileChooser {
+    enum class EMode { OpenOne, OpenMany, Save };
+    EMode m_mode = EMode::OpenOne;
+    std::string m_title;
+    std::vector<CFileFilter> m_filters;
+    std::string m_startFolder;
+    std::string m_fileName;  // proposed name
+    std::string m_defaultExtension;
+    bool m_confirmOverwrite = false;
+    bool m_mustExist = false;
+};
+
+struct CFileChoice {
+    enum class EStatus { Chosen, Cancelled, Failed };
+    EStatus m_status = EStatus::Cancelled;
+    std::vector<std::string> m_paths;  // full paths
+};
+
+class CFrameLink {
+public:
+    virtual ~CFrameLink() = default;
+
+    // A total of 1 or more creates the progress display or advances it one
+    // step and shows the text; a total of 0 closes it.
+    virtual void Progress(const std::string& text, int total) = 0;
+    virtual void HidePane(EPane pane) = 0;
+    virtual void ShowPane(EPane pane) = 0;
+    // Replaces the rows of one result pane with a finished table.
+    virtual void SetPaneRows(EPane pane, const CResultTable& table) = 0;
+    virtual EAnswer Ask(const CMessage& message) = 0;
+    virtual CFileChoice ChooseFile(const CFileChooser& chooser) = 0;
+    // Closes every entry editor, or only the one with this title.
+    virtual void CloseEntryEditors(const std::string& title = {}) = 0;
+
+    // Shorthand for a box with one OK button.
+    void Tell(const std::string& text, const std::string& caption, EIcon icon = EIcon::None) {
+        Ask(CMessage{text, caption, EButtons::Ok, icon, EAnswer::Ok});
+    }
+};
+
+}  // namespace vantor
