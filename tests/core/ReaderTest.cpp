@@ -1,1 +1,232 @@
 #include <gtest/gtest.h>
+
+#include <atomic>
+
+#include "core/PluginFile.h"
+#include "fixtures/PluginBuilder.h"
+#include "fixtures/TempDir.h"
+
+using namespace vantor;
+using namespace vantor::fixtures;
+using namespace std::string_literals;
+
+namespace {
+
+struct CRead {
+    std::unique_ptr<CPluginFile> m_file;
+    bool m_ok = false;
+    const CEntryTable& operator[](const char* tag) const { return *m_file->GetTable(tag); }
+};
+
+CRead ReadBytes(const CPluginBuilder& builder, CExtractOpts opts = CExtractOpts::All(), int stopAfter = -1) {
+    CTempDir dir;
+    EXPECT_TRUE(builder.Write(dir / "t.esp"));
+    CRead r;
+    r.m_file = std::make_unique<CPluginFile>();
+    EXPECT_TRUE(r.m_file->Open("t.esp", dir.Path()));
+    std::atomic<std::int32_t> stop{stopAfter == 0 ? 1 : 0};
+    r.m_ok = r.m_file->ReadRecords(stop, opts);
+    r.m_file->Close();
+    return r;
+}
+
+std::string Data(const CEntry& e) { return std::string(e.Data()); }
+
+}  // namespace
+
+TEST(Reader, HeaderOnlyAndPlainRecords) {
+    auto r = ReadBytes(CPluginBuilder().Header({"Morrowind.esm"}));
+    EXPECT_TRUE(r.m_ok);
+    EXPECT_EQ(r.m_file->EntryCount(), 0u);
+
+    CPluginBuilder b;
+    b.Header().Record("MISC", {Name("gold")});
+    std::size_t statAt = b.Size();
+    b.Record("STAT", {Name("rock"), Sub("MODL", Z("r.nif")), Dele()});
+    b.Record("STAT", {Name("tree"), Dele(), Sub("MODL", Z("t.nif"))});
+    r = ReadBytes(b);
+    ASSERT_TRUE(r.m_ok);
+    ASSERT_EQ(r["MISC"].size(), 1u);
+    EXPECT_EQ(r["MISC"][0]->m_id, "gold\0"s);  // the NUL stays; IdText drops it
+    EXPECT_EQ(r["MISC"][0]->IdText(), "gold");
+    EXPECT_EQ(r["MISC"][0]->DataLength(), 0u);
+    EXPECT_EQ(r["MISC"][0]->m_deleted, 0);
+    ASSERT_EQ(r["STAT"].size(), 2u);
+    const CEntry& rock = *r["STAT"][0];
+    EXPECT_EQ(rock.m_deleted, 1);
+    EXPECT_EQ(Data(rock), SubBytes({Sub("MODL", Z("r.nif")), Dele()}));
+    EXPECT_EQ(rock.m_offset, static_cast<std::int32_t>(statAt));
+    EXPECT_EQ(rock.m_size, static_cast<std::int32_t>(16 + SubBytes({Name("rock"), Sub("MODL", Z("r.nif")), Dele()}).size()));
+    EXPECT_EQ(r["STAT"][1]->m_deleted, 0);  // DELE not last
+}
+
+TEST(Reader, SpecialIds) {
+    CPluginBuilder b;
+    b.Header()
+        .Record("MGEF", {Sub("INDX", I32(142)), Sub("MEDT", "x")})
+        .Record("SKIL", {Sub("INDX", I32(5))})
+        .Record("SCPT", {Sub("SCHD", Fixed("MyScript", 32) + std::string(20, '\x01')), Sub("SCTX", "begin")})
+        .Record("CELL", Cell("Vivec", 1, 0, 0))
+        .Record("CELL", Cell("", 0, -2, 5))
+        .Record("CELL", Cell("Gone", 1, 0, 0, true))
+        .Record("CELL", {Name("Tail"), Sub("DATA", I32(1) + I32(70000) + I32(3)), Dele()})
+        .Record("LAND", {Sub("INTV", I32(-1) + I32(3)), Sub("VHGT", "h")})
+        .Record("PGRD", {Sub("DATA", I32(-3) + I32(4) + I16(512) + I16(9)), Name("Balmora"), Sub("PGRP", "pp")});
+    auto r = ReadBytes(b);
+    ASSERT_TRUE(r.m_ok);
+    EXPECT_EQ(r["MGEF"][0]->m_id, "Index -114");
+    EXPECT_EQ(r["SKIL"][0]->m_id, "Index 5");
+    EXPECT_EQ(r["SCPT"][0]->IdText(), "MyScript");
+    EXPECT_EQ(r["SCPT"][0]->m_id.size(), 52u);  // the whole header is the stored ID
+    EXPECT_EQ(Data(*r["SCPT"][0]), SubBytes({Sub("SCTX", "begin")}));
+    ASSERT_EQ(r["CELL"].size(), 4u);
+    EXPECT_EQ(r["CELL"][0]->IdText(), "1,0,0 Vivec");
+    EXPECT_EQ(r["CELL"][1]->IdText(), "0,-2,5 ");
+    EXPECT_EQ(r["CELL"][2]->IdText(), "1,0,0 Gone");
+    EXPECT_EQ(r["CELL"][2]->m_deleted, 1);
+    EXPECT_EQ(r["CELL"][3]->IdText(), "1,4464,3 Tail");  // low 16 bits of 70000
+    EXPECT_EQ(r["CELL"][3]->m_deleted, 0);  // a trailing DELE is not tested for cells
+    EXPECT_EQ(r["LAND"][0]->m_id, "-1,3");
+    EXPECT_EQ(r["PGRD"][0]->IdText(), "-3,4,512 Balmora");
+    EXPECT_EQ(Data(*r["PGRD"][0]), SubBytes({Sub("PGRP", "pp")}));
+}
+
+TEST(Reader, TopicsAndExtractionOptions) {
+    CPluginBuilder b;
+    b.Header()
+        .Record("INFO", Info("orphan", "", "", "hi"))
+        .Record("DIAL", {Name("Greeting"), Sub("DATA", "\0"s)})
+        .Record("INFO", Info("1", "", "2", "a"))
+        .Record("INFO", {Sub("INAM", Z("2")), Sub("PNAM", Z("1")), Sub("NNAM", Z("")), Dele()})
+        .Record("DIAL", {Name("Bye"), Sub("DATA", "\0"s)})
+        .Record("INFO", Info("3", "", "", "b"))
+        .Record("CELL", Cell("c", 1, 0, 0, false, "refs"))
+        .Record("LAND", {Sub("INTV", I32(0) + I32(0)), Sub("VHGT", "h")})
+        .Record("PGRD", {Sub("DATA", std::string(12, '\0')), Name("p"), Sub("PGRP", "pp")});
+    auto all = ReadBytes(b);
+    ASSERT_TRUE(all.m_ok);
+    ASSERT_EQ(all["INFO"].size(), 4u);
+    EXPECT_EQ(*all["INFO"][0]->m_topic, "");
+    EXPECT_EQ(*all["INFO"][1]->m_topic, "Greeting");
+    EXPECT_EQ(all["INFO"][2]->m_deleted, 1);
+    EXPECT_EQ(*all["INFO"][3]->m_topic, "Bye");
+    EXPECT_FALSE(all["DIAL"][0]->m_topic.has_value());
+    EXPECT_EQ(Data(*all["INFO"][1]), SubBytes({Sub("DATA", std::string(12, '\0')), Sub("NAME", "a")}));
+
+    auto none = ReadBytes(b, CExtractOpts{0, 0, 0, 0});
+    ASSERT_TRUE(none.m_ok);
+    ASSERT_EQ(none["INFO"].size(), 4u);
+    for (const auto* tag : {"INFO", "CELL", "LAND", "PGRD"})
+        for (const auto& e : none[tag]) EXPECT_EQ(e->DataLength(), 0u) << tag;
+    EXPECT_EQ(none["INFO"][2]->m_deleted, 1);  // flags, offsets and sizes stay
+    EXPECT_EQ(none["INFO"][2]->m_offset, all["INFO"][2]->m_offset);
+    EXPECT_EQ(none["INFO"][2]->m_size, all["INFO"][2]->m_size);
+    EXPECT_EQ(none["DIAL"][0]->DataLength(), 2u + 8u - 1u);  // other types always keep data
+}
+
+TEST(Reader, ResynchronisesAndSkips) {
+    CPluginBuilder b;
+    b.Header({"A.esm", "B.esm"}).Raw("junk").Record("MISC", {Name("a")}).Raw("\x01\x02\x03");
+    b.Record("XXXX", {Name("unknown")});  // unknown records are scanned past byte by byte
+    b.Record("SSCR", {Sub("DATA", "abc"), Name("fake")});
+    b.Record("MISC", {Name("b")}).Raw("MIS");
+    auto r = ReadBytes(b);
+    ASSERT_TRUE(r.m_ok);
+    ASSERT_EQ(r["MISC"].size(), 2u);
+    EXPECT_EQ(r["MISC"][1]->IdText(), "b");
+    EXPECT_EQ(r.m_file->EntryCount(), 2u);
+}
+
+TEST(Reader, DamagedRecordsStayInsideTheirBounds) {
+    // DELE before NAME: the scan passes over it, counts the bytes, and the
+    // next record is not swallowed.
+    CPluginBuilder b;
+    b.Header();
+    std::size_t first = b.Size();
+    b.Record("STAT", {Dele(), Name("ghost"), Sub("MODL", Z("g.nif"))});
+    b.Record("STAT", {Name("after")});
+    auto r = ReadBytes(b);
+    ASSERT_TRUE(r.m_ok);
+    ASSERT_EQ(r["STAT"].size(), 2u);
+    EXPECT_EQ(r["STAT"][0]->IdText(), "ghost");
+    EXPECT_EQ(r["STAT"][0]->m_deleted, 1);
+    EXPECT_EQ(Data(*r["STAT"][0]), SubBytes({Sub("MODL", Z("g.nif"))}));
+    EXPECT_EQ(r["STAT"][0]->m_offset, static_cast<std::int32_t>(first));
+    EXPECT_EQ(r["STAT"][1]->IdText(), "after");
+
+    // A record without its ID subrecord is skipped whole.
+    CPluginBuilder noName;
+    noName.Header().Record("STAT", {Sub("MODL", Z("rock.nif")), Sub("DATA", "xxxxxxxx")}).Record("MISC", {Name("next")});
+    r = ReadBytes(noName);
+    ASSERT_TRUE(r.m_ok);
+    EXPECT_TRUE(r["STAT"].empty());
+    ASSERT_EQ(r["MISC"].size(), 1u);
+    EXPECT_EQ(r.m_file->Diagnostic().m_kind, CReadDiagnostic::EKind::Damaged);
+
+    // An ID payload reaching past the record's size: skipped, not read on.
+    CPluginBuilder longName;
+    longName.Header().Record("STAT", {CSub{"NAME", "abc", 200}}).Record("MISC", {Name("m")});
+    r = ReadBytes(longName);
+    ASSERT_TRUE(r.m_ok);
+    EXPECT_TRUE(r["STAT"].empty());
+    EXPECT_EQ(r["MISC"].size(), 1u);
+
+    // A size field asking for far more than the file holds, then a good
+    // record: the reader resynchronises and finds it.
+    CPluginBuilder huge;
+    huge.Header().Record("STAT", {Name("big")}, 0xFFFFFF).Record("MISC", {Name("found")});
+    r = ReadBytes(huge);
+    ASSERT_TRUE(r.m_ok);
+    EXPECT_TRUE(r["STAT"].empty());
+    ASSERT_EQ(r["MISC"].size(), 1u);
+    EXPECT_EQ(r["MISC"][0]->IdText(), "found");
+
+    // Truncated anywhere: never a crash, never an entry past the end.
+    CPluginBuilder full;
+    full.Header().Record("NPC_", {Name("npc"), Sub("FNAM", Z("Someone")), Sub("NPDT", std::string(52, '\x07'))});
+    full.Record("CELL", Cell("x", 1, 2, 3));
+    for (std::size_t cut = 0; cut <= full.Size(); ++cut) {
+        CPluginBuilder t = full;
+        t.Truncate(cut);
+        auto tr = ReadBytes(t);
+        EXPECT_TRUE(tr.m_ok) << cut;
+        for (std::size_t i = 0; i < CPluginFile::kTableCount; ++i)
+            for (const auto& e : tr.m_file->Table(i))
+                EXPECT_LE(std::size_t(e->m_offset + e->m_size), cut) << cut;
+    }
+}
+
+TEST(Reader, StopFlagAndFailures) {
+    CPluginBuilder b;
+    b.Header();
+    for (int i = 0; i < 10; ++i) b.Record("MISC", {Name("m" + std::to_string(i))});
+    auto r = ReadBytes(b, CExtractOpts::All(), 0);
+    EXPECT_TRUE(r.m_ok);  // a stop is not a failure
+    EXPECT_LE(r["MISC"].size(), 1u);
+
+    CTempDir dir;
+    ASSERT_TRUE(b.Write(dir / "f.esp"));
+    platform::SetFaultHook([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Read; });
+    CPluginFile file;
+    ASSERT_TRUE(file.Open("f.esp", dir.Path()));
+    std::atomic<std::int32_t> stop{0};
+    EXPECT_FALSE(file.ReadRecords(stop, CExtractOpts::All()));
+    EXPECT_EQ(file.Diagnostic().m_kind, CReadDiagnostic::EKind::ReadFailed);
+    platform::SetFaultHook(nullptr);
+
+    // A name in other letter case is found on a case-sensitive file system.
+    CPluginFile upper;
+    EXPECT_TRUE(upper.Open("F.ESP", dir.Path()));
+    EXPECT_TRUE(upper.ReadRecords(stop, CExtractOpts::All()));
+    EXPECT_EQ(upper.GetTable("MISC")->size(), 10u);
+}
+
+TEST(Reader, CompactsWhenMostDataIsDropped) {
+    CPluginBuilder b;
+    b.Header().Record("LAND", {Sub("INTV", I32(1) + I32(2)), Sub("VHGT", std::string(5000, 'h'))});
+    b.Record("STAT", {Name("s"), Sub("MODL", Z("m"))});
+    auto r = ReadBytes(b, CExtractOpts{1, 1, 0, 0});
+    ASSERT_TRUE(r.m_ok);
+    EXPECT_EQ(Data(*r["STAT"][0]), SubBytes({Sub("MODL", Z("m"))}));
+    EXPECT_EQ(r["LAND"][0]->DataLength(), 0u);
+}

@@ -1,1 +1,126 @@
 #include <gtest/gtest.h>
+
+#include "core/PluginFile.h"
+#include "core/SubRecord.h"
+#include "fixtures/PluginBuilder.h"
+
+using namespace vantor;
+using namespace vantor::fixtures;
+using namespace std::string_literals;
+
+namespace {
+
+// Counts destructions so ownership can be checked.
+struct CCountedEntry : CEntry {
+    static inline int s_destroyed = 0;
+    ~CCountedEntry() override { ++s_destroyed; }
+};
+
+}  // namespace
+
+TEST(RecordModel, TablesAndKeys) {
+    CPluginFile file;
+    for (auto tag : CPluginFile::kTags) {
+        ASSERT_NE(file.GetTable(tag), nullptr) << tag;
+        EXPECT_TRUE(file.GetTable(tag)->empty());
+    }
+    EXPECT_EQ(file.GetTable("TES3"), nullptr);
+    EXPECT_EQ(file.GetTable("npc_"), nullptr);  // keys are case-sensitive
+    EXPECT_EQ(file.GetTable("FILE"), nullptr);
+    EXPECT_EQ(file.GetText("FILE"), nullptr);  // entered by Open
+
+    EXPECT_FALSE(file.Open("missing.esp", "/nonexistent-folder/"));
+    ASSERT_NE(file.GetText("FILE"), nullptr);
+    EXPECT_EQ(*file.GetText("FILE"), "missing.esp");
+    EXPECT_EQ(*file.GetText("PATH"), "/nonexistent-folder/");
+    EXPECT_EQ(file.m_open, 0);
+    EXPECT_EQ(CPluginFile::TagIndex("ACTI"), 0);
+    EXPECT_EQ(CPluginFile::TagIndex("WEAP"), 40);
+}
+
+TEST(RecordModel, OwnershipAndDetach) {
+    CCountedEntry::s_destroyed = 0;
+    CCountedEntry outsider;
+    {
+        CPluginFile file;
+        auto* stat = file.GetTable("STAT");
+        for (int i = 0; i < 3; ++i) {
+            auto e = std::make_unique<CCountedEntry>();
+            e->m_id = "s" + std::to_string(i);
+            e->m_size = 20 + i;
+            stat->push_back(std::move(e));
+        }
+        CEntry* middle = (*stat)[1].get();
+        EXPECT_FALSE(file.DetachEntry(&outsider, "STAT"));
+        EXPECT_FALSE(file.DetachEntry(middle, "MISC"));
+        EXPECT_EQ(stat->size(), 3u);
+
+        ASSERT_TRUE(file.DetachEntry(middle, "STAT"));
+        ASSERT_EQ(stat->size(), 2u);
+        EXPECT_EQ((*stat)[1]->m_id, "s2");  // later entries move up
+        ASSERT_EQ(file.m_removed.size(), 1u);
+        EXPECT_EQ(file.m_removed[0]->m_sizeChange, -21);
+        file.m_rewritten.push_back((*stat)[0].get());
+        file.m_rewritten.push_back(middle);
+        EXPECT_EQ(CCountedEntry::s_destroyed, 0);
+    }
+    // Two in the table and one removed, each destroyed once; the rewritten
+    // list only referred to them.
+    EXPECT_EQ(CCountedEntry::s_destroyed, 3);
+}
+
+TEST(RecordModel, SubRecordHelpers) {
+    std::vector<std::string> tags, payloads;
+    for (std::size_t n = 0; n < 4; ++n) EXPECT_FALSE(SplitSubRecords(std::string(n, 'A'), tags, payloads));
+    EXPECT_TRUE(tags.empty());
+
+    std::string data = SubBytes({Sub("NAME", "abcd\0"s), Sub("DATA", I32(7))});
+    ASSERT_TRUE(SplitSubRecords(data, tags, payloads));
+    ASSERT_EQ(tags, (std::vector<std::string>{"NAME", "DATA"}));
+    EXPECT_EQ(payloads[0].size(), 5u);
+    EXPECT_EQ(payloads[1], I32(7));
+    EXPECT_EQ(JoinSubRecords(tags, payloads), data);
+
+    // A size claiming more than remains gives a shortened last payload.
+    tags.clear();
+    payloads.clear();
+    std::string cut = SubBytes({Sub("NAME", "ab"), CSub{"DATA", "xyz", 100}});
+    ASSERT_TRUE(SplitSubRecords(cut, tags, payloads));
+    ASSERT_EQ(payloads.size(), 2u);
+    EXPECT_EQ(payloads[1], "xyz");
+
+    // Only the low three size bytes count.
+    tags.clear();
+    payloads.clear();
+    ASSERT_TRUE(SplitSubRecords(SubBytes({CSub{"DATA", "abc", 0x01000003u}, Sub("NEXT", "")}), tags, payloads));
+    EXPECT_EQ(tags, (std::vector<std::string>{"DATA", "NEXT"}));
+
+    EXPECT_TRUE(IsDeletedData(SubBytes({Sub("DATA", "12345"), Dele()})));
+    EXPECT_FALSE(IsDeletedData(SubBytes({Dele(), Sub("DATA", "")})));
+    EXPECT_TRUE(IsDeletedData("DELE"));  // short data is tested at its start
+    EXPECT_FALSE(IsDeletedData(""));
+
+    EXPECT_FALSE(SameBytes("ab\0c"s, "ab\0d"s));
+    EXPECT_TRUE(SameBytes("ab\0c"s, "ab\0c"s));
+    EXPECT_FALSE(SameBytes("ab"s, "ab\0"s));
+}
+
+TEST(RecordModel, EntryDataSharingAndCopy) {
+    auto buffer = std::make_shared<const std::string>("0123456789");
+    CEntry a;
+    a.SetSharedData(buffer, 2, 4);
+    a.m_topic = "Greeting";
+    CEntry b = a;
+    EXPECT_EQ(b.Data(), "2345");
+    b.SetData("new");
+    EXPECT_EQ(a.Data(), "2345");
+    EXPECT_EQ(b.Data(), "new");
+    b.m_topic->append("!");
+    EXPECT_EQ(*a.m_topic, "Greeting");
+    a.OwnData();
+    EXPECT_FALSE(a.SharesBuffer(buffer.get()));
+    EXPECT_EQ(a.Data(), "2345");
+    CEntry withNul;
+    withNul.m_id = "abc\0def"s;
+    EXPECT_EQ(withNul.IdText(), "abc");
+}
