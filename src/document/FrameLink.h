@@ -61,6 +61,12 @@ public:
     // Closes every entry editor, or only the one with this title.
     virtual void CloseEntryEditors(const std::string& title = {}) = 0;
 
+    // The file tree or other document views must be redrawn.
+    virtual void UpdateViews() {}
+    // Called while the user-interface thread waits for the worker to end,
+    // so that requests the worker is blocked on are still served.
+    virtual void ServeWhileWaiting() {}
+
     // Shorthand for a box with one OK button.
     void Tell(const std::string& text, const std::string& caption, EIcon icon = EIcon::None) {
         Ask(CMessage{text, caption, EButtons::Ok, icon, EAnswer::Ok});

@@ -21,4 +21,10 @@ void CResultTable::SortByColumn(std::size_t column, bool descending) {
     });
 }
 
+CResultTable ConflictTableHeader() {
+    return {{"ID", "Conflict", "Name", "Overriding Esp File", "Esp File", "Original File"}, {}};
+}
+CResultTable WarningTableHeader() { return {{"ID", "Warning", "Name", "Esp File", "Original File"}, {}}; }
+CResultTable EditorTableHeader() { return {{"ID", "Entry Type", "Name", "Esp File", "Original File"}, {}}; }
+
 }  // namespace vantor

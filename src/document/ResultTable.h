@@ -24,6 +24,11 @@ struct CResultTable {
     void SortByColumn(std::size_t column, bool descending = false);
 };
 
+// The header rows of the three result panes.
+CResultTable ConflictTableHeader();
+CResultTable WarningTableHeader();
+CResultTable EditorTableHeader();
+
 enum class EPane { All = 0, Conflict = 1, Warning = 2, Editor = 3 };
 
 }  // namespace vantor
