@@ -47,6 +47,7 @@ bool ShouldFail(EFileOp op, const std::string& path) {
 
 std::string LastErrorMessage() { return tLastError ? std::string(std::strerror(tLastError)) : std::string(); }
 void ClearLastError() { tLastError = 0; }
+void SetLastError(int error) { tLastError = error; }
 
 std::string FolderOf(const std::string& path) {
     auto slash = path.find_last_of("/\\");

@@ -9,7 +9,7 @@
 
 namespace vantor::platform {
 
-enum class EFileOp { Open, Read, Write, Stat, Copy, Move, Remove, SetTime, CreateTemp };
+enum class EFileOp { Open, Read, Write, Stat, Copy, Move, Remove, SetTime, CreateTemp, Seek, Truncate, Sync, Close, ShortRead, ShortWrite };
 
 // A hook returning true makes the named operation on that path fail with EIO.
 // Tests install one; production code never does.
@@ -20,6 +20,8 @@ bool ShouldFail(EFileOp op, const std::string& path);
 // The system's message for the last failed call ("" when there is none).
 std::string LastErrorMessage();
 void ClearLastError();
+// Records the error of a failed call (0: failed without a system error).
+void SetLastError(int error);
 
 // Linux file systems are case-sensitive while the game's file names are not:
 // when `path` does not exist, a file in the same folder whose name matches
