@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/Common.h"
 #include "cli/Json.h"
 #include "core/Header.h"
 #include "core/PluginFile.h"
@@ -81,6 +82,57 @@ int RunInfo(const std::vector<std::string>& paths, const std::string& format) {
     return status;
 }
 
+int RunExtract(const cli::CCommonOptions& options) {
+    cli::CSession session(options);
+    session.Run([](CVANTORDoc& doc) { doc.OnExtractData(); });
+    CVANTORDoc& doc = session.Doc();
+    int status = session.ExitStatus();
+    for (const auto& path : session.MissingPlugins()) {
+        std::cerr << "vantor: could not read " << path << "\n";
+        status = 1;
+    }
+    auto describe = [](const CPluginFile& f) { return f.EntryCount(); };
+    if (options.m_format == "json") {
+        cli::CJsonWriter json(std::cout);
+        json.BeginObject().Key("plugins").BeginArray();
+        for (std::size_t i = 0; i < doc.m_loadedFiles.size(); ++i)
+            json.BeginObject()
+                .Key("file").String(doc.m_loadedNames[i])
+                .Key("folder").String(doc.m_loadedFolders[i])
+                .Key("entries").Number(static_cast<long long>(describe(*doc.m_loadedFiles[i])))
+                .Key("master").Bool(doc.m_loadedNames[i] == doc.m_loadedMasterName)
+                .EndObject();
+        json.EndArray().Key("masters").BeginArray();
+        for (const auto& m : doc.m_masterFiles)
+            json.BeginObject().Key("file").String(m->FileName()).Key("entries").Number(static_cast<long long>(describe(*m))).EndObject();
+        json.EndArray().EndObject();
+        std::cout << "\n";
+    } else {
+        for (std::size_t i = 0; i < doc.m_loadedFiles.size(); ++i)
+            std::cout << (doc.m_loadedNames[i] == doc.m_loadedMasterName ? "master plugin " : "plugin ")
+                      << cli::Cp1252ToUtf8(doc.m_loadedNames[i]) << ": " << describe(*doc.m_loadedFiles[i]) << " entries\n";
+        for (const auto& m : doc.m_masterFiles)
+            std::cout << "master " << cli::Cp1252ToUtf8(m->FileName()) << ": " << describe(*m) << " entries\n";
+    }
+    return status;
+}
+
+int RunActive(const cli::CCommonOptions& options) {
+    cli::CSession session(options);
+    session.Run([](CVANTORDoc& doc) { doc.OnChooseActivePlugins(); });
+    const auto& names = session.Doc().m_pendingNames;
+    if (options.m_format == "json") {
+        cli::CJsonWriter json(std::cout);
+        json.BeginArray();
+        for (const auto& n : names) json.String(n);
+        json.EndArray();
+        std::cout << "\n";
+    } else {
+        for (const auto& n : names) std::cout << cli::Cp1252ToUtf8(n) << "\n";
+    }
+    return session.ExitStatus();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -93,7 +145,17 @@ int main(int argc, char** argv) {
     info->add_option("files", infoFiles, "Plugin or master files")->required();
     info->add_option("--format", format, "Output format")->check(CLI::IsMember({"text", "json"}));
 
+    cli::CCommonOptions extractOptions;
+    auto* extract = app.add_subcommand("extract", "Read the chosen plugins and the data folder's masters");
+    cli::AddCommonOptions(*extract, extractOptions);
+
+    cli::CCommonOptions activeOptions;
+    auto* active = app.add_subcommand("active", "List the active plugins of the game's Morrowind.ini");
+    cli::AddCommonOptions(*active, activeOptions);
+
     CLI11_PARSE(app, argc, argv);
     if (*info) return RunInfo(infoFiles, format);
+    if (*extract) return RunExtract(extractOptions);
+    if (*active) return RunActive(activeOptions);
     return 0;
 }

@@ -1,0 +1,125 @@
+#include "cli/Common.h"
+
+#include <algorithm>
+#include <iostream>
+
+#include "cli/Json.h"
+#include "platform/Files.h"
+
+namespace vantor::cli {
+
+void AddCommonOptions(CLI::App& command, CCommonOptions& o, bool pluginsRequired) {
+    command.add_option("--data-dir", o.m_dataDir, "The game's \"Data Files\" folder (masters are searched there)");
+    command.add_option("--install-dir", o.m_installDir, "The game's folder (holds Morrowind.ini)");
+    command.add_option("--settings", o.m_settings, "Settings file, read at start and written at the end")
+        ->capture_default_str();
+    command.add_option("--single-versus", o.m_singleVersus, "Single Versus mode against this master plugin");
+    command.add_flag("--active", o.m_active, "Add the game's active plugins from Morrowind.ini");
+    command.add_flag_callback("--masters", [&o] { o.m_masters = true; }, "Read the data folder's masters (this run)");
+    command.add_flag_callback("--no-masters", [&o] { o.m_masters = false; }, "Do not read the data folder's masters");
+    command.add_flag("--yes,-y", o.m_yes, "Answer Yes to every question");
+    command.add_flag("--quiet,-q", o.m_quiet, "No progress display");
+    command.add_option("--format", o.m_format, "Output format")
+        ->check(CLI::IsMember({"text", "csv", "json"}))
+        ->capture_default_str();
+    auto* plugins = command.add_option("plugins", o.m_plugins, "Plugin files to examine");
+    if (pluginsRequired) plugins->required();
+}
+
+CSession::CSession(const CCommonOptions& options) : m_options(options), m_link(options.m_yes, options.m_quiet) {
+    CDocConfig config;
+    config.m_settingsPath = options.m_settings;
+    if (!options.m_installDir.empty()) config.m_installDir = options.m_installDir;
+    if (!options.m_dataDir.empty()) config.m_dataDir = options.m_dataDir;
+    m_doc = std::make_unique<CVANTORDoc>(config, &m_link);
+    m_savedLoadEsms = m_doc->m_options.m_loadEsms;
+    if (options.m_masters) m_doc->m_options.m_loadEsms = *options.m_masters ? 1 : 0;
+
+    if (!options.m_singleVersus.empty()) {
+        m_doc->OnSingleVersus();
+        m_link.m_choices = {options.m_singleVersus};
+        m_doc->OnChooseMasterPlugin();
+    }
+    if (options.m_active) m_doc->OnChooseActivePlugins();
+    if (!options.m_plugins.empty()) {
+        m_link.m_choices = options.m_plugins;
+        m_doc->OnChoosePlugins();
+    }
+    m_link.m_choices.clear();
+}
+
+CSession::~CSession() {
+    m_doc->WaitForWorker();
+    // The run's own --masters choice is not remembered.
+    m_doc->m_options.m_loadEsms = m_savedLoadEsms;
+}
+
+std::vector<std::string> CSession::MissingPlugins() const {
+    std::vector<std::string> missing;
+    for (const auto& path : m_options.m_plugins) {
+        auto name = platform::FileNameOf(path);
+        if (std::find(m_doc->m_loadedNames.begin(), m_doc->m_loadedNames.end(), name) == m_doc->m_loadedNames.end() &&
+            std::find(m_doc->m_pendingNames.begin(), m_doc->m_pendingNames.end(), name) == m_doc->m_pendingNames.end())
+            missing.push_back(path);
+    }
+    return missing;
+}
+
+int CSession::ExitStatus() const { return (m_link.Declined() || m_link.SawError()) ? 1 : 0; }
+
+void PrintTable(std::ostream& out, const CResultTable& table, const std::string& format, const std::string& name) {
+    if (format == "csv") {
+        // Exactly the results log's lines: bytes as they are, CR LF.
+        auto line = [&](const std::vector<std::string>& cells) {
+            for (std::size_t i = 0; i < cells.size(); ++i) out << (i ? "," : "") << cells[i];
+            out << "\r\n";
+        };
+        line(table.m_header);
+        for (const auto& row : table.m_rows) {
+            std::vector<std::string> cells;
+            for (const auto& c : row) cells.push_back(c.m_text);
+            line(cells);
+        }
+        return;
+    }
+    if (format == "json") {
+        CJsonWriter json(out);
+        json.BeginObject().Key("list").String(name).Key("columns").BeginArray();
+        for (const auto& h : table.m_header) json.String(h);
+        json.EndArray().Key("rows").BeginArray();
+        for (const auto& row : table.m_rows) {
+            json.BeginObject();
+            for (std::size_t i = 0; i < row.size() && i < table.m_header.size(); ++i)
+                json.Key(table.m_header[i]).String(row[i].m_text);
+            json.EndObject();
+        }
+        json.EndArray().EndObject();
+        out << "\n";
+        return;
+    }
+    std::vector<std::size_t> widths(table.m_header.size(), 0);
+    std::vector<std::vector<std::string>> texts;
+    texts.push_back(table.m_header);
+    for (const auto& row : table.m_rows) {
+        std::vector<std::string> cells;
+        for (const auto& c : row) cells.push_back(Cp1252ToUtf8(UpToNul(c.m_text)));
+        texts.push_back(std::move(cells));
+    }
+    auto width = [](const std::string& s) {
+        std::size_t n = 0;
+        for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+        return n;
+    };
+    for (const auto& r : texts)
+        for (std::size_t i = 0; i < r.size() && i < widths.size(); ++i) widths[i] = std::max(widths[i], width(r[i]));
+    out << name << " (" << table.m_rows.size() << ")\n";
+    for (const auto& r : texts) {
+        for (std::size_t i = 0; i < r.size(); ++i) {
+            out << r[i];
+            if (i + 1 < r.size()) out << std::string(widths[i] - width(r[i]) + 2, ' ');
+        }
+        out << "\n";
+    }
+}
+
+}  // namespace vantor::cli

@@ -1,0 +1,114 @@
+#include "cli/ConsoleLink.h"
+
+#include <iostream>
+#include <unistd.h>
+
+#include "cli/Json.h"
+
+namespace vantor::cli {
+
+namespace {
+const char* IconWord(EIcon icon) {
+    switch (icon) {
+        case EIcon::Stop: return "error";
+        case EIcon::Exclamation: return "warning";
+        case EIcon::Question: return "question";
+        default: return "note";
+    }
+}
+
+// The answer that changes and loses nothing.
+EAnswer SafeAnswer(EButtons buttons) {
+    switch (buttons) {
+        case EButtons::YesNo: return EAnswer::No;
+        case EButtons::YesNoCancel:
+        case EButtons::OkCancel: return EAnswer::Cancel;
+        default: return EAnswer::Ok;
+    }
+}
+}  // namespace
+
+CConsoleLink::CConsoleLink(bool yes, bool quiet)
+    : m_yes(yes), m_quiet(quiet), m_stderrTty(::isatty(2) != 0), m_stdinTty(::isatty(0) != 0) {}
+
+void CConsoleLink::ClearProgressLine() {
+    if (m_progressShown) {
+        std::cerr << "\r\033[K" << std::flush;
+        m_progressShown = false;
+    }
+}
+
+void CConsoleLink::Progress(const std::string& text, int total) {
+    std::lock_guard lock(m_mutex);
+    if (m_quiet || !m_stderrTty) return;
+    if (total == 0) {
+        ClearProgressLine();
+        return;
+    }
+    std::cerr << "\r\033[K" << Cp1252ToUtf8(text) << std::flush;
+    m_progressShown = true;
+}
+
+EAnswer CConsoleLink::Ask(const CMessage& message) {
+    std::lock_guard lock(m_mutex);
+    ClearProgressLine();
+    std::string text = Cp1252ToUtf8(message.m_text);
+    std::string caption = Cp1252ToUtf8(message.m_caption);
+    if (message.m_buttons == EButtons::Ok) {
+        if (message.m_icon == EIcon::Stop || message.m_icon == EIcon::Exclamation ||
+            message.m_caption == "Error" || message.m_caption == "Critical Error" || message.m_caption == "Warning")
+            m_sawError = true;
+        std::cerr << "vantor: " << IconWord(message.m_icon) << ": " << (caption.empty() ? "" : caption + ": ") << text
+                  << "\n";
+        return EAnswer::Ok;
+    }
+    std::cerr << "vantor: " << (caption.empty() ? "" : caption + ": ") << text << "\n";
+    if (m_yes) {
+        EAnswer a = message.m_buttons == EButtons::OkCancel ? EAnswer::Ok : EAnswer::Yes;
+        std::cerr << "  answered " << (a == EAnswer::Ok ? "OK" : "Yes") << " (--yes)\n";
+        return a;
+    }
+    if (!m_stdinTty) {
+        EAnswer a = SafeAnswer(message.m_buttons);
+        m_declined = true;
+        std::cerr << "  nobody to ask: answered " << (a == EAnswer::No ? "No" : "Cancel")
+                  << "; nothing was changed by this question (use --yes to agree)\n";
+        return a;
+    }
+    const bool ok = message.m_buttons == EButtons::OkCancel;
+    const bool cancel = message.m_buttons == EButtons::YesNoCancel || ok;
+    for (;;) {
+        std::cerr << (ok ? "  [o]k / [c]ancel? " : cancel ? "  [y]es / [n]o / [c]ancel? " : "  [y]es / [n]o? ")
+                  << std::flush;
+        std::string line;
+        if (!std::getline(std::cin, line)) {
+            m_declined = true;
+            return SafeAnswer(message.m_buttons);
+        }
+        char c = line.empty() ? '\0' : char(std::tolower(static_cast<unsigned char>(line[0])));
+        if (ok && c == 'o') return EAnswer::Ok;
+        if (!ok && c == 'y') return EAnswer::Yes;
+        if (!ok && c == 'n') return EAnswer::No;
+        if (cancel && c == 'c') return EAnswer::Cancel;
+        if (c == '\0') return message.m_default;
+    }
+}
+
+CFileChoice CConsoleLink::ChooseFile(const CFileChooser& chooser) {
+    std::lock_guard lock(m_mutex);
+    if (m_choices.empty()) {
+        std::cerr << "vantor: \"" << chooser.m_title << "\": no file given on the command line; cancelled\n";
+        m_declined = true;
+        return {};
+    }
+    if (chooser.m_mode == CFileChooser::EMode::OpenMany) {
+        CFileChoice all{CFileChoice::EStatus::Chosen, m_choices};
+        m_choices.clear();
+        return all;
+    }
+    CFileChoice choice{CFileChoice::EStatus::Chosen, {m_choices.front()}};
+    m_choices.erase(m_choices.begin());
+    return choice;
+}
+
+}  // namespace vantor::cli

@@ -1,0 +1,47 @@
+#pragma once
+// The frame link of the command line: progress on stderr, messages on
+// stderr, questions answered by --yes or asked on the terminal. Without a
+// terminal a question gets the answer that loses nothing, and the run is
+// marked so it can exit non-zero.
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "document/FrameLink.h"
+
+namespace vantor::cli {
+
+class CConsoleLink : public CFrameLink {
+public:
+    CConsoleLink(bool yes, bool quiet);
+
+    void Progress(const std::string& text, int total) override;
+    void HidePane(EPane) override {}
+    void ShowPane(EPane) override {}
+    void SetPaneRows(EPane, const CResultTable&) override {}
+    EAnswer Ask(const CMessage& message) override;
+    CFileChoice ChooseFile(const CFileChooser& chooser) override;
+    void CloseEntryEditors(const std::string&) override {}
+
+    // Paths handed to the next file choosers, in order (from the command line).
+    std::vector<std::string> m_choices;
+    // A question was answered by the safe default because nobody could be asked.
+    bool Declined() const { return m_declined; }
+    // An error or warning box was shown.
+    bool SawError() const { return m_sawError; }
+
+private:
+    void ClearProgressLine();
+
+    std::mutex m_mutex;
+    bool m_yes;
+    bool m_quiet;
+    bool m_stderrTty;
+    bool m_stdinTty;
+    bool m_progressShown = false;
+    bool m_declined = false;
+    bool m_sawError = false;
+};
+
+}  // namespace vantor::cli
