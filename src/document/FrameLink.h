@@ -3,6 +3,7 @@
 // the main window: progress, panes, result rows, message boxes, questions,
 // file choosers and the entry editors. The Qt frame, the console and the
 // tests each implement it.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,23 @@ struct CFileChoice {
     std::vector<std::string> m_paths;  // full paths
 };
 
+// What the "Dialog Repair Tool" window starts with.
+struct CRepairDialogSeed {
+    std::string m_repairName;
+    std::string m_repairFolder;
+    std::string m_dataDir;     // start folder of its file choosers
+    std::string m_installDir;  // where the game's Morrowind.ini lies
+};
+
+// The window's result after "Repair Dialog": the repair plugin and the
+// plugins to repair in the order they were added (the order they are read).
+struct CRepairDialogResult {
+    std::string m_repairName;
+    std::string m_repairFolder;
+    std::vector<std::string> m_pluginNames;
+    std::vector<std::string> m_pluginFolders;
+};
+
 class CFrameLink {
 public:
     virtual ~CFrameLink() = default;
@@ -66,6 +84,9 @@ public:
     // Called while the user-interface thread waits for the worker to end,
     // so that requests the worker is blocked on are still served.
     virtual void ServeWhileWaiting() {}
+    // Shows the "Dialog Repair Tool" window modally; nullopt when it was
+    // closed without "Repair Dialog".
+    virtual std::optional<CRepairDialogResult> RunDialogRepairTool(const CRepairDialogSeed&) { return std::nullopt; }
 
     // Shorthand for a box with one OK button.
     void Tell(const std::string& text, const std::string& caption, EIcon icon = EIcon::None) {
