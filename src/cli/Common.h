@@ -3,6 +3,7 @@
 // document they set up.
 #include <CLI/CLI.hpp>
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -54,6 +55,17 @@ private:
     std::unique_ptr<CVANTORDoc> m_doc;
     std::int32_t m_savedLoadEsms = 1;
 };
+
+// One subcommand and what runs it when it was given.
+struct CCommand {
+    CLI::App* m_app;
+    std::function<int()> m_run;
+};
+using CCommandList = std::vector<CCommand>;
+using CAddCommands = void (*)(CLI::App& app, CCommandList& commands);
+
+// The areas' command registrations, listed in Commands.cpp.
+extern const std::vector<CAddCommands> kCommandAreas;
 
 // Writes a result table as text (aligned), csv (the log's format) or json.
 void PrintTable(std::ostream& out, const CResultTable& table, const std::string& format, const std::string& name);

@@ -138,24 +138,30 @@ int RunActive(const cli::CCommonOptions& options) {
 int main(int argc, char** argv) {
     CLI::App app{"vantor: examine, clean and repair Morrowind plugins and masters"};
     app.require_subcommand(1);
+    cli::CCommandList commands;
 
     std::vector<std::string> infoFiles;
     std::string format = "text";
     auto* info = app.add_subcommand("info", "Count the entries per record tag of each file");
     info->add_option("files", infoFiles, "Plugin or master files")->required();
     info->add_option("--format", format, "Output format")->check(CLI::IsMember({"text", "json"}));
+    commands.push_back({info, [&] { return RunInfo(infoFiles, format); }});
 
-    cli::CCommonOptions extractOptions;
+    auto extractOptions = std::make_shared<cli::CCommonOptions>();
     auto* extract = app.add_subcommand("extract", "Read the chosen plugins and the data folder's masters");
-    cli::AddCommonOptions(*extract, extractOptions);
+    cli::AddCommonOptions(*extract, *extractOptions);
+    commands.push_back({extract, [extractOptions] { return RunExtract(*extractOptions); }});
 
-    cli::CCommonOptions activeOptions;
+    auto activeOptions = std::make_shared<cli::CCommonOptions>();
     auto* active = app.add_subcommand("active", "List the active plugins of the game's Morrowind.ini");
-    cli::AddCommonOptions(*active, activeOptions);
+    cli::AddCommonOptions(*active, *activeOptions);
+    commands.push_back({active, [activeOptions] { return RunActive(*activeOptions); }});
+
+    // Each area registers its own commands.
+    for (auto* add : cli::kCommandAreas) add(app, commands);
 
     CLI11_PARSE(app, argc, argv);
-    if (*info) return RunInfo(infoFiles, format);
-    if (*extract) return RunExtract(extractOptions);
-    if (*active) return RunActive(activeOptions);
+    for (const auto& command : commands)
+        if (command.m_app->parsed()) return command.m_run();
     return 0;
 }
