@@ -1,0 +1,153 @@
+#include "checks/IdIndex.h"
+
+#include <functional>
+
+namespace vantor::checks_detail {
+
+namespace {
+std::size_t HashOf(std::string_view key) { return std::hash<std::string_view>{}(key); }
+}  // namespace
+
+void CIdMap::Reserve(std::size_t count) {
+    std::size_t capacity = 16;
+    while (capacity < count * 2) capacity *= 2;
+    if (capacity <= m_slots.size()) return;
+    std::vector<CSlot> old = std::move(m_slots);
+    m_slots.assign(capacity, CSlot{});
+    const std::size_t mask = capacity - 1;
+    for (const CSlot& s : old) {
+        if (!s.m_used) continue;
+        std::size_t i = s.m_hash & mask;
+        while (m_slots[i].m_used) i = (i + 1) & mask;
+        m_slots[i] = s;
+    }
+}
+
+void CIdMap::Grow() { Reserve(m_slots.empty() ? 8 : m_slots.size()); }
+
+std::uint32_t& CIdMap::Insert(std::string_view key, std::uint32_t fresh, bool& inserted) {
+    // Load factor at most one half keeps the probe runs short.
+    if ((m_size + 1) * 2 > m_slots.size()) Grow();
+    const std::size_t hash = HashOf(key);
+    const std::size_t mask = m_slots.size() - 1;
+    std::size_t i = hash & mask;
+    while (m_slots[i].m_used) {
+        if (m_slots[i].m_hash == hash && m_slots[i].m_key == key) {
+            inserted = false;
+            return m_slots[i].m_value;
+        }
+        i = (i + 1) & mask;
+    }
+    m_slots[i] = CSlot{key, hash, fresh, true};
+    ++m_size;
+    inserted = true;
+    return m_slots[i].m_value;
+}
+
+std::uint32_t CIdMap::Find(std::string_view key) const {
+    if (m_slots.empty()) return kNone;
+    const std::size_t hash = HashOf(key);
+    const std::size_t mask = m_slots.size() - 1;
+    for (std::size_t i = hash & mask; m_slots[i].m_used; i = (i + 1) & mask)
+        if (m_slots[i].m_hash == hash && m_slots[i].m_key == key) return m_slots[i].m_value;
+    return kNone;
+}
+
+void CFirstIndex::Build(const CEntryTable& table) {
+    m_map = CIdMap{};
+    m_map.Reserve(table.size());
+    m_next.assign(table.size(), kNone);
+    std::vector<std::uint32_t> last(table.size(), kNone);  // by first position
+    for (std::size_t pos = 0; pos < table.size(); ++pos) {
+        bool inserted = false;
+        const std::uint32_t first = m_map.Insert(table[pos]->IdText(), std::uint32_t(pos), inserted);
+        if (!inserted) m_next[last[first]] = std::uint32_t(pos);
+        last[first] = std::uint32_t(pos);
+    }
+    m_built = true;
+    m_size = table.size();
+    m_data = table.data();
+}
+
+bool CMasterIndex::IsFor(const std::vector<CPluginFile*>& masters, std::size_t tableIndex) const {
+    if (!m_built || m_sizes.size() != masters.size()) return false;
+    for (std::size_t m = 0; m < masters.size(); ++m)
+        if (masters[m]->Table(tableIndex).size() != m_sizes[m]) return false;
+    return true;
+}
+
+void CMasterIndex::Build(const std::vector<CPluginFile*>& masters, std::size_t tableIndex) {
+    m_map = CIdMap{};
+    m_hits.clear();
+    m_first.clear();
+    m_sizes.clear();
+    std::size_t total = 0;
+    for (const CPluginFile* master : masters) total += master->Table(tableIndex).size();
+    m_map.Reserve(total);
+    m_hits.reserve(total);
+    // Per ID number, its last hit so far: new hits are linked behind it,
+    // which keeps each chain in master order.
+    std::vector<std::uint32_t> last;
+    for (std::size_t m = 0; m < masters.size(); ++m) {
+        const CEntryTable& table = masters[m]->Table(tableIndex);
+        m_sizes.push_back(table.size());
+        for (std::size_t pos = 0; pos < table.size(); ++pos) {
+            const auto hitIndex = std::uint32_t(m_hits.size());
+            bool inserted = false;
+            const std::uint32_t id = m_map.Insert(table[pos]->IdText(), std::uint32_t(m_first.size()), inserted);
+            if (inserted) {
+                m_first.push_back(hitIndex);
+                last.push_back(hitIndex);
+            } else if (m_hits[last[id]].m_master == m) {
+                continue;  // a later entry of the same ID in the same master
+            } else {
+                m_hits[last[id]].m_next = hitIndex;
+                last[id] = hitIndex;
+            }
+            m_hits.push_back({std::uint32_t(m), std::uint32_t(pos), kNone});
+        }
+    }
+    m_built = true;
+}
+
+void CPluginBuckets::Build(const std::vector<CPluginFile*>& plugins, std::size_t tableIndex) {
+    CIdMap map;
+    std::size_t total = 0;
+    for (const CPluginFile* plugin : plugins) total += plugin->Table(tableIndex).size();
+    map.Reserve(total);
+    m_idOf.assign(plugins.size(), {});
+    m_slotOf.assign(plugins.size(), {});
+    std::vector<std::uint32_t> count;
+    for (std::size_t p = 0; p < plugins.size(); ++p) {
+        const CEntryTable& table = plugins[p]->Table(tableIndex);
+        m_idOf[p].resize(table.size());
+        for (std::size_t pos = 0; pos < table.size(); ++pos) {
+            bool inserted = false;
+            const std::uint32_t id = map.Insert(table[pos]->IdText(), std::uint32_t(count.size()), inserted);
+            if (inserted) count.push_back(0);
+            ++count[id];
+            m_idOf[p][pos] = id;
+        }
+    }
+    // Groups laid out one after another; filling them in plugin and table
+    // order leaves each group in that order.
+    std::vector<std::uint32_t> next(count.size());
+    m_groupEnd.resize(count.size());
+    std::uint32_t offset = 0;
+    for (std::size_t id = 0; id < count.size(); ++id) {
+        next[id] = offset;
+        offset += count[id];
+        m_groupEnd[id] = offset;
+    }
+    m_slots.resize(offset);
+    for (std::size_t p = 0; p < plugins.size(); ++p) {
+        m_slotOf[p].resize(m_idOf[p].size());
+        for (std::size_t pos = 0; pos < m_idOf[p].size(); ++pos) {
+            const std::uint32_t slot = next[m_idOf[p][pos]]++;
+            m_slots[slot] = {std::uint32_t(p), std::uint32_t(pos)};
+            m_slotOf[p][pos] = slot;
+        }
+    }
+}
+
+}  // namespace vantor::checks_detail

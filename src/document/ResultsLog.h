@@ -1,0 +1,37 @@
+#pragma once
+// The results log: the conflict, warning and editor lists one after the
+// other in one text file, each as its header line and its rows, cells joined
+// by commas, lines ending in CR LF. Cell texts are written as their bytes,
+// unquoted, so a comma inside a cell gives that row an extra field.
+#include <string>
+#include <vector>
+
+#include "document/FrameLink.h"
+#include "document/ResultTable.h"
+
+namespace vantor {
+
+// One list as the log holds it: the header line, then every row. A table
+// without a header of its own is given `fallbackHeader`.
+std::string FormatLogList(const CResultTable& table, const std::vector<std::string>& fallbackHeader = {});
+
+// Writes the three lists to `path`, replacing a file already there. A list
+// whose file cannot be opened is reported with the file error's message and
+// skipped; a failed write is reported as "Unable to save grid list" and
+// ends that list. The other lists are still written. True when every list
+// was written whole.
+bool WriteResultsLog(const std::string& path, const CResultTable& conflict, const CResultTable& warning,
+                     const CResultTable& editor, CFrameLink& link);
+
+// The "&Save Results" command: asks for the file ("Save Log As", starting in
+// the data directory), then writes the log. False when the user cancelled,
+// the dialog failed or a list could not be written. The caller does nothing
+// while an operation runs.
+bool SaveResults(CFrameLink& link, const std::string& dataDirectory, const CResultTable& conflict,
+                 const CResultTable& warning, const CResultTable& editor);
+
+// The standard message for a file error (an errno value) on `path`, e.g.
+// "Access to /x/log.txt was denied."
+std::string FileErrorMessage(int error, const std::string& path);
+
+}  // namespace vantor

@@ -1,0 +1,40 @@
+#include "checks/CheckFixture.h"
+
+#include <fcntl.h>
+#include <stdexcept>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace vantor::fixtures {
+
+CPluginFile& CLoadOrder::Add(const std::string& name, const CPluginBuilder& plugin, std::int64_t time,
+                             CExtractOpts opts) {
+    if (!plugin.Write(m_dir / name)) throw std::runtime_error("cannot write " + name);
+    SetTime(name, time);
+    auto file = std::make_unique<CPluginFile>();
+    std::atomic<std::int32_t> stop{0};
+    if (!file->Open(name, m_dir.Path()) || !file->ReadRecords(stop, opts)) throw std::runtime_error("cannot read " + name);
+    file->Close();
+    m_files.push_back(std::move(file));
+    return *m_files.back();
+}
+
+void CLoadOrder::SetTime(const std::string& name, std::int64_t time) const {
+    const struct timespec times[2] = {{time, 0}, {time, 0}};
+    if (::utimensat(AT_FDCWD, (m_dir / name).c_str(), times, 0) != 0) throw std::runtime_error("cannot stamp " + name);
+}
+
+void CLoadOrder::Remove(const std::string& name) const { ::unlink((m_dir / name).c_str()); }
+
+std::vector<CSub> Named(const std::string& id, const std::string& body, bool deleted) {
+    std::vector<CSub> subs{Name(id)};
+    if (!body.empty()) subs.push_back(Sub("FNAM", Z(body)));
+    if (deleted) subs.push_back(Dele());
+    return subs;
+}
+
+std::vector<CSub> Land(std::int32_t x, std::int32_t y, const std::string& body) {
+    return {Sub("INTV", I32(x) + I32(y)), Sub("DATA", I32(9)), Sub("VHGT", body)};
+}
+
+}  // namespace vantor::fixtures

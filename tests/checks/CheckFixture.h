@@ -1,0 +1,37 @@
+#pragma once
+// Load orders for the check tests: plugins composed byte by byte, written
+// with chosen file times and read back with chosen extraction options.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/PluginFile.h"
+#include "fixtures/PluginBuilder.h"
+#include "fixtures/TempDir.h"
+
+namespace vantor::fixtures {
+
+class CLoadOrder {
+public:
+    // Writes the file, stamps it with `time` (seconds since the epoch) and
+    // reads it; the object lives as long as the load order.
+    CPluginFile& Add(const std::string& name, const CPluginBuilder& plugin, std::int64_t time,
+                     CExtractOpts opts = CExtractOpts::All());
+    void SetTime(const std::string& name, std::int64_t time) const;
+    void Remove(const std::string& name) const;
+    const std::string& Folder() const { return m_dir.Path(); }
+
+private:
+    CTempDir m_dir;
+    std::vector<std::unique_ptr<CPluginFile>> m_files;
+};
+
+// Common record bodies.
+std::vector<CSub> Named(const std::string& id, const std::string& body, bool deleted = false);
+std::vector<CSub> Land(std::int32_t x, std::int32_t y, const std::string& body);
+
+inline const std::atomic<std::int32_t> kRunning{0};
+
+}  // namespace vantor::fixtures

@@ -1,0 +1,204 @@
+#include "checks/ReferenceChecker.h"
+
+#include <limits>
+
+#include "core/SubRecord.h"
+#include "document/FrameLink.h"
+#include "platform/Files.h"
+
+namespace vantor::fixtures {
+
+namespace {
+
+bool Stopped(const std::atomic<std::int32_t>& stop) { return stop.load() != 0; }
+
+bool SameId(const CEntry& a, const CEntry& b) { return a.IdText() == b.IdText(); }
+
+std::string Percent(const std::string& prefix, std::size_t done, std::size_t total) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%d%% complete", int(done * 100 / total));
+    return prefix + text;
+}
+
+}  // namespace
+
+std::int64_t ReferenceAge(const CPluginFile& file) {
+    const std::string path = file.Folder() + file.FileName();
+    auto resolved = platform::ResolvePath(path);
+    auto time = platform::LastWriteTime(resolved ? *resolved : path);
+    return time ? *time : std::numeric_limits<std::int64_t>::min();
+}
+
+void CReferenceChecker::Report(const std::atomic<std::int32_t>& stop, const std::string& text, int total) {
+    if (m_link && !Stopped(stop)) m_link->Progress(text, total);
+}
+
+std::string CReferenceChecker::FindOriginalFile(const std::atomic<std::int32_t>& stop, std::string_view id,
+                                                std::string_view tag) {
+    const CPluginFile* best = nullptr;
+    std::string result;
+    for (const CPluginFile* master : m_masters) {
+        if (Stopped(stop)) break;
+        const std::int64_t age = ReferenceAge(*master);
+        const CEntryTable* table = master->GetTable(tag);
+        if (!table) continue;
+        bool holds = false;
+        for (const auto& e : *table)
+            if (e->IdText() == UpToNul(id)) {
+                holds = true;
+                break;
+            }
+        if (holds && (!best || age > ReferenceAge(*best))) {
+            best = master;
+            result = master->FileName();
+        }
+    }
+    return result.empty() ? "None" : result;
+}
+
+const CEntry* CReferenceChecker::FindEntry(std::string_view fileName, std::string_view id, std::string_view tag,
+                                           bool masters) {
+    for (const CPluginFile* file : masters ? m_masters : m_plugins) {
+        if (file->FileName() != fileName) continue;
+        const CEntryTable* table = file->GetTable(tag);
+        if (!table) continue;
+        for (const auto& e : *table)
+            if (e->IdText() == UpToNul(id)) return e.get();
+    }
+    return nullptr;
+}
+
+void CReferenceChecker::ComparePair(const CPluginFile& a, const CPluginFile& b, std::string_view tag,
+                                    const std::atomic<std::int32_t>& stop) {
+    const CEntryTable* tableA = a.GetTable(tag);
+    const CEntryTable* tableB = b.GetTable(tag);
+    if (!tableA || !tableB) return;
+    for (const auto& x : *tableA) {
+        for (const auto& y : *tableB) {
+            if (Stopped(stop)) return;
+            if (!SameId(*x, *y)) continue;
+            if (tag != "LAND" && SameBytes(x->Data(), y->Data())) continue;
+            const bool topicsAgree = !x->m_topic || !y->m_topic || UpToNul(*x->m_topic) == UpToNul(*y->m_topic);
+            if (tag == "INFO") {
+                const std::string original = FindOriginalFile(stop, x->IdText(), "INFO");
+                const CEntry* m = FindEntry(original, x->IdText(), "INFO", true);
+                if (m) {
+                    if (SameBytes(x->Data(), m->Data()) || SameBytes(y->Data(), m->Data())) continue;
+                } else if (!topicsAgree) {
+                    continue;
+                }
+            }
+            CConflictRow row;
+            row.m_tag = std::string(tag);
+            row.m_conflict = CPluginChecker::GetDescription(tag);
+            if (tag == "LAND") row.m_conflict += " " + CPluginChecker::GetDescription("POTE");
+            row.m_name = std::string(x->IdText());
+            if (ReferenceAge(a) > ReferenceAge(b)) {
+                row.m_overriding = a.FileName();
+                row.m_overridden = b.FileName();
+            } else {
+                row.m_overriding = b.FileName();
+                row.m_overridden = a.FileName();
+            }
+            row.m_original = FindOriginalFile(stop, x->IdText(), tag);
+            m_result.m_conflicts.push_back(row);
+        }
+    }
+}
+
+void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, const CPluginFile& plugin,
+                                      const CCheckSwitches& uncleanChecks, std::uint8_t mask) {
+    for (std::string_view tag : CPluginFile::kTags) {
+        const CEntryTable& table = *plugin.GetTable(tag);
+        for (const auto& e : table) {
+            if (Stopped(stop)) return;
+            const std::string description = CPluginChecker::GetDescription(tag);
+            bool haveUnclean = false, haveModified = false;
+            CResultRow unclean, modified;
+            const CPluginFile* reference = nullptr;
+            std::string lastHolder = "None", lastFinding = "None";
+            const std::string_view data = e->Data();
+            const bool empty = UpToNul(data).empty();
+            for (const CPluginFile* master : m_masters) {
+                if (Stopped(stop)) break;
+                const std::int64_t age = ReferenceAge(*master);
+                if (tag == "CELL" || tag == "DIAL" || tag == "LAND" || tag == "LTEX") continue;
+                if (tag == "INFO" && uncleanChecks[16] == 0) continue;
+                const CEntry* m = nullptr;
+                for (const auto& candidate : *master->GetTable(tag))
+                    if (SameId(*candidate, *e)) {
+                        m = candidate.get();
+                        break;
+                    }
+                if (!m) continue;
+                if (reference && !(age > ReferenceAge(*reference))) continue;
+                lastHolder = master->FileName();
+                if ((mask & 4) && !empty && SameBytes(data, m->Data())) {
+                    if (!haveUnclean) {
+                        haveUnclean = true;
+                        unclean = {std::string(tag), description + " " + CPluginChecker::GetDescription("UNCL"),
+                                   std::string(e->IdText()), plugin.FileName(), ""};
+                    }
+                    reference = master;
+                    unclean.m_originalFile = master->FileName();
+                    lastFinding = master->FileName();
+                }
+                if ((mask & 8) && !empty && !SameBytes(data, m->Data())) {
+                    if (!haveModified) {
+                        haveModified = true;
+                        modified = {std::string(tag), description + " " + CPluginChecker::GetDescription("GCHG"),
+                                    std::string(e->IdText()), plugin.FileName(), ""};
+                    }
+                    reference = master;
+                    modified.m_originalFile = master->FileName();
+                    lastFinding = master->FileName();
+                }
+            }
+            if (haveUnclean) m_result.m_unclean.push_back(unclean);
+            if (haveModified) m_result.m_globalChanges.push_back(modified);
+            if ((mask & 2) && e->m_deleted)
+                m_result.m_deleted.push_back({std::string(tag),
+                                              description + " " + CPluginChecker::GetDescription("DELE"),
+                                              std::string(e->IdText()), plugin.FileName(),
+                                              lastFinding != "None" ? lastFinding : lastHolder});
+        }
+    }
+}
+
+const CCheckResult& CReferenceChecker::Run(const std::atomic<std::int32_t>& stop, std::int32_t checkMode,
+                                           const CCheckSwitches& conflictChecks, const CCheckSwitches& uncleanChecks,
+                                           std::uint8_t mask) {
+    const std::size_t n = m_plugins.size();
+    if (mask & 1) {
+        std::string text = "Checking Conflicts 0% complete";
+        Report(stop, text, int(n));
+        for (std::size_t i = 0; i < n; ++i) {
+            if (Stopped(stop)) break;
+            for (std::size_t j = i + 1; j < n; ++j) {
+                if (Stopped(stop)) break;
+                for (std::size_t k = 0; k < kCheckCount; ++k)
+                    if (conflictChecks[k] == 1) ComparePair(*m_plugins[i], *m_plugins[j], kCheckIndex[k].m_tag, stop);
+            }
+            text = Percent("Checking Conflicts ", i, n);
+            Report(stop, text, int(n));
+            if (checkMode == 1) break;
+        }
+        Report(stop, text, 0);
+    }
+    if (mask & ~1) {
+        const std::size_t examined = checkMode == 1 ? (n ? 1 : 0) : n;
+        const std::string prefix = (mask & 8) ? "Checking Global Changes " : "Checking Warnings ";
+        std::string text = prefix + "0% complete";
+        Report(stop, text, int(examined));
+        for (std::size_t i = 0; i < examined; ++i) {
+            if (Stopped(stop)) break;
+            CheckWarnings(stop, *m_plugins[i], uncleanChecks, mask);
+            text = Percent(prefix, i, examined);
+            Report(stop, text, int(examined));
+        }
+        Report(stop, text, 0);
+    }
+    return m_result;
+}
+
+}  // namespace vantor::fixtures

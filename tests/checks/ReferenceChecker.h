@@ -1,0 +1,47 @@
+#pragma once
+// The check algorithms as plain nested loops: every entry against every
+// entry, tables searched linearly, file ages read from disk at every
+// comparison. Slow on purpose; the fast engine must give the same rows in
+// the same order.
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "checks/PluginChecker.h"
+
+namespace vantor::fixtures {
+
+class CReferenceChecker {
+public:
+    explicit CReferenceChecker(CFrameLink* link = nullptr) : m_link(link) {}
+
+    void AddPlugin(CPluginFile& plugin) { m_plugins.push_back(&plugin); }
+    void AddMaster(CPluginFile& master) { m_masters.push_back(&master); }
+
+    const CCheckResult& Run(const std::atomic<std::int32_t>& stop, std::int32_t checkMode,
+                            const CCheckSwitches& conflictChecks, const CCheckSwitches& uncleanChecks,
+                            std::uint8_t mask);
+    void ComparePair(const CPluginFile& a, const CPluginFile& b, std::string_view tag,
+                     const std::atomic<std::int32_t>& stop);
+    void CheckWarnings(const std::atomic<std::int32_t>& stop, const CPluginFile& plugin,
+                       const CCheckSwitches& uncleanChecks, std::uint8_t mask);
+    std::string FindOriginalFile(const std::atomic<std::int32_t>& stop, std::string_view id, std::string_view tag);
+    const CEntry* FindEntry(std::string_view fileName, std::string_view id, std::string_view tag, bool masters);
+
+    CCheckResult m_result;
+
+private:
+    void Report(const std::atomic<std::int32_t>& stop, const std::string& text, int total);
+
+    CFrameLink* m_link;
+    std::vector<CPluginFile*> m_plugins;
+    std::vector<CPluginFile*> m_masters;
+};
+
+// Last-write time read afresh; a file whose time cannot be read is older
+// than every readable one.
+std::int64_t ReferenceAge(const CPluginFile& file);
+
+}  // namespace vantor::fixtures

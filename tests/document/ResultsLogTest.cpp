@@ -1,0 +1,143 @@
+// The results log: exact bytes, replacement of an old log, and the messages
+// for each way writing can fail.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "document/ResultsLog.h"
+#include "fixtures/ScriptedLink.h"
+#include "fixtures/TempDir.h"
+#include "platform/Files.h"
+
+namespace vantor {
+namespace {
+
+using fixtures::CScriptedLink;
+using fixtures::CTempDir;
+
+std::string Slurp(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+const std::string kHeaders =
+    "ID,Conflict,Name,Overriding Esp File,Esp File,Original File\r\n"
+    "ID,Warning,Name,Esp File,Original File\r\n"
+    "ID,Entry Type,Name,Esp File,Original File\r\n";
+
+struct CLists {
+    CResultTable conflict = ConflictTableHeader();
+    CResultTable warning = WarningTableHeader();
+    CResultTable editor = EditorTableHeader();
+};
+
+class CFaultGuard {
+public:
+    explicit CFaultGuard(platform::CFaultHook hook) { platform::SetFaultHook(std::move(hook)); }
+    ~CFaultGuard() { platform::SetFaultHook(nullptr); }
+};
+
+TEST(ResultsLog, WritesEveryListWithCrLfAndReplacesAnOldLog) {
+    CTempDir dir;
+    const std::string path = dir / "log.txt";
+    CScriptedLink link;
+    CLists lists;
+    ASSERT_TRUE(WriteResultsLog(path, lists.conflict, lists.warning, lists.editor, link));
+    EXPECT_EQ(Slurp(path), kHeaders);
+
+    lists.conflict.AddRow({"NPC_", "NPC Entry", "guard, the", "b.esp", "a.esp", "None"});
+    lists.warning.AddRow({"SNDG", "Sound Gen  Identical to Default Entry. (Unclean Entry)", "s\xe9", "a.esp", "m.esm"});
+    lists.warning.AddRow({"CELL", "Cell Entry Marked as DELETED (Removed from Game)", "0,0,0 x", "a.esp", "None"});
+    std::ofstream(path) << std::string(4096, 'x');
+    ASSERT_TRUE(WriteResultsLog(path, lists.conflict, lists.warning, lists.editor, link));
+    EXPECT_EQ(Slurp(path),
+              "ID,Conflict,Name,Overriding Esp File,Esp File,Original File\r\n"
+              "NPC_,NPC Entry,guard, the,b.esp,a.esp,None\r\n"
+              "ID,Warning,Name,Esp File,Original File\r\n"
+              "SNDG,Sound Gen  Identical to Default Entry. (Unclean Entry),s\xe9,a.esp,m.esm\r\n"
+              "CELL,Cell Entry Marked as DELETED (Removed from Game),0,0,0 x,a.esp,None\r\n"
+              "ID,Entry Type,Name,Esp File,Original File\r\n");
+    EXPECT_TRUE(link.Messages().empty());
+
+    // A table handed over without its header still gets the list's header.
+    EXPECT_EQ(FormatLogList(CResultTable{}, {"A", "B"}), "A,B\r\n");
+}
+
+TEST(ResultsLog, EachListReportsItsOwnFailureAndTheOthersAreStillWritten) {
+    CTempDir dir;
+    CLists lists;
+    lists.conflict.AddRow({"A", "1"});
+    lists.warning.AddRow({"B", "2"});
+    lists.editor.AddRow({"C", "3"});
+
+    // The second list's write fails: its rows are missing, the others are there.
+    {
+        const std::string path = dir / "write.txt";
+        int writes = 0;
+        CFaultGuard guard([&](platform::EFileOp op, const std::string&) {
+            return op == platform::EFileOp::Write && ++writes == 2;
+        });
+        CScriptedLink link;
+        EXPECT_FALSE(WriteResultsLog(path, lists.conflict, lists.warning, lists.editor, link));
+        EXPECT_EQ(link.Calls(), (std::vector<std::string>{"ask VANTOR|Unable to save grid list"}));
+        EXPECT_EQ(link.Messages().at(0).m_icon, EIcon::Exclamation);
+        EXPECT_EQ(Slurp(path),
+                  "ID,Conflict,Name,Overriding Esp File,Esp File,Original File\r\nA,1\r\n"
+                  "ID,Entry Type,Name,Esp File,Original File\r\nC,3\r\n");
+    }
+    // The file cannot be opened at all: one message per list, with the cause.
+    {
+        const std::string path = dir / "open.txt";
+        CFaultGuard guard([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Open; });
+        CScriptedLink link;
+        EXPECT_FALSE(WriteResultsLog(path, lists.conflict, lists.warning, lists.editor, link));
+        const std::string text = "ask VANTOR|A hardware I/O error was reported while accessing " + path + ".";
+        EXPECT_EQ(link.Calls(), (std::vector<std::string>{text, text, text}));
+        EXPECT_FALSE(platform::FileExists(path));
+    }
+    // A folder in the way is refused as access denied.
+    {
+        CScriptedLink link;
+        EXPECT_FALSE(WriteResultsLog(dir.Path(), lists.conflict, lists.warning, lists.editor, link));
+        ASSERT_EQ(link.Messages().size(), 3u);
+        EXPECT_EQ(link.Messages()[0].m_text, "Access to " + dir.Path() + " was denied.");
+    }
+    EXPECT_EQ(FileErrorMessage(ENOSPC, "x.txt"), "Disk full while accessing x.txt.");
+    EXPECT_EQ(FileErrorMessage(ENOENT, "/no/x.txt"), "/no/x.txt contains an invalid path.");
+}
+
+TEST(ResultsLog, SaveResultsAsksForTheFileFirst) {
+    CTempDir dir;
+    CLists lists;
+    CScriptedLink link;
+    EXPECT_FALSE(SaveResults(link, "/data/Data Files/", lists.conflict, lists.warning, lists.editor));
+    ASSERT_EQ(link.Choosers().size(), 1u);
+    const CFileChooser chooser = link.Choosers()[0];
+    EXPECT_EQ(chooser.m_mode, CFileChooser::EMode::Save);
+    EXPECT_EQ(chooser.m_title, "Save Log As");
+    ASSERT_EQ(chooser.m_filters.size(), 1u);
+    EXPECT_EQ(chooser.m_filters[0].m_label, "Any File (*.*)");
+    EXPECT_EQ(chooser.m_filters[0].m_pattern, "*.*");
+    EXPECT_EQ(chooser.m_startFolder, "/data/Data Files/");
+    EXPECT_EQ(chooser.m_fileName, "VANTORlog.txt");
+    EXPECT_EQ(chooser.m_defaultExtension, "txt");
+    EXPECT_TRUE(chooser.m_confirmOverwrite);
+    EXPECT_TRUE(link.Messages().empty());  // cancelled: nothing said
+
+    link.m_choices.push_back({CFileChoice::EStatus::Failed, {}});
+    EXPECT_FALSE(SaveResults(link, dir.Path(), lists.conflict, lists.warning, lists.editor));
+    ASSERT_EQ(link.Messages().size(), 1u);
+    EXPECT_EQ(link.Messages()[0].m_text, "Error Selecting Save File");
+    EXPECT_EQ(link.Messages()[0].m_caption, "Error");
+
+    const std::string path = dir / "VANTORlog.txt";
+    link.m_choices.push_back({CFileChoice::EStatus::Chosen, {path}});
+    EXPECT_TRUE(SaveResults(link, dir.Path(), lists.conflict, lists.warning, lists.editor));
+    EXPECT_EQ(Slurp(path), kHeaders);
+}
+
+}  // namespace
+}  // namespace vantor
