@@ -3,7 +3,10 @@
 
 namespace vantor::cli {
 
+void AddCheckCommands(CLI::App& app, CCommandList& commands);
+
 const std::vector<CAddCommands> kCommandAreas = {
+    AddCheckCommands,
 };
 
 }  // namespace vantor::cli

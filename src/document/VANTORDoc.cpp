@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <dirent.h>
 
+#include "document/ResultsLog.h"
 #include "platform/Files.h"
 #include "platform/InstallDir.h"
 #include "platform/Profile.h"
@@ -468,6 +469,12 @@ void CVANTORDoc::OnClearEsmData() {
     ClearResultTables();
 }
 
+void CVANTORDoc::OnSaveResults() {
+    if (IsBusy()) return;
+    SaveResults(*m_link, m_dataDir, ResultTableCopy(EPane::Conflict), ResultTableCopy(EPane::Warning),
+                ResultTableCopy(EPane::Editor));
+}
+
 // ------------------------------------------------------------ extraction --
 
 bool CVANTORDoc::FindMasters() {
@@ -604,6 +611,18 @@ void CVANTORDoc::SetResultTable(EPane pane, CResultTable table) {
         m_tables[std::size_t(pane) - 1] = table;
     }
     m_link->SetPaneRows(pane, table);
+}
+
+void CVANTORDoc::StoreResultTable(EPane pane, CResultTable table) {
+    if (pane == EPane::All) return;
+    std::lock_guard lock(m_tablesMutex);
+    m_tables[std::size_t(pane) - 1] = std::move(table);
+}
+
+void CVANTORDoc::SortResultTable(EPane pane, std::size_t column, bool descending) {
+    if (pane == EPane::All) return;
+    std::lock_guard lock(m_tablesMutex);
+    m_tables[std::size_t(pane) - 1].SortByColumn(column, descending);
 }
 
 CResultTable CVANTORDoc::ResultTableCopy(EPane pane) const {

@@ -97,6 +97,7 @@ public:
     void OnTreeAdd(const std::optional<CFileTree::CSelection>& selection);
     void OnTreeRemove(const std::optional<CFileTree::CSelection>& selection);
     void OnClearEsmData();
+    void OnSaveResults();
 
     // --- the worker -----------------------------------------------------
     void BeginCheck();
@@ -120,6 +121,11 @@ public:
 
     // Replaces one result table and tells the frame.
     void SetResultTable(EPane pane, CResultTable table);
+    // Replaces one result table the frame already shows (the operation
+    // handed it over through the link itself).
+    void StoreResultTable(EPane pane, CResultTable table);
+    // Sorts a table as its view does, so a saved log shows what the user sees.
+    void SortResultTable(EPane pane, std::size_t column, bool descending);
     CResultTable ResultTableCopy(EPane pane) const;
     void ClearResultTables();
 

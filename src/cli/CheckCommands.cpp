@@ -1,0 +1,121 @@
+// vantor check and vantor global-changes.
+#include <iostream>
+
+#include "checks/InstallOperations.h"
+#include "cli/Common.h"
+#include "document/ResultsLog.h"
+
+namespace vantor::cli {
+
+namespace {
+
+struct CCheckArgs {
+    CCommonOptions m_common;
+    bool m_conflicts = false, m_deleted = false, m_unclean = false, m_all = false;
+    std::string m_log;
+    std::string m_file;
+};
+
+// Prints the three lists in the chosen format; csv is the results log.
+void PrintResults(CVANTORDoc& doc, const std::string& format) {
+    const CResultTable conflict = doc.ResultTableCopy(EPane::Conflict);
+    const CResultTable warning = doc.ResultTableCopy(EPane::Warning);
+    const CResultTable editor = doc.ResultTableCopy(EPane::Editor);
+    if (format == "csv") {
+        std::cout << FormatLogList(conflict) << FormatLogList(warning) << FormatLogList(editor);
+        return;
+    }
+    if (format == "json") {
+        std::cout << "[";
+        PrintTable(std::cout, conflict, format, "conflicts");
+        std::cout << ",";
+        PrintTable(std::cout, warning, format, "warnings");
+        std::cout << ",";
+        PrintTable(std::cout, editor, format, "editor");
+        std::cout << "]\n";
+        return;
+    }
+    PrintTable(std::cout, conflict, format, "Conflicts");
+    std::cout << "\n";
+    PrintTable(std::cout, warning, format, "Warnings");
+    if (!editor.m_rows.empty()) {
+        std::cout << "\n";
+        PrintTable(std::cout, editor, format, "Editor");
+    }
+}
+
+int Finish(CSession& session, const CCheckArgs& args) {
+    int status = session.ExitStatus();
+    for (const auto& path : session.MissingPlugins()) {
+        std::cerr << "vantor: could not read " << path << "\n";
+        status = 1;
+    }
+    CVANTORDoc& doc = session.Doc();
+    if (!args.m_log.empty() &&
+        !WriteResultsLog(args.m_log, doc.ResultTableCopy(EPane::Conflict), doc.ResultTableCopy(EPane::Warning),
+                         doc.ResultTableCopy(EPane::Editor), session.Link()))
+        status = 1;
+    PrintResults(doc, args.m_common.m_format);
+    return status;
+}
+
+int RunCheck(const CCheckArgs& args) {
+    CSession session(args.m_common);
+    InstallOperations(session.Doc());
+    session.Run([&](CVANTORDoc& d) {
+        if (args.m_all || (args.m_conflicts + args.m_deleted + args.m_unclean) > 1) {
+            // Several flags: their union, as a one-shot mask.
+            d.m_checkMask = std::uint8_t((args.m_all ? 7 : 0) | (args.m_conflicts ? 1 : 0) | (args.m_deleted ? 2 : 0) |
+                                         (args.m_unclean ? 4 : 0));
+            d.BeginCheck();
+        } else if (args.m_conflicts) {
+            d.OnCheckConflicts();
+        } else if (args.m_deleted) {
+            d.OnCheckDeleted();
+        } else if (args.m_unclean) {
+            d.OnCheckUnclean();
+        } else {
+            d.OnDefaultCheck();
+        }
+    });
+    return Finish(session, args);
+}
+
+int RunGlobalChanges(const CCheckArgs& args) {
+    CSession session(args.m_common);
+    InstallOperations(session.Doc());
+    session.Run([&](CVANTORDoc& d) {
+        if (args.m_file.empty()) {
+            d.OnViewAllGlobalChanges();
+        } else {
+            CViewFileChoice choice;
+            choice.m_globalChanges = true;
+            choice.m_fileName = args.m_file;
+            d.OnViewFileData(choice);
+        }
+    });
+    return Finish(session, args);
+}
+
+}  // namespace
+
+void AddCheckCommands(CLI::App& app, CCommandList& commands) {
+    auto check = std::make_shared<CCheckArgs>();
+    auto* c = app.add_subcommand("check", "Check the plugins for conflicts, deleted and unclean entries");
+    AddCommonOptions(*c, check->m_common);
+    c->add_flag("--conflicts", check->m_conflicts, "Check Conflicts");
+    c->add_flag("--deleted", check->m_deleted, "Check Deleted");
+    c->add_flag("--unclean", check->m_unclean, "Check Unclean");
+    c->add_flag("--all", check->m_all, "Check All (without a flag: the default checks of the settings)");
+    c->add_option("--log", check->m_log, "Also write the results log to this file");
+    commands.push_back({c, [check] { return RunCheck(*check); }});
+
+    auto global = std::make_shared<CCheckArgs>();
+    auto* g = app.add_subcommand("global-changes", "List the entries of plugins that change a master's records");
+    AddCommonOptions(*g, global->m_common);
+    g->add_option("--file", global->m_file, "Only this plugin");
+    g->add_option("--log", global->m_log, "Also write the results log to this file");
+    commands.push_back({g, [global] { return RunGlobalChanges(*global); }});
+}
+
+}  // namespace vantor::cli
