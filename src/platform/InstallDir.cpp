@@ -16,6 +16,12 @@ namespace vantor::platform {
 
 namespace {
 
+std::string WithoutTrailingSeparators(std::string path) {
+    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
+    return path;
+}
+
+#ifndef _WIN32
 char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
@@ -25,12 +31,6 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-std::string WithoutTrailingSeparators(std::string path) {
-    while (path.size() > 1 && (path.back() == '/' || path.back() == '\\')) path.pop_back();
-    return path;
-}
-
-#ifndef _WIN32
 bool Exists(const std::string& path) {
     struct stat st{};
     return ::stat(path.c_str(), &st) == 0;

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "fixtures/TempDir.h"
 #include "platform/Files.h"
@@ -234,6 +235,15 @@ TEST(Profile, FilesAreCreatedUpdatedAndNeverReplacedBlindly) {
     ASSERT_TRUE(WriteProfileString(dir / "Morrowind.ini", "Game Files", "GameFile2", "b.esp"));
     EXPECT_FALSE(FileExists(dir / "Morrowind.ini"));
     EXPECT_EQ(Slurp(dir / "MORROWIND.INI"), "[Game Files]\nGameFile0=Morrowind.esm\nGameFile1=a.esp\nGameFile2=b.esp\n");
+
+    // A settings file kept elsewhere through a link stays linked.
+    Spit(dir / "real.ini", "[A]\r\nk=1\r\n");
+    ASSERT_EQ(::symlink((dir / "real.ini").c_str(), (dir / "link.ini").c_str()), 0);
+    ASSERT_TRUE(WriteProfileString(dir / "link.ini", "A", "k", "2"));
+    struct stat link{};
+    ASSERT_EQ(::lstat((dir / "link.ini").c_str(), &link), 0);
+    EXPECT_TRUE(S_ISLNK(link.st_mode));
+    EXPECT_EQ(Slurp(dir / "real.ini"), "[A]\r\nk=2\r\n");
 
     // A folder that does not exist cannot take the file.
     EXPECT_FALSE(WriteProfileString(dir / "no/such/vantor.ini", "A", "k", "v"));
