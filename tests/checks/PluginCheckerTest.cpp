@@ -283,6 +283,24 @@ TEST(PluginChecker, WarningsFollowTheReferenceMasterRules) {
     EXPECT_EQ(both.Run(kRunning, 0, AllOn(), AllOn(), 10).m_deleted[1].m_originalFile, "A.esm");
 }
 
+TEST(PluginChecker, DeletedRowsNameTheMasterOfTheLastFinding) {
+    CLoadOrder files;
+    auto& older = files.Add("A.esm", Plugin().Record("NPC_", Named("twin", "t", true)), kT);
+    auto& newer = files.Add("B.esm", Plugin().Record("NPC_", Named("twin", "u")), kT + 100);
+    auto& plugin = files.Add("p.esp", Plugin().Record("NPC_", Named("twin", "t", true)), kT + 200);
+    const auto original = [&](std::uint8_t mask) {
+        CPluginChecker checker;
+        checker.AddPlugin(plugin);
+        checker.AddMaster(older);
+        checker.AddMaster(newer);
+        const auto& deleted = checker.Run(kRunning, 0, AllOn(), AllOn(), mask).m_deleted;
+        return deleted.size() == 1 ? deleted[0].m_originalFile : "?";
+    };
+    EXPECT_EQ(original(2), "B.esm");   // no finding: the last holder
+    EXPECT_EQ(original(6), "A.esm");   // identical to A's copy; B holds it but is no finding
+    EXPECT_EQ(original(14), "B.esm");  // B's copy differs: a later finding
+}
+
 TEST(PluginChecker, DialogueTextWarningsFollowReportDialogText) {
     CLoadOrder files;
     CPluginBuilder m = Plugin();
