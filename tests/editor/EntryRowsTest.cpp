@@ -1,0 +1,179 @@
+// The grid's rows: the display type each subrecord gets, its text, row value
+// and size, and that every row filled from an entry writes back unchanged.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <random>
+
+#include "core/SubRecord.h"
+#include "editor/EntryRows.h"
+#include "editor/WriteBack.h"
+#include "fixtures/PluginBuilder.h"
+
+using namespace vantor;
+using fixtures::Fixed;
+using fixtures::I32;
+
+namespace {
+
+struct CRowCase {
+    const char* m_record;
+    const char* m_tag;
+    std::string m_payload;
+    std::string_view m_type;
+    std::string m_data;
+    std::int32_t m_value;
+};
+
+// The payload the row gives back when written with no question answered.
+std::optional<std::string> WrittenBack(const CEntryRow& row) {
+    bool asked = false;
+    auto payload = RowPayload(row, 1, [&](const CMessage&) {
+        asked = true;
+        return EAnswer::No;
+    });
+    if (asked) return std::nullopt;
+    return payload;
+}
+
+}  // namespace
+
+TEST(EntryRows, IsValidAscii) {
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"", false},
+        {"a", true},
+        {std::string(1, '\0'), true},
+        {"\t", true},
+        {"\n", true},
+        {"\r", true},
+        {"\x1F", false},
+        {" ", true},
+        {"~", true},
+        {"\x7F", false},  // a single byte must be 7-bit printable
+        {"\xE9", false},
+        {"\xE9\xE9", true},  // the last byte of a longer text is not tested
+        {"ab\x01", true},
+        {std::string("ab\0", 3), true},
+        {std::string("a\0b", 3), false},
+        {"a\x01z", false},
+        {"a\xFEz", true},
+        {"a\xFFz", false},
+        {"a\tb\r\nc", true},
+    };
+    for (const auto& [text, valid] : cases) EXPECT_EQ(IsValidAscii(text), valid) << testing::PrintToString(text);
+}
+
+TEST(EntryRows, EachTagGetsItsDisplayForm) {
+    const std::string z(1, '\0');
+    const std::vector<CRowCase> cases = {
+        {"LEVI", "INTV", I32(100), kTypeDec, "100", 0},
+        {"FACT", "INTV", I32(-1), kTypeDec, "-1", 0},
+        {"ARMO", "INDX", std::string(1, '\xFF'), kTypeDec, "255", 0},
+        {"LEVI", "INTV", "\x01\x02", kTypeDec, "513", 0},
+        {"CELL", "INTV", "", kTypeDec, "0", 0},
+        {"CELL", "INTV", I32(1) + I32(2), kTypeHex, "0100000002000000", 0},
+        {"NPC_", "FNAM", "abc" + z, kTypeAscii, "abc", 0},
+        {"BOOK", "TEXT", "abc", kTypeAscii, "abc", 'c'},
+        {"BOOK", "DESC", "ab\xE9", kTypeAscii, "ab\xE9", -23},
+        {"NPC_", "FNAM", "a\xFF" "b" + z, kTypeHex, "61FF6200", 0},
+        {"NPC_", "FNAM", "ab\xFF", kTypeAscii, "ab\xFF", -1},
+        {"NPC_", "FNAM", z, kTypeAscii, "", 0},
+        {"LEVI", "NNAM", "2", kTypeAscii, "2", '2'},
+        {"LEVI", "NNAM", "\x05", kTypeHex, "05", 0},
+        {"INFO", "SCVR", "01sX" + z, kTypeAscii, "01sX", 0},
+        {"DIAL", "SCVR", "01sX" + z, kTypeHex, "30317358" "00", 0},
+        {"LTEX", "DATA", "tx.dds" + z, kTypeAscii, "tx.dds", 0},
+        {"BOOK", "DATA", "tx.dds" + z, kTypeHex, "74782E64647300", 0},
+        {"MGEF", "CVFX", "vfx" + z, kTypeAscii, "vfx", 0},
+        {"MGEF", "ITEX", "i.tga" + z, kTypeAscii, "i.tga", 0},
+        {"MGEF", "CSND", "snd" + z, kTypeAscii, "snd", 0},
+        {"NPC_", "NPCS", Fixed("fireball", 32), kTypeFixed, "fireball", 32},
+        {"FACT", "RNAM", Fixed("Novice", 32), kTypeFixed, "Novice", 32},
+        // A name tag's rule comes first: a rank name with only its terminator
+        // is plain text.
+        {"FACT", "RNAM", "Rank" + z, kTypeAscii, "Rank", 0},
+        {"NPC_", "NPCO", I32(-1) + Fixed("iron_dagger", 32), kTypeMixed, "-1 = iron_dagger", 36},
+        {"NPC_", "NPCO", I32(3) + std::string(32, 'x'), kTypeMixed, "3 = " + std::string(32, 'x'), 36},
+        {"NPC_", "AIDT", "\x01\xab", kTypeHex, "01AB", 0},
+        // Typed forms that would not write the same bytes back show as hex:
+        // junk after a fixed name's terminator, an empty fixed name, blanks
+        // the write would trim, a count without its name, a cut count.
+        {"NPC_", "NPCS", "spell" + z + "junk" + z, kTypeHex, "7370656C6C006A756E6B00", 0},
+        {"FACT", "RNAM", std::string(4, '\0'), kTypeHex, "00000000", 0},
+        {"FACT", "RNAM", Fixed(" Rank", 8), kTypeHex, "2052616E6B000000", 0},
+        {"NPC_", "NPCO", I32(1) + std::string(4, '\0'), kTypeHex, "0100000000000000", 0},
+        {"NPC_", "NPCO", I32(1) + "ab" + z + "c", kTypeHex, "0100000061620063", 0},
+        {"NPC_", "NPCO", std::string("\x01\x00", 2), kTypeHex, "0100", 0},
+    };
+    for (const auto& c : cases) {
+        CEntryRow row = MakeRow(c.m_record, c.m_tag, c.m_payload);
+        SCOPED_TRACE(std::string(c.m_record) + " " + c.m_tag + " " + testing::PrintToString(c.m_payload));
+        EXPECT_EQ(row.m_tag, c.m_tag);
+        EXPECT_EQ(row.m_type, c.m_type);
+        EXPECT_EQ(row.m_data, c.m_data);
+        EXPECT_EQ(row.m_bytes, std::to_string(c.m_payload.size()));
+        EXPECT_EQ(row.m_value, c.m_value);
+        EXPECT_TRUE(row.m_fromEntry);
+        EXPECT_EQ(WrittenBack(row), c.m_payload);
+    }
+}
+
+TEST(EntryRows, EntryDataIsSplitAfterItsIdAndNewRowsAreBlank) {
+    CEntry entry;
+    entry.m_id = std::string("Bob\0", 4);
+    entry.SetData(fixtures::SubBytes({fixtures::Sub("FNAM", fixtures::Z("Bob")), fixtures::Sub("INTV", I32(7)),
+                                      fixtures::Sub("NPCO", I32(2) + Fixed("gold_001", 32))}));
+    auto rows = FillGrid("NPC_", entry);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].m_tag, "FNAM");
+    EXPECT_EQ(rows[1].m_data, "7");
+    EXPECT_EQ(rows[2].m_data, "2 = gold_001");
+    EXPECT_EQ(rows[2].m_bytes, "36");
+
+    CWriteBack back = WriteBackRows(rows, [](const CMessage&) { return EAnswer::No; });
+    ASSERT_TRUE(back.m_ok);
+    EXPECT_EQ(JoinSubRecords(back.m_tags, back.m_payloads), entry.Data());
+
+    CEntry tooShort;
+    tooShort.SetData("NAM");
+    EXPECT_TRUE(FillGrid("MISC", tooShort).empty());
+
+    CEntryRow blank = NewRow();
+    EXPECT_FALSE(blank.m_fromEntry);
+    EXPECT_EQ(blank.m_value, 0);
+    EXPECT_TRUE(blank.m_tag.empty() && blank.m_data.empty() && blank.m_type.empty() && blank.m_bytes.empty());
+}
+
+// Random payloads under every tag the rules name: whatever form a row gets,
+// it writes back the same bytes without a question.
+TEST(EntryRows, AnyPayloadWritesBackUnchanged) {
+    const std::vector<std::pair<const char*, const char*>> tags = {
+        {"LEVI", "INTV"}, {"ARMO", "INDX"}, {"BOOK", "TEXT"}, {"NPC_", "NAME"}, {"INFO", "SCVR"}, {"LTEX", "DATA"},
+        {"MGEF", "CVFX"}, {"NPC_", "FNAM"}, {"NPC_", "NPCS"}, {"FACT", "RNAM"}, {"NPC_", "NPCO"}, {"NPC_", "AIDT"}};
+    std::mt19937 random(7);
+    // Mostly printable bytes, so the typed forms are reached often.
+    const std::string alphabet = std::string("abc =-0123456789 \t\r\n\x01\xE9\xFE\xFF") + std::string(4, '\0');
+    std::map<std::string, std::size_t> types;
+    for (int i = 0; i < 20000; ++i) {
+        const auto& [record, tag] = tags[random() % tags.size()];
+        std::string payload;
+        std::size_t length = random() % 40;
+        if (std::string_view(tag) == "NPCO" && random() % 2) {
+            payload = I32(static_cast<std::int32_t>(random()));
+            length = random() % 36;
+        }
+        if (random() % 2) {
+            for (std::size_t k = 0; k < length; ++k) payload += alphabet[random() % alphabet.size()];
+        } else {
+            // Text, then a terminator or padding, as real names are.
+            std::size_t text = length ? random() % length : 0;
+            for (std::size_t k = 0; k < text; ++k) payload += static_cast<char>('a' + random() % 26);
+            payload.resize(payload.size() + length - text, '\0');
+        }
+        CEntryRow row = MakeRow(record, tag, payload);
+        ++types[row.m_type];
+        ASSERT_EQ(WrittenBack(row), payload) << record << " " << tag << " " << testing::PrintToString(payload);
+    }
+    for (std::string_view type : {kTypeDec, kTypeAscii, kTypeFixed, kTypeMixed, kTypeHex})
+        EXPECT_GT(types[std::string(type)], 200u) << type;
+}
