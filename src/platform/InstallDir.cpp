@@ -11,6 +11,7 @@
 #endif
 
 #include "platform/Files.h"
+#include "platform/Profile.h"
 
 namespace vantor::platform {
 
@@ -22,15 +23,6 @@ std::string WithoutTrailingSeparators(std::string path) {
 }
 
 #ifndef _WIN32
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    return true;
-}
-
 bool Exists(const std::string& path) {
     struct stat st{};
     return ::stat(path.c_str(), &st) == 0;
@@ -223,7 +215,7 @@ std::optional<std::string> InstalledPathFromSystemReg(std::string_view regText) 
 
 std::optional<std::string> WinePathToUnix(const std::string& prefix, const std::string& windowsPath) {
     if (windowsPath.size() < 2 || windowsPath[1] != ':') return std::nullopt;
-    char drive = AsciiLower(windowsPath[0]);
+    char drive = char(windowsPath[0] | 0x20);  // ASCII letters in lower case
     if (drive < 'a' || drive > 'z') return std::nullopt;
     std::string root;
     std::string link = prefix + "dosdevices/" + drive + ":";

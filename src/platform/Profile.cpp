@@ -1,5 +1,6 @@
 #include "platform/Profile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -21,15 +22,6 @@ std::string_view Trim(std::string_view s) {
     if (first == std::string_view::npos) return {};
     auto last = s.find_last_not_of(kBlanks);
     return s.substr(first, last - first + 1);
-}
-
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    return true;
 }
 
 // Section name of a "[name]" line, or nullopt for any other line.
@@ -301,6 +293,11 @@ std::vector<std::string> CProfile::GetNumbered(std::string_view section, std::st
         values.emplace_back(value);
     }
     return values;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) { return lower(x) == lower(y); });
 }
 
 std::string EncodeStruct(std::span<const std::uint8_t> bytes) {

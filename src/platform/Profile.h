@@ -87,6 +87,10 @@ private:
     bool m_changed = false;
 };
 
+// Section, key and registry names are compared as Windows compares them:
+// without regard to ASCII case.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
 // Struct values: every byte as two upper-case hex digits, then the checksum
 // (the sum of the bytes modulo 256) as two more.
 std::string EncodeStruct(std::span<const std::uint8_t> bytes);

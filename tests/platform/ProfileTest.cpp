@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sstream>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,10 +14,8 @@ namespace {
 using fixtures::CTempDir;
 
 std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::string text;
+    return platform::ReadWholeFile(path, text) ? text : "<unreadable>";
 }
 
 void Spit(const std::string& path, const std::string& text) {
