@@ -1,0 +1,358 @@
+#include "platform/FileOps.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/Files.h"
+
+namespace vantor::platform {
+
+namespace {
+
+// Asks the seam; an injected failure looks like an I/O error.
+bool Injected(EFileOp op, const std::string& path) {
+    if (!ShouldFail(op, path)) return false;
+    errno = EIO;
+    SetLastError(EIO);
+    return true;
+}
+
+bool Failed() {
+    SetLastError(errno);
+    return false;
+}
+
+timespec ToTimespec(std::int64_t sec, std::int64_t nsec) {
+    timespec ts{};
+    ts.tv_sec = static_cast<time_t>(sec);
+    ts.tv_nsec = static_cast<long>(nsec);
+    return ts;
+}
+
+std::string RandomLetters(std::size_t n) {
+    static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device device;
+    std::uniform_int_distribution<int> pick(0, int(sizeof kAlphabet) - 2);
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i) out.push_back(kAlphabet[pick(device)]);
+    return out;
+}
+
+// Renames without the seam; sets errno on failure.
+bool RawRename(const std::string& from, const std::string& to, bool replace) {
+    if (replace) return ::rename(from.c_str(), to.c_str()) == 0;
+#ifdef RENAME_NOREPLACE
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno != EINVAL && errno != ENOSYS && errno != ENOTSUP) return false;
+#endif
+    // File systems without an exclusive rename: a hard link fails when the
+    // name is taken; without hard links a check must do.
+    if (::link(from.c_str(), to.c_str()) == 0) {
+        ::unlink(from.c_str());
+        return true;
+    }
+    if (errno == EEXIST || errno == EXDEV) return false;
+    struct stat st{};
+    if (::lstat(to.c_str(), &st) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(from.c_str(), to.c_str()) == 0;
+}
+
+}  // namespace
+
+std::optional<CFileTimes> GetFileTimes(const std::string& path) {
+    if (Injected(EFileOp::Stat, path)) return std::nullopt;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) {
+        Failed();
+        return std::nullopt;
+    }
+    return CFileTimes{st.st_atim.tv_sec, st.st_atim.tv_nsec, st.st_mtim.tv_sec, st.st_mtim.tv_nsec};
+}
+
+bool SetFileTimes(const std::string& path, const CFileTimes& times) {
+    if (Injected(EFileOp::SetTime, path)) return false;
+    timespec ts[2] = {ToTimespec(times.m_accessSec, times.m_accessNsec), ToTimespec(times.m_writeSec, times.m_writeNsec)};
+    return ::utimensat(AT_FDCWD, path.c_str(), ts, 0) == 0 || Failed();
+}
+
+std::optional<unsigned> FileMode(const std::string& path) {
+    if (Injected(EFileOp::Stat, path)) return std::nullopt;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) {
+        Failed();
+        return std::nullopt;
+    }
+    return unsigned(st.st_mode & 07777);
+}
+
+std::optional<bool> PathExists(const std::string& path) {
+    if (Injected(EFileOp::Stat, path)) return std::nullopt;
+    struct stat st{};
+    if (::lstat(path.c_str(), &st) == 0) return true;
+    if (errno == ENOENT || errno == ENOTDIR) return false;
+    Failed();
+    return std::nullopt;
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+    if (Injected(EFileOp::Stat, a)) return false;
+    struct stat sa{}, sb{};
+    if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+    return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
+
+std::string ResolveLinks(const std::string& path) {
+    char resolved[PATH_MAX];
+    if (::realpath(path.c_str(), resolved)) return resolved;
+    return path;
+}
+
+bool RemoveFile(const std::string& path) {
+    if (Injected(EFileOp::Remove, path)) return false;
+    return ::unlink(path.c_str()) == 0 || Failed();
+}
+
+bool SyncFolder(const std::string& folder) {
+    const std::string name = folder.empty() ? std::string(".") : folder;
+    if (Injected(EFileOp::Sync, name)) return false;
+    int fd = ::open(name.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return Failed();
+    bool ok = ::fsync(fd) == 0 || Failed();
+    ::close(fd);
+    return ok;
+}
+
+bool RenameFile(const std::string& from, const std::string& to, bool replace) {
+    if (Injected(EFileOp::Move, to)) return false;
+    return RawRename(from, to, replace) || Failed();
+}
+
+bool MoveFile(const std::string& from, const std::string& to, bool replace) {
+    if (Injected(EFileOp::Move, to)) return false;
+    if (RawRename(from, to, replace)) return true;
+    if (errno != EXDEV) return Failed();
+    // Another file system: the copy is complete and flushed before the
+    // source goes, so the file is never only half anywhere.
+    return CopyFile(from, to, replace) && RemoveFile(from);
+}
+
+bool CopyFile(const std::string& from, const std::string& to, bool replace, const CFileTimes* times) {
+    auto mode = FileMode(from);
+    if (!mode) return false;
+    // Taken before the copy reads the source and perhaps touches its access time.
+    std::optional<CFileTimes> keep = times ? std::optional<CFileTimes>(*times) : GetFileTimes(from);
+    if (!keep) return false;
+    CFile copy;
+    if (!copy.CreateUnique(FolderOf(to), FileNameOf(to), *mode)) return false;
+    if (!copy.CopyFrom(from) || !copy.SetTimes(*keep) || !copy.Sync() || !copy.Close() ||
+        !RenameFile(copy.Path(), to, replace)) {
+        copy.Discard();
+        return false;
+    }
+    return true;
+}
+
+CFile::~CFile() {
+    if (m_fd >= 0) ::close(m_fd);
+}
+
+bool CFile::Open(const std::string& path) {
+    if (m_fd >= 0) Close();
+    m_path = path;
+    m_position = 0;
+    m_created = false;
+    if (Injected(EFileOp::Open, path)) return false;
+    int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return Failed();
+    struct stat st{};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        SetLastError(S_ISDIR(st.st_mode) ? EISDIR : (errno ? errno : EINVAL));
+        ::close(fd);
+        return false;
+    }
+    m_fd = fd;
+    return true;
+}
+
+bool CFile::CreateUnique(const std::string& folder, const std::string& stem, unsigned mode) {
+    if (m_fd >= 0) Close();
+    m_position = 0;
+    m_created = false;
+    m_path.clear();
+    const std::string prefix = folder + "." + stem + ".";
+    if (Injected(EFileOp::CreateTemp, prefix)) return false;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string path = prefix + RandomLetters(12) + ".tmp";
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode & 0777);
+        if (fd < 0) {
+            if (errno == EEXIST) continue;
+            return Failed();
+        }
+        // The umask must not narrow the plugin's own permissions; a file
+        // system without permission bits is no reason to fail.
+        (void)::fchmod(fd, mode & 0777);
+        m_fd = fd;
+        m_path = path;
+        m_created = true;
+        return true;
+    }
+    SetLastError(EEXIST);
+    return false;
+}
+
+std::optional<std::uint64_t> CFile::Size() {
+    if (Injected(EFileOp::Stat, m_path)) return std::nullopt;
+    struct stat st{};
+    if (::fstat(m_fd, &st) != 0) {
+        Failed();
+        return std::nullopt;
+    }
+    return std::uint64_t(st.st_size);
+}
+
+bool CFile::Seek(std::uint64_t offset) {
+    if (Injected(EFileOp::Seek, m_path)) return false;
+    if (offset > std::uint64_t(INT64_MAX) || ::lseek(m_fd, off_t(offset), SEEK_SET) < 0) return Failed();
+    m_position = offset;
+    return true;
+}
+
+bool CFile::Read(std::string& out, std::size_t n) {
+    out.clear();
+    if (Injected(EFileOp::Read, m_path)) return false;
+    // An injected short read delivers half and then meets the end.
+    const std::size_t limit = ShouldFail(EFileOp::ShortRead, m_path) ? n / 2 : n;
+    out.resize(n);
+    std::size_t done = 0;
+    while (done < limit) {
+        ssize_t got = ::pread(m_fd, out.data() + done, limit - done, off_t(m_position + done));
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            out.clear();
+            return Failed();
+        }
+        if (got == 0) break;
+        done += std::size_t(got);
+    }
+    m_position += done;
+    if (done < n) {
+        out.resize(done);
+        SetLastError(0);
+        return false;
+    }
+    return true;
+}
+
+bool CFile::Write(std::string_view bytes) {
+    if (Injected(EFileOp::Write, m_path)) return false;
+    const std::size_t limit = ShouldFail(EFileOp::ShortWrite, m_path) ? bytes.size() / 2 : bytes.size();
+    std::size_t done = 0;
+    while (done < limit) {
+        ssize_t put = ::pwrite(m_fd, bytes.data() + done, limit - done, off_t(m_position + done));
+        if (put < 0) {
+            if (errno == EINTR) continue;
+            m_position += done;
+            return Failed();
+        }
+        if (put == 0) break;
+        done += std::size_t(put);
+    }
+    m_position += done;
+    if (done < bytes.size()) {
+        SetLastError(0);
+        return false;
+    }
+    return true;
+}
+
+bool CFile::SetEnd() {
+    if (Injected(EFileOp::Truncate, m_path)) return false;
+    return ::ftruncate(m_fd, off_t(m_position)) == 0 || Failed();
+}
+
+bool CFile::Sync() {
+    if (Injected(EFileOp::Sync, m_path)) return false;
+    return ::fsync(m_fd) == 0 || Failed();
+}
+
+bool CFile::SetTimes(const CFileTimes& times) {
+    if (Injected(EFileOp::SetTime, m_path)) return false;
+    timespec ts[2] = {ToTimespec(times.m_accessSec, times.m_accessNsec), ToTimespec(times.m_writeSec, times.m_writeNsec)};
+    return ::futimens(m_fd, ts) == 0 || Failed();
+}
+
+bool CFile::CopyFrom(const std::string& from) {
+    if (Injected(EFileOp::Copy, m_path)) return false;
+    if (Injected(EFileOp::Open, from)) return false;
+    int src = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    if (src < 0) return Failed();
+    bool ok = true;
+    bool kernelCopy = true;
+    off_t inOffset = 0;
+    std::string buffer;
+    for (;;) {
+        if (kernelCopy) {
+            off_t outOffset = off_t(m_position);
+            ssize_t n = ::copy_file_range(src, &inOffset, m_fd, &outOffset, std::size_t(1) << 30, 0);
+            if (n > 0) {
+                m_position += std::uint64_t(n);
+                continue;
+            }
+            if (n == 0) break;
+            if (errno == EINTR) continue;
+            if (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP) {
+                kernelCopy = false;
+                buffer.resize(std::size_t(1) << 20);
+                continue;
+            }
+            ok = Failed();
+            break;
+        }
+        ssize_t got = ::pread(src, buffer.data(), buffer.size(), inOffset);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            ok = Failed();
+            break;
+        }
+        if (got == 0) break;
+        inOffset += got;
+        if (!Write(std::string_view(buffer.data(), std::size_t(got)))) {
+            ok = false;
+            break;
+        }
+    }
+    ::close(src);
+    return ok;
+}
+
+bool CFile::Close() {
+    if (m_fd < 0) return true;
+    int fd = m_fd;
+    m_fd = -1;
+    if (Injected(EFileOp::Close, m_path)) {
+        ::close(fd);
+        return false;
+    }
+    return ::close(fd) == 0 || Failed();
+}
+
+void CFile::Discard() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+    // Cleanup must not hide why the change failed: no error is recorded.
+    if (m_created && !ShouldFail(EFileOp::Remove, m_path)) ::unlink(m_path.c_str());
+    m_created = false;
+}
+
+}  // namespace vantor::platform
