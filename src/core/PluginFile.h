@@ -14,6 +14,7 @@
 
 namespace vantor {
 
+class CFrameLink;
 using CEntryTable = std::vector<std::unique_ptr<CEntry>>;
 
 // The four data-keeping switches of the option set; non-zero means on.
@@ -61,6 +62,21 @@ public:
     // Moves an entry (by identity) from the table of `tag` to the removed
     // entries after its record was erased on disk.
     bool DetachEntry(const CEntry* entry, std::string_view tag);
+
+    // Changes on disk (Writer.cpp). Each works on an exclusively created copy
+    // beside the plugin and renames it over the plugin once the backup
+    // exists, keeping the plugin's times; on failure the model is unchanged.
+    bool MakeBackup(const std::string& pluginPath, CFrameLink& link);
+    // False without writing when the new data equals the entry's data.
+    bool RewriteEntry(CEntry& entry, const std::vector<std::string>& tags, const std::vector<std::string>& payloads,
+                      CFrameLink& link);
+    // The caller detaches the entry after success.
+    bool EraseEntry(const CEntry& entry, CFrameLink& link);
+    // Erases entries of this file's tables in one pass and detaches them; the
+    // flags say which were erased (all or none of those found).
+    std::vector<bool> EraseEntries(const std::vector<const CEntry*>& entries, CFrameLink& link);
+    // Where the entry's record starts on disk now, after the changes so far.
+    std::int64_t CurrentOffset(const CEntry& entry) const;
 
     const std::string& FileName() const { return m_fileName; }
     const std::string& Folder() const { return m_folder; }
