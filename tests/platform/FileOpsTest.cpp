@@ -1,0 +1,203 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "fixtures/PluginBuilder.h"
+#include "fixtures/TempDir.h"
+#include "platform/FileOps.h"
+#include "platform/Files.h"
+
+using namespace vantor;
+using namespace vantor::platform;
+using vantor::fixtures::CTempDir;
+
+namespace {
+
+void Put(const std::string& path, const std::string& bytes) { ASSERT_TRUE(fixtures::CPluginBuilder().Raw(bytes).Write(path)); }
+
+std::string Get(const std::string& path) {
+    std::string out;
+    return ReadWholeFile(path, out) ? out : "<missing>";
+}
+
+std::size_t Count(const std::string& folder) {
+    return std::size_t(std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
+}
+
+unsigned ModeOf(const std::string& path) {
+    struct stat st{};
+    EXPECT_EQ(::stat(path.c_str(), &st), 0);
+    return unsigned(st.st_mode & 07777);
+}
+
+}  // namespace
+
+TEST(FileOps, WorkingFilesAreExclusiveUnpredictableAndKeepTheMode) {
+    CTempDir dir;
+    const mode_t oldMask = ::umask(077);
+    CFile a, b;
+    ASSERT_TRUE(a.CreateUnique(dir.Path(), "Mod.esp", 0664));
+    ASSERT_TRUE(b.CreateUnique(dir.Path(), "Mod.esp", 0664));
+    ::umask(oldMask);
+    EXPECT_NE(a.Path(), b.Path());
+    for (const CFile* f : {&a, &b}) {
+        const std::string name = FileNameOf(f->Path());
+        EXPECT_EQ(name.rfind(".Mod.esp.", 0), 0u) << name;
+        EXPECT_EQ(name.size(), std::string(".Mod.esp.").size() + 12 + 4) << name;
+        EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
+        EXPECT_EQ(ModeOf(f->Path()), 0664u);  // the umask does not narrow it
+    }
+    EXPECT_TRUE(a.Close());
+    a.Discard();
+    EXPECT_FALSE(FileExists(a.Path()));
+
+    // Discard removes only what the object created.
+    Put(dir / "keep.esp", "keep");
+    CFile opened;
+    ASSERT_TRUE(opened.Open(dir / "keep.esp"));
+    opened.Discard();
+    EXPECT_EQ(Get(dir / "keep.esp"), "keep");
+
+    // Opening for writing never goes through a link.
+    ASSERT_EQ(::symlink((dir / "keep.esp").c_str(), (dir / "link.esp").c_str()), 0);
+    CFile viaLink;
+    EXPECT_FALSE(viaLink.Open(dir / "link.esp"));
+    EXPECT_FALSE(LastErrorMessage().empty());
+    EXPECT_EQ(ResolveLinks(dir / "link.esp"), ResolveLinks(dir / "keep.esp"));
+}
+
+TEST(FileOps, PositionedReadWriteTruncateAndShortReads) {
+    CTempDir dir;
+    CFile f;
+    ASSERT_TRUE(f.CreateUnique(dir.Path(), "x", 0644));
+    ASSERT_TRUE(f.Write("hello world"));
+    EXPECT_EQ(f.Position(), 11u);
+    ASSERT_TRUE(f.Seek(6));
+    std::string out;
+    ASSERT_TRUE(f.Read(out, 5));
+    EXPECT_EQ(out, "world");
+    ASSERT_TRUE(f.Seek(8));
+    SetLastError(EBADF);
+    EXPECT_FALSE(f.Read(out, 10));  // the file ends first
+    EXPECT_EQ(out, "rld");
+    EXPECT_EQ(LastErrorMessage(), "");
+    ASSERT_TRUE(f.Seek(5));
+    ASSERT_TRUE(f.SetEnd());
+    EXPECT_EQ(f.Size().value_or(0), 5u);
+    ASSERT_TRUE(f.Seek(0));
+    ASSERT_TRUE(f.Write("J"));
+    EXPECT_TRUE(f.Sync());
+    ASSERT_TRUE(f.SetTimes({1000, 0, 2000, 123}));
+    EXPECT_TRUE(f.Close());
+    auto t = GetFileTimes(f.Path());  // before reading touches the access time
+    ASSERT_TRUE(t);
+    EXPECT_EQ(t->m_accessSec, 1000);
+    EXPECT_EQ(t->m_writeSec, 2000);
+    EXPECT_EQ(t->m_writeNsec, 123);
+    EXPECT_EQ(Get(f.Path()), "Jello");
+}
+
+TEST(FileOps, RenameCopyAndMove) {
+    CTempDir dir;
+    Put(dir / "a", "A");
+    Put(dir / "b", "B");
+    EXPECT_FALSE(RenameFile(dir / "a", dir / "b", false));
+    EXPECT_EQ(LastErrorMessage(), std::strerror(EEXIST));
+    EXPECT_EQ(Get(dir / "a"), "A");
+    EXPECT_EQ(Get(dir / "b"), "B");
+    EXPECT_TRUE(RenameFile(dir / "a", dir / "b", true));
+    EXPECT_EQ(Get(dir / "b"), "A");
+    EXPECT_FALSE(FileExists(dir / "a"));
+    EXPECT_TRUE(RenameFile(dir / "b", dir / "c", false));
+    EXPECT_EQ(Get(dir / "c"), "A");
+
+    // A copy takes contents, mode and times; it never replaces unless asked.
+    Put(dir / "src", std::string(3 << 20, 's'));
+    ASSERT_EQ(::chmod((dir / "src").c_str(), 0640), 0);
+    ASSERT_TRUE(SetFileTimes(dir / "src", {1111, 0, 2222, 0}));
+    ASSERT_TRUE(CopyFile(dir / "src", dir / "dst", false));
+    EXPECT_EQ(GetFileTimes(dir / "dst")->m_writeSec, 2222);
+    EXPECT_EQ(GetFileTimes(dir / "dst")->m_accessSec, 1111);
+    EXPECT_EQ(ModeOf(dir / "dst"), 0640u);
+    EXPECT_EQ(Get(dir / "dst"), Get(dir / "src"));
+    EXPECT_FALSE(CopyFile(dir / "c", dir / "dst", false));
+    EXPECT_EQ(Get(dir / "dst").size(), std::size_t(3 << 20));
+    CFileTimes given{5, 0, 6, 0};
+    ASSERT_TRUE(CopyFile(dir / "c", dir / "dst", true, &given));
+    EXPECT_EQ(Get(dir / "dst"), "A");
+    EXPECT_EQ(GetFileTimes(dir / "dst")->m_writeSec, 6);
+    EXPECT_EQ(Count(dir.Path()), 3u);  // c, src, dst: no working file left
+
+    EXPECT_TRUE(MoveFile(dir / "dst", dir / "moved", false));
+    EXPECT_EQ(Get(dir / "moved"), "A");
+    EXPECT_FALSE(PathExists(dir / "dst").value_or(true));
+    ASSERT_EQ(::symlink((dir / "gone").c_str(), (dir / "dangling").c_str()), 0);
+    EXPECT_TRUE(PathExists(dir / "dangling").value_or(false));
+    EXPECT_TRUE(SameFile(dir / "moved", dir / "moved"));
+    EXPECT_FALSE(SameFile(dir / "moved", dir / "c"));
+    EXPECT_TRUE(RemoveFile(dir / "moved"));
+    EXPECT_FALSE(RemoveFile(dir / "moved"));
+    EXPECT_TRUE(SyncFolder(dir.Path()));
+}
+
+TEST(FileOps, MoveAcrossFileSystems) {
+    CTempDir dir;
+    struct stat here{}, shm{};
+    if (::stat(dir.Path().c_str(), &here) != 0 || ::stat("/dev/shm", &shm) != 0 || here.st_dev == shm.st_dev ||
+        ::access("/dev/shm", W_OK) != 0)
+        GTEST_SKIP() << "no second file system to move to";
+    const std::string far = "/dev/shm/vantor-move-" + std::to_string(::getpid());
+    Put(dir / "p.esp", "plugin bytes");
+    ASSERT_TRUE(SetFileTimes(dir / "p.esp", {10, 0, 20, 0}));
+    EXPECT_FALSE(RenameFile(dir / "p.esp", far, true));  // no silent copy for a rename
+    ASSERT_TRUE(MoveFile(dir / "p.esp", far, false));
+    EXPECT_EQ(Get(far), "plugin bytes");
+    EXPECT_EQ(GetFileTimes(far)->m_writeSec, 20);
+    EXPECT_FALSE(FileExists(dir / "p.esp"));
+    ::unlink(far.c_str());
+}
+
+TEST(FileOps, EveryCallPassesTheSeam) {
+    CTempDir dir;
+    Put(dir / "a", "data");
+    CFile open;
+    ASSERT_TRUE(open.Open(dir / "a"));
+    std::string out;
+    const std::vector<std::pair<EFileOp, std::function<bool()>>> calls = {
+        {EFileOp::Stat, [&] { return GetFileTimes(dir / "a").has_value(); }},
+        {EFileOp::Stat, [&] { return FileMode(dir / "a").has_value(); }},
+        {EFileOp::Stat, [&] { return PathExists(dir / "a").has_value(); }},
+        {EFileOp::SetTime, [&] { return SetFileTimes(dir / "a", {1, 0, 1, 0}); }},
+        {EFileOp::Remove, [&] { return RemoveFile(dir / "a"); }},
+        {EFileOp::Sync, [&] { return SyncFolder(dir.Path()); }},
+        {EFileOp::Move, [&] { return RenameFile(dir / "a", dir / "b", true); }},
+        {EFileOp::Move, [&] { return MoveFile(dir / "a", dir / "b", true); }},
+        {EFileOp::CreateTemp, [&] { return CopyFile(dir / "a", dir / "b", true); }},
+        {EFileOp::Open, [&] { return CFile().Open(dir / "a"); }},
+        {EFileOp::Seek, [&] { return open.Seek(0); }},
+        {EFileOp::Read, [&] { return open.Seek(0) && open.Read(out, 4); }},
+        {EFileOp::Write, [&] { return open.Seek(0) && open.Write("DATA"); }},
+        {EFileOp::Truncate, [&] { return open.SetEnd(); }},
+        {EFileOp::Sync, [&] { return open.Sync(); }},
+        {EFileOp::SetTime, [&] { return open.SetTimes({1, 0, 1, 0}); }},
+        {EFileOp::Copy, [&] { return open.CopyFrom(dir / "a"); }},
+    };
+    for (const auto& [op, call] : calls) {
+        const EFileOp failing = op;
+        SetFaultHook([failing](EFileOp o, const std::string&) { return o == failing; });
+        ClearLastError();
+        EXPECT_FALSE(call()) << int(op);
+        EXPECT_EQ(LastErrorMessage(), std::strerror(EIO)) << int(op);
+        SetFaultHook(nullptr);
+    }
+    EXPECT_EQ(Get(dir / "a"), "data");
+    SetFaultHook([](EFileOp o, const std::string&) { return o == EFileOp::Close; });
+    EXPECT_FALSE(open.Close());
+    SetFaultHook(nullptr);
+    EXPECT_FALSE(open.IsOpen());  // the handle is gone all the same
+    EXPECT_EQ(Count(dir.Path()), 1u);
+}
