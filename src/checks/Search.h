@@ -1,0 +1,84 @@
+#pragma once
+// The object search: the entries of the loaded plugins, or of the masters,
+// whose ID contains a text, and with "Look in data" also those whose data or
+// record tag contains it; and the find operation that lists them in the
+// editor pane.
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "checks/PluginChecker.h"
+#include "document/ResultTable.h"
+#include "document/VANTORDoc.h"
+
+namespace vantor {
+
+class CFrameLink;
+
+// The lower-case mapping of the game's code page, Windows-1252: A-Z, the
+// accented capitals 0xC0-0xDE (not 0xD7, the multiplication sign) and the
+// capitals Š, Œ, Ž and Ÿ of 0x80-0x9F. Every other byte maps to itself, so
+// the fold never depends on the locale the program runs in.
+const std::array<unsigned char, 256>& Cp1252LowerTable();
+inline unsigned char FoldCp1252(unsigned char c) { return Cp1252LowerTable()[c]; }
+std::string LowerCp1252(std::string_view text);
+
+// A find text prepared for the search's tests. The text counts up to its
+// first zero byte, so a window that holds a zero byte never equals it.
+class CTextMatcher {
+public:
+    CTextMatcher(std::string_view text, bool matchCase);
+    // Some window of `bytes` as long as the text equals it (folded unless
+    // case is matched). An empty text is found in everything.
+    bool Occurs(std::string_view bytes) const;
+    // `bytes` as a whole equals the text.
+    bool Equals(std::string_view bytes) const;
+    // The text as compared: folded when case is ignored.
+    const std::string& Text() const { return m_text; }
+
+private:
+    bool SameRest(const char* at) const;
+
+    std::string m_text;
+    bool m_matchCase;
+    // The bytes a window may start with: the folded first byte and, for a
+    // letter ignoring case, its capital.
+    unsigned char m_first = 0;
+    unsigned char m_firstCapital = 0;
+    bool m_twoFirsts = false;
+};
+
+// Searches the engine's plugin list (which holds the loaded master), or its
+// master list when searchMasters is nonzero, and returns the engine's search
+// rows: one per matching entry, in file, table and entry order. Progress
+// "Searching... N% complete" goes to `link` when one is given; a set stop
+// flag ends the search with the rows found so far.
+const std::vector<CResultRow>& Search(CPluginChecker& engine, CFrameLink* link, const std::atomic<std::int32_t>& stop,
+                                      std::string findText, std::int32_t matchCase, std::int32_t wholeWord,
+                                      std::int32_t lookInData, std::int32_t searchMasters);
+
+struct CFindInputs {
+    // Document order: newest extraction batch first, the loaded master last.
+    std::vector<CPluginFile*> loadedPlugins;
+    // Document order: each master read is inserted at the front.
+    std::vector<CPluginFile*> foundMasters;
+    CFindParams params;
+    const std::atomic<std::int32_t>* stop = nullptr;
+    CFrameLink* link = nullptr;
+};
+
+// Worker operations 5 and 6 (after extraction). Nothing at all happens
+// without a loaded plugin, and nothing is shown after a stop: both give
+// nullopt. Otherwise the editor pane's new table, sorted by its tag column,
+// after telling the user "Cannot find ..." when there is no match.
+std::optional<CResultTable> RunFindOperation(const CFindInputs& inputs);
+
+// Registers the find (5, 6) and editor set-up (9, 10) operations with the
+// document's worker.
+void InstallSearchOperations(CVANTORDoc& doc);
+
+}  // namespace vantor

@@ -1,0 +1,384 @@
+// The object search: matching rules, rows, progress and the find operation,
+// checked against a window-by-window reference of the matching.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "checks/CheckFixture.h"
+#include "checks/ReferenceChecker.h"
+#include "checks/Search.h"
+#include "checks/SearchFixture.h"
+#include "fixtures/ScriptedLink.h"
+
+using namespace vantor;
+using namespace vantor::fixtures;
+
+namespace {
+
+// Lower-casing written out letter by letter, independent of the table.
+unsigned char RefLower(unsigned char c) {
+    if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c - 'A' + 'a');
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 0x20);
+    switch (c) {
+        case 0x8A: return 0x9A;
+        case 0x8C: return 0x9C;
+        case 0x8E: return 0x9E;
+        case 0x9F: return 0xFF;
+        default: return c;
+    }
+}
+
+std::string RefLowerText(std::string s) {
+    for (char& c : s) c = static_cast<char>(RefLower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+// The plain way: every window copied out, lowered when case is ignored, and
+// compared with the text as zero-terminated strings.
+bool RefOccurs(std::string_view bytes, const std::string& findText, bool matchCase) {
+    std::string text = findText.c_str();
+    if (!matchCase) text = RefLowerText(text);
+    const std::size_t n = text.size();
+    if (bytes.size() < n) return false;
+    for (std::size_t i = 0; i + n <= bytes.size(); ++i) {
+        std::string window(bytes.substr(i, n));
+        if (!matchCase) window = RefLowerText(window);
+        if (std::strcmp(window.c_str(), text.c_str()) == 0) return true;
+    }
+    return false;
+}
+
+bool RefEquals(std::string_view bytes, const std::string& findText, bool matchCase) {
+    std::string text = findText.c_str();
+    std::string id(bytes);
+    if (!matchCase) {
+        text = RefLowerText(text);
+        id = RefLowerText(id);
+    }
+    return std::strcmp(id.c_str(), text.c_str()) == 0;
+}
+
+// The search procedure as nested loops over the reference matching.
+std::vector<CResultRow> RefSearch(CReferenceChecker& reference, const std::vector<CPluginFile*>& files,
+                                  const std::string& text, bool matchCase, bool wholeWord, bool lookInData,
+                                  bool masters) {
+    std::vector<CResultRow> rows;
+    for (CPluginFile* file : files) {
+        for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
+            const std::string tag(CPluginFile::kTags[t]);
+            for (const auto& e : file->Table(t)) {
+                const bool name = wholeWord ? RefEquals(e->IdText(), text, matchCase)
+                                            : RefOccurs(e->IdText(), text, matchCase);
+                const bool data = lookInData && RefOccurs(e->Data(), text, matchCase);
+                const bool tagged = lookInData && !name && !data && RefOccurs(tag, text, matchCase);
+                if (!name && !data && !tagged) continue;
+                CResultRow row{tag, CPluginChecker::GetDescription(tag), std::string(e->IdText()), "None", "None"};
+                if (masters) {
+                    if (!file->FileName().empty()) row.m_originalFile = file->FileName();
+                } else {
+                    row.m_pluginFile = file->FileName();
+                    row.m_originalFile = reference.FindOriginalFile(kRunning, e->IdText(), tag);
+                }
+                rows.push_back(row);
+            }
+        }
+    }
+    return rows;
+}
+
+std::vector<std::string> Names(const std::vector<CResultRow>& rows) {
+    std::vector<std::string> names;
+    for (const auto& r : rows) names.push_back(r.m_name);
+    return names;
+}
+
+// Two masters and a plugin with the shapes the rules care about.
+struct CSearchSet {
+    CLoadOrder m_order;
+    CPluginFile* m_old = nullptr;
+    CPluginFile* m_new = nullptr;
+    CPluginFile* m_plugin = nullptr;
+
+    CSearchSet() {
+        CPluginBuilder oldMaster;
+        oldMaster.Header()
+            .Record("MISC", Named("Gold_001", "gold"))
+            .Record("MISC", Named("Old_Only", "relic"))
+            .Record("NPC_", Named("fargoth", "Fargoth"));
+        m_old = &m_order.Add("Old.esm", oldMaster, 1000);
+        CPluginBuilder newMaster;
+        newMaster.Header().Record("MISC", Named("Gold_001", "shiny gold"));
+        m_new = &m_order.Add("New.esm", newMaster, 2000);
+
+        CPluginBuilder plugin;
+        plugin.Header({"Old.esm"})
+            .Record("NPC_", Named("fargoth", "Hello World"))
+            .Record("NPC_", Named("fargoth_ring_holder", "Nobody"))
+            .Record("MISC", Named("Gold_001", "more gold"))
+            .Record("MISC", Named("Old_Only", "relic"))
+            .Record("MISC", {Name("zero_window"), Sub("FNAM", std::string("xAB\0Cx", 6))})
+            .Record("ACTI", Named("\xC9P\xC9" "E_Sword", "blade"))
+            .Record("SKIL", {Sub("INDX", I32(5)), Sub("DATA", I32(0))})
+            .Record("LAND", Land(1, 2, "vh"));
+        m_plugin = &m_order.Add("Mod.esp", plugin, 3000);
+    }
+
+    // The engine as the find operation fills it: plugins, then masters in
+    // the order they were read.
+    void Fill(CPluginChecker& engine) const {
+        engine.AddPlugin(*m_plugin);
+        engine.AddMaster(*m_old);
+        engine.AddMaster(*m_new);
+    }
+
+    std::vector<CResultRow> Find(const std::string& text, bool matchCase, bool wholeWord, bool lookInData,
+                                 bool masters = false) const {
+        CPluginChecker engine;
+        Fill(engine);
+        return Search(engine, nullptr, kRunning, text, matchCase, wholeWord, lookInData, masters);
+    }
+};
+
+}  // namespace
+
+TEST(CaseFold, FoldsTheLettersOfWindows1252Only) {
+    int changed = 0;
+    for (int c = 0; c < 256; ++c) {
+        const auto b = static_cast<unsigned char>(c);
+        EXPECT_EQ(FoldCp1252(b), RefLower(b)) << "byte " << c;
+        EXPECT_EQ(FoldCp1252(FoldCp1252(b)), FoldCp1252(b)) << "byte " << c;
+        changed += FoldCp1252(b) != b;
+    }
+    // 26 ASCII capitals, 30 accented ones and Š, Œ, Ž, Ÿ.
+    EXPECT_EQ(changed, 60);
+    EXPECT_EQ(FoldCp1252(0xD7), 0xD7);  // the multiplication sign is no letter
+    EXPECT_EQ(FoldCp1252(0xDF), 0xDF);  // ß has no capital here
+    EXPECT_EQ(FoldCp1252(0x9F), 0xFF);
+    EXPECT_EQ(LowerCp1252("\xC9P\xC9" "E_Sword"), "\xE9p\xE9" "e_sword");
+}
+
+TEST(TextMatcher, AgreesWithTheWindowByWindowReferenceOnRandomBytes) {
+    // Letters in both cases, bytes with and without a capital, and zeros.
+    const std::string alphabet("aAbB_\0\xC0\xE0\x8A\x9A\x9F\xFF\xD7\xF7\xDF" "1", 16);
+    std::mt19937 random(12345);
+    auto pick = [&](std::size_t n) { return std::size_t(random() % n); };
+    for (int round = 0; round < 20000; ++round) {
+        std::string bytes;
+        for (std::size_t i = 0, n = pick(40); i < n; ++i) bytes.push_back(alphabet[pick(alphabet.size())]);
+        std::string text;
+        if (!bytes.empty() && pick(2)) {
+            // Mostly texts that are there, in a changed case now and then.
+            const std::size_t start = pick(bytes.size());
+            text = bytes.substr(start, pick(6));
+            for (char& c : text)
+                if (pick(2)) c = static_cast<char>(RefLower(static_cast<unsigned char>(c)));
+        } else {
+            for (std::size_t i = 0, n = pick(5); i < n; ++i) text.push_back(alphabet[pick(alphabet.size())]);
+        }
+        for (bool matchCase : {false, true}) {
+            const CTextMatcher matcher(text, matchCase);
+            ASSERT_EQ(matcher.Occurs(bytes), RefOccurs(bytes, text, matchCase))
+                << "round " << round << " match case " << matchCase;
+            const std::string id(UpToNul(bytes));
+            ASSERT_EQ(matcher.Equals(id), RefEquals(id, text, matchCase)) << "round " << round;
+        }
+    }
+}
+
+TEST(TextMatcher, WindowRules) {
+    const CTextMatcher ignoring("Sword", false);
+    EXPECT_TRUE(ignoring.Occurs("long_SWORD"));   // ends at the last byte
+    EXPECT_TRUE(ignoring.Occurs("sword"));
+    EXPECT_FALSE(ignoring.Occurs("swor"));
+    EXPECT_FALSE(ignoring.Occurs(std::string("swo\0rd", 6)));
+    EXPECT_TRUE(ignoring.Equals("SWORD"));
+    EXPECT_FALSE(ignoring.Equals("swords"));
+    EXPECT_FALSE(CTextMatcher("Sword", true).Occurs("long_sword"));
+    // A zero byte inside a window never matches, whatever lies around it.
+    const std::string data("xAB\0Cx", 6);
+    EXPECT_TRUE(CTextMatcher("ab", false).Occurs(data));
+    EXPECT_FALSE(CTextMatcher("abc", false).Occurs(data));
+    EXPECT_FALSE(CTextMatcher("b", true).Occurs(data));
+    // The find text counts up to its first zero byte.
+    EXPECT_EQ(CTextMatcher(std::string("AB\0Q", 4), false).Text(), "ab");
+    // Accented capitals find their small letters and the other way round.
+    EXPECT_TRUE(CTextMatcher("\xE9p\xE9" "e", false).Occurs("\xC9P\xC9" "E_Sword"));
+    EXPECT_TRUE(CTextMatcher("\xC9P\xC9" "E", false).Occurs("\xE9p\xE9" "e"));
+    EXPECT_FALSE(CTextMatcher("\xE9p\xE9" "e", true).Occurs("\xC9P\xC9" "E_Sword"));
+    EXPECT_TRUE(CTextMatcher("\xFF", false).Occurs("a\x9F"));
+    // An empty text is in everything, even in nothing.
+    EXPECT_TRUE(CTextMatcher("", false).Occurs(""));
+    EXPECT_TRUE(CTextMatcher("", true).Occurs("abc"));
+    EXPECT_TRUE(CTextMatcher("", true).Equals(""));
+    EXPECT_FALSE(CTextMatcher("", true).Equals("a"));
+}
+
+TEST(Search, NameTests) {
+    CSearchSet set;
+    // Begins, contains, ends and equals; the shown names keep their case.
+    EXPECT_EQ(Names(set.Find("FARGOTH", false, false, false)),
+              (std::vector<std::string>{"fargoth", "fargoth_ring_holder"}));
+    EXPECT_EQ(Names(set.Find("holder", false, false, false)), (std::vector<std::string>{"fargoth_ring_holder"}));
+    EXPECT_EQ(Names(set.Find("_001", false, false, false)), (std::vector<std::string>{"Gold_001"}));
+    // Formatted IDs match up to their last character.
+    EXPECT_EQ(Names(set.Find(",2", false, false, false)), (std::vector<std::string>{"1,2"}));
+    EXPECT_EQ(Names(set.Find("x 5", false, false, false)), (std::vector<std::string>{"Index 5"}));
+    // Whole word: only the ID equal to the text, ignoring case unless asked.
+    EXPECT_EQ(Names(set.Find("FARGOTH", false, true, false)), (std::vector<std::string>{"fargoth"}));
+    EXPECT_TRUE(set.Find("FARGOTH", true, true, false).empty());
+    EXPECT_TRUE(set.Find("gold_001", true, false, false).empty());
+    // Non-ASCII letters fold too.
+    EXPECT_EQ(Names(set.Find("\xE9p\xE9" "e", false, false, false)),
+              (std::vector<std::string>{"\xC9P\xC9" "E_Sword"}));
+    // Longer than every ID and every data block: nothing.
+    EXPECT_TRUE(set.Find(std::string(200, 'a'), false, false, true).empty());
+}
+
+TEST(Search, DataAndTagTests) {
+    CSearchSet set;
+    // Look in data still finds the text anywhere inside the data when whole
+    // word is on.
+    EXPECT_EQ(Names(set.Find("world", false, true, true)), (std::vector<std::string>{"fargoth"}));
+    EXPECT_TRUE(set.Find("world", false, true, false).empty());
+    // A window that would run over a zero byte in the data does not match.
+    EXPECT_EQ(Names(set.Find("xab", false, false, true)), (std::vector<std::string>{"zero_window"}));
+    EXPECT_TRUE(set.Find("abc", false, false, true).empty());
+    // The first three letters of a tag find every entry of that type with
+    // look in data, and only then; five letters never match a tag.
+    EXPECT_EQ(Names(set.Find("npc", false, false, true)),
+              (std::vector<std::string>{"fargoth", "fargoth_ring_holder"}));
+    EXPECT_TRUE(set.Find("npc", false, false, false).empty());
+    EXPECT_EQ(set.Find("KIL", true, false, true).size(), 1u);
+    EXPECT_TRUE(set.Find("SKILL", false, false, true).empty());
+    // Name, data and tag all match: still one row.
+    EXPECT_EQ(Names(set.Find("a", false, false, true)).size(), set.m_plugin->EntryCount());
+}
+
+TEST(Search, RowsForPluginsAndMasters) {
+    CSearchSet set;
+    auto rows = set.Find("gold_001", false, false, false);
+    ASSERT_EQ(rows.size(), 1u);
+    // The newest master holding the ID is the original file.
+    EXPECT_EQ(rows[0], (CResultRow{"MISC", "Misc. Items Entry", "Gold_001", "Mod.esp", "New.esm"}));
+    rows = set.Find("old_only", false, false, false);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].m_originalFile, "Old.esm");
+    rows = set.Find("zero_window", false, true, false);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].m_originalFile, "None");
+
+    rows = set.Find("GOLD", false, false, false, true);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0], (CResultRow{"MISC", "Misc. Items Entry", "Gold_001", "None", "Old.esm"}));
+    EXPECT_EQ(rows[1], (CResultRow{"MISC", "Misc. Items Entry", "Gold_001", "None", "New.esm"}));
+
+    // An empty text finds every entry of the searched files.
+    EXPECT_EQ(set.Find("", false, false, false).size(), set.m_plugin->EntryCount());
+    EXPECT_EQ(set.Find("", false, false, false, true).size(), set.m_old->EntryCount() + set.m_new->EntryCount());
+    // With whole word only the empty IDs would be equal, but data always
+    // holds an empty window.
+    EXPECT_TRUE(set.Find("", false, true, false).empty());
+    EXPECT_EQ(set.Find("", false, true, true).size(), set.m_plugin->EntryCount());
+}
+
+TEST(Search, ProgressAndStop) {
+    CSearchSet set;
+    CScriptedLink link;
+    CPluginChecker engine(&link);
+    set.Fill(engine);
+    engine.AddPlugin(*set.m_old);
+    Search(engine, &link, kRunning, "gold", 0, 0, 1, 0);
+    EXPECT_EQ(link.Calls(), (std::vector<std::string>{"progress 2|Searching... 0% complete",
+                                                      "progress 2|Searching... 0% complete",
+                                                      "progress 2|Searching... 50% complete",
+                                                      "progress 0|Searching... 50% complete"}));
+    EXPECT_EQ(engine.SearchRows().size(), 2u);
+
+    // Stopped after the first file: its rows stay, nothing more is reported.
+    std::atomic<std::int32_t> stop{0};
+    CStoppingLink stopping(stop, 2);
+    CPluginChecker second(&stopping);
+    set.Fill(second);
+    second.AddPlugin(*set.m_old);
+    EXPECT_EQ(Search(second, &stopping, stop, "gold", 0, 0, 1, 0).size(), 1u);
+    EXPECT_EQ(stopping.Calls().size(), 2u);
+}
+
+TEST(Search, AgreesWithTheReferenceOnTheCorpus) {
+    const CCorpus corpus;
+    if (corpus.Empty()) GTEST_SKIP() << "no corpus";
+    CPluginChecker engine;
+    CReferenceChecker reference;
+    for (CPluginFile* f : corpus.m_plugins) engine.AddPlugin(*f);
+    for (CPluginFile* f : corpus.m_masters) {
+        engine.AddMaster(*f);
+        reference.AddMaster(*f);
+    }
+    std::size_t found = 0;
+    for (const std::string text : {"a", "Sword", "NPC", "\xE9", "0,"}) {
+        for (int options = 0; options < 16; ++options) {
+            const bool matchCase = options & 1, wholeWord = options & 2, lookInData = options & 4, masterMode = options & 8;
+            const auto& rows = Search(engine, nullptr, kRunning, text, matchCase, wholeWord, lookInData, masterMode);
+            const auto expected =
+                RefSearch(reference, masterMode ? corpus.m_masters : corpus.m_plugins, text, matchCase, wholeWord, lookInData, masterMode);
+            ASSERT_EQ(rows, expected) << "text " << text << " options " << options;
+            found += rows.size();
+        }
+    }
+    EXPECT_GT(found, 0u);
+}
+
+TEST(FindOperation, NothingWithoutALoadedPlugin) {
+    CSearchSet set;
+    CScriptedLink link;
+    CFindInputs inputs;
+    inputs.foundMasters = {set.m_new, set.m_old};
+    inputs.params.m_text = "gold";
+    inputs.params.m_searchMasters = 1;
+    inputs.link = &link;
+    EXPECT_FALSE(RunFindOperation(inputs));
+    EXPECT_TRUE(link.Calls().empty());
+}
+
+TEST(FindOperation, RowsSortedByTagOrTheNotFoundMessage) {
+    CSearchSet set;
+    CScriptedLink link;
+    CFindInputs inputs;
+    // The engine searches Old.esm first, then Mod.esp; the sort by tag
+    // keeps that order among equal tags.
+    inputs.loadedPlugins = {set.m_plugin, set.m_old};
+    inputs.foundMasters = {set.m_new, set.m_old};
+    inputs.params.m_text = "O";
+    inputs.link = &link;
+    auto table = RunFindOperation(inputs);
+    ASSERT_TRUE(table);
+    EXPECT_EQ(table->m_header, EditorTableHeader().m_header);
+    std::vector<std::string> tags, files;
+    for (const auto& row : table->m_rows) {
+        tags.push_back(row[0].m_text);
+        files.push_back(row[3].m_text);
+    }
+    EXPECT_EQ(tags, (std::vector<std::string>{"ACTI", "MISC", "MISC", "MISC", "MISC", "MISC", "NPC_", "NPC_", "NPC_"}));
+    EXPECT_EQ(files, (std::vector<std::string>{"Mod.esp", "Old.esm", "Old.esm", "Mod.esp", "Mod.esp", "Mod.esp",
+                                               "Old.esm", "Mod.esp", "Mod.esp"}));
+    EXPECT_EQ(table->m_rows[7][4].m_text, "Old.esm");
+    EXPECT_TRUE(link.Messages().empty());
+
+    inputs.params.m_text = "NoSuchThing";
+    table = RunFindOperation(inputs);
+    ASSERT_TRUE(table);
+    EXPECT_TRUE(table->m_rows.empty());
+    ASSERT_EQ(link.Messages().size(), 1u);
+    EXPECT_EQ(link.Messages()[0].m_text, "Cannot find NoSuchThing");
+    EXPECT_EQ(link.Messages()[0].m_caption, "Not Found");
+    EXPECT_EQ(link.Messages()[0].m_buttons, EButtons::Ok);
+
+    // Stopped during the search: nothing is shown and nobody is told.
+    std::atomic<std::int32_t> stop{0};
+    CStoppingLink stopping(stop, 1);
+    inputs.link = &stopping;
+    inputs.stop = &stop;
+    EXPECT_FALSE(RunFindOperation(inputs));
+    EXPECT_TRUE(stopping.Messages().empty());
+}
