@@ -1,5 +1,6 @@
 #include "checks/InstallOperations.h"
 
+#include "checks/AutoClean.h"
 #include "checks/CheckOperations.h"
 #include "document/VANTORDoc.h"
 
@@ -33,6 +34,7 @@ void Keep(CVANTORDoc& doc, const CPaneTables& tables) {
 
 void InstallOperations(CVANTORDoc& doc) {
     doc.SetOperationHandler(CVANTORDoc::kCheck, [](CVANTORDoc& d) { Keep(d, RunCheckOperation(CheckInputsOf(d))); });
+    doc.SetOperationHandler(CVANTORDoc::kClean, [](CVANTORDoc& d) { RunAutoClean(d); });
     doc.SetOperationHandler(CVANTORDoc::kGlobalChanges,
                             [](CVANTORDoc& d) { Keep(d, RunGlobalChangeListing(CheckInputsOf(d))); });
 }

@@ -4,9 +4,13 @@
 namespace vantor::cli {
 
 void AddCheckCommands(CLI::App& app, CCommandList& commands);
+void AddCleanCommands(CLI::App& app, CCommandList& commands);
+void AddShowCommands(CLI::App& app, CCommandList& commands);
 
 const std::vector<CAddCommands> kCommandAreas = {
     AddCheckCommands,
+    AddCleanCommands,
+    AddShowCommands,
 };
 
 }  // namespace vantor::cli

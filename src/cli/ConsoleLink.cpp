@@ -63,6 +63,11 @@ EAnswer CConsoleLink::Ask(const CMessage& message) {
         return EAnswer::Ok;
     }
     std::cerr << "vantor: " << (caption.empty() ? "" : caption + ": ") << text << "\n";
+    for (const auto& [forCaption, answer] : m_answers)
+        if (forCaption == message.m_caption) {
+            std::cerr << "  answered as the command line says\n";
+            return answer;
+        }
     if (m_yes) {
         EAnswer a = message.m_buttons == EButtons::OkCancel ? EAnswer::Ok : EAnswer::Yes;
         std::cerr << "  answered " << (a == EAnswer::Ok ? "OK" : "Yes") << " (--yes)\n";

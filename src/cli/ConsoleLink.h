@@ -26,6 +26,8 @@ public:
 
     // Paths handed to the next file choosers, in order (from the command line).
     std::vector<std::string> m_choices;
+    // Answers the command line gave for questions of one caption.
+    std::vector<std::pair<std::string, EAnswer>> m_answers;
     // A question was answered by the safe default because nobody could be asked.
     bool Declined() const { return m_declined; }
     // An error or warning box was shown.

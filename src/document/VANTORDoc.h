@@ -119,6 +119,14 @@ public:
     CPluginFile* FindLoadedFile(const std::string& fileName, bool masters);
     CEntry* FindEntry(const std::string& fileName, const std::string& id, const std::string& tag, bool masters);
 
+    // Rewrites an entry of a loaded plugin with new subrecords after asking;
+    // the caller is always told success.
+    bool UpdateEntry(const std::vector<std::string>& tags, const std::vector<std::string>& payloads,
+                     const std::string& tag, const std::string& id, const std::string& fileName);
+    // Erases an entry of a loaded plugin from its file and its table; true
+    // when it was deleted.
+    bool DeleteEntry(const std::string& fileName, const std::string& tag, const std::string& id, bool askFirst);
+
     // Replaces one result table and tells the frame.
     void SetResultTable(EPane pane, CResultTable table);
     // Replaces one result table the frame already shows (the operation
