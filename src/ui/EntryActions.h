@@ -1,0 +1,66 @@
+#pragma once
+// What a double click or the Delete key in a result pane does to entries,
+// decided without a widget: which entry an editor opens on, and which
+// entries are deleted and which rows go with them.
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "document/ResultTable.h"
+
+namespace vantor {
+
+class CVANTORDoc;
+
+// Everything the entry editor window is opened with.
+struct CEntryOpenRequest {
+    EPane m_pane = EPane::Conflict;
+    std::string m_tag;
+    std::string m_id;
+    std::string m_file;
+    bool m_masters = false;   // the entry lives among the found masters
+    bool m_viewOnly = false;  // opened from the master column
+    std::string m_title;      // file + " - " + ID
+    std::string m_data;       // the entry's data
+    std::string m_compare;    // the other file's data (or its own)
+    std::vector<std::string> m_tags;
+    std::vector<std::string> m_payloads;
+};
+
+// The master column of a pane: 5 in the conflict list, 4 in the others.
+int MasterColumn(EPane pane);
+
+// The entry a double click on (row, column) of a data row opens, or nullopt
+// when the cell leads to no entry (the ID, description or name column, a
+// file that is not loaded, a missing entry).
+std::optional<CEntryOpenRequest> ResolveDoubleClick(CVANTORDoc& doc, EPane pane, const CResultTable& table, int row,
+                                                    int column);
+
+using CDeleteEntryFn =
+    std::function<bool(const std::string& file, const std::string& tag, const std::string& id, bool ask)>;
+using CCloseEditorFn = std::function<void(const std::string& title)>;
+
+struct CDeleteOutcome {
+    bool m_refused = false;   // the conflict list's selection spans columns
+    std::set<int> m_rows;     // data rows to take out of the list
+    int m_deleted = 0;
+};
+
+// The Delete key over the selected cells (row, column of data rows): rows
+// are visited from the last to the first; the question is asked only until
+// one deletion has succeeded; every row showing a deleted entry in its file
+// column(s) goes with it.
+CDeleteOutcome DeleteSelectedEntries(EPane pane, const CResultTable& table, const std::set<std::pair<int, int>>& selected,
+                                     const CDeleteEntryFn& deleteEntry, const CCloseEditorFn& closeEditor);
+
+// Delete Entry of the document over its loaded plugins: "Filename not
+// Found." / "Entry Already Deleted or Missing." when there is nothing to
+// delete, the question when asked to ask, then the record erased on disk
+// after the ".OLD" backup and the entry detached.
+bool DeleteEntryThroughDoc(CVANTORDoc& doc, const std::string& file, const std::string& tag, const std::string& id,
+                           bool ask);
+
+}  // namespace vantor

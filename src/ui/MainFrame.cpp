@@ -1,0 +1,639 @@
+#include "MainFrame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QScreen>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStatusTipEvent>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
+#include "Icons.h"
+#include "LeftView.h"
+#include "OptionsSheet.h"
+#include "QtFrameLink.h"
+#include "ResultViews.h"
+#include "UiText.h"
+#include "checks/InstallOperations.h"
+#include "document/ResultsLog.h"
+#include "widgets/GridPrinter.h"
+#include "widgets/StatusPane.h"
+
+#ifndef VANTOR_SOURCE_DIR
+#define VANTOR_SOURCE_DIR ""
+#endif
+
+namespace vantor {
+
+namespace {
+
+const char* const kTitle = "Vantorscope";
+const char* const kEditorTitleProperty = "vantorEditorTitle";
+
+struct CCommandText {
+    const char* m_text;    // menu text, "" for toolbar-only commands
+    const char* m_prompt;  // status-bar prompt, then "\n" and the tool tip
+};
+
+// Texts by command, in the order of CMainFrame::ECommand.
+const CCommandText kCommands[CMainFrame::kCommandCount] = {
+    {"&New Check\tCtrl+N", "New Check\nNew"},
+    {"Choose &Master Plugin", "Choose Master Plugin to Compare Against."},
+    {"Choose &Active Plugins", "Choose Plugins Currently Used In Game"},
+    {"&Choose Plugins", "Choose Plugins\nOpen"},
+    {"&Save Results\tCtrl+S", "Save Check Results\nSave"},
+    {"&Print...\tCtrl+P", "Print Graph Data\nPrint"},
+    {"Print Pre&view", "Preview Graph\nPrint Preview"},
+    {"P&rint Setup...", "Change the printer and printing options\nPrint Setup"},
+    {"E&xit", "Quit VANTOR\nExit"},
+    {"Cu&t\tCtrl+X", "Cut the selection and put it on the Clipboard\nCut"},
+    {"&Copy\tCtrl+C", "Copy the selected cells to the Clipboard\nCopy"},
+    {"&Paste\tCtrl+V", "Insert Clipboard contents\nPaste"},
+    {"Select &All\tCtrl+A", "Select every cell of the list\nSelect All"},
+    {"&Single Versus", "Sets Operation Type to Single vs All"},
+    {"&Full Check", "Sets Operation Type to All vs All"},
+    {"View File Data", "View a Specific File's Data or Global Changes"},
+    {"View All Esp Data", "View All Loaded Plugin Data"},
+    {"View All Esm Data", "View Loaded Master File Data"},
+    {"View All Global Changes", ""},
+    {"Find Object", "Find Object in Loaded Plugins"},
+    {"&Extract Data", "Extracts Data from Selected Files"},
+    {"Clear Esm Data", ""},
+    {"Check &Conflicts", "Checks for Entry Conflicts"},
+    {"Check &Deleted", "Checks for Entry Deletions"},
+    {"Check &Unclean", "Checks for Unclean Entries"},
+    {"Check &All", "Checks for All Plugin Conflicts"},
+    {"Auto Delete Unclea&n", "Automatically Delete All Unclean Entries in Loaded Plugins"},
+    {"Auto ReLink Dialog", "Merge and Repair Dialog in all Loaded Esps"},
+    {"ReLink Dialog", "Open Repair Tool"},
+    {"&Options", "Select Check Options"},
+    {"VANTOR Help", "VANTOR Help"},
+    {"&About VANTOR...", "Display VANTOR Version Number and Author\nAbout"},
+    {"Begin Default Check Operation", "Begin Default Check Operation"},
+    {"Toggle Conflict Pane", "Toggle Conflict Pane"},
+    {"Toggle Warning Pane", "Toggle Warning Pane"},
+    {"Toggle Editor Pane", "Toggle Editor Pane"},
+};
+
+QString ReadmeText() {
+    const QString here = QCoreApplication::applicationDirPath();
+    const QStringList candidates = {here + "/README.md", here + "/../README.md", here + "/../../README.md",
+                                    here + "/../../../README.md", here + "/../share/vantorscope/README.md",
+                                    QString::fromUtf8(VANTOR_SOURCE_DIR) + "/README.md"};
+    for (const QString& path : candidates) {
+        QFile file(path);
+        if (!QFileInfo(path).fileName().isEmpty() && file.open(QIODevice::ReadOnly)) return QString::fromUtf8(file.readAll());
+    }
+    return {};
+}
+
+const char* const kBuiltInHelp =
+    "# Vantorscope\n\n"
+    "Vantorscope examines, cleans and repairs Morrowind plugins (.esp) and masters (.esm).\n\n"
+    "1. Choose the plugins to check with *File > Choose Plugins* (Ctrl+O), or the game's active plugins "
+    "with *File > Choose Active Plugins*.\n"
+    "2. Pick *CheckType > Full Check* to check all plugins against each other, or *Single Versus* and "
+    "*File > Choose Master Plugin* to check them against one plugin.\n"
+    "3. Run *Operations > Check All* (or one of the single checks). Conflicts and warnings fill the lists "
+    "on the right.\n"
+    "4. Double-click a row to open the entry; select rows of the *Esp File* column and press Delete to "
+    "delete those entries from their plugins (a backup with the extension .OLD is kept).\n"
+    "5. *File > Save Results* writes the lists as a text log.\n";
+
+}  // namespace
+
+CMainFrame::CMainFrame(CDocConfig config) {
+    m_link = std::make_unique<CQtFrameLink>(this);
+    m_doc = std::make_unique<CVANTORDoc>(std::move(config), m_link.get());
+    InstallOperations(*m_doc);
+
+    setWindowTitle(kTitle);
+    setWindowIcon(icons::Make(icons::EIcon::App));
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
+    else
+        resize(1000, 700);
+
+    CreateActions();
+    CreateMenus();
+    CreateToolBar();
+    CreateStatusBar();
+    CreatePanes();
+
+    qApp->installEventFilter(this);
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {
+        for (QWidget* w = now; w; w = w->parentWidget()) {
+            if (auto* list = qobject_cast<CResultView*>(w)) {
+                m_activeList = list;
+                return;
+            }
+            if (w == m_tree) {
+                m_activeList = nullptr;
+                return;
+            }
+        }
+    });
+    UpdateViews();
+}
+
+CMainFrame::~CMainFrame() {
+    qApp->removeEventFilter(this);
+    // The document stops its worker (still served by this frame) and writes
+    // the settings; only then may the link go.
+    m_doc.reset();
+    m_link.reset();
+}
+
+CResultView* CMainFrame::View(EPane pane) const {
+    return pane == EPane::All ? nullptr : m_views[std::size_t(pane) - 1];
+}
+
+bool CMainFrame::PaneShown(EPane pane) const {
+    const CResultView* view = View(pane);
+    return view && view->isVisibleTo(this);
+}
+
+// ------------------------------------------------------------- creation --
+
+void CMainFrame::CreateActions() {
+    for (int c = 0; c < kCommandCount; ++c) {
+        const CCommandText& t = kCommands[c];
+        auto* action = new QAction(QString::fromLatin1(t.m_text), this);
+        const QString prompt = QString::fromLatin1(t.m_prompt);
+        const qsizetype split = prompt.indexOf(QLatin1Char('\n'));
+        action->setStatusTip(split < 0 ? prompt : prompt.left(split));
+        // Buttons whose prompt names no tip of its own show the prompt.
+        action->setToolTip(split < 0 ? (prompt.isEmpty() ? action->text() : prompt) : prompt.mid(split + 1));
+        action->setIconVisibleInMenu(false);
+        m_actions[std::size_t(c)] = action;
+    }
+    auto& a = m_actions;
+    a[kNewCheck]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_N));
+    a[kSaveResults]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    a[kPrint]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    a[kCut]->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_X), QKeySequence(Qt::SHIFT | Qt::Key_Delete)});
+    a[kCopy]->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_C), QKeySequence(Qt::CTRL | Qt::Key_Insert)});
+    a[kPaste]->setShortcuts({QKeySequence(Qt::CTRL | Qt::Key_V), QKeySequence(Qt::SHIFT | Qt::Key_Insert)});
+    // The cells are never editable.
+    a[kCut]->setEnabled(false);
+    a[kPaste]->setEnabled(false);
+    // Shortcuts whose menu items show none.
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this), &QShortcut::activated, a[kChoosePlugins],
+            &QAction::trigger);
+    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this), &QShortcut::activated, a[kFindObject],
+            &QAction::trigger);
+
+    a[kSingleVersus]->setCheckable(true);
+    a[kFullCheck]->setCheckable(true);
+    for (ECommand t : {kToggleConflict, kToggleWarning, kToggleEditor}) a[t]->setCheckable(true);
+
+    const std::pair<ECommand, icons::EIcon> images[] = {
+        {kNewCheck, icons::EIcon::NewCheck},         {kChoosePlugins, icons::EIcon::ChoosePlugins},
+        {kSaveResults, icons::EIcon::SaveResults},   {kOptions, icons::EIcon::Options},
+        {kViewFileData, icons::EIcon::ViewFileData}, {kFindObject, icons::EIcon::FindObject},
+        {kDefaultCheck, icons::EIcon::DefaultCheck}, {kToggleConflict, icons::EIcon::ToggleConflict},
+        {kToggleWarning, icons::EIcon::ToggleWarning}, {kToggleEditor, icons::EIcon::ToggleEditor},
+        {kPrint, icons::EIcon::Print},               {kAbout, icons::EIcon::About}};
+    for (const auto& [command, image] : images) a[command]->setIcon(icons::Make(image));
+
+    CVANTORDoc* doc = m_doc.get();
+    auto on = [this](ECommand c, auto slot) { connect(m_actions[c], &QAction::triggered, this, slot); };
+    on(kNewCheck, [doc] { doc->OnNewCheck(); });
+    on(kChooseMaster, [doc] { doc->OnChooseMasterPlugin(); });
+    on(kChooseActive, [doc] { doc->OnChooseActivePlugins(); });
+    on(kChoosePlugins, [doc] { doc->OnChoosePlugins(); });
+    on(kSaveResults, [this] { OnSaveResults(); });
+    on(kPrint, [this] { OnPrint(); });
+    on(kPrintPreview, [this] { OnPrintPreview(); });
+    on(kPrintSetup, [this] { OnPrintSetup(); });
+    on(kExit, [this] { close(); });
+    on(kCopy, [this] { OnEditCopy(); });
+    on(kSelectAll, [this] { OnEditSelectAll(); });
+    on(kSingleVersus, [this, doc] {
+        doc->OnSingleVersus();
+        UpdateCommandStates();
+    });
+    on(kFullCheck, [this, doc] {
+        doc->OnFullCheck();
+        UpdateCommandStates();
+    });
+    on(kViewFileData, [this] { OnViewFileData(); });
+    on(kViewAllEsp, [doc] { doc->OnViewAllEspData(); });
+    on(kViewAllEsm, [doc] { doc->OnViewAllEsmData(); });
+    on(kViewAllGlobal, [doc] { doc->OnViewAllGlobalChanges(); });
+    on(kFindObject, [this] { OnFindObject(); });
+    on(kExtractData, [doc] { doc->OnExtractData(); });
+    on(kClearEsm, [doc] { doc->OnClearEsmData(); });
+    on(kCheckConflicts, [doc] { doc->OnCheckConflicts(); });
+    on(kCheckDeleted, [doc] { doc->OnCheckDeleted(); });
+    on(kCheckUnclean, [doc] { doc->OnCheckUnclean(); });
+    on(kCheckAll, [doc] { doc->OnCheckAll(); });
+    on(kAutoDeleteUnclean, [doc] { doc->OnAutoDeleteUnclean(); });
+    on(kAutoRelink, [doc] { doc->OnAutoRelinkDialog(); });
+    on(kRelink, [doc] { doc->OnRelinkDialog(); });
+    on(kOptions, [this] { OnOptions(); });
+    on(kHelp, [this] { OnHelp(); });
+    on(kAbout, [this] { OnAbout(); });
+    on(kDefaultCheck, [doc] { doc->OnDefaultCheck(); });
+    on(kToggleConflict, [this] { Toggle(EPane::Conflict); });
+    on(kToggleWarning, [this] { Toggle(EPane::Warning); });
+    on(kToggleEditor, [this] { Toggle(EPane::Editor); });
+}
+
+void CMainFrame::CreateMenus() {
+    auto& a = m_actions;
+    auto fill = [&](const char* title, std::initializer_list<int> items) {
+        QMenu* menu = menuBar()->addMenu(QString::fromLatin1(title));
+        for (int item : items) {
+            if (item < 0)
+                menu->addSeparator();
+            else
+                menu->addAction(a[std::size_t(item)]);
+        }
+        connect(menu, &QMenu::aboutToShow, this, &CMainFrame::UpdateCommandStates);
+        return menu;
+    };
+    const int sep = -1;
+    fill("&File", {kNewCheck, sep, kChooseMaster, kChooseActive, kChoosePlugins, sep, kSaveResults, sep, kPrint,
+                   kPrintPreview, kPrintSetup, sep, kExit});
+    fill("&Edit", {kCut, kCopy, kPaste, sep, kSelectAll});
+    fill("&CheckType", {kSingleVersus, kFullCheck});
+    fill("Editor", {kViewFileData, sep, kViewAllEsp, kViewAllEsm, kViewAllGlobal, sep, kFindObject});
+    m_operationsMenu = fill("&Operations", {kExtractData, kClearEsm, sep, kCheckConflicts, kCheckDeleted, kCheckUnclean,
+                                            kCheckAll, sep, kAutoDeleteUnclean, kAutoRelink, sep, kRelink, sep, kOptions});
+    fill("&Help", {kHelp, sep, kAbout});
+}
+
+void CMainFrame::CreateToolBar() {
+    m_toolBar = addToolBar("Standard");
+    m_toolBar->setObjectName("Standard");
+    m_toolBar->setIconSize(QSize(16, 16));
+    m_toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    m_toolBar->setMovable(true);
+    const int sep = -1;
+    for (int item : {int(kNewCheck), int(kChoosePlugins), int(kSaveResults), sep, int(kOptions), sep, int(kViewFileData),
+                     int(kFindObject), int(kDefaultCheck), sep, int(kToggleConflict), int(kToggleWarning),
+                     int(kToggleEditor), sep, int(kPrint), sep, int(kAbout)}) {
+        if (item < 0)
+            m_toolBar->addSeparator();
+        else
+            m_toolBar->addAction(m_actions[std::size_t(item)]);
+    }
+}
+
+void CMainFrame::CreateStatusBar() {
+    m_messagePane = new CStatusMessagePane(statusBar());
+    statusBar()->addWidget(m_messagePane, 1);
+    for (const char* text : {"CAP", "NUM", "SCRL"}) {
+        auto* label = new QLabel(QString::fromLatin1(text), statusBar());
+        label->setAlignment(Qt::AlignCenter);
+        label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("SCRL")) + 12);
+        label->setFrameShape(QFrame::Panel);
+        label->setFrameShadow(QFrame::Sunken);
+        statusBar()->addPermanentWidget(label);
+        m_indicators.push_back(label);
+    }
+    UpdateIndicators();
+}
+
+void CMainFrame::CreatePanes() {
+    m_s0 = new QSplitter(Qt::Horizontal, this);
+    m_tree = new CLeftView(m_s0);
+    m_s1 = new QSplitter(Qt::Vertical, m_s0);
+    m_views[0] = new CConflictView(*this);
+    m_s1->addWidget(m_views[0]);
+    m_s2 = new QSplitter(Qt::Vertical, m_s1);
+    m_views[1] = new CWarningView(*this);
+    m_views[2] = new CEditorView(*this);
+    m_s2->addWidget(m_views[1]);
+    m_s2->addWidget(m_views[2]);
+    m_s0->addWidget(m_tree);
+    m_s0->addWidget(m_s1);
+    m_s1->addWidget(m_s2);
+    for (QSplitter* s : {m_s0, m_s1, m_s2}) s->setChildrenCollapsible(false);
+    m_s0->setStretchFactor(1, 1);
+    m_s0->setSizes({200, std::max(100, width() - 200)});
+    m_s1->setSizes({400, 200});
+    m_s2->setSizes({100, 100});
+    setCentralWidget(m_s0);
+
+    connect(m_tree, &CLeftView::RemoveRequested, this, [this](auto selection) { m_doc->OnTreeRemove(selection); });
+    connect(m_tree, &CLeftView::AddRequested, this, [this](auto selection) { m_doc->OnTreeAdd(selection); });
+}
+
+// ------------------------------------------------------------------ panes --
+
+void CMainFrame::ApplyPaneLayout() {
+    const auto& s = m_panes.Splitters();
+    m_s1->setVisible(s.m_s0 != 1);
+    m_views[0]->setVisible(s.m_s1 != 0);
+    m_s2->setVisible(s.m_s1 != 1);
+    m_views[1]->setVisible(s.m_s2 != 0);
+    m_views[2]->setVisible(s.m_s2 != 1);
+}
+
+void CMainFrame::SyncToggleButtons(bool pressVisible) {
+    const ECommand toggles[] = {kToggleConflict, kToggleWarning, kToggleEditor};
+    for (int k = 1; k <= 3; ++k) {
+        QAction* button = m_actions[toggles[k - 1]];
+        if (!m_panes.Visible(k))
+            button->setChecked(false);
+        else if (pressVisible)
+            button->setChecked(true);
+    }
+}
+
+void CMainFrame::HidePane(EPane pane) {
+    m_panes.Hide(int(pane));
+    ApplyPaneLayout();
+    SyncToggleButtons(false);
+}
+
+void CMainFrame::ShowPane(EPane pane) {
+    m_panes.Show(int(pane));
+    ApplyPaneLayout();
+    SyncToggleButtons(true);
+}
+
+void CMainFrame::Toggle(EPane pane) {
+    const ECommand toggles[] = {kToggleConflict, kToggleWarning, kToggleEditor};
+    QAction* button = m_actions[toggles[int(pane) - 1]];
+    if (m_doc->IsBusy()) {
+        // The click flipped the button; the pane stays as it is.
+        button->setChecked(!button->isChecked());
+        return;
+    }
+    if (m_panes.Visible(int(pane)))
+        HidePane(pane);
+    else
+        ShowPane(pane);
+}
+
+void CMainFrame::SetPaneRows(EPane pane, CResultTable table) {
+    if (CResultView* view = View(pane)) view->SetRows(std::move(table));
+}
+
+void CMainFrame::OnProgress(const std::string& text, int total) { m_messagePane->Progress(FromCoreText(text), total); }
+
+void CMainFrame::UpdateViews() {
+    m_tree->Rebuild(m_doc->m_tree);
+    UpdateCommandStates();
+}
+
+void CMainFrame::UpdateCommandStates() {
+    const bool single = m_doc->m_checkMode == ECheckMode::SingleVersus;
+    m_actions[kChooseMaster]->setEnabled(single);
+    // While an operation runs the marks stay as they are.
+    if (!m_doc->IsBusy()) {
+        m_actions[kSingleVersus]->setChecked(single);
+        m_actions[kFullCheck]->setChecked(!single);
+    }
+}
+
+void CMainFrame::RemoveRelinkItems() {
+    const QList<QAction*> items = m_operationsMenu->actions();
+    // The separator between "Auto ReLink Dialog" and "ReLink Dialog".
+    if (items.size() > 10 && items[10]->isSeparator()) m_operationsMenu->removeAction(items[10]);
+    m_operationsMenu->removeAction(m_actions[kRelink]);
+    m_operationsMenu->removeAction(m_actions[kAutoRelink]);
+}
+
+// --------------------------------------------------------- entry editors --
+
+void CMainFrame::OpenEntryEditor(const CEntryOpenRequest& request) {
+    if (!m_editorOpener) return;
+    QWidget* editor = m_editorOpener(request, this);
+    if (!editor) return;
+    editor->setWindowTitle(FromCoreText(request.m_title));
+    editor->setProperty(kEditorTitleProperty, QByteArray::fromStdString(request.m_title));
+    m_editors.emplace_back(editor);
+    editor->show();
+}
+
+void CMainFrame::CloseEntryEditors(const std::string& title) {
+    const QByteArray wanted = QByteArray::fromStdString(title);
+    std::erase_if(m_editors, [](const QPointer<QWidget>& w) { return w.isNull(); });
+    for (const auto& editor : m_editors) {
+        if (!title.empty() && editor->property(kEditorTitleProperty).toByteArray() != wanted) continue;
+        // Posted, as the editor may be in the middle of its own handling.
+        QMetaObject::invokeMethod(editor.data(), &QWidget::close, Qt::QueuedConnection);
+    }
+}
+
+bool CMainFrame::BringEntryEditorForward(const std::string& title) {
+    const QByteArray wanted = QByteArray::fromStdString(title);
+    for (const auto& editor : m_editors) {
+        if (editor.isNull() || editor->property(kEditorTitleProperty).toByteArray() != wanted) continue;
+        editor->raise();
+        editor->activateWindow();
+        return true;
+    }
+    return false;
+}
+
+bool CMainFrame::DeleteEntry(const std::string& file, const std::string& tag, const std::string& id, bool ask) {
+    // Files a running operation reads are not changed under it.
+    if (m_doc->IsBusy()) return false;
+    if (m_deleteEntry) return m_deleteEntry(file, tag, id, ask);
+    return DeleteEntryThroughDoc(*m_doc, file, tag, id, ask);
+}
+
+// --------------------------------------------------------------- commands --
+
+CResultView* CMainFrame::ActiveList() const { return m_activeList ? m_activeList.data() : m_views[0]; }
+
+void CMainFrame::OnEditCopy() { ActiveList()->CopySelection(); }
+
+void CMainFrame::OnEditSelectAll() { ActiveList()->selectAll(); }
+
+void CMainFrame::OnSaveResults() {
+    if (m_doc->IsBusy()) return;
+    // The lists as shown, in the order shown.
+    SaveResults(*m_link, m_doc->m_dataDir, m_views[0]->Model().Table(), m_views[1]->Model().Table(),
+                m_views[2]->Model().Table());
+}
+
+void CMainFrame::ApplyOptions(const COptionSet& options) {
+    if (!m_doc->IsBusy()) {
+        m_doc->m_options = options;
+        m_pendingOptions.reset();
+        return;
+    }
+    // The worker reads the options without a lock: they change when it ends.
+    const bool waiting = m_pendingOptions.has_value();
+    m_pendingOptions = options;
+    if (waiting) return;
+    auto* timer = new QTimer(this);
+    connect(timer, &QTimer::timeout, this, [this, timer] {
+        if (m_doc->IsBusy()) return;
+        timer->deleteLater();
+        if (m_pendingOptions) ApplyOptions(*m_pendingOptions);
+    });
+    timer->start(100);
+}
+
+void CMainFrame::OnOptions() {
+    COptionsSheet sheet(m_pendingOptions.value_or(m_doc->m_options), this);
+    if (sheet.exec() == QDialog::Accepted) ApplyOptions(sheet.Result());
+}
+
+QStringList CMainFrame::PrintActiveList(QPrinter& printer) {
+    CResultView* list = ActiveList();
+    CGridPrinter gridPrinter(list->Model(), list->ColumnWidths(), QString::fromLatin1(kTitle), QStringLiteral("VANTOR"));
+    return gridPrinter.Print(printer);
+}
+
+void CMainFrame::OnPrint() {
+    QPrintDialog dialog(&m_printer, this);
+    if (dialog.exec() == QDialog::Accepted) PrintActiveList(m_printer);
+}
+
+void CMainFrame::OnPrintPreview() {
+    QPrintPreviewDialog preview(&m_printer, this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) { PrintActiveList(*printer); });
+    preview.exec();
+    setWindowTitle(kTitle);
+}
+
+void CMainFrame::OnPrintSetup() {
+    QPageSetupDialog dialog(&m_printer, this);
+    dialog.exec();
+}
+
+void CMainFrame::OnFindObject() {
+    if (!m_findDialog || m_doc->IsBusy()) return;
+    if (auto params = m_findDialog(m_doc->m_options, this)) m_doc->OnFindObject(*params);
+}
+
+void CMainFrame::OnViewFileData() {
+    if (!m_viewFileDialog) return;
+    auto seed = m_doc->ViewFileDataSeed();
+    if (!seed) return;
+    if (auto choice = m_viewFileDialog(*seed, this)) m_doc->OnViewFileData(*choice);
+}
+
+QTextBrowser* CMainFrame::HelpBrowser() {
+    if (!m_help) {
+        auto* dialog = new QDialog(this);
+        dialog->setWindowTitle("VANTOR Help");
+        dialog->resize(760, 640);
+        auto* layout = new QVBoxLayout(dialog);
+        auto* browser = new QTextBrowser(dialog);
+        browser->setObjectName("help");
+        browser->setOpenExternalLinks(true);
+        const QString readme = ReadmeText();
+        browser->setMarkdown(readme.isEmpty() ? QString::fromLatin1(kBuiltInHelp) : readme);
+        layout->addWidget(browser);
+        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+        connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
+        layout->addWidget(buttons);
+        m_help = dialog;
+    }
+    return m_help->findChild<QTextBrowser*>("help");
+}
+
+void CMainFrame::OnHelp() {
+    HelpBrowser();
+    m_help->show();
+    m_help->raise();
+    m_help->activateWindow();
+}
+
+void CMainFrame::OnAbout() {
+    QMessageBox box(this);
+    box.setWindowTitle("About VANTOR");
+    box.setIconPixmap(icons::Make(icons::EIcon::App).pixmap(32, 32));
+    box.setText(QStringLiteral("<b>Vantorscope</b> (VANTOR) version %1").arg(QStringLiteral(VANTOR_VERSION)));
+    box.setInformativeText(
+        "Examines, cleans and repairs Morrowind plugins and masters.\n\n"
+        "Written by the Vantorscope developers.");
+    box.exec();
+}
+
+// ---------------------------------------------------------------- events --
+
+void CMainFrame::UpdateIndicators() {
+#ifdef _WIN32
+    m_lockKeys = {(GetKeyState(VK_CAPITAL) & 1) != 0, (GetKeyState(VK_NUMLOCK) & 1) != 0,
+                  (GetKeyState(VK_SCROLL) & 1) != 0};
+#endif
+    for (int i = 0; i < m_indicators.size(); ++i) m_indicators[i]->setEnabled(m_lockKeys[std::size_t(i)]);
+}
+
+bool CMainFrame::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && !static_cast<QKeyEvent*>(event)->isAutoRepeat()) {
+        // Without a portable query of the lock states, each press seen by
+        // the program toggles its indicator.
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        const int index = key == Qt::Key_CapsLock ? 0 : key == Qt::Key_NumLock ? 1 : key == Qt::Key_ScrollLock ? 2 : -1;
+        if (index >= 0 && watched == QApplication::focusWidget()) {
+            m_lockKeys[std::size_t(index)] = !m_lockKeys[std::size_t(index)];
+            UpdateIndicators();
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+bool CMainFrame::event(QEvent* event) {
+    if (event->type() == QEvent::StatusTip) {
+        // Prompts go to the message pane, never over a running progress text.
+        if (!m_messagePane->Bar()) {
+            const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
+            m_messagePane->SetText(tip.isEmpty() ? QStringLiteral("Ready") : tip);
+        }
+        return true;
+    }
+    return QMainWindow::event(event);
+}
+
+void CMainFrame::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    if (!m_firstShow) return;
+    m_firstShow = false;
+    HidePane(EPane::All);
+    if (!m_doc->m_options.DialogRepairEnabled()) RemoveRelinkItems();
+    menuBar()->update();
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+    if (m_closing) {
+        event->accept();
+        return;
+    }
+    // Waiting here for a worker that waits for this thread would never end.
+    if (m_link->ServingWorker()) {
+        event->ignore();
+        return;
+    }
+    m_closing = true;
+    // The worker is stopped and waited for, whatever it takes: the files and
+    // tables it reads belong to the document that closing destroys. It polls
+    // the stop flag after every record, so this is short.
+    m_doc->StopOperation();
+    if (m_pendingOptions) m_doc->m_options = *m_pendingOptions;
+    CloseEntryEditors({});
+    if (m_help) m_help->close();
+    event->accept();
+}
+
+}  // namespace vantor

@@ -1,0 +1,159 @@
+#pragma once
+// The main window: menus, toolbar, status bar with the progress display,
+// and the file tree beside the three result lists in nested splitters. It
+// owns the document and the document's link to it.
+#include <QMainWindow>
+#include <QPointer>
+#include <QPrinter>
+#include <array>
+#include <functional>
+#include <memory>
+#include <optional>
+
+#include "EntryActions.h"
+#include "PaneLayout.h"
+#include "document/VANTORDoc.h"
+
+class QLabel;
+class QSplitter;
+class QTextBrowser;
+
+namespace vantor {
+
+class CLeftView;
+class CResultView;
+class CQtFrameLink;
+class CStatusMessagePane;
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    enum ECommand {
+        kNewCheck, kChooseMaster, kChooseActive, kChoosePlugins, kSaveResults, kPrint, kPrintPreview, kPrintSetup, kExit,
+        kCut, kCopy, kPaste, kSelectAll,
+        kSingleVersus, kFullCheck,
+        kViewFileData, kViewAllEsp, kViewAllEsm, kViewAllGlobal, kFindObject,
+        kExtractData, kClearEsm, kCheckConflicts, kCheckDeleted, kCheckUnclean, kCheckAll, kAutoDeleteUnclean,
+        kAutoRelink, kRelink, kOptions,
+        kHelp, kAbout,
+        kDefaultCheck, kToggleConflict, kToggleWarning, kToggleEditor,
+        kCommandCount
+    };
+
+    explicit CMainFrame(CDocConfig config = {});
+    ~CMainFrame() override;
+
+    CVANTORDoc& Doc() { return *m_doc; }
+    CQtFrameLink& Link() { return *m_link; }
+    QAction* Action(ECommand command) const { return m_actions[command]; }
+    QToolBar* ToolBar() const { return m_toolBar; }
+    CLeftView* Tree() const { return m_tree; }
+    CResultView* View(EPane pane) const;
+    CStatusMessagePane* MessagePane() const { return m_messagePane; }
+    QList<QLabel*> Indicators() const { return m_indicators; }
+    const CPaneLayout& Panes() const { return m_panes; }
+    // Whether the pane's widget is shown by its splitters.
+    bool PaneShown(EPane pane) const;
+
+    // --- what the link calls, always on the user-interface thread ---------
+    void OnProgress(const std::string& text, int total);
+    void HidePane(EPane pane);
+    void ShowPane(EPane pane);
+    void SetPaneRows(EPane pane, CResultTable table);
+    void UpdateViews();
+
+    // --- entry editors ----------------------------------------------------
+    // Opens the entry editor window for a resolved double click and returns
+    // it, or nullptr when none was opened. The frame keeps the window by its
+    // title to close it or bring it forward later.
+    using CEditorOpener = std::function<QWidget*(const CEntryOpenRequest&, QWidget* owner)>;
+    void SetEntryEditorOpener(CEditorOpener opener) { m_editorOpener = std::move(opener); }
+    void OpenEntryEditor(const CEntryOpenRequest& request);
+    // Every editor when the title is empty, else the one with that title.
+    void CloseEntryEditors(const std::string& title);
+    bool BringEntryEditorForward(const std::string& title);
+
+    // Delete Entry as the result lists call it.
+    void SetDeleteEntry(CDeleteEntryFn fn) { m_deleteEntry = std::move(fn); }
+    bool DeleteEntry(const std::string& file, const std::string& tag, const std::string& id, bool ask);
+
+    // The Find and View File dialogs: nullopt when closed without a choice.
+    using CFindDialog = std::function<std::optional<CFindParams>(COptionSet& options, QWidget* owner)>;
+    using CViewFileDialog = std::function<std::optional<CViewFileChoice>(const CViewFileSeed& seed, QWidget* owner)>;
+    void SetFindDialog(CFindDialog dialog) { m_findDialog = std::move(dialog); }
+    void SetViewFileDialog(CViewFileDialog dialog) { m_viewFileDialog = std::move(dialog); }
+
+    // The list that Copy, Select All and printing act on: the active list,
+    // or the conflict list when the tree is active.
+    CResultView* ActiveList() const;
+    // Prints the active list; the footers of the pages printed.
+    QStringList PrintActiveList(QPrinter& printer);
+
+    // Options: the sheet's result goes into effect now, or, while an
+    // operation runs, as soon as it has ended.
+    void ApplyOptions(const COptionSet& options);
+    bool OptionsPending() const { return m_pendingOptions.has_value(); }
+
+    // The help window's browser (created on first use).
+    QTextBrowser* HelpBrowser();
+
+protected:
+    bool event(QEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void CreateActions();
+    void CreateMenus();
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreatePanes();
+    void ApplyPaneLayout();
+    void SyncToggleButtons(bool pressVisible);
+    void Toggle(EPane pane);
+    void UpdateCommandStates();
+    void RemoveRelinkItems();
+    void OnSaveResults();
+    void OnOptions();
+    void OnPrint();
+    void OnPrintPreview();
+    void OnPrintSetup();
+    void OnFindObject();
+    void OnViewFileData();
+    void OnHelp();
+    void OnAbout();
+    void OnEditCopy();
+    void OnEditSelectAll();
+    void UpdateIndicators();
+
+    std::unique_ptr<CQtFrameLink> m_link;
+    std::unique_ptr<CVANTORDoc> m_doc;
+    std::array<QAction*, kCommandCount> m_actions{};
+    QMenu* m_operationsMenu = nullptr;
+    QToolBar* m_toolBar = nullptr;
+    CStatusMessagePane* m_messagePane = nullptr;
+    QList<QLabel*> m_indicators;
+    std::array<bool, 3> m_lockKeys{};  // caps, num, scroll as last seen
+
+    QSplitter* m_s0 = nullptr;
+    QSplitter* m_s1 = nullptr;
+    QSplitter* m_s2 = nullptr;
+    CLeftView* m_tree = nullptr;
+    std::array<CResultView*, 3> m_views{};
+    CPaneLayout m_panes;
+    bool m_firstShow = true;
+    bool m_closing = false;
+    QPointer<CResultView> m_activeList;
+
+    CEditorOpener m_editorOpener;
+    std::vector<QPointer<QWidget>> m_editors;
+    CDeleteEntryFn m_deleteEntry;
+    CFindDialog m_findDialog;
+    CViewFileDialog m_viewFileDialog;
+    std::optional<COptionSet> m_pendingOptions;
+    QPrinter m_printer{QPrinter::HighResolution};
+    QPointer<QDialog> m_help;
+};
+
+}  // namespace vantor

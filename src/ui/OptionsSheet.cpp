@@ -1,0 +1,138 @@
+#include "OptionsSheet.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace vantor {
+
+namespace {
+
+QCheckBox* AddBox(QGroupBox* group, const char* label) {
+    auto* box = new QCheckBox(QString::fromLatin1(label), group);
+    group->layout()->addWidget(box);
+    return box;
+}
+
+QGroupBox* Group(const char* title, QWidget* parent) {
+    auto* group = new QGroupBox(QString::fromLatin1(title), parent);
+    new QVBoxLayout(group);
+    return group;
+}
+
+void SetBit(std::uint8_t& mask, std::uint8_t bit, bool on) {
+    mask = on ? std::uint8_t(mask | bit) : std::uint8_t(mask & ~bit);
+}
+
+}  // namespace
+
+void COptionsPage::showEvent(QShowEvent* event) {
+    if (!m_shown) {
+        m_shown = true;
+        CopyIn(m_source);
+    }
+    QWidget::showEvent(event);
+}
+
+CPPageOP::CPPageOP(const COptionSet& source, QWidget* parent) : COptionsPage(source, parent) {
+    auto* columns = new QHBoxLayout(this);
+    auto* left = new QVBoxLayout;
+    auto* right = new QVBoxLayout;
+    columns->addLayout(left);
+    columns->addLayout(right);
+
+    QGroupBox* defaults = Group("Default Operations", this);
+    m_checkConflicts = AddBox(defaults, "Check Conflicts");
+    m_checkDeleted = AddBox(defaults, "Check Deleted");
+    m_checkUnclean = AddBox(defaults, "Check Unclean");
+    QGroupBox* general = Group("General", this);
+    m_loadEsms = AddBox(general, "Load Esm Files");
+    QGroupBox* unclean = Group("Unclean Detection", this);
+    m_reportDialog = AddBox(unclean, "Report Dialog Text");
+    left->addWidget(defaults);
+    left->addWidget(general);
+    left->addWidget(unclean);
+    left->addStretch();
+
+    QGroupBox* extraction = Group("Extraction Options", this);
+    m_extractCell = AddBox(extraction, "Extract Cell Data");
+    m_extractDialog = AddBox(extraction, "Extract Dialog Text");
+    m_extractLand = AddBox(extraction, "Extract Landscape Data");
+    m_extractPathGrid = AddBox(extraction, "Extract Path Grid Data");
+    right->addWidget(extraction);
+    right->addStretch();
+}
+
+void CPPageOP::CopyIn(const COptionSet& o) {
+    m_checkConflicts->setChecked(o.m_defaultOps & kCheckConflicts);
+    m_checkDeleted->setChecked(o.m_defaultOps & kCheckDeleted);
+    m_checkUnclean->setChecked(o.m_defaultOps & kCheckUnclean);
+    m_loadEsms->setChecked(o.m_loadEsms != 0);
+    m_extractCell->setChecked(o.m_extractOpts.m_cellData != 0);
+    m_extractDialog->setChecked(o.m_extractOpts.m_dialogText != 0);
+    m_extractLand->setChecked(o.m_extractOpts.m_landData != 0);
+    m_extractPathGrid->setChecked(o.m_extractOpts.m_pathGridData != 0);
+    m_reportDialog->setChecked(o.m_uncleanChecks[kInfoCheck] != 0);
+}
+
+void CPPageOP::CopyBack(COptionSet& o) const {
+    // Only the three named bits: others a settings file may hold stay.
+    SetBit(o.m_defaultOps, kCheckConflicts, m_checkConflicts->isChecked());
+    SetBit(o.m_defaultOps, kCheckDeleted, m_checkDeleted->isChecked());
+    SetBit(o.m_defaultOps, kCheckUnclean, m_checkUnclean->isChecked());
+    o.m_loadEsms = m_loadEsms->isChecked() ? 1 : 0;
+    o.m_extractOpts.m_cellData = m_extractCell->isChecked() ? 1 : 0;
+    o.m_extractOpts.m_dialogText = m_extractDialog->isChecked() ? 1 : 0;
+    o.m_extractOpts.m_landData = m_extractLand->isChecked() ? 1 : 0;
+    o.m_extractOpts.m_pathGridData = m_extractPathGrid->isChecked() ? 1 : 0;
+    o.m_uncleanChecks[kInfoCheck] = m_reportDialog->isChecked() ? 1 : 0;
+}
+
+CPPageID::CPPageID(const COptionSet& source, QWidget* parent) : COptionsPage(source, parent) {
+    auto* outer = new QVBoxLayout(this);
+    auto* group = new QGroupBox("Choose which Conflicts to Display", this);
+    outer->addWidget(group);
+    auto* grid = new QGridLayout(group);
+    // Four columns in index order, ten boxes each (eight in the last).
+    for (std::size_t k = 0; k < kCheckCount; ++k) {
+        const auto label = kCheckIndex[k].m_label;
+        m_boxes[k] = new QCheckBox(QString::fromLatin1(label.data(), qsizetype(label.size())), group);
+        grid->addWidget(m_boxes[k], int(k % 10), int(k / 10));
+    }
+}
+
+void CPPageID::CopyIn(const COptionSet& o) {
+    for (std::size_t k = 0; k < kCheckCount; ++k) m_boxes[k]->setChecked(o.m_conflictChecks[k] != 0);
+}
+
+void CPPageID::CopyBack(COptionSet& o) const {
+    for (std::size_t k = 0; k < kCheckCount; ++k) o.m_conflictChecks[k] = m_boxes[k]->isChecked() ? 1 : 0;
+}
+
+COptionsSheet::COptionsSheet(const COptionSet& options, QWidget* parent) : QDialog(parent), m_options(options) {
+    setWindowTitle("VANTOR Options");
+    auto* layout = new QVBoxLayout(this);
+    m_tabs = new QTabWidget(this);
+    m_operations = new CPPageOP(m_options, m_tabs);
+    m_conflicts = new CPPageID(m_options, m_tabs);
+    m_tabs->addTab(m_operations, "Operations");
+    m_tabs->addTab(m_conflicts, "Conflicts");
+    layout->addWidget(m_tabs);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+    layout->addWidget(buttons);
+}
+
+COptionSet COptionsSheet::Result() const {
+    COptionSet result = m_options;
+    if (m_operations->WasShown()) m_operations->CopyBack(result);
+    if (m_conflicts->WasShown()) m_conflicts->CopyBack(result);
+    return result;
+}
+
+}  // namespace vantor

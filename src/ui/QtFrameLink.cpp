@@ -1,0 +1,175 @@
+#include "QtFrameLink.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QThread>
+
+#include "MainFrame.h"
+#include "UiText.h"
+
+namespace vantor {
+
+namespace {
+
+bool OnGuiThread() { return QThread::currentThread() == QCoreApplication::instance()->thread(); }
+
+QMessageBox::StandardButton ToButton(EAnswer answer) {
+    switch (answer) {
+        case EAnswer::Ok: return QMessageBox::Ok;
+        case EAnswer::Cancel: return QMessageBox::Cancel;
+        case EAnswer::Yes: return QMessageBox::Yes;
+        case EAnswer::No: return QMessageBox::No;
+    }
+    return QMessageBox::Ok;
+}
+
+EAnswer FromButton(int button) {
+    switch (button) {
+        case QMessageBox::Yes: return EAnswer::Yes;
+        case QMessageBox::No: return EAnswer::No;
+        case QMessageBox::Cancel: return EAnswer::Cancel;
+        default: return EAnswer::Ok;
+    }
+}
+
+EAnswer ShowMessage(QWidget* owner, const CMessage& m) {
+    QMessageBox::StandardButtons buttons = QMessageBox::Ok;
+    EAnswer closeAnswer = EAnswer::Ok;
+    switch (m.m_buttons) {
+        case EButtons::Ok: buttons = QMessageBox::Ok; break;
+        case EButtons::OkCancel: buttons = QMessageBox::Ok | QMessageBox::Cancel; closeAnswer = EAnswer::Cancel; break;
+        case EButtons::YesNo: buttons = QMessageBox::Yes | QMessageBox::No; closeAnswer = EAnswer::No; break;
+        case EButtons::YesNoCancel:
+            buttons = QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel;
+            closeAnswer = EAnswer::Cancel;
+            break;
+    }
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    switch (m.m_icon) {
+        case EIcon::None: break;
+        case EIcon::Information: icon = QMessageBox::Information; break;
+        case EIcon::Exclamation: icon = QMessageBox::Warning; break;
+        case EIcon::Question: icon = QMessageBox::Question; break;
+        case EIcon::Stop: icon = QMessageBox::Critical; break;
+    }
+    QMessageBox box(icon, FromCoreText(m.m_caption), FromCoreText(m.m_text), buttons, owner);
+    box.setDefaultButton(ToButton(m.m_default));
+    const int result = box.exec();
+    // Closing the box without a button gives the answer its Escape would.
+    if (!box.clickedButton()) return closeAnswer;
+    return FromButton(result);
+}
+
+CFileChoice ShowFileDialog(QWidget* owner, const CFileChooser& c) {
+    QFileDialog dialog(owner, FromCoreText(c.m_title), FromCoreText(c.m_startFolder));
+    QStringList filters;
+    for (const auto& f : c.m_filters) filters << QtNameFilter(f);
+    dialog.setNameFilters(filters);
+    if (!filters.isEmpty()) dialog.selectNameFilter(filters.front());
+    dialog.setDefaultSuffix(FromCoreText(c.m_defaultExtension));
+    switch (c.m_mode) {
+        case CFileChooser::EMode::OpenOne: dialog.setFileMode(QFileDialog::ExistingFile); break;
+        case CFileChooser::EMode::OpenMany: dialog.setFileMode(QFileDialog::ExistingFiles); break;
+        case CFileChooser::EMode::Save:
+            dialog.setAcceptMode(QFileDialog::AcceptSave);
+            dialog.setFileMode(QFileDialog::AnyFile);
+            break;
+    }
+    if (!c.m_confirmOverwrite) dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    if (!c.m_fileName.empty()) dialog.selectFile(FromCoreText(c.m_fileName));
+    CFileChoice choice;
+    if (dialog.exec() != QDialog::Accepted) return choice;
+    for (const QString& path : dialog.selectedFiles()) choice.m_paths.push_back(ToCorePath(path));
+    choice.m_status = choice.m_paths.empty() ? CFileChoice::EStatus::Cancelled : CFileChoice::EStatus::Chosen;
+    return choice;
+}
+
+}  // namespace
+
+QString QtNameFilter(const CFileFilter& filter) {
+    const QString label = FromCoreText(filter.m_label);
+    if (label.contains(QLatin1Char('('))) return label;
+    QString patterns = FromCoreText(filter.m_pattern);
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    return label + QStringLiteral(" (") + patterns + QLatin1Char(')');
+}
+
+CQtFrameLink::CQtFrameLink(CMainFrame* frame) : m_frame(frame) {}
+
+template <class F, class R>
+R CQtFrameLink::OnGui(F f, R fallback) {
+    if (OnGuiThread()) return m_frame ? f() : fallback;
+    R result = fallback;
+    CMainFrame* frame = m_frame.data();
+    if (!frame) return result;
+    QMetaObject::invokeMethod(
+        frame,
+        [&] {
+            ++m_servingWorker;
+            result = f();
+            --m_servingWorker;
+        },
+        Qt::BlockingQueuedConnection);
+    return result;
+}
+
+template <class F>
+void CQtFrameLink::OnGui(F f) {
+    OnGui([&] { f(); return 0; }, 0);
+}
+
+void CQtFrameLink::Progress(const std::string& text, int total) {
+    OnGui([&] { m_frame->OnProgress(text, total); });
+}
+
+void CQtFrameLink::HidePane(EPane pane) {
+    OnGui([&] { m_frame->HidePane(pane); });
+}
+
+void CQtFrameLink::ShowPane(EPane pane) {
+    OnGui([&] { m_frame->ShowPane(pane); });
+}
+
+void CQtFrameLink::SetPaneRows(EPane pane, const CResultTable& table) {
+    // The copy is made on the calling thread; the user-interface thread only
+    // swaps it in.
+    CResultTable copy = table;
+    OnGui([&] { m_frame->SetPaneRows(pane, std::move(copy)); });
+}
+
+EAnswer CQtFrameLink::Ask(const CMessage& message) {
+    return OnGui(
+        [&] {
+            if (m_askHook)
+                if (auto answer = m_askHook(message)) return *answer;
+            return ShowMessage(m_frame, message);
+        },
+        message.m_default);
+}
+
+CFileChoice CQtFrameLink::ChooseFile(const CFileChooser& chooser) {
+    return OnGui(
+        [&] {
+            if (m_chooserHook)
+                if (auto choice = m_chooserHook(chooser)) return *choice;
+            return ShowFileDialog(m_frame, chooser);
+        },
+        CFileChoice{});
+}
+
+void CQtFrameLink::CloseEntryEditors(const std::string& title) {
+    OnGui([&] { m_frame->CloseEntryEditors(title); });
+}
+
+void CQtFrameLink::UpdateViews() {
+    OnGui([&] { m_frame->UpdateViews(); });
+}
+
+void CQtFrameLink::ServeWhileWaiting() {
+    // Only the worker's requests and painting: no user command may start
+    // while the user-interface thread waits for the worker to end.
+    if (OnGuiThread()) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+}  // namespace vantor

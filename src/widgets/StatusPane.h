@@ -1,0 +1,51 @@
+#pragma once
+// The status bar's message pane: the idle text or a command's prompt, and
+// during an operation its status text with a progress bar beside it.
+#include <QProgressBar>
+#include <QRect>
+#include <QString>
+#include <QWidget>
+
+namespace vantor {
+
+// Where the bar lies in the pane: it starts after the text plus four blanks,
+// takes 40 percent of the width that remains to the right of that point and
+// 80 percent of the pane's height, centred.
+QRect ProgressBarRect(const QRect& pane, int textWidth, int blankWidth);
+
+// The progress control: range 0 to the total, step 1, smooth.
+class CProgressBar : public QProgressBar {
+    Q_OBJECT
+public:
+    CProgressBar(int total, QWidget* parent);
+    void StepIt();
+};
+
+class CStatusMessagePane : public QWidget {
+    Q_OBJECT
+public:
+    explicit CStatusMessagePane(QWidget* parent = nullptr);
+
+    void SetText(const QString& text);
+    QString Text() const { return m_text; }
+
+    // A total below 1 closes the display and brings back "Ready"; otherwise
+    // the first call opens it at 0 and each further one shows the text and
+    // advances one step.
+    void Progress(const QString& text, int total);
+    CProgressBar* Bar() const { return m_bar; }
+
+    QSize sizeHint() const override;
+
+protected:
+    void paintEvent(QPaintEvent*) override;
+    void resizeEvent(QResizeEvent*) override;
+
+private:
+    void LayOutBar();
+
+    QString m_text;
+    CProgressBar* m_bar = nullptr;
+};
+
+}  // namespace vantor
