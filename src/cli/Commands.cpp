@@ -5,12 +5,16 @@ namespace vantor::cli {
 
 void AddCheckCommands(CLI::App& app, CCommandList& commands);
 void AddCleanCommands(CLI::App& app, CCommandList& commands);
+void AddRelinkCommands(CLI::App& app, CCommandList& commands);
 void AddShowCommands(CLI::App& app, CCommandList& commands);
+void AddSearchCommands(CLI::App& app, CCommandList& commands);
 
 const std::vector<CAddCommands> kCommandAreas = {
     AddCheckCommands,
     AddCleanCommands,
+    AddRelinkCommands,
     AddShowCommands,
+    AddSearchCommands,
 };
 
 }  // namespace vantor::cli
