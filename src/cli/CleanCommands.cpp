@@ -13,7 +13,7 @@ struct CChangeArgs {
     CCommonOptions m_common;
     std::string m_backupName;
     bool m_acceptBackup = false;
-    std::string m_tag, m_id;
+    std::string m_plugin, m_tag, m_id;
 };
 
 void AddBackupOptions(CLI::App& command, CChangeArgs& args) {
@@ -50,7 +50,8 @@ int RunClean(const CChangeArgs& args) {
     return status;
 }
 
-int RunDelete(const CChangeArgs& args) {
+int RunDelete(CChangeArgs args) {
+    args.m_common.m_plugins = {args.m_plugin};
     CSession session(args.m_common);
     ApplyBackupOptions(session, args);
     session.Run([](CVANTORDoc& d) { d.OnExtractData(); });
@@ -77,7 +78,7 @@ void AddCleanCommands(CLI::App& app, CCommandList& commands) {
     auto* d = app.add_subcommand("delete", "Delete one entry from a plugin (a .OLD backup is made first)");
     AddCommonOptions(*d, del->m_common, false);
     d->remove_option(d->get_option("plugins"));
-    d->add_option("plugin", del->m_common.m_plugins, "The plugin")->required()->expected(1);
+    d->add_option("plugin", del->m_plugin, "The plugin")->required();
     d->add_option("tag", del->m_tag, "Record tag, e.g. NPC_")->required();
     d->add_option("id", del->m_id, "Entry ID")->required();
     AddBackupOptions(*d, *del);

@@ -1,0 +1,137 @@
+// The vantor command line as a user runs it, on a copy of the bundled sample set.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sys/wait.h>
+
+#include "fixtures/TempDir.h"
+#include "platform/Files.h"
+
+namespace fs = std::filesystem;
+using vantor::fixtures::CTempDir;
+
+namespace {
+
+struct CResult {
+    int m_exit = -1;
+    std::string m_out;
+};
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+// Runs vantor in `dir` with no terminal on stdin; stderr goes to a file.
+CResult Vantor(const std::string& dir, const std::string& args) {
+    std::string command = "cd " + Quote(dir) + " && " + Quote(VANTOR_CLI) + " " + args + " </dev/null 2>" +
+                          Quote(dir + "stderr.txt");
+    CResult r;
+    FILE* pipe = ::popen(command.c_str(), "r");
+    if (!pipe) return r;
+    std::array<char, 4096> buf;
+    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), pipe)) r.m_out.append(buf.data(), n);
+    int status = ::pclose(pipe);
+    r.m_exit = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+std::string Read(const std::string& path) {
+    std::string out;
+    vantor::platform::ReadWholeFile(path, out);
+    return out;
+}
+
+// A game folder holding a copy of the sample set, with the plugins' times
+// in load order (git does not keep them).
+struct CSampleGame {
+    CTempDir m_dir;
+    std::string m_data = m_dir.Path() + "game/Data Files/";
+    CSampleGame() {
+        fs::create_directories(m_data);
+        const fs::path examples = fs::path(VANTOR_SOURCE_DIR) / "examples";
+        int i = 0;
+        for (const char* name : {"Sample.esm", "Sample Armory.esp", "Sample Quests.esp", "Sample Tweaks.esp"}) {
+            fs::copy_file(examples / "Data Files" / name, m_data + name);
+            fs::last_write_time(m_data + name, fs::file_time_type::clock::now() - std::chrono::hours(10 - i++));
+        }
+        fs::copy_file(examples / "Morrowind.ini", m_dir.Path() + "game/Morrowind.ini");
+    }
+    std::string Args() const { return "--install-dir game --settings vantor.ini"; }
+    std::string Plugins() const { return "'game/Data Files/Sample Armory.esp' 'game/Data Files/Sample Tweaks.esp'"; }
+};
+
+}  // namespace
+
+TEST(Cli, ActiveAndExtract) {
+    CSampleGame game;
+    auto active = Vantor(game.m_dir.Path(), "active " + game.Args());
+    EXPECT_EQ(active.m_exit, 0);
+    EXPECT_EQ(active.m_out, "Sample Armory.esp\nSample Quests.esp\nSample Tweaks.esp\n");
+
+    std::ofstream(game.m_dir / "game/Morrowind.ini", std::ios::trunc)
+        << "[Game Files]\r\nGameFile0=Sample.esm\r\nGameFile1=Sample Tweaks.ESP\r\nGameFile3=Sample Quests.esp\r\n";
+    active = Vantor(game.m_dir.Path(), "active --format json " + game.Args());
+    EXPECT_EQ(active.m_out, "[\"Sample Tweaks.ESP\"]\n");
+
+    auto extract = Vantor(game.m_dir.Path(), "extract " + game.Args() + " " + game.Plugins());
+    EXPECT_EQ(extract.m_exit, 0) << Read(game.m_dir / "stderr.txt");
+    EXPECT_NE(extract.m_out.find("plugin Sample Armory.esp:"), std::string::npos);
+    EXPECT_NE(extract.m_out.find("master Sample.esm:"), std::string::npos);
+    // The settings file is created on the first run.
+    EXPECT_NE(Read(game.m_dir / "vantor.ini").find("DefaultOps=0707"), std::string::npos);
+
+    auto missing = Vantor(game.m_dir.Path(), "extract " + game.Args() + " 'game/Data Files/Nope.esp'");
+    EXPECT_NE(missing.m_exit, 0);
+}
+
+TEST(Cli, CheckCsvIsTheResultsLog) {
+    CSampleGame game;
+    auto check = Vantor(game.m_dir.Path(), "check --all --format csv --log log.txt " + game.Args() + " " + game.Plugins());
+    EXPECT_EQ(check.m_exit, 0) << Read(game.m_dir / "stderr.txt");
+    EXPECT_EQ(check.m_out, Read(game.m_dir / "log.txt"));
+    EXPECT_EQ(check.m_out.rfind("ID,Conflict,Name,Overriding Esp File,Esp File,Original File\r\n", 0), 0u);
+    EXPECT_NE(check.m_out.find("WEAP,Weapon Entry,sample_iron_sword,Sample Tweaks.esp,Sample Armory.esp,Sample.esm\r\n"),
+              std::string::npos);
+    EXPECT_NE(check.m_out.find("ID,Warning,Name,Esp File,Original File\r\n"), std::string::npos);
+    EXPECT_NE(check.m_out.find("ID,Entry Type,Name,Esp File,Original File\r\n"), std::string::npos);
+}
+
+TEST(Cli, CleanAsksAndKeepsBackups) {
+    CSampleGame game;
+    const std::string armory = game.m_data + "Sample Armory.esp";
+    const std::string backup = game.m_data + "Sample Armory.OLD";
+    const std::string before = Read(armory);
+    const auto mtime = vantor::platform::LastWriteTime(armory);
+    const std::string one = "'game/Data Files/Sample Armory.esp'";
+
+    // Nobody to ask: the confirmation is declined, nothing changes.
+    auto declined = Vantor(game.m_dir.Path(), "clean " + game.Args() + " " + one);
+    EXPECT_NE(declined.m_exit, 0);
+    EXPECT_EQ(Read(armory), before);
+    EXPECT_FALSE(fs::exists(backup));
+
+    auto cleaned = Vantor(game.m_dir.Path(), "clean --yes " + game.Args() + " " + one);
+    EXPECT_EQ(cleaned.m_exit, 0) << Read(game.m_dir / "stderr.txt");
+    EXPECT_EQ(Read(backup), before);
+    EXPECT_LT(Read(armory).size(), before.size());
+    EXPECT_EQ(vantor::platform::LastWriteTime(armory), mtime);
+    auto after = Vantor(game.m_dir.Path(), "check --unclean --format csv " + game.Args() + " " + one);
+    EXPECT_EQ(after.m_out.find("Unclean Entry"), std::string::npos);
+
+    // An older backup is never overwritten nor taken without being told.
+    std::ofstream(armory, std::ios::binary | std::ios::trunc) << before;
+    auto refused = Vantor(game.m_dir.Path(), "clean --yes " + game.Args() + " " + one);
+    EXPECT_NE(refused.m_exit, 0);
+    EXPECT_EQ(Read(armory), before);
+    EXPECT_EQ(Read(backup), before);
+    auto named = Vantor(game.m_dir.Path(), "clean --yes --backup-name 'game/Data Files/Armory 2.OLD' " + game.Args() + " " + one);
+    EXPECT_EQ(named.m_exit, 0) << Read(game.m_dir / "stderr.txt");
+    EXPECT_EQ(Read(game.m_data + "Armory 2.OLD"), before);
+    EXPECT_LT(Read(armory).size(), before.size());
+
+    auto deleted = Vantor(game.m_dir.Path(), "delete --yes --accept-existing-backup " + game.Args() + " " + one +
+                                                 " WEAP sample_iron_sword");
+    EXPECT_EQ(deleted.m_exit, 0) << Read(game.m_dir / "stderr.txt");
+    EXPECT_EQ(Read(armory).find("sample_iron_sword"), std::string::npos);
+}
