@@ -1,0 +1,74 @@
+#include "FrameFixture.h"
+
+#include <fstream>
+
+#include "MkData.h"
+
+namespace vantor::uitest {
+
+CFrameFixture::CFrameFixture(const std::string& settingsText) {
+    const auto written = mkdata::WriteSampleSet(m_dir.Path());
+    if (!written.m_ok) throw std::runtime_error(written.m_error);
+    if (!settingsText.empty()) std::ofstream(m_dir / "vantor.ini") << settingsText;
+    CDocConfig config;
+    config.m_settingsPath = m_dir / "vantor.ini";
+    config.m_installDir = m_dir.Path();
+    m_frame = std::make_unique<CMainFrame>(config);
+    m_frame->Link().m_askHook = [this](const CMessage& m) -> std::optional<EAnswer> {
+        m_messages.push_back(m);
+        if (m_answers.empty()) return m.m_default;
+        const EAnswer a = m_answers.front();
+        m_answers.pop_front();
+        return a;
+    };
+    m_frame->Link().m_chooserHook = [this](const CFileChooser& c) -> std::optional<CFileChoice> {
+        m_choosers.push_back(c);
+        if (m_choices.empty()) return CFileChoice{};
+        CFileChoice choice = m_choices.front();
+        m_choices.pop_front();
+        return choice;
+    };
+    m_frame->show();
+}
+
+CFrameFixture::~CFrameFixture() {
+    m_frame->close();
+    m_frame.reset();
+}
+
+void CFrameFixture::ChooseSamplePlugins() {
+    CFileChoice choice{CFileChoice::EStatus::Chosen, {}};
+    for (const char* name : {"Sample Armory.esp", "Sample Quests.esp", "Sample Tweaks.esp"})
+        choice.m_paths.push_back(DataDir() + name);
+    m_choices.push_back(choice);
+    m_frame->Action(CMainFrame::kChoosePlugins)->trigger();
+}
+
+bool CFrameFixture::WaitIdle(int milliseconds) {
+    QElapsedTimer timer;
+    timer.start();
+    while (Doc().IsBusy()) {
+        if (timer.elapsed() > milliseconds) return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    QCoreApplication::processEvents();
+    return true;
+}
+
+void CFrameFixture::CheckSamples() {
+    ChooseSamplePlugins();
+    m_frame->Action(CMainFrame::kCheckAll)->trigger();
+    WaitIdle();
+}
+
+std::vector<std::string> Rows(const CResultView& view) {
+    std::vector<std::string> rows;
+    for (const auto& r : view.Model().Table().m_rows) {
+        std::string line;
+        for (std::size_t c = 0; c < r.size(); ++c) line += (c ? "|" : "") + r[c].m_text;
+        rows.push_back(line);
+    }
+    return rows;
+}
+
+}  // namespace vantor::uitest

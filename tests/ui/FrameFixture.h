@@ -1,0 +1,47 @@
+#pragma once
+// A real main frame on the bundled sample set, with the message boxes and
+// file dialogs answered from queues.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <deque>
+#include <memory>
+
+#include "MainFrame.h"
+#include "QtFrameLink.h"
+#include "ResultViews.h"
+#include "fixtures/TempDir.h"
+
+namespace vantor::uitest {
+
+class CFrameFixture {
+public:
+    // settingsText, when given, is the vantor.ini the program starts with.
+    explicit CFrameFixture(const std::string& settingsText = {});
+    ~CFrameFixture();
+
+    CMainFrame& Frame() { return *m_frame; }
+    CVANTORDoc& Doc() { return m_frame->Doc(); }
+    std::string DataDir() const { return m_dir.Path() + "Data Files/"; }
+    const fixtures::CTempDir& Dir() const { return m_dir; }
+
+    // Chooses the three sample plugins as the "Select Files" dialog would.
+    void ChooseSamplePlugins();
+    // Serves the event loop until the worker has ended; false on time-out.
+    bool WaitIdle(int milliseconds = 60000);
+    // Runs Check All on the sample plugins and waits for it.
+    void CheckSamples();
+
+    std::deque<EAnswer> m_answers;           // empty: the box's default
+    std::vector<CMessage> m_messages;        // every box asked for
+    std::deque<CFileChoice> m_choices;       // empty: cancelled
+    std::vector<CFileChooser> m_choosers;    // every dialog asked for
+
+private:
+    fixtures::CTempDir m_dir;
+    std::unique_ptr<CMainFrame> m_frame;
+};
+
+// The texts of a view's rows as "col0|col1|...".
+std::vector<std::string> Rows(const CResultView& view);
+
+}  // namespace vantor::uitest

@@ -1,0 +1,297 @@
+// The frame's tree, options sheet, entry editor path, printing and closing.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QMenu>
+#include <QPrinter>
+#include <QTabWidget>
+#include <QTextBrowser>
+#include <QTimer>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "FrameFixture.h"
+#include "LeftView.h"
+#include "MkData.h"
+#include "OptionsSheet.h"
+#include "widgets/GridPrinter.h"
+#include "widgets/StatusPane.h"
+
+namespace vantor::uitest {
+namespace {
+
+using C = CMainFrame;
+
+std::vector<std::string> TreeTexts(const CLeftView& tree) {
+    std::vector<std::string> out;
+    for (int i = 0; i < tree.topLevelItemCount(); ++i) {
+        const QTreeWidgetItem* root = tree.topLevelItem(i);
+        out.push_back(root->text(0).toStdString());
+        for (int c = 0; c < root->childCount(); ++c) out.push_back("  " + root->child(c)->text(0).toStdString());
+    }
+    return out;
+}
+
+TEST(FileTree, ModesRootsAndRemove) {
+    CFrameFixture fx;
+    CMainFrame& f = fx.Frame();
+    fx.ChooseSamplePlugins();
+    EXPECT_FALSE(f.Action(C::kChooseMaster)->isEnabled());
+    EXPECT_TRUE(f.Action(C::kFullCheck)->isChecked());
+
+    f.Action(C::kSingleVersus)->trigger();
+    EXPECT_TRUE(f.Action(C::kChooseMaster)->isEnabled());
+    EXPECT_TRUE(f.Action(C::kSingleVersus)->isChecked());
+    EXPECT_FALSE(f.Action(C::kFullCheck)->isChecked());
+    fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.DataDir() + "Sample.esm"}});
+    f.Action(C::kChooseMaster)->trigger();
+    EXPECT_EQ(fx.m_choosers.back().m_title, "Select Master Plugin to Check Against");
+    EXPECT_EQ(TreeTexts(*f.Tree()),
+              (std::vector<std::string>{"Master Plugin", "  Sample.esm", "Plugin Files", "  Sample Armory.esp",
+                                        "  Sample Quests.esp", "  Sample Tweaks.esp"}));
+
+    // A right click selects the item under the mouse before the menu opens.
+    CLeftView& tree = *f.Tree();
+    tree.SelectText("Plugin Files");
+    QTreeWidgetItem* quests = tree.findItems("Sample Quests.esp", Qt::MatchExactly | Qt::MatchRecursive).front();
+    const QPoint at = tree.visualItemRect(quests).center();
+    QStringList menuItems;
+    QTimer::singleShot(50, [&] {
+        if (QWidget* popup = QApplication::activePopupWidget()) {
+            for (QAction* a : popup->actions()) menuItems << a->text();
+            popup->close();
+        }
+    });
+    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, tree.viewport()->mapToGlobal(at));
+    QApplication::sendEvent(tree.viewport(), &rightClick);
+    EXPECT_EQ(menuItems, (QStringList{"Remove", "Add"}));
+    auto selection = tree.Selection();
+    ASSERT_TRUE(selection.has_value());
+    EXPECT_EQ(selection->m_text, "Sample Quests.esp");
+    tree.RemoveAction()->trigger();
+    EXPECT_EQ(fx.Doc().m_pendingNames, (std::vector<std::string>{"Sample Armory.esp", "Sample Tweaks.esp"}));
+    EXPECT_EQ(tree.topLevelItem(1)->childCount(), 2);
+
+    // Add on the master root chooses a master; Full Check drops the root.
+    tree.SelectText("Master Plugin");
+    tree.AddAction()->trigger();
+    EXPECT_EQ(fx.m_choosers.back().m_title, "Select Master Plugin to Check Against");
+    f.Action(C::kFullCheck)->trigger();
+    EXPECT_EQ(tree.topLevelItemCount(), 1);
+    EXPECT_FALSE(f.Action(C::kChooseMaster)->isEnabled());
+}
+
+TEST(OptionsSheet, PagesCopyInWhenShownAndBackOnlyIfShown) {
+    COptionSet options;
+    options.m_defaultOps = 0x0F;
+    options.m_conflictChecks[3] = 0;
+    COptionsSheet sheet(options);
+    EXPECT_EQ(sheet.windowTitle(), QStringLiteral("VANTOR Options"));
+    ASSERT_EQ(sheet.Tabs()->count(), 2);
+    EXPECT_EQ(sheet.Tabs()->tabText(0), QStringLiteral("Operations"));
+    EXPECT_EQ(sheet.Tabs()->tabText(1), QStringLiteral("Conflicts"));
+    sheet.show();
+    CPPageOP& op = *sheet.Operations();
+    EXPECT_TRUE(op.WasShown());
+    EXPECT_FALSE(sheet.Conflicts()->WasShown());
+    EXPECT_TRUE(op.m_checkDeleted->isChecked());
+    EXPECT_FALSE(op.m_reportDialog->isChecked());
+    EXPECT_FALSE(op.m_extractLand->isChecked());
+
+    op.m_checkDeleted->setChecked(false);
+    op.m_reportDialog->setChecked(true);
+    op.m_extractLand->setChecked(true);
+    COptionSet result = sheet.Result();
+    // Only the named bit of DefaultOps changes; the unseen page changes nothing.
+    EXPECT_EQ(result.m_defaultOps, 0x0D);
+    EXPECT_EQ(result.m_uncleanChecks[kInfoCheck], 1);
+    for (std::size_t k = 0; k < kCheckCount; ++k)
+        if (k != kInfoCheck) {
+            EXPECT_EQ(result.m_uncleanChecks[k], options.m_uncleanChecks[k]);
+        }
+    EXPECT_EQ(result.m_extractOpts.m_landData, 1);
+    EXPECT_EQ(result.m_conflictChecks, options.m_conflictChecks);
+
+    sheet.Tabs()->setCurrentIndex(1);
+    CPPageID& ids = *sheet.Conflicts();
+    EXPECT_TRUE(ids.WasShown());
+    EXPECT_EQ(ids.m_boxes[7]->text(), QStringLiteral("CLAS- Classes"));
+    EXPECT_FALSE(ids.m_boxes[3]->isChecked());
+    EXPECT_TRUE(ids.m_boxes[37]->isChecked());
+    // Four columns of ten in index order.
+    EXPECT_EQ(ids.m_boxes[10]->y(), ids.m_boxes[0]->y());
+    EXPECT_GT(ids.m_boxes[10]->x(), ids.m_boxes[9]->x());
+    EXPECT_EQ(ids.m_boxes[37]->x(), ids.m_boxes[30]->x());
+    ids.m_boxes[5]->setChecked(false);
+    result = sheet.Result();
+    EXPECT_EQ(result.m_conflictChecks[5], 0);
+    EXPECT_EQ(result.m_conflictChecks[3], 0);
+    EXPECT_EQ(result.m_conflictChecks[4], 1);
+}
+
+TEST(MainFrame, OptionsChangedDuringAnOperationApplyWhenItEnds) {
+    CFrameFixture fx;
+    CMainFrame& f = fx.Frame();
+    std::atomic<bool> release{false};
+    fx.Doc().SetOperationHandler(CVANTORDoc::kFind, [&](CVANTORDoc&) {
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    });
+    ASSERT_TRUE(fx.Doc().StartOperation(CVANTORDoc::kFind));
+    COptionSet changed = fx.Doc().m_options;
+    changed.m_loadEsms = 0;
+    f.ApplyOptions(changed);
+    EXPECT_TRUE(f.OptionsPending());
+    EXPECT_EQ(fx.Doc().m_options.m_loadEsms, 1);
+    release = true;
+    ASSERT_TRUE(fx.WaitIdle());
+    QElapsedTimer t;
+    t.start();
+    while (f.OptionsPending() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(fx.Doc().m_options.m_loadEsms, 0);
+}
+
+TEST(MainFrame, DoubleClickFindsBothEntriesAndReusesTheEditor) {
+    CFrameFixture fx;
+    CMainFrame& f = fx.Frame();
+    fx.CheckSamples();
+    std::vector<CEntryOpenRequest> opened;
+    f.SetEntryEditorOpener([&](const CEntryOpenRequest& r, QWidget* owner) -> QWidget* {
+        opened.push_back(r);
+        auto* editor = new QWidget(owner, Qt::Window);
+        editor->setAttribute(Qt::WA_DeleteOnClose);
+        return editor;
+    });
+    CResultView& conflicts = *f.View(EPane::Conflict);
+    auto click = [](CResultView& v, int r, int c) { emit v.doubleClicked(v.model()->index(r, c)); };
+
+    // Row 0: sample_trader, Tweaks overriding Armory, from Sample.esm.
+    click(conflicts, 0, 2);
+    EXPECT_TRUE(opened.empty());
+    click(conflicts, 0, 3);
+    ASSERT_EQ(opened.size(), 1u);
+    const CEntry* tweaks = fx.Doc().FindEntry("Sample Tweaks.esp", "sample_trader", "NPC_", false);
+    const CEntry* armory = fx.Doc().FindEntry("Sample Armory.esp", "sample_trader", "NPC_", false);
+    ASSERT_TRUE(tweaks && armory);
+    EXPECT_EQ(opened[0].m_title, "Sample Tweaks.esp - sample_trader");
+    EXPECT_EQ(opened[0].m_data, tweaks->Data());
+    EXPECT_EQ(opened[0].m_compare, armory->Data());
+    EXPECT_FALSE(opened[0].m_viewOnly);
+    EXPECT_FALSE(opened[0].m_tags.empty());
+    EXPECT_EQ(opened[0].m_tags.size(), opened[0].m_payloads.size());
+
+    click(conflicts, 0, 3);
+    EXPECT_EQ(opened.size(), 1u) << "the open editor comes to the front instead";
+    click(conflicts, 0, 4);
+    ASSERT_EQ(opened.size(), 2u);
+    EXPECT_EQ(opened[1].m_compare, tweaks->Data());
+
+    click(conflicts, 0, 5);
+    ASSERT_EQ(opened.size(), 3u);
+    EXPECT_TRUE(opened[2].m_viewOnly);
+    EXPECT_TRUE(opened[2].m_masters);
+    EXPECT_EQ(opened[2].m_title, "Sample.esm - sample_trader");
+
+    // A warning whose original file is "None" opens against its own bytes.
+    CResultView& warnings = *f.View(EPane::Warning);
+    click(warnings, 0, 3);
+    ASSERT_EQ(opened.size(), 4u);
+    EXPECT_EQ(opened[3].m_file, "Sample Tweaks.esp");
+    EXPECT_EQ(opened[3].m_compare, opened[3].m_data);
+
+    // Every operation closes the editors first.
+    f.Action(C::kCheckAll)->trigger();
+    ASSERT_TRUE(fx.WaitIdle());
+    QCoreApplication::processEvents();
+    click(conflicts, 0, 3);
+    EXPECT_EQ(opened.size(), 5u);
+}
+
+TEST(MainFrame, PrintsTheActiveListWithPageFooters) {
+    CFrameFixture fx;
+    CMainFrame& f = fx.Frame();
+    CResultTable many = ConflictTableHeader();
+    for (int i = 0; i < 250; ++i)
+        many.AddRow({"NPC_", "NPC Entry", "id_" + std::to_string(i), "A.esp", "B.esp", "M.esm"});
+    f.SetPaneRows(EPane::Conflict, many);
+
+    auto printTo = [&](const std::string& path) {
+        QPrinter printer(QPrinter::HighResolution);
+        printer.setOutputFormat(QPrinter::PdfFormat);
+        printer.setOutputFileName(QString::fromStdString(path));
+        return f.PrintActiveList(printer);
+    };
+    auto pdfPages = [](const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        const std::string pdf((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+        int pages = 0;
+        for (std::size_t at = pdf.find("/Type /Page"); at != std::string::npos; at = pdf.find("/Type /Page", at + 1))
+            if (pdf.compare(at, 12, "/Type /Pages") != 0) ++pages;
+        return pages;
+    };
+
+    const std::string path = fx.Dir() / "list.pdf";
+    const QStringList footers = printTo(path);
+    ASSERT_GE(footers.size(), 3);
+    const int n = int(footers.size());
+    EXPECT_EQ(footers.front(), QString("Page 1 of %1").arg(n));
+    EXPECT_EQ(footers.back(), QString("Page %1 of %1").arg(n));
+    EXPECT_EQ(pdfPages(path), n);
+
+    f.SetPaneRows(EPane::Conflict, ConflictTableHeader());
+    const std::string empty = fx.Dir() / "empty.pdf";
+    EXPECT_EQ(printTo(empty), QStringList{"Page 1 of 1"});
+    EXPECT_EQ(pdfPages(empty), 1);
+}
+
+TEST(MainFrame, CopyAndHelp) {
+    CFrameFixture fx;
+    CMainFrame& f = fx.Frame();
+    fx.CheckSamples();
+    CResultView& conflicts = *f.View(EPane::Conflict);
+    conflicts.selectionModel()->select(conflicts.model()->index(0, 0), QItemSelectionModel::Select);
+    conflicts.selectionModel()->select(conflicts.model()->index(1, 2), QItemSelectionModel::Select);
+    // The rectangle of the selection, unselected cells empty.
+    EXPECT_EQ(conflicts.SelectedText(), QStringLiteral("NPC_\t\t\n\t\tsample_iron_sword\n"));
+    EXPECT_EQ(f.ActiveList(), &conflicts);
+    EXPECT_TRUE(f.HelpBrowser()->toPlainText().contains("Vantorscope"));
+}
+
+TEST(MainFrame, ClosingDuringALongExtractionStopsAndWaits) {
+    fixtures::CTempDir dir;
+    mkdata::CBenchOptions bench;
+    bench.m_plugins = 10;
+    bench.m_masterMegabytes = 30;
+    const auto written = mkdata::WriteBenchSet(dir.Path(), bench);
+    ASSERT_TRUE(written.m_ok) << written.m_error;
+
+    CDocConfig config;
+    config.m_settingsPath = dir / "vantor.ini";
+    config.m_installDir = dir.Path();
+    auto frame = std::make_unique<CMainFrame>(config);
+    frame->show();
+    CFileChoice choice{CFileChoice::EStatus::Chosen, {}};
+    for (const auto& path : written.m_files)
+        if (path.size() > 4 && path.compare(path.size() - 4, 4, ".esp") == 0) choice.m_paths.push_back(path);
+    frame->Link().m_chooserHook = [&](const CFileChooser&) -> std::optional<CFileChoice> { return choice; };
+    frame->Action(C::kChoosePlugins)->trigger();
+    frame->Action(C::kExtractData)->trigger();
+
+    QElapsedTimer wait;
+    wait.start();
+    while (!frame->MessagePane()->Bar() && wait.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_TRUE(frame->Doc().IsBusy()) << "the extraction ended before the window was closed";
+
+    QElapsedTimer closing;
+    closing.start();
+    EXPECT_TRUE(frame->close());
+    EXPECT_LT(closing.elapsed(), 5000);
+    EXPECT_FALSE(frame->Doc().IsBusy());
+    EXPECT_EQ(frame->Doc().m_stop.load(), 1);
+    frame.reset();
+    EXPECT_TRUE(std::filesystem::exists(dir / "vantor.ini"));
+}
+
+}  // namespace
+}  // namespace vantor::uitest

@@ -1,0 +1,177 @@
+// Widget-free rules of the front end: splitter states, code page, progress
+// geometry, page counts, and which entries the Delete key deletes.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "EntryActions.h"
+#include "PaneLayout.h"
+#include "widgets/Cp1252.h"
+#include "widgets/GridPrinter.h"
+#include "widgets/StatusPane.h"
+
+namespace vantor {
+namespace {
+
+// "c", "w", "e" for the panes on screen.
+std::string OnScreen(const CPaneLayout& l) {
+    std::string s;
+    if (l.OnScreen(1)) s += 'c';
+    if (l.OnScreen(2)) s += 'w';
+    if (l.OnScreen(3)) s += 'e';
+    return s;
+}
+
+TEST(PaneLayout, HideAndShowSequences) {
+    struct CStep {
+        char m_op;  // 'h' hide, 's' show
+        int m_pane;
+        std::string m_expect;
+        std::uint8_t m_mask;
+    };
+    const std::vector<std::vector<CStep>> cases = {
+        // Start-up hides everything; any one pane brings the right side back with just it.
+        {{'h', 0, "", 0}, {'s', 1, "c", 1}, {'s', 3, "ce", 5}, {'s', 2, "cwe", 7}},
+        {{'h', 0, "", 0}, {'s', 3, "e", 4}},
+        {{'h', 0, "", 0}, {'s', 2, "w", 2}, {'h', 2, "", 0}},
+        // Hiding warning and editor hides the lower part; the editor comes back alone.
+        {{'h', 2, "ce", 5}, {'h', 3, "c", 1}, {'s', 3, "ce", 5}},
+        // A splitter that already hides one pane keeps the other until its parent goes.
+        {{'h', 1, "we", 6}, {'h', 2, "e", 4}, {'h', 3, "", 0}, {'s', 1, "c", 1}},
+        {{'h', 1, "we", 6}, {'h', 2, "e", 4}, {'h', 3, "", 0}, {'s', 3, "e", 4}, {'s', 2, "we", 6}},
+        // Show all restores every pane whatever the splitters hid.
+        {{'h', 1, "we", 6}, {'h', 3, "w", 2}, {'s', 0, "cwe", 7}},
+        // Hiding a hidden pane or showing a shown one changes nothing.
+        {{'h', 2, "ce", 5}, {'h', 2, "ce", 5}, {'s', 1, "ce", 5}},
+    };
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        CPaneLayout layout;
+        for (std::size_t s = 0; s < cases[i].size(); ++s) {
+            const CStep& step = cases[i][s];
+            if (step.m_op == 'h')
+                layout.Hide(step.m_pane);
+            else
+                layout.Show(step.m_pane);
+            EXPECT_EQ(OnScreen(layout), step.m_expect) << "case " << i << " step " << s;
+            EXPECT_EQ(layout.Mask(), step.m_mask) << "case " << i << " step " << s;
+            for (int k = 1; k <= 3; ++k)
+                EXPECT_EQ(layout.Visible(k), layout.OnScreen(k)) << "case " << i << " step " << s << " pane " << k;
+        }
+    }
+}
+
+TEST(PaneLayout, SplittersHideOnePaneEach) {
+    CPaneLayout layout;
+    layout.Hide(0);
+    // The right column, S1's lower row (warning and editor both gone) and
+    // S2's upper row; conflict and editor stay in their splitters.
+    EXPECT_EQ(layout.Splitters(), (CPaneLayout::CSplitters{1, 1, 0}));
+    layout.Show(0);
+    EXPECT_EQ(layout.Splitters(), (CPaneLayout::CSplitters{}));
+}
+
+TEST(Cp1252, DecodesTheHighRangeAndRoundTrips) {
+    EXPECT_EQ(DecodeCp1252("\x80"), QString(QChar(0x20AC)));
+    EXPECT_EQ(DecodeCp1252("\x92"), QString(QChar(0x2019)));
+    EXPECT_EQ(DecodeCp1252("\x9F"), QString(QChar(0x0178)));
+    EXPECT_EQ(DecodeCp1252("caf\xE9"), QStringLiteral("caf\u00E9"));
+    std::string all;
+    for (int b = 0; b < 256; ++b) all.push_back(char(b));
+    EXPECT_EQ(EncodeCp1252(DecodeCp1252(all)), all);
+    EXPECT_EQ(EncodeCp1252(QStringLiteral("\u2014 ok \u4E2D")), std::string("\x97 ok ?"));
+}
+
+TEST(StatusPane, ProgressBarFollowsTheText) {
+    const QRect pane(0, 0, 600, 20);
+    const QRect bar = ProgressBarRect(pane, 100, 5);
+    EXPECT_EQ(bar.left(), 120);
+    EXPECT_EQ(bar.width(), (600 - 120) * 4 / 10);
+    EXPECT_EQ(bar.height(), 16);
+    EXPECT_EQ(bar.top(), 2);
+    // A text wider than the pane leaves no room, never a negative width.
+    EXPECT_EQ(ProgressBarRect(pane, 700, 5).width(), 0);
+}
+
+TEST(GridPrinter, PageCountsAndFooter) {
+    EXPECT_EQ(PageCountFor(0, 40), 1);
+    EXPECT_EQ(PageCountFor(40, 40), 1);
+    EXPECT_EQ(PageCountFor(41, 40), 2);
+    EXPECT_EQ(PageFooterText(2, 7), QStringLiteral("Page 2 of 7"));
+}
+
+CResultTable Warnings(const std::vector<std::vector<std::string>>& rows) {
+    CResultTable t = WarningTableHeader();
+    for (const auto& r : rows) t.AddRow(r);
+    return t;
+}
+
+struct CDeleteRecorder {
+    std::vector<std::string> m_calls;
+    std::set<std::string> m_fail;  // IDs whose deletion fails
+    CDeleteEntryFn Fn() {
+        return [this](const std::string& file, const std::string& tag, const std::string& id, bool ask) {
+            m_calls.push_back(file + "|" + tag + "|" + id + (ask ? "|ask" : ""));
+            return !m_fail.count(id);
+        };
+    }
+};
+
+TEST(DeleteSelected, WarningListAsksOnceAndTakesEveryRowOfTheEntry) {
+    const CResultTable table = Warnings({{"GMST", "Identical", "a", "One.esp", "M.esm"},
+                                         {"GMST", "Identical", "b", "One.esp", "M.esm"},
+                                         {"MISC", "Deleted", "c", "Two.esp", "None"},
+                                         {"GMST", "Other row", "a", "One.esp", "M.esm"},
+                                         {"GMST", "Identical", "a", "Two.esp", "M.esm"}});
+    CDeleteRecorder rec;
+    std::vector<std::string> closed;
+    auto close = [&](const std::string& title) { closed.push_back(title); };
+    const CDeleteOutcome out =
+        DeleteSelectedEntries(EPane::Warning, table, {{0, 3}, {1, 3}, {2, 3}}, rec.Fn(), close);
+    // Last to first; only the first deletion asks.
+    EXPECT_EQ(rec.m_calls, (std::vector<std::string>{"Two.esp|MISC|c|ask", "One.esp|GMST|b", "One.esp|GMST|a"}));
+    EXPECT_EQ(closed, (std::vector<std::string>{"Two.esp - c", "One.esp - b", "One.esp - a"}));
+    EXPECT_EQ(out.m_deleted, 3);
+    // Row 3 shows the same entry; row 4 is the same ID in another file.
+    EXPECT_EQ(out.m_rows, (std::set<int>{0, 1, 2, 3}));
+}
+
+TEST(DeleteSelected, QuestionRepeatsUntilOneSucceedsAndFailedRowsStay) {
+    const CResultTable table = Warnings({{"GMST", "x", "a", "One.esp", "None"},
+                                         {"GMST", "x", "b", "One.esp", "None"},
+                                         {"GMST", "x", "c", "One.esp", "None"}});
+    CDeleteRecorder rec;
+    rec.m_fail = {"c"};
+    const CDeleteOutcome out =
+        DeleteSelectedEntries(EPane::Editor, table, {{0, 3}, {1, 3}, {2, 3}}, rec.Fn(), [](const std::string&) {});
+    EXPECT_EQ(rec.m_calls, (std::vector<std::string>{"One.esp|GMST|c|ask", "One.esp|GMST|b|ask", "One.esp|GMST|a"}));
+    EXPECT_EQ(out.m_rows, (std::set<int>{0, 1}));
+}
+
+TEST(DeleteSelected, OnlyTheFileColumnCountsInTheWarningList) {
+    const CResultTable table = Warnings({{"GMST", "x", "a", "One.esp", "None"}});
+    CDeleteRecorder rec;
+    const CDeleteOutcome out =
+        DeleteSelectedEntries(EPane::Warning, table, {{0, 1}, {0, 2}}, rec.Fn(), [](const std::string&) {});
+    EXPECT_TRUE(rec.m_calls.empty());
+    EXPECT_FALSE(out.m_refused);
+    EXPECT_TRUE(out.m_rows.empty());
+}
+
+TEST(DeleteSelected, ConflictListNeedsOneColumnAndMatchesEitherFileColumn) {
+    CResultTable table = ConflictTableHeader();
+    table.AddRow({"NPC_", "NPC Entry", "guard", "New.esp", "Old.esp", "M.esm"});
+    table.AddRow({"NPC_", "NPC Entry", "guard", "Newer.esp", "New.esp", "M.esm"});
+    table.AddRow({"NPC_", "NPC Entry", "guard", "Newer.esp", "Old.esp", "M.esm"});
+    CDeleteRecorder rec;
+    auto refused = DeleteSelectedEntries(EPane::Conflict, table, {{0, 3}, {0, 4}}, rec.Fn(), [](const std::string&) {});
+    EXPECT_TRUE(refused.m_refused);
+    EXPECT_TRUE(rec.m_calls.empty());
+
+    auto out = DeleteSelectedEntries(EPane::Conflict, table, {{0, 3}}, rec.Fn(), [](const std::string&) {});
+    EXPECT_EQ(rec.m_calls, (std::vector<std::string>{"New.esp|NPC_|guard|ask"}));
+    // New.esp shows in column 3 of row 0 and column 4 of row 1.
+    EXPECT_EQ(out.m_rows, (std::set<int>{0, 1}));
+}
+
+}  // namespace
+}  // namespace vantor
