@@ -1,0 +1,48 @@
+#pragma once
+// The dialogue relink operation: collects the plugins to repair (from the
+// document's files, or from the "Dialog Repair Tool" window), adds the
+// masters and runs the merge engine.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "dialogrepair/DialogMerge.h"
+#include "document/FrameLink.h"
+
+namespace vantor {
+
+// What the operation reads from the document. Folders end with a separator.
+struct CRelinkInputs {
+    std::int32_t m_autoRelink = 0;  // 1 after "Auto ReLink Dialog"
+    std::string m_espFilename;      // the repair plugin
+    std::string m_espPath;
+    std::vector<std::string> m_pendingNames, m_pendingFolders;  // in document order
+    std::vector<std::string> m_loadedNames, m_loadedFolders;
+    std::int32_t m_checkMode = 0;  // 1: Single Versus
+    std::string m_pendingMasterName, m_pendingMasterFolder;
+    std::string m_loadedMasterName, m_loadedMasterFolder;
+    std::string m_dataDir;
+    std::string m_installDir;
+    // The document's master search: fills the names and folders of the
+    // masters found in the data folder (searching only when it has none yet).
+    // Called once the plugins are known, so a cancelled dialog searches nothing.
+    std::function<void(std::vector<std::string>& names, std::vector<std::string>& folders)> m_findMasters;
+    const std::atomic<std::int32_t>* m_stop = nullptr;
+    CFrameLink* m_link = nullptr;
+};
+
+struct CRelinkResult {
+    bool m_ran = false;  // false: the dialog was closed without "Repair Dialog"
+    // Set after "Repair Dialog": the document's new EspFilename and EspPath.
+    std::optional<std::string> m_espFilename;
+    std::optional<std::string> m_espPath;
+    std::int32_t m_runResult = 0;
+    CDialogMerge::EOutcome m_outcome = CDialogMerge::EOutcome::NotRun;
+};
+
+CRelinkResult RelinkDialog(const CRelinkInputs& in);
+
+}  // namespace vantor

@@ -1,0 +1,131 @@
+// Real dialogue plugins that touch the same topics merge into a repair
+// plugin that the project's own reader takes, with every chain consistent
+// and every response of the inputs present.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <map>
+#include <set>
+
+#include "DialogKit.h"
+#include "core/Entry.h"
+#include "core/PluginFile.h"
+#include "core/SubRecord.h"
+#include "dialogrepair/DialogMerge.h"
+#include "fixtures/ScriptedLink.h"
+#include "fixtures/TempDir.h"
+#include "platform/Files.h"
+
+using namespace vantor;
+using namespace vantor::fixtures;
+
+namespace {
+
+std::uint32_t U32(const std::string& b, std::size_t at) {
+    return std::uint32_t(static_cast<unsigned char>(b[at])) | std::uint32_t(static_cast<unsigned char>(b[at + 1])) << 8 |
+           std::uint32_t(static_cast<unsigned char>(b[at + 2])) << 16 |
+           std::uint32_t(static_cast<unsigned char>(b[at + 3])) << 24;
+}
+
+// Topic name -> ids of its responses that are not deleted, by a plain walk.
+using CDialogIds = std::map<std::string, std::set<std::string>>;
+void WalkDialogue(const std::string& path, CDialogIds& out, bool addTopics) {
+    std::string bytes;
+    ASSERT_TRUE(platform::ReadWholeFile(path, bytes)) << path;
+    std::set<std::string>* current = nullptr;
+    for (std::size_t pos = 0; pos + 16 <= bytes.size();) {
+        const std::string tag = bytes.substr(pos, 4);
+        const std::size_t size = U32(bytes, pos + 4);
+        const std::string data = bytes.substr(pos + 16, size);
+        pos += 16 + size;
+        std::vector<std::string> tags, payloads;
+        if (tag != "DIAL" && tag != "INFO") continue;
+        SplitSubRecords(data, tags, payloads);
+        const bool deleted = IsDeletedData(data);
+        if (tag == "DIAL") {
+            std::string name(UpToNul(payloads[0]));
+            current = nullptr;
+            if (deleted) continue;
+            if (addTopics) current = &out[name];
+            else if (out.count(name)) current = &out[name];
+        } else if (current && !deleted) {
+            current->insert(std::string(UpToNul(payloads[0])));
+        }
+    }
+}
+
+std::string Find(const std::vector<std::string>& files, const std::string& tail) {
+    for (const auto& f : files)
+        if (f.size() >= tail.size() && f.compare(f.size() - tail.size(), tail.size(), tail) == 0) return f;
+    return {};
+}
+
+}  // namespace
+
+TEST(DialogCorpus, SharedTopicsMergeIntoConsistentChainsTheReaderTakes) {
+    const auto files = CorpusFiles();
+    if (files.empty()) GTEST_SKIP() << "corpus folder absent";
+    struct CSet {
+        std::vector<std::string> m_plugins;
+        std::vector<std::string> m_masters;
+    };
+    const std::vector<CSet> sets{
+        {{"Data Files__fm_dialogue.esp", "Data Files__Clean_fm_dialogue.esp", "Data Files__fm_dialogue_final.ESP"},
+         {"00 Core__OAAB_Data.esm"}},
+        {{"The Blight.ESP", "The Blight_ServiceRefusal.ESP", "Flin__flin.ESP"}, {}},
+        {{"Data Files__Chargen Scenarios - quests.ESP", "tests__assets__esp__test.esp"}, {"00 Core__OAAB_Data.esm"}},
+    };
+    for (const CSet& set : sets) {
+        CTempDir out;
+        CScriptedLink link;  // every question answered Yes
+        CDialogMerge merge(link);
+        CDialogIds expected;
+        for (const auto& name : set.m_plugins) {
+            std::string path = Find(files, name);
+            ASSERT_FALSE(path.empty()) << name;
+            merge.AddPlugin(platform::FileNameOf(path), platform::FolderOf(path));
+            WalkDialogue(path, expected, true);
+        }
+        for (const auto& name : set.m_masters) {
+            std::string path = Find(files, name);
+            ASSERT_FALSE(path.empty()) << name;
+            merge.AddMaster(platform::FileNameOf(path), platform::FolderOf(path));
+            WalkDialogue(path, expected, false);
+        }
+        merge.SetOutputPath(out / "Repair.esp");
+        std::atomic<std::int32_t> stop{0};
+        ASSERT_EQ(merge.Run(stop), 1) << set.m_plugins[0];
+        ASSERT_EQ(merge.Outcome(), CDialogMerge::EOutcome::Written);
+
+        CRepairBack back = ReadRepair(out / "Repair.esp");
+        ASSERT_TRUE(back.m_ok) << set.m_plugins[0];
+        EXPECT_EQ(back.m_recordCount, back.m_records);
+        CDialogIds written;
+        std::size_t infos = 0;
+        for (const auto& topic : back.m_topics) {
+            EXPECT_TRUE(ChainConsistent(topic));
+            auto ids = ChainIds(topic);
+            written[std::string(UpToNul(topic.m_name))] = std::set<std::string>(ids.begin(), ids.end());
+            EXPECT_EQ(written[std::string(UpToNul(topic.m_name))].size(), ids.size()) << "an id written twice";
+            infos += ids.size();
+        }
+        EXPECT_EQ(written, expected) << set.m_plugins[0];
+
+        // The project's reader takes it whole, every response under its topic.
+        CPluginFile file;
+        ASSERT_TRUE(file.Open("Repair.esp", out.Path()));
+        ASSERT_TRUE(file.ReadRecords(stop, CExtractOpts::All()));
+        EXPECT_EQ(file.Diagnostic().m_kind, CReadDiagnostic::EKind::None) << file.Diagnostic().m_message;
+        ASSERT_EQ(file.GetTable("DIAL")->size(), back.m_topics.size());
+        ASSERT_EQ(file.GetTable("INFO")->size(), infos);
+        std::size_t k = 0;
+        for (const auto& topic : back.m_topics)
+            for (const auto& info : topic.m_infos) {
+                const CEntry& e = *(*file.GetTable("INFO"))[k++];
+                EXPECT_EQ(e.m_id, info.m_inam);
+                EXPECT_EQ(e.m_topic, std::string(UpToNul(topic.m_name)));
+                EXPECT_EQ(e.m_deleted, 0);
+            }
+        file.Close();
+    }
+}

@@ -1,0 +1,125 @@
+#include "DialogKit.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include "core/Entry.h"
+#include "core/SubRecord.h"
+#include "platform/Files.h"
+
+namespace vantor::fixtures {
+
+std::vector<CSub> InfoSubs(const std::string& inam, const std::string& pnam, const std::string& nnam,
+                           const std::string& text, bool deleted) {
+    std::vector<CSub> subs{Sub("INAM", inam), Sub("PNAM", pnam), Sub("NNAM", nnam), Sub("DATA", std::string(12, '\0')),
+                           Sub("NAME", text)};
+    if (deleted) subs.push_back(Dele());
+    return subs;
+}
+
+std::vector<CSub> DialSubs(const std::string& topic, char type, bool deleted) {
+    std::vector<CSub> subs{Name(topic), Sub("DATA", std::string(1, type))};
+    if (deleted) subs.push_back(Dele());
+    return subs;
+}
+
+void AddTopic(CPluginBuilder& b, const std::string& topic, const std::vector<CResp>& responses) {
+    b.Record("DIAL", DialSubs(topic));
+    for (const CResp& r : responses)
+        b.Record("INFO", InfoSubs(Id(r.m_id), Id(r.m_prev), Id(r.m_next), r.m_text, r.m_deleted));
+}
+
+void SetFileTime(const std::string& path, std::int64_t seconds) {
+    timespec times[2]{};
+    times[0].tv_sec = seconds;
+    times[1].tv_sec = seconds;
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
+}
+
+std::string CBackInfo::Text() const {
+    std::vector<std::string> tags, payloads;
+    SplitSubRecords(m_rest, tags, payloads);
+    for (std::size_t i = 0; i < tags.size(); ++i)
+        if (tags[i] == "NAME") return payloads[i];
+    return {};
+}
+
+const CBackTopic* CRepairBack::Find(const std::string& topicText) const {
+    for (const auto& t : m_topics)
+        if (UpToNul(t.m_name) == topicText) return &t;
+    return nullptr;
+}
+
+namespace {
+
+std::uint32_t U32(const std::string& b, std::size_t at) {
+    return std::uint32_t(static_cast<unsigned char>(b[at])) | std::uint32_t(static_cast<unsigned char>(b[at + 1])) << 8 |
+           std::uint32_t(static_cast<unsigned char>(b[at + 2])) << 16 |
+           std::uint32_t(static_cast<unsigned char>(b[at + 3])) << 24;
+}
+
+}  // namespace
+
+CRepairBack ParseRepair(const std::string& bytes) {
+    CRepairBack back;
+    if (bytes.size() < 362 || bytes.compare(0, 4, "TES3") != 0) return back;
+    back.m_header = bytes.substr(0, 362);
+    back.m_recordCount = U32(bytes, 320);
+    back.m_masterSize = std::uint64_t(U32(bytes, 354)) | std::uint64_t(U32(bytes, 358)) << 32;
+    std::size_t pos = 16 + U32(bytes, 4);
+    while (pos < bytes.size()) {
+        if (bytes.size() - pos < 16) return back;
+        const std::string tag = bytes.substr(pos, 4);
+        const std::size_t size = U32(bytes, pos + 4);
+        if (U32(bytes, pos + 8) != 0 || U32(bytes, pos + 12) != 0) return back;
+        if (bytes.size() - pos - 16 < size) return back;
+        const std::string data = bytes.substr(pos + 16, size);
+        pos += 16 + size;
+        ++back.m_records;
+        std::vector<std::string> tags, payloads;
+        SplitSubRecords(data, tags, payloads);
+        // Rebuild the data from the split to be sure every length was exact.
+        if (JoinSubRecords(tags, payloads) != data) return back;
+        if (tag == "DIAL") {
+            if (tags.empty() || tags[0] != "NAME") return back;
+            back.m_topics.push_back(CBackTopic{payloads[0], data.substr(8 + payloads[0].size()), {}});
+        } else if (tag == "INFO") {
+            if (back.m_topics.empty() || tags.size() < 3 || tags[0] != "INAM" || tags[1] != "PNAM" || tags[2] != "NNAM")
+                return back;
+            std::size_t restAt = 24 + payloads[0].size() + payloads[1].size() + payloads[2].size();
+            back.m_topics.back().m_infos.push_back(CBackInfo{payloads[0], payloads[1], payloads[2], data.substr(restAt)});
+        } else {
+            return back;
+        }
+    }
+    back.m_ok = true;
+    return back;
+}
+
+CRepairBack ReadRepair(const std::string& path) {
+    std::string bytes;
+    if (!platform::ReadWholeFile(path, bytes)) return {};
+    return ParseRepair(bytes);
+}
+
+std::vector<std::string> ChainIds(const CBackTopic& topic) {
+    std::vector<std::string> ids;
+    for (const auto& i : topic.m_infos) ids.emplace_back(UpToNul(i.m_inam));
+    return ids;
+}
+
+::testing::AssertionResult ChainConsistent(const CBackTopic& topic) {
+    const auto& c = topic.m_infos;
+    const std::string empty(1, '\0');
+    for (std::size_t k = 0; k < c.size(); ++k) {
+        const std::string& wantPrev = k == 0 ? empty : c[k - 1].m_inam;
+        const std::string& wantNext = k + 1 == c.size() ? empty : c[k + 1].m_inam;
+        if (c[k].m_pnam != wantPrev)
+            return ::testing::AssertionFailure() << "topic " << UpToNul(topic.m_name) << " element " << k << " PNAM";
+        if (c[k].m_nnam != wantNext)
+            return ::testing::AssertionFailure() << "topic " << UpToNul(topic.m_name) << " element " << k << " NNAM";
+    }
+    return ::testing::AssertionSuccess();
+}
+
+}  // namespace vantor::fixtures

@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <filesystem>
+
+#include "DialogKit.h"
+#include "dialogrepair/RelinkDialog.h"
+#include "fixtures/ScriptedLink.h"
+#include "fixtures/TempDir.h"
+#include "platform/Files.h"
+
+using namespace vantor;
+using namespace vantor::fixtures;
+
+namespace {
+
+class RelinkTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::filesystem::create_directory(m_data / "Data Files");
+        m_dataDir = m_data / "Data Files/";
+        // Each plugin has a topic of its own, so the repair plugin shows
+        // which plugins were read; "Shared" shows the order they were read in.
+        for (const char* name : {"A.esp", "B.esp", "PendingMaster.esp", "LoadedMaster.esp"}) {
+            CPluginBuilder b;
+            b.Header();
+            AddTopic(b, std::string("own ") + name, {{std::string("id ") + name, "", "", "x"}});
+            AddTopic(b, "Shared", {{"s", "", "", std::string("from ") + name}});
+            ASSERT_TRUE(b.Write(m_dataDir + name));
+            SetFileTime(m_dataDir + name, 1000);
+        }
+        CPluginBuilder m;
+        m.Header();
+        AddTopic(m, "Shared", {{"m", "", "", "master"}});
+        ASSERT_TRUE(m.Write(m_dataDir + "Morrowind.esm"));
+
+        m_in.m_espFilename = "Repair.esp";
+        m_in.m_espPath = m_dataDir;
+        m_in.m_dataDir = m_dataDir;
+        m_in.m_installDir = m_data.Path();
+        m_in.m_stop = &m_stop;
+        m_in.m_link = &m_link;
+        m_in.m_findMasters = [this](std::vector<std::string>& names, std::vector<std::string>& folders) {
+            ++m_searches;
+            names = {"Morrowind.esm"};
+            folders = {m_dataDir};
+        };
+    }
+
+    std::vector<std::string> Topics(const std::string& path) {
+        std::vector<std::string> names;
+        CRepairBack back = ReadRepair(path);
+        EXPECT_TRUE(back.m_ok) << path;
+        for (const auto& t : back.m_topics) names.emplace_back(t.m_name.c_str());
+        return names;
+    }
+
+    CTempDir m_data;
+    std::string m_dataDir;
+    CScriptedLink m_link;
+    std::atomic<std::int32_t> m_stop{0};
+    CRelinkInputs m_in;
+    int m_searches = 0;
+};
+
+}  // namespace
+
+TEST_F(RelinkTest, AutomaticModeReadsPendingLoadedAndTheSingleVersusMaster) {
+    m_in.m_autoRelink = 1;
+    m_in.m_pendingNames = {"A.esp"};
+    m_in.m_pendingFolders = {m_dataDir};
+    m_in.m_loadedNames = {"B.esp", "LoadedMaster.esp"};
+    m_in.m_loadedFolders = {m_dataDir, m_dataDir};
+    m_in.m_checkMode = 1;
+    m_in.m_loadedMasterName = "LoadedMaster.esp";
+    m_in.m_loadedMasterFolder = m_dataDir;
+
+    CRelinkResult r = RelinkDialog(m_in);
+    EXPECT_TRUE(r.m_ran);
+    EXPECT_FALSE(r.m_espFilename);
+    EXPECT_FALSE(r.m_espPath);
+    EXPECT_EQ(r.m_runResult, 1);
+    EXPECT_EQ(r.m_outcome, CDialogMerge::EOutcome::Written);
+    EXPECT_EQ(m_searches, 1);
+    EXPECT_EQ(Topics(m_dataDir + "Repair.esp"),
+              (std::vector<std::string>{"own A.esp", "Shared", "own B.esp", "own LoadedMaster.esp"}));
+    // The loaded master comes twice; its second copy goes without a question.
+    // The three different "s" responses do ask.
+    int conflicts = 0;
+    for (const auto& c : m_link.Calls()) {
+        EXPECT_EQ(c.find("repair-tool"), std::string::npos);
+        conflicts += c.find("Conflict Found") != std::string::npos;
+    }
+    EXPECT_EQ(conflicts, 2);
+
+    // A pending master is taken before the loaded one; Full Check takes neither.
+    m_in.m_pendingMasterName = "PendingMaster.esp";
+    m_in.m_pendingMasterFolder = m_dataDir;
+    m_in.m_loadedNames = {"B.esp"};
+    m_in.m_loadedFolders = {m_dataDir};
+    RelinkDialog(m_in);
+    EXPECT_EQ(Topics(m_dataDir + "Repair.esp"),
+              (std::vector<std::string>{"own A.esp", "Shared", "own B.esp", "own PendingMaster.esp"}));
+    m_in.m_checkMode = 0;
+    RelinkDialog(m_in);
+    EXPECT_EQ(Topics(m_dataDir + "Repair.esp"), (std::vector<std::string>{"own A.esp", "Shared", "own B.esp"}));
+}
+
+TEST_F(RelinkTest, TheWindowIsUsedWithoutARepairPluginOrFilesAndItsCloseChangesNothing) {
+    struct CCase {
+        std::int32_t m_auto;
+        std::string m_esp;
+        bool m_files;
+    };
+    for (const CCase& c : {CCase{0, "Repair.esp", true}, CCase{1, "", true}, CCase{1, "Repair.esp", false}}) {
+        CScriptedLink link;
+        m_in.m_link = &link;
+        m_in.m_autoRelink = c.m_auto;
+        m_in.m_espFilename = c.m_esp;
+        m_in.m_pendingNames = c.m_files ? std::vector<std::string>{"A.esp"} : std::vector<std::string>{};
+        m_in.m_pendingFolders = c.m_files ? std::vector<std::string>{m_dataDir} : std::vector<std::string>{};
+        CRelinkResult r = RelinkDialog(m_in);
+        EXPECT_FALSE(r.m_ran);
+        EXPECT_FALSE(r.m_espFilename);
+        EXPECT_EQ(link.Calls(), std::vector<std::string>{"repair-tool " + m_dataDir + "|" + c.m_esp});
+    }
+    EXPECT_EQ(m_searches, 0);
+    EXPECT_FALSE(platform::FileExists(m_dataDir + "Repair.esp"));
+}
+
+TEST_F(RelinkTest, TheWindowsChoiceNamesTheRepairPluginAndTheReadingOrder) {
+    std::filesystem::create_directory(m_data / "out");
+    CRepairDialogResult chosen;
+    chosen.m_repairName = "Fixed.esp";
+    chosen.m_repairFolder = m_data / "out/";
+    chosen.m_pluginNames = {"B.esp", "A.esp"};  // in the order added
+    chosen.m_pluginFolders = {m_dataDir, m_dataDir};
+    m_link.m_repairDialogs.push_back(chosen);
+    m_in.m_autoRelink = 1;  // no files: the window is used all the same
+    m_in.m_espFilename = "Old.esp";
+
+    CRelinkResult r = RelinkDialog(m_in);
+    ASSERT_TRUE(r.m_ran);
+    EXPECT_EQ(r.m_espFilename, "Fixed.esp");
+    EXPECT_EQ(r.m_espPath, m_data / "out/");
+    EXPECT_EQ(r.m_outcome, CDialogMerge::EOutcome::Written);
+    EXPECT_EQ(m_searches, 1);
+    EXPECT_EQ(m_link.Calls().front(), "repair-tool " + m_dataDir + "|Old.esp");
+    CRepairBack back = ReadRepair(m_data / "out/Fixed.esp");
+    ASSERT_TRUE(back.m_ok);
+    ASSERT_NE(back.Find("Shared"), nullptr);
+    // Same file times: the one read later stays, and that is A.
+    EXPECT_EQ(ChainIds(*back.Find("Shared")), (std::vector<std::string>{"s", "m"}));
+    EXPECT_EQ(back.Find("Shared")->m_infos[0].Text(), "from A.esp");
+    EXPECT_EQ(back.m_masterSize, *platform::FileSize(m_dataDir + "Morrowind.esm"));
+    EXPECT_FALSE(platform::FileExists(m_dataDir + "Old.esp"));
+}
