@@ -1,5 +1,8 @@
 #include "checks/CheckOperations.h"
 
+#include <initializer_list>
+#include <utility>
+
 namespace vantor {
 
 namespace {
@@ -8,13 +11,28 @@ const std::atomic<std::int32_t> kNeverStop{0};
 
 bool Stopped(const std::atomic<std::int32_t>& stop) { return stop.load(std::memory_order_relaxed) != 0; }
 
-// Copies rows into a pane table until the stop flag is set; the rows already
-// copied stay.
+std::vector<CResultCell> Cells(std::initializer_list<std::string*> texts) {
+    std::vector<CResultCell> cells;
+    cells.reserve(texts.size());
+    for (std::string* text : texts) cells.push_back({std::move(*text), 0});
+    return cells;
+}
+std::vector<CResultCell> Cells(CConflictRow& r) {
+    return Cells({&r.m_tag, &r.m_conflict, &r.m_name, &r.m_overriding, &r.m_overridden, &r.m_original});
+}
+std::vector<CResultCell> Cells(CResultRow& r) {
+    return Cells({&r.m_tag, &r.m_text, &r.m_name, &r.m_pluginFile, &r.m_originalFile});
+}
+
+// Moves rows into a pane table until the stop flag is set; the rows already
+// moved stay. The engine's findings can be a million rows: they are moved,
+// not copied.
 template <typename TRow>
-void Fill(CResultTable& table, const std::vector<TRow>& rows, const std::atomic<std::int32_t>& stop) {
-    for (const TRow& row : rows) {
+void Fill(CResultTable& table, std::vector<TRow>& rows, const std::atomic<std::int32_t>& stop) {
+    table.m_rows.reserve(table.m_rows.size() + rows.size());
+    for (TRow& row : rows) {
         if (Stopped(stop)) return;
-        table.AddRow(row.Texts());
+        table.m_rows.push_back(Cells(row));
     }
 }
 
@@ -42,25 +60,27 @@ CPaneTables RunCheckOperation(const CCheckInputs& inputs) {
     const std::atomic<std::int32_t>& stop = inputs.stop ? *inputs.stop : kNeverStop;
     CPluginChecker checker(inputs.link);
     AddDocumentFiles(checker, inputs.loadedPlugins, inputs.foundMasters);
-    const CCheckResult& result =
-        checker.Run(stop, inputs.checkMode, inputs.conflictChecks, inputs.uncleanChecks,
-                    EffectiveMask(inputs.oneShotMask, inputs.defaultOps));
+    checker.Run(stop, inputs.checkMode, inputs.conflictChecks, inputs.uncleanChecks,
+                EffectiveMask(inputs.oneShotMask, inputs.defaultOps));
     CPaneTables panes;
     if (Stopped(stop)) {
         panes.m_stopped = true;
         return panes;
     }
+    CCheckResult result = checker.TakeResult();
 
     // Both panes are refilled even when their check did not run.
     CResultTable conflict = ConflictTableHeader();
+    const bool conflicts = !result.m_conflicts.empty();
     Fill(conflict, result.m_conflicts, stop);
-    Publish(inputs.link, EPane::Conflict, conflict, !result.m_conflicts.empty());
+    Publish(inputs.link, EPane::Conflict, conflict, conflicts);
     panes.m_conflict = std::move(conflict);
 
     CResultTable warning = WarningTableHeader();
+    const bool warnings = !result.m_deleted.empty() || !result.m_unclean.empty();
     Fill(warning, result.m_deleted, stop);
     Fill(warning, result.m_unclean, stop);
-    Publish(inputs.link, EPane::Warning, warning, !result.m_deleted.empty() || !result.m_unclean.empty());
+    Publish(inputs.link, EPane::Warning, warning, warnings);
     panes.m_warning = std::move(warning);
     return panes;
 }
@@ -73,16 +93,17 @@ CPaneTables RunGlobalChangeListing(const CCheckInputs& inputs) {
         if (inputs.globalChangesFile.empty() || plugin->FileName() == inputs.globalChangesFile)
             plugins.push_back(plugin);
     AddDocumentFiles(checker, plugins, inputs.foundMasters);
-    const CCheckResult& result = checker.Run(stop, inputs.checkMode, inputs.conflictChecks, inputs.uncleanChecks,
-                                             CPluginChecker::kGlobalChanges);
+    checker.Run(stop, inputs.checkMode, inputs.conflictChecks, inputs.uncleanChecks, CPluginChecker::kGlobalChanges);
     CPaneTables panes;
     if (Stopped(stop)) {
         panes.m_stopped = true;
         return panes;
     }
+    CCheckResult result = checker.TakeResult();
     CResultTable editor = EditorTableHeader();
+    const bool found = !result.m_globalChanges.empty();
     Fill(editor, result.m_globalChanges, stop);
-    Publish(inputs.link, EPane::Editor, editor, !result.m_globalChanges.empty());
+    Publish(inputs.link, EPane::Editor, editor, found);
     panes.m_editor = std::move(editor);
     return panes;
 }

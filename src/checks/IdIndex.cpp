@@ -1,5 +1,6 @@
 #include "checks/IdIndex.h"
 
+#include <algorithm>
 #include <functional>
 
 namespace vantor::checks_detail {
@@ -147,6 +148,35 @@ void CPluginBuckets::Build(const std::vector<CPluginFile*>& plugins, std::size_t
             m_slots[slot] = {std::uint32_t(p), std::uint32_t(pos)};
             m_slotOf[p][pos] = slot;
         }
+    }
+    ClassifyData(plugins, tableIndex);
+}
+
+void CPluginBuckets::ClassifyData(const std::vector<CPluginFile*>& plugins, std::size_t tableIndex) {
+    m_class.assign(m_slots.size(), 0);
+    struct CClass {
+        std::size_t m_hash;
+        std::string_view m_data;
+        std::uint32_t m_id;
+    };
+    std::vector<CClass> classes;
+    std::uint32_t next = 0;
+    std::uint32_t start = 0;
+    for (const std::uint32_t end : m_groupEnd) {
+        if (end - start < 2) {  // an ID held once pairs with nothing
+            start = end;
+            continue;
+        }
+        classes.clear();
+        for (std::uint32_t s = start; s < end; ++s) {
+            const std::string_view data = plugins[m_slots[s].m_plugin]->Table(tableIndex)[m_slots[s].m_pos]->Data();
+            const std::size_t hash = HashOf(data);
+            auto same = std::find_if(classes.begin(), classes.end(),
+                                     [&](const CClass& c) { return c.m_hash == hash && c.m_data == data; });
+            if (same == classes.end()) same = classes.insert(classes.end(), {hash, data, next++});
+            m_class[s] = same->m_id;
+        }
+        start = end;
     }
 }
 

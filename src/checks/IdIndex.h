@@ -94,14 +94,24 @@ public:
     void Build(const std::vector<CPluginFile*>& plugins, std::size_t tableIndex);
     // The slots of the entry's ID that follow it, and the end of its group.
     std::uint32_t SlotOf(std::size_t plugin, std::size_t pos) const { return m_slotOf[plugin][pos]; }
-    std::uint32_t GroupEnd(std::size_t plugin, std::size_t pos) const { return m_groupEnd[m_idOf[plugin][pos]]; }
+    std::uint32_t GroupOf(std::size_t plugin, std::size_t pos) const { return m_idOf[plugin][pos]; }
+    std::uint32_t GroupEnd(std::uint32_t group) const { return m_groupEnd[group]; }
+    std::size_t GroupCount() const { return m_groupEnd.size(); }
+    std::size_t SlotCount() const { return m_slots.size(); }
     const CSlot& Slot(std::uint32_t index) const { return m_slots[index]; }
+    // Two slots of one group hold the same data exactly when their classes
+    // are equal; each distinct data is compared byte by byte once per group,
+    // not once per pair.
+    bool SameData(std::uint32_t a, std::uint32_t b) const { return m_class[a] == m_class[b]; }
 
 private:
+    void ClassifyData(const std::vector<CPluginFile*>& plugins, std::size_t tableIndex);
+
     std::vector<std::vector<std::uint32_t>> m_idOf;    // per plugin, per entry: ID number
     std::vector<std::vector<std::uint32_t>> m_slotOf;  // per plugin, per entry: its slot
     std::vector<std::uint32_t> m_groupEnd;             // per ID number: one past its last slot
     std::vector<CSlot> m_slots;
+    std::vector<std::uint32_t> m_class;                // per slot: data class
 };
 
 }  // namespace vantor::checks_detail

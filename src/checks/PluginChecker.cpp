@@ -93,6 +93,22 @@ bool HasData(const CEntry& e) {
     return !data.empty() && data.front() != '\0';
 }
 
+// Whether two entries of one ID in two plugins conflict. The master's
+// version of a response and the comparisons with it are asked for only
+// when the rule needs them.
+template <typename FVersion, typename FSameAsVersion>
+bool ConflictRule(std::size_t t, const CEntry& x, const CEntry& y, bool sameData, FVersion&& version,
+                  FSameAsVersion&& sameAsVersion) {
+    // Landscape entries of the same ID are always reported, as potential conflicts.
+    if (t == kLand) return true;
+    if (sameData) return false;
+    if (t != kInfo) return true;
+    // A response is a conflict when both plugins change the master's text;
+    // one new in the plugins only when its topics agree.
+    if (const CEntry* m = version()) return !sameAsVersion(true, *m) && !sameAsVersion(false, *m);
+    return !x.m_topic || !y.m_topic || UpToNul(*x.m_topic) == UpToNul(*y.m_topic);
+}
+
 }  // namespace
 
 const std::vector<CResultRow>* CCheckResult::Warnings(std::string_view key) const {
@@ -146,33 +162,33 @@ const CFirstIndex& CPluginChecker::FirstIndex(const CPluginFile& file, std::size
     return *slot;
 }
 
+const std::vector<std::int64_t>& CPluginChecker::MasterAges() {
+    while (m_masterAges.size() < m_masters.size()) m_masterAges.push_back(FileAge(*m_masters[m_masterAges.size()]));
+    return m_masterAges;
+}
+
 long CPluginChecker::OriginalMaster(std::string_view id, std::size_t tableIndex) {
     if (m_masters.empty()) return -1;
     const CMasterIndex& index = MasterIndex(tableIndex);
+    const std::vector<std::int64_t>& ages = MasterAges();
     long best = -1;
-    std::int64_t bestAge = 0;
     for (std::uint32_t h = index.Head(id); h != kNone; h = index.Hit(h).m_next) {
         const std::uint32_t m = index.Hit(h).m_master;
-        const std::int64_t age = FileAge(*m_masters[m]);
-        if (best < 0 || age > bestAge) {
-            best = long(m);
-            bestAge = age;
-        }
+        if (best < 0 || ages[m] > ages[std::size_t(best)]) best = long(m);
     }
     return best;
 }
 
-std::string CPluginChecker::OriginalName(std::string_view id, std::size_t tableIndex) {
-    const long best = OriginalMaster(id, tableIndex);
-    if (best < 0 || m_masters[std::size_t(best)]->FileName().empty()) return kNoneText;
-    return m_masters[std::size_t(best)]->FileName();
+const std::string& CPluginChecker::MasterName(long master) const {
+    if (master < 0 || m_masters[std::size_t(master)]->FileName().empty()) return kNoneText;
+    return m_masters[std::size_t(master)]->FileName();
 }
 
 std::string CPluginChecker::FindOriginalFile(const std::atomic<std::int32_t>& stop, std::string_view id,
                                              std::string_view tag) {
     const int t = CPluginFile::TagIndex(tag);
     if (t < 0 || stop.load(std::memory_order_relaxed)) return kNoneText;
-    return OriginalName(UpToNul(id), std::size_t(t));
+    return MasterName(OriginalMaster(UpToNul(id), std::size_t(t)));
 }
 
 const CEntry* CPluginChecker::FindEntry(std::string_view fileName, std::string_view id, std::string_view tag,
@@ -210,25 +226,48 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
     // every entry of B; grouping the entries by ID first visits only the
     // pairs with equal IDs, in the same order.
     struct CTagBuckets {
-        std::size_t m_table;
+        std::size_t m_table = 0;
         CPluginBuckets m_buckets;
+        // Per ID: its original master (kUnknown until needed) and, for
+        // responses, the master's version; per slot: same as that version.
+        std::vector<long> m_original;
+        std::vector<const CEntry*> m_version;
+        std::vector<std::int8_t> m_sameAsVersion;
     };
+    constexpr long kUnknown = -2;
     std::vector<CTagBuckets> tags;
+    std::vector<std::int64_t> ages;
     if (n > 1) {
         for (std::size_t k = 0; k < kCheckCount; ++k) {
             if (conflictChecks[k] != 1) continue;
-            tags.push_back({std::size_t(CPluginFile::TagIndex(kCheckIndex[k].m_tag)), {}});
-            tags.back().m_buckets.Build(m_plugins, tags.back().m_table);
+            auto& tag = tags.emplace_back();
+            tag.m_table = std::size_t(CPluginFile::TagIndex(kCheckIndex[k].m_tag));
+            tag.m_buckets.Build(m_plugins, tag.m_table);
+            tag.m_original.assign(tag.m_buckets.GroupCount(), kUnknown);
+            if (tag.m_table == kInfo) {
+                tag.m_version.assign(tag.m_buckets.GroupCount(), nullptr);
+                tag.m_sameAsVersion.assign(tag.m_buckets.SlotCount(), -1);
+            }
         }
+        for (const CPluginFile* plugin : m_plugins) ages.push_back(FileAge(*plugin));
     }
 
     struct CCandidate {
         std::uint32_t m_inner;
         std::uint32_t m_tag;  // index into `tags`
+        std::uint32_t m_slotA;
+        std::uint32_t m_slotB;
+    };
+    // Conflicts found, kept small until the rows are made in one go.
+    struct CFound {
+        std::uint32_t m_outer;
+        std::uint32_t m_inner;
+        std::uint32_t m_table;
         std::uint32_t m_posA;
-        std::uint32_t m_posB;
+        long m_original;
     };
     std::vector<CCandidate> candidates;
+    std::vector<CFound> found;
     for (std::size_t i = 0; i < n; ++i) {
         if (stop.load(std::memory_order_relaxed)) break;
         candidates.clear();
@@ -238,77 +277,98 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
             for (std::size_t pos = 0; pos < count; ++pos) {
                 // The group is in plugin order, so what follows the entry
                 // belongs to this plugin (duplicates) or to later ones.
-                const std::uint32_t end = buckets.GroupEnd(i, pos);
-                for (std::uint32_t s = buckets.SlotOf(i, pos) + 1; s < end; ++s) {
-                    const auto& slot = buckets.Slot(s);
-                    if (slot.m_plugin == i) continue;
-                    candidates.push_back({slot.m_plugin, std::uint32_t(k), std::uint32_t(pos), slot.m_pos});
+                const std::uint32_t slotA = buckets.SlotOf(i, pos);
+                const std::uint32_t end = buckets.GroupEnd(buckets.GroupOf(i, pos));
+                for (std::uint32_t s = slotA + 1; s < end; ++s) {
+                    const std::uint32_t inner = buckets.Slot(s).m_plugin;
+                    if (inner != i) candidates.push_back({inner, std::uint32_t(k), slotA, s});
                 }
             }
         }
         // Made in (tag, A, inner plugin, B) order; the rows go by inner plugin first.
         std::stable_sort(candidates.begin(), candidates.end(),
                          [](const CCandidate& a, const CCandidate& b) { return a.m_inner < b.m_inner; });
+        const CPluginFile& a = *m_plugins[i];
         for (const CCandidate& c : candidates) {
             if (stop.load(std::memory_order_relaxed)) break;
-            const std::size_t t = tags[c.m_tag].m_table;
-            const CPluginFile& a = *m_plugins[i];
-            const CPluginFile& b = *m_plugins[c.m_inner];
-            JudgePair(a, b, t, *a.Table(t)[c.m_posA], *b.Table(t)[c.m_posB]);
+            CTagBuckets& tag = tags[c.m_tag];
+            const std::size_t t = tag.m_table;
+            const std::uint32_t posA = tag.m_buckets.Slot(c.m_slotA).m_pos;
+            const CEntry& x = *a.Table(t)[posA];
+            const CEntry& y = *m_plugins[c.m_inner]->Table(t)[tag.m_buckets.Slot(c.m_slotB).m_pos];
+            const std::uint32_t group = tag.m_buckets.GroupOf(i, posA);
+            long& original = tag.m_original[group];
+            const auto version = [&]() -> const CEntry* {
+                if (original == kUnknown) {
+                    original = OriginalMaster(x.IdText(), t);
+                    tag.m_version[group] = MasterVersion(x.IdText(), t, original);
+                }
+                return tag.m_version[group];
+            };
+            const auto sameAsVersion = [&](bool first, const CEntry& m) {
+                const std::uint32_t slot = first ? c.m_slotA : c.m_slotB;
+                std::int8_t& same = tag.m_sameAsVersion[slot];
+                if (same < 0) same = SameBytes((first ? x : y).Data(), m.Data()) ? 1 : 0;
+                return same == 1;
+            };
+            if (!ConflictRule(t, x, y, tag.m_buckets.SameData(c.m_slotA, c.m_slotB), version, sameAsVersion)) continue;
+            if (original == kUnknown) original = OriginalMaster(x.IdText(), t);
+            found.push_back({std::uint32_t(i), c.m_inner, std::uint32_t(t), posA, original});
         }
         text = Percent(prefix, i, n);
         Report(stop, text, int(n));
         if (singleVersus) break;
+    }
+
+    m_result.m_conflicts.reserve(m_result.m_conflicts.size() + found.size());
+    for (const CFound& f : found) {
+        const CPluginFile& a = *m_plugins[f.m_outer];
+        AppendConflict(f.m_table, a.Table(f.m_table)[f.m_posA]->IdText(), a, *m_plugins[f.m_inner],
+                       ages[f.m_outer] > ages[f.m_inner], f.m_original);
     }
     Report(stop, text, 0);
 }
 
 void CPluginChecker::ComparePair(const CPluginFile& a, const CPluginFile& b, std::string_view tag,
                                  const std::atomic<std::int32_t>& stop) {
-    const int t = CPluginFile::TagIndex(tag);
-    if (t < 0) return;
-    const CEntryTable& tableA = a.Table(std::size_t(t));
-    const CEntryTable& tableB = b.Table(std::size_t(t));
-    const CFirstIndex& index = FirstIndex(b, std::size_t(t));
-    for (const auto& x : tableA) {
+    const int index = CPluginFile::TagIndex(tag);
+    if (index < 0) return;
+    const auto t = std::size_t(index);
+    const CEntryTable& tableB = b.Table(t);
+    const CFirstIndex& idsOfB = FirstIndex(b, t);
+    for (const auto& x : a.Table(t)) {
         if (stop.load(std::memory_order_relaxed)) return;
-        for (std::uint32_t pos = index.First(x->IdText()); pos != kNone; pos = index.Next(pos))
-            JudgePair(a, b, std::size_t(t), *x, *tableB[pos]);
+        for (std::uint32_t pos = idsOfB.First(x->IdText()); pos != kNone; pos = idsOfB.Next(pos)) {
+            const CEntry& y = *tableB[pos];
+            const long original = OriginalMaster(x->IdText(), t);
+            const auto version = [&] { return MasterVersion(x->IdText(), t, original); };
+            const auto sameAsVersion = [&](bool first, const CEntry& m) {
+                return SameBytes((first ? *x : y).Data(), m.Data());
+            };
+            if (ConflictRule(t, *x, y, SameBytes(x->Data(), y.Data()), version, sameAsVersion))
+                AppendConflict(t, x->IdText(), a, b, FileAge(a) > FileAge(b), original);
+        }
     }
 }
 
-void CPluginChecker::JudgePair(const CPluginFile& a, const CPluginFile& b, std::size_t t, const CEntry& x,
-                               const CEntry& y) {
-    // Landscape entries of the same ID are always reported, as potential conflicts.
-    if (t != kLand && SameBytes(x.Data(), y.Data())) return;
-    const std::string_view id = x.IdText();
-    std::string original;
-    if (t == kInfo) {
-        // A response is a conflict when both plugins change the master's
-        // text; a response new in the plugins only when its topics agree.
-        original = OriginalName(id, t);
-        const CEntry* m = nullptr;
-        if (!m_masters.empty()) {
-            const CMasterIndex& index = MasterIndex(t);
-            for (std::uint32_t h = index.Head(id); h != kNone && !m; h = index.Hit(h).m_next)
-                if (m_masters[index.Hit(h).m_master]->FileName() == original)
-                    m = m_masters[index.Hit(h).m_master]->Table(t)[index.Hit(h).m_pos].get();
-        }
-        if (m) {
-            if (SameBytes(x.Data(), m->Data()) || SameBytes(y.Data(), m->Data())) return;
-        } else {
-            const bool topicsAgree =
-                !x.m_topic || !y.m_topic || UpToNul(*x.m_topic) == UpToNul(*y.m_topic);
-            if (!topicsAgree) return;
-        }
-    } else {
-        original = OriginalName(id, t);
-    }
-    const bool aNewer = FileAge(a) > FileAge(b);
+const CEntry* CPluginChecker::MasterVersion(std::string_view id, std::size_t t, long original) {
+    if (m_masters.empty()) return nullptr;
+    // Looked up by the original file's name, as the pane would: of masters
+    // sharing that name, the first that holds the ID.
+    const std::string& name = MasterName(original);
+    const CMasterIndex& index = MasterIndex(t);
+    for (std::uint32_t h = index.Head(id); h != kNone; h = index.Hit(h).m_next)
+        if (m_masters[index.Hit(h).m_master]->FileName() == name)
+            return m_masters[index.Hit(h).m_master]->Table(t)[index.Hit(h).m_pos].get();
+    return nullptr;
+}
+
+void CPluginChecker::AppendConflict(std::size_t t, std::string_view id, const CPluginFile& a, const CPluginFile& b,
+                                    bool aNewer, long original) {
     const CRowTexts& texts = RowTexts();
     m_result.m_conflicts.push_back({texts.m_tag[t], texts.m_conflict[t], std::string(id),
                                     aNewer ? a.FileName() : b.FileName(), aNewer ? b.FileName() : a.FileName(),
-                                    std::move(original)});
+                                    MasterName(original)});
 }
 
 void CPluginChecker::WarningPhase(const std::atomic<std::int32_t>& stop, bool singleVersus,
@@ -330,8 +390,7 @@ void CPluginChecker::WarningPhase(const std::atomic<std::int32_t>& stop, bool si
 void CPluginChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, const CPluginFile& plugin,
                                    const CCheckSwitches& uncleanChecks, std::uint8_t mask) {
     const CRowTexts& texts = RowTexts();
-    std::vector<std::int64_t> ages;
-    for (const CPluginFile* master : m_masters) ages.push_back(FileAge(*master));
+    const std::vector<std::int64_t>& ages = MasterAges();
 
     for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
         const CEntryTable& table = plugin.Table(t);

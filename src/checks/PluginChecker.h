@@ -10,6 +10,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "core/PluginFile.h"
@@ -113,6 +114,8 @@ public:
     std::int64_t FileAge(const CPluginFile& file);
 
     const CCheckResult& Result() const { return m_result; }
+    // Hands the findings over, leaving the engine's lists empty.
+    CCheckResult TakeResult() { return std::exchange(m_result, CCheckResult{}); }
     // Findings of the object search, which are not part of a check result.
     std::vector<CResultRow>& SearchRows() { return m_searchRows; }
 
@@ -121,15 +124,19 @@ private:
     void ConflictPhase(const std::atomic<std::int32_t>& stop, bool singleVersus, const CCheckSwitches& conflictChecks);
     void WarningPhase(const std::atomic<std::int32_t>& stop, bool singleVersus, const CCheckSwitches& uncleanChecks,
                       std::uint8_t mask);
-    // Rules of one pair of entries with equal IDs; appends a row for a conflict.
-    void JudgePair(const CPluginFile& a, const CPluginFile& b, std::size_t tableIndex, const CEntry& x,
-                   const CEntry& y);
+    // The master's version of an ID: its entry in the master named as the
+    // ID's original file; nullptr when there is none.
+    const CEntry* MasterVersion(std::string_view id, std::size_t tableIndex, long original);
+    void AppendConflict(std::size_t tableIndex, std::string_view id, const CPluginFile& a, const CPluginFile& b,
+                        bool aNewer, long original);
     // Index of the masters' table, rebuilt when a master's table changed.
     const checks_detail::CMasterIndex& MasterIndex(std::size_t tableIndex);
     const checks_detail::CFirstIndex& FirstIndex(const CPluginFile& file, std::size_t tableIndex);
     // Index in the master list of the ID's original master, or -1.
     long OriginalMaster(std::string_view id, std::size_t tableIndex);
-    std::string OriginalName(std::string_view id, std::size_t tableIndex);
+    // A master's file name, or "None" for no master or an empty name.
+    const std::string& MasterName(long master) const;
+    const std::vector<std::int64_t>& MasterAges();
     void Report(const std::atomic<std::int32_t>& stop, const std::string& text, int total);
 
     CFrameLink* m_link;
@@ -139,6 +146,7 @@ private:
     std::vector<CResultRow> m_searchRows;
 
     std::unordered_map<const CPluginFile*, std::int64_t> m_ages;
+    std::vector<std::int64_t> m_masterAges;  // by position in the master list
     std::array<std::unique_ptr<checks_detail::CMasterIndex>, CPluginFile::kTableCount> m_masterIndexes;
     std::unordered_map<const CPluginFile*, std::array<std::unique_ptr<checks_detail::CFirstIndex>, CPluginFile::kTableCount>>
         m_firstIndexes;
