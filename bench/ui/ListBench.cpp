@@ -1,0 +1,167 @@
+// The result lists with many rows: how long the user-interface thread is
+// held by filling a list, sorting it by a header click and scrolling it, and,
+// end to end, "View All Esm Data" on a Morrowind-scale master with the
+// longest stall of the event loop while the worker runs and the rows arrive.
+//
+// Runs on Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise.
+// VANTOR_BENCH_MASTER_MB sets the generated master's size (default 80).
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QScrollBar>
+#include <QTimer>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+
+#include "MainFrame.h"
+#include "MkData.h"
+#include "QtFrameLink.h"
+#include "ResultViews.h"
+
+namespace {
+
+using namespace vantor;
+
+constexpr int kRows = 50000;
+
+CResultTable ManyRows(int rows) {
+    CResultTable t = EditorTableHeader();
+    t.m_rows.reserve(std::size_t(rows));
+    for (int i = 0; i < rows; ++i) {
+        // Names in a scrambled order so a sort has work to do.
+        const int key = int((std::uint64_t(i) * 2654435761u) % std::uint64_t(rows));
+        t.AddRow({i % 3 ? "NPC_" : "WEAP", "Entry", "bench_id_" + std::to_string(key), "None", "Bench.esm"});
+    }
+    return t;
+}
+
+// A frame shown on a fresh settings file in a temporary folder.
+struct CFrameHolder {
+    std::string m_dir;
+    std::unique_ptr<CMainFrame> m_frame;
+    explicit CFrameHolder(const std::string& installDir = {}) {
+        m_dir = (std::filesystem::temp_directory_path() / "vantor-listbench-XXXXXX").string();
+        if (!::mkdtemp(m_dir.data())) std::abort();
+        CDocConfig config;
+        config.m_settingsPath = m_dir + "/vantor.ini";
+        config.m_installDir = installDir.empty() ? m_dir : installDir;
+        m_frame = std::make_unique<CMainFrame>(config);
+        m_frame->resize(1400, 900);
+        m_frame->show();
+        m_frame->ShowPane(EPane::Editor);
+        QCoreApplication::processEvents();
+    }
+    ~CFrameHolder() {
+        m_frame.reset();
+        std::error_code ec;
+        std::filesystem::remove_all(m_dir, ec);
+    }
+};
+
+void Settle() {
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents();
+}
+
+void BM_FillList(benchmark::State& state) {
+    CFrameHolder holder;
+    const CResultTable rows = ManyRows(kRows);
+    CResultView& view = *holder.m_frame->View(EPane::Editor);
+    for (auto _ : state) {
+        // The copy is the worker's part; only the swap and the repaint hold
+        // the user-interface thread.
+        state.PauseTiming();
+        CResultTable copy = rows;
+        state.ResumeTiming();
+        holder.m_frame->SetPaneRows(EPane::Editor, std::move(copy));
+        view.viewport()->repaint();
+        Settle();
+    }
+    state.counters["rows"] = view.model()->rowCount();
+}
+BENCHMARK(BM_FillList)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_SortByHeaderClick(benchmark::State& state) {
+    CFrameHolder holder;
+    holder.m_frame->SetPaneRows(EPane::Editor, ManyRows(kRows));
+    CResultView& view = *holder.m_frame->View(EPane::Editor);
+    for (auto _ : state) {
+        view.SortClicked(2);
+        view.viewport()->repaint();
+        Settle();
+    }
+}
+BENCHMARK(BM_SortByHeaderClick)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+void BM_ScrollPage(benchmark::State& state) {
+    CFrameHolder holder;
+    holder.m_frame->SetPaneRows(EPane::Editor, ManyRows(kRows));
+    CResultView& view = *holder.m_frame->View(EPane::Editor);
+    QScrollBar* bar = view.verticalScrollBar();
+    int at = 0;
+    for (auto _ : state) {
+        at = (at + bar->pageStep() * 97) % std::max(1, bar->maximum());
+        bar->setValue(at);
+        view.viewport()->repaint();
+        Settle();
+    }
+}
+BENCHMARK(BM_ScrollPage)->Unit(benchmark::kMicrosecond)->Iterations(200);
+
+// End to end on a generated master: from the command to the rows on
+// screen, with the event loop's longest gap between two 5 ms ticks.
+void BM_ViewAllEsmData(benchmark::State& state) {
+    static std::string dir;
+    if (dir.empty()) {
+        dir = (std::filesystem::temp_directory_path() / "vantor-listbench-set-XXXXXX").string();
+        if (!::mkdtemp(dir.data())) std::abort();
+        mkdata::CBenchOptions options;
+        options.m_plugins = 0;
+        if (const char* mb = std::getenv("VANTOR_BENCH_MASTER_MB")) options.m_masterMegabytes = std::atof(mb);
+        if (!mkdata::WriteBenchSet(dir, options).m_ok) std::abort();
+    }
+    for (auto _ : state) {
+        state.PauseTiming();
+        CFrameHolder holder(dir);
+        CMainFrame& frame = *holder.m_frame;
+        QElapsedTimer sinceTick;
+        qint64 longest = 0;
+        QTimer tick;
+        QObject::connect(&tick, &QTimer::timeout, [&] {
+            longest = std::max(longest, sinceTick.restart());
+        });
+        state.ResumeTiming();
+
+        tick.start(5);
+        sinceTick.start();
+        frame.Action(CMainFrame::kViewAllEsm)->trigger();
+        while (frame.Doc().IsBusy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        Settle();
+        tick.stop();
+
+        state.PauseTiming();
+        state.counters["rows"] = frame.View(EPane::Editor)->model()->rowCount();
+        state.counters["longest_stall_ms"] = double(longest);
+        CResultView& view = *frame.View(EPane::Editor);
+        QElapsedTimer sortTime;
+        sortTime.start();
+        view.SortClicked(3);
+        view.viewport()->repaint();
+        state.counters["sort_ms"] = double(sortTime.elapsed());
+        state.ResumeTiming();
+    }
+}
+BENCHMARK(BM_ViewAllEsmData)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
