@@ -1,0 +1,166 @@
+// vantor show: one entry as the entry editor shows it, as rows or as a hex
+// dump of its data.
+#include <iostream>
+
+#include "cli/Common.h"
+#include "cli/Json.h"
+#include "editor/EntryRows.h"
+#include "editor/HexLayout.h"
+#include "platform/Files.h"
+
+namespace vantor::cli {
+
+namespace {
+
+struct CShowArgs {
+    CCommonOptions m_common;
+    std::string m_plugin, m_tag, m_id;
+    bool m_hex = false;
+};
+
+// Bytes a terminal must not get raw: C0 controls, DEL and the five positions
+// Windows-1252 leaves undefined (they would become C1 controls).
+bool IsControl(unsigned char c) {
+    return c < 32 || c == 0x7F || c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;
+}
+
+// A command-line argument (UTF-8) in the game's code page; an argument that
+// is not UTF-8 or holds a character the code page lacks is taken as bytes.
+std::string Utf8ToCp1252(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size();) {
+        auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : 0;
+        if (length == 0 || i + length > text.size()) return text;
+        const std::string sequence = text.substr(i, length);
+        i += length;
+        if (length == 1) {
+            out += sequence;
+            continue;
+        }
+        // Every byte from 0x80 up has one UTF-8 form; find the one typed.
+        bool found = false;
+        for (int b = 0x80; b <= 0xFF && !found; ++b)
+            if (Cp1252ToUtf8(std::string(1, static_cast<char>(b))) == sequence) {
+                out += static_cast<char>(b);
+                found = true;
+            }
+        if (!found) return text;
+    }
+    return out;
+}
+
+// A cell for the aligned text output: one line, controls spelled out.
+std::string Printable(std::string_view bytes) {
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c == '\n') out += "\\n";
+        else if (c == '\r') out += "\\r";
+        else if (c == '\t') out += "\\t";
+        else if (IsControl(c)) {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else out += static_cast<char>(c);
+    }
+    return out;
+}
+
+void PrintRows(const std::vector<CEntryRow>& rows, const std::string& format, const std::string& title) {
+    CResultTable table;
+    table.m_header = {"ID", "Data", "Type", "Bytes"};
+    for (const auto& row : rows) {
+        if (format == "text")
+            table.AddRow({Printable(row.m_tag), Printable(row.m_data), row.m_type, row.m_bytes});
+        else
+            table.AddRow({row.m_tag, row.m_data, row.m_type, row.m_bytes});
+    }
+    // The text format prints the list's name as it is given.
+    PrintTable(std::cout, table, format, format == "text" ? Cp1252ToUtf8(title) : title);
+}
+
+void PrintHex(const CEntry& entry, const std::string& format, const std::string& title) {
+    CHexLayout layout(entry.Data(), entry.Data());
+    if (format == "json") {
+        CJsonWriter json(std::cout);
+        json.BeginObject().Key("entry").String(title).Key("bytes").Number(static_cast<long long>(layout.Size()));
+        json.Key("lines").BeginArray();
+        for (std::size_t line = 0; line < layout.LineCount(); ++line) {
+            std::string text = layout.LineText(line);
+            for (std::size_t i = layout.CharColumn(0); i < text.size(); ++i)
+                if (IsControl(static_cast<unsigned char>(text[i]))) text[i] = '.';
+            json.String(text);
+        }
+        json.EndArray().EndObject();
+        std::cout << "\n";
+        return;
+    }
+    std::cout << Cp1252ToUtf8(title) << " (" << layout.Size() << " bytes)\n";
+    for (std::size_t line = 0; line < layout.LineCount(); ++line) {
+        std::string chars = layout.CharText(line);
+        for (char& c : chars)
+            if (IsControl(static_cast<unsigned char>(c))) c = '.';
+        std::cout << layout.AddressText(line) << "  " << layout.HexText(line) << " " << Cp1252ToUtf8(chars) << "\n";
+    }
+}
+
+int RunShow(const CShowArgs& args) {
+    CCommonOptions common = args.m_common;
+    common.m_plugins = {args.m_plugin};
+    // The named file's entry needs no masters unless they were asked for.
+    if (!common.m_masters) common.m_masters = false;
+    common.m_quiet = true;
+    CSession session(common);
+    CVANTORDoc& doc = session.Doc();
+    // The whole entry, whatever record kinds the settings keep the data of;
+    // the settings themselves are left as they were.
+    const CExtractOpts kept = doc.m_options.m_extractOpts;
+    doc.m_options.m_extractOpts = CExtractOpts::All();
+    session.Run([](CVANTORDoc& d) { d.OnExtractData(); });
+    doc.m_options.m_extractOpts = kept;
+
+    if (!session.MissingPlugins().empty() || doc.m_loadedFiles.empty()) {
+        std::cerr << "vantor: could not read " << common.m_plugins.front() << "\n";
+        return 1;
+    }
+    std::string tag = args.m_tag;
+    if (CPluginFile::TagIndex(tag) < 0)
+        for (char& c : tag)
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    if (CPluginFile::TagIndex(tag) < 0) {
+        std::cerr << "vantor: " << args.m_tag << " is not a record type that has entries\n";
+        return 1;
+    }
+    const std::string id = Utf8ToCp1252(args.m_id);
+    const std::string fileName = platform::FileNameOf(common.m_plugins.front());
+    const CEntry* entry = doc.FindEntry(fileName, id, tag, false);
+    if (!entry) entry = doc.FindEntry(fileName, id, tag, true);
+    if (!entry) {
+        std::cerr << "vantor: no " << tag << " entry \"" << Cp1252ToUtf8(id) << "\" in " << Cp1252ToUtf8(fileName)
+                  << "\n";
+        return 1;
+    }
+    // The editor window's title.
+    const std::string title = fileName + " - " + std::string(entry->IdText());
+    if (args.m_hex)
+        PrintHex(*entry, common.m_format, title);
+    else
+        PrintRows(FillGrid(tag, *entry), common.m_format, title);
+    return session.ExitStatus();
+}
+
+}  // namespace
+
+void AddShowCommands(CLI::App& app, CCommandList& commands) {
+    auto show = std::make_shared<CShowArgs>();
+    auto* s = app.add_subcommand("show", "Show one entry's subrecords as the entry editor does (ID, Data, Type, Bytes)");
+    AddCommonOptions(*s, show->m_common, false);
+    s->remove_option(s->get_option("plugins"));
+    s->add_option("plugin", show->m_plugin, "The plugin or master that holds the entry")->required();
+    s->add_option("tag", show->m_tag, "Record tag, e.g. NPC_")->required();
+    s->add_option("id", show->m_id, "Entry ID as the lists show it, e.g. \"0,-2,5 \" for a cell")->required();
+    s->add_flag("--hex", show->m_hex, "Show the entry's data as a hex dump instead");
+    commands.push_back({s, [show] { return RunShow(*show); }});
+}
+
+}  // namespace vantor::cli
