@@ -6,6 +6,7 @@
 
 #include "EntryActions.h"
 #include "PaneLayout.h"
+#include "QtFrameLink.h"
 #include "widgets/Cp1252.h"
 #include "widgets/GridPrinter.h"
 #include "widgets/StatusPane.h"
@@ -90,6 +91,11 @@ TEST(StatusPane, ProgressBarFollowsTheText) {
     EXPECT_EQ(bar.top(), 2);
     // A text wider than the pane leaves no room, never a negative width.
     EXPECT_EQ(ProgressBarRect(pane, 700, 5).width(), 0);
+}
+
+TEST(FileChooser, QtNameFilters) {
+    EXPECT_EQ(QtNameFilter({"Plugin Files (*.esp)", "*.esp"}), QStringLiteral("Plugin Files (*.esp)"));
+    EXPECT_EQ(QtNameFilter({"Plugins and Masters", "*.esp;*.esm"}), QStringLiteral("Plugins and Masters (*.esp *.esm)"));
 }
 
 TEST(GridPrinter, PageCountsAndFooter) {
