@@ -9,6 +9,9 @@
 namespace vantor::cli {
 
 std::string Cp1252ToUtf8(std::string_view bytes);
+// A command-line argument (UTF-8) in the game's code page. An argument that
+// is not UTF-8, or holds a character the code page lacks, is taken as bytes.
+std::string Utf8ToCp1252(std::string_view utf8);
 
 class CJsonWriter {
 public:

@@ -9,6 +9,7 @@
 #include "checks/ReferenceChecker.h"
 #include "checks/Search.h"
 #include "checks/SearchFixture.h"
+#include "cli/Json.h"
 #include "fixtures/ScriptedLink.h"
 
 using namespace vantor;
@@ -381,4 +382,17 @@ TEST(FindOperation, RowsSortedByTagOrTheNotFoundMessage) {
     inputs.stop = &stop;
     EXPECT_FALSE(RunFindOperation(inputs));
     EXPECT_TRUE(stopping.Messages().empty());
+}
+
+TEST(FindText, CommandLineArgumentsInTheGamesCodePage) {
+    // Every byte but zero survives the way out to a terminal and back.
+    for (int b = 1; b < 256; ++b) {
+        const std::string byte(1, static_cast<char>(b));
+        ASSERT_EQ(cli::Utf8ToCp1252(cli::Cp1252ToUtf8(byte)), byte) << "byte " << b;
+    }
+    EXPECT_EQ(cli::Utf8ToCp1252("\xC3\x89p\xC3\xA9" "e \xE2\x82\xAC"), "\xC9p\xE9" "e \x80");
+    // Not UTF-8, or a character the code page lacks: taken as the bytes given.
+    EXPECT_EQ(cli::Utf8ToCp1252("\xC9p\xE9" "e"), "\xC9p\xE9" "e");
+    EXPECT_EQ(cli::Utf8ToCp1252("\xE4\xB8\xAD"), "\xE4\xB8\xAD");
+    EXPECT_EQ(cli::Utf8ToCp1252("a\xF0\x9F\x98\x80"), "a\xF0\x9F\x98\x80");
 }

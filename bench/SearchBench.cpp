@@ -1,0 +1,178 @@
+// The object search and the editor listing on a Morrowind-scale load order:
+// an 80 MB master and 200 plugins, read with the default extraction options.
+//
+// Search: "Look in data" on, a text that is nowhere (so every byte is
+// scanned and no row is made) and a text that is found often; match case
+// on and off; over the plugins (with the master for the original-file
+// column) and over the master. Bytes per second count the IDs and data of
+// the searched entries. The literal window-by-window search (every window
+// copied and lowered) runs once over the master for comparison.
+//
+// Listing: every entry of the master ("View All Esm Data", about 48,000
+// rows) and of the 200 plugins ("View All Esp Data"), sort included.
+//
+// The set is generated once per process into a temporary folder;
+// VANTOR_BENCH_SEARCH_SET names a folder that already holds one ("Data
+// Files/" inside, as vantor-mkdata bench --plugins 200 writes it).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "MkData.h"
+#include "checks/EditorSetUp.h"
+#include "checks/Search.h"
+#include "core/PluginFile.h"
+#include "platform/Files.h"
+
+namespace {
+
+using namespace vantor;
+
+const std::atomic<std::int32_t> kRunning{0};
+
+class CLoadOrder {
+public:
+    CLoadOrder() {
+        std::string dataDir;
+        if (const char* given = std::getenv("VANTOR_BENCH_SEARCH_SET"); given && *given) {
+            dataDir = std::string(given) + "/Data Files/";
+        } else {
+            std::string folder = (std::filesystem::temp_directory_path() / "vantor-search-bench-XXXXXX").string();
+            if (!::mkdtemp(folder.data())) {
+                std::perror("vantor search bench: mkdtemp");
+                std::exit(1);
+            }
+            m_folder = folder;
+            mkdata::CBenchOptions opts;
+            opts.m_plugins = 200;
+            const auto written = mkdata::WriteBenchSet(m_folder, opts);
+            if (!written.m_ok) {
+                std::cerr << "vantor search bench: cannot generate the set: " << written.m_error << "\n";
+                std::exit(1);
+            }
+            dataDir = m_folder + "/Data Files/";
+        }
+        std::vector<std::string> paths;
+        for (const auto& e : std::filesystem::directory_iterator(dataDir)) paths.push_back(e.path().string());
+        std::sort(paths.begin(), paths.end());
+        for (const auto& path : paths) {
+            const std::string ext = std::filesystem::path(path).extension().string();
+            if (ext != ".esm" && ext != ".esp") continue;
+            auto file = std::make_unique<CPluginFile>();
+            if (!file->Open(platform::FileNameOf(path), platform::FolderOf(path)) ||
+                !file->ReadRecords(kRunning, CExtractOpts{})) {
+                std::cerr << "vantor search bench: cannot read " << path << "\n";
+                std::exit(1);
+            }
+            file->Close();
+            (ext == ".esm" ? m_masters : m_plugins).push_back(file.get());
+            m_files.push_back(std::move(file));
+        }
+    }
+    ~CLoadOrder() {
+        m_files.clear();
+        std::error_code ec;
+        if (!m_folder.empty()) std::filesystem::remove_all(m_folder, ec);
+    }
+
+    // Document order, as the operations take it.
+    std::vector<CPluginFile*> m_plugins;
+    std::vector<CPluginFile*> m_masters;
+
+private:
+    std::string m_folder;
+    std::vector<std::unique_ptr<CPluginFile>> m_files;
+};
+
+const CLoadOrder& Order() {
+    static CLoadOrder order;
+    return order;
+}
+
+std::int64_t SearchedBytes(const std::vector<CPluginFile*>& files) {
+    std::int64_t bytes = 0;
+    for (const CPluginFile* f : files)
+        for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t)
+            for (const auto& e : f->Table(t)) bytes += std::int64_t(e->IdText().size() + e->DataLength());
+    return bytes;
+}
+
+// Argument 0: 0 a text that is nowhere, 1 a text found in many entries;
+// argument 1: match case; argument 2: 0 plugins, 1 the master.
+const char* const kTexts[] = {"exquisite_unused", "Dra"};
+
+void BM_Search(benchmark::State& state) {
+    const CLoadOrder& order = Order();
+    const bool masters = state.range(2) != 0;
+    CPluginChecker engine;
+    for (auto it = order.m_plugins.rbegin(); it != order.m_plugins.rend(); ++it) engine.AddPlugin(**it);
+    for (auto it = order.m_masters.rbegin(); it != order.m_masters.rend(); ++it) engine.AddMaster(**it);
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        rows = Search(engine, nullptr, kRunning, kTexts[state.range(0)], std::int32_t(state.range(1)), 0, 1,
+                      masters ? 1 : 0)
+                   .size();
+        benchmark::DoNotOptimize(rows);
+    }
+    state.SetBytesProcessed(state.iterations() * SearchedBytes(masters ? order.m_masters : order.m_plugins));
+    state.counters["rows"] = double(rows);
+}
+BENCHMARK(BM_Search)
+    ->ArgNames({"found", "case", "masters"})
+    ->ArgsProduct({{0, 1}, {1, 0}, {0, 1}})
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(2);
+
+// The plain way over the master: each window copied out, lowered, compared.
+void BM_SearchWindowByWindow(benchmark::State& state) {
+    const CLoadOrder& order = Order();
+    const std::string text = LowerCp1252(kTexts[0]);
+    std::size_t found = 0;
+    for (auto _ : state) {
+        found = 0;
+        for (const CPluginFile* f : order.m_masters)
+            for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t)
+                for (const auto& e : f->Table(t)) {
+                    bool hit = false;
+                    for (std::string_view bytes : {e->IdText(), e->Data()}) {
+                        for (std::size_t i = 0; !hit && i + text.size() <= bytes.size(); ++i) {
+                            const std::string window = LowerCp1252(bytes.substr(i, text.size()));
+                            hit = std::strcmp(window.c_str(), text.c_str()) == 0;
+                        }
+                    }
+                    found += hit;
+                }
+        benchmark::DoNotOptimize(found);
+    }
+    state.SetBytesProcessed(state.iterations() * SearchedBytes(order.m_masters));
+}
+BENCHMARK(BM_SearchWindowByWindow)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Argument: 1 the master ("View All Esm Data"), 0 the plugins.
+void BM_Listing(benchmark::State& state) {
+    const CLoadOrder& order = Order();
+    CEditorSetUpInputs in;
+    in.loadedPlugins = order.m_plugins;
+    in.foundMasters = order.m_masters;
+    in.viewMasters = std::int32_t(state.range(0));
+    std::size_t rows = 0;
+    for (auto _ : state) {
+        auto table = RunEditorSetUp(in);
+        rows = table ? table->m_rows.size() : 0;
+        benchmark::DoNotOptimize(table);
+    }
+    state.counters["rows"] = double(rows);
+}
+BENCHMARK(BM_Listing)->ArgName("masters")->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
