@@ -1,6 +1,8 @@
 #include "checks/CheckOperations.h"
 
 #include <initializer_list>
+#include <map>
+#include <string_view>
 #include <utility>
 
 namespace vantor {
@@ -36,10 +38,37 @@ void Fill(CResultTable& table, std::vector<TRow>& rows, const std::atomic<std::i
     }
 }
 
-// Sorted by the tag column, keeping the engine's order among equal tags,
-// handed to the pane, which is shown only when the operation found something.
+// Sorts by the tag column, keeping the engine's order among equal tags. The
+// column holds a few dozen distinct texts, so the rows are dealt into one
+// group per text and the groups joined in text order: a single pass where a
+// comparison sort of a million rows would chase every row's cells twenty
+// times. Byte order and stability are those of a stable comparison sort.
+void SortByTag(CResultTable& table) {
+    std::map<std::string_view, std::uint32_t> groups;
+    std::vector<std::uint32_t> groupOf;
+    groupOf.reserve(table.m_rows.size());
+    for (const auto& row : table.m_rows) {
+        const std::string_view key = row.empty() ? std::string_view() : std::string_view(row[0].m_text);
+        auto it = groups.try_emplace(key, std::uint32_t(groups.size())).first;
+        groupOf.push_back(it->second);
+    }
+    std::vector<std::size_t> start(groups.size());
+    std::vector<std::size_t> count(groups.size(), 0);
+    for (const std::uint32_t g : groupOf) ++count[g];
+    std::size_t offset = 0;
+    for (const auto& [key, g] : groups) {  // in key order
+        start[g] = offset;
+        offset += count[g];
+    }
+    std::vector<std::vector<CResultCell>> sorted(table.m_rows.size());
+    for (std::size_t r = 0; r < table.m_rows.size(); ++r) sorted[start[groupOf[r]]++] = std::move(table.m_rows[r]);
+    table.m_rows = std::move(sorted);
+}
+
+// Sorted, handed to the pane, which is shown only when the operation found
+// something.
 void Publish(CFrameLink* link, EPane pane, CResultTable& table, bool found) {
-    table.SortByColumn(0);
+    SortByTag(table);
     if (!link) return;
     link->SetPaneRows(pane, table);
     if (found)

@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include "checks/CheckFixture.h"
+#include "checks/CheckOperations.h"
 #include "checks/PluginChecker.h"
 #include "checks/ReferenceChecker.h"
 #include "fixtures/ScriptedLink.h"
@@ -127,6 +128,15 @@ private:
     std::mt19937 m_rng;
 };
 
+std::vector<std::vector<std::string>> Texts(const CResultTable& table) {
+    std::vector<std::vector<std::string>> rows{table.m_header};
+    for (const auto& row : table.m_rows) {
+        rows.emplace_back();
+        for (const auto& cell : row) rows.back().push_back(cell.m_text);
+    }
+    return rows;
+}
+
 void ExpectSameResult(const CCheckResult& fast, const CCheckResult& reference, const std::string& where) {
     EXPECT_EQ(fast.m_conflicts, reference.m_conflicts) << where;
     EXPECT_EQ(fast.m_deleted, reference.m_deleted) << where;
@@ -182,6 +192,29 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         const auto mode = std::int32_t(gen.Below(2));
         Compare(order.plugins, order.masters, mode, conflicts, unclean, mask,
                 "seed " + std::to_string(seed) + " mask " + std::to_string(mask) + " mode " + std::to_string(mode));
+
+        // The operation's panes are the reference rows under a stable sort by tag.
+        CCheckInputs inputs;
+        inputs.loadedPlugins.assign(order.plugins.rbegin(), order.plugins.rend());
+        inputs.foundMasters.assign(order.masters.rbegin(), order.masters.rend());
+        inputs.checkMode = mode;
+        inputs.conflictChecks = conflicts;
+        inputs.uncleanChecks = unclean;
+        inputs.oneShotMask = mask;
+        const CPaneTables panes = RunCheckOperation(inputs);
+        CReferenceChecker rows;
+        for (auto* p : order.plugins) rows.AddPlugin(*p);
+        for (auto* m : order.masters) rows.AddMaster(*m);
+        const CCheckResult& expected = rows.Run(kRunning, mode, conflicts, unclean, mask);
+        CResultTable conflictPane = ConflictTableHeader(), warningPane = WarningTableHeader();
+        for (const auto& r : expected.m_conflicts) conflictPane.AddRow(r.Texts());
+        for (const auto* list : {&expected.m_deleted, &expected.m_unclean})
+            for (const auto& r : *list) warningPane.AddRow(r.Texts());
+        conflictPane.SortByColumn(0);
+        warningPane.SortByColumn(0);
+        ASSERT_TRUE(panes.m_conflict && panes.m_warning);
+        EXPECT_EQ(Texts(*panes.m_conflict), Texts(conflictPane)) << "seed " << seed;
+        EXPECT_EQ(Texts(*panes.m_warning), Texts(warningPane)) << "seed " << seed;
 
         // Pair by pair, in both directions.
         CPluginChecker fast;
