@@ -21,12 +21,6 @@ using namespace vantor::fixtures;
 
 namespace {
 
-std::uint32_t U32(const std::string& b, std::size_t at) {
-    return std::uint32_t(static_cast<unsigned char>(b[at])) | std::uint32_t(static_cast<unsigned char>(b[at + 1])) << 8 |
-           std::uint32_t(static_cast<unsigned char>(b[at + 2])) << 16 |
-           std::uint32_t(static_cast<unsigned char>(b[at + 3])) << 24;
-}
-
 // Topic name -> ids of its responses that are not deleted, by a plain walk.
 using CDialogIds = std::map<std::string, std::set<std::string>>;
 void WalkDialogue(const std::string& path, CDialogIds& out, bool addTopics) {
@@ -35,7 +29,7 @@ void WalkDialogue(const std::string& path, CDialogIds& out, bool addTopics) {
     std::set<std::string>* current = nullptr;
     for (std::size_t pos = 0; pos + 16 <= bytes.size();) {
         const std::string tag = bytes.substr(pos, 4);
-        const std::size_t size = U32(bytes, pos + 4);
+        const std::size_t size = LeU32(bytes, pos + 4);
         const std::string data = bytes.substr(pos + 16, size);
         pos += 16 + size;
         std::vector<std::string> tags, payloads;

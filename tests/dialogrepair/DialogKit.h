@@ -28,6 +28,9 @@ struct CResp {
 // Adds a DIAL and its responses.
 void AddTopic(CPluginBuilder& b, const std::string& topic, const std::vector<CResp>& responses);
 
+// A little-endian 32-bit number at a byte offset.
+std::uint32_t LeU32(const std::string& bytes, std::size_t at);
+
 // Sets a file's last-write time (seconds since the epoch).
 void SetFileTime(const std::string& path, std::int64_t seconds);
 
