@@ -24,32 +24,6 @@ bool IsControl(unsigned char c) {
     return c < 32 || c == 0x7F || c == 0x81 || c == 0x8D || c == 0x8F || c == 0x90 || c == 0x9D;
 }
 
-// A command-line argument (UTF-8) in the game's code page; an argument that
-// is not UTF-8 or holds a character the code page lacks is taken as bytes.
-std::string Utf8ToCp1252(const std::string& text) {
-    std::string out;
-    for (std::size_t i = 0; i < text.size();) {
-        auto lead = static_cast<unsigned char>(text[i]);
-        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : 0;
-        if (length == 0 || i + length > text.size()) return text;
-        const std::string sequence = text.substr(i, length);
-        i += length;
-        if (length == 1) {
-            out += sequence;
-            continue;
-        }
-        // Every byte from 0x80 up has one UTF-8 form; find the one typed.
-        bool found = false;
-        for (int b = 0x80; b <= 0xFF && !found; ++b)
-            if (Cp1252ToUtf8(std::string(1, static_cast<char>(b))) == sequence) {
-                out += static_cast<char>(b);
-                found = true;
-            }
-        if (!found) return text;
-    }
-    return out;
-}
-
 // A cell for the aligned text output: one line, controls spelled out.
 std::string Printable(std::string_view bytes) {
     std::string out;
