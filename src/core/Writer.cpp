@@ -50,11 +50,6 @@ public:
         return offset + m_sums[std::size_t(it - m_shifts.begin())];
     }
 
-    bool WasErased(std::int32_t offset, const CPluginFile& file) const {
-        return std::any_of(file.m_removed.begin(), file.m_removed.end(),
-                           [offset](const auto& e) { return e->m_offset == offset; });
-    }
-
 private:
     std::vector<std::pair<std::int32_t, std::int64_t>> m_shifts;
     std::vector<std::int64_t> m_sums;
@@ -152,6 +147,7 @@ bool Backup(CPluginFile& file, const std::string& pluginPath, const platform::CF
 // Writes the splices (sorted by start, not overlapping) through a working
 // copy and replaces the plugin with it. False leaves the plugin as it was.
 bool ApplySplices(CPluginFile& file, const std::vector<CSplice>& splices, CFrameLink& link, const char* failText) {
+    if (splices.empty()) return false;
     platform::ClearLastError();
     const std::string pluginPath = PluginPathOnDisk(file);
     // A plugin reached through a link is changed where it lives, so the link
@@ -303,9 +299,10 @@ bool CPluginFile::RewriteEntry(CEntry& entry, const std::vector<std::string>& ta
 }
 
 bool CPluginFile::EraseEntry(const CEntry& entry, CFrameLink& link) {
-    CShiftIndex shifts(*this);
     // A copy of an entry that is gone already would point at its successor.
-    if (shifts.WasErased(entry.m_offset, *this)) return false;
+    if (std::any_of(m_removed.begin(), m_removed.end(), [&](const auto& e) { return e->m_offset == entry.m_offset; }))
+        return false;
+    CShiftIndex shifts(*this);
     CSplice splice;
     splice.m_start = shifts.CurrentOffset(entry.m_offset);
     splice.m_length = std::int64_t(entry.m_size) + entry.m_sizeChange;
