@@ -99,17 +99,21 @@ CPluginOnDisk& Plugin() {
     return plugin;
 }
 
+// A fresh plugin for one iteration, prepared outside the timing.
+std::unique_ptr<CPluginFile> Prepare(benchmark::State& state, std::vector<const CEntry*>& doomed) {
+    state.PauseTiming();
+    auto file = Plugin().Fresh(int(state.range(0)), doomed);
+    state.ResumeTiming();
+    if (!file) state.SkipWithError("could not read the generated plugin");
+    return file;
+}
+
 void BM_EraseInOnePass(benchmark::State& state) {
     CSilentLink link;
     for (auto _ : state) {
-        state.PauseTiming();
         std::vector<const CEntry*> doomed;
-        auto file = Plugin().Fresh(int(state.range(0)), doomed);
-        state.ResumeTiming();
-        if (!file) {
-            state.SkipWithError("could not read the generated plugin");
-            break;
-        }
+        auto file = Prepare(state, doomed);
+        if (!file) break;
         auto erased = file->EraseEntries(doomed, link);
         if (std::count(erased.begin(), erased.end(), true) != state.range(0) || link.m_asked) {
             state.SkipWithError("not every record was erased");
@@ -123,14 +127,9 @@ void BM_EraseInOnePass(benchmark::State& state) {
 void BM_EraseOneByOne(benchmark::State& state) {
     CSilentLink link;
     for (auto _ : state) {
-        state.PauseTiming();
         std::vector<const CEntry*> doomed;
-        auto file = Plugin().Fresh(int(state.range(0)), doomed);
-        state.ResumeTiming();
-        if (!file) {
-            state.SkipWithError("could not read the generated plugin");
-            break;
-        }
+        auto file = Prepare(state, doomed);
+        if (!file) break;
         for (const CEntry* e : doomed) {
             CEntry copy = *e;
             if (!file->EraseEntry(copy, link)) {
