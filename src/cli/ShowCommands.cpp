@@ -1,5 +1,6 @@
 // vantor show: one entry as the entry editor shows it, as rows or as a hex
 // dump of its data.
+#include <cstdio>
 #include <iostream>
 
 #include "cli/Common.h"
