@@ -35,6 +35,8 @@ void CResultView::SortClicked(int column) {
 }
 
 void CResultView::OpenEntry(int row, int column) {
+    // The files a running operation reads may be changing under the lookup.
+    if (m_frame.Doc().IsBusy()) return;
     auto request = ResolveDoubleClick(m_frame.Doc(), m_pane, m_model.Table(), row, column);
     if (!request) return;
     if (m_frame.BringEntryEditorForward(request->m_title)) return;

@@ -1,6 +1,7 @@
 #include "FrameFixture.h"
 
 #include <fstream>
+#include <thread>
 
 #include "MkData.h"
 
@@ -59,6 +60,14 @@ void CFrameFixture::CheckSamples() {
     ChooseSamplePlugins();
     m_frame->Action(CMainFrame::kCheckAll)->trigger();
     WaitIdle();
+}
+
+bool CFrameFixture::StartHeldOperation() {
+    m_release = false;
+    Doc().SetOperationHandler(CVANTORDoc::kFind, [this](CVANTORDoc&) {
+        while (!m_release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    });
+    return Doc().StartOperation(CVANTORDoc::kFind);
 }
 
 std::vector<std::string> Rows(const CResultView& view) {

@@ -3,6 +3,7 @@
 // file dialogs answered from queues.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <atomic>
 #include <deque>
 #include <memory>
 
@@ -30,6 +31,9 @@ public:
     bool WaitIdle(int milliseconds = 60000);
     // Runs Check All on the sample plugins and waits for it.
     void CheckSamples();
+    // Starts an operation that runs until ReleaseHeldOperation().
+    bool StartHeldOperation();
+    void ReleaseHeldOperation() { m_release = true; }
 
     std::deque<EAnswer> m_answers;           // empty: the box's default
     std::vector<CMessage> m_messages;        // every box asked for
@@ -37,6 +41,7 @@ public:
     std::vector<CFileChooser> m_choosers;    // every dialog asked for
 
 private:
+    std::atomic<bool> m_release{false};
     fixtures::CTempDir m_dir;
     std::unique_ptr<CMainFrame> m_frame;
 };

@@ -188,16 +188,12 @@ TEST(MainFrame, CheckFillsAndShowsTheConflictAndWarningLists) {
 TEST(MainFrame, TogglesDoNothingWhileAnOperationRuns) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
-    std::atomic<bool> release{false};
-    fx.Doc().SetOperationHandler(CVANTORDoc::kFind, [&](CVANTORDoc&) {
-        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    });
-    ASSERT_TRUE(fx.Doc().StartOperation(CVANTORDoc::kFind));
+    ASSERT_TRUE(fx.StartHeldOperation());
     QCoreApplication::processEvents();
     f.Action(C::kToggleConflict)->trigger();
     EXPECT_FALSE(f.PaneShown(EPane::Conflict));
     EXPECT_FALSE(Pressed(f, C::kToggleConflict));
-    release = true;
+    fx.ReleaseHeldOperation();
     ASSERT_TRUE(fx.WaitIdle());
     f.Action(C::kToggleConflict)->trigger();
     EXPECT_TRUE(f.PaneShown(EPane::Conflict));

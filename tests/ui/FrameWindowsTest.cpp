@@ -134,17 +134,13 @@ TEST(OptionsSheet, PagesCopyInWhenShownAndBackOnlyIfShown) {
 TEST(MainFrame, OptionsChangedDuringAnOperationApplyWhenItEnds) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
-    std::atomic<bool> release{false};
-    fx.Doc().SetOperationHandler(CVANTORDoc::kFind, [&](CVANTORDoc&) {
-        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    });
-    ASSERT_TRUE(fx.Doc().StartOperation(CVANTORDoc::kFind));
+    ASSERT_TRUE(fx.StartHeldOperation());
     COptionSet changed = fx.Doc().m_options;
     changed.m_loadEsms = 0;
     f.ApplyOptions(changed);
     EXPECT_TRUE(f.OptionsPending());
     EXPECT_EQ(fx.Doc().m_options.m_loadEsms, 1);
-    release = true;
+    fx.ReleaseHeldOperation();
     ASSERT_TRUE(fx.WaitIdle());
     QElapsedTimer t;
     t.start();
