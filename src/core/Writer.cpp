@@ -182,8 +182,9 @@ bool ApplySplices(CPluginFile& file, const std::vector<CSplice>& splices, CFrame
     // Each record must still be where the model says: a file changed by
     // another program since it was read would be damaged by these offsets.
     bool inFile = first >= 0 && std::int64_t(*size) >= splices.back().m_start + splices.back().m_length;
-    for (std::size_t k = 1; k < splices.size() && inFile; ++k)
-        inFile = splices[k - 1].m_start + splices[k - 1].m_length <= splices[k].m_start;
+    for (std::size_t k = 0; k < splices.size() && inFile; ++k)
+        inFile = splices[k].m_length >= 16 &&
+                 (k == 0 || splices[k - 1].m_start + splices[k - 1].m_length <= splices[k].m_start);
     std::string tail;
     if (inFile && !work.Read(tail, std::size_t(std::int64_t(*size) - first))) return fileError();
     bool matches = inFile;
@@ -191,7 +192,7 @@ bool ApplySplices(CPluginFile& file, const std::vector<CSplice>& splices, CFrame
         if (!matches) break;
         const std::size_t at = std::size_t(s.m_start - first);
         const std::size_t length = std::size_t(s.m_length);
-        matches = length >= 16 && CPluginFile::TagIndex(std::string_view(tail).substr(at, 4)) >= 0 &&
+        matches = CPluginFile::TagIndex(std::string_view(tail).substr(at, 4)) >= 0 &&
                   GetLE24(tail, at + 4) == ((length - 16) & 0xFFFFFF) &&
                   (s.m_erase || (s.m_oldData.size() <= length - 16 &&
                                  std::string_view(tail).substr(at + length - s.m_oldData.size(), s.m_oldData.size()) ==
