@@ -43,6 +43,9 @@ public:
     std::int32_t m_offset = 0;
     std::int32_t m_size = 0;
     std::int32_t m_sizeChange = 0;
+    // The record had data that the reader dropped because its extraction
+    // option was off: the data held here is not the record's.
+    bool m_dataDropped = false;
 
 private:
     std::shared_ptr<const std::string> m_buffer;

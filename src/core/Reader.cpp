@@ -229,6 +229,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                                   (kind == EKind::Land && opts.m_landData) ||
                                   (kind == EKind::PathGrid && opts.m_pathGridData) ||
                                   (kind != EKind::Info && kind != EKind::Cell && kind != EKind::Land && kind != EKind::PathGrid);
+                entry->m_dataDropped = !keep && !data.empty();
                 if (keep && !data.empty()) {
                     entry->SetSharedData(buffer, dataOffset, data.size());
                     keptBytes += data.size();

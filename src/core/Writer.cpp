@@ -279,6 +279,14 @@ bool CPluginFile::RewriteEntry(CEntry& entry, const std::vector<std::string>& ta
                                const std::vector<std::string>& payloads, CFrameLink& link) {
     std::string newData = JoinSubRecords(tags, payloads);
     if (SameBytes(newData, entry.Data())) return false;
+    if (entry.m_dataDropped) {
+        // The stored data is not the record's: writing would duplicate or
+        // lose subrecords.
+        link.Ask({"This entry's data was not extracted (see the Extract options), so it cannot be rewritten.\n"
+                  "Turn the option on and load the plugin again.",
+                  "Cannot Complete Request", EButtons::Ok, EIcon::Stop, EAnswer::Ok});
+        return false;
+    }
     if (FindTables(*this, {&entry}).empty()) return false;
     const std::int64_t length = std::int64_t(entry.m_size) + entry.m_sizeChange;
     const std::int64_t newLength = length - std::int64_t(entry.DataLength()) + std::int64_t(newData.size());

@@ -119,8 +119,8 @@ public:
     CPluginFile* FindLoadedFile(const std::string& fileName, bool masters);
     CEntry* FindEntry(const std::string& fileName, const std::string& id, const std::string& tag, bool masters);
 
-    // Rewrites an entry of a loaded plugin with new subrecords after asking;
-    // the caller is always told success.
+    // Rewrites an entry of a loaded plugin with new subrecords (the data
+    // after its ID) after asking; true when the entry now holds them.
     bool UpdateEntry(const std::vector<std::string>& tags, const std::vector<std::string>& payloads,
                      const std::string& tag, const std::string& id, const std::string& fileName);
     // Erases an entry of a loaded plugin from its file and its table; true

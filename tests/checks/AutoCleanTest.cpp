@@ -176,6 +176,22 @@ TEST(EntryServices, DeleteAndUpdate) {
         .Record("INFO", Info("1", "", "", "hello"));
     EXPECT_EQ(Read(game.m_data + "P.esp"), expected.Bytes());
     EXPECT_EQ(Read(game.m_data + "P.OLD"), before);  // one backup per file object
-    EXPECT_TRUE(doc.UpdateEntry({}, {}, "MISC", "gone", "P.esp"));
+    EXPECT_FALSE(doc.UpdateEntry({}, {}, "MISC", "gone", "P.esp"));
     EXPECT_EQ(game.m_link.Messages().back().m_text, "Entry Deleted or Missing.");
+}
+
+TEST(EntryServices, DataNotExtractedIsNeverRewritten) {
+    CCleanGame game;
+    ASSERT_TRUE(CCleanGame::Plugin(false).Write(game.m_data + "P.esp"));
+    const std::string before = Read(game.m_data + "P.esp");
+    game.m_doc->m_options.m_extractOpts.m_dialogText = 0;
+    game.Choose("P.esp");
+    game.Run(&CVANTORDoc::OnExtractData);
+    game.m_link.m_answers = {EAnswer::Yes};
+    EXPECT_FALSE(game.m_doc->UpdateEntry({"DATA"}, {std::string(12, '\1')}, "INFO", "1", "P.esp"));
+    EXPECT_EQ(Read(game.m_data + "P.esp"), before);
+    EXPECT_EQ(game.m_link.Messages().back().m_caption, "Cannot Complete Request");
+    // Erasing needs no data and still works.
+    EXPECT_TRUE(game.m_doc->DeleteEntry("P.esp", "INFO", "1", false));
+    EXPECT_EQ(Read(game.m_data + "P.esp").find("INAM"), std::string::npos);
 }
