@@ -44,7 +44,6 @@ int ReportMissing(CSession& session) {
 int RunFind(const CFindArgs& args) {
     CSession session(args.m_common);
     InstallOperations(session.Doc());
-    InstallSearchOperations(session.Doc());
     CFindParams params;
     params.m_text = Utf8ToCp1252(args.m_text);
     params.m_matchCase = args.m_matchCase ? 1 : 0;
@@ -74,7 +73,6 @@ int RunList(CListArgs args) {
 
     CSession session(args.m_common);
     InstallOperations(session.Doc());
-    InstallSearchOperations(session.Doc());
     session.Run([&](CVANTORDoc& d) {
         if (!args.m_file.empty()) {
             CViewFileChoice choice;
