@@ -89,9 +89,11 @@ public:
     static std::string GetDescription(std::string_view tag);
 
     // The conflict phase when the mask has bit 1, the warning phase when it
-    // has any other bit. checkMode 1 is Single Versus: only the first plugin
-    // is compared with the others and examined for warnings. A set stop flag
-    // ends the loops; the rows found so far stay.
+    // has any other bit, starting from empty row lists. checkMode 1 is Single
+    // Versus: only the first plugin is compared with the others and examined
+    // for warnings. The rows come in the order of the plain nested loops
+    // (plugin pair, check index, entry order), found through indexes by ID.
+    // A set stop flag ends the loops; the rows found so far stay.
     const CCheckResult& Run(const std::atomic<std::int32_t>& stop, std::int32_t checkMode,
                             const CCheckSwitches& conflictChecks, const CCheckSwitches& uncleanChecks, std::uint8_t mask);
 
@@ -120,7 +122,6 @@ public:
     std::vector<CResultRow>& SearchRows() { return m_searchRows; }
 
 private:
-    struct CPending;
     void ConflictPhase(const std::atomic<std::int32_t>& stop, bool singleVersus, const CCheckSwitches& conflictChecks);
     void WarningPhase(const std::atomic<std::int32_t>& stop, bool singleVersus, const CCheckSwitches& uncleanChecks,
                       std::uint8_t mask);
