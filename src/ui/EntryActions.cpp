@@ -109,28 +109,4 @@ CDeleteOutcome DeleteSelectedEntries(EPane pane, const CResultTable& table, cons
     return outcome;
 }
 
-bool DeleteEntryThroughDoc(CVANTORDoc& doc, const std::string& file, const std::string& tag, const std::string& id,
-                           bool ask) {
-    CFrameLink& link = doc.Link();
-    CPluginFile* plugin = doc.FindLoadedFile(file, false);
-    if (!plugin) {
-        link.Tell("Filename not Found.", "VANTOR", EIcon::Exclamation);
-        return false;
-    }
-    CEntry* entry = doc.FindEntry(file, id, tag, false);
-    if (!entry) {
-        link.Tell("Entry Already Deleted or Missing.", "VANTOR", EIcon::Exclamation);
-        return false;
-    }
-    if (ask) {
-        const CMessage question{"Delete Entry(s)?\n\nBackup(s) Saved with Extension \".OLD\"", "Delete Entry(s)",
-                                EButtons::YesNo, EIcon::Question, EAnswer::Yes};
-        if (link.Ask(question) != EAnswer::Yes) return false;
-    }
-    // The writer works on a copy: the table's entry stays intact if it fails.
-    const CEntry copy = *entry;
-    if (!plugin->EraseEntry(copy, link)) return false;
-    return plugin->DetachEntry(entry, tag);
-}
-
 }  // namespace vantor

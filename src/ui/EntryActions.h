@@ -56,11 +56,4 @@ struct CDeleteOutcome {
 CDeleteOutcome DeleteSelectedEntries(EPane pane, const CResultTable& table, const std::set<std::pair<int, int>>& selected,
                                      const CDeleteEntryFn& deleteEntry, const CCloseEditorFn& closeEditor);
 
-// Delete Entry of the document over its loaded plugins: "Filename not
-// Found." / "Entry Already Deleted or Missing." when there is nothing to
-// delete, the question when asked to ask, then the record erased on disk
-// after the ".OLD" backup and the entry detached.
-bool DeleteEntryThroughDoc(CVANTORDoc& doc, const std::string& file, const std::string& tag, const std::string& id,
-                           bool ask);
-
 }  // namespace vantor

@@ -452,10 +452,7 @@ bool CMainFrame::BringEntryEditorForward(const std::string& title) {
 }
 
 bool CMainFrame::DeleteEntry(const std::string& file, const std::string& tag, const std::string& id, bool ask) {
-    // Files a running operation reads are not changed under it.
-    if (m_doc->IsBusy()) return false;
-    if (m_deleteEntry) return m_deleteEntry(file, tag, id, ask);
-    return DeleteEntryThroughDoc(*m_doc, file, tag, id, ask);
+    return m_doc->DeleteEntry(file, tag, id, ask);
 }
 
 // --------------------------------------------------------------- commands --

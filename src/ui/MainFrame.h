@@ -73,8 +73,7 @@ public:
     void CloseEntryEditors(const std::string& title);
     bool BringEntryEditorForward(const std::string& title);
 
-    // Delete Entry as the result lists call it.
-    void SetDeleteEntry(CDeleteEntryFn fn) { m_deleteEntry = std::move(fn); }
+    // Delete Entry of the document, as the result lists call it.
     bool DeleteEntry(const std::string& file, const std::string& tag, const std::string& id, bool ask);
 
     // The Find and View File dialogs: nullopt when closed without a choice.
@@ -148,7 +147,6 @@ private:
 
     CEditorOpener m_editorOpener;
     std::vector<QPointer<QWidget>> m_editors;
-    CDeleteEntryFn m_deleteEntry;
     CFindDialog m_findDialog;
     CViewFileDialog m_viewFileDialog;
     std::optional<COptionSet> m_pendingOptions;
