@@ -28,12 +28,15 @@
 #include <windows.h>
 #endif
 
+#include "EntryDlg.h"
+#include "FindDlg.h"
 #include "Icons.h"
 #include "LeftView.h"
 #include "OptionsSheet.h"
 #include "QtFrameLink.h"
 #include "ResultViews.h"
 #include "UiText.h"
+#include "ViewFileDlg.h"
 #include "checks/InstallOperations.h"
 #include "document/ResultsLog.h"
 #include "widgets/GridPrinter.h"
@@ -139,6 +142,9 @@ CMainFrame::CMainFrame(CDocConfig config) {
     CreateToolBar();
     CreateStatusBar();
     CreatePanes();
+    SetEntryEditorOpener(&CEntryDlg::Open);
+    SetFindDialog(&CFindDlg::Run);
+    SetViewFileDialog(&CViewFileDlg::Run);
 
     qApp->installEventFilter(this);
     connect(qApp, &QApplication::focusChanged, this, [this](QWidget*, QWidget* now) {

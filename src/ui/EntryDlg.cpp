@@ -1,0 +1,281 @@
+#include "EntryDlg.h"
+
+#include <QCheckBox>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QTableWidget>
+#include <set>
+
+#include "MainFrame.h"
+#include "QtFrameLink.h"
+#include "ResultViews.h"
+#include "UiText.h"
+#include "core/SubRecord.h"
+#include "editor/EntryListRows.h"
+#include "editor/WriteBack.h"
+#include "widgets/Cp1252.h"
+#include "widgets/HexView.h"
+
+namespace vantor {
+
+namespace {
+
+constexpr int kBand = 25;          // the button band above the grid
+constexpr int kStartWidth = 625;
+constexpr int kStartHeight = 250;
+constexpr int kReadOnlyMinX = 525;
+constexpr int kRowValueRole = Qt::UserRole;
+constexpr int kFromEntryRole = Qt::UserRole + 1;
+
+// Button places in pixels (the dialog-unit places at the usual font size).
+struct CButtonPlace {
+    const char* m_text;
+    int m_x;
+};
+constexpr CButtonPlace kPlaces[CEntryDlg::kButtonCount] = {
+    {"Hex View", 10}, {"Grid View", 10}, {"Add Row", 115}, {"Insert Row", 198},
+    {"Delete Row", 280}, {"Write to ESP", 363}, {"Delete Entry", 445},
+};
+constexpr int kButtonWidth = 75;
+constexpr int kButtonHeight = 22;
+
+}  // namespace
+
+QWidget* CEntryDlg::Open(const CEntryOpenRequest& request, QWidget* owner) {
+    auto* frame = qobject_cast<CMainFrame*>(owner);
+    // An entry without subrecords has nothing to show or edit.
+    if (!frame || request.m_payloads.empty()) return nullptr;
+    return new CEntryDlg(request, *frame);
+}
+
+CEntryDlg::CEntryDlg(const CEntryOpenRequest& request, CMainFrame& frame)
+    : QDialog(&frame), m_request(request), m_frame(frame) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    setSizeGripEnabled(true);
+    setWindowTitle(FromCoreText(request.m_title));
+
+    for (int b = 0; b < kButtonCount; ++b) {
+        auto* button = new QPushButton(QString::fromLatin1(kPlaces[b].m_text), this);
+        button->setGeometry(kPlaces[b].m_x, 1, kButtonWidth, kButtonHeight);
+        // Enter must not write or delete anything by itself.
+        button->setAutoDefault(false);
+        m_buttons[b] = button;
+    }
+    m_buttons[kGridView]->hide();
+    m_readOnly = new QCheckBox(QStringLiteral("Read Only"), this);
+    m_readOnly->setChecked(true);
+    m_readOnly->adjustSize();
+
+    connect(m_buttons[kHexView], &QPushButton::clicked, this, [this] { SetViewMode(1); });
+    connect(m_buttons[kGridView], &QPushButton::clicked, this, [this] { SetViewMode(0); });
+    connect(m_buttons[kAddRow], &QPushButton::clicked, this, &CEntryDlg::AddRow);
+    connect(m_buttons[kInsertRow], &QPushButton::clicked, this, &CEntryDlg::InsertRow);
+    connect(m_buttons[kDeleteRow], &QPushButton::clicked, this, &CEntryDlg::DeleteRow);
+    connect(m_buttons[kWriteToEsp], &QPushButton::clicked, this, &CEntryDlg::WriteToEsp);
+    connect(m_buttons[kDeleteEntry], &QPushButton::clicked, this, &CEntryDlg::DeleteEntry);
+    connect(m_readOnly, &QCheckBox::toggled, this, [this](bool checked) { EnableEditing(!checked); });
+
+    // The top-left corner 625 pixels left of the pointer and level with it,
+    // kept on the screen so a pointer near its left edge still shows it.
+    QPoint corner = QCursor::pos() - QPoint(kStartWidth, 0);
+    if (QScreen* screen = QGuiApplication::screenAt(QCursor::pos())) {
+        const QRect area = screen->availableGeometry();
+        corner.setX(std::clamp(corner.x(), area.left(), std::max(area.left(), area.right() - kStartWidth)));
+        corner.setY(std::clamp(corner.y(), area.top(), std::max(area.top(), area.bottom() - kStartHeight)));
+    }
+    setGeometry(QRect(corner, QSize(kStartWidth, kStartHeight)));
+
+    SetViewMode(0);
+    EnableEditing(false);
+}
+
+void CEntryDlg::SetRow(int row, const CEntryRow& values) {
+    const std::string* texts[] = {&values.m_tag, &values.m_data, &values.m_type, &values.m_bytes};
+    auto* fixed = new QTableWidgetItem();
+    fixed->setFlags(Qt::ItemIsEnabled);
+    m_grid->setItem(row, 0, fixed);
+    for (int c = 1; c < int(kGridColumnCount); ++c) {
+        auto* item = new QTableWidgetItem(DecodeCp1252(*texts[c - 1]));
+        item->setTextAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+        if (values.m_fromEntry && c >= 3) item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+        m_grid->setItem(row, c, item);
+    }
+    m_grid->item(row, 2)->setData(kRowValueRole, values.m_value);
+    m_grid->item(row, 1)->setData(kFromEntryRole, values.m_fromEntry);
+}
+
+void CEntryDlg::FillGridFromEntry() {
+    const auto rows = FillGrid(m_request.m_tag, m_request.m_tags, m_request.m_payloads);
+    m_grid->setRowCount(int(rows.size()));
+    for (std::size_t r = 0; r < rows.size(); ++r) SetRow(int(r), rows[r]);
+    m_grid->resizeRowsToContents();
+    for (int r = 0; r < m_grid->rowCount(); ++r)
+        if (m_grid->rowHeight(r) > kGridMaxRowHeight) m_grid->setRowHeight(r, kGridMaxRowHeight);
+}
+
+std::vector<CEntryRow> CEntryDlg::GridRows() const {
+    std::vector<CEntryRow> rows;
+    if (!m_grid) return rows;
+    auto text = [this](int r, int c) {
+        const QTableWidgetItem* item = m_grid->item(r, c);
+        return item ? EncodeCp1252(item->text()) : std::string();
+    };
+    for (int r = 0; r < m_grid->rowCount(); ++r) {
+        CEntryRow row;
+        row.m_tag = text(r, 1);
+        row.m_data = text(r, 2);
+        row.m_type = text(r, 3);
+        row.m_bytes = text(r, 4);
+        if (const QTableWidgetItem* data = m_grid->item(r, 2)) row.m_value = data->data(kRowValueRole).toInt();
+        if (const QTableWidgetItem* id = m_grid->item(r, 1)) row.m_fromEntry = id->data(kFromEntryRole).toBool();
+        rows.push_back(std::move(row));
+    }
+    return rows;
+}
+
+void CEntryDlg::SetViewMode(int mode) {
+    m_viewMode = mode;
+    const QRect area(0, kBand, width(), std::max(0, height() - kBand));
+    if (mode == 0) {
+        if (m_hex) m_hex->hide();
+        if (!m_grid) {
+            m_grid = new QTableWidget(0, int(kGridColumnCount), this);
+            QStringList headers;
+            for (auto h : kGridHeaders) headers << QString::fromLatin1(h.data(), qsizetype(h.size()));
+            m_grid->setHorizontalHeaderLabels(headers);
+            m_grid->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+            m_grid->verticalHeader()->hide();
+            for (std::size_t c = 0; c < kGridColumnCount; ++c) m_grid->setColumnWidth(int(c), kGridWidths[c]);
+            m_grid->setWordWrap(true);
+            m_grid->setTextElideMode(Qt::ElideRight);
+            m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
+            FillGridFromEntry();
+        }
+        m_grid->setGeometry(area);
+        m_grid->show();
+    } else {
+        if (m_grid) m_grid->hide();
+        if (!m_hex) m_hex = new CHexView(m_request.m_data, m_request.m_compare, this);
+        m_hex->setGeometry(area);
+        m_hex->show();
+    }
+    m_buttons[kHexView]->setVisible(mode == 0);
+    m_buttons[kGridView]->setVisible(mode != 0);
+}
+
+void CEntryDlg::EnableEditing(bool on) {
+    for (EButton b : {kAddRow, kInsertRow, kDeleteRow, kWriteToEsp}) m_buttons[b]->setEnabled(on);
+    if (m_grid)
+        m_grid->setEditTriggers(on ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
+                                         QAbstractItemView::AnyKeyPressed
+                                   : QAbstractItemView::NoEditTriggers);
+}
+
+void CEntryDlg::AddRow() {
+    if (!m_grid) return;
+    const int row = m_grid->rowCount();
+    m_grid->insertRow(row);
+    SetRow(row, NewRow());
+}
+
+void CEntryDlg::InsertRow() {
+    if (!m_grid) return;
+    const int row = std::max(0, m_grid->currentRow());
+    m_grid->insertRow(row);
+    SetRow(row, NewRow());
+}
+
+void CEntryDlg::DeleteRow() {
+    if (!m_grid || m_grid->currentRow() < 0) return;
+    m_grid->removeRow(m_grid->currentRow());
+}
+
+bool CEntryDlg::WriteToEsp() {
+    CVANTORDoc& doc = m_frame.Doc();
+    if (doc.IsBusy() || !m_grid) return false;
+    EnableEditing(false);
+    // A cell still being typed in holds the newest text.
+    if (QWidget* editor = m_grid->focusWidget(); editor && editor != m_grid) m_grid->setFocus();
+    const CWriteBack result = WriteBackRows(GridRows(), m_frame.Link());
+    bool written = false;
+    if (!result.m_ok) {
+        if (result.m_row > 0) m_grid->setCurrentCell(result.m_row - 1, 2);
+    } else {
+        written = doc.UpdateEntry(result.m_tags, result.m_payloads, m_request.m_tag, m_request.m_id, m_request.m_file);
+    }
+    if (written) {
+        // Show what the file now holds: the grid as a fresh opening would
+        // fill it and a hex dump of the new bytes.
+        if (const CEntry* entry = doc.FindEntry(m_request.m_file, m_request.m_id, m_request.m_tag, m_request.m_masters)) {
+            m_request.m_data = std::string(entry->Data());
+            m_request.m_tags.clear();
+            m_request.m_payloads.clear();
+            SplitSubRecords(m_request.m_data, m_request.m_tags, m_request.m_payloads);
+            FillGridFromEntry();
+            delete m_hex;
+            m_hex = nullptr;
+            if (m_viewMode != 0) SetViewMode(m_viewMode);
+        }
+    }
+    EnableEditing(true);
+    return written;
+}
+
+bool CEntryDlg::DeleteEntry() {
+    CVANTORDoc& doc = m_frame.Doc();
+    if (doc.IsBusy()) return false;
+    if (!doc.DeleteEntry(m_request.m_file, m_request.m_tag, m_request.m_id, true)) return false;
+    for (EPane pane : {EPane::Conflict, EPane::Warning, EPane::Editor}) {
+        CResultView* view = m_frame.View(pane);
+        if (!view) continue;
+        const auto rows = RowsShowingEntry(view->Model().Table(), pane, m_request.m_file, m_request.m_tag, m_request.m_id);
+        if (rows.empty()) continue;
+        std::set<int> taken;
+        for (std::size_t r : rows) taken.insert(int(r));
+        view->Model().RemoveRows(taken);
+        doc.StoreResultTable(pane, view->Model().Table());
+        view->viewport()->update();
+    }
+    close();
+    return true;
+}
+
+void CEntryDlg::PlaceReadOnlyBox() {
+    const int x = std::max(kReadOnlyMinX, width() - 10 - m_readOnly->width());
+    m_readOnly->move(x, 5);
+}
+
+void CEntryDlg::showEvent(QShowEvent* event) {
+    QDialog::showEvent(event);
+    if (!m_firstShow) return;
+    m_firstShow = false;
+    m_buttons[kHexView]->setVisible(m_viewMode == 0);
+    m_buttons[kGridView]->setVisible(m_viewMode != 0);
+    PlaceReadOnlyBox();
+    if (m_request.m_viewOnly) {
+        // A master's entry is only looked at.
+        m_readOnly->hide();
+        for (EButton b : {kAddRow, kInsertRow, kDeleteRow, kWriteToEsp, kDeleteEntry}) {
+            m_buttons[b]->hide();
+            m_buttons[b]->setEnabled(false);
+        }
+        if (m_grid) m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    } else {
+        EnableEditing(!m_readOnly->isChecked());
+    }
+}
+
+void CEntryDlg::resizeEvent(QResizeEvent* event) {
+    QDialog::resizeEvent(event);
+    const QRect area(0, kBand, width(), std::max(0, height() - kBand));
+    if (m_grid) m_grid->setGeometry(area);
+    if (m_hex) m_hex->setGeometry(area);
+    if (m_readOnly) PlaceReadOnlyBox();
+}
+
+}  // namespace vantor

@@ -1,0 +1,339 @@
+// The entry editor window, the hex dump and the Find and View File dialogs.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QImage>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <atomic>
+#include <filesystem>
+#include <map>
+
+#include "EntryDlg.h"
+#include "FindDlg.h"
+#include "FrameFixture.h"
+#include "ViewFileDlg.h"
+#include "core/PluginFile.h"
+#include "core/SubRecord.h"
+#include "widgets/HexView.h"
+
+namespace vantor::uitest {
+namespace {
+
+using B = CEntryDlg;
+
+void DoubleClick(CResultView& v, int r, int c) { emit v.doubleClicked(v.model()->index(r, c)); }
+
+int RowWith(const CResultView& view, const std::string& id, const std::string& file, int column) {
+    const auto& rows = view.Model().Table().m_rows;
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        if (rows[r].size() > std::size_t(column) && rows[r][2].m_text == id && rows[r][column].m_text == file) return int(r);
+    return -1;
+}
+
+std::vector<CEntryDlg*> Editors(CMainFrame& f) {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    std::vector<CEntryDlg*> out;
+    for (CEntryDlg* dlg : f.findChildren<CEntryDlg*>())
+        if (dlg->isVisible()) out.push_back(dlg);
+    return out;
+}
+
+// Every entry of a plugin as the file on disk holds it: (tag, ID) -> data.
+std::map<std::pair<std::string, std::string>, std::string> ReadEntries(const std::string& dir, const std::string& name) {
+    std::map<std::pair<std::string, std::string>, std::string> out;
+    CPluginFile plugin;
+    if (!plugin.Open(name, dir)) return out;
+    std::atomic<std::int32_t> stop{0};
+    if (!plugin.ReadRecords(stop, CExtractOpts::All())) return out;
+    for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t)
+        for (const auto& e : plugin.Table(t))
+            out[{std::string(CPluginFile::kTags[t]), std::string(e->IdText())}] = std::string(e->Data());
+    return out;
+}
+
+int GridRowOf(const QTableWidget& grid, const QString& tag) {
+    for (int r = 0; r < grid.rowCount(); ++r)
+        if (grid.item(r, 1) && grid.item(r, 1)->text() == tag) return r;
+    return -1;
+}
+
+TEST(EntryEditor, OpensFromTheListsWithItsComparisonAndViews) {
+    CFrameFixture fx;
+    CMainFrame& f = fx.Frame();
+    fx.CheckSamples();
+    CResultView& conflicts = *f.View(EPane::Conflict);
+    const int row = RowWith(conflicts, "sample_iron_sword", "Sample Tweaks.esp", 3);
+    ASSERT_GE(row, 0);
+
+    DoubleClick(conflicts, row, 3);
+    auto editors = Editors(f);
+    ASSERT_EQ(editors.size(), 1u);
+    CEntryDlg& dlg = *editors[0];
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Sample Tweaks.esp - sample_iron_sword"));
+    EXPECT_EQ(dlg.size(), QSize(625, 250));
+    // Editing starts off; the grid shows one row per subrecord.
+    EXPECT_TRUE(dlg.ReadOnlyBox()->isChecked());
+    for (B::EButton b : {B::kAddRow, B::kInsertRow, B::kDeleteRow, B::kWriteToEsp})
+        EXPECT_FALSE(dlg.Button(b)->isEnabled());
+    EXPECT_TRUE(dlg.Button(B::kDeleteEntry)->isEnabled());
+    EXPECT_EQ(dlg.Grid()->editTriggers(), QAbstractItemView::NoEditTriggers);
+    const CEntry* tweaks = fx.Doc().FindEntry("Sample Tweaks.esp", "sample_iron_sword", "WEAP", false);
+    const CEntry* armory = fx.Doc().FindEntry("Sample Armory.esp", "sample_iron_sword", "WEAP", false);
+    ASSERT_TRUE(tweaks && armory);
+    std::vector<std::string> tags, payloads;
+    SplitSubRecords(tweaks->Data(), tags, payloads);
+    ASSERT_EQ(dlg.Grid()->rowCount(), int(tags.size()));
+    EXPECT_EQ(dlg.Grid()->item(0, 1)->text().toStdString(), tags[0]);
+    EXPECT_FALSE(dlg.Grid()->item(0, 3)->flags() & Qt::ItemIsEditable);
+
+    dlg.ReadOnlyBox()->setChecked(false);
+    EXPECT_TRUE(dlg.Button(B::kWriteToEsp)->isEnabled());
+    EXPECT_NE(dlg.Grid()->editTriggers(), QAbstractItemView::NoEditTriggers);
+
+    // The hex view: this entry's bytes against the other file's.
+    dlg.Button(B::kHexView)->click();
+    ASSERT_NE(dlg.HexView(), nullptr);
+    EXPECT_TRUE(dlg.Grid()->isHidden());
+    EXPECT_TRUE(dlg.Button(B::kHexView)->isHidden());
+    EXPECT_FALSE(dlg.Button(B::kGridView)->isHidden());
+    const CHexLayout& layout = dlg.HexView()->Layout();
+    EXPECT_EQ(layout.Bytes(), tweaks->Data());
+    bool anyDiff = false;
+    for (std::size_t i = 0; i < layout.Size(); ++i) {
+        const bool differs = i >= armory->Data().size() || armory->Data()[i] != tweaks->Data()[i];
+        EXPECT_EQ(layout.Differs(i), differs) << i;
+        anyDiff |= differs;
+    }
+    EXPECT_TRUE(anyDiff);
+    dlg.Button(B::kGridView)->click();
+    EXPECT_FALSE(dlg.Grid()->isHidden());
+    EXPECT_TRUE(dlg.HexView()->isHidden());
+
+    // The same cell again brings this window forward instead of a second.
+    DoubleClick(conflicts, row, 3);
+    EXPECT_EQ(Editors(f).size(), 1u);
+
+    // The master's copy is only looked at: nothing but the view toggle.
+    DoubleClick(conflicts, row, 5);
+    editors = Editors(f);
+    ASSERT_EQ(editors.size(), 2u);
+    CEntryDlg& master = *(editors[0] == &dlg ? editors[1] : editors[0]);
+    EXPECT_EQ(master.windowTitle(), QStringLiteral("Sample.esm - sample_iron_sword"));
+    EXPECT_FALSE(master.Button(B::kHexView)->isHidden());
+    for (B::EButton b : {B::kGridView, B::kAddRow, B::kInsertRow, B::kDeleteRow, B::kWriteToEsp, B::kDeleteEntry}) {
+        EXPECT_TRUE(master.Button(b)->isHidden()) << b;
+        EXPECT_FALSE(master.Button(b)->isEnabled() && b != B::kGridView) << b;
+    }
+    EXPECT_TRUE(master.ReadOnlyBox()->isHidden());
+    master.Button(B::kHexView)->click();
+    EXPECT_FALSE(master.Button(B::kGridView)->isHidden());
+
+    // An operation closes every editor.
+    f.CloseEntryEditors({});
+    EXPECT_TRUE(Editors(f).empty());
+}
+
+TEST(EntryEditor, WriteToEspRewritesOnlyThatEntry) {
+    CFrameFixture fx;
+    CMainFrame& f = fx.Frame();
+    fx.CheckSamples();
+    const std::string file = "Sample Tweaks.esp";
+    const auto before = ReadEntries(fx.DataDir(), file);
+    ASSERT_TRUE(before.count({"WEAP", "sample_iron_sword"}));
+
+    CResultView& conflicts = *f.View(EPane::Conflict);
+    const int row = RowWith(conflicts, "sample_iron_sword", file, 3);
+    ASSERT_GE(row, 0);
+    DoubleClick(conflicts, row, 3);
+    auto editors = Editors(f);
+    ASSERT_EQ(editors.size(), 1u);
+    CEntryDlg& dlg = *editors[0];
+    dlg.ReadOnlyBox()->setChecked(false);
+    QTableWidget& grid = *dlg.Grid();
+    const int name = GridRowOf(grid, "FNAM");
+    ASSERT_GE(name, 0);
+    ASSERT_EQ(grid.item(name, 3)->text(), QStringLiteral("Ascii"));
+
+    // A row that does not fit its type stops the writing with its message.
+    dlg.AddRow();
+    grid.item(grid.rowCount() - 1, 1)->setText("XXXX");
+    grid.item(grid.rowCount() - 1, 3)->setText("Word");
+    grid.item(grid.rowCount() - 1, 4)->setText("2");
+    fx.m_messages.clear();
+    EXPECT_FALSE(dlg.WriteToEsp());
+    ASSERT_EQ(fx.m_messages.size(), 1u);
+    EXPECT_EQ(fx.m_messages[0].m_text, "Invalid Type Field.");
+    EXPECT_EQ(grid.currentRow(), grid.rowCount() - 1);
+    EXPECT_TRUE(dlg.Button(B::kWriteToEsp)->isEnabled());
+    EXPECT_EQ(ReadEntries(fx.DataDir(), file), before);
+    grid.setCurrentCell(grid.rowCount() - 1, 1);
+    dlg.DeleteRow();
+
+    grid.item(name, 2)->setText("Blade of Tests");
+    fx.m_answers = {EAnswer::Yes, EAnswer::Yes};
+    EXPECT_TRUE(dlg.WriteToEsp());
+    EXPECT_TRUE(std::filesystem::exists(fx.DataDir() + "Sample Tweaks.OLD"));
+
+    const auto after = ReadEntries(fx.DataDir(), file);
+    ASSERT_EQ(after.size(), before.size());
+    for (const auto& [key, data] : before) {
+        ASSERT_TRUE(after.count(key)) << key.first << " " << key.second;
+        if (key != std::pair<std::string, std::string>{"WEAP", "sample_iron_sword"}) {
+            EXPECT_TRUE(after.at(key) == data) << key.second;
+            // Entries after the rewritten one are still found; those whose
+            // data was extracted still hold the bytes on disk.
+            const CEntry* e = fx.Doc().FindEntry(file, key.second, key.first, false);
+            ASSERT_TRUE(e) << key.second;
+            if (!e->Data().empty()) {
+                EXPECT_TRUE(e->Data() == data) << key.second;
+            }
+        }
+    }
+    std::vector<std::string> tags, payloads;
+    SplitSubRecords(after.at({"WEAP", "sample_iron_sword"}), tags, payloads);
+    std::vector<std::string> oldTags, oldPayloads;
+    SplitSubRecords(before.at({"WEAP", "sample_iron_sword"}), oldTags, oldPayloads);
+    ASSERT_EQ(tags, oldTags);
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        if (tags[i] == "FNAM")
+            EXPECT_EQ(payloads[i], std::string("Blade of Tests", 15));
+        else
+            EXPECT_EQ(payloads[i], oldPayloads[i]);
+    }
+    // The window now shows what the file holds.
+    EXPECT_EQ(grid.item(name, 2)->text(), QStringLiteral("Blade of Tests"));
+    EXPECT_EQ(grid.item(name, 4)->text(), QStringLiteral("15"));
+}
+
+TEST(EntryEditor, DeleteEntryClosesTheWindowAndTakesItsRows) {
+    CFrameFixture fx;
+    CMainFrame& f = fx.Frame();
+    fx.CheckSamples();
+    CResultView& warnings = *f.View(EPane::Warning);
+    const int row = RowWith(warnings, "sample_priest", "Sample Quests.esp", 3);
+    ASSERT_GE(row, 0);
+    const std::size_t rowsBefore = warnings.Model().Table().m_rows.size();
+    DoubleClick(warnings, row, 3);
+    auto editors = Editors(f);
+    ASSERT_EQ(editors.size(), 1u);
+    QPointer<CEntryDlg> dlg = editors[0];
+
+    // Declined: nothing changes and the editor stays.
+    fx.m_answers = {EAnswer::No};
+    dlg->Button(B::kDeleteEntry)->click();
+    EXPECT_EQ(Editors(f).size(), 1u);
+    EXPECT_EQ(warnings.Model().Table().m_rows.size(), rowsBefore);
+
+    fx.m_answers = {EAnswer::Yes};
+    dlg->Button(B::kDeleteEntry)->click();
+    EXPECT_TRUE(Editors(f).empty());
+    EXPECT_TRUE(dlg.isNull());
+    EXPECT_EQ(RowWith(warnings, "sample_priest", "Sample Quests.esp", 3), -1);
+    EXPECT_LT(warnings.Model().Table().m_rows.size(), rowsBefore);
+    EXPECT_EQ(fx.Doc().ResultTableCopy(EPane::Warning).m_rows.size(), warnings.Model().Table().m_rows.size());
+    EXPECT_FALSE(ReadEntries(fx.DataDir(), "Sample Quests.esp").count({"NPC_", "sample_priest"}));
+}
+
+TEST(HexView, PaintsDifferingBytesInRed) {
+    auto redPixels = [](CHexView& view) {
+        view.resize(600, 120);
+        const QImage image = view.viewport()->grab().toImage();
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                count += c.red() > 180 && c.green() < 120 && c.blue() < 120;
+            }
+        return count;
+    };
+    CHexView same("ABCDEFGH", "ABCDEFGH");
+    EXPECT_EQ(redPixels(same), 0);
+    CHexView differs("ABCDEFGH", "ABCxEFG");
+    EXPECT_GT(redPixels(differs), 0);
+    // Byte 3 and byte 7 (past the comparison's end) differ, in both columns.
+    const CHexLayout& l = differs.Layout();
+    const QColor red(255, 51, 50);
+    EXPECT_EQ(differs.ColumnColour(0, l.HexColumn(3)), red);
+    EXPECT_EQ(differs.ColumnColour(0, l.CharColumn(3)), red);
+    EXPECT_EQ(differs.ColumnColour(0, l.CharColumn(7)), red);
+    EXPECT_NE(differs.ColumnColour(0, l.HexColumn(2)), red);
+    EXPECT_NE(differs.ColumnColour(0, 0), red);
+}
+
+QStringList Items(const QComboBox& box) {
+    QStringList out;
+    for (int i = 0; i < box.count(); ++i) out << box.itemText(i);
+    return out;
+}
+
+TEST(FindDialog, StartValuesAndHistoryAfterABA) {
+    COptionSet options;
+    auto search = [&](const QString& text) {
+        CFindDlg dlg(options, nullptr);
+        dlg.FindWhat()->setEditText(text);
+        dlg.OnFind();
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        return dlg.Params();
+    };
+    {
+        CFindDlg dlg(options, nullptr);
+        EXPECT_EQ(Items(*dlg.FindWhat()), QStringList({"", "", "", "", ""}));
+        EXPECT_TRUE(dlg.FindWhat()->currentText().isEmpty());
+        EXPECT_FALSE(dlg.MatchCase()->isChecked());
+        EXPECT_FALSE(dlg.WholeWord()->isChecked());
+        EXPECT_TRUE(dlg.LookInData()->isChecked());
+        EXPECT_FALSE(dlg.EsmMode()->isChecked());
+    }
+    const CFindParams first = search("A");
+    EXPECT_EQ(first.m_text, "A");
+    EXPECT_EQ(first.m_lookInData, 1);
+    EXPECT_EQ(first.m_searchMasters, 0);
+    search("B");
+    search("A");
+    CFindDlg dlg(options, nullptr);
+    EXPECT_EQ(Items(*dlg.FindWhat()), QStringList({"A", "B", "", "", ""}));
+    // Exact comparison: another case is another entry.
+    dlg.FindWhat()->setEditText("a");
+    dlg.EsmMode()->setChecked(true);
+    dlg.MatchCase()->setChecked(true);
+    dlg.OnFind();
+    EXPECT_EQ(dlg.Params().m_searchMasters, 1);
+    EXPECT_EQ(dlg.Params().m_matchCase, 1);
+    EXPECT_EQ(options.m_findHistory[0], "a");
+    EXPECT_EQ(options.m_findHistory[1], "A");
+    EXPECT_EQ(options.m_findHistory[2], "B");
+}
+
+TEST(ViewFileDialog, FileTypeSwitchesTheListAndTheGlobalMode) {
+    CViewFileSeed seed{{"One.esp", "Two.esp"}, {"Main.esm"}};
+    CViewFileDlg dlg(seed, nullptr);
+    EXPECT_TRUE(dlg.EspFile()->isChecked());
+    EXPECT_TRUE(dlg.AllData()->isChecked());
+    EXPECT_EQ(Items(*dlg.FileBox()), QStringList({"One.esp", "Two.esp"}));
+    EXPECT_TRUE(dlg.GlobalChanges()->isEnabled());
+
+    dlg.GlobalChanges()->setChecked(true);
+    dlg.EsmFile()->setChecked(true);
+    EXPECT_EQ(Items(*dlg.FileBox()), QStringList({"Main.esm"}));
+    EXPECT_FALSE(dlg.GlobalChanges()->isEnabled());
+    dlg.FileBox()->setCurrentIndex(0);
+    dlg.OnOk();
+    EXPECT_TRUE(dlg.Choice().m_esmFile);
+    EXPECT_TRUE(dlg.Choice().m_globalChanges) << "the mode keeps its value";
+    EXPECT_EQ(dlg.Choice().m_fileName, "Main.esm");
+
+    CViewFileDlg typed(seed, nullptr);
+    typed.FileBox()->setEditText("Elsewhere.esp");
+    typed.OnOk();
+    EXPECT_FALSE(typed.Choice().m_esmFile);
+    EXPECT_FALSE(typed.Choice().m_globalChanges);
+    EXPECT_EQ(typed.Choice().m_fileName, "Elsewhere.esp");
+}
+
+}  // namespace
+}  // namespace vantor::uitest
