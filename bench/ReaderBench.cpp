@@ -13,9 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <iostream>
-#include <memory>
 #include <string>
 
 #include "MkData.h"
@@ -26,44 +24,21 @@ namespace {
 
 using namespace vantor;
 
-// A generated master that lives as long as the process.
-class CGeneratedMaster {
-public:
-    CGeneratedMaster() {
-        if (const char* given = std::getenv("VANTOR_BENCH_MASTER"); given && *given) {
-            m_path = given;
-            return;
-        }
-        std::string folder = (std::filesystem::temp_directory_path() / "vantor-bench-XXXXXX").string();
-        if (!::mkdtemp(folder.data())) {
-            std::perror("vantor reader bench: mkdtemp");
-            std::exit(1);
-        }
-        m_folder = folder;
+// The master to read: given, or generated once for the whole run.
+const std::string& MasterPath() {
+    static const std::string path = [] {
+        if (const char* given = std::getenv("VANTOR_BENCH_MASTER"); given && *given) return std::string(given);
         mkdata::CBenchOptions opts;
         opts.m_plugins = 0;
         if (const char* mb = std::getenv("VANTOR_BENCH_MASTER_MB"); mb && *mb) opts.m_masterMegabytes = std::atof(mb);
-        const auto written = mkdata::WriteBenchSet(m_folder, opts);
-        if (!written.m_ok || written.m_files.empty()) {
-            std::cerr << "vantor reader bench: cannot generate the master: " << written.m_error << "\n";
+        static const mkdata::CTemporarySet set(opts);
+        if (!set.Written().m_ok || set.Written().m_files.empty()) {
+            std::cerr << "vantor reader bench: cannot generate the master: " << set.Written().m_error << "\n";
             std::exit(1);
         }
-        m_path = written.m_files.front();
-    }
-    ~CGeneratedMaster() {
-        std::error_code ec;
-        if (!m_folder.empty()) std::filesystem::remove_all(m_folder, ec);
-    }
-    const std::string& Path() const { return m_path; }
-
-private:
-    std::string m_folder;
-    std::string m_path;
-};
-
-const CGeneratedMaster& Master() {
-    static CGeneratedMaster master;
-    return master;
+        return set.Written().m_files.front();
+    }();
+    return path;
 }
 
 CExtractOpts Options(std::int64_t which) { return which ? CExtractOpts::All() : CExtractOpts{}; }
@@ -81,7 +56,7 @@ std::size_t ReadOnce(const std::string& path, const CExtractOpts& opts) {
 
 // Open, read, close and destroy: the whole cost of loading one master.
 void BM_ReadMaster(benchmark::State& state) {
-    const std::string& path = Master().Path();
+    const std::string& path = MasterPath();
     const auto size = platform::FileSize(path).value_or(0);
     const CExtractOpts opts = Options(state.range(0));
     ReadOnce(path, opts);  // warms the page cache
@@ -120,7 +95,7 @@ int PeakMode(const std::string& path, const std::string& which) {
 
 // Peak memory of a fresh process reading the master, against its size.
 void BM_PeakMemory(benchmark::State& state) {
-    const std::string& path = Master().Path();
+    const std::string& path = MasterPath();
     const double size = static_cast<double>(platform::FileSize(path).value_or(1));
     long before = 0, peak = 0;
     for (auto _ : state) {

@@ -47,6 +47,23 @@ struct CBenchOptions {
 // "<dir>/Morrowind.ini". Deterministic for a given option set.
 CWritten WriteBenchSet(const std::string& dir, const CBenchOptions& options);
 
+// A benchmark set written into a fresh temporary folder, which is removed
+// with everything in it when the object goes.
+class CTemporarySet {
+public:
+    explicit CTemporarySet(const CBenchOptions& options);
+    ~CTemporarySet();
+    CTemporarySet(const CTemporarySet&) = delete;
+    CTemporarySet& operator=(const CTemporarySet&) = delete;
+    // m_ok false (with the reason) when the folder or a file could not be made.
+    const CWritten& Written() const { return m_written; }
+    const std::string& Folder() const { return m_folder; }
+
+private:
+    std::string m_folder;
+    CWritten m_written;
+};
+
 // Small plugins, well-formed and damaged, as starting points for fuzzing.
 CWritten WriteFuzzSeeds(const std::string& dir);
 

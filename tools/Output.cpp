@@ -1,6 +1,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <random>
 
 #include "MkData.h"
 
@@ -41,6 +42,28 @@ bool WriteIni(const std::string& dir, const std::vector<std::string>& gameFiles,
         text += "GameFile" + std::to_string(i) + "=" + gameFiles[i] + "\r\n";
     text += "\r\n[Archives]\r\n";
     return WriteFile(dir + "/Morrowind.ini", text, mtime, error);
+}
+
+CTemporarySet::CTemporarySet(const CBenchOptions& options) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path base = fs::temp_directory_path(ec);
+    std::random_device random;
+    // create_directory fails on an existing name, so a folder is never shared.
+    for (int tries = 0; tries < 100 && m_folder.empty(); ++tries) {
+        const fs::path candidate = base / ("vantor-bench-" + std::to_string(random()));
+        if (fs::create_directory(candidate, ec)) m_folder = candidate.string();
+    }
+    if (m_folder.empty()) {
+        m_written = {false, "cannot create a temporary folder: " + ec.message(), {}};
+        return;
+    }
+    m_written = WriteBenchSet(m_folder, options);
+}
+
+CTemporarySet::~CTemporarySet() {
+    std::error_code ec;
+    if (!m_folder.empty()) std::filesystem::remove_all(m_folder, ec);
 }
 
 }  // namespace vantor::mkdata

@@ -347,3 +347,21 @@ TEST(BenchSet, PluginsOverrideInTheGivenShares) {
     EXPECT_GT(conflicts, 50u);   // popular records are changed by several plugins
     EXPECT_GT(ofPlugins, 100u);  // and plugins change each other's own records
 }
+
+TEST(BenchSet, TemporarySetLeavesNothingBehind) {
+    mkdata::CBenchOptions opts;
+    opts.m_masterMegabytes = 0.05;
+    opts.m_plugins = 1;
+    std::string folder;
+    {
+        const mkdata::CTemporarySet set(opts);
+        ASSERT_TRUE(set.Written().m_ok) << set.Written().m_error;
+        folder = set.Folder();
+        ASSERT_EQ(set.Written().m_files.size(), 2u);
+        for (const auto& f : set.Written().m_files) EXPECT_EQ(f.rfind(folder, 0), 0u) << f;
+        EXPECT_TRUE(std::filesystem::exists(set.Written().m_files[1]));
+        const mkdata::CTemporarySet other(opts);
+        EXPECT_NE(other.Folder(), folder);
+    }
+    EXPECT_FALSE(std::filesystem::exists(folder));
+}
