@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QThread>
 
+#include "DialogRepairDlg.h"
 #include "MainFrame.h"
 #include "UiText.h"
 
@@ -164,6 +165,21 @@ void CQtFrameLink::CloseEntryEditors(const std::string& title) {
 
 void CQtFrameLink::UpdateViews() {
     OnGui([&] { m_frame->UpdateViews(); });
+}
+
+std::optional<CRepairDialogResult> CQtFrameLink::RunDialogRepairTool(const CRepairDialogSeed& seed) {
+    return OnGui(
+        [&]() -> std::optional<CRepairDialogResult> {
+            CDialogRepairDlg dialog(seed, *this, m_frame);
+            if (m_repairDialogHook) {
+                m_repairDialogHook(dialog);
+                if (dialog.result() != QDialog::Accepted) return std::nullopt;
+            } else if (dialog.exec() != QDialog::Accepted) {
+                return std::nullopt;
+            }
+            return dialog.Result();
+        },
+        std::optional<CRepairDialogResult>{});
 }
 
 void CQtFrameLink::ServeWhileWaiting() {

@@ -5,6 +5,9 @@
 // run at once. Widgets are touched only on the user-interface thread.
 #include <QPointer>
 #include <functional>
+#include <optional>
+
+class QDialog;
 
 #include "document/FrameLink.h"
 
@@ -25,6 +28,7 @@ public:
     void CloseEntryEditors(const std::string& title = {}) override;
     void UpdateViews() override;
     void ServeWhileWaiting() override;
+    std::optional<CRepairDialogResult> RunDialogRepairTool(const CRepairDialogSeed& seed) override;
 
     // Whether the user-interface thread is inside a request of the worker
     // (a question box, say): the worker cannot end before it returns.
@@ -35,6 +39,9 @@ public:
     // of showing the window; nullopt shows it.
     std::function<std::optional<EAnswer>(const CMessage&)> m_askHook;
     std::function<std::optional<CFileChoice>(const CFileChooser&)> m_chooserHook;
+    // Stands in for showing the "Dialog Repair Tool" window modally: a test
+    // fills the window in and accepts it (as "Repair Dialog") or not.
+    std::function<void(QDialog&)> m_repairDialogHook;
 
 private:
     // Runs f on the user-interface thread and waits for it; with the frame

@@ -1,0 +1,214 @@
+#include "DialogRepairDlg.h"
+
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPushButton>
+#include <algorithm>
+
+#include "UiText.h"
+#include "platform/FileOps.h"
+#include "platform/Profile.h"
+
+namespace vantor {
+
+namespace {
+
+QRect Du(int x, int y, int w, int h) { return QRect(x * 3 / 2, y * 13 / 8, w * 3 / 2, h * 13 / 8); }
+
+std::vector<CFileFilter> PluginFilters() { return {{"Plugin Files (*.esp)", "*.esp"}, {"All Files (*.*)", "*.*"}}; }
+
+// (folder ending in a separator, file name) of a full path.
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return {"", path};
+    return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+std::string WithSeparator(std::string folder) {
+    if (!folder.empty() && folder.back() != '/') folder += '/';
+    return folder;
+}
+
+}  // namespace
+
+CDialogRepairDlg::CDialogRepairDlg(const CRepairDialogSeed& seed, CFrameLink& link, QWidget* owner)
+    : QDialog(owner), m_seed(seed), m_link(link) {
+    setWindowTitle(QStringLiteral("Dialog Repair Tool"));
+    setFixedSize(Du(0, 0, 229, 187).size());
+
+    auto* repairGroup = new QGroupBox(QStringLiteral("Dialog Repair Plugin"), this);
+    repairGroup->setGeometry(Du(7, 7, 215, 54));
+    m_name = new QLabel(FromCoreText(seed.m_repairName), this);
+    m_name->setGeometry(Du(20, 21, 185, 12));
+    auto* pluginGroup = new QGroupBox(QStringLiteral("Plugins with Dialog to Repair"), this);
+    pluginGroup->setGeometry(Du(7, 66, 215, 114));
+    pluginGroup->lower();
+    repairGroup->lower();
+    m_list = new QListWidget(this);
+    m_list->setGeometry(Du(20, 80, 134, 64));
+    m_list->setSortingEnabled(true);
+
+    struct CPlace {
+        const char* m_text;
+        QRect m_rect;
+    };
+    const CPlace places[kButtonCount] = {
+        {"Create New", Du(20, 40, 50, 14)},      {"Delete Existing", Du(86, 40, 57, 14)},
+        {"Browse", Du(160, 40, 50, 14)},         {"Repair Dialog", Du(160, 80, 50, 14)},
+        {"Clear", Du(20, 158, 50, 14)},          {"Add All Active Plugins", Du(76, 158, 78, 14)},
+        {"Browse", Du(160, 158, 50, 14)},
+    };
+    for (int b = 0; b < kButtonCount; ++b) {
+        m_buttons[b] = new QPushButton(QString::fromLatin1(places[b].m_text), this);
+        m_buttons[b]->setGeometry(places[b].m_rect);
+        m_buttons[b]->setAutoDefault(false);
+    }
+    m_buttons[kRepairDialog]->setDefault(true);
+    connect(m_buttons[kCreateNew], &QPushButton::clicked, this, &CDialogRepairDlg::CreateNew);
+    connect(m_buttons[kDeleteExisting], &QPushButton::clicked, this, &CDialogRepairDlg::DeleteExisting);
+    connect(m_buttons[kBrowseRepair], &QPushButton::clicked, this, &CDialogRepairDlg::BrowseRepairPlugin);
+    connect(m_buttons[kRepairDialog], &QPushButton::clicked, this, &QDialog::accept);
+    connect(m_buttons[kClear], &QPushButton::clicked, this, &CDialogRepairDlg::Clear);
+    connect(m_buttons[kAddActive], &QPushButton::clicked, this, &CDialogRepairDlg::AddAllActivePlugins);
+    connect(m_buttons[kBrowsePlugins], &QPushButton::clicked, this, &CDialogRepairDlg::BrowsePlugins);
+}
+
+CRepairDialogResult CDialogRepairDlg::Result() const {
+    return {m_seed.m_repairName, m_seed.m_repairFolder, m_names, m_folders};
+}
+
+bool CDialogRepairDlg::IsListed(const std::string& name) const {
+    return std::find(m_names.begin(), m_names.end(), name) != m_names.end();
+}
+
+void CDialogRepairDlg::AddPlugin(const std::string& name, const std::string& folder) {
+    if (name.empty() || IsListed(name)) return;
+    // The repair plugin is written, never read as a plugin to repair.
+    if (name == m_seed.m_repairName && folder == m_seed.m_repairFolder) return;
+    m_names.push_back(name);
+    m_folders.push_back(folder);
+}
+
+void CDialogRepairDlg::RefillList() {
+    m_list->clear();
+    for (const std::string& name : m_names) {
+        auto* item = new QListWidgetItem(FromCoreText(name));
+        // The bytes of the name, as a shown text may not turn back into them.
+        item->setData(Qt::UserRole, QByteArray::fromStdString(name));
+        m_list->addItem(item);
+    }
+}
+
+void CDialogRepairDlg::SetRepairPlugin(const std::string& path) {
+    auto [folder, name] = SplitPath(path);
+    m_seed.m_repairFolder = WithSeparator(folder);
+    m_seed.m_repairName = name;
+    m_name->setText(FromCoreText(name));
+}
+
+void CDialogRepairDlg::CreateNew() {
+    CFileChooser chooser;
+    chooser.m_mode = CFileChooser::EMode::Save;
+    chooser.m_title = "New Dialog Merge Plugin";
+    chooser.m_filters = PluginFilters();
+    chooser.m_startFolder = m_seed.m_dataDir;
+    chooser.m_defaultExtension = "esp";
+    chooser.m_confirmOverwrite = true;
+    const CFileChoice choice = m_link.ChooseFile(chooser);
+    if (choice.m_status == CFileChoice::EStatus::Failed) {
+        m_link.Tell("Error Selecting File", "Error");
+        return;
+    }
+    if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty()) return;
+    std::string path = choice.m_paths.front();
+    // A name typed without an extension is a plugin.
+    if (SplitPath(path).second.find('.') == std::string::npos) path += ".esp";
+    SetRepairPlugin(path);
+}
+
+void CDialogRepairDlg::DeleteExisting() {
+    if (m_seed.m_repairName.empty()) return;
+    platform::RemoveFile(m_seed.m_repairFolder + m_seed.m_repairName);
+}
+
+void CDialogRepairDlg::BrowseRepairPlugin() {
+    CFileChooser chooser;
+    chooser.m_mode = CFileChooser::EMode::OpenOne;
+    chooser.m_title = "Select Master Plugin to Check Against";
+    chooser.m_filters = PluginFilters();
+    chooser.m_startFolder = m_seed.m_dataDir;
+    chooser.m_defaultExtension = "esp";
+    chooser.m_mustExist = true;
+    const CFileChoice choice = m_link.ChooseFile(chooser);
+    if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty()) return;
+    if (IsListed(SplitPath(choice.m_paths.front()).second)) {
+        m_link.Tell("Please Remove from Esp List", "Already Loaded");
+        return;
+    }
+    SetRepairPlugin(choice.m_paths.front());
+}
+
+void CDialogRepairDlg::BrowsePlugins() {
+    CFileChooser chooser;
+    chooser.m_mode = CFileChooser::EMode::OpenMany;
+    chooser.m_title = "Select Plugins to Repair";
+    chooser.m_filters = PluginFilters();
+    chooser.m_startFolder = m_seed.m_dataDir;
+    chooser.m_defaultExtension = "esp";
+    chooser.m_mustExist = true;
+    const CFileChoice choice = m_link.ChooseFile(chooser);
+    if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty()) return;
+    // Every file keeps its own folder, which for one choice is the same.
+    for (const std::string& path : choice.m_paths) {
+        auto [folder, name] = SplitPath(path);
+        AddPlugin(name, WithSeparator(folder));
+    }
+    RefillList();
+}
+
+void CDialogRepairDlg::AddAllActivePlugins() {
+    platform::CProfile ini;
+    if (ini.Load(WithSeparator(m_seed.m_installDir) + "Morrowind.ini") != platform::CProfile::ELoad::Read) return;
+    for (std::string value : ini.GetNumbered("Game Files", "GameFile")) {
+        if (value.size() > 259) value.resize(259);
+        if (value.size() < 3) continue;
+        std::string ext = value.substr(value.size() - 3);
+        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::toupper(c)); });
+        if (ext == "ESP") AddPlugin(value, m_seed.m_dataDir);
+    }
+    RefillList();
+}
+
+void CDialogRepairDlg::Clear() {
+    m_list->clear();
+    m_names.clear();
+    m_folders.clear();
+}
+
+void CDialogRepairDlg::RemoveSelected() {
+    QListWidgetItem* item = m_list->currentItem();
+    if (!item || !item->isSelected()) return;
+    const std::string name = item->data(Qt::UserRole).toByteArray().toStdString();
+    const auto it = std::find(m_names.begin(), m_names.end(), name);
+    if (it != m_names.end()) {
+        m_folders.erase(m_folders.begin() + (it - m_names.begin()));
+        m_names.erase(it);
+    }
+    delete m_list->takeItem(m_list->row(item));
+}
+
+void CDialogRepairDlg::contextMenuEvent(QContextMenuEvent* event) {
+    if (!m_list->geometry().contains(event->pos()) || !m_list->currentItem() || !m_list->currentItem()->isSelected())
+        return;
+    QMenu menu(this);
+    QAction* remove = menu.addAction(QStringLiteral("Remove"));
+    QAction* add = menu.addAction(QStringLiteral("Add"));
+    QAction* chosen = menu.exec(event->globalPos());
+    if (chosen == remove) RemoveSelected();
+    if (chosen == add) BrowsePlugins();
+}
+
+}  // namespace vantor
