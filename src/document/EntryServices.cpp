@@ -6,50 +6,55 @@
 namespace vantor {
 
 namespace {
+
 CMessage Notice(const std::string& text) { return {text, "VANTOR", EButtons::Ok, EIcon::Exclamation, EAnswer::Ok}; }
+
+struct CLocated {
+    CPluginFile* m_file = nullptr;
+    CEntry* m_entry = nullptr;
+};
+
+// The loaded plugin and its entry, or a message saying which is missing.
+CLocated Locate(CVANTORDoc& doc, const std::string& fileName, const std::string& tag, const std::string& id,
+                const char* missingEntry) {
+    CLocated found;
+    found.m_file = doc.FindLoadedFile(fileName, false);
+    if (!found.m_file) {
+        doc.Link().Ask(Notice("Filename not Found."));
+        return found;
+    }
+    found.m_entry = doc.FindEntry(fileName, id, tag, false);
+    if (!found.m_entry) doc.Link().Ask(Notice(missingEntry));
+    return found;
+}
+
 }  // namespace
 
 bool CVANTORDoc::UpdateEntry(const std::vector<std::string>& tags, const std::vector<std::string>& payloads,
                              const std::string& tag, const std::string& id, const std::string& fileName) {
     // A running operation may be changing the same file.
     if (IsBusy()) return false;
-    CPluginFile* file = FindLoadedFile(fileName, false);
-    if (!file) {
-        m_link->Ask(Notice("Filename not Found."));
-        return false;
-    }
-    CEntry* entry = FindEntry(fileName, id, tag, false);
-    if (!entry) {
-        m_link->Ask(Notice("Entry Deleted or Missing."));
-        return false;
-    }
+    CLocated found = Locate(*this, fileName, tag, id, "Entry Deleted or Missing.");
+    if (!found.m_entry) return false;
     if (m_link->Ask({"Update Entry?\nBackup Saved with Extension .OLD", "Update Entry", EButtons::YesNo,
                      EIcon::Question, EAnswer::Yes}) != EAnswer::Yes)
         return false;
     // The caller hears whether the entry now holds what it asked for, not a
     // success that may not have happened.
-    if (SameBytes(JoinSubRecords(tags, payloads), entry->Data())) return true;
-    return file->RewriteEntry(*entry, tags, payloads, *m_link);
+    if (SameBytes(JoinSubRecords(tags, payloads), found.m_entry->Data())) return true;
+    return found.m_file->RewriteEntry(*found.m_entry, tags, payloads, *m_link);
 }
 
 bool CVANTORDoc::DeleteEntry(const std::string& fileName, const std::string& tag, const std::string& id,
                              bool askFirst) {
     if (IsBusy()) return false;
-    CPluginFile* file = FindLoadedFile(fileName, false);
-    if (!file) {
-        m_link->Ask(Notice("Filename not Found."));
-        return false;
-    }
-    CEntry* entry = FindEntry(fileName, id, tag, false);
-    if (!entry) {
-        m_link->Ask(Notice("Entry Already Deleted or Missing."));
-        return false;
-    }
+    CLocated found = Locate(*this, fileName, tag, id, "Entry Already Deleted or Missing.");
+    if (!found.m_entry) return false;
     if (askFirst && m_link->Ask({"Delete Entry(s)?\n\nBackup(s) Saved with Extension \".OLD\"", "Delete Entry(s)",
                                  EButtons::YesNo, EIcon::Question, EAnswer::Yes}) != EAnswer::Yes)
         return false;
-    if (!file->EraseEntry(*entry, *m_link)) return false;
-    file->DetachEntry(entry, tag);
+    if (!found.m_file->EraseEntry(*found.m_entry, *m_link)) return false;
+    found.m_file->DetachEntry(found.m_entry, tag);
     return true;
 }
 
