@@ -168,18 +168,22 @@ void CQtFrameLink::UpdateViews() {
 }
 
 std::optional<CRepairDialogResult> CQtFrameLink::RunDialogRepairTool(const CRepairDialogSeed& seed) {
-    return OnGui(
-        [&]() -> std::optional<CRepairDialogResult> {
+    // The answer crosses the threads as a flag and a plain struct.
+    CRepairDialogResult chosen;
+    const bool accepted = OnGui(
+        [&] {
             CDialogRepairDlg dialog(seed, *this, m_frame);
-            if (m_repairDialogHook) {
+            if (m_repairDialogHook)
                 m_repairDialogHook(dialog);
-                if (dialog.result() != QDialog::Accepted) return std::nullopt;
-            } else if (dialog.exec() != QDialog::Accepted) {
-                return std::nullopt;
-            }
-            return dialog.Result();
+            else
+                dialog.exec();
+            if (dialog.result() != QDialog::Accepted) return false;
+            chosen = dialog.Result();
+            return true;
         },
-        std::optional<CRepairDialogResult>{});
+        false);
+    if (!accepted) return std::nullopt;
+    return chosen;
 }
 
 void CQtFrameLink::ServeWhileWaiting() {
