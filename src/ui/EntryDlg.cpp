@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QCursor>
+#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -151,6 +152,13 @@ void CEntryDlg::SetViewMode(int mode) {
             m_grid->horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
             m_grid->verticalHeader()->hide();
             for (std::size_t c = 0; c < kGridColumnCount; ++c) m_grid->setColumnWidth(int(c), kGridWidths[c]);
+            // Tags and type names stay readable in fonts wider than the
+            // widths were chosen for.
+            const QFontMetrics metrics(m_grid->font());
+            m_grid->setColumnWidth(1, std::max(kGridWidths[1], metrics.horizontalAdvance(QStringLiteral("WWWW")) + 12));
+            m_grid->setColumnWidth(3, std::max(kGridWidths[3], metrics.horizontalAdvance(QStringLiteral("Mixed")) + 12));
+            // The data column takes what the others leave, so "Bytes" stays in view.
+            m_grid->horizontalHeader()->setSectionResizeMode(2, QHeaderView::Stretch);
             m_grid->setWordWrap(true);
             m_grid->setTextElideMode(Qt::ElideRight);
             m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
