@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots of vantorscope under a virtual X display:
-# the main window after Check All on the bundled sample set. Anyone can rerun
-# it; it installs what is missing (Xvfb included) and builds what it needs.
+# the main window after Check All on the bundled sample set, and the entry
+# editor in its grid and hex views. Anyone can rerun it; it installs what is
+# missing (Xvfb included) and builds what it needs.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source tools/lib.sh
@@ -28,6 +29,9 @@ shot() {
         --screenshot "$VANTOR_ROOT/docs/$name" "$@")
 }
 
-shot main-window.png --check \
-    "Data Files/Sample Armory.esp" "Data Files/Sample Quests.esp" "Data Files/Sample Tweaks.esp" || exit 1
+plugins=("Data Files/Sample Armory.esp" "Data Files/Sample Quests.esp" "Data Files/Sample Tweaks.esp")
+shot main-window.png --check "${plugins[@]}" || exit 1
+# The entry editor on a conflicting NPC, in its grid and its hex view.
+shot entry-editor-grid.png --check --open-entry sample_trader "${plugins[@]}" || exit 1
+shot entry-editor-hex.png --check --open-entry sample_trader --hex-view "${plugins[@]}" || exit 1
 echo "vantor: screenshots written to docs/"

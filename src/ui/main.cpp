@@ -2,13 +2,39 @@
 #include <QApplication>
 #include <QCommandLineParser>
 #include <QDir>
+#include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 
+#include "EntryDlg.h"
 #include "MainFrame.h"
 #include "QtFrameLink.h"
+#include "ResultViews.h"
 #include "UiText.h"
 
 using namespace vantor;
+
+namespace {
+
+// The entry editor on the first conflict row showing `id`, opened from its
+// plugin column as a double click would; nullptr when there is none.
+QWidget* OpenEntryForPicture(CMainFrame& frame, const std::string& id, bool hex) {
+    CResultView* view = frame.View(EPane::Conflict);
+    const auto& rows = view->Model().Table().m_rows;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (rows[r].size() < 3 || rows[r][2].m_text != id) continue;
+        view->OpenEntry(int(r), 3);
+        const auto editors = frame.findChildren<CEntryDlg*>();
+        if (editors.isEmpty()) return nullptr;
+        CEntryDlg* editor = editors.back();
+        editor->move(frame.geometry().topLeft() + QPoint(40, 40));
+        if (hex) editor->Button(CEntryDlg::kHexView)->click();
+        return editor;
+    }
+    return nullptr;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -28,7 +54,12 @@ int main(int argc, char** argv) {
                                   "Save a picture of the window to this file once the start-up check has ended, "
                                   "then quit.",
                                   "png");
-    parser.addOptions({installDir, dataDir, settings, check, screenshot});
+    QCommandLineOption openEntry("open-entry",
+                                 "With --screenshot: open the entry editor on the first conflict row of this ID "
+                                 "and picture the editor instead of the main window.",
+                                 "id");
+    QCommandLineOption hexView("hex-view", "With --open-entry: picture the editor's hex view.");
+    parser.addOptions({installDir, dataDir, settings, check, screenshot, openEntry, hexView});
     parser.process(app);
 
     CDocConfig config;
@@ -55,12 +86,16 @@ int main(int argc, char** argv) {
     if (parser.isSet(screenshot)) {
         const QString target = parser.value(screenshot);
         auto* poll = new QTimer(&frame);
-        QObject::connect(poll, &QTimer::timeout, &frame, [&frame, poll, target] {
+        const QByteArray entryId = parser.value(openEntry).toUtf8();
+        const bool hex = parser.isSet(hexView);
+        QObject::connect(poll, &QTimer::timeout, &frame, [&frame, poll, target, entryId, hex] {
             if (frame.Doc().IsBusy()) return;
             poll->stop();
+            QPointer<QWidget> pictured = &frame;
+            if (!entryId.isEmpty()) pictured = OpenEntryForPicture(frame, entryId.toStdString(), hex);
             // One more turn of the loop so the panes are laid out and painted.
-            QTimer::singleShot(300, &frame, [&frame, target] {
-                const bool saved = frame.grab().save(target);
+            QTimer::singleShot(300, &frame, [&frame, target, pictured] {
+                const bool saved = pictured && pictured->grab().save(target);
                 frame.close();
                 QApplication::exit(saved ? 0 : 1);
             });
