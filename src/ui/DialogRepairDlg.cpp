@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "DialogUnits.h"
 #include "UiText.h"
 #include "platform/FileOps.h"
 #include "platform/Profile.h"
@@ -16,9 +17,18 @@ namespace vantor {
 
 namespace {
 
-QRect Du(int x, int y, int w, int h) { return QRect(x * 3 / 2, y * 13 / 8, w * 3 / 2, h * 13 / 8); }
-
-std::vector<CFileFilter> PluginFilters() { return {{"Plugin Files (*.esp)", "*.esp"}, {"All Files (*.*)", "*.*"}}; }
+// The choosers of this window: plugin files first, starting in the data folder.
+CFileChooser PluginChooser(CFileChooser::EMode mode, const char* title, const std::string& dataDir) {
+    CFileChooser chooser;
+    chooser.m_mode = mode;
+    chooser.m_title = title;
+    chooser.m_filters = {{"Plugin Files (*.esp)", "*.esp"}, {"All Files (*.*)", "*.*"}};
+    chooser.m_startFolder = dataDir;
+    chooser.m_defaultExtension = "esp";
+    chooser.m_mustExist = mode != CFileChooser::EMode::Save;
+    chooser.m_confirmOverwrite = mode == CFileChooser::EMode::Save;
+    return chooser;
+}
 
 // (folder ending in a separator, file name) of a full path.
 std::pair<std::string, std::string> SplitPath(const std::string& path) {
@@ -110,14 +120,8 @@ void CDialogRepairDlg::SetRepairPlugin(const std::string& path) {
 }
 
 void CDialogRepairDlg::CreateNew() {
-    CFileChooser chooser;
-    chooser.m_mode = CFileChooser::EMode::Save;
-    chooser.m_title = "New Dialog Merge Plugin";
-    chooser.m_filters = PluginFilters();
-    chooser.m_startFolder = m_seed.m_dataDir;
-    chooser.m_defaultExtension = "esp";
-    chooser.m_confirmOverwrite = true;
-    const CFileChoice choice = m_link.ChooseFile(chooser);
+    const CFileChoice choice =
+        m_link.ChooseFile(PluginChooser(CFileChooser::EMode::Save, "New Dialog Merge Plugin", m_seed.m_dataDir));
     if (choice.m_status == CFileChoice::EStatus::Failed) {
         m_link.Tell("Error Selecting File", "Error");
         return;
@@ -135,14 +139,8 @@ void CDialogRepairDlg::DeleteExisting() {
 }
 
 void CDialogRepairDlg::BrowseRepairPlugin() {
-    CFileChooser chooser;
-    chooser.m_mode = CFileChooser::EMode::OpenOne;
-    chooser.m_title = "Select Master Plugin to Check Against";
-    chooser.m_filters = PluginFilters();
-    chooser.m_startFolder = m_seed.m_dataDir;
-    chooser.m_defaultExtension = "esp";
-    chooser.m_mustExist = true;
-    const CFileChoice choice = m_link.ChooseFile(chooser);
+    const CFileChoice choice = m_link.ChooseFile(
+        PluginChooser(CFileChooser::EMode::OpenOne, "Select Master Plugin to Check Against", m_seed.m_dataDir));
     if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty()) return;
     if (IsListed(SplitPath(choice.m_paths.front()).second)) {
         m_link.Tell("Please Remove from Esp List", "Already Loaded");
@@ -152,14 +150,8 @@ void CDialogRepairDlg::BrowseRepairPlugin() {
 }
 
 void CDialogRepairDlg::BrowsePlugins() {
-    CFileChooser chooser;
-    chooser.m_mode = CFileChooser::EMode::OpenMany;
-    chooser.m_title = "Select Plugins to Repair";
-    chooser.m_filters = PluginFilters();
-    chooser.m_startFolder = m_seed.m_dataDir;
-    chooser.m_defaultExtension = "esp";
-    chooser.m_mustExist = true;
-    const CFileChoice choice = m_link.ChooseFile(chooser);
+    const CFileChoice choice =
+        m_link.ChooseFile(PluginChooser(CFileChooser::EMode::OpenMany, "Select Plugins to Repair", m_seed.m_dataDir));
     if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty()) return;
     // Every file keeps its own folder, which for one choice is the same.
     for (const std::string& path : choice.m_paths) {

@@ -7,16 +7,10 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "DialogUnits.h"
 #include "widgets/Cp1252.h"
 
 namespace vantor {
-
-namespace {
-
-// Dialog units to pixels at the usual dialog font.
-QRect Du(int x, int y, int w, int h) { return QRect(x * 3 / 2, y * 13 / 8, w * 3 / 2, h * 13 / 8); }
-
-}  // namespace
 
 CFindDlg::CFindDlg(COptionSet& options, QWidget* owner) : QDialog(owner), m_options(options) {
     setWindowTitle(QStringLiteral("Find Object in Loaded Files"));

@@ -6,16 +6,11 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include "DialogUnits.h"
 #include "UiText.h"
 #include "widgets/Cp1252.h"
 
 namespace vantor {
-
-namespace {
-
-QRect Du(int x, int y, int w, int h) { return QRect(x * 3 / 2, y * 13 / 8, w * 3 / 2, h * 13 / 8); }
-
-}  // namespace
 
 CViewFileDlg::CViewFileDlg(const CViewFileSeed& seed, QWidget* owner) : QDialog(owner), m_seed(seed) {
     setWindowTitle(QStringLiteral("View File"));
