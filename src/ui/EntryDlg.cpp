@@ -278,6 +278,16 @@ void CEntryDlg::showEvent(QShowEvent* event) {
     }
 }
 
+void CEntryDlg::keyPressEvent(QKeyEvent* event) {
+    // Enter (outside a cell being typed in, whose editor takes it) and
+    // Escape close the window like its close box.
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
+        close();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
 void CEntryDlg::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     const QRect area(0, kBand, width(), std::max(0, height() - kBand));

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
+#include <QKeyEvent>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
@@ -133,7 +134,10 @@ TEST(EntryEditor, OpensFromTheListsWithItsComparisonAndViews) {
     master.Button(B::kHexView)->click();
     EXPECT_FALSE(master.Button(B::kGridView)->isHidden());
 
-    // An operation closes every editor.
+    // Escape closes one window, an operation every other.
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(&master, &escape);
+    EXPECT_EQ(Editors(f).size(), 1u);
     f.CloseEntryEditors({});
     EXPECT_TRUE(Editors(f).empty());
 }
