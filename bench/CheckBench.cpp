@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchKit.h"
 #include "MkData.h"
 #include "checks/CheckOperations.h"
 #include "checks/PluginChecker.h"
@@ -48,12 +49,7 @@ public:
             Collect(std::string(given) + "/Data Files/");
             return;
         }
-        std::string folder = (std::filesystem::temp_directory_path() / "vantor-check-bench-XXXXXX").string();
-        if (!::mkdtemp(folder.data())) {
-            std::perror("vantor check bench: mkdtemp");
-            std::exit(1);
-        }
-        m_folder = folder;
+        m_folder = bench::MakeScratchFolder("check-bench");
         mkdata::CBenchOptions opts;
         opts.m_plugins = spec.m_plugins;
         opts.m_masterMegabytes = spec.m_masterMb;

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchKit.h"
 #include "core/PluginFile.h"
 #include "document/FrameLink.h"
 #include "fixtures/PluginBuilder.h"
@@ -46,12 +47,7 @@ public:
 class CPluginOnDisk {
 public:
     CPluginOnDisk() {
-        std::string folder = (std::filesystem::temp_directory_path() / "vantor-clean-bench-XXXXXX").string();
-        if (!::mkdtemp(folder.data())) {
-            std::perror("vantor clean bench: mkdtemp");
-            std::exit(1);
-        }
-        m_folder = folder + "/";
+        m_folder = bench::MakeScratchFolder("clean-bench") + "/";
         static const char* kTags[] = {"STAT", "NPC_", "MISC", "WEAP", "ARMO", "CONT", "LIGH", "BOOK"};
         std::mt19937 rng(7);
         fixtures::CPluginBuilder b;

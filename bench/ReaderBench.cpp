@@ -16,6 +16,7 @@
 #include <iostream>
 #include <string>
 
+#include "BenchKit.h"
 #include "MkData.h"
 #include "core/PluginFile.h"
 #include "platform/Files.h"
@@ -73,23 +74,17 @@ void BM_ReadMaster(benchmark::State& state) {
 // Wall-clock time: the whole-file read spends much of its time in the kernel.
 BENCHMARK(BM_ReadMaster)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->MinTime(2.0)->UseRealTime();
 
-long MaxRssKilobytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 // In the child: read once and print the resident-set high-water marks (kB)
 // before and after.
 int PeakMode(const std::string& path, const std::string& which) {
-    const long before = MaxRssKilobytes();
+    const long before = bench::MaxRssKilobytes();
     CPluginFile file;
     std::atomic<std::int32_t> stop{0};
     if (!file.Open(platform::FileNameOf(path), platform::FolderOf(path)) ||
         !file.ReadRecords(stop, Options(which == "all" ? 1 : 0)))
         return 1;
     file.Close();
-    std::printf("%ld %ld\n", before, MaxRssKilobytes());
+    bench::PrintPeak(before);
     return 0;
 }
 
@@ -99,29 +94,13 @@ void BM_PeakMemory(benchmark::State& state) {
     const double size = static_cast<double>(platform::FileSize(path).value_or(1));
     long before = 0, peak = 0;
     for (auto _ : state) {
-        int fds[2];
-        if (pipe(fds) != 0) {
-            state.SkipWithError("pipe failed");
-            return;
-        }
-        const pid_t child = fork();
-        if (child == 0) {
-            dup2(fds[1], 1);
-            close(fds[0]);
-            const char* which = state.range(0) ? "all" : "default";
-            execl("/proc/self/exe", "reader_bench", "--peak-rss", path.c_str(), which, static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        char buf[128] = {};
-        const ssize_t got = read(fds[0], buf, sizeof buf - 1);
-        close(fds[0]);
-        int status = 0;
-        waitpid(child, &status, 0);
-        if (got <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || std::sscanf(buf, "%ld %ld", &before, &peak) != 2) {
+        auto measured = bench::MeasureInChild({"--peak-rss", path, state.range(0) ? "all" : "default"});
+        if (!measured) {
             state.SkipWithError("the measuring process failed");
             return;
         }
+        before = measured->m_beforeKb;
+        peak = measured->m_peakKb;
     }
     state.counters["peak_MB"] = static_cast<double>(peak) * 1024 / 1e6;
     state.counters["peak_over_file"] = static_cast<double>(peak) * 1024 / size;

@@ -17,6 +17,7 @@
 #include <iostream>
 #include <string>
 
+#include "BenchKit.h"
 #include "MkData.h"
 #include "dialogrepair/DialogMerge.h"
 #include "platform/Files.h"
@@ -44,12 +45,7 @@ public:
 class CBenchData {
 public:
     CBenchData() {
-        std::string folder = (std::filesystem::temp_directory_path() / "vantor-relink-XXXXXX").string();
-        if (!::mkdtemp(folder.data())) {
-            std::perror("vantor relink bench: mkdtemp");
-            std::exit(1);
-        }
-        m_folder = folder;
+        m_folder = bench::MakeScratchFolder("relink");
         mkdata::CBenchOptions opts;
         opts.m_plugins = 50;
         if (const char* n = std::getenv("VANTOR_BENCH_PLUGINS"); n && *n) opts.m_plugins = std::atoi(n);
@@ -113,39 +109,18 @@ void BM_RelinkLoadOrder(benchmark::State& state) {
 }
 BENCHMARK(BM_RelinkLoadOrder)->Unit(benchmark::kMillisecond)->MinTime(3.0)->UseRealTime();
 
-long MaxRssKilobytes() {
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss;
-}
-
 // Peak memory of a fresh process that runs the relink once.
 void BM_RelinkPeakMemory(benchmark::State& state) {
     const CBenchData& data = Data();
     long before = 0, peak = 0;
     for (auto _ : state) {
-        int fds[2];
-        if (pipe(fds) != 0) {
-            state.SkipWithError("pipe failed");
-            return;
-        }
-        const pid_t child = fork();
-        if (child == 0) {
-            dup2(fds[1], 1);
-            close(fds[0]);
-            execl("/proc/self/exe", "relink_bench", "--peak-rss", data.m_folder.c_str(), static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        char buf[128] = {};
-        const ssize_t got = read(fds[0], buf, sizeof buf - 1);
-        close(fds[0]);
-        int status = 0;
-        waitpid(child, &status, 0);
-        if (got <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 || std::sscanf(buf, "%ld %ld", &before, &peak) != 2) {
+        auto measured = bench::MeasureInChild({"--peak-rss", data.m_folder});
+        if (!measured) {
             state.SkipWithError("the measuring process failed");
             return;
         }
+        before = measured->m_beforeKb;
+        peak = measured->m_peakKb;
     }
     state.counters["peak_MB"] = static_cast<double>(peak) * 1024 / 1e6;
     state.counters["added_MB"] = static_cast<double>(peak - before) * 1024 / 1e6;
@@ -158,7 +133,7 @@ int main(int argc, char** argv) {
     if (argc == 3 && std::strcmp(argv[1], "--peak-rss") == 0) {
         // The child: the data folder is the parent's; list it afresh.
         const std::string folder = argv[2];
-        const long before = MaxRssKilobytes();
+        const long before = bench::MaxRssKilobytes();
         CQuietLink link;
         CDialogMerge merge(link);
         std::vector<std::string> plugins;
@@ -170,7 +145,7 @@ int main(int argc, char** argv) {
         merge.SetOutputPath(folder + "/Repair.esp");
         std::atomic<std::int32_t> stop{0};
         if (merge.Run(stop) != 1) return 1;
-        std::printf("%ld %ld\n", before, MaxRssKilobytes());
+        bench::PrintPeak(before);
         return 0;
     }
     benchmark::Initialize(&argc, argv);

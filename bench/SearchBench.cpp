@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchKit.h"
 #include "MkData.h"
 #include "checks/EditorSetUp.h"
 #include "checks/Search.h"
@@ -45,12 +46,7 @@ public:
         if (const char* given = std::getenv("VANTOR_BENCH_SEARCH_SET"); given && *given) {
             dataDir = std::string(given) + "/Data Files/";
         } else {
-            std::string folder = (std::filesystem::temp_directory_path() / "vantor-search-bench-XXXXXX").string();
-            if (!::mkdtemp(folder.data())) {
-                std::perror("vantor search bench: mkdtemp");
-                std::exit(1);
-            }
-            m_folder = folder;
+            m_folder = bench::MakeScratchFolder("search-bench");
             mkdata::CBenchOptions opts;
             opts.m_plugins = 200;
             const auto written = mkdata::WriteBenchSet(m_folder, opts);

@@ -1,0 +1,59 @@
+#include "BenchKit.h"
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace vantor::bench {
+
+std::string MakeScratchFolder(const std::string& what) {
+    std::string folder = (std::filesystem::temp_directory_path() / ("vantor-" + what + "-XXXXXX")).string();
+    if (!::mkdtemp(folder.data())) {
+        std::perror(("vantor " + what + ": mkdtemp").c_str());
+        std::exit(1);
+    }
+    return folder;
+}
+
+long MaxRssKilobytes() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+std::optional<CPeak> MeasureInChild(const std::vector<std::string>& args) {
+    int fds[2];
+    if (pipe(fds) != 0) return std::nullopt;
+    std::vector<char*> argv;
+    std::string self = "/proc/self/exe";
+    argv.push_back(self.data());
+    std::vector<std::string> copies = args;
+    for (auto& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    const pid_t child = fork();
+    if (child == 0) {
+        dup2(fds[1], 1);
+        close(fds[0]);
+        execv("/proc/self/exe", argv.data());
+        _exit(127);
+    }
+    close(fds[1]);
+    char buf[128] = {};
+    const ssize_t got = read(fds[0], buf, sizeof buf - 1);
+    close(fds[0]);
+    int status = 0;
+    waitpid(child, &status, 0);
+    CPeak peak;
+    if (got <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
+        std::sscanf(buf, "%ld %ld", &peak.m_beforeKb, &peak.m_peakKb) != 2)
+        return std::nullopt;
+    return peak;
+}
+
+void PrintPeak(long beforeKb) { std::printf("%ld %ld\n", beforeKb, MaxRssKilobytes()); }
+
+}  // namespace vantor::bench
