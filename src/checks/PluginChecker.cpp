@@ -417,7 +417,7 @@ void CPluginChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, const 
                 const std::string& name = m_masters[hit.m_master]->FileName();
                 lastHolder = &name;
                 if (!hasData) continue;
-                const bool same = SameBytes(e.Data(), m_masters[hit.m_master]->Table(t)[hit.m_pos]->Data());
+                const bool same = e.SameRecordAs(*m_masters[hit.m_master]->Table(t)[hit.m_pos]);
                 if (same && (mask & kUnclean)) {
                     reference = long(hit.m_master);
                     uncleanFile = lastFinding = &name;

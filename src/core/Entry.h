@@ -39,6 +39,14 @@ public:
     bool SharesBuffer(const std::string* buffer) const { return m_buffer.get() == buffer; }
 
     std::optional<std::string> m_topic;  // INFO only
+    // INFO only: the PNAM and NNAM payloads, the response's place in its
+    // chain. They are ID subrecords, so not part of the data.
+    std::string m_prevInfo, m_nextInfo;
+    // Same data, and for a response also the same place in its chain: a
+    // plugin that only relinks a master's response has changed it.
+    bool SameRecordAs(const CEntry& other) const {
+        return Data() == other.Data() && m_prevInfo == other.m_prevInfo && m_nextInfo == other.m_nextInfo;
+    }
     std::int32_t m_deleted = 0;
     std::int32_t m_offset = 0;
     std::int32_t m_size = 0;

@@ -158,7 +158,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
             }
 
             CIdCursor cursor(buf, dataStart, dataEnd);
-            std::string id;
+            std::string id, prevInfo, nextInfo;
             std::string_view payload, nextTag;
             bool ok = true;
             std::int32_t deleted = -1;  // -1: decided by the data below
@@ -171,7 +171,13 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                 case EKind::Info:
                     ok = cursor.ByName("INAM", payload);
                     id.assign(payload);
-                    ok = ok && cursor.ByName("PNAM", payload) && cursor.ByName("NNAM", payload);
+                    if (ok && cursor.ByName("PNAM", payload)) {
+                        prevInfo.assign(payload);
+                        ok = cursor.ByName("NNAM", payload);
+                        nextInfo.assign(payload);
+                    } else {
+                        ok = false;
+                    }
                     break;
                 case EKind::Index:
                     ok = cursor.ByName("INDX", payload);
@@ -224,7 +230,11 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                 if (deleted < 0) deleted = (IsDeletedData(data) || cursor.SkippedDele()) ? 1 : 0;
                 entry->m_deleted = deleted;
                 if (kind == EKind::Dial) topic.assign(UpToNul(entry->m_id));
-                if (kind == EKind::Info) entry->m_topic = topic;
+                if (kind == EKind::Info) {
+                    entry->m_topic = topic;
+                    entry->m_prevInfo = std::move(prevInfo);
+                    entry->m_nextInfo = std::move(nextInfo);
+                }
                 const bool keep = (kind == EKind::Info && opts.m_dialogText) || (kind == EKind::Cell && opts.m_cellData) ||
                                   (kind == EKind::Land && opts.m_landData) ||
                                   (kind == EKind::PathGrid && opts.m_pathGridData) ||

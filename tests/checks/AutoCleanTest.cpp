@@ -195,3 +195,27 @@ TEST(EntryServices, DataNotExtractedIsNeverRewritten) {
     EXPECT_TRUE(game.m_doc->DeleteEntry("P.esp", "INFO", "1", false));
     EXPECT_EQ(Read(game.m_data + "P.esp").find("INAM"), std::string::npos);
 }
+
+TEST(AutoClean, ARelinkedResponseIsAChangeNotACopy) {
+    // The plugin inserts response 2 after the master's response 1: response
+    // 1 keeps its text but now links to 2. Cleaning it would cut the chain.
+    CCleanGame game;
+    CPluginBuilder plugin;
+    plugin.Header({"M.esm"})
+        .Record("DIAL", {Name("Greeting"), Sub("DATA", std::string(1, '\0'))})
+        .Record("INFO", Info("1", "", "2", "hello"))
+        .Record("INFO", Info("2", "1", "", "added"));
+    ASSERT_TRUE(plugin.Write(game.m_data + "P.esp"));
+    game.m_doc->m_options.m_uncleanChecks[16] = 1;
+    game.Choose("P.esp");
+    game.Run(&CVANTORDoc::OnCheckUnclean);
+    EXPECT_TRUE(game.m_doc->ResultTableCopy(EPane::Warning).m_rows.empty());
+    game.Run(&CVANTORDoc::OnViewAllGlobalChanges);
+    auto changes = game.m_doc->ResultTableCopy(EPane::Editor);
+    ASSERT_EQ(changes.m_rows.size(), 1u);
+    EXPECT_EQ(changes.m_rows[0][2].m_text, "1");
+    EXPECT_EQ(changes.m_rows[0][1].m_text, "Dialog Text Modified from Esm");
+    game.m_link.m_answers = {EAnswer::Yes};
+    game.Run(&CVANTORDoc::OnAutoDeleteUnclean);
+    EXPECT_EQ(Read(game.m_data + "P.esp"), plugin.Bytes());
+}

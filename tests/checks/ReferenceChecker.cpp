@@ -133,7 +133,7 @@ void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, con
                 if (!m) continue;
                 if (reference && !(age > ReferenceAge(*reference))) continue;
                 lastHolder = master->FileName();
-                if ((mask & 4) && !empty && SameBytes(data, m->Data())) {
+                if ((mask & 4) && !empty && e->SameRecordAs(*m)) {
                     if (!haveUnclean) {
                         haveUnclean = true;
                         unclean = {std::string(tag), description + " " + CPluginChecker::GetDescription("UNCL"),
@@ -143,7 +143,7 @@ void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, con
                     unclean.m_originalFile = master->FileName();
                     lastFinding = master->FileName();
                 }
-                if ((mask & 8) && !empty && !SameBytes(data, m->Data())) {
+                if ((mask & 8) && !empty && !e->SameRecordAs(*m)) {
                     if (!haveModified) {
                         haveModified = true;
                         modified = {std::string(tag), description + " " + CPluginChecker::GetDescription("GCHG"),
