@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "document/FrameLink.h"
+
 namespace vantor::bench {
 
 // A new folder under the system's temporary folder named after `what`
@@ -23,5 +25,27 @@ struct CPeak {
 // prints "before peak" in kilobytes (PrintPeak). Nothing when it failed.
 std::optional<CPeak> MeasureInChild(const std::vector<std::string>& args);
 void PrintPeak(long beforeKb);
+
+// A link that shows nothing and counts the questions; it answers each with
+// the box's default, or with Yes to every Yes/No question when asked to.
+class CBenchLink : public CFrameLink {
+public:
+    explicit CBenchLink(bool yesToYesNo) : m_yes(yesToYesNo) {}
+    void Progress(const std::string&, int) override {}
+    void HidePane(EPane) override {}
+    void ShowPane(EPane) override {}
+    void SetPaneRows(EPane, const CResultTable&) override {}
+    EAnswer Ask(const CMessage& m) override {
+        ++m_asked;
+        if (m_yes) return m.m_buttons == EButtons::YesNo ? EAnswer::Yes : EAnswer::Ok;
+        return m.m_default;
+    }
+    CFileChoice ChooseFile(const CFileChooser&) override { return {}; }
+    void CloseEntryEditors(const std::string&) override {}
+    int m_asked = 0;
+
+private:
+    bool m_yes;
+};
 
 }  // namespace vantor::bench

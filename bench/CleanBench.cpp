@@ -28,21 +28,6 @@ using namespace vantor;
 
 constexpr int kRecords = 10000;
 
-// Answers nothing: a clean run asks no question.
-class CSilentLink : public CFrameLink {
-public:
-    void Progress(const std::string&, int) override {}
-    void HidePane(EPane) override {}
-    void ShowPane(EPane) override {}
-    void SetPaneRows(EPane, const CResultTable&) override {}
-    EAnswer Ask(const CMessage& m) override {
-        ++m_asked;
-        return m.m_default;
-    }
-    CFileChoice ChooseFile(const CFileChooser&) override { return {}; }
-    void CloseEntryEditors(const std::string&) override {}
-    int m_asked = 0;
-};
 
 class CPluginOnDisk {
 public:
@@ -105,7 +90,7 @@ std::unique_ptr<CPluginFile> Prepare(benchmark::State& state, std::vector<const 
 }
 
 void BM_EraseInOnePass(benchmark::State& state) {
-    CSilentLink link;
+    bench::CBenchLink link(false);
     for (auto _ : state) {
         std::vector<const CEntry*> doomed;
         auto file = Prepare(state, doomed);
@@ -121,7 +106,7 @@ void BM_EraseInOnePass(benchmark::State& state) {
 
 // One working copy per record, as Delete Entry does for a single entry.
 void BM_EraseOneByOne(benchmark::State& state) {
-    CSilentLink link;
+    bench::CBenchLink link(false);
     for (auto _ : state) {
         std::vector<const CEntry*> doomed;
         auto file = Prepare(state, doomed);

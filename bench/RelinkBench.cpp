@@ -26,21 +26,6 @@ namespace {
 
 using namespace vantor;
 
-// Says Yes to every question and shows nothing.
-class CQuietLink : public CFrameLink {
-public:
-    void Progress(const std::string&, int) override {}
-    void HidePane(EPane) override {}
-    void ShowPane(EPane) override {}
-    void SetPaneRows(EPane, const CResultTable&) override {}
-    EAnswer Ask(const CMessage& m) override {
-        ++m_asked;
-        return m.m_buttons == EButtons::YesNo ? EAnswer::Yes : EAnswer::Ok;
-    }
-    CFileChoice ChooseFile(const CFileChooser&) override { return {}; }
-    void CloseEntryEditors(const std::string&) override {}
-    int m_asked = 0;
-};
 
 class CBenchData {
 public:
@@ -77,7 +62,7 @@ struct CRunStats {
 };
 
 CRunStats RelinkOnce(const CBenchData& data) {
-    CQuietLink link;
+    bench::CBenchLink link(true);
     CDialogMerge merge(link);
     for (const auto& p : data.m_plugins) merge.AddPlugin(platform::FileNameOf(p), platform::FolderOf(p));
     merge.AddMaster(platform::FileNameOf(data.m_master), platform::FolderOf(data.m_master));
@@ -134,7 +119,7 @@ int main(int argc, char** argv) {
         // The child: the data folder is the parent's; list it afresh.
         const std::string folder = argv[2];
         const long before = bench::MaxRssKilobytes();
-        CQuietLink link;
+        bench::CBenchLink link(true);
         CDialogMerge merge(link);
         std::vector<std::string> plugins;
         for (const auto& e : std::filesystem::directory_iterator(folder + "/Data Files"))
