@@ -24,7 +24,7 @@
 #include "checks/CheckOperations.h"
 #include "checks/PluginChecker.h"
 #include "checks/ReferenceChecker.h"
-#include "core/PluginFile.h"
+#include "format/PluginFile.h"
 #include "platform/Files.h"
 
 namespace {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "BenchKit.h"
-#include "core/PluginFile.h"
+#include "format/PluginFile.h"
 #include "document/FrameLink.h"
 #include "fixtures/PluginBuilder.h"
 

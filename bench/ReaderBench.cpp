@@ -18,7 +18,7 @@
 
 #include "BenchKit.h"
 #include "MkData.h"
-#include "core/PluginFile.h"
+#include "format/PluginFile.h"
 #include "platform/Files.h"
 
 namespace {

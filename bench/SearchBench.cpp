@@ -30,7 +30,7 @@
 #include "MkData.h"
 #include "checks/EditorSetUp.h"
 #include "checks/Search.h"
-#include "core/PluginFile.h"
+#include "format/PluginFile.h"
 #include "platform/Files.h"
 
 namespace {

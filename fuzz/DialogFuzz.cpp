@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/Entry.h"
-#include "core/SubRecord.h"
+#include "format/Entry.h"
+#include "format/SubRecord.h"
 #include "dialogrepair/DialogMerge.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/SubRecord.h"
+#include "format/SubRecord.h"
 #include "editor/EntryRows.h"
 #include "editor/WriteBack.h"
 

@@ -18,8 +18,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/PluginFile.h"
-#include "core/SubRecord.h"
+#include "format/PluginFile.h"
+#include "format/SubRecord.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/PluginFile.h"
+#include "format/PluginFile.h"
 #include "document/ResultTable.h"
 
 namespace vantor {

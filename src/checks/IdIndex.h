@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/PluginFile.h"
+#include "format/PluginFile.h"
 
 namespace vantor::checks_detail {
 

@@ -5,7 +5,7 @@
 #include <utility>
 
 #include "checks/IdIndex.h"
-#include "core/SubRecord.h"
+#include "format/SubRecord.h"
 #include "document/FrameLink.h"
 
 namespace vantor {

@@ -13,7 +13,7 @@
 #include <utility>
 #include <vector>
 
-#include "core/PluginFile.h"
+#include "format/PluginFile.h"
 #include "document/Options.h"
 
 namespace vantor {

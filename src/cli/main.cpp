@@ -10,8 +10,8 @@
 
 #include "cli/Common.h"
 #include "cli/Json.h"
-#include "core/Header.h"
-#include "core/PluginFile.h"
+#include "format/Header.h"
+#include "format/PluginFile.h"
 #include "platform/Files.h"
 
 namespace {

@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "core/Entry.h"
-#include "core/SubRecord.h"
+#include "format/Entry.h"
+#include "format/SubRecord.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
 

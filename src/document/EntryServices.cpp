@@ -1,6 +1,6 @@
 // Update Entry and Delete Entry: single changes to a loaded plugin, each
 // written by the plugin writer after its backup.
-#include "core/SubRecord.h"
+#include "format/SubRecord.h"
 #include "document/VANTORDoc.h"
 
 namespace vantor {

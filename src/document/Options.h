@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/PluginFile.h"
+#include "format/PluginFile.h"
 
 namespace vantor {
 

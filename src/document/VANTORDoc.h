@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "core/PluginFile.h"
+#include "format/PluginFile.h"
 #include "document/FileTree.h"
 #include "document/FrameLink.h"
 #include "document/Options.h"

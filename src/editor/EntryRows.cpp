@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "core/SubRecord.h"
+#include "format/SubRecord.h"
 #include "editor/WriteBack.h"
 
 namespace vantor {

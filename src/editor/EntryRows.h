@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/Entry.h"
+#include "format/Entry.h"
 
 namespace vantor {
 

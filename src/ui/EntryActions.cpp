@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/SubRecord.h"
+#include "format/SubRecord.h"
 #include "document/VANTORDoc.h"
 
 namespace vantor {

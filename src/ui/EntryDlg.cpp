@@ -15,7 +15,7 @@
 #include "QtFrameLink.h"
 #include "ResultViews.h"
 #include "UiText.h"
-#include "core/SubRecord.h"
+#include "format/SubRecord.h"
 #include "editor/EntryListRows.h"
 #include "editor/WriteBack.h"
 #include "widgets/Cp1252.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/PluginFile.h"
+#include "format/PluginFile.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/TempDir.h"
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "core/SubRecord.h"
+#include "format/SubRecord.h"
 #include "document/FrameLink.h"
 #include "platform/Files.h"
 

@@ -8,9 +8,9 @@
 #include <set>
 
 #include "DialogKit.h"
-#include "core/Entry.h"
-#include "core/PluginFile.h"
-#include "core/SubRecord.h"
+#include "format/Entry.h"
+#include "format/PluginFile.h"
+#include "format/SubRecord.h"
 #include "dialogrepair/DialogMerge.h"
 #include "fixtures/ScriptedLink.h"
 #include "fixtures/TempDir.h"

@@ -3,8 +3,8 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
-#include "core/Entry.h"
-#include "core/SubRecord.h"
+#include "format/Entry.h"
+#include "format/SubRecord.h"
 #include "platform/Files.h"
 
 namespace vantor::fixtures {

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "DialogKit.h"
-#include "core/Entry.h"
+#include "format/Entry.h"
 #include "dialogrepair/DialogMerge.h"
 #include "fixtures/ScriptedLink.h"
 #include "fixtures/TempDir.h"

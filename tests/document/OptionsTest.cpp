@@ -2,7 +2,7 @@
 
 #include <fstream>
 
-#include "core/PluginFile.h"
+#include "format/PluginFile.h"
 #include "document/Options.h"
 #include "fixtures/TempDir.h"
 #include "platform/Files.h"

@@ -5,8 +5,8 @@
 #include <atomic>
 #include <map>
 
-#include "core/PluginFile.h"
-#include "core/SubRecord.h"
+#include "format/PluginFile.h"
+#include "format/SubRecord.h"
 #include "editor/EntryRows.h"
 #include "editor/WriteBack.h"
 #include "fixtures/TempDir.h"

@@ -5,7 +5,7 @@
 #include <map>
 #include <random>
 
-#include "core/SubRecord.h"
+#include "format/SubRecord.h"
 #include "editor/EntryRows.h"
 #include "editor/WriteBack.h"
 #include "fixtures/PluginBuilder.h"

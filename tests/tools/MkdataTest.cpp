@@ -12,8 +12,8 @@
 #include <set>
 
 #include "MkData.h"
-#include "core/PluginFile.h"
-#include "core/SubRecord.h"
+#include "format/PluginFile.h"
+#include "format/SubRecord.h"
 #include "fixtures/TempDir.h"
 #include "platform/Files.h"
 

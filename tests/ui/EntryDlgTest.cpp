@@ -19,8 +19,8 @@
 #include "FindDlg.h"
 #include "FrameFixture.h"
 #include "ViewFileDlg.h"
-#include "core/PluginFile.h"
-#include "core/SubRecord.h"
+#include "format/PluginFile.h"
+#include "format/SubRecord.h"
 #include "widgets/HexView.h"
 
 namespace vantor::uitest {

@@ -17,7 +17,7 @@
 #include "FrameFixture.h"
 #include "LeftView.h"
 #include "UiText.h"
-#include "core/PluginFile.h"
+#include "format/PluginFile.h"
 #include "widgets/StatusPane.h"
 
 namespace vantor::uitest {

@@ -1,7 +1,7 @@
-#include "core/Header.h"
+#include "format/Header.h"
 
-#include "core/Entry.h"
-#include "core/SubRecord.h"
+#include "format/Entry.h"
+#include "format/SubRecord.h"
 #include "platform/Files.h"
 
 namespace vantor {

@@ -10,8 +10,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "core/PluginFile.h"
-#include "core/SubRecord.h"
+#include "format/PluginFile.h"
+#include "format/SubRecord.h"
 #include "document/FrameLink.h"
 #include "platform/FileOps.h"
 

@@ -3,7 +3,7 @@
 #include <random>
 #include <sys/stat.h>
 
-#include "core/WriterFixture.h"
+#include "format/WriterFixture.h"
 #include "platform/FileOps.h"
 
 using namespace vantor;

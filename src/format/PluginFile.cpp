@@ -1,4 +1,4 @@
-#include "core/PluginFile.h"
+#include "format/PluginFile.h"
 
 #include <algorithm>
 

@@ -2,7 +2,7 @@
 
 #include <atomic>
 
-#include "core/PluginFile.h"
+#include "format/PluginFile.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/TempDir.h"
 

@@ -1,4 +1,4 @@
-#include "core/Entry.h"
+#include "format/Entry.h"
 
 namespace vantor {
 
@@ -31,7 +31,7 @@ void CEntry::OwnData() {
 
 }  // namespace vantor
 
-#include "core/SubRecord.h"
+#include "format/SubRecord.h"
 
 namespace vantor {
 

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <map>
 
-#include "core/PluginFile.h"
+#include "format/PluginFile.h"
 #include "fixtures/TempDir.h"
 #include "platform/Files.h"
 

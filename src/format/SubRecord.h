@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/Entry.h"
+#include "format/Entry.h"
 
 namespace vantor {
 

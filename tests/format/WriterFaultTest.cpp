@@ -7,7 +7,7 @@
 #include <functional>
 #include <map>
 
-#include "core/WriterFixture.h"
+#include "format/WriterFixture.h"
 #include "platform/FileOps.h"
 
 using namespace vantor;

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "core/PluginFile.h"
-#include "core/SubRecord.h"
+#include "format/PluginFile.h"
+#include "format/SubRecord.h"
 #include "fixtures/PluginBuilder.h"
 
 using namespace vantor;

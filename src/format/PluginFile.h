@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "core/Entry.h"
+#include "format/Entry.h"
 #include "platform/Files.h"
 
 namespace vantor {

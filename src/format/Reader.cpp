@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <new>
 
-#include "core/PluginFile.h"
-#include "core/SubRecord.h"
+#include "format/PluginFile.h"
+#include "format/SubRecord.h"
 
 namespace vantor {
 

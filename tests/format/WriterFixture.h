@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "core/PluginFile.h"
-#include "core/SubRecord.h"
+#include "format/PluginFile.h"
+#include "format/SubRecord.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/ScriptedLink.h"
 #include "fixtures/TempDir.h"
