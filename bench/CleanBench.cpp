@@ -19,7 +19,6 @@
 
 #include "BenchKit.h"
 #include "format/PluginFile.h"
-#include "document/FrameLink.h"
 #include "fixtures/PluginBuilder.h"
 
 namespace {
@@ -90,13 +89,13 @@ std::unique_ptr<CPluginFile> Prepare(benchmark::State& state, std::vector<const 
 }
 
 void BM_EraseInOnePass(benchmark::State& state) {
-    bench::CBenchLink link(false);
+    CFixedBackupPolicy policy;
     for (auto _ : state) {
         std::vector<const CEntry*> doomed;
         auto file = Prepare(state, doomed);
         if (!file) break;
-        auto erased = file->EraseEntries(doomed, link);
-        if (std::count(erased.begin(), erased.end(), true) != state.range(0) || link.m_asked) {
+        std::vector<bool> erased;
+        if (!file->EraseEntries(doomed, policy, erased).Ok() || std::count(erased.begin(), erased.end(), true) != state.range(0)) {
             state.SkipWithError("not every record was erased");
             break;
         }
@@ -106,14 +105,14 @@ void BM_EraseInOnePass(benchmark::State& state) {
 
 // One working copy per record, as Delete Entry does for a single entry.
 void BM_EraseOneByOne(benchmark::State& state) {
-    bench::CBenchLink link(false);
+    CFixedBackupPolicy policy;
     for (auto _ : state) {
         std::vector<const CEntry*> doomed;
         auto file = Prepare(state, doomed);
         if (!file) break;
         for (const CEntry* e : doomed) {
             CEntry copy = *e;
-            if (!file->EraseEntry(copy, link)) {
+            if (!file->EraseEntry(copy, policy).Ok()) {
                 state.SkipWithError("erase failed");
                 return;
             }

@@ -6,6 +6,7 @@
 #include "checks/CheckOperations.h"
 #include "checks/InstallOperations.h"
 #include "document/VANTORDoc.h"
+#include "document/WriteMessages.h"
 
 namespace vantor {
 
@@ -62,7 +63,7 @@ void RunAutoClean(CVANTORDoc& doc) {
     CBatch batch;
     auto flush = [&] {
         if (!batch.m_file) return;
-        std::vector<bool> erased = batch.m_file->EraseEntries(batch.m_entries, doc.Link());
+        std::vector<bool> erased = EraseEntries(*batch.m_file, batch.m_entries, doc.Link());
         for (std::size_t k = 0; k < batch.m_entries.size(); ++k) {
             if (k >= erased.size() || !erased[k]) {
                 Tell(doc, batch.m_labels[k] + " Error Deleting Entry.");

@@ -46,7 +46,7 @@ int RunClean(const CChangeArgs& args) {
     for (const auto& file : doc.m_loadedFiles)
         if (!file->m_removed.empty())
             std::cout << Cp1252ToUtf8(file->FileName()) << ": " << file->m_removed.size() << " unclean entries deleted"
-                      << (file->m_backupPath.empty() ? "" : ", backup " + Cp1252ToUtf8(file->m_backupPath)) << "\n";
+                      << (file->BackupPath().empty() ? "" : ", backup " + Cp1252ToUtf8(file->BackupPath())) << "\n";
     return status;
 }
 

@@ -10,7 +10,6 @@
 
 #include "cli/Common.h"
 #include "cli/Json.h"
-#include "format/Header.h"
 #include "format/PluginFile.h"
 #include "platform/Files.h"
 
@@ -51,7 +50,7 @@ int RunInfo(const std::vector<std::string>& paths, const std::string& format) {
             if (!table.empty()) r.m_counts[std::string(CPluginFile::kTags[i])] = table.size();
             for (const auto& e : table) r.m_deleted += e->m_deleted ? 1 : 0;
         }
-        r.m_masters = ReadHeaderMasters(path).value_or(std::vector<std::string>{});
+        r.m_masters = file.HeaderMasters();
         results.push_back(std::move(r));
     }
     if (format == "json") {

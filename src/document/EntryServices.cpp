@@ -2,6 +2,7 @@
 // written by the plugin writer after its backup.
 #include "format/SubRecord.h"
 #include "document/VANTORDoc.h"
+#include "document/WriteMessages.h"
 
 namespace vantor {
 
@@ -42,7 +43,7 @@ bool CVANTORDoc::UpdateEntry(const std::vector<std::string>& tags, const std::ve
     // The caller hears whether the entry now holds what it asked for, not a
     // success that may not have happened.
     if (SameBytes(JoinSubRecords(tags, payloads), found.m_entry->Data())) return true;
-    return found.m_file->RewriteEntry(*found.m_entry, tags, payloads, *m_link);
+    return RewriteEntry(*found.m_file, *found.m_entry, tags, payloads, *m_link);
 }
 
 bool CVANTORDoc::DeleteEntry(const std::string& fileName, const std::string& tag, const std::string& id,
@@ -53,7 +54,7 @@ bool CVANTORDoc::DeleteEntry(const std::string& fileName, const std::string& tag
     if (askFirst && m_link->Ask({"Delete Entry(s)?\n\nBackup(s) Saved with Extension \".OLD\"", "Delete Entry(s)",
                                  EButtons::YesNo, EIcon::Question, EAnswer::Yes}) != EAnswer::Yes)
         return false;
-    if (!found.m_file->EraseEntry(*found.m_entry, *m_link)) return false;
+    if (!EraseEntry(*found.m_file, *found.m_entry, *m_link)) return false;
     found.m_file->DetachEntry(found.m_entry, tag);
     return true;
 }

@@ -5,16 +5,18 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "format/Backup.h"
 #include "format/Entry.h"
+#include "format/WriteResult.h"
 #include "platform/Files.h"
 
 namespace vantor {
 
-class CFrameLink;
 using CEntryTable = std::vector<std::unique_ptr<CEntry>>;
 
 // The four data-keeping switches of the option set; non-zero means on.
@@ -65,16 +67,18 @@ public:
 
     // Changes on disk (Writer.cpp). Each works on an exclusively created copy
     // beside the plugin and renames it over the plugin once the backup
-    // exists, keeping the plugin's times; on failure the model is unchanged.
-    bool MakeBackup(const std::string& pluginPath, CFrameLink& link);
-    // False without writing when the new data equals the entry's data.
-    bool RewriteEntry(CEntry& entry, const std::vector<std::string>& tags, const std::vector<std::string>& payloads,
-                      CFrameLink& link);
+    // exists, keeping the plugin's times; on failure the plugin and the model
+    // are unchanged. The policy decides when the backup name is taken.
+    CWriteResult MakeBackup(const std::string& pluginPath, CBackupPolicy& policy);
+    // NothingToWrite, without writing, when the new data equals the entry's.
+    CWriteResult RewriteEntry(CEntry& entry, const std::vector<std::string>& tags,
+                              const std::vector<std::string>& payloads, CBackupPolicy& policy);
     // The caller detaches the entry after success.
-    bool EraseEntry(const CEntry& entry, CFrameLink& link);
-    // Erases entries of this file's tables in one pass and detaches them; the
-    // flags say which were erased (all or none of those found).
-    std::vector<bool> EraseEntries(const std::vector<const CEntry*>& entries, CFrameLink& link);
+    CWriteResult EraseEntry(const CEntry& entry, CBackupPolicy& policy);
+    // Erases entries of this file's tables in one pass and detaches them;
+    // `erased` says which were erased (all or none of those found).
+    CWriteResult EraseEntries(const std::vector<const CEntry*>& entries, CBackupPolicy& policy,
+                              std::vector<bool>& erased);
     // Where the entry's record starts on disk now, after the changes so far.
     std::int64_t CurrentOffset(const CEntry& entry) const;
 
@@ -83,10 +87,17 @@ public:
     std::string FullPath() const { return m_folder + m_fileName; }
     std::size_t EntryCount() const;
     const CReadDiagnostic& Diagnostic() const { return m_diagnostic; }
+    // From the TES3 header record the file begins with (empty, and no count,
+    // when it has none): the masters its MAST subrecords name, in order, and
+    // the record count its HEDR states.
+    const std::vector<std::string>& HeaderMasters() const { return m_headerMasters; }
+    std::optional<std::uint32_t> HeaderRecordCount() const { return m_headerRecordCount; }
 
     std::int32_t m_open = 0;
-    std::int32_t m_backedUp = 0;
-    std::string m_backupPath;
+    // Made, or an existing one accepted, during this object's life.
+    bool BackedUp() const { return m_backup.m_made; }
+    const std::string& BackupPath() const { return m_backup.m_path; }
+    CBackupState m_backup;
     std::vector<std::unique_ptr<CEntry>> m_removed;
     std::vector<CEntry*> m_rewritten;
 
@@ -99,6 +110,8 @@ private:
     bool m_namesEntered = false;
     platform::CReadFile m_readFile;
     CReadDiagnostic m_diagnostic;
+    std::vector<std::string> m_headerMasters;
+    std::optional<std::uint32_t> m_headerRecordCount;
 };
 
 }  // namespace vantor

@@ -34,9 +34,27 @@ std::uint32_t ReadU24(const std::string& buf, std::size_t pos) {
 
 // Low 16 bits of the 32-bit word at `offset`, as a signed number; bytes the
 // payload does not have count as zero.
+std::uint32_t ReadU32(std::string_view bytes, std::size_t pos) {
+    return std::uint32_t(static_cast<unsigned char>(bytes[pos])) |
+           std::uint32_t(static_cast<unsigned char>(bytes[pos + 1])) << 8 |
+           std::uint32_t(static_cast<unsigned char>(bytes[pos + 2])) << 16 |
+           std::uint32_t(static_cast<unsigned char>(bytes[pos + 3])) << 24;
+}
+
 int Signed16At(std::string_view payload, std::size_t offset) {
     auto byte = [&](std::size_t i) -> unsigned { return i < payload.size() ? static_cast<unsigned char>(payload[i]) : 0u; };
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(byte(offset) | byte(offset + 1) << 8));
+}
+
+// The masters and record count of the TES3 header record's data.
+void ReadHeader(std::string_view data, std::vector<std::string>& masters, std::optional<std::uint32_t>& count) {
+    std::vector<std::string> tags, payloads;
+    SplitSubRecords(data, tags, payloads);
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        if (tags[i] == "MAST") masters.emplace_back(UpToNul(payloads[i]));
+        // HEDR: version, file type, author (32), description (256), record count.
+        if (tags[i] == "HEDR" && payloads[i].size() >= 300 && !count) count = ReadU32(payloads[i], 296);
+    }
 }
 
 bool SkippedHoldsDele(std::string_view skipped) {
@@ -95,6 +113,8 @@ private:
 
 bool CPluginFile::ReadRecords(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts) {
     m_diagnostic = {};
+    m_headerMasters.clear();
+    m_headerRecordCount.reset();
     try {
         return ParseBuffer(stop, opts);
     } catch (const std::bad_alloc&) {
@@ -138,6 +158,9 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
         } else if (kind == EKind::Skipped) {
             if (n - pos < 4) break;
             const std::uint32_t dataSize = ReadU24(buf, pos);
+            if (tagStart == 0 && tag == "TES3")
+                ReadHeader(std::string_view(buf).substr(std::min(n, std::size_t(16)), dataSize), m_headerMasters,
+                           m_headerRecordCount);
             pos = std::min(n, pos + 12);
             // The header is passed over from its first non-zero byte on.
             while (pos < n && buf[pos] == 0) ++pos;

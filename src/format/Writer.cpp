@@ -12,16 +12,12 @@
 
 #include "format/PluginFile.h"
 #include "format/SubRecord.h"
-#include "document/FrameLink.h"
+#include "format/Backup.h"
 #include "platform/FileOps.h"
 
 namespace vantor {
 
 namespace {
-
-constexpr const char* kCaption = "VANTOR";
-constexpr const char* kUpdateFailed = "Could not update this Entry.";
-constexpr const char* kDeleteFailed = "Could not delete this Entry.";
 
 // How far each record has moved on disk, from the changes made so far.
 class CShiftIndex {
@@ -74,110 +70,41 @@ std::uint32_t GetLE24(std::string_view bytes, std::size_t at) {
            std::uint32_t(static_cast<unsigned char>(bytes[at + 2])) << 16;
 }
 
-std::string DefaultBackupName(const std::string& name) {
-    return name.size() >= 3 ? name.substr(0, name.size() - 3) + "OLD" : name + ".OLD";
-}
-
-// The file's OS message, or the fixed text when the call failed without one.
-void ShowFileError(CFrameLink& link, const std::string& why, const char* fallback) {
-    link.Ask(CMessage{why.empty() ? std::string(fallback) : why, kCaption, EButtons::Ok, EIcon::Stop, EAnswer::Ok});
-}
-
 // The plugin's path as it is on disk: the name may differ in case from the
 // one it was opened by.
 std::string PluginPathOnDisk(const CPluginFile& file) {
     return platform::ResolvePath(file.FullPath()).value_or(file.FullPath());
 }
 
-// The backup is a complete copy with the plugin's times, made before the
-// plugin is replaced, so a failure at any later step leaves both intact.
-bool Backup(CPluginFile& file, const std::string& pluginPath, const platform::CFileTimes& times, CFrameLink& link) {
-    if (file.m_backedUp) return true;
-    if (file.m_backupPath.empty()) file.m_backupPath = DefaultBackupName(pluginPath);
-
-    auto failed = [&link]() {
-        std::string why = platform::LastErrorMessage();
-        link.Ask(CMessage{why.empty() ? std::string("Could not create a Backup.") : why, kCaption, EButtons::Ok,
-                          EIcon::None, EAnswer::Ok});
-        return false;
-    };
-
-    bool replace = false;
-    platform::ClearLastError();
-    auto exists = platform::PathExists(file.m_backupPath);
-    if (!exists) return failed();
-    if (*exists) {
-        EAnswer answer = link.Ask(CMessage{file.m_backupPath + "\nBackup File Exists, Create a new Backup?",
-                                           "File Exists", EButtons::YesNoCancel, EIcon::Question, EAnswer::No});
-        if (answer == EAnswer::No) {
-            file.m_backedUp = 1;
-            return true;
-        }
-        if (answer != EAnswer::Yes) return false;
-        CFileChooser chooser;
-        chooser.m_mode = CFileChooser::EMode::Save;
-        chooser.m_title = "Select a Backup Filename";
-        chooser.m_filters = {{"Any File (*.*)", "*.*"}};
-        chooser.m_startFolder = platform::FolderOf(pluginPath);
-        chooser.m_fileName = DefaultBackupName(platform::FileNameOf(pluginPath));
-        chooser.m_defaultExtension = "OLD";
-        chooser.m_confirmOverwrite = true;
-        CFileChoice choice = link.ChooseFile(chooser);
-        if (choice.m_status == CFileChoice::EStatus::Failed) {
-            link.Tell("Error Selecting Backup File", "Error");
-            return false;
-        }
-        if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty()) return false;
-        file.m_backupPath = choice.m_paths.front();
-        // The chooser asked before replacing a file that is there.
-        replace = true;
-    }
-
-    // A backup over the plugin itself would be replaced by the change.
-    if (platform::SameFile(file.m_backupPath, pluginPath)) {
-        platform::SetLastError(0);
-        return failed();
-    }
-    if (!platform::CopyFile(pluginPath, file.m_backupPath, replace, &times)) return failed();
-    platform::SyncFolder(platform::FolderOf(file.m_backupPath));
-    file.m_backedUp = 1;
-    return true;
-}
-
 // Writes the splices (sorted by start, not overlapping) through a working
-// copy and replaces the plugin with it. False leaves the plugin as it was.
-bool ApplySplices(CPluginFile& file, const std::vector<CSplice>& splices, CFrameLink& link, const char* failText) {
-    if (splices.empty()) return false;
+// copy and replaces the plugin with it. A failure leaves the plugin as it was.
+CWriteResult ApplySplices(CPluginFile& file, const std::vector<CSplice>& splices, CBackupPolicy& policy) {
+    if (splices.empty()) return CWriteResult::Failure(EWriteFailure::NothingToWrite);
     platform::ClearLastError();
     const std::string pluginPath = PluginPathOnDisk(file);
     // A plugin reached through a link is changed where it lives, so the link
     // keeps leading to it.
     const std::string target = platform::ResolveLinks(pluginPath);
+    auto failed = [](EWriteFailure failure, const std::string& path) {
+        return CWriteResult::Failure(failure, path, platform::LastErrorMessage());
+    };
 
-    // Before anything is written a failure needs no message of its own.
     auto times = platform::GetFileTimes(target);
-    if (!times) return false;
+    if (!times) return failed(EWriteFailure::Inspect, pluginPath);
     auto mode = platform::FileMode(target);
-    if (!mode) return false;
+    if (!mode) return failed(EWriteFailure::Inspect, pluginPath);
     platform::CFile work;
-    if (!work.CreateUnique(platform::FolderOf(target), platform::FileNameOf(target), *mode)) return false;
-    if (!work.CopyFrom(target)) {
+    if (!work.CreateUnique(platform::FolderOf(target), platform::FileNameOf(target), *mode))
+        return failed(EWriteFailure::WorkingCopy, platform::FolderOf(target));
+    auto workFailed = [&](EWriteFailure failure, const std::string& path) {
+        CWriteResult result = failed(failure, path);
         work.Discard();
-        return false;
-    }
+        return result;
+    };
+    if (!work.CopyFrom(target)) return workFailed(EWriteFailure::WorkingCopy, platform::FolderOf(target));
     const std::int64_t first = splices.front().m_start;
     auto size = work.Size();
-    if (!size || !work.Seek(std::uint64_t(first))) {
-        work.Discard();
-        return false;
-    }
-
-    auto fileError = [&]() {
-        std::string why = platform::LastErrorMessage();
-        work.Discard();
-        ShowFileError(link, why, failText);
-        return false;
-    };
+    if (!size || !work.Seek(std::uint64_t(first))) return workFailed(EWriteFailure::WorkingFile, pluginPath);
 
     // Each record must still be where the model says: a file changed by
     // another program since it was read would be damaged by these offsets.
@@ -186,7 +113,8 @@ bool ApplySplices(CPluginFile& file, const std::vector<CSplice>& splices, CFrame
         inFile = splices[k].m_length >= 16 &&
                  (k == 0 || splices[k - 1].m_start + splices[k - 1].m_length <= splices[k].m_start);
     std::string tail;
-    if (inFile && !work.Read(tail, std::size_t(std::int64_t(*size) - first))) return fileError();
+    if (inFile && !work.Read(tail, std::size_t(std::int64_t(*size) - first)))
+        return workFailed(EWriteFailure::WorkingFile, pluginPath);
     bool matches = inFile;
     for (const CSplice& s : splices) {
         if (!matches) break;
@@ -200,9 +128,7 @@ bool ApplySplices(CPluginFile& file, const std::vector<CSplice>& splices, CFrame
     }
     if (!matches) {
         work.Discard();
-        link.Ask(CMessage{pluginPath + "\nThe file has changed since it was read. Load it again before changing it.",
-                          "Error", EButtons::Ok, EIcon::Stop, EAnswer::Ok});
-        return false;
+        return CWriteResult::Failure(EWriteFailure::ChangedOnDisk, pluginPath);
     }
 
     std::string out;
@@ -226,24 +152,23 @@ bool ApplySplices(CPluginFile& file, const std::vector<CSplice>& splices, CFrame
 
     if (!work.Seek(std::uint64_t(first)) || !work.Write(out) || !work.SetEnd() || !work.SetTimes(*times) ||
         !work.Sync() || !work.Close())
-        return fileError();
+        return workFailed(EWriteFailure::WorkingFile, pluginPath);
 
-    if (!Backup(file, pluginPath, *times, link)) {
+    CWriteResult backup = MakeBackupCopy(pluginPath, file.m_backup, policy, &*times);
+    if (!backup.Ok()) {
         work.Discard();
-        return false;
+        return backup;
     }
 
     if (!platform::RenameFile(work.Path(), target, true)) {
-        std::string why = platform::LastErrorMessage();
-        link.Ask(CMessage{"Esp may be lost, restore from generated Backup.", "Critical Error", EButtons::Ok, EIcon::Stop,
-                          EAnswer::Ok});
+        CWriteResult result = failed(EWriteFailure::Rename, pluginPath);
+        result.m_pluginUnchanged = false;
         work.Discard();
-        ShowFileError(link, why, failText);
-        return false;
+        return result;
     }
     // The change is in place; a folder that cannot be flushed does not undo it.
     platform::SyncFolder(platform::FolderOf(target));
-    return true;
+    return {};
 }
 
 // The table index of an entry held by this file, found by identity.
@@ -262,68 +187,61 @@ std::int64_t CPluginFile::CurrentOffset(const CEntry& entry) const {
     return CShiftIndex(*this).CurrentOffset(entry.m_offset);
 }
 
-bool CPluginFile::MakeBackup(const std::string& pluginPath, CFrameLink& link) {
-    if (m_backedUp) return true;
+CWriteResult CPluginFile::MakeBackup(const std::string& pluginPath, CBackupPolicy& policy) {
+    if (m_backup.m_made) return {};
     platform::ClearLastError();
     auto times = platform::GetFileTimes(pluginPath);
-    if (!times) {
-        std::string why = platform::LastErrorMessage();
-        link.Ask(CMessage{why.empty() ? std::string("Could not create a Backup.") : why, kCaption, EButtons::Ok,
-                          EIcon::None, EAnswer::Ok});
-        return false;
-    }
-    return Backup(*this, pluginPath, *times, link);
+    if (!times) return CWriteResult::Failure(EWriteFailure::Backup, pluginPath, platform::LastErrorMessage());
+    return MakeBackupCopy(pluginPath, m_backup, policy, &*times);
 }
 
-bool CPluginFile::RewriteEntry(CEntry& entry, const std::vector<std::string>& tags,
-                               const std::vector<std::string>& payloads, CFrameLink& link) {
+CWriteResult CPluginFile::RewriteEntry(CEntry& entry, const std::vector<std::string>& tags,
+                                       const std::vector<std::string>& payloads, CBackupPolicy& policy) {
     std::string newData = JoinSubRecords(tags, payloads);
-    if (SameBytes(newData, entry.Data())) return false;
-    if (entry.m_dataDropped) {
-        // The stored data is not the record's: writing would duplicate or
-        // lose subrecords.
-        link.Ask({"This entry's data was not extracted (see the Extract options), so it cannot be rewritten.\n"
-                  "Turn the option on and load the plugin again.",
-                  "Cannot Complete Request", EButtons::Ok, EIcon::Stop, EAnswer::Ok});
-        return false;
-    }
-    if (FindTables(*this, {&entry}).empty()) return false;
+    if (SameBytes(newData, entry.Data())) return CWriteResult::Failure(EWriteFailure::NothingToWrite);
+    // The stored data is not the record's: writing would duplicate or lose
+    // subrecords.
+    if (entry.m_dataDropped) return CWriteResult::Failure(EWriteFailure::NotExtracted, FullPath());
+    if (FindTables(*this, {&entry}).empty()) return CWriteResult::Failure(EWriteFailure::NotInFile, FullPath());
     const std::int64_t length = std::int64_t(entry.m_size) + entry.m_sizeChange;
     const std::int64_t newLength = length - std::int64_t(entry.DataLength()) + std::int64_t(newData.size());
-    if (newLength > std::numeric_limits<std::int32_t>::max()) return false;
+    if (newLength > std::numeric_limits<std::int32_t>::max())
+        return CWriteResult::Failure(EWriteFailure::TooLarge, FullPath());
 
     CSplice splice;
     splice.m_start = CurrentOffset(entry);
     splice.m_length = length;
     splice.m_oldData = entry.Data();
     splice.m_newData = newData;
-    if (!ApplySplices(*this, {splice}, link, kUpdateFailed)) return false;
+    CWriteResult result = ApplySplices(*this, {splice}, policy);
+    if (!result.Ok()) return result;
 
     entry.m_sizeChange += std::int32_t(std::int64_t(newData.size()) - std::int64_t(entry.DataLength()));
     entry.SetData(std::move(newData));
     // By identity: another entry may carry the same ID in another table.
     m_rewritten.erase(std::remove(m_rewritten.begin(), m_rewritten.end(), &entry), m_rewritten.end());
     m_rewritten.push_back(&entry);
-    return true;
+    return result;
 }
 
-bool CPluginFile::EraseEntry(const CEntry& entry, CFrameLink& link) {
+CWriteResult CPluginFile::EraseEntry(const CEntry& entry, CBackupPolicy& policy) {
     // A copy of an entry that is gone already would point at its successor.
     if (std::any_of(m_removed.begin(), m_removed.end(), [&](const auto& e) { return e->m_offset == entry.m_offset; }))
-        return false;
+        return CWriteResult::Failure(EWriteFailure::NotInFile, FullPath());
     CShiftIndex shifts(*this);
     CSplice splice;
     splice.m_start = shifts.CurrentOffset(entry.m_offset);
     splice.m_length = std::int64_t(entry.m_size) + entry.m_sizeChange;
     splice.m_erase = true;
-    return ApplySplices(*this, {splice}, link, kDeleteFailed);
+    return ApplySplices(*this, {splice}, policy);
 }
 
-std::vector<bool> CPluginFile::EraseEntries(const std::vector<const CEntry*>& entries, CFrameLink& link) {
-    std::vector<bool> erased(entries.size(), false);
+CWriteResult CPluginFile::EraseEntries(const std::vector<const CEntry*>& entries, CBackupPolicy& policy,
+                                       std::vector<bool>& erased) {
+    erased.assign(entries.size(), false);
     std::unordered_set<const CEntry*> wanted(entries.begin(), entries.end());
     auto tables = FindTables(*this, wanted);
-    if (tables.empty()) return erased;
+    if (tables.empty()) return CWriteResult::Failure(EWriteFailure::NothingToWrite);
 
     CShiftIndex shifts(*this);
     std::vector<CSplice> splices;
@@ -346,12 +264,13 @@ std::vector<bool> CPluginFile::EraseEntries(const std::vector<const CEntry*>& en
     sorted.reserve(splices.size());
     for (std::size_t k : order) sorted.push_back(std::move(splices[k]));
 
-    if (!ApplySplices(*this, sorted, link, kDeleteFailed)) return erased;
+    CWriteResult result = ApplySplices(*this, sorted, policy);
+    if (!result.Ok()) return result;
     for (std::size_t i : chosen) {
         const CEntry* e = entries[i];
         erased[i] = DetachEntry(e, kTags[tables.at(e)]);
     }
-    return erased;
+    return result;
 }
 
 }  // namespace vantor

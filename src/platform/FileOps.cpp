@@ -103,6 +103,37 @@ std::optional<bool> PathExists(const std::string& path) {
     return std::nullopt;
 }
 
+namespace {
+EFileKind KindOf(mode_t mode) {
+    if (S_ISREG(mode)) return EFileKind::Regular;
+    if (S_ISDIR(mode)) return EFileKind::Folder;
+    if (S_ISFIFO(mode)) return EFileKind::Fifo;
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return EFileKind::Device;
+    if (S_ISSOCK(mode)) return EFileKind::Socket;
+    return EFileKind::Other;
+}
+}  // namespace
+
+CPathProbe ProbePath(const std::string& path) {
+    CPathProbe probe;
+    if (Injected(EFileOp::Stat, path)) return probe;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) == 0) {
+        probe.m_known = true;
+        probe.m_kind = KindOf(st.st_mode);
+        probe.m_id = {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
+        probe.m_mode = unsigned(st.st_mode & 07777);
+        return probe;
+    }
+    if (errno != ENOENT && errno != ENOTDIR) {
+        Failed();
+        return probe;
+    }
+    probe.m_known = true;
+    if (::lstat(path.c_str(), &st) == 0) probe.m_kind = EFileKind::Other;  // a link that leads nowhere
+    return probe;
+}
+
 bool SameFile(const std::string& a, const std::string& b) {
     if (Injected(EFileOp::Stat, a)) return false;
     struct stat sa{}, sb{};

@@ -25,6 +25,23 @@ std::optional<unsigned> FileMode(const std::string& path);
 // Whether anything (a dangling link too) is at `path`; nullopt when that
 // cannot be told.
 std::optional<bool> PathExists(const std::string& path);
+
+enum class EFileKind { Missing, Regular, Folder, Fifo, Device, Socket, Other };
+// Device and inode: two paths that lead to one file (hard links too) agree.
+struct CFileId {
+    std::uint64_t m_device = 0;
+    std::uint64_t m_inode = 0;
+    bool operator==(const CFileId&) const = default;
+};
+// What is at a path, following links; a dangling link is Other.
+struct CPathProbe {
+    bool m_known = false;  // false: the call failed, see LastErrorMessage
+    EFileKind m_kind = EFileKind::Missing;
+    CFileId m_id;
+    unsigned m_mode = 0;  // permission bits
+    bool Exists() const { return m_kind != EFileKind::Missing; }
+};
+CPathProbe ProbePath(const std::string& path);
 // Both paths lead to the same file (device and inode).
 bool SameFile(const std::string& a, const std::string& b);
 // The path with every symbolic link resolved, or the path itself.

@@ -35,9 +35,12 @@ std::string Data(const CEntry& e) { return std::string(e.Data()); }
 }  // namespace
 
 TEST(Reader, HeaderOnlyAndPlainRecords) {
-    auto r = ReadBytes(CPluginBuilder().Header({"Morrowind.esm"}));
+    auto r = ReadBytes(CPluginBuilder().Header({"Morrowind.esm", "Tribunal.esm"}, 7));
     EXPECT_TRUE(r.m_ok);
     EXPECT_EQ(r.m_file->EntryCount(), 0u);
+    // The header comes from the same read as the records.
+    EXPECT_EQ(r.m_file->HeaderMasters(), (std::vector<std::string>{"Morrowind.esm", "Tribunal.esm"}));
+    EXPECT_EQ(r.m_file->HeaderRecordCount(), 7u);
 
     CPluginBuilder b;
     b.Header().Record("MISC", {Name("gold")});

@@ -15,7 +15,6 @@
 #include "format/PluginFile.h"
 #include "format/SubRecord.h"
 #include "fixtures/PluginBuilder.h"
-#include "fixtures/ScriptedLink.h"
 #include "fixtures/TempDir.h"
 #include "platform/Files.h"
 
@@ -111,6 +110,25 @@ inline std::string ModelSnapshot(const CPluginFile& file) {
     return s;
 }
 
+// Answers the backup question from a queue (Cancel when it is empty) and
+// records each question.
+class CScriptedPolicy : public CBackupPolicy {
+public:
+    struct CAsked {
+        std::string m_plugin, m_backup;
+        bool m_isPlugin;
+    };
+    CBackupDecision BackupExists(const std::string& pluginPath, const std::string& backupPath, bool isPlugin) override {
+        m_asked.push_back({pluginPath, backupPath, isPlugin});
+        if (m_decisions.empty()) return {};
+        CBackupDecision d = m_decisions.front();
+        m_decisions.erase(m_decisions.begin());
+        return d;
+    }
+    std::vector<CBackupDecision> m_decisions;
+    std::vector<CAsked> m_asked;
+};
+
 // One plugin on disk, its loaded model and the reference beside it.
 class CWriterSession {
 public:
@@ -128,7 +146,8 @@ public:
     std::string BackupPath() const { return m_dir / (m_name.substr(0, m_name.size() - 3) + "OLD"); }
 
     bool Rewrite(std::size_t k, const std::vector<std::string>& tags, const std::vector<std::string>& payloads) {
-        bool ok = m_file->RewriteEntry(*m_recs[k].m_entry, tags, payloads, m_link);
+        m_last = m_file->RewriteEntry(*m_recs[k].m_entry, tags, payloads, m_policy);
+        const bool ok = m_last.Ok();
         if (ok) m_recs[k].m_data = JoinSubRecords(tags, payloads);
         return ok;
     }
@@ -148,7 +167,8 @@ public:
     // One by one, as Delete Entry does: erase a copy, then detach.
     bool Erase(std::size_t k) {
         CEntry copy = *m_recs[k].m_entry;
-        if (!m_file->EraseEntry(copy, m_link)) return false;
+        m_last = m_file->EraseEntry(copy, m_policy);
+        if (!m_last.Ok()) return false;
         EXPECT_TRUE(m_file->DetachEntry(m_recs[k].m_entry, m_recs[k].m_tag));
         m_recs.erase(m_recs.begin() + std::ptrdiff_t(k));
         return true;
@@ -157,7 +177,8 @@ public:
     std::vector<bool> EraseMany(std::vector<std::size_t> ks) {
         std::vector<const CEntry*> entries;
         for (std::size_t k : ks) entries.push_back(m_recs[k].m_entry);
-        std::vector<bool> erased = m_file->EraseEntries(entries, m_link);
+        std::vector<bool> erased;
+        m_last = m_file->EraseEntries(entries, m_policy, erased);
         std::sort(ks.begin(), ks.end());
         ks.erase(std::unique(ks.begin(), ks.end()), ks.end());
         if (!erased.empty() && erased[0])
@@ -182,7 +203,8 @@ public:
     std::string m_name;
     std::vector<CRec> m_recs;
     std::unique_ptr<CPluginFile> m_file;
-    CScriptedLink m_link;
+    CScriptedPolicy m_policy;
+    CWriteResult m_last;
     std::string m_original;
 };
 

@@ -1,0 +1,99 @@
+#include "document/WriteMessages.h"
+
+#include "platform/Files.h"
+
+namespace vantor {
+
+namespace {
+
+constexpr const char* kCaption = "VANTOR";
+
+void Show(CFrameLink& link, const std::string& text, const std::string& caption, EIcon icon) {
+    link.Ask(CMessage{text, caption, EButtons::Ok, icon, EAnswer::Ok});
+}
+
+// The system's message, or the fixed text when the call failed without one.
+std::string ReasonOr(const CWriteResult& result, const char* fallback) {
+    return result.m_reason.empty() ? std::string(fallback) : result.m_reason;
+}
+
+}  // namespace
+
+CBackupDecision CLinkBackupPolicy::BackupExists(const std::string& pluginPath, const std::string& backupPath,
+                                                bool /*isPlugin*/) {
+    EAnswer answer = m_link.Ask(CMessage{backupPath + "\nBackup File Exists, Create a new Backup?", "File Exists",
+                                         EButtons::YesNoCancel, EIcon::Question, EAnswer::No});
+    if (answer == EAnswer::No) return {CBackupDecision::EChoice::UseExisting, {}};
+    if (answer != EAnswer::Yes) return {CBackupDecision::EChoice::Cancel, {}};
+    CFileChooser chooser;
+    chooser.m_mode = CFileChooser::EMode::Save;
+    chooser.m_title = "Select a Backup Filename";
+    chooser.m_filters = {{"Any File (*.*)", "*.*"}};
+    chooser.m_startFolder = platform::FolderOf(pluginPath);
+    chooser.m_fileName = DefaultBackupName(platform::FileNameOf(pluginPath));
+    chooser.m_defaultExtension = "OLD";
+    chooser.m_confirmOverwrite = true;
+    CFileChoice choice = m_link.ChooseFile(chooser);
+    if (choice.m_status == CFileChoice::EStatus::Failed) return {CBackupDecision::EChoice::Failed, {}};
+    if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty())
+        return {CBackupDecision::EChoice::Cancel, {}};
+    return {CBackupDecision::EChoice::MakeNew, choice.m_paths.front()};
+}
+
+bool ShowWriteResult(const CWriteResult& result, EWriteAction action, CFrameLink& link) {
+    const char* failText = action == EWriteAction::Update ? "Could not update this Entry." : "Could not delete this Entry.";
+    switch (result.m_failure) {
+        case EWriteFailure::None: return true;
+        case EWriteFailure::NothingToWrite:
+        case EWriteFailure::NotInFile:
+        case EWriteFailure::TooLarge:
+        case EWriteFailure::Inspect:
+        case EWriteFailure::WorkingCopy:
+        case EWriteFailure::BackupCancelled:
+        case EWriteFailure::NotRegular:
+        case EWriteFailure::ReadOnly:
+            break;
+        case EWriteFailure::NotExtracted:
+            Show(link,
+                 "This entry's data was not extracted (see the Extract options), so it cannot be rewritten.\n"
+                 "Turn the option on and load the plugin again.",
+                 "Cannot Complete Request", EIcon::Stop);
+            break;
+        case EWriteFailure::WorkingFile: Show(link, ReasonOr(result, failText), kCaption, EIcon::Stop); break;
+        case EWriteFailure::ChangedOnDisk:
+            Show(link, result.m_path + "\nThe file has changed since it was read. Load it again before changing it.",
+                 "Error", EIcon::Stop);
+            break;
+        case EWriteFailure::BackupChooser: Show(link, "Error Selecting Backup File", "Error", EIcon::None); break;
+        case EWriteFailure::BackupIsPlugin:
+        case EWriteFailure::BackupNameTaken:
+        case EWriteFailure::Backup:
+            Show(link, ReasonOr(result, "Could not create a Backup."), kCaption, EIcon::None);
+            break;
+        case EWriteFailure::Rename:
+            Show(link, "Esp may be lost, restore from generated Backup.", "Critical Error", EIcon::Stop);
+            Show(link, ReasonOr(result, failText), kCaption, EIcon::Stop);
+            break;
+    }
+    return false;
+}
+
+bool RewriteEntry(CPluginFile& file, CEntry& entry, const std::vector<std::string>& tags,
+                  const std::vector<std::string>& payloads, CFrameLink& link) {
+    CLinkBackupPolicy policy(link);
+    return ShowWriteResult(file.RewriteEntry(entry, tags, payloads, policy), EWriteAction::Update, link);
+}
+
+bool EraseEntry(CPluginFile& file, const CEntry& entry, CFrameLink& link) {
+    CLinkBackupPolicy policy(link);
+    return ShowWriteResult(file.EraseEntry(entry, policy), EWriteAction::Delete, link);
+}
+
+std::vector<bool> EraseEntries(CPluginFile& file, const std::vector<const CEntry*>& entries, CFrameLink& link) {
+    CLinkBackupPolicy policy(link);
+    std::vector<bool> erased;
+    ShowWriteResult(file.EraseEntries(entries, policy, erased), EWriteAction::Delete, link);
+    return erased;
+}
+
+}  // namespace vantor

@@ -1,0 +1,36 @@
+#pragma once
+// The plugin writer as the user meets it: the backup question and chooser
+// asked through the frame link, and each result told in the tool's words.
+#include <string>
+#include <vector>
+
+#include "document/FrameLink.h"
+#include "format/PluginFile.h"
+#include "format/WriteResult.h"
+
+namespace vantor {
+
+// Asks "Backup File Exists, Create a new Backup?" and, on Yes, the backup
+// file chooser.
+class CLinkBackupPolicy : public CBackupPolicy {
+public:
+    explicit CLinkBackupPolicy(CFrameLink& link) : m_link(link) {}
+    CBackupDecision BackupExists(const std::string& pluginPath, const std::string& backupPath, bool isPlugin) override;
+
+private:
+    CFrameLink& m_link;
+};
+
+enum class EWriteAction { Update, Delete };
+
+// Shows what the user is told about a result (nothing for success, for a
+// cancelled backup or for nothing to write). False unless it succeeded.
+bool ShowWriteResult(const CWriteResult& result, EWriteAction action, CFrameLink& link);
+
+// The writer's changes with the question asked and the result shown.
+bool RewriteEntry(CPluginFile& file, CEntry& entry, const std::vector<std::string>& tags,
+                  const std::vector<std::string>& payloads, CFrameLink& link);
+bool EraseEntry(CPluginFile& file, const CEntry& entry, CFrameLink& link);
+std::vector<bool> EraseEntries(CPluginFile& file, const std::vector<const CEntry*>& entries, CFrameLink& link);
+
+}  // namespace vantor

@@ -1,0 +1,28 @@
+#pragma once
+// Backups of plugins before they change. A backup is a complete copy with
+// the plugin's times, made before the plugin is replaced.
+#include <string>
+
+#include "format/WriteResult.h"
+#include "platform/FileOps.h"
+
+namespace vantor {
+
+// The plugin's path with its last three characters replaced by "OLD".
+std::string DefaultBackupName(const std::string& pluginPath);
+
+// One plugin's backup, for the life of its file object: later changes keep
+// the backup made before the first.
+struct CBackupState {
+    bool m_made = false;
+    std::string m_path;  // empty until formed or chosen
+};
+
+// Makes sure a backup of the plugin exists. A file at the backup path is put
+// to the policy; a file is never replaced by a backup, and the plugin itself
+// (or a hard link to it) is never taken as its backup. `times`, when given,
+// are the times the copy gets (the plugin's, taken before it was read).
+CWriteResult MakeBackupCopy(const std::string& pluginPath, CBackupState& state, CBackupPolicy& policy,
+                            const platform::CFileTimes* times = nullptr);
+
+}  // namespace vantor
