@@ -43,19 +43,25 @@ struct CBatch {
 
 }  // namespace
 
-void RunAutoClean(CVANTORDoc& doc) {
+CAutoCleanResult RunAutoClean(CVANTORDoc& doc) {
+    CAutoCleanResult outcome;
     if (doc.Link().Ask({kConfirmation, "Auto Clean Plugins", EButtons::YesNo, EIcon::Question, EAnswer::Yes}) ==
         EAnswer::No)
-        return;
+        return outcome;
+    outcome.m_confirmed = true;
 
     CCheckInputs inputs = CheckInputsOf(doc);
     CPluginChecker checker(&doc.Link());
     AddDocumentFiles(checker, inputs.loadedPlugins, inputs.foundMasters);
     const CCheckResult& result =
         checker.Run(doc.m_stop, 0, inputs.conflictChecks, inputs.uncleanChecks, CPluginChecker::kUnclean);
-    if (doc.Stopped()) return;
+    if (doc.Stopped()) {
+        outcome.m_stopped = true;
+        return outcome;
+    }
 
     const std::vector<CResultRow>& rows = result.m_unclean;
+    outcome.m_unclean = rows.size();
     const std::size_t total = rows.size();
     std::string text = Percent(0, total);
     doc.Progress(text, int(total));
@@ -67,8 +73,10 @@ void RunAutoClean(CVANTORDoc& doc) {
         for (std::size_t k = 0; k < batch.m_entries.size(); ++k) {
             if (k >= erased.size() || !erased[k]) {
                 Tell(doc, batch.m_labels[k] + " Error Deleting Entry.");
+                ++outcome.m_failed;
                 continue;
             }
+            ++outcome.m_deleted;
             text = Percent(batch.m_rows[k], total);
             doc.Progress(text, int(total));
         }
@@ -81,6 +89,7 @@ void RunAutoClean(CVANTORDoc& doc) {
         if (file != batch.m_file) flush();
         if (!file) {
             Tell(doc, row.m_pluginFile + " not Found.");
+            ++outcome.m_failed;
             continue;
         }
         // The first entry of that ID still in the table: entries already
@@ -97,6 +106,7 @@ void RunAutoClean(CVANTORDoc& doc) {
         if (!entry) {
             flush();
             Tell(doc, row.m_pluginFile + " - " + row.m_name + " Already Deleted or Missing.");
+            ++outcome.m_failed;
             continue;
         }
         batch.m_file = file;
@@ -116,6 +126,8 @@ void RunAutoClean(CVANTORDoc& doc) {
     conflict.Clear();
     doc.SetResultTable(EPane::Conflict, conflict);
     doc.Progress(text, 0);
+    outcome.m_stopped = doc.Stopped();
+    return outcome;
 }
 
 }  // namespace vantor

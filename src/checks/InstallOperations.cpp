@@ -32,7 +32,9 @@ void Keep(CVANTORDoc& doc, const CPaneTables& tables) {
     if (tables.m_editor) doc.StoreResultTable(EPane::Editor, *tables.m_editor);
 }
 
-void Relink(CVANTORDoc& d) {
+}  // namespace
+
+CRelinkResult RunRelinkOperation(CVANTORDoc& d) {
     CRelinkInputs in;
     in.m_autoRelink = d.m_relinkMode;
     in.m_espFilename = d.m_options.m_espFilename;
@@ -58,14 +60,13 @@ void Relink(CVANTORDoc& d) {
     CRelinkResult result = RelinkDialog(in);
     if (result.m_espFilename) d.m_options.m_espFilename = *result.m_espFilename;
     if (result.m_espPath) d.m_options.m_espPath = *result.m_espPath;
+    return result;
 }
-
-}  // namespace
 
 void InstallOperations(CVANTORDoc& doc) {
     doc.SetOperationHandler(CVANTORDoc::kCheck, [](CVANTORDoc& d) { Keep(d, RunCheckOperation(CheckInputsOf(d))); });
     doc.SetOperationHandler(CVANTORDoc::kClean, [](CVANTORDoc& d) { RunAutoClean(d); });
-    doc.SetOperationHandler(CVANTORDoc::kRelink, Relink);
+    doc.SetOperationHandler(CVANTORDoc::kRelink, [](CVANTORDoc& d) { RunRelinkOperation(d); });
     doc.SetOperationHandler(CVANTORDoc::kGlobalChanges,
                             [](CVANTORDoc& d) { Keep(d, RunGlobalChangeListing(CheckInputsOf(d))); });
     InstallSearchOperations(doc);

@@ -45,18 +45,14 @@ void PrintResults(CVANTORDoc& doc, const std::string& format) {
 }
 
 int Finish(CSession& session, const CCheckArgs& args) {
-    int status = session.ExitStatus();
-    for (const auto& path : session.MissingPlugins()) {
-        std::cerr << "vantor: could not read " << path << "\n";
-        status = 1;
-    }
     CVANTORDoc& doc = session.Doc();
-    if (!args.m_log.empty() &&
-        !WriteResultsLog(args.m_log, doc.ResultTableCopy(EPane::Conflict), doc.ResultTableCopy(EPane::Warning),
-                         doc.ResultTableCopy(EPane::Editor), session.Link()))
-        status = 1;
+    bool logged = true;
+    if (!args.m_log.empty())
+        logged = WriteResultsLog(args.m_log, doc.ResultTableCopy(EPane::Conflict), doc.ResultTableCopy(EPane::Warning),
+                                 doc.ResultTableCopy(EPane::Editor), session.Link());
     PrintResults(doc, args.m_common.m_format);
-    return status;
+    const int status = session.ExitStatus();
+    return logged ? status : kExitFailed;
 }
 
 int RunCheck(const CCheckArgs& args) {

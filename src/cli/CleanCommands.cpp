@@ -1,6 +1,7 @@
 // vantor clean and vantor delete: the two commands that change plugins.
 #include <iostream>
 
+#include "checks/AutoClean.h"
 #include "checks/InstallOperations.h"
 #include "cli/Common.h"
 #include "cli/Json.h"
@@ -36,33 +37,45 @@ int RunClean(const CChangeArgs& args) {
     CSession session(args.m_common);
     InstallOperations(session.Doc());
     ApplyBackupOptions(session, args);
+    CAutoCleanResult result;
+    session.Doc().SetOperationHandler(CVANTORDoc::kClean, [&result](CVANTORDoc& d) { result = RunAutoClean(d); });
     session.Run([](CVANTORDoc& d) { d.OnAutoDeleteUnclean(); });
-    int status = session.ExitStatus();
-    for (const auto& path : session.MissingPlugins()) {
-        std::cerr << "vantor: could not read " << path << "\n";
-        status = 1;
-    }
     CVANTORDoc& doc = session.Doc();
     for (const auto& file : doc.m_loadedFiles)
         if (!file->m_removed.empty())
-            std::cout << Cp1252ToUtf8(file->FileName()) << ": " << file->m_removed.size() << " unclean entries deleted"
-                      << (file->BackupPath().empty() ? "" : ", backup " + Cp1252ToUtf8(file->BackupPath())) << "\n";
+            std::cout << DisplayText(file->FileName()) << ": " << file->m_removed.size() << " unclean entries deleted"
+                      << (file->BackupPath().empty() ? "" : ", backup " + DisplayText(file->BackupPath())) << "\n";
+    int status = session.ExitStatus();
+    if (!result.m_confirmed) {
+        std::cerr << "vantor: nothing was deleted: the clean was not confirmed\n";
+        status = kExitFailed;
+    } else if (result.m_failed || result.m_stopped) {
+        std::cerr << "vantor: " << result.m_deleted << " of " << result.m_unclean << " unclean entries deleted\n";
+        status = kExitFailed;
+    }
     return status;
 }
 
 int RunDelete(CChangeArgs args) {
+    const std::string tag = RecordTag(args.m_tag);
+    if (tag.empty()) {
+        std::cerr << "vantor: " << args.m_tag << " is not a record type that has entries\n";
+        return kExitUsage;
+    }
     args.m_common.m_plugins = {args.m_plugin};
     CSession session(args.m_common);
     ApplyBackupOptions(session, args);
     session.Run([](CVANTORDoc& d) { d.OnExtractData(); });
     if (session.Doc().m_loadedFiles.empty()) {
-        std::cerr << "vantor: could not read " << args.m_common.m_plugins.front() << "\n";
-        return 1;
+        session.ExitStatus();
+        return kExitFailed;
     }
     const std::string name = session.Doc().m_loadedFiles.front()->FileName();
-    const bool deleted = session.Doc().DeleteEntry(name, args.m_tag, args.m_id, true);
-    if (deleted) std::cout << "deleted " << args.m_tag << " " << Cp1252ToUtf8(args.m_id) << " from " << name << "\n";
-    return deleted ? session.ExitStatus() : 1;
+    // IDs are the game's text; the terminal gives UTF-8.
+    const bool deleted = session.Doc().DeleteEntry(name, tag, Utf8ToCp1252(args.m_id), true);
+    if (deleted) std::cout << "deleted " << tag << " " << args.m_id << " from " << DisplayText(name) << "\n";
+    const int status = session.ExitStatus();
+    return deleted ? status : kExitFailed;
 }
 
 }  // namespace

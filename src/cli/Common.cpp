@@ -65,7 +65,26 @@ std::vector<std::string> CSession::MissingPlugins() const {
     return missing;
 }
 
-int CSession::ExitStatus() const { return (m_link.Declined() || m_link.SawError()) ? 1 : 0; }
+int CSession::ExitStatus() {
+    const auto missing = MissingPlugins();
+    if (!m_missingReported)
+        for (const auto& path : missing) std::cerr << "vantor: could not read " << DisplayText(path) << "\n";
+    m_missingReported = true;
+    return (m_link.Declined() || m_link.SawFailure() || !missing.empty()) ? kExitFailed : kExitDone;
+}
+
+std::string RecordTag(const std::string& argument) {
+    if (CPluginFile::TagIndex(argument) >= 0) return argument;
+    std::string tag = argument;
+    for (char& c : tag)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return CPluginFile::TagIndex(tag) >= 0 ? tag : std::string();
+}
+
+namespace {
+// "Esp File", "Overriding Esp File", "Original File": file names.
+bool IsFileColumn(const std::string& header) { return header.ends_with("File"); }
+}  // namespace
 
 void PrintTable(std::ostream& out, const CResultTable& table, const std::string& format, const std::string& name) {
     if (format == "csv") {
@@ -84,13 +103,18 @@ void PrintTable(std::ostream& out, const CResultTable& table, const std::string&
     }
     if (format == "json") {
         CJsonWriter json(out);
-        json.BeginObject().Key("list").String(name).Key("columns").BeginArray();
+        json.BeginObject().Key("list").Name(name).Key("columns").BeginArray();
         for (const auto& h : table.m_header) json.String(h);
         json.EndArray().Key("rows").BeginArray();
         for (const auto& row : table.m_rows) {
             json.BeginObject();
-            for (std::size_t i = 0; i < row.size() && i < table.m_header.size(); ++i)
-                json.Key(table.m_header[i]).String(row[i].m_text);
+            for (std::size_t i = 0; i < row.size() && i < table.m_header.size(); ++i) {
+                json.Key(table.m_header[i]);
+                if (IsFileColumn(table.m_header[i]))
+                    json.Name(row[i].m_text);
+                else
+                    json.String(row[i].m_text);
+            }
             json.EndObject();
         }
         json.EndArray().EndObject();
@@ -102,7 +126,10 @@ void PrintTable(std::ostream& out, const CResultTable& table, const std::string&
     texts.push_back(table.m_header);
     for (const auto& row : table.m_rows) {
         std::vector<std::string> cells;
-        for (const auto& c : row) cells.push_back(Cp1252ToUtf8(UpToNul(c.m_text)));
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            const bool file = i < table.m_header.size() && IsFileColumn(table.m_header[i]);
+            cells.push_back(file ? DisplayText(row[i].m_text) : Cp1252ToUtf8(UpToNul(row[i].m_text)));
+        }
         texts.push_back(std::move(cells));
     }
     auto width = [](const std::string& s) {

@@ -14,6 +14,13 @@
 
 namespace vantor::cli {
 
+// Exit statuses, the same for every command: everything asked was done;
+// anything failed, was refused or was left undone; the command line itself
+// was wrong. Warnings alone never change the status.
+inline constexpr int kExitDone = 0;
+inline constexpr int kExitFailed = 1;
+inline constexpr int kExitUsage = 2;
+
 struct CCommonOptions {
     std::string m_dataDir;
     std::string m_installDir;
@@ -44,8 +51,10 @@ public:
         command(*m_doc);
         m_doc->WaitForWorker();
     }
-    // 0, or 1 when a file failed or a question was declined.
-    int ExitStatus() const;
+    // kExitFailed when a box reported a failure, a question could not be
+    // asked, or a plugin named on the command line did not load (each such
+    // plugin is reported on stderr, once); otherwise kExitDone.
+    int ExitStatus();
     // Plugins named on the command line that did not load.
     std::vector<std::string> MissingPlugins() const;
 
@@ -54,6 +63,7 @@ private:
     CConsoleLink m_link;
     std::unique_ptr<CVANTORDoc> m_doc;
     std::int32_t m_savedLoadEsms = 1;
+    bool m_missingReported = false;
 };
 
 // One subcommand and what runs it when it was given.
@@ -67,7 +77,13 @@ using CAddCommands = void (*)(CLI::App& app, CCommandList& commands);
 // The areas' command registrations, listed in Commands.cpp.
 extern const std::vector<CAddCommands> kCommandAreas;
 
+// The record tag an argument names ("npc_" is "NPC_"), or "" when no table
+// of entries has it.
+std::string RecordTag(const std::string& argument);
+
 // Writes a result table as text (aligned), csv (the log's format) or json.
+// File columns are printed as the file system has the names, the other
+// cells as the plugin's text; `name` is display text.
 void PrintTable(std::ostream& out, const CResultTable& table, const std::string& format, const std::string& name);
 
 }  // namespace vantor::cli

@@ -8,15 +8,6 @@
 namespace vantor::cli {
 
 namespace {
-const char* IconWord(EIcon icon) {
-    switch (icon) {
-        case EIcon::Stop: return "error";
-        case EIcon::Exclamation: return "warning";
-        case EIcon::Question: return "question";
-        default: return "note";
-    }
-}
-
 // The answer that changes and loses nothing.
 EAnswer SafeAnswer(EButtons buttons) {
     switch (buttons) {
@@ -45,21 +36,23 @@ void CConsoleLink::Progress(const std::string& text, int total) {
         ClearProgressLine();
         return;
     }
-    std::cerr << "\r\033[K" << Cp1252ToUtf8(text) << std::flush;
+    std::cerr << "\r\033[K" << DisplayText(text) << std::flush;
     m_progressShown = true;
 }
 
 EAnswer CConsoleLink::Ask(const CMessage& message) {
     std::lock_guard lock(m_mutex);
     ClearProgressLine();
-    std::string text = Cp1252ToUtf8(message.m_text);
-    std::string caption = Cp1252ToUtf8(message.m_caption);
+    // Messages carry file names as the file system has them beside plugin text.
+    std::string text = DisplayText(message.m_text);
+    std::string caption = DisplayText(message.m_caption);
     if (message.m_buttons == EButtons::Ok) {
-        if (message.m_icon == EIcon::Stop || message.m_icon == EIcon::Exclamation ||
-            message.m_caption == "Error" || message.m_caption == "Critical Error" || message.m_caption == "Warning")
-            m_sawError = true;
-        std::cerr << "vantor: " << IconWord(message.m_icon) << ": " << (caption.empty() ? "" : caption + ": ") << text
-                  << "\n";
+        // Every box with only OK tells of something that failed or was
+        // refused, whatever its icon ("Error Deleting Entry." has none),
+        // except a warning and a search without a find.
+        const char* word = message.m_caption == "Warning" ? "warning" : message.m_caption == "Not Found" ? "note" : "error";
+        if (word[0] == 'e') m_sawFailure = true;
+        std::cerr << "vantor: " << word << ": " << (caption.empty() ? "" : caption + ": ") << text << "\n";
         return EAnswer::Ok;
     }
     std::cerr << "vantor: " << (caption.empty() ? "" : caption + ": ") << text << "\n";

@@ -30,8 +30,9 @@ public:
     std::vector<std::pair<std::string, EAnswer>> m_answers;
     // A question was answered by the safe default because nobody could be asked.
     bool Declined() const { return m_declined; }
-    // An error or warning box was shown.
-    bool SawError() const { return m_sawError; }
+    // A box reported a failure or a refusal. Warnings ("Dialog May Be Out of
+    // Order") and a search that found nothing are not failures.
+    bool SawFailure() const { return m_sawFailure; }
 
 private:
     void ClearProgressLine();
@@ -43,7 +44,7 @@ private:
     bool m_stdinTty;
     bool m_progressShown = false;
     bool m_declined = false;
-    bool m_sawError = false;
+    bool m_sawFailure = false;
 };
 
 }  // namespace vantor::cli

@@ -67,6 +67,37 @@ std::string Utf8ToCp1252(std::string_view utf8) {
     return out;
 }
 
+std::string DisplayText(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<unsigned char>(bytes[i]);
+        // Lead bytes of 2-, 3- and 4-byte sequences that can be well formed.
+        const std::size_t length = lead >= 0xC2 && lead <= 0xDF ? 2 : lead >= 0xE0 && lead <= 0xEF ? 3
+                                   : lead >= 0xF0 && lead <= 0xF4                                   ? 4
+                                                                                                    : 1;
+        bool wellFormed = length > 1 && i + length <= bytes.size();
+        for (std::size_t k = 1; wellFormed && k < length; ++k)
+            wellFormed = (static_cast<unsigned char>(bytes[i + k]) & 0xC0) == 0x80;
+        // Overlong forms and surrogates are not UTF-8.
+        if (wellFormed && length == 3) {
+            const auto second = static_cast<unsigned char>(bytes[i + 1]);
+            wellFormed = !(lead == 0xE0 && second < 0xA0) && !(lead == 0xED && second >= 0xA0);
+        } else if (wellFormed && length == 4) {
+            const auto second = static_cast<unsigned char>(bytes[i + 1]);
+            wellFormed = !(lead == 0xF0 && second < 0x90) && !(lead == 0xF4 && second >= 0x90);
+        }
+        if (wellFormed) {
+            out.append(bytes.substr(i, length));
+            i += length;
+        } else {
+            out += Cp1252ToUtf8(bytes.substr(i, 1));
+            ++i;
+        }
+    }
+    return out;
+}
+
 void CJsonWriter::Separate() {
     if (m_afterKey) {
         m_afterKey = false;
@@ -113,8 +144,19 @@ CJsonWriter& CJsonWriter::Key(std::string_view key) {
 
 CJsonWriter& CJsonWriter::String(std::string_view cp1252) {
     Separate();
+    Quoted(Cp1252ToUtf8(cp1252));
+    return *this;
+}
+
+CJsonWriter& CJsonWriter::Name(std::string_view name) {
+    Separate();
+    Quoted(DisplayText(name));
+    return *this;
+}
+
+void CJsonWriter::Quoted(std::string_view utf8) {
     m_out << '"';
-    for (char ch : Cp1252ToUtf8(cp1252)) {
+    for (char ch : utf8) {
         switch (ch) {
             case '"': m_out << "\\\""; break;
             case '\\': m_out << "\\\\"; break;
@@ -132,7 +174,6 @@ CJsonWriter& CJsonWriter::String(std::string_view cp1252) {
         }
     }
     m_out << '"';
-    return *this;
 }
 
 CJsonWriter& CJsonWriter::Number(long long value) {

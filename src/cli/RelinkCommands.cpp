@@ -3,6 +3,7 @@
 
 #include "checks/InstallOperations.h"
 #include "cli/Common.h"
+#include "cli/Json.h"
 #include "platform/Files.h"
 
 namespace vantor::cli {
@@ -14,10 +15,30 @@ struct CRelinkArgs {
     std::string m_output;
 };
 
+// Why no repair plugin was written, from the merge's own outcome.
+const char* NotWrittenReason(const CRelinkResult& result) {
+    using EOutcome = CDialogMerge::EOutcome;
+    if (!result.m_ran) return "there were no plugins to repair";
+    switch (result.m_outcome) {
+        case EOutcome::Stopped: return "the run was stopped";
+        case EOutcome::Declined: return "a question was answered No";
+        case EOutcome::OpenFailed: return "a plugin or master could not be read";
+        case EOutcome::Refused: return "the repair plugin cannot be written there";
+        case EOutcome::WriteFailed: return "writing it failed";
+        default: return "the merge did not run";
+    }
+}
+
 int RunRelink(const CRelinkArgs& args) {
+    if (args.m_common.m_plugins.empty() && !args.m_common.m_active) {
+        std::cerr << "vantor: name the plugins to repair, or --active\n";
+        return kExitUsage;
+    }
     CSession session(args.m_common);
     InstallOperations(session.Doc());
     CVANTORDoc& doc = session.Doc();
+    CRelinkResult result;
+    doc.SetOperationHandler(CVANTORDoc::kRelink, [&result](CVANTORDoc& d) { result = RunRelinkOperation(d); });
     // The repair plugin of this run; the settings keep their own.
     const std::string savedName = doc.m_options.m_espFilename, savedPath = doc.m_options.m_espPath;
     doc.m_options.m_espFilename = platform::FileNameOf(args.m_output);
@@ -27,12 +48,11 @@ int RunRelink(const CRelinkArgs& args) {
     doc.m_options.m_espFilename = savedName;
     doc.m_options.m_espPath = savedPath;
     int status = session.ExitStatus();
-    if (!platform::FileExists(args.m_output)) {
-        std::cerr << "vantor: no repair plugin was written\n";
-        status = 1;
-    } else if (!args.m_common.m_quiet) {
-        std::cout << "repair plugin written: " << args.m_output << "\n";
+    if (!result.m_ran || result.m_outcome != CDialogMerge::EOutcome::Written) {
+        std::cerr << "vantor: no repair plugin was written: " << NotWrittenReason(result) << "\n";
+        return kExitFailed;
     }
+    if (!args.m_common.m_quiet) std::cout << "repair plugin written: " << DisplayText(args.m_output) << "\n";
     return status;
 }
 

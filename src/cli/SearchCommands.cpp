@@ -32,15 +32,6 @@ bool MastersMode(const CCommonOptions& options) { return options.m_masters.value
 
 const char* const kMastersHelp = "Search or list the data folder's masters (they are read for this run)";
 
-int ReportMissing(CSession& session) {
-    int status = session.ExitStatus();
-    for (const auto& path : session.MissingPlugins()) {
-        std::cerr << "vantor: could not read " << path << "\n";
-        status = 1;
-    }
-    return status;
-}
-
 int RunFind(const CFindArgs& args) {
     CSession session(args.m_common);
     InstallOperations(session.Doc());
@@ -51,13 +42,13 @@ int RunFind(const CFindArgs& args) {
     params.m_lookInData = args.m_noData ? 0 : 1;
     params.m_searchMasters = MastersMode(args.m_common) ? 1 : 0;
     session.Run([&](CVANTORDoc& d) { d.OnFindObject(params); });
-    int status = ReportMissing(session);
+    int status = session.ExitStatus();
     CVANTORDoc& doc = session.Doc();
     // The search runs only over a load order with a plugin in it, also when
     // it searches the masters.
     if (doc.m_loadedNames.empty()) {
         std::cerr << "vantor: no plugin was loaded, so nothing was searched\n";
-        return 1;
+        return kExitFailed;
     }
     PrintTable(std::cout, doc.ResultTableCopy(EPane::Editor), args.m_common.m_format, "find");
     return status;
@@ -65,7 +56,8 @@ int RunFind(const CFindArgs& args) {
 
 int RunList(CListArgs args) {
     const bool masters = MastersMode(args.m_common);
-    const std::string fileName = Utf8ToCp1252(platform::FileNameOf(args.m_file));
+    // A file name is looked up as the file system has it.
+    const std::string fileName = platform::FileNameOf(args.m_file);
     // "vantor list --file Some.esp" lists that plugin without naming it twice.
     if (!masters && !args.m_file.empty() && args.m_common.m_plugins.empty() && !args.m_common.m_active &&
         args.m_common.m_singleVersus.empty())
@@ -85,14 +77,14 @@ int RunList(CListArgs args) {
             d.OnViewAllEspData();
         }
     });
-    int status = ReportMissing(session);
+    int status = session.ExitStatus();
     CVANTORDoc& doc = session.Doc();
     if (!fileName.empty()) {
         const auto& names = masters ? doc.m_foundMasterNames : doc.m_loadedNames;
         if (std::find(names.begin(), names.end(), fileName) == names.end()) {
             std::cerr << "vantor: no loaded " << (masters ? "master" : "plugin") << " is named "
-                      << Cp1252ToUtf8(fileName) << "\n";
-            status = 1;
+                      << DisplayText(fileName) << "\n";
+            status = kExitFailed;
         }
     }
     PrintTable(std::cout, doc.ResultTableCopy(EPane::Editor), args.m_common.m_format, "list");

@@ -50,15 +50,14 @@ void PrintRows(const std::vector<CEntryRow>& rows, const std::string& format, co
         else
             table.AddRow({row.m_tag, row.m_data, row.m_type, row.m_bytes});
     }
-    // The text format prints the list's name as it is given.
-    PrintTable(std::cout, table, format, format == "text" ? Cp1252ToUtf8(title) : title);
+    PrintTable(std::cout, table, format, title);
 }
 
 void PrintHex(const CEntry& entry, const std::string& format, const std::string& title) {
     CHexLayout layout(entry.Data(), entry.Data());
     if (format == "json") {
         CJsonWriter json(std::cout);
-        json.BeginObject().Key("entry").String(title).Key("bytes").Number(static_cast<long long>(layout.Size()));
+        json.BeginObject().Key("entry").Name(title).Key("bytes").Number(static_cast<long long>(layout.Size()));
         json.Key("lines").BeginArray();
         for (std::size_t line = 0; line < layout.LineCount(); ++line) {
             std::string text = layout.LineText(line);
@@ -70,7 +69,7 @@ void PrintHex(const CEntry& entry, const std::string& format, const std::string&
         std::cout << "\n";
         return;
     }
-    std::cout << Cp1252ToUtf8(title) << " (" << layout.Size() << " bytes)\n";
+    std::cout << title << " (" << layout.Size() << " bytes)\n";
     for (std::size_t line = 0; line < layout.LineCount(); ++line) {
         std::string chars = layout.CharText(line);
         for (char& c : chars)
@@ -80,6 +79,11 @@ void PrintHex(const CEntry& entry, const std::string& format, const std::string&
 }
 
 int RunShow(const CShowArgs& args) {
+    const std::string tag = RecordTag(args.m_tag);
+    if (tag.empty()) {
+        std::cerr << "vantor: " << args.m_tag << " is not a record type that has entries\n";
+        return kExitUsage;
+    }
     CCommonOptions common = args.m_common;
     common.m_plugins = {args.m_plugin};
     // The named file's entry needs no masters unless they were asked for.
@@ -95,28 +99,20 @@ int RunShow(const CShowArgs& args) {
     doc.m_options.m_extractOpts = kept;
 
     if (!session.MissingPlugins().empty() || doc.m_loadedFiles.empty()) {
-        std::cerr << "vantor: could not read " << common.m_plugins.front() << "\n";
-        return 1;
-    }
-    std::string tag = args.m_tag;
-    if (CPluginFile::TagIndex(tag) < 0)
-        for (char& c : tag)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    if (CPluginFile::TagIndex(tag) < 0) {
-        std::cerr << "vantor: " << args.m_tag << " is not a record type that has entries\n";
-        return 1;
+        session.ExitStatus();
+        return kExitFailed;
     }
     const std::string id = Utf8ToCp1252(args.m_id);
     const std::string fileName = platform::FileNameOf(common.m_plugins.front());
     const CEntry* entry = doc.FindEntry(fileName, id, tag, false);
     if (!entry) entry = doc.FindEntry(fileName, id, tag, true);
     if (!entry) {
-        std::cerr << "vantor: no " << tag << " entry \"" << Cp1252ToUtf8(id) << "\" in " << Cp1252ToUtf8(fileName)
+        std::cerr << "vantor: no " << tag << " entry \"" << Cp1252ToUtf8(id) << "\" in " << DisplayText(fileName)
                   << "\n";
-        return 1;
+        return kExitFailed;
     }
-    // The editor window's title.
-    const std::string title = fileName + " - " + std::string(entry->IdText());
+    // The editor window's title: the file name as it is, the ID as text.
+    const std::string title = DisplayText(fileName) + " - " + Cp1252ToUtf8(entry->IdText());
     if (args.m_hex)
         PrintHex(*entry, common.m_format, title);
     else

@@ -31,13 +31,13 @@ int RunInfo(const std::vector<std::string>& paths, const std::string& format) {
         CPluginFile file;
         std::atomic<std::int32_t> stop{0};
         if (!file.Open(platform::FileNameOf(path), platform::FolderOf(path))) {
-            std::cerr << "vantor: cannot open " << path << ": " << platform::LastErrorMessage() << "\n";
-            status = 1;
+            std::cerr << "vantor: cannot open " << cli::DisplayText(path) << ": " << platform::LastErrorMessage() << "\n";
+            status = cli::kExitFailed;
             continue;
         }
         if (!file.ReadRecords(stop, CExtractOpts::All())) {
-            std::cerr << "vantor: cannot read " << path << ": " << file.Diagnostic().m_message << "\n";
-            status = 1;
+            std::cerr << "vantor: cannot read " << cli::DisplayText(path) << ": " << file.Diagnostic().m_message << "\n";
+            status = cli::kExitFailed;
             continue;
         }
         file.Close();
@@ -58,7 +58,7 @@ int RunInfo(const std::vector<std::string>& paths, const std::string& format) {
         json.BeginArray();
         for (const auto& r : results) {
             json.BeginObject();
-            json.Key("file").String(r.m_file);
+            json.Key("file").Name(r.m_file);
             json.Key("counts").BeginObject();
             for (const auto& [tag, n] : r.m_counts) json.Key(tag).Number(static_cast<long long>(n));
             json.EndObject();
@@ -72,10 +72,11 @@ int RunInfo(const std::vector<std::string>& paths, const std::string& format) {
         std::cout << "\n";
     } else {
         for (const auto& r : results) {
-            std::cout << r.m_file << "\n";
+            std::cout << cli::DisplayText(r.m_file) << "\n";
             for (const auto& [tag, n] : r.m_counts) std::cout << "  " << tag << " " << n << "\n";
             std::cout << "  deleted " << r.m_deleted << "\n";
-            for (const auto& m : r.m_masters) std::cout << "  master " << m << "\n";
+            // Master names in a header are the plugin's own text.
+            for (const auto& m : r.m_masters) std::cout << "  master " << cli::Cp1252ToUtf8(m) << "\n";
         }
     }
     return status;
@@ -85,33 +86,29 @@ int RunExtract(const cli::CCommonOptions& options) {
     cli::CSession session(options);
     session.Run([](CVANTORDoc& doc) { doc.OnExtractData(); });
     CVANTORDoc& doc = session.Doc();
-    int status = session.ExitStatus();
-    for (const auto& path : session.MissingPlugins()) {
-        std::cerr << "vantor: could not read " << path << "\n";
-        status = 1;
-    }
+    const int status = session.ExitStatus();
     auto describe = [](const CPluginFile& f) { return f.EntryCount(); };
     if (options.m_format == "json") {
         cli::CJsonWriter json(std::cout);
         json.BeginObject().Key("plugins").BeginArray();
         for (std::size_t i = 0; i < doc.m_loadedFiles.size(); ++i)
             json.BeginObject()
-                .Key("file").String(doc.m_loadedNames[i])
-                .Key("folder").String(doc.m_loadedFolders[i])
+                .Key("file").Name(doc.m_loadedNames[i])
+                .Key("folder").Name(doc.m_loadedFolders[i])
                 .Key("entries").Number(static_cast<long long>(describe(*doc.m_loadedFiles[i])))
                 .Key("master").Bool(doc.m_loadedNames[i] == doc.m_loadedMasterName)
                 .EndObject();
         json.EndArray().Key("masters").BeginArray();
         for (const auto& m : doc.m_masterFiles)
-            json.BeginObject().Key("file").String(m->FileName()).Key("entries").Number(static_cast<long long>(describe(*m))).EndObject();
+            json.BeginObject().Key("file").Name(m->FileName()).Key("entries").Number(static_cast<long long>(describe(*m))).EndObject();
         json.EndArray().EndObject();
         std::cout << "\n";
     } else {
         for (std::size_t i = 0; i < doc.m_loadedFiles.size(); ++i)
             std::cout << (doc.m_loadedNames[i] == doc.m_loadedMasterName ? "master plugin " : "plugin ")
-                      << cli::Cp1252ToUtf8(doc.m_loadedNames[i]) << ": " << describe(*doc.m_loadedFiles[i]) << " entries\n";
+                      << cli::DisplayText(doc.m_loadedNames[i]) << ": " << describe(*doc.m_loadedFiles[i]) << " entries\n";
         for (const auto& m : doc.m_masterFiles)
-            std::cout << "master " << cli::Cp1252ToUtf8(m->FileName()) << ": " << describe(*m) << " entries\n";
+            std::cout << "master " << cli::DisplayText(m->FileName()) << ": " << describe(*m) << " entries\n";
     }
     return status;
 }
@@ -123,11 +120,11 @@ int RunActive(const cli::CCommonOptions& options) {
     if (options.m_format == "json") {
         cli::CJsonWriter json(std::cout);
         json.BeginArray();
-        for (const auto& n : names) json.String(n);
+        for (const auto& n : names) json.Name(n);
         json.EndArray();
         std::cout << "\n";
     } else {
-        for (const auto& n : names) std::cout << cli::Cp1252ToUtf8(n) << "\n";
+        for (const auto& n : names) std::cout << cli::DisplayText(n) << "\n";
     }
     return session.ExitStatus();
 }
@@ -159,8 +156,13 @@ int main(int argc, char** argv) {
     // Each area registers its own commands.
     for (auto* add : cli::kCommandAreas) add(app, commands);
 
-    CLI11_PARSE(app, argc, argv);
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        // --help and --version end well; anything else is a usage error.
+        return app.exit(e) == 0 ? cli::kExitDone : cli::kExitUsage;
+    }
     for (const auto& command : commands)
         if (command.m_app->parsed()) return command.m_run();
-    return 0;
+    return cli::kExitUsage;
 }

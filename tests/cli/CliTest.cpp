@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sys/wait.h>
 
+#include "fixtures/PluginBuilder.h"
 #include "fixtures/TempDir.h"
 #include "platform/Files.h"
 
@@ -59,6 +60,22 @@ struct CSampleGame {
     }
     std::string Args() const { return "--install-dir game --settings vantor.ini"; }
     std::string Plugins() const { return "'game/Data Files/Sample Armory.esp' 'game/Data Files/Sample Tweaks.esp'"; }
+};
+
+// A game folder of files written for one test, each with its own time.
+struct CBuiltGame {
+    CTempDir m_dir;
+    std::string m_data = m_dir.Path() + "game/Data Files/";
+    CBuiltGame() { fs::create_directories(m_data); }
+    std::string Put(const std::string& name, const vantor::fixtures::CPluginBuilder& b, int hoursAgo) {
+        EXPECT_TRUE(b.Write(m_data + name));
+        fs::last_write_time(m_data + name, fs::file_time_type::clock::now() - std::chrono::hours(hoursAgo));
+        return m_data + name;
+    }
+    CResult Run(const std::string& args) const {
+        return Vantor(m_dir.Path(), args + " --install-dir game --settings vantor.ini");
+    }
+    std::string Err() const { return Read(m_dir / "stderr.txt"); }
 };
 
 }  // namespace
@@ -134,4 +151,81 @@ TEST(Cli, CleanAsksAndKeepsBackups) {
                                                  " WEAP sample_iron_sword");
     EXPECT_EQ(deleted.m_exit, 0) << Read(game.m_dir / "stderr.txt");
     EXPECT_EQ(Read(armory).find("sample_iron_sword"), std::string::npos);
+}
+
+// 0 when everything asked was done, 1 when anything failed, was refused or
+// was left undone, 2 for a usage error; warnings alone never change it.
+TEST(Cli, ExitStatusFollowsWhatWasDone) {
+    using namespace vantor::fixtures;
+    CBuiltGame game;
+    CPluginBuilder master;
+    master.Header().Record("MISC", {Name("rock"), Sub("DATA", I32(1))});
+    // A response chain the newer master cannot follow: m2 names m7 before it.
+    master.Record("DIAL", {Name("T"), Sub("DATA", std::string(1, '\0'))})
+        .Record("INFO", Info("m1", "", "m9", "one"))
+        .Record("INFO", Info("m2", "m7", "", "two"));
+    game.Put("Base.esm", master, 10);
+    CPluginBuilder plugin;
+    plugin.Header({"Base.esm"}).Record("MISC", {Name("rock"), Sub("DATA", I32(1))});
+    plugin.Record("DIAL", {Name("T"), Sub("DATA", std::string(1, '\0'))}).Record("INFO", Info("p", "m2", "", "P"));
+    const std::string pluginPath = game.Put("Mod.esp", plugin, 5);
+    const std::string mod = "'game/Data Files/Mod.esp'";
+
+    // The repair plugin is written with the warning shown: done.
+    auto warned = game.Run("relink --yes --output Repair.esp " + mod);
+    EXPECT_EQ(warned.m_exit, 0) << game.Err();
+    EXPECT_NE(game.Err().find("warning: Warning: Dialog May Be Out of Order"), std::string::npos) << game.Err();
+    EXPECT_EQ(warned.m_out, "repair plugin written: Repair.esp\n");
+
+    // A plugin that cannot be read: the old repair plugin is still there,
+    // and nothing says it was written.
+    const std::string before = Read(game.m_dir / "Repair.esp");
+    auto unread = game.Run("relink --yes --output Repair.esp " + mod + " 'game/Data Files/Gone.esp'");
+    EXPECT_EQ(unread.m_exit, 1);
+    EXPECT_EQ(unread.m_out, "");
+    EXPECT_NE(game.Err().find("no repair plugin was written"), std::string::npos) << game.Err();
+    EXPECT_EQ(Read(game.m_dir / "Repair.esp"), before);
+
+    // The unclean copy cannot be deleted: its backup cannot be made.
+    std::ofstream(game.m_data + "Mod.OLD") << "an older backup";
+    const std::string unchanged = Read(pluginPath);
+    auto failed = game.Run("clean --yes --backup-name 'no such folder/Mod.OLD' " + mod);
+    EXPECT_EQ(failed.m_exit, 1);
+    EXPECT_NE(game.Err().find("Error Deleting Entry."), std::string::npos) << game.Err();
+    EXPECT_EQ(Read(pluginPath), unchanged);
+
+    struct CUsage {
+        const char* m_args;
+    };
+    for (const CUsage& c : {CUsage{"check --format xml"}, CUsage{"no-such-command"}, CUsage{"show --yes"},
+                            CUsage{"show 'game/Data Files/Mod.esp' ROCK rock"}, CUsage{"delete --yes " "'game/Data Files/Mod.esp' XYZW rock"},
+                            CUsage{"relink --output Repair.esp"}})
+        EXPECT_EQ(game.Run(c.m_args).m_exit, 2) << c.m_args << "\n" << game.Err();
+    EXPECT_EQ(game.Run("check --help").m_exit, 0);
+}
+
+// IDs on the command line are the terminal's UTF-8 and become the game's
+// Windows-1252; file names are used and printed as the file system has them.
+TEST(Cli, IdsAreConvertedAndFileNamesAreNot) {
+    using namespace vantor::fixtures;
+    CBuiltGame game;
+    CPluginBuilder master;
+    master.Header();
+    game.Put("Base.esm", master, 10);
+    CPluginBuilder plugin;
+    plugin.Header({"Base.esm"}).Record("MISC", {Name("Caf\xE9 rock"), Sub("DATA", I32(1))});
+    const std::string path = game.Put("Café.esp", plugin, 5);
+    const std::string cafe = "'game/Data Files/Café.esp'";
+
+    auto extract = game.Run("extract " + cafe);
+    EXPECT_EQ(extract.m_exit, 0) << game.Err();
+    EXPECT_NE(extract.m_out.find("plugin Café.esp: 1 entries"), std::string::npos) << extract.m_out;
+    auto list = game.Run("list --file Café.esp " + cafe);
+    EXPECT_EQ(list.m_exit, 0) << game.Err();
+    EXPECT_NE(list.m_out.find("MISC  Misc. Items Entry  Café rock  Café.esp"), std::string::npos) << list.m_out;
+
+    auto deleted = game.Run("delete --yes " + cafe + " MISC 'Café rock'");
+    EXPECT_EQ(deleted.m_exit, 0) << game.Err();
+    EXPECT_EQ(deleted.m_out, "deleted MISC Café rock from Café.esp\n");
+    EXPECT_EQ(Read(path).find("Caf\xE9 rock"), std::string::npos);
 }

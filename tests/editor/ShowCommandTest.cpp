@@ -121,6 +121,6 @@ TEST_F(ShowCommand, MissingEntriesAndTypesFail) {
     EXPECT_TRUE(HasLine(missing.m_output, "vantor: no NPC_ entry \"nobody\" in Test.esp")) << missing.m_output;
 
     CRun badTag = Show("TES3 x");
-    EXPECT_EQ(badTag.m_status, 1);
+    EXPECT_EQ(badTag.m_status, 2);
     EXPECT_TRUE(HasLine(badTag.m_output, "vantor: TES3 is not a record type that has entries")) << badTag.m_output;
 }
