@@ -165,9 +165,13 @@ CInstallDirs FindInstallDirs(const CEnvLookup&) {
         ::RegCloseKey(key);
         // The stored string need not end with a NUL: the extra byte holds one.
         if (rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ) && buffer[0] != '\0')
-            return DirsFromInstallPath(buffer);
+        {
+            CInstallDirs dirs = DirsFromInstallPath(buffer);
+            dirs.m_source = EInstallSource::Registry;
+            return dirs;
+        }
     }
-    return CInstallDirs{"", kDefaultWindowsDataDir};
+    return CInstallDirs{"", kDefaultWindowsDataDir, EInstallSource::Default, ""};
 }
 
 #else
@@ -239,7 +243,11 @@ std::optional<std::string> WinePathToUnix(const std::string& prefix, const std::
 
 CInstallDirs FindInstallDirs(const CEnvLookup& env) {
     auto variable = env(kInstallDirVariable);
-    if (variable && !variable->empty()) return DirsFromInstallPath(*variable);
+    if (variable && !variable->empty()) {
+        CInstallDirs dirs = DirsFromInstallPath(*variable);
+        dirs.m_source = EInstallSource::Environment;
+        return dirs;
+    }
 
     std::string prefix;
     if (auto wine = env("WINEPREFIX"); wine && !wine->empty()) prefix = WithSeparator(*wine);
@@ -249,13 +257,20 @@ CInstallDirs FindInstallDirs(const CEnvLookup& env) {
         std::string reg;
         if (ReadWholeFile(prefix + "system.reg", reg)) {
             if (auto installed = InstalledPathFromSystemReg(reg)) {
-                if (auto unixPath = WinePathToUnix(prefix, *installed)) return DirsFromInstallPath(*unixPath);
+                if (auto unixPath = WinePathToUnix(prefix, *installed)) {
+                    CInstallDirs dirs = DirsFromInstallPath(*unixPath);
+                    dirs.m_source = EInstallSource::WinePrefix;
+                    dirs.m_winePrefix = prefix;
+                    return dirs;
+                }
             }
         }
     }
     // The stated default, C:\Program Files\..., seen through the Wine prefix
     // where there is one; the install folder stays unknown.
     CInstallDirs dirs;
+    dirs.m_source = EInstallSource::Default;
+    dirs.m_winePrefix = prefix;
     if (prefix.empty()) {
         dirs.m_dataDir = kDefaultWindowsDataDir;
     } else {

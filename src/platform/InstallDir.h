@@ -14,9 +14,22 @@ inline constexpr const char* kGameRegistryKey = "SOFTWARE\\Bethesda Softworks\\M
 inline constexpr const char* kGameRegistryValue = "Installed Path";
 inline constexpr const char* kDefaultWindowsDataDir = "C:\\Program Files\\Bethesda Softworks\\Morrowind\\Data Files\\";
 
+// Where the install folder was learnt, for telling the user.
+enum class EInstallSource {
+    Given,        // handed to DirsFromInstallPath by the caller
+    Registry,     // the game's registry value (Windows)
+    Environment,  // kInstallDirVariable
+    WinePrefix,   // the registry file of a Wine prefix
+    Default       // nothing found: the default data folder, no install folder
+};
+
 struct CInstallDirs {
     std::string m_installDir;  // the game's folder without a trailing separator, "" when unknown
     std::string m_dataDir;     // its "Data Files" folder, always ending with a separator
+    EInstallSource m_source = EInstallSource::Given;
+    // The Wine prefix (ending with '/') for WinePrefix and for a Default seen
+    // through a prefix; "" otherwise.
+    std::string m_winePrefix;
 };
 
 // Looks up an environment variable; nullopt when it is not set.

@@ -106,6 +106,7 @@ TEST(InstallDir, LooksInTheVariableThenThePrefixThenFallsBack) {
         FindInstallDirs(Env({{kInstallDirVariable, game + "/"}, {"WINEPREFIX", root / "nowhere"}}));
     EXPECT_EQ(fromVariable.m_installDir, game);
     EXPECT_EQ(fromVariable.m_dataDir, game + "/data files/");
+    EXPECT_EQ(fromVariable.m_source, EInstallSource::Environment);
     EXPECT_EQ(FindInstallDirs(Env({{kInstallDirVariable, root / "elsewhere"}})).m_dataDir,
               root / "elsewhere/Data Files/");
 
@@ -118,6 +119,8 @@ TEST(InstallDir, LooksInTheVariableThenThePrefixThenFallsBack) {
     CInstallDirs fromWine = FindInstallDirs(Env({{kInstallDirVariable, ""}, {"WINEPREFIX", prefix}}));
     EXPECT_EQ(fromWine.m_installDir, prefix + "drive_c/Program Files (x86)/Bethesda Softworks/Morrowind");
     EXPECT_EQ(fromWine.m_dataDir, fromWine.m_installDir + "/Data Files/");
+    EXPECT_EQ(fromWine.m_source, EInstallSource::WinePrefix);
+    EXPECT_EQ(fromWine.m_winePrefix, prefix);
 
     // Without WINEPREFIX the prefix is ~/.wine.
     std::string home = root / "home";
@@ -134,12 +137,15 @@ TEST(InstallDir, LooksInTheVariableThenThePrefixThenFallsBack) {
     CInstallDirs fallback = FindInstallDirs(Env({{"WINEPREFIX", bare}}));
     EXPECT_EQ(fallback.m_installDir, "");
     EXPECT_EQ(fallback.m_dataDir, bare + "/drive_c/Program Files/Bethesda Softworks/Morrowind/Data Files/");
+    EXPECT_EQ(fallback.m_source, EInstallSource::Default);
     EXPECT_EQ(FindInstallDirs(Env({{"WINEPREFIX", root / "missing"}})).m_installDir, "");
 
     // Nowhere to look at all: the default as the game's own platform states it.
     CInstallDirs nothing = FindInstallDirs(Env({}));
     EXPECT_EQ(nothing.m_installDir, "");
     EXPECT_EQ(nothing.m_dataDir, "C:\\Program Files\\Bethesda Softworks\\Morrowind\\Data Files\\");
+    EXPECT_EQ(nothing.m_source, EInstallSource::Default);
+    EXPECT_EQ(DirsFromInstallPath(game).m_source, EInstallSource::Given);
 
     EXPECT_EQ(DirsFromInstallPath("/").m_dataDir, "/Data Files/");
 }
