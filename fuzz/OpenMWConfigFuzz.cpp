@@ -1,0 +1,46 @@
+// openmw.cfg files are edited by hand and by launchers: any bytes must parse,
+// every path value must resolve, and a quoted path must read back as the
+// text it quotes.
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "loadorder/OpenMWConfig.h"
+
+using namespace vantor::loadorder;
+
+namespace {
+
+void Check(bool ok) {
+    if (!ok) std::abort();
+}
+
+std::string Quote(std::string_view text) {
+    std::string out = "\"";
+    for (char c : text) {
+        if (c == '&' || c == '"') out += '&';
+        out += c;
+    }
+    return out + '"';
+}
+
+bool Blank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
+    const COpenMWPaths paths{"/cfg/", "/data/", "/etc/openmw/", "/usr/share/games/openmw/"};
+    for (const auto& e : ParseConfigText(text)) {
+        Check(!e.m_key.empty() && e.m_key.find('\n') == std::string::npos && e.m_value.find('\n') == std::string::npos);
+        Check(!Blank(e.m_key.front()) && !Blank(e.m_key.back()));
+        Check(e.m_value.empty() || (!Blank(e.m_value.front()) && !Blank(e.m_value.back())));
+        const std::string unquoted = UnquotePath(e.m_value);
+        Check(unquoted.size() <= e.m_value.size());
+        if (!e.m_value.starts_with('"')) Check(unquoted == e.m_value);
+        ResolveConfigPath(e.m_value, "/home/me/", paths);
+    }
+    Check(UnquotePath(Quote(text)) == text);
+    return 0;
+}

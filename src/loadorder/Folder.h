@@ -1,0 +1,17 @@
+#pragma once
+// Small helpers the two sources share.
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vantor::loadorder {
+
+std::string LowerAscii(std::string_view text);
+bool EndsWithNoCase(std::string_view text, std::string_view suffix);
+// The names of the regular files directly in `folder` (ending with a
+// separator; "" is the working folder), symbolic links followed, in the order
+// the system lists them; none when the folder cannot be listed.
+std::vector<std::string> RegularFilesIn(const std::string& folder);
+bool IsFolder(const std::string& path);
+
+}  // namespace vantor::loadorder

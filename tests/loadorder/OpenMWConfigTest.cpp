@@ -1,0 +1,171 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <map>
+#include <sys/stat.h>
+
+#include "fixtures/TempDir.h"
+#include "loadorder/Kit.h"
+
+namespace vantor::loadorder {
+
+namespace {
+
+using fixtures::CTempDir;
+namespace fs = std::filesystem;
+
+platform::CEnvLookup Env(std::map<std::string, std::string> vars) {
+    return [vars = std::move(vars)](const std::string& name) -> std::optional<std::string> {
+        auto it = vars.find(name);
+        return it == vars.end() ? std::nullopt : std::optional<std::string>(it->second);
+    };
+}
+
+TEST(OpenMWConfig, ParsesLinesAndPathsAsOpenMWDoes) {
+    EXPECT_EQ(ParseConfigText("\xEF\xBB\xBF# a comment\r\n  data = \"/x # y\"  \r\ncontent=a.esp\nno equals sign\n"
+                              "=no key\n   # indented comment\ncontent=b.esp # not a comment\n[Section]\ncontent=c.esp\ndata="),
+              (std::vector<CConfigEntry>{{"data", "\"/x # y\""}, {"content", "a.esp"}, {"content", "b.esp # not a comment"},
+                                         {"Section.content", "c.esp"}, {"Section.data", ""}}));
+
+    const COpenMWPaths paths{"/cfg/", "/share/", "/etc/openmw/", "/usr/share/games/openmw/"};
+    struct CCase {
+        const char* m_value;
+        const char* m_path;
+    } cases[] = {
+        {"\"/mods/Rock && Roll\"", "/mods/Rock & Roll"},
+        {"\"/mods/Say &\"Hi&\"\"", "/mods/Say \"Hi\""},
+        {"\"/mods/a\" trailing", "/mods/a"},
+        {"\"/mods/unclosed &", "/mods/unclosed "},
+        {"/mods/Old \"style\" && kept", "/mods/Old \"style\" && kept"},
+        {"?userconfig?", "/cfg/"},
+        {"?userdata?data", "/share/data"},
+        {"\"?global?/data\"", "/usr/share/games/openmw/data"},
+        {"?local?Data Files", "/home/me/game/Data Files"},
+        {"mods/../Data Files", "/home/me/game/Data Files"},
+        {"\"./quoted relative\"", "/home/me/game/quoted relative"},
+        {"/abs//path/./x", "/abs/path/x"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(ResolveConfigPath(c.m_value, "/home/me/game/", paths), c.m_path) << c.m_value;
+    // A token this platform has no folder for, or an unknown one, leads
+    // nowhere, never into the configuration's own folder.
+    EXPECT_EQ(ResolveConfigPath("?global?data", "/home/me/game/", COpenMWPaths{}), "?global?data");
+    EXPECT_EQ(ResolveConfigPath("?nosuch?x", "/home/me/game/", paths), "?nosuch?x");
+}
+
+// The chain a Linux package sets up: the global file names the game and
+// hands on to the user's file, which replaces the content list.
+TEST(OpenMWConfig, ResolvesAChainOfFiles) {
+    CTempDir root;
+    const std::string global = root / "etc/openmw/";
+    const std::string user = root / "home/.config/openmw/";
+    const std::string game = root / "Morrowind/Data Files/";
+    const std::string rock = root / "mods/Rock & Roll/";
+    const std::string say = root / "mods/Say \"Hi\"/";
+    const std::string relative = user + "local mods/";
+    const std::string local = root / "home/.local/share/openmw/data/";
+    for (const auto& [folder, name] : std::vector<std::pair<std::string, std::string>>{
+             {game, "Morrowind.esm"}, {game, "Tribunal.esm"}, {game, "both.esp"}, {game, "Global Only.esp"},
+             {rock, "Rock.omwgame"}, {rock, "Weapons.ESP"}, {say, "Hi.omwaddon"}, {relative, "BOTH.ESP"},
+             {relative, "Scripts.omwscripts"}, {local, "Local.esp"}})
+        Write(folder + name, "TES3");
+    Write(global + "openmw.cfg", "data=\"" + game + "\"\ncontent=Morrowind.esm\ncontent=Global Only.esp\nconfig=?userconfig?\n");
+    Write(user + "openmw.cfg",
+          "# written by the launcher\n"
+          "replace=content\n"
+          "data=\"" + root.Path() + "mods/Rock && Roll\"\n"
+          "data=\"" + root.Path() + "mods/Say &\"Hi&\"\"\n"
+          "data=local mods\n"
+          "data=?userdata?nowhere\n"
+          "content=morrowind.esm\ncontent=Tribunal.esm\ncontent=Rock.omwgame\ncontent=weapons.esp\n"
+          "content=Missing.esp\ncontent=Both.esp\ncontent=Hi.omwaddon\ncontent=Scripts.omwscripts\n"
+          "content=MISSING.ESP\ncontent=Local.esp\n"
+          "config=?local?\n");  // back to itself: not read twice
+    const COpenMWPaths paths{user, root / "home/.local/share/openmw/", global, root / "share/"};
+    auto order = OpenMWLoadOrder({"", paths});
+    const auto where = std::get<COpenMWWhere>(order->Where());
+
+    std::vector<std::pair<std::string, EConfigStatus>> files;
+    for (const auto& f : where.m_chain) files.emplace_back(f.m_path, f.m_status);
+    EXPECT_EQ(files, (std::vector<std::pair<std::string, EConfigStatus>>{{global + "openmw.cfg", EConfigStatus::Read},
+                                                                         {user + "openmw.cfg", EConfigStatus::Read},
+                                                                         {user + "openmw.cfg", EConfigStatus::Repeated}}));
+    std::vector<std::string> folders;
+    for (const auto& f : where.m_dataFolders) folders.push_back(f.m_path);
+    EXPECT_EQ(folders, (std::vector<std::string>{local, root / "home/.local/share/openmw/nowhere/", relative, say,
+                                                 rock, game}));
+    EXPECT_TRUE(where.m_dataFolders[0].m_local);
+    EXPECT_FALSE(where.m_dataFolders[1].m_exists);
+    EXPECT_EQ(where.m_dataFolders[2].m_configPath, user + "openmw.cfg");
+
+    // The user's list replaced the global one; names as they lie on disk,
+    // "both.esp" from the later of its two folders.
+    const std::vector<CGameFile> content{{"Morrowind.esm", game}, {"Tribunal.esm", game}, {"Rock.omwgame", rock},
+                                         {"Weapons.ESP", rock},   {"Missing.esp", ""},    {"BOTH.ESP", relative},
+                                         {"Hi.omwaddon", say},    {"Local.esp", local}};
+    EXPECT_EQ(where.m_content, content);
+    EXPECT_EQ(where.m_missing, std::vector<std::string>{"Missing.esp"});
+    EXPECT_EQ(order->Masters(), (std::vector<CGameFile>{content[0], content[1], content[2]}));
+    EXPECT_EQ(order->ActivePlugins(), (std::vector<CGameFile>{content[3], content[5], content[6], content[7]}));
+    EXPECT_EQ(order->Find("GLOBAL ONLY.ESP"), (CGameFile{"Global Only.esp", game}));
+    EXPECT_EQ(order->Find("nothing.esp"), std::nullopt);
+    EXPECT_EQ(order->DataDir(), game);
+
+    // Newer is later in the list, whatever the file times say; files not in
+    // the list are newer still, by their times (unreadable: the oldest).
+    fs::last_write_time(game + "Global Only.esp", fs::file_time_type::clock::now() - std::chrono::hours(48));
+    Write(root / "elsewhere/Newer.esp", "TES3");
+    const CFileAge unlisted = order->Age(game + "Global Only.esp");
+    EXPECT_LT(order->Age(game + "Tribunal.esm"), order->Age(rock + "Weapons.ESP"));
+    EXPECT_LT(order->Age(rock + "weapons.esp"), order->Age(relative + "both.esp"));
+    EXPECT_LT(order->Age(local + "Local.esp"), order->Age(game + "not there.esp"));
+    EXPECT_LT(order->Age(game + "not there.esp"), unlisted);
+    EXPECT_LT(unlisted, order->Age(root / "elsewhere/Newer.esp"));
+}
+
+TEST(OpenMWConfig, ChainsStopWhereTheyShould) {
+    CTempDir root;
+    const COpenMWPaths paths{root / "user/", "", "", ""};
+    Write(root / "user/openmw.cfg", "data=user data\ncontent=User.esp\n");
+    Write(root / "b/openmw.cfg", "replace=config\nreplace=data\ndata=b data\n");
+    Write(root / "c/openmw.cfg", "content=C.esp\n");
+    fs::create_directories(root / "fifo");
+    ASSERT_EQ(::mkfifo((root / "fifo/openmw.cfg").c_str(), 0600), 0);
+    fs::create_directories(root / "folder/openmw.cfg");
+    // The first file names b then c; b drops c and the data so far.
+    Write(root / "first.cfg", "data=first data\nconfig=\"\"\nconfig=fifo\nconfig=folder/openmw.cfg\nconfig=b\nconfig=c\n");
+
+    const auto chain = ReadConfigChain(root / "first.cfg", paths);
+    std::vector<std::pair<std::string, EConfigStatus>> files;
+    for (const auto& f : chain.m_files) files.emplace_back(f.m_path, f.m_status);
+    EXPECT_EQ(files, (std::vector<std::pair<std::string, EConfigStatus>>{
+                         {root / "first.cfg", EConfigStatus::Read},
+                         {root / "fifo/openmw.cfg", EConfigStatus::NotAFile},
+                         {root / "folder/openmw.cfg/openmw.cfg", EConfigStatus::Missing},
+                         {root / "b/openmw.cfg", EConfigStatus::Read}}));
+    ASSERT_EQ(chain.m_data.size(), 1u);
+    EXPECT_EQ(chain.m_data[0].m_path, root / "b/b data/");
+    EXPECT_TRUE(chain.m_content.empty());
+
+    // A folder given as the first path stands for its openmw.cfg; given
+    // nothing, the user's file is read when there is no global one.
+    EXPECT_EQ(ReadConfigChain(root / "c", paths).m_content, std::vector<std::string>{"C.esp"});
+    auto fallback = OpenMWLoadOrder({"", paths});
+    EXPECT_EQ(std::get<COpenMWWhere>(fallback->Where()).m_chain[0].m_path, root / "user/openmw.cfg");
+    EXPECT_EQ(std::get<COpenMWWhere>(fallback->Where()).m_missing, std::vector<std::string>{"User.esp"});
+}
+
+// XDG's folders, or the Flatpak build's when only they hold a configuration.
+TEST(OpenMWConfig, FindsTheUsersFolders) {
+    CTempDir home;
+    const auto env = Env({{"HOME", home.Path()}, {"XDG_DATA_HOME", "relative/ignored"}});
+    EXPECT_EQ(DefaultOpenMWPaths(EHost::Linux, env).m_userConfig, home / ".config/openmw/");
+    EXPECT_EQ(DefaultOpenMWPaths(EHost::Linux, env).m_userData, home / ".local/share/openmw/");
+    Write(home / ".var/app/org.openmw.OpenMW/config/openmw/openmw.cfg", "");
+    EXPECT_EQ(DefaultOpenMWPaths(EHost::Linux, env).m_userData, home / ".var/app/org.openmw.OpenMW/data/openmw/");
+    Write(home / ".config/openmw/openmw.cfg", "");
+    EXPECT_EQ(DefaultOpenMWPaths(EHost::Linux, env).m_userConfig, home / ".config/openmw/");
+}
+
+}  // namespace
+}  // namespace vantor::loadorder
