@@ -15,11 +15,14 @@ struct CWritten {
 };
 
 // Writes "<dir>/Data Files/" with Sample.esm and three plugins, and
-// "<dir>/Morrowind.ini" naming them. Byte for byte the same on every run;
-// the files get fixed, increasing last-write times (master oldest).
+// "<dir>/Morrowind.ini" naming them; then, for OpenMW, a second data folder
+// "<dir>/Mods/Sample Patch/" with one add-on (the newest file by time, the
+// last of m_files) and "<dir>/openmw.cfg" naming both folders. Byte for byte
+// the same on every run; the files get fixed, increasing last-write times
+// (master oldest).
 CWritten WriteSampleSet(const std::string& dir);
-// The fixed last-write times of the sample files, in load order (seconds
-// since the epoch).
+// The fixed last-write times of the sample files in "Data Files", in load
+// order (seconds since the epoch), and their names.
 std::vector<std::int64_t> SampleTimes();
 std::vector<std::string> SampleFileNames();
 

@@ -27,6 +27,10 @@ const char* const kMaster = "Sample.esm";
 const char* const kArmory = "Sample Armory.esp";
 const char* const kQuests = "Sample Quests.esp";
 const char* const kTweaks = "Sample Tweaks.esp";
+// OpenMW's side of the sample: a second data folder whose add-on is the
+// newest file by time but loads before the tweaks by the content list.
+const char* const kPatchFolder = "Mods/Sample Patch/";
+const char* const kPatch = "Sample Patch.omwaddon";
 
 std::string Build(const CHeader& header, const CRecords& records) {
     CHeader h = header;
@@ -427,6 +431,32 @@ CRecords TweaksRecords() {
     return r;
 }
 
+// A patch to the trader and the iron sword that the tweaks change too: which
+// of the two wins depends on the load order's kind.
+CRecords PatchRecords() {
+    CRecords r;
+    CWeapon sword = IronSword();
+    sword.m_item.m_value = 48;
+    r.push_back({"WEAP", Weap(sword)});
+    CNpc trader = Trader();
+    trader.m_gold = 900;
+    r.push_back({"NPC_", Npc(trader)});
+    return r;
+}
+
+// Relative folders are taken from the file's own folder, so the set works
+// wherever it lies.
+const char* const kOpenMWConfig =
+    "# The sample set as an OpenMW load order: two data folders, and the\n"
+    "# content list, not the file times, decides which file wins.\n"
+    "data=\"Data Files\"\n"
+    "data=\"Mods/Sample Patch\"\n"
+    "content=Sample.esm\n"
+    "content=Sample Armory.esp\n"
+    "content=Sample Quests.esp\n"
+    "content=Sample Patch.omwaddon\n"
+    "content=Sample Tweaks.esp\n";
+
 }  // namespace
 
 std::vector<std::string> SampleFileNames() { return {kMaster, kArmory, kQuests, kTweaks}; }
@@ -461,7 +491,16 @@ CWritten WriteSampleSet(const std::string& dir) {
             return out;
         }
     }
-    if (!WriteIni(dir, names, times.back(), out.m_error)) out.m_ok = false;
+    if (!WriteIni(dir, names, times.back(), out.m_error)) {
+        out.m_ok = false;
+        return out;
+    }
+
+    const std::string patch = Build(PluginHeader("Trader and sword patch, for OpenMW.", master.size()), PatchRecords());
+    out.m_files.push_back(dir + "/" + kPatchFolder + kPatch);
+    if (!WriteFile(out.m_files.back(), patch, times.back() + kDay, out.m_error) ||
+        !WriteFile(dir + "/openmw.cfg", kOpenMWConfig, times.back(), out.m_error))
+        out.m_ok = false;
     return out;
 }
 

@@ -92,14 +92,14 @@ vantor_sample_times() {
     local generator="$VANTOR_ROOT/$1/tools/vantor-mkdata" work f status=0
     work="$(mktemp -d)" || return 1
     if "$generator" sample "$work" >/dev/null; then
-        for f in "$work/Data Files/"*; do
-            local committed="$VANTOR_ROOT/examples/Data Files/$(basename "$f")"
+        while IFS= read -r -d '' f; do
+            local committed="$VANTOR_ROOT/examples/${f#"$work"/}"
             if ! cmp -s "$f" "$committed"; then
                 echo "vantor: examples/ differs from the generator's output; regenerate with: $1/tools/vantor-mkdata sample examples" >&2
                 status=1
             fi
             [ -e "$committed" ] && touch -r "$f" "$committed"
-        done
+        done < <(find "$work" -type f -print0)
     else
         status=1
     fi

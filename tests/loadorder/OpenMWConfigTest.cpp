@@ -155,6 +155,19 @@ TEST(OpenMWConfig, ChainsStopWhereTheyShould) {
     EXPECT_EQ(std::get<COpenMWWhere>(fallback->Where()).m_missing, std::vector<std::string>{"User.esp"});
 }
 
+// The bundled sample works out of the box, and its add-on loads before the
+// tweaks although it is the newer file.
+TEST(OpenMWConfig, BundledSampleLoads) {
+    const std::string examples = fs::weakly_canonical(VANTOR_SOURCE_DIR "/examples").string() + "/";
+    const std::string data = examples + "Data Files/", mods = examples + "Mods/Sample Patch/";
+    auto openmw = OpenMWLoadOrder({examples + "openmw.cfg", {}});
+    EXPECT_EQ(openmw->Masters(), (std::vector<CGameFile>{{"Sample.esm", data}}));
+    EXPECT_EQ(openmw->ActivePlugins(), (std::vector<CGameFile>{{"Sample Armory.esp", data}, {"Sample Quests.esp", data},
+                                                               {"Sample Patch.omwaddon", mods}, {"Sample Tweaks.esp", data}}));
+    EXPECT_TRUE(std::get<COpenMWWhere>(openmw->Where()).m_missing.empty());
+    EXPECT_LT(openmw->Age(mods + "Sample Patch.omwaddon"), openmw->Age(data + "Sample Tweaks.esp"));
+}
+
 // XDG's folders, or the Flatpak build's when only they hold a configuration.
 TEST(OpenMWConfig, FindsTheUsersFolders) {
     CTempDir home;

@@ -143,9 +143,9 @@ TEST(SampleSet, CommittedCopyIsCurrentAndOrderedByTime) {
     CTempDir dir;
     const auto written = mkdata::WriteSampleSet(dir.Path());
     ASSERT_TRUE(written.m_ok) << written.m_error;
-    ASSERT_EQ(written.m_files.size(), 4u);
+    ASSERT_EQ(written.m_files.size(), 5u);
     const auto times = mkdata::SampleTimes();
-    for (std::size_t i = 0; i < written.m_files.size(); ++i) {
+    for (std::size_t i = 0; i < times.size(); ++i) {
         const std::string name = platform::FileNameOf(written.m_files[i]);
         EXPECT_EQ(name, mkdata::SampleFileNames()[i]);
         EXPECT_EQ(Bytes(written.m_files[i]), Bytes(std::string(VANTOR_SOURCE_DIR) + "/examples/Data Files/" + name))
@@ -157,6 +157,11 @@ TEST(SampleSet, CommittedCopyIsCurrentAndOrderedByTime) {
     }
     EXPECT_EQ(Bytes(dir / "Morrowind.ini"), Bytes(std::string(VANTOR_SOURCE_DIR) + "/examples/Morrowind.ini"));
     EXPECT_NE(Bytes(dir / "Morrowind.ini").find("GameFile3=Sample Tweaks.esp\r\n"), std::string::npos);
+    // OpenMW's second data folder and its configuration.
+    for (const char* name : {"Mods/Sample Patch/Sample Patch.omwaddon", "openmw.cfg"})
+        EXPECT_EQ(Bytes(dir / name), Bytes(std::string(VANTOR_SOURCE_DIR) + "/examples/" + name)) << name;
+    EXPECT_EQ(platform::FileNameOf(written.m_files.back()), "Sample Patch.omwaddon");
+    EXPECT_GT(platform::LastWriteTime(written.m_files.back()), times.back());
 
     // A second run writes the same bytes.
     CTempDir again;
