@@ -132,7 +132,7 @@ enum class EHost { Linux, MacOS, Windows };
 EHost ThisHost();
 // The default folders on `host`: XDG (or the Flatpak build's folders when
 // only those hold an openmw.cfg) on Linux, Library on macOS, "My Games" on
-// Windows.
+// Windows. An empty `env` reads the process environment.
 COpenMWPaths DefaultOpenMWPaths(EHost host, const platform::CEnvLookup& env);
 
 struct COpenMWSetup {
@@ -145,8 +145,9 @@ struct COpenMWSetup {
 // disk needs a new source. Never fails: what could not be read is in Where().
 std::unique_ptr<CLoadOrder> OpenMWLoadOrder(const COpenMWSetup& setup);
 
-// True for the names of TES3 files OpenMW loads (.esm, .esp, .omwgame,
-// .omwaddon); `master` for the first kind of each pair.
+// Names of the TES3 files OpenMW loads (.esm, .esp, .omwgame, .omwaddon),
+// and of the masters among them (.esm, .omwgame), by extension without
+// regard to case.
 bool IsContentFile(std::string_view name);
 bool IsMasterFile(std::string_view name);
 
