@@ -1,0 +1,77 @@
+#pragma once
+// Cell cleaning: what a plugin's copies of its masters' cells hold that
+// changes nothing, and the cells as they are without it.
+//
+// The editor saves every reference a modder merely touched, so a plugin's
+// copy of a master's cell carries references identical to the ones the
+// masters already put there, the master's ambient light and water height,
+// and cells that end up changing nothing at all. The analysis reads the
+// loaded files only; applying the result is the writer's business.
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "format/PluginFile.h"
+
+namespace vantor::cells {
+
+// One plugin cell that cleaning changes.
+struct CCellClean {
+    const CEntry* m_entry = nullptr;  // the plugin's CELL entry
+    std::string m_master;             // file name of the master whose copy it was compared with
+    std::size_t m_duplicates = 0;     // references identical to the version in effect before the plugin
+    bool m_redundantAmbient = false;  // AMBI identical to the master's
+    bool m_redundantWater = false;    // WHGT equal to the master's water height
+    // Nothing left but the master's own header: the record goes.
+    bool m_junk = false;
+    // The entry's new data (what follows NAME and DATA) unless m_junk: every
+    // kept byte in its original order, NAM0 counting what is left.
+    std::string m_data;
+};
+
+struct CPluginCells {
+    const CPluginFile* m_plugin = nullptr;
+    std::vector<CCellClean> m_cells;  // in table order; only cells that change
+    // The plugin's masters not among the files given: their references stay.
+    std::vector<std::string> m_missingMasters;
+    // Cells of the plugin or of its masters that could not be judged (their
+    // data was not read, or is damaged): left alone.
+    std::size_t m_unjudged = 0;
+    // The plugin's header could not be read: nothing was judged.
+    bool m_noHeader = false;
+
+    std::size_t Duplicates() const;
+    std::size_t RedundantSettings() const;
+    std::size_t JunkCells() const;
+};
+
+class CCellCleaner {
+public:
+    // The files that may serve as masters, oldest first: of a plugin's own
+    // masters, the one latest in this order wins where several hold a cell.
+    // They must stay alive and unchanged while the cleaner is used.
+    explicit CCellCleaner(std::vector<const CPluginFile*> masters);
+
+    // Judges every cell of `plugin` that one of its own masters also holds.
+    // Reads the files' headers, nothing else; safe to call from several
+    // threads at once.
+    CPluginCells Analyse(const CPluginFile& plugin) const;
+
+private:
+    struct CMaster {
+        const CPluginFile* m_file = nullptr;
+        bool m_headerRead = false;
+        std::vector<int> m_masters;  // its own MAST list as indexes of m_masters; -1 when not given
+        std::unordered_map<std::string, std::vector<const CEntry*>> m_cells;  // cell key -> copies in file order
+    };
+    // Index of the given file of that name (without regard to case), or -1.
+    int Resolve(std::string_view fileName) const;
+    void JudgeCell(const CEntry& cell, const std::vector<int>& pluginMasters, CPluginCells& out) const;
+
+    std::vector<CMaster> m_masters;
+    std::unordered_map<std::string, int> m_byName;  // lower-case file name -> index in m_masters
+};
+
+}  // namespace vantor::cells
