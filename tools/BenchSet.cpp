@@ -77,6 +77,25 @@ struct CPlanned {
     CInfoPlace m_place{};
 };
 
+// A reference of a cell as some file writes it, named by the file that
+// created it (an owner) and its index there.
+struct CGenRef {
+    int m_creator = 0;
+    std::uint32_t m_index = 0;
+    bool m_temporary = true;
+    bool m_moved = false;
+    std::int32_t m_target[2] = {};  // the exterior it was moved to
+    CSubs m_body;                   // what follows FRMR
+    CSubs m_first;                  // the body as its creator wrote it
+};
+
+// A cell as the editor holds it: the header (NAME, DATA and the settings
+// after them) and the references, persistent ones first.
+struct CGenCell {
+    CSubs m_header;
+    std::vector<CGenRef> m_refs;
+};
+
 struct CSource {
     int m_owner = 0;
     bool m_master = false;
@@ -88,6 +107,7 @@ struct CSource {
     int m_gridX0 = 0, m_gridY0 = 0, m_gridWidth = 1;
     std::vector<CInfoPlace> m_infos;  // per own INFO
     std::vector<CPlanned> m_overrides;
+    std::set<CKey> m_changed;  // masters: the earlier masters' records they change
 };
 
 std::string Capital(std::string s) {
@@ -130,6 +150,10 @@ private:
     CSubs Render(const CKey& key, const CInfoPlace* place = nullptr) const;
     CSubs RenderItem(const CKey& key, CRng& rng) const;
     CSubs Apply(const CPlanned& item, int writer) const;
+    CGenCell OwnCell(const CKey& key) const;
+    CGenCell InEffect(const CKey& key, int writer) const;
+    CGenCell EditorCell(const CKey& key, int writer, bool copy) const;
+    CSubs WriteCell(const CGenCell& cell, int writer) const;
 
     std::string m_dir;
     CBenchOptions m_opts;
@@ -233,6 +257,8 @@ CCell CBenchSet::CellOf(const CKey& key, CRng* refs) const {
             if (refs->Chance(0.05)) ref.m_owner = Id({0, kNpc, static_cast<std::uint32_t>(refs->Range(0, 99))});
             c.m_refs.push_back(std::move(ref));
         }
+        // Some hold persistent references (people, doors) ahead of the rest.
+        if (refs->Chance(0.3)) c.m_persistent = static_cast<std::size_t>(refs->Range(1, std::min<std::int64_t>(count, 6)));
     }
     return c;
 }
@@ -520,6 +546,10 @@ CSubs CBenchSet::Apply(const CPlanned& item, int writer) const {
         subs.resize(std::min(subs.size(), IdSubCount(tag)));
         return Deleted(std::move(subs));
     }
+    // A master's cell, copied or changed, is written the way the editor does.
+    if (tag == kCell && m_sources[std::size_t(item.m_key.m_owner)].m_master &&
+        (item.m_action == EAction::Copy || item.m_action == EAction::Change))
+        return WriteCell(EditorCell(item.m_key, writer, item.m_action == EAction::Copy), writer);
     if (item.m_action != EAction::Change || tag == kDial) return subs;
     CRng rng(Mix(m_opts.m_seed, std::uint64_t(writer) + 1000, std::uint64_t(tag) << 32 | item.m_key.m_index, 7));
     if (tag == kCell) {
@@ -553,6 +583,153 @@ CSubs CBenchSet::Apply(const CPlanned& item, int writer) const {
     const auto at = static_cast<std::size_t>(rng.Range(0, std::int64_t(payload.size()) - 1));
     const auto end = std::min(payload.size(), at + static_cast<std::size_t>(rng.Range(1, 4)));
     for (std::size_t i = at; i < end; ++i) payload[i] = static_cast<char>(payload[i] ^ static_cast<char>(rng.Range(1, 255)));
+    return subs;
+}
+
+std::int32_t I32At(const std::string& bytes, std::size_t at) {
+    std::uint32_t v = 0;
+    for (std::size_t k = 0; k < 4; ++k) v |= std::uint32_t(std::uint8_t(bytes[at + k])) << (8 * k);
+    return static_cast<std::int32_t>(v);
+}
+
+CGenCell CBenchSet::OwnCell(const CKey& key) const {
+    const CSubs subs = Render(key);
+    CGenCell cell;
+    bool temporary = false;
+    for (const CSub& sub : subs) {
+        if (sub.m_tag == "NAM0") {
+            temporary = true;
+        } else if (sub.m_tag == "FRMR") {
+            CGenRef ref;
+            ref.m_creator = key.m_owner;
+            ref.m_index = static_cast<std::uint32_t>(I32At(sub.m_payload, 0)) & 0xFFFFFFu;
+            ref.m_temporary = temporary;
+            cell.m_refs.push_back(std::move(ref));
+        } else if (cell.m_refs.empty() && !temporary) {
+            cell.m_header.push_back(sub);
+        } else if (!cell.m_refs.empty()) {
+            cell.m_refs.back().m_body.push_back(sub);
+        }
+    }
+    for (auto& ref : cell.m_refs) ref.m_first = ref.m_body;
+    return cell;
+}
+
+// The cell as the masters before `writer` leave it: the owner's copy with
+// the changes of every later master that changed it, in order.
+CGenCell CBenchSet::InEffect(const CKey& key, int writer) const {
+    CGenCell cell = OwnCell(key);
+    for (int m = key.m_owner + 1; m < writer && m_sources[std::size_t(m)].m_master; ++m) {
+        if (!m_sources[std::size_t(m)].m_changed.count(key)) continue;
+        const CGenCell later = EditorCell(key, m, false);
+        cell.m_header = later.m_header;
+        for (const CGenRef& ref : later.m_refs) {
+            auto same = std::find_if(cell.m_refs.begin(), cell.m_refs.end(), [&](const CGenRef& r) {
+                return r.m_creator == ref.m_creator && r.m_index == ref.m_index;
+            });
+            if (same == cell.m_refs.end()) {
+                cell.m_refs.push_back(ref);
+            } else {
+                CSubs first = std::move(same->m_first);
+                *same = ref;
+                same->m_first = std::move(first);
+            }
+        }
+    }
+    return cell;
+}
+
+bool IsDeletedRef(const CGenRef& ref) {
+    return std::any_of(ref.m_body.begin(), ref.m_body.end(), [](const CSub& s) { return s.m_tag == "DELE"; });
+}
+
+// What the editor saves of a master's cell that `writer` touched: the header
+// (its light, water or region sometimes changed), the references the modder
+// touched (most left as they were, some changed, deleted or moved to the
+// next cell, some put back as their creator had them), and new ones. A copy
+// holds every reference unchanged.
+CGenCell CBenchSet::EditorCell(const CKey& key, int writer, bool copy) const {
+    const CGenCell view = InEffect(key, writer);
+    CRng rng(Mix(m_opts.m_seed, std::uint64_t(writer) + 2000, std::uint64_t(key.m_owner) << 32 | key.m_index, 11));
+    const bool plugin = !m_sources[std::size_t(writer)].m_master;
+    CGenCell cell;
+    cell.m_header = view.m_header;
+    const bool interior = cell.m_header.size() > 1 && !cell.m_header[1].m_payload.empty() && (cell.m_header[1].m_payload[0] & 1);
+    if (copy) {
+        cell.m_refs = view.m_refs;
+        return cell;
+    }
+    for (CSub& sub : cell.m_header) {
+        if (sub.m_tag == "AMBI" && rng.Chance(0.25)) sub.m_payload[std::size_t(rng.Range(0, 2))] ^= 0x11;
+        if (sub.m_tag == "WHGT" && rng.Chance(0.2)) sub.m_payload = F32(rng.Real(-400, 100));
+        if (sub.m_tag == "RGNN" && rng.Chance(0.15)) sub.m_payload = Z(Capital(Word(rng.Range(0, 99))) + " Region");
+    }
+    // Some cells are only visited; some only have their references looked at.
+    const bool headerOnly = rng.Chance(0.08), lookedAt = rng.Chance(0.12);
+    const double touched = rng.Real(0.1f, 0.7f);
+    for (const CGenRef& ref : view.m_refs) {
+        if (headerOnly || ref.m_moved || IsDeletedRef(ref) || !rng.Chance(touched)) continue;
+        CGenRef mine = ref;
+        const double what = lookedAt ? 0 : rng.Real(0, 1);
+        auto data = std::find_if(mine.m_body.begin(), mine.m_body.end(), [](const CSub& s) { return s.m_tag == "DATA"; });
+        const bool changedSince = fixtures::SubBytes(mine.m_body) != fixtures::SubBytes(mine.m_first);
+        if (plugin && changedSince && what > 0.6) {
+            mine.m_body = mine.m_first;  // put back as its creator had it
+        } else if (what < 0.65 || data == mine.m_body.end()) {
+            // saved as it was
+        } else if (what < 0.75) {
+            data->m_payload.replace(0, 4, F32(rng.Real(0, 8192)));
+        } else if (what < 0.82) {
+            mine.m_body.insert(data, Sub("ANAM", Z(Id({0, kNpc, static_cast<std::uint32_t>(rng.Range(0, 99))}))));
+        } else if (what < 0.88) {
+            mine.m_body = {mine.m_body.front(), fixtures::Dele()};
+        } else if (what < 0.95 && plugin && !interior) {
+            const std::string& grid = cell.m_header[1].m_payload;
+            mine.m_moved = true;
+            mine.m_target[0] = I32At(grid, 4) + 1;
+            mine.m_target[1] = I32At(grid, 8);
+            data->m_payload.replace(0, 4, F32(float(mine.m_target[0]) * 8192.0f + rng.Real(0, 8192)));
+        } else {
+            data->m_payload.replace(4, 4, F32(rng.Real(0, 8192)));
+        }
+        cell.m_refs.push_back(std::move(mine));
+    }
+    if (!headerOnly && !lookedAt) {
+        for (std::int64_t n = rng.Range(-4, 6), k = 0; k < n; ++k) {
+            CGenRef mine;
+            mine.m_creator = writer;
+            mine.m_index = 0x8000u + static_cast<std::uint32_t>(k);
+            CReference ref{.m_index = 0, .m_id = RandomObject(rng)};
+            ref.m_pos[0] = rng.Real(0, 8192);
+            mine.m_body = Reference(ref);
+            mine.m_body.erase(mine.m_body.begin());
+            mine.m_first = mine.m_body;
+            cell.m_refs.push_back(std::move(mine));
+        }
+    }
+    return cell;
+}
+
+// FRMR's high byte names the creating file by its place in the writer's
+// MAST list, which names every master before it.
+CSubs CBenchSet::WriteCell(const CGenCell& cell, int writer) const {
+    CSubs subs = cell.m_header;
+    const auto temporary = static_cast<std::int32_t>(
+        std::count_if(cell.m_refs.begin(), cell.m_refs.end(), [](const CGenRef& r) { return r.m_temporary; }));
+    for (int pass = 0; pass < 2; ++pass) {
+        if (pass == 1 && temporary > 0) subs.push_back(Sub("NAM0", I32(temporary)));
+        for (const CGenRef& ref : cell.m_refs) {
+            if (ref.m_temporary != (pass == 1)) continue;
+            const std::uint32_t file = ref.m_creator == writer ? 0 : static_cast<std::uint32_t>(ref.m_creator) + 1;
+            const std::string frmr = I32(static_cast<std::int32_t>(file << 24 | ref.m_index));
+            if (ref.m_moved) {
+                subs.push_back(Sub("MVRF", frmr));
+                subs.push_back(Sub("CNDT", I32(ref.m_target[0]) + I32(ref.m_target[1])));
+            }
+            subs.push_back(Sub("FRMR", frmr));
+            subs.insert(subs.end(), ref.m_body.begin(), ref.m_body.end());
+        }
+    }
     return subs;
 }
 
@@ -665,7 +842,10 @@ void CBenchSet::AddMaster(const std::string& name, double megabytes) {
         const std::size_t n = static_cast<std::size_t>(double(src.m_own[std::size_t(kStat)]) * 2);
         for (std::size_t i = 0; i < n; ++i) {
             CKey key = PickFromMasters(rng);
-            if (key.m_tag != kDial && seen.insert(key).second) src.m_overrides.push_back({key, EAction::Change});
+            if (key.m_tag != kDial && seen.insert(key).second) {
+                src.m_overrides.push_back({key, EAction::Change});
+                src.m_changed.insert(key);
+            }
         }
     }
     m_sources.push_back(std::move(src));

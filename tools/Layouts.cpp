@@ -1,5 +1,6 @@
 #include "Layouts.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace vantor::mkdata {
@@ -203,9 +204,11 @@ CSubs Cell(const CCell& c) {
         if (!c.m_region.empty()) subs.push_back(Sub("RGNN", Z(c.m_region)));
         subs.push_back(Sub("NAM5", I32(static_cast<std::int32_t>(c.m_mapColor))));
     }
-    if (!c.m_refs.empty()) subs.push_back(Sub("NAM0", I32(static_cast<std::int32_t>(c.m_refs.size()))));
-    for (const auto& r : c.m_refs) {
-        CSubs ref = Reference(r);
+    const std::size_t persistent = std::min(c.m_persistent, c.m_refs.size());
+    for (std::size_t i = 0; i < c.m_refs.size(); ++i) {
+        if (i == persistent)
+            subs.push_back(Sub("NAM0", I32(static_cast<std::int32_t>(c.m_refs.size() - persistent))));
+        CSubs ref = Reference(c.m_refs[i]);
         subs.insert(subs.end(), std::make_move_iterator(ref.begin()), std::make_move_iterator(ref.end()));
     }
     return subs;

@@ -144,6 +144,8 @@ struct CCell {
     float m_fog = 1;
     std::vector<CReference> m_refs{};
     bool m_deleted = false;  // DELE between NAME and DATA, as the game's editor writes it
+    // The first references are persistent: written before NAM0, which counts the rest.
+    std::size_t m_persistent = 0;
 };
 CSubs Cell(const CCell& c);
 

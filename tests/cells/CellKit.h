@@ -17,6 +17,12 @@ std::unique_ptr<CPluginFile> Load(const std::string& folder, const std::string& 
 // data (and size field), junk cells are left out, all else is copied.
 std::string Apply(const std::string& bytes, const CPluginCells& result);
 
+// Cleans `plugin` in memory, writes the result under the same name into
+// `scratch`, and checks that it reads back, that a second analysis finds
+// nothing more, and that each changed cell kept every other subrecord in
+// order. Returns the first analysis.
+CPluginCells CleanAndCheck(const CCellCleaner& cleaner, const CPluginFile& plugin, const std::string& scratch);
+
 // A subrecord's bytes.
 std::string Sub(const std::string& tag, const std::string& payload);
 
