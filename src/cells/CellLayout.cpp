@@ -1,74 +1,82 @@
 #include "cells/CellLayout.h"
 
+#include <cstdint>
+
 namespace vantor::cells {
 
 namespace {
 
-struct CSub {
-    std::string_view m_tag;
-    std::uint32_t m_begin, m_end;
-};
-
-bool StartsReference(std::string_view tag) { return tag == "FRMR" || tag == "MVRF"; }
+constexpr std::uint32_t Tag(const char (&t)[5]) {
+    return std::uint32_t(std::uint8_t(t[0])) | std::uint32_t(std::uint8_t(t[1])) << 8 |
+           std::uint32_t(std::uint8_t(t[2])) << 16 | std::uint32_t(std::uint8_t(t[3])) << 24;
+}
+constexpr std::uint32_t kFrmr = Tag("FRMR"), kMvrf = Tag("MVRF"), kNam0 = Tag("NAM0"), kDele = Tag("DELE");
 
 }  // namespace
 
 std::optional<CCellLayout> ParseCellData(std::string_view data) {
     // The record size field is 24 bits, so offsets fit 32 bits.
     if (data.size() > 0xFFFFFFu) return std::nullopt;
-    std::vector<CSub> subs;
+    CCellLayout layout;
+    layout.m_pieces.reserve(data.size() / 64 + 4);
+    bool inHeader = true, temporary = false;
+    // The reference being read, and whether its FRMR has come (a moved one
+    // starts at MVRF and CNDT; the FRMR after them holds the reference).
+    std::size_t current = SIZE_MAX;
+    bool afterFrmr = false;
     for (std::size_t pos = 0; pos < data.size();) {
         if (data.size() - pos < 8) return std::nullopt;
-        const std::size_t end = pos + 8 + std::size_t(U32At(data, pos + 4));
-        if (end > data.size()) return std::nullopt;
-        subs.push_back({data.substr(pos, 4), std::uint32_t(pos), std::uint32_t(end)});
+        const std::uint32_t tag = U32At(data, pos);
+        const std::uint32_t size = U32At(data, pos + 4);
+        if (size > data.size() - pos - 8) return std::nullopt;
+        const auto begin = std::uint32_t(pos), end = std::uint32_t(pos + 8 + size);
         pos = end;
-    }
 
-    CCellLayout layout;
-    layout.m_pieces.reserve(subs.size() / 3 + 8);
-    bool inHeader = true, temporary = false;
-    for (std::size_t i = 0; i < subs.size();) {
-        const CSub& s = subs[i];
-        CCellPiece piece;
-        piece.m_begin = s.m_begin;
-        if (s.m_tag == "NAM0") {
-            if (s.m_end - s.m_begin != 12) return std::nullopt;
-            piece.m_kind = CCellPiece::EKind::Count;
-            inHeader = false;
-            temporary = true;
-            ++i;
-        } else if (StartsReference(s.m_tag)) {
-            piece.m_kind = CCellPiece::EKind::Reference;
-            piece.m_temporary = temporary;
-            piece.m_moved = s.m_tag == "MVRF";
-            inHeader = false;
-            std::size_t j = i;
-            if (piece.m_moved) {
-                // MVRF and CNDT name the target grid; the FRMR after them holds the reference.
-                ++j;
-                while (j < subs.size() && subs[j].m_tag != "FRMR" && subs[j].m_tag != "MVRF" && subs[j].m_tag != "NAM0") ++j;
-            }
-            if (j < subs.size() && subs[j].m_tag == "FRMR") {
-                if (subs[j].m_end - subs[j].m_begin != 12) return std::nullopt;
-                piece.m_hasFrmr = true;
-                piece.m_frmr = U32At(data, subs[j].m_begin + 8);
-                piece.m_body = subs[j].m_end;
-                ++j;
-                while (j < subs.size() && !StartsReference(subs[j].m_tag) && subs[j].m_tag != "NAM0") {
-                    if (subs[j].m_tag == "DELE") piece.m_deleted = true;
-                    ++j;
-                }
-            }
-            i = j;
-            if (!piece.m_hasFrmr) piece.m_body = subs[i - 1].m_end;
-        } else {
-            piece.m_kind = inHeader ? CCellPiece::EKind::Header : CCellPiece::EKind::Stray;
-            if (inHeader && s.m_tag == "DELE") layout.m_deleted = true;
-            ++i;
+        if (tag == kFrmr && size != 4) return std::nullopt;
+        if (tag == kFrmr && current != SIZE_MAX && !afterFrmr) {
+            CCellPiece& moved = layout.m_pieces[current];
+            moved.m_hasFrmr = true;
+            moved.m_frmr = U32At(data, begin + 8);
+            moved.m_body = moved.m_end = end;
+            afterFrmr = true;
+            continue;
         }
-        piece.m_end = subs[i - 1].m_end;
-        if (piece.m_kind == CCellPiece::EKind::Header) layout.m_headerEnd = piece.m_end;
+        if (tag == kFrmr || tag == kMvrf || tag == kNam0) {
+            inHeader = false;
+            current = SIZE_MAX;
+            CCellPiece piece;
+            piece.m_begin = begin;
+            piece.m_end = piece.m_body = end;
+            if (tag == kNam0) {
+                if (size != 4) return std::nullopt;
+                piece.m_kind = CCellPiece::EKind::Count;
+                temporary = true;
+            } else {
+                piece.m_kind = CCellPiece::EKind::Reference;
+                piece.m_temporary = temporary;
+                piece.m_moved = tag == kMvrf;
+                piece.m_hasFrmr = afterFrmr = tag == kFrmr;
+                if (piece.m_hasFrmr) piece.m_frmr = U32At(data, begin + 8);
+                current = layout.m_pieces.size();
+            }
+            layout.m_pieces.push_back(piece);
+            continue;
+        }
+        if (current != SIZE_MAX) {
+            CCellPiece& ref = layout.m_pieces[current];
+            ref.m_end = end;
+            if (afterFrmr && tag == kDele) ref.m_deleted = true;
+            if (!afterFrmr) ref.m_body = end;
+            continue;
+        }
+        CCellPiece piece;
+        piece.m_kind = inHeader ? CCellPiece::EKind::Header : CCellPiece::EKind::Stray;
+        piece.m_begin = begin;
+        piece.m_end = piece.m_body = end;
+        if (inHeader) {
+            layout.m_headerEnd = end;
+            if (tag == kDele) layout.m_deleted = true;
+        }
         layout.m_pieces.push_back(piece);
     }
     return layout;

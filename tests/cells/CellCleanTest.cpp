@@ -168,19 +168,25 @@ TEST(CellClean, ComparesWithTheNewestVersionAndKeepsReverts) {
     fixtures::CPluginBuilder base, newer, plugin;
     base.Header().Raw(CellRecord("Hall", 1, 0, 0, kWater + Count(3) + Ref(1, Body("chair", 2)) + Ref(2, Body("table", 3)) +
                                                       Ref(3, Body("lamp", 4))));
-    // The newer master moves the chair, adds a rug and changes the ambient light.
+    // The newer master moves the chair, deletes the lamp, adds a rug, changes
+    // the ambient light, and names an index of Base's that Base does not hold.
+    const std::string lampDeleted = Sub("NAME", Z("lamp")) + Sub("DELE", I32(0)), ghost = Body("ghost", 9);
     newer.Header({"Base.esm"})
-        .Raw(CellRecord("Hall", 1, 0, 0, kWater + kAmbi + Count(2) + Ref(kFirst | 1, Body("chair", 20)) + Ref(1, Body("rug", 5))));
+        .Raw(CellRecord("Hall", 1, 0, 0,
+                        kWater + kAmbi + Count(4) + Ref(kFirst | 1, Body("chair", 20)) + Ref(kFirst | 3, lampDeleted) +
+                            Ref(1, Body("rug", 5)) + Ref(kFirst | 9, ghost)));
     // MAST: Newer first, so Newer's references carry 1 and Base's 2.
-    const std::string kept = Ref(kSecond | 1, Body("chair", 2));  // Base's chair: a revert
+    const std::string kept = Ref(kSecond | 1, Body("chair", 2)) + Ref(kSecond | 3, lampDeleted) + Ref(kSecond | 9, ghost);
     plugin.Header({"Newer.esm", "Base.esm"})
         .Raw(CellRecord("Hall", 1, 0, 0,
-                        kWater + kAmbi + Count(4) + kept + Ref(kSecond | 2, Body("table", 3)) +
-                            Ref(kFirst | 1, Body("rug", 5)) + Ref(kSecond | 3, Body("lamp", 40))));
+                        kWater + kAmbi + Count(5) + Ref(kSecond | 1, Body("chair", 2)) + Ref(kSecond | 2, Body("table", 3)) +
+                            Ref(kFirst | 1, Body("rug", 5)) + Ref(kSecond | 3, lampDeleted) + Ref(kSecond | 9, ghost)));
     ASSERT_TRUE(base.Write(dir / "Base.esm") && newer.Write(dir / "Newer.esm") && plugin.Write(dir / "P.esp"));
     auto b = Load(dir.Path(), "Base.esm"), n = Load(dir.Path(), "Newer.esm"), p = Load(dir.Path(), "P.esp");
     ASSERT_TRUE(b && n && p);
 
+    // The chair puts Base's version back (a revert), the deletion is the
+    // plugin's own say, the ghost no master created: they stay.
     const CPluginCells result = CCellCleaner({b.get(), n.get()}).Analyse(*p);
     ASSERT_EQ(result.m_cells.size(), 1u);
     const CCellClean& cell = result.m_cells[0];
@@ -188,12 +194,12 @@ TEST(CellClean, ComparesWithTheNewestVersionAndKeepsReverts) {
     EXPECT_EQ(cell.m_duplicates, 2u);  // the table and the rug
     EXPECT_TRUE(cell.m_redundantAmbient && cell.m_redundantWater);
     EXPECT_FALSE(cell.m_junk);
-    EXPECT_EQ(cell.m_data, Count(2) + kept + Ref(kSecond | 3, Body("lamp", 40)));
+    EXPECT_EQ(cell.m_data, Count(3) + kept);
 
     // Given the other way round, Base is the newer one and the chair a copy of it.
     const CPluginCells reversed = CCellCleaner({n.get(), b.get()}).Analyse(*p);
     ASSERT_EQ(reversed.m_cells.size(), 1u);
     EXPECT_EQ(reversed.m_cells[0].m_master, "Base.esm");
-    EXPECT_EQ(reversed.m_cells[0].m_duplicates, 3u);  // chair, table, and the rug Base does not hold is Newer's own
+    EXPECT_EQ(reversed.m_cells[0].m_duplicates, 3u);  // chair, table, and the rug, which only Newer holds
     EXPECT_FALSE(reversed.m_cells[0].m_redundantAmbient);
 }
