@@ -6,7 +6,6 @@
 #include <optional>
 
 #include "cells/CellLayout.h"
-#include "format/Header.h"
 
 namespace vantor::cells {
 
@@ -19,10 +18,6 @@ std::string LowerAscii(std::string_view s) {
     for (auto& c : out)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
     return out;
-}
-
-std::optional<std::vector<std::string>> MastersOf(const CPluginFile& file) {
-    return ReadHeaderMasters(file.FullPath());
 }
 
 // Where a cell lies, from its entry ID "flags,x,y name": interiors by name
@@ -104,10 +99,7 @@ CCellCleaner::CCellCleaner(std::vector<const CPluginFile*> masters) {
         m_byName[LowerAscii(masters[i]->FileName())] = int(i);
     }
     for (auto& m : m_masters) {
-        if (auto names = MastersOf(*m.m_file)) {
-            m.m_headerRead = true;
-            for (const auto& name : *names) m.m_masters.push_back(Resolve(name));
-        }
+        for (const auto& name : m.m_file->HeaderMasters()) m.m_masters.push_back(Resolve(name));
         if (const CEntryTable* cells = m.m_file->GetTable("CELL"))
             for (const auto& e : *cells)
                 if (auto place = PlaceOf(*e)) m.m_cells[place->m_key].push_back(e.get());
@@ -122,13 +114,8 @@ int CCellCleaner::Resolve(std::string_view fileName) const {
 CPluginCells CCellCleaner::Analyse(const CPluginFile& plugin) const {
     CPluginCells out;
     out.m_plugin = &plugin;
-    const auto names = MastersOf(plugin);
-    if (!names) {
-        out.m_noHeader = true;
-        return out;
-    }
     std::vector<int> pluginMasters;
-    for (const auto& name : *names) {
+    for (const auto& name : plugin.HeaderMasters()) {
         pluginMasters.push_back(Resolve(name));
         if (pluginMasters.back() < 0) out.m_missingMasters.push_back(name);
     }
@@ -159,9 +146,7 @@ void CCellCleaner::JudgeCell(const CEntry& cell, const std::vector<int>& pluginM
 
     std::vector<CCopy> copies;
     for (int m : holders) {
-        const CMaster& master = m_masters[std::size_t(m)];
-        if (!master.m_headerRead) return unjudged();
-        for (const CEntry* e : master.m_cells.at(place->m_key)) {
+        for (const CEntry* e : m_masters[std::size_t(m)].m_cells.at(place->m_key)) {
             auto parsed = e->m_dataDropped ? std::nullopt : ParseCellData(e->Data());
             if (!parsed) return unjudged();
             copies.push_back({m, e, std::move(*parsed)});

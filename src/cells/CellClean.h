@@ -39,8 +39,6 @@ struct CPluginCells {
     // Cells of the plugin or of its masters that could not be judged (their
     // data was not read, or is damaged): left alone.
     std::size_t m_unjudged = 0;
-    // The plugin's header could not be read: nothing was judged.
-    bool m_noHeader = false;
 
     std::size_t Duplicates() const;
     std::size_t RedundantSettings() const;
@@ -54,15 +52,14 @@ public:
     // They must stay alive and unchanged while the cleaner is used.
     explicit CCellCleaner(std::vector<const CPluginFile*> masters);
 
-    // Judges every cell of `plugin` that one of its own masters also holds.
-    // Reads the files' headers, nothing else; safe to call from several
-    // threads at once.
+    // Judges every cell of `plugin` that one of its own masters (the MAST
+    // list of its header) also holds. Reads nothing from disk; safe to call
+    // from several threads at once.
     CPluginCells Analyse(const CPluginFile& plugin) const;
 
 private:
     struct CMaster {
         const CPluginFile* m_file = nullptr;
-        bool m_headerRead = false;
         std::vector<int> m_masters;  // its own MAST list as indexes of m_masters; -1 when not given
         std::unordered_map<std::string, std::vector<const CEntry*>> m_cells;  // cell key -> copies in file order
     };

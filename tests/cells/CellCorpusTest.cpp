@@ -7,7 +7,6 @@
 
 #include "CellKit.h"
 #include "MkData.h"
-#include "format/Header.h"
 #include "fixtures/TempDir.h"
 #include "platform/Files.h"
 
@@ -43,11 +42,12 @@ TEST(CellCorpus, CleanedPluginsReadBackWithoutDuplicates) {
     std::size_t judged = 0, findings = 0;
     for (const auto& path : files) {
         const CCorpusName me = Split(path);
-        const auto masters = ReadHeaderMasters(path);
-        if (!masters || masters->empty()) continue;
+        auto original = Load(platform::FolderOf(path), platform::FileNameOf(path));
+        ASSERT_TRUE(original) << path;
+        if (original->GetTable("CELL")->empty()) continue;
         // The masters that are here, the one of the plugin's own folder first.
         std::vector<std::string> found;
-        for (const auto& wanted : *masters) {
+        for (const auto& wanted : original->HeaderMasters()) {
             std::string best;
             for (const auto& other : files) {
                 const CCorpusName o = Split(other);
@@ -64,7 +64,6 @@ TEST(CellCorpus, CleanedPluginsReadBackWithoutDuplicates) {
         std::filesystem::copy_file(path, dir / me.m_name);
         auto plugin = Load(dir.Path(), me.m_name);
         ASSERT_TRUE(plugin) << path;
-        if (plugin->GetTable("CELL")->empty()) continue;
         std::vector<std::unique_ptr<CPluginFile>> loaded;
         std::vector<const CPluginFile*> order;
         for (const auto& p : found) {
