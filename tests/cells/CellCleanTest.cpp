@@ -17,6 +17,7 @@ namespace {
 constexpr std::uint32_t kFirst = 1u << 24, kSecond = 2u << 24;  // FRMR: created by MAST entry 1, 2
 
 std::string U32(std::uint32_t v) { return I32(static_cast<std::int32_t>(v)); }
+std::string Sub(const std::string& tag, const std::string& payload) { return fixtures::SubBytes(fixtures::Sub(tag, payload)); }
 std::string Body(const std::string& id, float x, const std::string& extra = {}) {
     return Sub("NAME", Z(id)) + extra + Sub("DATA", F32(x) + std::string(20, '\0'));
 }
