@@ -1,14 +1,15 @@
 #include "DialogRepairDlg.h"
 
 #include <QContextMenuEvent>
+#include <QGridLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <algorithm>
 
-#include "DialogUnits.h"
 #include "UiText.h"
 #include "platform/FileOps.h"
 #include "platform/Profile.h"
@@ -47,35 +48,37 @@ std::string WithSeparator(std::string folder) {
 CDialogRepairDlg::CDialogRepairDlg(const CRepairDialogSeed& seed, CFrameLink& link, QWidget* owner)
     : QDialog(owner), m_seed(seed), m_link(link) {
     setWindowTitle(QStringLiteral("Dialog Repair Tool"));
-    setFixedSize(Du(0, 0, 229, 187).size());
 
     auto* repairGroup = new QGroupBox(QStringLiteral("Dialog Repair Plugin"), this);
-    repairGroup->setGeometry(Du(7, 7, 215, 54));
-    m_name = new QLabel(FromCoreText(seed.m_repairName), this);
-    m_name->setGeometry(Du(20, 21, 185, 12));
+    m_name = new QLabel(FromCoreText(seed.m_repairName), repairGroup);
     auto* pluginGroup = new QGroupBox(QStringLiteral("Plugins with Dialog to Repair"), this);
-    pluginGroup->setGeometry(Du(7, 66, 215, 114));
-    pluginGroup->lower();
-    repairGroup->lower();
-    m_list = new QListWidget(this);
-    m_list->setGeometry(Du(20, 80, 134, 64));
+    m_list = new QListWidget(pluginGroup);
     m_list->setSortingEnabled(true);
 
-    struct CPlace {
-        const char* m_text;
-        QRect m_rect;
-    };
-    const CPlace places[kButtonCount] = {
-        {"Create New", Du(20, 40, 50, 14)},      {"Delete Existing", Du(86, 40, 57, 14)},
-        {"Browse", Du(160, 40, 50, 14)},         {"Repair Dialog", Du(160, 80, 50, 14)},
-        {"Clear", Du(20, 158, 50, 14)},          {"Add All Active Plugins", Du(76, 158, 78, 14)},
-        {"Browse", Du(160, 158, 50, 14)},
-    };
+    const char* const texts[kButtonCount] = {"Create New", "Delete Existing",        "Browse", "Repair Dialog",
+                                             "Clear",      "Add All Active Plugins", "Browse"};
     for (int b = 0; b < kButtonCount; ++b) {
-        m_buttons[b] = new QPushButton(QString::fromLatin1(places[b].m_text), this);
-        m_buttons[b]->setGeometry(places[b].m_rect);
+        m_buttons[b] = new QPushButton(QString::fromLatin1(texts[b]), b < kRepairDialog ? repairGroup : pluginGroup);
         m_buttons[b]->setAutoDefault(false);
     }
+
+    // The classic arrangement, laid out so every button shows its whole text.
+    auto* repairRow = new QHBoxLayout;
+    for (EButton b : {kCreateNew, kDeleteExisting, kBrowseRepair}) repairRow->addWidget(m_buttons[b]);
+    auto* repair = new QVBoxLayout(repairGroup);
+    repair->addWidget(m_name);
+    repair->addLayout(repairRow);
+    auto* plugins = new QGridLayout(pluginGroup);
+    plugins->addWidget(m_list, 0, 0, 1, 2);
+    plugins->addWidget(m_buttons[kRepairDialog], 0, 2, Qt::AlignTop);
+    plugins->addWidget(m_buttons[kClear], 1, 0);
+    plugins->addWidget(m_buttons[kAddActive], 1, 1);
+    plugins->addWidget(m_buttons[kBrowsePlugins], 1, 2);
+    plugins->setRowStretch(0, 1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(repairGroup);
+    layout->addWidget(pluginGroup, 1);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
     m_buttons[kRepairDialog]->setDefault(true);
     connect(m_buttons[kCreateNew], &QPushButton::clicked, this, &CDialogRepairDlg::CreateNew);
     connect(m_buttons[kDeleteExisting], &QPushButton::clicked, this, &CDialogRepairDlg::DeleteExisting);
@@ -193,7 +196,8 @@ void CDialogRepairDlg::RemoveSelected() {
 }
 
 void CDialogRepairDlg::contextMenuEvent(QContextMenuEvent* event) {
-    if (!m_list->geometry().contains(event->pos()) || !m_list->currentItem() || !m_list->currentItem()->isSelected())
+    if (!m_list->rect().contains(m_list->mapFrom(this, event->pos())) || !m_list->currentItem() ||
+        !m_list->currentItem()->isSelected())
         return;
     QMenu menu(this);
     QAction* remove = menu.addAction(QStringLiteral("Remove"));

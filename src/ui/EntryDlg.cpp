@@ -1,13 +1,17 @@
 #include "EntryDlg.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QCursor>
 #include <QFontMetrics>
+#include <QHBoxLayout>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScopedValueRollback>
 #include <QScreen>
+#include <QVBoxLayout>
 #include <QTableWidget>
 #include <set>
 
@@ -25,24 +29,14 @@ namespace vantor {
 
 namespace {
 
-constexpr int kBand = 25;          // the button band above the grid
 constexpr int kStartWidth = 625;
 constexpr int kStartHeight = 250;
-constexpr int kReadOnlyMinX = 525;
 constexpr int kRowValueRole = Qt::UserRole;
 constexpr int kFromEntryRole = Qt::UserRole + 1;
 
-// Button places in pixels (the dialog-unit places at the usual font size).
-struct CButtonPlace {
-    const char* m_text;
-    int m_x;
+constexpr const char* kButtonTexts[CEntryDlg::kButtonCount] = {
+    "Hex View", "Grid View", "Add Row", "Insert Row", "Delete Row", "Write to ESP", "Delete Entry",
 };
-constexpr CButtonPlace kPlaces[CEntryDlg::kButtonCount] = {
-    {"Hex View", 10}, {"Grid View", 10}, {"Add Row", 115}, {"Insert Row", 198},
-    {"Delete Row", 280}, {"Write to ESP", 363}, {"Delete Entry", 445},
-};
-constexpr int kButtonWidth = 75;
-constexpr int kButtonHeight = 22;
 
 }  // namespace
 
@@ -60,17 +54,27 @@ CEntryDlg::CEntryDlg(const CEntryOpenRequest& request, CMainFrame& frame)
     setSizeGripEnabled(true);
     setWindowTitle(FromCoreText(request.m_title));
 
+    // The buttons in a row above the grid, "Read Only" at its right end; the
+    // row is as wide as their texts need.
+    auto* band = new QHBoxLayout;
+    band->setSpacing(4);
     for (int b = 0; b < kButtonCount; ++b) {
-        auto* button = new QPushButton(QString::fromLatin1(kPlaces[b].m_text), this);
-        button->setGeometry(kPlaces[b].m_x, 1, kButtonWidth, kButtonHeight);
+        auto* button = new QPushButton(QString::fromLatin1(kButtonTexts[b]), this);
         // Enter must not write or delete anything by itself.
         button->setAutoDefault(false);
+        band->addWidget(button);
         m_buttons[b] = button;
     }
     m_buttons[kGridView]->hide();
     m_readOnly = new QCheckBox(QStringLiteral("Read Only"), this);
     m_readOnly->setChecked(true);
-    m_readOnly->adjustSize();
+    band->addStretch(1);
+    band->addSpacing(10);
+    band->addWidget(m_readOnly);
+    m_layout = new QVBoxLayout(this);
+    m_layout->setContentsMargins(0, 1, 0, 0);
+    m_layout->setSpacing(2);
+    m_layout->addLayout(band);
 
     connect(m_buttons[kHexView], &QPushButton::clicked, this, [this] { SetViewMode(1); });
     connect(m_buttons[kGridView], &QPushButton::clicked, this, [this] { SetViewMode(0); });
@@ -96,6 +100,7 @@ CEntryDlg::CEntryDlg(const CEntryOpenRequest& request, CMainFrame& frame)
 }
 
 void CEntryDlg::SetRow(int row, const CEntryRow& values) {
+    const QScopedValueRollback<bool> filling(m_filling, true);
     const std::string* texts[] = {&values.m_tag, &values.m_data, &values.m_type, &values.m_bytes};
     auto* fixed = new QTableWidgetItem();
     fixed->setFlags(Qt::ItemIsEnabled);
@@ -117,6 +122,7 @@ void CEntryDlg::FillGridFromEntry() {
     m_grid->resizeRowsToContents();
     for (int r = 0; r < m_grid->rowCount(); ++r)
         if (m_grid->rowHeight(r) > kGridMaxRowHeight) m_grid->setRowHeight(r, kGridMaxRowHeight);
+    m_unwritten = false;
 }
 
 std::vector<CEntryRow> CEntryDlg::GridRows() const {
@@ -141,7 +147,6 @@ std::vector<CEntryRow> CEntryDlg::GridRows() const {
 
 void CEntryDlg::SetViewMode(int mode) {
     m_viewMode = mode;
-    const QRect area(0, kBand, width(), std::max(0, height() - kBand));
     if (mode == 0) {
         if (m_hex) m_hex->hide();
         if (!m_grid) {
@@ -163,25 +168,42 @@ void CEntryDlg::SetViewMode(int mode) {
             m_grid->setTextElideMode(Qt::ElideRight);
             m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
             FillGridFromEntry();
+            // Edits from here on are the user's, until they are written.
+            connect(m_grid, &QTableWidget::itemChanged, this, [this] {
+                if (!m_filling) m_unwritten = true;
+            });
+            m_layout->addWidget(m_grid, 1);
         }
-        m_grid->setGeometry(area);
         m_grid->show();
     } else {
         if (m_grid) m_grid->hide();
-        if (!m_hex) m_hex = new CHexView(m_request.m_data, m_request.m_compare, this);
-        m_hex->setGeometry(area);
+        if (!m_hex) {
+            m_hex = new CHexView(m_request.m_data, m_request.m_compare, this);
+            m_layout->addWidget(m_hex, 1);
+        }
         m_hex->show();
     }
     m_buttons[kHexView]->setVisible(mode == 0);
     m_buttons[kGridView]->setVisible(mode != 0);
+    UpdateButtons();
 }
 
 void CEntryDlg::EnableEditing(bool on) {
-    for (EButton b : {kAddRow, kInsertRow, kDeleteRow, kWriteToEsp}) m_buttons[b]->setEnabled(on);
+    m_editing = on;
+    UpdateButtons();
     if (m_grid)
-        m_grid->setEditTriggers(on ? QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |
-                                         QAbstractItemView::AnyKeyPressed
-                                   : QAbstractItemView::NoEditTriggers);
+        m_grid->setEditTriggers(on && !m_request.m_viewOnly ? QAbstractItemView::DoubleClicked |
+                                                                  QAbstractItemView::EditKeyPressed |
+                                                                  QAbstractItemView::AnyKeyPressed
+                                                            : QAbstractItemView::NoEditTriggers);
+}
+
+void CEntryDlg::UpdateButtons() {
+    // The row and write buttons act on the grid, so not while the hex dump
+    // shows; nothing is deleted while "Read Only" is ticked.
+    const bool rows = m_editing && m_viewMode == 0 && !m_request.m_viewOnly;
+    for (EButton b : {kAddRow, kInsertRow, kDeleteRow, kWriteToEsp}) m_buttons[b]->setEnabled(rows);
+    m_buttons[kDeleteEntry]->setEnabled(!m_readOnly->isChecked() && !m_request.m_viewOnly);
 }
 
 void CEntryDlg::AddRow() {
@@ -189,6 +211,10 @@ void CEntryDlg::AddRow() {
     const int row = m_grid->rowCount();
     m_grid->insertRow(row);
     SetRow(row, NewRow());
+    m_unwritten = true;
+    // The new row may be below the visible ones.
+    m_grid->setCurrentCell(row, 1);
+    m_grid->scrollToItem(m_grid->item(row, 1));
 }
 
 void CEntryDlg::InsertRow() {
@@ -196,11 +222,13 @@ void CEntryDlg::InsertRow() {
     const int row = std::max(0, m_grid->currentRow());
     m_grid->insertRow(row);
     SetRow(row, NewRow());
+    m_unwritten = true;
 }
 
 void CEntryDlg::DeleteRow() {
     if (!m_grid || m_grid->currentRow() < 0) return;
     m_grid->removeRow(m_grid->currentRow());
+    m_unwritten = true;
 }
 
 bool CEntryDlg::WriteToEsp() {
@@ -249,13 +277,10 @@ bool CEntryDlg::DeleteEntry() {
         doc.StoreResultTable(pane, view->Model().Table());
         view->viewport()->update();
     }
+    // The entry is gone: there is nothing left to write.
+    m_unwritten = false;
     close();
     return true;
-}
-
-void CEntryDlg::PlaceReadOnlyBox() {
-    const int x = std::max(kReadOnlyMinX, width() - 10 - m_readOnly->width());
-    m_readOnly->move(x, 5);
 }
 
 void CEntryDlg::showEvent(QShowEvent* event) {
@@ -264,18 +289,26 @@ void CEntryDlg::showEvent(QShowEvent* event) {
     m_firstShow = false;
     m_buttons[kHexView]->setVisible(m_viewMode == 0);
     m_buttons[kGridView]->setVisible(m_viewMode != 0);
-    PlaceReadOnlyBox();
     if (m_request.m_viewOnly) {
         // A master's entry is only looked at.
         m_readOnly->hide();
-        for (EButton b : {kAddRow, kInsertRow, kDeleteRow, kWriteToEsp, kDeleteEntry}) {
-            m_buttons[b]->hide();
-            m_buttons[b]->setEnabled(false);
-        }
-        if (m_grid) m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    } else {
-        EnableEditing(!m_readOnly->isChecked());
+        for (EButton b : {kAddRow, kInsertRow, kDeleteRow, kWriteToEsp, kDeleteEntry}) m_buttons[b]->hide();
     }
+    EnableEditing(!m_readOnly->isChecked());
+}
+
+void CEntryDlg::closeEvent(QCloseEvent* event) {
+    if (m_unwritten && !m_request.m_viewOnly) {
+        const EAnswer answer = m_frame.Link().Ask({"The changes to this entry have not been written to its file.\n"
+                                                   "Discard them?",
+                                                   "Discard Changes", EButtons::YesNo, EIcon::Question, EAnswer::No});
+        if (answer != EAnswer::Yes) {
+            event->ignore();
+            return;
+        }
+        m_unwritten = false;
+    }
+    QDialog::closeEvent(event);
 }
 
 void CEntryDlg::keyPressEvent(QKeyEvent* event) {
@@ -286,14 +319,6 @@ void CEntryDlg::keyPressEvent(QKeyEvent* event) {
         return;
     }
     QDialog::keyPressEvent(event);
-}
-
-void CEntryDlg::resizeEvent(QResizeEvent* event) {
-    QDialog::resizeEvent(event);
-    const QRect area(0, kBand, width(), std::max(0, height() - kBand));
-    if (m_grid) m_grid->setGeometry(area);
-    if (m_hex) m_hex->setGeometry(area);
-    if (m_readOnly) PlaceReadOnlyBox();
 }
 
 }  // namespace vantor

@@ -14,6 +14,7 @@
 class QCheckBox;
 class QPushButton;
 class QTableWidget;
+class QVBoxLayout;
 
 namespace vantor {
 
@@ -36,6 +37,8 @@ public:
     QTableWidget* Grid() const { return m_grid; }
     CHexView* HexView() const { return m_hex; }  // nullptr until first shown
     int ViewMode() const { return m_viewMode; }
+    // Whether the grid holds edits that were not written to the file.
+    bool HasUnwrittenEdits() const { return m_unwritten; }
 
     // The grid's rows as the write-back reads them.
     std::vector<CEntryRow> GridRows() const;
@@ -52,22 +55,26 @@ public:
 
 protected:
     void showEvent(QShowEvent* event) override;
-    void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void FillGridFromEntry();
     void SetRow(int row, const CEntryRow& values);
-    void PlaceReadOnlyBox();
+    void UpdateButtons();
 
     CEntryOpenRequest m_request;
     CMainFrame& m_frame;
     int m_viewMode = 0;
     bool m_firstShow = true;
+    bool m_editing = false;    // EnableEditing's state
+    bool m_filling = false;    // the grid is being filled, not edited
+    bool m_unwritten = false;  // edits not yet written to the file
     QPushButton* m_buttons[kButtonCount] = {};
     QCheckBox* m_readOnly = nullptr;
     QTableWidget* m_grid = nullptr;
     CHexView* m_hex = nullptr;
+    QVBoxLayout* m_layout = nullptr;
 };
 
 }  // namespace vantor

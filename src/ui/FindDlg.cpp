@@ -6,50 +6,71 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
-#include "DialogUnits.h"
 #include "widgets/Cp1252.h"
 
 namespace vantor {
 
-CFindDlg::CFindDlg(COptionSet& options, QWidget* owner) : QDialog(owner), m_options(options) {
+CFindDlg::CFindDlg(COptionSet& options, QWidget* owner, const std::string& text) : QDialog(owner), m_options(options) {
     setWindowTitle(QStringLiteral("Find Object in Loaded Files"));
-    setFixedSize(Du(0, 0, 238, 71).size());
 
     auto* label = new QLabel(QStringLiteral("Find what:"), this);
-    label->setGeometry(Du(7, 9, 38, 8));
     m_text = new QComboBox(this);
     m_text->setEditable(true);
     m_text->setInsertPolicy(QComboBox::NoInsert);
-    m_text->setGeometry(Du(45, 7, 129, 14));
+    m_text->setMinimumContentsLength(24);
+    m_text->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    label->setBuddy(m_text);
     // The history, most recent first; empty entries show as empty lines.
     for (const std::string& entry : options.m_findHistory) m_text->addItem(DecodeCp1252(entry));
     m_text->setCurrentIndex(-1);
-    m_text->setEditText(QString());
+    m_text->setEditText(DecodeCp1252(text));
 
     m_wholeWord = new QCheckBox(QStringLiteral("Match whole word only"), this);
-    m_wholeWord->setGeometry(Du(7, 30, 90, 10));
     m_matchCase = new QCheckBox(QStringLiteral("Match case"), this);
-    m_matchCase->setGeometry(Du(7, 44, 90, 10));
     m_lookInData = new QCheckBox(QStringLiteral("Look in data"), this);
-    m_lookInData->setGeometry(Du(7, 57, 90, 10));
     m_lookInData->setChecked(true);
 
     auto* group = new QGroupBox(QStringLiteral("Search Type"), this);
-    group->setGeometry(Du(102, 28, 72, 36));
     m_espMode = new QRadioButton(QStringLiteral("Esp Mode"), group);
-    m_espMode->setGeometry(Du(9, 12, 55, 10));
     m_esmMode = new QRadioButton(QStringLiteral("Esm Mode"), group);
-    m_esmMode->setGeometry(Du(9, 23, 55, 10));
     m_espMode->setChecked(true);
+    auto* modes = new QVBoxLayout(group);
+    modes->addWidget(m_espMode);
+    modes->addWidget(m_esmMode);
 
     auto* find = new QPushButton(QStringLiteral("Find"), this);
-    find->setGeometry(Du(181, 7, 50, 14));
     find->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setGeometry(Du(181, 25, 50, 14));
     connect(find, &QPushButton::clicked, this, &CFindDlg::OnFind);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+
+    // The controls where the classic dialog has them; the layout gives each
+    // the room its text needs at any font size.
+    auto* what = new QHBoxLayout;
+    what->addWidget(label);
+    what->addWidget(m_text, 1);
+    auto* switches = new QVBoxLayout;
+    switches->addWidget(m_wholeWord);
+    switches->addWidget(m_matchCase);
+    switches->addWidget(m_lookInData);
+    switches->addStretch();
+    auto* choices = new QHBoxLayout;
+    choices->addLayout(switches);
+    choices->addWidget(group);
+    auto* left = new QVBoxLayout;
+    left->addLayout(what);
+    left->addLayout(choices);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(find);
+    buttons->addWidget(cancel);
+    buttons->addStretch();
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
+    resize(sizeHint());
 }
 
 void CFindDlg::OnFind() {
@@ -62,8 +83,8 @@ void CFindDlg::OnFind() {
     accept();
 }
 
-std::optional<CFindParams> CFindDlg::Run(COptionSet& options, QWidget* owner) {
-    CFindDlg dialog(options, owner);
+std::optional<CFindParams> CFindDlg::Run(COptionSet& options, const std::string& text, QWidget* owner) {
+    CFindDlg dialog(options, owner, text);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.Params();
 }

@@ -16,10 +16,11 @@ namespace vantor {
 class CFindDlg : public QDialog {
     Q_OBJECT
 public:
-    CFindDlg(COptionSet& options, QWidget* owner);
+    // `text` is the find text it opens with.
+    CFindDlg(COptionSet& options, QWidget* owner, const std::string& text = {});
 
     // The frame's dialog: shows it modally; nullopt on "Cancel".
-    static std::optional<CFindParams> Run(COptionSet& options, QWidget* owner);
+    static std::optional<CFindParams> Run(COptionSet& options, const std::string& text, QWidget* owner);
 
     QComboBox* FindWhat() const { return m_text; }
     QCheckBox* MatchCase() const { return m_matchCase; }

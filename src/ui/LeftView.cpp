@@ -4,6 +4,7 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QMenu>
+#include <QScrollBar>
 
 #include "Icons.h"
 #include "UiText.h"
@@ -60,6 +61,11 @@ std::optional<CFileTree::CSelection> CLeftView::Selection() const {
     selection.m_isRoot = item->parent() == nullptr;
     if (!selection.m_isRoot) selection.m_text = item->data(0, kBytesRole).toByteArray().toStdString();
     return selection;
+}
+
+int CLeftView::WidthForNames() const {
+    // The names sit one indentation in, beside their icons.
+    return sizeHintForColumn(0) + indentation() + 2 * frameWidth() + verticalScrollBar()->sizeHint().width();
 }
 
 bool CLeftView::SelectText(const QString& text) {

@@ -19,6 +19,8 @@ public:
     void Rebuild(const CFileTree& tree);
     // The selected item as the document's commands take it.
     std::optional<CFileTree::CSelection> Selection() const;
+    // The width that shows every name whole, with a vertical scroll bar.
+    int WidthForNames() const;
     // Selects the item with this text (a root name or a file name).
     bool SelectText(const QString& text);
 

@@ -6,7 +6,6 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenuBar>
@@ -15,7 +14,6 @@
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
 #include <QScreen>
-#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QStatusTipEvent>
@@ -41,10 +39,6 @@
 #include "document/ResultsLog.h"
 #include "widgets/GridPrinter.h"
 #include "widgets/StatusPane.h"
-
-#ifndef VANTOR_SOURCE_DIR
-#define VANTOR_SOURCE_DIR ""
-#endif
 
 namespace vantor {
 
@@ -98,50 +92,29 @@ const CCommandText kCommands[CMainFrame::kCommandCount] = {
     {"Toggle Editor Pane", "Toggle Editor Pane"},
 };
 
-QString ReadmeText() {
-    const QString here = QCoreApplication::applicationDirPath();
-    const QStringList candidates = {here + "/README.md", here + "/../README.md", here + "/../../README.md",
-                                    here + "/../../../README.md", here + "/../share/vantorscope/README.md",
-                                    QString::fromUtf8(VANTOR_SOURCE_DIR) + "/README.md"};
-    for (const QString& path : candidates) {
-        QFile file(path);
-        if (!QFileInfo(path).fileName().isEmpty() && file.open(QIODevice::ReadOnly)) return QString::fromUtf8(file.readAll());
-    }
-    return {};
+// The user's guide, built into the program.
+QString GuideText() {
+    QFile file(QStringLiteral(":/help/guide.md"));
+    if (!file.open(QIODevice::ReadOnly)) return QStringLiteral("# Vantorscope\n\nThe user's guide is missing from this build.");
+    return QString::fromUtf8(file.readAll());
 }
-
-const char* const kBuiltInHelp =
-    "# Vantorscope\n\n"
-    "Vantorscope examines, cleans and repairs Morrowind plugins (.esp) and masters (.esm).\n\n"
-    "1. Choose the plugins to check with *File > Choose Plugins* (Ctrl+O), or the game's active plugins "
-    "with *File > Choose Active Plugins*.\n"
-    "2. Pick *CheckType > Full Check* to check all plugins against each other, or *Single Versus* and "
-    "*File > Choose Master Plugin* to check them against one plugin.\n"
-    "3. Run *Operations > Check All* (or one of the single checks). Conflicts and warnings fill the lists "
-    "on the right.\n"
-    "4. Double-click a row to open the entry; select rows of the *Esp File* column and press Delete to "
-    "delete those entries from their plugins (a backup with the extension .OLD is kept).\n"
-    "5. *File > Save Results* writes the lists as a text log.\n";
 
 }  // namespace
 
-CMainFrame::CMainFrame(CDocConfig config) {
+CMainFrame::CMainFrame(CDocConfig config) : m_settingsPath(config.m_settingsPath) {
     m_link = std::make_unique<CQtFrameLink>(this);
     m_doc = std::make_unique<CVANTORDoc>(std::move(config), m_link.get());
     InstallOperations(*m_doc);
 
     setWindowTitle(kTitle);
     setWindowIcon(icons::Make(icons::EIcon::App));
-    if (QScreen* screen = QGuiApplication::primaryScreen())
-        setGeometry(screen->availableGeometry());
-    else
-        resize(1000, 700);
 
     CreateActions();
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
     CreatePanes();
+    RestoreWindowState();
     SetEntryEditorOpener(&CEntryDlg::Open);
     SetFindDialog(&CFindDlg::Run);
     SetViewFileDialog(&CViewFileDlg::Run);
@@ -203,11 +176,11 @@ void CMainFrame::CreateActions() {
     // The cells are never editable.
     a[kCut]->setEnabled(false);
     a[kPaste]->setEnabled(false);
-    // Shortcuts whose menu items show none.
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_O), this), &QShortcut::activated, a[kChoosePlugins],
-            &QAction::trigger);
-    connect(new QShortcut(QKeySequence(Qt::CTRL | Qt::Key_F), this), &QShortcut::activated, a[kFindObject],
-            &QAction::trigger);
+    a[kChoosePlugins]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
+    a[kFindObject]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    a[kDefaultCheck]->setShortcut(QKeySequence(Qt::Key_F5));
+    // The default check has no menu item to carry its key.
+    addAction(a[kDefaultCheck]);
 
     a[kSingleVersus]->setCheckable(true);
     a[kFullCheck]->setCheckable(true);
@@ -247,7 +220,7 @@ void CMainFrame::CreateActions() {
     on(kViewAllEsp, [doc] { doc->OnViewAllEspData(); });
     on(kViewAllEsm, [doc] { doc->OnViewAllEsmData(); });
     on(kViewAllGlobal, [doc] { doc->OnViewAllGlobalChanges(); });
-    on(kFindObject, [this] { OnFindObject(); });
+    on(kFindObject, [this] { FindObject({}); });
     on(kExtractData, [doc] { doc->OnExtractData(); });
     on(kClearEsm, [doc] { doc->OnClearEsmData(); });
     on(kCheckConflicts, [doc] { doc->OnCheckConflicts(); });
@@ -300,10 +273,15 @@ void CMainFrame::CreateToolBar() {
     for (int item : {int(kNewCheck), int(kChoosePlugins), int(kSaveResults), sep, int(kOptions), sep, int(kViewFileData),
                      int(kFindObject), int(kDefaultCheck), sep, int(kToggleConflict), int(kToggleWarning),
                      int(kToggleEditor), sep, int(kPrint), sep, int(kAbout)}) {
-        if (item < 0)
+        if (item < 0) {
             m_toolBar->addSeparator();
-        else
-            m_toolBar->addAction(m_actions[std::size_t(item)]);
+            continue;
+        }
+        QAction* action = m_actions[std::size_t(item)];
+        // A button's tip names its key, as its menu item does.
+        if (!action->shortcut().isEmpty())
+            action->setToolTip(action->toolTip() + " (" + action->shortcut().toString(QKeySequence::NativeText) + ")");
+        m_toolBar->addAction(action);
     }
 }
 
@@ -345,6 +323,56 @@ void CMainFrame::CreatePanes() {
 
     connect(m_tree, &CLeftView::RemoveRequested, this, [this](auto selection) { m_doc->OnTreeRemove(selection); });
     connect(m_tree, &CLeftView::AddRequested, this, [this](auto selection) { m_doc->OnTreeAdd(selection); });
+}
+
+void CMainFrame::RestoreWindowState() {
+    const CWindowState state = CWindowState::Load(m_settingsPath);
+    for (std::size_t i = 0; i < m_views.size(); ++i) m_views[i]->SetUserColumnWidths(state.m_columns[i]);
+    QSplitter* splitters[] = {m_s0, m_s1, m_s2};
+    for (std::size_t i = 0; i < 3; ++i)
+        if (state.m_splitters[i].size() == 2) splitters[i]->setSizes(state.m_splitters[i]);
+
+    // The last place, when its top edge (where the title bar is) is still on
+    // a screen; otherwise, and on first start, the window opens maximized.
+    const QRect& place = state.m_normal;
+    QScreen* screen = state.m_known ? QGuiApplication::screenAt(place.topLeft() + QPoint(place.width() / 2, 0)) : nullptr;
+    if (!screen) {
+        if (QScreen* primary = QGuiApplication::primaryScreen()) {
+            const QRect area = primary->availableGeometry();
+            resize(area.size() * 4 / 5);
+            move(area.center() - rect().center());
+        }
+        setWindowState(Qt::WindowMaximized);
+        return;
+    }
+    const QRect area = screen->availableGeometry();
+    setGeometry(QRect(place.topLeft(), place.size().boundedTo(area.size())));
+    if (state.m_maximized) setWindowState(Qt::WindowMaximized);
+}
+
+CWindowState CMainFrame::WindowState() const {
+    CWindowState state = CWindowState::Load(m_settingsPath);
+    state.m_known = true;
+    state.m_maximized = isMaximized();
+    state.m_normal = isMaximized() || isFullScreen() ? normalGeometry() : geometry();
+    const QSplitter* splitters[] = {m_s0, m_s1, m_s2};
+    for (std::size_t i = 0; i < 3; ++i) {
+        // A splitter with a hidden side keeps the sizes it had when both showed.
+        const QList<int> sizes = splitters[i]->sizes();
+        if (sizes.size() == 2 && sizes[0] > 0 && sizes[1] > 0) state.m_splitters[i] = sizes;
+    }
+    for (std::size_t i = 0; i < m_views.size(); ++i) state.m_columns[i] = m_views[i]->UserColumnWidths();
+    return state;
+}
+
+void CMainFrame::FitTreeWidth() {
+    // Wide enough for the longest name, but never more than half the window.
+    const int needed = m_tree->WidthForNames();
+    const QList<int> sizes = m_s0->sizes();
+    if (sizes.size() != 2 || sizes[0] >= needed) return;
+    const int total = sizes[0] + sizes[1];
+    const int wanted = std::min(needed, total / 2);
+    if (wanted > sizes[0]) m_s0->setSizes({wanted, total - wanted});
 }
 
 // ------------------------------------------------------------------ panes --
@@ -403,6 +431,7 @@ void CMainFrame::OnProgress(const std::string& text, int total) { m_messagePane-
 
 void CMainFrame::UpdateViews() {
     m_tree->Rebuild(m_doc->m_tree);
+    FitTreeWidth();
     UpdateCommandStates();
 }
 
@@ -523,9 +552,9 @@ void CMainFrame::OnPrintSetup() {
     dialog.exec();
 }
 
-void CMainFrame::OnFindObject() {
+void CMainFrame::FindObject(const std::string& text) {
     if (!m_findDialog || m_doc->IsBusy()) return;
-    if (auto params = m_findDialog(m_doc->m_options, this)) m_doc->OnFindObject(*params);
+    if (auto params = m_findDialog(m_doc->m_options, text, this)) m_doc->OnFindObject(*params);
 }
 
 void CMainFrame::OnViewFileData() {
@@ -539,13 +568,12 @@ QTextBrowser* CMainFrame::HelpBrowser() {
     if (!m_help) {
         auto* dialog = new QDialog(this);
         dialog->setWindowTitle("VANTOR Help");
-        dialog->resize(760, 640);
+        dialog->resize(QFontMetrics(dialog->font()).averageCharWidth() * 100, 640);
         auto* layout = new QVBoxLayout(dialog);
         auto* browser = new QTextBrowser(dialog);
         browser->setObjectName("help");
         browser->setOpenExternalLinks(true);
-        const QString readme = ReadmeText();
-        browser->setMarkdown(readme.isEmpty() ? QString::fromLatin1(kBuiltInHelp) : readme);
+        browser->setMarkdown(GuideText());
         layout->addWidget(browser);
         auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
         connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
@@ -571,6 +599,14 @@ void CMainFrame::OnAbout() {
         "Examines, cleans and repairs Morrowind plugins and masters.\n\n"
         "Written by the Vantorscope developers.");
     box.exec();
+}
+
+bool CMainFrame::CloseEditorsForExit() {
+    std::erase_if(m_editors, [](const QPointer<QWidget>& w) { return w.isNull(); });
+    const auto editors = m_editors;
+    for (const auto& editor : editors)
+        if (editor && !editor->close()) return false;
+    return true;
 }
 
 // ---------------------------------------------------------------- events --
@@ -628,7 +664,13 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    if (!CloseEditorsForExit()) {
+        event->ignore();
+        return;
+    }
     m_closing = true;
+    // A settings file that cannot be written loses the placement, nothing more.
+    WindowState().Save(m_settingsPath);
     // The worker is stopped and waited for, whatever it takes: the files and
     // tables it reads belong to the document that closing destroys. It polls
     // the stop flag after every record, so this is short.

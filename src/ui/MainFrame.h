@@ -12,6 +12,7 @@
 
 #include "EntryActions.h"
 #include "PaneLayout.h"
+#include "WindowState.h"
 #include "document/VANTORDoc.h"
 
 class QLabel;
@@ -77,10 +78,15 @@ public:
     bool DeleteEntry(const std::string& file, const std::string& tag, const std::string& id, bool ask);
 
     // The Find and View File dialogs: nullopt when closed without a choice.
-    using CFindDialog = std::function<std::optional<CFindParams>(COptionSet& options, QWidget* owner)>;
+    // The find dialog opens with `text` as its find text.
+    using CFindDialog =
+        std::function<std::optional<CFindParams>(COptionSet& options, const std::string& text, QWidget* owner)>;
     using CViewFileDialog = std::function<std::optional<CViewFileChoice>(const CViewFileSeed& seed, QWidget* owner)>;
     void SetFindDialog(CFindDialog dialog) { m_findDialog = std::move(dialog); }
     void SetViewFileDialog(CViewFileDialog dialog) { m_viewFileDialog = std::move(dialog); }
+
+    // "Find Object" with the find text filled in (a row's ID, say).
+    void FindObject(const std::string& text);
 
     // The list that Copy, Select All and printing act on: the active list,
     // or the conflict list when the tree is active.
@@ -96,6 +102,10 @@ public:
     // The help window's browser (created on first use).
     QTextBrowser* HelpBrowser();
 
+    // Where the window, its splitters and the list columns are as they would
+    // be stored at closing.
+    CWindowState WindowState() const;
+
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -108,6 +118,11 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreatePanes();
+    void RestoreWindowState();
+    void FitTreeWidth();
+    // Asks every entry editor with unwritten edits whether to drop them;
+    // false when one of them is kept open.
+    bool CloseEditorsForExit();
     void ApplyPaneLayout();
     void SyncToggleButtons(bool pressVisible);
     void Toggle(EPane pane);
@@ -118,7 +133,6 @@ private:
     void OnPrint();
     void OnPrintPreview();
     void OnPrintSetup();
-    void OnFindObject();
     void OnViewFileData();
     void OnHelp();
     void OnAbout();
@@ -126,6 +140,7 @@ private:
     void OnEditSelectAll();
     void UpdateIndicators();
 
+    std::string m_settingsPath;
     std::unique_ptr<CQtFrameLink> m_link;
     std::unique_ptr<CVANTORDoc> m_doc;
     std::array<QAction*, kCommandCount> m_actions{};

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QGridLayout>
 #include <QMessageBox>
 #include <QThread>
 
@@ -56,6 +57,7 @@ EAnswer ShowMessage(QWidget* owner, const CMessage& m) {
     }
     QMessageBox box(icon, FromCoreText(m.m_caption), FromCoreText(m.m_text), buttons, owner);
     box.setDefaultButton(ToButton(m.m_default));
+    FitCaption(box);
     const int result = box.exec();
     // Closing the box without a button gives the answer its Escape would.
     if (!box.clickedButton()) return closeAnswer;
@@ -87,6 +89,18 @@ CFileChoice ShowFileDialog(QWidget* owner, const CFileChooser& c) {
 }
 
 }  // namespace
+
+void FitCaption(QMessageBox& box) {
+    auto* grid = qobject_cast<QGridLayout*>(box.layout());
+    if (!grid) return;
+    // The window manager draws the caption, often in a bold font, beside
+    // the window's icon and its buttons: room for all of them.
+    QFont bold = box.font();
+    bold.setBold(true);
+    const int needed = QFontMetrics(bold).horizontalAdvance(box.windowTitle()) * 11 / 10 + 140;
+    grid->addItem(new QSpacerItem(needed, 0, QSizePolicy::Minimum, QSizePolicy::Minimum), grid->rowCount(), 0, 1,
+                  grid->columnCount());
+}
 
 QString QtNameFilter(const CFileFilter& filter) {
     const QString label = FromCoreText(filter.m_label);

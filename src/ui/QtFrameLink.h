@@ -8,6 +8,7 @@
 #include <optional>
 
 class QDialog;
+class QMessageBox;
 
 #include "document/FrameLink.h"
 
@@ -54,6 +55,10 @@ private:
     QPointer<CMainFrame> m_frame;
     int m_servingWorker = 0;  // user-interface thread only
 };
+
+// Widens a message box so its whole caption shows in the title bar (a short
+// text under a long caption would cut it).
+void FitCaption(QMessageBox& box);
 
 // The Qt name filter for one of the core's filters: "*.esp;*.esm" patterns
 // become "*.esp *.esm"; a label that already names its pattern is kept.

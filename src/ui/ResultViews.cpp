@@ -1,30 +1,147 @@
 #include "ResultViews.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QMenu>
+#include <QScrollBar>
+#include <algorithm>
+#include <functional>
+#include <queue>
 
 #include "EntryActions.h"
 #include "MainFrame.h"
 #include "QtFrameLink.h"
+#include "UiText.h"
 #include "document/VANTORDoc.h"
+#include "format/Entry.h"
 
 namespace vantor {
 
+namespace {
+
+// Only the longest texts of a column (by bytes) are measured: lists run to
+// hundreds of thousands of rows.
+constexpr std::size_t kMeasured = 16;
+constexpr int kCellPadding = 14;
+constexpr int kSortIndicatorRoom = 18;
+
+// The option without which the reader keeps no data of a record type.
+const char* ExtractionOption(const std::string& tag) {
+    if (tag == "LAND") return "Extract Landscape Data";
+    if (tag == "CELL") return "Extract Cell Data";
+    if (tag == "INFO") return "Extract Dialog Text";
+    if (tag == "PGRD") return "Extract Path Grid Data";
+    return nullptr;
+}
+
+}  // namespace
+
 CResultView::CResultView(EPane pane, CResultTable header, const QList<int>& widths, CMainFrame& frame)
-    : m_pane(pane), m_model(std::move(header)), m_frame(frame) {
+    : m_pane(pane), m_model(std::move(header)), m_frame(frame), m_defaultWidths(widths),
+      m_userWidths(QList<int>(widths.size(), 0)) {
     setModel(&m_model);
     SetColumnWidths(widths);
     connect(this, &CGridCtrl::HeaderClicked, this, &CResultView::SortClicked);
     connect(this, &CGridCtrl::CellDoubleClicked, this, &CResultView::OpenEntry);
+    connect(this, &CGridCtrl::EnterPressed, this, &CResultView::OpenRow);
     connect(this, &CGridCtrl::KeyReleased, this, [this](int, int, int key) {
         if (key == Qt::Key_Delete) DeleteSelected();
+    });
+    QHeaderView* columns = horizontalHeader();
+    connect(columns, &QHeaderView::sectionResized, this, [this](int column, int, int width) {
+        if (!m_fitting && column >= 0 && column < m_userWidths.size()) m_userWidths[column] = width;
+    });
+    // A double click on a header's edge gives the column back to the fitting.
+    connect(columns, &QHeaderView::sectionHandleDoubleClicked, this, [this](int column) {
+        if (column < 0 || column >= m_userWidths.size()) return;
+        m_userWidths[column] = 0;
+        FitColumns();
     });
 }
 
 void CResultView::SetRows(CResultTable table) {
-    const QList<int> widths = ColumnWidths();
+    m_fitting = true;
     m_model.SetTable(std::move(table));
-    SetColumnWidths(widths);
+    m_fitting = false;
     horizontalHeader()->setSortIndicatorShown(false);
+    MeasureContent();
+    FitColumns();
+}
+
+void CResultView::SetUserColumnWidths(const QList<int>& widths) {
+    for (int c = 0; c < m_userWidths.size(); ++c) m_userWidths[c] = c < widths.size() ? std::max(0, widths[c]) : 0;
+    FitColumns();
+}
+
+void CResultView::MeasureContent() {
+    m_contentWidths.clear();
+    m_rawWidths.clear();
+    const auto& rows = m_model.Table().m_rows;
+    if (rows.empty()) return;
+    const int columns = m_model.columnCount();
+    using CLength = std::pair<std::size_t, std::size_t>;  // bytes, row
+    using CShortestFirst = std::priority_queue<CLength, std::vector<CLength>, std::greater<>>;
+    std::vector<CShortestFirst> longest(static_cast<std::size_t>(columns));
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        for (std::size_t c = 0; c < rows[r].size() && c < std::size_t(columns); ++c) {
+            auto& heap = longest[c];
+            const std::size_t length = rows[r][c].m_text.size();
+            if (heap.size() < kMeasured) heap.push({length, r});
+            else if (length > heap.top().first) {
+                heap.pop();
+                heap.push({length, r});
+            }
+        }
+    }
+    const QFontMetrics cells(font());
+    const QFontMetrics headers(horizontalHeader()->font());
+    const int maximum = std::max(200, cells.averageCharWidth() * 48);
+    for (int c = 0; c < columns; ++c) {
+        int width = headers.horizontalAdvance(m_model.headerData(c, Qt::Horizontal).toString()) + kCellPadding +
+                    kSortIndicatorRoom;
+        for (auto& heap = longest[std::size_t(c)]; !heap.empty(); heap.pop())
+            width = std::max(width, cells.horizontalAdvance(m_model.data(m_model.index(int(heap.top().second), c)).toString()) +
+                                        kCellPadding);
+        m_rawWidths.push_back(width);
+        m_contentWidths.push_back(std::min(width, maximum));
+    }
+}
+
+void CResultView::FitColumns() {
+    if (m_fitting) return;
+    const int columns = m_model.columnCount();
+    QList<int> widths;
+    int widest = -1;
+    for (int c = 0; c < columns; ++c) {
+        const int user = c < m_userWidths.size() ? m_userWidths[c] : 0;
+        if (user > 0) {
+            widths.push_back(user);
+        } else if (c < m_contentWidths.size()) {
+            widths.push_back(m_contentWidths[c]);
+            if (widest < 0 || m_rawWidths[c] > m_rawWidths[widest]) widest = c;
+        } else {
+            widths.push_back(c < m_defaultWidths.size() ? m_defaultWidths[c] : 100);
+        }
+    }
+    int used = 0;
+    for (int w : widths) used += w;
+    const int room = viewport()->width() - used;
+    if (widest >= 0 && room > 0) widths[widest] += room;
+    m_fitting = true;
+    SetColumnWidths(widths);
+    m_fitting = false;
+    m_fittedFor = viewport()->width();
+}
+
+void CResultView::resizeEvent(QResizeEvent* event) {
+    CGridCtrl::resizeEvent(event);
+    FitColumns();
+}
+
+void CResultView::updateGeometries() {
+    CGridCtrl::updateGeometries();
+    // A scroll bar that came or went changed the width to share out.
+    if (!m_fitting && m_fittedFor != viewport()->width()) FitColumns();
 }
 
 void CResultView::SortClicked(int column) {
@@ -40,14 +157,40 @@ void CResultView::OpenEntry(int row, int column) {
     auto request = ResolveDoubleClick(m_frame.Doc(), m_pane, m_model.Table(), row, column);
     if (!request) return;
     if (m_frame.BringEntryEditorForward(request->m_title)) return;
+    if (request->m_payloads.empty()) {
+        // Say why no editor opens rather than doing nothing.
+        const CEntry* entry = m_frame.Doc().FindEntry(request->m_file, request->m_id, request->m_tag, request->m_masters);
+        const char* option = ExtractionOption(request->m_tag);
+        std::string text = "This entry holds no subrecords besides its ID, so there is nothing to show.";
+        if (entry && entry->m_dataDropped && option)
+            text = std::string("The data of this entry was not read, because \"") + option +
+                   "\" is off in Operations > Options.\n\nTurn it on, then start a New Check (or Clear Esm Data for a "
+                   "master's entry) and run the check again to read it.";
+        m_frame.Link().Ask({text, "Nothing to Show", EButtons::Ok, EIcon::Information, EAnswer::Ok});
+        return;
+    }
     m_frame.OpenEntryEditor(*request);
+}
+
+void CResultView::OpenRow(int row, int column) {
+    // The tag, description and name columns name no file: the row's plugin.
+    OpenEntry(row, column >= 3 ? column : 3);
+}
+
+int CResultView::DeleteColumn(int column) const {
+    if (m_pane == EPane::Conflict && column == 4) return 4;
+    return 3;
 }
 
 void CResultView::DeleteSelected() {
     std::set<std::pair<int, int>> selected;
     for (const auto& cell : SelectedCells()) selected.insert(cell);
+    DeleteCells(selected);
+}
+
+void CResultView::DeleteCells(const std::set<std::pair<int, int>>& cells) {
     CDeleteOutcome outcome = DeleteSelectedEntries(
-        m_pane, m_model.Table(), selected,
+        m_pane, m_model.Table(), cells,
         [this](const std::string& file, const std::string& tag, const std::string& id, bool ask) {
             return m_frame.DeleteEntry(file, tag, id, ask);
         },
@@ -62,6 +205,43 @@ void CResultView::DeleteSelected() {
     m_model.RemoveRows(outcome.m_rows);
     m_frame.Doc().StoreResultTable(m_pane, m_model.Table());
     viewport()->update();
+}
+
+QMenu* CResultView::ContextMenu(int row, int column) {
+    auto* menu = new QMenu(this);
+    const bool onRow = row >= 0 && row < m_model.rowCount();
+    const bool idle = !m_frame.Doc().IsBusy();
+    const std::string id = m_model.Text(row, 2);
+    const int fileColumn = DeleteColumn(column);
+    QAction* open = menu->addAction(QStringLiteral("Open\tEnter"), this, [this, row, column] { OpenRow(row, column); });
+    QAction* remove = menu->addAction(QStringLiteral("Delete\tDel"), this, [this, fileColumn] {
+        // Every selected row, in the plugin column the click was in.
+        std::set<std::pair<int, int>> cells;
+        for (const auto& [r, c] : SelectedCells()) cells.insert({r, fileColumn});
+        DeleteCells(cells);
+    });
+    menu->addSeparator();
+    QAction* copy = menu->addAction(QStringLiteral("Copy\tCtrl+C"), this, [this] { CopySelection(); });
+    QAction* find = menu->addAction(QStringLiteral("Find Object"), this, [this, id] { m_frame.FindObject(id); });
+    open->setEnabled(onRow && idle);
+    // A master listing names no plugin in its "Esp File" column.
+    remove->setEnabled(onRow && idle && m_model.Text(row, fileColumn) != "None" && !m_model.Text(row, fileColumn).empty());
+    copy->setEnabled(!SelectedCells().isEmpty());
+    find->setEnabled(onRow && idle && !id.empty());
+    return menu;
+}
+
+void CResultView::contextMenuEvent(QContextMenuEvent* event) {
+    QModelIndex at = event->reason() == QContextMenuEvent::Mouse ? indexAt(event->pos()) : currentIndex();
+    if (!at.isValid()) return;
+    // A right click outside the selection selects the cell under it.
+    if (!selectionModel()->isSelected(at))
+        selectionModel()->setCurrentIndex(at, QItemSelectionModel::ClearAndSelect);
+    const QPoint where = event->reason() == QContextMenuEvent::Mouse
+                             ? event->globalPos()
+                             : viewport()->mapToGlobal(visualRect(at).center());
+    std::unique_ptr<QMenu> menu(ContextMenu(at.row(), at.column()));
+    menu->exec(where);
 }
 
 CConflictView::CConflictView(CMainFrame& frame)

@@ -2,8 +2,13 @@
 // The three list panes: the conflict list, the warning list and the editor
 // list. Each is a grid over a result model; the document's table follows
 // every sort and row deletion so the log writes what the user sees.
+#include <set>
+#include <utility>
+
 #include "ResultModel.h"
 #include "widgets/GridCtrl.h"
+
+class QMenu;
 
 namespace vantor {
 
@@ -25,13 +30,45 @@ public:
     // A double click: opens the entry editor on that cell's entry, or brings
     // an editor already open on it to the front.
     void OpenEntry(int row, int column);
+    // Enter or the context menu's "Open": the entry of the cell's file
+    // column, or of the row's plugin when the cell names no file.
+    void OpenRow(int row, int column);
     // The Delete key: deletes the selected entries from their plugins.
     void DeleteSelected();
 
+    // The menu a right click on a data cell opens: "Open", "Delete", "Copy"
+    // and "Find Object" for the row's ID. The caller owns it.
+    QMenu* ContextMenu(int row, int column);
+
+    // Column widths the user dragged a header to; 0 where the column is
+    // sized to its content.
+    const QList<int>& UserColumnWidths() const { return m_userWidths; }
+    void SetUserColumnWidths(const QList<int>& widths);
+    // User widths stay; the other columns fit their longest text (up to a
+    // maximum) and the widest of them takes the width left over.
+    void FitColumns();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void updateGeometries() override;
+
 private:
+    void MeasureContent();
+    void DeleteCells(const std::set<std::pair<int, int>>& cells);
+    // The plugin column the context menu's "Delete" acts on for a click in
+    // `column`.
+    int DeleteColumn(int column) const;
+
     EPane m_pane;
     CResultModel m_model;
     CMainFrame& m_frame;
+    QList<int> m_defaultWidths;
+    QList<int> m_userWidths;
+    QList<int> m_contentWidths;  // empty while the list has no rows
+    QList<int> m_rawWidths;      // the same before the maximum
+    int m_fittedFor = -1;        // the viewport width the columns fit
+    bool m_fitting = false;
 };
 
 class CConflictView : public CResultView {

@@ -5,8 +5,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QVBoxLayout>
 
-#include "DialogUnits.h"
 #include "UiText.h"
 #include "widgets/Cp1252.h"
 
@@ -14,30 +14,30 @@ namespace vantor {
 
 CViewFileDlg::CViewFileDlg(const CViewFileSeed& seed, QWidget* owner) : QDialog(owner), m_seed(seed) {
     setWindowTitle(QStringLiteral("View File"));
-    setFixedSize(Du(0, 0, 232, 71).size());
 
     auto* label = new QLabel(QStringLiteral("Select File:"), this);
-    label->setGeometry(Du(7, 9, 39, 8));
     m_file = new QComboBox(this);
     m_file->setEditable(true);
     m_file->setInsertPolicy(QComboBox::NoInsert);
-    m_file->setGeometry(Du(46, 7, 122, 14));
+    m_file->setMinimumContentsLength(24);
+    m_file->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    label->setBuddy(m_file);
 
     auto* mode = new QGroupBox(QStringLiteral("View Mode"), this);
-    mode->setGeometry(Du(7, 28, 95, 36));
     m_global = new QRadioButton(QStringLiteral("View Global Changes"), mode);
-    m_global->setGeometry(Du(10, 11, 83, 10));
     m_allData = new QRadioButton(QStringLiteral("View All Data"), mode);
-    m_allData->setGeometry(Du(10, 21, 83, 10));
     m_allData->setChecked(true);
+    auto* modes = new QVBoxLayout(mode);
+    modes->addWidget(m_global);
+    modes->addWidget(m_allData);
 
     auto* type = new QGroupBox(QStringLiteral("File Type"), this);
-    type->setGeometry(Du(108, 28, 60, 36));
     m_espFile = new QRadioButton(QStringLiteral("Esp File"), type);
-    m_espFile->setGeometry(Du(10, 11, 48, 10));
     m_esmFile = new QRadioButton(QStringLiteral("Esm File"), type);
-    m_esmFile->setGeometry(Du(10, 21, 48, 10));
     m_espFile->setChecked(true);
+    auto* types = new QVBoxLayout(type);
+    types->addWidget(m_espFile);
+    types->addWidget(m_esmFile);
     connect(m_espFile, &QRadioButton::toggled, this, [this](bool on) {
         if (on) FillFiles(false);
     });
@@ -46,14 +46,31 @@ CViewFileDlg::CViewFileDlg(const CViewFileSeed& seed, QWidget* owner) : QDialog(
     });
 
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setGeometry(Du(175, 7, 50, 14));
     ok->setDefault(true);
     auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    cancel->setGeometry(Du(175, 24, 50, 14));
     connect(ok, &QPushButton::clicked, this, &CViewFileDlg::OnOk);
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
 
+    auto* select = new QHBoxLayout;
+    select->addWidget(label);
+    select->addWidget(m_file, 1);
+    auto* groups = new QHBoxLayout;
+    groups->addWidget(mode);
+    groups->addWidget(type);
+    auto* left = new QVBoxLayout;
+    left->addLayout(select);
+    left->addLayout(groups);
+    auto* buttons = new QVBoxLayout;
+    buttons->addWidget(ok);
+    buttons->addWidget(cancel);
+    buttons->addStretch();
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addLayout(buttons);
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
+
     FillFiles(false);
+    resize(sizeHint());
 }
 
 void CViewFileDlg::FillFiles(bool masters) {

@@ -34,33 +34,74 @@ QWidget* OpenEntryForPicture(CMainFrame& frame, const std::string& id, bool hex)
     return nullptr;
 }
 
+// The options of the command line; QCoreApplication or QApplication reads them.
+struct COptions {
+    QCommandLineParser m_parser;
+    QCommandLineOption m_installDir{"install-dir", "The game's folder (holds Morrowind.ini and \"Data Files\").", "dir"};
+    QCommandLineOption m_dataDir{"data-dir", "The data folder searched for masters.", "dir"};
+    QCommandLineOption m_settings{"settings", "The settings file (default: vantor.ini in the working directory).", "file"};
+    QCommandLineOption m_check{"check", "Run Check All on the chosen plugins at start."};
+    QCommandLineOption m_screenshot{"screenshot",
+                                    "Save a picture of the window to this file once the start-up check has ended, "
+                                    "then quit.",
+                                    "png"};
+    QCommandLineOption m_openEntry{"open-entry",
+                                   "With --screenshot: open the entry editor on the first conflict row of this ID "
+                                   "and picture the editor instead of the main window.",
+                                   "id"};
+    QCommandLineOption m_hexView{"hex-view", "With --open-entry: picture the editor's hex view."};
+
+    COptions() {
+        m_parser.setApplicationDescription("Vantorscope examines, cleans and repairs Morrowind plugins and masters.");
+        m_parser.addHelpOption();
+        m_parser.addVersionOption();
+        m_parser.addPositionalArgument("plugins", "Plugins to choose at start, as by File > Choose Plugins.",
+                                       "[plugins...]");
+        m_parser.addOptions({m_installDir, m_dataDir, m_settings, m_check, m_screenshot, m_openEntry, m_hexView});
+    }
+};
+
+void NameTheApplication() {
+    QCoreApplication::setApplicationName("Vantorscope");
+    QCoreApplication::setApplicationVersion(VANTOR_VERSION);
+}
+
+// Help and version need no window: they are answered before the window
+// system is asked for a display, so they work on a terminal without one.
+bool AsksOnlyForText(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        if (arg == "--") break;
+        if (arg == "-h" || arg == "--help" || arg == "-?" || arg == "--help-all" || arg == "-v" || arg == "--version")
+            return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    COptions options;
+    QCommandLineParser& parser = options.m_parser;
+    if (AsksOnlyForText(argc, argv)) {
+        QCoreApplication core(argc, argv);
+        NameTheApplication();
+        // Options meant for the window system (-platform, -style) are no
+        // error here.
+        parser.parse(QCoreApplication::arguments());
+        if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
+        parser.showHelp(0);
+    }
     QApplication app(argc, argv);
-    QApplication::setApplicationName("Vantorscope");
-    QApplication::setApplicationVersion(VANTOR_VERSION);
-
-    QCommandLineParser parser;
-    parser.setApplicationDescription("Vantorscope examines, cleans and repairs Morrowind plugins and masters.");
-    parser.addHelpOption();
-    parser.addVersionOption();
-    parser.addPositionalArgument("plugins", "Plugins to choose at start, as by File > Choose Plugins.", "[plugins...]");
-    QCommandLineOption installDir("install-dir", "The game's folder (holds Morrowind.ini and \"Data Files\").", "dir");
-    QCommandLineOption dataDir("data-dir", "The data folder searched for masters.", "dir");
-    QCommandLineOption settings("settings", "The settings file (default: vantor.ini in the working directory).", "file");
-    QCommandLineOption check("check", "Run Check All on the chosen plugins at start.");
-    QCommandLineOption screenshot("screenshot",
-                                  "Save a picture of the window to this file once the start-up check has ended, "
-                                  "then quit.",
-                                  "png");
-    QCommandLineOption openEntry("open-entry",
-                                 "With --screenshot: open the entry editor on the first conflict row of this ID "
-                                 "and picture the editor instead of the main window.",
-                                 "id");
-    QCommandLineOption hexView("hex-view", "With --open-entry: picture the editor's hex view.");
-    parser.addOptions({installDir, dataDir, settings, check, screenshot, openEntry, hexView});
+    NameTheApplication();
     parser.process(app);
+    const auto& installDir = options.m_installDir;
+    const auto& dataDir = options.m_dataDir;
+    const auto& settings = options.m_settings;
+    const auto& check = options.m_check;
+    const auto& screenshot = options.m_screenshot;
+    const auto& openEntry = options.m_openEntry;
+    const auto& hexView = options.m_hexView;
 
     CDocConfig config;
     config.m_settingsPath = parser.isSet(settings) ? ToCorePath(parser.value(settings))

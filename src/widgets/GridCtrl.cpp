@@ -88,6 +88,10 @@ void CGridCtrl::keyPressEvent(QKeyEvent* event) {
         CopySelection();
         return;
     }
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
+        emit EnterPressed(currentIndex().row(), currentIndex().column());
+        return;
+    }
     QTableView::keyPressEvent(event);
 }
 

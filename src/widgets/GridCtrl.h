@@ -27,6 +27,8 @@ public:
 
 signals:
     void CellDoubleClicked(int row, int column);
+    // Enter or Return on the focused cell.
+    void EnterPressed(int row, int column);
     // A key was released while a cell had the focus.
     void KeyReleased(int row, int column, int key);
     void HeaderClicked(int column);

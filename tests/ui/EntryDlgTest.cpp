@@ -83,7 +83,6 @@ TEST(EntryEditor, OpensFromTheListsWithItsComparisonAndViews) {
     EXPECT_TRUE(dlg.ReadOnlyBox()->isChecked());
     for (B::EButton b : {B::kAddRow, B::kInsertRow, B::kDeleteRow, B::kWriteToEsp})
         EXPECT_FALSE(dlg.Button(b)->isEnabled());
-    EXPECT_TRUE(dlg.Button(B::kDeleteEntry)->isEnabled());
     EXPECT_EQ(dlg.Grid()->editTriggers(), QAbstractItemView::NoEditTriggers);
     const CEntry* tweaks = fx.Doc().FindEntry("Sample Tweaks.esp", "sample_iron_sword", "WEAP", false);
     const CEntry* armory = fx.Doc().FindEntry("Sample Armory.esp", "sample_iron_sword", "WEAP", false);
@@ -230,6 +229,7 @@ TEST(EntryEditor, DeleteEntryClosesTheWindowAndTakesItsRows) {
     QPointer<CEntryDlg> dlg = editors[0];
 
     // Declined: nothing changes and the editor stays.
+    dlg->ReadOnlyBox()->setChecked(false);
     fx.m_answers = {EAnswer::No};
     dlg->Button(B::kDeleteEntry)->click();
     EXPECT_EQ(Editors(f).size(), 1u);
@@ -243,6 +243,61 @@ TEST(EntryEditor, DeleteEntryClosesTheWindowAndTakesItsRows) {
     EXPECT_LT(warnings.Model().Table().m_rows.size(), rowsBefore);
     EXPECT_EQ(fx.Doc().ResultTableCopy(EPane::Warning).m_rows.size(), warnings.Model().Table().m_rows.size());
     EXPECT_FALSE(ReadEntries(fx.DataDir(), "Sample Quests.esp").count({"NPC_", "sample_priest"}));
+}
+
+TEST(EntryEditor, GuardsAgainstLosingEditsAndActingOnWhatIsNotShown) {
+    CFrameFixture fx;
+    CMainFrame& f = fx.Frame();
+    fx.CheckSamples();
+    CResultView& conflicts = *f.View(EPane::Conflict);
+    DoubleClick(conflicts, RowWith(conflicts, "sample_iron_sword", "Sample Tweaks.esp", 3), 3);
+    ASSERT_EQ(Editors(f).size(), 1u);
+    QPointer<CEntryDlg> dlg = Editors(f)[0];
+
+    // Nothing is deleted while "Read Only" is ticked.
+    EXPECT_FALSE(dlg->Button(B::kDeleteEntry)->isEnabled());
+    dlg->ReadOnlyBox()->setChecked(false);
+    EXPECT_TRUE(dlg->Button(B::kDeleteEntry)->isEnabled());
+    // The row and write buttons act on the grid: not while the bytes show.
+    dlg->Button(B::kHexView)->click();
+    for (B::EButton b : {B::kAddRow, B::kInsertRow, B::kDeleteRow, B::kWriteToEsp})
+        EXPECT_FALSE(dlg->Button(b)->isEnabled()) << b;
+    dlg->Button(B::kGridView)->click();
+    EXPECT_TRUE(dlg->Button(B::kWriteToEsp)->isEnabled());
+
+    // A new row below the visible ones is scrolled to.
+    QTableWidget& grid = *dlg->Grid();
+    for (int i = 0; i < 12; ++i) dlg->Button(B::kAddRow)->click();
+    QCoreApplication::processEvents();
+    const QRect last = grid.visualItemRect(grid.item(grid.rowCount() - 1, 1));
+    EXPECT_TRUE(grid.viewport()->rect().contains(last)) << last.y() << " in " << grid.viewport()->height();
+    EXPECT_EQ(grid.currentRow(), grid.rowCount() - 1);
+
+    // Unwritten edits: Escape asks; No keeps the window, and so does closing
+    // the main window, which then stays open too.
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    fx.m_messages.clear();
+    fx.m_answers = {EAnswer::No};
+    QCoreApplication::sendEvent(dlg, &escape);
+    ASSERT_EQ(fx.m_messages.size(), 1u);
+    EXPECT_EQ(fx.m_messages[0].m_caption, "Discard Changes");
+    EXPECT_EQ(fx.m_messages[0].m_default, EAnswer::No);
+    EXPECT_EQ(Editors(f).size(), 1u);
+    fx.m_answers = {EAnswer::No};
+    EXPECT_FALSE(f.close());
+    EXPECT_TRUE(f.isVisible());
+    EXPECT_EQ(Editors(f).size(), 1u);
+    fx.m_answers = {EAnswer::Yes};
+    QCoreApplication::sendEvent(dlg, &escape);
+    EXPECT_TRUE(Editors(f).empty());
+
+    // An editor without edits closes without a question.
+    DoubleClick(conflicts, RowWith(conflicts, "sample_iron_sword", "Sample Tweaks.esp", 3), 3);
+    ASSERT_EQ(Editors(f).size(), 1u);
+    fx.m_messages.clear();
+    QCoreApplication::sendEvent(Editors(f)[0], &escape);
+    EXPECT_TRUE(Editors(f).empty());
+    EXPECT_TRUE(fx.m_messages.empty());
 }
 
 TEST(HexView, PaintsDifferingBytesInRed) {

@@ -97,11 +97,17 @@ TEST(MainFrame, StartShowsOnlyTheTreeWithTheExactMenus) {
     // Toolbar order with its separators, tips and prompts.
     std::vector<std::string> bar;
     for (QAction* a : f.ToolBar()->actions()) bar.push_back(a->isSeparator() ? "-" : a->toolTip().toStdString());
-    EXPECT_EQ(bar, (std::vector<std::string>{"New", "Open", "Save", "-", "Select Check Options", "-",
+    EXPECT_EQ(bar, (std::vector<std::string>{"New (Ctrl+N)", "Open (Ctrl+O)", "Save (Ctrl+S)", "-",
+                                             "Select Check Options", "-",
                                              "View a Specific File's Data or Global Changes",
-                                             "Find Object in Loaded Plugins", "Begin Default Check Operation", "-",
-                                             "Toggle Conflict Pane", "Toggle Warning Pane", "Toggle Editor Pane", "-",
-                                             "Print", "-", "About"}));
+                                             "Find Object in Loaded Plugins (Ctrl+F)",
+                                             "Begin Default Check Operation (F5)", "-", "Toggle Conflict Pane",
+                                             "Toggle Warning Pane", "Toggle Editor Pane", "-", "Print (Ctrl+P)", "-",
+                                             "About"}));
+    // Items whose text names no key show the one they have.
+    EXPECT_EQ(f.Action(C::kChoosePlugins)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_O));
+    EXPECT_EQ(f.Action(C::kFindObject)->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_F));
+    EXPECT_TRUE(f.actions().contains(f.Action(C::kDefaultCheck)));
     EXPECT_EQ(f.Action(C::kSaveResults)->statusTip(), QStringLiteral("Save Check Results"));
     EXPECT_EQ(f.Action(C::kAutoDeleteUnclean)->statusTip(),
               QStringLiteral("Automatically Delete All Unclean Entries in Loaded Plugins"));
