@@ -1,37 +1,56 @@
 #!/usr/bin/env bash
-# Takes the README's screenshots of vantorscope under a virtual X display:
-# the main window after Check All on the bundled sample set, and the entry
-# editor in its grid and hex views. Anyone can rerun it; it installs what is
-# missing (Xvfb included) and builds what it needs.
+# Takes the README's screenshots of vantorscope as a user sees it: under a
+# virtual X display with a real window manager (openbox), so each picture
+# shows the window whole with its title bar. Pictures: the main window after
+# Check All on the bundled sample set, the Find dialog, the Dialog Repair
+# Tool, and the entry editor in its grid and hex views. The two dialogs are
+# taken again at 150% and 200% display scale into the build folder, to look
+# at, not to commit. Anyone can rerun it; it installs what is missing and
+# builds what it needs.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 source tools/lib.sh
 
 vantor_install_missing || exit 1
-mapfile -t missing < <(vantor_missing_packages xvfb xauth fonts-dejavu-core)
+mapfile -t missing < <(vantor_missing_packages xvfb xauth openbox fonts-dejavu-core)
 vantor_apt_install "${missing[@]}" || exit 1
 build="${VANTOR_BUILD_DIR:-build}"
-vantor_build "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVANTOR_GUI=ON -- vantorscope vantor-mkdata || exit 1
+vantor_build "$build" -DCMAKE_BUILD_TYPE=Release -DVANTOR_GUI=ON -- vantorscope vantor-mkdata || exit 1
 
 work="$(mktemp -d)" || exit 1
 trap 'rm -rf "$work"' EXIT
 # A fresh copy of the sample set with its file times, so nothing the program
 # writes (settings, backups) lands in examples/.
 "$VANTOR_ROOT/$build/tools/vantor-mkdata" sample "$work" >/dev/null || exit 1
-mkdir -p "$VANTOR_ROOT/docs"
+mkdir -p "$VANTOR_ROOT/docs" "$VANTOR_ROOT/$build/screenshots"
 
+# shot PNG [vantorscope options...]: one picture on a display of its own,
+# with the window manager started before the program. Each run starts with
+# no saved window placement, so the main window opens maximized.
 shot() {
-    local name="$1"
+    local target="$1"
     shift
-    vantor_say "Screenshot docs/$name"
-    (cd "$work" && xvfb-run -a -s "-screen 0 1280x800x24" \
+    vantor_say "Screenshot ${target#"$VANTOR_ROOT/"}"
+    rm -f "$work/vantor.ini"
+    (cd "$work" && xvfb-run -a -s "-screen 0 1280x800x24" sh -c '
+        openbox >/dev/null 2>&1 &
+        sleep 1
+        exec "$@"' vantorscope \
         "$VANTOR_ROOT/$build/src/ui/vantorscope" --install-dir "$work" --settings "$work/vantor.ini" \
-        --screenshot "$VANTOR_ROOT/docs/$name" "$@")
+        --screenshot "$target" "$@")
 }
 
 plugins=("Data Files/Sample Armory.esp" "Data Files/Sample Quests.esp" "Data Files/Sample Tweaks.esp")
-shot main-window.png --check "${plugins[@]}" || exit 1
+docs="$VANTOR_ROOT/docs"
+shot "$docs/main-window.png" --check "${plugins[@]}" || exit 1
+shot "$docs/find-dialog.png" --check --show-dialog find "${plugins[@]}" || exit 1
+shot "$docs/dialog-repair-tool.png" --show-dialog repair || exit 1
 # The entry editor on a conflicting NPC, in its grid and its hex view.
-shot entry-editor-grid.png --check --open-entry sample_trader "${plugins[@]}" || exit 1
-shot entry-editor-hex.png --check --open-entry sample_trader --hex-view "${plugins[@]}" || exit 1
-echo "vantor: screenshots written to docs/"
+shot "$docs/entry-editor-grid.png" --check --open-entry sample_trader "${plugins[@]}" || exit 1
+shot "$docs/entry-editor-hex.png" --check --open-entry sample_trader --hex-view "${plugins[@]}" || exit 1
+for scale in 1.5 2; do
+    for dialog in find repair; do
+        QT_SCALE_FACTOR=$scale shot "$VANTOR_ROOT/$build/screenshots/$dialog-$scale.png" --show-dialog "$dialog" || exit 1
+    done
+done
+echo "vantor: screenshots written to docs/ (scaled dialogs in $build/screenshots/)"

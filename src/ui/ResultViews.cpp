@@ -75,7 +75,7 @@ void CResultView::SetUserColumnWidths(const QList<int>& widths) {
 
 void CResultView::MeasureContent() {
     m_contentWidths.clear();
-    m_rawWidths.clear();
+    m_textWidths.clear();
     const auto& rows = m_model.Table().m_rows;
     if (rows.empty()) return;
     const int columns = m_model.columnCount();
@@ -97,13 +97,12 @@ void CResultView::MeasureContent() {
     const QFontMetrics headers(horizontalHeader()->font());
     const int maximum = std::max(200, cells.averageCharWidth() * 48);
     for (int c = 0; c < columns; ++c) {
-        int width = headers.horizontalAdvance(m_model.headerData(c, Qt::Horizontal).toString()) + kCellPadding +
-                    kSortIndicatorRoom;
+        int text = 0;
         for (auto& heap = longest[std::size_t(c)]; !heap.empty(); heap.pop())
-            width = std::max(width, cells.horizontalAdvance(m_model.data(m_model.index(int(heap.top().second), c)).toString()) +
-                                        kCellPadding);
-        m_rawWidths.push_back(width);
-        m_contentWidths.push_back(std::min(width, maximum));
+            text = std::max(text, cells.horizontalAdvance(m_model.data(m_model.index(int(heap.top().second), c)).toString()));
+        const int header = headers.horizontalAdvance(m_model.headerData(c, Qt::Horizontal).toString()) + kSortIndicatorRoom;
+        m_textWidths.push_back(text);
+        m_contentWidths.push_back(std::min(std::max(text, header) + kCellPadding, maximum));
     }
 }
 
@@ -118,7 +117,7 @@ void CResultView::FitColumns() {
             widths.push_back(user);
         } else if (c < m_contentWidths.size()) {
             widths.push_back(m_contentWidths[c]);
-            if (widest < 0 || m_rawWidths[c] > m_rawWidths[widest]) widest = c;
+            if (widest < 0 || m_textWidths[c] > m_textWidths[widest]) widest = c;
         } else {
             widths.push_back(c < m_defaultWidths.size() ? m_defaultWidths[c] : 100);
         }

@@ -66,7 +66,7 @@ private:
     QList<int> m_defaultWidths;
     QList<int> m_userWidths;
     QList<int> m_contentWidths;  // empty while the list has no rows
-    QList<int> m_rawWidths;      // the same before the maximum
+    QList<int> m_textWidths;     // the widest cell text of each column
     int m_fittedFor = -1;        // the viewport width the columns fit
     bool m_fitting = false;
 };

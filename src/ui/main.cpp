@@ -4,13 +4,17 @@
 #include <QDir>
 #include <QPointer>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 
+#include "DialogRepairDlg.h"
 #include "EntryDlg.h"
+#include "FindDlg.h"
 #include "MainFrame.h"
 #include "QtFrameLink.h"
 #include "ResultViews.h"
 #include "UiText.h"
+#include "ViewFileDlg.h"
 
 using namespace vantor;
 
@@ -34,6 +38,39 @@ QWidget* OpenEntryForPicture(CMainFrame& frame, const std::string& id, bool hex)
     return nullptr;
 }
 
+// A dialog opened as its menu command would open it, shown without waiting
+// for it; nullptr for an unknown name.
+QWidget* OpenDialogForPicture(CMainFrame& frame, const QString& name, const std::string& installDir) {
+    CVANTORDoc& doc = frame.Doc();
+    QDialog* dialog = nullptr;
+    if (name == "find") {
+        dialog = new CFindDlg(doc.m_options, &frame, "sample_trader");
+    } else if (name == "view-file") {
+        if (auto seed = doc.ViewFileDataSeed()) dialog = new CViewFileDlg(*seed, &frame);
+    } else if (name == "repair") {
+        auto* repair = new CDialogRepairDlg({"Dialog Repair.esp", doc.m_dataDir, doc.m_dataDir, installDir}, frame.Link(),
+                                            &frame);
+        repair->AddAllActivePlugins();
+        dialog = repair;
+    }
+    if (!dialog) return nullptr;
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    dialog->show();
+    dialog->move(frame.geometry().center() - dialog->rect().center());
+    return dialog;
+}
+
+// The widget's window as the screen shows it, title bar and frame included
+// when a window manager draws them.
+bool SavePicture(QWidget& widget, const QString& target) {
+    QScreen* screen = widget.screen();
+    const QRect frame = widget.frameGeometry();
+    const QPixmap picture = screen ? screen->grabWindow(0, frame.x() - screen->geometry().x(),
+                                                        frame.y() - screen->geometry().y(), frame.width(), frame.height())
+                                   : widget.grab();
+    return !picture.isNull() && picture.save(target);
+}
+
 // The options of the command line; QCoreApplication or QApplication reads them.
 struct COptions {
     QCommandLineParser m_parser;
@@ -50,6 +87,10 @@ struct COptions {
                                    "and picture the editor instead of the main window.",
                                    "id"};
     QCommandLineOption m_hexView{"hex-view", "With --open-entry: picture the editor's hex view."};
+    QCommandLineOption m_dialog{"show-dialog",
+                                "With --screenshot: open this dialog (find, view-file or repair) and picture it "
+                                "instead of the main window.",
+                                "name"};
 
     COptions() {
         m_parser.setApplicationDescription("Vantorscope examines, cleans and repairs Morrowind plugins and masters.");
@@ -57,7 +98,8 @@ struct COptions {
         m_parser.addVersionOption();
         m_parser.addPositionalArgument("plugins", "Plugins to choose at start, as by File > Choose Plugins.",
                                        "[plugins...]");
-        m_parser.addOptions({m_installDir, m_dataDir, m_settings, m_check, m_screenshot, m_openEntry, m_hexView});
+        m_parser.addOptions({m_installDir, m_dataDir, m_settings, m_check, m_screenshot, m_openEntry, m_hexView,
+                             m_dialog});
     }
 };
 
@@ -95,19 +137,12 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     NameTheApplication();
     parser.process(app);
-    const auto& installDir = options.m_installDir;
-    const auto& dataDir = options.m_dataDir;
-    const auto& settings = options.m_settings;
-    const auto& check = options.m_check;
-    const auto& screenshot = options.m_screenshot;
-    const auto& openEntry = options.m_openEntry;
-    const auto& hexView = options.m_hexView;
-
     CDocConfig config;
-    config.m_settingsPath = parser.isSet(settings) ? ToCorePath(parser.value(settings))
-                                                   : ToCorePath(QDir::currentPath() + "/vantor.ini");
-    if (parser.isSet(installDir)) config.m_installDir = ToCorePath(parser.value(installDir));
-    if (parser.isSet(dataDir)) config.m_dataDir = ToCorePath(parser.value(dataDir));
+    config.m_settingsPath = parser.isSet(options.m_settings) ? ToCorePath(parser.value(options.m_settings))
+                                                           : ToCorePath(QDir::currentPath() + "/vantor.ini");
+    if (parser.isSet(options.m_installDir)) config.m_installDir = ToCorePath(parser.value(options.m_installDir));
+    if (parser.isSet(options.m_dataDir)) config.m_dataDir = ToCorePath(parser.value(options.m_dataDir));
+    const std::string installFolder = config.m_installDir.value_or("");
 
     CMainFrame frame(std::move(config));
     frame.show();
@@ -122,21 +157,25 @@ int main(int argc, char** argv) {
         frame.Doc().OnChoosePlugins();
         frame.Link().m_chooserHook = nullptr;
     }
-    if (parser.isSet(check)) frame.Doc().OnCheckAll();
+    if (parser.isSet(options.m_check)) frame.Doc().OnCheckAll();
 
-    if (parser.isSet(screenshot)) {
-        const QString target = parser.value(screenshot);
+    if (parser.isSet(options.m_screenshot)) {
+        const QString target = parser.value(options.m_screenshot);
         auto* poll = new QTimer(&frame);
-        const QByteArray entryId = parser.value(openEntry).toUtf8();
-        const bool hex = parser.isSet(hexView);
-        QObject::connect(poll, &QTimer::timeout, &frame, [&frame, poll, target, entryId, hex] {
+        const QByteArray entryId = parser.value(options.m_openEntry).toUtf8();
+        const bool hex = parser.isSet(options.m_hexView);
+        const QString dialog = parser.value(options.m_dialog);
+        QObject::connect(poll, &QTimer::timeout, &frame, [&frame, poll, target, entryId, hex, dialog, installFolder] {
             if (frame.Doc().IsBusy()) return;
             poll->stop();
             QPointer<QWidget> pictured = &frame;
             if (!entryId.isEmpty()) pictured = OpenEntryForPicture(frame, entryId.toStdString(), hex);
-            // One more turn of the loop so the panes are laid out and painted.
-            QTimer::singleShot(300, &frame, [&frame, target, pictured] {
-                const bool saved = pictured && pictured->grab().save(target);
+            if (!dialog.isEmpty()) pictured = OpenDialogForPicture(frame, dialog, installFolder);
+            // Time for the window manager to frame the window and for the
+            // panes to be laid out and painted.
+            QTimer::singleShot(1500, &frame, [&frame, target, pictured] {
+                const bool saved = pictured && SavePicture(*pictured, target);
+                if (pictured && pictured != &frame) pictured->close();
                 frame.close();
                 QApplication::exit(saved ? 0 : 1);
             });
