@@ -4,6 +4,7 @@
 #include "checks/CheckOperations.h"
 #include "checks/Search.h"
 #include "dialogrepair/RelinkDialog.h"
+#include "document/OutputPath.h"
 #include "document/VANTORDoc.h"
 
 namespace vantor {
@@ -54,6 +55,12 @@ CRelinkResult RunRelinkOperation(CVANTORDoc& d) {
         d.FindMasters();
         names = d.m_foundMasterNames;
         folders = d.m_foundMasterFolders;
+    };
+    in.m_prepareOutput = [&d](const std::string& path, bool replaceAgreed, const std::vector<std::string>& reads) {
+        std::vector<std::string> inUse = FilesInUse(d);
+        inUse.insert(inUse.end(), reads.begin(), reads.end());
+        return PrepareOutput(path, inUse, replaceAgreed ? EReplace::Agreed : EReplace::Ask, "New Dialog Merge Plugin",
+                             d.Link());
     };
     in.m_stop = &d.m_stop;
     in.m_link = &d.Link();

@@ -3,6 +3,7 @@
 
 #include "checks/InstallOperations.h"
 #include "cli/Common.h"
+#include "document/OutputPath.h"
 #include "document/ResultsLog.h"
 
 namespace vantor::cli {
@@ -47,9 +48,14 @@ void PrintResults(CVANTORDoc& doc, const std::string& format) {
 int Finish(CSession& session, const CCheckArgs& args) {
     CVANTORDoc& doc = session.Doc();
     bool logged = true;
-    if (!args.m_log.empty())
-        logged = WriteResultsLog(args.m_log, doc.ResultTableCopy(EPane::Conflict), doc.ResultTableCopy(EPane::Warning),
-                                 doc.ResultTableCopy(EPane::Editor), session.Link());
+    if (!args.m_log.empty()) {
+        std::vector<std::string> inUse = FilesInUse(doc);
+        inUse.insert(inUse.end(), args.m_common.m_plugins.begin(), args.m_common.m_plugins.end());
+        const auto path = PrepareOutput(args.m_log, inUse, EReplace::Ask, "Save Log As", session.Link());
+        logged = path && WriteResultsLog(*path, doc.ResultTableCopy(EPane::Conflict), doc.ResultTableCopy(EPane::Warning),
+                                         doc.ResultTableCopy(EPane::Editor), session.Link());
+        if (!logged) std::cerr << "vantor: the results log was not written\n";
+    }
     PrintResults(doc, args.m_common.m_format);
     const int status = session.ExitStatus();
     return logged ? status : kExitFailed;

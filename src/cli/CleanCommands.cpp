@@ -12,31 +12,14 @@ namespace {
 
 struct CChangeArgs {
     CCommonOptions m_common;
-    std::string m_backupName;
-    bool m_acceptBackup = false;
+    CBackupOptions m_backup;
     std::string m_plugin, m_tag, m_id;
 };
-
-void AddBackupOptions(CLI::App& command, CChangeArgs& args) {
-    command.add_option("--backup-name", args.m_backupName,
-                       "When a .OLD backup exists already, make the new backup under this name");
-    command.add_flag("--accept-existing-backup", args.m_acceptBackup,
-                     "When a .OLD backup exists already, keep it as the backup");
-}
-
-void ApplyBackupOptions(CSession& session, const CChangeArgs& args) {
-    if (!args.m_backupName.empty()) {
-        session.Link().m_answers.push_back({"File Exists", EAnswer::Yes});
-        session.Link().m_choices.push_back(args.m_backupName);
-    } else if (args.m_acceptBackup) {
-        session.Link().m_answers.push_back({"File Exists", EAnswer::No});
-    }
-}
 
 int RunClean(const CChangeArgs& args) {
     CSession session(args.m_common);
     InstallOperations(session.Doc());
-    ApplyBackupOptions(session, args);
+    ApplyBackupOptions(session, args.m_backup);
     CAutoCleanResult result;
     session.Doc().SetOperationHandler(CVANTORDoc::kClean, [&result](CVANTORDoc& d) { result = RunAutoClean(d); });
     session.Run([](CVANTORDoc& d) { d.OnAutoDeleteUnclean(); });
@@ -64,7 +47,7 @@ int RunDelete(CChangeArgs args) {
     }
     args.m_common.m_plugins = {args.m_plugin};
     CSession session(args.m_common);
-    ApplyBackupOptions(session, args);
+    ApplyBackupOptions(session, args.m_backup);
     session.Run([](CVANTORDoc& d) { d.OnExtractData(); });
     if (session.Doc().m_loadedFiles.empty()) {
         session.ExitStatus();
@@ -84,7 +67,7 @@ void AddCleanCommands(CLI::App& app, CCommandList& commands) {
     auto clean = std::make_shared<CChangeArgs>();
     auto* c = app.add_subcommand("clean", "Delete every unclean entry from the plugins (a .OLD backup is made first)");
     AddCommonOptions(*c, clean->m_common);
-    AddBackupOptions(*c, *clean);
+    AddBackupOptions(*c, clean->m_backup);
     commands.push_back({c, [clean] { return RunClean(*clean); }});
 
     auto del = std::make_shared<CChangeArgs>();
@@ -94,7 +77,7 @@ void AddCleanCommands(CLI::App& app, CCommandList& commands) {
     d->add_option("plugin", del->m_plugin, "The plugin")->required();
     d->add_option("tag", del->m_tag, "Record tag, e.g. NPC_")->required();
     d->add_option("id", del->m_id, "Entry ID")->required();
-    AddBackupOptions(*d, *del);
+    AddBackupOptions(*d, del->m_backup);
     commands.push_back({d, [del] { return RunDelete(*del); }});
 }
 

@@ -73,6 +73,22 @@ int CSession::ExitStatus() {
     return (m_link.Declined() || m_link.SawFailure() || !missing.empty()) ? kExitFailed : kExitDone;
 }
 
+void AddBackupOptions(CLI::App& command, CBackupOptions& options) {
+    command.add_option("--backup-name", options.m_backupName,
+                       "When a .OLD backup exists already, make the new backup under this name");
+    command.add_flag("--accept-existing-backup", options.m_acceptBackup,
+                     "When a .OLD backup exists already, keep it as the backup");
+}
+
+void ApplyBackupOptions(CSession& session, const CBackupOptions& options) {
+    if (!options.m_backupName.empty()) {
+        session.Link().m_answers.push_back({"File Exists", EAnswer::Yes});
+        session.Link().m_choices.push_back(options.m_backupName);
+    } else if (options.m_acceptBackup) {
+        session.Link().m_answers.push_back({"File Exists", EAnswer::No});
+    }
+}
+
 std::string RecordTag(const std::string& argument) {
     if (CPluginFile::TagIndex(argument) >= 0) return argument;
     std::string tag = argument;

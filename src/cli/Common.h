@@ -66,6 +66,16 @@ private:
     bool m_missingReported = false;
 };
 
+// What to do when a ".OLD" backup exists already, for the commands that
+// change or replace plugins.
+struct CBackupOptions {
+    std::string m_backupName;
+    bool m_acceptBackup = false;
+};
+void AddBackupOptions(CLI::App& command, CBackupOptions& options);
+// Answers the backup question and chooser of this run as the options say.
+void ApplyBackupOptions(CSession& session, const CBackupOptions& options);
+
 // One subcommand and what runs it when it was given.
 struct CCommand {
     CLI::App* m_app;

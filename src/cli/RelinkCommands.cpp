@@ -12,6 +12,7 @@ namespace {
 
 struct CRelinkArgs {
     CCommonOptions m_common;
+    CBackupOptions m_backup;
     std::string m_output;
 };
 
@@ -36,6 +37,7 @@ int RunRelink(const CRelinkArgs& args) {
     }
     CSession session(args.m_common);
     InstallOperations(session.Doc());
+    ApplyBackupOptions(session, args.m_backup);
     CVANTORDoc& doc = session.Doc();
     CRelinkResult result;
     doc.SetOperationHandler(CVANTORDoc::kRelink, [&result](CVANTORDoc& d) { result = RunRelinkOperation(d); });
@@ -62,7 +64,10 @@ void AddRelinkCommands(CLI::App& app, CCommandList& commands) {
     auto relink = std::make_shared<CRelinkArgs>();
     auto* r = app.add_subcommand("relink", "Merge the plugins' dialogue chains into a repair plugin");
     AddCommonOptions(*r, relink->m_common);
-    r->add_option("--output,-o", relink->m_output, "The repair plugin to write")->required();
+    r->add_option("--output,-o", relink->m_output,
+                  "The repair plugin to write; an existing one is replaced only with --yes or your answer, after its backup")
+        ->required();
+    AddBackupOptions(*r, relink->m_backup);
     commands.push_back({r, [relink] { return RunRelink(*relink); }});
 }
 

@@ -9,17 +9,23 @@ CRelinkResult RelinkDialog(const CRelinkInputs& in) {
     CDialogMerge merge(*in.m_link);
     std::string espFilename = in.m_espFilename;
     std::string espPath = in.m_espPath;
+    bool replaceAgreed = false;
+    std::vector<std::string> reads;  // every file the merge reads
+    auto addPlugin = [&](const std::string& name, const std::string& folder) {
+        merge.AddPlugin(name, folder);
+        reads.push_back(platform::WithSeparator(folder) + name);
+    };
 
     const bool automatic =
         in.m_autoRelink == 1 && !in.m_espFilename.empty() && (!in.m_pendingNames.empty() || !in.m_loadedNames.empty());
     if (automatic) {
-        for (std::size_t i = 0; i < in.m_pendingNames.size(); ++i) merge.AddPlugin(in.m_pendingNames[i], in.m_pendingFolders[i]);
-        for (std::size_t i = 0; i < in.m_loadedNames.size(); ++i) merge.AddPlugin(in.m_loadedNames[i], in.m_loadedFolders[i]);
+        for (std::size_t i = 0; i < in.m_pendingNames.size(); ++i) addPlugin(in.m_pendingNames[i], in.m_pendingFolders[i]);
+        for (std::size_t i = 0; i < in.m_loadedNames.size(); ++i) addPlugin(in.m_loadedNames[i], in.m_loadedFolders[i]);
         if (in.m_checkMode == 1) {
             if (!in.m_pendingMasterName.empty())
-                merge.AddPlugin(in.m_pendingMasterName, in.m_pendingMasterFolder);
+                addPlugin(in.m_pendingMasterName, in.m_pendingMasterFolder);
             else if (!in.m_loadedMasterName.empty())
-                merge.AddPlugin(in.m_loadedMasterName, in.m_loadedMasterFolder);
+                addPlugin(in.m_loadedMasterName, in.m_loadedMasterFolder);
         }
     } else {
         auto chosen = in.m_link->RunDialogRepairTool(
@@ -29,18 +35,31 @@ CRelinkResult RelinkDialog(const CRelinkInputs& in) {
         espPath = chosen->m_repairFolder;
         result.m_espFilename = espFilename;
         result.m_espPath = espPath;
+        replaceAgreed = chosen->m_replaceAgreed;
         for (std::size_t i = 0; i < chosen->m_pluginNames.size() && i < chosen->m_pluginFolders.size(); ++i)
-            merge.AddPlugin(chosen->m_pluginNames[i], chosen->m_pluginFolders[i]);
+            addPlugin(chosen->m_pluginNames[i], chosen->m_pluginFolders[i]);
     }
 
     std::vector<std::string> masterNames, masterFolders;
     if (in.m_findMasters) in.m_findMasters(masterNames, masterFolders);
-    for (std::size_t i = 0; i < masterNames.size() && i < masterFolders.size(); ++i)
+    for (std::size_t i = 0; i < masterNames.size() && i < masterFolders.size(); ++i) {
         merge.AddMaster(masterNames[i], masterFolders[i]);
+        reads.push_back(platform::WithSeparator(masterFolders[i]) + masterNames[i]);
+    }
 
-    merge.SetOutputPath((espPath.empty() ? std::string() : platform::WithSeparator(espPath)) + espFilename);
-    static const std::atomic<std::int32_t> kNeverStop{0};
+    std::string output = (espPath.empty() ? std::string() : platform::WithSeparator(espPath)) + espFilename;
     result.m_ran = true;
+    // An unnamed repair plugin is the merge's own refusal to tell.
+    if (in.m_prepareOutput && !espFilename.empty()) {
+        auto checked = in.m_prepareOutput(output, replaceAgreed, reads);
+        if (!checked) {
+            result.m_outcome = CDialogMerge::EOutcome::Refused;
+            return result;
+        }
+        output = *checked;
+    }
+    merge.SetOutputPath(output);
+    static const std::atomic<std::int32_t> kNeverStop{0};
     result.m_runResult = merge.Run(in.m_stop ? *in.m_stop : kNeverStop);
     result.m_outcome = merge.Outcome();
     return result;

@@ -30,6 +30,13 @@ struct CRelinkInputs {
     // masters found in the data folder (searching only when it has none yet).
     // Called once the plugins are known, so a cancelled dialog searches nothing.
     std::function<void(std::vector<std::string>& names, std::vector<std::string>& folders)> m_findMasters;
+    // Checks the repair plugin's path as an output once the files to read are
+    // known, before any is read: the path to write, or nullopt when nothing
+    // may be written there. `replaceAgreed`: the window's chooser asked
+    // already. Without it, the path is taken as it is.
+    std::function<std::optional<std::string>(const std::string& path, bool replaceAgreed,
+                                             const std::vector<std::string>& reads)>
+        m_prepareOutput;
     const std::atomic<std::int32_t>* m_stop = nullptr;
     CFrameLink* m_link = nullptr;
 };

@@ -61,6 +61,9 @@ struct CRepairDialogResult {
     std::string m_repairFolder;
     std::vector<std::string> m_pluginNames;
     std::vector<std::string> m_pluginFolders;
+    // The repair plugin was named in a save chooser that asked before
+    // replacing it, so it is not asked again.
+    bool m_replaceAgreed = false;
 };
 
 class CFrameLink {

@@ -1,10 +1,8 @@
 #include "document/ResultsLog.h"
 
 #include <cerrno>
-#include <fcntl.h>
-#include <unistd.h>
 
-#include "platform/Files.h"
+#include "document/OutputPath.h"
 
 namespace vantor {
 
@@ -16,18 +14,6 @@ void AppendLine(std::string& out, const std::vector<std::string>& cells) {
         out += cells[c];
     }
     out += "\r\n";
-}
-
-bool WriteAll(int fd, const std::string& path, const std::string& bytes) {
-    if (platform::ShouldFail(platform::EFileOp::Write, path)) return false;
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += std::size_t(n);
-    }
-    return true;
 }
 
 void TellError(CFrameLink& link, const std::string& text) {
@@ -76,41 +62,18 @@ std::string FileErrorMessage(int error, const std::string& path) {
 
 bool WriteResultsLog(const std::string& path, const CResultTable& conflict, const CResultTable& warning,
                      const CResultTable& editor, CFrameLink& link) {
-    struct CList {
-        const CResultTable& m_table;
-        CResultTable m_header;
-    };
-    const CList lists[] = {{conflict, ConflictTableHeader()}, {warning, WarningTableHeader()}, {editor, EditorTableHeader()}};
-    bool allWritten = true;
-    // The first list that opens the file empties it, so an old log is
-    // replaced even where it could not be deleted first; the others append.
-    bool emptied = false;
-    for (const CList& list : lists) {
-        int fd = -1;
-        int error = EIO;
-        if (!platform::ShouldFail(platform::EFileOp::Open, path)) {
-            fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (emptied ? O_APPEND : O_TRUNC), 0666);
-            error = errno;
-        }
-        if (fd < 0) {
-            TellError(link, FileErrorMessage(error, path));
-            allWritten = false;
-            continue;
-        }
-        emptied = true;
-        const bool written = WriteAll(fd, path, FormatLogList(list.m_table, list.m_header.m_header));
-        // A failing close can mean the data never reached the disk.
-        const bool closed = ::close(fd) == 0;
-        if (!written || !closed) {
-            TellError(link, "Unable to save grid list");
-            allWritten = false;
-        }
-    }
-    return allWritten;
+    // Written whole or not at all: a log cut short would pass for complete.
+    const std::string bytes = FormatLogList(conflict, ConflictTableHeader().m_header) +
+                              FormatLogList(warning, WarningTableHeader().m_header) +
+                              FormatLogList(editor, EditorTableHeader().m_header);
+    const COutputWrite written = WriteOutputFile(path, bytes);
+    if (written.m_failed == COutputWrite::EStep::Create) TellError(link, FileErrorMessage(written.m_error, path));
+    if (written.m_failed == COutputWrite::EStep::Write) TellError(link, "Unable to save grid list");
+    return written.Ok();
 }
 
-bool SaveResults(CFrameLink& link, const std::string& dataDirectory, const CResultTable& conflict,
-                 const CResultTable& warning, const CResultTable& editor) {
+bool SaveResults(CFrameLink& link, const std::string& dataDirectory, const std::vector<std::string>& inUse,
+                 const CResultTable& conflict, const CResultTable& warning, const CResultTable& editor) {
     CFileChooser chooser;
     chooser.m_mode = CFileChooser::EMode::Save;
     chooser.m_title = "Save Log As";
@@ -125,7 +88,9 @@ bool SaveResults(CFrameLink& link, const std::string& dataDirectory, const CResu
         link.Tell("Error Selecting Save File", "Error");
         return false;
     }
-    return WriteResultsLog(choice.m_paths.front(), conflict, warning, editor, link);
+    // The chooser asked before replacing a file.
+    const auto path = PrepareOutput(choice.m_paths.front(), inUse, EReplace::Agreed, chooser.m_title, link);
+    return path && WriteResultsLog(*path, conflict, warning, editor, link);
 }
 
 }  // namespace vantor

@@ -15,20 +15,21 @@ namespace vantor {
 // without a header of its own is given `fallbackHeader`.
 std::string FormatLogList(const CResultTable& table, const std::vector<std::string>& fallbackHeader = {});
 
-// Writes the three lists to `path`, replacing a file already there. A list
-// whose file cannot be opened is reported with the file error's message and
-// skipped; a failed write is reported as "Unable to save grid list" and
-// ends that list. The other lists are still written. True when every list
-// was written whole.
+// Writes the three lists to `path`, replacing a file already there, through
+// a working file renamed into place: the log is written whole or not at all.
+// A file that cannot be created is reported with the file error's message, a
+// failed write as "Unable to save grid list". `path` is taken as it is: the
+// caller has checked it as an output (OutputPath.h).
 bool WriteResultsLog(const std::string& path, const CResultTable& conflict, const CResultTable& warning,
                      const CResultTable& editor, CFrameLink& link);
 
 // The "&Save Results" command: asks for the file ("Save Log As", starting in
-// the data directory), then writes the log. False when the user cancelled,
-// the dialog failed or a list could not be written. The caller does nothing
-// while an operation runs.
-bool SaveResults(CFrameLink& link, const std::string& dataDirectory, const CResultTable& conflict,
-                 const CResultTable& warning, const CResultTable& editor);
+// the data directory), checks it as an output (never one of `inUse`, the
+// files the document holds), then writes the log. False when the user
+// cancelled, the dialog failed, the file was refused or could not be
+// written. The caller does nothing while an operation runs.
+bool SaveResults(CFrameLink& link, const std::string& dataDirectory, const std::vector<std::string>& inUse,
+                 const CResultTable& conflict, const CResultTable& warning, const CResultTable& editor);
 
 // The standard message for a file error (an errno value) on `path`, e.g.
 // "Access to /x/log.txt was denied."

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <dirent.h>
 
+#include "document/OutputPath.h"
 #include "document/ResultsLog.h"
 #include "platform/Files.h"
 #include "platform/InstallDir.h"
@@ -471,8 +472,8 @@ void CVANTORDoc::OnClearEsmData() {
 
 void CVANTORDoc::OnSaveResults() {
     if (IsBusy()) return;
-    SaveResults(*m_link, m_dataDir, ResultTableCopy(EPane::Conflict), ResultTableCopy(EPane::Warning),
-                ResultTableCopy(EPane::Editor));
+    SaveResults(*m_link, m_dataDir, FilesInUse(*this), ResultTableCopy(EPane::Conflict),
+                ResultTableCopy(EPane::Warning), ResultTableCopy(EPane::Editor));
 }
 
 // ------------------------------------------------------------ extraction --

@@ -38,6 +38,11 @@ struct CEntryRow {
     std::int32_t m_value = 0;
     // Rows filled from the entry keep "Type" and "Bytes" read-only.
     bool m_fromEntry = false;
+    // The window could not turn what was typed into the "ID" or "Data" cell
+    // into the game's code page (Windows-1252 has no "ł"): such a cell is
+    // never written.
+    bool m_tagOutsideCodePage = false;
+    bool m_dataOutsideCodePage = false;
 
     bool operator==(const CEntryRow&) const = default;
 };

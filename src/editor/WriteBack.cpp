@@ -101,7 +101,7 @@ private:
 
     std::optional<std::string> Hex() {
         std::string digits = m_row.m_data;
-        if (!std::all_of(digits.begin(), digits.end(), IsHexDigit)) return Refuse("Hex Data field not Valid Hexadecimal");
+        if (m_row.m_dataOutsideCodePage || !std::all_of(digits.begin(), digits.end(), IsHexDigit)) return Refuse("Hex Data field not Valid Hexadecimal");
         if (digits.size() != 2 * std::size_t(m_length) &&
             !Confirm(WithRow("Hex-Type Data's Length at Row %d has Changed.\n Continue?", m_number), "Length Changed"))
             return std::nullopt;
@@ -125,7 +125,7 @@ private:
         // that is what it takes back. Other lengths are shown without a sign.
         const bool negative = m_length == 4 && text.starts_with('-');
         std::string_view digits = negative ? text.substr(1) : text;
-        if (!AllDigits(digits)) return Refuse("Decimal Data field not Numeric");
+        if (m_row.m_dataOutsideCodePage || !AllDigits(digits)) return Refuse("Decimal Data field not Numeric");
         // More than 4 bytes still carry a 32-bit value: the rest are zero.
         const std::uint64_t max = m_length >= 4 ? 0xFFFFFFFFull : (1ull << (8 * m_length)) - 1;
         const std::uint64_t value = DigitsValue(digits);
@@ -137,7 +137,8 @@ private:
     }
 
     std::optional<std::string> Ascii() {
-        if (m_row.m_value != 0 && !IsValidAscii(m_row.m_data))
+        // Text the code page cannot hold would be written as something else.
+        if (m_row.m_dataOutsideCodePage || (m_row.m_value != 0 && !IsValidAscii(m_row.m_data)))
             return Refuse(WithRow("Ascii Type Data not Valid Ascii at Row %d.", m_number));
         std::string payload = m_row.m_data;
         // Row value 0: the payload ended in its zero terminator (or the row
@@ -148,7 +149,8 @@ private:
 
     std::optional<std::string> Fixed() {
         std::string_view text = Trim(m_row.m_data);
-        if (!IsValidAscii(text)) return Refuse(WithRow("Fixed Size Ascii Type Data not Valid Ascii at Row %d.", m_number));
+        if (m_row.m_dataOutsideCodePage || !IsValidAscii(text))
+            return Refuse(WithRow("Fixed Size Ascii Type Data not Valid Ascii at Row %d.", m_number));
         if (text.size() > m_length)
             return Refuse(WithRow("Fixed Size Ascii Type Data is Greater than its Max Size at Row %d.", m_number),
                           kInvalidSize);
@@ -161,7 +163,8 @@ private:
         if (m_row.m_value != 0 && m_row.m_value != static_cast<std::int64_t>(m_length))
             return Refuse(WithRow("Fixed Size Data has Changed Size at Row %d.", m_number), kInvalidSize);
         std::string_view text = m_row.m_data;
-        if (!IsValidAscii(text)) return Refuse(WithRow("Fixed Size Ascii Data not Valid Ascii at Row %d.", m_number));
+        if (m_row.m_dataOutsideCodePage || !IsValidAscii(text))
+            return Refuse(WithRow("Fixed Size Ascii Data not Valid Ascii at Row %d.", m_number));
         auto marker = text.find('=');
         if (marker == std::string_view::npos)
             return Refuse(WithRow("Mixed Mode Marker '=' not Found at Row %d.", m_number));
@@ -204,7 +207,7 @@ CWriteBack WriteBackRows(const std::vector<CEntryRow>& rows, const CAsk& ask) {
         const int number = static_cast<int>(i) + 1;
         auto payload = RowPayload(rows[i], number, ask);
         // The tag is checked after the row's data has passed.
-        if (payload && rows[i].m_tag.size() != 4)
+        if (payload && (rows[i].m_tag.size() != 4 || rows[i].m_tagOutsideCodePage))
             payload = CRowWriter::Refuse(ask, "ID Length Invalid.");
         if (!payload) {
             result.m_row = number;

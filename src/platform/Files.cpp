@@ -48,6 +48,7 @@ bool ShouldFail(EFileOp op, const std::string& path) {
 std::string LastErrorMessage() { return tLastError ? std::string(std::strerror(tLastError)) : std::string(); }
 void ClearLastError() { tLastError = 0; }
 void SetLastError(int error) { tLastError = error; }
+int LastError() { return tLastError; }
 
 std::string FolderOf(const std::string& path) {
     auto slash = path.find_last_of("/\\");
@@ -191,6 +192,40 @@ bool CReadFile::Close() {
 bool ReadWholeFile(const std::string& path, std::string& out) {
     CReadFile file;
     return file.Open(path) && file.ReadAll(out);
+}
+
+bool ReadFileStart(const std::string& path, std::size_t n, std::string& out) {
+    out.clear();
+    if (Fail(EFileOp::Open, path)) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        tLastError = errno;
+        return false;
+    }
+    struct stat st{};
+    bool ok = true;
+    if (::fstat(fd, &st) != 0) {
+        tLastError = errno;
+        ok = false;
+    } else if (!S_ISREG(st.st_mode)) {
+        tLastError = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        ok = false;
+    }
+    out.resize(n);
+    std::size_t done = 0;
+    while (ok && done < n) {
+        const ssize_t got = ::read(fd, out.data() + done, n - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            tLastError = errno;
+            ok = false;
+        }
+        if (got <= 0) break;
+        done += std::size_t(got);
+    }
+    out.resize(done);
+    ::close(fd);
+    return ok;
 }
 
 }  // namespace vantor::platform

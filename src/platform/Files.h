@@ -22,6 +22,8 @@ std::string LastErrorMessage();
 void ClearLastError();
 // Records the error of a failed call (0: failed without a system error).
 void SetLastError(int error);
+// The error of the last failed call (an errno value), 0 when there is none.
+int LastError();
 
 // Linux file systems are case-sensitive while the game's file names are not:
 // when `path` does not exist, a file in the same folder whose name matches
@@ -55,6 +57,9 @@ private:
 
 // Convenience: open (with the case fallback), read everything, close.
 bool ReadWholeFile(const std::string& path, std::string& out);
+// At most the first `n` bytes of a regular file, without the case fallback;
+// never waits on a FIFO.
+bool ReadFileStart(const std::string& path, std::size_t n, std::string& out);
 
 // Folder part of a path, ending with '/', and file name part.
 std::string FolderOf(const std::string& path);

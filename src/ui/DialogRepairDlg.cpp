@@ -90,7 +90,7 @@ CDialogRepairDlg::CDialogRepairDlg(const CRepairDialogSeed& seed, CFrameLink& li
 }
 
 CRepairDialogResult CDialogRepairDlg::Result() const {
-    return {m_seed.m_repairName, m_seed.m_repairFolder, m_names, m_folders};
+    return {m_seed.m_repairName, m_seed.m_repairFolder, m_names, m_folders, m_replaceAgreed};
 }
 
 bool CDialogRepairDlg::IsListed(const std::string& name) const {
@@ -134,6 +134,8 @@ void CDialogRepairDlg::CreateNew() {
     // A name typed without an extension is a plugin.
     if (SplitPath(path).second.find('.') == std::string::npos) path += ".esp";
     SetRepairPlugin(path);
+    // The chooser asked about replacing the name it gave, not one made longer.
+    m_replaceAgreed = path == choice.m_paths.front();
 }
 
 void CDialogRepairDlg::DeleteExisting() {
@@ -150,6 +152,7 @@ void CDialogRepairDlg::BrowseRepairPlugin() {
         return;
     }
     SetRepairPlugin(choice.m_paths.front());
+    m_replaceAgreed = false;
 }
 
 void CDialogRepairDlg::BrowsePlugins() {

@@ -51,6 +51,7 @@ private:
     CFrameLink& m_link;
     std::vector<std::string> m_names;
     std::vector<std::string> m_folders;
+    bool m_replaceAgreed = false;
     QPushButton* m_buttons[kButtonCount] = {};
     QListWidget* m_list = nullptr;
     QLabel* m_name = nullptr;

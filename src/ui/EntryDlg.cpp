@@ -128,14 +128,19 @@ void CEntryDlg::FillGridFromEntry() {
 std::vector<CEntryRow> CEntryDlg::GridRows() const {
     std::vector<CEntryRow> rows;
     if (!m_grid) return rows;
-    auto text = [this](int r, int c) {
+    // A cell the code page cannot hold is flagged, and "Write to ESP"
+    // refuses its row; the text kept is only for the message.
+    auto text = [this](int r, int c, bool* outside = nullptr) {
         const QTableWidgetItem* item = m_grid->item(r, c);
-        return item ? EncodeCp1252(item->text()) : std::string();
+        if (!item) return std::string();
+        auto bytes = EncodeCp1252(item->text());
+        if (!bytes && outside) *outside = true;
+        return bytes.value_or(item->text().toStdString());
     };
     for (int r = 0; r < m_grid->rowCount(); ++r) {
         CEntryRow row;
-        row.m_tag = text(r, 1);
-        row.m_data = text(r, 2);
+        row.m_tag = text(r, 1, &row.m_tagOutsideCodePage);
+        row.m_data = text(r, 2, &row.m_dataOutsideCodePage);
         row.m_type = text(r, 3);
         row.m_bytes = text(r, 4);
         if (const QTableWidgetItem* data = m_grid->item(r, 2)) row.m_value = data->data(kRowValueRole).toInt();

@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
@@ -74,7 +75,14 @@ CFindDlg::CFindDlg(COptionSet& options, QWidget* owner, const std::string& text)
 }
 
 void CFindDlg::OnFind() {
-    m_params.m_text = EncodeCp1252(m_text->currentText());
+    auto text = EncodeCp1252(m_text->currentText());
+    // No plugin can hold a character the code page lacks; searching for a
+    // stand-in would find other things.
+    if (!text) {
+        QMessageBox::information(this, QStringLiteral("Not Found"), QStringLiteral("Cannot find ") + m_text->currentText());
+        return;
+    }
+    m_params.m_text = *text;
     m_params.m_matchCase = m_matchCase->isChecked() ? 1 : 0;
     m_params.m_wholeWord = m_wholeWord->isChecked() ? 1 : 0;
     m_params.m_lookInData = m_lookInData->isChecked() ? 1 : 0;

@@ -36,6 +36,7 @@
 #include "UiText.h"
 #include "ViewFileDlg.h"
 #include "checks/InstallOperations.h"
+#include "document/OutputPath.h"
 #include "document/ResultsLog.h"
 #include "widgets/GridPrinter.h"
 #include "widgets/StatusPane.h"
@@ -501,8 +502,8 @@ void CMainFrame::OnEditSelectAll() { ActiveList()->selectAll(); }
 void CMainFrame::OnSaveResults() {
     if (m_doc->IsBusy()) return;
     // The lists as shown, in the order shown.
-    SaveResults(*m_link, m_doc->m_dataDir, m_views[0]->Model().Table(), m_views[1]->Model().Table(),
-                m_views[2]->Model().Table());
+    SaveResults(*m_link, m_doc->m_dataDir, FilesInUse(*m_doc), m_views[0]->Model().Table(),
+                m_views[1]->Model().Table(), m_views[2]->Model().Table());
 }
 
 void CMainFrame::ApplyOptions(const COptionSet& options) {

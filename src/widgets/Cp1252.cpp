@@ -1,5 +1,6 @@
 #include "Cp1252.h"
 
+#include <algorithm>
 #include <array>
 
 namespace vantor {
@@ -25,7 +26,7 @@ QString DecodeCp1252(std::string_view bytes) {
     return out;
 }
 
-std::string EncodeCp1252(const QString& text) {
+std::optional<std::string> EncodeCp1252(const QString& text) {
     std::string out;
     out.reserve(std::size_t(text.size()));
     for (QChar c : text) {
@@ -34,14 +35,9 @@ std::string EncodeCp1252(const QString& text) {
             out.push_back(char(u));
             continue;
         }
-        char byte = '?';
-        for (std::size_t i = 0; i < kHigh.size(); ++i) {
-            if (kHigh[i] == u) {
-                byte = char(0x80 + i);
-                break;
-            }
-        }
-        out.push_back(byte);
+        const auto* hit = std::find(kHigh.begin(), kHigh.end(), u);
+        if (hit == kHigh.end()) return std::nullopt;
+        out.push_back(char(0x80 + (hit - kHigh.begin())));
     }
     return out;
 }

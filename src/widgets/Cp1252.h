@@ -2,6 +2,7 @@
 // Text inside plugins is Windows-1252 bytes. The GUI decodes it for display
 // and encodes what the user types back, byte for byte where it can.
 #include <QString>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,7 +13,8 @@ namespace vantor {
 // the same value, so any byte string survives a decode and encode unchanged.
 QString DecodeCp1252(std::string_view bytes);
 
-// Characters outside the code page become '?'.
-std::string EncodeCp1252(const QString& text);
+// What the user typed, in the code page; nullopt when a character has no
+// byte there ("ł"), so that nothing else is ever written or searched for.
+std::optional<std::string> EncodeCp1252(const QString& text);
 
 }  // namespace vantor

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include "fixtures/PluginBuilder.h"
@@ -228,4 +229,52 @@ TEST(Cli, IdsAreConvertedAndFileNamesAreNot) {
     EXPECT_EQ(deleted.m_exit, 0) << game.Err();
     EXPECT_EQ(deleted.m_out, "deleted MISC Café rock from Café.esp\n");
     EXPECT_EQ(Read(path).find("Caf\xE9 rock"), std::string::npos);
+}
+
+// No output ever lands on a file in use, a device or a FIFO, nor replaces a
+// file unasked; a plugin it replaces is backed up first.
+TEST(Cli, OutputsNeverTakeFilesInUseNorReplaceUnasked) {
+    CSampleGame game;
+    const std::string dir = game.m_dir.Path();
+    const std::string check = "check --all --format csv " + game.Args() + " " + game.Plugins() + " --log ";
+    auto err = [&] { return Read(game.m_dir / "stderr.txt"); };
+    ASSERT_EQ(::mkfifo((game.m_dir / "fifo").c_str(), 0644), 0);
+    const std::string master = game.m_data + "Sample.esm";
+    const std::string masterBytes = Read(master);
+
+    struct CRefused {
+        std::string m_log;
+        std::string m_why;
+    };
+    for (const CRefused& c : {CRefused{"/dev/null", "/dev/null is a device."},
+                              CRefused{"'game/Data Files/Sample.esm'", "Sample.esm is a plugin or master in use."},
+                              CRefused{"'game/Data Files/Sample Tweaks.esp'", "Sample Tweaks.esp is a plugin or master in use."},
+                              CRefused{"fifo", "fifo is a FIFO."}}) {
+        auto r = Vantor(dir, check + c.m_log);
+        EXPECT_EQ(r.m_exit, 1) << c.m_log;
+        EXPECT_NE(err().find(c.m_why), std::string::npos) << err();
+    }
+    EXPECT_EQ(Read(master), masterBytes);
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    // An existing log is replaced with --yes only, never without a terminal.
+    std::ofstream(game.m_dir / "log.txt") << "keep me";
+    EXPECT_EQ(Vantor(dir, check + "log.txt").m_exit, 1);
+    EXPECT_EQ(Read(game.m_dir / "log.txt"), "keep me");
+    auto agreed = Vantor(dir, check + "log.txt --yes");
+    EXPECT_EQ(agreed.m_exit, 0) << err();
+    EXPECT_EQ(Read(game.m_dir / "log.txt"), agreed.m_out);
+
+    // An existing plugin as the repair plugin: refused unasked, backed up
+    // before it is replaced with --yes.
+    const std::string quests = game.m_data + "Sample Quests.esp";
+    const std::string questsBytes = Read(quests);
+    const std::string relink = "relink " + game.Args() + " " + game.Plugins() + " --output 'game/Data Files/Sample Quests.esp'";
+    EXPECT_EQ(Vantor(dir, relink).m_exit, 1);
+    EXPECT_EQ(Read(quests), questsBytes);
+    EXPECT_FALSE(fs::exists(game.m_data + "Sample Quests.OLD"));
+    auto replaced = Vantor(dir, relink + " --yes");
+    EXPECT_EQ(replaced.m_exit, 0) << err();
+    EXPECT_EQ(Read(game.m_data + "Sample Quests.OLD"), questsBytes);
+    EXPECT_NE(Read(quests).find("VANTOR Dialog Merge File"), std::string::npos);
 }

@@ -2,6 +2,7 @@
 // for each way writing can fail.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -66,44 +67,30 @@ TEST(ResultsLog, WritesEveryListWithCrLfAndReplacesAnOldLog) {
     EXPECT_EQ(FormatLogList(CResultTable{}, {"A", "B"}), "A,B\r\n");
 }
 
-TEST(ResultsLog, EachListReportsItsOwnFailureAndTheOthersAreStillWritten) {
+TEST(ResultsLog, AFailureTellsWhyAndLeavesTheOldLogWhole) {
     CTempDir dir;
     CLists lists;
     lists.conflict.AddRow({"A", "1"});
-    lists.warning.AddRow({"B", "2"});
-    lists.editor.AddRow({"C", "3"});
-
-    // The second list's write fails: its rows are missing, the others are there.
-    {
-        const std::string path = dir / "write.txt";
-        int writes = 0;
-        CFaultGuard guard([&](platform::EFileOp op, const std::string&) {
-            return op == platform::EFileOp::Write && ++writes == 2;
-        });
+    const std::string path = dir / "log.txt";
+    const std::string old = "the old log\r\n";
+    struct CCase {
+        platform::EFileOp m_op;
+        std::string m_message;
+    };
+    for (const CCase& c : {CCase{platform::EFileOp::Write, "Unable to save grid list"},
+                           CCase{platform::EFileOp::Sync, "Unable to save grid list"},
+                           CCase{platform::EFileOp::Move, "Unable to save grid list"},
+                           CCase{platform::EFileOp::CreateTemp,
+                                 "A hardware I/O error was reported while accessing " + path + "."}}) {
+        std::ofstream(path, std::ios::binary | std::ios::trunc) << old;
+        CFaultGuard guard([&](platform::EFileOp op, const std::string&) { return op == c.m_op; });
         CScriptedLink link;
         EXPECT_FALSE(WriteResultsLog(path, lists.conflict, lists.warning, lists.editor, link));
-        EXPECT_EQ(link.Calls(), (std::vector<std::string>{"ask VANTOR|Unable to save grid list"}));
-        EXPECT_EQ(link.Messages().at(0).m_icon, EIcon::Exclamation);
-        EXPECT_EQ(Slurp(path),
-                  "ID,Conflict,Name,Overriding Esp File,Esp File,Original File\r\nA,1\r\n"
-                  "ID,Entry Type,Name,Esp File,Original File\r\nC,3\r\n");
-    }
-    // The file cannot be opened at all: one message per list, with the cause.
-    {
-        const std::string path = dir / "open.txt";
-        CFaultGuard guard([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Open; });
-        CScriptedLink link;
-        EXPECT_FALSE(WriteResultsLog(path, lists.conflict, lists.warning, lists.editor, link));
-        const std::string text = "ask VANTOR|A hardware I/O error was reported while accessing " + path + ".";
-        EXPECT_EQ(link.Calls(), (std::vector<std::string>{text, text, text}));
-        EXPECT_FALSE(platform::FileExists(path));
-    }
-    // A folder in the way is refused as access denied.
-    {
-        CScriptedLink link;
-        EXPECT_FALSE(WriteResultsLog(dir.Path(), lists.conflict, lists.warning, lists.editor, link));
-        ASSERT_EQ(link.Messages().size(), 3u);
-        EXPECT_EQ(link.Messages()[0].m_text, "Access to " + dir.Path() + " was denied.");
+        EXPECT_EQ(link.Calls(), (std::vector<std::string>{"ask VANTOR|" + c.m_message}));
+        EXPECT_EQ(Slurp(path), old);
+        std::size_t files = 0;
+        for ([[maybe_unused]] const auto& e : std::filesystem::directory_iterator(dir.Path())) ++files;
+        EXPECT_EQ(files, 1u) << "a working file was left";
     }
     EXPECT_EQ(FileErrorMessage(ENOSPC, "x.txt"), "Disk full while accessing x.txt.");
     EXPECT_EQ(FileErrorMessage(ENOENT, "/no/x.txt"), "/no/x.txt contains an invalid path.");
@@ -113,7 +100,7 @@ TEST(ResultsLog, SaveResultsAsksForTheFileFirst) {
     CTempDir dir;
     CLists lists;
     CScriptedLink link;
-    EXPECT_FALSE(SaveResults(link, "/data/Data Files/", lists.conflict, lists.warning, lists.editor));
+    EXPECT_FALSE(SaveResults(link, "/data/Data Files/", {}, lists.conflict, lists.warning, lists.editor));
     ASSERT_EQ(link.Choosers().size(), 1u);
     const CFileChooser chooser = link.Choosers()[0];
     EXPECT_EQ(chooser.m_mode, CFileChooser::EMode::Save);
@@ -128,15 +115,23 @@ TEST(ResultsLog, SaveResultsAsksForTheFileFirst) {
     EXPECT_TRUE(link.Messages().empty());  // cancelled: nothing said
 
     link.m_choices.push_back({CFileChoice::EStatus::Failed, {}});
-    EXPECT_FALSE(SaveResults(link, dir.Path(), lists.conflict, lists.warning, lists.editor));
+    EXPECT_FALSE(SaveResults(link, dir.Path(), {}, lists.conflict, lists.warning, lists.editor));
     ASSERT_EQ(link.Messages().size(), 1u);
     EXPECT_EQ(link.Messages()[0].m_text, "Error Selecting Save File");
     EXPECT_EQ(link.Messages()[0].m_caption, "Error");
 
     const std::string path = dir / "VANTORlog.txt";
     link.m_choices.push_back({CFileChoice::EStatus::Chosen, {path}});
-    EXPECT_TRUE(SaveResults(link, dir.Path(), lists.conflict, lists.warning, lists.editor));
+    EXPECT_TRUE(SaveResults(link, dir.Path(), {}, lists.conflict, lists.warning, lists.editor));
     EXPECT_EQ(Slurp(path), kHeaders);
+
+    // A plugin the document holds is never the log, whatever the chooser gave.
+    const std::string plugin = dir / "Mod.esp";
+    std::ofstream(plugin) << "TES3 and more";
+    link.m_choices.push_back({CFileChoice::EStatus::Chosen, {plugin}});
+    EXPECT_FALSE(SaveResults(link, dir.Path(), {plugin}, lists.conflict, lists.warning, lists.editor));
+    EXPECT_EQ(link.Messages().back().m_text, plugin + " is a plugin or master in use.\nChoose another file.");
+    EXPECT_EQ(Slurp(plugin), "TES3 and more");
 }
 
 }  // namespace

@@ -20,6 +20,12 @@ CEntryRow Row(std::string type, std::string data, std::string bytes, std::int32_
     return row;
 }
 
+// A row whose Data cell the window could not encode.
+CEntryRow Outside(CEntryRow row) {
+    row.m_dataOutsideCodePage = true;
+    return row;
+}
+
 std::string Bytes(std::initializer_list<int> values) {
     std::string out;
     for (int v : values) out += static_cast<char>(v);
@@ -67,12 +73,16 @@ TEST(WriteBack, EachTypeConvertsOrRefusesWithItsMessage) {
         {"ascii empty new", Row("Ascii", "", "0", 0), std::string(1, '\0'), ""},
         {"ascii empty kept", Row("Ascii", "", "3", 'c'), std::nullopt, "Ascii Type Data not Valid Ascii at Row 1."},
         {"ascii control", Row("Ascii", "a\x01z", "3", 'z'), std::nullopt, "Ascii Type Data not Valid Ascii at Row 1."},
+        {"ascii outside the code page", Outside(Row("Ascii", "??", "3", 0)), std::nullopt,
+         "Ascii Type Data not Valid Ascii at Row 1."},
 
         {"fixed padded", Row("Fixed", "  spell\t", "8", 8), std::string("spell\0\0\0", 8), ""},
         {"fixed full", Row("Fixed", "spell", "5", 5), std::string("spell"), ""},
         {"fixed too long", Row("Fixed", "spells", "5", 5), std::nullopt,
          "Fixed Size Ascii Type Data is Greater than its Max Size at Row 1.", "Invalid Size"},
         {"fixed empty", Row("Fixed", "   ", "8", 8), std::nullopt,
+         "Fixed Size Ascii Type Data not Valid Ascii at Row 1."},
+        {"fixed outside the code page", Outside(Row("Fixed", "??", "8", 8)), std::nullopt,
          "Fixed Size Ascii Type Data not Valid Ascii at Row 1."},
 
         {"mixed minus one", Row("Mixed", "-1 = abcde", "36", 36),

@@ -179,6 +179,14 @@ TEST(EntryEditor, WriteToEspRewritesOnlyThatEntry) {
     grid.setCurrentCell(grid.rowCount() - 1, 1);
     dlg.DeleteRow();
 
+    // Text the game's code page cannot hold is refused, never written as "??".
+    grid.item(name, 2)->setText(QStringLiteral("\u0142\u0105"));
+    fx.m_messages.clear();
+    EXPECT_FALSE(dlg.WriteToEsp());
+    ASSERT_EQ(fx.m_messages.size(), 1u);
+    EXPECT_EQ(fx.m_messages[0].m_text, "Ascii Type Data not Valid Ascii at Row " + std::to_string(name + 1) + ".");
+    EXPECT_EQ(ReadEntries(fx.DataDir(), file), before);
+
     grid.item(name, 2)->setText("Blade of Tests");
     fx.m_answers = {EAnswer::Yes, EAnswer::Yes};
     EXPECT_TRUE(dlg.WriteToEsp());

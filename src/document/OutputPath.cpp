@@ -1,0 +1,135 @@
+#include "document/OutputPath.h"
+
+#include <cerrno>
+
+#include "document/ResultsLog.h"
+#include "document/VANTORDoc.h"
+#include "document/WriteMessages.h"
+#include "format/Backup.h"
+#include "platform/FileOps.h"
+#include "platform/Files.h"
+
+namespace vantor {
+
+namespace {
+
+constexpr const char* kRefused = "Cannot Complete Request";
+
+void Refuse(CFrameLink& link, const std::string& text) {
+    link.Ask(CMessage{text + "\nChoose another file.", kRefused, EButtons::Ok, EIcon::Exclamation, EAnswer::Ok});
+}
+
+const char* KindText(platform::EFileKind kind) {
+    switch (kind) {
+        case platform::EFileKind::Folder: return "a folder";
+        case platform::EFileKind::Fifo: return "a FIFO";
+        case platform::EFileKind::Device: return "a device";
+        case platform::EFileKind::Socket: return "a socket";
+        default: return "not a regular file";
+    }
+}
+
+void AddPaths(std::vector<std::string>& out, const std::vector<std::string>& names,
+              const std::vector<std::string>& folders) {
+    for (std::size_t i = 0; i < names.size() && i < folders.size(); ++i)
+        out.push_back(platform::WithSeparator(folders[i]) + names[i]);
+}
+
+}  // namespace
+
+std::vector<std::string> FilesInUse(const CVANTORDoc& doc) {
+    std::vector<std::string> paths;
+    AddPaths(paths, doc.m_pendingNames, doc.m_pendingFolders);
+    AddPaths(paths, doc.m_loadedNames, doc.m_loadedFolders);
+    AddPaths(paths, doc.m_foundMasterNames, doc.m_foundMasterFolders);
+    if (!doc.m_pendingMasterName.empty())
+        paths.push_back(platform::WithSeparator(doc.m_pendingMasterFolder) + doc.m_pendingMasterName);
+    for (const auto& file : doc.m_masterFiles) paths.push_back(file->FullPath());
+    return paths;
+}
+
+std::optional<std::string> PrepareOutput(const std::string& path, const std::vector<std::string>& inUse, EReplace replace,
+                   const std::string& caption, CFrameLink& link) {
+    // The game finds its files whatever their case, so neither may an output
+    // slip past a plugin by its case.
+    const std::string onDisk = platform::ResolvePath(path).value_or(path);
+    for (const std::string& used : inUse) {
+        const std::string usedOnDisk = platform::ResolvePath(used).value_or(used);
+        if (platform::SameFile(onDisk, usedOnDisk)) {
+            Refuse(link, path + " is a plugin or master in use.");
+            return std::nullopt;
+        }
+    }
+
+    platform::ClearLastError();
+    const platform::CPathProbe probe = platform::ProbePath(onDisk);
+    if (!probe.m_known) {
+        link.Tell(FileErrorMessage(platform::LastError(), path), "VANTOR", EIcon::Exclamation);
+        return std::nullopt;
+    }
+    if (!probe.Exists()) return onDisk;
+    if (probe.m_kind != platform::EFileKind::Regular) {
+        Refuse(link, path + " is " + KindText(probe.m_kind) + ".");
+        return std::nullopt;
+    }
+    // Renaming over a file needs no permission on the file itself; a file
+    // the user made read-only is not to be replaced behind their back.
+    if ((probe.m_mode & 0222) == 0) {
+        link.Tell(FileErrorMessage(EACCES, path), "VANTOR", EIcon::Exclamation);
+        return std::nullopt;
+    }
+    if (replace == EReplace::Ask &&
+        link.Ask(CMessage{onDisk + " already exists.\nDo you want to replace it?", caption, EButtons::YesNo,
+                          EIcon::Exclamation, EAnswer::No}) != EAnswer::Yes)
+        return std::nullopt;
+
+    std::string start;
+    if (!platform::ReadFileStart(onDisk, 4, start)) {
+        link.Tell(FileErrorMessage(platform::LastError(), path), "VANTOR", EIcon::Exclamation);
+        return std::nullopt;
+    }
+    if (start != "TES3") return onDisk;
+    // A plugin, master or earlier repair plugin: kept like any changed plugin.
+    CBackupState backup;
+    CLinkBackupPolicy policy(link);
+    if (!ShowWriteResult(MakeBackupCopy(onDisk, backup, policy), EWriteAction::Update, link)) return std::nullopt;
+    return onDisk;
+}
+
+COutputWrite WriteOutputFile(const std::string& path, std::string_view bytes) {
+    const std::string target = platform::ResolveLinks(path);
+    std::string folder = platform::FolderOf(target);
+    if (folder.empty()) folder = "./";
+    COutputWrite result;
+    auto failed = [&](COutputWrite::EStep step) {
+        result.m_failed = step;
+        result.m_error = platform::LastError();
+        return result;
+    };
+
+    platform::ClearLastError();
+    platform::CFile file;
+    if (!file.CreateUnique(folder, platform::FileNameOf(target), platform::FileMode(target).value_or(0644)))
+        return failed(COutputWrite::EStep::Create);
+    if (!file.Write(bytes) || !file.Sync()) {
+        failed(COutputWrite::EStep::Write);
+        file.Discard();
+        return result;
+    }
+    const std::string written = file.Path();
+    // A failing close can mean the data never reached the disk.
+    if (!file.Close()) {
+        failed(COutputWrite::EStep::Write);
+        platform::RemoveFile(written);
+        return result;
+    }
+    if (!platform::RenameFile(written, target, true)) {
+        failed(COutputWrite::EStep::Write);
+        platform::RemoveFile(written);
+        return result;
+    }
+    platform::SyncFolder(folder);
+    return result;
+}
+
+}  // namespace vantor
