@@ -26,7 +26,8 @@ namespace {
 using namespace vantor;
 
 [[noreturn]] void Fail(const char* what, const CEntry* e = nullptr) {
-    if (e) std::fprintf(stderr, "reader fuzz: %s (offset %d, size %d)\n", what, e->m_offset, e->m_size);
+    if (e) std::fprintf(stderr, "reader fuzz: %s (offset %lld, size %lld)\n", what, static_cast<long long>(e->m_offset),
+                        static_cast<long long>(e->m_size));
     else std::fprintf(stderr, "reader fuzz: %s\n", what);
     std::abort();
 }

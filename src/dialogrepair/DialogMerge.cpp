@@ -213,7 +213,7 @@ bool CDialogMerge::RefuseOutput() {
     // new file.
     platform::CFile probe;
     std::string folder = platform::FolderOf(target);
-    if (!probe.CreateUnique(folder.empty() ? "./" : folder, platform::FileNameOf(target), 0644)) {
+    if (!probe.CreateUnique(folder.empty() ? "./" : folder, 0644)) {
         m_link.Ask(CMessage{CreateFailedText(target), "Error", EButtons::Ok, EIcon::Exclamation, EAnswer::Ok});
         return true;
     }
@@ -644,7 +644,7 @@ std::int32_t CDialogMerge::WriteRepairPlugin(const std::atomic<std::int32_t>& st
     // it only when complete, so a failed or stopped write leaves an existing
     // repair plugin as it was.
     platform::CFile file;
-    if (!file.CreateUnique(writeFolder, platform::FileNameOf(target), platform::FileMode(target).value_or(0644))) {
+    if (!file.CreateUnique(writeFolder, platform::FileMode(target).value_or(0644))) {
         m_link.Ask(CMessage{CreateFailedText(target), "Error", EButtons::Ok, EIcon::Exclamation, EAnswer::Ok});
         m_outcome = EOutcome::WriteFailed;
         return 0;

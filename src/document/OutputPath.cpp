@@ -19,16 +19,6 @@ void Refuse(CFrameLink& link, const std::string& text) {
     link.Ask(CMessage{text + "\nChoose another file.", kRefused, EButtons::Ok, EIcon::Exclamation, EAnswer::Ok});
 }
 
-const char* KindText(platform::EFileKind kind) {
-    switch (kind) {
-        case platform::EFileKind::Folder: return "a folder";
-        case platform::EFileKind::Fifo: return "a FIFO";
-        case platform::EFileKind::Device: return "a device";
-        case platform::EFileKind::Socket: return "a socket";
-        default: return "not a regular file";
-    }
-}
-
 void AddPaths(std::vector<std::string>& out, const std::vector<std::string>& names,
               const std::vector<std::string>& folders) {
     for (std::size_t i = 0; i < names.size() && i < folders.size(); ++i)
@@ -69,7 +59,7 @@ std::optional<std::string> PrepareOutput(const std::string& path, const std::vec
     }
     if (!probe.Exists()) return onDisk;
     if (probe.m_kind != platform::EFileKind::Regular) {
-        Refuse(link, path + " is " + KindText(probe.m_kind) + ".");
+        Refuse(link, path + " is " + platform::KindWords(probe.m_kind) + ".");
         return std::nullopt;
     }
     // Renaming over a file needs no permission on the file itself; a file
@@ -83,16 +73,14 @@ std::optional<std::string> PrepareOutput(const std::string& path, const std::vec
                           EIcon::Exclamation, EAnswer::No}) != EAnswer::Yes)
         return std::nullopt;
 
-    std::string start;
-    if (!platform::ReadFileStart(onDisk, 4, start)) {
+    // A plugin, master or earlier repair plugin: kept like any changed plugin.
+    CLinkBackupPolicy policy(link);
+    const CWriteResult backup = BackUpOutput(onDisk, policy);
+    if (backup.m_failure == EWriteFailure::Inspect) {
         link.Tell(FileErrorMessage(platform::LastError(), path), "VANTOR", EIcon::Exclamation);
         return std::nullopt;
     }
-    if (start != "TES3") return onDisk;
-    // A plugin, master or earlier repair plugin: kept like any changed plugin.
-    CBackupState backup;
-    CLinkBackupPolicy policy(link);
-    if (!ShowWriteResult(MakeBackupCopy(onDisk, backup, policy), EWriteAction::Update, link)) return std::nullopt;
+    if (!ShowWriteResult(backup, EWriteAction::Update, link)) return std::nullopt;
     return onDisk;
 }
 
@@ -109,7 +97,7 @@ COutputWrite WriteOutputFile(const std::string& path, std::string_view bytes) {
 
     platform::ClearLastError();
     platform::CFile file;
-    if (!file.CreateUnique(folder, platform::FileNameOf(target), platform::FileMode(target).value_or(0644)))
+    if (!file.CreateUnique(folder, platform::FileMode(target).value_or(0644)))
         return failed(COutputWrite::EStep::Create);
     if (!file.Write(bytes) || !file.Sync()) {
         failed(COutputWrite::EStep::Write);

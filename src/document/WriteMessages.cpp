@@ -1,5 +1,7 @@
 #include "document/WriteMessages.h"
 
+#include <cctype>
+
 #include "platform/Files.h"
 
 namespace vantor {
@@ -20,11 +22,19 @@ std::string ReasonOr(const CWriteResult& result, const char* fallback) {
 }  // namespace
 
 CBackupDecision CLinkBackupPolicy::BackupExists(const std::string& pluginPath, const std::string& backupPath,
-                                                bool /*isPlugin*/) {
-    EAnswer answer = m_link.Ask(CMessage{backupPath + "\nBackup File Exists, Create a new Backup?", "File Exists",
-                                         EButtons::YesNoCancel, EIcon::Question, EAnswer::No});
-    if (answer == EAnswer::No) return {CBackupDecision::EChoice::UseExisting, {}};
-    if (answer != EAnswer::Yes) return {CBackupDecision::EChoice::Cancel, {}};
+                                                bool isPlugin) {
+    if (isPlugin) {
+        // "No" would take the plugin as its own backup: that choice is not offered.
+        EAnswer answer = m_link.Ask(CMessage{backupPath + "\nThis is the plugin itself, which cannot be its own "
+                                                          "backup.\nChoose another name for the backup?",
+                                             "File Exists", EButtons::YesNo, EIcon::Question, EAnswer::Yes});
+        if (answer != EAnswer::Yes) return {CBackupDecision::EChoice::Cancel, {}};
+    } else {
+        EAnswer answer = m_link.Ask(CMessage{backupPath + "\nBackup File Exists, Create a new Backup?", "File Exists",
+                                             EButtons::YesNoCancel, EIcon::Question, EAnswer::No});
+        if (answer == EAnswer::No) return {CBackupDecision::EChoice::UseExisting, {}};
+        if (answer != EAnswer::Yes) return {CBackupDecision::EChoice::Cancel, {}};
+    }
     CFileChooser chooser;
     chooser.m_mode = CFileChooser::EMode::Save;
     chooser.m_title = "Select a Backup Filename";
@@ -32,7 +42,9 @@ CBackupDecision CLinkBackupPolicy::BackupExists(const std::string& pluginPath, c
     chooser.m_startFolder = platform::FolderOf(pluginPath);
     chooser.m_fileName = DefaultBackupName(platform::FileNameOf(pluginPath));
     chooser.m_defaultExtension = "OLD";
-    chooser.m_confirmOverwrite = true;
+    // A backup never replaces a file, so there is nothing to confirm: a name
+    // that is taken is refused with a message.
+    chooser.m_confirmOverwrite = false;
     CFileChoice choice = m_link.ChooseFile(chooser);
     if (choice.m_status == CFileChoice::EStatus::Failed) return {CBackupDecision::EChoice::Failed, {}};
     if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty())
@@ -42,16 +54,13 @@ CBackupDecision CLinkBackupPolicy::BackupExists(const std::string& pluginPath, c
 
 bool ShowWriteResult(const CWriteResult& result, EWriteAction action, CFrameLink& link) {
     const char* failText = action == EWriteAction::Update ? "Could not update this Entry." : "Could not delete this Entry.";
+    const std::string& path = result.m_path;
+    auto refuse = [&](const std::string& why) { Show(link, path + "\n" + why, "Cannot Complete Request", EIcon::Exclamation); };
     switch (result.m_failure) {
         case EWriteFailure::None: return true;
         case EWriteFailure::NothingToWrite:
         case EWriteFailure::NotInFile:
-        case EWriteFailure::TooLarge:
-        case EWriteFailure::Inspect:
-        case EWriteFailure::WorkingCopy:
         case EWriteFailure::BackupCancelled:
-        case EWriteFailure::NotRegular:
-        case EWriteFailure::ReadOnly:
             break;
         case EWriteFailure::NotExtracted:
             Show(link,
@@ -59,25 +68,46 @@ bool ShowWriteResult(const CWriteResult& result, EWriteAction action, CFrameLink
                  "Turn the option on and load the plugin again.",
                  "Cannot Complete Request", EIcon::Stop);
             break;
+        case EWriteFailure::TooLarge: refuse("The entry would be too large for a record; the plugin was not changed."); break;
+        case EWriteFailure::NotRegular: {
+            std::string what = result.m_reason;
+            if (!what.empty()) what[0] = char(std::toupper(static_cast<unsigned char>(what[0])));
+            refuse(what + ", not a regular file: it is left alone.");
+            break;
+        }
+        case EWriteFailure::ReadOnly: refuse("The file is read-only, so it was not changed."); break;
+        case EWriteFailure::Inspect: Show(link, path + "\n" + ReasonOr(result, failText), kCaption, EIcon::Stop); break;
+        case EWriteFailure::WorkingCopy:
+            Show(link,
+                 std::string(failText) + "\nNo working copy could be made in " + path +
+                     (result.m_reason.empty() ? "." : ": " + result.m_reason),
+                 kCaption, EIcon::Stop);
+            break;
         case EWriteFailure::WorkingFile: Show(link, ReasonOr(result, failText), kCaption, EIcon::Stop); break;
         case EWriteFailure::ChangedOnDisk:
-            Show(link, result.m_path + "\nThe file has changed since it was read. Load it again before changing it.",
-                 "Error", EIcon::Stop);
+            Show(link, path + "\nThe file has changed since it was read. Load it again before changing it.", "Error",
+                 EIcon::Stop);
             break;
         case EWriteFailure::BackupChooser: Show(link, "Error Selecting Backup File", "Error", EIcon::None); break;
         case EWriteFailure::BackupIsPlugin:
-        case EWriteFailure::BackupNameTaken:
-        case EWriteFailure::Backup:
-            Show(link, ReasonOr(result, "Could not create a Backup."), kCaption, EIcon::None);
+            refuse("This is the plugin itself, which cannot be its own backup; the plugin was not changed.");
             break;
+        case EWriteFailure::BackupNameTaken:
+            refuse("A file of this name exists, and a backup never replaces a file; the plugin was not changed.");
+            break;
+        case EWriteFailure::Backup: Show(link, ReasonOr(result, "Could not create a Backup."), kCaption, EIcon::None); break;
         case EWriteFailure::Rename:
+            if (result.m_pluginUnchanged) {
+                Show(link, ReasonOr(result, failText) + "\nThe plugin " + path + " was not changed.", kCaption,
+                     EIcon::Stop);
+                break;
+            }
             Show(link, "Esp may be lost, restore from generated Backup.", "Critical Error", EIcon::Stop);
             Show(link, ReasonOr(result, failText), kCaption, EIcon::Stop);
             break;
     }
     return false;
 }
-
 bool RewriteEntry(CPluginFile& file, CEntry& entry, const std::vector<std::string>& tags,
                   const std::vector<std::string>& payloads, CFrameLink& link) {
     CLinkBackupPolicy policy(link);

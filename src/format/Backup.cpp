@@ -22,12 +22,16 @@ CWriteResult MakeBackupCopy(const std::string& pluginPath, CBackupState& state, 
     std::string backupPath = state.m_path;
     platform::CPathProbe backup = platform::ProbePath(backupPath);
     if (!backup.m_known) return failed(EWriteFailure::Backup, backupPath);
-    bool replace = false;
     if (backup.Exists()) {
         const bool isPlugin = backup.m_id == plugin.m_id;
         CBackupDecision decision = policy.BackupExists(pluginPath, backupPath, isPlugin);
         switch (decision.m_choice) {
             case CBackupDecision::EChoice::UseExisting:
+                // Taking the plugin as its own backup would leave no copy of
+                // its old bytes anywhere.
+                if (isPlugin) return CWriteResult::Failure(EWriteFailure::BackupIsPlugin, backupPath);
+                if (backup.m_kind != platform::EFileKind::Regular)
+                    return CWriteResult::Failure(EWriteFailure::NotRegular, backupPath, platform::KindWords(backup.m_kind));
                 state.m_made = true;
                 return {};
             case CBackupDecision::EChoice::Cancel: return CWriteResult::Failure(EWriteFailure::BackupCancelled, backupPath);
@@ -38,18 +42,37 @@ CWriteResult MakeBackupCopy(const std::string& pluginPath, CBackupState& state, 
         backupPath = decision.m_path;
         backup = platform::ProbePath(backupPath);
         if (!backup.m_known) return failed(EWriteFailure::Backup, backupPath);
-        // The chooser asked before replacing a file that is there.
-        replace = true;
     }
-    // A backup over the plugin itself would be replaced by the change.
-    if (backup.Exists() && backup.m_id == plugin.m_id)
-        return CWriteResult::Failure(EWriteFailure::BackupIsPlugin, backupPath);
+    if (backup.Exists()) {
+        if (backup.m_id == plugin.m_id) return CWriteResult::Failure(EWriteFailure::BackupIsPlugin, backupPath);
+        return CWriteResult::Failure(EWriteFailure::BackupNameTaken, backupPath);
+    }
 
-    if (!platform::CopyFile(pluginPath, backupPath, replace, times)) return failed(EWriteFailure::Backup, backupPath);
+    // Created under a name that is free; a file that appears there meanwhile
+    // is not replaced either.
+    if (!platform::CopyFile(pluginPath, backupPath, false, times)) return failed(EWriteFailure::Backup, backupPath);
     platform::SyncFolder(platform::FolderOf(backupPath));
     state.m_path = backupPath;
     state.m_made = true;
     return {};
+}
+
+CWriteResult BackUpOutput(const std::string& path, CBackupPolicy& policy, std::string* backupPath) {
+    if (backupPath) backupPath->clear();
+    platform::ClearLastError();
+    const platform::CPathProbe probe = platform::ProbePath(path);
+    if (!probe.m_known) return CWriteResult::Failure(EWriteFailure::Inspect, path, platform::LastErrorMessage());
+    if (!probe.Exists()) return {};
+    if (probe.m_kind != platform::EFileKind::Regular)
+        return CWriteResult::Failure(EWriteFailure::NotRegular, path, platform::KindWords(probe.m_kind));
+    std::string start;
+    if (!platform::ReadFileStart(path, 4, start))
+        return CWriteResult::Failure(EWriteFailure::Inspect, path, platform::LastErrorMessage());
+    if (start != "TES3") return {};
+    CBackupState state;
+    CWriteResult result = MakeBackupCopy(path, state, policy);
+    if (result.Ok() && backupPath) *backupPath = state.m_path;
+    return result;
 }
 
 }  // namespace vantor

@@ -25,4 +25,11 @@ struct CBackupState {
 CWriteResult MakeBackupCopy(const std::string& pluginPath, CBackupState& state, CBackupPolicy& policy,
                             const platform::CFileTimes* times = nullptr);
 
+// Before a file is replaced as an output (a repair plugin, a log, any file
+// the user named): a file there that begins with a TES3 header is a plugin,
+// master or repair plugin and gets a backup first, by the same rules as a
+// changed plugin. Ok, with `backupPath` empty, when nothing needed one. A
+// folder, device, FIFO or socket at the path is refused as NotRegular.
+CWriteResult BackUpOutput(const std::string& path, CBackupPolicy& policy, std::string* backupPath = nullptr);
+
 }  // namespace vantor

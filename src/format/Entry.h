@@ -48,9 +48,11 @@ public:
         return Data() == other.Data() && m_prevInfo == other.m_prevInfo && m_nextInfo == other.m_nextInfo;
     }
     std::int32_t m_deleted = 0;
-    std::int32_t m_offset = 0;
-    std::int32_t m_size = 0;
-    std::int32_t m_sizeChange = 0;
+    // Where the record lay in the file as read, its length then (header
+    // included), and how much its length on disk has changed since.
+    std::int64_t m_offset = 0;
+    std::int64_t m_size = 0;
+    std::int64_t m_sizeChange = 0;
     // The record had data that the reader dropped because its extraction
     // option was off: the data held here is not the record's.
     bool m_dataDropped = false;

@@ -102,6 +102,9 @@ public:
     std::vector<CEntry*> m_rewritten;
 
 private:
+    struct CSplice;
+    CWriteResult ApplySplices(const std::vector<CSplice>& splices, CBackupPolicy& policy);
+    bool WriteRecordCount(platform::CFile& work, std::int64_t erasing);
     bool ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts);
 
     std::array<CEntryTable, kTableCount> m_tables;
@@ -112,6 +115,11 @@ private:
     CReadDiagnostic m_diagnostic;
     std::vector<std::string> m_headerMasters;
     std::optional<std::uint32_t> m_headerRecordCount;
+    // Where the HEDR record count lies in the file, or -1.
+    std::int64_t m_headerCountOffset = -1;
+    // Records after the header, when the file was read as whole records from
+    // end to end; -1 when it was not (junk, damage, an early stop).
+    std::int64_t m_recordsInFile = -1;
 };
 
 }  // namespace vantor

@@ -46,22 +46,35 @@ int Signed16At(std::string_view payload, std::size_t offset) {
     return static_cast<std::int16_t>(static_cast<std::uint16_t>(byte(offset) | byte(offset + 1) << 8));
 }
 
-// The masters and record count of the TES3 header record's data.
-void ReadHeader(std::string_view data, std::vector<std::string>& masters, std::optional<std::uint32_t>& count) {
-    std::vector<std::string> tags, payloads;
-    SplitSubRecords(data, tags, payloads);
-    for (std::size_t i = 0; i < tags.size(); ++i) {
-        if (tags[i] == "MAST") masters.emplace_back(UpToNul(payloads[i]));
+// The masters and record count of the TES3 header record, whose data
+// starts at `dataStart` in the file.
+void ReadHeader(std::string_view data, std::size_t dataStart, std::vector<std::string>& masters,
+                std::optional<std::uint32_t>& count, std::int64_t& countOffset) {
+    for (std::size_t p = 0; p + 8 <= data.size();) {
+        const std::string_view tag = data.substr(p, 4);
+        const std::size_t length = ReadU32(data, p + 4);
+        const std::string_view payload = data.substr(p + 8, std::min(length, data.size() - p - 8));
+        if (tag == "MAST") masters.emplace_back(UpToNul(payload));
         // HEDR: version, file type, author (32), description (256), record count.
-        if (tags[i] == "HEDR" && payloads[i].size() >= 300 && !count) count = ReadU32(payloads[i], 296);
+        if (tag == "HEDR" && payload.size() >= 300 && !count) {
+            count = ReadU32(payload, 296);
+            countOffset = std::int64_t(dataStart + p + 8 + 296);
+        }
+        if (length > data.size() - p - 8) break;
+        p += 8 + length;
     }
 }
 
+// A DELE subrecord among those passed over before the ID: the record is
+// deleted all the same (a plugin written by other tools lists DELE first).
+// Only subrecord boundaries count: "DELE" inside a payload is text.
 bool SkippedHoldsDele(std::string_view skipped) {
-    // A DELE subrecord passed over before the ID: the record is deleted all
-    // the same (a plugin written by other tools lists DELE first).
-    for (std::size_t p = 0; p + 8 <= skipped.size(); ++p)
+    for (std::size_t p = 0; p + 8 <= skipped.size();) {
         if (skipped.substr(p, 4) == "DELE") return true;
+        const std::size_t length = ReadU32(skipped, p + 4);
+        if (length > skipped.size() - p - 8) break;
+        p += 8 + length;
+    }
     return false;
 }
 
@@ -115,6 +128,8 @@ bool CPluginFile::ReadRecords(const std::atomic<std::int32_t>& stop, const CExtr
     m_diagnostic = {};
     m_headerMasters.clear();
     m_headerRecordCount.reset();
+    m_headerCountOffset = -1;
+    m_recordsInFile = -1;
     try {
         return ParseBuffer(stop, opts);
     } catch (const std::bad_alloc&) {
@@ -147,6 +162,10 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
 
     std::string topic;
     std::size_t pos = 0;
+    // Records after the header, and whether the file was walked as whole
+    // records from end to end.
+    std::int64_t records = 0;
+    bool whole = true;
     while (n - pos >= 4) {
         const std::size_t tagStart = pos;
         const std::string_view tag = std::string_view(buf).substr(pos, 4);
@@ -154,21 +173,32 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
         const EKind kind = Classify(tag);
 
         if (kind == EKind::Unknown) {
+            whole = false;
             pos = tagStart + 1;  // resynchronise one byte further on
         } else if (kind == EKind::Skipped) {
-            if (n - pos < 4) break;
+            if (n - pos < 4) {
+                whole = false;
+                break;
+            }
             const std::uint32_t dataSize = ReadU24(buf, pos);
             if (tagStart == 0 && tag == "TES3")
-                ReadHeader(std::string_view(buf).substr(std::min(n, std::size_t(16)), dataSize), m_headerMasters,
-                           m_headerRecordCount);
+                ReadHeader(std::string_view(buf).substr(std::min(n, std::size_t(16)), dataSize), 16, m_headerMasters,
+                           m_headerRecordCount, m_headerCountOffset);
+            else
+                ++records;
             pos = std::min(n, pos + 12);
             // The header is passed over from its first non-zero byte on.
             while (pos < n && buf[pos] == 0) ++pos;
-            if (pos >= n) break;
+            if (pos >= n) {
+                whole = false;
+                break;
+            }
             pos = std::min(n, pos + 1 + dataSize - 1);
+            if (pos != tagStart + 16 + dataSize) whole = false;
         } else {
             if (n - pos < 12) {
                 damaged(tag, tagStart, "header cut short by the end of the file");
+                whole = false;
                 break;
             }
             const std::uint32_t dataSize = ReadU24(buf, pos);
@@ -176,6 +206,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
             const std::size_t dataEnd = dataStart + dataSize;
             if (dataEnd > n) {
                 damaged(tag, tagStart, "size runs past the end of the file");
+                whole = false;
                 pos = tagStart + 1;
                 continue;
             }
@@ -238,6 +269,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                 default:
                     break;
             }
+            ++records;
             if (!ok) {
                 // The ID is not inside this record: pass the record over whole.
                 damaged(tag, tagStart, "ID subrecord missing or cut short; record skipped");
@@ -245,8 +277,8 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
             } else {
                 auto entry = std::make_unique<CEntry>();
                 entry->m_id = std::move(id);
-                entry->m_offset = static_cast<std::int32_t>(tagStart);
-                entry->m_size = static_cast<std::int32_t>(dataSize + 16);
+                entry->m_offset = std::int64_t(tagStart);
+                entry->m_size = std::int64_t(dataSize) + 16;
                 entry->m_sizeChange = 0;
                 const std::size_t dataOffset = cursor.Position();
                 const std::string_view data = std::string_view(buf).substr(dataOffset, dataEnd - dataOffset);
@@ -271,8 +303,12 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                 pos = dataEnd;
             }
         }
-        if (stop.load(std::memory_order_relaxed)) break;
+        if (stop.load(std::memory_order_relaxed)) {
+            whole = false;
+            break;
+        }
     }
+    if (whole && pos == n) m_recordsInFile = records;
 
     // When most of the file was dropped (landscape or cell data off), the
     // kept slices are copied out so the whole buffer need not stay alive.

@@ -22,16 +22,16 @@ namespace {
 // How far each record has moved on disk, from the changes made so far.
 class CShiftIndex {
 public:
-    explicit CShiftIndex(const CPluginFile& file) {
+    CShiftIndex(const std::vector<std::unique_ptr<CEntry>>& removedEntries, const std::vector<CEntry*>& rewritten) {
         // An entry rewritten and then erased stands in both lists; its
         // removal already accounts for the whole record, so it counts once.
         std::unordered_set<const CEntry*> removed;
-        for (const auto& e : file.m_removed) {
+        for (const auto& e : removedEntries) {
             removed.insert(e.get());
-            m_shifts.emplace_back(e->m_offset, -std::int64_t(e->m_size));
+            m_shifts.emplace_back(e->m_offset, -e->m_size);
         }
         std::unordered_set<const CEntry*> seen;
-        for (const CEntry* e : file.m_rewritten)
+        for (const CEntry* e : rewritten)
             if (!removed.count(e) && seen.insert(e).second) m_shifts.emplace_back(e->m_offset, e->m_sizeChange);
         std::sort(m_shifts.begin(), m_shifts.end());
         m_sums.reserve(m_shifts.size() + 1);
@@ -40,34 +40,26 @@ public:
     }
 
     // Offsets compared are those as read.
-    std::int64_t CurrentOffset(std::int32_t offset) const {
-        auto it = std::lower_bound(m_shifts.begin(), m_shifts.end(), std::pair<std::int32_t, std::int64_t>(
-                                                                         offset, std::numeric_limits<std::int64_t>::min()));
+    std::int64_t CurrentOffset(std::int64_t offset) const {
+        auto it = std::lower_bound(m_shifts.begin(), m_shifts.end(),
+                                   std::pair(offset, std::numeric_limits<std::int64_t>::min()));
         return offset + m_sums[std::size_t(it - m_shifts.begin())];
     }
 
 private:
-    std::vector<std::pair<std::int32_t, std::int64_t>> m_shifts;
+    std::vector<std::pair<std::int64_t, std::int64_t>> m_shifts;
     std::vector<std::int64_t> m_sums;
-};
-
-// One record to change, at its place on disk now.
-struct CSplice {
-    std::int64_t m_start = 0;
-    std::int64_t m_length = 0;  // size + size change
-    bool m_erase = false;
-    std::string_view m_oldData;  // rewrite: the data that ends the record
-    std::string m_newData;
 };
 
 void PutLE32(std::string& out, std::uint32_t v) {
     for (int k = 0; k < 4; ++k) out.push_back(static_cast<char>((v >> (8 * k)) & 0xFF));
 }
 
-std::uint32_t GetLE24(std::string_view bytes, std::size_t at) {
+std::uint32_t GetLE32(std::string_view bytes, std::size_t at) {
     return std::uint32_t(static_cast<unsigned char>(bytes[at])) |
            std::uint32_t(static_cast<unsigned char>(bytes[at + 1])) << 8 |
-           std::uint32_t(static_cast<unsigned char>(bytes[at + 2])) << 16;
+           std::uint32_t(static_cast<unsigned char>(bytes[at + 2])) << 16 |
+           std::uint32_t(static_cast<unsigned char>(bytes[at + 3])) << 24;
 }
 
 // The plugin's path as it is on disk: the name may differ in case from the
@@ -76,32 +68,59 @@ std::string PluginPathOnDisk(const CPluginFile& file) {
     return platform::ResolvePath(file.FullPath()).value_or(file.FullPath());
 }
 
+// The table index of an entry held by this file, found by identity.
+std::unordered_map<const CEntry*, std::size_t> FindTables(const CPluginFile& file,
+                                                          const std::unordered_set<const CEntry*>& wanted) {
+    std::unordered_map<const CEntry*, std::size_t> found;
+    for (std::size_t t = 0; t < CPluginFile::kTableCount && found.size() < wanted.size(); ++t)
+        for (const auto& e : file.Table(t))
+            if (wanted.count(e.get())) found.emplace(e.get(), t);
+    return found;
+}
+
+CWriteResult Failed(EWriteFailure failure, const std::string& path) {
+    return CWriteResult::Failure(failure, path, platform::LastErrorMessage());
+}
+
+}  // namespace
+
+// One record to change, at its place on disk now.
+struct CPluginFile::CSplice {
+    std::int64_t m_start = 0;
+    std::int64_t m_length = 0;  // size + size change
+    bool m_erase = false;
+    std::string_view m_oldData;  // rewrite: the data that ends the record
+    std::string m_newData;
+};
+
 // Writes the splices (sorted by start, not overlapping) through a working
 // copy and replaces the plugin with it. A failure leaves the plugin as it was.
-CWriteResult ApplySplices(CPluginFile& file, const std::vector<CSplice>& splices, CBackupPolicy& policy) {
+CWriteResult CPluginFile::ApplySplices(const std::vector<CSplice>& splices, CBackupPolicy& policy) {
     if (splices.empty()) return CWriteResult::Failure(EWriteFailure::NothingToWrite);
     platform::ClearLastError();
-    const std::string pluginPath = PluginPathOnDisk(file);
+    const std::string pluginPath = PluginPathOnDisk(*this);
     // A plugin reached through a link is changed where it lives, so the link
     // keeps leading to it.
     const std::string target = platform::ResolveLinks(pluginPath);
-    auto failed = [](EWriteFailure failure, const std::string& path) {
-        return CWriteResult::Failure(failure, path, platform::LastErrorMessage());
-    };
+    const std::string folder = platform::FolderOf(target);
 
+    const platform::CPathProbe plugin = platform::ProbePath(target);
+    if (!plugin.m_known) return Failed(EWriteFailure::Inspect, pluginPath);
+    if (plugin.m_kind != platform::EFileKind::Regular)
+        return CWriteResult::Failure(EWriteFailure::NotRegular, pluginPath, platform::KindWords(plugin.m_kind));
+    if (!platform::WritePermitted(target, plugin.m_mode)) return CWriteResult::Failure(EWriteFailure::ReadOnly, pluginPath);
     auto times = platform::GetFileTimes(target);
-    if (!times) return failed(EWriteFailure::Inspect, pluginPath);
-    auto mode = platform::FileMode(target);
-    if (!mode) return failed(EWriteFailure::Inspect, pluginPath);
+    if (!times) return Failed(EWriteFailure::Inspect, pluginPath);
+
+    platform::RemoveStaleWorkFiles(folder);
     platform::CFile work;
-    if (!work.CreateUnique(platform::FolderOf(target), platform::FileNameOf(target), *mode))
-        return failed(EWriteFailure::WorkingCopy, platform::FolderOf(target));
+    if (!work.CreateUnique(folder, plugin.m_mode)) return Failed(EWriteFailure::WorkingCopy, folder);
     auto workFailed = [&](EWriteFailure failure, const std::string& path) {
-        CWriteResult result = failed(failure, path);
+        CWriteResult result = Failed(failure, path);
         work.Discard();
         return result;
     };
-    if (!work.CopyFrom(target)) return workFailed(EWriteFailure::WorkingCopy, platform::FolderOf(target));
+    if (!work.CopyFrom(target)) return workFailed(EWriteFailure::WorkingCopy, folder);
     const std::int64_t first = splices.front().m_start;
     auto size = work.Size();
     if (!size || !work.Seek(std::uint64_t(first))) return workFailed(EWriteFailure::WorkingFile, pluginPath);
@@ -120,8 +139,8 @@ CWriteResult ApplySplices(CPluginFile& file, const std::vector<CSplice>& splices
         if (!matches) break;
         const std::size_t at = std::size_t(s.m_start - first);
         const std::size_t length = std::size_t(s.m_length);
-        matches = CPluginFile::TagIndex(std::string_view(tail).substr(at, 4)) >= 0 &&
-                  GetLE24(tail, at + 4) == ((length - 16) & 0xFFFFFF) &&
+        matches = TagIndex(std::string_view(tail).substr(at, 4)) >= 0 &&
+                  (GetLE32(tail, at + 4) & 0xFFFFFF) == ((length - 16) & 0xFFFFFF) &&
                   (s.m_erase || (s.m_oldData.size() <= length - 16 &&
                                  std::string_view(tail).substr(at + length - s.m_oldData.size(), s.m_oldData.size()) ==
                                      s.m_oldData));
@@ -134,10 +153,13 @@ CWriteResult ApplySplices(CPluginFile& file, const std::vector<CSplice>& splices
     std::string out;
     out.reserve(tail.size());
     std::size_t pos = 0;
+    std::int64_t erasing = 0;
     for (const CSplice& s : splices) {
         const std::size_t at = std::size_t(s.m_start - first);
         out.append(tail, pos, at - pos);
-        if (!s.m_erase) {
+        if (s.m_erase) {
+            ++erasing;
+        } else {
             const std::size_t keep = std::size_t(s.m_length) - s.m_oldData.size();  // header and ID subrecords
             out.append(tail, at, 4);
             PutLE32(out, std::uint32_t(keep - 16 + s.m_newData.size()));
@@ -150,41 +172,52 @@ CWriteResult ApplySplices(CPluginFile& file, const std::vector<CSplice>& splices
     tail.clear();
     tail.shrink_to_fit();
 
-    if (!work.Seek(std::uint64_t(first)) || !work.Write(out) || !work.SetEnd() || !work.SetTimes(*times) ||
-        !work.Sync() || !work.Close())
+    if (!work.Seek(std::uint64_t(first)) || !work.Write(out) || !work.SetEnd() || !WriteRecordCount(work, erasing) ||
+        !work.SetTimes(*times) || !work.Sync() || !work.Close())
         return workFailed(EWriteFailure::WorkingFile, pluginPath);
 
-    CWriteResult backup = MakeBackupCopy(pluginPath, file.m_backup, policy, &*times);
+    CWriteResult backup = MakeBackupCopy(pluginPath, m_backup, policy, &*times);
     if (!backup.Ok()) {
         work.Discard();
         return backup;
     }
 
     if (!platform::RenameFile(work.Path(), target, true)) {
-        CWriteResult result = failed(EWriteFailure::Rename, pluginPath);
-        result.m_pluginUnchanged = false;
+        CWriteResult result = Failed(EWriteFailure::Rename, pluginPath);
+        // A rename that fails leaves the target alone; only a file that is
+        // no longer the one renamed over may have been touched.
+        const platform::CPathProbe after = platform::ProbePath(target);
+        result.m_pluginUnchanged = after.m_known && after.m_id == plugin.m_id;
         work.Discard();
         return result;
     }
     // The change is in place; a folder that cannot be flushed does not undo it.
-    platform::SyncFolder(platform::FolderOf(target));
+    platform::SyncFolder(folder);
     return {};
 }
 
-// The table index of an entry held by this file, found by identity.
-std::unordered_map<const CEntry*, std::size_t> FindTables(const CPluginFile& file,
-                                                          const std::unordered_set<const CEntry*>& wanted) {
-    std::unordered_map<const CEntry*, std::size_t> found;
-    for (std::size_t t = 0; t < CPluginFile::kTableCount && found.size() < wanted.size(); ++t)
-        for (const auto& e : file.Table(t))
-            if (wanted.count(e.get())) found.emplace(e.get(), t);
-    return found;
+// The header's record count becomes the number of records the changed file
+// holds: exactly, when the file was read as whole records from end to end,
+// else the count it stated less the records erased now.
+bool CPluginFile::WriteRecordCount(platform::CFile& work, std::int64_t erasing) {
+    if (m_headerCountOffset < 0) return true;
+    // HEDR's tag and size, then its payload up to the count.
+    const std::uint64_t hedrAt = std::uint64_t(m_headerCountOffset) - 304;
+    std::string bytes;
+    if (!work.Seek(hedrAt) || !work.Read(bytes, 308)) return false;
+    if (bytes.compare(0, 4, "HEDR") != 0) return true;
+    const std::uint32_t stated = GetLE32(bytes, 304);
+    std::int64_t count = m_recordsInFile >= 0 ? m_recordsInFile - std::int64_t(m_removed.size()) - erasing
+                                              : std::int64_t(stated) - erasing;
+    if (count < 0 || count > std::int64_t(std::numeric_limits<std::uint32_t>::max()) || std::uint32_t(count) == stated)
+        return true;
+    std::string field;
+    PutLE32(field, std::uint32_t(count));
+    return work.Seek(std::uint64_t(m_headerCountOffset)) && work.Write(field);
 }
 
-}  // namespace
-
 std::int64_t CPluginFile::CurrentOffset(const CEntry& entry) const {
-    return CShiftIndex(*this).CurrentOffset(entry.m_offset);
+    return CShiftIndex(m_removed, m_rewritten).CurrentOffset(entry.m_offset);
 }
 
 CWriteResult CPluginFile::MakeBackup(const std::string& pluginPath, CBackupPolicy& policy) {
@@ -203,9 +236,11 @@ CWriteResult CPluginFile::RewriteEntry(CEntry& entry, const std::vector<std::str
     // subrecords.
     if (entry.m_dataDropped) return CWriteResult::Failure(EWriteFailure::NotExtracted, FullPath());
     if (FindTables(*this, {&entry}).empty()) return CWriteResult::Failure(EWriteFailure::NotInFile, FullPath());
-    const std::int64_t length = std::int64_t(entry.m_size) + entry.m_sizeChange;
+    const std::int64_t length = entry.m_size + entry.m_sizeChange;
     const std::int64_t newLength = length - std::int64_t(entry.DataLength()) + std::int64_t(newData.size());
-    if (newLength > std::numeric_limits<std::int32_t>::max())
+    // Readers of the format, this one too, take a record's size from the low
+    // 24 bits of its size field.
+    if (newLength - 16 > 0xFFFFFF)
         return CWriteResult::Failure(EWriteFailure::TooLarge, FullPath());
 
     CSplice splice;
@@ -213,10 +248,10 @@ CWriteResult CPluginFile::RewriteEntry(CEntry& entry, const std::vector<std::str
     splice.m_length = length;
     splice.m_oldData = entry.Data();
     splice.m_newData = newData;
-    CWriteResult result = ApplySplices(*this, {splice}, policy);
+    CWriteResult result = ApplySplices({splice}, policy);
     if (!result.Ok()) return result;
 
-    entry.m_sizeChange += std::int32_t(std::int64_t(newData.size()) - std::int64_t(entry.DataLength()));
+    entry.m_sizeChange += std::int64_t(newData.size()) - std::int64_t(entry.DataLength());
     entry.SetData(std::move(newData));
     // By identity: another entry may carry the same ID in another table.
     m_rewritten.erase(std::remove(m_rewritten.begin(), m_rewritten.end(), &entry), m_rewritten.end());
@@ -228,12 +263,12 @@ CWriteResult CPluginFile::EraseEntry(const CEntry& entry, CBackupPolicy& policy)
     // A copy of an entry that is gone already would point at its successor.
     if (std::any_of(m_removed.begin(), m_removed.end(), [&](const auto& e) { return e->m_offset == entry.m_offset; }))
         return CWriteResult::Failure(EWriteFailure::NotInFile, FullPath());
-    CShiftIndex shifts(*this);
+    CShiftIndex shifts(m_removed, m_rewritten);
     CSplice splice;
     splice.m_start = shifts.CurrentOffset(entry.m_offset);
-    splice.m_length = std::int64_t(entry.m_size) + entry.m_sizeChange;
+    splice.m_length = entry.m_size + entry.m_sizeChange;
     splice.m_erase = true;
-    return ApplySplices(*this, {splice}, policy);
+    return ApplySplices({splice}, policy);
 }
 
 CWriteResult CPluginFile::EraseEntries(const std::vector<const CEntry*>& entries, CBackupPolicy& policy,
@@ -243,7 +278,7 @@ CWriteResult CPluginFile::EraseEntries(const std::vector<const CEntry*>& entries
     auto tables = FindTables(*this, wanted);
     if (tables.empty()) return CWriteResult::Failure(EWriteFailure::NothingToWrite);
 
-    CShiftIndex shifts(*this);
+    CShiftIndex shifts(m_removed, m_rewritten);
     std::vector<CSplice> splices;
     std::vector<std::size_t> chosen;  // index into `entries` of each entry erased
     std::unordered_set<const CEntry*> taken;
@@ -252,7 +287,7 @@ CWriteResult CPluginFile::EraseEntries(const std::vector<const CEntry*>& entries
         if (!tables.count(e) || !taken.insert(e).second) continue;
         CSplice s;
         s.m_start = shifts.CurrentOffset(e->m_offset);
-        s.m_length = std::int64_t(e->m_size) + e->m_sizeChange;
+        s.m_length = e->m_size + e->m_sizeChange;
         s.m_erase = true;
         splices.push_back(std::move(s));
         chosen.push_back(i);
@@ -264,7 +299,7 @@ CWriteResult CPluginFile::EraseEntries(const std::vector<const CEntry*>& entries
     sorted.reserve(splices.size());
     for (std::size_t k : order) sorted.push_back(std::move(splices[k]));
 
-    CWriteResult result = ApplySplices(*this, sorted, policy);
+    CWriteResult result = ApplySplices(sorted, policy);
     if (!result.Ok()) return result;
     for (std::size_t i : chosen) {
         const CEntry* e = entries[i];

@@ -1,11 +1,15 @@
 #include "platform/FileOps.h"
 
+#include <cctype>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <csignal>
+#include <dirent.h>
 #include <random>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,6 +47,30 @@ std::string RandomLetters(std::size_t n) {
     for (std::size_t i = 0; i < n; ++i) out.push_back(kAlphabet[pick(device)]);
     return out;
 }
+
+constexpr const char* kWorkPrefix = ".vantor-";
+constexpr const char* kWorkSuffix = ".tmp";
+constexpr std::size_t kWorkLetters = 12;
+
+// The process id in a working file's name, or 0 when the name is not one.
+pid_t WorkFileOwner(const std::string& name) {
+    const std::string prefix = kWorkPrefix, suffix = kWorkSuffix;
+    if (name.size() <= prefix.size() + kWorkLetters + suffix.size() + 2 || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return 0;
+    const std::size_t lettersAt = name.size() - suffix.size() - kWorkLetters;
+    if (name[lettersAt - 1] != '-') return 0;
+    for (std::size_t i = lettersAt; i < lettersAt + kWorkLetters; ++i)
+        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return 0;
+    long long pid = 0;
+    for (std::size_t i = prefix.size(); i + 1 < lettersAt; ++i) {
+        if (name[i] < '0' || name[i] > '9' || pid > 1000000000) return 0;
+        pid = pid * 10 + (name[i] - '0');
+    }
+    return pid > 0 ? pid_t(pid) : 0;
+}
+
+bool ProcessRuns(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
 
 // Renames without the seam; sets errno on failure.
 bool RawRename(const std::string& from, const std::string& to, bool replace) {
@@ -103,24 +131,13 @@ std::optional<bool> PathExists(const std::string& path) {
     return std::nullopt;
 }
 
-namespace {
-EFileKind KindOf(mode_t mode) {
-    if (S_ISREG(mode)) return EFileKind::Regular;
-    if (S_ISDIR(mode)) return EFileKind::Folder;
-    if (S_ISFIFO(mode)) return EFileKind::Fifo;
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return EFileKind::Device;
-    if (S_ISSOCK(mode)) return EFileKind::Socket;
-    return EFileKind::Other;
-}
-}  // namespace
-
 CPathProbe ProbePath(const std::string& path) {
     CPathProbe probe;
     if (Injected(EFileOp::Stat, path)) return probe;
     struct stat st{};
     if (::stat(path.c_str(), &st) == 0) {
         probe.m_known = true;
-        probe.m_kind = KindOf(st.st_mode);
+        probe.m_kind = FileKindOf(st.st_mode);
         probe.m_id = {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
         probe.m_mode = unsigned(st.st_mode & 07777);
         return probe;
@@ -150,6 +167,35 @@ std::string ResolveLinks(const std::string& path) {
 bool RemoveFile(const std::string& path) {
     if (Injected(EFileOp::Remove, path)) return false;
     return ::unlink(path.c_str()) == 0 || Failed();
+}
+
+int RemoveStaleWorkFiles(const std::string& folder) {
+    const std::string name = folder.empty() ? std::string("./") : WithSeparator(folder);
+    DIR* dir = ::opendir(name.c_str());
+    if (!dir) return 0;
+    int removed = 0;
+    const pid_t self = ::getpid();
+    while (dirent* e = ::readdir(dir)) {
+        const std::string entry = e->d_name;
+        const pid_t owner = WorkFileOwner(entry);
+        // A process id may be reused: the lock tells a live holder apart.
+        if (owner == 0 || owner == self || ProcessRuns(owner)) continue;
+        const std::string path = name + entry;
+        int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) continue;
+        struct stat st{};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            !ShouldFail(EFileOp::Remove, path) && ::unlink(path.c_str()) == 0)
+            ++removed;
+        ::close(fd);
+    }
+    ::closedir(dir);
+    return removed;
+}
+
+bool WritePermitted(const std::string& path, unsigned mode) {
+    if ((mode & 0222) == 0) return false;
+    return ::geteuid() == 0 || ::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) == 0;
 }
 
 bool SyncFolder(const std::string& folder) {
@@ -183,7 +229,7 @@ bool CopyFile(const std::string& from, const std::string& to, bool replace, cons
     std::optional<CFileTimes> keep = times ? std::optional<CFileTimes>(*times) : GetFileTimes(from);
     if (!keep) return false;
     CFile copy;
-    if (!copy.CreateUnique(FolderOf(to), FileNameOf(to), *mode)) return false;
+    if (!copy.CreateUnique(FolderOf(to), *mode)) return false;
     if (!copy.CopyFrom(from) || !copy.SetTimes(*keep) || !copy.Sync() || !copy.Close() ||
         !RenameFile(copy.Path(), to, replace)) {
         copy.Discard();
@@ -202,11 +248,9 @@ bool CFile::Open(const std::string& path) {
     m_position = 0;
     m_created = false;
     if (Injected(EFileOp::Open, path)) return false;
-    int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_CLOEXEC);
+    int fd = ::open(path.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return Failed();
-    struct stat st{};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        SetLastError(S_ISDIR(st.st_mode) ? EISDIR : (errno ? errno : EINVAL));
+    if (!RegularOrRefused(fd)) {
         ::close(fd);
         return false;
     }
@@ -214,20 +258,22 @@ bool CFile::Open(const std::string& path) {
     return true;
 }
 
-bool CFile::CreateUnique(const std::string& folder, const std::string& stem, unsigned mode) {
+bool CFile::CreateUnique(const std::string& folder, unsigned mode) {
     if (m_fd >= 0) Close();
     m_position = 0;
     m_created = false;
     m_path.clear();
-    const std::string prefix = folder + "." + stem + ".";
+    const std::string prefix = folder + kWorkPrefix + std::to_string(::getpid()) + "-";
     if (Injected(EFileOp::CreateTemp, prefix)) return false;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string path = prefix + RandomLetters(12) + ".tmp";
+        std::string path = prefix + RandomLetters(kWorkLetters) + kWorkSuffix;
         int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode & 0777);
         if (fd < 0) {
             if (errno == EEXIST) continue;
             return Failed();
         }
+        // Held until the file is closed: a run that is killed drops it.
+        (void)::flock(fd, LOCK_EX | LOCK_NB);
         // The umask must not narrow the plugin's own permissions; a file
         // system without permission bits is no reason to fail.
         (void)::fchmod(fd, mode & 0777);
@@ -324,8 +370,12 @@ bool CFile::SetTimes(const CFileTimes& times) {
 bool CFile::CopyFrom(const std::string& from) {
     if (Injected(EFileOp::Copy, m_path)) return false;
     if (Injected(EFileOp::Open, from)) return false;
-    int src = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+    int src = ::open(from.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (src < 0) return Failed();
+    if (!RegularOrRefused(src)) {
+        ::close(src);
+        return false;
+    }
     bool ok = true;
     bool kernelCopy = true;
     off_t inOffset = 0;

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Files.h"
+
 namespace vantor::platform {
 
 // Access and last-write times, to the nanosecond where the file system keeps
@@ -26,7 +28,6 @@ std::optional<unsigned> FileMode(const std::string& path);
 // cannot be told.
 std::optional<bool> PathExists(const std::string& path);
 
-enum class EFileKind { Missing, Regular, Folder, Fifo, Device, Socket, Other };
 // Device and inode: two paths that lead to one file (hard links too) agree.
 struct CFileId {
     std::uint64_t m_device = 0;
@@ -48,6 +49,14 @@ bool SameFile(const std::string& a, const std::string& b);
 std::string ResolveLinks(const std::string& path);
 
 bool RemoveFile(const std::string& path);
+// Removes the working files that runs of this tool which were killed left in
+// a folder: those whose process is gone and which no process holds locked.
+// Returns how many were removed.
+int RemoveStaleWorkFiles(const std::string& folder);
+// The permission bits allow writing: for the superuser too, who could
+// override them, a file without any write bit is left as it is.
+bool WritePermitted(const std::string& path, unsigned mode);
+
 // Flushes a folder's entries so that a rename in it survives a crash.
 bool SyncFolder(const std::string& folder);
 
@@ -75,10 +84,12 @@ public:
 
     // An existing regular file; never through a final symbolic link.
     bool Open(const std::string& path);
-    // A new file folder + "." + stem + "." + random letters + ".tmp", created
-    // exclusively (an existing file or link there makes another name be
-    // tried) with the permission bits `mode`.
-    bool CreateUnique(const std::string& folder, const std::string& stem, unsigned mode);
+    // A new working file folder + ".vantor-" + process id + "-" + random
+    // letters + ".tmp", created exclusively (an existing file or link there
+    // makes another name be tried) with the permission bits `mode`, and
+    // locked while it is open. The name is short whatever the file it stands
+    // in for, and hidden, so the game never takes it for a plugin.
+    bool CreateUnique(const std::string& folder, unsigned mode);
 
     bool IsOpen() const { return m_fd >= 0; }
     const std::string& Path() const { return m_path; }

@@ -14,10 +14,12 @@ namespace {
 std::mutex gHookMutex;
 CFaultHook gHook;
 thread_local int tLastError = 0;
+// Set for failures that are not a system error of their own.
+thread_local const char* tLastErrorText = nullptr;
 
 bool Fail(EFileOp op, const std::string& path) {
     if (ShouldFail(op, path)) {
-        tLastError = EIO;
+        SetLastError(EIO);
         errno = EIO;
         return true;
     }
@@ -45,10 +47,62 @@ bool ShouldFail(EFileOp op, const std::string& path) {
     return gHook && gHook(op, path);
 }
 
-std::string LastErrorMessage() { return tLastError ? std::string(std::strerror(tLastError)) : std::string(); }
-void ClearLastError() { tLastError = 0; }
-void SetLastError(int error) { tLastError = error; }
+std::string LastErrorMessage() {
+    if (tLastErrorText) return tLastErrorText;
+    return tLastError ? std::string(std::strerror(tLastError)) : std::string();
+}
+void ClearLastError() {
+    tLastError = 0;
+    tLastErrorText = nullptr;
+}
+void SetLastError(int error) {
+    tLastError = error;
+    tLastErrorText = nullptr;
+}
 int LastError() { return tLastError; }
+
+EFileKind FileKindOf(unsigned mode) {
+    if (S_ISREG(mode)) return EFileKind::Regular;
+    if (S_ISDIR(mode)) return EFileKind::Folder;
+    if (S_ISFIFO(mode)) return EFileKind::Fifo;
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return EFileKind::Device;
+    if (S_ISSOCK(mode)) return EFileKind::Socket;
+    return EFileKind::Other;
+}
+
+const char* KindWords(EFileKind kind) {
+    switch (kind) {
+        case EFileKind::Missing: return "missing";
+        case EFileKind::Regular: return "a file";
+        case EFileKind::Folder: return "a folder";
+        case EFileKind::Fifo: return "a FIFO";
+        case EFileKind::Device: return "a device";
+        case EFileKind::Socket: return "a socket";
+        case EFileKind::Other: break;
+    }
+    return "not a regular file";
+}
+
+bool RegularOrRefused(int fd) {
+    struct stat st{};
+    if (::fstat(fd, &st) != 0) {
+        SetLastError(errno);
+        return false;
+    }
+    if (S_ISREG(st.st_mode)) {
+        // Opened without blocking so that a FIFO could not hang the open;
+        // a regular file is read normally from here on.
+        if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) return true;
+        SetLastError(errno);
+        return false;
+    }
+    static thread_local std::string text;
+    text = std::string("Not a regular file: ") + KindWords(FileKindOf(st.st_mode));
+    tLastError = EINVAL;
+    tLastErrorText = text.c_str();
+    return false;
+}
+
 
 std::string FolderOf(const std::string& path) {
     auto slash = path.find_last_of("/\\");
@@ -92,7 +146,7 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
     if (Fail(EFileOp::Stat, path)) return std::nullopt;
     struct stat st{};
     if (::stat(path.c_str(), &st) != 0) {
-        tLastError = errno;
+        SetLastError(errno);
         return std::nullopt;
     }
     return static_cast<std::uint64_t>(st.st_size);
@@ -102,7 +156,7 @@ std::optional<std::int64_t> LastWriteTime(const std::string& path) {
     if (Fail(EFileOp::Stat, path)) return std::nullopt;
     struct stat st{};
     if (::stat(path.c_str(), &st) != 0) {
-        tLastError = errno;
+        SetLastError(errno);
         return std::nullopt;
     }
     return static_cast<std::int64_t>(st.st_mtim.tv_sec);
@@ -115,14 +169,13 @@ bool CReadFile::Open(const std::string& path) {
     m_path = path;
     if (Fail(EFileOp::Open, path)) return false;
     auto resolved = ResolvePath(path);
-    int fd = ::open(resolved ? resolved->c_str() : path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without blocking: opening a FIFO would wait for a writer.
+    int fd = ::open(resolved ? resolved->c_str() : path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        tLastError = errno;
+        SetLastError(errno);
         return false;
     }
-    struct stat st{};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        tLastError = S_ISDIR(st.st_mode) ? EISDIR : errno;
+    if (!RegularOrRefused(fd)) {
         ::close(fd);
         return false;
     }
@@ -134,13 +187,13 @@ bool CReadFile::Open(const std::string& path) {
 bool CReadFile::ReadAll(std::string& out) {
     out.clear();
     if (m_fd < 0) {
-        tLastError = EBADF;
+        SetLastError(EBADF);
         return false;
     }
     if (Fail(EFileOp::Read, m_path)) return false;
     struct stat st{};
     if (::fstat(m_fd, &st) != 0) {
-        tLastError = errno;
+        SetLastError(errno);
         return false;
     }
     // One read of the size the file has now; a file that grows meanwhile is
@@ -153,7 +206,7 @@ bool CReadFile::ReadAll(std::string& out) {
             ssize_t n = ::pread(m_fd, probe, sizeof probe, static_cast<off_t>(done));
             if (n < 0) {
                 if (errno == EINTR) continue;
-                tLastError = errno;
+                SetLastError(errno);
                 out.clear();
                 return false;
             }
@@ -165,7 +218,7 @@ bool CReadFile::ReadAll(std::string& out) {
         ssize_t n = ::pread(m_fd, out.data() + done, out.size() - done, static_cast<off_t>(done));
         if (n < 0) {
             if (errno == EINTR) continue;
-            tLastError = errno;
+            SetLastError(errno);
             out.clear();
             return false;
         }
@@ -183,7 +236,7 @@ bool CReadFile::Close() {
     int rc = ::close(m_fd);
     m_fd = -1;
     if (rc != 0) {
-        tLastError = errno;
+        SetLastError(errno);
         return false;
     }
     return true;
@@ -199,31 +252,23 @@ bool ReadFileStart(const std::string& path, std::size_t n, std::string& out) {
     if (Fail(EFileOp::Open, path)) return false;
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        tLastError = errno;
+        SetLastError(errno);
         return false;
     }
-    struct stat st{};
-    bool ok = true;
-    if (::fstat(fd, &st) != 0) {
-        tLastError = errno;
-        ok = false;
-    } else if (!S_ISREG(st.st_mode)) {
-        tLastError = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        ok = false;
-    }
-    out.resize(n);
+    bool ok = RegularOrRefused(fd);
+    out.resize(ok ? n : 0);
     std::size_t done = 0;
     while (ok && done < n) {
-        const ssize_t got = ::read(fd, out.data() + done, n - done);
+        const ssize_t got = ::pread(fd, out.data() + done, n - done, static_cast<off_t>(done));
         if (got < 0 && errno == EINTR) continue;
         if (got < 0) {
-            tLastError = errno;
+            SetLastError(errno);
             ok = false;
         }
         if (got <= 0) break;
-        done += std::size_t(got);
+        done += static_cast<std::size_t>(got);
     }
-    out.resize(done);
+    out.resize(ok ? done : 0);
     ::close(fd);
     return ok;
 }

@@ -25,6 +25,15 @@ void SetLastError(int error);
 // The error of the last failed call (an errno value), 0 when there is none.
 int LastError();
 
+enum class EFileKind { Missing, Regular, Folder, Fifo, Device, Socket, Other };
+EFileKind FileKindOf(unsigned statMode);
+// What a path is, in words for a message ("a folder", "a FIFO", ...).
+const char* KindWords(EFileKind kind);
+// For a descriptor opened with O_NONBLOCK: true for a regular file, which is
+// set to blocking reads; else false with the last error saying what it is
+// ("Not a regular file: a FIFO").
+bool RegularOrRefused(int fd);
+
 // Linux file systems are case-sensitive while the game's file names are not:
 // when `path` does not exist, a file in the same folder whose name matches
 // without regard to ASCII case is returned instead.
@@ -43,6 +52,8 @@ public:
     CReadFile(const CReadFile&) = delete;
     CReadFile& operator=(const CReadFile&) = delete;
 
+    // Only a regular file: a FIFO, device, socket or folder is refused
+    // without waiting for a writer to appear.
     bool Open(const std::string& path);
     bool IsOpen() const { return m_fd >= 0; }
     // Reads the whole file into `out` with as few system calls as it takes.
@@ -57,8 +68,8 @@ private:
 
 // Convenience: open (with the case fallback), read everything, close.
 bool ReadWholeFile(const std::string& path, std::string& out);
-// At most the first `n` bytes of a regular file, without the case fallback;
-// never waits on a FIFO.
+// The first n bytes of a regular file (fewer when it is shorter), by the
+// exact path; never waits on a FIFO.
 bool ReadFileStart(const std::string& path, std::size_t n, std::string& out);
 
 // Folder part of a path, ending with '/', and file name part.

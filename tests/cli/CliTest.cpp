@@ -152,6 +152,20 @@ TEST(Cli, CleanAsksAndKeepsBackups) {
                                                  " WEAP sample_iron_sword");
     EXPECT_EQ(deleted.m_exit, 0) << Read(game.m_dir / "stderr.txt");
     EXPECT_EQ(Read(armory).find("sample_iron_sword"), std::string::npos);
+
+    // A backup name that is taken is never replaced, not even one given on
+    // the command line, and a plugin is never accepted as its own backup.
+    const std::string master = Read(game.m_data + "Sample.esm");
+    std::ofstream(armory, std::ios::binary | std::ios::trunc) << before;
+    auto taken = Vantor(game.m_dir.Path(), "clean --yes --backup-name 'game/Data Files/Sample.esm' " + game.Args() + " " + one);
+    EXPECT_NE(taken.m_exit, 0);
+    EXPECT_EQ(Read(game.m_data + "Sample.esm"), master);
+    EXPECT_EQ(Read(armory), before);
+    std::ofstream(game.m_data + "Armory.OLD", std::ios::binary) << before;
+    auto itself = Vantor(game.m_dir.Path(), "delete --yes --accept-existing-backup " + game.Args() +
+                                                " 'game/Data Files/Armory.OLD' WEAP sample_iron_sword");
+    EXPECT_NE(itself.m_exit, 0);
+    EXPECT_EQ(Read(game.m_data + "Armory.OLD"), before);
 }
 
 // 0 when everything asked was done, 1 when anything failed, was refused or

@@ -44,6 +44,25 @@ TEST(WriteMessages, EachResultIsToldInTheToolsWords) {
          "Cannot Complete Request", EIcon::Stop},
         {CWriteResult{F::Rename, "/d/Mod.esp", "Input/output error", false}, EWriteAction::Delete,
          {"Esp may be lost, restore from generated Backup.", "Input/output error"}, "Critical Error", EIcon::Stop},
+        // A rename that failed without touching the plugin says so.
+        {CWriteResult::Failure(F::Rename, "/d/Mod.esp", "Input/output error"), EWriteAction::Delete,
+         {"Input/output error\nThe plugin /d/Mod.esp was not changed."}, "VANTOR", EIcon::Stop},
+        // Why the working copy could not be made, and where.
+        {CWriteResult::Failure(F::WorkingCopy, "/d/", "Permission denied"), EWriteAction::Delete,
+         {"Could not delete this Entry.\nNo working copy could be made in /d/: Permission denied"}, "VANTOR",
+         EIcon::Stop},
+        {CWriteResult::Failure(F::Inspect, "/d/Mod.esp", "Input/output error"), EWriteAction::Update,
+         {"/d/Mod.esp\nInput/output error"}, "VANTOR", EIcon::Stop},
+        {CWriteResult::Failure(F::ReadOnly, "/d/Mod.esp"), EWriteAction::Delete,
+         {"/d/Mod.esp\nThe file is read-only, so it was not changed."}, "Cannot Complete Request", EIcon::Exclamation},
+        {CWriteResult::Failure(F::NotRegular, "/d/Mod.esp", "a FIFO"), EWriteAction::Delete,
+         {"/d/Mod.esp\nA FIFO, not a regular file: it is left alone."}, "Cannot Complete Request", EIcon::Exclamation},
+        {CWriteResult::Failure(F::BackupIsPlugin, "/d/Mod.OLD"), EWriteAction::Delete,
+         {"/d/Mod.OLD\nThis is the plugin itself, which cannot be its own backup; the plugin was not changed."},
+         "Cannot Complete Request", EIcon::Exclamation},
+        {CWriteResult::Failure(F::BackupNameTaken, "/d/Mod.OLD"), EWriteAction::Delete,
+         {"/d/Mod.OLD\nA file of this name exists, and a backup never replaces a file; the plugin was not changed."},
+         "Cannot Complete Request", EIcon::Exclamation},
     };
     for (const CCase& c : cases) {
         SCOPED_TRACE(int(c.m_result.m_failure));
@@ -103,6 +122,21 @@ TEST(WriteMessages, ExistingBackupQuestionAndChooser) {
         EXPECT_EQ(chooser.m_startFolder, "/d/");
         EXPECT_EQ(chooser.m_fileName, "Mod.OLD");
         EXPECT_EQ(chooser.m_defaultExtension, "OLD");
+        EXPECT_FALSE(chooser.m_confirmOverwrite);  // a name that is taken is refused, never replaced
+    }
+
+    // When the backup would be the plugin itself, keeping it is not offered.
+    for (EAnswer answer : {EAnswer::No, EAnswer::Yes}) {
+        CScriptedLink link;
+        link.m_answers = {answer};
+        link.m_choices = {CFileChoice{CFileChoice::EStatus::Chosen, {"/d/Mod.bak"}}};
+        CLinkBackupPolicy policy(link);
+        CBackupDecision d = policy.BackupExists("/d/Mod.OLD", "/d/Mod.OLD", true);
+        EXPECT_EQ(d.m_choice, answer == EAnswer::Yes ? CBackupDecision::EChoice::MakeNew : CBackupDecision::EChoice::Cancel);
+        ASSERT_EQ(link.Messages().size(), 1u);
+        EXPECT_EQ(link.Messages()[0].m_text,
+                  "/d/Mod.OLD\nThis is the plugin itself, which cannot be its own backup.\nChoose another name for the backup?");
+        EXPECT_EQ(link.Messages()[0].m_buttons, EButtons::YesNo);
     }
 }
 

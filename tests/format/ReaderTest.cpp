@@ -140,6 +140,27 @@ TEST(Reader, ResynchronisesAndSkips) {
     EXPECT_EQ(r.m_file->EntryCount(), 2u);
 }
 
+TEST(Reader, ADeleBeforeTheIdCountsOnlyAsASubrecord) {
+    struct CCase {
+        std::vector<CSub> m_subs;
+        std::int32_t m_deleted;
+    };
+    const CCase cases[] = {
+        {{Dele(), Name("gone")}, 1},
+        {{Sub("MODL", Z("x.nif")), Dele(), Name("gone")}, 1},
+        // The four letters inside a payload passed over are text, not a subrecord.
+        {{Sub("FNAM", "A DELETED sign"), Name("sign")}, 0},
+        {{Sub("XXXX", "xDELE\4\0\0\0\0\0\0\0"), Name("sign")}, 0},
+    };
+    for (const CCase& c : cases) {
+        CPluginBuilder b;
+        b.Header().Record("STAT", c.m_subs);
+        auto r = ReadBytes(b);
+        ASSERT_EQ(r["STAT"].size(), 1u);
+        EXPECT_EQ(r["STAT"][0]->m_deleted, c.m_deleted) << r["STAT"][0]->IdText();
+    }
+}
+
 TEST(Reader, DamagedRecordsStayInsideTheirBounds) {
     // DELE before NAME: the scan passes over it, counts the bytes, and the
     // next record is not swallowed.

@@ -173,6 +173,8 @@ TEST(WriterFaults, EachFileCallFailingInTurn) {
                 EXPECT_EQ(FileBytes(plugin), expect);
                 EXPECT_EQ(FileBytes(backupPath), s.m_original);
             } else {
+                // Whatever failed, even the final rename, the plugin was not touched.
+                EXPECT_TRUE(s.m_last.m_pluginUnchanged);
                 EXPECT_EQ(FileBytes(plugin), before);
                 EXPECT_EQ(ModelSnapshot(*s.m_file), model);
             }
@@ -207,6 +209,6 @@ TEST(WriterFaults, CleanupThatFailsLeavesOnlyAWorkingFile) {
     names.erase("Mod.esp");
     const std::string stray = *names.begin();
     // The leftover can never be taken for a plugin by the game.
-    EXPECT_EQ(stray.rfind(".Mod.esp.", 0), 0u) << stray;
+    EXPECT_EQ(stray.rfind(".vantor-", 0), 0u) << stray;
     EXPECT_EQ(stray.substr(stray.size() - 4), ".tmp");
 }

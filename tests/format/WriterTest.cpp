@@ -1,8 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include "format/Backup.h"
 #include "format/WriterFixture.h"
 #include "platform/FileOps.h"
 
@@ -434,4 +438,195 @@ TEST(Writer, CorpusPluginsSurviveEraseAndRewrite) {
         if (++tried == 12) break;
     }
     if (tried == 0) GTEST_SKIP() << "no corpus plugin small and clean enough";
+}
+
+TEST(Writer, ABackupNeverReplacesAFileNorIsThePluginItself) {
+    using EChoice = CBackupDecision::EChoice;
+    struct CCase {
+        const char* m_name;
+        const char* m_plugin;  // the plugin's file name; its default backup is *.OLD
+        // Prepares what lies beside the plugin before the change.
+        std::function<void(const CTempDir&, const std::string& plugin)> m_setUp;
+        CBackupDecision m_decision;  // relative path, made absolute below
+        bool m_askedAboutPlugin;     // the policy was told the backup is the plugin
+        EWriteFailure m_failure;
+        const char* m_backup;  // where the old bytes must be afterwards, "" for nowhere new
+    };
+    auto file = [](const char* name, const char* bytes) {
+        return [=](const CTempDir& d, const std::string&) { CPluginBuilder().Raw(bytes).Write(d / name); };
+    };
+    auto hardLink = [](const char* name) {
+        return [=](const CTempDir& d, const std::string& plugin) { ::link((d / plugin).c_str(), (d / name).c_str()); };
+    };
+    const CCase cases[] = {
+        {"a chosen name that exists", "Mod.esp",
+         [&](const CTempDir& d, const std::string& p) {
+             file("Mod.OLD", "older")(d, p);
+             file("Other.esp", "other")(d, p);
+         },
+         {EChoice::MakeNew, "Other.esp"}, false,
+         EWriteFailure::BackupNameTaken, ""},
+        {"the existing backup chosen again", "Mod.esp", file("Mod.OLD", "older"), {EChoice::MakeNew, "Mod.OLD"}, false,
+         EWriteFailure::BackupNameTaken, ""},
+        {"a plugin named like its backup, accepted", "Mod.OLD", nullptr, {EChoice::UseExisting, ""}, true,
+         EWriteFailure::BackupIsPlugin, ""},
+        {"a plugin named like its backup, a new name", "Mod.OLD", nullptr, {EChoice::MakeNew, "Mod.bak"}, true,
+         EWriteFailure::None, "Mod.bak"},
+        {"a hard link to the plugin, accepted", "Mod.esp", hardLink("Mod.OLD"), {EChoice::UseExisting, ""}, true,
+         EWriteFailure::BackupIsPlugin, ""},
+        {"a hard link to the plugin chosen", "Mod.esp", [&](const CTempDir& d, const std::string& p) {
+             file("Mod.OLD", "older")(d, p);
+             hardLink("Twin.esp")(d, p);
+         },
+         {EChoice::MakeNew, "Twin.esp"}, false, EWriteFailure::BackupIsPlugin, ""},
+        {"a folder accepted as the backup", "Mod.esp",
+         [](const CTempDir& d, const std::string&) { ::mkdir((d / "Mod.OLD").c_str(), 0755); },
+         {EChoice::UseExisting, ""}, false, EWriteFailure::NotRegular, ""},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(c.m_name);
+        CWriterSession s(SampleRecords(), c.m_plugin);
+        if (c.m_setUp) c.m_setUp(s.m_dir, s.m_name);
+        std::map<std::string, std::string> before;
+        for (const auto& name : FolderNames(s.m_dir.Path())) before[name] = FileBytes(s.m_dir / name);
+        CBackupDecision decision = c.m_decision;
+        if (!decision.m_path.empty()) decision.m_path = s.m_dir / decision.m_path;
+        s.m_policy.m_decisions = {decision};
+
+        EXPECT_EQ(s.Erase(0), c.m_failure == EWriteFailure::None);
+        EXPECT_EQ(s.m_last.m_failure, c.m_failure);
+        ASSERT_EQ(s.m_policy.m_asked.size(), 1u);
+        EXPECT_EQ(s.m_policy.m_asked[0].m_isPlugin, c.m_askedAboutPlugin);
+        for (const auto& [name, bytes] : before)
+            if (name != s.m_name) {
+                EXPECT_EQ(FileBytes(s.m_dir / name), bytes) << name;
+            }
+        if (*c.m_backup) {
+            EXPECT_EQ(FileBytes(s.m_dir / c.m_backup), s.m_original);
+            ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
+        } else {
+            EXPECT_EQ(FileBytes(s.Path()), s.m_original);
+            EXPECT_EQ(FolderNames(s.m_dir.Path()).size(), before.size());
+        }
+    }
+}
+
+TEST(Writer, ReadOnlyAndSpecialPluginsAreRefused) {
+    struct CCase {
+        const char* m_name;
+        std::function<void(const std::string& plugin)> m_make;
+        EWriteFailure m_failure;
+    };
+    const CCase cases[] = {
+        // Root could write it: the permission bits decide all the same.
+        {"read-only", [](const std::string& p) { ::chmod(p.c_str(), 0444); }, EWriteFailure::ReadOnly},
+        {"a FIFO in its place",
+         [](const std::string& p) {
+             ::unlink(p.c_str());
+             ::mkfifo(p.c_str(), 0644);
+         },
+         EWriteFailure::NotRegular},
+        {"a folder in its place",
+         [](const std::string& p) {
+             ::unlink(p.c_str());
+             ::mkdir(p.c_str(), 0755);
+         },
+         EWriteFailure::NotRegular},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(c.m_name);
+        CWriterSession s(SampleRecords());
+        c.m_make(s.Path());
+        const std::string model = ModelSnapshot(*s.m_file);
+        EXPECT_FALSE(s.Grow(0, 4));
+        EXPECT_EQ(s.m_last.m_failure, c.m_failure);
+        EXPECT_EQ(s.m_last.m_path, s.Path());
+        EXPECT_EQ(ModelSnapshot(*s.m_file), model);
+        EXPECT_EQ(FolderNames(s.m_dir.Path()), std::set<std::string>{"Mod.esp"});  // no backup, no working copy
+    }
+    CWriterSession s(SampleRecords());
+    ::chmod(s.Path().c_str(), 0444);
+    EXPECT_FALSE(s.Erase(0));
+    EXPECT_EQ(FileBytes(s.Path()), s.m_original);
+}
+
+TEST(Writer, HeaderStatesTheRecordsTheFileHolds) {
+    const std::vector<CRec> recs = SampleRecords();
+    const std::uint32_t total = std::uint32_t(recs.size());
+    struct CCase {
+        const char* m_name;
+        std::uint32_t m_stated;
+        bool m_junk;         // bytes the reader passes over: the records cannot be counted
+        std::uint32_t m_expect;  // after erasing three records and rewriting one
+    };
+    const CCase cases[] = {
+        {"count right", total, false, total - 3},
+        {"count wrong", 999, false, total - 3},
+        {"junk between records", total, true, total - 3},
+        {"junk and a wrong count", 999, true, 996},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(c.m_name);
+        CTempDir dir;
+        CPluginBuilder b;
+        b.Header({"Morrowind.esm"}, c.m_stated);
+        for (std::size_t k = 0; k < recs.size(); ++k) {
+            b.RecordData(recs[k].m_tag, recs[k].m_head + recs[k].m_data);
+            if (c.m_junk && k == 4) b.Raw("junk");
+        }
+        ASSERT_TRUE(b.Write(dir / "Mod.esp"));
+        auto file = LoadPlugin(dir.Path(), "Mod.esp");
+        CFixedBackupPolicy policy;
+        std::vector<bool> erased;
+        ASSERT_TRUE(file->EraseEntries({file->GetTable("STAT")->at(0).get(), file->GetTable("NPC_")->at(0).get()},
+                                       policy, erased).Ok());
+        CEntry copy = *file->GetTable("GMST")->at(0);
+        ASSERT_TRUE(file->EraseEntry(copy, policy).Ok());
+        file->DetachEntry(file->GetTable("GMST")->at(0).get(), "GMST");
+        ASSERT_TRUE(file->RewriteEntry(*file->GetTable("MISC")->at(0), {"MODL"}, {Z("new.nif")}, policy).Ok());
+        EXPECT_EQ(LoadPlugin(dir.Path(), "Mod.esp")->HeaderRecordCount(), c.m_expect);
+    }
+}
+
+TEST(Writer, LongNamesAndLeftoversOfKilledRuns) {
+    // The working file's name does not grow with the plugin's: a name of
+    // 250 bytes is as changeable as any.
+    CWriterSession s(SampleRecords(), std::string(246, 'n') + ".esp");
+    // A run killed while it worked left its working file behind.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string leftover = ".vantor-" + std::to_string(child) + "-abcdefghijkl.tmp";
+    CPluginBuilder().Raw(s.m_original).Write(s.m_dir / leftover);
+
+    ASSERT_TRUE(s.Erase(2));
+    ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
+    EXPECT_EQ(FolderNames(s.m_dir.Path()), (std::set<std::string>{s.m_name, s.m_name.substr(0, 247) + "OLD"}));
+}
+
+TEST(Writer, AnOutputThatIsAPluginIsBackedUpFirst) {
+    CTempDir dir;
+    const std::string plugin = CPluginBuilder().Header().Record("MISC", {Name("a")}).Bytes();
+    CPluginBuilder().Raw(plugin).Write(dir / "Repair.esp");
+    CPluginBuilder().Raw("a log").Write(dir / "log.txt");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+    ASSERT_EQ(::mkdir((dir / "folder").c_str(), 0755), 0);
+    CScriptedPolicy policy;
+    std::string backup = "unset";
+    EXPECT_TRUE(BackUpOutput(dir / "absent.esp", policy, &backup).Ok());
+    EXPECT_EQ(backup, "");
+    EXPECT_TRUE(BackUpOutput(dir / "log.txt", policy, &backup).Ok());
+    EXPECT_EQ(backup, "");
+    EXPECT_EQ(BackUpOutput(dir / "fifo", policy).m_failure, EWriteFailure::NotRegular);  // and no wait for a writer
+    EXPECT_EQ(BackUpOutput(dir / "folder", policy).m_failure, EWriteFailure::NotRegular);
+    ASSERT_TRUE(BackUpOutput(dir / "Repair.esp", policy, &backup).Ok());
+    EXPECT_EQ(backup, dir / "Repair.OLD");
+    EXPECT_EQ(FileBytes(dir / "Repair.OLD"), plugin);
+    // The next time the backup name is taken: the policy decides, nothing is replaced.
+    EXPECT_EQ(BackUpOutput(dir / "Repair.esp", policy).m_failure, EWriteFailure::BackupCancelled);
+    policy.m_decisions = {{CBackupDecision::EChoice::MakeNew, dir / "log.txt"}};
+    EXPECT_EQ(BackUpOutput(dir / "Repair.esp", policy).m_failure, EWriteFailure::BackupNameTaken);
+    EXPECT_EQ(FileBytes(dir / "log.txt"), "a log");
+    EXPECT_TRUE(policy.m_asked.size() == 2u && !policy.m_asked[1].m_isPlugin);
 }

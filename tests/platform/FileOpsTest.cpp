@@ -3,7 +3,10 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "fixtures/PluginBuilder.h"
@@ -40,14 +43,16 @@ TEST(FileOps, WorkingFilesAreExclusiveUnpredictableAndKeepTheMode) {
     CTempDir dir;
     const mode_t oldMask = ::umask(077);
     CFile a, b;
-    ASSERT_TRUE(a.CreateUnique(dir.Path(), "Mod.esp", 0664));
-    ASSERT_TRUE(b.CreateUnique(dir.Path(), "Mod.esp", 0664));
+    ASSERT_TRUE(a.CreateUnique(dir.Path(), 0664));
+    ASSERT_TRUE(b.CreateUnique(dir.Path(), 0664));
     ::umask(oldMask);
     EXPECT_NE(a.Path(), b.Path());
+    // Hidden, short whatever it stands in for, and naming its process.
+    const std::string prefix = ".vantor-" + std::to_string(::getpid()) + "-";
     for (const CFile* f : {&a, &b}) {
         const std::string name = FileNameOf(f->Path());
-        EXPECT_EQ(name.rfind(".Mod.esp.", 0), 0u) << name;
-        EXPECT_EQ(name.size(), std::string(".Mod.esp.").size() + 12 + 4) << name;
+        EXPECT_EQ(name.rfind(prefix, 0), 0u) << name;
+        EXPECT_EQ(name.size(), prefix.size() + 12 + 4) << name;
         EXPECT_EQ(name.substr(name.size() - 4), ".tmp");
         EXPECT_EQ(ModeOf(f->Path()), 0664u);  // the umask does not narrow it
     }
@@ -73,7 +78,7 @@ TEST(FileOps, WorkingFilesAreExclusiveUnpredictableAndKeepTheMode) {
 TEST(FileOps, PositionedReadWriteTruncateAndShortReads) {
     CTempDir dir;
     CFile f;
-    ASSERT_TRUE(f.CreateUnique(dir.Path(), "x", 0644));
+    ASSERT_TRUE(f.CreateUnique(dir.Path(), 0644));
     ASSERT_TRUE(f.Write("hello world"));
     EXPECT_EQ(f.Position(), 11u);
     ASSERT_TRUE(f.Seek(6));
@@ -200,4 +205,42 @@ TEST(FileOps, EveryCallPassesTheSeam) {
     SetFaultHook(nullptr);
     EXPECT_FALSE(open.IsOpen());  // the handle is gone all the same
     EXPECT_EQ(Count(dir.Path()), 1u);
+}
+
+TEST(FileOps, LeftoversOfKilledRunsAreRemoved) {
+    CTempDir dir;
+    // A process that has ended: its id names the leftovers of a killed run.
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) ::_exit(0);
+    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+    const std::string dead = ".vantor-" + std::to_string(child) + "-";
+    const std::string alive = ".vantor-" + std::to_string(::getppid()) + "-";
+    struct CCase {
+        std::string m_name;
+        bool m_removed;
+    };
+    const CCase cases[] = {
+        {dead + "abcdefghijkl.tmp", true},
+        {dead + "abcdefghijk.tmp", false},    // not a name this tool makes
+        {dead + "abcdefghijkl.esp", false},
+        {".Mod.esp.abcdefghijkl.tmp", false},
+        {alive + "abcdefghijkl.tmp", false},  // its process still runs
+        {dead + "mnopqrstuvwx.tmp", false},   // held locked below: the id was reused
+    };
+    for (const CCase& c : cases) Put(dir / c.m_name, "work");
+    ASSERT_EQ(::mkdir((dir / (dead + "0123456789ab.tmp")).c_str(), 0755), 0);
+    int held = ::open((dir / cases[5].m_name).c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    CFile own;
+    ASSERT_TRUE(own.CreateUnique(dir.Path(), 0644));
+
+    EXPECT_EQ(RemoveStaleWorkFiles(dir.Path()), 1);
+    for (const CCase& c : cases) EXPECT_EQ(FileExists(dir / c.m_name), !c.m_removed) << c.m_name;
+    EXPECT_TRUE(FileExists(own.Path()));
+    EXPECT_TRUE(PathExists(dir / (dead + "0123456789ab.tmp")).value_or(false));  // a folder is never removed
+    ::close(held);
+    EXPECT_EQ(RemoveStaleWorkFiles(dir.Path()), 1);
+    EXPECT_FALSE(FileExists(dir / cases[5].m_name));
 }

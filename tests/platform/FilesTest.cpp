@@ -31,8 +31,21 @@ TEST(Files, CaseFallbackSizeTimeAndFaults) {
     EXPECT_FALSE(platform::LastErrorMessage().empty());
     platform::SetFaultHook(nullptr);
 
-    platform::CReadFile folder;
-    EXPECT_FALSE(folder.Open(dir.Path()));  // a folder is not a plugin
+    // Only regular files are read; a FIFO is refused at once, not waited on.
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
+    const std::pair<std::string, std::string> special[] = {
+        {dir / "fifo", "Not a regular file: a FIFO"},
+        {dir.Path(), "Not a regular file: a folder"},
+        {"/dev/null", "Not a regular file: a device"},
+    };
+    for (const auto& [path, why] : special) {
+        platform::CReadFile file;
+        EXPECT_FALSE(file.Open(path)) << path;
+        EXPECT_EQ(platform::LastErrorMessage(), why);
+        EXPECT_FALSE(platform::ReadFileStart(path, 4, out));
+    }
+    EXPECT_TRUE(platform::ReadFileStart(dir / "Mixed Case.ESP", 4, out));
+    EXPECT_EQ(out, "1234");
 
     EXPECT_EQ(platform::FolderOf("/a/b/c.esp"), "/a/b/");
     EXPECT_EQ(platform::FileNameOf("/a/b/c.esp"), "c.esp");
