@@ -7,6 +7,7 @@
 
 #include "document/OutputPath.h"
 #include "document/ResultsLog.h"
+#include "platform/FileOps.h"
 #include "platform/Files.h"
 #include "platform/InstallDir.h"
 #include "platform/Profile.h"
@@ -66,6 +67,15 @@ std::vector<std::string> ListMasters(const std::string& folder) {
     return names;
 }
 
+// A folder, FIFO, device or socket by the name of a file to read is refused
+// by name; a file that is missing is no news.
+void TellIfNotAFile(CFrameLink& link, const std::string& path) {
+    const platform::CPathProbe probe = platform::ProbePath(platform::ResolvePath(path).value_or(path));
+    if (probe.m_known && probe.Exists() && probe.m_kind != platform::EFileKind::Regular)
+        link.Tell(path + "\nNot a regular file but " + platform::KindWords(probe.m_kind) + ": it is neither read nor written.",
+                  "VANTOR", EIcon::Exclamation);
+}
+
 }  // namespace
 
 CVANTORDoc::CVANTORDoc(CDocConfig config, CFrameLink* link) : m_config(std::move(config)), m_link(link) {
@@ -77,6 +87,7 @@ CVANTORDoc::CVANTORDoc(CDocConfig config, CFrameLink* link) : m_config(std::move
     m_installDir = dirs.m_installDir;
     m_dataDir = m_config.m_dataDir ? platform::WithSeparator(*m_config.m_dataDir) : dirs.m_dataDir;
     m_options.Load(m_config.m_settingsPath);
+    TellIfNotAFile(*m_link, m_config.m_settingsPath);
 }
 
 CVANTORDoc::~CVANTORDoc() {
@@ -498,7 +509,10 @@ void CVANTORDoc::ExtractData() {
     std::string text;
     auto readOne = [&](const std::string& name, const std::string& folder) -> std::unique_ptr<CPluginFile> {
         auto file = std::make_unique<CPluginFile>();
-        if (!file->Open(name, folder)) return nullptr;
+        if (!file->Open(name, folder)) {
+            TellIfNotAFile(*m_link, folder + name);
+            return nullptr;
+        }
         if (!file->ReadRecords(m_stop, opts)) {
             if (file->Diagnostic().m_kind == CReadDiagnostic::EKind::Exception)
                 m_link->Ask({file->Diagnostic().m_message, "VANTOR", EButtons::Ok, EIcon::Stop, EAnswer::Ok});

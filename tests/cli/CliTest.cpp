@@ -292,3 +292,21 @@ TEST(Cli, OutputsNeverTakeFilesInUseNorReplaceUnasked) {
     EXPECT_EQ(Read(game.m_data + "Sample Quests.OLD"), questsBytes);
     EXPECT_NE(Read(quests).find("VANTOR Dialog Merge File"), std::string::npos);
 }
+
+TEST(Cli, SpecialFilesAreRefusedByNameAndNeverWaitedOn) {
+    CSampleGame game;
+    ASSERT_EQ(::mkfifo((game.m_dir / "fifo.ini").c_str(), 0644), 0);
+    ASSERT_EQ(::mkfifo((game.m_data + "Fifo.esm").c_str(), 0644), 0);
+    ASSERT_EQ(::mkdir((game.m_data + "Folder.esp").c_str(), 0755), 0);
+    // A FIFO as settings file and as master plugin, a folder as plugin: each
+    // is named and passed over, the real plugin is still checked.
+    auto r = Vantor(game.m_dir.Path(), "check --all --install-dir game --settings fifo.ini --single-versus "
+                                       "'game/Data Files/Fifo.esm' 'game/Data Files/Folder.esp' "
+                                       "'game/Data Files/Sample Armory.esp'");
+    EXPECT_NE(r.m_exit, 0);
+    const std::string err = Read(game.m_dir / "stderr.txt");
+    for (const char* named : {"fifo.ini\nNot a regular file but a FIFO", "Fifo.esm\nNot a regular file but a FIFO",
+                              "Folder.esp\nNot a regular file but a folder"})
+        EXPECT_NE(err.find(named), std::string::npos) << named << "\n" << err;
+    EXPECT_NE(r.m_out.find("sample_goblet"), std::string::npos) << r.m_out;
+}
