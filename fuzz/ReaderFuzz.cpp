@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "format/PluginFile.h"
+#include "format/RecordScan.h"
 #include "format/SubRecord.h"
 
 namespace {
@@ -85,6 +86,21 @@ void CheckEntries(const CPluginFile& file, std::string_view input) {
         if (all[i]->m_offset < all[i - 1]->m_offset + all[i - 1]->m_size) Fail("records overlap", all[i]);
 }
 
+// The reader skips junk with a scan that passes over bytes; it must stop
+// where a scan one byte at a time stops (the first tag at or after it).
+void CheckTagScan(std::string_view input) {
+    const std::size_t n = input.size();
+    std::vector<std::size_t> stops(n + 1);
+    std::size_t next = n < 3 ? 0 : n - 3;
+    for (std::size_t from = n + 1; from-- > 0;) {
+        if (n - from >= 4 && IsRecordTag(input.substr(from, 4))) next = from;
+        stops[from] = std::max(from, next);
+    }
+    const std::size_t step = n <= 4096 ? 1 : 61;
+    for (std::size_t from = 0; from <= n; from += step)
+        if (NextRecordTag(input, from) != stops[from]) Fail("the tag scan stops elsewhere than one byte at a time");
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
@@ -114,5 +130,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     // A raised stop flag ends the reading after the first record.
     CRead stopped = Read(CExtractOpts::All(), 1);
     if (!stopped.m_ok || stopped.m_file->EntryCount() > 1) Fail("the stop flag was not honoured");
+
+    CheckTagScan(input);
     return 0;
 }

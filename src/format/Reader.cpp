@@ -4,6 +4,7 @@
 #include <new>
 
 #include "format/PluginFile.h"
+#include "format/RecordScan.h"
 #include "format/SubRecord.h"
 
 namespace vantor {
@@ -173,8 +174,9 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
         const EKind kind = Classify(tag);
 
         if (kind == EKind::Unknown) {
+            // Resynchronise on the next record tag after this position.
             whole = false;
-            pos = tagStart + 1;  // resynchronise one byte further on
+            pos = NextRecordTag(buf, tagStart + 1);
         } else if (kind == EKind::Skipped) {
             if (n - pos < 4) {
                 whole = false;
