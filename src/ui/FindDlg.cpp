@@ -2,27 +2,20 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
+#include <QHBoxLayout>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include "DialogLayout.h"
 #include "widgets/Cp1252.h"
 
 namespace vantor {
 
 CFindDlg::CFindDlg(COptionSet& options, QWidget* owner, const std::string& text) : QDialog(owner), m_options(options) {
     setWindowTitle(QStringLiteral("Find Object in Loaded Files"));
-
-    auto* label = new QLabel(QStringLiteral("Find what:"), this);
-    m_text = new QComboBox(this);
-    m_text->setEditable(true);
-    m_text->setInsertPolicy(QComboBox::NoInsert);
-    m_text->setMinimumContentsLength(24);
-    m_text->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    label->setBuddy(m_text);
+    m_text = MakeTextCombo(this);
     // The history, most recent first; empty entries show as empty lines.
     for (const std::string& entry : options.m_findHistory) m_text->addItem(DecodeCp1252(entry));
     m_text->setCurrentIndex(-1);
@@ -32,26 +25,10 @@ CFindDlg::CFindDlg(COptionSet& options, QWidget* owner, const std::string& text)
     m_matchCase = new QCheckBox(QStringLiteral("Match case"), this);
     m_lookInData = new QCheckBox(QStringLiteral("Look in data"), this);
     m_lookInData->setChecked(true);
-
-    auto* group = new QGroupBox(QStringLiteral("Search Type"), this);
-    m_espMode = new QRadioButton(QStringLiteral("Esp Mode"), group);
-    m_esmMode = new QRadioButton(QStringLiteral("Esm Mode"), group);
+    m_espMode = new QRadioButton(QStringLiteral("Esp Mode"));
+    m_esmMode = new QRadioButton(QStringLiteral("Esm Mode"));
     m_espMode->setChecked(true);
-    auto* modes = new QVBoxLayout(group);
-    modes->addWidget(m_espMode);
-    modes->addWidget(m_esmMode);
 
-    auto* find = new QPushButton(QStringLiteral("Find"), this);
-    find->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
-    connect(find, &QPushButton::clicked, this, &CFindDlg::OnFind);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    // The controls where the classic dialog has them; the layout gives each
-    // the room its text needs at any font size.
-    auto* what = new QHBoxLayout;
-    what->addWidget(label);
-    what->addWidget(m_text, 1);
     auto* switches = new QVBoxLayout;
     switches->addWidget(m_wholeWord);
     switches->addWidget(m_matchCase);
@@ -59,19 +36,10 @@ CFindDlg::CFindDlg(COptionSet& options, QWidget* owner, const std::string& text)
     switches->addStretch();
     auto* choices = new QHBoxLayout;
     choices->addLayout(switches);
-    choices->addWidget(group);
-    auto* left = new QVBoxLayout;
-    left->addLayout(what);
-    left->addLayout(choices);
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(find);
-    buttons->addWidget(cancel);
-    buttons->addStretch();
-    auto* layout = new QHBoxLayout(this);
-    layout->addLayout(left, 1);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetMinimumSize);
-    resize(sizeHint());
+    choices->addWidget(MakeButtonGroup(QStringLiteral("Search Type"), {m_espMode, m_esmMode}, this));
+    auto* find = new QPushButton(QStringLiteral("Find"), this);
+    connect(find, &QPushButton::clicked, this, &CFindDlg::OnFind);
+    LayOutComboDialog(*this, QStringLiteral("Find what:"), m_text, choices, find, new QPushButton(QStringLiteral("Cancel"), this));
 }
 
 void CFindDlg::OnFind() {

@@ -1,12 +1,11 @@
 #include "ViewFileDlg.h"
 
 #include <QComboBox>
-#include <QGroupBox>
-#include <QLabel>
+#include <QHBoxLayout>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QVBoxLayout>
 
+#include "DialogLayout.h"
 #include "UiText.h"
 #include "widgets/Cp1252.h"
 
@@ -14,30 +13,13 @@ namespace vantor {
 
 CViewFileDlg::CViewFileDlg(const CViewFileSeed& seed, QWidget* owner) : QDialog(owner), m_seed(seed) {
     setWindowTitle(QStringLiteral("View File"));
-
-    auto* label = new QLabel(QStringLiteral("Select File:"), this);
-    m_file = new QComboBox(this);
-    m_file->setEditable(true);
-    m_file->setInsertPolicy(QComboBox::NoInsert);
-    m_file->setMinimumContentsLength(24);
-    m_file->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-    label->setBuddy(m_file);
-
-    auto* mode = new QGroupBox(QStringLiteral("View Mode"), this);
-    m_global = new QRadioButton(QStringLiteral("View Global Changes"), mode);
-    m_allData = new QRadioButton(QStringLiteral("View All Data"), mode);
+    m_file = MakeTextCombo(this);
+    m_global = new QRadioButton(QStringLiteral("View Global Changes"));
+    m_allData = new QRadioButton(QStringLiteral("View All Data"));
     m_allData->setChecked(true);
-    auto* modes = new QVBoxLayout(mode);
-    modes->addWidget(m_global);
-    modes->addWidget(m_allData);
-
-    auto* type = new QGroupBox(QStringLiteral("File Type"), this);
-    m_espFile = new QRadioButton(QStringLiteral("Esp File"), type);
-    m_esmFile = new QRadioButton(QStringLiteral("Esm File"), type);
+    m_espFile = new QRadioButton(QStringLiteral("Esp File"));
+    m_esmFile = new QRadioButton(QStringLiteral("Esm File"));
     m_espFile->setChecked(true);
-    auto* types = new QVBoxLayout(type);
-    types->addWidget(m_espFile);
-    types->addWidget(m_esmFile);
     connect(m_espFile, &QRadioButton::toggled, this, [this](bool on) {
         if (on) FillFiles(false);
     });
@@ -45,32 +27,13 @@ CViewFileDlg::CViewFileDlg(const CViewFileSeed& seed, QWidget* owner) : QDialog(
         if (on) FillFiles(true);
     });
 
+    auto* choices = new QHBoxLayout;
+    choices->addWidget(MakeButtonGroup(QStringLiteral("View Mode"), {m_global, m_allData}, this));
+    choices->addWidget(MakeButtonGroup(QStringLiteral("File Type"), {m_espFile, m_esmFile}, this));
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), this);
     connect(ok, &QPushButton::clicked, this, &CViewFileDlg::OnOk);
-    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-
-    auto* select = new QHBoxLayout;
-    select->addWidget(label);
-    select->addWidget(m_file, 1);
-    auto* groups = new QHBoxLayout;
-    groups->addWidget(mode);
-    groups->addWidget(type);
-    auto* left = new QVBoxLayout;
-    left->addLayout(select);
-    left->addLayout(groups);
-    auto* buttons = new QVBoxLayout;
-    buttons->addWidget(ok);
-    buttons->addWidget(cancel);
-    buttons->addStretch();
-    auto* layout = new QHBoxLayout(this);
-    layout->addLayout(left, 1);
-    layout->addLayout(buttons);
-    layout->setSizeConstraint(QLayout::SetMinimumSize);
-
+    LayOutComboDialog(*this, QStringLiteral("Select File:"), m_file, choices, ok, new QPushButton(QStringLiteral("Cancel"), this));
     FillFiles(false);
-    resize(sizeHint());
 }
 
 void CViewFileDlg::FillFiles(bool masters) {

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <thread>
 
+#include "EntryDlg.h"
 #include "MkData.h"
 
 namespace vantor::uitest {
@@ -78,6 +79,23 @@ std::vector<std::string> Rows(const CResultView& view) {
         rows.push_back(line);
     }
     return rows;
+}
+
+int RowWith(const CResultView& view, const std::string& id, const std::string& file, int column) {
+    const auto& rows = view.Model().Table().m_rows;
+    for (std::size_t r = 0; r < rows.size(); ++r)
+        if (rows[r].size() > std::size_t(column) && rows[r][2].m_text == id && rows[r][std::size_t(column)].m_text == file)
+            return int(r);
+    return -1;
+}
+
+std::vector<CEntryDlg*> Editors(CMainFrame& frame) {
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    std::vector<CEntryDlg*> out;
+    for (CEntryDlg* dlg : frame.findChildren<CEntryDlg*>())
+        if (dlg->isVisible()) out.push_back(dlg);
+    return out;
 }
 
 }  // namespace vantor::uitest

@@ -12,6 +12,10 @@
 #include "ResultViews.h"
 #include "fixtures/TempDir.h"
 
+namespace vantor {
+class CEntryDlg;
+}
+
 namespace vantor::uitest {
 
 class CFrameFixture {
@@ -48,5 +52,9 @@ private:
 
 // The texts of a view's rows as "col0|col1|...".
 std::vector<std::string> Rows(const CResultView& view);
+// The row showing `id` with `file` in `column`, or -1.
+int RowWith(const CResultView& view, const std::string& id, const std::string& file, int column);
+// The entry editors on screen, once posted closes have been handled.
+std::vector<CEntryDlg*> Editors(CMainFrame& frame);
 
 }  // namespace vantor::uitest

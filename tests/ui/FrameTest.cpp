@@ -53,13 +53,6 @@ void ReleaseKey(QWidget& w, int key) {
     QApplication::sendEvent(&w, &release);
 }
 
-int RowOf(const CResultView& view, const std::string& id, const std::string& file, int fileColumn) {
-    const auto& rows = view.Model().Table().m_rows;
-    for (std::size_t r = 0; r < rows.size(); ++r)
-        if (rows[r][2].m_text == id && rows[r][std::size_t(fileColumn)].m_text == file) return int(r);
-    return -1;
-}
-
 TEST(MainFrame, StartShowsOnlyTheTreeWithTheExactMenus) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
@@ -249,14 +242,14 @@ TEST(MainFrame, DeleteOnWarningRowsErasesTheEntryOnDisk) {
     CMainFrame& f = fx.Frame();
     fx.CheckSamples();
     CResultView& warnings = *f.View(EPane::Warning);
-    const int row = RowOf(warnings, "fSampleFatigueMult", "Sample Armory.esp", 3);
+    const int row = RowWith(warnings, "fSampleFatigueMult", "Sample Armory.esp", 3);
     ASSERT_GE(row, 0);
 
     // Cells outside the "Esp File" column delete nothing.
     SelectCells(warnings, {{row, 1}, {row, 2}});
     ReleaseKey(warnings, Qt::Key_Delete);
     EXPECT_TRUE(fx.m_messages.empty());
-    EXPECT_GE(RowOf(warnings, "fSampleFatigueMult", "Sample Armory.esp", 3), 0);
+    EXPECT_GE(RowWith(warnings, "fSampleFatigueMult", "Sample Armory.esp", 3), 0);
 
     const std::size_t before = warnings.Model().Table().m_rows.size();
     fx.m_answers = {EAnswer::Yes};
@@ -264,7 +257,7 @@ TEST(MainFrame, DeleteOnWarningRowsErasesTheEntryOnDisk) {
     ReleaseKey(warnings, Qt::Key_Delete);
     ASSERT_EQ(fx.m_messages.size(), 1u);
     EXPECT_EQ(fx.m_messages[0].m_caption, "Delete Entry(s)");
-    EXPECT_EQ(RowOf(warnings, "fSampleFatigueMult", "Sample Armory.esp", 3), -1);
+    EXPECT_EQ(RowWith(warnings, "fSampleFatigueMult", "Sample Armory.esp", 3), -1);
     EXPECT_EQ(warnings.Model().Table().m_rows.size(), before - 1);
     EXPECT_EQ(fx.Doc().ResultTableCopy(EPane::Warning).m_rows.size(), before - 1);
 

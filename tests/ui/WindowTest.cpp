@@ -41,15 +41,6 @@ int RowWithTag(const CResultView& view, const std::string& tag) {
     return -1;
 }
 
-std::vector<CEntryDlg*> OpenEditors(CMainFrame& f) {
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    std::vector<CEntryDlg*> out;
-    for (CEntryDlg* dlg : f.findChildren<CEntryDlg*>())
-        if (dlg->isVisible()) out.push_back(dlg);
-    return out;
-}
-
 TEST(MainWindow, OpensMaximizedFirstThenWhereItWasLeft) {
     // A comment and a section of the user's own: their bytes must survive.
     fixtures::CTempDir dir;
@@ -215,11 +206,11 @@ TEST(Lists, EnterAndTheContextMenuActOnTheRow) {
     conflicts.setCurrentIndex(conflicts.model()->index(row, 2));
     QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
     QCoreApplication::sendEvent(&conflicts, &enter);
-    auto editors = OpenEditors(f);
+    auto editors = Editors(f);
     ASSERT_EQ(editors.size(), 1u);
     EXPECT_EQ(editors[0]->windowTitle().toStdString(), conflicts.Model().Text(row, 3) + " - " + id);
     f.CloseEntryEditors({});
-    ASSERT_TRUE(OpenEditors(f).empty());
+    ASSERT_TRUE(Editors(f).empty());
 
     std::unique_ptr<QMenu> menu(conflicts.ContextMenu(row, 1));
     QStringList texts;
@@ -234,7 +225,7 @@ TEST(Lists, EnterAndTheContextMenuActOnTheRow) {
     findObject->trigger();
     EXPECT_EQ(searched, id);
     menu->actions().front()->trigger();
-    EXPECT_EQ(OpenEditors(f).size(), 1u);
+    EXPECT_EQ(Editors(f).size(), 1u);
     f.CloseEntryEditors({});
 
     // Delete from the menu of a warning row's name cell deletes the entry
@@ -272,7 +263,7 @@ TEST(Lists, AnEntryWithoutReadDataSaysWhyNothingShows) {
     ASSERT_GE(row, 0);
     fx.m_messages.clear();
     f.View(EPane::Editor)->OpenEntry(row, 3);
-    EXPECT_TRUE(OpenEditors(f).empty());
+    EXPECT_TRUE(Editors(f).empty());
     ASSERT_EQ(fx.m_messages.size(), 1u);
     EXPECT_EQ(fx.m_messages[0].m_caption, "Nothing to Show");
     EXPECT_NE(fx.m_messages[0].m_text.find("\"Extract Landscape Data\""), std::string::npos);
