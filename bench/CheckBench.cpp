@@ -159,7 +159,7 @@ void BM_FullCheckWithExtraction(benchmark::State& state) {
         for (auto it = masters.rbegin(); it != masters.rend(); ++it) inputs.foundMasters.push_back(it->get());
         inputs.conflictChecks = On();
         inputs.uncleanChecks = Unclean();
-        inputs.oneShotMask = 7;
+        inputs.mask = kCheckAll;
         CPaneTables panes = RunCheckOperation(inputs);
         benchmark::DoNotOptimize(panes.m_conflict->m_rows.data());
         state.PauseTiming();  // freeing the files and tables is not part of the check

@@ -65,18 +65,6 @@ void SortByTag(CResultTable& table) {
     table.m_rows = std::move(sorted);
 }
 
-// Sorted, handed to the pane, which is shown only when the operation found
-// something.
-void Publish(CFrameLink* link, EPane pane, CResultTable& table, bool found) {
-    SortByTag(table);
-    if (!link) return;
-    link->SetPaneRows(pane, table);
-    if (found)
-        link->ShowPane(pane);
-    else
-        link->HidePane(pane);
-}
-
 }  // namespace
 
 void AddDocumentFiles(CPluginChecker& checker, const std::vector<CPluginFile*>& loadedPlugins,
@@ -89,8 +77,7 @@ CPaneTables RunCheckOperation(const CCheckInputs& inputs) {
     const std::atomic<std::int32_t>& stop = inputs.stop ? *inputs.stop : kNeverStop;
     CPluginChecker checker(inputs.link);
     AddDocumentFiles(checker, inputs.loadedPlugins, inputs.foundMasters);
-    checker.Run(stop, inputs.checkMode, inputs.conflictChecks, inputs.uncleanChecks,
-                EffectiveMask(inputs.oneShotMask, inputs.defaultOps));
+    checker.Run(stop, inputs.checkMode, inputs.conflictChecks, inputs.uncleanChecks, inputs.mask);
     CPaneTables panes;
     if (Stopped(stop)) {
         panes.m_stopped = true;
@@ -100,16 +87,14 @@ CPaneTables RunCheckOperation(const CCheckInputs& inputs) {
 
     // Both panes are refilled even when their check did not run.
     CResultTable conflict = ConflictTableHeader();
-    const bool conflicts = !result.m_conflicts.empty();
     Fill(conflict, result.m_conflicts, stop);
-    Publish(inputs.link, EPane::Conflict, conflict, conflicts);
+    SortByTag(conflict);
     panes.m_conflict = std::move(conflict);
 
     CResultTable warning = WarningTableHeader();
-    const bool warnings = !result.m_deleted.empty() || !result.m_unclean.empty();
     Fill(warning, result.m_deleted, stop);
     Fill(warning, result.m_unclean, stop);
-    Publish(inputs.link, EPane::Warning, warning, warnings);
+    SortByTag(warning);
     panes.m_warning = std::move(warning);
     return panes;
 }
@@ -130,9 +115,8 @@ CPaneTables RunGlobalChangeListing(const CCheckInputs& inputs) {
     }
     CCheckResult result = checker.TakeResult();
     CResultTable editor = EditorTableHeader();
-    const bool found = !result.m_globalChanges.empty();
     Fill(editor, result.m_globalChanges, stop);
-    Publish(inputs.link, EPane::Editor, editor, found);
+    SortByTag(editor);
     panes.m_editor = std::move(editor);
     return panes;
 }

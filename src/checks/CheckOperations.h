@@ -1,8 +1,8 @@
 #pragma once
-// The operations that run the check engine on the worker and fill the result
-// panes: the check (conflicts, deleted and unclean entries) and the listing
-// of global changes. Extraction, hiding all panes at the start and resetting
-// the one-shot mask afterwards are the caller's.
+// The operations that run the check engine and make the result panes' new
+// tables: the check (conflicts, deleted and unclean entries) and the listing
+// of global changes. Extraction, hiding all panes at the start and handing
+// the tables to the panes are the caller's.
 #include <atomic>
 #include <cstdint>
 #include <optional>
@@ -23,8 +23,7 @@ struct CCheckInputs {
     std::int32_t checkMode = 0;  // 1 = Single Versus
     CCheckSwitches conflictChecks{};
     CCheckSwitches uncleanChecks{};
-    std::uint8_t oneShotMask = 0;  // the check command's own mask; 0 = defaultOps
-    std::uint8_t defaultOps = 7;
+    std::uint8_t mask = kCheckAll;  // the check command's own mask, or DefaultOps
     std::string globalChangesFile;  // "" = every plugin
     const std::atomic<std::int32_t>* stop = nullptr;
     CFrameLink* link = nullptr;
@@ -44,19 +43,14 @@ struct CPaneTables {
 void AddDocumentFiles(CPluginChecker& checker, const std::vector<CPluginFile*>& loadedPlugins,
                       const std::vector<CPluginFile*>& foundMasters);
 
-// The one-shot mask when set, otherwise the default checks.
-inline std::uint8_t EffectiveMask(std::uint8_t oneShotMask, std::uint8_t defaultOps) {
-    return oneShotMask ? oneShotMask : defaultOps;
-}
-
-// Worker operations 1 and 2 (after extraction): runs the check and refills
-// the conflict pane and the warning pane (deleted rows, then unclean rows),
-// each sorted by its tag column and shown when it has rows, else hidden.
+// Worker operations 1 and 2 (after extraction): runs the check and makes the
+// conflict pane's and the warning pane's tables (deleted rows, then unclean
+// rows), each sorted by its tag column.
 CPaneTables RunCheckOperation(const CCheckInputs& inputs);
 
 // Worker operations 7 and 8 (after extraction): lists the global changes of
-// every loaded plugin, or of the one named by globalChangesFile, in the
-// editor pane.
+// every loaded plugin, or of the one named by globalChangesFile, as the
+// editor pane's table.
 CPaneTables RunGlobalChangeListing(const CCheckInputs& inputs);
 
 }  // namespace vantor

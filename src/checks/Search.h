@@ -13,11 +13,19 @@
 
 #include "checks/PluginChecker.h"
 #include "document/ResultTable.h"
-#include "document/VANTORDoc.h"
 
 namespace vantor {
 
 class CFrameLink;
+
+// The find dialog's choices; the 32-bit flags are nonzero for on.
+struct CFindParams {
+    std::int32_t m_matchCase = 0;
+    std::int32_t m_wholeWord = 0;
+    std::int32_t m_lookInData = 0;
+    std::int32_t m_searchMasters = 0;  // "Esm Mode"
+    std::string m_text;
+};
 
 // The lower-case mapping of the game's code page, Windows-1252: A-Z, the
 // accented capitals 0xC0-0xDE (not 0xD7, the multiplication sign) and the
@@ -76,9 +84,5 @@ struct CFindInputs {
 // nullopt. Otherwise the editor pane's new table, sorted by its tag column,
 // after telling the user "Cannot find ..." when there is no match.
 std::optional<CResultTable> RunFindOperation(const CFindInputs& inputs);
-
-// Registers the find (5, 6) and editor set-up (9, 10) operations with the
-// document's worker.
-void InstallSearchOperations(CVANTORDoc& doc);
 
 }  // namespace vantor

@@ -1,7 +1,6 @@
 // vantor check and vantor global-changes.
 #include <iostream>
 
-#include "checks/InstallOperations.h"
 #include "cli/Common.h"
 #include "document/OutputPath.h"
 #include "document/ResultsLog.h"
@@ -49,7 +48,7 @@ int Finish(CSession& session, const CCheckArgs& args) {
     CVANTORDoc& doc = session.Doc();
     bool logged = true;
     if (!args.m_log.empty()) {
-        std::vector<std::string> inUse = FilesInUse(doc);
+        std::vector<std::string> inUse = FilesInUse(doc.Files());
         inUse.insert(inUse.end(), args.m_common.m_plugins.begin(), args.m_common.m_plugins.end());
         const auto path = PrepareOutput(args.m_log, inUse, EReplace::Ask, "Save Log As", session.Link());
         logged = path && WriteResultsLog(*path, doc.ResultTableCopy(EPane::Conflict), doc.ResultTableCopy(EPane::Warning),
@@ -63,13 +62,11 @@ int Finish(CSession& session, const CCheckArgs& args) {
 
 int RunCheck(const CCheckArgs& args) {
     CSession session(args.m_common);
-    InstallOperations(session.Doc());
     session.Run([&](CVANTORDoc& d) {
         if (args.m_all || (args.m_conflicts + args.m_deleted + args.m_unclean) > 1) {
             // Several flags: their union, as a one-shot mask.
-            d.m_checkMask = std::uint8_t((args.m_all ? 7 : 0) | (args.m_conflicts ? 1 : 0) | (args.m_deleted ? 2 : 0) |
-                                         (args.m_unclean ? 4 : 0));
-            d.BeginCheck();
+            d.BeginCheck(std::uint8_t((args.m_all ? kCheckAll : 0) | (args.m_conflicts ? kCheckConflicts : 0) |
+                                      (args.m_deleted ? kCheckDeleted : 0) | (args.m_unclean ? kCheckUnclean : 0)));
         } else if (args.m_conflicts) {
             d.OnCheckConflicts();
         } else if (args.m_deleted) {
@@ -85,7 +82,6 @@ int RunCheck(const CCheckArgs& args) {
 
 int RunGlobalChanges(const CCheckArgs& args) {
     CSession session(args.m_common);
-    InstallOperations(session.Doc());
     session.Run([&](CVANTORDoc& d) {
         if (args.m_file.empty()) {
             d.OnViewAllGlobalChanges();

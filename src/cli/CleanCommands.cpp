@@ -1,8 +1,6 @@
 // vantor clean and vantor delete: the two commands that change plugins.
 #include <iostream>
 
-#include "checks/AutoClean.h"
-#include "checks/InstallOperations.h"
 #include "cli/Common.h"
 #include "cli/Json.h"
 
@@ -18,14 +16,11 @@ struct CChangeArgs {
 
 int RunClean(const CChangeArgs& args) {
     CSession session(args.m_common);
-    InstallOperations(session.Doc());
     ApplyBackupOptions(session, args.m_backup);
-    CAutoCleanResult result;
-    session.Doc().SetOperationHandler(CVANTORDoc::kClean, [&result](CVANTORDoc& d) { result = RunAutoClean(d); });
     session.Run([](CVANTORDoc& d) { d.OnAutoDeleteUnclean(); });
-    CVANTORDoc& doc = session.Doc();
-    for (const auto& file : doc.m_loadedFiles)
-        if (!file->m_removed.empty())
+    const CAutoCleanResult result = session.Doc().LastOutcome().m_clean.value_or(CAutoCleanResult{});
+    for (const CLoadedFile* item : session.Doc().Files().Loaded())
+        if (const auto& file = item->m_file; !file->m_removed.empty())
             std::cout << DisplayText(file->FileName()) << ": " << file->m_removed.size() << " unclean entries deleted"
                       << (file->BackupPath().empty() ? "" : ", backup " + DisplayText(file->BackupPath())) << "\n";
     int status = session.ExitStatus();
@@ -49,11 +44,12 @@ int RunDelete(CChangeArgs args) {
     CSession session(args.m_common);
     ApplyBackupOptions(session, args.m_backup);
     session.Run([](CVANTORDoc& d) { d.OnExtractData(); });
-    if (session.Doc().m_loadedFiles.empty()) {
+    const std::vector<std::string> loaded = session.Doc().LoadedNames();
+    if (loaded.empty()) {
         session.ExitStatus();
         return kExitFailed;
     }
-    const std::string name = session.Doc().m_loadedFiles.front()->FileName();
+    const std::string name = loaded.front();
     // IDs are the game's text; the terminal gives UTF-8.
     const bool deleted = session.Doc().DeleteEntry(name, tag, Utf8ToCp1252(args.m_id), true);
     if (deleted) std::cout << "deleted " << tag << " " << args.m_id << " from " << DisplayText(name) << "\n";

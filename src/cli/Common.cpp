@@ -32,8 +32,12 @@ CSession::CSession(const CCommonOptions& options) : m_options(options), m_link(o
     if (!options.m_installDir.empty()) config.m_installDir = options.m_installDir;
     if (!options.m_dataDir.empty()) config.m_dataDir = options.m_dataDir;
     m_doc = std::make_unique<CVANTORDoc>(config, &m_link);
-    m_savedLoadEsms = m_doc->m_options.m_loadEsms;
-    if (options.m_masters) m_doc->m_options.m_loadEsms = *options.m_masters ? 1 : 0;
+    COptionSet settings = m_doc->Options();
+    m_savedLoadEsms = settings.m_loadEsms;
+    if (options.m_masters) {
+        settings.m_loadEsms = *options.m_masters ? 1 : 0;
+        m_doc->SetOptions(settings);
+    }
 
     if (!options.m_singleVersus.empty()) {
         m_doc->OnSingleVersus();
@@ -51,15 +55,19 @@ CSession::CSession(const CCommonOptions& options) : m_options(options), m_link(o
 CSession::~CSession() {
     m_doc->WaitForWorker();
     // The run's own --masters choice is not remembered.
-    m_doc->m_options.m_loadEsms = m_savedLoadEsms;
+    COptionSet settings = m_doc->Options();
+    settings.m_loadEsms = m_savedLoadEsms;
+    m_doc->SetOptions(settings);
 }
 
 std::vector<std::string> CSession::MissingPlugins() const {
     std::vector<std::string> missing;
+    const std::vector<std::string> loaded = m_doc->LoadedNames();
+    const std::vector<std::string> pending = m_doc->PendingNames();
     for (const auto& path : m_options.m_plugins) {
         auto name = platform::FileNameOf(path);
-        if (std::find(m_doc->m_loadedNames.begin(), m_doc->m_loadedNames.end(), name) == m_doc->m_loadedNames.end() &&
-            std::find(m_doc->m_pendingNames.begin(), m_doc->m_pendingNames.end(), name) == m_doc->m_pendingNames.end())
+        if (std::find(loaded.begin(), loaded.end(), name) == loaded.end() &&
+            std::find(pending.begin(), pending.end(), name) == pending.end())
             missing.push_back(path);
     }
     return missing;

@@ -1,7 +1,6 @@
 // vantor relink: the dialogue repair plugin of the chosen plugins.
 #include <iostream>
 
-#include "checks/InstallOperations.h"
 #include "cli/Common.h"
 #include "cli/Json.h"
 #include "platform/Files.h"
@@ -36,19 +35,21 @@ int RunRelink(const CRelinkArgs& args) {
         return kExitUsage;
     }
     CSession session(args.m_common);
-    InstallOperations(session.Doc());
     ApplyBackupOptions(session, args.m_backup);
     CVANTORDoc& doc = session.Doc();
-    CRelinkResult result;
-    doc.SetOperationHandler(CVANTORDoc::kRelink, [&result](CVANTORDoc& d) { result = RunRelinkOperation(d); });
     // The repair plugin of this run; the settings keep their own.
-    const std::string savedName = doc.m_options.m_espFilename, savedPath = doc.m_options.m_espPath;
-    doc.m_options.m_espFilename = platform::FileNameOf(args.m_output);
+    const COptionSet saved = doc.Options();
+    COptionSet forRun = saved;
+    forRun.m_espFilename = platform::FileNameOf(args.m_output);
     std::string folder = platform::FolderOf(args.m_output);
-    doc.m_options.m_espPath = folder.empty() ? "./" : folder;
+    forRun.m_espPath = folder.empty() ? "./" : folder;
+    doc.SetOptions(forRun);
     session.Run([](CVANTORDoc& d) { d.OnAutoRelinkDialog(); });
-    doc.m_options.m_espFilename = savedName;
-    doc.m_options.m_espPath = savedPath;
+    COptionSet after = doc.Options();
+    after.m_espFilename = saved.m_espFilename;
+    after.m_espPath = saved.m_espPath;
+    doc.SetOptions(after);
+    const CRelinkResult result = doc.LastOutcome().m_relink.value_or(CRelinkResult{});
     int status = session.ExitStatus();
     if (!result.m_ran || result.m_outcome != CDialogMerge::EOutcome::Written) {
         std::cerr << "vantor: no repair plugin was written: " << NotWrittenReason(result) << "\n";

@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <iostream>
 
-#include "checks/InstallOperations.h"
 #include "checks/Search.h"
 #include "cli/Common.h"
 #include "cli/Json.h"
@@ -34,7 +33,6 @@ const char* const kMastersHelp = "Search or list the data folder's masters (they
 
 int RunFind(const CFindArgs& args) {
     CSession session(args.m_common);
-    InstallOperations(session.Doc());
     CFindParams params;
     params.m_text = Utf8ToCp1252(args.m_text);
     params.m_matchCase = args.m_matchCase ? 1 : 0;
@@ -46,7 +44,7 @@ int RunFind(const CFindArgs& args) {
     CVANTORDoc& doc = session.Doc();
     // The search runs only over a load order with a plugin in it, also when
     // it searches the masters.
-    if (doc.m_loadedNames.empty()) {
+    if (doc.LoadedNames().empty()) {
         std::cerr << "vantor: no plugin was loaded, so nothing was searched\n";
         return kExitFailed;
     }
@@ -64,7 +62,6 @@ int RunList(CListArgs args) {
         args.m_common.m_plugins.push_back(args.m_file);
 
     CSession session(args.m_common);
-    InstallOperations(session.Doc());
     session.Run([&](CVANTORDoc& d) {
         if (!args.m_file.empty()) {
             CViewFileChoice choice;
@@ -80,7 +77,7 @@ int RunList(CListArgs args) {
     int status = session.ExitStatus();
     CVANTORDoc& doc = session.Doc();
     if (!fileName.empty()) {
-        const auto& names = masters ? doc.m_foundMasterNames : doc.m_loadedNames;
+        const auto names = masters ? doc.FoundMasterNames() : doc.LoadedNames();
         if (std::find(names.begin(), names.end(), fileName) == names.end()) {
             std::cerr << "vantor: no loaded " << (masters ? "master" : "plugin") << " is named "
                       << DisplayText(fileName) << "\n";

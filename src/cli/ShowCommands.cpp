@@ -93,12 +93,16 @@ int RunShow(const CShowArgs& args) {
     CVANTORDoc& doc = session.Doc();
     // The whole entry, whatever record kinds the settings keep the data of;
     // the settings themselves are left as they were.
-    const CExtractOpts kept = doc.m_options.m_extractOpts;
-    doc.m_options.m_extractOpts = CExtractOpts::All();
+    COptionSet options = doc.Options();
+    const CExtractOpts kept = options.m_extractOpts;
+    options.m_extractOpts = CExtractOpts::All();
+    doc.SetOptions(options);
     session.Run([](CVANTORDoc& d) { d.OnExtractData(); });
-    doc.m_options.m_extractOpts = kept;
+    options = doc.Options();
+    options.m_extractOpts = kept;
+    doc.SetOptions(options);
 
-    if (!session.MissingPlugins().empty() || doc.m_loadedFiles.empty()) {
+    if (!session.MissingPlugins().empty() || doc.LoadedNames().empty()) {
         session.ExitStatus();
         return kExitFailed;
     }

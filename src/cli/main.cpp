@@ -85,29 +85,31 @@ int RunInfo(const std::vector<std::string>& paths, const std::string& format) {
 int RunExtract(const cli::CCommonOptions& options) {
     cli::CSession session(options);
     session.Run([](CVANTORDoc& doc) { doc.OnExtractData(); });
-    CVANTORDoc& doc = session.Doc();
+    const CFileList files = session.Doc().Files();
     const int status = session.ExitStatus();
     auto describe = [](const CPluginFile& f) { return f.EntryCount(); };
+    const std::vector<const CLoadedFile*> loaded = files.Loaded();
+    const std::vector<CPluginFile*> masters = files.MasterFiles();
     if (options.m_format == "json") {
         cli::CJsonWriter json(std::cout);
         json.BeginObject().Key("plugins").BeginArray();
-        for (std::size_t i = 0; i < doc.m_loadedFiles.size(); ++i)
+        for (const CLoadedFile* f : loaded)
             json.BeginObject()
-                .Key("file").Name(doc.m_loadedNames[i])
-                .Key("folder").Name(doc.m_loadedFolders[i])
-                .Key("entries").Number(static_cast<long long>(describe(*doc.m_loadedFiles[i])))
-                .Key("master").Bool(doc.m_loadedNames[i] == doc.m_loadedMasterName)
+                .Key("file").Name(f->m_name)
+                .Key("folder").Name(f->m_folder)
+                .Key("entries").Number(static_cast<long long>(describe(*f->m_file)))
+                .Key("master").Bool(f->m_role == EFileRole::MasterPlugin)
                 .EndObject();
         json.EndArray().Key("masters").BeginArray();
-        for (const auto& m : doc.m_masterFiles)
+        for (const CPluginFile* m : masters)
             json.BeginObject().Key("file").Name(m->FileName()).Key("entries").Number(static_cast<long long>(describe(*m))).EndObject();
         json.EndArray().EndObject();
         std::cout << "\n";
     } else {
-        for (std::size_t i = 0; i < doc.m_loadedFiles.size(); ++i)
-            std::cout << (doc.m_loadedNames[i] == doc.m_loadedMasterName ? "master plugin " : "plugin ")
-                      << cli::DisplayText(doc.m_loadedNames[i]) << ": " << describe(*doc.m_loadedFiles[i]) << " entries\n";
-        for (const auto& m : doc.m_masterFiles)
+        for (const CLoadedFile* f : loaded)
+            std::cout << (f->m_role == EFileRole::MasterPlugin ? "master plugin " : "plugin ")
+                      << cli::DisplayText(f->m_name) << ": " << describe(*f->m_file) << " entries\n";
+        for (const CPluginFile* m : masters)
             std::cout << "master " << cli::DisplayText(m->FileName()) << ": " << describe(*m) << " entries\n";
     }
     return status;
@@ -116,7 +118,7 @@ int RunExtract(const cli::CCommonOptions& options) {
 int RunActive(const cli::CCommonOptions& options) {
     cli::CSession session(options);
     session.Run([](CVANTORDoc& doc) { doc.OnChooseActivePlugins(); });
-    const auto& names = session.Doc().m_pendingNames;
+    const auto names = session.Doc().PendingNames();
     if (options.m_format == "json") {
         cli::CJsonWriter json(std::cout);
         json.BeginArray();

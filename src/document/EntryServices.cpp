@@ -11,7 +11,7 @@ namespace {
 CMessage Notice(const std::string& text) { return {text, "VANTOR", EButtons::Ok, EIcon::Exclamation, EAnswer::Ok}; }
 
 struct CLocated {
-    CPluginFile* m_file = nullptr;
+    std::shared_ptr<CPluginFile> m_file;
     CEntry* m_entry = nullptr;
 };
 

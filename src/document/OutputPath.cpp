@@ -3,7 +3,7 @@
 #include <cerrno>
 
 #include "document/ResultsLog.h"
-#include "document/VANTORDoc.h"
+#include "document/FileList.h"
 #include "document/WriteMessages.h"
 #include "format/Backup.h"
 #include "platform/FileOps.h"
@@ -19,22 +19,11 @@ void Refuse(CFrameLink& link, const std::string& text) {
     link.Ask(CMessage{text + "\nChoose another file.", kRefused, EButtons::Ok, EIcon::Exclamation, EAnswer::Ok});
 }
 
-void AddPaths(std::vector<std::string>& out, const std::vector<std::string>& names,
-              const std::vector<std::string>& folders) {
-    for (std::size_t i = 0; i < names.size() && i < folders.size(); ++i)
-        out.push_back(platform::WithSeparator(folders[i]) + names[i]);
-}
-
 }  // namespace
 
-std::vector<std::string> FilesInUse(const CVANTORDoc& doc) {
+std::vector<std::string> FilesInUse(const CFileList& files) {
     std::vector<std::string> paths;
-    AddPaths(paths, doc.m_pendingNames, doc.m_pendingFolders);
-    AddPaths(paths, doc.m_loadedNames, doc.m_loadedFolders);
-    AddPaths(paths, doc.m_foundMasterNames, doc.m_foundMasterFolders);
-    if (!doc.m_pendingMasterName.empty())
-        paths.push_back(platform::WithSeparator(doc.m_pendingMasterFolder) + doc.m_pendingMasterName);
-    for (const auto& file : doc.m_masterFiles) paths.push_back(file->FullPath());
+    for (const CLoadedFile& item : files.Items()) paths.push_back(platform::WithSeparator(item.m_folder) + item.m_name);
     return paths;
 }
 

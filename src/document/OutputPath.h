@@ -18,11 +18,11 @@
 
 namespace vantor {
 
-class CVANTORDoc;
+class CFileList;
 
 // The document's loaded and chosen plugins and masters, and the masters it
 // found, as paths.
-std::vector<std::string> FilesInUse(const CVANTORDoc& doc);
+std::vector<std::string> FilesInUse(const CFileList& files);
 
 enum class EReplace {
     Ask,     // ask before replacing an existing file

@@ -2,12 +2,10 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
-#include <dirent.h>
 
+#include "document/Extraction.h"
 #include "document/OutputPath.h"
 #include "document/ResultsLog.h"
-#include "platform/FileOps.h"
 #include "platform/Files.h"
 #include "platform/InstallDir.h"
 #include "platform/Profile.h"
@@ -29,54 +27,44 @@ public:
     void CloseEntryEditors(const std::string&) override {}
 };
 
-bool Contains(const std::vector<std::string>& list, const std::string& name) {
-    return std::find(list.begin(), list.end(), name) != list.end();
-}
-
 std::string Lower(std::string s) {
     for (auto& c : s)
         if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
     return s;
 }
 
-bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() && Lower(s.substr(s.size() - suffix.size())) == Lower(suffix);
-}
-
-std::string Percent(const char* prefix, int step, int total) {
-    char buf[128];
-    std::snprintf(buf, sizeof buf, "%s%d%% complete", prefix, total ? step * 100 / total : 0);
-    return buf;
-}
-
-// The data folder's "*.esm" files in one fixed order on every platform:
-// names compared without regard to case, as the game's platform lists them.
-std::vector<std::string> ListMasters(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return names;
-    while (dirent* e = ::readdir(dir)) {
-        std::string name = e->d_name;
-        if (name.size() > 4 && EndsWithNoCase(name, ".esm") && platform::FileExists(folder + name)) names.push_back(name);
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        auto la = Lower(a), lb = Lower(b);
-        return la != lb ? la < lb : a < b;
-    });
-    return names;
-}
-
-// A folder, FIFO, device or socket by the name of a file to read is refused
-// by name; a file that is missing is no news.
-void TellIfNotAFile(CFrameLink& link, const std::string& path) {
-    const platform::CPathProbe probe = platform::ProbePath(platform::ResolvePath(path).value_or(path));
-    if (probe.m_known && probe.Exists() && probe.m_kind != platform::EFileKind::Regular)
-        link.Tell(path + "\nNot a regular file but " + platform::KindWords(probe.m_kind) + ": it is neither read nor written.",
-                  "VANTOR", EIcon::Exclamation);
+bool Contains(const std::vector<std::string>& list, const std::string& name) {
+    return std::find(list.begin(), list.end(), name) != list.end();
 }
 
 }  // namespace
+
+// ------------------------------------------------------------- context --
+
+COperationContext::COperationContext(CVANTORDoc& doc) : m_doc(doc) {}
+CFrameLink& COperationContext::Link() const { return *m_doc.m_link; }
+const std::atomic<std::int32_t>& COperationContext::Stop() const { return m_doc.m_stop; }
+bool COperationContext::Stopped() const { return m_doc.Stopped(); }
+
+void COperationContext::Progress(const std::string& text, int total) const {
+    if (!Stopped()) m_doc.m_link->Progress(text, total);
+}
+
+void COperationContext::Publish(EPane pane, CResultTable table, bool showByRows) const {
+    const bool any = !table.m_rows.empty();
+    m_doc.SetResultTable(pane, std::move(table));
+    if (!showByRows) return;
+    if (any)
+        m_doc.m_link->ShowPane(pane);
+    else
+        m_doc.m_link->HidePane(pane);
+}
+
+void COperationContext::RememberRepairPlugin(const std::string& name, const std::string& folder) const {
+    m_doc.RememberRepairPlugin(name, folder);
+}
+
+// ------------------------------------------------------------ document --
 
 CVANTORDoc::CVANTORDoc(CDocConfig config, CFrameLink* link) : m_config(std::move(config)), m_link(link) {
     m_tables = {ConflictTableHeader(), WarningTableHeader(), EditorTableHeader()};
@@ -93,54 +81,103 @@ CVANTORDoc::CVANTORDoc(CDocConfig config, CFrameLink* link) : m_config(std::move
 CVANTORDoc::~CVANTORDoc() {
     StopOperation();
     if (m_worker.joinable()) m_worker.join();
-    m_loadedFiles.clear();
-    m_masterFiles.clear();
+    m_files = {};
     m_options.Save(m_config.m_settingsPath);
 }
 
-void CVANTORDoc::SetOperationHandler(std::int32_t code, COperationHandler handler) {
-    if (code >= 0 && code < std::int32_t(m_handlers.size())) m_handlers[std::size_t(code)] = std::move(handler);
+CDocState CVANTORDoc::State() const {
+    std::lock_guard lock(m_stateMutex);
+    return {m_checkMode, m_options, m_files, m_mastersLoaded, m_dataDir, m_installDir};
+}
+
+COptionSet CVANTORDoc::Options() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_options;
+}
+
+void CVANTORDoc::SetOptions(const COptionSet& options) {
+    std::lock_guard lock(m_stateMutex);
+    m_options = options;
+}
+
+void CVANTORDoc::RememberRepairPlugin(const std::string& name, const std::string& folder) {
+    std::lock_guard lock(m_stateMutex);
+    m_options.m_espFilename = name;
+    m_options.m_espPath = folder;
+}
+
+bool CVANTORDoc::MastersLoaded() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_mastersLoaded != 0;
+}
+
+CFileList CVANTORDoc::Files() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_files;
+}
+
+std::vector<std::string> CVANTORDoc::LoadedNames() const {
+    std::vector<std::string> names;
+    std::lock_guard lock(m_stateMutex);
+    for (const CLoadedFile* f : m_files.Loaded()) names.push_back(f->m_name);
+    return names;
+}
+
+bool CVANTORDoc::HasPending() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_files.Has(EFileRole::Pending) || m_files.Has(EFileRole::PendingMaster);
 }
 
 // ---------------------------------------------------------------- worker --
 
-bool CVANTORDoc::StartOperation(std::int32_t code) {
+bool CVANTORDoc::StartOperation(std::int32_t code, const CCommandParams& params) {
+    if (IsBusy()) return false;
+    return StartOperation(MakeOperation(code, State(), params));
+}
+
+bool CVANTORDoc::StartOperation(std::unique_ptr<COperation> operation) {
     // The busy flag is set here, before the thread exists, so a second
     // command can never start a second worker.
     std::int32_t idle = 0;
-    if (!m_busy.compare_exchange_strong(idle, 1)) return false;
+    if (!operation || !m_busy.compare_exchange_strong(idle, 1)) return false;
     if (m_worker.joinable()) m_worker.join();
-    m_operation = code;
     {
         std::lock_guard lock(m_workerMutex);
         m_workerRunning = true;
     }
-    m_worker = std::thread([this] { RunOperation(this); });
+    m_worker = std::thread([this, op = std::move(operation)]() mutable { RunOperation(std::move(op)); });
     return true;
 }
 
-int CVANTORDoc::RunOperation(CVANTORDoc* doc) {
-    doc->m_busy = 1;
-    doc->m_link->HidePane(EPane::All);
-    const std::int32_t code = doc->m_operation;
-    if (code < 0 || code > kRelink) {
-        doc->m_link->Ask({"Operation Does Not Exist", "Warning", EButtons::Ok, EIcon::Exclamation, EAnswer::Ok});
-    } else {
-        const bool extractFirst = code == kExtract || (code % 2 == 0 && code <= kExtractEditorSetUp);
-        if (extractFirst) doc->ExtractData();
-        // Each odd/even pair shares one handler, registered under the odd code.
-        std::int32_t handlerCode = (code == kExtract || code == kRelink) ? code : (code % 2 == 0 ? code - 1 : code);
-        if (code != kExtract && doc->m_handlers[std::size_t(handlerCode)]) doc->m_handlers[std::size_t(handlerCode)](*doc);
-        // A check command's mask applies to its own check only, also after a stop.
-        if (handlerCode == kCheck) doc->m_checkMask = 0;
+void CVANTORDoc::RunOperation(std::unique_ptr<COperation> operation) {
+    m_busy = 1;
+    m_link->HidePane(EPane::All);
+    COperationContext context(*this);
+    if (ExtractsFirst(operation->Code())) {
+        CDocState& state = operation->State();
+        ExtractFiles(state, context);
+        // Nothing else changes the list while the worker runs: every command
+        // that would waits for it or does nothing.
+        std::lock_guard lock(m_stateMutex);
+        m_files = state.m_files;
+        m_mastersLoaded = state.m_mastersLoaded;
     }
+    operation->Run(context);
+    COperationOutcome outcome = operation->Outcome();
+    // The operation's references to files go before the document is idle.
+    operation.reset();
     {
-        std::lock_guard lock(doc->m_workerMutex);
-        doc->m_workerRunning = false;
-        doc->m_busy = 0;
+        std::lock_guard lock(m_workerMutex);
+        m_lastOutcome = std::move(outcome);
+        m_workerRunning = false;
+        m_busy = 0;
     }
-    doc->m_workerDone.notify_all();
-    return 0;
+    m_workerDone.notify_all();
+}
+
+COperationOutcome CVANTORDoc::LastOutcome() const {
+    std::lock_guard lock(m_workerMutex);
+    return m_lastOutcome;
 }
 
 void CVANTORDoc::WaitForWorker() {
@@ -163,162 +200,152 @@ void CVANTORDoc::StopOperation() {
     WaitForWorker();
 }
 
-void CVANTORDoc::Progress(const std::string& text, int total) {
-    if (!Stopped()) m_link->Progress(text, total);
-}
-
 void CVANTORDoc::CloseEntryEditors() { m_link->CloseEntryEditors({}); }
 
-std::optional<std::int32_t> CVANTORDoc::CheckCode(std::int32_t withExtraction, std::int32_t without) const {
+std::optional<EOperation> CVANTORDoc::CheckCode(EOperation withExtraction, EOperation without) const {
+    std::lock_guard lock(m_stateMutex);
+    const bool pending = m_files.Has(EFileRole::Pending);
     if (m_checkMode == ECheckMode::SingleVersus) {
-        if (!m_pendingNames.empty()) return withExtraction;
-        if (!m_loadedMasterName.empty()) return without;
-        if (!m_pendingMasterName.empty()) return withExtraction;
+        if (pending) return withExtraction;
+        if (m_files.Has(EFileRole::MasterPlugin)) return without;
+        if (m_files.Has(EFileRole::PendingMaster)) return withExtraction;
         return std::nullopt;
     }
-    if (!m_pendingNames.empty()) return withExtraction;
-    if (!m_loadedNames.empty()) return without;
+    if (pending) return withExtraction;
+    if (!m_files.Loaded().empty()) return without;
     return std::nullopt;
 }
 
-void CVANTORDoc::BeginCheck() {
-    if (IsBusy()) {
-        m_checkMask = 0;
-        return;
-    }
-    if (m_checkMode == ECheckMode::SingleVersus && m_pendingMasterName.empty() && m_loadedMasterName.empty()) {
-        m_checkMask = 0;
+void CVANTORDoc::BeginCheck(std::uint8_t mask) {
+    if (IsBusy()) return;
+    if (m_checkMode == ECheckMode::SingleVersus && !Files().Has(EFileRole::PendingMaster) &&
+        !Files().Has(EFileRole::MasterPlugin)) {
         m_link->Ask({"Select a Master Plugin for Single Versus Mode", "Cannot Continue", EButtons::Ok, EIcon::Information,
                      EAnswer::Ok});
         return;
     }
-    auto code = CheckCode(kExtractCheck, kCheck);
-    if (!code) {
-        m_checkMask = 0;
-        return;
-    }
+    auto code = CheckCode(EOperation::ExtractCheck, EOperation::Check);
+    if (!code) return;
     CloseEntryEditors();
-    if (!StartOperation(*code)) m_checkMask = 0;
+    CCommandParams params;
+    params.m_checkMask = mask;
+    StartOperation(*code, params);
 }
 
 // -------------------------------------------------------------- commands --
 
 void CVANTORDoc::OnExtractData() {
     if (IsBusy()) return;
-    if (m_pendingNames.empty() && m_pendingMasterName.empty() && m_mastersLoaded) return;
+    if (!HasPending() && MastersLoaded()) return;
     CloseEntryEditors();
-    StartOperation(kExtract);
+    StartOperation(EOperation::Extract);
 }
 
 void CVANTORDoc::OnAutoDeleteUnclean() {
     if (IsBusy()) return;
-    if (m_checkMode == ECheckMode::SingleVersus && m_pendingMasterName.empty() && m_loadedMasterName.empty()) return;
+    if (m_checkMode == ECheckMode::SingleVersus && !Files().Has(EFileRole::PendingMaster) &&
+        !Files().Has(EFileRole::MasterPlugin))
+        return;
     CloseEntryEditors();
-    if (auto code = CheckCode(kExtractClean, kClean)) StartOperation(*code);
+    if (auto code = CheckCode(EOperation::ExtractClean, EOperation::Clean)) StartOperation(*code);
 }
 
 void CVANTORDoc::OnRelinkDialog() {
-    m_relinkMode = 0;
-    if (!IsBusy()) StartOperation(kRelink);
+    CCommandParams params;
+    params.m_relinkMode = 0;
+    StartOperation(EOperation::Relink, params);
 }
 
 void CVANTORDoc::OnAutoRelinkDialog() {
-    m_relinkMode = 1;
-    if (!IsBusy()) StartOperation(kRelink);
+    CCommandParams params;
+    params.m_relinkMode = 1;
+    StartOperation(EOperation::Relink, params);
 }
 
 void CVANTORDoc::OnViewAllEspData() {
     if (IsBusy()) return;
     CloseEntryEditors();
-    m_viewMasters = 0;
-    m_viewFile.clear();
-    StartOperation(HasPending() ? kExtractEditorSetUp : kEditorSetUp);
+    StartOperation(HasPending() ? EOperation::ExtractEditorSetUp : EOperation::EditorSetUp);
 }
 
 void CVANTORDoc::OnViewAllEsmData() {
     if (IsBusy()) return;
     CloseEntryEditors();
-    m_viewMasters = 1;
-    m_viewFile.clear();
-    StartOperation((m_mastersLoaded || !m_options.m_loadEsms) ? kEditorSetUp : kExtractEditorSetUp);
+    CCommandParams params;
+    params.m_viewMasters = 1;
+    StartOperation((MastersLoaded() || !Options().m_loadEsms) ? EOperation::EditorSetUp : EOperation::ExtractEditorSetUp,
+                   params);
 }
 
 void CVANTORDoc::OnViewAllGlobalChanges() {
     if (IsBusy()) return;
     CloseEntryEditors();
-    m_globalChangesFile.clear();
-    StartOperation(HasPending() ? kExtractGlobalChanges : kGlobalChanges);
+    StartOperation(HasPending() ? EOperation::ExtractGlobalChanges : EOperation::GlobalChanges);
 }
 
 std::optional<CViewFileSeed> CVANTORDoc::ViewFileDataSeed() {
     if (IsBusy()) return std::nullopt;
     CViewFileSeed seed;
-    seed.m_plugins = m_pendingNames;
-    seed.m_plugins.insert(seed.m_plugins.end(), m_loadedNames.begin(), m_loadedNames.end());
+    std::lock_guard lock(m_stateMutex);
+    seed.m_plugins = m_files.Names(EFileRole::Pending);
+    for (const CLoadedFile* f : m_files.Loaded()) seed.m_plugins.push_back(f->m_name);
     if (m_checkMode == ECheckMode::SingleVersus) {
-        if (!m_pendingMasterName.empty())
-            seed.m_plugins.push_back(m_pendingMasterName);
-        else if (!m_loadedMasterName.empty())
-            seed.m_plugins.push_back(m_loadedMasterName);
+        if (const CLoadedFile* master = m_files.First(EFileRole::PendingMaster))
+            seed.m_plugins.push_back(master->m_name);
+        else if (const CLoadedFile* loaded = m_files.First(EFileRole::MasterPlugin))
+            seed.m_plugins.push_back(loaded->m_name);
     }
-    FindMasters();
-    seed.m_masters = m_foundMasterNames;
+    vantor::FindMasters(m_files, m_dataDir);
+    seed.m_masters = m_files.Names(EFileRole::FoundMaster);
     return seed;
 }
 
 void CVANTORDoc::OnViewFileData(const CViewFileChoice& choice) {
     if (IsBusy()) return;
     CloseEntryEditors();
-    m_viewMasters = choice.m_esmFile ? 1 : 0;
+    CCommandParams params;
+    params.m_viewMasters = choice.m_esmFile ? 1 : 0;
     if (choice.m_globalChanges) {
-        m_globalChangesFile = choice.m_fileName;
-        StartOperation(HasPending() ? kExtractGlobalChanges : kGlobalChanges);
+        params.m_globalChangesFile = choice.m_fileName;
+        StartOperation(HasPending() ? EOperation::ExtractGlobalChanges : EOperation::GlobalChanges, params);
     } else {
-        m_viewFile = choice.m_fileName;
-        StartOperation((!HasPending() && (m_mastersLoaded || !m_options.m_loadEsms)) ? kEditorSetUp : kExtractEditorSetUp);
+        params.m_viewFile = choice.m_fileName;
+        const bool extract = HasPending() || (!MastersLoaded() && Options().m_loadEsms);
+        StartOperation(extract ? EOperation::ExtractEditorSetUp : EOperation::EditorSetUp, params);
     }
 }
 
-void CVANTORDoc::OnFindObject(const CFindParams& params) {
+void CVANTORDoc::OnFindObject(const CFindParams& findParams) {
     if (IsBusy()) return;
-    m_find = params;
     CloseEntryEditors();
-    StartOperation(HasPending() ? kExtractFind : kFind);
+    CCommandParams params;
+    params.m_find = findParams;
+    StartOperation(HasPending() ? EOperation::ExtractFind : EOperation::Find, params);
 }
 
-bool CVANTORDoc::IsChosen(const std::string& name) const {
-    return Contains(m_pendingNames, name) || Contains(m_loadedNames, name) || name == m_pendingMasterName ||
-           name == m_loadedMasterName;
+bool CVANTORDoc::FindMasters() {
+    std::lock_guard lock(m_stateMutex);
+    return vantor::FindMasters(m_files, m_dataDir);
 }
 
 void CVANTORDoc::RefillPluginRoot() {
-    m_tree.m_pluginItems = m_pendingNames;
-    for (std::size_t i = 0; i < m_loadedNames.size(); ++i) {
-        // The loaded master is shown under its own root.
-        if (!m_loadedMasterName.empty() && i + 1 == m_loadedNames.size() && m_loadedNames[i] == m_loadedMasterName) break;
-        m_tree.m_pluginItems.push_back(m_loadedNames[i]);
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_tree.m_pluginItems = m_files.Names(EFileRole::Pending);
+        // The master plugin is shown under its own root.
+        for (const CLoadedFile* f : m_files.Of(EFileRole::Plugin)) m_tree.m_pluginItems.push_back(f->m_name);
     }
     m_link->UpdateViews();
 }
 
 void CVANTORDoc::AddChosenPlugins(const std::vector<std::string>& paths) {
+    std::lock_guard lock(m_stateMutex);
     for (const auto& path : paths) {
         const std::string name = platform::FileNameOf(path);
-        const std::string folder = platform::WithSeparator(platform::FolderOf(path));
-        auto found = std::find(m_foundMasterNames.begin(), m_foundMasterNames.end(), name);
-        if (found != m_foundMasterNames.end()) {
-            auto index = found - m_foundMasterNames.begin();
-            m_foundMasterNames.erase(found);
-            m_foundMasterFolders.erase(m_foundMasterFolders.begin() + index);
-            if (m_mastersLoaded) {
-                auto file = std::find_if(m_masterFiles.begin(), m_masterFiles.end(),
-                                         [&](const auto& f) { return f->FileName() == name; });
-                if (file != m_masterFiles.end()) m_masterFiles.erase(file);
-            }
-        }
-        if (IsChosen(name)) continue;
-        m_pendingNames.push_back(name);
-        m_pendingFolders.push_back(folder);
+        // A found master chosen as a plugin is no longer a master.
+        m_files.Remove(EFileRole::FoundMaster, name);
+        if (m_files.IsChosen(name)) continue;
+        m_files.Append({name, platform::WithSeparator(platform::FolderOf(path)), EFileRole::Pending, nullptr});
     }
 }
 
@@ -342,24 +369,20 @@ void CVANTORDoc::OnChooseActivePlugins() {
     // With no install folder this is the root's "/Morrowind.ini", as the
     // game's own platform would look on the current drive.
     const std::string ini = m_installDir + "/Morrowind.ini";
-    for (const auto& value : platform::ReadNumberedKeys(ini, "Game Files", "GameFile")) {
-        if (value.size() < 3 || Lower(value.substr(value.size() - 3)) != "esp") continue;
-        if (IsChosen(value)) continue;
-        m_pendingNames.push_back(value);
-        m_pendingFolders.push_back(m_dataDir);
+    {
+        std::lock_guard lock(m_stateMutex);
+        for (const auto& value : platform::ReadNumberedKeys(ini, "Game Files", "GameFile")) {
+            if (value.size() < 3 || Lower(value.substr(value.size() - 3)) != "esp") continue;
+            if (m_files.IsChosen(value)) continue;
+            m_files.Append({value, m_dataDir, EFileRole::Pending, nullptr});
+        }
     }
     RefillPluginRoot();
 }
 
 void CVANTORDoc::DropLoadedMaster() {
-    if (m_loadedMasterName.empty()) return;
-    if (!m_loadedNames.empty() && m_loadedNames.back() == m_loadedMasterName) {
-        m_loadedNames.pop_back();
-        m_loadedFolders.pop_back();
-        m_loadedFiles.pop_back();
-    }
-    m_loadedMasterName.clear();
-    m_loadedMasterFolder.clear();
+    std::lock_guard lock(m_stateMutex);
+    m_files.RemoveRole(EFileRole::MasterPlugin);
 }
 
 void CVANTORDoc::OnChooseMasterPlugin() {
@@ -376,15 +399,19 @@ void CVANTORDoc::OnChooseMasterPlugin() {
     m_tree.m_hasMasterRoot = true;
     m_tree.m_masterItems.clear();
     const std::string name = platform::FileNameOf(choice.m_paths.front());
-    if (Contains(m_pendingNames, name) || Contains(m_loadedNames, name)) {
+    if (Contains(PendingNames(), name) || Contains(LoadedNames(), name)) {
         m_link->Ask({"Please Remove Chosen File from Plugin List Before Selecting it as a Master.",
                      "Cannot Complete Request", EButtons::Ok, EIcon::None, EAnswer::Ok});
         m_link->UpdateViews();
         return;
     }
     DropLoadedMaster();
-    m_pendingMasterName = name;
-    m_pendingMasterFolder = platform::WithSeparator(platform::FolderOf(choice.m_paths.front()));
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_files.RemoveRole(EFileRole::PendingMaster);
+        m_files.Append({name, platform::WithSeparator(platform::FolderOf(choice.m_paths.front())),
+                        EFileRole::PendingMaster, nullptr});
+    }
     m_tree.m_masterItems = {name};
     m_link->UpdateViews();
 }
@@ -394,15 +421,11 @@ void CVANTORDoc::OnNewCheck() {
     m_link->Progress({}, 0);
     m_stop = 0;
     m_link->HidePane(EPane::All);
-    m_pendingNames.clear();
-    m_pendingFolders.clear();
-    m_loadedNames.clear();
-    m_loadedFolders.clear();
-    m_loadedFiles.clear();
-    m_pendingMasterName.clear();
-    m_pendingMasterFolder.clear();
-    m_loadedMasterName.clear();
-    m_loadedMasterFolder.clear();
+    {
+        std::lock_guard lock(m_stateMutex);
+        for (EFileRole role : {EFileRole::Pending, EFileRole::PendingMaster, EFileRole::Plugin, EFileRole::MasterPlugin})
+            m_files.RemoveRole(role);
+    }
     ClearResultTables();
     m_tree.m_pluginItems.clear();
     m_tree.m_masterItems.clear();
@@ -443,28 +466,18 @@ void CVANTORDoc::OnTreeRemove(const std::optional<CFileTree::CSelection>& select
         auto it = std::find(items.begin(), items.end(), text);
         if (it != items.end()) items.erase(it);
     };
-    if (!m_pendingMasterName.empty() && text == m_pendingMasterName) {
-        m_pendingMasterName.clear();
-        m_pendingMasterFolder.clear();
-        eraseItem(m_tree.m_masterItems);
-    } else if (!m_loadedMasterName.empty() && text == m_loadedMasterName) {
-        DropLoadedMaster();
-        eraseItem(m_tree.m_masterItems);
-    } else if (auto it = std::find(m_pendingNames.begin(), m_pendingNames.end(), text); it != m_pendingNames.end()) {
-        auto index = it - m_pendingNames.begin();
-        m_pendingNames.erase(it);
-        m_pendingFolders.erase(m_pendingFolders.begin() + index);
-        eraseItem(m_tree.m_pluginItems);
-    } else if (auto lt = std::find(m_loadedNames.begin(), m_loadedNames.end(), text); lt != m_loadedNames.end()) {
-        auto index = lt - m_loadedNames.begin();
-        m_loadedNames.erase(lt);
-        m_loadedFolders.erase(m_loadedFolders.begin() + index);
-        m_loadedFiles.erase(m_loadedFiles.begin() + index);
-        eraseItem(m_tree.m_pluginItems);
-    } else {
-        return;
+    bool removed = false;
+    {
+        std::lock_guard lock(m_stateMutex);
+        if (m_files.Remove(EFileRole::PendingMaster, text) || m_files.Remove(EFileRole::MasterPlugin, text)) {
+            eraseItem(m_tree.m_masterItems);
+            removed = true;
+        } else if (m_files.Remove(EFileRole::Pending, text) || m_files.Remove(EFileRole::Plugin, text)) {
+            eraseItem(m_tree.m_pluginItems);
+            removed = true;
+        }
     }
-    m_link->UpdateViews();
+    if (removed) m_link->UpdateViews();
 }
 
 void CVANTORDoc::OnClearEsmData() {
@@ -473,148 +486,43 @@ void CVANTORDoc::OnClearEsmData() {
         StopOperation();
         m_stop = 0;
     }
-    m_masterFiles.clear();
-    m_foundMasterNames.clear();
-    m_foundMasterFolders.clear();
-    m_mastersLoaded = 0;
+    {
+        std::lock_guard lock(m_stateMutex);
+        m_files.RemoveRole(EFileRole::FoundMaster);
+        m_mastersLoaded = 0;
+    }
     m_link->HidePane(EPane::All);
     ClearResultTables();
 }
 
 void CVANTORDoc::OnSaveResults() {
     if (IsBusy()) return;
-    SaveResults(*m_link, m_dataDir, FilesInUse(*this), ResultTableCopy(EPane::Conflict),
+    SaveResults(*m_link, m_dataDir, FilesInUse(Files()), ResultTableCopy(EPane::Conflict),
                 ResultTableCopy(EPane::Warning), ResultTableCopy(EPane::Editor));
-}
-
-// ------------------------------------------------------------ extraction --
-
-bool CVANTORDoc::FindMasters() {
-    if (!m_foundMasterNames.empty()) return true;
-    m_foundMasterFolders.clear();
-    auto names = ListMasters(m_dataDir);
-    if (names.empty()) return false;
-    for (const auto& name : names) {
-        // A file the user chose (as plugin or as master plugin) is read as
-        // such, never a second time as a found master.
-        if (IsChosen(name)) continue;
-        m_foundMasterNames.insert(m_foundMasterNames.begin(), name);
-        m_foundMasterFolders.insert(m_foundMasterFolders.begin(), m_dataDir);
-    }
-    return !m_foundMasterNames.empty();
-}
-
-void CVANTORDoc::ExtractData() {
-    const CExtractOpts opts = m_options.m_extractOpts;
-    std::string text;
-    auto readOne = [&](const std::string& name, const std::string& folder) -> std::unique_ptr<CPluginFile> {
-        auto file = std::make_unique<CPluginFile>();
-        if (!file->Open(name, folder)) {
-            TellIfNotAFile(*m_link, folder + name);
-            return nullptr;
-        }
-        if (!file->ReadRecords(m_stop, opts)) {
-            if (file->Diagnostic().m_kind == CReadDiagnostic::EKind::Exception)
-                m_link->Ask({file->Diagnostic().m_message, "VANTOR", EButtons::Ok, EIcon::Stop, EAnswer::Ok});
-            return nullptr;
-        }
-        file->Close();
-        return file;
-    };
-    try {
-        if (m_options.m_loadEsms && !m_mastersLoaded && FindMasters()) {
-            const int total = int(m_foundMasterNames.size());
-            int step = 0;
-            text = Percent("Extracting Master Esm Data ", 0, total);
-            Progress(text, total);
-            for (std::size_t i = 0; i < m_foundMasterNames.size() && i < m_foundMasterFolders.size(); ++i) {
-                if (auto file = readOne(m_foundMasterNames[i], m_foundMasterFolders[i]))
-                    m_masterFiles.insert(m_masterFiles.begin(), std::move(file));
-                text = Percent("Extracting Master Esm Data ", ++step, total);
-                Progress(text, total);
-                if (Stopped()) break;
-            }
-            m_mastersLoaded = 1;
-            Progress(text, 0);
-        }
-
-        int total = int(m_pendingNames.size());
-        int step = 0;
-        if (m_checkMode == ECheckMode::SingleVersus && !m_pendingMasterName.empty() && m_loadedMasterName.empty()) {
-            ++total;
-            text = Percent("Extracting Plugin Data ", 0, total);
-            Progress(text, total);
-            if (auto file = readOne(m_pendingMasterName, m_pendingMasterFolder)) {
-                m_loadedNames.push_back(m_pendingMasterName);
-                m_loadedFolders.push_back(m_pendingMasterFolder);
-                m_loadedFiles.push_back(std::move(file));
-                m_loadedMasterName = m_pendingMasterName;
-                m_loadedMasterFolder = m_pendingMasterFolder;
-            }
-            step = 1;
-            text = Percent("Extracting Plugin Data ", step, total);
-            Progress(text, total);
-            m_pendingMasterName.clear();
-            m_pendingMasterFolder.clear();
-        } else {
-            text = Percent("Extracting Plugin Data ", 0, total);
-            Progress(text, total);
-        }
-
-        if (!m_pendingNames.empty()) {
-            for (std::size_t i = 0; i < m_pendingNames.size() && i < m_pendingFolders.size(); ++i) {
-                if (auto file = readOne(m_pendingNames[i], m_pendingFolders[i])) {
-                    m_loadedNames.insert(m_loadedNames.begin(), m_pendingNames[i]);
-                    m_loadedFolders.insert(m_loadedFolders.begin(), m_pendingFolders[i]);
-                    m_loadedFiles.insert(m_loadedFiles.begin(), std::move(file));
-                }
-                text = Percent("Extracting Plugin Data ", ++step, total);
-                Progress(text, total);
-                if (Stopped()) break;
-            }
-            m_pendingNames.clear();
-            m_pendingFolders.clear();
-            Progress(text, 0);
-        }
-    } catch (const std::exception&) {
-        m_link->Ask({"File Error", "Error", EButtons::Ok, EIcon::None, EAnswer::Ok});
-        // Unlike the original, the progress display does not outlive the failure.
-        m_link->Progress(text, 0);
-    }
 }
 
 // --------------------------------------------------------------- lookups --
 
-CPluginFile* CVANTORDoc::FindLoadedFile(const std::string& fileName, bool masters) {
-    const auto& files = masters ? m_masterFiles : m_loadedFiles;
-    for (const auto& f : files)
-        if (f->FileName() == fileName) return f.get();
-    return nullptr;
-}
-
-CEntry* CVANTORDoc::FindEntry(const std::string& fileName, const std::string& id, const std::string& tag, bool masters) {
-    const auto& files = masters ? m_masterFiles : m_loadedFiles;
-    const std::string_view wanted = UpToNul(id);
-    for (const auto& f : files) {
-        if (f->FileName() != fileName) continue;
-        const CEntryTable* table = f->GetTable(tag);
-        if (!table) return nullptr;
-        for (const auto& e : *table)
-            if (e->IdText() == wanted) return e.get();
+std::shared_ptr<CPluginFile> CVANTORDoc::FindLoadedFile(const std::string& fileName, bool masters) const {
+    std::lock_guard lock(m_stateMutex);
+    for (const CLoadedFile& item : m_files.Items()) {
+        const bool wanted = masters ? item.m_role == EFileRole::FoundMaster
+                                    : (item.m_role == EFileRole::Plugin || item.m_role == EFileRole::MasterPlugin);
+        if (wanted && item.m_file && item.m_file->FileName() == fileName) return item.m_file;
     }
     return nullptr;
 }
 
-std::vector<CPluginFile*> CVANTORDoc::EnginePlugins() const {
-    std::vector<CPluginFile*> out;
-    for (auto it = m_loadedFiles.rbegin(); it != m_loadedFiles.rend(); ++it) out.push_back(it->get());
-    return out;
-}
-
-std::vector<CPluginFile*> CVANTORDoc::EngineMasters() const {
-    std::vector<CPluginFile*> out;
-    for (auto it = m_masterFiles.rbegin(); it != m_masterFiles.rend(); ++it) out.push_back(it->get());
-    return out;
+CEntry* CVANTORDoc::FindEntry(const std::string& fileName, const std::string& id, const std::string& tag,
+                              bool masters) const {
+    const std::shared_ptr<CPluginFile> file = FindLoadedFile(fileName, masters);
+    if (!file) return nullptr;
+    const CEntryTable* table = file->GetTable(tag);
+    if (!table) return nullptr;
+    const std::string_view wanted = UpToNul(id);
+    for (const auto& e : *table)
+        if (e->IdText() == wanted) return e.get();
+    return nullptr;
 }
 
 // ---------------------------------------------------------------- tables --

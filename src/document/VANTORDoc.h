@@ -6,7 +6,6 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -14,29 +13,20 @@
 #include <thread>
 #include <vector>
 
-#include "format/PluginFile.h"
+#include "document/FileList.h"
 #include "document/FileTree.h"
 #include "document/FrameLink.h"
+#include "document/Operation.h"
 #include "document/Options.h"
 #include "document/ResultTable.h"
 
 namespace vantor {
-
-enum class ECheckMode : std::int32_t { Full = 0, SingleVersus = 1 };
 
 // Where the document finds its settings and the game.
 struct CDocConfig {
     std::string m_settingsPath = "vantor.ini";
     std::optional<std::string> m_installDir;  // overrides the lookup
     std::optional<std::string> m_dataDir;     // overrides install + "Data Files"
-};
-
-struct CFindParams {
-    std::int32_t m_matchCase = 0;
-    std::int32_t m_wholeWord = 0;
-    std::int32_t m_lookInData = 0;
-    std::int32_t m_searchMasters = 0;
-    std::string m_text;
 };
 
 // What the View File dialog offers and what it answers.
@@ -52,15 +42,6 @@ struct CViewFileChoice {
 
 class CVANTORDoc {
 public:
-    // Operation codes of the worker.
-    enum EOperation : std::int32_t {
-        kExtract = 0, kCheck = 1, kExtractCheck = 2, kClean = 3, kExtractClean = 4, kFind = 5, kExtractFind = 6,
-        kGlobalChanges = 7, kExtractGlobalChanges = 8, kEditorSetUp = 9, kExtractEditorSetUp = 10, kRelink = 11
-    };
-    // A hook that runs one operation code after its extraction step; the
-    // check, clean, find, listing and relink operations register here.
-    using COperationHandler = std::function<void(CVANTORDoc&)>;
-
     explicit CVANTORDoc(CDocConfig config = {}, CFrameLink* link = nullptr);
     ~CVANTORDoc();
     CVANTORDoc(const CVANTORDoc&) = delete;
@@ -68,15 +49,17 @@ public:
 
     void SetLink(CFrameLink* link) { m_link = link; }
     CFrameLink& Link() { return *m_link; }
-    void SetOperationHandler(std::int32_t code, COperationHandler handler);
 
     // --- commands -------------------------------------------------------
     void OnExtractData();
-    void OnCheckConflicts() { m_checkMask = 1; BeginCheck(); }
-    void OnCheckDeleted() { m_checkMask = 2; BeginCheck(); }
-    void OnCheckUnclean() { m_checkMask = 4; BeginCheck(); }
-    void OnCheckAll() { m_checkMask = 7; BeginCheck(); }
-    void OnDefaultCheck() { m_checkMask = 0; BeginCheck(); }
+    void OnCheckConflicts() { BeginCheck(kCheckConflicts); }
+    void OnCheckDeleted() { BeginCheck(kCheckDeleted); }
+    void OnCheckUnclean() { BeginCheck(kCheckUnclean); }
+    void OnCheckAll() { BeginCheck(kCheckAll); }
+    void OnDefaultCheck() { BeginCheck(0); }
+    // The shared start of the check commands, with the command's own mask
+    // (0: the default checks of the option set).
+    void BeginCheck(std::uint8_t mask);
     void OnAutoDeleteUnclean();
     void OnRelinkDialog();
     void OnAutoRelinkDialog();
@@ -100,24 +83,49 @@ public:
     void OnSaveResults();
 
     // --- the worker -----------------------------------------------------
-    void BeginCheck();
-    // Starts the worker for one code; false when one is already running.
-    bool StartOperation(std::int32_t code);
-    static int RunOperation(CVANTORDoc* doc);
+    // Starts the worker on the operation of a code, made from the document's
+    // state now; false when one is already running.
+    bool StartOperation(std::int32_t code, const CCommandParams& params = {});
+    bool StartOperation(EOperation code, const CCommandParams& params = {}) {
+        return StartOperation(std::int32_t(code), params);
+    }
+    // Starts the worker on an operation already made.
+    bool StartOperation(std::unique_ptr<COperation> operation);
     // Sets the stop flag and waits until the worker has ended. The flag is
     // left set; the caller clears it when it goes on.
     void StopOperation();
+    void ClearStop() { m_stop = 0; }
     // Blocks until the running worker (if any) has ended.
     void WaitForWorker();
     bool IsBusy() const { return m_busy.load() != 0; }
+    bool Stopped() const { return m_stop.load(std::memory_order_relaxed) != 0; }
+    const std::atomic<std::int32_t>& StopFlag() const { return m_stop; }
+    // What the last operation to end reported.
+    COperationOutcome LastOutcome() const;
 
-    // --- extraction -----------------------------------------------------
+    // --- state ------------------------------------------------------------
+    // A copy of what a command would hand its operation now.
+    CDocState State() const;
+    ECheckMode CheckMode() const { return m_checkMode; }
+    COptionSet Options() const;
+    void SetOptions(const COptionSet& options);
+    const std::string& DataDir() const { return m_dataDir; }
+    const std::string& InstallDir() const { return m_installDir; }
+    const CFileTree& Tree() const { return m_tree; }
+    bool MastersLoaded() const;
+    // The file list (a copy: the worker may be updating it).
+    CFileList Files() const;
+    // Names of the chosen and read files, in the document's orders.
+    std::vector<std::string> PendingNames() const { return Files().Names(EFileRole::Pending); }
+    std::vector<std::string> LoadedNames() const;
+    std::vector<std::string> FoundMasterNames() const { return Files().Names(EFileRole::FoundMaster); }
+    // The master search of the data folder, as View File Data runs it.
     bool FindMasters();
-    void ExtractData();
 
     // --- lookups (entry services) ----------------------------------------
-    CPluginFile* FindLoadedFile(const std::string& fileName, bool masters);
-    CEntry* FindEntry(const std::string& fileName, const std::string& id, const std::string& tag, bool masters);
+    // The read plugin (or master) of that name.
+    std::shared_ptr<CPluginFile> FindLoadedFile(const std::string& fileName, bool masters) const;
+    CEntry* FindEntry(const std::string& fileName, const std::string& id, const std::string& tag, bool masters) const;
 
     // Rewrites an entry of a loaded plugin with new subrecords (the data
     // after its ID) after asking; true when the entry now holds them.
@@ -137,61 +145,40 @@ public:
     CResultTable ResultTableCopy(EPane pane) const;
     void ClearResultTables();
 
-    // Progress helper for operations: text and total, silent once stopped.
-    void Progress(const std::string& text, int total);
-    bool Stopped() const { return m_stop.load(std::memory_order_relaxed) != 0; }
-
-    // --- state (public like the original document's fields) ------------
-    ECheckMode m_checkMode = ECheckMode::Full;
-    COptionSet m_options;
-    std::string m_dataDir;
-    std::string m_installDir;
-    CFileTree m_tree;
-
-    std::vector<std::string> m_pendingNames, m_pendingFolders;
-    std::string m_pendingMasterName, m_pendingMasterFolder;
-    std::string m_loadedMasterName, m_loadedMasterFolder;
-    std::vector<std::string> m_loadedNames, m_loadedFolders;
-    std::vector<std::unique_ptr<CPluginFile>> m_loadedFiles;
-    std::vector<std::string> m_foundMasterNames, m_foundMasterFolders;
-    std::int32_t m_mastersLoaded = 0;
-    std::vector<std::unique_ptr<CPluginFile>> m_masterFiles;
-
-    std::int32_t m_operation = 0;
-    std::atomic<std::int32_t> m_stop{0};
-    std::atomic<std::int32_t> m_busy{0};
-    std::uint8_t m_checkMask = 0;
-
-    std::string m_globalChangesFile;
-    std::string m_viewFile;
-    std::int32_t m_viewMasters = 0;
-    CFindParams m_find;
-    std::int32_t m_relinkMode = 0;
-
-    // Loaded plugins and found masters in the order the check engine wants
-    // them (last element of the document's list first).
-    std::vector<CPluginFile*> EnginePlugins() const;
-    std::vector<CPluginFile*> EngineMasters() const;
-
 private:
+    friend class COperationContext;
+    void RunOperation(std::unique_ptr<COperation> operation);
     void CloseEntryEditors();
-    bool HasPending() const { return !m_pendingNames.empty() || !m_pendingMasterName.empty(); }
-    bool IsChosen(const std::string& name) const;
+    bool HasPending() const;
     void RefillPluginRoot();
     void DropLoadedMaster();
-    void ChooseCodeAndStart(std::int32_t withExtraction, std::int32_t without);
-    std::optional<std::int32_t> CheckCode(std::int32_t withExtraction, std::int32_t without) const;
+    std::optional<EOperation> CheckCode(EOperation withExtraction, EOperation without) const;
     void AddChosenPlugins(const std::vector<std::string>& paths);
+    void RememberRepairPlugin(const std::string& name, const std::string& folder);
 
     CDocConfig m_config;
     CFrameLink* m_link;
     std::unique_ptr<CFrameLink> m_nullLink;
-    std::array<COperationHandler, 12> m_handlers;
 
+    ECheckMode m_checkMode = ECheckMode::Full;
+    std::string m_dataDir;
+    std::string m_installDir;
+    CFileTree m_tree;
+
+    // What the worker may write while the user-interface thread reads it:
+    // the options (the repair plugin's name) and the file list (extraction).
+    mutable std::mutex m_stateMutex;
+    COptionSet m_options;
+    CFileList m_files;
+    std::int32_t m_mastersLoaded = 0;
+
+    std::atomic<std::int32_t> m_stop{0};
+    std::atomic<std::int32_t> m_busy{0};
     std::thread m_worker;
-    std::mutex m_workerMutex;
+    mutable std::mutex m_workerMutex;
     std::condition_variable m_workerDone;
     bool m_workerRunning = false;
+    COperationOutcome m_lastOutcome;  // guarded by m_workerMutex
 
     mutable std::mutex m_tablesMutex;
     std::array<CResultTable, 3> m_tables;

@@ -47,8 +47,7 @@ std::optional<CEntryOpenRequest> ResolveDoubleClick(CVANTORDoc& doc, EPane pane,
     if (!compare && pane == EPane::Conflict) return std::nullopt;
     if (!compare) compare = entry;
 
-    CPluginFile* plugin = doc.FindLoadedFile(file, masters);
-    if (!plugin) return std::nullopt;
+    if (!doc.FindLoadedFile(file, masters)) return std::nullopt;
     CEntryOpenRequest request;
     request.m_pane = pane;
     request.m_tag = tag;

@@ -35,7 +35,6 @@
 #include "ResultViews.h"
 #include "UiText.h"
 #include "ViewFileDlg.h"
-#include "checks/InstallOperations.h"
 #include "document/OutputPath.h"
 #include "document/ResultsLog.h"
 #include "widgets/GridPrinter.h"
@@ -105,7 +104,6 @@ QString GuideText() {
 CMainFrame::CMainFrame(CDocConfig config) : m_settingsPath(config.m_settingsPath) {
     m_link = std::make_unique<CQtFrameLink>(this);
     m_doc = std::make_unique<CVANTORDoc>(std::move(config), m_link.get());
-    InstallOperations(*m_doc);
 
     setWindowTitle(kTitle);
     setWindowIcon(icons::Make(icons::EIcon::App));
@@ -431,13 +429,13 @@ void CMainFrame::SetPaneRows(EPane pane, CResultTable table) {
 void CMainFrame::OnProgress(const std::string& text, int total) { m_messagePane->Progress(FromCoreText(text), total); }
 
 void CMainFrame::UpdateViews() {
-    m_tree->Rebuild(m_doc->m_tree);
+    m_tree->Rebuild(m_doc->Tree());
     FitTreeWidth();
     UpdateCommandStates();
 }
 
 void CMainFrame::UpdateCommandStates() {
-    const bool single = m_doc->m_checkMode == ECheckMode::SingleVersus;
+    const bool single = m_doc->CheckMode() == ECheckMode::SingleVersus;
     m_actions[kChooseMaster]->setEnabled(single);
     // While an operation runs the marks stay as they are.
     if (!m_doc->IsBusy()) {
@@ -502,13 +500,13 @@ void CMainFrame::OnEditSelectAll() { ActiveList()->selectAll(); }
 void CMainFrame::OnSaveResults() {
     if (m_doc->IsBusy()) return;
     // The lists as shown, in the order shown.
-    SaveResults(*m_link, m_doc->m_dataDir, FilesInUse(*m_doc), m_views[0]->Model().Table(),
+    SaveResults(*m_link, m_doc->DataDir(), FilesInUse(m_doc->Files()), m_views[0]->Model().Table(),
                 m_views[1]->Model().Table(), m_views[2]->Model().Table());
 }
 
 void CMainFrame::ApplyOptions(const COptionSet& options) {
     if (!m_doc->IsBusy()) {
-        m_doc->m_options = options;
+        m_doc->SetOptions(options);
         m_pendingOptions.reset();
         return;
     }
@@ -526,7 +524,7 @@ void CMainFrame::ApplyOptions(const COptionSet& options) {
 }
 
 void CMainFrame::OnOptions() {
-    COptionsSheet sheet(m_pendingOptions.value_or(m_doc->m_options), this);
+    COptionsSheet sheet(m_pendingOptions.value_or(m_doc->Options()), this);
     if (sheet.exec() == QDialog::Accepted) ApplyOptions(sheet.Result());
 }
 
@@ -555,7 +553,11 @@ void CMainFrame::OnPrintSetup() {
 
 void CMainFrame::FindObject(const std::string& text) {
     if (!m_findDialog || m_doc->IsBusy()) return;
-    if (auto params = m_findDialog(m_doc->m_options, text, this)) m_doc->OnFindObject(*params);
+    // The dialog keeps its history in the options it is given.
+    COptionSet options = m_doc->Options();
+    auto params = m_findDialog(options, text, this);
+    m_doc->SetOptions(options);
+    if (params) m_doc->OnFindObject(*params);
 }
 
 void CMainFrame::OnViewFileData() {
@@ -651,7 +653,7 @@ void CMainFrame::showEvent(QShowEvent* event) {
     if (!m_firstShow) return;
     m_firstShow = false;
     HidePane(EPane::All);
-    if (!m_doc->m_options.DialogRepairEnabled()) RemoveRelinkItems();
+    if (!m_doc->Options().DialogRepairEnabled()) RemoveRelinkItems();
     menuBar()->update();
 }
 
@@ -676,7 +678,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     // tables it reads belong to the document that closing destroys. It polls
     // the stop flag after every record, so this is short.
     m_doc->StopOperation();
-    if (m_pendingOptions) m_doc->m_options = *m_pendingOptions;
+    if (m_pendingOptions) m_doc->SetOptions(*m_pendingOptions);
     CloseEntryEditors({});
     if (m_help) m_help->close();
     event->accept();

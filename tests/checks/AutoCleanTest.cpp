@@ -3,7 +3,6 @@
 
 #include <sys/stat.h>
 
-#include "checks/InstallOperations.h"
 #include "document/VANTORDoc.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/ScriptedLink.h"
@@ -44,7 +43,6 @@ struct CCleanGame {
         config.m_settingsPath = m_dir / "vantor.ini";
         config.m_installDir = m_dir.Path();
         m_doc = std::make_unique<CVANTORDoc>(config, &m_link);
-        InstallOperations(*m_doc);
     }
 
     // The plugin: unclean a, changed b, two unclean copies of dup, a new
@@ -65,6 +63,13 @@ struct CCleanGame {
     void Choose(const std::string& name) {
         m_link.m_choices.push_back({CFileChoice::EStatus::Chosen, {m_data + name}});
         m_doc->OnChoosePlugins();
+    }
+    CPluginFile& Loaded() const { return *m_doc->FindLoadedFile("P.esp", false); }
+    template <class F>
+    void Option(F&& change) {
+        COptionSet options = m_doc->Options();
+        change(options);
+        m_doc->SetOptions(options);
     }
     void Run(void (CVANTORDoc::*command)()) {
         (m_doc.get()->*command)();
@@ -109,20 +114,19 @@ TEST(AutoClean, DeletesExactlyTheUncleanEntriesAfterABackup) {
     // The model follows the file: a second check finds nothing to clean.
     game.Run(&CVANTORDoc::OnCheckUnclean);
     EXPECT_TRUE(game.m_doc->ResultTableCopy(EPane::Warning).m_rows.empty());
-    EXPECT_EQ(game.m_doc->m_loadedFiles[0]->m_removed.size(), 3u);
+    EXPECT_EQ(game.Loaded().m_removed.size(), 3u);
 }
 
 TEST(AutoClean, ReportDialogTextDecidesForInfo) {
     CCleanGame game;
     ASSERT_TRUE(CCleanGame::Plugin(false).Write(game.m_data + "P.esp"));
-    game.m_doc->m_options.m_uncleanChecks[16] = 1;
+    game.Option([](COptionSet& o) { o.m_uncleanChecks[kInfoCheck] = 1; });
     game.Choose("P.esp");
     game.m_link.m_answers = {EAnswer::Yes};
     game.Run(&CVANTORDoc::OnAutoDeleteUnclean);
-    const auto& info = *game.m_doc->m_loadedFiles[0]->GetTable("INFO");
-    EXPECT_TRUE(info.empty());
-    EXPECT_EQ(game.m_doc->m_loadedFiles[0]->GetTable("CELL")->size(), 1u);  // never cleaned
-    EXPECT_EQ(game.m_doc->m_loadedFiles[0]->GetTable("DIAL")->size(), 1u);
+    EXPECT_TRUE(game.Loaded().GetTable("INFO")->empty());
+    EXPECT_EQ(game.Loaded().GetTable("CELL")->size(), 1u);  // never cleaned
+    EXPECT_EQ(game.Loaded().GetTable("DIAL")->size(), 1u);
 }
 
 TEST(AutoClean, ExistingBackupCancelledLeavesThePluginAlone) {
@@ -140,7 +144,7 @@ TEST(AutoClean, ExistingBackupCancelledLeavesThePluginAlone) {
     EXPECT_EQ(messages[1].m_caption, "File Exists");
     EXPECT_EQ(messages[2].m_text, "P.esp - a Error Deleting Entry.");
     EXPECT_EQ(messages[4].m_text, "P.esp - dup Error Deleting Entry.");
-    EXPECT_EQ(game.m_doc->m_loadedFiles[0]->GetTable("MISC")->size(), 5u);
+    EXPECT_EQ(game.Loaded().GetTable("MISC")->size(), 5u);
 }
 
 TEST(EntryServices, DeleteAndUpdate) {
@@ -184,7 +188,7 @@ TEST(EntryServices, DataNotExtractedIsNeverRewritten) {
     CCleanGame game;
     ASSERT_TRUE(CCleanGame::Plugin(false).Write(game.m_data + "P.esp"));
     const std::string before = Read(game.m_data + "P.esp");
-    game.m_doc->m_options.m_extractOpts.m_dialogText = 0;
+    game.Option([](COptionSet& o) { o.m_extractOpts.m_dialogText = 0; });
     game.Choose("P.esp");
     game.Run(&CVANTORDoc::OnExtractData);
     game.m_link.m_answers = {EAnswer::Yes};
@@ -206,7 +210,7 @@ TEST(AutoClean, ARelinkedResponseIsAChangeNotACopy) {
         .Record("INFO", Info("1", "", "2", "hello"))
         .Record("INFO", Info("2", "1", "", "added"));
     ASSERT_TRUE(plugin.Write(game.m_data + "P.esp"));
-    game.m_doc->m_options.m_uncleanChecks[16] = 1;
+    game.Option([](COptionSet& o) { o.m_uncleanChecks[kInfoCheck] = 1; });
     game.Choose("P.esp");
     game.Run(&CVANTORDoc::OnCheckUnclean);
     EXPECT_TRUE(game.m_doc->ResultTableCopy(EPane::Warning).m_rows.empty());

@@ -200,7 +200,7 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         inputs.checkMode = mode;
         inputs.conflictChecks = conflicts;
         inputs.uncleanChecks = unclean;
-        inputs.oneShotMask = mask;
+        inputs.mask = mask;
         const CPaneTables panes = RunCheckOperation(inputs);
         CReferenceChecker rows;
         for (auto* p : order.plugins) rows.AddPlugin(*p);

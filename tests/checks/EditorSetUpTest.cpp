@@ -10,6 +10,7 @@
 #include "checks/EditorSetUp.h"
 #include "checks/ReferenceChecker.h"
 #include "checks/SearchFixture.h"
+#include "document/VANTORDoc.h"
 
 using namespace vantor;
 using namespace vantor::fixtures;
@@ -250,7 +251,6 @@ struct CGame {
         config.m_settingsPath = m_dir / "vantor.ini";
         config.m_installDir = m_dir.Path();
         m_doc = std::make_unique<CVANTORDoc>(config, &m_link);
-        InstallSearchOperations(*m_doc);
     }
 
     void Choose(const std::vector<std::string>& names) {

@@ -3,17 +3,19 @@
 
 #include <fstream>
 #include <sys/stat.h>
-#include <utime.h>
 
 #include "document/VANTORDoc.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/ScriptedLink.h"
 #include "fixtures/TempDir.h"
+#include "fixtures/TestOperation.h"
 
 using namespace vantor;
 using namespace vantor::fixtures;
 
 namespace {
+
+using Names = std::vector<std::string>;
 
 // A game folder with a data folder, a settings file path and a link.
 struct CGame {
@@ -23,21 +25,31 @@ struct CGame {
 
     CGame() { ::mkdir(m_data.c_str(), 0755); }
 
-    void Plugin(const std::string& name, const std::vector<std::string>& ids, const std::string& folder = {}) {
+    // MISC records of the IDs; an ID starting with '-' is a deleted record.
+    void Plugin(const std::string& name, const Names& ids) {
         CPluginBuilder b;
         b.Header();
-        for (const auto& id : ids) b.Record("MISC", {Name(id), Sub("DATA", I32(1))});
-        ASSERT_TRUE(b.Write((folder.empty() ? m_data : folder) + name));
+        for (const auto& id : ids) {
+            if (id[0] == '-')
+                b.Record("MISC", {Name(id.substr(1)), Sub("DELE", I32(0))});
+            else
+                b.Record("MISC", {Name(id), Sub("DATA", I32(1))});
+        }
+        ASSERT_TRUE(b.Write(m_data + name));
     }
 
-    std::unique_ptr<CVANTORDoc> Doc() {
+    std::unique_ptr<CVANTORDoc> Doc(bool loadEsms = true) {
         CDocConfig config;
         config.m_settingsPath = m_dir / "vantor.ini";
         config.m_installDir = m_dir.Path();
-        return std::make_unique<CVANTORDoc>(config, &m_link);
+        auto doc = std::make_unique<CVANTORDoc>(config, &m_link);
+        COptionSet options = doc->Options();
+        options.m_loadEsms = loadEsms ? 1 : 0;
+        doc->SetOptions(options);
+        return doc;
     }
 
-    void Choose(CVANTORDoc& doc, const std::vector<std::string>& names) {
+    void Choose(CVANTORDoc& doc, const Names& names) {
         std::vector<std::string> paths;
         for (const auto& n : names) paths.push_back(m_data + n);
         m_link.m_choices.push_back({CFileChoice::EStatus::Chosen, paths});
@@ -55,43 +67,52 @@ void RunAndWait(CVANTORDoc& doc, F&& command) {
     doc.WaitForWorker();
 }
 
+Names FileNames(const std::vector<CPluginFile*>& files) {
+    Names names;
+    for (const CPluginFile* f : files) names.push_back(f->FileName());
+    return names;
+}
+
+bool HasCallStartingWith(const CScriptedLink& link, const std::string& prefix) {
+    for (const auto& c : link.Calls())
+        if (c.starts_with(prefix)) return true;
+    return false;
+}
+
 }  // namespace
 
 TEST(Document, SingleVersusExtractionProgressAndOrder) {
     CGame game;
     game.Plugin("M.esp", {"m"});
     for (auto n : {"A.esp", "B.esp", "C.esp", "D.esp"}) game.Plugin(n, {n});
-    auto doc = game.Doc();
-    doc->m_options.m_loadEsms = 0;
+    auto doc = game.Doc(false);
     doc->OnSingleVersus();
     game.ChooseMaster(*doc, "M.esp");
     game.Choose(*doc, {"A.esp", "B.esp", "C.esp"});
-    EXPECT_EQ(doc->m_tree.m_masterItems, std::vector<std::string>{"M.esp"});
-    EXPECT_EQ(doc->m_tree.m_pluginItems, (std::vector<std::string>{"A.esp", "B.esp", "C.esp"}));
+    EXPECT_EQ(doc->Tree().m_masterItems, Names{"M.esp"});
+    EXPECT_EQ(doc->Tree().m_pluginItems, (Names{"A.esp", "B.esp", "C.esp"}));
 
     game.m_link.Clear();
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
     EXPECT_EQ(game.m_link.ProgressTexts(),
-              (std::vector<std::string>{"Extracting Plugin Data 0% complete", "Extracting Plugin Data 25% complete",
-                                        "Extracting Plugin Data 50% complete", "Extracting Plugin Data 75% complete",
-                                        "Extracting Plugin Data 100% complete"}));
+              (Names{"Extracting Plugin Data 0% complete", "Extracting Plugin Data 25% complete",
+                     "Extracting Plugin Data 50% complete", "Extracting Plugin Data 75% complete",
+                     "Extracting Plugin Data 100% complete"}));
     auto calls = game.m_link.Calls();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls[0], "close-editors ");
     EXPECT_EQ(calls[1], "hide 0");
     EXPECT_EQ(calls.back(), "progress 0|Extracting Plugin Data 100% complete");
-    EXPECT_EQ(doc->m_loadedNames, (std::vector<std::string>{"C.esp", "B.esp", "A.esp", "M.esp"}));
-    EXPECT_EQ(doc->m_loadedMasterName, "M.esp");
-    EXPECT_TRUE(doc->m_pendingMasterName.empty());
+    EXPECT_EQ(doc->LoadedNames(), (Names{"C.esp", "B.esp", "A.esp", "M.esp"}));
+    EXPECT_TRUE(doc->PendingNames().empty());
 
-    // A later batch stands first; the loaded master stays last.
+    // A later batch stands first; the master plugin stays last and is the
+    // first file the checks compare.
     game.Choose(*doc, {"D.esp", "A.esp"});  // A is loaded already: skipped
-    EXPECT_EQ(doc->m_pendingNames, std::vector<std::string>{"D.esp"});
+    EXPECT_EQ(doc->PendingNames(), Names{"D.esp"});
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
-    EXPECT_EQ(doc->m_loadedNames, (std::vector<std::string>{"D.esp", "C.esp", "B.esp", "A.esp", "M.esp"}));
-    ASSERT_EQ(doc->m_loadedFiles.size(), 5u);
-    EXPECT_EQ(doc->m_loadedFiles[0]->FileName(), "D.esp");
-    EXPECT_EQ(doc->EnginePlugins().front()->FileName(), "M.esp");
+    EXPECT_EQ(doc->LoadedNames(), (Names{"D.esp", "C.esp", "B.esp", "A.esp", "M.esp"}));
+    EXPECT_EQ(FileNames(doc->Files().PluginFiles()), doc->LoadedNames());
 
     // A chosen master that is already a plugin is refused.
     game.m_link.Clear();
@@ -100,23 +121,21 @@ TEST(Document, SingleVersusExtractionProgressAndOrder) {
     EXPECT_EQ(game.m_link.Messages()[0].m_text,
               "Please Remove Chosen File from Plugin List Before Selecting it as a Master.");
     EXPECT_EQ(game.m_link.Messages()[0].m_caption, "Cannot Complete Request");
-    EXPECT_TRUE(doc->m_tree.m_masterItems.empty());
-    EXPECT_EQ(doc->m_loadedMasterName, "M.esp");
+    EXPECT_TRUE(doc->Tree().m_masterItems.empty());
+    EXPECT_EQ(doc->LoadedNames().back(), "M.esp");
 
-    // Remove of the loaded master drops it from the end of the loaded list.
+    // Remove of the master plugin and of a plugin.
     doc->OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Master, false, "M.esp"});
-    EXPECT_EQ(doc->m_loadedNames.back(), "A.esp");
-    EXPECT_TRUE(doc->m_loadedMasterName.empty());
+    EXPECT_EQ(doc->LoadedNames().back(), "A.esp");
     doc->OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Plugins, false, "C.esp"});
-    EXPECT_EQ(doc->m_loadedNames, (std::vector<std::string>{"D.esp", "B.esp", "A.esp"}));
-    EXPECT_EQ(doc->m_loadedFiles.size(), 3u);
-    EXPECT_EQ(doc->m_loadedFiles[1]->FileName(), "B.esp");
+    EXPECT_EQ(doc->LoadedNames(), (Names{"D.esp", "B.esp", "A.esp"}));
+    EXPECT_EQ(FileNames(doc->Files().PluginFiles()), doc->LoadedNames());
 
     doc->OnFullCheck();
-    EXPECT_FALSE(doc->m_tree.m_hasMasterRoot);
+    EXPECT_FALSE(doc->Tree().m_hasMasterRoot);
     doc->OnSingleVersus();
-    EXPECT_TRUE(doc->m_tree.m_hasMasterRoot);
-    EXPECT_TRUE(doc->m_tree.m_masterItems.empty());
+    EXPECT_TRUE(doc->Tree().m_hasMasterRoot);
+    EXPECT_TRUE(doc->Tree().m_masterItems.empty());
 }
 
 TEST(Document, MastersFoundOnceInCaseBlindOrderAndNeverTwice) {
@@ -132,17 +151,16 @@ TEST(Document, MastersFoundOnceInCaseBlindOrderAndNeverTwice) {
     game.Choose(*doc, {"P.esp"});
     game.m_link.Clear();
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
-    // The chosen master plugin is not also read as a found master.
-    EXPECT_EQ(doc->m_foundMasterNames, (std::vector<std::string>{"C.ESM", "b.esm", "A.esm"}));
-    ASSERT_EQ(doc->m_masterFiles.size(), 3u);
-    EXPECT_EQ(doc->m_masterFiles[0]->FileName(), "A.esm");
-    EXPECT_EQ(doc->EngineMasters().front()->FileName(), "C.ESM");
+    // The chosen master plugin is not also read as a found master; the
+    // checks see the masters in the order they were read.
+    EXPECT_EQ(doc->FoundMasterNames(), (Names{"C.ESM", "b.esm", "A.esm"}));
+    EXPECT_EQ(FileNames(doc->Files().MasterFiles()), (Names{"A.esm", "b.esm", "C.ESM"}));
     auto texts = game.m_link.ProgressTexts();
     ASSERT_GE(texts.size(), 4u);
     EXPECT_EQ(texts[0], "Extracting Master Esm Data 0% complete");
     EXPECT_EQ(texts[1], "Extracting Master Esm Data 33% complete");
     EXPECT_EQ(texts[3], "Extracting Master Esm Data 100% complete");
-    EXPECT_EQ(doc->m_mastersLoaded, 1);
+    EXPECT_TRUE(doc->MastersLoaded());
 
     // Read once: the next extraction does not read them again.
     game.Plugin("Q.esp", {"q"});
@@ -150,7 +168,6 @@ TEST(Document, MastersFoundOnceInCaseBlindOrderAndNeverTwice) {
     game.m_link.Clear();
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
     for (const auto& t : game.m_link.ProgressTexts()) EXPECT_EQ(t.find("Master Esm"), std::string::npos) << t;
-    EXPECT_EQ(doc->m_masterFiles.size(), 3u);
 
     // Nothing pending and masters loaded: Extract Data does nothing at all.
     game.m_link.Clear();
@@ -159,47 +176,47 @@ TEST(Document, MastersFoundOnceInCaseBlindOrderAndNeverTwice) {
 
     // Choosing a found master as a plugin takes it out of the masters.
     game.Choose(*doc, {"b.esm"});
-    EXPECT_EQ(doc->m_foundMasterNames, (std::vector<std::string>{"C.ESM", "A.esm"}));
-    EXPECT_EQ(doc->m_masterFiles.size(), 2u);
+    EXPECT_EQ(doc->FoundMasterNames(), (Names{"C.ESM", "A.esm"}));
+    EXPECT_EQ(doc->Files().MasterFiles().size(), 2u);
 
     doc->OnClearEsmData();
-    EXPECT_TRUE(doc->m_masterFiles.empty());
-    EXPECT_EQ(doc->m_mastersLoaded, 0);
+    EXPECT_TRUE(doc->Files().MasterFiles().empty());
+    EXPECT_FALSE(doc->MastersLoaded());
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
-    EXPECT_EQ(doc->m_masterFiles.size(), 2u);  // b.esm is a plugin now
+    EXPECT_EQ(doc->Files().MasterFiles().size(), 2u);  // b.esm is a plugin now
 }
 
-TEST(Document, CheckCodesAndTheOneShotMask) {
+TEST(Document, CheckCommandsExtractFirstOnlyWhenSomethingIsPending) {
     CGame game;
-    game.Plugin("A.esp", {"a"});
-    auto doc = game.Doc();
-    doc->m_options.m_loadEsms = 0;
-    std::vector<std::pair<std::int32_t, int>> runs;  // (code, mask seen)
-    doc->SetOperationHandler(CVANTORDoc::kCheck, [&](CVANTORDoc& d) { runs.push_back({d.m_operation, d.m_checkMask}); });
+    game.Plugin("A.esp", {"a", "-gone"});
+    auto doc = game.Doc(false);
 
     // Full Check with nothing chosen: nothing happens, nothing is shown.
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckAll(); });
-    EXPECT_TRUE(runs.empty());
     EXPECT_TRUE(game.m_link.Calls().empty());
-    EXPECT_EQ(doc->m_checkMask, 0);
 
-    // Single Versus without a master: refused with a message, mask dropped.
+    // Single Versus without a master: refused with a message.
     doc->OnSingleVersus();
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckConflicts(); });
     ASSERT_EQ(game.m_link.Messages().size(), 1u);
     EXPECT_EQ(game.m_link.Messages()[0].m_text, "Select a Master Plugin for Single Versus Mode");
     EXPECT_EQ(game.m_link.Messages()[0].m_caption, "Cannot Continue");
     EXPECT_EQ(game.m_link.Messages()[0].m_icon, EIcon::Information);
-    EXPECT_EQ(doc->m_checkMask, 0);
 
     doc->OnFullCheck();
     game.Choose(*doc, {"A.esp"});
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnDefaultCheck(); });
+    game.m_link.Clear();
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckDeleted(); });
-    ASSERT_EQ(runs.size(), 2u);
-    EXPECT_EQ(runs[0], std::make_pair(std::int32_t(CVANTORDoc::kExtractCheck), 0));
-    EXPECT_EQ(runs[1], std::make_pair(std::int32_t(CVANTORDoc::kCheck), 2));
-    EXPECT_EQ(doc->m_checkMask, 0);
+    EXPECT_TRUE(HasCallStartingWith(game.m_link, "progress 1|Extracting Plugin Data"));
+    // Both panes are refilled, each shown only with rows.
+    auto calls = game.m_link.Calls();
+    std::erase_if(calls, [](const std::string& c) { return c.starts_with("progress") || c.starts_with("close"); });
+    EXPECT_EQ(calls, (Names{"hide 0", "rows 1|0", "hide 1", "rows 2|1", "show 2"}));
+
+    game.m_link.Clear();
+    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckConflicts(); });
+    EXPECT_FALSE(HasCallStartingWith(game.m_link, "progress 1|Extracting"));
+    EXPECT_TRUE(doc->ResultTableCopy(EPane::Warning).m_rows.empty());
 
     // An unknown code is reported and the worker still ends.
     game.m_link.Clear();
@@ -209,31 +226,64 @@ TEST(Document, CheckCodesAndTheOneShotMask) {
     EXPECT_FALSE(doc->IsBusy());
 }
 
+TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
+    // The running operation holds at its first call; meanwhile the user
+    // clicks another command. It must run with what its own command chose.
+    CGame game;
+    game.Plugin("A.esp", {"a", "-gone"});
+    auto doc = game.Doc(false);
+    COptionSet options = doc->Options();
+    options.m_defaultOps = kCheckConflicts;
+    options.m_espFilename = "Repair.esp";
+    options.m_espPath = game.m_data;
+    doc->SetOptions(options);
+    game.Choose(*doc, {"A.esp"});
+
+    // Check All (mask 7) while Check Conflicts and the default check are
+    // clicked: the deleted entry is still reported.
+    game.m_link.HoldAt("hide 0");
+    doc->OnCheckAll();
+    game.m_link.WaitUntilHeld();
+    doc->OnCheckConflicts();
+    doc->OnDefaultCheck();
+    game.m_link.Release();
+    doc->WaitForWorker();
+    EXPECT_EQ(doc->ResultTableCopy(EPane::Warning).m_rows.size(), 1u);
+
+    // ReLink Dialog (the window) while Auto ReLink Dialog is clicked: the
+    // window is still asked for.
+    game.m_link.Clear();
+    game.m_link.HoldAt("hide 0");
+    doc->OnRelinkDialog();
+    game.m_link.WaitUntilHeld();
+    doc->OnAutoRelinkDialog();
+    game.m_link.Release();
+    doc->WaitForWorker();
+    EXPECT_TRUE(HasCallStartingWith(game.m_link, "repair-tool "));
+}
+
 TEST(Document, CommandsWhileBusyChangeNothing) {
     CGame game;
     game.Plugin("A.esp", {"a"});
-    auto doc = game.Doc();
-    std::atomic<bool> release{false};
-    doc->SetOperationHandler(CVANTORDoc::kCheck, [&](CVANTORDoc&) {
-        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    });
-    game.Choose(*doc, {"A.esp"});
-    doc->m_options.m_loadEsms = 0;
-    doc->OnCheckAll();
-    EXPECT_TRUE(doc->IsBusy());  // set before the worker runs
-    EXPECT_FALSE(doc->StartOperation(CVANTORDoc::kExtract));
     game.Plugin("B.esp", {"b"});
+    auto doc = game.Doc(false);
+    game.Choose(*doc, {"A.esp"});
+    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
+    std::atomic<bool> release{false};
+    ASSERT_TRUE(doc->StartOperation(CTestOperation::Make([&](COperationContext&) {
+        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    })));
+    EXPECT_TRUE(doc->IsBusy());  // set before the worker runs
+    EXPECT_FALSE(doc->StartOperation(EOperation::Extract));
     game.Choose(*doc, {"B.esp"});
-    EXPECT_TRUE(game.m_link.Choosers().size() == 1u);  // the second chooser never opened
+    EXPECT_EQ(game.m_link.Choosers().size(), 1u);  // the second chooser never opened
     doc->OnSingleVersus();
-    EXPECT_EQ(doc->m_checkMode, ECheckMode::Full);
-    doc->OnAutoRelinkDialog();
-    EXPECT_EQ(doc->m_relinkMode, 1);  // stored even while busy
+    EXPECT_EQ(doc->CheckMode(), ECheckMode::Full);
     doc->OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Plugins, false, "A.esp"});
     release = true;
     doc->WaitForWorker();
     EXPECT_FALSE(doc->IsBusy());
-    EXPECT_EQ(doc->m_loadedNames, std::vector<std::string>{"A.esp"});
+    EXPECT_EQ(doc->LoadedNames(), Names{"A.esp"});
 }
 
 TEST(Document, ActivePluginsFromMorrowindIni) {
@@ -244,25 +294,24 @@ TEST(Document, ActivePluginsFromMorrowindIni) {
     auto doc = game.Doc();
     game.Choose(*doc, {"Two.ESP"});
     doc->OnChooseActivePlugins();
-    EXPECT_EQ(doc->m_pendingNames, (std::vector<std::string>{"Two.ESP", "One.esp"}));
-    EXPECT_EQ(doc->m_pendingFolders[1], game.m_data);
-    EXPECT_EQ(doc->m_tree.m_pluginItems, (std::vector<std::string>{"Two.ESP", "One.esp"}));
+    EXPECT_EQ(doc->PendingNames(), (Names{"Two.ESP", "One.esp"}));
+    EXPECT_EQ(doc->Files().Of(EFileRole::Pending)[1]->m_folder, game.m_data);
+    EXPECT_EQ(doc->Tree().m_pluginItems, (Names{"Two.ESP", "One.esp"}));
 }
 
 TEST(Document, MissingAndFailingFiles) {
     CGame game;
     game.Plugin("A.esp", {"a"});
     game.Plugin("B.esp", {"b"});
-    auto doc = game.Doc();
-    doc->m_options.m_loadEsms = 0;
+    auto doc = game.Doc(false);
     game.Choose(*doc, {"A.esp", "B.esp"});
     ::unlink((game.m_data + "A.esp").c_str());
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
-    EXPECT_EQ(doc->m_loadedNames, std::vector<std::string>{"B.esp"});
-    EXPECT_TRUE(doc->m_pendingNames.empty());
+    EXPECT_EQ(doc->LoadedNames(), Names{"B.esp"});
+    EXPECT_TRUE(doc->PendingNames().empty());
 
     // An exception escaping the reading ends the extraction with "File Error"
-    // and closes the progress display.
+    // and closes the progress display; what was not read stays chosen.
     game.Plugin("C.esp", {"c"});
     game.Plugin("D.esp", {"d"});
     game.Choose(*doc, {"C.esp", "D.esp"});
@@ -277,20 +326,21 @@ TEST(Document, MissingAndFailingFiles) {
     EXPECT_EQ(game.m_link.Messages().back().m_text, "File Error");
     EXPECT_EQ(game.m_link.Messages().back().m_caption, "Error");
     EXPECT_EQ(game.m_link.Calls().back().rfind("progress 0|", 0), 0u);
-    EXPECT_EQ(doc->m_loadedNames, (std::vector<std::string>{"C.esp", "B.esp"}));
+    EXPECT_EQ(doc->LoadedNames(), (Names{"C.esp", "B.esp"}));
+    EXPECT_EQ(doc->PendingNames(), Names{"D.esp"});
 }
 
 TEST(Document, StopAndCloseDuringExtractionUnderLoad) {
     // Many start/stop cycles on a set large enough that stops land mid-read.
     CGame game;
-    std::vector<std::string> names;
+    Names names;
     for (int p = 0; p < 6; ++p) {
-        std::vector<std::string> ids;
+        Names ids;
         for (int i = 0; i < 4000; ++i) ids.push_back("id" + std::to_string(i));
         names.push_back("P" + std::to_string(p) + ".esp");
         game.Plugin(names.back(), ids);
     }
-    game.Plugin("Big.esm", std::vector<std::string>(3000, "m"));
+    game.Plugin("Big.esm", Names(3000, "m"));
     for (int round = 0; round < 20; ++round) {
         auto doc = game.Doc();
         game.Choose(*doc, names);
@@ -299,8 +349,8 @@ TEST(Document, StopAndCloseDuringExtractionUnderLoad) {
         if (round % 2 == 0) {
             doc->OnNewCheck();  // waits, then frees
             EXPECT_FALSE(doc->IsBusy());
-            EXPECT_TRUE(doc->m_loadedFiles.empty());
-            EXPECT_EQ(doc->m_stop.load(), 0);
+            EXPECT_TRUE(doc->LoadedNames().empty());
+            EXPECT_FALSE(doc->Stopped());
         }
         // Odd rounds: the document is destroyed while the worker reads.
     }

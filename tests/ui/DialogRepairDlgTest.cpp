@@ -99,8 +99,10 @@ TEST(DialogRepairTool, ReLinkShowsTheWindowFromTheWorker) {
     CFrameFixture fx;
     CVANTORDoc& doc = fx.Doc();
     const std::string data = fx.DataDir();
-    doc.m_options.m_espFilename = "Old.esp";
-    doc.m_options.m_espPath = data;
+    COptionSet options = doc.Options();
+    options.m_espFilename = "Old.esp";
+    options.m_espPath = data;
+    doc.SetOptions(options);
 
     // Closed without "Repair Dialog": nothing changes.
     int shown = 0;
@@ -112,7 +114,7 @@ TEST(DialogRepairTool, ReLinkShowsTheWindowFromTheWorker) {
     doc.OnRelinkDialog();
     ASSERT_TRUE(fx.WaitIdle());
     EXPECT_EQ(shown, 1);
-    EXPECT_EQ(doc.m_options.m_espFilename, "Old.esp");
+    EXPECT_EQ(doc.Options().m_espFilename, "Old.esp");
 
     fx.Frame().Link().m_repairDialogHook = [&](QDialog& window) {
         auto& dlg = dynamic_cast<CDialogRepairDlg&>(window);
@@ -124,8 +126,8 @@ TEST(DialogRepairTool, ReLinkShowsTheWindowFromTheWorker) {
     };
     doc.OnRelinkDialog();
     ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(doc.m_options.m_espFilename, "Repaired.esp");
-    EXPECT_EQ(doc.m_options.m_espPath, data);
+    EXPECT_EQ(doc.Options().m_espFilename, "Repaired.esp");
+    EXPECT_EQ(doc.Options().m_espPath, data);
     EXPECT_TRUE(std::filesystem::exists(data + "Repaired.esp"));
 }
 

@@ -394,7 +394,7 @@ TEST(EditorCommands, FindObjectAndViewFileDataRunThroughTheirDialogs) {
     });
     f.Action(CMainFrame::kFindObject)->trigger();
     ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(fx.Doc().m_options.m_findHistory[0], "sample_trader");
+    EXPECT_EQ(fx.Doc().Options().m_findHistory[0], "sample_trader");
     EXPECT_TRUE(f.PaneShown(EPane::Editor));
     const auto found = Rows(*f.View(EPane::Editor));
     ASSERT_FALSE(found.empty());
@@ -409,7 +409,7 @@ TEST(EditorCommands, FindObjectAndViewFileDataRunThroughTheirDialogs) {
     });
     f.Action(CMainFrame::kFindObject)->trigger();
     ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(fx.Doc().m_options.m_findHistory[0], "sample_trader");
+    EXPECT_EQ(fx.Doc().Options().m_findHistory[0], "sample_trader");
     EXPECT_EQ(Rows(*f.View(EPane::Editor)), found);
 
     WhenShown<CViewFileDlg>([](CViewFileDlg& dlg) {

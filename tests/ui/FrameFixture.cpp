@@ -5,6 +5,7 @@
 
 #include "EntryDlg.h"
 #include "MkData.h"
+#include "fixtures/TestOperation.h"
 
 namespace vantor::uitest {
 
@@ -65,10 +66,9 @@ void CFrameFixture::CheckSamples() {
 
 bool CFrameFixture::StartHeldOperation() {
     m_release = false;
-    Doc().SetOperationHandler(CVANTORDoc::kFind, [this](CVANTORDoc&) {
+    return Doc().StartOperation(fixtures::CTestOperation::Make([this](COperationContext&) {
         while (!m_release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    });
-    return Doc().StartOperation(CVANTORDoc::kFind);
+    }));
 }
 
 std::vector<std::string> Rows(const CResultView& view) {

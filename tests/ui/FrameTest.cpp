@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "FrameFixture.h"
+#include "fixtures/TestOperation.h"
 #include "LeftView.h"
 #include "UiText.h"
 #include "format/PluginFile.h"
@@ -204,9 +205,9 @@ TEST(MainFrame, ProgressDisplayOpensAdvancesAndCloses) {
     // From the worker thread, each call is handled before the worker goes on.
     std::vector<int> seen;
     std::vector<QString> texts;
-    fx.Doc().SetOperationHandler(CVANTORDoc::kFind, [&](CVANTORDoc& doc) {
+    auto operation = fixtures::CTestOperation::Make([&](COperationContext& context) {
         for (int step = 0; step <= 3; ++step) {
-            doc.Link().Progress("Searching " + std::to_string(step * 100 / 3) + "% complete", 3);
+            context.Link().Progress("Searching " + std::to_string(step * 100 / 3) + "% complete", 3);
             // The frame has handled the call: read its state from here, the
             // widget itself stays on the GUI thread.
             QMetaObject::invokeMethod(
@@ -217,9 +218,9 @@ TEST(MainFrame, ProgressDisplayOpensAdvancesAndCloses) {
                 },
                 Qt::BlockingQueuedConnection);
         }
-        doc.Link().Progress({}, 0);
+        context.Link().Progress({}, 0);
     });
-    ASSERT_TRUE(fx.Doc().StartOperation(CVANTORDoc::kFind));
+    ASSERT_TRUE(fx.Doc().StartOperation(std::move(operation)));
     ASSERT_TRUE(fx.WaitIdle());
     EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3}));
     EXPECT_EQ(texts.front(), QStringLiteral("Searching 0% complete"));

@@ -71,7 +71,7 @@ TEST(FileTree, ModesRootsAndRemove) {
     ASSERT_TRUE(selection.has_value());
     EXPECT_EQ(selection->m_text, "Sample Quests.esp");
     tree.RemoveAction()->trigger();
-    EXPECT_EQ(fx.Doc().m_pendingNames, (std::vector<std::string>{"Sample Armory.esp", "Sample Tweaks.esp"}));
+    EXPECT_EQ(fx.Doc().PendingNames(), (std::vector<std::string>{"Sample Armory.esp", "Sample Tweaks.esp"}));
     EXPECT_EQ(tree.topLevelItem(1)->childCount(), 2);
 
     // Add on the master root chooses a master; Full Check drops the root.
@@ -135,17 +135,17 @@ TEST(MainFrame, OptionsChangedDuringAnOperationApplyWhenItEnds) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
     ASSERT_TRUE(fx.StartHeldOperation());
-    COptionSet changed = fx.Doc().m_options;
+    COptionSet changed = fx.Doc().Options();
     changed.m_loadEsms = 0;
     f.ApplyOptions(changed);
     EXPECT_TRUE(f.OptionsPending());
-    EXPECT_EQ(fx.Doc().m_options.m_loadEsms, 1);
+    EXPECT_EQ(fx.Doc().Options().m_loadEsms, 1);
     fx.ReleaseHeldOperation();
     ASSERT_TRUE(fx.WaitIdle());
     QElapsedTimer t;
     t.start();
     while (f.OptionsPending() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_EQ(fx.Doc().m_options.m_loadEsms, 0);
+    EXPECT_EQ(fx.Doc().Options().m_loadEsms, 0);
 }
 
 TEST(MainFrame, DoubleClickFindsBothEntriesAndReusesTheEditor) {
@@ -284,7 +284,7 @@ TEST(MainFrame, ClosingDuringALongExtractionStopsAndWaits) {
     EXPECT_TRUE(frame->close());
     EXPECT_LT(closing.elapsed(), 5000);
     EXPECT_FALSE(frame->Doc().IsBusy());
-    EXPECT_EQ(frame->Doc().m_stop.load(), 1);
+    EXPECT_TRUE(frame->Doc().Stopped());
     frame.reset();
     EXPECT_TRUE(std::filesystem::exists(dir / "vantor.ini"));
 }

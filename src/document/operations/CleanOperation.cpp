@@ -1,11 +1,9 @@
-#include "checks/AutoClean.h"
+#include "document/operations/Operations.h"
 
 #include <cstdio>
 #include <unordered_set>
 
 #include "checks/CheckOperations.h"
-#include "checks/InstallOperations.h"
-#include "document/VANTORDoc.h"
 #include "document/WriteMessages.h"
 
 namespace vantor {
@@ -25,17 +23,12 @@ std::string Percent(std::size_t i, std::size_t total) {
     return buf;
 }
 
-void Tell(CVANTORDoc& doc, const std::string& text) {
-    doc.Link().Ask({text, "VANTOR", EButtons::Ok, EIcon::None, EAnswer::Ok});
-}
-
 // Rows of one plugin that follow each other are erased with one copy of the
 // file; the result on disk, the backup and the messages are those of
 // erasing them one by one.
 struct CBatch {
     CPluginFile* m_file = nullptr;
     std::vector<const CEntry*> m_entries;
-    std::vector<std::string> m_tags;
     std::vector<std::string> m_labels;  // "plugin - ID" for the failure message
     std::vector<std::size_t> m_rows;
     std::unordered_set<const CEntry*> m_taken;
@@ -43,19 +36,20 @@ struct CBatch {
 
 }  // namespace
 
-CAutoCleanResult RunAutoClean(CVANTORDoc& doc) {
+CAutoCleanResult RunAutoClean(const COperationContext& context, const CFileList& files,
+                              const CCheckSwitches& conflictChecks, const CCheckSwitches& uncleanChecks) {
     CAutoCleanResult outcome;
-    if (doc.Link().Ask({kConfirmation, "Auto Clean Plugins", EButtons::YesNo, EIcon::Question, EAnswer::Yes}) ==
-        EAnswer::No)
+    CFrameLink& link = context.Link();
+    auto tell = [&](const std::string& text) { link.Ask({text, "VANTOR", EButtons::Ok, EIcon::None, EAnswer::Ok}); };
+    if (link.Ask({kConfirmation, "Auto Clean Plugins", EButtons::YesNo, EIcon::Question, EAnswer::Yes}) == EAnswer::No)
         return outcome;
     outcome.m_confirmed = true;
 
-    CCheckInputs inputs = CheckInputsOf(doc);
-    CPluginChecker checker(&doc.Link());
-    AddDocumentFiles(checker, inputs.loadedPlugins, inputs.foundMasters);
-    const CCheckResult& result =
-        checker.Run(doc.m_stop, 0, inputs.conflictChecks, inputs.uncleanChecks, CPluginChecker::kUnclean);
-    if (doc.Stopped()) {
+    const std::vector<CPluginFile*> plugins = files.PluginFiles();
+    CPluginChecker checker(&link);
+    AddDocumentFiles(checker, plugins, files.MasterFiles());
+    const CCheckResult& result = checker.Run(context.Stop(), 0, conflictChecks, uncleanChecks, kCheckUnclean);
+    if (context.Stopped()) {
         outcome.m_stopped = true;
         return outcome;
     }
@@ -64,31 +58,36 @@ CAutoCleanResult RunAutoClean(CVANTORDoc& doc) {
     outcome.m_unclean = rows.size();
     const std::size_t total = rows.size();
     std::string text = Percent(0, total);
-    doc.Progress(text, int(total));
+    context.Progress(text, int(total));
 
+    auto findPlugin = [&](const std::string& name) -> CPluginFile* {
+        for (CPluginFile* p : plugins)
+            if (p->FileName() == name) return p;
+        return nullptr;
+    };
     CBatch batch;
     auto flush = [&] {
         if (!batch.m_file) return;
-        std::vector<bool> erased = EraseEntries(*batch.m_file, batch.m_entries, doc.Link());
+        std::vector<bool> erased = EraseEntries(*batch.m_file, batch.m_entries, link);
         for (std::size_t k = 0; k < batch.m_entries.size(); ++k) {
             if (k >= erased.size() || !erased[k]) {
-                Tell(doc, batch.m_labels[k] + " Error Deleting Entry.");
+                tell(batch.m_labels[k] + " Error Deleting Entry.");
                 ++outcome.m_failed;
                 continue;
             }
             ++outcome.m_deleted;
             text = Percent(batch.m_rows[k], total);
-            doc.Progress(text, int(total));
+            context.Progress(text, int(total));
         }
         batch = CBatch{};
     };
 
-    for (std::size_t i = 0; i < total && !doc.Stopped(); ++i) {
+    for (std::size_t i = 0; i < total && !context.Stopped(); ++i) {
         const CResultRow& row = rows[i];
-        CPluginFile* file = doc.FindLoadedFile(row.m_pluginFile, false);
+        CPluginFile* file = findPlugin(row.m_pluginFile);
         if (file != batch.m_file) flush();
         if (!file) {
-            Tell(doc, row.m_pluginFile + " not Found.");
+            tell(row.m_pluginFile + " not Found.");
             ++outcome.m_failed;
             continue;
         }
@@ -105,13 +104,12 @@ CAutoCleanResult RunAutoClean(CVANTORDoc& doc) {
         }
         if (!entry) {
             flush();
-            Tell(doc, row.m_pluginFile + " - " + row.m_name + " Already Deleted or Missing.");
+            tell(row.m_pluginFile + " - " + row.m_name + " Already Deleted or Missing.");
             ++outcome.m_failed;
             continue;
         }
         batch.m_file = file;
         batch.m_entries.push_back(entry);
-        batch.m_tags.push_back(row.m_tag);
         batch.m_labels.push_back(row.m_pluginFile + " - " + row.m_name);
         batch.m_rows.push_back(i);
         batch.m_taken.insert(entry);
@@ -119,14 +117,10 @@ CAutoCleanResult RunAutoClean(CVANTORDoc& doc) {
     flush();
 
     // The findings no longer match the files.
-    CResultTable warning = doc.ResultTableCopy(EPane::Warning);
-    warning.Clear();
-    doc.SetResultTable(EPane::Warning, warning);
-    CResultTable conflict = doc.ResultTableCopy(EPane::Conflict);
-    conflict.Clear();
-    doc.SetResultTable(EPane::Conflict, conflict);
-    doc.Progress(text, 0);
-    outcome.m_stopped = doc.Stopped();
+    context.Publish(EPane::Warning, WarningTableHeader(), false);
+    context.Publish(EPane::Conflict, ConflictTableHeader(), false);
+    context.Progress(text, 0);
+    outcome.m_stopped = context.Stopped();
     return outcome;
 }
 

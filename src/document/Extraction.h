@@ -1,0 +1,23 @@
+#pragma once
+// Reading the chosen files, and the masters of the data folder, into the
+// document's file list.
+#include <string>
+
+#include "document/Operation.h"
+
+namespace vantor {
+
+// The data folder's "*.esm" files that are not chosen, once: when the list
+// holds found masters already it is left as it is. True when it holds any.
+bool FindMasters(CFileList& files, const std::string& dataDir);
+
+// A folder, FIFO, device or socket by the name of a file to read is refused
+// by name; a file that is missing is no news.
+void TellIfNotAFile(CFrameLink& link, const std::string& path);
+
+// Reads the found masters (when LoadEsms is set and they are not read yet),
+// the pending master plugin of Single Versus and the pending plugins, with
+// progress, and moves them to their read roles in the state's file list.
+void ExtractFiles(CDocState& state, const COperationContext& context);
+
+}  // namespace vantor

@@ -1,0 +1,81 @@
+#include "document/FileList.h"
+
+#include <algorithm>
+
+namespace vantor {
+
+namespace {
+bool IsRead(EFileRole role) { return role == EFileRole::Plugin || role == EFileRole::MasterPlugin; }
+}  // namespace
+
+std::vector<std::string> CFileList::Names(EFileRole role) const {
+    std::vector<std::string> names;
+    for (const auto& item : m_items)
+        if (item.m_role == role) names.push_back(item.m_name);
+    return names;
+}
+
+std::vector<const CLoadedFile*> CFileList::Of(EFileRole role) const {
+    std::vector<const CLoadedFile*> out;
+    for (const auto& item : m_items)
+        if (item.m_role == role) out.push_back(&item);
+    return out;
+}
+
+const CLoadedFile* CFileList::First(EFileRole role) const {
+    for (const auto& item : m_items)
+        if (item.m_role == role) return &item;
+    return nullptr;
+}
+
+std::vector<const CLoadedFile*> CFileList::Loaded() const {
+    std::vector<const CLoadedFile*> out;
+    for (const auto& item : m_items)
+        if (item.m_role == EFileRole::Plugin) out.push_back(&item);
+    if (const CLoadedFile* master = First(EFileRole::MasterPlugin)) out.push_back(master);
+    return out;
+}
+
+bool CFileList::IsChosen(const std::string& name) const {
+    return std::any_of(m_items.begin(), m_items.end(),
+                       [&](const CLoadedFile& f) { return f.m_role != EFileRole::FoundMaster && f.m_name == name; });
+}
+
+std::vector<CPluginFile*> CFileList::PluginFiles() const {
+    std::vector<CPluginFile*> out;
+    for (const CLoadedFile* item : Loaded()) out.push_back(item->m_file.get());
+    return out;
+}
+
+std::vector<CPluginFile*> CFileList::MasterFiles() const {
+    std::vector<CPluginFile*> out;
+    for (auto it = m_items.rbegin(); it != m_items.rend(); ++it)
+        if (it->m_role == EFileRole::FoundMaster && it->m_file) out.push_back(it->m_file.get());
+    return out;
+}
+
+void CFileList::AddReadPlugin(CLoadedFile file) {
+    auto first = std::find_if(m_items.begin(), m_items.end(), [](const CLoadedFile& f) { return IsRead(f.m_role); });
+    m_items.insert(first, std::move(file));
+}
+
+bool CFileList::Remove(EFileRole role, const std::string& name) {
+    auto it = std::find_if(m_items.begin(), m_items.end(), [&](const CLoadedFile& f) {
+        return f.m_role == role && (name.empty() || f.m_name == name);
+    });
+    if (it == m_items.end()) return false;
+    m_items.erase(it);
+    return true;
+}
+
+void CFileList::RemoveRole(EFileRole role) {
+    std::erase_if(m_items, [role](const CLoadedFile& f) { return f.m_role == role; });
+}
+
+CLoadedFile* CFileList::Find(EFileRole role, const std::string& name) {
+    for (auto& item : m_items)
+        if (item.m_role == role && item.m_name == name) return &item;
+    return nullptr;
+}
+
+}  // namespace vantor

@@ -1,0 +1,128 @@
+#pragma once
+// The operations the worker runs. A command builds one on the user-interface
+// thread, with everything it needs copied into it (its inputs), and hands it
+// to the worker; the worker never reads a document field that a command
+// writes. Every operation of the menus is made by MakeOperation, so a front
+// end cannot forget one.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "checks/Search.h"
+#include "dialogrepair/RelinkDialog.h"
+#include "document/FileList.h"
+#include "document/FrameLink.h"
+#include "document/Options.h"
+#include "document/ResultTable.h"
+
+namespace vantor {
+
+class CVANTORDoc;
+
+// The worker's operation codes; the even codes 2 to 10 read the chosen files
+// first.
+enum class EOperation : std::int32_t {
+    Extract = 0,
+    Check = 1,
+    ExtractCheck = 2,
+    Clean = 3,
+    ExtractClean = 4,
+    Find = 5,
+    ExtractFind = 6,
+    GlobalChanges = 7,
+    ExtractGlobalChanges = 8,
+    EditorSetUp = 9,
+    ExtractEditorSetUp = 10,
+    Relink = 11,
+};
+
+bool ExtractsFirst(EOperation code);
+
+enum class ECheckMode : std::int32_t { Full = 0, SingleVersus = 1 };
+
+// What a command chose besides the document's state.
+struct CCommandParams {
+    std::uint8_t m_checkMask = 0;  // a check command's own mask; 0 = DefaultOps
+    CFindParams m_find;
+    std::string m_globalChangesFile;  // "" = every plugin
+    std::string m_viewFile;           // "" = every listed file
+    std::int32_t m_viewMasters = 0;   // 1: the listing is of masters
+    std::int32_t m_relinkMode = 0;    // 1: "Auto ReLink Dialog"
+};
+
+// The document's state a command copies for its operation.
+struct CDocState {
+    ECheckMode m_checkMode = ECheckMode::Full;
+    COptionSet m_options;
+    CFileList m_files;
+    std::int32_t m_mastersLoaded = 0;
+    std::string m_dataDir;
+    std::string m_installDir;
+};
+
+// What the automatic clean did.
+struct CAutoCleanResult {
+    bool m_confirmed = false;  // the user agreed to delete
+    bool m_stopped = false;
+    std::size_t m_unclean = 0;  // unclean entries found
+    std::size_t m_deleted = 0;
+    std::size_t m_failed = 0;  // not deleted: an error, or the entry or its plugin was not found
+};
+
+// What an operation reports besides its panes, for front ends that report
+// it (the command line's exit status).
+struct COperationOutcome {
+    std::optional<CAutoCleanResult> m_clean;
+    std::optional<CRelinkResult> m_relink;
+};
+
+// What the worker offers an operation: the frame, the stop request, and the
+// document's result panes.
+class COperationContext {
+public:
+    explicit COperationContext(CVANTORDoc& doc);
+    CFrameLink& Link() const;
+    const std::atomic<std::int32_t>& Stop() const;
+    bool Stopped() const;
+    // A progress report, silent once a stop was requested.
+    void Progress(const std::string& text, int total) const;
+    // Keeps a pane's new table and hands it to the frame; with `showByRows`
+    // the pane is then shown when the table has rows and hidden otherwise.
+    void Publish(EPane pane, CResultTable table, bool showByRows) const;
+    // The repair plugin the "Dialog Repair Tool" window named, remembered in
+    // the option set.
+    void RememberRepairPlugin(const std::string& name, const std::string& folder) const;
+
+private:
+    CVANTORDoc& m_doc;
+};
+
+class COperation {
+public:
+    COperation(EOperation code, CDocState state) : m_code(code), m_state(std::move(state)) {}
+    virtual ~COperation() = default;
+    COperation(const COperation&) = delete;
+    COperation& operator=(const COperation&) = delete;
+
+    EOperation Code() const { return m_code; }
+    // The state the command saw; the worker's extraction brings its file list
+    // up to date before Run.
+    CDocState& State() { return m_state; }
+    virtual void Run(COperationContext& context) = 0;
+    const COperationOutcome& Outcome() const { return m_outcome; }
+
+protected:
+    COperationOutcome m_outcome;
+
+private:
+    EOperation m_code;
+    CDocState m_state;
+};
+
+// The operation of a code, with the command's parameters; an unknown code
+// gives one that tells the user "Operation Does Not Exist".
+std::unique_ptr<COperation> MakeOperation(std::int32_t code, CDocState state, const CCommandParams& params);
+
+}  // namespace vantor
