@@ -5,6 +5,9 @@
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QThread>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
 
 #include "DialogRepairDlg.h"
 #include "MainFrame.h"
@@ -112,20 +115,54 @@ QString QtNameFilter(const CFileFilter& filter) {
 
 CQtFrameLink::CQtFrameLink(CMainFrame* frame) : m_frame(frame) {}
 
+namespace {
+
+// One call of the worker on the user-interface thread. The hand-over goes
+// through standard mutexes, so that thread checkers see it: the call starts
+// only once the post is complete, and the worker goes on once the call's
+// last copy is gone, whether it ran or not (its frame gone).
+struct CHandOver {
+    std::mutex m_mutex;
+    std::condition_variable m_done;
+    bool m_finished = false;
+    void Finish() {
+        std::lock_guard lock(m_mutex);
+        m_finished = true;
+        m_done.notify_all();
+    }
+};
+
+// Held by the worker while it posts; the call takes it before it reads
+// anything the post made. One for all calls: it is never held for long.
+std::mutex& PostingMutex() {
+    static std::mutex posting;
+    return posting;
+}
+
+}  // namespace
+
 template <class F, class R>
 R CQtFrameLink::OnGui(F f, R fallback) {
     if (OnGuiThread()) return m_frame ? f() : fallback;
     R result = fallback;
     CMainFrame* frame = m_frame.data();
     if (!frame) return result;
-    QMetaObject::invokeMethod(
-        frame,
-        [&] {
-            ++m_servingWorker;
-            result = f();
-            --m_servingWorker;
-        },
-        Qt::BlockingQueuedConnection);
+    auto handOver = std::make_shared<CHandOver>();
+    std::shared_ptr<void> lastCopy(nullptr, [handOver](void*) { handOver->Finish(); });
+    {
+        std::lock_guard posting(PostingMutex());
+        QMetaObject::invokeMethod(
+            frame,
+            [&, copy = std::move(lastCopy)] {
+                { std::lock_guard posted(PostingMutex()); }
+                ++m_servingWorker;
+                result = f();
+                --m_servingWorker;
+            },
+            Qt::QueuedConnection);
+    }
+    std::unique_lock lock(handOver->m_mutex);
+    handOver->m_done.wait(lock, [&] { return handOver->m_finished; });
     return result;
 }
 

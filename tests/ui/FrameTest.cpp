@@ -202,21 +202,19 @@ TEST(MainFrame, TogglesDoNothingWhileAnOperationRuns) {
 TEST(MainFrame, ProgressDisplayOpensAdvancesAndCloses) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
-    // From the worker thread, each call is handled before the worker goes on.
+    // From the worker thread, each call is handled before the worker goes on:
+    // a question asked after each report sees the frame's state then.
     std::vector<int> seen;
     std::vector<QString> texts;
+    f.Link().m_askHook = [&](const CMessage&) -> std::optional<EAnswer> {
+        seen.push_back(f.MessagePane()->Bar() ? f.MessagePane()->Bar()->value() : -1);
+        texts.push_back(f.MessagePane()->Text());
+        return EAnswer::Ok;
+    };
     auto operation = fixtures::CTestOperation::Make([&](COperationContext& context) {
         for (int step = 0; step <= 3; ++step) {
             context.Link().Progress("Searching " + std::to_string(step * 100 / 3) + "% complete", 3);
-            // The frame has handled the call: read its state from here, the
-            // widget itself stays on the GUI thread.
-            QMetaObject::invokeMethod(
-                &f,
-                [&] {
-                    seen.push_back(f.MessagePane()->Bar() ? f.MessagePane()->Bar()->value() : -1);
-                    texts.push_back(f.MessagePane()->Text());
-                },
-                Qt::BlockingQueuedConnection);
+            context.Link().Tell("probe", "probe");
         }
         context.Link().Progress({}, 0);
     });

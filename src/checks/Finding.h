@@ -1,0 +1,40 @@
+#pragma once
+// One row of a result pane as the engine finds it: which entry, in which
+// file, what was found, and the files the row names. The texts the panes
+// show are made from it when they are shown or written, so a load order
+// with millions of conflicts costs a few dozen bytes a row.
+#include <cstdint>
+
+#include "format/Entry.h"
+
+namespace vantor {
+
+enum class EFinding : std::uint8_t {
+    Conflict,       // two plugins define the entry with different data
+    Deleted,        // the entry is marked deleted
+    Unclean,        // identical to the master's record
+    GlobalChange,   // changes the master's record
+    Found,          // a search hit in a plugin
+    FoundInMaster,  // a search hit in a master
+    Listed,         // a plugin's entry in the editor listing
+    ListedMaster,   // a master's entry in the editor listing
+};
+
+// A file of the engine's list (plugins and masters in the order they were
+// added); kNoFile for none.
+using CFileIndex = std::uint16_t;
+inline constexpr CFileIndex kNoFile = 0xFFFF;
+inline constexpr std::size_t kMaxFiles = kNoFile;
+
+struct CFinding {
+    const CEntry* m_entry = nullptr;  // the entry the row is about; for a conflict, the overriding plugin's
+    const CEntry* m_other = nullptr;  // a conflict's entry in the overridden plugin
+    CFileIndex m_file = kNoFile;      // the file that holds m_entry
+    CFileIndex m_otherFile = kNoFile;  // a conflict's overridden plugin
+    CFileIndex m_original = kNoFile;   // the entry's original master
+    std::uint8_t m_table = 0;          // the record tag's index among the 41
+    EFinding m_kind = EFinding::Conflict;
+};
+static_assert(sizeof(CFinding) <= 24, "a finding is one of millions");
+
+}  // namespace vantor
