@@ -44,11 +44,14 @@ QWidget* OpenDialogForPicture(CMainFrame& frame, const QString& name, const std:
     CVANTORDoc& doc = frame.Doc();
     QDialog* dialog = nullptr;
     if (name == "find") {
-        dialog = new CFindDlg(doc.m_options, &frame, "sample_trader");
+        // The dialog keeps the options it edits; the picture's copy outlives it.
+        static COptionSet options;
+        options = doc.Options();
+        dialog = new CFindDlg(options, &frame, "sample_trader");
     } else if (name == "view-file") {
         if (auto seed = doc.ViewFileDataSeed()) dialog = new CViewFileDlg(*seed, &frame);
     } else if (name == "repair") {
-        auto* repair = new CDialogRepairDlg({"Dialog Repair.esp", doc.m_dataDir, doc.m_dataDir, installDir}, frame.Link(),
+        auto* repair = new CDialogRepairDlg({"Dialog Repair.esp", doc.DataDir(), doc.DataDir(), installDir}, frame.Link(),
                                             &frame);
         repair->AddAllActivePlugins();
         dialog = repair;
