@@ -19,7 +19,7 @@
 
 #include "BenchKit.h"
 #include "format/PluginFile.h"
-#include "fixtures/PluginBuilder.h"
+#include "format/RecordWriter.h"
 
 namespace {
 
@@ -34,13 +34,13 @@ public:
         m_folder = bench::MakeScratchFolder("clean-bench") + "/";
         static const char* kTags[] = {"STAT", "NPC_", "MISC", "WEAP", "ARMO", "CONT", "LIGH", "BOOK"};
         std::mt19937 rng(7);
-        fixtures::CPluginBuilder b;
+        records::CRecordWriter b;
         b.Header({"Morrowind.esm"});
         for (int i = 0; i < kRecords; ++i) {
             const std::size_t body = 40 + rng() % 1440;
-            b.Record(kTags[i % 8], {fixtures::Name("record_" + std::to_string(i)),
-                                    fixtures::Sub("MODL", fixtures::Z("meshes\\m" + std::to_string(i) + ".nif")),
-                                    fixtures::Sub("DATA", std::string(body, char('a' + i % 26)))});
+            b.Record(kTags[i % 8], {records::Name("record_" + std::to_string(i)),
+                                    records::Sub("MODL", records::Z("meshes\\m" + std::to_string(i) + ".nif")),
+                                    records::Sub("DATA", std::string(body, char('a' + i % 26)))});
         }
         m_bytes = b.Bytes();
     }
@@ -53,7 +53,7 @@ public:
     // every other record in file order, `count` of them.
     std::unique_ptr<CPluginFile> Fresh(int count, std::vector<const CEntry*>& doomed) {
         std::filesystem::remove(m_folder + "Bench.OLD");
-        fixtures::CPluginBuilder().Raw(m_bytes).Write(m_folder + "Bench.esp");
+        records::CRecordWriter().Raw(m_bytes).Write(m_folder + "Bench.esp");
         auto file = std::make_unique<CPluginFile>();
         std::atomic<std::int32_t> stop{0};
         if (!file->Open("Bench.esp", m_folder) || !file->ReadRecords(stop, CExtractOpts::All())) return nullptr;

@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "format/PluginFile.h"
-#include "format/RecordScan.h"
+#include "format/RecordCursor.h"
 #include "format/SubRecord.h"
 
 namespace {

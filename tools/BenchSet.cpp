@@ -20,13 +20,13 @@ namespace vantor::mkdata {
 
 namespace {
 
-using fixtures::CPluginBuilder;
-using fixtures::F32;
-using fixtures::Fixed;
-using fixtures::I16;
-using fixtures::I32;
-using fixtures::Sub;
-using fixtures::Z;
+using records::CRecordWriter;
+using records::F32;
+using records::Fixed;
+using records::I16;
+using records::I32;
+using records::Sub;
+using records::Z;
 
 // The order in which the game's masters hold their record types.
 constexpr std::array<const char*, 41> kFileOrder = {
@@ -289,7 +289,7 @@ CSubs CBenchSet::RenderItem(const CKey& key, CRng& rng) const {
     const std::string name = Capital(Word(rng.Range(0, 1023))) + " " + Capital(word);
     const std::string model = Lower(tag.substr(0, 1)) + "\\" + id + ".nif";
     const std::string icon = Lower(tag.substr(0, 1)) + "\\tx_" + id + ".tga";
-    CSubs s{fixtures::Name(id)};
+    CSubs s{records::Name(id)};
     auto add = [&](const char* t, std::string payload) { s.push_back(Sub(t, std::move(payload))); };
     auto head = [&] {
         add("MODL", Z(model));
@@ -541,7 +541,7 @@ CSubs CBenchSet::Apply(const CPlanned& item, int writer) const {
     if (item.m_action == EAction::Delete) {
         if (tag == kCell) {
             // NAME, DELE, DATA: the form the reader recognises for cells.
-            return {subs[0], fixtures::Dele(), subs[1]};
+            return {subs[0], records::Dele(), subs[1]};
         }
         subs.resize(std::min(subs.size(), IdSubCount(tag)));
         return Deleted(std::move(subs));
@@ -672,7 +672,7 @@ CGenCell CBenchSet::EditorCell(const CKey& key, int writer, bool copy) const {
         CGenRef mine = ref;
         const double what = lookedAt ? 0 : rng.Real(0, 1);
         auto data = std::find_if(mine.m_body.begin(), mine.m_body.end(), [](const CSub& s) { return s.m_tag == "DATA"; });
-        const bool changedSince = fixtures::SubBytes(mine.m_body) != fixtures::SubBytes(mine.m_first);
+        const bool changedSince = records::SubBytes(mine.m_body) != records::SubBytes(mine.m_first);
         if (plugin && changedSince && what > 0.6) {
             mine.m_body = mine.m_first;  // put back as its creator had it
         } else if (what < 0.65 || data == mine.m_body.end()) {
@@ -682,7 +682,7 @@ CGenCell CBenchSet::EditorCell(const CKey& key, int writer, bool copy) const {
         } else if (what < 0.82) {
             mine.m_body.insert(data, Sub("ANAM", Z(Id({0, kNpc, static_cast<std::uint32_t>(rng.Range(0, 99))}))));
         } else if (what < 0.88) {
-            mine.m_body = {mine.m_body.front(), fixtures::Dele()};
+            mine.m_body = {mine.m_body.front(), records::Dele()};
         } else if (what < 0.95 && plugin && !interior) {
             const std::string& grid = cell.m_header[1].m_payload;
             mine.m_moved = true;
@@ -998,7 +998,7 @@ std::string CBenchSet::BuildFile(const CSource& src, const CHeader& header) cons
         }
     }
 
-    CPluginBuilder body;
+    CRecordWriter body;
     std::uint32_t count = 0;
     for (const auto& item : items) {
         if (item.m_key.m_tag == kDial || item.m_key.m_tag == kInfo) continue;
@@ -1018,7 +1018,7 @@ std::string CBenchSet::BuildFile(const CSource& src, const CHeader& header) cons
     }
     CHeader h = header;
     h.m_recordCount = count;
-    CPluginBuilder file;
+    CRecordWriter file;
     file.Record("TES3", Header(h));
     return file.Bytes() + body.Bytes();
 }

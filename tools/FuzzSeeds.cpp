@@ -5,12 +5,12 @@
 
 namespace vantor::mkdata {
 
-using fixtures::CPluginBuilder;
-using fixtures::Dele;
-using fixtures::I32;
-using fixtures::Name;
-using fixtures::Sub;
-using fixtures::Z;
+using records::CRecordWriter;
+using records::Dele;
+using records::I32;
+using records::Name;
+using records::Sub;
+using records::Z;
 
 CWritten WriteFuzzSeeds(const std::string& dir) {
     CWritten out;
@@ -20,7 +20,7 @@ CWritten WriteFuzzSeeds(const std::string& dir) {
         if (!WriteFile(out.m_files.back(), bytes, 1020254400, out.m_error)) out.m_ok = false;
     };
     auto plugin = [] {
-        CPluginBuilder b;
+        CRecordWriter b;
         b.Record("TES3", Header({.m_masters = {"Sample.esm"}, .m_masterSizes = {4096}}));
         return b;
     };
@@ -30,7 +30,7 @@ CWritten WriteFuzzSeeds(const std::string& dir) {
     write("three-bytes.esp", "TES");
 
     {
-        CPluginBuilder b = plugin();
+        CRecordWriter b = plugin();
         b.Record("GMST", GmstInt("iSeed", 3));
         b.Record("SKIL", Skil({.m_index = 4, .m_description = "seed"}));
         b.Record("MGEF", Mgef({.m_index = 142, .m_description = "index byte above 127"}));
@@ -47,7 +47,7 @@ CWritten WriteFuzzSeeds(const std::string& dir) {
     }
     {
         // Deletions in every place editors put DELE.
-        CPluginBuilder b = plugin();
+        CRecordWriter b = plugin();
         b.Record("STAT", {Name("last"), Sub("MODL", Z("a.nif")), Dele()});
         b.Record("STAT", {Dele(), Name("first"), Sub("MODL", Z("b.nif"))});
         b.Record("CELL", Cell({.m_name = "Gone", .m_flags = 1, .m_deleted = true}));
@@ -55,7 +55,7 @@ CWritten WriteFuzzSeeds(const std::string& dir) {
         write("deletions.esp", b.Bytes());
     }
     {
-        CPluginBuilder b = plugin();
+        CRecordWriter b = plugin();
         b.Record("MISC", {Name("a")});
         b.Raw("\x01\x02\x03\x04XXXX");
         b.Record("ZZZZ", {Name("unknown tag")});
@@ -63,19 +63,19 @@ CWritten WriteFuzzSeeds(const std::string& dir) {
         write("garbage-between.esp", b.Bytes());
     }
     {
-        CPluginBuilder b = plugin();
+        CRecordWriter b = plugin();
         b.Record("WEAP", {Name("long"), Sub("WPDT", std::string(32, '\x11'))});
         b.Record("WEAP", {Name("cut"), Sub("WPDT", std::string(32, '\x22'))});
         write("truncated.esp", b.Truncate(b.Size() - 20).Bytes());
     }
     {
-        CPluginBuilder b = plugin();
+        CRecordWriter b = plugin();
         b.Record("NPC_", {Name("oversize")}, 0x00FFFFFF);
         write("size-past-end.esp", b.Bytes());
     }
     {
         // The ID subrecords claim more bytes than the record holds.
-        CPluginBuilder b = plugin();
+        CRecordWriter b = plugin();
         b.Record("INFO", {Sub("INAM", Z("5")), {"PNAM", Z(""), 200}, Sub("NNAM", Z(""))});
         b.Record("CELL", {Name("short"), Sub("DATA", "\x01")});
         b.Record("PGRD", {Sub("DATA", "")});
@@ -85,7 +85,7 @@ CWritten WriteFuzzSeeds(const std::string& dir) {
     }
     {
         // The size field's fourth byte is ignored.
-        CPluginBuilder b = plugin();
+        CRecordWriter b = plugin();
         const std::size_t at = b.Size();
         b.Record("STAT", {Name("hi-byte"), Sub("MODL", Z("c.nif"))}, std::nullopt, 0x2000);
         std::string bytes = b.Bytes();

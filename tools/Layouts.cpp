@@ -5,12 +5,12 @@
 
 namespace vantor::mkdata {
 
-using fixtures::F32;
-using fixtures::Fixed;
-using fixtures::I16;
-using fixtures::I32;
-using fixtures::Sub;
-using fixtures::Z;
+using records::F32;
+using records::Fixed;
+using records::I16;
+using records::I32;
+using records::Sub;
+using records::Z;
 
 std::uint64_t CRng::Next() {
     std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
@@ -63,30 +63,17 @@ std::string Word(std::uint64_t n, std::size_t minSyllables) {
     return out;
 }
 
-CSubs Header(const CHeader& h) {
-    std::string hedr = F32(1.3f) + I32(h.m_isMaster ? 1 : 0) + Fixed(h.m_author, 32) + Fixed(h.m_description, 256) +
-                       I32(static_cast<std::int32_t>(h.m_recordCount));
-    CSubs subs{Sub("HEDR", hedr)};
-    for (std::size_t i = 0; i < h.m_masters.size(); ++i) {
-        std::uint64_t size = i < h.m_masterSizes.size() ? h.m_masterSizes[i] : 0;
-        subs.push_back(Sub("MAST", Z(h.m_masters[i])));
-        subs.push_back(Sub("DATA", I32(static_cast<std::int32_t>(size & 0xFFFFFFFFu)) +
-                                       I32(static_cast<std::int32_t>(size >> 32))));
-    }
-    return subs;
-}
-
 CSubs GmstString(const std::string& id, const std::string& value) {
     // The game's own string settings carry no terminating NUL.
-    return {fixtures::Name(id), Sub("STRV", value)};
+    return {records::Name(id), Sub("STRV", value)};
 }
 
-CSubs GmstInt(const std::string& id, std::int32_t value) { return {fixtures::Name(id), Sub("INTV", I32(value))}; }
+CSubs GmstInt(const std::string& id, std::int32_t value) { return {records::Name(id), Sub("INTV", I32(value))}; }
 
-CSubs GmstFloat(const std::string& id, float value) { return {fixtures::Name(id), Sub("FLTV", F32(value))}; }
+CSubs GmstFloat(const std::string& id, float value) { return {records::Name(id), Sub("FLTV", F32(value))}; }
 
 CSubs Glob(const std::string& id, char type, float value) {
-    return {fixtures::Name(id), Sub("FNAM", std::string(1, type)), Sub("FLTV", F32(value))};
+    return {records::Name(id), Sub("FNAM", std::string(1, type)), Sub("FLTV", F32(value))};
 }
 
 CSubs Skil(const CSkill& s) {
@@ -124,12 +111,12 @@ CSubs Scpt(const CScript& s) {
     return subs;
 }
 
-CSubs Stat(const std::string& id, const std::string& model) { return {fixtures::Name(id), Sub("MODL", Z(model))}; }
+CSubs Stat(const std::string& id, const std::string& model) { return {records::Name(id), Sub("MODL", Z(model))}; }
 
 namespace {
 
 void AddItemHead(CSubs& subs, const CItem& item) {
-    subs.push_back(fixtures::Name(item.m_id));
+    subs.push_back(records::Name(item.m_id));
     subs.push_back(Sub("MODL", Z(item.m_model)));
     subs.push_back(Sub("FNAM", Z(item.m_name)));
 }
@@ -163,7 +150,7 @@ CSubs Weap(const CWeapon& w) {
 }
 
 CSubs Npc(const CNpc& n) {
-    CSubs subs{fixtures::Name(n.m_id), Sub("FNAM", Z(n.m_name)), Sub("RNAM", Z(n.m_race)), Sub("CNAM", Z(n.m_class)),
+    CSubs subs{records::Name(n.m_id), Sub("FNAM", Z(n.m_name)), Sub("RNAM", Z(n.m_race)), Sub("CNAM", Z(n.m_class)),
                Sub("ANAM", Z(n.m_faction)), Sub("BNAM", Z(n.m_head)), Sub("KNAM", Z(n.m_hair))};
     if (!n.m_script.empty()) subs.push_back(Sub("SCRI", Z(n.m_script)));
     std::string npdt = I16(n.m_level) + std::string{char(n.m_disposition), 0, 0, 0, 0, 0} + I32(n.m_gold);
@@ -179,7 +166,7 @@ CSubs Npc(const CNpc& n) {
 }
 
 CSubs Reference(const CReference& r) {
-    CSubs subs{Sub("FRMR", I32(static_cast<std::int32_t>(r.m_index))), fixtures::Name(r.m_id)};
+    CSubs subs{Sub("FRMR", I32(static_cast<std::int32_t>(r.m_index))), records::Name(r.m_id)};
     if (r.m_scale != 1.0f) subs.push_back(Sub("XSCL", F32(r.m_scale)));
     if (!r.m_owner.empty()) subs.push_back(Sub("ANAM", Z(r.m_owner)));
     if (r.m_count != 1) subs.push_back(Sub("NAM9", I32(r.m_count)));
@@ -192,7 +179,7 @@ CSubs Reference(const CReference& r) {
 }
 
 CSubs Cell(const CCell& c) {
-    CSubs subs{fixtures::Name(c.m_name)};
+    CSubs subs{records::Name(c.m_name)};
     if (c.m_deleted) subs.push_back(Sub("DELE", I32(0)));
     subs.push_back(Sub("DATA", I32(c.m_flags) + I32(c.m_x) + I32(c.m_y)));
     if (c.m_flags & 1) {
@@ -267,14 +254,14 @@ CSubs Pgrd(const CPathGrid& g) {
     }
     std::string edges;
     for (const auto& e : g.m_edges) edges += I32(static_cast<std::int32_t>(e.second));
-    CSubs subs{Sub("DATA", data), fixtures::Name(g.m_cellName)};
+    CSubs subs{Sub("DATA", data), records::Name(g.m_cellName)};
     if (!points.empty()) subs.push_back(Sub("PGRP", points));
     if (!edges.empty()) subs.push_back(Sub("PGRC", edges));
     return subs;
 }
 
 CSubs Dial(const std::string& topic, EDialType type) {
-    return {fixtures::Name(topic), Sub("DATA", std::string(1, static_cast<char>(type)))};
+    return {records::Name(topic), Sub("DATA", std::string(1, static_cast<char>(type)))};
 }
 
 CSubs Info(const CResponse& r) {
@@ -298,7 +285,7 @@ CSubs Info(const CResponse& r) {
 }
 
 CSubs Deleted(CSubs idSubs) {
-    idSubs.push_back(fixtures::Dele());
+    idSubs.push_back(records::Dele());
     return idSubs;
 }
 

@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "fixtures/PluginBuilder.h"
+#include "format/RecordWriter.h"
 
 namespace vantor::mkdata {
 
-using fixtures::CSub;
+using records::CSub;
 using CSubs = std::vector<CSub>;
 
 // splitmix64: small, fast and the same on every platform, unlike the
@@ -36,16 +36,8 @@ std::uint64_t Mix(std::uint64_t a, std::uint64_t b, std::uint64_t c = 0, std::ui
 // words.
 std::string Word(std::uint64_t n, std::size_t minSyllables = 2);
 
-struct CHeader {
-    std::vector<std::string> m_masters{};
-    std::vector<std::uint64_t> m_masterSizes{};
-    std::uint32_t m_recordCount = 0;
-    std::string m_author{};
-    std::string m_description{};
-    bool m_isMaster = false;
-};
-// The TES3 header record's subrecords: HEDR, then a MAST/DATA pair per master.
-CSubs Header(const CHeader& header);
+using CHeader = records::CPluginHeader;
+inline CSubs Header(const CHeader& header) { return records::HeaderSubRecords(header); }
 
 CSubs GmstString(const std::string& id, const std::string& value);
 CSubs GmstInt(const std::string& id, std::int32_t value);

@@ -11,7 +11,7 @@ namespace vantor::mkdata {
 
 namespace {
 
-using fixtures::CPluginBuilder;
+using records::CRecordWriter;
 
 struct CRecord {
     std::string m_tag;
@@ -35,7 +35,7 @@ const char* const kPatch = "Sample Patch.omwaddon";
 std::string Build(const CHeader& header, const CRecords& records) {
     CHeader h = header;
     h.m_recordCount = static_cast<std::uint32_t>(records.size());
-    CPluginBuilder b;
+    CRecordWriter b;
     b.Record("TES3", Header(h));
     for (const auto& r : records) b.Record(r.m_tag, r.m_subs);
     return b.Bytes();
@@ -330,7 +330,7 @@ CRecords ArmoryRecords() {
     CRecords r;
     auto add = [&](const char* tag, CSubs subs) { r.push_back({tag, std::move(subs)}); };
     add("GMST", GmstFloat("fSampleFatigueMult", 1.25f));  // identical to the master
-    add("STAT", Deleted({fixtures::Name("sample_banner_01")}));
+    add("STAT", Deleted({records::Name("sample_banner_01")}));
     add("MISC", Misc(Goblet()));  // identical to the master
     CWeapon sword = IronSword();
     sword.m_chop[1] = 15;
@@ -364,8 +364,8 @@ CRecords QuestsRecords() {
     CResponse trader = TraderGreeting();
     trader.m_next = "";
     add("INFO", Info(trader));
-    add("INFO", Deleted({fixtures::Sub("INAM", fixtures::Z(kGreet3)), fixtures::Sub("PNAM", fixtures::Z(kGreet2)),
-                         fixtures::Sub("NNAM", fixtures::Z("")), fixtures::Sub("DATA", std::string(12, '\0'))}));
+    add("INFO", Deleted({records::Sub("INAM", records::Z(kGreet3)), records::Sub("PNAM", records::Z(kGreet2)),
+                         records::Sub("NNAM", records::Z("")), records::Sub("DATA", std::string(12, '\0'))}));
     add("DIAL", Dial("latest rumors", EDialType::Topic));
     CResponse r1 = Rumor1();
     r1.m_next = kRumorQuests;
@@ -400,7 +400,7 @@ CRecords TweaksRecords() {
     add("GMST", GmstString("sSampleWelcome", "Welcome, traveller, to the sample hall."));
     add("GMST", GmstInt("iSampleMaxLevel", 75));
     add("GMST", GmstFloat("fSampleJumpBase", 0.5f));  // identical to the master
-    add("MISC", Deleted({fixtures::Name("sample_coin")}));
+    add("MISC", Deleted({records::Name("sample_coin")}));
     CWeapon sword = IronSword();
     sword.m_item.m_value = 55;
     sword.m_health = 800;

@@ -3,6 +3,9 @@
 #include <cstdio>
 
 #include "format/Entry.h"
+#include "format/LittleEndian.h"
+#include "format/RecordCursor.h"
+#include "format/RecordWriter.h"
 #include "format/SubRecord.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
@@ -11,48 +14,10 @@ namespace vantor {
 
 namespace {
 
-// Record tags the reader passes over by their size. Anything else that is
-// not DIAL or INFO is slid over byte by byte until a known tag lines up.
-constexpr std::string_view kSkippedTags[] = {
-    "ACTI", "ALCH", "APPA", "ARMO", "BODY", "BOOK", "BSGN", "CLAS", "CLOT", "CONT", "CREA",
-    "DOOR", "ENCH", "FACT", "GLOB", "GMST", "INGR", "NPC_", "MISC", "LEVC", "LEVI", "LIGH",
-    "LOCK", "LTEX", "PROB", "RACE", "REGN", "REPA", "SNDG", "SOUN", "SPEL", "STAT", "WEAP",
-    "PGRD", "LAND", "MGEF", "SKIL", "SCPT", "CELL", "MAST", "SSCR", "TES3"};
-
-bool IsSkippedTag(std::string_view tag) {
-    for (auto t : kSkippedTags)
-        if (t == tag) return true;
-    return false;
-}
-
 constexpr std::size_t kRecordHeader = 16;
 constexpr std::uint64_t kDefaultMasterSize = 79837557;
 constexpr std::string_view kHeaderMaster = "Morrowind.esm";
 constexpr std::size_t kWriteChunk = 1 << 20;
-
-std::uint32_t U32At(std::string_view bytes, std::size_t pos) {
-    return std::uint32_t(static_cast<unsigned char>(bytes[pos])) |
-           std::uint32_t(static_cast<unsigned char>(bytes[pos + 1])) << 8 |
-           std::uint32_t(static_cast<unsigned char>(bytes[pos + 2])) << 16 |
-           std::uint32_t(static_cast<unsigned char>(bytes[pos + 3])) << 24;
-}
-
-void PutU32(std::string& out, std::uint32_t v) {
-    for (int k = 0; k < 4; ++k) out.push_back(static_cast<char>((v >> (8 * k)) & 0xFF));
-}
-
-void PutSub(std::string& out, std::string_view tag, std::string_view payload) {
-    out.append(tag);
-    PutU32(out, static_cast<std::uint32_t>(payload.size()));
-    out.append(payload);
-}
-
-void PutRecord(std::string& out, std::string_view tag, std::string_view data) {
-    out.append(tag);
-    PutU32(out, static_cast<std::uint32_t>(data.size()));
-    out.append(8, '\0');
-    out.append(data);
-}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r'; }
 
@@ -268,21 +233,6 @@ bool CDialogMerge::ReadFiles(const std::atomic<std::int32_t>& stop, bool plugins
     return true;
 }
 
-bool CDialogMerge::ReadSubrecord(std::string_view bytes, std::size_t& pos, std::size_t end, std::string_view tag,
-                                 std::string& payload, bool& skippedDele) {
-    std::size_t p = pos;
-    while (p + 8 <= end && bytes.substr(p, 4) != tag) ++p;
-    if (p + 8 > end) return false;
-    // Some editors write DELE before the ids; the record is deleted all the same.
-    for (std::size_t q = pos; q + 8 <= p; ++q)
-        if (bytes.substr(q, 4) == "DELE") skippedDele = true;
-    const std::size_t length = U32At(bytes, p + 4);
-    if (length > end - (p + 8)) return false;
-    payload.assign(bytes.substr(p + 8, length));
-    pos = p + 8 + length;
-    return true;
-}
-
 std::int32_t CDialogMerge::ReadDialogFile(const std::atomic<std::int32_t>& stop, std::string_view bytes,
                                           std::int64_t fileTime, bool isPlugin) {
     const std::size_t n = bytes.size();
@@ -290,32 +240,33 @@ std::int32_t CDialogMerge::ReadDialogFile(const std::atomic<std::int32_t>& stop,
     // kept DIAL and after a deleted one, whose responses are skipped.
     std::vector<CInfoRecord>* current = nullptr;
     std::size_t pos = 0;
-    std::string name, inam, pnam, nnam;
+    std::string name;
+    std::string_view inam, pnam, nnam;
     while (n - pos >= 4 && !stop.load(std::memory_order_relaxed)) {
         const std::string_view tag = bytes.substr(pos, 4);
         const bool dial = tag == "DIAL";
         const bool info = tag == "INFO";
-        if (!dial && !info && !IsSkippedTag(tag)) {
-            ++pos;
+        if (!IsRecordTag(tag)) {
+            pos = NextRecordTag(bytes, pos + 1);
             continue;
         }
         if (n - pos < kRecordHeader) return 0;
         // Only the low three bytes: no record of the game reaches 16 MiB.
-        const std::size_t size = U32At(bytes, pos + 4) & 0xFFFFFF;
+        const std::size_t size = le::U24(bytes, pos + 4);
         const std::size_t dataStart = pos + kRecordHeader;
         if (size > n - dataStart) return 0;  // the file ends inside the record: it is dropped
-        const std::size_t end = dataStart + size;
-        pos = end;
+        pos = dataStart + size;
         if (!dial && !info) continue;
 
-        std::size_t p = dataStart;
-        bool skippedDele = false;
+        CSubRecordCursor ids(bytes.substr(dataStart, size), CSubRecordCursor::ELength::Whole);
         if (dial) {
             current = nullptr;
-            if (!ReadSubrecord(bytes, p, end, "NAME", name, skippedDele)) continue;
+            std::string_view payload;
+            if (!ids.ByName("NAME", payload)) continue;
+            name.assign(payload);
             Trim(name);
-            std::string_view rest = bytes.substr(p, end - p);
-            if (skippedDele || (!rest.empty() && IsDeletedData(rest))) continue;
+            std::string_view rest = bytes.substr(dataStart + ids.Position(), size - ids.Position());
+            if (ids.SkippedDele() || (!rest.empty() && IsDeletedData(rest))) continue;
             std::string key = Key(name);
             if (isPlugin) {
                 auto [it, added] = m_topicIndex.try_emplace(key, m_topics.size());
@@ -330,13 +281,10 @@ std::int32_t CDialogMerge::ReadDialogFile(const std::atomic<std::int32_t>& stop,
             continue;
         }
 
-        if (!ReadSubrecord(bytes, p, end, "INAM", inam, skippedDele) ||
-            !ReadSubrecord(bytes, p, end, "PNAM", pnam, skippedDele) ||
-            !ReadSubrecord(bytes, p, end, "NNAM", nnam, skippedDele) || !current)
-            continue;
-        std::string_view rest = bytes.substr(p, end - p);
+        if (!ids.ByName("INAM", inam) || !ids.ByName("PNAM", pnam) || !ids.ByName("NNAM", nnam) || !current) continue;
+        std::string_view rest = bytes.substr(dataStart + ids.Position(), size - ids.Position());
         CInfoRecord record;
-        record.m_deleted = skippedDele || (!rest.empty() && IsDeletedData(rest));
+        record.m_deleted = ids.SkippedDele() || (!rest.empty() && IsDeletedData(rest));
         record.m_inam = inam;
         record.m_fileTime = fileTime;
         if (!record.m_deleted) {
@@ -586,40 +534,30 @@ void CDialogMerge::AppendTopic(std::string& out, const CTopic& topic, const std:
     // The topic's data comes from the first plugin that holds it.
     const CDialRecord& dial = topic.m_dials.front();
     std::string data;
-    PutSub(data, "NAME", dial.m_name);
+    records::AppendSub(data, "NAME", dial.m_name);
     data += dial.m_rest;
-    PutRecord(out, "DIAL", data);
+    records::AppendRecord(out, "DIAL", data);
     for (const CInfoRecord& info : topic.m_chain) {
         if (stop.load(std::memory_order_relaxed)) return;
         data.clear();
-        PutSub(data, "INAM", info.m_inam);
-        PutSub(data, "PNAM", info.m_pnam);
-        PutSub(data, "NNAM", info.m_nnam);
+        records::AppendSub(data, "INAM", info.m_inam);
+        records::AppendSub(data, "PNAM", info.m_pnam);
+        records::AppendSub(data, "NNAM", info.m_nnam);
         data += info.m_rest;
-        PutRecord(out, "INFO", data);
+        records::AppendRecord(out, "INFO", data);
     }
 }
 
 namespace {
 
 std::string RepairHeader(std::size_t recordCount, std::uint64_t masterSize) {
-    std::string hedr;
-    hedr += std::string("\x9A\x99\x99\x3F", 4);  // version 1.2
-    PutU32(hedr, 0);                             // a plugin
-    std::string author = "VANTOR Dialog Merge File";
-    author.resize(32, '\0');
-    hedr += author;
-    hedr.append(256, '\0');
-    PutU32(hedr, static_cast<std::uint32_t>(recordCount));
-    std::string data;
-    PutSub(data, "HEDR", hedr);
-    PutSub(data, "MAST", std::string(kHeaderMaster) + '\0');
-    std::string size;
-    PutU32(size, static_cast<std::uint32_t>(masterSize & 0xFFFFFFFF));
-    PutU32(size, static_cast<std::uint32_t>(masterSize >> 32));
-    PutSub(data, "DATA", size);
     std::string out;
-    PutRecord(out, "TES3", data);
+    records::AppendRecord(out, "TES3",
+                          records::SubBytes(records::HeaderSubRecords({.m_masters = {std::string(kHeaderMaster)},
+                                                                       .m_masterSizes = {masterSize},
+                                                                       .m_recordCount = std::uint32_t(recordCount),
+                                                                       .m_author = "VANTOR Dialog Merge File",
+                                                                       .m_version = 1.2f})));
     return out;
 }
 

@@ -80,10 +80,6 @@ public:
     // master tables. 0 when the bytes end inside a record.
     std::int32_t ReadDialogFile(const std::atomic<std::int32_t>& stop, std::string_view bytes, std::int64_t fileTime,
                                 bool isPlugin);
-    // Finds `tag` at or after `pos`, before `end`, and gives its payload;
-    // `pos` moves past it. A DELE subrecord passed over sets `skippedDele`.
-    static bool ReadSubrecord(std::string_view bytes, std::size_t& pos, std::size_t end, std::string_view tag,
-                              std::string& payload, bool& skippedDele);
     // 0 when the user declined a conflict; 1 when done or stopped.
     std::int32_t Merge(const std::atomic<std::int32_t>& stop);
     // Appends every unplaced pool element whose PNAM names `id`, in pool

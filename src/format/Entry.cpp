@@ -33,6 +33,8 @@ void CEntry::OwnData() {
 
 #include "format/SubRecord.h"
 
+#include "format/LittleEndian.h"
+
 namespace vantor {
 
 bool SplitSubRecords(std::string_view data, std::vector<std::string>& tags, std::vector<std::string>& payloads) {
@@ -40,9 +42,7 @@ bool SplitSubRecords(std::string_view data, std::vector<std::string>& tags, std:
     std::size_t offset = 0;
     while (offset < data.size()) {
         std::string tag(data.substr(offset, 4));
-        std::size_t length = 0;
-        for (std::size_t k = 0; k < 3 && offset + 4 + k < data.size(); ++k)
-            length |= std::size_t(static_cast<unsigned char>(data[offset + 4 + k])) << (8 * k);
+        const std::size_t length = le::U24(data, offset + 4);
         std::size_t start = offset + 8;
         std::string payload = start < data.size() ? std::string(data.substr(start, length)) : std::string();
         tags.push_back(std::move(tag));
@@ -63,8 +63,7 @@ std::string JoinSubRecords(const std::vector<std::string>& tags, const std::vect
     std::string out;
     for (std::size_t i = 0; i < tags.size() && i < payloads.size(); ++i) {
         out.append(tags[i].data(), tags[i].size());
-        auto n = static_cast<std::uint32_t>(payloads[i].size());
-        for (int k = 0; k < 4; ++k) out.push_back(static_cast<char>((n >> (8 * k)) & 0xFF));
+        le::PutU32(out, static_cast<std::uint32_t>(payloads[i].size()));
         out.append(payloads[i]);
     }
     return out;

@@ -3,8 +3,9 @@
 #include <cstdio>
 #include <new>
 
+#include "format/LittleEndian.h"
 #include "format/PluginFile.h"
-#include "format/RecordScan.h"
+#include "format/RecordCursor.h"
 #include "format/SubRecord.h"
 
 namespace vantor {
@@ -27,25 +28,9 @@ EKind Classify(std::string_view tag) {
     return EKind::Named;
 }
 
-std::uint32_t ReadU24(const std::string& buf, std::size_t pos) {
-    return std::uint32_t(static_cast<unsigned char>(buf[pos])) |
-           std::uint32_t(static_cast<unsigned char>(buf[pos + 1])) << 8 |
-           std::uint32_t(static_cast<unsigned char>(buf[pos + 2])) << 16;
-}
-
 // Low 16 bits of the 32-bit word at `offset`, as a signed number; bytes the
 // payload does not have count as zero.
-std::uint32_t ReadU32(std::string_view bytes, std::size_t pos) {
-    return std::uint32_t(static_cast<unsigned char>(bytes[pos])) |
-           std::uint32_t(static_cast<unsigned char>(bytes[pos + 1])) << 8 |
-           std::uint32_t(static_cast<unsigned char>(bytes[pos + 2])) << 16 |
-           std::uint32_t(static_cast<unsigned char>(bytes[pos + 3])) << 24;
-}
-
-int Signed16At(std::string_view payload, std::size_t offset) {
-    auto byte = [&](std::size_t i) -> unsigned { return i < payload.size() ? static_cast<unsigned char>(payload[i]) : 0u; };
-    return static_cast<std::int16_t>(static_cast<std::uint16_t>(byte(offset) | byte(offset + 1) << 8));
-}
+int Signed16At(std::string_view payload, std::size_t offset) { return le::I16(payload, offset); }
 
 // The masters and record count of the TES3 header record, whose data
 // starts at `dataStart` in the file.
@@ -53,75 +38,18 @@ void ReadHeader(std::string_view data, std::size_t dataStart, std::vector<std::s
                 std::optional<std::uint32_t>& count, std::int64_t& countOffset) {
     for (std::size_t p = 0; p + 8 <= data.size();) {
         const std::string_view tag = data.substr(p, 4);
-        const std::size_t length = ReadU32(data, p + 4);
+        const std::size_t length = le::U24(data, p + 4);
         const std::string_view payload = data.substr(p + 8, std::min(length, data.size() - p - 8));
         if (tag == "MAST") masters.emplace_back(UpToNul(payload));
         // HEDR: version, file type, author (32), description (256), record count.
         if (tag == "HEDR" && payload.size() >= 300 && !count) {
-            count = ReadU32(payload, 296);
+            count = le::U32(payload, 296);
             countOffset = std::int64_t(dataStart + p + 8 + 296);
         }
         if (length > data.size() - p - 8) break;
         p += 8 + length;
     }
 }
-
-// A DELE subrecord among those passed over before the ID: the record is
-// deleted all the same (a plugin written by other tools lists DELE first).
-// Only subrecord boundaries count: "DELE" inside a payload is text.
-bool SkippedHoldsDele(std::string_view skipped) {
-    for (std::size_t p = 0; p + 8 <= skipped.size();) {
-        if (skipped.substr(p, 4) == "DELE") return true;
-        const std::size_t length = ReadU32(skipped, p + 4);
-        if (length > skipped.size() - p - 8) break;
-        p += 8 + length;
-    }
-    return false;
-}
-
-// Walks the ID subrecords of one record. The cursor never leaves the
-// record: a wanted subrecord that is not inside it makes the record damaged.
-class CIdCursor {
-public:
-    CIdCursor(const std::string& buf, std::size_t start, std::size_t end) : m_buf(buf), m_pos(start), m_end(end) {}
-
-    // Scans forward byte by byte for `wanted`, skipping whatever lies before
-    // it (some editors write DELE before NAME).
-    bool ByName(std::string_view wanted, std::string_view& payload) {
-        std::size_t p = m_pos;
-        while (p + 8 <= m_end && std::string_view(m_buf).substr(p, 4) != wanted) ++p;
-        if (p + 8 > m_end) return false;
-        if (p != m_pos && SkippedHoldsDele(std::string_view(m_buf).substr(m_pos, p - m_pos))) m_skippedDele = true;
-        return Take(p, payload);
-    }
-
-    // The next subrecord, whatever its tag.
-    bool Next(std::string_view& tag, std::string_view& payload) {
-        if (m_pos + 8 > m_end) return false;
-        tag = std::string_view(m_buf).substr(m_pos, 4);
-        return Take(m_pos, payload);
-    }
-
-    std::size_t Position() const { return m_pos; }
-    // A by-name scan passed over a DELE subrecord.
-    bool SkippedDele() const { return m_skippedDele; }
-
-private:
-    bool Take(std::size_t at, std::string_view& payload) {
-        // The payload length is the size field's low byte: IDs are short.
-        std::size_t length = static_cast<unsigned char>(m_buf[at + 4]);
-        std::size_t start = at + 8;
-        if (start + length > m_end) return false;
-        payload = std::string_view(m_buf).substr(start, length);
-        m_pos = start + length;
-        return true;
-    }
-
-    const std::string& m_buf;
-    std::size_t m_pos;
-    std::size_t m_end;
-    bool m_skippedDele = false;
-};
 
 }  // namespace
 
@@ -182,7 +110,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                 whole = false;
                 break;
             }
-            const std::uint32_t dataSize = ReadU24(buf, pos);
+            const std::uint32_t dataSize = le::U24(buf, pos);
             if (tagStart == 0 && tag == "TES3")
                 ReadHeader(std::string_view(buf).substr(std::min(n, std::size_t(16)), dataSize), 16, m_headerMasters,
                            m_headerRecordCount, m_headerCountOffset);
@@ -203,7 +131,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                 whole = false;
                 break;
             }
-            const std::uint32_t dataSize = ReadU24(buf, pos);
+            const std::uint32_t dataSize = le::U24(buf, pos);
             const std::size_t dataStart = pos + 12;
             const std::size_t dataEnd = dataStart + dataSize;
             if (dataEnd > n) {
@@ -213,7 +141,8 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                 continue;
             }
 
-            CIdCursor cursor(buf, dataStart, dataEnd);
+            CSubRecordCursor cursor(std::string_view(buf).substr(dataStart, dataSize),
+                                    CSubRecordCursor::ELength::LowByte);
             std::string id, prevInfo, nextInfo;
             std::string_view payload, nextTag;
             bool ok = true;
@@ -282,7 +211,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                 entry->m_offset = std::int64_t(tagStart);
                 entry->m_size = std::int64_t(dataSize) + 16;
                 entry->m_sizeChange = 0;
-                const std::size_t dataOffset = cursor.Position();
+                const std::size_t dataOffset = dataStart + cursor.Position();
                 const std::string_view data = std::string_view(buf).substr(dataOffset, dataEnd - dataOffset);
                 if (deleted < 0) deleted = (IsDeletedData(data) || cursor.SkippedDele()) ? 1 : 0;
                 entry->m_deleted = deleted;

@@ -10,6 +10,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "format/LittleEndian.h"
 #include "format/PluginFile.h"
 #include "format/SubRecord.h"
 #include "format/Backup.h"
@@ -50,17 +51,6 @@ private:
     std::vector<std::pair<std::int64_t, std::int64_t>> m_shifts;
     std::vector<std::int64_t> m_sums;
 };
-
-void PutLE32(std::string& out, std::uint32_t v) {
-    for (int k = 0; k < 4; ++k) out.push_back(static_cast<char>((v >> (8 * k)) & 0xFF));
-}
-
-std::uint32_t GetLE32(std::string_view bytes, std::size_t at) {
-    return std::uint32_t(static_cast<unsigned char>(bytes[at])) |
-           std::uint32_t(static_cast<unsigned char>(bytes[at + 1])) << 8 |
-           std::uint32_t(static_cast<unsigned char>(bytes[at + 2])) << 16 |
-           std::uint32_t(static_cast<unsigned char>(bytes[at + 3])) << 24;
-}
 
 // The plugin's path as it is on disk: the name may differ in case from the
 // one it was opened by.
@@ -140,7 +130,7 @@ CWriteResult CPluginFile::ApplySplices(const std::vector<CSplice>& splices, CBac
         const std::size_t at = std::size_t(s.m_start - first);
         const std::size_t length = std::size_t(s.m_length);
         matches = TagIndex(std::string_view(tail).substr(at, 4)) >= 0 &&
-                  (GetLE32(tail, at + 4) & 0xFFFFFF) == ((length - 16) & 0xFFFFFF) &&
+                  (le::U32(tail, at + 4) & 0xFFFFFF) == ((length - 16) & 0xFFFFFF) &&
                   (s.m_erase || (s.m_oldData.size() <= length - 16 &&
                                  std::string_view(tail).substr(at + length - s.m_oldData.size(), s.m_oldData.size()) ==
                                      s.m_oldData));
@@ -162,7 +152,7 @@ CWriteResult CPluginFile::ApplySplices(const std::vector<CSplice>& splices, CBac
         } else {
             const std::size_t keep = std::size_t(s.m_length) - s.m_oldData.size();  // header and ID subrecords
             out.append(tail, at, 4);
-            PutLE32(out, std::uint32_t(keep - 16 + s.m_newData.size()));
+            le::PutU32(out, std::uint32_t(keep - 16 + s.m_newData.size()));
             out.append(tail, at + 8, keep - 8);
             out.append(s.m_newData);
         }
@@ -206,13 +196,13 @@ bool CPluginFile::WriteRecordCount(platform::CFile& work, std::int64_t erasing) 
     std::string bytes;
     if (!work.Seek(hedrAt) || !work.Read(bytes, 308)) return false;
     if (bytes.compare(0, 4, "HEDR") != 0) return true;
-    const std::uint32_t stated = GetLE32(bytes, 304);
+    const std::uint32_t stated = le::U32(bytes, 304);
     std::int64_t count = m_recordsInFile >= 0 ? m_recordsInFile - std::int64_t(m_removed.size()) - erasing
                                               : std::int64_t(stated) - erasing;
     if (count < 0 || count > std::int64_t(std::numeric_limits<std::uint32_t>::max()) || std::uint32_t(count) == stated)
         return true;
     std::string field;
-    PutLE32(field, std::uint32_t(count));
+    le::PutU32(field, std::uint32_t(count));
     return work.Seek(std::uint64_t(m_headerCountOffset)) && work.Write(field);
 }
 

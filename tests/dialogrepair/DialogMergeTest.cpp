@@ -305,7 +305,10 @@ TEST_F(DialogMergeTest, GarbageIsSlidOverAndACutRecordEndsTheFile) {
     // Records of other kinds are passed over whole, whatever they hold.
     p.Record("NPC_", {Name("guard"), Sub("FNAM", "INFODIAL text")});
     p.RecordData("ZZZZ", "junk");
-    p.Record("INFO", InfoSubs(Id("b"), Id("a"), Id(""), "B"));
+    // "DELE" inside a payload passed over before the ids is text, not a deletion.
+    std::vector<CSub> b = InfoSubs(Id("b"), Id("a"), Id(""), "B");
+    b.insert(b.begin(), Sub("XXXX", "the DELE word"));
+    p.Record("INFO", b);
     std::size_t cut = p.Size();
     p.Record("INFO", InfoSubs(Id("c"), Id("b"), Id(""), "C"));
     p.Truncate(cut + 30);

@@ -1,8 +1,9 @@
-#include "format/RecordScan.h"
+#include "format/RecordCursor.h"
 
 #include <algorithm>
 #include <array>
 
+#include "format/LittleEndian.h"
 #include "format/PluginFile.h"
 
 namespace vantor {
@@ -49,6 +50,39 @@ std::size_t NextRecordTag(std::string_view bytes, std::size_t from) {
     // The skips may pass the last positions; the scan one byte at a time
     // would stop at the first of them.
     return std::max(from, n < 3 ? 0 : n - 3);
+}
+
+bool HoldsDeleSubRecord(std::string_view bytes) {
+    for (std::size_t p = 0; p + 8 <= bytes.size();) {
+        if (bytes.substr(p, 4) == "DELE") return true;
+        const std::size_t length = le::U24(bytes, p + 4);
+        if (length > bytes.size() - p - 8) break;
+        p += 8 + length;
+    }
+    return false;
+}
+
+bool CSubRecordCursor::ByName(std::string_view tag, std::string_view& payload) {
+    std::size_t p = m_pos;
+    while (p + 8 <= m_data.size() && m_data.substr(p, 4) != tag) ++p;
+    if (p + 8 > m_data.size()) return false;
+    if (p != m_pos && HoldsDeleSubRecord(m_data.substr(m_pos, p - m_pos))) m_skippedDele = true;
+    return Take(p, payload);
+}
+
+bool CSubRecordCursor::Next(std::string_view& tag, std::string_view& payload) {
+    if (m_pos + 8 > m_data.size()) return false;
+    tag = m_data.substr(m_pos, 4);
+    return Take(m_pos, payload);
+}
+
+bool CSubRecordCursor::Take(std::size_t at, std::string_view& payload) {
+    const std::size_t length = le::Get(m_data, at + 4, std::size_t(m_length));
+    const std::size_t start = at + 8;
+    if (length > m_data.size() - start) return false;
+    payload = m_data.substr(start, length);
+    m_pos = start + length;
+    return true;
 }
 
 }  // namespace vantor

@@ -8,7 +8,7 @@
 
 #include "MkData.h"
 #include "fixtures/TempDir.h"
-#include "format/RecordScan.h"
+#include "format/RecordCursor.h"
 #include "platform/Files.h"
 
 using namespace vantor;
