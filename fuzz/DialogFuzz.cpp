@@ -118,10 +118,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     CFuzzLink link(yes);
     CDialogMerge merge(link);
     std::atomic<std::int32_t> stop{0};
-    merge.ReadDialogFile(stop, plugin, 1000, true);
+    merge.ReadDialogFile(stop, plugin, {0, 1000}, true);
     // The same plugin bytes once more, newer: every response is a duplicate.
-    if (bytes[0] & 2) merge.ReadDialogFile(stop, plugin, 2000, true);
-    merge.ReadDialogFile(stop, master, 500, false);
+    if (bytes[0] & 2) merge.ReadDialogFile(stop, plugin, {0, 2000}, true);
+    merge.ReadDialogFile(stop, master, {0, 500}, false);
     if (!merge.Merge(stop)) {
         if (yes) Fail("the merge declined although every question was answered Yes");
         return 0;

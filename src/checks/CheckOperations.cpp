@@ -75,7 +75,7 @@ void AddDocumentFiles(CPluginChecker& checker, const std::vector<CPluginFile*>& 
 
 CPaneTables RunCheckOperation(const CCheckInputs& inputs) {
     const std::atomic<std::int32_t>& stop = inputs.stop ? *inputs.stop : kNeverStop;
-    CPluginChecker checker(inputs.link);
+    CPluginChecker checker(inputs.link, inputs.ages);
     AddDocumentFiles(checker, inputs.loadedPlugins, inputs.foundMasters);
     checker.Run(stop, inputs.checkMode, inputs.conflictChecks, inputs.uncleanChecks, inputs.mask);
     CPaneTables panes;
@@ -101,7 +101,7 @@ CPaneTables RunCheckOperation(const CCheckInputs& inputs) {
 
 CPaneTables RunGlobalChangeListing(const CCheckInputs& inputs) {
     const std::atomic<std::int32_t>& stop = inputs.stop ? *inputs.stop : kNeverStop;
-    CPluginChecker checker(inputs.link);
+    CPluginChecker checker(inputs.link, inputs.ages);
     std::vector<CPluginFile*> plugins;
     for (CPluginFile* plugin : inputs.loadedPlugins)
         if (inputs.globalChangesFile.empty() || plugin->FileName() == inputs.globalChangesFile)

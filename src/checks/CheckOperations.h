@@ -27,6 +27,7 @@ struct CCheckInputs {
     std::string globalChangesFile;  // "" = every plugin
     const std::atomic<std::int32_t>* stop = nullptr;
     CFrameLink* link = nullptr;
+    CFileAges* ages = nullptr;  // the files' last-write times when none
 };
 
 // The panes an operation refilled; none when it was stopped.

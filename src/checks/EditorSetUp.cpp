@@ -35,7 +35,7 @@ void SortListing(CResultTable& table, std::size_t fileColumn) {
 std::optional<CResultTable> RunEditorSetUp(const CEditorSetUpInputs& inputs) {
     const std::atomic<std::int32_t>& stop = inputs.stop ? *inputs.stop : kNeverStop;
     const bool masters = inputs.viewMasters != 0;
-    CPluginChecker engine(inputs.link);
+    CPluginChecker engine(inputs.link, inputs.ages);
     // The masters answer the plugin listing's "Original File" column.
     if (!masters)
         for (auto it = inputs.foundMasters.rbegin(); it != inputs.foundMasters.rend(); ++it) engine.AddMaster(**it);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "checks/FileAges.h"
 #include "format/PluginFile.h"
 #include "document/ResultTable.h"
 
@@ -24,6 +25,7 @@ struct CEditorSetUpInputs {
     std::string viewFile;          // "" = every listed file
     const std::atomic<std::int32_t>* stop = nullptr;
     CFrameLink* link = nullptr;
+    CFileAges* ages = nullptr;  // the files' last-write times when none
 };
 
 // The file column of the listing: 3 ("Esp File") for plugins, 4 ("Original

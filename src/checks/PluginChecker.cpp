@@ -1,7 +1,6 @@
 #include "checks/PluginChecker.h"
 
 #include <algorithm>
-#include <limits>
 #include <utility>
 
 #include "checks/IdIndex.h"
@@ -118,7 +117,7 @@ const std::vector<CResultRow>* CCheckResult::Warnings(std::string_view key) cons
     return nullptr;
 }
 
-CPluginChecker::CPluginChecker(CFrameLink* link) : m_link(link) {}
+CPluginChecker::CPluginChecker(CFrameLink* link, CFileAges* ages) : m_link(link), m_fileAges(ages ? ages : &m_ownAges) {}
 
 CPluginChecker::~CPluginChecker() = default;
 
@@ -131,17 +130,10 @@ std::string CPluginChecker::GetDescription(std::string_view tag) {
     return {};
 }
 
-std::int64_t CPluginChecker::FileAge(const CPluginFile& file) {
+CFileAge CPluginChecker::FileAge(const CPluginFile& file) {
     auto it = m_ages.find(&file);
     if (it != m_ages.end()) return it->second;
-    // The name may differ in case from the file on disk (Morrowind.ini is
-    // not case-sensitive); the reader found it the same way.
-    const std::string path = file.FullPath();
-    auto resolved = platform::ResolvePath(path);
-    auto time = platform::LastWriteTime(resolved ? *resolved : path);
-    const std::int64_t age = time ? *time : std::numeric_limits<std::int64_t>::min();
-    m_ages.emplace(&file, age);
-    return age;
+    return m_ages.emplace(&file, m_fileAges->AgeOf(file.FullPath())).first->second;
 }
 
 void CPluginChecker::Report(const std::atomic<std::int32_t>& stop, const std::string& text, int total) {
@@ -162,7 +154,7 @@ const CFirstIndex& CPluginChecker::FirstIndex(const CPluginFile& file, std::size
     return *slot;
 }
 
-const std::vector<std::int64_t>& CPluginChecker::MasterAges() {
+const std::vector<CFileAge>& CPluginChecker::MasterAges() {
     while (m_masterAges.size() < m_masters.size()) m_masterAges.push_back(FileAge(*m_masters[m_masterAges.size()]));
     return m_masterAges;
 }
@@ -170,7 +162,7 @@ const std::vector<std::int64_t>& CPluginChecker::MasterAges() {
 long CPluginChecker::OriginalMaster(std::string_view id, std::size_t tableIndex) {
     if (m_masters.empty()) return -1;
     const CMasterIndex& index = MasterIndex(tableIndex);
-    const std::vector<std::int64_t>& ages = MasterAges();
+    const std::vector<CFileAge>& ages = MasterAges();
     long best = -1;
     for (std::uint32_t h = index.Head(id); h != kNone; h = index.Hit(h).m_next) {
         const std::uint32_t m = index.Hit(h).m_master;
@@ -236,7 +228,7 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
     };
     constexpr long kUnknown = -2;
     std::vector<CTagBuckets> tags;
-    std::vector<std::int64_t> ages;
+    std::vector<CFileAge> ages;
     if (n > 1) {
         for (std::size_t k = 0; k < kCheckCount; ++k) {
             if (conflictChecks[k] != 1) continue;
@@ -390,7 +382,7 @@ void CPluginChecker::WarningPhase(const std::atomic<std::int32_t>& stop, bool si
 void CPluginChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, const CPluginFile& plugin,
                                    const CCheckSwitches& uncleanChecks, std::uint8_t mask) {
     const CRowTexts& texts = RowTexts();
-    const std::vector<std::int64_t>& ages = MasterAges();
+    const std::vector<CFileAge>& ages = MasterAges();
 
     for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
         const CEntryTable& table = plugin.Table(t);

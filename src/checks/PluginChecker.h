@@ -13,6 +13,7 @@
 #include <utility>
 #include <vector>
 
+#include "checks/FileAges.h"
 #include "format/PluginFile.h"
 #include "document/Options.h"
 
@@ -73,8 +74,9 @@ public:
 
     enum class EList { Plugins, Masters };
 
-    // Progress goes to `link` when one is given.
-    explicit CPluginChecker(CFrameLink* link = nullptr);
+    // Progress goes to `link` when one is given; which file is newer comes
+    // from `ages` (the files' last-write times when none is given).
+    explicit CPluginChecker(CFrameLink* link = nullptr, CFileAges* ages = nullptr);
     CPluginChecker(const CPluginChecker&) = delete;
     CPluginChecker& operator=(const CPluginChecker&) = delete;
     virtual ~CPluginChecker();
@@ -111,9 +113,8 @@ public:
     // chosen list) whose table of `tag` holds it; nullptr when none does.
     const CEntry* FindEntry(std::string_view fileName, std::string_view id, std::string_view tag, EList list);
 
-    // A file's last-write time in whole seconds, read once per engine; a
-    // file whose time cannot be read is older than every readable one.
-    std::int64_t FileAge(const CPluginFile& file);
+    // A file's age, asked once per engine.
+    CFileAge FileAge(const CPluginFile& file);
 
     const CCheckResult& Result() const { return m_result; }
     // Hands the findings over, leaving the engine's lists empty.
@@ -137,17 +138,19 @@ private:
     long OriginalMaster(std::string_view id, std::size_t tableIndex);
     // A master's file name, or "None" for no master or an empty name.
     const std::string& MasterName(long master) const;
-    const std::vector<std::int64_t>& MasterAges();
+    const std::vector<CFileAge>& MasterAges();
     void Report(const std::atomic<std::int32_t>& stop, const std::string& text, int total);
 
     CFrameLink* m_link;
+    CLastWriteAges m_ownAges;
+    CFileAges* m_fileAges;
     std::vector<CPluginFile*> m_plugins;
     std::vector<CPluginFile*> m_masters;
     CCheckResult m_result;
     std::vector<CResultRow> m_searchRows;
 
-    std::unordered_map<const CPluginFile*, std::int64_t> m_ages;
-    std::vector<std::int64_t> m_masterAges;  // by position in the master list
+    std::unordered_map<const CPluginFile*, CFileAge> m_ages;
+    std::vector<CFileAge> m_masterAges;  // by position in the master list
     std::array<std::unique_ptr<checks_detail::CMasterIndex>, CPluginFile::kTableCount> m_masterIndexes;
     std::unordered_map<const CPluginFile*, std::array<std::unique_ptr<checks_detail::CFirstIndex>, CPluginFile::kTableCount>>
         m_firstIndexes;

@@ -172,7 +172,7 @@ std::optional<CResultTable> RunFindOperation(const CFindInputs& inputs) {
     if (inputs.loadedPlugins.empty()) return std::nullopt;
     const std::atomic<std::int32_t>& stop = inputs.stop ? *inputs.stop : kNeverStop;
     const CFindParams& params = inputs.params;
-    CPluginChecker engine(inputs.link);
+    CPluginChecker engine(inputs.link, inputs.ages);
     AddDocumentFiles(engine, inputs.loadedPlugins, inputs.foundMasters);
     const std::vector<CResultRow>& rows = Search(engine, inputs.link, stop, params.m_text, params.m_matchCase,
                                                  params.m_wholeWord, params.m_lookInData, params.m_searchMasters);

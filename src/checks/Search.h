@@ -77,6 +77,7 @@ struct CFindInputs {
     CFindParams params;
     const std::atomic<std::int32_t>* stop = nullptr;
     CFrameLink* link = nullptr;
+    CFileAges* ages = nullptr;  // the files' last-write times when none
 };
 
 // Worker operations 5 and 6 (after extraction). Nothing at all happens

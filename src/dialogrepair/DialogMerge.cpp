@@ -65,8 +65,8 @@ void Compact(std::vector<CInfoRecord>& list, const std::vector<char>& dropped) {
     list.resize(out);
 }
 
-// The later-written of two copies wins; on equal times the later one read.
-bool Newer(const CInfoRecord& later, const CInfoRecord& earlier) { return later.m_fileTime >= earlier.m_fileTime; }
+// The copy from the newer file wins; of equally old ones the later one read.
+bool Newer(const CInfoRecord& later, const CInfoRecord& earlier) { return later.m_fileAge >= earlier.m_fileAge; }
 
 // Takes the flagged master infos out of the topic and links their neighbours
 // (master and plugin infos alike) past them, so a deleted response leaves no
@@ -99,7 +99,7 @@ CDialogMerge::CInfoPool::CInfoPool(std::vector<CInfoRecord>& infos) : m_infos(in
     for (std::size_t i = 0; i < infos.size(); ++i) m_byPrevious[Key(infos[i].m_pnam)].push_back(i);
 }
 
-CDialogMerge::CDialogMerge(CFrameLink& link) : m_link(link) {}
+CDialogMerge::CDialogMerge(CFrameLink& link, CFileAges* ages) : m_link(link), m_ages(ages ? ages : &m_ownAges) {}
 
 void CDialogMerge::AddPlugin(const std::string& name, const std::string& folder) {
     m_pluginNames.push_back(name);
@@ -208,13 +208,13 @@ bool CDialogMerge::ReadFiles(const std::atomic<std::int32_t>& stop, bool plugins
     std::size_t i = 0;
     for (; i < n && !stop.load(); ++i) {
         platform::CReadFile file;
-        std::optional<std::int64_t> time;
         // A file that cannot be read whole is reported like one that cannot
         // be opened: a repair plugin missing its dialogue would pass for
         // complete.
-        bool ok = file.Open(folders[i] + names[i]);
-        if (ok) time = platform::LastWriteTime(file.Path());
-        ok = ok && time && file.ReadAll(bytes);
+        // So is one whose time cannot be read: it may be gone already.
+        bool ok = file.Open(folders[i] + names[i]) && platform::LastWriteTime(file.Path());
+        const CFileAge age = ok ? m_ages->AgeOf(file.Path()) : CFileAge{};
+        ok = ok && file.ReadAll(bytes);
         file.Close();
         if (!ok) {
             m_link.Ask(CMessage{"Could not Open " + names[i], "Error", EButtons::Ok, EIcon::Exclamation, EAnswer::Ok});
@@ -222,7 +222,7 @@ bool CDialogMerge::ReadFiles(const std::atomic<std::int32_t>& stop, bool plugins
             return false;
         }
         if (!plugins && !m_morrowindSize && EqualsNoCase(names[i], kHeaderMaster)) m_morrowindSize = bytes.size();
-        ReadDialogFile(stop, bytes, *time, plugins);
+        ReadDialogFile(stop, bytes, age, plugins);
         Progress(stop, prefix, i, n);
     }
     if (i == n && !stop.load()) {
@@ -234,7 +234,7 @@ bool CDialogMerge::ReadFiles(const std::atomic<std::int32_t>& stop, bool plugins
 }
 
 std::int32_t CDialogMerge::ReadDialogFile(const std::atomic<std::int32_t>& stop, std::string_view bytes,
-                                          std::int64_t fileTime, bool isPlugin) {
+                                          CFileAge fileAge, bool isPlugin) {
     const std::size_t n = bytes.size();
     // The topic the INFO records that follow belong to; none before the first
     // kept DIAL and after a deleted one, whose responses are skipped.
@@ -286,7 +286,7 @@ std::int32_t CDialogMerge::ReadDialogFile(const std::atomic<std::int32_t>& stop,
         CInfoRecord record;
         record.m_deleted = ids.SkippedDele() || (!rest.empty() && IsDeletedData(rest));
         record.m_inam = inam;
-        record.m_fileTime = fileTime;
+        record.m_fileAge = fileAge;
         if (!record.m_deleted) {
             record.m_pnam = pnam;
             record.m_nnam = nnam;

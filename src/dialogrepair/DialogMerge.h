@@ -12,6 +12,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "checks/FileAges.h"
 #include "document/FrameLink.h"
 
 namespace vantor {
@@ -30,8 +31,8 @@ struct CInfoRecord {
     std::string m_pnam;
     std::string m_nnam;
     std::string m_rest;
-    std::int64_t m_fileTime = 0;  // last write of the file it came from, whole seconds
-    bool m_deleted = false;       // a deletion: never written, but it removes what it deletes
+    CFileAge m_fileAge;      // the age of the file it came from
+    bool m_deleted = false;  // a deletion: never written, but it removes what it deletes
 };
 
 class CDialogMerge {
@@ -62,7 +63,9 @@ public:
         std::unordered_map<std::string, std::vector<std::size_t>> m_byPrevious;
     };
 
-    explicit CDialogMerge(CFrameLink& link);
+    // Which of two files is newer comes from `ages` (the files' last-write
+    // times when none is given).
+    explicit CDialogMerge(CFrameLink& link, CFileAges* ages = nullptr);
 
     void AddPlugin(const std::string& name, const std::string& folder);
     void AddMaster(const std::string& name, const std::string& folder);
@@ -78,7 +81,7 @@ public:
 
     // Reads the dialogue records of one file's bytes into the plugin or the
     // master tables. 0 when the bytes end inside a record.
-    std::int32_t ReadDialogFile(const std::atomic<std::int32_t>& stop, std::string_view bytes, std::int64_t fileTime,
+    std::int32_t ReadDialogFile(const std::atomic<std::int32_t>& stop, std::string_view bytes, CFileAge fileAge,
                                 bool isPlugin);
     // 0 when the user declined a conflict; 1 when done or stopped.
     std::int32_t Merge(const std::atomic<std::int32_t>& stop);
@@ -110,6 +113,8 @@ private:
     void AppendTopic(std::string& out, const CTopic& topic, const std::atomic<std::int32_t>& stop) const;
 
     CFrameLink& m_link;
+    CLastWriteAges m_ownAges;
+    CFileAges* m_ages;
     std::vector<std::string> m_pluginNames;
     std::vector<std::string> m_pluginFolders;
     std::vector<std::string> m_masterNames;

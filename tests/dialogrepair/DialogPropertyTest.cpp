@@ -109,7 +109,7 @@ TEST(DialogMergeProperty, EveryLiveResponseIsInItsChainOnceBetweenTheNeighboursI
                 CPluginBuilder b;
                 b.Header();
                 AddTopic(b, "T", in.m_responses);
-                merge.ReadDialogFile(stop, b.Bytes(), in.m_time, in.m_plugin);
+                merge.ReadDialogFile(stop, b.Bytes(), {0, in.m_time}, in.m_plugin);
             }
         ASSERT_EQ(merge.Merge(stop), 1) << "seed " << seed;
         ASSERT_EQ(merge.Topics().size(), 1u);
