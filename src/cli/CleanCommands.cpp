@@ -14,7 +14,9 @@ struct CChangeArgs {
     std::string m_plugin, m_tag, m_id;
 };
 
-int RunClean(const CChangeArgs& args) {
+int RunClean(CChangeArgs args) {
+    // Deleting is never done to plugins nobody named.
+    args.m_common.m_loadOrderWhenNone = false;
     CSession session(args.m_common);
     ApplyBackupOptions(session, args.m_backup);
     session.Run([](CVANTORDoc& d) { d.OnAutoDeleteUnclean(); });

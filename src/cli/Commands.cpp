@@ -5,11 +5,13 @@ namespace vantor::cli {
 
 void AddCheckCommands(CLI::App& app, CCommandList& commands);
 void AddCleanCommands(CLI::App& app, CCommandList& commands);
+void AddLoadOrderCommands(CLI::App& app, CCommandList& commands);
 void AddRelinkCommands(CLI::App& app, CCommandList& commands);
 void AddShowCommands(CLI::App& app, CCommandList& commands);
 void AddSearchCommands(CLI::App& app, CCommandList& commands);
 
 const std::vector<CAddCommands> kCommandAreas = {
+    AddLoadOrderCommands,
     AddCheckCommands,
     AddCleanCommands,
     AddRelinkCommands,

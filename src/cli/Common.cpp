@@ -2,19 +2,32 @@
 
 #include <algorithm>
 #include <iostream>
+#include <variant>
 
 #include "cli/Json.h"
+#include "document/GameChoice.h"
 #include "platform/Files.h"
 
 namespace vantor::cli {
 
+void AddLoadOrderOptions(CLI::App& command, CCommonOptions& o) {
+    auto* data = command.add_option("--data-dir", o.m_dataDir, "The game's \"Data Files\" folder (masters are searched there)");
+    auto* install = command.add_option("--install-dir", o.m_installDir, "The game's folder (holds Morrowind.ini)");
+    auto* config = command.add_option("--openmw-config", o.m_openmwConfig,
+                                      "OpenMW's load order: this openmw.cfg (or the folder holding it) and the files "
+                                      "its config= lines name");
+    auto* openmw = command.add_flag("--openmw", o.m_openmw, "OpenMW's load order, from its openmw.cfg files where OpenMW keeps them");
+    // The game's folders mean nothing to OpenMW's load order.
+    for (auto* option : {config, openmw}) option->excludes(data)->excludes(install);
+    config->excludes(openmw);
+}
+
 void AddCommonOptions(CLI::App& command, CCommonOptions& o, bool pluginsRequired) {
-    command.add_option("--data-dir", o.m_dataDir, "The game's \"Data Files\" folder (masters are searched there)");
-    command.add_option("--install-dir", o.m_installDir, "The game's folder (holds Morrowind.ini)");
+    AddLoadOrderOptions(command, o);
     command.add_option("--settings", o.m_settings, "Settings file, read at start and written at the end")
         ->capture_default_str();
     command.add_option("--single-versus", o.m_singleVersus, "Single Versus mode against this master plugin");
-    command.add_flag("--active", o.m_active, "Add the game's active plugins from Morrowind.ini");
+    command.add_flag("--active", o.m_active, "Add the active plugins of the load order (Morrowind.ini or openmw.cfg)");
     command.add_flag_callback("--masters", [&o] { o.m_masters = true; }, "Read the data folder's masters (this run)");
     command.add_flag_callback("--no-masters", [&o] { o.m_masters = false; }, "Do not read the data folder's masters");
     command.add_flag("--yes,-y", o.m_yes, "Answer Yes to every question");
@@ -26,11 +39,47 @@ void AddCommonOptions(CLI::App& command, CCommonOptions& o, bool pluginsRequired
     if (pluginsRequired) plugins->required();
 }
 
+bool OpenMWChosen(const CCommonOptions& options) { return options.m_openmw || !options.m_openmwConfig.empty(); }
+
+std::shared_ptr<const loadorder::CLoadOrder> ChosenLoadOrder(const CCommonOptions& options) {
+    CGameChoice choice;
+    if (OpenMWChosen(options)) choice = {CGameChoice::EGame::OpenMW, options.m_openmwConfig};
+    auto given = [](const std::string& folder) { return folder.empty() ? std::nullopt : std::optional(folder); };
+    return MakeLoadOrder(choice, given(options.m_installDir), given(options.m_dataDir));
+}
+
+std::string UnreadableConfigText(const loadorder::CConfigFile& file) {
+    return "cannot read the OpenMW configuration " + DisplayText(file.m_path) + ": " + ConfigProblem(file);
+}
+
+std::shared_ptr<const loadorder::CLoadOrder> LoadOrderOf(const CCommonOptions& options, bool reportMissing) {
+    auto order = ChosenLoadOrder(options);
+    if (const auto problem = UnreadableConfig(*order)) throw CCommandError(UnreadableConfigText(*problem));
+    if (reportMissing) {
+        const loadorder::CWhere where = order->Where();
+        if (const auto* openmw = std::get_if<loadorder::COpenMWWhere>(&where))
+            for (const std::string& name : openmw->m_missing)
+                std::cerr << "vantor: warning: the content file " << DisplayText(name)
+                          << " is in no data folder of the load order\n";
+    }
+    return order;
+}
+
 CSession::CSession(const CCommonOptions& options) : m_options(options), m_link(options.m_yes, options.m_quiet) {
     CDocConfig config;
     config.m_settingsPath = options.m_settings;
-    if (!options.m_installDir.empty()) config.m_installDir = options.m_installDir;
-    if (!options.m_dataDir.empty()) config.m_dataDir = options.m_dataDir;
+    config.m_loadOrder = LoadOrderOf(options, true);
+    const bool openmw = OpenMWChosen(options);
+    if (openmw) {
+        // OpenMW's files lie in many folders: a bare name that is not in the
+        // working folder is the load order's file of that name.
+        auto resolve = [&](std::string& path) {
+            if (path.find('/') != std::string::npos || platform::FileExists(path)) return;
+            if (auto found = config.m_loadOrder->Find(path)) path = found->m_folder + found->m_name;
+        };
+        for (std::string& path : m_options.m_plugins) resolve(path);
+        if (!m_options.m_singleVersus.empty()) resolve(m_options.m_singleVersus);
+    }
     m_doc = std::make_unique<CVANTORDoc>(config, &m_link);
     COptionSet settings = m_doc->Options();
     m_savedLoadEsms = settings.m_loadEsms;
@@ -39,14 +88,15 @@ CSession::CSession(const CCommonOptions& options) : m_options(options), m_link(o
         m_doc->SetOptions(settings);
     }
 
-    if (!options.m_singleVersus.empty()) {
+    if (!m_options.m_singleVersus.empty()) {
         m_doc->OnSingleVersus();
-        m_link.m_choices = {options.m_singleVersus};
+        m_link.m_choices = {m_options.m_singleVersus};
         m_doc->OnChooseMasterPlugin();
     }
-    if (options.m_active) m_doc->OnChooseActivePlugins();
-    if (!options.m_plugins.empty()) {
-        m_link.m_choices = options.m_plugins;
+    const bool noneNamed = m_options.m_plugins.empty() && m_options.m_singleVersus.empty();
+    if (m_options.m_active || (openmw && noneNamed && m_options.m_loadOrderWhenNone)) m_doc->OnChooseActivePlugins();
+    if (!m_options.m_plugins.empty()) {
+        m_link.m_choices = m_options.m_plugins;
         m_doc->OnChoosePlugins();
     }
     m_link.m_choices.clear();

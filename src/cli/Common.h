@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,10 @@ inline constexpr int kExitUsage = 2;
 struct CCommonOptions {
     std::string m_dataDir;
     std::string m_installDir;
+    std::string m_openmwConfig;  // an openmw.cfg or its folder: OpenMW's load order
+    bool m_openmw = false;       // OpenMW's load order from its own places
+    // In OpenMW mode a command given no plugin works on the load order's.
+    bool m_loadOrderWhenNone = true;
     std::string m_settings = "vantor.ini";
     std::string m_singleVersus;
     bool m_active = false;
@@ -36,6 +41,24 @@ struct CCommonOptions {
 
 // Adds the common options (and the positional plugin list) to a command.
 void AddCommonOptions(CLI::App& command, CCommonOptions& options, bool pluginsRequired = false);
+// Adds only the options that say where the game is and how it orders files.
+void AddLoadOrderOptions(CLI::App& command, CCommonOptions& options);
+
+// A command that cannot go on; main tells the message and ends with kExitFailed.
+class CCommandError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+bool OpenMWChosen(const CCommonOptions& options);
+// The load order the options name, as it was found.
+std::shared_ptr<const loadorder::CLoadOrder> ChosenLoadOrder(const CCommonOptions& options);
+// What is said of a configuration file that cannot be read.
+std::string UnreadableConfigText(const loadorder::CConfigFile& file);
+// The load order the options name, whole: a configuration that cannot be
+// read throws CCommandError; with `reportMissing` each content file that no
+// data folder holds is named on stderr.
+std::shared_ptr<const loadorder::CLoadOrder> LoadOrderOf(const CCommonOptions& options, bool reportMissing);
 
 // A document with its console link, set up from the options: settings
 // read, mode and choices made as the GUI's commands would make them.
@@ -57,6 +80,9 @@ public:
     int ExitStatus();
     // Plugins named on the command line that did not load.
     std::vector<std::string> MissingPlugins() const;
+    // The plugins named on the command line, bare names found through the
+    // load order in OpenMW mode.
+    const std::vector<std::string>& Plugins() const { return m_options.m_plugins; }
 
 private:
     CCommonOptions m_options;

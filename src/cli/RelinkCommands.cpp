@@ -30,7 +30,7 @@ const char* NotWrittenReason(const CRelinkResult& result) {
 }
 
 int RunRelink(const CRelinkArgs& args) {
-    if (args.m_common.m_plugins.empty() && !args.m_common.m_active) {
+    if (args.m_common.m_plugins.empty() && !args.m_common.m_active && !OpenMWChosen(args.m_common)) {
         std::cerr << "vantor: name the plugins to repair, or --active\n";
         return kExitUsage;
     }

@@ -107,7 +107,7 @@ int RunShow(const CShowArgs& args) {
         return kExitFailed;
     }
     const std::string id = Utf8ToCp1252(args.m_id);
-    const std::string fileName = platform::FileNameOf(common.m_plugins.front());
+    const std::string fileName = platform::FileNameOf(session.Plugins().front());
     const CEntry* entry = doc.FindEntry(fileName, id, tag, false);
     if (!entry) entry = doc.FindEntry(fileName, id, tag, true);
     if (!entry) {

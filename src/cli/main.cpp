@@ -115,22 +115,6 @@ int RunExtract(const cli::CCommonOptions& options) {
     return status;
 }
 
-int RunActive(const cli::CCommonOptions& options) {
-    cli::CSession session(options);
-    session.Run([](CVANTORDoc& doc) { doc.OnChooseActivePlugins(); });
-    const auto names = session.Doc().PendingNames();
-    if (options.m_format == "json") {
-        cli::CJsonWriter json(std::cout);
-        json.BeginArray();
-        for (const auto& n : names) json.Name(n);
-        json.EndArray();
-        std::cout << "\n";
-    } else {
-        for (const auto& n : names) std::cout << cli::DisplayText(n) << "\n";
-    }
-    return session.ExitStatus();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -150,11 +134,6 @@ int main(int argc, char** argv) {
     cli::AddCommonOptions(*extract, *extractOptions);
     commands.push_back({extract, [extractOptions] { return RunExtract(*extractOptions); }});
 
-    auto activeOptions = std::make_shared<cli::CCommonOptions>();
-    auto* active = app.add_subcommand("active", "List the active plugins of the game's Morrowind.ini");
-    cli::AddCommonOptions(*active, *activeOptions);
-    commands.push_back({active, [activeOptions] { return RunActive(*activeOptions); }});
-
     // Each area registers its own commands.
     for (auto* add : cli::kCommandAreas) add(app, commands);
 
@@ -164,7 +143,14 @@ int main(int argc, char** argv) {
         // --help and --version end well; anything else is a usage error.
         return app.exit(e) == 0 ? cli::kExitDone : cli::kExitUsage;
     }
-    for (const auto& command : commands)
-        if (command.m_app->parsed()) return command.m_run();
+    for (const auto& command : commands) {
+        if (!command.m_app->parsed()) continue;
+        try {
+            return command.m_run();
+        } catch (const cli::CCommandError& e) {
+            std::cerr << "vantor: " << e.what() << "\n";
+            return cli::kExitFailed;
+        }
+    }
     return cli::kExitUsage;
 }

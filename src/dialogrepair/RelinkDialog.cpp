@@ -6,7 +6,7 @@ namespace vantor {
 
 CRelinkResult RelinkDialog(const CRelinkInputs& in) {
     CRelinkResult result;
-    CDialogMerge merge(*in.m_link);
+    CDialogMerge merge(*in.m_link, in.m_ages);
     std::string espFilename = in.m_espFilename;
     std::string espPath = in.m_espPath;
     bool replaceAgreed = false;
@@ -29,7 +29,7 @@ CRelinkResult RelinkDialog(const CRelinkInputs& in) {
         }
     } else {
         auto chosen = in.m_link->RunDialogRepairTool(
-            CRepairDialogSeed{in.m_espFilename, in.m_espPath, in.m_dataDir, in.m_installDir});
+            CRepairDialogSeed{in.m_espFilename, in.m_espPath, in.m_dataDir, in.m_loadOrder});
         if (!chosen) return result;
         espFilename = chosen->m_repairName;
         espPath = chosen->m_repairFolder;

@@ -5,12 +5,14 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "dialogrepair/DialogMerge.h"
 #include "document/FrameLink.h"
+#include "loadorder/LoadOrder.h"
 
 namespace vantor {
 
@@ -25,7 +27,8 @@ struct CRelinkInputs {
     std::string m_pendingMasterName, m_pendingMasterFolder;
     std::string m_loadedMasterName, m_loadedMasterFolder;
     std::string m_dataDir;
-    std::string m_installDir;
+    // Where the "Dialog Repair Tool" takes the active plugins from.
+    std::shared_ptr<const loadorder::CLoadOrder> m_loadOrder;
     // The document's master search: fills the names and folders of the
     // masters found in the data folder (searching only when it has none yet).
     // Called once the plugins are known, so a cancelled dialog searches nothing.
@@ -39,6 +42,7 @@ struct CRelinkInputs {
         m_prepareOutput;
     const std::atomic<std::int32_t>* m_stop = nullptr;
     CFrameLink* m_link = nullptr;
+    CFileAges* m_ages = nullptr;  // the files' last-write times when none
 };
 
 struct CRelinkResult {

@@ -1,8 +1,6 @@
 #include "document/Extraction.h"
 
-#include <algorithm>
 #include <cstdio>
-#include <dirent.h>
 
 #include "platform/FileOps.h"
 #include "platform/Files.h"
@@ -11,38 +9,10 @@ namespace vantor {
 
 namespace {
 
-std::string Lower(std::string s) {
-    for (auto& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return s;
-}
-
-bool EndsWithNoCase(const std::string& s, const std::string& suffix) {
-    return s.size() >= suffix.size() && Lower(s.substr(s.size() - suffix.size())) == Lower(suffix);
-}
-
 std::string Percent(const char* prefix, int step, int total) {
     char buf[128];
     std::snprintf(buf, sizeof buf, "%s%d%% complete", prefix, total ? step * 100 / total : 0);
     return buf;
-}
-
-// The data folder's "*.esm" files in one fixed order on every platform:
-// names compared without regard to case, as the game's platform lists them.
-std::vector<std::string> ListMasters(const std::string& folder) {
-    std::vector<std::string> names;
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return names;
-    while (dirent* e = ::readdir(dir)) {
-        std::string name = e->d_name;
-        if (name.size() > 4 && EndsWithNoCase(name, ".esm") && platform::FileExists(folder + name)) names.push_back(name);
-    }
-    ::closedir(dir);
-    std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
-        auto la = Lower(a), lb = Lower(b);
-        return la != lb ? la < lb : a < b;
-    });
-    return names;
 }
 
 }  // namespace
@@ -54,16 +24,16 @@ void TellIfNotAFile(CFrameLink& link, const std::string& path) {
                   "VANTOR", EIcon::Exclamation);
 }
 
-bool FindMasters(CFileList& files, const std::string& dataDir) {
+bool FindMasters(CFileList& files, const loadorder::CLoadOrder& loadOrder) {
     if (files.Has(EFileRole::FoundMaster)) return true;
-    // Found in name order and listed in the reverse, as the masters were
+    // Found in load order and listed in the reverse, as the masters were
     // always kept.
-    std::vector<std::string> names = ListMasters(dataDir);
-    for (auto it = names.rbegin(); it != names.rend(); ++it) {
+    const std::vector<loadorder::CGameFile> masters = loadOrder.Masters();
+    for (auto it = masters.rbegin(); it != masters.rend(); ++it) {
         // A file the user chose (as plugin or as master plugin) is read as
         // such, never a second time as a found master.
-        if (files.IsChosen(*it)) continue;
-        files.Append({*it, dataDir, EFileRole::FoundMaster, nullptr});
+        if (files.IsChosen(it->m_name)) continue;
+        files.Append({it->m_name, it->m_folder, EFileRole::FoundMaster, nullptr});
     }
     return files.Has(EFileRole::FoundMaster);
 }
@@ -87,7 +57,7 @@ void ExtractFiles(CDocState& state, const COperationContext& context) {
         return file;
     };
     try {
-        if (state.m_options.m_loadEsms && !state.m_mastersLoaded && FindMasters(files, state.m_dataDir)) {
+        if (state.m_options.m_loadEsms && !state.m_mastersLoaded && FindMasters(files, *state.m_loadOrder)) {
             std::vector<CLoadedFile*> masters;
             for (const CLoadedFile* m : files.Of(EFileRole::FoundMaster))
                 masters.push_back(files.Find(EFileRole::FoundMaster, m->m_name));

@@ -7,9 +7,9 @@
 
 namespace vantor {
 
-// The data folder's "*.esm" files that are not chosen, once: when the list
-// holds found masters already it is left as it is. True when it holds any.
-bool FindMasters(CFileList& files, const std::string& dataDir);
+// The load order's masters that are not chosen, once: when the list holds
+// found masters already it is left as it is. True when it holds any.
+bool FindMasters(CFileList& files, const loadorder::CLoadOrder& loadOrder);
 
 // A folder, FIFO, device or socket by the name of a file to read is refused
 // by name; a file that is missing is no news.

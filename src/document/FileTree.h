@@ -1,5 +1,6 @@
 #pragma once
 // The file tree's content as data: the Qt tree shows it, commands change it.
+#include <map>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@ struct CFileTree {
     bool m_hasMasterRoot = false;  // only in Single Versus mode; shown first
     std::vector<std::string> m_masterItems;
     std::vector<std::string> m_pluginItems;
+    // The folder each item's file lies in, by name (OpenMW's lie in many).
+    std::map<std::string, std::string> m_folders;
 };
 
 }  // namespace vantor

@@ -3,11 +3,13 @@
 // the main window: progress, panes, result rows, message boxes, questions,
 // file choosers and the entry editors. The Qt frame, the console and the
 // tests each implement it.
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "document/ResultTable.h"
+#include "loadorder/LoadOrder.h"
 
 namespace vantor {
 
@@ -50,8 +52,9 @@ struct CFileChoice {
 struct CRepairDialogSeed {
     std::string m_repairName;
     std::string m_repairFolder;
-    std::string m_dataDir;     // start folder of its file choosers
-    std::string m_installDir;  // where the game's Morrowind.ini lies
+    std::string m_dataDir;  // start folder of its file choosers
+    // Where "Add All Active Plugins" takes them from; none adds nothing.
+    std::shared_ptr<const loadorder::CLoadOrder> m_loadOrder;
 };
 
 // The window's result after "Repair Dialog": the repair plugin and the

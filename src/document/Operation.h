@@ -10,12 +10,14 @@
 #include <optional>
 #include <string>
 
+#include "checks/FileAges.h"
 #include "checks/Search.h"
 #include "dialogrepair/RelinkDialog.h"
 #include "document/FileList.h"
 #include "document/FrameLink.h"
 #include "document/Options.h"
 #include "document/ResultTable.h"
+#include "loadorder/LoadOrder.h"
 
 namespace vantor {
 
@@ -59,7 +61,9 @@ struct CDocState {
     CFileList m_files;
     std::int32_t m_mastersLoaded = 0;
     std::string m_dataDir;
-    std::string m_installDir;
+    // Where the game's files are and which is newer; never null in a
+    // document's state.
+    std::shared_ptr<const loadorder::CLoadOrder> m_loadOrder;
 };
 
 // What the automatic clean did.
@@ -82,7 +86,9 @@ struct COperationOutcome {
 // document's result panes.
 class COperationContext {
 public:
-    explicit COperationContext(CVANTORDoc& doc);
+    // Ages come from the load order, or from the files' last-write times
+    // when there is none.
+    COperationContext(CVANTORDoc& doc, std::shared_ptr<const loadorder::CLoadOrder> loadOrder);
     CFrameLink& Link() const;
     const std::atomic<std::int32_t>& Stop() const;
     bool Stopped() const;
@@ -94,9 +100,13 @@ public:
     // The repair plugin the "Dialog Repair Tool" window named, remembered in
     // the option set.
     void RememberRepairPlugin(const std::string& name, const std::string& folder) const;
+    // Which file is newer, asked once per file for the whole operation.
+    CFileAges& Ages() const { return *m_ages; }
 
 private:
     CVANTORDoc& m_doc;
+    std::shared_ptr<const loadorder::CLoadOrder> m_loadOrder;
+    std::unique_ptr<CFileAges> m_ages;
 };
 
 class COperation {

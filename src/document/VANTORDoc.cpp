@@ -4,11 +4,10 @@
 #include <chrono>
 
 #include "document/Extraction.h"
+#include "document/GameChoice.h"
 #include "document/OutputPath.h"
 #include "document/ResultsLog.h"
 #include "platform/Files.h"
-#include "platform/InstallDir.h"
-#include "platform/Profile.h"
 
 namespace vantor {
 
@@ -27,12 +26,6 @@ public:
     void CloseEntryEditors(const std::string&) override {}
 };
 
-std::string Lower(std::string s) {
-    for (auto& c : s)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return s;
-}
-
 bool Contains(const std::vector<std::string>& list, const std::string& name) {
     return std::find(list.begin(), list.end(), name) != list.end();
 }
@@ -41,7 +34,13 @@ bool Contains(const std::vector<std::string>& list, const std::string& name) {
 
 // ------------------------------------------------------------- context --
 
-COperationContext::COperationContext(CVANTORDoc& doc) : m_doc(doc) {}
+COperationContext::COperationContext(CVANTORDoc& doc, std::shared_ptr<const loadorder::CLoadOrder> loadOrder)
+    : m_doc(doc), m_loadOrder(std::move(loadOrder)) {
+    if (m_loadOrder)
+        m_ages = std::make_unique<CLoadOrderAges>(*m_loadOrder);
+    else
+        m_ages = std::make_unique<CLastWriteAges>();
+}
 CFrameLink& COperationContext::Link() const { return *m_doc.m_link; }
 const std::atomic<std::int32_t>& COperationContext::Stop() const { return m_doc.m_stop; }
 bool COperationContext::Stopped() const { return m_doc.Stopped(); }
@@ -70,10 +69,9 @@ CVANTORDoc::CVANTORDoc(CDocConfig config, CFrameLink* link) : m_config(std::move
     m_tables = {ConflictTableHeader(), WarningTableHeader(), EditorTableHeader()};
     m_nullLink = std::make_unique<CNullLink>();
     if (!m_link) m_link = m_nullLink.get();
-    const platform::CInstallDirs dirs =
-        m_config.m_installDir ? platform::DirsFromInstallPath(*m_config.m_installDir) : platform::FindInstallDirs();
-    m_installDir = dirs.m_installDir;
-    m_dataDir = m_config.m_dataDir ? platform::WithSeparator(*m_config.m_dataDir) : dirs.m_dataDir;
+    m_loadOrder = m_config.m_loadOrder;
+    if (!m_loadOrder) m_loadOrder = loadorder::MorrowindLoadOrder({m_config.m_installDir, m_config.m_dataDir, {}});
+    m_dataDir = m_loadOrder->DataDir();
     m_options.Load(m_config.m_settingsPath);
     TellIfNotAFile(*m_link, m_config.m_settingsPath);
 }
@@ -87,7 +85,30 @@ CVANTORDoc::~CVANTORDoc() {
 
 CDocState CVANTORDoc::State() const {
     std::lock_guard lock(m_stateMutex);
-    return {m_checkMode, m_options, m_files, m_mastersLoaded, m_dataDir, m_installDir};
+    return {m_checkMode, m_options, m_files, m_mastersLoaded, m_dataDir, m_loadOrder};
+}
+
+std::shared_ptr<const loadorder::CLoadOrder> CVANTORDoc::LoadOrder() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_loadOrder;
+}
+
+void CVANTORDoc::SetLoadOrder(std::shared_ptr<const loadorder::CLoadOrder> loadOrder) {
+    if (!loadOrder) return;
+    std::lock_guard lock(m_stateMutex);
+    m_nextLoadOrder = std::move(loadOrder);
+    // A running operation may still be reading files the old one found.
+    if (m_files.Items().empty() && !IsBusy()) UseNextLoadOrder();
+}
+
+void CVANTORDoc::UseNextLoadOrder() {
+    if (!m_nextLoadOrder) return;
+    m_loadOrder = std::move(m_nextLoadOrder);
+    m_nextLoadOrder = nullptr;
+    m_dataDir = m_loadOrder->DataDir();
+    // Masters found through the old load order are not this one's.
+    m_files.RemoveRole(EFileRole::FoundMaster);
+    m_mastersLoaded = 0;
 }
 
 COptionSet CVANTORDoc::Options() const {
@@ -152,7 +173,7 @@ bool CVANTORDoc::StartOperation(std::unique_ptr<COperation> operation) {
 void CVANTORDoc::RunOperation(std::unique_ptr<COperation> operation) {
     m_busy = 1;
     m_link->HidePane(EPane::All);
-    COperationContext context(*this);
+    COperationContext context(*this, operation->State().m_loadOrder);
     if (ExtractsFirst(operation->Code())) {
         CDocState& state = operation->State();
         ExtractFiles(state, context);
@@ -295,7 +316,7 @@ std::optional<CViewFileSeed> CVANTORDoc::ViewFileDataSeed() {
         else if (const CLoadedFile* loaded = m_files.First(EFileRole::MasterPlugin))
             seed.m_plugins.push_back(loaded->m_name);
     }
-    vantor::FindMasters(m_files, m_dataDir);
+    vantor::FindMasters(m_files, *m_loadOrder);
     seed.m_masters = m_files.Names(EFileRole::FoundMaster);
     return seed;
 }
@@ -325,15 +346,19 @@ void CVANTORDoc::OnFindObject(const CFindParams& findParams) {
 
 bool CVANTORDoc::FindMasters() {
     std::lock_guard lock(m_stateMutex);
-    return vantor::FindMasters(m_files, m_dataDir);
+    return vantor::FindMasters(m_files, *m_loadOrder);
 }
 
 void CVANTORDoc::RefillPluginRoot() {
     {
         std::lock_guard lock(m_stateMutex);
-        m_tree.m_pluginItems = m_files.Names(EFileRole::Pending);
+        m_tree.m_pluginItems.clear();
         // The master plugin is shown under its own root.
-        for (const CLoadedFile* f : m_files.Of(EFileRole::Plugin)) m_tree.m_pluginItems.push_back(f->m_name);
+        for (EFileRole role : {EFileRole::Pending, EFileRole::Plugin})
+            for (const CLoadedFile* f : m_files.Of(role)) {
+                m_tree.m_pluginItems.push_back(f->m_name);
+                m_tree.m_folders[f->m_name] = f->m_folder;
+            }
     }
     m_link->UpdateViews();
 }
@@ -354,7 +379,8 @@ void CVANTORDoc::OnChoosePlugins() {
     CFileChooser chooser;
     chooser.m_mode = CFileChooser::EMode::OpenMany;
     chooser.m_title = "Select Files";
-    chooser.m_filters = {{"Plugin Files (*.esp)", "*.esp"}, {"Master Files (*.esm)", "*.esm"}, {"All Files (*.*)", "*.*"}};
+    const bool openmw = IsOpenMW(*LoadOrder());
+    chooser.m_filters = {PluginFilter(openmw), MasterFilter(openmw), {"All Files (*.*)", "*.*"}};
     chooser.m_startFolder = m_dataDir;
     chooser.m_defaultExtension = "esp";
     chooser.m_mustExist = true;
@@ -366,15 +392,12 @@ void CVANTORDoc::OnChoosePlugins() {
 
 void CVANTORDoc::OnChooseActivePlugins() {
     if (IsBusy()) return;
-    // With no install folder this is the root's "/Morrowind.ini", as the
-    // game's own platform would look on the current drive.
-    const std::string ini = m_installDir + "/Morrowind.ini";
     {
         std::lock_guard lock(m_stateMutex);
-        for (const auto& value : platform::ReadNumberedKeys(ini, "Game Files", "GameFile")) {
-            if (value.size() < 3 || Lower(value.substr(value.size() - 3)) != "esp") continue;
-            if (m_files.IsChosen(value)) continue;
-            m_files.Append({value, m_dataDir, EFileRole::Pending, nullptr});
+        // Each from the folder it was found in: OpenMW's lie in many.
+        for (const loadorder::CGameFile& plugin : m_loadOrder->ActivePlugins()) {
+            if (m_files.IsChosen(plugin.m_name)) continue;
+            m_files.Append({plugin.m_name, plugin.m_folder, EFileRole::Pending, nullptr});
         }
     }
     RefillPluginRoot();
@@ -390,7 +413,7 @@ void CVANTORDoc::OnChooseMasterPlugin() {
     CFileChooser chooser;
     chooser.m_mode = CFileChooser::EMode::OpenOne;
     chooser.m_title = "Select Master Plugin to Check Against";
-    chooser.m_filters = {{"Plugin Files (*.esp)", "*.esp"}, {"All Files (*.*)", "*.*"}};
+    chooser.m_filters = {PluginFilter(IsOpenMW(*LoadOrder())), {"All Files (*.*)", "*.*"}};
     chooser.m_startFolder = m_dataDir;
     chooser.m_defaultExtension = "esp";
     chooser.m_mustExist = true;
@@ -413,6 +436,7 @@ void CVANTORDoc::OnChooseMasterPlugin() {
                         EFileRole::PendingMaster, nullptr});
     }
     m_tree.m_masterItems = {name};
+    m_tree.m_folders[name] = platform::WithSeparator(platform::FolderOf(choice.m_paths.front()));
     m_link->UpdateViews();
 }
 
@@ -425,10 +449,12 @@ void CVANTORDoc::OnNewCheck() {
         std::lock_guard lock(m_stateMutex);
         for (EFileRole role : {EFileRole::Pending, EFileRole::PendingMaster, EFileRole::Plugin, EFileRole::MasterPlugin})
             m_files.RemoveRole(role);
+        UseNextLoadOrder();
     }
     ClearResultTables();
     m_tree.m_pluginItems.clear();
     m_tree.m_masterItems.clear();
+    m_tree.m_folders.clear();
     m_link->UpdateViews();
 }
 

@@ -19,12 +19,16 @@
 #include "document/Operation.h"
 #include "document/Options.h"
 #include "document/ResultTable.h"
+#include "loadorder/LoadOrder.h"
 
 namespace vantor {
 
 // Where the document finds its settings and the game.
 struct CDocConfig {
     std::string m_settingsPath = "vantor.ini";
+    // The load order; none: the game's own, found through the two folders
+    // below.
+    std::shared_ptr<const loadorder::CLoadOrder> m_loadOrder;
     std::optional<std::string> m_installDir;  // overrides the lookup
     std::optional<std::string> m_dataDir;     // overrides install + "Data Files"
 };
@@ -110,7 +114,12 @@ public:
     COptionSet Options() const;
     void SetOptions(const COptionSet& options);
     const std::string& DataDir() const { return m_dataDir; }
-    const std::string& InstallDir() const { return m_installDir; }
+    // Where the game's files are and in which order they load.
+    std::shared_ptr<const loadorder::CLoadOrder> LoadOrder() const;
+    // Another load order: in effect at once while no file is chosen or
+    // read, otherwise from the next New Check, which then also forgets the
+    // masters found through the old one.
+    void SetLoadOrder(std::shared_ptr<const loadorder::CLoadOrder> loadOrder);
     const CFileTree& Tree() const { return m_tree; }
     bool MastersLoaded() const;
     // The file list (a copy: the worker may be updating it).
@@ -155,14 +164,15 @@ private:
     std::optional<EOperation> CheckCode(EOperation withExtraction, EOperation without) const;
     void AddChosenPlugins(const std::vector<std::string>& paths);
     void RememberRepairPlugin(const std::string& name, const std::string& folder);
+    // Takes the waiting load order into use; the caller holds m_stateMutex.
+    void UseNextLoadOrder();
 
     CDocConfig m_config;
     CFrameLink* m_link;
     std::unique_ptr<CFrameLink> m_nullLink;
 
     ECheckMode m_checkMode = ECheckMode::Full;
-    std::string m_dataDir;
-    std::string m_installDir;
+    std::string m_dataDir;  // the load order's, for the file choosers
     CFileTree m_tree;
 
     // What the worker may write while the user-interface thread reads it:
@@ -171,6 +181,8 @@ private:
     COptionSet m_options;
     CFileList m_files;
     std::int32_t m_mastersLoaded = 0;
+    std::shared_ptr<const loadorder::CLoadOrder> m_loadOrder;
+    std::shared_ptr<const loadorder::CLoadOrder> m_nextLoadOrder;  // waiting for New Check
 
     std::atomic<std::int32_t> m_stop{0};
     std::atomic<std::int32_t> m_busy{0};

@@ -11,20 +11,20 @@
 #include <algorithm>
 
 #include "UiText.h"
+#include "document/GameChoice.h"
 #include "platform/FileOps.h"
-#include "platform/Profile.h"
 
 namespace vantor {
 
 namespace {
 
 // The choosers of this window: plugin files first, starting in the data folder.
-CFileChooser PluginChooser(CFileChooser::EMode mode, const char* title, const std::string& dataDir) {
+CFileChooser PluginChooser(CFileChooser::EMode mode, const char* title, const CRepairDialogSeed& seed) {
     CFileChooser chooser;
     chooser.m_mode = mode;
     chooser.m_title = title;
-    chooser.m_filters = {{"Plugin Files (*.esp)", "*.esp"}, {"All Files (*.*)", "*.*"}};
-    chooser.m_startFolder = dataDir;
+    chooser.m_filters = {PluginFilter(seed.m_loadOrder && IsOpenMW(*seed.m_loadOrder)), {"All Files (*.*)", "*.*"}};
+    chooser.m_startFolder = seed.m_dataDir;
     chooser.m_defaultExtension = "esp";
     chooser.m_mustExist = mode != CFileChooser::EMode::Save;
     chooser.m_confirmOverwrite = mode == CFileChooser::EMode::Save;
@@ -124,7 +124,7 @@ void CDialogRepairDlg::SetRepairPlugin(const std::string& path) {
 
 void CDialogRepairDlg::CreateNew() {
     const CFileChoice choice =
-        m_link.ChooseFile(PluginChooser(CFileChooser::EMode::Save, "New Dialog Merge Plugin", m_seed.m_dataDir));
+        m_link.ChooseFile(PluginChooser(CFileChooser::EMode::Save, "New Dialog Merge Plugin", m_seed));
     if (choice.m_status == CFileChoice::EStatus::Failed) {
         m_link.Tell("Error Selecting File", "Error");
         return;
@@ -145,7 +145,7 @@ void CDialogRepairDlg::DeleteExisting() {
 
 void CDialogRepairDlg::BrowseRepairPlugin() {
     const CFileChoice choice = m_link.ChooseFile(
-        PluginChooser(CFileChooser::EMode::OpenOne, "Select Master Plugin to Check Against", m_seed.m_dataDir));
+        PluginChooser(CFileChooser::EMode::OpenOne, "Select Master Plugin to Check Against", m_seed));
     if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty()) return;
     if (IsListed(SplitPath(choice.m_paths.front()).second)) {
         m_link.Tell("Please Remove from Esp List", "Already Loaded");
@@ -157,7 +157,7 @@ void CDialogRepairDlg::BrowseRepairPlugin() {
 
 void CDialogRepairDlg::BrowsePlugins() {
     const CFileChoice choice =
-        m_link.ChooseFile(PluginChooser(CFileChooser::EMode::OpenMany, "Select Plugins to Repair", m_seed.m_dataDir));
+        m_link.ChooseFile(PluginChooser(CFileChooser::EMode::OpenMany, "Select Plugins to Repair", m_seed));
     if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty()) return;
     // Every file keeps its own folder, which for one choice is the same.
     for (const std::string& path : choice.m_paths) {
@@ -168,15 +168,9 @@ void CDialogRepairDlg::BrowsePlugins() {
 }
 
 void CDialogRepairDlg::AddAllActivePlugins() {
-    platform::CProfile ini;
-    if (ini.Load(WithSeparator(m_seed.m_installDir) + "Morrowind.ini") != platform::CProfile::ELoad::Read) return;
-    for (std::string value : ini.GetNumbered("Game Files", "GameFile")) {
-        if (value.size() > 259) value.resize(259);
-        if (value.size() < 3) continue;
-        std::string ext = value.substr(value.size() - 3);
-        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::toupper(c)); });
-        if (ext == "ESP") AddPlugin(value, m_seed.m_dataDir);
-    }
+    if (!m_seed.m_loadOrder) return;
+    // Each from the folder it was found in: OpenMW's lie in many.
+    for (const loadorder::CGameFile& plugin : m_seed.m_loadOrder->ActivePlugins()) AddPlugin(plugin.m_name, plugin.m_folder);
     RefillList();
 }
 

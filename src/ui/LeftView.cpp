@@ -42,6 +42,8 @@ void CLeftView::Rebuild(const CFileTree& tree) {
         for (const auto& name : items) {
             auto* child = new QTreeWidgetItem(item, QStringList{FromCoreText(name)});
             child->setIcon(0, fileIcon);
+            if (auto folder = tree.m_folders.find(name); folder != tree.m_folders.end())
+                child->setToolTip(0, FromCoreText(folder->second));
             child->setData(0, kBytesRole, QByteArray::fromStdString(name));
             child->setData(0, kRootRole, int(root));
         }

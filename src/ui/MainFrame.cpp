@@ -21,6 +21,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <variant>
 
 #ifdef _WIN32
 #include <windows.h>
@@ -99,11 +100,34 @@ QString GuideText() {
     return QString::fromUtf8(file.readAll());
 }
 
+// The load order of this run: one handed over, the game's own where its
+// folders were given, else the settings file's choice, which a first start
+// makes.
+CGameChoice StartingGame(CDocConfig& config, bool& firstStart) {
+    firstStart = false;
+    if (config.m_loadOrder)
+        return {IsOpenMW(*config.m_loadOrder) ? CGameChoice::EGame::OpenMW : CGameChoice::EGame::Morrowind, {}};
+    if (config.m_installDir || config.m_dataDir) return {};
+    std::optional<CGameChoice> game = CGameChoice::Load(config.m_settingsPath);
+    if (!game) {
+        firstStart = true;
+        game = FirstStartChoice();
+    }
+    if (game->m_game == CGameChoice::EGame::OpenMW) config.m_loadOrder = MakeLoadOrder(*game);
+    return *game;
+}
+
 }  // namespace
 
-CMainFrame::CMainFrame(CDocConfig config) : m_settingsPath(config.m_settingsPath) {
+CMainFrame::CMainFrame(CDocConfig config)
+    : m_settingsPath(config.m_settingsPath),
+      m_game(StartingGame(config, m_firstStart)),
+      m_installDir(config.m_installDir),
+      m_dataDir(config.m_dataDir) {
     m_link = std::make_unique<CQtFrameLink>(this);
     m_doc = std::make_unique<CVANTORDoc>(std::move(config), m_link.get());
+    // Kept, so that the choice stays when the game is installed later.
+    if (m_firstStart) m_game.Save(m_settingsPath);
 
     setWindowTitle(kTitle);
     setWindowIcon(icons::Make(icons::EIcon::App));
@@ -524,8 +548,34 @@ void CMainFrame::ApplyOptions(const COptionSet& options) {
 }
 
 void CMainFrame::OnOptions() {
-    COptionsSheet sheet(m_pendingOptions.value_or(m_doc->Options()), this);
-    if (sheet.exec() == QDialog::Accepted) ApplyOptions(sheet.Result());
+    COptionsSheet sheet(m_pendingOptions.value_or(m_doc->Options()), this, m_game, DefaultOpenMWConfig());
+    if (sheet.exec() != QDialog::Accepted) return;
+    ApplyOptions(sheet.Result());
+    ApplyGame(sheet.Game());
+}
+
+void CMainFrame::ApplyGame(const CGameChoice& game) {
+    if (game == m_game) return;
+    m_game = game;
+    m_game.Save(m_settingsPath);
+    auto order = MakeLoadOrder(m_game, m_installDir, m_dataDir);
+    TellLoadOrderProblems(*order);
+    m_doc->SetLoadOrder(std::move(order));
+}
+
+void CMainFrame::TellLoadOrderProblems(const loadorder::CLoadOrder& order) {
+    if (const auto problem = UnreadableConfig(order)) {
+        m_link->Tell("Cannot read the OpenMW configuration " + problem->m_path + ":\n" + ConfigProblem(*problem) +
+                         "\nThe load order is not complete.",
+                     "Warning", EIcon::Exclamation);
+        return;
+    }
+    const loadorder::CWhere where = order.Where();
+    const auto* openmw = std::get_if<loadorder::COpenMWWhere>(&where);
+    if (!openmw || openmw->m_missing.empty()) return;
+    std::string text = "These content files of the load order are in no data folder:";
+    for (const std::string& name : openmw->m_missing) text += "\n" + name;
+    m_link->Tell(text, "Warning", EIcon::Exclamation);
 }
 
 QStringList CMainFrame::PrintActiveList(QPrinter& printer) {
@@ -655,6 +705,8 @@ void CMainFrame::showEvent(QShowEvent* event) {
     HidePane(EPane::All);
     if (!m_doc->Options().DialogRepairEnabled()) RemoveRelinkItems();
     menuBar()->update();
+    // Once the window is there to own the message.
+    QTimer::singleShot(0, this, [this] { TellLoadOrderProblems(*m_doc->LoadOrder()); });
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {

@@ -13,6 +13,7 @@
 #include "EntryActions.h"
 #include "PaneLayout.h"
 #include "WindowState.h"
+#include "document/GameChoice.h"
 #include "document/VANTORDoc.h"
 
 class QLabel;
@@ -97,6 +98,10 @@ public:
     // Options: the sheet's result goes into effect now, or, while an
     // operation runs, as soon as it has ended.
     void ApplyOptions(const COptionSet& options);
+    // The load order chosen on the "Game" page: kept in the settings file,
+    // taken into use as the document takes a new load order.
+    void ApplyGame(const CGameChoice& game);
+    const CGameChoice& Game() const { return m_game; }
     bool OptionsPending() const { return m_pendingOptions.has_value(); }
 
     // The help window's browser (created on first use).
@@ -139,8 +144,15 @@ private:
     void OnEditCopy();
     void OnEditSelectAll();
     void UpdateIndicators();
+    // Tells the user what keeps the load order from being whole.
+    void TellLoadOrderProblems(const loadorder::CLoadOrder& order);
 
     std::string m_settingsPath;
+    bool m_firstStart = false;  // no load order was chosen before
+    CGameChoice m_game;
+    // The game's folders given at start, for the game's own load order.
+    std::optional<std::string> m_installDir;
+    std::optional<std::string> m_dataDir;
     std::unique_ptr<CQtFrameLink> m_link;
     std::unique_ptr<CVANTORDoc> m_doc;
     std::array<QAction*, kCommandCount> m_actions{};

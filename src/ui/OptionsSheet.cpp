@@ -2,11 +2,18 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QVBoxLayout>
+
+#include "UiText.h"
 
 namespace vantor {
 
@@ -113,14 +120,61 @@ void CPPageID::CopyBack(COptionSet& o) const {
     for (std::size_t k = 0; k < kCheckCount; ++k) o.m_conflictChecks[k] = m_boxes[k]->isChecked() ? 1 : 0;
 }
 
-COptionsSheet::COptionsSheet(const COptionSet& options, QWidget* parent) : QDialog(parent), m_options(options) {
+CPPageGame::CPPageGame(const CGameChoice& choice, const std::string& defaultConfig, QWidget* parent)
+    : QWidget(parent) {
+    auto* layout = new QVBoxLayout(this);
+    auto* group = new QGroupBox(QStringLiteral("Load Order"), this);
+    auto* inner = new QVBoxLayout(group);
+    m_morrowind = new QRadioButton(QStringLiteral("Morrowind (Morrowind.ini and file times)"), group);
+    m_openmw = new QRadioButton(QStringLiteral("OpenMW (openmw.cfg)"), group);
+    inner->addWidget(m_morrowind);
+    inner->addWidget(m_openmw);
+    auto* row = new QHBoxLayout;
+    m_config = new QLineEdit(FromCoreText(choice.m_openmwConfig), group);
+    m_config->setPlaceholderText(FromCoreText(defaultConfig));
+    m_config->setToolTip(QStringLiteral("The openmw.cfg to read, or the folder holding it; empty: where OpenMW keeps it"));
+    m_browse = new QPushButton(QStringLiteral("Browse"), group);
+    row->addWidget(m_config, 1);
+    row->addWidget(m_browse);
+    inner->addLayout(row);
+    inner->addWidget(new QLabel(QStringLiteral("A change takes effect at the next New Check."), group));
+    layout->addWidget(group);
+    layout->addStretch();
+
+    (choice.m_game == CGameChoice::EGame::OpenMW ? m_openmw : m_morrowind)->setChecked(true);
+    auto enable = [this] {
+        m_config->setEnabled(m_openmw->isChecked());
+        m_browse->setEnabled(m_openmw->isChecked());
+    };
+    enable();
+    connect(m_openmw, &QRadioButton::toggled, this, enable);
+    connect(m_browse, &QPushButton::clicked, this, [this] {
+        const QString start = m_config->text().isEmpty() ? m_config->placeholderText() : m_config->text();
+        const QString path = QFileDialog::getOpenFileName(this, QStringLiteral("Select openmw.cfg"), start,
+                                                          QStringLiteral("OpenMW Configuration (openmw.cfg);;All Files (*)"));
+        if (!path.isEmpty()) m_config->setText(path);
+    });
+}
+
+CGameChoice CPPageGame::Choice() const {
+    CGameChoice choice;
+    choice.m_game = m_openmw->isChecked() ? CGameChoice::EGame::OpenMW : CGameChoice::EGame::Morrowind;
+    choice.m_openmwConfig = ToCorePath(m_config->text().trimmed());
+    return choice;
+}
+
+COptionsSheet::COptionsSheet(const COptionSet& options, QWidget* parent, const CGameChoice& game,
+                             const std::string& defaultOpenMWConfig)
+    : QDialog(parent), m_options(options) {
     setWindowTitle("VANTOR Options");
     auto* layout = new QVBoxLayout(this);
     m_tabs = new QTabWidget(this);
     m_operations = new CPPageOP(m_options, m_tabs);
     m_conflicts = new CPPageID(m_options, m_tabs);
+    m_game = new CPPageGame(game, defaultOpenMWConfig, m_tabs);
     m_tabs->addTab(m_operations, "Operations");
     m_tabs->addTab(m_conflicts, "Conflicts");
+    m_tabs->addTab(m_game, "Game");
     layout->addWidget(m_tabs);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
@@ -134,5 +188,7 @@ COptionSet COptionsSheet::Result() const {
     if (m_conflicts->WasShown()) m_conflicts->CopyBack(result);
     return result;
 }
+
+CGameChoice COptionsSheet::Game() const { return m_game->Choice(); }
 
 }  // namespace vantor

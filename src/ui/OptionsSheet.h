@@ -1,13 +1,17 @@
 #pragma once
-// "VANTOR Options": the pages "Operations" and "Conflicts". A page copies the
-// option set into its boxes when first shown and back on OK; a page never
-// shown leaves its options as they were.
+// "VANTOR Options": the pages "Operations" and "Conflicts", which copy the
+// option set into their boxes when first shown and back on OK (a page never
+// shown leaves its options as they were), and "Game", the load order.
 #include <QDialog>
 #include <array>
 
+#include "document/GameChoice.h"
 #include "document/Options.h"
 
 class QCheckBox;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
 class QTabWidget;
 
 namespace vantor {
@@ -60,23 +64,41 @@ protected:
     void CopyIn(const COptionSet& options) override;
 };
 
+// Which load order the program works on, and OpenMW's configuration file.
+class CPPageGame : public QWidget {
+    Q_OBJECT
+public:
+    // `defaultConfig` is what an empty path stands for.
+    CPPageGame(const CGameChoice& choice, const std::string& defaultConfig, QWidget* parent = nullptr);
+    CGameChoice Choice() const;
+
+    QRadioButton* m_morrowind;
+    QRadioButton* m_openmw;
+    QLineEdit* m_config;
+    QPushButton* m_browse;
+};
+
 class COptionsSheet : public QDialog {
     Q_OBJECT
 public:
-    COptionsSheet(const COptionSet& options, QWidget* parent = nullptr);
+    COptionsSheet(const COptionSet& options, QWidget* parent = nullptr, const CGameChoice& game = {},
+                  const std::string& defaultOpenMWConfig = {});
 
     // The option set with the shown pages' boxes copied back into it.
     COptionSet Result() const;
+    CGameChoice Game() const;
 
     QTabWidget* Tabs() const { return m_tabs; }
     CPPageOP* Operations() const { return m_operations; }
     CPPageID* Conflicts() const { return m_conflicts; }
+    CPPageGame* GamePage() const { return m_game; }
 
 private:
     COptionSet m_options;
     QTabWidget* m_tabs;
     CPPageOP* m_operations;
     CPPageID* m_conflicts;
+    CPPageGame* m_game;
 };
 
 }  // namespace vantor

@@ -40,7 +40,7 @@ QWidget* OpenEntryForPicture(CMainFrame& frame, const std::string& id, bool hex)
 
 // A dialog opened as its menu command would open it, shown without waiting
 // for it; nullptr for an unknown name.
-QWidget* OpenDialogForPicture(CMainFrame& frame, const QString& name, const std::string& installDir) {
+QWidget* OpenDialogForPicture(CMainFrame& frame, const QString& name) {
     CVANTORDoc& doc = frame.Doc();
     QDialog* dialog = nullptr;
     if (name == "find") {
@@ -51,7 +51,7 @@ QWidget* OpenDialogForPicture(CMainFrame& frame, const QString& name, const std:
     } else if (name == "view-file") {
         if (auto seed = doc.ViewFileDataSeed()) dialog = new CViewFileDlg(*seed, &frame);
     } else if (name == "repair") {
-        auto* repair = new CDialogRepairDlg({"Dialog Repair.esp", doc.DataDir(), doc.DataDir(), installDir}, frame.Link(),
+        auto* repair = new CDialogRepairDlg({"Dialog Repair.esp", doc.DataDir(), doc.DataDir(), doc.LoadOrder()}, frame.Link(),
                                             &frame);
         repair->AddAllActivePlugins();
         dialog = repair;
@@ -145,7 +145,6 @@ int main(int argc, char** argv) {
                                                            : ToCorePath(QDir::currentPath() + "/vantor.ini");
     if (parser.isSet(options.m_installDir)) config.m_installDir = ToCorePath(parser.value(options.m_installDir));
     if (parser.isSet(options.m_dataDir)) config.m_dataDir = ToCorePath(parser.value(options.m_dataDir));
-    const std::string installFolder = config.m_installDir.value_or("");
 
     CMainFrame frame(std::move(config));
     frame.show();
@@ -168,12 +167,12 @@ int main(int argc, char** argv) {
         const QByteArray entryId = parser.value(options.m_openEntry).toUtf8();
         const bool hex = parser.isSet(options.m_hexView);
         const QString dialog = parser.value(options.m_dialog);
-        QObject::connect(poll, &QTimer::timeout, &frame, [&frame, poll, target, entryId, hex, dialog, installFolder] {
+        QObject::connect(poll, &QTimer::timeout, &frame, [&frame, poll, target, entryId, hex, dialog] {
             if (frame.Doc().IsBusy()) return;
             poll->stop();
             QPointer<QWidget> pictured = &frame;
             if (!entryId.isEmpty()) pictured = OpenEntryForPicture(frame, entryId.toStdString(), hex);
-            if (!dialog.isEmpty()) pictured = OpenDialogForPicture(frame, dialog, installFolder);
+            if (!dialog.isEmpty()) pictured = OpenDialogForPicture(frame, dialog);
             // Time for the window manager to frame the window and for the
             // panes to be laid out and painted.
             QTimer::singleShot(1500, &frame, [&frame, target, pictured] {

@@ -310,3 +310,43 @@ TEST(Cli, SpecialFilesAreRefusedByNameAndNeverWaitedOn) {
         EXPECT_NE(err.find(named), std::string::npos) << named << "\n" << err;
     EXPECT_NE(r.m_out.find("sample_goblet"), std::string::npos) << r.m_out;
 }
+
+TEST(Cli, OpenMWLoadOrderFromItsConfigurationChain) {
+    CTempDir dir;
+    const std::string ex = dir.Path() + "ex/";
+    fs::copy(fs::path(VANTOR_SOURCE_DIR) / "examples", ex, fs::copy_options::recursive);
+    // The patch is the newest file, but loads before the tweaks.
+    fs::last_write_time(ex + "Mods/Sample Patch/Sample Patch.omwaddon", fs::file_time_type::clock::now());
+    std::ofstream(dir / "partial.cfg") << "data=\"ex/Data Files\"\ncontent=Sample.esm\ncontent=Gone.esp\n";
+    const std::string err = dir / "stderr.txt";
+    auto count = [](const std::string& text, const std::string& part) {
+        std::size_t n = 0;
+        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+        return n;
+    };
+    const struct {
+        std::string m_args;
+        int m_exit;
+        std::string m_out, m_err;
+    } cases[] = {
+        {"check --all --format csv --openmw-config ex/openmw.cfg", 0,
+         "NPC_,NPC Entry,sample_trader,Sample Tweaks.esp,Sample Patch.omwaddon,Sample.esm", ""},
+        {"active --openmw-config ex", 0, "Sample Patch.omwaddon  " + ex + "Mods/Sample Patch/\nSample Tweaks.esp", ""},
+        {"where --openmw-config ex", 0,
+         "data folders, highest priority first:\n  " + ex + "Mods/Sample Patch/\n  " + ex + "Data Files/\n", ""},
+        // A bare name is the load order's file of that name, wherever it lies.
+        {"show --openmw-config ex 'Sample Patch.omwaddon' NPC_ sample_trader", 0, "Ulvena Dravil", ""},
+        {"check --openmw-config partial.cfg", 0, "Conflicts (0)", "Gone.esp"},
+        {"check --openmw-config nowhere.cfg", 1, "", "cannot read the OpenMW configuration " + dir.Path() + "nowhere.cfg"},
+        {"active --openmw-config ex/Mods", 1, "", "ex/Mods/openmw.cfg: there is no such file"},
+        {"check --openmw --install-dir ex", 2, "", "excludes"},
+    };
+    for (const auto& c : cases) {
+        const CResult r = Vantor(dir.Path(), c.m_args);
+        EXPECT_EQ(r.m_exit, c.m_exit) << c.m_args << "\n" << Read(err);
+        EXPECT_NE(r.m_out.find(c.m_out), std::string::npos) << c.m_args << "\n" << r.m_out;
+        if (c.m_err.empty()) continue;
+        // Each problem once, by name.
+        EXPECT_EQ(count(Read(err), c.m_err), 1u) << c.m_args << "\n" << Read(err);
+    }
+}

@@ -37,7 +37,6 @@ protected:
         m_in.m_espFilename = "Repair.esp";
         m_in.m_espPath = m_dataDir;
         m_in.m_dataDir = m_dataDir;
-        m_in.m_installDir = m_data.Path();
         m_in.m_stop = &m_stop;
         m_in.m_link = &m_link;
         m_in.m_findMasters = [this](std::vector<std::string>& names, std::vector<std::string>& folders) {

@@ -27,7 +27,8 @@ TEST(DialogRepairTool, ListsKeepTheAddedOrderAndShowNamesSorted) {
     std::filesystem::create_directories(install);
     std::ofstream(install + "Morrowind.ini") << "[Game Files]\r\nGameFile0=Morrowind.esm\r\nGameFile1=Mod.esp\r\n"
                                                 "GameFile2=Loud.ESP\r\nGameFile3=Zeta.esp\r\nGameFile5=Late.esp\r\n";
-    CDialogRepairDlg dlg({"Repair.esp", data, data, install}, fx.Frame().Link(), &fx.Frame());
+    CDialogRepairDlg dlg({"Repair.esp", data, data, loadorder::MorrowindLoadOrder({install, data, {}})}, fx.Frame().Link(),
+                         &fx.Frame());
     EXPECT_EQ(dlg.RepairNameLabel()->text(), QStringLiteral("Repair.esp"));
 
     // Three at once, one of them the repair plugin itself: two are listed.

@@ -5,6 +5,8 @@
 #include <QContextMenuEvent>
 #include <QMenu>
 #include <QPrinter>
+#include <QRadioButton>
+#include <QLineEdit>
 #include <QTabWidget>
 #include <QTextBrowser>
 #include <QTimer>
@@ -89,9 +91,10 @@ TEST(OptionsSheet, PagesCopyInWhenShownAndBackOnlyIfShown) {
     options.m_conflictChecks[3] = 0;
     COptionsSheet sheet(options);
     EXPECT_EQ(sheet.windowTitle(), QStringLiteral("VANTOR Options"));
-    ASSERT_EQ(sheet.Tabs()->count(), 2);
+    ASSERT_EQ(sheet.Tabs()->count(), 3);
     EXPECT_EQ(sheet.Tabs()->tabText(0), QStringLiteral("Operations"));
     EXPECT_EQ(sheet.Tabs()->tabText(1), QStringLiteral("Conflicts"));
+    EXPECT_EQ(sheet.Tabs()->tabText(2), QStringLiteral("Game"));
     sheet.show();
     CPPageOP& op = *sheet.Operations();
     EXPECT_TRUE(op.WasShown());
@@ -129,6 +132,40 @@ TEST(OptionsSheet, PagesCopyInWhenShownAndBackOnlyIfShown) {
     EXPECT_EQ(result.m_conflictChecks[5], 0);
     EXPECT_EQ(result.m_conflictChecks[3], 0);
     EXPECT_EQ(result.m_conflictChecks[4], 1);
+
+    // The load order: OpenMW's configuration file counts only for OpenMW.
+    CPPageGame& game = *sheet.GamePage();
+    EXPECT_EQ(game.m_morrowind->text(), QStringLiteral("Morrowind (Morrowind.ini and file times)"));
+    EXPECT_EQ(game.m_openmw->text(), QStringLiteral("OpenMW (openmw.cfg)"));
+    EXPECT_TRUE(game.m_morrowind->isChecked());
+    EXPECT_FALSE(game.m_config->isEnabled());
+    game.m_openmw->setChecked(true);
+    EXPECT_TRUE(game.m_config->isEnabled());
+    game.m_config->setText(QStringLiteral("/games/openmw.cfg "));
+    EXPECT_EQ(sheet.Game(), (CGameChoice{CGameChoice::EGame::OpenMW, "/games/openmw.cfg"}));
+}
+
+TEST(MainFrame, OpenMWLoadOrderIsKeptAndShowsEachFilesFolder) {
+    CFrameFixture fx;
+    CMainFrame& f = fx.Frame();
+    const CGameChoice openmw{CGameChoice::EGame::OpenMW, fx.Dir() / "openmw.cfg"};
+    f.ApplyGame(openmw);
+    EXPECT_EQ(CGameChoice::Load(fx.Dir() / "vantor.ini"), openmw);
+    EXPECT_TRUE(fx.m_messages.empty());
+    f.Action(CMainFrame::kChooseActive)->trigger();
+    const QList<QTreeWidgetItem*> patch =
+        f.Tree()->findItems(QStringLiteral("Sample Patch.omwaddon"), Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_EQ(patch.size(), 1);
+    EXPECT_EQ(patch.front()->toolTip(0), QString::fromStdString(fx.Dir().Path() + "Mods/Sample Patch/"));
+    f.Action(CMainFrame::kChoosePlugins)->trigger();
+    ASSERT_EQ(fx.m_choosers.size(), 1u);
+    EXPECT_EQ(fx.m_choosers[0].m_filters[0].m_pattern, "*.esp;*.omwaddon");
+    EXPECT_EQ(fx.m_choosers[0].m_filters[1].m_pattern, "*.esm;*.omwgame");
+
+    // A configuration that cannot be read is told, and still taken.
+    f.ApplyGame({CGameChoice::EGame::OpenMW, fx.Dir() / "none.cfg"});
+    ASSERT_EQ(fx.m_messages.size(), 1u);
+    EXPECT_NE(fx.m_messages[0].m_text.find("none.cfg"), std::string::npos);
 }
 
 TEST(MainFrame, OptionsChangedDuringAnOperationApplyWhenItEnds) {

@@ -46,7 +46,7 @@ CAutoCleanResult RunAutoClean(const COperationContext& context, const CFileList&
     outcome.m_confirmed = true;
 
     const std::vector<CPluginFile*> plugins = files.PluginFiles();
-    CPluginChecker checker(&link);
+    CPluginChecker checker(&link, &context.Ages());
     AddDocumentFiles(checker, plugins, files.MasterFiles());
     const CCheckResult& result = checker.Run(context.Stop(), 0, conflictChecks, uncleanChecks, kCheckUnclean);
     if (context.Stopped()) {

@@ -39,6 +39,7 @@ public:
         m_inputs.foundMasters = State().m_files.MasterFiles();
         m_inputs.stop = &context.Stop();
         m_inputs.link = &context.Link();
+        m_inputs.ages = &context.Ages();
         CPaneTables tables = m_globalChanges ? RunGlobalChangeListing(m_inputs) : RunCheckOperation(m_inputs);
         if (tables.m_stopped) return;
         // Both panes are refilled even when their check did not run.
@@ -73,6 +74,7 @@ public:
         inputs.params = m_params;
         inputs.stop = &context.Stop();
         inputs.link = &context.Link();
+        inputs.ages = &context.Ages();
         if (auto table = RunFindOperation(inputs)) context.Publish(EPane::Editor, std::move(*table), true);
     }
 
@@ -93,6 +95,7 @@ public:
         inputs.viewFile = m_viewFile;
         inputs.stop = &context.Stop();
         inputs.link = &context.Link();
+        inputs.ages = &context.Ages();
         if (auto table = RunEditorSetUp(inputs)) context.Publish(EPane::Editor, std::move(*table), true);
     }
 
@@ -109,6 +112,7 @@ public:
     void Run(COperationContext& context) override {
         m_inputs.m_stop = &context.Stop();
         m_inputs.m_link = &context.Link();
+        m_inputs.m_ages = &context.Ages();
         m_inputs.m_prepareOutput = [this, &context](const std::string& path, bool replaceAgreed,
                                                    const std::vector<std::string>& reads) {
             std::vector<std::string> inUse = FilesInUse(State().m_files);
@@ -149,11 +153,11 @@ CRelinkInputs RelinkInputsOf(const CDocState& state, std::int32_t relinkMode) {
         in.m_loadedMasterFolder = f->m_folder;
     }
     in.m_dataDir = state.m_dataDir;
-    in.m_installDir = state.m_installDir;
+    in.m_loadOrder = state.m_loadOrder;
     // The master search runs on the command's copy of the file list.
-    in.m_findMasters = [files = state.m_files, dataDir = state.m_dataDir](std::vector<std::string>& names,
-                                                                          std::vector<std::string>& folders) mutable {
-        FindMasters(files, dataDir);
+    in.m_findMasters = [files = state.m_files, order = state.m_loadOrder](std::vector<std::string>& names,
+                                                                         std::vector<std::string>& folders) mutable {
+        FindMasters(files, *order);
         for (const CLoadedFile* f : files.Of(EFileRole::FoundMaster)) {
             names.push_back(f->m_name);
             folders.push_back(f->m_folder);

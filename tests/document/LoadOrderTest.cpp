@@ -1,0 +1,184 @@
+// The document on both load orders: which file is newer decides the rows of
+// a check, what the automatic clean deletes and what the dialogue merge
+// keeps, and OpenMW's content list decides it where the game's file times do.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+
+#include "document/GameChoice.h"
+#include "document/VANTORDoc.h"
+#include "fixtures/PluginBuilder.h"
+#include "fixtures/ScriptedLink.h"
+#include "fixtures/TempDir.h"
+#include "platform/Files.h"
+
+using namespace vantor;
+using namespace vantor::fixtures;
+namespace fs = std::filesystem;
+
+namespace {
+
+enum class EMode { OpenMW, GameContentTimes, GameFileTimes };
+enum class EOp { Check, Clean, Merge };
+
+std::vector<CSub> Misc(const std::string& id, int value) { return {Name(id), Sub("DATA", I32(value))}; }
+
+void SetTime(const std::string& path, std::int64_t seconds) {
+    fs::last_write_time(path, std::chrono::file_clock::from_sys(std::chrono::sys_seconds(std::chrono::seconds(seconds))));
+}
+
+std::string Read(const std::string& path) {
+    std::string bytes;
+    return platform::ReadWholeFile(path, bytes) ? bytes : "(none)";
+}
+
+// Two masters and two plugins whose file times run against their content
+// order. In OpenMW's load order P2.esp lies in a second data folder.
+struct CGame {
+    CTempDir m_dir;
+    CScriptedLink m_link;
+    std::unique_ptr<CVANTORDoc> m_doc;
+    std::string m_p2Folder;
+
+    explicit CGame(EMode mode) {
+        const std::string data = m_dir.Path() + "Data Files/";
+        m_p2Folder = mode == EMode::OpenMW ? m_dir.Path() + "Mods/Patch/" : data;
+        fs::create_directories(data);
+        fs::create_directories(m_p2Folder);
+        const std::vector<CSub> dial = {Name("T"), Sub("DATA", std::string(1, '\0'))};
+        CPluginBuilder a, b, p1, p2;
+        a.Header().Record("MISC", Misc("m1", 1)).Record("MISC", Misc("m2", 7));
+        b.Header().Record("MISC", Misc("m1", 2)).Record("MISC", Misc("m2", 7));
+        // m1 is A's, m2 both masters': each unclean against a different master.
+        p1.Header({"A.esm", "B.esm"})
+            .Record("MISC", Misc("m1", 1))
+            .Record("MISC", Misc("m2", 7))
+            .Record("WEAP", Misc("w", 1))
+            .Record("DIAL", dial)
+            .Record("INFO", Info("i", "", "", "from P1"));
+        p2.Header({"A.esm", "B.esm"})
+            .Record("MISC", Misc("m2", 7))
+            .Record("WEAP", Misc("w", 2))
+            .Record("DIAL", dial)
+            .Record("INFO", Info("i", "", "", "from P2"));
+        const std::vector<std::string> paths = {data + "A.esm", data + "B.esm", data + "P1.esp", m_p2Folder + "P2.esp"};
+        EXPECT_TRUE(a.Write(paths[0]) && b.Write(paths[1]) && p1.Write(paths[2]) && p2.Write(paths[3]));
+        for (std::size_t i = 0; i < paths.size(); ++i)
+            SetTime(paths[i], 1000000 + 1000 * std::int64_t(mode == EMode::GameContentTimes ? i : paths.size() - i));
+        std::ofstream(m_dir / "Morrowind.ini") << "[Game Files]\r\nGameFile0=A.esm\r\nGameFile1=B.esm\r\n"
+                                                  "GameFile2=P1.esp\r\nGameFile3=P2.esp\r\n";
+        std::ofstream(m_dir / "openmw.cfg") << "data=\"Data Files\"\ndata=\"Mods/Patch\"\ncontent=A.esm\n"
+                                               "content=B.esm\ncontent=P1.esp\ncontent=P2.esp\n";
+        CDocConfig config;
+        config.m_settingsPath = m_dir / "vantor.ini";
+        config.m_installDir = m_dir.Path();
+        if (mode == EMode::OpenMW) config.m_loadOrder = MakeLoadOrder({CGameChoice::EGame::OpenMW, m_dir / "openmw.cfg"});
+        m_doc = std::make_unique<CVANTORDoc>(config, &m_link);
+        m_doc->OnChooseActivePlugins();
+    }
+
+    template <class F>
+    void Run(F command) {
+        (m_doc.get()->*command)();
+        m_doc->WaitForWorker();
+    }
+};
+
+std::string Texts(const CResultTable& table) {
+    std::string out;
+    for (const auto& row : table.m_rows)
+        for (const auto& cell : row) out += cell.m_text + "|";
+    return out + "\n";
+}
+
+// What an operation leaves for the user to see: rows, messages, files.
+std::string Outcome(EOp op, EMode mode) {
+    CGame game(mode);
+    switch (op) {
+        case EOp::Check:
+            game.Run(&CVANTORDoc::OnCheckAll);
+            return Texts(game.m_link.Pane(EPane::Conflict)) + Texts(game.m_link.Pane(EPane::Warning));
+        case EOp::Clean: {
+            game.Run(&CVANTORDoc::OnAutoDeleteUnclean);
+            std::string out;
+            for (const CMessage& m : game.m_link.Messages()) out += m.m_text + "\n";
+            // Each plugin is cleaned where it was found, its backup beside it.
+            EXPECT_TRUE(fs::exists(game.m_p2Folder + "P2.OLD"));
+            return out + Read(game.m_dir / "Data Files/P1.esp") + Read(game.m_p2Folder + "P2.esp");
+        }
+        case EOp::Merge: {
+            COptionSet options = game.m_doc->Options();
+            options.m_espFilename = "Repair.esp";
+            options.m_espPath = game.m_dir.Path();
+            game.m_doc->SetOptions(options);
+            game.Run(&CVANTORDoc::OnAutoRelinkDialog);
+            return Read(game.m_dir / "Repair.esp");
+        }
+    }
+    return {};
+}
+
+TEST(LoadOrderAges, OpenMWContentOrderDecidesAsTheGameFileTimesDo) {
+    // An entry is unclean when any master that counts holds it unchanged, and
+    // one always counts: what the clean deletes does not depend on age yet.
+    const struct {
+        EOp m_op;
+        bool m_byAge;
+    } cases[] = {{EOp::Check, true}, {EOp::Clean, false}, {EOp::Merge, true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.m_op));
+        const std::string openmw = Outcome(c.m_op, EMode::OpenMW);
+        EXPECT_EQ(openmw, Outcome(c.m_op, EMode::GameContentTimes));
+        EXPECT_EQ(openmw != Outcome(c.m_op, EMode::GameFileTimes), c.m_byAge);
+    }
+}
+
+TEST(LoadOrderAges, ANewLoadOrderWaitsForNewCheckAndBringsItsOwnMasters) {
+    CGame game(EMode::OpenMW);
+    EXPECT_EQ(game.m_doc->PendingNames(), (std::vector<std::string>{"P1.esp", "P2.esp"}));
+    EXPECT_EQ(game.m_doc->Tree().m_folders.at("P2.esp"), game.m_dir.Path() + "Mods/Patch/");
+    ASSERT_TRUE(game.m_doc->FindMasters());
+    game.m_doc->SetLoadOrder(MakeLoadOrder({}, game.m_dir.Path()));
+    EXPECT_TRUE(IsOpenMW(*game.m_doc->LoadOrder()));
+    game.m_doc->OnNewCheck();
+    EXPECT_FALSE(IsOpenMW(*game.m_doc->LoadOrder()));
+    EXPECT_TRUE(game.m_doc->FoundMasterNames().empty());
+    EXPECT_EQ(game.m_doc->DataDir(), game.m_dir.Path() + "Data Files/");
+}
+
+TEST(GameChoice, FirstStartPrefersOpenMWOnlyWithoutTheGameAndKeepsTheChoice) {
+    CTempDir home;
+    fs::create_directories(home / ".config/openmw");
+    const bool globalConfig = fs::exists("/etc/openmw/openmw.cfg");
+    const struct {
+        bool m_userConfig, m_game;
+        CGameChoice::EGame m_expected;
+    } cases[] = {
+        {true, false, CGameChoice::EGame::OpenMW},
+        {true, true, CGameChoice::EGame::Morrowind},
+        {false, false, globalConfig ? CGameChoice::EGame::OpenMW : CGameChoice::EGame::Morrowind},
+    };
+    for (const auto& c : cases) {
+        if (c.m_userConfig) std::ofstream(home / ".config/openmw/openmw.cfg") << "content=Morrowind.esm\n";
+        else fs::remove(home / ".config/openmw/openmw.cfg");
+        const platform::CEnvLookup env = [&](const std::string& name) -> std::optional<std::string> {
+            if (name == "HOME") return home.Path();
+            if (name == platform::kInstallDirVariable && c.m_game) return home.Path();
+            return std::nullopt;
+        };
+        EXPECT_EQ(FirstStartChoice(env).m_game, c.m_expected) << c.m_userConfig << c.m_game;
+    }
+
+    // Kept in a section of its own; the file's other lines stay.
+    const std::string settings = home / "vantor.ini";
+    std::ofstream(settings) << "[General]\r\nLoadEsms=0\r\n";
+    EXPECT_FALSE(CGameChoice::Load(settings));
+    const CGameChoice openmw{CGameChoice::EGame::OpenMW, "/games/openmw.cfg"};
+    ASSERT_TRUE(openmw.Save(settings));
+    EXPECT_EQ(CGameChoice::Load(settings), openmw);
+    EXPECT_EQ(Read(settings), "[General]\r\nLoadEsms=0\r\n\r\n[Game]\r\nGame=OpenMW\r\nOpenMWConfig=/games/openmw.cfg\r\n");
+}
+
+}  // namespace
