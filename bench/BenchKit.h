@@ -34,7 +34,7 @@ public:
     void Progress(const std::string&, int) override {}
     void HidePane(EPane) override {}
     void ShowPane(EPane) override {}
-    void SetPaneRows(EPane, const CResultTable&) override {}
+    void SetPaneRows(EPane, CTablePtr) override {}
     EAnswer Ask(const CMessage& m) override {
         ++m_asked;
         if (m_yes) return m.m_buttons == EButtons::YesNo ? EAnswer::Yes : EAnswer::Ok;

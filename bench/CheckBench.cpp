@@ -128,13 +128,14 @@ CCheckSwitches Unclean() {
 }
 
 template <typename TEngine>
-const CCheckResult& RunCheck(TEngine& engine, const CFiles& plugins, const CFiles& masters) {
+const auto& RunCheck(TEngine& engine, const CFiles& plugins, const CFiles& masters) {
     for (const auto& p : plugins) engine.AddPlugin(*p);
     for (const auto& m : masters) engine.AddMaster(*m);
     return engine.Run(kRunning, 0, On(), Unclean(), 7);
 }
 
-void Count(benchmark::State& state, const CCheckResult& result, const CFiles& plugins, const CFiles& masters) {
+template <typename TResult>
+void Count(benchmark::State& state, const TResult& result, const CFiles& plugins, const CFiles& masters) {
     std::size_t entries = 0;
     for (const auto* list : {&plugins, &masters})
         for (const auto& f : *list) entries += f->EntryCount();
@@ -160,11 +161,11 @@ void BM_FullCheckWithExtraction(benchmark::State& state) {
         inputs.conflictChecks = On();
         inputs.uncleanChecks = Unclean();
         inputs.mask = kCheckAll;
-        CPaneTables panes = RunCheckOperation(inputs);
-        benchmark::DoNotOptimize(panes.m_conflict->m_rows.data());
+        CPaneFindings panes = RunCheckOperation(inputs);
+        benchmark::DoNotOptimize(panes.m_conflict->data());
         state.PauseTiming();  // freeing the files and tables is not part of the check
-        state.counters["conflicts"] = double(panes.m_conflict->m_rows.size());
-        state.counters["warnings"] = double(panes.m_warning->m_rows.size());
+        state.counters["conflicts"] = double(panes.m_conflict->size());
+        state.counters["warnings"] = double(panes.m_warning->size());
         panes = {};
         plugins.clear();
         masters.clear();
@@ -183,7 +184,7 @@ void CheckAlone(benchmark::State& state) {
     const CFiles plugins = Load(set.Plugins());
     for (auto _ : state) {
         TEngine engine;
-        const CCheckResult& result = RunCheck(engine, plugins, masters);
+        const auto& result = RunCheck(engine, plugins, masters);
         benchmark::DoNotOptimize(result.m_conflicts.data());
         Count(state, result, plugins, masters);
     }

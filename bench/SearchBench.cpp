@@ -161,9 +161,9 @@ void BM_Listing(benchmark::State& state) {
     in.viewMasters = std::int32_t(state.range(0));
     std::size_t rows = 0;
     for (auto _ : state) {
-        auto table = RunEditorSetUp(in);
-        rows = table ? table->m_rows.size() : 0;
-        benchmark::DoNotOptimize(table);
+        auto found = RunEditorSetUp(in);
+        rows = found.m_editor ? found.m_editor->size() : 0;
+        benchmark::DoNotOptimize(found);
     }
     state.counters["rows"] = double(rows);
 }

@@ -18,6 +18,7 @@
 #include "MainFrame.h"
 #include "MkData.h"
 #include "QtFrameLink.h"
+#include "fixtures/TableMaker.h"
 #include "ResultViews.h"
 
 namespace {
@@ -26,15 +27,20 @@ using namespace vantor;
 
 constexpr int kRows = 50000;
 
-CResultTable ManyRows(int rows) {
-    CResultTable t = EditorTableHeader();
-    t.m_rows.reserve(std::size_t(rows));
-    for (int i = 0; i < rows; ++i) {
-        // Names in a scrambled order so a sort has work to do.
-        const int key = int((std::uint64_t(i) * 2654435761u) % std::uint64_t(rows));
-        t.AddRow({i % 3 ? "NPC_" : "WEAP", "Entry", "bench_id_" + std::to_string(key), "None", "Bench.esm"});
-    }
-    return t;
+CTablePtr ManyRows(int rows) {
+    static fixtures::CTableMaker maker;
+    static CResultTable made = [rows] {
+        std::vector<fixtures::CRowSpec> specs;
+        specs.reserve(std::size_t(rows));
+        for (int i = 0; i < rows; ++i) {
+            // Names in a scrambled order so a sort has work to do.
+            const int key = int((std::uint64_t(i) * 2654435761u) % std::uint64_t(rows));
+            specs.push_back({i % 3 ? "NPC_" : "WEAP", "bench_id_" + std::to_string(key), "", "", "Bench.esm",
+                             EFinding::ListedMaster});
+        }
+        return maker.Make(EPane::Editor, specs);
+    }();
+    return std::make_shared<CResultTable>(made);
 }
 
 // A frame shown on a fresh settings file in a temporary folder.
@@ -67,15 +73,14 @@ void Settle() {
 
 void BM_FillList(benchmark::State& state) {
     CFrameHolder holder;
-    const CResultTable rows = ManyRows(kRows);
     CResultView& view = *holder.m_frame->View(EPane::Editor);
     for (auto _ : state) {
-        // The copy is the worker's part; only the swap and the repaint hold
-        // the user-interface thread.
+        // The table is the worker's; the swap and the repaint hold the
+        // user-interface thread.
         state.PauseTiming();
-        CResultTable copy = rows;
+        CTablePtr rows = ManyRows(kRows);
         state.ResumeTiming();
-        holder.m_frame->SetPaneRows(EPane::Editor, std::move(copy));
+        holder.m_frame->SetPaneRows(EPane::Editor, std::move(rows));
         view.viewport()->repaint();
         Settle();
     }

@@ -1,9 +1,6 @@
 #include "checks/CheckOperations.h"
 
-#include <initializer_list>
-#include <map>
-#include <string_view>
-#include <utility>
+#include <array>
 
 namespace vantor {
 
@@ -13,56 +10,31 @@ const std::atomic<std::int32_t> kNeverStop{0};
 
 bool Stopped(const std::atomic<std::int32_t>& stop) { return stop.load(std::memory_order_relaxed) != 0; }
 
-std::vector<CResultCell> Cells(std::initializer_list<std::string*> texts) {
-    std::vector<CResultCell> cells;
-    cells.reserve(texts.size());
-    for (std::string* text : texts) cells.push_back({std::move(*text), 0});
-    return cells;
-}
-std::vector<CResultCell> Cells(CConflictRow& r) {
-    return Cells({&r.m_tag, &r.m_conflict, &r.m_name, &r.m_overriding, &r.m_overridden, &r.m_original});
-}
-std::vector<CResultCell> Cells(CResultRow& r) {
-    return Cells({&r.m_tag, &r.m_text, &r.m_name, &r.m_pluginFile, &r.m_originalFile});
-}
-
-// Moves rows into a pane table until the stop flag is set; the rows already
-// moved stay. The engine's findings can be a million rows: they are moved,
-// not copied.
-template <typename TRow>
-void Fill(CResultTable& table, std::vector<TRow>& rows, const std::atomic<std::int32_t>& stop) {
-    table.m_rows.reserve(table.m_rows.size() + rows.size());
-    for (TRow& row : rows) {
-        if (Stopped(stop)) return;
-        table.m_rows.push_back(Cells(row));
+CPaneFindings Run(const CCheckInputs& inputs, const std::vector<CPluginFile*>& plugins, std::uint8_t mask,
+                  bool listing) {
+    const std::atomic<std::int32_t>& stop = inputs.stop ? *inputs.stop : kNeverStop;
+    CPluginChecker checker(inputs.link, inputs.ages);
+    AddDocumentFiles(checker, plugins, inputs.foundMasters);
+    checker.Run(stop, inputs.checkMode, inputs.conflictChecks, inputs.uncleanChecks, mask);
+    CPaneFindings panes;
+    panes.m_stopped = Stopped(stop);
+    if (panes.m_stopped) return panes;
+    panes.m_files = checker.Files();
+    CCheckResult result = checker.TakeResult();
+    if (listing) {
+        SortByTag(result.m_globalChanges);
+        panes.m_editor = std::move(result.m_globalChanges);
+        return panes;
     }
-}
-
-// Sorts by the tag column, keeping the engine's order among equal tags. The
-// column holds a few dozen distinct texts, so the rows are dealt into one
-// group per text and the groups joined in text order: a single pass where a
-// comparison sort of a million rows would chase every row's cells twenty
-// times. Byte order and stability are those of a stable comparison sort.
-void SortByTag(CResultTable& table) {
-    std::map<std::string_view, std::uint32_t> groups;
-    std::vector<std::uint32_t> groupOf;
-    groupOf.reserve(table.m_rows.size());
-    for (const auto& row : table.m_rows) {
-        const std::string_view key = row.empty() ? std::string_view() : std::string_view(row[0].m_text);
-        auto it = groups.try_emplace(key, std::uint32_t(groups.size())).first;
-        groupOf.push_back(it->second);
-    }
-    std::vector<std::size_t> start(groups.size());
-    std::vector<std::size_t> count(groups.size(), 0);
-    for (const std::uint32_t g : groupOf) ++count[g];
-    std::size_t offset = 0;
-    for (const auto& [key, g] : groups) {  // in key order
-        start[g] = offset;
-        offset += count[g];
-    }
-    std::vector<std::vector<CResultCell>> sorted(table.m_rows.size());
-    for (std::size_t r = 0; r < table.m_rows.size(); ++r) sorted[start[groupOf[r]]++] = std::move(table.m_rows[r]);
-    table.m_rows = std::move(sorted);
+    // Both panes are refilled even when their check did not run.
+    SortByTag(result.m_conflicts);
+    panes.m_conflict = std::move(result.m_conflicts);
+    std::vector<CFinding>& warnings = result.m_deleted;
+    warnings.insert(warnings.end(), result.m_unclean.begin(), result.m_unclean.end());
+    result.m_unclean = {};
+    SortByTag(warnings);
+    panes.m_warning = std::move(warnings);
+    return panes;
 }
 
 }  // namespace
@@ -73,52 +45,32 @@ void AddDocumentFiles(CPluginChecker& checker, const std::vector<CPluginFile*>& 
     for (auto it = foundMasters.rbegin(); it != foundMasters.rend(); ++it) checker.AddMaster(**it);
 }
 
-CPaneTables RunCheckOperation(const CCheckInputs& inputs) {
-    const std::atomic<std::int32_t>& stop = inputs.stop ? *inputs.stop : kNeverStop;
-    CPluginChecker checker(inputs.link, inputs.ages);
-    AddDocumentFiles(checker, inputs.loadedPlugins, inputs.foundMasters);
-    checker.Run(stop, inputs.checkMode, inputs.conflictChecks, inputs.uncleanChecks, inputs.mask);
-    CPaneTables panes;
-    if (Stopped(stop)) {
-        panes.m_stopped = true;
-        return panes;
+void SortByTag(std::vector<CFinding>& rows) {
+    // The tags are in text order by table index, so this is a counting sort
+    // on the index; each row's place is worked out first and the rows are
+    // then moved along the cycles of that permutation.
+    std::array<std::size_t, CPluginFile::kTableCount + 1> next{};
+    for (const CFinding& f : rows) ++next[std::size_t(f.m_table) + 1];
+    for (std::size_t t = 1; t < next.size(); ++t) next[t] += next[t - 1];
+    std::vector<std::uint32_t> place(rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) place[r] = std::uint32_t(next[rows[r].m_table]++);
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        while (place[r] != r) {
+            const std::uint32_t to = place[r];
+            std::swap(rows[r], rows[to]);
+            std::swap(place[r], place[to]);
+        }
     }
-    CCheckResult result = checker.TakeResult();
-
-    // Both panes are refilled even when their check did not run.
-    CResultTable conflict = ConflictTableHeader();
-    Fill(conflict, result.m_conflicts, stop);
-    SortByTag(conflict);
-    panes.m_conflict = std::move(conflict);
-
-    CResultTable warning = WarningTableHeader();
-    Fill(warning, result.m_deleted, stop);
-    Fill(warning, result.m_unclean, stop);
-    SortByTag(warning);
-    panes.m_warning = std::move(warning);
-    return panes;
 }
 
-CPaneTables RunGlobalChangeListing(const CCheckInputs& inputs) {
-    const std::atomic<std::int32_t>& stop = inputs.stop ? *inputs.stop : kNeverStop;
-    CPluginChecker checker(inputs.link, inputs.ages);
+CPaneFindings RunCheckOperation(const CCheckInputs& inputs) { return Run(inputs, inputs.loadedPlugins, inputs.mask, false); }
+
+CPaneFindings RunGlobalChangeListing(const CCheckInputs& inputs) {
     std::vector<CPluginFile*> plugins;
     for (CPluginFile* plugin : inputs.loadedPlugins)
         if (inputs.globalChangesFile.empty() || plugin->FileName() == inputs.globalChangesFile)
             plugins.push_back(plugin);
-    AddDocumentFiles(checker, plugins, inputs.foundMasters);
-    checker.Run(stop, inputs.checkMode, inputs.conflictChecks, inputs.uncleanChecks, CPluginChecker::kGlobalChanges);
-    CPaneTables panes;
-    if (Stopped(stop)) {
-        panes.m_stopped = true;
-        return panes;
-    }
-    CCheckResult result = checker.TakeResult();
-    CResultTable editor = EditorTableHeader();
-    Fill(editor, result.m_globalChanges, stop);
-    SortByTag(editor);
-    panes.m_editor = std::move(editor);
-    return panes;
+    return Run(inputs, plugins, kCheckGlobalChanges, true);
 }
 
 }  // namespace vantor

@@ -1,8 +1,8 @@
 #pragma once
 // The operations that run the check engine and make the result panes' new
-// tables: the check (conflicts, deleted and unclean entries) and the listing
+// rows: the check (conflicts, deleted and unclean entries) and the listing
 // of global changes. Extraction, hiding all panes at the start and handing
-// the tables to the panes are the caller's.
+// the rows to the panes are the caller's.
 #include <atomic>
 #include <cstdint>
 #include <optional>
@@ -11,7 +11,6 @@
 
 #include "checks/PluginChecker.h"
 #include "document/FrameLink.h"
-#include "document/ResultTable.h"
 
 namespace vantor {
 
@@ -30,12 +29,14 @@ struct CCheckInputs {
     CFileAges* ages = nullptr;  // the files' last-write times when none
 };
 
-// The panes an operation refilled; none when it was stopped.
-struct CPaneTables {
+// The rows an operation made for the panes it refills, and the files their
+// indexes name. m_stopped: nothing is to be shown.
+struct CPaneFindings {
     bool m_stopped = false;
-    std::optional<CResultTable> m_conflict;
-    std::optional<CResultTable> m_warning;
-    std::optional<CResultTable> m_editor;
+    std::vector<const CPluginFile*> m_files;
+    std::optional<std::vector<CFinding>> m_conflict;
+    std::optional<std::vector<CFinding>> m_warning;
+    std::optional<std::vector<CFinding>> m_editor;
 };
 
 // Adds the document's files so that the engine's plugin list starts with
@@ -44,14 +45,18 @@ struct CPaneTables {
 void AddDocumentFiles(CPluginChecker& checker, const std::vector<CPluginFile*>& loadedPlugins,
                       const std::vector<CPluginFile*>& foundMasters);
 
-// Worker operations 1 and 2 (after extraction): runs the check and makes the
-// conflict pane's and the warning pane's tables (deleted rows, then unclean
-// rows), each sorted by its tag column.
-CPaneTables RunCheckOperation(const CCheckInputs& inputs);
+// Orders rows by their tag's text, keeping the order among equal tags: in
+// one pass, without a second copy of the rows.
+void SortByTag(std::vector<CFinding>& rows);
 
-// Worker operations 7 and 8 (after extraction): lists the global changes of
-// every loaded plugin, or of the one named by globalChangesFile, as the
-// editor pane's table.
-CPaneTables RunGlobalChangeListing(const CCheckInputs& inputs);
+// Worker operations 1 and 2 (after extraction): runs the check and makes the
+// conflict pane's and the warning pane's rows (deleted rows, then unclean
+// rows), each sorted by tag.
+CPaneFindings RunCheckOperation(const CCheckInputs& inputs);
+
+// Worker operations 7 and 8 (after extraction): the global changes of every
+// loaded plugin, or of the one named by globalChangesFile, as the editor
+// pane's rows.
+CPaneFindings RunGlobalChangeListing(const CCheckInputs& inputs);
 
 }  // namespace vantor

@@ -11,7 +11,6 @@ namespace vantor {
 namespace {
 
 const std::atomic<std::int32_t> kNeverStop{0};
-const std::string kNoneText = "None";
 
 bool Stopped(const std::atomic<std::int32_t>& stop) { return stop.load(std::memory_order_relaxed) != 0; }
 
@@ -19,34 +18,38 @@ std::string Percent(std::size_t percent) { return "Setting up Editor - " + std::
 
 }  // namespace
 
-void SortListing(CResultTable& table, std::size_t fileColumn) {
-    static const CResultCell kEmpty;
-    auto cell = [fileColumn](const std::vector<CResultCell>& row) -> const CResultCell& {
-        return fileColumn < row.size() ? row[fileColumn] : kEmpty;
-    };
-    std::stable_sort(table.m_rows.begin(), table.m_rows.end(), [&](const auto& a, const auto& b) {
-        const CResultCell& x = cell(a);
-        const CResultCell& y = cell(b);
-        const int order = x.m_text.compare(y.m_text);
-        return order != 0 ? order < 0 : x.m_item < y.m_item;
+void SortListing(std::vector<CFinding>& rows, const std::vector<const CPluginFile*>& files) {
+    std::stable_sort(rows.begin(), rows.end(), [&](const CFinding& a, const CFinding& b) {
+        const int order = files[a.m_file]->FileName().compare(files[b.m_file]->FileName());
+        return order != 0 ? order < 0 : a.m_entry->m_offset < b.m_entry->m_offset;
     });
 }
 
-std::optional<CResultTable> RunEditorSetUp(const CEditorSetUpInputs& inputs) {
+CPaneFindings RunEditorSetUp(const CEditorSetUpInputs& inputs) {
     const std::atomic<std::int32_t>& stop = inputs.stop ? *inputs.stop : kNeverStop;
     const bool masters = inputs.viewMasters != 0;
+    CPaneFindings panes;
+    if (Stopped(stop)) {
+        panes.m_stopped = true;
+        return panes;
+    }
+    // The masters answer the plugin listing's "Original File" column; the
+    // listed files are given to the engine so that the rows can name them.
     CPluginChecker engine(inputs.link, inputs.ages);
-    // The masters answer the plugin listing's "Original File" column.
-    if (!masters)
+    std::vector<std::pair<const CPluginFile*, CFileIndex>> files;
+    if (masters) {
         for (auto it = inputs.foundMasters.rbegin(); it != inputs.foundMasters.rend(); ++it) engine.AddMaster(**it);
-    if (Stopped(stop)) return std::nullopt;
-
-    std::vector<const CPluginFile*> files;
-    for (const CPluginFile* file : masters ? inputs.foundMasters : inputs.loadedPlugins)
-        if (inputs.viewFile.empty() || file->FileName() == inputs.viewFile) files.push_back(file);
+        for (std::size_t k = 0; k < inputs.foundMasters.size(); ++k)
+            files.push_back({inputs.foundMasters[k], engine.MasterFile(inputs.foundMasters.size() - 1 - k)});
+    } else {
+        AddDocumentFiles(engine, inputs.loadedPlugins, inputs.foundMasters);
+        for (std::size_t k = 0; k < inputs.loadedPlugins.size(); ++k)
+            files.push_back({inputs.loadedPlugins[k], engine.PluginFile(inputs.loadedPlugins.size() - 1 - k)});
+    }
+    std::erase_if(files, [&](const auto& f) { return !inputs.viewFile.empty() && f.first->FileName() != inputs.viewFile; });
 
     std::size_t total = 0;
-    for (const CPluginFile* file : files) {
+    for (const auto& [file, index] : files) {
         if (Stopped(stop)) break;
         total += file->EntryCount();
     }
@@ -62,34 +65,20 @@ std::optional<CResultTable> RunEditorSetUp(const CEditorSetUpInputs& inputs) {
     std::string text = Percent(0);
     report(text, steps);
 
-    std::array<std::string, CPluginFile::kTableCount> descriptions;
-    for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t)
-        descriptions[t] = CPluginChecker::GetDescription(CPluginFile::kTags[t]);
-
-    CResultTable table = EditorTableHeader();
-    table.m_rows.reserve(total);
+    std::vector<CFinding> rows;
+    rows.reserve(total);
     std::size_t r = 0;
-    for (const CPluginFile* file : files) {
+    for (const auto& [file, index] : files) {
         if (Stopped(stop)) break;
         for (std::size_t t = 0; t < CPluginFile::kTableCount && !Stopped(stop); ++t) {
-            const std::string_view tag = CPluginFile::kTags[t];
             for (const auto& entry : file->Table(t)) {
                 if (Stopped(stop)) break;
-                const std::string_view id = entry->IdText();
-                const CResultCell fileCell{file->FileName(), entry->m_offset};
-                std::vector<CResultCell> row;
-                row.reserve(5);
-                row.push_back({std::string(tag), 0});
-                row.push_back({descriptions[t], 0});
-                row.push_back({std::string(id), 0});
-                if (masters) {
-                    row.push_back({kNoneText, 0});
-                    row.push_back(fileCell);
-                } else {
-                    row.push_back(fileCell);
-                    row.push_back({engine.FindOriginalFile(stop, id, tag), 0});
+                CFinding row{entry.get(), nullptr, index, kNoFile, kNoFile, std::uint8_t(t), EFinding::ListedMaster};
+                if (!masters) {
+                    row.m_kind = EFinding::Listed;
+                    row.m_original = engine.OriginalFile(entry->IdText(), t);
                 }
-                table.m_rows.push_back(std::move(row));
+                rows.push_back(row);
                 ++r;
                 const std::size_t percent = r * 100 / total;
                 if (percent != shown) {
@@ -102,9 +91,11 @@ std::optional<CResultTable> RunEditorSetUp(const CEditorSetUpInputs& inputs) {
     }
     // A stopped listing shows the rows filled so far, without blank rows
     // for the entries it never reached.
-    SortListing(table, ListingFileColumn(inputs.viewMasters));
+    panes.m_files = engine.Files();
+    SortListing(rows, panes.m_files);
+    panes.m_editor = std::move(rows);
     report(text, 0);
-    return table;
+    return panes;
 }
 
 }  // namespace vantor

@@ -8,9 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "checks/FileAges.h"
+#include "checks/CheckOperations.h"
 #include "format/PluginFile.h"
-#include "document/ResultTable.h"
 
 namespace vantor {
 
@@ -28,19 +27,14 @@ struct CEditorSetUpInputs {
     CFileAges* ages = nullptr;  // the files' last-write times when none
 };
 
-// The file column of the listing: 3 ("Esp File") for plugins, 4 ("Original
-// File") for masters. Its cells carry the entry's offset in its file as their
-// item value.
-inline std::size_t ListingFileColumn(std::int32_t viewMasters) { return viewMasters ? 4 : 3; }
+// Sorts a listing by its file's name (bytes, case significant) and, within
+// one file, by the entry's offset, so each file's entries come in file order.
+void SortListing(std::vector<CFinding>& rows, const std::vector<const CPluginFile*>& files);
 
-// Sorts a listing by its file column's text (bytes, case significant) and,
-// within one file, by offset, so each file's entries come in file order.
-void SortListing(CResultTable& table, std::size_t fileColumn);
-
-// Worker operation 9 (and 10 after extraction): the editor pane's new table,
-// sorted, or nullopt when the stop flag was already set. Progress "Setting
+// Worker operation 9 (and 10 after extraction): the editor pane's new rows,
+// sorted, or stopped when the stop flag was already set. Progress "Setting
 // up Editor - N% complete" is reported each time the percentage changes,
 // from 0 % to 100 %, with a step total of one per report.
-std::optional<CResultTable> RunEditorSetUp(const CEditorSetUpInputs& inputs);
+CPaneFindings RunEditorSetUp(const CEditorSetUpInputs& inputs);
 
 }  // namespace vantor

@@ -57,30 +57,6 @@ const std::size_t kInfo = std::size_t(CPluginFile::TagIndex("INFO"));
 const std::size_t kLand = std::size_t(CPluginFile::TagIndex("LAND"));
 const std::size_t kLtex = std::size_t(CPluginFile::TagIndex("LTEX"));
 
-// Row texts per table, made once rather than once per row.
-struct CRowTexts {
-    std::array<std::string, CPluginFile::kTableCount> m_tag, m_conflict, m_deleted, m_unclean, m_modified;
-    CRowTexts() {
-        const std::string dele = CPluginChecker::GetDescription("DELE");
-        const std::string uncl = CPluginChecker::GetDescription("UNCL");
-        const std::string gchg = CPluginChecker::GetDescription("GCHG");
-        for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
-            const std::string tag(CPluginFile::kTags[t]);
-            const std::string description = CPluginChecker::GetDescription(tag);
-            m_tag[t] = tag;
-            m_conflict[t] = t == kLand ? description + " " + CPluginChecker::GetDescription("POTE") : description;
-            m_deleted[t] = description + " " + dele;
-            m_unclean[t] = description + " " + uncl;
-            m_modified[t] = description + " " + gchg;
-        }
-    }
-};
-
-const CRowTexts& RowTexts() {
-    static const CRowTexts texts;
-    return texts;
-}
-
 std::string Percent(const std::string& prefix, std::size_t done, std::size_t total) {
     return prefix + std::to_string(done * 100 / total) + "% complete";
 }
@@ -110,19 +86,35 @@ bool ConflictRule(std::size_t t, const CEntry& x, const CEntry& y, bool sameData
 
 }  // namespace
 
-const std::vector<CResultRow>* CCheckResult::Warnings(std::string_view key) const {
-    if (key == "DELE") return &m_deleted;
-    if (key == "UNCL") return &m_unclean;
-    if (key == "GCHG") return &m_globalChanges;
-    return nullptr;
-}
-
 CPluginChecker::CPluginChecker(CFrameLink* link, CFileAges* ages) : m_link(link), m_fileAges(ages ? ages : &m_ownAges) {}
 
 CPluginChecker::~CPluginChecker() = default;
 
-void CPluginChecker::AddPlugin(CPluginFile& plugin) { m_plugins.push_back(&plugin); }
-void CPluginChecker::AddMaster(CPluginFile& master) { m_masters.push_back(&master); }
+bool CPluginChecker::AddPlugin(CPluginFile& plugin) {
+    if (m_files.size() >= kMaxFiles) return false;
+    m_pluginFile.push_back(CFileIndex(m_files.size()));
+    m_files.push_back(&plugin);
+    m_plugins.push_back(&plugin);
+    return true;
+}
+
+bool CPluginChecker::AddMaster(CPluginFile& master) {
+    if (m_files.size() >= kMaxFiles) return false;
+    m_masterFile.push_back(CFileIndex(m_files.size()));
+    m_files.push_back(&master);
+    m_masters.push_back(&master);
+    return true;
+}
+
+CFileIndex CPluginChecker::FileIndexOf(const CPluginFile& file) {
+    for (std::size_t k = 0; k < m_files.size(); ++k)
+        if (m_files[k] == &file) return CFileIndex(k);
+    // A file the engine was not given (ComparePair's own arguments) joins
+    // the file list, so that its rows can name it.
+    if (m_files.size() >= kMaxFiles) return kNoFile;
+    m_files.push_back(&file);
+    return CFileIndex(m_files.size() - 1);
+}
 
 std::string CPluginChecker::GetDescription(std::string_view tag) {
     for (const CDescription& d : kDescriptions)
@@ -176,6 +168,10 @@ const std::string& CPluginChecker::MasterName(long master) const {
     return m_masters[std::size_t(master)]->FileName();
 }
 
+CFileIndex CPluginChecker::OriginalFile(std::string_view id, std::size_t tableIndex) {
+    return MasterFileOf(OriginalMaster(UpToNul(id), tableIndex));
+}
+
 std::string CPluginChecker::FindOriginalFile(const std::atomic<std::int32_t>& stop, std::string_view id,
                                              std::string_view tag) {
     const int t = CPluginFile::TagIndex(tag);
@@ -201,6 +197,7 @@ const CCheckResult& CPluginChecker::Run(const std::atomic<std::int32_t>& stop, s
                                         const CCheckSwitches& conflictChecks, const CCheckSwitches& uncleanChecks,
                                         std::uint8_t mask) {
     m_result = CCheckResult{};
+    m_result.m_files = m_files;
     const bool singleVersus = checkMode == 1;
     if (mask & kConflicts) ConflictPhase(stop, singleVersus, conflictChecks);
     if (mask & ~kConflicts) WarningPhase(stop, singleVersus, uncleanChecks, mask);
@@ -250,16 +247,7 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
         std::uint32_t m_slotA;
         std::uint32_t m_slotB;
     };
-    // Conflicts found, kept small until the rows are made in one go.
-    struct CFound {
-        std::uint32_t m_outer;
-        std::uint32_t m_inner;
-        std::uint32_t m_table;
-        std::uint32_t m_posA;
-        long m_original;
-    };
     std::vector<CCandidate> candidates;
-    std::vector<CFound> found;
     for (std::size_t i = 0; i < n; ++i) {
         if (stop.load(std::memory_order_relaxed)) break;
         candidates.clear();
@@ -305,19 +293,15 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
             };
             if (!ConflictRule(t, x, y, tag.m_buckets.SameData(c.m_slotA, c.m_slotB), version, sameAsVersion)) continue;
             if (original == kUnknown) original = OriginalMaster(x.IdText(), t);
-            found.push_back({std::uint32_t(i), c.m_inner, std::uint32_t(t), posA, original});
+            const bool aNewer = ages[i] > ages[c.m_inner];
+            const CFileIndex fileA = m_pluginFile[i], fileB = m_pluginFile[c.m_inner];
+            AppendConflict(t, aNewer ? x : y, aNewer ? y : x, aNewer ? fileA : fileB, aNewer ? fileB : fileA, original);
         }
         text = Percent(prefix, i, n);
         Report(stop, text, int(n));
         if (singleVersus) break;
     }
 
-    m_result.m_conflicts.reserve(m_result.m_conflicts.size() + found.size());
-    for (const CFound& f : found) {
-        const CPluginFile& a = *m_plugins[f.m_outer];
-        AppendConflict(f.m_table, a.Table(f.m_table)[f.m_posA]->IdText(), a, *m_plugins[f.m_inner],
-                       ages[f.m_outer] > ages[f.m_inner], f.m_original);
-    }
     Report(stop, text, 0);
 }
 
@@ -328,6 +312,9 @@ void CPluginChecker::ComparePair(const CPluginFile& a, const CPluginFile& b, std
     const auto t = std::size_t(index);
     const CEntryTable& tableB = b.Table(t);
     const CFirstIndex& idsOfB = FirstIndex(b, t);
+    const CFileIndex fileA = FileIndexOf(a), fileB = FileIndexOf(b);
+    m_result.m_files = m_files;
+    const bool aNewer = FileAge(a) > FileAge(b);
     for (const auto& x : a.Table(t)) {
         if (stop.load(std::memory_order_relaxed)) return;
         for (std::uint32_t pos = idsOfB.First(x->IdText()); pos != kNone; pos = idsOfB.Next(pos)) {
@@ -338,7 +325,7 @@ void CPluginChecker::ComparePair(const CPluginFile& a, const CPluginFile& b, std
                 return SameBytes((first ? *x : y).Data(), m.Data());
             };
             if (ConflictRule(t, *x, y, SameBytes(x->Data(), y.Data()), version, sameAsVersion))
-                AppendConflict(t, x->IdText(), a, b, FileAge(a) > FileAge(b), original);
+                AppendConflict(t, aNewer ? *x : y, aNewer ? y : *x, aNewer ? fileA : fileB, aNewer ? fileB : fileA, original);
         }
     }
 }
@@ -355,12 +342,10 @@ const CEntry* CPluginChecker::MasterVersion(std::string_view id, std::size_t t, 
     return nullptr;
 }
 
-void CPluginChecker::AppendConflict(std::size_t t, std::string_view id, const CPluginFile& a, const CPluginFile& b,
-                                    bool aNewer, long original) {
-    const CRowTexts& texts = RowTexts();
-    m_result.m_conflicts.push_back({texts.m_tag[t], texts.m_conflict[t], std::string(id),
-                                    aNewer ? a.FileName() : b.FileName(), aNewer ? b.FileName() : a.FileName(),
-                                    MasterName(original)});
+void CPluginChecker::AppendConflict(std::size_t t, const CEntry& overriding, const CEntry& overridden,
+                                    CFileIndex overridingFile, CFileIndex overriddenFile, long original) {
+    m_result.m_conflicts.push_back(
+        {&overriding, &overridden, overridingFile, overriddenFile, MasterFileOf(original), std::uint8_t(t), EFinding::Conflict});
 }
 
 void CPluginChecker::WarningPhase(const std::atomic<std::int32_t>& stop, bool singleVersus,
@@ -381,8 +366,9 @@ void CPluginChecker::WarningPhase(const std::atomic<std::int32_t>& stop, bool si
 
 void CPluginChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, const CPluginFile& plugin,
                                    const CCheckSwitches& uncleanChecks, std::uint8_t mask) {
-    const CRowTexts& texts = RowTexts();
     const std::vector<CFileAge>& ages = MasterAges();
+    const CFileIndex file = FileIndexOf(plugin);
+    m_result.m_files = m_files;
 
     for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
         const CEntryTable& table = plugin.Table(t);
@@ -397,37 +383,34 @@ void CPluginChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, const 
             const CEntry& e = *entry;
             const bool hasData = HasData(e);
             long reference = -1;
-            const std::string* lastHolder = &kNoneText;
-            const std::string* lastFinding = &kNoneText;
-            const std::string* uncleanFile = nullptr;
-            const std::string* modifiedFile = nullptr;
+            long lastHolder = -1;
+            long lastFinding = -1;
+            long uncleanMaster = -1;
+            long modifiedMaster = -1;
             for (std::uint32_t h = index ? index->Head(e.IdText()) : kNone; h != kNone; h = index->Hit(h).m_next) {
                 const auto& hit = index->Hit(h);
                 // A later master counts only when it is newer than the master
                 // of the last finding.
                 if (reference >= 0 && !(ages[hit.m_master] > ages[std::size_t(reference)])) continue;
-                const std::string& name = m_masters[hit.m_master]->FileName();
-                lastHolder = &name;
+                lastHolder = long(hit.m_master);
                 if (!hasData) continue;
                 const bool same = e.SameRecordAs(*m_masters[hit.m_master]->Table(t)[hit.m_pos]);
                 if (same && (mask & kUnclean)) {
-                    reference = long(hit.m_master);
-                    uncleanFile = lastFinding = &name;
+                    reference = uncleanMaster = lastFinding = long(hit.m_master);
                 } else if (!same && (mask & kGlobalChanges)) {
-                    reference = long(hit.m_master);
-                    modifiedFile = lastFinding = &name;
+                    reference = modifiedMaster = lastFinding = long(hit.m_master);
                 }
             }
-            if (!uncleanFile && !modifiedFile && !((mask & kDeleted) && e.m_deleted)) continue;
-            const std::string id(e.IdText());
-            if (uncleanFile)
-                m_result.m_unclean.push_back({texts.m_tag[t], texts.m_unclean[t], id, plugin.FileName(), *uncleanFile});
-            if (modifiedFile)
+            const auto table = std::uint8_t(t);
+            if (uncleanMaster >= 0)
+                m_result.m_unclean.push_back({&e, nullptr, file, kNoFile, MasterFileOf(uncleanMaster), table, EFinding::Unclean});
+            if (modifiedMaster >= 0)
                 m_result.m_globalChanges.push_back(
-                    {texts.m_tag[t], texts.m_modified[t], id, plugin.FileName(), *modifiedFile});
+                    {&e, nullptr, file, kNoFile, MasterFileOf(modifiedMaster), table, EFinding::GlobalChange});
             if ((mask & kDeleted) && e.m_deleted)
-                m_result.m_deleted.push_back({texts.m_tag[t], texts.m_deleted[t], id, plugin.FileName(),
-                                              *lastFinding != kNoneText ? *lastFinding : *lastHolder});
+                m_result.m_deleted.push_back({&e, nullptr, file, kNoFile,
+                                              MasterFileOf(lastFinding >= 0 ? lastFinding : lastHolder), table,
+                                              EFinding::Deleted});
         }
     }
 }

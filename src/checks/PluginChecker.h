@@ -2,7 +2,8 @@
 // The check engine: one short-lived object per operation that compares the
 // entries of the loaded plugins with each other and with the masters and
 // classifies each finding. It refers to the document's files without owning
-// them; its findings are texts that the operations copy into the panes.
+// them; its findings point at their entries and name files by their place in
+// the engine's file list.
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -14,6 +15,7 @@
 #include <vector>
 
 #include "checks/FileAges.h"
+#include "checks/Finding.h"
 #include "format/PluginFile.h"
 #include "document/Options.h"
 
@@ -26,42 +28,14 @@ class CFirstIndex;
 class CMasterIndex;
 }  // namespace checks_detail
 
-// A conflict: one record that two plugins both define with different data.
-struct CConflictRow {
-    std::string m_tag;
-    std::string m_conflict;    // the tag's description ("... (Potential Conflict)" for LAND)
-    std::string m_name;        // the entry's ID
-    std::string m_overriding;  // file name of the newer plugin of the pair
-    std::string m_overridden;  // file name of the other plugin
-    std::string m_original;    // the ID's original master, or "None"
-
-    std::vector<std::string> Texts() const {
-        return {m_tag, m_conflict, m_name, m_overriding, m_overridden, m_original};
-    }
-    bool operator==(const CConflictRow&) const = default;
-};
-
-// A warning (deleted, unclean, global change) or a search finding.
-struct CResultRow {
-    std::string m_tag;
-    std::string m_text;        // description, a blank and the status text
-    std::string m_name;        // the entry's ID
-    std::string m_pluginFile;  // file that holds the entry
-    std::string m_originalFile;
-
-    std::vector<std::string> Texts() const { return {m_tag, m_text, m_name, m_pluginFile, m_originalFile}; }
-    bool operator==(const CResultRow&) const = default;
-};
-
-// The findings of one run, under the keys the panes know them by.
+// The findings of one run, under the keys the panes know them by, and the
+// files their indexes name.
 struct CCheckResult {
-    std::vector<CConflictRow> m_conflicts;   // "CONF"
-    std::vector<CResultRow> m_deleted;       // "DELE"
-    std::vector<CResultRow> m_unclean;       // "UNCL"
-    std::vector<CResultRow> m_globalChanges;  // "GCHG"
-
-    // "DELE", "UNCL" or "GCHG"; nullptr for any other key.
-    const std::vector<CResultRow>* Warnings(std::string_view key) const;
+    std::vector<const CPluginFile*> m_files;
+    std::vector<CFinding> m_conflicts;      // "CONF"
+    std::vector<CFinding> m_deleted;        // "DELE"
+    std::vector<CFinding> m_unclean;        // "UNCL"
+    std::vector<CFinding> m_globalChanges;  // "GCHG"
 };
 
 class CPluginChecker {
@@ -79,12 +53,18 @@ public:
     explicit CPluginChecker(CFrameLink* link = nullptr, CFileAges* ages = nullptr);
     CPluginChecker(const CPluginChecker&) = delete;
     CPluginChecker& operator=(const CPluginChecker&) = delete;
-    virtual ~CPluginChecker();
+    ~CPluginChecker();
 
-    void AddPlugin(CPluginFile& plugin);
-    void AddMaster(CPluginFile& master);
+    // False, adding nothing, once the file list holds kMaxFiles files.
+    bool AddPlugin(CPluginFile& plugin);
+    bool AddMaster(CPluginFile& master);
     const std::vector<CPluginFile*>& Plugins() const { return m_plugins; }
     const std::vector<CPluginFile*>& Masters() const { return m_masters; }
+    // Every file added, in the order added (and the plugins ComparePair and
+    // CheckWarnings were given besides): what a finding's file indexes name.
+    const std::vector<const CPluginFile*>& Files() const { return m_files; }
+    CFileIndex PluginFile(std::size_t k) const { return m_pluginFile[k]; }
+    CFileIndex MasterFile(std::size_t k) const { return m_masterFile[k]; }
 
     // The description of a tag (or of "DELE", "UNCL", "GCHG", "POTE"); ""
     // for any other text.
@@ -109,6 +89,8 @@ public:
     // The newest master that holds the ID in its table of `tag` (of equally
     // old ones the earliest in the list), or "None".
     std::string FindOriginalFile(const std::atomic<std::int32_t>& stop, std::string_view id, std::string_view tag);
+    // The same master as a file index; kNoFile when no master holds the ID.
+    CFileIndex OriginalFile(std::string_view id, std::size_t tableIndex);
     // The first entry of the ID in the first file of that name (of the
     // chosen list) whose table of `tag` holds it; nullptr when none does.
     const CEntry* FindEntry(std::string_view fileName, std::string_view id, std::string_view tag, EList list);
@@ -119,8 +101,6 @@ public:
     const CCheckResult& Result() const { return m_result; }
     // Hands the findings over, leaving the engine's lists empty.
     CCheckResult TakeResult() { return std::exchange(m_result, CCheckResult{}); }
-    // Findings of the object search, which are not part of a check result.
-    std::vector<CResultRow>& SearchRows() { return m_searchRows; }
 
 private:
     void ConflictPhase(const std::atomic<std::int32_t>& stop, bool singleVersus, const CCheckSwitches& conflictChecks);
@@ -129,8 +109,8 @@ private:
     // The master's version of an ID: its entry in the master named as the
     // ID's original file; nullptr when there is none.
     const CEntry* MasterVersion(std::string_view id, std::size_t tableIndex, long original);
-    void AppendConflict(std::size_t tableIndex, std::string_view id, const CPluginFile& a, const CPluginFile& b,
-                        bool aNewer, long original);
+    void AppendConflict(std::size_t tableIndex, const CEntry& overriding, const CEntry& overridden,
+                        CFileIndex overridingFile, CFileIndex overriddenFile, long original);
     // Index of the masters' table, rebuilt when a master's table changed.
     const checks_detail::CMasterIndex& MasterIndex(std::size_t tableIndex);
     const checks_detail::CFirstIndex& FirstIndex(const CPluginFile& file, std::size_t tableIndex);
@@ -138,16 +118,20 @@ private:
     long OriginalMaster(std::string_view id, std::size_t tableIndex);
     // A master's file name, or "None" for no master or an empty name.
     const std::string& MasterName(long master) const;
+    CFileIndex MasterFileOf(long master) const { return master < 0 ? kNoFile : m_masterFile[std::size_t(master)]; }
+    CFileIndex FileIndexOf(const CPluginFile& file);
     const std::vector<CFileAge>& MasterAges();
     void Report(const std::atomic<std::int32_t>& stop, const std::string& text, int total);
 
     CFrameLink* m_link;
     CLastWriteAges m_ownAges;
     CFileAges* m_fileAges;
+    std::vector<const CPluginFile*> m_files;
     std::vector<CPluginFile*> m_plugins;
     std::vector<CPluginFile*> m_masters;
+    std::vector<CFileIndex> m_pluginFile;  // by position in the plugin list
+    std::vector<CFileIndex> m_masterFile;
     CCheckResult m_result;
-    std::vector<CResultRow> m_searchRows;
 
     std::unordered_map<const CPluginFile*, CFileAge> m_ages;
     std::vector<CFileAge> m_masterAges;  // by position in the master list

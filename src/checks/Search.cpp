@@ -55,8 +55,6 @@ const char* FindEither(const char* p, const char* end, unsigned char a, unsigned
     return nullptr;
 }
 
-const std::string kNoneText = "None";
-
 std::string Percent(std::size_t done, std::size_t total) {
     return "Searching... " + std::to_string(total ? done * 100 / total : 0) + "% complete";
 }
@@ -115,22 +113,17 @@ bool CTextMatcher::Equals(std::string_view bytes) const {
     return kLower[Byte(bytes.data())] == m_first && SameRest(bytes.data());
 }
 
-const std::vector<CResultRow>& Search(CPluginChecker& engine, CFrameLink* link, const std::atomic<std::int32_t>& stop,
-                                      std::string findText, std::int32_t matchCase, std::int32_t wholeWord,
-                                      std::int32_t lookInData, std::int32_t searchMasters) {
-    std::vector<CResultRow>& rows = engine.SearchRows();
-    rows.clear();
+std::vector<CFinding> Search(CPluginChecker& engine, CFrameLink* link, const std::atomic<std::int32_t>& stop,
+                             std::string findText, std::int32_t matchCase, std::int32_t wholeWord,
+                             std::int32_t lookInData, std::int32_t searchMasters) {
+    std::vector<CFinding> rows;
     const std::vector<CPluginFile*>& files = searchMasters ? engine.Masters() : engine.Plugins();
     const CTextMatcher matcher(findText, matchCase != 0);
 
-    // What each table's rows share, and the tag test, which only depends on
-    // the table.
-    std::array<std::string, CPluginFile::kTableCount> descriptions;
+    // The tag test only depends on the table.
     std::array<bool, CPluginFile::kTableCount> tagMatches{};
-    for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
-        descriptions[t] = CPluginChecker::GetDescription(CPluginFile::kTags[t]);
+    for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t)
         tagMatches[t] = lookInData && matcher.Occurs(CPluginFile::kTags[t]);
-    }
 
     auto report = [&](const std::string& text, int total) {
         if (link && !Stopped(stop)) link->Progress(text, total);
@@ -140,8 +133,8 @@ const std::vector<CResultRow>& Search(CPluginChecker& engine, CFrameLink* link, 
     report(text, int(n));
     for (std::size_t k = 0; k < n && !Stopped(stop); ++k) {
         const CPluginFile& file = *files[k];
+        const CFileIndex index = searchMasters ? engine.MasterFile(k) : engine.PluginFile(k);
         for (std::size_t t = 0; t < CPluginFile::kTableCount && !Stopped(stop); ++t) {
-            const std::string_view tag = CPluginFile::kTags[t];
             for (const auto& entry : file.Table(t)) {
                 if (Stopped(stop)) break;
                 const std::string_view id = entry->IdText();
@@ -150,15 +143,11 @@ const std::vector<CResultRow>& Search(CPluginChecker& engine, CFrameLink* link, 
                 bool found = wholeWord ? matcher.Equals(id) : matcher.Occurs(id);
                 if (!found && lookInData) found = matcher.Occurs(entry->Data()) || tagMatches[t];
                 if (!found) continue;
-                CResultRow row{std::string(tag), descriptions[t], std::string(id), {}, {}};
-                if (searchMasters) {
-                    row.m_pluginFile = kNoneText;
-                    row.m_originalFile = file.FileName().empty() ? kNoneText : file.FileName();
-                } else {
-                    row.m_pluginFile = file.FileName();
-                    row.m_originalFile = engine.FindOriginalFile(stop, id, tag);
-                }
-                rows.push_back(std::move(row));
+                if (searchMasters)
+                    rows.push_back({entry.get(), nullptr, index, kNoFile, kNoFile, std::uint8_t(t), EFinding::FoundInMaster});
+                else
+                    rows.push_back({entry.get(), nullptr, index, kNoFile, engine.OriginalFile(id, t), std::uint8_t(t),
+                                    EFinding::Found});
             }
         }
         text = Percent(k, n);
@@ -168,25 +157,23 @@ const std::vector<CResultRow>& Search(CPluginChecker& engine, CFrameLink* link, 
     return rows;
 }
 
-std::optional<CResultTable> RunFindOperation(const CFindInputs& inputs) {
-    if (inputs.loadedPlugins.empty()) return std::nullopt;
+CPaneFindings RunFindOperation(const CFindInputs& inputs) {
+    CPaneFindings panes;
+    panes.m_stopped = true;
+    if (inputs.loadedPlugins.empty()) return panes;
     const std::atomic<std::int32_t>& stop = inputs.stop ? *inputs.stop : kNeverStop;
     const CFindParams& params = inputs.params;
     CPluginChecker engine(inputs.link, inputs.ages);
     AddDocumentFiles(engine, inputs.loadedPlugins, inputs.foundMasters);
-    const std::vector<CResultRow>& rows = Search(engine, inputs.link, stop, params.m_text, params.m_matchCase,
-                                                 params.m_wholeWord, params.m_lookInData, params.m_searchMasters);
-    if (Stopped(stop)) return std::nullopt;
+    std::vector<CFinding> rows = Search(engine, inputs.link, stop, params.m_text, params.m_matchCase,
+                                        params.m_wholeWord, params.m_lookInData, params.m_searchMasters);
+    if (Stopped(stop)) return panes;
     if (rows.empty() && inputs.link) inputs.link->Tell("Cannot find " + params.m_text, "Not Found");
-
-    CResultTable table = EditorTableHeader();
-    table.m_rows.reserve(rows.size());
-    for (const CResultRow& row : rows) {
-        if (Stopped(stop)) break;
-        table.AddRow(row.Texts());
-    }
-    table.SortByColumn(0);
-    return table;
+    SortByTag(rows);
+    panes.m_stopped = false;
+    panes.m_files = engine.Files();
+    panes.m_editor = std::move(rows);
+    return panes;
 }
 
 }  // namespace vantor

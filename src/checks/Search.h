@@ -11,8 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "checks/CheckOperations.h"
 #include "checks/PluginChecker.h"
-#include "document/ResultTable.h"
 
 namespace vantor {
 
@@ -61,13 +61,13 @@ private:
 };
 
 // Searches the engine's plugin list (which holds the loaded master), or its
-// master list when searchMasters is nonzero, and returns the engine's search
-// rows: one per matching entry, in file, table and entry order. Progress
-// "Searching... N% complete" goes to `link` when one is given; a set stop
-// flag ends the search with the rows found so far.
-const std::vector<CResultRow>& Search(CPluginChecker& engine, CFrameLink* link, const std::atomic<std::int32_t>& stop,
-                                      std::string findText, std::int32_t matchCase, std::int32_t wholeWord,
-                                      std::int32_t lookInData, std::int32_t searchMasters);
+// master list when searchMasters is nonzero: one row per matching entry, in
+// file, table and entry order. Progress "Searching... N% complete" goes to
+// `link` when one is given; a set stop flag ends the search with the rows
+// found so far.
+std::vector<CFinding> Search(CPluginChecker& engine, CFrameLink* link, const std::atomic<std::int32_t>& stop,
+                             std::string findText, std::int32_t matchCase, std::int32_t wholeWord,
+                             std::int32_t lookInData, std::int32_t searchMasters);
 
 struct CFindInputs {
     // Document order: newest extraction batch first, the loaded master last.
@@ -82,8 +82,8 @@ struct CFindInputs {
 
 // Worker operations 5 and 6 (after extraction). Nothing at all happens
 // without a loaded plugin, and nothing is shown after a stop: both give
-// nullopt. Otherwise the editor pane's new table, sorted by its tag column,
+// stopped findings. Otherwise the editor pane's new rows, sorted by tag,
 // after telling the user "Cannot find ..." when there is no match.
-std::optional<CResultTable> RunFindOperation(const CFindInputs& inputs);
+CPaneFindings RunFindOperation(const CFindInputs& inputs);
 
 }  // namespace vantor

@@ -18,11 +18,12 @@ struct CCheckArgs {
 
 // Prints the three lists in the chosen format; csv is the results log.
 void PrintResults(CVANTORDoc& doc, const std::string& format) {
-    const CResultTable conflict = doc.ResultTableCopy(EPane::Conflict);
-    const CResultTable warning = doc.ResultTableCopy(EPane::Warning);
-    const CResultTable editor = doc.ResultTableCopy(EPane::Editor);
+    const CResultTable& conflict = *doc.ResultTable(EPane::Conflict);
+    const CResultTable& warning = *doc.ResultTable(EPane::Warning);
+    const CResultTable& editor = *doc.ResultTable(EPane::Editor);
     if (format == "csv") {
-        std::cout << FormatLogList(conflict) << FormatLogList(warning) << FormatLogList(editor);
+        auto write = [](std::string_view bytes) { return bool(std::cout.write(bytes.data(), std::streamsize(bytes.size()))); };
+        WriteLogList(conflict, {}, write) && WriteLogList(warning, {}, write) && WriteLogList(editor, {}, write);
         return;
     }
     if (format == "json") {
@@ -38,7 +39,7 @@ void PrintResults(CVANTORDoc& doc, const std::string& format) {
     PrintTable(std::cout, conflict, format, "Conflicts");
     std::cout << "\n";
     PrintTable(std::cout, warning, format, "Warnings");
-    if (!editor.m_rows.empty()) {
+    if (editor.RowCount() > 0) {
         std::cout << "\n";
         PrintTable(std::cout, editor, format, "Editor");
     }
@@ -51,8 +52,8 @@ int Finish(CSession& session, const CCheckArgs& args) {
         std::vector<std::string> inUse = FilesInUse(doc.Files());
         inUse.insert(inUse.end(), args.m_common.m_plugins.begin(), args.m_common.m_plugins.end());
         const auto path = PrepareOutput(args.m_log, inUse, EReplace::Ask, "Save Log As", session.Link());
-        logged = path && WriteResultsLog(*path, doc.ResultTableCopy(EPane::Conflict), doc.ResultTableCopy(EPane::Warning),
-                                         doc.ResultTableCopy(EPane::Editor), session.Link());
+        logged = path && WriteResultsLog(*path, *doc.ResultTable(EPane::Conflict), *doc.ResultTable(EPane::Warning),
+                                         *doc.ResultTable(EPane::Editor), session.Link());
         if (!logged) std::cerr << "vantor: the results log was not written\n";
     }
     PrintResults(doc, args.m_common.m_format);

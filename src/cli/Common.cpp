@@ -160,34 +160,33 @@ namespace {
 bool IsFileColumn(const std::string& header) { return header.ends_with("File"); }
 }  // namespace
 
-void PrintTable(std::ostream& out, const CResultTable& table, const std::string& format, const std::string& name) {
+void PrintTable(std::ostream& out, const CTableView& table, const std::string& format, const std::string& name) {
+    const std::vector<std::string>& header = table.m_header;
+    const std::size_t columns = header.size();
     if (format == "csv") {
         // Exactly the results log's lines: bytes as they are, CR LF.
-        auto line = [&](const std::vector<std::string>& cells) {
-            for (std::size_t i = 0; i < cells.size(); ++i) out << (i ? "," : "") << cells[i];
+        for (std::size_t c = 0; c < columns; ++c) out << (c ? "," : "") << header[c];
+        out << "\r\n";
+        for (std::size_t r = 0; r < table.m_rows; ++r) {
+            for (std::size_t c = 0; c < columns; ++c) out << (c ? "," : "") << table.m_cell(r, c);
             out << "\r\n";
-        };
-        line(table.m_header);
-        for (const auto& row : table.m_rows) {
-            std::vector<std::string> cells;
-            for (const auto& c : row) cells.push_back(c.m_text);
-            line(cells);
         }
         return;
     }
     if (format == "json") {
         CJsonWriter json(out);
         json.BeginObject().Key("list").Name(name).Key("columns").BeginArray();
-        for (const auto& h : table.m_header) json.String(h);
+        for (const auto& h : header) json.String(h);
         json.EndArray().Key("rows").BeginArray();
-        for (const auto& row : table.m_rows) {
+        for (std::size_t r = 0; r < table.m_rows; ++r) {
             json.BeginObject();
-            for (std::size_t i = 0; i < row.size() && i < table.m_header.size(); ++i) {
-                json.Key(table.m_header[i]);
-                if (IsFileColumn(table.m_header[i]))
-                    json.Name(row[i].m_text);
+            for (std::size_t c = 0; c < columns; ++c) {
+                json.Key(header[c]);
+                const std::string cell(table.m_cell(r, c));
+                if (IsFileColumn(header[c]))
+                    json.Name(cell);
                 else
-                    json.String(row[i].m_text);
+                    json.String(cell);
             }
             json.EndObject();
         }
@@ -195,32 +194,39 @@ void PrintTable(std::ostream& out, const CResultTable& table, const std::string&
         out << "\n";
         return;
     }
-    std::vector<std::size_t> widths(table.m_header.size(), 0);
-    std::vector<std::vector<std::string>> texts;
-    texts.push_back(table.m_header);
-    for (const auto& row : table.m_rows) {
-        std::vector<std::string> cells;
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            const bool file = i < table.m_header.size() && IsFileColumn(table.m_header[i]);
-            cells.push_back(file ? DisplayText(row[i].m_text) : Cp1252ToUtf8(UpToNul(row[i].m_text)));
-        }
-        texts.push_back(std::move(cells));
-    }
+    // Aligned columns: the widths in a first pass, the lines in a second, so
+    // that no row's texts are kept.
+    auto text = [&](std::size_t r, std::size_t c) {
+        const std::string_view cell = table.m_cell(r, c);
+        return IsFileColumn(header[c]) ? DisplayText(cell) : Cp1252ToUtf8(UpToNul(cell));
+    };
     auto width = [](const std::string& s) {
         std::size_t n = 0;
         for (unsigned char c : s) n += (c & 0xC0) != 0x80;
         return n;
     };
-    for (const auto& r : texts)
-        for (std::size_t i = 0; i < r.size() && i < widths.size(); ++i) widths[i] = std::max(widths[i], width(r[i]));
-    out << name << " (" << table.m_rows.size() << ")\n";
-    for (const auto& r : texts) {
-        for (std::size_t i = 0; i < r.size(); ++i) {
-            out << r[i];
-            if (i + 1 < r.size()) out << std::string(widths[i] - width(r[i]) + 2, ' ');
+    std::vector<std::size_t> widths(columns, 0);
+    for (std::size_t c = 0; c < columns; ++c) widths[c] = width(header[c]);
+    for (std::size_t r = 0; r < table.m_rows; ++r)
+        for (std::size_t c = 0; c < columns; ++c) widths[c] = std::max(widths[c], width(text(r, c)));
+    auto line = [&](auto&& cellText) {
+        for (std::size_t c = 0; c < columns; ++c) {
+            const std::string cell = cellText(c);
+            out << cell;
+            if (c + 1 < columns) out << std::string(widths[c] - width(cell) + 2, ' ');
         }
         out << "\n";
-    }
+    };
+    out << name << " (" << table.m_rows << ")\n";
+    line([&](std::size_t c) { return header[c]; });
+    for (std::size_t r = 0; r < table.m_rows; ++r) line([&](std::size_t c) { return text(r, c); });
+}
+
+void PrintTable(std::ostream& out, const CResultTable& table, const std::string& format, const std::string& name) {
+    PrintTable(out, CTableView{table.m_header, table.RowCount(), [&table](std::size_t r, std::size_t c) {
+                                   return table.Cell(r, c);
+                               }},
+               format, name);
 }
 
 }  // namespace vantor::cli

@@ -120,6 +120,13 @@ std::string RecordTag(const std::string& argument);
 // Writes a result table as text (aligned), csv (the log's format) or json.
 // File columns are printed as the file system has the names, the other
 // cells as the plugin's text; `name` is display text.
+// Any table of texts: a header and a cell for each row and column.
+struct CTableView {
+    const std::vector<std::string>& m_header;
+    std::size_t m_rows = 0;
+    std::function<std::string_view(std::size_t row, std::size_t column)> m_cell;
+};
+void PrintTable(std::ostream& out, const CTableView& table, const std::string& format, const std::string& name);
 void PrintTable(std::ostream& out, const CResultTable& table, const std::string& format, const std::string& name);
 
 }  // namespace vantor::cli

@@ -19,7 +19,7 @@ public:
     void Progress(const std::string& text, int total) override;
     void HidePane(EPane) override {}
     void ShowPane(EPane) override {}
-    void SetPaneRows(EPane, const CResultTable&) override {}
+    void SetPaneRows(EPane, CTablePtr) override {}
     EAnswer Ask(const CMessage& message) override;
     CFileChoice ChooseFile(const CFileChooser& chooser) override;
     void CloseEntryEditors(const std::string&) override {}

@@ -48,7 +48,7 @@ int RunFind(const CFindArgs& args) {
         std::cerr << "vantor: no plugin was loaded, so nothing was searched\n";
         return kExitFailed;
     }
-    PrintTable(std::cout, doc.ResultTableCopy(EPane::Editor), args.m_common.m_format, "find");
+    PrintTable(std::cout, *doc.ResultTable(EPane::Editor), args.m_common.m_format, "find");
     return status;
 }
 
@@ -84,7 +84,7 @@ int RunList(CListArgs args) {
             status = kExitFailed;
         }
     }
-    PrintTable(std::cout, doc.ResultTableCopy(EPane::Editor), args.m_common.m_format, "list");
+    PrintTable(std::cout, *doc.ResultTable(EPane::Editor), args.m_common.m_format, "list");
     return status;
 }
 

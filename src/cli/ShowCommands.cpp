@@ -42,15 +42,18 @@ std::string Printable(std::string_view bytes) {
 }
 
 void PrintRows(const std::vector<CEntryRow>& rows, const std::string& format, const std::string& title) {
-    CResultTable table;
-    table.m_header = {"ID", "Data", "Type", "Bytes"};
+    const std::vector<std::string> header = {"ID", "Data", "Type", "Bytes"};
+    std::vector<std::vector<std::string>> cells;
     for (const auto& row : rows) {
         if (format == "text")
-            table.AddRow({Printable(row.m_tag), Printable(row.m_data), row.m_type, row.m_bytes});
+            cells.push_back({Printable(row.m_tag), Printable(row.m_data), row.m_type, row.m_bytes});
         else
-            table.AddRow({row.m_tag, row.m_data, row.m_type, row.m_bytes});
+            cells.push_back({row.m_tag, row.m_data, row.m_type, row.m_bytes});
     }
-    PrintTable(std::cout, table, format, title);
+    PrintTable(std::cout, CTableView{header, cells.size(), [&cells](std::size_t r, std::size_t c) {
+                                         return std::string_view(cells[r][c]);
+                                     }},
+               format, title);
 }
 
 void PrintHex(const CEntry& entry, const std::string& format, const std::string& title) {

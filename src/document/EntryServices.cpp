@@ -1,5 +1,6 @@
 // Update Entry and Delete Entry: single changes to a loaded plugin, each
-// written by the plugin writer after its backup.
+// written by the plugin writer after its backup. They act on the entry a
+// row or an editor window holds, never on another of the same ID.
 #include "format/SubRecord.h"
 #include "document/VANTORDoc.h"
 #include "document/WriteMessages.h"
@@ -15,27 +16,30 @@ struct CLocated {
     CEntry* m_entry = nullptr;
 };
 
-// The loaded plugin and its entry, or a message saying which is missing.
-CLocated Locate(CVANTORDoc& doc, const std::string& fileName, const std::string& tag, const std::string& id,
-                const char* missingEntry) {
+// The loaded plugin that holds the entry and the entry itself, still in its
+// table; otherwise a message saying which is missing.
+CLocated Locate(const CFileList& files, CFrameLink& link, const CEntryRef& ref, const char* missingEntry) {
     CLocated found;
-    found.m_file = doc.FindLoadedFile(fileName, false);
+    for (const CLoadedFile* item : files.Loaded())
+        if (ref.m_file && item->m_file == ref.m_file) found.m_file = item->m_file;
     if (!found.m_file) {
-        doc.Link().Ask(Notice("Filename not Found."));
+        link.Ask(Notice("Filename not Found."));
         return found;
     }
-    found.m_entry = doc.FindEntry(fileName, id, tag, false);
-    if (!found.m_entry) doc.Link().Ask(Notice(missingEntry));
+    if (ref.m_table < CPluginFile::kTableCount)
+        for (const auto& e : found.m_file->Table(ref.m_table))
+            if (e.get() == ref.m_entry) found.m_entry = e.get();
+    if (!found.m_entry) link.Ask(Notice(missingEntry));
     return found;
 }
 
 }  // namespace
 
-bool CVANTORDoc::UpdateEntry(const std::vector<std::string>& tags, const std::vector<std::string>& payloads,
-                             const std::string& tag, const std::string& id, const std::string& fileName) {
+bool CVANTORDoc::UpdateEntry(const CEntryRef& ref, const std::vector<std::string>& tags,
+                             const std::vector<std::string>& payloads) {
     // A running operation may be changing the same file.
     if (IsBusy()) return false;
-    CLocated found = Locate(*this, fileName, tag, id, "Entry Deleted or Missing.");
+    CLocated found = Locate(Files(), *m_link, ref, "Entry Deleted or Missing.");
     if (!found.m_entry) return false;
     if (m_link->Ask({"Update Entry?\nBackup Saved with Extension .OLD", "Update Entry", EButtons::YesNo,
                      EIcon::Question, EAnswer::Yes}) != EAnswer::Yes)
@@ -46,17 +50,27 @@ bool CVANTORDoc::UpdateEntry(const std::vector<std::string>& tags, const std::ve
     return RewriteEntry(*found.m_file, *found.m_entry, tags, payloads, *m_link);
 }
 
-bool CVANTORDoc::DeleteEntry(const std::string& fileName, const std::string& tag, const std::string& id,
-                             bool askFirst) {
+bool CVANTORDoc::DeleteEntry(const CEntryRef& ref, bool askFirst) {
     if (IsBusy()) return false;
-    CLocated found = Locate(*this, fileName, tag, id, "Entry Already Deleted or Missing.");
+    CLocated found = Locate(Files(), *m_link, ref, "Entry Already Deleted or Missing.");
     if (!found.m_entry) return false;
     if (askFirst && m_link->Ask({"Delete Entry(s)?\n\nBackup(s) Saved with Extension \".OLD\"", "Delete Entry(s)",
                                  EButtons::YesNo, EIcon::Question, EAnswer::Yes}) != EAnswer::Yes)
         return false;
     if (!EraseEntry(*found.m_file, *found.m_entry, *m_link)) return false;
-    found.m_file->DetachEntry(found.m_entry, tag);
+    found.m_file->DetachEntry(found.m_entry, CPluginFile::kTags[ref.m_table]);
     return true;
+}
+
+bool CVANTORDoc::DeleteEntry(const std::string& fileName, const std::string& tag, const std::string& id,
+                             bool askFirst) {
+    CEntryRef ref;
+    ref.m_file = FindLoadedFile(fileName, false);
+    const int table = CPluginFile::TagIndex(tag);
+    ref.m_table = std::uint8_t(table < 0 ? CPluginFile::kTableCount : table);
+    if (ref.m_file) ref.m_entry = FindEntry(fileName, id, tag, false);
+    // The messages name what is missing, as for a row.
+    return DeleteEntry(ref, askFirst);
 }
 
 }  // namespace vantor

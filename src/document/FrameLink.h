@@ -78,8 +78,10 @@ public:
     virtual void Progress(const std::string& text, int total) = 0;
     virtual void HidePane(EPane pane) = 0;
     virtual void ShowPane(EPane pane) = 0;
-    // Replaces the rows of one result pane with a finished table.
-    virtual void SetPaneRows(EPane pane, const CResultTable& table) = 0;
+    // Replaces the rows of one result pane with a finished table. The table
+    // is shared with the document: the pane sorts it and takes rows out of
+    // it on the user-interface thread, so what is saved is what is shown.
+    virtual void SetPaneRows(EPane pane, CTablePtr table) = 0;
     virtual EAnswer Ask(const CMessage& message) = 0;
     virtual CFileChoice ChooseFile(const CFileChooser& chooser) = 0;
     // Closes every entry editor, or only the one with this title.

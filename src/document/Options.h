@@ -32,7 +32,13 @@ int CheckIndexOf(std::string_view tag);
 using CCheckSwitches = std::array<std::int32_t, kCheckCount>;
 
 // Bits of DefaultOps and of a check command's own mask.
-enum ECheckBits : std::uint8_t { kCheckConflicts = 1, kCheckDeleted = 2, kCheckUnclean = 4, kCheckAll = 7 };
+enum ECheckBits : std::uint8_t {
+    kCheckConflicts = 1,
+    kCheckDeleted = 2,
+    kCheckUnclean = 4,
+    kCheckAll = 7,
+    kCheckGlobalChanges = 8,  // the global-change listing's own
+};
 
 class COptionSet {
 public:

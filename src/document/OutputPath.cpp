@@ -74,6 +74,10 @@ std::optional<std::string> PrepareOutput(const std::string& path, const std::vec
 }
 
 COutputWrite WriteOutputFile(const std::string& path, std::string_view bytes) {
+    return WriteOutputFile(path, [bytes](const std::function<bool(std::string_view)>& write) { return write(bytes); });
+}
+
+COutputWrite WriteOutputFile(const std::string& path, const COutputProducer& produce) {
     const std::string target = platform::ResolveLinks(path);
     std::string folder = platform::FolderOf(target);
     if (folder.empty()) folder = "./";
@@ -88,7 +92,7 @@ COutputWrite WriteOutputFile(const std::string& path, std::string_view bytes) {
     platform::CFile file;
     if (!file.CreateUnique(folder, platform::FileMode(target).value_or(0644)))
         return failed(COutputWrite::EStep::Create);
-    if (!file.Write(bytes) || !file.Sync()) {
+    if (!produce([&file](std::string_view bytes) { return file.Write(bytes); }) || !file.Sync()) {
         failed(COutputWrite::EStep::Write);
         file.Discard();
         return result;

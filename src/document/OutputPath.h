@@ -9,6 +9,7 @@
 //   that exists is never overwritten;
 // - the new content goes to a working file beside the target and is renamed
 //   into place, so a failure never leaves half a file.
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -48,5 +49,9 @@ struct COutputWrite {
 // link, beside its target), flushes it and renames it over the target. On
 // failure the target is as it was and no working file is left.
 COutputWrite WriteOutputFile(const std::string& path, std::string_view bytes);
+// The same for content made a piece at a time: `produce` hands each piece to
+// the function it is given and returns false when that failed.
+using COutputProducer = std::function<bool(const std::function<bool(std::string_view)>& write)>;
+COutputWrite WriteOutputFile(const std::string& path, const COutputProducer& produce);
 
 }  // namespace vantor

@@ -1,34 +1,71 @@
 #pragma once
-// One result pane's content: a header row and data rows of texts, with an
-// item value per cell (the editor listing sorts its file column by it).
+// One result pane's content: its header and its rows, each row a finding
+// that points at its entry. The texts a pane shows are made here, when they
+// are shown or written, by the Qt model, the command line and the results
+// log alike; a row itself costs a few dozen bytes.
 #include <cstdint>
+#include <memory>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "checks/Finding.h"
+#include "format/PluginFile.h"
 
 namespace vantor {
 
-struct CResultCell {
-    std::string m_text;  // bytes in the game's code page
-    std::int64_t m_item = 0;
+enum class EPane { All = 0, Conflict = 1, Warning = 2, Editor = 3 };
+
+// A file the rows name, kept alive as long as they are.
+using CFileRef = std::shared_ptr<const CPluginFile>;
+
+// One entry of one file, as a row or an editor window holds it.
+struct CEntryRef {
+    CFileRef m_file;
+    const CEntry* m_entry = nullptr;
+    std::uint8_t m_table = 0;
+    explicit operator bool() const { return m_file && m_entry; }
 };
 
-struct CResultTable {
+class CResultTable {
+public:
     std::vector<std::string> m_header;
-    std::vector<std::vector<CResultCell>> m_rows;
+    std::vector<CFileRef> m_files;  // what the rows' file indexes name
+    std::vector<CFinding> m_rows;
 
-    void Clear() { m_rows.clear(); }
     std::size_t ColumnCount() const { return m_header.size(); }
-    // Appends a row of plain texts (item values 0).
-    void AddRow(const std::vector<std::string>& texts);
+    std::size_t RowCount() const { return m_rows.size(); }
+    void Clear() { m_rows.clear(); }
+
+    // A cell's text as the pane shows it: the plugin's bytes (Windows-1252),
+    // "" outside the table.
+    std::string_view Cell(std::size_t row, std::size_t column) const;
+    std::vector<std::string> RowTexts(std::size_t row) const;
+    // The entry a file column of a row shows: a conflict's overriding and
+    // overridden plugins and its original master; a row's plugin and its
+    // original master. None for the other columns, "None" cells and files
+    // that are gone.
+    CEntryRef EntryAt(std::size_t row, std::size_t column) const;
+    // Rows that show the entry in a plugin column: a conflict's two, the
+    // others' "Esp File".
+    std::set<std::size_t> RowsShowing(const CEntry* entry) const;
+    void RemoveRows(const std::set<std::size_t>& rows);
+
     // Stable sort by one column's text, byte order; descending reverses it.
     void SortByColumn(std::size_t column, bool descending = false);
+
+private:
+    const CPluginFile* File(CFileIndex index) const;
+    std::string_view CellOf(const CFinding& f, std::size_t column) const;
 };
 
-// The header rows of the three result panes.
+using CTablePtr = std::shared_ptr<CResultTable>;
+
+// The tables of the three result panes, with their headers and no rows.
 CResultTable ConflictTableHeader();
 CResultTable WarningTableHeader();
 CResultTable EditorTableHeader();
-
-enum class EPane { All = 0, Conflict = 1, Warning = 2, Editor = 3 };
+CResultTable PaneTableHeader(EPane pane);
 
 }  // namespace vantor

@@ -8,13 +8,8 @@ namespace vantor {
 
 namespace {
 
-void AppendLine(std::string& out, const std::vector<std::string>& cells) {
-    for (std::size_t c = 0; c < cells.size(); ++c) {
-        if (c) out += ',';
-        out += cells[c];
-    }
-    out += "\r\n";
-}
+// What is made before it is handed on: a few hundred rows.
+constexpr std::size_t kChunk = 1 << 16;
 
 void TellError(CFrameLink& link, const std::string& text) {
     link.Ask(CMessage{text, "VANTOR", EButtons::Ok, EIcon::Exclamation, EAnswer::Ok});
@@ -22,15 +17,33 @@ void TellError(CFrameLink& link, const std::string& text) {
 
 }  // namespace
 
+bool WriteLogList(const CResultTable& table, const std::vector<std::string>& fallbackHeader,
+                  const std::function<bool(std::string_view)>& write) {
+    std::string out;
+    const std::vector<std::string>& header = table.m_header.empty() ? fallbackHeader : table.m_header;
+    for (std::size_t c = 0; c < header.size(); ++c) (c ? out += ',' : out) += header[c];
+    out += "\r\n";
+    const std::size_t columns = table.ColumnCount();
+    for (std::size_t r = 0; r < table.RowCount(); ++r) {
+        for (std::size_t c = 0; c < columns; ++c) {
+            if (c) out += ',';
+            out += table.Cell(r, c);
+        }
+        out += "\r\n";
+        if (out.size() >= kChunk) {
+            if (!write(out)) return false;
+            out.clear();
+        }
+    }
+    return write(out);
+}
+
 std::string FormatLogList(const CResultTable& table, const std::vector<std::string>& fallbackHeader) {
     std::string out;
-    AppendLine(out, table.m_header.empty() ? fallbackHeader : table.m_header);
-    std::vector<std::string> cells;
-    for (const auto& row : table.m_rows) {
-        cells.clear();
-        for (const auto& cell : row) cells.push_back(cell.m_text);
-        AppendLine(out, cells);
-    }
+    WriteLogList(table, fallbackHeader, [&out](std::string_view bytes) {
+        out += bytes;
+        return true;
+    });
     return out;
 }
 
@@ -63,10 +76,11 @@ std::string FileErrorMessage(int error, const std::string& path) {
 bool WriteResultsLog(const std::string& path, const CResultTable& conflict, const CResultTable& warning,
                      const CResultTable& editor, CFrameLink& link) {
     // Written whole or not at all: a log cut short would pass for complete.
-    const std::string bytes = FormatLogList(conflict, ConflictTableHeader().m_header) +
-                              FormatLogList(warning, WarningTableHeader().m_header) +
-                              FormatLogList(editor, EditorTableHeader().m_header);
-    const COutputWrite written = WriteOutputFile(path, bytes);
+    const COutputWrite written = WriteOutputFile(path, [&](const std::function<bool(std::string_view)>& write) {
+        return WriteLogList(conflict, ConflictTableHeader().m_header, write) &&
+               WriteLogList(warning, WarningTableHeader().m_header, write) &&
+               WriteLogList(editor, EditorTableHeader().m_header, write);
+    });
     if (written.m_failed == COutputWrite::EStep::Create) TellError(link, FileErrorMessage(written.m_error, path));
     if (written.m_failed == COutputWrite::EStep::Write) TellError(link, "Unable to save grid list");
     return written.Ok();

@@ -3,7 +3,9 @@
 // other in one text file, each as its header line and its rows, cells joined
 // by commas, lines ending in CR LF. Cell texts are written as their bytes,
 // unquoted, so a comma inside a cell gives that row an extra field.
+#include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "document/FrameLink.h"
@@ -12,7 +14,11 @@
 namespace vantor {
 
 // One list as the log holds it: the header line, then every row. A table
-// without a header of its own is given `fallbackHeader`.
+// without a header of its own is given `fallbackHeader`. The text goes to
+// `write` a piece at a time (a list can hold millions of rows); false as
+// soon as `write` fails.
+bool WriteLogList(const CResultTable& table, const std::vector<std::string>& fallbackHeader,
+                  const std::function<bool(std::string_view)>& write);
 std::string FormatLogList(const CResultTable& table, const std::vector<std::string>& fallbackHeader = {});
 
 // Writes the three lists to `path`, replacing a file already there, through

@@ -20,7 +20,7 @@ public:
     void Progress(const std::string&, int) override {}
     void HidePane(EPane) override {}
     void ShowPane(EPane) override {}
-    void SetPaneRows(EPane, const CResultTable&) override {}
+    void SetPaneRows(EPane, CTablePtr) override {}
     EAnswer Ask(const CMessage& m) override { return m.m_default; }
     CFileChoice ChooseFile(const CFileChooser&) override { return {}; }
     void CloseEntryEditors(const std::string&) override {}
@@ -66,7 +66,8 @@ void COperationContext::RememberRepairPlugin(const std::string& name, const std:
 // ------------------------------------------------------------ document --
 
 CVANTORDoc::CVANTORDoc(CDocConfig config, CFrameLink* link) : m_config(std::move(config)), m_link(link) {
-    m_tables = {ConflictTableHeader(), WarningTableHeader(), EditorTableHeader()};
+    for (EPane pane : {EPane::Conflict, EPane::Warning, EPane::Editor})
+        m_tables[std::size_t(pane) - 1] = std::make_shared<CResultTable>(PaneTableHeader(pane));
     m_nullLink = std::make_unique<CNullLink>();
     if (!m_link) m_link = m_nullLink.get();
     m_loadOrder = m_config.m_loadOrder;
@@ -80,6 +81,7 @@ CVANTORDoc::~CVANTORDoc() {
     StopOperation();
     if (m_worker.joinable()) m_worker.join();
     m_files = {};
+    m_tables = {};
     m_options.Save(m_config.m_settingsPath);
 }
 
@@ -523,11 +525,22 @@ void CVANTORDoc::OnClearEsmData() {
 
 void CVANTORDoc::OnSaveResults() {
     if (IsBusy()) return;
-    SaveResults(*m_link, m_dataDir, FilesInUse(Files()), ResultTableCopy(EPane::Conflict),
-                ResultTableCopy(EPane::Warning), ResultTableCopy(EPane::Editor));
+    SaveResults(*m_link, m_dataDir, FilesInUse(Files()), *ResultTable(EPane::Conflict), *ResultTable(EPane::Warning),
+                *ResultTable(EPane::Editor));
 }
 
 // --------------------------------------------------------------- lookups --
+
+bool CVANTORDoc::IsLoaded(const CFileRef& file, bool masters) const {
+    if (!file) return false;
+    std::lock_guard lock(m_stateMutex);
+    for (const CLoadedFile& item : m_files.Items()) {
+        const bool wanted = masters ? item.m_role == EFileRole::FoundMaster
+                                    : (item.m_role == EFileRole::Plugin || item.m_role == EFileRole::MasterPlugin);
+        if (wanted && item.m_file == file) return true;
+    }
+    return false;
+}
 
 std::shared_ptr<CPluginFile> CVANTORDoc::FindLoadedFile(const std::string& fileName, bool masters) const {
     std::lock_guard lock(m_stateMutex);
@@ -555,37 +568,23 @@ CEntry* CVANTORDoc::FindEntry(const std::string& fileName, const std::string& id
 
 void CVANTORDoc::SetResultTable(EPane pane, CResultTable table) {
     if (pane == EPane::All) return;
+    auto shared = std::make_shared<CResultTable>(std::move(table));
     {
         std::lock_guard lock(m_tablesMutex);
-        m_tables[std::size_t(pane) - 1] = table;
+        m_tables[std::size_t(pane) - 1] = shared;
     }
-    m_link->SetPaneRows(pane, table);
+    m_link->SetPaneRows(pane, std::move(shared));
 }
 
-void CVANTORDoc::StoreResultTable(EPane pane, CResultTable table) {
-    if (pane == EPane::All) return;
-    std::lock_guard lock(m_tablesMutex);
-    m_tables[std::size_t(pane) - 1] = std::move(table);
-}
-
-void CVANTORDoc::SortResultTable(EPane pane, std::size_t column, bool descending) {
-    if (pane == EPane::All) return;
-    std::lock_guard lock(m_tablesMutex);
-    m_tables[std::size_t(pane) - 1].SortByColumn(column, descending);
-}
-
-CResultTable CVANTORDoc::ResultTableCopy(EPane pane) const {
-    if (pane == EPane::All) return {};
+std::shared_ptr<const CResultTable> CVANTORDoc::ResultTable(EPane pane) const {
+    static const auto kNoTable = std::make_shared<const CResultTable>();
+    if (pane == EPane::All) return kNoTable;
     std::lock_guard lock(m_tablesMutex);
     return m_tables[std::size_t(pane) - 1];
 }
 
 void CVANTORDoc::ClearResultTables() {
-    for (EPane pane : {EPane::Conflict, EPane::Warning, EPane::Editor}) {
-        CResultTable table = ResultTableCopy(pane);
-        table.Clear();
-        SetResultTable(pane, table);
-    }
+    for (EPane pane : {EPane::Conflict, EPane::Warning, EPane::Editor}) SetResultTable(pane, PaneTableHeader(pane));
 }
 
 }  // namespace vantor

@@ -136,22 +136,23 @@ public:
     std::shared_ptr<CPluginFile> FindLoadedFile(const std::string& fileName, bool masters) const;
     CEntry* FindEntry(const std::string& fileName, const std::string& id, const std::string& tag, bool masters) const;
 
-    // Rewrites an entry of a loaded plugin with new subrecords (the data
-    // after its ID) after asking; true when the entry now holds them.
-    bool UpdateEntry(const std::vector<std::string>& tags, const std::vector<std::string>& payloads,
-                     const std::string& tag, const std::string& id, const std::string& fileName);
-    // Erases an entry of a loaded plugin from its file and its table; true
-    // when it was deleted.
+    // Rewrites exactly this entry of a loaded plugin with new subrecords (the
+    // data after its ID) after asking; true when the entry now holds them.
+    bool UpdateEntry(const CEntryRef& entry, const std::vector<std::string>& tags,
+                     const std::vector<std::string>& payloads);
+    // Erases exactly this entry of a loaded plugin from its file and its
+    // table; true when it was deleted.
+    bool DeleteEntry(const CEntryRef& entry, bool askFirst);
+    // The same for the first entry of that ID in the loaded plugin of that name.
     bool DeleteEntry(const std::string& fileName, const std::string& tag, const std::string& id, bool askFirst);
+    // Whether the file is read and loaded (among the masters, or the plugins).
+    bool IsLoaded(const CFileRef& file, bool masters) const;
 
     // Replaces one result table and tells the frame.
     void SetResultTable(EPane pane, CResultTable table);
-    // Replaces one result table the frame already shows (the operation
-    // handed it over through the link itself).
-    void StoreResultTable(EPane pane, CResultTable table);
-    // Sorts a table as its view does, so a saved log shows what the user sees.
-    void SortResultTable(EPane pane, std::size_t column, bool descending);
-    CResultTable ResultTableCopy(EPane pane) const;
+    // The table a pane shows (shared with the pane, which sorts it and takes
+    // rows out of it on the user-interface thread).
+    std::shared_ptr<const CResultTable> ResultTable(EPane pane) const;
     void ClearResultTables();
 
 private:
@@ -193,7 +194,7 @@ private:
     COperationOutcome m_lastOutcome;  // guarded by m_workerMutex
 
     mutable std::mutex m_tablesMutex;
-    std::array<CResultTable, 3> m_tables;
+    std::array<CTablePtr, 3> m_tables;
 };
 
 }  // namespace vantor

@@ -9,21 +9,18 @@ namespace vantor {
 
 namespace {
 
-const std::string& Cell(const CResultTable& table, int row, int column) {
-    static const std::string kEmpty;
-    if (row < 0 || std::size_t(row) >= table.m_rows.size() || column < 0) return kEmpty;
-    const auto& cells = table.m_rows[std::size_t(row)];
-    return std::size_t(column) < cells.size() ? cells[std::size_t(column)].m_text : kEmpty;
+// The file column whose entry is compared with a double-clicked one: a
+// conflict's other plugin; the entry itself everywhere else.
+int CompareColumn(EPane pane, int column) {
+    if (pane != EPane::Conflict) return column;
+    return column == 3 ? 4 : column == 4 ? 3 : column;
 }
 
-int OtherFileColumn(EPane pane, int column) {
-    if (pane == EPane::Conflict) {
-        if (column == 3) return 4;
-        if (column == 4) return 3;
-        if (column == 5) return 5;
-        return 3;
-    }
-    return column == 3 ? 4 : 3;
+// Whether the entry is still loaded and in its table.
+bool StillThere(const CVANTORDoc& doc, const CEntryRef& ref, bool masters) {
+    if (!ref || !doc.IsLoaded(ref.m_file, masters) || ref.m_table >= CPluginFile::kTableCount) return false;
+    const auto& table = ref.m_file->Table(ref.m_table);
+    return std::any_of(table.begin(), table.end(), [&](const auto& e) { return e.get() == ref.m_entry; });
 }
 
 }  // namespace
@@ -32,32 +29,25 @@ int MasterColumn(EPane pane) { return pane == EPane::Conflict ? 5 : 4; }
 
 std::optional<CEntryOpenRequest> ResolveDoubleClick(CVANTORDoc& doc, EPane pane, const CResultTable& table, int row,
                                                     int column) {
-    if (pane == EPane::All || row < 0 || std::size_t(row) >= table.m_rows.size()) return std::nullopt;
-    const std::string& file = Cell(table, row, column);
-    const std::string& tag = Cell(table, row, 0);
-    const std::string& id = Cell(table, row, 2);
-    const std::string& other = Cell(table, row, OtherFileColumn(pane, column));
+    if (pane == EPane::All || row < 0 || column < 0 || std::size_t(row) >= table.RowCount()) return std::nullopt;
     const bool masters = column == MasterColumn(pane);
+    const CEntryRef entry = table.EntryAt(std::size_t(row), std::size_t(column));
+    if (!StillThere(doc, entry, masters)) return std::nullopt;
+    const CEntryRef compare = table.EntryAt(std::size_t(row), std::size_t(CompareColumn(pane, column)));
+    // The conflict list always has two files.
+    if (pane == EPane::Conflict && !StillThere(doc, compare, masters)) return std::nullopt;
 
-    const CEntry* entry = doc.FindEntry(file, id, tag, masters);
-    if (!entry) return std::nullopt;
-    const CEntry* compare = doc.FindEntry(other, id, tag, masters);
-    // The warning and editor lists open an entry whose master is "None"
-    // against its own bytes; the conflict list always has two files.
-    if (!compare && pane == EPane::Conflict) return std::nullopt;
-    if (!compare) compare = entry;
-
-    if (!doc.FindLoadedFile(file, masters)) return std::nullopt;
     CEntryOpenRequest request;
     request.m_pane = pane;
-    request.m_tag = tag;
-    request.m_id = id;
-    request.m_file = file;
+    request.m_entry = entry;
+    request.m_tag = std::string(CPluginFile::kTags[entry.m_table]);
+    request.m_id = std::string(entry.m_entry->IdText());
+    request.m_file = entry.m_file->FileName();
     request.m_masters = masters;
     request.m_viewOnly = masters;
-    request.m_title = file + " - " + id;
-    request.m_data = std::string(entry->Data());
-    request.m_compare = std::string(compare->Data());
+    request.m_title = request.m_file + " - " + request.m_id;
+    request.m_data = std::string(entry.m_entry->Data());
+    request.m_compare = std::string((compare ? compare : entry).m_entry->Data());
     SplitSubRecords(request.m_data, request.m_tags, request.m_payloads);
     return request;
 }
@@ -82,29 +72,18 @@ CDeleteOutcome DeleteSelectedEntries(EPane pane, const CResultTable& table, cons
         bottom = std::max(bottom, cell.first);
     }
 
-    struct CTriple {
-        std::string m_file, m_tag, m_id;
-    };
-    std::vector<CTriple> deleted;
+    std::vector<const CEntry*> deleted;
     for (int r = bottom; r >= top; --r) {
-        if (!selected.count({r, column})) continue;
-        CTriple t{Cell(table, r, column), Cell(table, r, 0), Cell(table, r, 2)};
-        closeEditor(t.m_file + " - " + t.m_id);
-        if (deleteEntry(t.m_file, t.m_tag, t.m_id, deleted.empty())) deleted.push_back(std::move(t));
+        if (r < 0 || !selected.count({r, column})) continue;
+        // A cell that shows no plugin's entry is still offered to the
+        // document, which says "Filename not Found.".
+        const CEntryRef entry = table.EntryAt(std::size_t(r), std::size_t(column));
+        if (entry) closeEditor(entry.m_file->FileName() + " - " + std::string(entry.m_entry->IdText()));
+        if (deleteEntry(entry, deleted.empty())) deleted.push_back(entry.m_entry);
     }
     outcome.m_deleted = int(deleted.size());
-
-    for (std::size_t r = 0; r < table.m_rows.size(); ++r) {
-        const int row = int(r);
-        for (const auto& t : deleted) {
-            if (Cell(table, row, 0) != t.m_tag || Cell(table, row, 2) != t.m_id) continue;
-            const bool inFile = Cell(table, row, 3) == t.m_file || (pane == EPane::Conflict && Cell(table, row, 4) == t.m_file);
-            if (inFile) {
-                outcome.m_rows.insert(row);
-                break;
-            }
-        }
-    }
+    for (const CEntry* entry : deleted)
+        for (std::size_t r : table.RowsShowing(entry)) outcome.m_rows.insert(int(r));
     return outcome;
 }
 

@@ -18,6 +18,7 @@ class CVANTORDoc;
 // Everything the entry editor window is opened with.
 struct CEntryOpenRequest {
     EPane m_pane = EPane::Conflict;
+    CEntryRef m_entry;  // the very entry of the row; the editor writes and deletes this one
     std::string m_tag;
     std::string m_id;
     std::string m_file;
@@ -39,8 +40,7 @@ int MasterColumn(EPane pane);
 std::optional<CEntryOpenRequest> ResolveDoubleClick(CVANTORDoc& doc, EPane pane, const CResultTable& table, int row,
                                                     int column);
 
-using CDeleteEntryFn =
-    std::function<bool(const std::string& file, const std::string& tag, const std::string& id, bool ask)>;
+using CDeleteEntryFn = std::function<bool(const CEntryRef& entry, bool ask)>;
 using CCloseEditorFn = std::function<void(const std::string& title)>;
 
 struct CDeleteOutcome {
@@ -50,9 +50,9 @@ struct CDeleteOutcome {
 };
 
 // The Delete key over the selected cells (row, column of data rows): rows
-// are visited from the last to the first; the question is asked only until
-// one deletion has succeeded; every row showing a deleted entry in its file
-// column(s) goes with it.
+// are visited from the last to the first, each deleting the entry its cell
+// shows; the question is asked only until one deletion has succeeded; every
+// row showing a deleted entry in a plugin column goes with it.
 CDeleteOutcome DeleteSelectedEntries(EPane pane, const CResultTable& table, const std::set<std::pair<int, int>>& selected,
                                      const CDeleteEntryFn& deleteEntry, const CCloseEditorFn& closeEditor);
 

@@ -20,7 +20,6 @@
 #include "ResultViews.h"
 #include "UiText.h"
 #include "format/SubRecord.h"
-#include "editor/EntryListRows.h"
 #include "editor/WriteBack.h"
 #include "widgets/Cp1252.h"
 #include "widgets/HexView.h"
@@ -247,12 +246,12 @@ bool CEntryDlg::WriteToEsp() {
     if (!result.m_ok) {
         if (result.m_row > 0) m_grid->setCurrentCell(result.m_row - 1, 2);
     } else {
-        written = doc.UpdateEntry(result.m_tags, result.m_payloads, m_request.m_tag, m_request.m_id, m_request.m_file);
+        written = doc.UpdateEntry(m_request.m_entry, result.m_tags, result.m_payloads);
     }
     if (written) {
         // Show what the file now holds: the grid as a fresh opening would
         // fill it and a hex dump of the new bytes.
-        if (const CEntry* entry = doc.FindEntry(m_request.m_file, m_request.m_id, m_request.m_tag, m_request.m_masters)) {
+        if (const CEntry* entry = m_request.m_entry.m_entry) {
             m_request.m_data = std::string(entry->Data());
             m_request.m_tags.clear();
             m_request.m_payloads.clear();
@@ -270,16 +269,15 @@ bool CEntryDlg::WriteToEsp() {
 bool CEntryDlg::DeleteEntry() {
     CVANTORDoc& doc = m_frame.Doc();
     if (doc.IsBusy()) return false;
-    if (!doc.DeleteEntry(m_request.m_file, m_request.m_tag, m_request.m_id, true)) return false;
+    if (!doc.DeleteEntry(m_request.m_entry, true)) return false;
     for (EPane pane : {EPane::Conflict, EPane::Warning, EPane::Editor}) {
         CResultView* view = m_frame.View(pane);
         if (!view) continue;
-        const auto rows = RowsShowingEntry(view->Model().Table(), pane, m_request.m_file, m_request.m_tag, m_request.m_id);
+        const auto rows = view->Model().Table().RowsShowing(m_request.m_entry.m_entry);
         if (rows.empty()) continue;
         std::set<int> taken;
         for (std::size_t r : rows) taken.insert(int(r));
         view->Model().RemoveRows(taken);
-        doc.StoreResultTable(pane, view->Model().Table());
         view->viewport()->update();
     }
     // The entry is gone: there is nothing left to write.

@@ -446,7 +446,7 @@ void CMainFrame::Toggle(EPane pane) {
         ShowPane(pane);
 }
 
-void CMainFrame::SetPaneRows(EPane pane, CResultTable table) {
+void CMainFrame::SetPaneRows(EPane pane, CTablePtr table) {
     if (CResultView* view = View(pane)) view->SetRows(std::move(table));
 }
 
@@ -509,8 +509,8 @@ bool CMainFrame::BringEntryEditorForward(const std::string& title) {
     return false;
 }
 
-bool CMainFrame::DeleteEntry(const std::string& file, const std::string& tag, const std::string& id, bool ask) {
-    return m_doc->DeleteEntry(file, tag, id, ask);
+bool CMainFrame::DeleteEntry(const CEntryRef& entry, bool ask) {
+    return m_doc->DeleteEntry(entry, ask);
 }
 
 // --------------------------------------------------------------- commands --

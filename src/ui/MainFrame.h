@@ -61,7 +61,7 @@ public:
     void OnProgress(const std::string& text, int total);
     void HidePane(EPane pane);
     void ShowPane(EPane pane);
-    void SetPaneRows(EPane pane, CResultTable table);
+    void SetPaneRows(EPane pane, CTablePtr table);
     void UpdateViews();
 
     // --- entry editors ----------------------------------------------------
@@ -76,7 +76,7 @@ public:
     bool BringEntryEditorForward(const std::string& title);
 
     // Delete Entry of the document, as the result lists call it.
-    bool DeleteEntry(const std::string& file, const std::string& tag, const std::string& id, bool ask);
+    bool DeleteEntry(const CEntryRef& entry, bool ask);
 
     // The Find and View File dialogs: nullopt when closed without a choice.
     // The find dialog opens with `text` as its find text.

@@ -183,11 +183,8 @@ void CQtFrameLink::ShowPane(EPane pane) {
     OnGui([&] { m_frame->ShowPane(pane); });
 }
 
-void CQtFrameLink::SetPaneRows(EPane pane, const CResultTable& table) {
-    // The copy is made on the calling thread; the user-interface thread only
-    // swaps it in.
-    CResultTable copy = table;
-    OnGui([&] { m_frame->SetPaneRows(pane, std::move(copy)); });
+void CQtFrameLink::SetPaneRows(EPane pane, CTablePtr table) {
+    OnGui([&] { m_frame->SetPaneRows(pane, std::move(table)); });
 }
 
 EAnswer CQtFrameLink::Ask(const CMessage& message) {

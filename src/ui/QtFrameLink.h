@@ -23,7 +23,7 @@ public:
     void Progress(const std::string& text, int total) override;
     void HidePane(EPane pane) override;
     void ShowPane(EPane pane) override;
-    void SetPaneRows(EPane pane, const CResultTable& table) override;
+    void SetPaneRows(EPane pane, CTablePtr table) override;
     EAnswer Ask(const CMessage& message) override;
     CFileChoice ChooseFile(const CFileChooser& chooser) override;
     void CloseEntryEditors(const std::string& title = {}) override;

@@ -1,9 +1,10 @@
 #pragma once
-// A result pane's rows as a Qt table model. It holds the table the pane
-// shows; sorting or deleting rows here is mirrored into the document's copy
-// by the view, so the log saves what the user sees.
+// A result pane's rows as a Qt table model over the table the document
+// holds: sorting or deleting rows here changes that one table, so the log
+// saves what the user sees. Cell texts are made only when a cell is shown.
 #include <QAbstractTableModel>
 #include <set>
+#include <string_view>
 
 #include "document/ResultTable.h"
 
@@ -14,12 +15,12 @@ class CResultModel : public QAbstractTableModel {
 public:
     explicit CResultModel(CResultTable header, QObject* parent = nullptr);
 
-    // Replaces the rows; the header stays the pane's own when the table
+    // Shows another table; the header stays the pane's own when the table
     // brings none.
-    void SetTable(CResultTable table);
-    const CResultTable& Table() const { return m_table; }
+    void SetTable(CTablePtr table);
+    const CResultTable& Table() const { return *m_table; }
     // Raw bytes of a cell, "" outside the table.
-    const std::string& Text(int row, int column) const;
+    std::string_view Text(int row, int column) const;
 
     // A click on a header: ascending, or the reverse order when the same
     // column was the last one sorted.
@@ -34,7 +35,7 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    CResultTable m_table;
+    CTablePtr m_table;
     std::vector<std::string> m_ownHeader;
     int m_sortColumn = -1;
     bool m_descending = false;

@@ -59,7 +59,7 @@ CResultView::CResultView(EPane pane, CResultTable header, const QList<int>& widt
     });
 }
 
-void CResultView::SetRows(CResultTable table) {
+void CResultView::SetRows(CTablePtr table) {
     m_fitting = true;
     m_model.SetTable(std::move(table));
     m_fitting = false;
@@ -76,16 +76,16 @@ void CResultView::SetUserColumnWidths(const QList<int>& widths) {
 void CResultView::MeasureContent() {
     m_contentWidths.clear();
     m_textWidths.clear();
-    const auto& rows = m_model.Table().m_rows;
-    if (rows.empty()) return;
+    const std::size_t rows = m_model.Table().RowCount();
+    if (rows == 0) return;
     const int columns = m_model.columnCount();
     using CLength = std::pair<std::size_t, std::size_t>;  // bytes, row
     using CShortestFirst = std::priority_queue<CLength, std::vector<CLength>, std::greater<>>;
     std::vector<CShortestFirst> longest(static_cast<std::size_t>(columns));
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        for (std::size_t c = 0; c < rows[r].size() && c < std::size_t(columns); ++c) {
+    for (std::size_t r = 0; r < rows; ++r) {
+        for (std::size_t c = 0; c < std::size_t(columns); ++c) {
             auto& heap = longest[c];
-            const std::size_t length = rows[r][c].m_text.size();
+            const std::size_t length = m_model.Table().Cell(r, c).size();
             if (heap.size() < kMeasured) heap.push({length, r});
             else if (length > heap.top().first) {
                 heap.pop();
@@ -145,7 +145,6 @@ void CResultView::updateGeometries() {
 
 void CResultView::SortClicked(int column) {
     m_model.SortClicked(column);
-    m_frame.Doc().SortResultTable(m_pane, std::size_t(column), m_model.SortDescending());
     horizontalHeader()->setSortIndicatorShown(true);
     horizontalHeader()->setSortIndicator(column, m_model.SortDescending() ? Qt::DescendingOrder : Qt::AscendingOrder);
 }
@@ -158,7 +157,7 @@ void CResultView::OpenEntry(int row, int column) {
     if (m_frame.BringEntryEditorForward(request->m_title)) return;
     if (request->m_payloads.empty()) {
         // Say why no editor opens rather than doing nothing.
-        const CEntry* entry = m_frame.Doc().FindEntry(request->m_file, request->m_id, request->m_tag, request->m_masters);
+        const CEntry* entry = request->m_entry.m_entry;
         const char* option = ExtractionOption(request->m_tag);
         std::string text = "This entry holds no subrecords besides its ID, so there is nothing to show.";
         if (entry && entry->m_dataDropped && option)
@@ -190,9 +189,7 @@ void CResultView::DeleteSelected() {
 void CResultView::DeleteCells(const std::set<std::pair<int, int>>& cells) {
     CDeleteOutcome outcome = DeleteSelectedEntries(
         m_pane, m_model.Table(), cells,
-        [this](const std::string& file, const std::string& tag, const std::string& id, bool ask) {
-            return m_frame.DeleteEntry(file, tag, id, ask);
-        },
+        [this](const CEntryRef& entry, bool ask) { return m_frame.DeleteEntry(entry, ask); },
         [this](const std::string& title) { m_frame.CloseEntryEditors(title); });
     if (outcome.m_refused) {
         // The sentence is the box's title and the short phrase its text.
@@ -202,7 +199,6 @@ void CResultView::DeleteCells(const std::set<std::pair<int, int>>& cells) {
     }
     if (outcome.m_rows.empty()) return;
     m_model.RemoveRows(outcome.m_rows);
-    m_frame.Doc().StoreResultTable(m_pane, m_model.Table());
     viewport()->update();
 }
 
@@ -210,7 +206,7 @@ QMenu* CResultView::ContextMenu(int row, int column) {
     auto* menu = new QMenu(this);
     const bool onRow = row >= 0 && row < m_model.rowCount();
     const bool idle = !m_frame.Doc().IsBusy();
-    const std::string id = m_model.Text(row, 2);
+    const std::string id(m_model.Text(row, 2));
     const int fileColumn = DeleteColumn(column);
     QAction* open = menu->addAction(QStringLiteral("Open\tEnter"), this, [this, row, column] { OpenRow(row, column); });
     QAction* remove = menu->addAction(QStringLiteral("Delete\tDel"), this, [this, fileColumn] {

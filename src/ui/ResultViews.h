@@ -24,7 +24,7 @@ public:
     const CResultModel& Model() const { return m_model; }
 
     // The rows an operation (or a clearing command) gave this pane.
-    void SetRows(CResultTable table);
+    void SetRows(CTablePtr table);
     // A header click: sorts the rows here and in the document.
     void SortClicked(int column);
     // A double click: opens the entry editor on that cell's entry, or brings

@@ -24,9 +24,8 @@ namespace {
 // plugin column as a double click would; nullptr when there is none.
 QWidget* OpenEntryForPicture(CMainFrame& frame, const std::string& id, bool hex) {
     CResultView* view = frame.View(EPane::Conflict);
-    const auto& rows = view->Model().Table().m_rows;
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-        if (rows[r].size() < 3 || rows[r][2].m_text != id) continue;
+    for (std::size_t r = 0; r < view->Model().Table().RowCount(); ++r) {
+        if (view->Model().Table().Cell(r, 2) != id) continue;
         view->OpenEntry(int(r), 3);
         const auto editors = frame.findChildren<CEntryDlg*>();
         if (editors.isEmpty()) return nullptr;

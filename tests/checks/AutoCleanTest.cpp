@@ -65,6 +65,13 @@ struct CCleanGame {
         m_doc->OnChoosePlugins();
     }
     CPluginFile& Loaded() const { return *m_doc->FindLoadedFile("P.esp", false); }
+    // The n-th entry of that ID in P.esp.
+    CEntryRef Ref(const char* tag, std::string_view id, int nth = 0) const {
+        const int t = CPluginFile::TagIndex(tag);
+        for (const auto& e : Loaded().Table(std::size_t(t)))
+            if (e->IdText() == id && nth-- == 0) return {m_doc->FindLoadedFile("P.esp", false), e.get(), std::uint8_t(t)};
+        return {};
+    }
     template <class F>
     void Option(F&& change) {
         COptionSet options = m_doc->Options();
@@ -86,7 +93,7 @@ TEST(AutoClean, DeletesExactlyTheUncleanEntriesAfterABackup) {
     auto mtime = platform::LastWriteTime(game.m_data + "P.esp");
     game.Choose("P.esp");
     game.Run(&CVANTORDoc::OnCheckUnclean);
-    EXPECT_EQ(game.m_doc->ResultTableCopy(EPane::Warning).m_rows.size(), 3u);
+    EXPECT_EQ(game.m_doc->ResultTable(EPane::Warning)->m_rows.size(), 3u);
 
     // "No" changes nothing and the run sends no progress.
     game.m_link.Clear();
@@ -108,12 +115,12 @@ TEST(AutoClean, DeletesExactlyTheUncleanEntriesAfterABackup) {
     auto texts = game.m_link.ProgressTexts();
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ(texts.back(), "Auto-Deleting 66% complete");
-    EXPECT_TRUE(game.m_doc->ResultTableCopy(EPane::Warning).m_rows.empty());
-    EXPECT_TRUE(game.m_doc->ResultTableCopy(EPane::Conflict).m_rows.empty());
+    EXPECT_TRUE(game.m_doc->ResultTable(EPane::Warning)->m_rows.empty());
+    EXPECT_TRUE(game.m_doc->ResultTable(EPane::Conflict)->m_rows.empty());
 
     // The model follows the file: a second check finds nothing to clean.
     game.Run(&CVANTORDoc::OnCheckUnclean);
-    EXPECT_TRUE(game.m_doc->ResultTableCopy(EPane::Warning).m_rows.empty());
+    EXPECT_TRUE(game.m_doc->ResultTable(EPane::Warning)->m_rows.empty());
     EXPECT_EQ(game.Loaded().m_removed.size(), 3u);
 }
 
@@ -155,6 +162,7 @@ TEST(EntryServices, DeleteAndUpdate) {
     game.Run(&CVANTORDoc::OnExtractData);
     CVANTORDoc& doc = *game.m_doc;
 
+    const CEntryRef gone = game.Ref("MISC", "new");
     game.m_link.m_answers = {EAnswer::No};
     EXPECT_FALSE(doc.DeleteEntry("P.esp", "MISC", "new", true));
     EXPECT_EQ(Read(game.m_data + "P.esp"), before);
@@ -171,7 +179,7 @@ TEST(EntryServices, DeleteAndUpdate) {
 
     // Update after a delete still finds the record further on.
     game.m_link.m_answers = {EAnswer::Yes};
-    EXPECT_TRUE(doc.UpdateEntry({"DATA"}, {I32(99)}, "MISC", "b", "P.esp"));  // the data after the ID
+    EXPECT_TRUE(doc.UpdateEntry(game.Ref("MISC", "b"), {"DATA"}, {I32(99)}));  // the data after the ID
     CPluginBuilder expected;
     expected.Header({"M.esm"}).Record("MISC", Misc("a", 1)).Record("MISC", Misc("b", 99));
     expected.Record("MISC", Misc("dup", 3)).Record("MISC", Misc("dup", 3));
@@ -180,7 +188,7 @@ TEST(EntryServices, DeleteAndUpdate) {
         .Record("INFO", Info("1", "", "", "hello"));
     EXPECT_EQ(Read(game.m_data + "P.esp"), expected.Bytes());
     EXPECT_EQ(Read(game.m_data + "P.OLD"), before);  // one backup per file object
-    EXPECT_FALSE(doc.UpdateEntry({}, {}, "MISC", "gone", "P.esp"));
+    EXPECT_FALSE(doc.UpdateEntry(gone, {}, {}));
     EXPECT_EQ(game.m_link.Messages().back().m_text, "Entry Deleted or Missing.");
 }
 
@@ -192,7 +200,7 @@ TEST(EntryServices, DataNotExtractedIsNeverRewritten) {
     game.Choose("P.esp");
     game.Run(&CVANTORDoc::OnExtractData);
     game.m_link.m_answers = {EAnswer::Yes};
-    EXPECT_FALSE(game.m_doc->UpdateEntry({"DATA"}, {std::string(12, '\1')}, "INFO", "1", "P.esp"));
+    EXPECT_FALSE(game.m_doc->UpdateEntry(game.Ref("INFO", "1"), {"DATA"}, {std::string(12, '\1')}));
     EXPECT_EQ(Read(game.m_data + "P.esp"), before);
     EXPECT_EQ(game.m_link.Messages().back().m_caption, "Cannot Complete Request");
     // Erasing needs no data and still works.
@@ -213,13 +221,27 @@ TEST(AutoClean, ARelinkedResponseIsAChangeNotACopy) {
     game.Option([](COptionSet& o) { o.m_uncleanChecks[kInfoCheck] = 1; });
     game.Choose("P.esp");
     game.Run(&CVANTORDoc::OnCheckUnclean);
-    EXPECT_TRUE(game.m_doc->ResultTableCopy(EPane::Warning).m_rows.empty());
+    EXPECT_TRUE(game.m_doc->ResultTable(EPane::Warning)->m_rows.empty());
     game.Run(&CVANTORDoc::OnViewAllGlobalChanges);
-    auto changes = game.m_doc->ResultTableCopy(EPane::Editor);
-    ASSERT_EQ(changes.m_rows.size(), 1u);
-    EXPECT_EQ(changes.m_rows[0][2].m_text, "1");
-    EXPECT_EQ(changes.m_rows[0][1].m_text, "Dialog Text Modified from Esm");
+    auto changes = game.m_doc->ResultTable(EPane::Editor);
+    ASSERT_EQ(changes->RowCount(), 1u);
+    EXPECT_EQ(changes->Cell(0, 2), "1");
+    EXPECT_EQ(changes->Cell(0, 1), "Dialog Text Modified from Esm");
     game.m_link.m_answers = {EAnswer::Yes};
     game.Run(&CVANTORDoc::OnAutoDeleteUnclean);
     EXPECT_EQ(Read(game.m_data + "P.esp"), plugin.Bytes());
+}
+
+TEST(AutoClean, DeletesTheUncleanCopyOfAnIdHeldTwice) {
+    // A changed copy first, then one identical to the master's: the clean
+    // deletes the second and keeps the change.
+    CCleanGame game;
+    CPluginBuilder plugin, kept;
+    plugin.Header({"M.esm"}).Record("MISC", Misc("a", 7)).Record("MISC", Misc("a", 1));
+    kept.Header({"M.esm"}).Record("MISC", Misc("a", 7));
+    ASSERT_TRUE(plugin.Write(game.m_data + "P.esp"));
+    game.Choose("P.esp");
+    game.m_link.m_answers = {EAnswer::Yes};
+    game.Run(&CVANTORDoc::OnAutoDeleteUnclean);
+    EXPECT_EQ(Read(game.m_data + "P.esp"), kept.Bytes());
 }

@@ -37,4 +37,19 @@ std::vector<CSub> Land(std::int32_t x, std::int32_t y, const std::string& body) 
     return {Sub("INTV", I32(x) + I32(y)), Sub("DATA", I32(9)), Sub("VHGT", body)};
 }
 
+CTextRows TextsOf(const CResultTable& table) {
+    CTextRows rows;
+    for (std::size_t r = 0; r < table.RowCount(); ++r) rows.push_back(table.RowTexts(r));
+    return rows;
+}
+
+CTextRows TextsOf(const std::vector<CFinding>& rows, const std::vector<const CPluginFile*>& files) {
+    const bool conflicts = !rows.empty() && rows.front().m_kind == EFinding::Conflict;
+    CResultTable table = conflicts ? ConflictTableHeader() : WarningTableHeader();
+    // The test owns the files; the table only borrows them.
+    for (const CPluginFile* file : files) table.m_files.push_back(CFileRef(file, [](const CPluginFile*) {}));
+    table.m_rows = rows;
+    return TextsOf(table);
+}
+
 }  // namespace vantor::fixtures

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "checks/PluginChecker.h"
+#include "document/ResultTable.h"
 #include "format/PluginFile.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/TempDir.h"
@@ -33,5 +35,13 @@ std::vector<CSub> Named(const std::string& id, const std::string& body, bool del
 std::vector<CSub> Land(std::int32_t x, std::int32_t y, const std::string& body);
 
 inline const std::atomic<std::int32_t> kRunning{0};
+
+// Findings as the panes show them: a conflict's six texts, the others' five.
+using CTextRows = std::vector<std::vector<std::string>>;
+CTextRows TextsOf(const CResultTable& table);
+CTextRows TextsOf(const std::vector<CFinding>& rows, const std::vector<const CPluginFile*>& files);
+inline CTextRows Texts(const CCheckResult& result, const std::vector<CFinding>& rows) {
+    return TextsOf(rows, result.m_files);
+}
 
 }  // namespace vantor::fixtures

@@ -17,13 +17,8 @@ using Rows = std::vector<std::vector<std::string>>;
 
 constexpr std::int64_t kT = 1'600'000'000;
 
-Rows TextsOf(const CResultTable& table) {
-    Rows rows;
-    for (const auto& row : table.m_rows) {
-        rows.emplace_back();
-        for (const auto& cell : row) rows.back().push_back(cell.m_text);
-    }
-    return rows;
+Rows Texts(const CPaneFindings& panes, const std::optional<std::vector<CFinding>>& rows) {
+    return fixtures::TextsOf(*rows, panes.m_files);
 }
 
 class CheckOperations : public ::testing::Test {
@@ -60,17 +55,15 @@ protected:
 
 TEST_F(CheckOperations, CheckFillsBothPanesSortedByTag) {
     inputs.mask = kCheckAll;
-    const CPaneTables panes = RunCheckOperation(inputs);
+    const CPaneFindings panes = RunCheckOperation(inputs);
     ASSERT_FALSE(panes.m_stopped);
     ASSERT_TRUE(panes.m_conflict && panes.m_warning);
     EXPECT_FALSE(panes.m_editor);
-    EXPECT_EQ(panes.m_conflict->m_header, ConflictTableHeader().m_header);
-    EXPECT_EQ(TextsOf(*panes.m_conflict),
+    EXPECT_EQ(Texts(panes, panes.m_conflict),
               (Rows{{"GMST", "Gameplay Settings", "gold", "b.esp", "a.esp", "Morrowind.esm"},
                     {"NPC_", "NPC Entry", "guard", "b.esp", "a.esp", "Morrowind.esm"}}));
-    EXPECT_EQ(panes.m_warning->m_header, WarningTableHeader().m_header);
     // Deleted rows come before unclean rows, and the sort keeps that among equal tags.
-    EXPECT_EQ(TextsOf(*panes.m_warning),
+    EXPECT_EQ(Texts(panes, panes.m_warning),
               (Rows{{"GMST", "Gameplay Settings Identical to Default Entry. (Unclean Entry)", "gold", "a.esp",
                      "Morrowind.esm"},
                     {"STAT", "Static Entry Marked as DELETED (Removed from Game)", "rock", "a.esp", "Morrowind.esm"},
@@ -80,10 +73,10 @@ TEST_F(CheckOperations, CheckFillsBothPanesSortedByTag) {
 
 TEST_F(CheckOperations, BothPanesAreRefilledWhateverTheMask) {
     inputs.mask = kCheckDeleted;
-    const CPaneTables panes = RunCheckOperation(inputs);
+    const CPaneFindings panes = RunCheckOperation(inputs);
     ASSERT_TRUE(panes.m_conflict && panes.m_warning);
-    EXPECT_TRUE(panes.m_conflict->m_rows.empty());
-    EXPECT_EQ(panes.m_warning->m_rows.size(), 2u);
+    EXPECT_TRUE(panes.m_conflict->empty());
+    EXPECT_EQ(panes.m_warning->size(), 2u);
 }
 
 TEST_F(CheckOperations, SingleVersusPutsTheLoadedMasterFirst) {
@@ -91,15 +84,15 @@ TEST_F(CheckOperations, SingleVersusPutsTheLoadedMasterFirst) {
     inputs.loadedPlugins = {newer, older};
     inputs.checkMode = 1;
     inputs.mask = kCheckDeleted;
-    const CPaneTables panes = RunCheckOperation(inputs);
-    EXPECT_EQ(TextsOf(*panes.m_warning),
+    const CPaneFindings panes = RunCheckOperation(inputs);
+    EXPECT_EQ(Texts(panes, panes.m_warning),
               (Rows{{"STAT", "Static Entry Marked as DELETED (Removed from Game)", "rock", "a.esp", "Morrowind.esm"}}));
 }
 
 TEST_F(CheckOperations, AStopAfterTheRunShowsNothing) {
     stop = 1;
     inputs.mask = kCheckAll;
-    const CPaneTables panes = RunCheckOperation(inputs);
+    const CPaneFindings panes = RunCheckOperation(inputs);
     EXPECT_TRUE(panes.m_stopped);
     EXPECT_FALSE(panes.m_conflict || panes.m_warning || panes.m_editor);
     EXPECT_TRUE(link.Calls().empty());
@@ -108,11 +101,10 @@ TEST_F(CheckOperations, AStopAfterTheRunShowsNothing) {
 }
 
 TEST_F(CheckOperations, GlobalChangeListingFillsTheEditorPane) {
-    const CPaneTables all = RunGlobalChangeListing(inputs);
+    const CPaneFindings all = RunGlobalChangeListing(inputs);
     ASSERT_TRUE(all.m_editor);
     EXPECT_FALSE(all.m_conflict || all.m_warning);
-    EXPECT_EQ(all.m_editor->m_header, EditorTableHeader().m_header);
-    EXPECT_EQ(TextsOf(*all.m_editor), (Rows{{"GMST", "Gameplay Settings Modified from Esm", "gold", "b.esp", "Morrowind.esm"},
+    EXPECT_EQ(Texts(all, all.m_editor), (Rows{{"GMST", "Gameplay Settings Modified from Esm", "gold", "b.esp", "Morrowind.esm"},
                                             {"NPC_", "NPC Entry Modified from Esm", "guard", "a.esp", "Morrowind.esm"},
                                             {"NPC_", "NPC Entry Modified from Esm", "guard", "b.esp", "Morrowind.esm"},
                                             {"STAT", "Static Entry Modified from Esm", "rock", "a.esp", "Morrowind.esm"}}));
@@ -120,21 +112,21 @@ TEST_F(CheckOperations, GlobalChangeListingFillsTheEditorPane) {
 
     link.Clear();
     inputs.globalChangesFile = "b.esp";
-    EXPECT_EQ(RunGlobalChangeListing(inputs).m_editor->m_rows.size(), 2u);
+    EXPECT_EQ(RunGlobalChangeListing(inputs).m_editor->size(), 2u);
 
     // A master is never examined as a plugin, and names compare exactly.
     for (const char* name : {"Morrowind.esm", "B.esp"}) {
         link.Clear();
         inputs.globalChangesFile = name;
-        EXPECT_TRUE(RunGlobalChangeListing(inputs).m_editor->m_rows.empty());
+        EXPECT_TRUE(RunGlobalChangeListing(inputs).m_editor->empty());
     }
 
     // Single Versus examines only the first plugin of the engine's list.
     inputs.globalChangesFile.clear();
     inputs.checkMode = 1;
-    const CPaneTables single = RunGlobalChangeListing(inputs);
-    for (const auto& row : single.m_editor->m_rows) EXPECT_EQ(row[3].m_text, "a.esp");
-    EXPECT_EQ(single.m_editor->m_rows.size(), 2u);
+    const CPaneFindings single = RunGlobalChangeListing(inputs);
+    for (const auto& row : Texts(single, single.m_editor)) EXPECT_EQ(row[3], "a.esp");
+    EXPECT_EQ(single.m_editor->size(), 2u);
 }
 
 }  // namespace

@@ -58,19 +58,27 @@ struct CListingSet {
     }
 };
 
-std::vector<std::string> Column(const CResultTable& table, std::size_t column) {
+std::vector<std::string> Column(const CTextRows& rows, std::size_t column) {
     std::vector<std::string> out;
-    for (const auto& row : table.m_rows) out.push_back(row[column].m_text);
+    for (const auto& row : rows) out.push_back(row[column]);
     return out;
+}
+
+std::vector<std::string> Column(const CResultTable& table, std::size_t column) { return Column(TextsOf(table), column); }
+
+// A listing's rows as texts; nullopt when it was stopped before it began.
+std::optional<CTextRows> Listing(const CEditorSetUpInputs& inputs) {
+    const CPaneFindings found = RunEditorSetUp(inputs);
+    if (found.m_stopped) return std::nullopt;
+    return TextsOf(*found.m_editor, found.m_files);
 }
 
 }  // namespace
 
 TEST(EditorSetUp, PluginListingInFileOrderWithOriginalFiles) {
     CListingSet set;
-    auto table = RunEditorSetUp(set.Inputs(0));
+    auto table = Listing(set.Inputs(0));
     ASSERT_TRUE(table);
-    EXPECT_EQ(table->m_header, EditorTableHeader().m_header);
     EXPECT_EQ(Column(*table, 2), (std::vector<std::string>{"fargoth", "a1", "n2", "Gold_001", "a2", "rock", "door"}));
     EXPECT_EQ(Column(*table, 0), (std::vector<std::string>{"NPC_", "ACTI", "NPC_", "MISC", "ACTI", "STAT", "ACTI"}));
     EXPECT_EQ(Column(*table, 3),
@@ -78,51 +86,30 @@ TEST(EditorSetUp, PluginListingInFileOrderWithOriginalFiles) {
     // The newest master holding the ID, or "None" for IDs new in the plugins.
     EXPECT_EQ(Column(*table, 4), (std::vector<std::string>{"Old.esm", "None", "None", "New.esm", "None", "None",
                                                            "New.esm"}));
-    EXPECT_EQ(table->m_rows[3][1].m_text, "Misc. Items Entry");
-    // The file cell carries the record's offset; no other cell has one.
-    for (const auto& row : table->m_rows) {
-        const CPluginFile& file = row[3].m_text == "A.esp" ? *set.m_a : *set.m_b;
-        const CEntry* entry = nullptr;
-        for (const auto& e : *file.GetTable(row[0].m_text))
-            if (e->IdText() == row[2].m_text) entry = e.get();
-        ASSERT_NE(entry, nullptr);
-        EXPECT_EQ(row[3].m_item, entry->m_offset);
-        EXPECT_EQ(row[0].m_item + row[1].m_item + row[2].m_item + row[4].m_item, 0);
-    }
+    EXPECT_EQ((*table)[3][1], "Misc. Items Entry");
+    // Rows of one file come in the order of its records.
+    const CPaneFindings found = RunEditorSetUp(set.Inputs(0));
+    for (std::size_t r = 1; r < 5; ++r)
+        EXPECT_LT(found.m_editor->at(r - 1).m_entry->m_offset, found.m_editor->at(r).m_entry->m_offset);
 }
 
 TEST(EditorSetUp, MasterListingAndOneFile) {
     CListingSet set;
-    auto table = RunEditorSetUp(set.Inputs(1));
+    auto table = Listing(set.Inputs(1));
     ASSERT_TRUE(table);
     EXPECT_EQ(Column(*table, 2), (std::vector<std::string>{"Gold_001", "door", "Gold_001", "fargoth"}));
     EXPECT_EQ(Column(*table, 3), (std::vector<std::string>(4, "None")));
     EXPECT_EQ(Column(*table, 4), (std::vector<std::string>{"New.esm", "New.esm", "Old.esm", "Old.esm"}));
-    EXPECT_LT(table->m_rows[0][4].m_item, table->m_rows[1][4].m_item);
 
-    table = RunEditorSetUp(set.Inputs(0, "B.esp"));
+    table = Listing(set.Inputs(0, "B.esp"));
     ASSERT_TRUE(table);
     EXPECT_EQ(Column(*table, 2), (std::vector<std::string>{"rock", "door"}));
-    table = RunEditorSetUp(set.Inputs(1, "Old.esm"));
+    table = Listing(set.Inputs(1, "Old.esm"));
     ASSERT_TRUE(table);
     EXPECT_EQ(Column(*table, 2), (std::vector<std::string>{"Gold_001", "fargoth"}));
     // The names are compared exactly; a plugin is not a master.
-    EXPECT_TRUE(RunEditorSetUp(set.Inputs(0, "b.esp"))->m_rows.empty());
-    EXPECT_TRUE(RunEditorSetUp(set.Inputs(0, "Old.esm"))->m_rows.empty());
-}
-
-TEST(EditorSetUp, SortGroupsByNameThenOffset) {
-    CResultTable table = EditorTableHeader();
-    auto row = [](const std::string& file, std::int64_t offset) {
-        return std::vector<CResultCell>{{"T", 0}, {"", 0}, {"", 0}, {file, offset}, {"x", 0}};
-    };
-    table.m_rows = {row("b.esp", 5), row("B.esp", 900), row("a.esp", 70), row("B.esp", 16), row("a.esp", 8)};
-    SortListing(table, 3);
-    std::vector<std::pair<std::string, std::int64_t>> order;
-    for (const auto& r : table.m_rows) order.emplace_back(r[3].m_text, r[3].m_item);
-    // Byte order: capitals before small letters.
-    EXPECT_EQ(order, (std::vector<std::pair<std::string, std::int64_t>>{
-                         {"B.esp", 16}, {"B.esp", 900}, {"a.esp", 8}, {"a.esp", 70}, {"b.esp", 5}}));
+    EXPECT_TRUE(Listing(set.Inputs(0, "b.esp"))->empty());
+    EXPECT_TRUE(Listing(set.Inputs(0, "Old.esm"))->empty());
 }
 
 TEST(EditorSetUp, ProgressOncePerPercentage) {
@@ -130,7 +117,7 @@ TEST(EditorSetUp, ProgressOncePerPercentage) {
     CScriptedLink link;
     auto in = set.Inputs(0, "A.esp");
     in.link = &link;
-    ASSERT_TRUE(RunEditorSetUp(in));
+    ASSERT_FALSE(RunEditorSetUp(in).m_stopped);
     EXPECT_EQ(link.Calls(), (std::vector<std::string>{
                                 "progress 5|Setting up Editor - 0% complete", "progress 5|Setting up Editor - 20% complete",
                                 "progress 5|Setting up Editor - 40% complete", "progress 5|Setting up Editor - 60% complete",
@@ -148,9 +135,9 @@ TEST(EditorSetUp, ProgressOncePerPercentage) {
     CEditorSetUpInputs bigIn;
     bigIn.loadedPlugins = {&file};
     bigIn.link = &bigLink;
-    auto table = RunEditorSetUp(bigIn);
+    auto table = Listing(bigIn);
     ASSERT_TRUE(table);
-    EXPECT_EQ(table->m_rows.size(), 333u);
+    EXPECT_EQ(table->size(), 333u);
     const auto calls = bigLink.Calls();
     ASSERT_EQ(calls.size(), 102u);
     EXPECT_EQ(calls.front(), "progress 100|Setting up Editor - 0% complete");
@@ -162,7 +149,7 @@ TEST(EditorSetUp, ProgressOncePerPercentage) {
     CScriptedLink emptyLink;
     in.viewFile = "Missing.esp";
     in.link = &emptyLink;
-    ASSERT_TRUE(RunEditorSetUp(in));
+    ASSERT_FALSE(RunEditorSetUp(in).m_stopped);
     EXPECT_EQ(emptyLink.Calls(), (std::vector<std::string>{"progress 0|Setting up Editor - 0% complete",
                                                            "progress 0|Setting up Editor - 0% complete"}));
 }
@@ -172,7 +159,7 @@ TEST(EditorSetUp, Stop) {
     std::atomic<std::int32_t> stop{1};
     auto in = set.Inputs(0);
     in.stop = &stop;
-    EXPECT_FALSE(RunEditorSetUp(in));
+    EXPECT_TRUE(RunEditorSetUp(in).m_stopped);
 
     // Stopped at the third report, after B.esp's two entries (ACTI before
     // STAT in table order): those rows in file order, and no blank rows
@@ -180,7 +167,7 @@ TEST(EditorSetUp, Stop) {
     stop = 0;
     CStoppingLink link(stop, 3);
     in.link = &link;
-    auto table = RunEditorSetUp(in);
+    auto table = Listing(in);
     ASSERT_TRUE(table);
     EXPECT_EQ(Column(*table, 2), (std::vector<std::string>{"rock", "door"}));
     EXPECT_EQ(link.Calls().size(), 3u);
@@ -196,9 +183,10 @@ TEST(EditorSetUp, CorpusListingsFollowTheFiles) {
         in.loadedPlugins = corpus.m_plugins;
         in.foundMasters = corpus.m_masters;
         in.viewMasters = masters;
-        auto table = RunEditorSetUp(in);
-        ASSERT_TRUE(table);
-        const std::size_t column = ListingFileColumn(masters);
+        const CPaneFindings found = RunEditorSetUp(in);
+        ASSERT_FALSE(found.m_stopped);
+        const CTextRows table = TextsOf(*found.m_editor, found.m_files);
+        const std::size_t column = masters ? 4 : 3;
         // Each file's entries by offset, as the reader met them.
         std::map<std::string, std::map<std::int64_t, std::pair<std::string, const CEntry*>>> expected;
         std::size_t total = 0;
@@ -208,17 +196,17 @@ TEST(EditorSetUp, CorpusListingsFollowTheFiles) {
                     expected[file->FileName()][e->m_offset] = {std::string(CPluginFile::kTags[t]), e.get()};
                     ++total;
                 }
-        ASSERT_EQ(table->m_rows.size(), total);
+        ASSERT_EQ(table.size(), total);
         auto next = expected.begin();
         auto entry = next->second.begin();
-        for (const auto& row : table->m_rows) {
+        for (std::size_t r = 0; r < table.size(); ++r) {
+            const auto& row = table[r];
             if (entry == next->second.end()) entry = (++next)->second.begin();
-            ASSERT_EQ(row[column].m_text, next->first);
-            ASSERT_EQ(row[column].m_item, entry->first);
-            ASSERT_EQ(row[0].m_text, entry->second.first);
-            ASSERT_EQ(row[2].m_text, entry->second.second->IdText());
+            ASSERT_EQ(row[column], next->first);
+            ASSERT_EQ(found.m_editor->at(r).m_entry, entry->second.second);
+            ASSERT_EQ(row[0], entry->second.first);
             if (!masters) {
-                ASSERT_EQ(row[4].m_text, reference.FindOriginalFile(kRunning, row[2].m_text, row[0].m_text));
+                ASSERT_EQ(row[4], reference.FindOriginalFile(kRunning, row[2], row[0]));
             }
             ++entry;
         }
@@ -287,16 +275,16 @@ TEST(SearchOperations, FindThroughTheDocument) {
     params.m_searchMasters = 0;
     EXPECT_EQ(game.Run([&](CVANTORDoc& d) { d.OnFindObject(params); }),
               (std::vector<std::string>{"hide 0", "rows 3|1", "show 3"}));
-    CResultTable editor = game.m_doc->ResultTableCopy(EPane::Editor);
-    ASSERT_EQ(editor.m_rows.size(), 1u);
-    EXPECT_EQ(editor.m_rows[0][3].m_text, "B.esp");
-    EXPECT_EQ(editor.m_rows[0][4].m_text, "Base.esm");
+    CTextRows editor = TextsOf(*game.m_doc->ResultTable(EPane::Editor));
+    ASSERT_EQ(editor.size(), 1u);
+    EXPECT_EQ(editor[0][3], "B.esp");
+    EXPECT_EQ(editor[0][4], "Base.esm");
 
     params.m_searchMasters = 1;
     game.Run([&](CVANTORDoc& d) { d.OnFindObject(params); });
-    editor = game.m_doc->ResultTableCopy(EPane::Editor);
-    ASSERT_EQ(editor.m_rows.size(), 1u);
-    EXPECT_EQ(editor.m_rows[0][3].m_text, "None");
+    editor = TextsOf(*game.m_doc->ResultTable(EPane::Editor));
+    ASSERT_EQ(editor.size(), 1u);
+    EXPECT_EQ(editor[0][3], "None");
 
     params.m_text = "Nowhere";
     EXPECT_EQ(game.Run([&](CVANTORDoc& d) { d.OnFindObject(params); }),
@@ -308,13 +296,13 @@ TEST(SearchOperations, ListingsThroughTheDocument) {
     game.Choose({"A.esp", "B.esp"});
     auto calls = game.Run([](CVANTORDoc& d) { d.OnViewAllEspData(); });
     EXPECT_EQ(calls.back(), "show 3");
-    CResultTable editor = game.m_doc->ResultTableCopy(EPane::Editor);
+    CResultTable editor = *game.m_doc->ResultTable(EPane::Editor);
     EXPECT_EQ(Column(editor, 3), (std::vector<std::string>{"A.esp", "A.esp", "B.esp"}));
     EXPECT_EQ(Column(editor, 4), (std::vector<std::string>{"Base.esm", "None", "Base.esm"}));
 
     calls = game.Run([](CVANTORDoc& d) { d.OnViewAllEsmData(); });
     EXPECT_EQ(calls, (std::vector<std::string>{"hide 0", "rows 3|2", "show 3"}));
-    EXPECT_EQ(Column(game.m_doc->ResultTableCopy(EPane::Editor), 4), (std::vector<std::string>{"Base.esm", "Base.esm"}));
+    EXPECT_EQ(Column(*game.m_doc->ResultTable(EPane::Editor), 4), (std::vector<std::string>{"Base.esm", "Base.esm"}));
 
     calls = game.Run([](CVANTORDoc& d) { d.OnViewFileData({false, false, "Typed.esp"}); });
     EXPECT_EQ(calls, (std::vector<std::string>{"hide 0", "rows 3|0", "hide 3"}));

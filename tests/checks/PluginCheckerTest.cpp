@@ -35,12 +35,7 @@ CCheckSwitches DialogTextOff() {
     return s;
 }
 
-template <typename TRow>
-Rows Texts(const std::vector<TRow>& rows) {
-    Rows out;
-    for (const auto& r : rows) out.push_back(r.Texts());
-    return out;
-}
+using fixtures::Texts;
 
 CPluginBuilder Plugin() {
     CPluginBuilder b;
@@ -89,7 +84,7 @@ TEST(PluginChecker, ConflictsNameTheNewerFileAndSkipIdenticalCopiesExceptLandsca
     checker.AddMaster(master);
     const auto& result = checker.Run(kRunning, 0, AllOn(), AllOn(), 1);
     // IDs differing in case are different entries; rows go in check-index order.
-    EXPECT_EQ(Texts(result.m_conflicts),
+    EXPECT_EQ(Texts(result, result.m_conflicts),
               (Rows{{"LAND", "Landscape Entry (Potential Conflict)", "1,2", "a.esp", "b.esp", "None"},
                     {"NPC_", "NPC Entry", "guard", "a.esp", "b.esp", "m.esm"}}));
     EXPECT_TRUE(result.m_deleted.empty() && result.m_unclean.empty() && result.m_globalChanges.empty());
@@ -100,10 +95,9 @@ TEST(PluginChecker, ConflictsNameTheNewerFileAndSkipIdenticalCopiesExceptLandsca
     same.AddPlugin(a);
     same.AddPlugin(b);
     same.Run(kRunning, 0, AllOn(), AllOn(), 1);
-    ASSERT_EQ(same.Result().m_conflicts.size(), 2u);
-    EXPECT_EQ(same.Result().m_conflicts[1].m_overriding, "b.esp");
-    EXPECT_EQ(same.Result().m_conflicts[1].m_overridden, "a.esp");
-    EXPECT_EQ(same.Result().m_conflicts[1].m_original, "None");
+    const Rows rows = Texts(same.Result(), same.Result().m_conflicts);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1], (std::vector<std::string>{"NPC_", "NPC Entry", "guard", "b.esp", "a.esp", "None"}));
 }
 
 TEST(PluginChecker, DialogueTextConflictsDependOnTheMastersVersion) {
@@ -135,7 +129,7 @@ TEST(PluginChecker, DialogueTextConflictsDependOnTheMastersVersion) {
     checker.AddPlugin(two);
     checker.AddMaster(master);
     checker.Run(kRunning, 0, AllOn(), AllOn(), 1);
-    EXPECT_EQ(Texts(checker.Result().m_conflicts), (Rows{{"INFO", "Dialog Text", "100", "p2.esp", "p1.esp", "m.esm"},
+    EXPECT_EQ(Texts(checker.Result(), checker.Result().m_conflicts), (Rows{{"INFO", "Dialog Text", "100", "p2.esp", "p1.esp", "m.esm"},
                                                          {"INFO", "Dialog Text", "300", "p2.esp", "p1.esp", "None"}}));
 
     // Without the master, 100 is new in the plugins and its topics differ.
@@ -143,7 +137,7 @@ TEST(PluginChecker, DialogueTextConflictsDependOnTheMastersVersion) {
     alone.AddPlugin(one);
     alone.AddPlugin(two);
     alone.Run(kRunning, 0, AllOn(), AllOn(), 1);
-    EXPECT_EQ(Texts(alone.Result().m_conflicts), (Rows{{"INFO", "Dialog Text", "200", "p2.esp", "p1.esp", "None"},
+    EXPECT_EQ(Texts(alone.Result(), alone.Result().m_conflicts), (Rows{{"INFO", "Dialog Text", "200", "p2.esp", "p1.esp", "None"},
                                                        {"INFO", "Dialog Text", "300", "p2.esp", "p1.esp", "None"}}));
 }
 
@@ -162,8 +156,8 @@ TEST(PluginChecker, SingleVersusComparesOnlyTheMasterPluginAndSwitchesLeaveTypes
         checker.AddPlugin(third);
         checker.Run(kRunning, mode, conflicts, AllOn(), 7);
         Rows rows;
-        for (const auto& r : checker.Result().m_conflicts) rows.push_back({r.m_tag, r.m_overriding, r.m_overridden});
-        for (const auto& r : checker.Result().m_deleted) rows.push_back({r.m_text, r.m_pluginFile, r.m_originalFile});
+        for (const auto& r : Texts(checker.Result(), checker.Result().m_conflicts)) rows.push_back({r[0], r[3], r[4]});
+        for (const auto& r : Texts(checker.Result(), checker.Result().m_deleted)) rows.push_back({r[1], r[3], r[4]});
         return rows;
     };
     EXPECT_EQ(run(0, AllOn()), (Rows{{"GMST", "first.esp", "second.esp"},
@@ -210,7 +204,7 @@ TEST(PluginChecker, CellsTopicsTexturesAndEmptiedDataAreNeverConflicts) {
         checker.Run(kRunning, 0, AllOn(), AllOn(), 1);
         Rows expected{{"LAND", "Landscape Entry (Potential Conflict)", "3,4", "b.esp", "a.esp", "None"}};
         if (opts.m_pathGridData) expected.push_back({"PGRD", "Path Grid", "0,0,0 Balmora", "b.esp", "a.esp", "None"});
-        EXPECT_EQ(Texts(checker.Result().m_conflicts), expected) << opts.m_pathGridData;
+        EXPECT_EQ(Texts(checker.Result(), checker.Result().m_conflicts), expected) << opts.m_pathGridData;
     }
 }
 
@@ -251,13 +245,13 @@ TEST(PluginChecker, WarningsFollowTheReferenceMasterRules) {
     };
     const CCheckResult all = run(14);
     // Tables go in tag order: CELL, NPC_, SNDG.
-    EXPECT_EQ(Texts(all.m_unclean),
+    EXPECT_EQ(Texts(all, all.m_unclean),
               (Rows{{"NPC_", "NPC Entry Identical to Default Entry. (Unclean Entry)", "same", "p.esp", "B.esm"},
                     {"NPC_", "NPC Entry Identical to Default Entry. (Unclean Entry)", "mixed", "p.esp", "A.esm"},
                     {"SNDG", "Sound Gen  Identical to Default Entry. (Unclean Entry)", "snd", "p.esp", "A.esm"}}));
-    EXPECT_EQ(Texts(all.m_globalChanges), (Rows{{"NPC_", "NPC Entry Modified from Esm", "mixed", "p.esp", "B.esm"},
+    EXPECT_EQ(Texts(all, all.m_globalChanges), (Rows{{"NPC_", "NPC Entry Modified from Esm", "mixed", "p.esp", "B.esm"},
                                                 {"NPC_", "NPC Entry Modified from Esm", "gone", "p.esp", "B.esm"}}));
-    EXPECT_EQ(Texts(all.m_deleted),
+    EXPECT_EQ(Texts(all, all.m_deleted),
               (Rows{{"CELL", "Cell Entry Marked as DELETED (Removed from Game)", "1,0,0 Vivec", "p.esp", "None"},
                     {"NPC_", "NPC Entry Marked as DELETED (Removed from Game)", "gone", "p.esp", "B.esm"},
                     {"NPC_", "NPC Entry Marked as DELETED (Removed from Game)", "fresh", "p.esp", "None"}}));
@@ -274,13 +268,13 @@ TEST(PluginChecker, WarningsFollowTheReferenceMasterRules) {
     fresh.AddPlugin(plugin);
     fresh.AddMaster(older);
     fresh.AddMaster(newer);
-    EXPECT_EQ(fresh.Run(kRunning, 0, AllOn(), AllOn(), 2).m_deleted[1].m_originalFile, "B.esm");
+    EXPECT_EQ(Texts(fresh.Run(kRunning, 0, AllOn(), AllOn(), 2), fresh.Result().m_deleted)[1][4], "B.esm");
     // With global changes on, the finding in A makes the older B no longer count.
     CPluginChecker both;
     both.AddPlugin(plugin);
     both.AddMaster(older);
     both.AddMaster(newer);
-    EXPECT_EQ(both.Run(kRunning, 0, AllOn(), AllOn(), 10).m_deleted[1].m_originalFile, "A.esm");
+    EXPECT_EQ(Texts(both.Run(kRunning, 0, AllOn(), AllOn(), 10), both.Result().m_deleted)[1][4], "A.esm");
 }
 
 TEST(PluginChecker, DeletedRowsNameTheMasterOfTheLastFinding) {
@@ -293,8 +287,8 @@ TEST(PluginChecker, DeletedRowsNameTheMasterOfTheLastFinding) {
         checker.AddPlugin(plugin);
         checker.AddMaster(older);
         checker.AddMaster(newer);
-        const auto& deleted = checker.Run(kRunning, 0, AllOn(), AllOn(), mask).m_deleted;
-        return deleted.size() == 1 ? deleted[0].m_originalFile : "?";
+        const Rows deleted = Texts(checker.Run(kRunning, 0, AllOn(), AllOn(), mask), checker.Result().m_deleted);
+        return deleted.size() == 1 ? deleted[0][4] : "?";
     };
     EXPECT_EQ(original(2), "B.esm");   // no finding: the last holder
     EXPECT_EQ(original(6), "A.esm");   // identical to A's copy; B holds it but is no finding
@@ -318,11 +312,11 @@ TEST(PluginChecker, DialogueTextWarningsFollowReportDialogText) {
         checker.AddPlugin(plugin);
         checker.AddMaster(master);
         const auto& result = checker.Run(kRunning, 0, AllOn(), report ? AllOn() : DialogTextOff(), 6);
-        EXPECT_EQ(Texts(result.m_deleted),
+        EXPECT_EQ(Texts(result, result.m_deleted),
                   (Rows{{"INFO", "Dialog Text Marked as DELETED (Removed from Game)", "2", "p.esp",
                          report ? "m.esm" : "None"}}));
         const Rows unclean{{"INFO", "Dialog Text Identical to Default Entry. (Unclean Entry)", "1", "p.esp", "m.esm"}};
-        EXPECT_EQ(Texts(result.m_unclean), report ? unclean : Rows{});
+        EXPECT_EQ(Texts(result, result.m_unclean), report ? unclean : Rows{});
     }
 }
 
@@ -343,7 +337,7 @@ TEST(PluginChecker, DataTheReaderDroppedIsNeverUncleanButStillDeleted) {
     const auto& result = checker.Run(kRunning, 0, AllOn(), AllOn(), 14);
     EXPECT_TRUE(result.m_unclean.empty());
     EXPECT_TRUE(result.m_globalChanges.empty());
-    EXPECT_EQ(Texts(result.m_deleted),
+    EXPECT_EQ(Texts(result, result.m_deleted),
               (Rows{{"PGRD", "Path Grid Marked as DELETED (Removed from Game)", "0,0,0 Ald", "p.esp", "m.esm"}}));
 }
 
@@ -437,7 +431,7 @@ TEST(PluginChecker, ComparePairAndDuplicateIdsGiveOneRowPerMatchingPair) {
     checker.ComparePair(a, b, "NPC_", kRunning);
     // (1,1) is identical; the third entry of b has ID "d" and differs after a zero byte.
     Rows rows;
-    for (const auto& r : checker.Result().m_conflicts) rows.push_back({r.m_name, r.m_overriding, r.m_overridden});
+    for (const auto& r : Texts(checker.Result(), checker.Result().m_conflicts)) rows.push_back({r[2], r[3], r[4]});
     EXPECT_EQ(rows, Rows(5, {"d", "b.esp", "a.esp"}));
     checker.ComparePair(a, b, "CELL", kRunning);
     checker.ComparePair(a, b, "????", kRunning);

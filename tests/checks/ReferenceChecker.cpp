@@ -88,20 +88,12 @@ void CReferenceChecker::ComparePair(const CPluginFile& a, const CPluginFile& b, 
                     continue;
                 }
             }
-            CConflictRow row;
-            row.m_tag = std::string(tag);
-            row.m_conflict = CPluginChecker::GetDescription(tag);
-            if (tag == "LAND") row.m_conflict += " " + CPluginChecker::GetDescription("POTE");
-            row.m_name = std::string(x->IdText());
-            if (ReferenceAge(a) > ReferenceAge(b)) {
-                row.m_overriding = a.FileName();
-                row.m_overridden = b.FileName();
-            } else {
-                row.m_overriding = b.FileName();
-                row.m_overridden = a.FileName();
-            }
-            row.m_original = FindOriginalFile(stop, x->IdText(), tag);
-            m_result.m_conflicts.push_back(row);
+            std::string conflict = CPluginChecker::GetDescription(tag);
+            if (tag == "LAND") conflict += " " + CPluginChecker::GetDescription("POTE");
+            const bool aNewer = ReferenceAge(a) > ReferenceAge(b);
+            m_result.m_conflicts.push_back({std::string(tag), conflict, std::string(x->IdText()),
+                                            aNewer ? a.FileName() : b.FileName(), aNewer ? b.FileName() : a.FileName(),
+                                            FindOriginalFile(stop, x->IdText(), tag)});
         }
     }
 }
@@ -114,7 +106,7 @@ void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, con
             if (Stopped(stop)) return;
             const std::string description = CPluginChecker::GetDescription(tag);
             bool haveUnclean = false, haveModified = false;
-            CResultRow unclean, modified;
+            CTextRow unclean, modified;
             const CPluginFile* reference = nullptr;
             std::string lastHolder = "None", lastFinding = "None";
             const std::string_view data = e->Data();
@@ -140,7 +132,7 @@ void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, con
                                    std::string(e->IdText()), plugin.FileName(), ""};
                     }
                     reference = master;
-                    unclean.m_originalFile = master->FileName();
+                    unclean[4] = master->FileName();
                     lastFinding = master->FileName();
                 }
                 if ((mask & 8) && !empty && !e->SameRecordAs(*m)) {
@@ -150,7 +142,7 @@ void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, con
                                     std::string(e->IdText()), plugin.FileName(), ""};
                     }
                     reference = master;
-                    modified.m_originalFile = master->FileName();
+                    modified[4] = master->FileName();
                     lastFinding = master->FileName();
                 }
             }
@@ -165,7 +157,7 @@ void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, con
     }
 }
 
-const CCheckResult& CReferenceChecker::Run(const std::atomic<std::int32_t>& stop, std::int32_t checkMode,
+const CReferenceResult& CReferenceChecker::Run(const std::atomic<std::int32_t>& stop, std::int32_t checkMode,
                                            const CCheckSwitches& conflictChecks, const CCheckSwitches& uncleanChecks,
                                            std::uint8_t mask) {
     const std::size_t n = m_plugins.size();

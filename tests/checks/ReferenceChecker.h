@@ -13,6 +13,15 @@
 
 namespace vantor::fixtures {
 
+// The reference's findings as the panes show them, one text per column.
+using CTextRow = std::vector<std::string>;
+struct CReferenceResult {
+    std::vector<CTextRow> m_conflicts;
+    std::vector<CTextRow> m_deleted;
+    std::vector<CTextRow> m_unclean;
+    std::vector<CTextRow> m_globalChanges;
+};
+
 class CReferenceChecker {
 public:
     explicit CReferenceChecker(CFrameLink* link = nullptr) : m_link(link) {}
@@ -20,7 +29,7 @@ public:
     void AddPlugin(CPluginFile& plugin) { m_plugins.push_back(&plugin); }
     void AddMaster(CPluginFile& master) { m_masters.push_back(&master); }
 
-    const CCheckResult& Run(const std::atomic<std::int32_t>& stop, std::int32_t checkMode,
+    const CReferenceResult& Run(const std::atomic<std::int32_t>& stop, std::int32_t checkMode,
                             const CCheckSwitches& conflictChecks, const CCheckSwitches& uncleanChecks,
                             std::uint8_t mask);
     void ComparePair(const CPluginFile& a, const CPluginFile& b, std::string_view tag,
@@ -30,7 +39,7 @@ public:
     std::string FindOriginalFile(const std::atomic<std::int32_t>& stop, std::string_view id, std::string_view tag);
     const CEntry* FindEntry(std::string_view fileName, std::string_view id, std::string_view tag, bool masters);
 
-    CCheckResult m_result;
+    CReferenceResult m_result;
 
 private:
     void Report(const std::atomic<std::int32_t>& stop, const std::string& text, int total);

@@ -61,10 +61,10 @@ bool RefEquals(std::string_view bytes, const std::string& findText, bool matchCa
 }
 
 // The search procedure as nested loops over the reference matching.
-std::vector<CResultRow> RefSearch(CReferenceChecker& reference, const std::vector<CPluginFile*>& files,
+CTextRows RefSearch(CReferenceChecker& reference, const std::vector<CPluginFile*>& files,
                                   const std::string& text, bool matchCase, bool wholeWord, bool lookInData,
                                   bool masters) {
-    std::vector<CResultRow> rows;
+    CTextRows rows;
     for (CPluginFile* file : files) {
         for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
             const std::string tag(CPluginFile::kTags[t]);
@@ -74,12 +74,12 @@ std::vector<CResultRow> RefSearch(CReferenceChecker& reference, const std::vecto
                 const bool data = lookInData && RefOccurs(e->Data(), text, matchCase);
                 const bool tagged = lookInData && !name && !data && RefOccurs(tag, text, matchCase);
                 if (!name && !data && !tagged) continue;
-                CResultRow row{tag, CPluginChecker::GetDescription(tag), std::string(e->IdText()), "None", "None"};
+                CTextRow row{tag, CPluginChecker::GetDescription(tag), std::string(e->IdText()), "None", "None"};
                 if (masters) {
-                    if (!file->FileName().empty()) row.m_originalFile = file->FileName();
+                    if (!file->FileName().empty()) row[4] = file->FileName();
                 } else {
-                    row.m_pluginFile = file->FileName();
-                    row.m_originalFile = reference.FindOriginalFile(kRunning, e->IdText(), tag);
+                    row[3] = file->FileName();
+                    row[4] = reference.FindOriginalFile(kRunning, e->IdText(), tag);
                 }
                 rows.push_back(row);
             }
@@ -88,9 +88,9 @@ std::vector<CResultRow> RefSearch(CReferenceChecker& reference, const std::vecto
     return rows;
 }
 
-std::vector<std::string> Names(const std::vector<CResultRow>& rows) {
+std::vector<std::string> Names(const CTextRows& rows) {
     std::vector<std::string> names;
-    for (const auto& r : rows) names.push_back(r.m_name);
+    for (const auto& r : rows) names.push_back(r[2]);
     return names;
 }
 
@@ -133,11 +133,10 @@ struct CSearchSet {
         engine.AddMaster(*m_new);
     }
 
-    std::vector<CResultRow> Find(const std::string& text, bool matchCase, bool wholeWord, bool lookInData,
-                                 bool masters = false) const {
+    CTextRows Find(const std::string& text, bool matchCase, bool wholeWord, bool lookInData, bool masters = false) const {
         CPluginChecker engine;
         Fill(engine);
-        return Search(engine, nullptr, kRunning, text, matchCase, wholeWord, lookInData, masters);
+        return TextsOf(Search(engine, nullptr, kRunning, text, matchCase, wholeWord, lookInData, masters), engine.Files());
     }
 };
 
@@ -261,18 +260,18 @@ TEST(Search, RowsForPluginsAndMasters) {
     auto rows = set.Find("gold_001", false, false, false);
     ASSERT_EQ(rows.size(), 1u);
     // The newest master holding the ID is the original file.
-    EXPECT_EQ(rows[0], (CResultRow{"MISC", "Misc. Items Entry", "Gold_001", "Mod.esp", "New.esm"}));
+    EXPECT_EQ(rows[0], (CTextRow{"MISC", "Misc. Items Entry", "Gold_001", "Mod.esp", "New.esm"}));
     rows = set.Find("old_only", false, false, false);
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].m_originalFile, "Old.esm");
+    EXPECT_EQ(rows[0][4], "Old.esm");
     rows = set.Find("zero_window", false, true, false);
     ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].m_originalFile, "None");
+    EXPECT_EQ(rows[0][4], "None");
 
     rows = set.Find("GOLD", false, false, false, true);
     ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0], (CResultRow{"MISC", "Misc. Items Entry", "Gold_001", "None", "Old.esm"}));
-    EXPECT_EQ(rows[1], (CResultRow{"MISC", "Misc. Items Entry", "Gold_001", "None", "New.esm"}));
+    EXPECT_EQ(rows[0], (CTextRow{"MISC", "Misc. Items Entry", "Gold_001", "None", "Old.esm"}));
+    EXPECT_EQ(rows[1], (CTextRow{"MISC", "Misc. Items Entry", "Gold_001", "None", "New.esm"}));
 
     // An empty text finds every entry of the searched files.
     EXPECT_EQ(set.Find("", false, false, false).size(), set.m_plugin->EntryCount());
@@ -289,12 +288,12 @@ TEST(Search, ProgressAndStop) {
     CPluginChecker engine(&link);
     set.Fill(engine);
     engine.AddPlugin(*set.m_old);
-    Search(engine, &link, kRunning, "gold", 0, 0, 1, 0);
+    const auto found = Search(engine, &link, kRunning, "gold", 0, 0, 1, 0);
     EXPECT_EQ(link.Calls(), (std::vector<std::string>{"progress 2|Searching... 0% complete",
                                                       "progress 2|Searching... 0% complete",
                                                       "progress 2|Searching... 50% complete",
                                                       "progress 0|Searching... 50% complete"}));
-    EXPECT_EQ(engine.SearchRows().size(), 2u);
+    EXPECT_EQ(found.size(), 2u);
 
     // Stopped after the first file: its rows stay, nothing more is reported.
     std::atomic<std::int32_t> stop{0};
@@ -320,7 +319,8 @@ TEST(Search, AgreesWithTheReferenceOnTheCorpus) {
     for (const std::string text : {"a", "Sword", "NPC", "\xE9", "0,"}) {
         for (int options = 0; options < 16; ++options) {
             const bool matchCase = options & 1, wholeWord = options & 2, lookInData = options & 4, masterMode = options & 8;
-            const auto& rows = Search(engine, nullptr, kRunning, text, matchCase, wholeWord, lookInData, masterMode);
+            const auto rows =
+                TextsOf(Search(engine, nullptr, kRunning, text, matchCase, wholeWord, lookInData, masterMode), engine.Files());
             const auto expected =
                 RefSearch(reference, masterMode ? corpus.m_masters : corpus.m_plugins, text, matchCase, wholeWord, lookInData, masterMode);
             ASSERT_EQ(rows, expected) << "text " << text << " options " << options;
@@ -338,7 +338,7 @@ TEST(FindOperation, NothingWithoutALoadedPlugin) {
     inputs.params.m_text = "gold";
     inputs.params.m_searchMasters = 1;
     inputs.link = &link;
-    EXPECT_FALSE(RunFindOperation(inputs));
+    EXPECT_TRUE(RunFindOperation(inputs).m_stopped);
     EXPECT_TRUE(link.Calls().empty());
 }
 
@@ -352,24 +352,24 @@ TEST(FindOperation, RowsSortedByTagOrTheNotFoundMessage) {
     inputs.foundMasters = {set.m_new, set.m_old};
     inputs.params.m_text = "O";
     inputs.link = &link;
-    auto table = RunFindOperation(inputs);
-    ASSERT_TRUE(table);
-    EXPECT_EQ(table->m_header, EditorTableHeader().m_header);
+    auto found = RunFindOperation(inputs);
+    ASSERT_FALSE(found.m_stopped);
+    CTextRows table = TextsOf(*found.m_editor, found.m_files);
     std::vector<std::string> tags, files;
-    for (const auto& row : table->m_rows) {
-        tags.push_back(row[0].m_text);
-        files.push_back(row[3].m_text);
+    for (const auto& row : table) {
+        tags.push_back(row[0]);
+        files.push_back(row[3]);
     }
     EXPECT_EQ(tags, (std::vector<std::string>{"ACTI", "MISC", "MISC", "MISC", "MISC", "MISC", "NPC_", "NPC_", "NPC_"}));
     EXPECT_EQ(files, (std::vector<std::string>{"Mod.esp", "Old.esm", "Old.esm", "Mod.esp", "Mod.esp", "Mod.esp",
                                                "Old.esm", "Mod.esp", "Mod.esp"}));
-    EXPECT_EQ(table->m_rows[7][4].m_text, "Old.esm");
+    EXPECT_EQ(table[7][4], "Old.esm");
     EXPECT_TRUE(link.Messages().empty());
 
     inputs.params.m_text = "NoSuchThing";
-    table = RunFindOperation(inputs);
-    ASSERT_TRUE(table);
-    EXPECT_TRUE(table->m_rows.empty());
+    found = RunFindOperation(inputs);
+    ASSERT_FALSE(found.m_stopped);
+    EXPECT_TRUE(found.m_editor->empty());
     ASSERT_EQ(link.Messages().size(), 1u);
     EXPECT_EQ(link.Messages()[0].m_text, "Cannot find NoSuchThing");
     EXPECT_EQ(link.Messages()[0].m_caption, "Not Found");
@@ -380,7 +380,7 @@ TEST(FindOperation, RowsSortedByTagOrTheNotFoundMessage) {
     CStoppingLink stopping(stop, 1);
     inputs.link = &stopping;
     inputs.stop = &stop;
-    EXPECT_FALSE(RunFindOperation(inputs));
+    EXPECT_TRUE(RunFindOperation(inputs).m_stopped);
     EXPECT_TRUE(stopping.Messages().empty());
 }
 

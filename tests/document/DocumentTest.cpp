@@ -216,7 +216,7 @@ TEST(Document, CheckCommandsExtractFirstOnlyWhenSomethingIsPending) {
     game.m_link.Clear();
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckConflicts(); });
     EXPECT_FALSE(HasCallStartingWith(game.m_link, "progress 1|Extracting"));
-    EXPECT_TRUE(doc->ResultTableCopy(EPane::Warning).m_rows.empty());
+    EXPECT_TRUE(doc->ResultTable(EPane::Warning)->m_rows.empty());
 
     // An unknown code is reported and the worker still ends.
     game.m_link.Clear();
@@ -248,7 +248,7 @@ TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
     doc->OnDefaultCheck();
     game.m_link.Release();
     doc->WaitForWorker();
-    EXPECT_EQ(doc->ResultTableCopy(EPane::Warning).m_rows.size(), 1u);
+    EXPECT_EQ(doc->ResultTable(EPane::Warning)->m_rows.size(), 1u);
 
     // ReLink Dialog (the window) while Auto ReLink Dialog is clicked: the
     // window is still asked for.

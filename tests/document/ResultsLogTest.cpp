@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "checks/CheckFixture.h"
 #include "document/ResultsLog.h"
 #include "fixtures/ScriptedLink.h"
 #include "fixtures/TempDir.h"
@@ -35,6 +36,26 @@ struct CLists {
     CResultTable editor = EditorTableHeader();
 };
 
+// Rows about entries of a.esp and b.esp, originals in m.esm.
+struct CRows {
+    fixtures::CLoadOrder m_files;
+    std::vector<CFileRef> m_refs;
+    const CEntry* m_entries[3] = {};
+    CRows() {
+        fixtures::CPluginBuilder a;
+        a.Header();
+        for (const char* id : {"guard, the", "s\xe9", "0,0,0 x"}) a.Record("MISC", fixtures::Named(id, "x"));
+        const CPluginFile& plugin = m_files.Add("a.esp", a, 1);
+        fixtures::CPluginBuilder empty;
+        empty.Header();
+        for (const char* name : {"b.esp", "m.esm"}) m_refs.push_back(Borrowed(m_files.Add(name, empty, 1)));
+        m_refs.insert(m_refs.begin(), Borrowed(plugin));
+        for (std::size_t k = 0; k < 3; ++k) m_entries[k] = plugin.GetTable("MISC")->at(k).get();
+    }
+    static CFileRef Borrowed(const CPluginFile& file) { return CFileRef(&file, [](const CPluginFile*) {}); }
+    static std::uint8_t Table(const char* tag) { return std::uint8_t(CPluginFile::TagIndex(tag)); }
+};
+
 class CFaultGuard {
 public:
     explicit CFaultGuard(platform::CFaultHook hook) { platform::SetFaultHook(std::move(hook)); }
@@ -49,9 +70,12 @@ TEST(ResultsLog, WritesEveryListWithCrLfAndReplacesAnOldLog) {
     ASSERT_TRUE(WriteResultsLog(path, lists.conflict, lists.warning, lists.editor, link));
     EXPECT_EQ(Slurp(path), kHeaders);
 
-    lists.conflict.AddRow({"NPC_", "NPC Entry", "guard, the", "b.esp", "a.esp", "None"});
-    lists.warning.AddRow({"SNDG", "Sound Gen  Identical to Default Entry. (Unclean Entry)", "s\xe9", "a.esp", "m.esm"});
-    lists.warning.AddRow({"CELL", "Cell Entry Marked as DELETED (Removed from Game)", "0,0,0 x", "a.esp", "None"});
+    CRows rows;
+    lists.conflict.m_files = lists.warning.m_files = rows.m_refs;
+    lists.conflict.m_rows = {{rows.m_entries[0], rows.m_entries[0], 1, 0, kNoFile, CRows::Table("NPC_"), EFinding::Conflict}};
+    lists.warning.m_rows = {
+        {rows.m_entries[1], nullptr, 0, kNoFile, 2, CRows::Table("SNDG"), EFinding::Unclean},
+        {rows.m_entries[2], nullptr, 0, kNoFile, kNoFile, CRows::Table("CELL"), EFinding::Deleted}};
     std::ofstream(path) << std::string(4096, 'x');
     ASSERT_TRUE(WriteResultsLog(path, lists.conflict, lists.warning, lists.editor, link));
     EXPECT_EQ(Slurp(path),
@@ -70,7 +94,9 @@ TEST(ResultsLog, WritesEveryListWithCrLfAndReplacesAnOldLog) {
 TEST(ResultsLog, AFailureTellsWhyAndLeavesTheOldLogWhole) {
     CTempDir dir;
     CLists lists;
-    lists.conflict.AddRow({"A", "1"});
+    CRows rows;
+    lists.conflict.m_files = rows.m_refs;
+    lists.conflict.m_rows = {{rows.m_entries[0], rows.m_entries[1], 0, 1, kNoFile, 0, EFinding::Conflict}};
     const std::string path = dir / "log.txt";
     const std::string old = "the old log\r\n";
     struct CCase {

@@ -201,7 +201,7 @@ TEST(EntryEditor, DeleteEntryClosesTheWindowAndTakesItsRows) {
     CResultView& warnings = *f.View(EPane::Warning);
     const int row = RowWith(warnings, "sample_priest", "Sample Quests.esp", 3);
     ASSERT_GE(row, 0);
-    const std::size_t rowsBefore = warnings.Model().Table().m_rows.size();
+    const std::size_t rowsBefore = warnings.Model().Table().RowCount();
     DoubleClick(warnings, row, 3);
     auto editors = Editors(f);
     ASSERT_EQ(editors.size(), 1u);
@@ -212,15 +212,15 @@ TEST(EntryEditor, DeleteEntryClosesTheWindowAndTakesItsRows) {
     fx.m_answers = {EAnswer::No};
     dlg->Button(B::kDeleteEntry)->click();
     EXPECT_EQ(Editors(f).size(), 1u);
-    EXPECT_EQ(warnings.Model().Table().m_rows.size(), rowsBefore);
+    EXPECT_EQ(warnings.Model().Table().RowCount(), rowsBefore);
 
     fx.m_answers = {EAnswer::Yes};
     dlg->Button(B::kDeleteEntry)->click();
     EXPECT_TRUE(Editors(f).empty());
     EXPECT_TRUE(dlg.isNull());
     EXPECT_EQ(RowWith(warnings, "sample_priest", "Sample Quests.esp", 3), -1);
-    EXPECT_LT(warnings.Model().Table().m_rows.size(), rowsBefore);
-    EXPECT_EQ(fx.Doc().ResultTableCopy(EPane::Warning).m_rows.size(), warnings.Model().Table().m_rows.size());
+    EXPECT_LT(warnings.Model().Table().RowCount(), rowsBefore);
+    EXPECT_EQ(fx.Doc().ResultTable(EPane::Warning)->RowCount(), warnings.Model().Table().RowCount());
     EXPECT_FALSE(ReadEntries(fx.DataDir(), "Sample Quests.esp").count({"NPC_", "sample_priest"}));
 }
 

@@ -73,19 +73,19 @@ bool CFrameFixture::StartHeldOperation() {
 
 std::vector<std::string> Rows(const CResultView& view) {
     std::vector<std::string> rows;
-    for (const auto& r : view.Model().Table().m_rows) {
+    const CResultTable& table = view.Model().Table();
+    for (std::size_t r = 0; r < table.RowCount(); ++r) {
         std::string line;
-        for (std::size_t c = 0; c < r.size(); ++c) line += (c ? "|" : "") + r[c].m_text;
+        for (std::size_t c = 0; c < table.ColumnCount(); ++c) line += (c ? "|" : "") + std::string(table.Cell(r, c));
         rows.push_back(line);
     }
     return rows;
 }
 
 int RowWith(const CResultView& view, const std::string& id, const std::string& file, int column) {
-    const auto& rows = view.Model().Table().m_rows;
-    for (std::size_t r = 0; r < rows.size(); ++r)
-        if (rows[r].size() > std::size_t(column) && rows[r][2].m_text == id && rows[r][std::size_t(column)].m_text == file)
-            return int(r);
+    const CResultTable& table = view.Model().Table();
+    for (std::size_t r = 0; r < table.RowCount(); ++r)
+        if (table.Cell(r, 2) == id && table.Cell(r, std::size_t(column)) == file) return int(r);
     return -1;
 }
 

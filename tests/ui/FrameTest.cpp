@@ -160,8 +160,7 @@ TEST(MainFrame, CheckFillsAndShowsTheConflictAndWarningLists) {
     EXPECT_EQ(warnings[6],
               "NPC_|NPC Entry Identical to Default Entry. (Unclean Entry)|sample_priest|Sample Quests.esp|Sample.esm");
     // What the document keeps is what the panes show.
-    EXPECT_EQ(f.View(EPane::Conflict)->Model().Table().m_rows.size(),
-              fx.Doc().ResultTableCopy(EPane::Conflict).m_rows.size());
+    EXPECT_EQ(&f.View(EPane::Conflict)->Model().Table(), fx.Doc().ResultTable(EPane::Conflict).get());
 
     // Toggles: a pressed button hides its pane, a released one shows it.
     f.Action(C::kToggleWarning)->trigger();
@@ -250,15 +249,15 @@ TEST(MainFrame, DeleteOnWarningRowsErasesTheEntryOnDisk) {
     EXPECT_TRUE(fx.m_messages.empty());
     EXPECT_GE(RowWith(warnings, "fSampleFatigueMult", "Sample Armory.esp", 3), 0);
 
-    const std::size_t before = warnings.Model().Table().m_rows.size();
+    const std::size_t before = warnings.Model().Table().RowCount();
     fx.m_answers = {EAnswer::Yes};
     SelectCells(warnings, {{row, 3}});
     ReleaseKey(warnings, Qt::Key_Delete);
     ASSERT_EQ(fx.m_messages.size(), 1u);
     EXPECT_EQ(fx.m_messages[0].m_caption, "Delete Entry(s)");
     EXPECT_EQ(RowWith(warnings, "fSampleFatigueMult", "Sample Armory.esp", 3), -1);
-    EXPECT_EQ(warnings.Model().Table().m_rows.size(), before - 1);
-    EXPECT_EQ(fx.Doc().ResultTableCopy(EPane::Warning).m_rows.size(), before - 1);
+    EXPECT_EQ(warnings.Model().Table().RowCount(), before - 1);
+    EXPECT_EQ(fx.Doc().ResultTable(EPane::Warning)->RowCount(), before - 1);
 
     // The plugin on disk lost the record and kept a backup.
     const std::string path = fx.DataDir() + "Sample Armory.esp";
@@ -293,7 +292,8 @@ TEST(MainFrame, HeaderClicksSortAndTheLogFollows) {
     ASSERT_GT(warnings.model()->rowCount(), 2);
     auto names = [&] {
         std::vector<std::string> out;
-        for (const auto& r : warnings.Model().Table().m_rows) out.push_back(r[2].m_text);
+        for (std::size_t r = 0; r < warnings.Model().Table().RowCount(); ++r)
+            out.emplace_back(warnings.Model().Table().Cell(r, 2));
         return out;
     };
     emit warnings.horizontalHeader()->sectionClicked(2);
@@ -304,9 +304,9 @@ TEST(MainFrame, HeaderClicksSortAndTheLogFollows) {
     EXPECT_TRUE(std::is_sorted(descending.rbegin(), descending.rend()));
     EXPECT_NE(ascending, descending);
     // The document's copy is in the same order.
-    const CResultTable kept = fx.Doc().ResultTableCopy(EPane::Warning);
-    ASSERT_EQ(kept.m_rows.size(), descending.size());
-    for (std::size_t i = 0; i < descending.size(); ++i) EXPECT_EQ(kept.m_rows[i][2].m_text, descending[i]);
+    const auto kept = fx.Doc().ResultTable(EPane::Warning);
+    ASSERT_EQ(kept->RowCount(), descending.size());
+    for (std::size_t i = 0; i < descending.size(); ++i) EXPECT_EQ(kept->Cell(i, 2), descending[i]);
 
     // Save Results writes the lists as shown.
     const std::string log = fx.Dir() / "VANTORlog.txt";

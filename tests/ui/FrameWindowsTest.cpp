@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "FrameFixture.h"
+#include "fixtures/TableMaker.h"
 #include "LeftView.h"
 #include "MkData.h"
 #include "OptionsSheet.h"
@@ -244,10 +245,10 @@ TEST(MainFrame, DoubleClickFindsBothEntriesAndReusesTheEditor) {
 TEST(MainFrame, PrintsTheActiveListWithPageFooters) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
-    CResultTable many = ConflictTableHeader();
-    for (int i = 0; i < 250; ++i)
-        many.AddRow({"NPC_", "NPC Entry", "id_" + std::to_string(i), "A.esp", "B.esp", "M.esm"});
-    f.SetPaneRows(EPane::Conflict, many);
+    std::vector<fixtures::CRowSpec> rows;
+    for (int i = 0; i < 250; ++i) rows.push_back({"NPC_", "id_" + std::to_string(i), "A.esp", "B.esp", "M.esm", EFinding::Conflict});
+    fixtures::CTableMaker maker;
+    f.SetPaneRows(EPane::Conflict, std::make_shared<CResultTable>(maker.Make(EPane::Conflict, rows)));
 
     auto printTo = [&](const std::string& path) {
         QPrinter printer(QPrinter::HighResolution);
@@ -272,7 +273,7 @@ TEST(MainFrame, PrintsTheActiveListWithPageFooters) {
     EXPECT_EQ(footers.back(), QString("Page %1 of %1").arg(n));
     EXPECT_EQ(pdfPages(path), n);
 
-    f.SetPaneRows(EPane::Conflict, ConflictTableHeader());
+    f.SetPaneRows(EPane::Conflict, std::make_shared<CResultTable>(ConflictTableHeader()));
     const std::string empty = fx.Dir() / "empty.pdf";
     EXPECT_EQ(printTo(empty), QStringList{"Page 1 of 1"});
     EXPECT_EQ(pdfPages(empty), 1);

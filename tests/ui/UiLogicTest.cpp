@@ -1,12 +1,19 @@
 // Widget-free rules of the front end: splitter states, code page, progress
-// geometry, page counts, and which entries the Delete key deletes.
+// geometry, page counts, and which entries the Delete key and the editor act on.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <map>
+#include <unistd.h>
 
 #include "EntryActions.h"
 #include "PaneLayout.h"
 #include "QtFrameLink.h"
+#include "document/VANTORDoc.h"
+#include "fixtures/PluginBuilder.h"
+#include "fixtures/ScriptedLink.h"
+#include "fixtures/TableMaker.h"
+#include "platform/Files.h"
 #include "widgets/Cp1252.h"
 #include "widgets/GridPrinter.h"
 #include "widgets/StatusPane.h"
@@ -105,29 +112,30 @@ TEST(GridPrinter, PageCountsAndFooter) {
     EXPECT_EQ(PageFooterText(2, 7), QStringLiteral("Page 2 of 7"));
 }
 
-CResultTable Warnings(const std::vector<std::vector<std::string>>& rows) {
-    CResultTable t = WarningTableHeader();
-    for (const auto& r : rows) t.AddRow(r);
-    return t;
-}
-
 struct CDeleteRecorder {
     std::vector<std::string> m_calls;
     std::set<std::string> m_fail;  // IDs whose deletion fails
     CDeleteEntryFn Fn() {
-        return [this](const std::string& file, const std::string& tag, const std::string& id, bool ask) {
-            m_calls.push_back(file + "|" + tag + "|" + id + (ask ? "|ask" : ""));
+        return [this](const CEntryRef& e, bool ask) {
+            const std::string id(e.m_entry->IdText());
+            m_calls.push_back(e.m_file->FileName() + "|" + std::string(CPluginFile::kTags[e.m_table]) + "|" + id +
+                              (ask ? "|ask" : ""));
             return !m_fail.count(id);
         };
     }
 };
 
+using fixtures::CRowSpec;
+constexpr auto kUnclean = EFinding::Unclean;
+constexpr auto kConflict = EFinding::Conflict;
+
 TEST(DeleteSelected, WarningListAsksOnceAndTakesEveryRowOfTheEntry) {
-    const CResultTable table = Warnings({{"GMST", "Identical", "a", "One.esp", "M.esm"},
-                                         {"GMST", "Identical", "b", "One.esp", "M.esm"},
-                                         {"MISC", "Deleted", "c", "Two.esp", "None"},
-                                         {"GMST", "Other row", "a", "One.esp", "M.esm"},
-                                         {"GMST", "Identical", "a", "Two.esp", "M.esm"}});
+    fixtures::CTableMaker maker;
+    const CResultTable table = maker.Make(EPane::Warning, {{"GMST", "a", "One.esp", "", "M.esm", kUnclean},
+                                                           {"GMST", "b", "One.esp", "", "M.esm", kUnclean},
+                                                           {"MISC", "c", "Two.esp", "", "", EFinding::Deleted},
+                                                           {"GMST", "a", "One.esp", "", "M.esm", EFinding::Deleted},
+                                                           {"GMST", "a", "Two.esp", "", "M.esm", kUnclean}});
     CDeleteRecorder rec;
     std::vector<std::string> closed;
     auto close = [&](const std::string& title) { closed.push_back(title); };
@@ -139,35 +147,27 @@ TEST(DeleteSelected, WarningListAsksOnceAndTakesEveryRowOfTheEntry) {
     EXPECT_EQ(out.m_deleted, 3);
     // Row 3 shows the same entry; row 4 is the same ID in another file.
     EXPECT_EQ(out.m_rows, (std::set<int>{0, 1, 2, 3}));
-}
 
-TEST(DeleteSelected, QuestionRepeatsUntilOneSucceedsAndFailedRowsStay) {
-    const CResultTable table = Warnings({{"GMST", "x", "a", "One.esp", "None"},
-                                         {"GMST", "x", "b", "One.esp", "None"},
-                                         {"GMST", "x", "c", "One.esp", "None"}});
-    CDeleteRecorder rec;
+    // The question repeats until one deletion succeeds; failed rows stay.
+    rec = {};
     rec.m_fail = {"c"};
-    const CDeleteOutcome out =
+    const CDeleteOutcome some =
         DeleteSelectedEntries(EPane::Editor, table, {{0, 3}, {1, 3}, {2, 3}}, rec.Fn(), [](const std::string&) {});
-    EXPECT_EQ(rec.m_calls, (std::vector<std::string>{"One.esp|GMST|c|ask", "One.esp|GMST|b|ask", "One.esp|GMST|a"}));
-    EXPECT_EQ(out.m_rows, (std::set<int>{0, 1}));
-}
+    EXPECT_EQ(rec.m_calls, (std::vector<std::string>{"Two.esp|MISC|c|ask", "One.esp|GMST|b|ask", "One.esp|GMST|a"}));
+    EXPECT_EQ(some.m_rows, (std::set<int>{0, 1, 3}));
 
-TEST(DeleteSelected, OnlyTheFileColumnCountsInTheWarningList) {
-    const CResultTable table = Warnings({{"GMST", "x", "a", "One.esp", "None"}});
-    CDeleteRecorder rec;
-    const CDeleteOutcome out =
+    // Outside the "Esp File" column nothing is deleted.
+    rec = {};
+    const CDeleteOutcome none =
         DeleteSelectedEntries(EPane::Warning, table, {{0, 1}, {0, 2}}, rec.Fn(), [](const std::string&) {});
-    EXPECT_TRUE(rec.m_calls.empty());
-    EXPECT_FALSE(out.m_refused);
-    EXPECT_TRUE(out.m_rows.empty());
+    EXPECT_TRUE(rec.m_calls.empty() && !none.m_refused && none.m_rows.empty());
 }
 
 TEST(DeleteSelected, ConflictListNeedsOneColumnAndMatchesEitherFileColumn) {
-    CResultTable table = ConflictTableHeader();
-    table.AddRow({"NPC_", "NPC Entry", "guard", "New.esp", "Old.esp", "M.esm"});
-    table.AddRow({"NPC_", "NPC Entry", "guard", "Newer.esp", "New.esp", "M.esm"});
-    table.AddRow({"NPC_", "NPC Entry", "guard", "Newer.esp", "Old.esp", "M.esm"});
+    fixtures::CTableMaker maker;
+    const CResultTable table = maker.Make(EPane::Conflict, {{"NPC_", "guard", "New.esp", "Old.esp", "M.esm", kConflict},
+                                                            {"NPC_", "guard", "Newer.esp", "New.esp", "M.esm", kConflict},
+                                                            {"NPC_", "guard", "Newer.esp", "Old.esp", "M.esm", kConflict}});
     CDeleteRecorder rec;
     auto refused = DeleteSelectedEntries(EPane::Conflict, table, {{0, 3}, {0, 4}}, rec.Fn(), [](const std::string&) {});
     EXPECT_TRUE(refused.m_refused);
@@ -175,9 +175,56 @@ TEST(DeleteSelected, ConflictListNeedsOneColumnAndMatchesEitherFileColumn) {
 
     auto out = DeleteSelectedEntries(EPane::Conflict, table, {{0, 3}}, rec.Fn(), [](const std::string&) {});
     EXPECT_EQ(rec.m_calls, (std::vector<std::string>{"New.esp|NPC_|guard|ask"}));
-    // New.esp shows in column 3 of row 0 and column 4 of row 1.
+    // New.esp's entry shows in column 3 of row 0 and column 4 of row 1.
     EXPECT_EQ(out.m_rows, (std::set<int>{0, 1}));
 }
 
+// A plugin holding the same ID twice: a changed copy first, then one
+// identical to the master's. The unclean row is the second; Delete on the
+// row and the editor opened from it act on that one, never on the first.
+TEST(DuplicateIds, DeleteAndTheEditorActOnTheRowsOwnEntry) {
+    fixtures::CTempDir dir;
+    const std::string data = dir.Path() + "Data Files/";
+    std::filesystem::create_directories(data);
+    auto misc = [](int value) { return std::vector<fixtures::CSub>{fixtures::Name("x"), fixtures::Sub("DATA", fixtures::I32(value))}; };
+    fixtures::CPluginBuilder master, plugin, changedOnly;
+    master.Header().Record("MISC", misc(1));
+    plugin.Header({"M.esm"}).Record("MISC", misc(2)).Record("MISC", misc(1));
+    changedOnly.Header({"M.esm"}).Record("MISC", misc(2));
+    ASSERT_TRUE(master.Write(data + "M.esm"));
+    const std::string path = data + "P.esp";
+    const std::string identical = fixtures::SubBytes(misc(1)).substr(fixtures::SubBytes({fixtures::Name("x")}).size());
+
+    for (const bool throughEditor : {false, true}) {
+        ASSERT_TRUE(plugin.Write(path));
+        ::unlink((data + "P.OLD").c_str());
+        fixtures::CScriptedLink link;
+        CDocConfig config;
+        config.m_settingsPath = dir / "vantor.ini";
+        config.m_installDir = dir.Path();
+        CVANTORDoc doc(config, &link);
+        link.m_choices.push_back({CFileChoice::EStatus::Chosen, {path}});
+        doc.OnChoosePlugins();
+        doc.OnCheckUnclean();
+        doc.WaitForWorker();
+        const auto warnings = doc.ResultTable(EPane::Warning);
+        ASSERT_EQ(warnings->RowCount(), 1u);
+        link.m_answers = {EAnswer::Yes};
+        if (throughEditor) {
+            const auto request = ResolveDoubleClick(doc, EPane::Warning, *warnings, 0, 3);
+            ASSERT_TRUE(request);
+            EXPECT_EQ(request->m_data, identical);
+            EXPECT_TRUE(doc.DeleteEntry(request->m_entry, true));
+        } else {
+            const CDeleteOutcome out = DeleteSelectedEntries(
+                EPane::Warning, *warnings, {{0, 3}}, [&](const CEntryRef& e, bool ask) { return doc.DeleteEntry(e, ask); },
+                [](const std::string&) {});
+            EXPECT_EQ(out.m_rows, std::set<int>{0});
+        }
+        std::string bytes;
+        platform::ReadWholeFile(path, bytes);
+        EXPECT_EQ(bytes, changedOnly.Bytes()) << (throughEditor ? "editor" : "row");
+    }
+}
 }  // namespace
 }  // namespace vantor

@@ -35,9 +35,8 @@ std::string FileText(const std::string& path) {
 }
 
 int RowWithTag(const CResultView& view, const std::string& tag) {
-    const auto& rows = view.Model().Table().m_rows;
-    for (std::size_t r = 0; r < rows.size(); ++r)
-        if (rows[r][0].m_text == tag) return int(r);
+    for (std::size_t r = 0; r < view.Model().Table().RowCount(); ++r)
+        if (view.Model().Table().Cell(r, 0) == tag) return int(r);
     return -1;
 }
 
@@ -200,7 +199,7 @@ TEST(Lists, EnterAndTheContextMenuActOnTheRow) {
     fx.CheckSamples();
     CResultView& conflicts = *f.View(EPane::Conflict);
     const int row = 0;
-    const std::string id = conflicts.Model().Text(row, 2);
+    const std::string id(conflicts.Model().Text(row, 2));
 
     // Enter on the name cell opens the row's overriding plugin's entry.
     conflicts.setCurrentIndex(conflicts.model()->index(row, 2));
@@ -208,7 +207,7 @@ TEST(Lists, EnterAndTheContextMenuActOnTheRow) {
     QCoreApplication::sendEvent(&conflicts, &enter);
     auto editors = Editors(f);
     ASSERT_EQ(editors.size(), 1u);
-    EXPECT_EQ(editors[0]->windowTitle().toStdString(), conflicts.Model().Text(row, 3) + " - " + id);
+    EXPECT_EQ(editors[0]->windowTitle().toStdString(), std::string(conflicts.Model().Text(row, 3)) + " - " + id);
     f.CloseEntryEditors({});
     ASSERT_TRUE(Editors(f).empty());
 
@@ -231,9 +230,9 @@ TEST(Lists, EnterAndTheContextMenuActOnTheRow) {
     // Delete from the menu of a warning row's name cell deletes the entry
     // from the row's plugin.
     CResultView& warnings = *f.View(EPane::Warning);
-    const std::string file = warnings.Model().Text(0, 3);
-    const std::string wid = warnings.Model().Text(0, 2);
-    const std::string tag = warnings.Model().Text(0, 0);
+    const std::string file(warnings.Model().Text(0, 3));
+    const std::string wid(warnings.Model().Text(0, 2));
+    const std::string tag(warnings.Model().Text(0, 0));
     warnings.setCurrentIndex(warnings.model()->index(0, 2));
     std::unique_ptr<QMenu> rowMenu(warnings.ContextMenu(0, 2));
     fx.m_answers = {EAnswer::Yes};

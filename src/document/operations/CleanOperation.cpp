@@ -1,7 +1,6 @@
 #include "document/operations/Operations.h"
 
 #include <cstdio>
-#include <unordered_set>
 
 #include "checks/CheckOperations.h"
 #include "document/WriteMessages.h"
@@ -31,8 +30,13 @@ struct CBatch {
     std::vector<const CEntry*> m_entries;
     std::vector<std::string> m_labels;  // "plugin - ID" for the failure message
     std::vector<std::size_t> m_rows;
-    std::unordered_set<const CEntry*> m_taken;
 };
+
+bool InTable(const CPluginFile& file, std::size_t table, const CEntry* entry) {
+    for (const auto& e : file.Table(table))
+        if (e.get() == entry) return true;
+    return false;
+}
 
 }  // namespace
 
@@ -45,26 +49,22 @@ CAutoCleanResult RunAutoClean(const COperationContext& context, const CFileList&
         return outcome;
     outcome.m_confirmed = true;
 
-    const std::vector<CPluginFile*> plugins = files.PluginFiles();
     CPluginChecker checker(&link, &context.Ages());
-    AddDocumentFiles(checker, plugins, files.MasterFiles());
+    AddDocumentFiles(checker, files.PluginFiles(), files.MasterFiles());
     const CCheckResult& result = checker.Run(context.Stop(), 0, conflictChecks, uncleanChecks, kCheckUnclean);
     if (context.Stopped()) {
         outcome.m_stopped = true;
         return outcome;
     }
 
-    const std::vector<CResultRow>& rows = result.m_unclean;
+    // Each row deletes the very entry it was made for, also where a plugin
+    // holds its ID twice.
+    const std::vector<CFinding>& rows = result.m_unclean;
     outcome.m_unclean = rows.size();
     const std::size_t total = rows.size();
     std::string text = Percent(0, total);
     context.Progress(text, int(total));
 
-    auto findPlugin = [&](const std::string& name) -> CPluginFile* {
-        for (CPluginFile* p : plugins)
-            if (p->FileName() == name) return p;
-        return nullptr;
-    };
     CBatch batch;
     auto flush = [&] {
         if (!batch.m_file) return;
@@ -82,37 +82,23 @@ CAutoCleanResult RunAutoClean(const COperationContext& context, const CFileList&
         batch = CBatch{};
     };
 
+    std::vector<CPluginFile*> plugins(checker.Files().size(), nullptr);  // by file index
+    for (std::size_t k = 0; k < checker.Plugins().size(); ++k) plugins[checker.PluginFile(k)] = checker.Plugins()[k];
     for (std::size_t i = 0; i < total && !context.Stopped(); ++i) {
-        const CResultRow& row = rows[i];
-        CPluginFile* file = findPlugin(row.m_pluginFile);
+        const CFinding& row = rows[i];
+        CPluginFile* file = plugins[row.m_file];
         if (file != batch.m_file) flush();
-        if (!file) {
-            tell(row.m_pluginFile + " not Found.");
-            ++outcome.m_failed;
-            continue;
-        }
-        // The first entry of that ID still in the table: entries already
-        // queued for erasing count as gone.
-        const CEntry* entry = nullptr;
-        if (const CEntryTable* table = file->GetTable(row.m_tag)) {
-            const std::string_view wanted = UpToNul(row.m_name);
-            for (const auto& e : *table)
-                if (e->IdText() == wanted && !batch.m_taken.count(e.get())) {
-                    entry = e.get();
-                    break;
-                }
-        }
-        if (!entry) {
+        const std::string label = file->FileName() + " - " + std::string(row.m_entry->IdText());
+        if (!InTable(*file, row.m_table, row.m_entry)) {
             flush();
-            tell(row.m_pluginFile + " - " + row.m_name + " Already Deleted or Missing.");
+            tell(label + " Already Deleted or Missing.");
             ++outcome.m_failed;
             continue;
         }
         batch.m_file = file;
-        batch.m_entries.push_back(entry);
-        batch.m_labels.push_back(row.m_pluginFile + " - " + row.m_name);
+        batch.m_entries.push_back(row.m_entry);
+        batch.m_labels.push_back(label);
         batch.m_rows.push_back(i);
-        batch.m_taken.insert(entry);
     }
     flush();
 

@@ -14,6 +14,37 @@ namespace vantor {
 
 namespace {
 
+// The engine names files by raw pointer; the tables keep them alive.
+std::vector<CFileRef> FileRefs(const std::vector<const CPluginFile*>& files, const CFileList& list) {
+    std::vector<CFileRef> refs;
+    refs.reserve(files.size());
+    for (const CPluginFile* file : files) {
+        CFileRef ref;
+        for (const CLoadedFile& item : list.Items())
+            if (item.m_file.get() == file) ref = item.m_file;
+        refs.push_back(std::move(ref));
+    }
+    return refs;
+}
+
+// The panes an operation refilled, each shown when it has rows.
+void Publish(COperationContext& context, const CFileList& list, CPaneFindings& findings) {
+    if (findings.m_stopped) return;
+    const std::vector<CFileRef> files = FileRefs(findings.m_files, list);
+    auto publish = [&](EPane pane, std::optional<std::vector<CFinding>>& rows) {
+        if (!rows) return;
+        CResultTable table = PaneTableHeader(pane);
+        table.m_files = files;
+        table.m_rows = std::move(*rows);
+        rows.reset();
+        context.Publish(pane, std::move(table), true);
+    };
+    // Both check panes are refilled even when their check did not run.
+    publish(EPane::Conflict, findings.m_conflict);
+    publish(EPane::Warning, findings.m_warning);
+    publish(EPane::Editor, findings.m_editor);
+}
+
 // Extract Data: the worker's extraction is all there is to it.
 class CExtractOperation : public COperation {
 public:
@@ -40,12 +71,8 @@ public:
         m_inputs.stop = &context.Stop();
         m_inputs.link = &context.Link();
         m_inputs.ages = &context.Ages();
-        CPaneTables tables = m_globalChanges ? RunGlobalChangeListing(m_inputs) : RunCheckOperation(m_inputs);
-        if (tables.m_stopped) return;
-        // Both panes are refilled even when their check did not run.
-        if (tables.m_conflict) context.Publish(EPane::Conflict, std::move(*tables.m_conflict), true);
-        if (tables.m_warning) context.Publish(EPane::Warning, std::move(*tables.m_warning), true);
-        if (tables.m_editor) context.Publish(EPane::Editor, std::move(*tables.m_editor), true);
+        CPaneFindings findings = m_globalChanges ? RunGlobalChangeListing(m_inputs) : RunCheckOperation(m_inputs);
+        Publish(context, State().m_files, findings);
     }
 
 private:
@@ -75,7 +102,8 @@ public:
         inputs.stop = &context.Stop();
         inputs.link = &context.Link();
         inputs.ages = &context.Ages();
-        if (auto table = RunFindOperation(inputs)) context.Publish(EPane::Editor, std::move(*table), true);
+        CPaneFindings findings = RunFindOperation(inputs);
+        Publish(context, State().m_files, findings);
     }
 
 private:
@@ -96,7 +124,8 @@ public:
         inputs.stop = &context.Stop();
         inputs.link = &context.Link();
         inputs.ages = &context.Ages();
-        if (auto table = RunEditorSetUp(inputs)) context.Publish(EPane::Editor, std::move(*table), true);
+        CPaneFindings findings = RunEditorSetUp(inputs);
+        Publish(context, State().m_files, findings);
     }
 
 private:
