@@ -86,10 +86,10 @@ struct CGame {
     }
 };
 
-std::string Texts(const CResultTable& table) {
+std::string Texts(const CTablePtr& table) {
     std::string out;
-    for (const auto& row : table.m_rows)
-        for (const auto& cell : row) out += cell.m_text + "|";
+    for (std::size_t r = 0; r < table->RowCount(); ++r)
+        for (std::size_t c = 0; c < table->ColumnCount(); ++c) out += std::string(table->Cell(r, c)) + "|";
     return out + "\n";
 }
 
