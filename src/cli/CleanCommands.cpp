@@ -21,7 +21,9 @@ int RunClean(CChangeArgs args) {
     ApplyBackupOptions(session, args.m_backup);
     session.Run([](CVANTORDoc& d) { d.OnAutoDeleteUnclean(); });
     const CAutoCleanResult result = session.Doc().LastOutcome().m_clean.value_or(CAutoCleanResult{});
-    for (const CLoadedFile* item : session.Doc().Files().Loaded())
+    // The copy of the list outlives the loop over the pointers into it.
+    const CFileList files = session.Doc().Files();
+    for (const CLoadedFile* item : files.Loaded())
         if (const auto& file = item->m_file; !file->m_removed.empty())
             std::cout << DisplayText(file->FileName()) << ": " << file->m_removed.size() << " unclean entries deleted"
                       << (file->BackupPath().empty() ? "" : ", backup " + DisplayText(file->BackupPath())) << "\n";
