@@ -123,8 +123,12 @@ CConfigChain ReadConfigChain(const std::string& first, const COpenMWPaths& paths
     CConfigChain chain;
     std::error_code ec;
     fs::path start = fs::absolute(first, ec);
+    const std::string firstPath = ec ? first : start.lexically_normal().string();
+    // A missing "openmw.cfg" (or "other.cfg") is that file, not a folder of
+    // that name: the user is told of the file they named.
+    const bool missingFile = !fs::exists(fs::symlink_status(firstPath, ec)) && EndsWithNoCase(firstPath, ".cfg");
     // The next file to read is at the back.
-    std::vector<std::string> pending{ConfigFileAt(ec ? first : start.lexically_normal().string())};
+    std::vector<std::string> pending{missingFile ? firstPath : ConfigFileAt(firstPath)};
     std::set<std::string> seen;
     std::string text;
     while (!pending.empty()) {

@@ -150,6 +150,10 @@ TEST(OpenMWConfig, ChainsStopWhereTheyShould) {
     // A folder given as the first path stands for its openmw.cfg; given
     // nothing, the user's file is read when there is no global one.
     EXPECT_EQ(ReadConfigChain(root / "c", paths).m_content, std::vector<std::string>{"C.esp"});
+    // A missing file is named as it was given, not as a folder of that name.
+    const auto none = ReadConfigChain(root / "none/openmw.cfg", paths).m_files;
+    ASSERT_EQ(none.size(), 1u);
+    EXPECT_EQ(none[0].m_path, root / "none/openmw.cfg");
     auto fallback = OpenMWLoadOrder({"", paths});
     EXPECT_EQ(std::get<COpenMWWhere>(fallback->Where()).m_chain[0].m_path, root / "user/openmw.cfg");
     EXPECT_EQ(std::get<COpenMWWhere>(fallback->Where()).m_missing, std::vector<std::string>{"User.esp"});
