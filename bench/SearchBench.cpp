@@ -32,6 +32,7 @@
 #include "checks/Search.h"
 #include "format/PluginFile.h"
 #include "platform/Files.h"
+#include "platform/Cp1252.h"
 
 namespace {
 
@@ -130,7 +131,7 @@ BENCHMARK(BM_Search)
 // The plain way over the master: each window copied out, lowered, compared.
 void BM_SearchWindowByWindow(benchmark::State& state) {
     const CLoadOrder& order = Order();
-    const std::string text = LowerCp1252(kTexts[0]);
+    const std::string text = cp1252::Fold(kTexts[0]);
     std::size_t found = 0;
     for (auto _ : state) {
         found = 0;
@@ -140,7 +141,7 @@ void BM_SearchWindowByWindow(benchmark::State& state) {
                     bool hit = false;
                     for (std::string_view bytes : {e->IdText(), e->Data()}) {
                         for (std::size_t i = 0; !hit && i + text.size() <= bytes.size(); ++i) {
-                            const std::string window = LowerCp1252(bytes.substr(i, text.size()));
+                            const std::string window = cp1252::Fold(bytes.substr(i, text.size()));
                             hit = std::strcmp(window.c_str(), text.c_str()) == 0;
                         }
                     }

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "cells/CellLayout.h"
+#include "platform/Text.h"
 
 namespace vantor::cells {
 
@@ -13,12 +14,7 @@ namespace {
 
 using EKind = CCellPiece::EKind;
 
-std::string LowerAscii(std::string_view s) {
-    std::string out(s);
-    for (auto& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return out;
-}
+using platform::LowerAscii;
 
 // Where a cell lies, from its entry ID "flags,x,y name": interiors by name
 // without regard to case, exteriors by grid. Nothing for an ID the reader

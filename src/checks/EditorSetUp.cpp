@@ -5,6 +5,7 @@
 
 #include "checks/PluginChecker.h"
 #include "document/FrameLink.h"
+#include "platform/Text.h"
 
 namespace vantor {
 
@@ -14,7 +15,8 @@ const std::atomic<std::int32_t> kNeverStop{0};
 
 bool Stopped(const std::atomic<std::int32_t>& stop) { return stop.load(std::memory_order_relaxed) != 0; }
 
-std::string Percent(std::size_t percent) { return "Setting up Editor - " + std::to_string(percent) + "% complete"; }
+// The percentage is computed by the caller, which reports only its changes.
+std::string Percent(std::size_t percent) { return platform::PercentText("Setting up Editor - ", percent, 100); }
 
 }  // namespace
 

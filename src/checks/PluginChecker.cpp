@@ -6,6 +6,7 @@
 #include "checks/IdIndex.h"
 #include "format/SubRecord.h"
 #include "document/FrameLink.h"
+#include "platform/Text.h"
 
 namespace vantor {
 
@@ -56,10 +57,6 @@ const std::size_t kDial = std::size_t(CPluginFile::TagIndex("DIAL"));
 const std::size_t kInfo = std::size_t(CPluginFile::TagIndex("INFO"));
 const std::size_t kLand = std::size_t(CPluginFile::TagIndex("LAND"));
 const std::size_t kLtex = std::size_t(CPluginFile::TagIndex("LTEX"));
-
-std::string Percent(const std::string& prefix, std::size_t done, std::size_t total) {
-    return prefix + std::to_string(done * 100 / total) + "% complete";
-}
 
 // The data test of the warning phase reads the data as a zero-terminated
 // text, so data that starts with a zero byte counts as empty.
@@ -297,7 +294,7 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
             const CFileIndex fileA = m_pluginFile[i], fileB = m_pluginFile[c.m_inner];
             AppendConflict(t, aNewer ? x : y, aNewer ? y : x, aNewer ? fileA : fileB, aNewer ? fileB : fileA, original);
         }
-        text = Percent(prefix, i, n);
+        text = platform::PercentText(prefix, i, n);
         Report(stop, text, int(n));
         if (singleVersus) break;
     }
@@ -358,7 +355,7 @@ void CPluginChecker::WarningPhase(const std::atomic<std::int32_t>& stop, bool si
     for (std::size_t i = 0; i < examined; ++i) {
         if (stop.load(std::memory_order_relaxed)) break;
         CheckWarnings(stop, *m_plugins[i], uncleanChecks, mask);
-        text = Percent(prefix, i, examined);
+        text = platform::PercentText(prefix, i, examined);
         Report(stop, text, int(examined));
     }
     Report(stop, text, 0);

@@ -4,25 +4,14 @@
 
 #include "checks/CheckOperations.h"
 #include "document/FrameLink.h"
+#include "platform/Cp1252.h"
+#include "platform/Text.h"
 
 namespace vantor {
 
 namespace {
 
-constexpr std::array<unsigned char, 256> MakeLowerTable() {
-    std::array<unsigned char, 256> table{};
-    for (int c = 0; c < 256; ++c) table[std::size_t(c)] = static_cast<unsigned char>(c);
-    for (int c = 'A'; c <= 'Z'; ++c) table[std::size_t(c)] = static_cast<unsigned char>(c + 0x20);
-    for (int c = 0xC0; c <= 0xDE; ++c)
-        if (c != 0xD7) table[std::size_t(c)] = static_cast<unsigned char>(c + 0x20);
-    table[0x8A] = 0x9A;  // Š
-    table[0x8C] = 0x9C;  // Œ
-    table[0x8E] = 0x9E;  // Ž
-    table[0x9F] = 0xFF;  // Ÿ
-    return table;
-}
-
-constexpr std::array<unsigned char, 256> kLower = MakeLowerTable();
+constexpr const std::array<unsigned char, 256>& kLower = cp1252::kFoldTable;
 
 // The capital that folds to a small letter, or the byte itself.
 constexpr unsigned char CapitalOf(unsigned char small) {
@@ -55,9 +44,7 @@ const char* FindEither(const char* p, const char* end, unsigned char a, unsigned
     return nullptr;
 }
 
-std::string Percent(std::size_t done, std::size_t total) {
-    return "Searching... " + std::to_string(total ? done * 100 / total : 0) + "% complete";
-}
+std::string Percent(std::size_t done, std::size_t total) { return platform::PercentText("Searching... ", done, total); }
 
 bool Stopped(const std::atomic<std::int32_t>& stop) { return stop.load(std::memory_order_relaxed) != 0; }
 
@@ -65,16 +52,9 @@ const std::atomic<std::int32_t> kNeverStop{0};
 
 }  // namespace
 
-const std::array<unsigned char, 256>& Cp1252LowerTable() { return kLower; }
-
-std::string LowerCp1252(std::string_view text) {
-    std::string out(text);
-    for (char& c : out) c = static_cast<char>(kLower[static_cast<unsigned char>(c)]);
-    return out;
-}
 
 CTextMatcher::CTextMatcher(std::string_view text, bool matchCase)
-    : m_text(matchCase ? std::string(UpToNul(text)) : LowerCp1252(UpToNul(text))), m_matchCase(matchCase) {
+    : m_text(matchCase ? std::string(UpToNul(text)) : cp1252::Fold(UpToNul(text))), m_matchCase(matchCase) {
     if (m_text.empty()) return;
     m_first = static_cast<unsigned char>(m_text[0]);
     m_firstCapital = matchCase ? m_first : CapitalOf(m_first);

@@ -27,14 +27,6 @@ struct CFindParams {
     std::string m_text;
 };
 
-// The lower-case mapping of the game's code page, Windows-1252: A-Z, the
-// accented capitals 0xC0-0xDE (not 0xD7, the multiplication sign) and the
-// capitals Š, Œ, Ž and Ÿ of 0x80-0x9F. Every other byte maps to itself, so
-// the fold never depends on the locale the program runs in.
-const std::array<unsigned char, 256>& Cp1252LowerTable();
-inline unsigned char FoldCp1252(unsigned char c) { return Cp1252LowerTable()[c]; }
-std::string LowerCp1252(std::string_view text);
-
 // A find text prepared for the search's tests. The text counts up to its
 // first zero byte, so a window that holds a zero byte never equals it.
 class CTextMatcher {

@@ -1,71 +1,16 @@
 #include "cli/Json.h"
 
+#include "platform/Cp1252.h"
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
 
 namespace vantor::cli {
 
-std::string Cp1252ToUtf8(std::string_view bytes) {
-    // 0x80..0x9F of Windows-1252; 0 marks the five undefined positions.
-    static const char16_t kHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-                                       0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-                                       0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-                                       0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-    std::string out;
-    out.reserve(bytes.size());
-    for (unsigned char c : bytes) {
-        char32_t cp = c;
-        if (c >= 0x80 && c < 0xA0) cp = kHigh[c - 0x80] ? kHigh[c - 0x80] : c;
-        if (cp < 0x80) {
-            out.push_back(char(cp));
-        } else if (cp < 0x800) {
-            out.push_back(char(0xC0 | (cp >> 6)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        } else {
-            out.push_back(char(0xE0 | (cp >> 12)));
-            out.push_back(char(0x80 | ((cp >> 6) & 0x3F)));
-            out.push_back(char(0x80 | (cp & 0x3F)));
-        }
-    }
-    return out;
-}
+std::string Cp1252ToUtf8(std::string_view bytes) { return cp1252::ToUtf8(bytes); }
 
-std::string Utf8ToCp1252(std::string_view utf8) {
-    // Code point -> byte for 0x80-0xFF, from the forward mapping.
-    static const auto kBack = [] {
-        std::array<char32_t, 128> back{};
-        for (int b = 0x80; b <= 0xFF; ++b) {
-            const std::string u = Cp1252ToUtf8(std::string(1, static_cast<char>(b)));
-            char32_t cp = static_cast<unsigned char>(u[0]) & (u.size() == 2 ? 0x1F : 0x0F);
-            for (std::size_t i = 1; i < u.size(); ++i) cp = (cp << 6) | (static_cast<unsigned char>(u[i]) & 0x3F);
-            back[std::size_t(b - 0x80)] = cp;
-        }
-        return back;
-    }();
-    std::string out;
-    out.reserve(utf8.size());
-    for (std::size_t i = 0; i < utf8.size();) {
-        const auto lead = static_cast<unsigned char>(utf8[i]);
-        const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
-        if (length == 0 || i + length > utf8.size()) return std::string(utf8);
-        char32_t cp = length == 1 ? lead : lead & (0x7F >> length);
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(utf8[i + k]);
-            if ((next & 0xC0) != 0x80) return std::string(utf8);
-            cp = (cp << 6) | (next & 0x3F);
-        }
-        i += length;
-        if (cp < 0x80) {
-            out.push_back(static_cast<char>(cp));
-            continue;
-        }
-        const auto* hit = std::find(kBack.begin(), kBack.end(), cp);
-        if (hit == kBack.end()) return std::string(utf8);
-        out.push_back(static_cast<char>(0x80 + (hit - kBack.begin())));
-    }
-    return out;
-}
+std::string Utf8ToCp1252(std::string_view utf8) { return cp1252::FromUtf8(utf8).value_or(std::string(utf8)); }
 
 std::string DisplayText(std::string_view bytes) {
     std::string out;

@@ -9,6 +9,7 @@
 #include "format/SubRecord.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 namespace vantor {
 
@@ -26,17 +27,6 @@ void Trim(std::string& s) {
     while (b < e && IsBlank(s[b])) ++b;
     while (e > b && IsBlank(s[e - 1])) --e;
     s = s.substr(b, e - b);
-}
-
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        char x = a[i], y = b[i];
-        if (x >= 'A' && x <= 'Z') x = char(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z') y = char(y - 'A' + 'a');
-        if (x != y) return false;
-    }
-    return true;
 }
 
 std::string Key(std::string_view id) { return std::string(UpToNul(id)); }
@@ -118,9 +108,7 @@ std::uint64_t CDialogMerge::HeaderMasterSize() const { return m_morrowindSize.va
 void CDialogMerge::Progress(const std::atomic<std::int32_t>& stop, const std::string& prefix, std::size_t done,
                             std::size_t total) {
     if (stop.load()) return;
-    char percent[32];
-    std::snprintf(percent, sizeof percent, "%d%% complete", total ? int(done * 100 / total) : 0);
-    m_link.Progress(prefix + percent, int(total));
+    m_link.Progress(platform::PercentText(prefix, done, total), int(total));
 }
 
 std::int32_t CDialogMerge::Run(const std::atomic<std::int32_t>& stop) {
@@ -221,14 +209,12 @@ bool CDialogMerge::ReadFiles(const std::atomic<std::int32_t>& stop, bool plugins
             m_outcome = EOutcome::OpenFailed;
             return false;
         }
-        if (!plugins && !m_morrowindSize && EqualsNoCase(names[i], kHeaderMaster)) m_morrowindSize = bytes.size();
+        if (!plugins && !m_morrowindSize && platform::EqualsNoCase(names[i], kHeaderMaster)) m_morrowindSize = bytes.size();
         ReadDialogFile(stop, bytes, age, plugins);
         Progress(stop, prefix, i, n);
     }
     if (i == n && !stop.load()) {
-        char percent[32];
-        std::snprintf(percent, sizeof percent, "%d%% complete", n ? int((n - 1) * 100 / n) : 0);
-        m_link.Progress(prefix + percent, 0);
+        m_link.Progress(platform::PercentText(prefix, n ? n - 1 : 0, n), 0);
     }
     return true;
 }
@@ -615,9 +601,7 @@ std::int32_t CDialogMerge::WriteRepairPlugin(const std::atomic<std::int32_t>& st
         return 1;
     }
     if (!buffer.empty() && !file.Write(buffer)) return fail();
-    char percent[32];
-    std::snprintf(percent, sizeof percent, "%d%% complete", n ? int((n - 1) * 100 / n) : 0);
-    m_link.Progress(prefix + percent, 0);
+    m_link.Progress(platform::PercentText(prefix, n ? n - 1 : 0, n), 0);
 
     if (!file.Sync()) return fail();
     const std::string written = file.Path();

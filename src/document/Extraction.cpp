@@ -4,16 +4,11 @@
 
 #include "platform/FileOps.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 namespace vantor {
 
 namespace {
-
-std::string Percent(const char* prefix, int step, int total) {
-    char buf[128];
-    std::snprintf(buf, sizeof buf, "%s%d%% complete", prefix, total ? step * 100 / total : 0);
-    return buf;
-}
 
 }  // namespace
 
@@ -63,11 +58,11 @@ void ExtractFiles(CDocState& state, const COperationContext& context) {
                 masters.push_back(files.Find(EFileRole::FoundMaster, m->m_name));
             const int total = int(masters.size());
             int step = 0;
-            text = Percent("Extracting Master Esm Data ", 0, total);
+            text = platform::PercentText("Extracting Master Esm Data ", 0, total);
             context.Progress(text, total);
             for (CLoadedFile* master : masters) {
                 master->m_file = readOne(master->m_name, master->m_folder);
-                text = Percent("Extracting Master Esm Data ", ++step, total);
+                text = platform::PercentText("Extracting Master Esm Data ", ++step, total);
                 context.Progress(text, total);
                 if (context.Stopped()) break;
             }
@@ -84,7 +79,7 @@ void ExtractFiles(CDocState& state, const COperationContext& context) {
         if (state.m_checkMode == ECheckMode::SingleVersus && pendingMaster && !files.Has(EFileRole::MasterPlugin)) {
             CLoadedFile master = *pendingMaster;
             ++total;
-            text = Percent("Extracting Plugin Data ", 0, total);
+            text = platform::PercentText("Extracting Plugin Data ", 0, total);
             context.Progress(text, total);
             files.RemoveRole(EFileRole::PendingMaster);
             if ((master.m_file = readOne(master.m_name, master.m_folder))) {
@@ -92,10 +87,10 @@ void ExtractFiles(CDocState& state, const COperationContext& context) {
                 files.Append(std::move(master));
             }
             step = 1;
-            text = Percent("Extracting Plugin Data ", step, total);
+            text = platform::PercentText("Extracting Plugin Data ", step, total);
             context.Progress(text, total);
         } else {
-            text = Percent("Extracting Plugin Data ", 0, total);
+            text = platform::PercentText("Extracting Plugin Data ", 0, total);
             context.Progress(text, total);
         }
 
@@ -107,7 +102,7 @@ void ExtractFiles(CDocState& state, const COperationContext& context) {
                     plugin.m_role = EFileRole::Plugin;
                     files.AddReadPlugin(std::move(plugin));
                 }
-                text = Percent("Extracting Plugin Data ", ++step, total);
+                text = platform::PercentText("Extracting Plugin Data ", ++step, total);
                 context.Progress(text, total);
                 if (context.Stopped()) break;
             }

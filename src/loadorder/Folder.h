@@ -4,10 +4,12 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Text.h"
+
 namespace vantor::loadorder {
 
-std::string LowerAscii(std::string_view text);
-bool EndsWithNoCase(std::string_view text, std::string_view suffix);
+using platform::EndsWithNoCase;
+using platform::LowerAscii;
 // The names of the regular files directly in `folder` (ending with a
 // separator; "" is the working folder), symbolic links followed, in the order
 // the system lists them; none when the folder cannot be listed.

@@ -7,17 +7,6 @@
 
 namespace vantor::loadorder {
 
-std::string LowerAscii(std::string_view text) {
-    std::string out(text);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
-    return out;
-}
-
-bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
-    return text.size() >= suffix.size() && LowerAscii(text.substr(text.size() - suffix.size())) == LowerAscii(suffix);
-}
-
 std::vector<std::string> RegularFilesIn(const std::string& folder) {
     namespace fs = std::filesystem;
     std::vector<std::string> names;

@@ -1,5 +1,7 @@
 #include "platform/Files.h"
 
+#include "platform/Text.h"
+
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -26,15 +28,6 @@ bool Fail(EFileOp op, const std::string& path) {
     return false;
 }
 
-char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-
-bool EqualsNoCase(const std::string& a, const char* b) {
-    std::size_t n = std::strlen(b);
-    if (a.size() != n) return false;
-    for (std::size_t i = 0; i < n; ++i)
-        if (AsciiLower(a[i]) != AsciiLower(b[i])) return false;
-    return true;
-}
 }  // namespace
 
 void SetFaultHook(CFaultHook hook) {

@@ -295,11 +295,6 @@ std::vector<std::string> CProfile::GetNumbered(std::string_view section, std::st
     return values;
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; };
-    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [&](char x, char y) { return lower(x) == lower(y); });
-}
-
 std::string EncodeStruct(std::span<const std::uint8_t> bytes) {
     static constexpr char kHex[] = "0123456789ABCDEF";
     std::string out;

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Text.h"
+
 namespace vantor::platform {
 
 // An ini file held line by line, so that a write touches only the line of its
@@ -86,10 +88,6 @@ private:
     bool m_bomLine = false;
     bool m_changed = false;
 };
-
-// Section, key and registry names are compared as Windows compares them:
-// without regard to ASCII case.
-bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // Struct values: every byte as two upper-case hex digits, then the checksum
 // (the sum of the bytes modulo 256) as two more.

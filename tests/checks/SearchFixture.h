@@ -9,6 +9,7 @@
 #include "checks/Search.h"
 #include "fixtures/ScriptedLink.h"
 #include "fixtures/TempDir.h"
+#include "platform/Cp1252.h"
 
 namespace vantor::fixtures {
 
@@ -35,7 +36,7 @@ struct CCorpus {
 
     CCorpus() {
         for (const auto& path : CorpusFiles()) {
-            const std::string lower = LowerCp1252(path);
+            const std::string lower = cp1252::Fold(path);
             const bool master = lower.ends_with(".esm");
             if (!master && !lower.ends_with(".esp")) continue;
             auto file = std::make_unique<CPluginFile>();

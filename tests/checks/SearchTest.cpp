@@ -142,22 +142,6 @@ struct CSearchSet {
 
 }  // namespace
 
-TEST(CaseFold, FoldsTheLettersOfWindows1252Only) {
-    int changed = 0;
-    for (int c = 0; c < 256; ++c) {
-        const auto b = static_cast<unsigned char>(c);
-        EXPECT_EQ(FoldCp1252(b), RefLower(b)) << "byte " << c;
-        EXPECT_EQ(FoldCp1252(FoldCp1252(b)), FoldCp1252(b)) << "byte " << c;
-        changed += FoldCp1252(b) != b;
-    }
-    // 26 ASCII capitals, 30 accented ones and Š, Œ, Ž, Ÿ.
-    EXPECT_EQ(changed, 60);
-    EXPECT_EQ(FoldCp1252(0xD7), 0xD7);  // the multiplication sign is no letter
-    EXPECT_EQ(FoldCp1252(0xDF), 0xDF);  // ß has no capital here
-    EXPECT_EQ(FoldCp1252(0x9F), 0xFF);
-    EXPECT_EQ(LowerCp1252("\xC9P\xC9" "E_Sword"), "\xE9p\xE9" "e_sword");
-}
-
 TEST(TextMatcher, AgreesWithTheWindowByWindowReferenceOnRandomBytes) {
     // Letters in both cases, bytes with and without a capital, and zeros.
     const std::string alphabet("aAbB_\0\xC0\xE0\x8A\x9A\x9F\xFF\xD7\xF7\xDF" "1", 16);

@@ -4,6 +4,7 @@
 
 #include "checks/CheckOperations.h"
 #include "document/WriteMessages.h"
+#include "platform/Text.h"
 
 namespace vantor {
 
@@ -16,11 +17,7 @@ const char* const kConfirmation =
     "This usually occurs when the objects are used with a Trap.\n"
     "Restore from Affected Esp from Backup if this occurs.\n";
 
-std::string Percent(std::size_t i, std::size_t total) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "Auto-Deleting %zu%% complete", total ? i * 100 / total : 0);
-    return buf;
-}
+std::string Percent(std::size_t i, std::size_t total) { return platform::PercentText("Auto-Deleting ", i, total); }
 
 // Rows of one plugin that follow each other are erased with one copy of the
 // file; the result on disk, the backup and the messages are those of

@@ -1,0 +1,30 @@
+#include "platform/Text.h"
+
+#include <algorithm>
+
+namespace vantor::platform {
+
+namespace {
+char AsciiLower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+}  // namespace
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(),
+                      [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
+}
+
+bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+std::string LowerAscii(std::string_view text) {
+    std::string out(text);
+    for (char& c : out) c = AsciiLower(c);
+    return out;
+}
+
+std::string PercentText(std::string_view prefix, std::uint64_t done, std::uint64_t total) {
+    return std::string(prefix) + std::to_string(total ? done * 100 / total : 0) + "% complete";
+}
+
+}  // namespace vantor::platform

@@ -1,0 +1,20 @@
+#pragma once
+// Small text rules shared by every layer.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vantor::platform {
+
+// File, section, key and registry names are compared as Windows compares
+// them: without regard to ASCII case.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+bool EndsWithNoCase(std::string_view text, std::string_view suffix);
+// A-Z as a-z, every other byte as it is: the key names are compared by.
+std::string LowerAscii(std::string_view text);
+
+// The progress text of long operations: the prefix, then the percentage of
+// steps done (integer division, 0 for no steps), then "% complete".
+std::string PercentText(std::string_view prefix, std::uint64_t done, std::uint64_t total);
+
+}  // namespace vantor::platform

@@ -1,0 +1,40 @@
+#include <gtest/gtest.h>
+
+#include "platform/Cp1252.h"
+
+using namespace vantor;
+
+TEST(Cp1252, EveryByteSurvivesAndTheHighRangeIsWindows1252) {
+    const std::pair<unsigned char, char32_t> spots[] = {
+        {0x41, U'A'}, {0x80, 0x20AC}, {0x92, 0x2019}, {0x9F, 0x0178}, {0xE9, 0x00E9},
+        {0x81, 0x0081},  // undefined: kept as the control character of the same value
+    };
+    for (const auto& [byte, character] : spots) {
+        EXPECT_EQ(cp1252::Decode(byte), character) << int(byte);
+        EXPECT_EQ(cp1252::Encode(character), byte) << int(byte);
+    }
+    std::string all;
+    for (int b = 0; b < 256; ++b) all.push_back(char(b));
+    EXPECT_EQ(cp1252::FromUtf8(cp1252::ToUtf8(all)), all);
+    EXPECT_EQ(cp1252::ToUtf8("caf\xE9 \x80"), "caf\u00E9 \u20AC");
+    // A character the code page lacks, and bytes that are not UTF-8.
+    EXPECT_EQ(cp1252::FromUtf8("\u0142\u0105"), std::nullopt);
+    EXPECT_EQ(cp1252::FromUtf8("caf\xC3"), std::nullopt);
+    EXPECT_EQ(cp1252::Encode(0x80), std::nullopt);
+}
+
+TEST(Cp1252, FoldsTheLettersOfWindows1252Only) {
+    int changed = 0;
+    for (int c = 0; c < 256; ++c) {
+        const auto b = static_cast<unsigned char>(c);
+        EXPECT_EQ(cp1252::Fold(cp1252::Fold(b)), cp1252::Fold(b)) << "byte " << c;
+        changed += cp1252::Fold(b) != b;
+    }
+    // 26 ASCII capitals, 30 accented ones and Š, Œ, Ž, Ÿ.
+    EXPECT_EQ(changed, 60);
+    EXPECT_EQ(cp1252::Fold(0xD7), 0xD7);  // the multiplication sign is no letter
+    EXPECT_EQ(cp1252::Fold(0xDF), 0xDF);  // ß has no capital here
+    EXPECT_EQ(cp1252::Fold(0x8A), 0x9A);
+    EXPECT_EQ(cp1252::Fold(0x9F), 0xFF);
+    EXPECT_EQ(cp1252::Fold("\xC9P\xC9" "E_Sword"), "\xE9p\xE9" "e_sword");
+}
