@@ -24,8 +24,8 @@ int RunClean(CChangeArgs args) {
     // The copy of the list outlives the loop over the pointers into it.
     const CFileList files = session.Doc().Files();
     for (const CLoadedFile* item : files.Loaded())
-        if (const auto& file = item->m_file; !file->m_removed.empty())
-            std::cout << DisplayText(file->FileName()) << ": " << file->m_removed.size() << " unclean entries deleted"
+        if (const auto& file = item->m_file; !file->RemovedEntries().empty())
+            std::cout << DisplayText(file->FileName()) << ": " << file->RemovedEntries().size() << " unclean entries deleted"
                       << (file->BackupPath().empty() ? "" : ", backup " + DisplayText(file->BackupPath())) << "\n";
     int status = session.ExitStatus();
     if (!result.m_confirmed) {

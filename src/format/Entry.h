@@ -14,7 +14,6 @@ public:
     CEntry() = default;
     CEntry(const CEntry&) = default;
     CEntry& operator=(const CEntry&) = default;
-    virtual ~CEntry() = default;
 
     // The ID as stored (it may continue past a NUL: a script ID holds the
     // whole script header) and as compared and shown: up to the first NUL.

@@ -18,20 +18,11 @@ int CPluginFile::TagIndex(std::string_view tag) {
 
 CPluginFile::CPluginFile() = default;
 
-CPluginFile::~CPluginFile() {
-    for (auto& table : m_tables) table.clear();
-    m_removed.clear();
-    m_rewritten.clear();
-}
-
 bool CPluginFile::Open(const std::string& fileName, const std::string& folder) {
     m_fileName = fileName;
     m_folder = folder;
-    m_namesEntered = true;
     m_readFile.Close();
-    if (!m_readFile.Open(folder + fileName)) return false;
-    m_open = 1;
-    return true;
+    return m_readFile.Open(folder + fileName);
 }
 
 bool CPluginFile::Close() { return m_readFile.Close(); }
@@ -44,13 +35,6 @@ CEntryTable* CPluginFile::GetTable(std::string_view tag) {
 const CEntryTable* CPluginFile::GetTable(std::string_view tag) const {
     int i = TagIndex(tag);
     return i < 0 ? nullptr : &m_tables[std::size_t(i)];
-}
-
-const std::string* CPluginFile::GetText(std::string_view key) const {
-    if (!m_namesEntered) return nullptr;
-    if (key == "FILE") return &m_fileName;
-    if (key == "PATH") return &m_folder;
-    return nullptr;
 }
 
 bool CPluginFile::DetachEntry(const CEntry* entry, std::string_view tag) {

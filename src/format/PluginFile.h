@@ -45,10 +45,9 @@ public:
     CPluginFile();
     CPluginFile(const CPluginFile&) = delete;
     CPluginFile& operator=(const CPluginFile&) = delete;
-    virtual ~CPluginFile();
 
-    // Stores both texts (so "FILE" and "PATH" answer from now on) and opens
-    // folder + fileName for reading.
+    // Keeps both names (FileName and Folder answer from now on, whether or
+    // not the file opens) and opens folder + fileName for reading.
     bool Open(const std::string& fileName, const std::string& folder);
     bool ReadRecords(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts);
     bool Close();
@@ -58,8 +57,6 @@ public:
     const CEntryTable* GetTable(std::string_view tag) const;
     CEntryTable& Table(std::size_t index) { return m_tables[index]; }
     const CEntryTable& Table(std::size_t index) const { return m_tables[index]; }
-    // "FILE" and "PATH" once Open was called; nullptr otherwise.
-    const std::string* GetText(std::string_view key) const;
 
     // Moves an entry (by identity) from the table of `tag` to the removed
     // entries after its record was erased on disk.
@@ -93,13 +90,14 @@ public:
     const std::vector<std::string>& HeaderMasters() const { return m_headerMasters; }
     std::optional<std::uint32_t> HeaderRecordCount() const { return m_headerRecordCount; }
 
-    std::int32_t m_open = 0;
-    // Made, or an existing one accepted, during this object's life.
+    // A backup made, or an existing one accepted, during this object's life.
     bool BackedUp() const { return m_backup.m_made; }
     const std::string& BackupPath() const { return m_backup.m_path; }
-    CBackupState m_backup;
-    std::vector<std::unique_ptr<CEntry>> m_removed;
-    std::vector<CEntry*> m_rewritten;
+    // The entries erased from the file on disk, owned here, and those whose
+    // record was rewritten (they stay in their tables); together they tell
+    // where every record lies now.
+    const std::vector<std::unique_ptr<CEntry>>& RemovedEntries() const { return m_removed; }
+    const std::vector<CEntry*>& RewrittenEntries() const { return m_rewritten; }
 
 private:
     struct CSplice;
@@ -110,7 +108,9 @@ private:
     std::array<CEntryTable, kTableCount> m_tables;
     std::string m_fileName;
     std::string m_folder;
-    bool m_namesEntered = false;
+    CBackupState m_backup;
+    std::vector<std::unique_ptr<CEntry>> m_removed;
+    std::vector<CEntry*> m_rewritten;
     platform::CReadFile m_readFile;
     CReadDiagnostic m_diagnostic;
     std::vector<std::string> m_headerMasters;

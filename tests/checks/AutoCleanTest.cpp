@@ -121,7 +121,7 @@ TEST(AutoClean, DeletesExactlyTheUncleanEntriesAfterABackup) {
     // The model follows the file: a second check finds nothing to clean.
     game.Run(&CVANTORDoc::OnCheckUnclean);
     EXPECT_TRUE(game.m_doc->ResultTable(EPane::Warning)->m_rows.empty());
-    EXPECT_EQ(game.Loaded().m_removed.size(), 3u);
+    EXPECT_EQ(game.Loaded().RemovedEntries().size(), 3u);
 }
 
 TEST(AutoClean, ReportDialogTextDecidesForInfo) {

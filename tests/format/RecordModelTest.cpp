@@ -8,16 +8,6 @@ using namespace vantor;
 using namespace vantor::fixtures;
 using namespace std::string_literals;
 
-namespace {
-
-// Counts destructions so ownership can be checked.
-struct CCountedEntry : CEntry {
-    static inline int s_destroyed = 0;
-    ~CCountedEntry() override { ++s_destroyed; }
-};
-
-}  // namespace
-
 TEST(RecordModel, TablesAndKeys) {
     CPluginFile file;
     for (auto tag : CPluginFile::kTags) {
@@ -27,46 +17,36 @@ TEST(RecordModel, TablesAndKeys) {
     EXPECT_EQ(file.GetTable("TES3"), nullptr);
     EXPECT_EQ(file.GetTable("npc_"), nullptr);  // keys are case-sensitive
     EXPECT_EQ(file.GetTable("FILE"), nullptr);
-    EXPECT_EQ(file.GetText("FILE"), nullptr);  // entered by Open
 
+    // The names are kept whether or not the file opens.
     EXPECT_FALSE(file.Open("missing.esp", "/nonexistent-folder/"));
-    ASSERT_NE(file.GetText("FILE"), nullptr);
-    EXPECT_EQ(*file.GetText("FILE"), "missing.esp");
-    EXPECT_EQ(*file.GetText("PATH"), "/nonexistent-folder/");
-    EXPECT_EQ(file.m_open, 0);
+    EXPECT_EQ(file.FileName(), "missing.esp");
+    EXPECT_EQ(file.Folder(), "/nonexistent-folder/");
     EXPECT_EQ(CPluginFile::TagIndex("ACTI"), 0);
     EXPECT_EQ(CPluginFile::TagIndex("WEAP"), 40);
 }
 
-TEST(RecordModel, OwnershipAndDetach) {
-    CCountedEntry::s_destroyed = 0;
-    CCountedEntry outsider;
-    {
-        CPluginFile file;
-        auto* stat = file.GetTable("STAT");
-        for (int i = 0; i < 3; ++i) {
-            auto e = std::make_unique<CCountedEntry>();
-            e->m_id = "s" + std::to_string(i);
-            e->m_size = 20 + i;
-            stat->push_back(std::move(e));
-        }
-        CEntry* middle = (*stat)[1].get();
-        EXPECT_FALSE(file.DetachEntry(&outsider, "STAT"));
-        EXPECT_FALSE(file.DetachEntry(middle, "MISC"));
-        EXPECT_EQ(stat->size(), 3u);
-
-        ASSERT_TRUE(file.DetachEntry(middle, "STAT"));
-        ASSERT_EQ(stat->size(), 2u);
-        EXPECT_EQ((*stat)[1]->m_id, "s2");  // later entries move up
-        ASSERT_EQ(file.m_removed.size(), 1u);
-        EXPECT_EQ(file.m_removed[0]->m_sizeChange, -21);
-        file.m_rewritten.push_back((*stat)[0].get());
-        file.m_rewritten.push_back(middle);
-        EXPECT_EQ(CCountedEntry::s_destroyed, 0);
+TEST(RecordModel, DetachMovesAnEntryToTheRemovedOnes) {
+    CPluginFile file;
+    auto* stat = file.GetTable("STAT");
+    for (int i = 0; i < 3; ++i) {
+        auto e = std::make_unique<CEntry>();
+        e->m_id = "s" + std::to_string(i);
+        e->m_size = 20 + i;
+        stat->push_back(std::move(e));
     }
-    // Two in the table and one removed, each destroyed once; the rewritten
-    // list only referred to them.
-    EXPECT_EQ(CCountedEntry::s_destroyed, 3);
+    CEntry outsider;
+    CEntry* middle = (*stat)[1].get();
+    EXPECT_FALSE(file.DetachEntry(&outsider, "STAT"));
+    EXPECT_FALSE(file.DetachEntry(middle, "MISC"));
+    EXPECT_EQ(stat->size(), 3u);
+
+    ASSERT_TRUE(file.DetachEntry(middle, "STAT"));
+    ASSERT_EQ(stat->size(), 2u);
+    EXPECT_EQ((*stat)[1]->m_id, "s2");  // later entries move up
+    ASSERT_EQ(file.RemovedEntries().size(), 1u);
+    EXPECT_EQ(file.RemovedEntries()[0].get(), middle);
+    EXPECT_EQ(middle->m_sizeChange, -21);
 }
 
 TEST(RecordModel, SubRecordHelpers) {

@@ -106,7 +106,7 @@ inline std::string ModelSnapshot(const CPluginFile& file) {
         for (const auto& e : file.Table(t))
             s += std::string(CPluginFile::kTags[t]) + "|" + e->m_id + "|" + std::to_string(e->m_offset) + "|" +
                  std::to_string(e->m_size) + "|" + std::to_string(e->m_sizeChange) + "|" + std::string(e->Data()) + "\n";
-    s += "removed " + std::to_string(file.m_removed.size()) + " rewritten " + std::to_string(file.m_rewritten.size());
+    s += "removed " + std::to_string(file.RemovedEntries().size()) + " rewritten " + std::to_string(file.RewrittenEntries().size());
     return s;
 }
 

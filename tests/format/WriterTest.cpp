@@ -132,7 +132,7 @@ TEST(Writer, SameIdsInTwoTablesAndRewriteThenErase) {
     payloads.back().resize(payloads.back().size() - 3);
     ASSERT_TRUE(s.Rewrite(stat, tags, payloads));
     ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
-    EXPECT_EQ(s.m_file->m_rewritten.size(), 2u);
+    EXPECT_EQ(s.m_file->RewrittenEntries().size(), 2u);
 
     // Two entries of one ID in one table: the second one is changed alone.
     const std::size_t dup2 = IndexOf(s.m_recs, "STAT", "dup", 1);
@@ -319,7 +319,7 @@ TEST(Writer, OnePassEraseEqualsErasingOneByOne) {
     ASSERT_NO_FATAL_FAILURE(many.ExpectMatches());
     ASSERT_NO_FATAL_FAILURE(one.ExpectMatches());
     EXPECT_EQ(FileBytes(many.Path()), FileBytes(one.Path()));
-    EXPECT_EQ(many.m_file->m_removed.size(), ks.size());
+    EXPECT_EQ(many.m_file->RemovedEntries().size(), ks.size());
     EXPECT_EQ(ModelSnapshot(*many.m_file), ModelSnapshot(*one.m_file));
     EXPECT_TRUE(many.m_policy.m_asked.empty());
 
