@@ -29,20 +29,20 @@ std::uint32_t Size24(std::string_view bytes, std::size_t at) {
 
 // The grid of one entry's data, written back unchanged.
 void RoundTrip(std::string_view recordType, std::string_view data) {
-    std::vector<std::string> tags, payloads;
-    if (!SplitSubRecords(data, tags, payloads)) return;
-    auto rows = FillGrid(recordType, tags, payloads);
-    Check(rows.size() == tags.size());
+    CSubRecords subs;
+    if (!SplitSubRecords(data, subs)) return;
+    auto rows = FillGrid(recordType, subs);
+    Check(rows.size() == subs.size());
     std::vector<CMessage> asked;
     CWriteBack back = WriteBackRows(rows, [&](const CMessage& m) {
         asked.push_back(m);
         return EAnswer::No;
     });
     std::size_t firstShortTag = 0;
-    while (firstShortTag < tags.size() && tags[firstShortTag].size() == 4) ++firstShortTag;
-    if (firstShortTag == tags.size()) {
+    while (firstShortTag < subs.size() && subs[firstShortTag].m_tag.size() == 4) ++firstShortTag;
+    if (firstShortTag == subs.size()) {
         Check(back.m_ok && asked.empty());
-        Check(JoinSubRecords(back.m_tags, back.m_payloads) == JoinSubRecords(tags, payloads));
+        Check(JoinSubRecords(back.m_subRecords) == JoinSubRecords(subs));
     } else {
         // Only a tag cut short by the end of the data is refused.
         Check(!back.m_ok && back.m_row == int(firstShortTag) + 1);
@@ -92,9 +92,10 @@ void TypedRows(std::string_view text) {
         Check(refusals <= 1);
         return;
     }
-    Check(refusals == 0 && back.m_tags.size() == rows.size() && back.m_payloads.size() == rows.size());
+    Check(refusals == 0 && back.m_subRecords.size() == rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i) {
-        Check(back.m_tags[i].size() == 4);
+        const CSubRecord& written = back.m_subRecords[i];
+        Check(written.m_tag.size() == 4);
         const std::string type = [&] {
             std::string t = rows[i].m_type;
             for (char& c : t)
@@ -102,15 +103,15 @@ void TypedRows(std::string_view text) {
             return t;
         }();
         const std::size_t bytes = std::strtoul(rows[i].m_bytes.c_str(), nullptr, 10);
-        if (type == "DEC" || type == "FIXED" || type == "MIXED") Check(back.m_payloads[i].size() == bytes);
-        if (type == "HEX") Check(back.m_payloads[i].size() == (rows[i].m_data.size() + 1) / 2);
+        if (type == "DEC" || type == "FIXED" || type == "MIXED") Check(written.m_payload.size() == bytes);
+        if (type == "HEX") Check(written.m_payload.size() == (rows[i].m_data.size() + 1) / 2);
         // Whatever was written shows again as a row that writes it back.
-        CEntryRow again = MakeRow("NPC_", back.m_tags[i], back.m_payloads[i]);
+        CEntryRow again = MakeRow("NPC_", written.m_tag, written.m_payload);
         auto payload = RowPayload(again, 1, [](const CMessage&) {
             std::abort();
             return EAnswer::No;
         });
-        Check(payload && *payload == back.m_payloads[i]);
+        Check(payload && *payload == written.m_payload);
     }
 }
 

@@ -70,11 +70,11 @@ void CheckEntries(const CPluginFile& file, std::string_view input) {
             if (e->m_sizeChange != 0) Fail("size change after reading", e.get());
             if (e->m_topic.has_value() != (tag == "INFO")) Fail("topic on the wrong type", e.get());
 
-            std::vector<std::string> tags, payloads;
-            const bool split = SplitSubRecords(*e, tags, payloads);
-            if (split != (data.size() >= 4) || tags.size() != payloads.size()) Fail("split disagrees", e.get());
+            CSubRecords subs;
+            const bool split = SplitSubRecords(*e, subs);
+            if (split != (data.size() >= 4)) Fail("split disagrees", e.get());
             std::size_t payloadBytes = 0;
-            for (const auto& p : payloads) payloadBytes += p.size();
+            for (const auto& s : subs) payloadBytes += s.m_payload.size();
             if (payloadBytes > data.size()) Fail("split payloads exceed the data", e.get());
             (void)IsDeletedData(data);
             (void)e->IdText();

@@ -35,8 +35,7 @@ CLocated Locate(const CFileList& files, CFrameLink& link, const CEntryRef& ref, 
 
 }  // namespace
 
-bool CVANTORDoc::UpdateEntry(const CEntryRef& ref, const std::vector<std::string>& tags,
-                             const std::vector<std::string>& payloads) {
+bool CVANTORDoc::UpdateEntry(const CEntryRef& ref, const CSubRecords& subs) {
     // A running operation may be changing the same file.
     if (IsBusy()) return false;
     CLocated found = Locate(Files(), *m_link, ref, "Entry Deleted or Missing.");
@@ -46,8 +45,8 @@ bool CVANTORDoc::UpdateEntry(const CEntryRef& ref, const std::vector<std::string
         return false;
     // The caller hears whether the entry now holds what it asked for, not a
     // success that may not have happened.
-    if (SameBytes(JoinSubRecords(tags, payloads), found.m_entry->Data())) return true;
-    return RewriteEntry(*found.m_file, *found.m_entry, tags, payloads, *m_link);
+    if (SameBytes(JoinSubRecords(subs), found.m_entry->Data())) return true;
+    return RewriteEntry(*found.m_file, *found.m_entry, subs, *m_link);
 }
 
 bool CVANTORDoc::DeleteEntry(const CEntryRef& ref, bool askFirst) {

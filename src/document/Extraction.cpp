@@ -1,16 +1,10 @@
 #include "document/Extraction.h"
 
-#include <cstdio>
-
 #include "platform/FileOps.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
 
 namespace vantor {
-
-namespace {
-
-}  // namespace
 
 void TellIfNotAFile(CFrameLink& link, const std::string& path) {
     const platform::CPathProbe probe = platform::ProbePath(platform::ResolvePath(path).value_or(path));

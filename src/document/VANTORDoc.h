@@ -19,6 +19,7 @@
 #include "document/Operation.h"
 #include "document/Options.h"
 #include "document/ResultTable.h"
+#include "format/SubRecord.h"
 #include "loadorder/LoadOrder.h"
 
 namespace vantor {
@@ -138,8 +139,7 @@ public:
 
     // Rewrites exactly this entry of a loaded plugin with new subrecords (the
     // data after its ID) after asking; true when the entry now holds them.
-    bool UpdateEntry(const CEntryRef& entry, const std::vector<std::string>& tags,
-                     const std::vector<std::string>& payloads);
+    bool UpdateEntry(const CEntryRef& entry, const CSubRecords& subs);
     // Erases exactly this entry of a loaded plugin from its file and its
     // table; true when it was deleted.
     bool DeleteEntry(const CEntryRef& entry, bool askFirst);

@@ -108,10 +108,9 @@ bool ShowWriteResult(const CWriteResult& result, EWriteAction action, CFrameLink
     }
     return false;
 }
-bool RewriteEntry(CPluginFile& file, CEntry& entry, const std::vector<std::string>& tags,
-                  const std::vector<std::string>& payloads, CFrameLink& link) {
+bool RewriteEntry(CPluginFile& file, CEntry& entry, const CSubRecords& subs, CFrameLink& link) {
     CLinkBackupPolicy policy(link);
-    return ShowWriteResult(file.RewriteEntry(entry, tags, payloads, policy), EWriteAction::Update, link);
+    return ShowWriteResult(file.RewriteEntry(entry, subs, policy), EWriteAction::Update, link);
 }
 
 bool EraseEntry(CPluginFile& file, const CEntry& entry, CFrameLink& link) {

@@ -28,8 +28,7 @@ enum class EWriteAction { Update, Delete };
 bool ShowWriteResult(const CWriteResult& result, EWriteAction action, CFrameLink& link);
 
 // The writer's changes with the question asked and the result shown.
-bool RewriteEntry(CPluginFile& file, CEntry& entry, const std::vector<std::string>& tags,
-                  const std::vector<std::string>& payloads, CFrameLink& link);
+bool RewriteEntry(CPluginFile& file, CEntry& entry, const CSubRecords& subs, CFrameLink& link);
 bool EraseEntry(CPluginFile& file, const CEntry& entry, CFrameLink& link);
 std::vector<bool> EraseEntries(CPluginFile& file, const std::vector<const CEntry*>& entries, CFrameLink& link);
 

@@ -99,19 +99,17 @@ CEntryRow MakeRow(std::string_view recordType, std::string_view tag, std::string
     return row;
 }
 
-std::vector<CEntryRow> FillGrid(std::string_view recordType, const std::vector<std::string>& tags,
-                                const std::vector<std::string>& payloads) {
+std::vector<CEntryRow> FillGrid(std::string_view recordType, const CSubRecords& subs) {
     std::vector<CEntryRow> rows;
-    const std::size_t count = std::min(tags.size(), payloads.size());
-    rows.reserve(count);
-    for (std::size_t i = 0; i < count; ++i) rows.push_back(MakeRow(recordType, tags[i], payloads[i]));
+    rows.reserve(subs.size());
+    for (const CSubRecord& s : subs) rows.push_back(MakeRow(recordType, s.m_tag, s.m_payload));
     return rows;
 }
 
 std::vector<CEntryRow> FillGrid(std::string_view recordType, const CEntry& entry) {
-    std::vector<std::string> tags, payloads;
-    SplitSubRecords(entry, tags, payloads);
-    return FillGrid(recordType, tags, payloads);
+    CSubRecords subs;
+    SplitSubRecords(entry, subs);
+    return FillGrid(recordType, subs);
 }
 
 CEntryRow NewRow() { return CEntryRow{}; }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "format/Entry.h"
+#include "format/SubRecord.h"
 
 namespace vantor {
 
@@ -59,8 +60,7 @@ bool IsValidAscii(std::string_view text);
 CEntryRow MakeRow(std::string_view recordType, std::string_view tag, std::string_view payload);
 
 // One row per subrecord, in order. The tag and payload lists are parallel.
-std::vector<CEntryRow> FillGrid(std::string_view recordType, const std::vector<std::string>& tags,
-                                const std::vector<std::string>& payloads);
+std::vector<CEntryRow> FillGrid(std::string_view recordType, const CSubRecords& subs);
 // The rows of an entry's data: the subrecords after its ID subrecords, which
 // the reader consumed and a rewrite keeps. No rows when the data is shorter
 // than a subrecord tag.

@@ -213,8 +213,7 @@ CWriteBack WriteBackRows(const std::vector<CEntryRow>& rows, const CAsk& ask) {
             result.m_row = number;
             return result;
         }
-        result.m_payloads.push_back(std::move(*payload));
-        result.m_tags.push_back(rows[i].m_tag);
+        result.m_subRecords.push_back({rows[i].m_tag, std::move(*payload)});
     }
     result.m_ok = true;
     return result;

@@ -9,6 +9,7 @@
 
 #include "document/FrameLink.h"
 #include "editor/EntryRows.h"
+#include "format/SubRecord.h"
 
 namespace vantor {
 
@@ -19,8 +20,7 @@ struct CWriteBack {
     bool m_ok = false;
     // The new subrecords, for the document's Update Entry; complete only
     // when m_ok is set.
-    std::vector<std::string> m_tags;
-    std::vector<std::string> m_payloads;
+    CSubRecords m_subRecords;
     // The grid row (1 for the first subrecord) that stopped the writing, so
     // the window can put the focus there; 0 when every row passed.
     int m_row = 0;

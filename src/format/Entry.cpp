@@ -37,7 +37,7 @@ void CEntry::OwnData() {
 
 namespace vantor {
 
-bool SplitSubRecords(std::string_view data, std::vector<std::string>& tags, std::vector<std::string>& payloads) {
+bool SplitSubRecords(std::string_view data, CSubRecords& out) {
     if (data.size() < 4) return false;
     std::size_t offset = 0;
     while (offset < data.size()) {
@@ -45,8 +45,7 @@ bool SplitSubRecords(std::string_view data, std::vector<std::string>& tags, std:
         const std::size_t length = le::U24(data, offset + 4);
         std::size_t start = offset + 8;
         std::string payload = start < data.size() ? std::string(data.substr(start, length)) : std::string();
-        tags.push_back(std::move(tag));
-        payloads.push_back(std::move(payload));
+        out.push_back({std::move(tag), std::move(payload)});
         offset = start + length;
     }
     return true;
@@ -59,12 +58,12 @@ bool IsDeletedData(std::string_view data) {
 
 bool SameBytes(std::string_view a, std::string_view b) { return a == b; }
 
-std::string JoinSubRecords(const std::vector<std::string>& tags, const std::vector<std::string>& payloads) {
+std::string JoinSubRecords(const CSubRecords& subs) {
     std::string out;
-    for (std::size_t i = 0; i < tags.size() && i < payloads.size(); ++i) {
-        out.append(tags[i].data(), tags[i].size());
-        le::PutU32(out, static_cast<std::uint32_t>(payloads[i].size()));
-        out.append(payloads[i]);
+    for (const CSubRecord& s : subs) {
+        out.append(s.m_tag);
+        le::PutU32(out, static_cast<std::uint32_t>(s.m_payload.size()));
+        out.append(s.m_payload);
     }
     return out;
 }

@@ -12,6 +12,7 @@
 
 #include "format/Backup.h"
 #include "format/Entry.h"
+#include "format/SubRecord.h"
 #include "format/WriteResult.h"
 #include "platform/Files.h"
 
@@ -68,8 +69,7 @@ public:
     // are unchanged. The policy decides when the backup name is taken.
     CWriteResult MakeBackup(const std::string& pluginPath, CBackupPolicy& policy);
     // NothingToWrite, without writing, when the new data equals the entry's.
-    CWriteResult RewriteEntry(CEntry& entry, const std::vector<std::string>& tags,
-                              const std::vector<std::string>& payloads, CBackupPolicy& policy);
+    CWriteResult RewriteEntry(CEntry& entry, const CSubRecords& subs, CBackupPolicy& policy);
     // The caller detaches the entry after success.
     CWriteResult EraseEntry(const CEntry& entry, CBackupPolicy& policy);
     // Erases entries of this file's tables in one pass and detaches them;

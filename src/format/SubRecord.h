@@ -12,16 +12,16 @@ namespace vantor {
 struct CSubRecord {
     std::string m_tag;
     std::string m_payload;
+    bool operator==(const CSubRecord&) const = default;
 };
+using CSubRecords = std::vector<CSubRecord>;
 
-// Splits the data into parallel tag and payload lists (appended to).
-// False, with the lists untouched, when the data is shorter than 4 bytes.
-// The payload length is the low 24 bits of the size field; a payload that
-// claims more than remains is cut at the end of the data.
-bool SplitSubRecords(std::string_view data, std::vector<std::string>& tags, std::vector<std::string>& payloads);
-inline bool SplitSubRecords(const CEntry& entry, std::vector<std::string>& tags, std::vector<std::string>& payloads) {
-    return SplitSubRecords(entry.Data(), tags, payloads);
-}
+// Splits the data into subrecords, appended to `out`. False, with `out`
+// untouched, when the data is shorter than 4 bytes. The payload length is
+// the low 24 bits of the size field; a payload that claims more than
+// remains is cut at the end of the data.
+bool SplitSubRecords(std::string_view data, CSubRecords& out);
+inline bool SplitSubRecords(const CEntry& entry, CSubRecords& out) { return SplitSubRecords(entry.Data(), out); }
 
 // The record's last subrecord is "DELE" with a 4-byte payload; data shorter
 // than 12 bytes is tested at its start instead.
@@ -29,7 +29,7 @@ bool IsDeletedData(std::string_view data);
 
 bool SameBytes(std::string_view a, std::string_view b);
 
-// Tag, 4-byte little-endian length and payload for each pair, in order.
-std::string JoinSubRecords(const std::vector<std::string>& tags, const std::vector<std::string>& payloads);
+// Tag, 4-byte little-endian length and payload for each, in order.
+std::string JoinSubRecords(const CSubRecords& subs);
 
 }  // namespace vantor

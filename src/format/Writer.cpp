@@ -218,9 +218,8 @@ CWriteResult CPluginFile::MakeBackup(const std::string& pluginPath, CBackupPolic
     return MakeBackupCopy(pluginPath, m_backup, policy, &*times);
 }
 
-CWriteResult CPluginFile::RewriteEntry(CEntry& entry, const std::vector<std::string>& tags,
-                                       const std::vector<std::string>& payloads, CBackupPolicy& policy) {
-    std::string newData = JoinSubRecords(tags, payloads);
+CWriteResult CPluginFile::RewriteEntry(CEntry& entry, const CSubRecords& subs, CBackupPolicy& policy) {
+    std::string newData = JoinSubRecords(subs);
     if (SameBytes(newData, entry.Data())) return CWriteResult::Failure(EWriteFailure::NothingToWrite);
     // The stored data is not the record's: writing would duplicate or lose
     // subrecords.

@@ -48,7 +48,7 @@ std::optional<CEntryOpenRequest> ResolveDoubleClick(CVANTORDoc& doc, EPane pane,
     request.m_title = request.m_file + " - " + request.m_id;
     request.m_data = std::string(entry.m_entry->Data());
     request.m_compare = std::string((compare ? compare : entry).m_entry->Data());
-    SplitSubRecords(request.m_data, request.m_tags, request.m_payloads);
+    SplitSubRecords(request.m_data, request.m_subRecords);
     return request;
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "document/ResultTable.h"
+#include "format/SubRecord.h"
 
 namespace vantor {
 
@@ -27,8 +28,7 @@ struct CEntryOpenRequest {
     std::string m_title;      // file + " - " + ID
     std::string m_data;       // the entry's data
     std::string m_compare;    // the other file's data (or its own)
-    std::vector<std::string> m_tags;
-    std::vector<std::string> m_payloads;
+    CSubRecords m_subRecords;
 };
 
 // The master column of a pane: 5 in the conflict list, 4 in the others.

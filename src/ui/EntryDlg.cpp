@@ -42,7 +42,7 @@ constexpr const char* kButtonTexts[CEntryDlg::kButtonCount] = {
 QWidget* CEntryDlg::Open(const CEntryOpenRequest& request, QWidget* owner) {
     auto* frame = qobject_cast<CMainFrame*>(owner);
     // An entry without subrecords has nothing to show or edit.
-    if (!frame || request.m_payloads.empty()) return nullptr;
+    if (!frame || request.m_subRecords.empty()) return nullptr;
     return new CEntryDlg(request, *frame);
 }
 
@@ -115,7 +115,7 @@ void CEntryDlg::SetRow(int row, const CEntryRow& values) {
 }
 
 void CEntryDlg::FillGridFromEntry() {
-    const auto rows = FillGrid(m_request.m_tag, m_request.m_tags, m_request.m_payloads);
+    const auto rows = FillGrid(m_request.m_tag, m_request.m_subRecords);
     m_grid->setRowCount(int(rows.size()));
     for (std::size_t r = 0; r < rows.size(); ++r) SetRow(int(r), rows[r]);
     m_grid->resizeRowsToContents();
@@ -246,16 +246,15 @@ bool CEntryDlg::WriteToEsp() {
     if (!result.m_ok) {
         if (result.m_row > 0) m_grid->setCurrentCell(result.m_row - 1, 2);
     } else {
-        written = doc.UpdateEntry(m_request.m_entry, result.m_tags, result.m_payloads);
+        written = doc.UpdateEntry(m_request.m_entry, result.m_subRecords);
     }
     if (written) {
         // Show what the file now holds: the grid as a fresh opening would
         // fill it and a hex dump of the new bytes.
         if (const CEntry* entry = m_request.m_entry.m_entry) {
             m_request.m_data = std::string(entry->Data());
-            m_request.m_tags.clear();
-            m_request.m_payloads.clear();
-            SplitSubRecords(m_request.m_data, m_request.m_tags, m_request.m_payloads);
+            m_request.m_subRecords.clear();
+            SplitSubRecords(m_request.m_data, m_request.m_subRecords);
             FillGridFromEntry();
             delete m_hex;
             m_hex = nullptr;

@@ -155,7 +155,7 @@ void CResultView::OpenEntry(int row, int column) {
     auto request = ResolveDoubleClick(m_frame.Doc(), m_pane, m_model.Table(), row, column);
     if (!request) return;
     if (m_frame.BringEntryEditorForward(request->m_title)) return;
-    if (request->m_payloads.empty()) {
+    if (request->m_subRecords.empty()) {
         // Say why no editor opens rather than doing nothing.
         const CEntry* entry = request->m_entry.m_entry;
         const char* option = ExtractionOption(request->m_tag);

@@ -47,9 +47,9 @@ std::size_t CountTag(const CSubs& subs, std::string_view tag) {
 void CheckKeptInOrder(const CCellClean& cell) {
     CSubs before, after, removed;
     for (auto [data, subs] : {std::pair{cell.m_entry->Data(), &before}, std::pair{std::string_view(cell.m_data), &after}}) {
-        std::vector<std::string> tags, payloads;
-        SplitSubRecords(data, tags, payloads);
-        for (std::size_t i = 0; i < tags.size(); ++i) subs->emplace_back(tags[i], payloads[i]);
+        CSubRecords split;
+        SplitSubRecords(data, split);
+        for (const CSubRecord& s : split) subs->emplace_back(s.m_tag, s.m_payload);
     }
     std::size_t j = 0;
     for (const auto& sub : before) {

@@ -179,7 +179,7 @@ TEST(EntryServices, DeleteAndUpdate) {
 
     // Update after a delete still finds the record further on.
     game.m_link.m_answers = {EAnswer::Yes};
-    EXPECT_TRUE(doc.UpdateEntry(game.Ref("MISC", "b"), {"DATA"}, {I32(99)}));  // the data after the ID
+    EXPECT_TRUE(doc.UpdateEntry(game.Ref("MISC", "b"), {{"DATA", I32(99)}}));  // the data after the ID
     CPluginBuilder expected;
     expected.Header({"M.esm"}).Record("MISC", Misc("a", 1)).Record("MISC", Misc("b", 99));
     expected.Record("MISC", Misc("dup", 3)).Record("MISC", Misc("dup", 3));
@@ -188,7 +188,7 @@ TEST(EntryServices, DeleteAndUpdate) {
         .Record("INFO", Info("1", "", "", "hello"));
     EXPECT_EQ(Read(game.m_data + "P.esp"), expected.Bytes());
     EXPECT_EQ(Read(game.m_data + "P.OLD"), before);  // one backup per file object
-    EXPECT_FALSE(doc.UpdateEntry(gone, {}, {}));
+    EXPECT_FALSE(doc.UpdateEntry(gone, {}));
     EXPECT_EQ(game.m_link.Messages().back().m_text, "Entry Deleted or Missing.");
 }
 
@@ -200,7 +200,7 @@ TEST(EntryServices, DataNotExtractedIsNeverRewritten) {
     game.Choose("P.esp");
     game.Run(&CVANTORDoc::OnExtractData);
     game.m_link.m_answers = {EAnswer::Yes};
-    EXPECT_FALSE(game.m_doc->UpdateEntry(game.Ref("INFO", "1"), {"DATA"}, {std::string(12, '\1')}));
+    EXPECT_FALSE(game.m_doc->UpdateEntry(game.Ref("INFO", "1"), {{"DATA", std::string(12, '\1')}}));
     EXPECT_EQ(Read(game.m_data + "P.esp"), before);
     EXPECT_EQ(game.m_link.Messages().back().m_caption, "Cannot Complete Request");
     // Erasing needs no data and still works.

@@ -32,18 +32,18 @@ void WalkDialogue(const std::string& path, CDialogIds& out, bool addTopics) {
         const std::size_t size = LeU32(bytes, pos + 4);
         const std::string data = bytes.substr(pos + 16, size);
         pos += 16 + size;
-        std::vector<std::string> tags, payloads;
+        CSubRecords subs;
         if (tag != "DIAL" && tag != "INFO") continue;
-        SplitSubRecords(data, tags, payloads);
+        SplitSubRecords(data, subs);
         const bool deleted = IsDeletedData(data);
         if (tag == "DIAL") {
-            std::string name(UpToNul(payloads[0]));
+            std::string name(UpToNul(subs[0].m_payload));
             current = nullptr;
             if (deleted) continue;
             if (addTopics) current = &out[name];
             else if (out.count(name)) current = &out[name];
         } else if (current && !deleted) {
-            current->insert(std::string(UpToNul(payloads[0])));
+            current->insert(std::string(UpToNul(subs[0].m_payload)));
         }
     }
 }

@@ -37,10 +37,10 @@ void SetFileTime(const std::string& path, std::int64_t seconds) {
 }
 
 std::string CBackInfo::Text() const {
-    std::vector<std::string> tags, payloads;
-    SplitSubRecords(m_rest, tags, payloads);
-    for (std::size_t i = 0; i < tags.size(); ++i)
-        if (tags[i] == "NAME") return payloads[i];
+    CSubRecords subs;
+    SplitSubRecords(m_rest, subs);
+    for (const CSubRecord& s : subs)
+        if (s.m_tag == "NAME") return s.m_payload;
     return {};
 }
 
@@ -72,18 +72,20 @@ CRepairBack ParseRepair(const std::string& bytes) {
         const std::string data = bytes.substr(pos + 16, size);
         pos += 16 + size;
         ++back.m_records;
-        std::vector<std::string> tags, payloads;
-        SplitSubRecords(data, tags, payloads);
+        CSubRecords subs;
+        SplitSubRecords(data, subs);
         // Rebuild the data from the split to be sure every length was exact.
-        if (JoinSubRecords(tags, payloads) != data) return back;
+        if (JoinSubRecords(subs) != data) return back;
         if (tag == "DIAL") {
-            if (tags.empty() || tags[0] != "NAME") return back;
-            back.m_topics.push_back(CBackTopic{payloads[0], data.substr(8 + payloads[0].size()), {}});
+            if (subs.empty() || subs[0].m_tag != "NAME") return back;
+            back.m_topics.push_back(CBackTopic{subs[0].m_payload, data.substr(8 + subs[0].m_payload.size()), {}});
         } else if (tag == "INFO") {
-            if (back.m_topics.empty() || tags.size() < 3 || tags[0] != "INAM" || tags[1] != "PNAM" || tags[2] != "NNAM")
+            if (back.m_topics.empty() || subs.size() < 3 || subs[0].m_tag != "INAM" || subs[1].m_tag != "PNAM" ||
+                subs[2].m_tag != "NNAM")
                 return back;
-            std::size_t restAt = 24 + payloads[0].size() + payloads[1].size() + payloads[2].size();
-            back.m_topics.back().m_infos.push_back(CBackInfo{payloads[0], payloads[1], payloads[2], data.substr(restAt)});
+            std::size_t restAt = 24 + subs[0].m_payload.size() + subs[1].m_payload.size() + subs[2].m_payload.size();
+            back.m_topics.back().m_infos.push_back(
+                CBackInfo{subs[0].m_payload, subs[1].m_payload, subs[2].m_payload, data.substr(restAt)});
         } else {
             return back;
         }

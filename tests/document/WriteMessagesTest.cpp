@@ -155,12 +155,12 @@ TEST(WriteMessages, ChangesAskAndTellThroughTheLink) {
 
     CScriptedLink link;
     link.m_answers = {EAnswer::Cancel};
-    EXPECT_FALSE(RewriteEntry(file, a, {"MODL"}, {Z("b.nif")}, link));
+    EXPECT_FALSE(RewriteEntry(file, a, {{"MODL", Z("b.nif")}}, link));
     ASSERT_EQ(link.Messages().size(), 1u);  // the question; a cancel is not an error
     EXPECT_EQ(link.Messages()[0].m_caption, "File Exists");
 
     link.m_answers = {EAnswer::No};
-    EXPECT_TRUE(RewriteEntry(file, a, {"MODL"}, {Z("b.nif")}, link));
+    EXPECT_TRUE(RewriteEntry(file, a, {{"MODL", Z("b.nif")}}, link));
     EXPECT_EQ(link.Messages().size(), 2u);
     const std::vector<bool> erased = EraseEntries(file, {file.GetTable("STAT")->at(1).get()}, link);
     EXPECT_EQ(erased, std::vector<bool>{true});

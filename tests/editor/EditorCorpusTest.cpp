@@ -44,7 +44,7 @@ TEST(EditorCorpus, EveryEntryRoundTripsThroughTheGrid) {
                 ASSERT_TRUE(back.m_ok) << path << " " << recordType << " " << entry->IdText() << " row " << back.m_row
                                        << ": " << (asked.empty() ? "" : asked[0].m_text);
                 ASSERT_TRUE(asked.empty());
-                ASSERT_TRUE(SameBytes(JoinSubRecords(back.m_tags, back.m_payloads), entry->Data()))
+                ASSERT_TRUE(SameBytes(JoinSubRecords(back.m_subRecords), entry->Data()))
                     << path << " " << recordType << " " << entry->IdText();
             }
         }

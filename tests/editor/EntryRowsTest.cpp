@@ -132,7 +132,7 @@ TEST(EntryRows, EntryDataIsSplitAfterItsIdAndNewRowsAreBlank) {
 
     CWriteBack back = WriteBackRows(rows, [](const CMessage&) { return EAnswer::No; });
     ASSERT_TRUE(back.m_ok);
-    EXPECT_EQ(JoinSubRecords(back.m_tags, back.m_payloads), entry.Data());
+    EXPECT_EQ(JoinSubRecords(back.m_subRecords), entry.Data());
 
     CEntry tooShort;
     tooShort.SetData("NAM");

@@ -132,9 +132,7 @@ TEST(WriteBack, EachTypeConvertsOrRefusesWithItsMessage) {
             EXPECT_TRUE(result.m_ok) << c.m_name;
             EXPECT_EQ(result.m_row, 0) << c.m_name;
             EXPECT_TRUE(messages.empty()) << c.m_name << ": " << (messages.empty() ? "" : messages[0].m_text);
-            ASSERT_EQ(result.m_payloads.size(), 1u) << c.m_name;
-            EXPECT_EQ(result.m_payloads[0], *c.m_payload) << c.m_name;
-            EXPECT_EQ(result.m_tags, std::vector<std::string>{"DATA"}) << c.m_name;
+            EXPECT_EQ(result.m_subRecords, (CSubRecords{{"DATA", *c.m_payload}})) << c.m_name;
         } else {
             EXPECT_FALSE(result.m_ok) << c.m_name;
             EXPECT_EQ(result.m_row, 1) << c.m_name;
@@ -152,8 +150,7 @@ TEST(WriteBack, OddHexAsksBothQuestionsInOrderAndFills) {
     link.m_answers = {EAnswer::Yes, EAnswer::Yes};
     CWriteBack result = WriteBackRows({Row("Dec", "1", "1", 0, "INTV"), Row("Hex", "ABC", "2")}, link);
     ASSERT_TRUE(result.m_ok);
-    EXPECT_EQ(result.m_payloads, (std::vector<std::string>{Bytes({1}), Bytes({0xAB, 0xC0})}));
-    EXPECT_EQ(result.m_tags, (std::vector<std::string>{"INTV", "DATA"}));
+    EXPECT_EQ(result.m_subRecords, (CSubRecords{{"INTV", Bytes({1})}, {"DATA", Bytes({0xAB, 0xC0})}}));
     auto messages = link.Messages();
     ASSERT_EQ(messages.size(), 2u);
     EXPECT_EQ(messages[0].m_text, "Hex-Type Data's Length at Row 2 has Changed.\n Continue?");
@@ -180,7 +177,7 @@ TEST(WriteBack, OddHexAsksBothQuestionsInOrderAndFills) {
     even.m_answers = {EAnswer::Yes};
     CWriteBack longer = WriteBackRows({Row("Hex", "ABCD", "1")}, even);
     ASSERT_TRUE(longer.m_ok);
-    EXPECT_EQ(longer.m_payloads[0], Bytes({0xAB, 0xCD}));
+    EXPECT_EQ(longer.m_subRecords.at(0).m_payload, Bytes({0xAB, 0xCD}));
     ASSERT_EQ(even.Messages().size(), 1u);
     EXPECT_EQ(even.Messages()[0].m_caption, "Length Changed");
 }
@@ -216,6 +213,6 @@ TEST(WriteBack, TagIsCheckedAfterTheDataAndRowsStopAtTheFirstFault) {
     CScriptedLink none;
     CWriteBack empty = WriteBackRows({}, none);
     EXPECT_TRUE(empty.m_ok);
-    EXPECT_TRUE(empty.m_tags.empty());
+    EXPECT_TRUE(empty.m_subRecords.empty());
     EXPECT_TRUE(none.Messages().empty());
 }

@@ -50,30 +50,24 @@ TEST(RecordModel, DetachMovesAnEntryToTheRemovedOnes) {
 }
 
 TEST(RecordModel, SubRecordHelpers) {
-    std::vector<std::string> tags, payloads;
-    for (std::size_t n = 0; n < 4; ++n) EXPECT_FALSE(SplitSubRecords(std::string(n, 'A'), tags, payloads));
-    EXPECT_TRUE(tags.empty());
+    CSubRecords subs;
+    for (std::size_t n = 0; n < 4; ++n) EXPECT_FALSE(SplitSubRecords(std::string(n, 'A'), subs));
+    EXPECT_TRUE(subs.empty());
 
     std::string data = SubBytes({Sub("NAME", "abcd\0"s), Sub("DATA", I32(7))});
-    ASSERT_TRUE(SplitSubRecords(data, tags, payloads));
-    ASSERT_EQ(tags, (std::vector<std::string>{"NAME", "DATA"}));
-    EXPECT_EQ(payloads[0].size(), 5u);
-    EXPECT_EQ(payloads[1], I32(7));
-    EXPECT_EQ(JoinSubRecords(tags, payloads), data);
+    ASSERT_TRUE(SplitSubRecords(data, subs));
+    EXPECT_EQ(subs, (CSubRecords{{"NAME", "abcd\0"s}, {"DATA", I32(7)}}));
+    EXPECT_EQ(JoinSubRecords(subs), data);
 
     // A size claiming more than remains gives a shortened last payload.
-    tags.clear();
-    payloads.clear();
-    std::string cut = SubBytes({Sub("NAME", "ab"), CSub{"DATA", "xyz", 100}});
-    ASSERT_TRUE(SplitSubRecords(cut, tags, payloads));
-    ASSERT_EQ(payloads.size(), 2u);
-    EXPECT_EQ(payloads[1], "xyz");
+    subs.clear();
+    ASSERT_TRUE(SplitSubRecords(SubBytes({Sub("NAME", "ab"), CSub{"DATA", "xyz", 100}}), subs));
+    EXPECT_EQ(subs, (CSubRecords{{"NAME", "ab"}, {"DATA", "xyz"}}));
 
     // Only the low three size bytes count.
-    tags.clear();
-    payloads.clear();
-    ASSERT_TRUE(SplitSubRecords(SubBytes({CSub{"DATA", "abc", 0x01000003u}, Sub("NEXT", "")}), tags, payloads));
-    EXPECT_EQ(tags, (std::vector<std::string>{"DATA", "NEXT"}));
+    subs.clear();
+    ASSERT_TRUE(SplitSubRecords(SubBytes({CSub{"DATA", "abc", 0x01000003u}, Sub("NEXT", "")}), subs));
+    EXPECT_EQ(subs, (CSubRecords{{"DATA", "abc"}, {"NEXT", ""}}));
 
     EXPECT_TRUE(IsDeletedData(SubBytes({Sub("DATA", "12345"), Dele()})));
     EXPECT_FALSE(IsDeletedData(SubBytes({Dele(), Sub("DATA", "")})));

@@ -80,7 +80,7 @@ std::vector<CScenario> Scenarios() {
              std::vector<CRec> after = s.m_recs;
              after[4].m_data = SubBytes({Sub("MODL", Z("grown.nif"))});
              expect = RebuiltBytes(after);
-             return s.Rewrite(4, {"MODL"}, {Z("grown.nif")});
+             return s.Rewrite(4, {{"MODL", Z("grown.nif")}});
          }},
         {"erase", [](CWriterSession&) {},
          [](CWriterSession& s, std::string& expect) {
@@ -103,7 +103,7 @@ std::vector<CScenario> Scenarios() {
              std::vector<CRec> after = s.m_recs;
              after[6].m_data.clear();
              expect = RebuiltBytes(after);
-             return s.Rewrite(6, {}, {});
+             return s.Rewrite(6, {});
          }},
         // An older backup is there; the user chooses a new name for this one.
         {"erase with chosen backup",

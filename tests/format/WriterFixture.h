@@ -145,23 +145,22 @@ public:
     std::string Path() const { return m_dir / m_name; }
     std::string BackupPath() const { return m_dir / (m_name.substr(0, m_name.size() - 3) + "OLD"); }
 
-    bool Rewrite(std::size_t k, const std::vector<std::string>& tags, const std::vector<std::string>& payloads) {
-        m_last = m_file->RewriteEntry(*m_recs[k].m_entry, tags, payloads, m_policy);
+    bool Rewrite(std::size_t k, const CSubRecords& subs) {
+        m_last = m_file->RewriteEntry(*m_recs[k].m_entry, subs, m_policy);
         const bool ok = m_last.Ok();
-        if (ok) m_recs[k].m_data = JoinSubRecords(tags, payloads);
+        if (ok) m_recs[k].m_data = JoinSubRecords(subs);
         return ok;
     }
     // Appends `extra` bytes to the record's last subrecord (or adds one).
     bool Grow(std::size_t k, std::size_t extra) {
-        std::vector<std::string> tags, payloads;
-        SplitSubRecords(*m_recs[k].m_entry, tags, payloads);
-        if (payloads.empty()) {
-            tags.push_back("XTRA");
-            payloads.emplace_back();
+        CSubRecords subs;
+        SplitSubRecords(*m_recs[k].m_entry, subs);
+        if (subs.empty()) {
+            subs.push_back({"XTRA", ""});
             extra = extra >= 8 ? extra - 8 : 0;
         }
-        payloads.back().append(extra, 'g');
-        return Rewrite(k, tags, payloads);
+        subs.back().m_payload.append(extra, 'g');
+        return Rewrite(k, subs);
     }
 
     // One by one, as Delete Entry does: erase a copy, then detach.

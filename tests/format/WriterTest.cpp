@@ -16,18 +16,17 @@ using namespace vantor::fixtures;
 namespace {
 
 // Changes the subrecords of a record: 0 grows, 1 shrinks, 2 keeps the length.
-void Mutate(std::mt19937& rng, int mode, std::vector<std::string>& tags, std::vector<std::string>& payloads) {
+void Mutate(std::mt19937& rng, int mode, CSubRecords& subs) {
     auto nonEmpty = [&]() -> std::string* {
-        for (auto& p : payloads)
-            if (!p.empty()) return &p;
+        for (auto& s : subs)
+            if (!s.m_payload.empty()) return &s.m_payload;
         return nullptr;
     };
-    if (mode == 1 && !payloads.empty()) {
-        if (rng() % 2 && !payloads.back().empty()) {
-            payloads.back().resize(payloads.back().size() / 2);
+    if (mode == 1 && !subs.empty()) {
+        if (rng() % 2 && !subs.back().m_payload.empty()) {
+            subs.back().m_payload.resize(subs.back().m_payload.size() / 2);
         } else {
-            tags.pop_back();
-            payloads.pop_back();
+            subs.pop_back();
         }
         return;
     }
@@ -37,11 +36,10 @@ void Mutate(std::mt19937& rng, int mode, std::vector<std::string>& tags, std::ve
             return;
         }
     }
-    if (!payloads.empty() && rng() % 2) {
-        payloads[rng() % payloads.size()].append(1 + rng() % 20, 'g');
+    if (!subs.empty() && rng() % 2) {
+        subs[rng() % subs.size()].m_payload.append(1 + rng() % 20, 'g');
     } else {
-        tags.push_back("XTRA");
-        payloads.push_back(std::string(rng() % 30, 'x'));
+        subs.push_back({"XTRA", std::string(rng() % 30, 'x')});
     }
 }
 
@@ -83,12 +81,12 @@ TEST(Writer, RandomSequencesMatchTheFileRebuiltFromScratch) {
             std::size_t k = rng() % s.m_recs.size();
             int kind = int(rng() % 5);
             if (kind <= 1 || kind == 4) {
-                std::vector<std::string> tags, payloads;
-                SplitSubRecords(*s.m_recs[k].m_entry, tags, payloads);
-                std::string before = JoinSubRecords(tags, payloads);
-                Mutate(rng, int(rng() % 3), tags, payloads);
-                bool changed = JoinSubRecords(tags, payloads) != before;
-                EXPECT_EQ(s.Rewrite(k, tags, payloads), changed);
+                CSubRecords subs;
+                SplitSubRecords(*s.m_recs[k].m_entry, subs);
+                std::string before = JoinSubRecords(subs);
+                Mutate(rng, int(rng() % 3), subs);
+                bool changed = JoinSubRecords(subs) != before;
+                EXPECT_EQ(s.Rewrite(k, subs), changed);
                 if (kind == 4) {
                     EXPECT_TRUE(s.Erase(k));  // rewrite, then erase the same record
                 }
@@ -127,10 +125,10 @@ TEST(Writer, SameIdsInTwoTablesAndRewriteThenErase) {
     ASSERT_TRUE(s.Grow(stat, 10));
     ASSERT_TRUE(s.Grow(misc, 5));
     // Rewriting the STAT again must not forget the MISC's change of the same ID.
-    std::vector<std::string> tags, payloads;
-    SplitSubRecords(*s.m_recs[stat].m_entry, tags, payloads);
-    payloads.back().resize(payloads.back().size() - 3);
-    ASSERT_TRUE(s.Rewrite(stat, tags, payloads));
+    CSubRecords subs;
+    SplitSubRecords(*s.m_recs[stat].m_entry, subs);
+    subs.back().m_payload.resize(subs.back().m_payload.size() - 3);
+    ASSERT_TRUE(s.Rewrite(stat, subs));
     ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
     EXPECT_EQ(s.m_file->RewrittenEntries().size(), 2u);
 
@@ -150,15 +148,14 @@ TEST(Writer, SameIdsInTwoTablesAndRewriteThenErase) {
     ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
 
     // A record with nothing after its ID gains data after the ID.
-    ASSERT_TRUE(s.Rewrite(IndexOf(s.m_recs, "MISC", "bare"), {"MODL"}, {Z("b.nif")}));
+    ASSERT_TRUE(s.Rewrite(IndexOf(s.m_recs, "MISC", "bare"), {{"MODL", Z("b.nif")}}));
     // Same length: only payload bytes differ, the size field is rewritten unchanged.
     const std::size_t info = IndexOf(s.m_recs, "INFO", "1");
-    tags.clear();
-    payloads.clear();
-    SplitSubRecords(*s.m_recs[info].m_entry, tags, payloads);
+    subs.clear();
+    SplitSubRecords(*s.m_recs[info].m_entry, subs);
     const auto lengthBefore = FileBytes(s.Path()).size();
-    payloads.back() = "Hello where.";
-    ASSERT_TRUE(s.Rewrite(info, tags, payloads));
+    subs.back().m_payload = "Hello where.";
+    ASSERT_TRUE(s.Rewrite(info, subs));
     EXPECT_EQ(FileBytes(s.Path()).size(), lengthBefore);
     ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
 
@@ -173,10 +170,10 @@ TEST(Writer, UnchangedDataWritesNothing) {
     CWriterSession s(SampleRecords());
     SetTimes(s.Path(), kAccess, kWrite);
     const std::size_t k = IndexOf(s.m_recs, "NPC_", "guard");
-    std::vector<std::string> tags, payloads;
-    SplitSubRecords(*s.m_recs[k].m_entry, tags, payloads);
+    CSubRecords subs;
+    SplitSubRecords(*s.m_recs[k].m_entry, subs);
     const std::string model = ModelSnapshot(*s.m_file);
-    EXPECT_FALSE(s.Rewrite(k, tags, payloads));
+    EXPECT_FALSE(s.Rewrite(k, subs));
     EXPECT_EQ(s.m_last.m_failure, EWriteFailure::NothingToWrite);
     ExpectTimes(s.Path(), kAccess, kWrite);  // before reading it touches the access time
     EXPECT_EQ(FileBytes(s.Path()), s.m_original);
@@ -417,13 +414,12 @@ TEST(Writer, CorpusPluginsSurviveEraseAndRewrite) {
         for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
             if (file->Table(t).empty() || file->Table(t)[0]->DataLength() < 8) continue;
             CEntry& e = *file->Table(t)[0];
-            std::vector<std::string> tags, payloads;
-            SplitSubRecords(e, tags, payloads);
-            tags.push_back("XTRA");
-            payloads.push_back("added");
+            CSubRecords subs;
+            SplitSubRecords(e, subs);
+            subs.push_back({"XTRA", "added"});
             // Only when the data splits back exactly: damaged sizes would not.
-            if (JoinSubRecords(tags, payloads).substr(0, e.DataLength()) != e.Data()) continue;
-            ASSERT_TRUE(file->RewriteEntry(e, tags, payloads, policy).Ok());
+            if (JoinSubRecords(subs).substr(0, e.DataLength()) != e.Data()) continue;
+            ASSERT_TRUE(file->RewriteEntry(e, subs, policy).Ok());
             break;
         }
         auto again = LoadPlugin(dir.Path(), "p.esp");
@@ -583,7 +579,7 @@ TEST(Writer, HeaderStatesTheRecordsTheFileHolds) {
         CEntry copy = *file->GetTable("GMST")->at(0);
         ASSERT_TRUE(file->EraseEntry(copy, policy).Ok());
         file->DetachEntry(file->GetTable("GMST")->at(0).get(), "GMST");
-        ASSERT_TRUE(file->RewriteEntry(*file->GetTable("MISC")->at(0), {"MODL"}, {Z("new.nif")}, policy).Ok());
+        ASSERT_TRUE(file->RewriteEntry(*file->GetTable("MISC")->at(0), {{"MODL", Z("new.nif")}}, policy).Ok());
         EXPECT_EQ(LoadPlugin(dir.Path(), "Mod.esp")->HeaderRecordCount(), c.m_expect);
     }
 }

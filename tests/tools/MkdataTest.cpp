@@ -42,26 +42,26 @@ CLoaded Load(const std::string& path) {
 
 // The subrecords of an entry's whole record, ID subrecords included.
 std::map<std::string, std::string> RecordFields(const CLoaded& file, const CEntry& e) {
-    std::vector<std::string> tags, payloads;
+    CSubRecords subs;
     SplitSubRecords(std::string_view(file.m_bytes).substr(std::size_t(e.m_offset) + 16, std::size_t(e.m_size) - 16),
-                    tags, payloads);
+                    subs);
     std::map<std::string, std::string> fields;
-    for (std::size_t i = 0; i < tags.size(); ++i) fields.emplace(tags[i], std::string(UpToNul(payloads[i])));
+    for (const CSubRecord& s : subs) fields.emplace(s.m_tag, std::string(UpToNul(s.m_payload)));
     return fields;
 }
 
 // Masters and their sizes from the header's MAST/DATA pairs.
 std::vector<std::pair<std::string, std::uint64_t>> HeaderMasters(const std::string& bytes) {
     std::vector<std::pair<std::string, std::uint64_t>> out;
-    std::vector<std::string> tags, payloads;
+    CSubRecords subs;
     if (bytes.size() < 16 || bytes.compare(0, 4, "TES3") != 0) return out;
     const std::size_t size = std::uint8_t(bytes[4]) | std::uint8_t(bytes[5]) << 8 | std::uint8_t(bytes[6]) << 16;
-    SplitSubRecords(std::string_view(bytes).substr(16, size), tags, payloads);
-    for (std::size_t i = 0; i + 1 < tags.size(); ++i) {
-        if (tags[i] != "MAST" || tags[i + 1] != "DATA" || payloads[i + 1].size() != 8) continue;
+    SplitSubRecords(std::string_view(bytes).substr(16, size), subs);
+    for (std::size_t i = 0; i + 1 < subs.size(); ++i) {
+        if (subs[i].m_tag != "MAST" || subs[i + 1].m_tag != "DATA" || subs[i + 1].m_payload.size() != 8) continue;
         std::uint64_t value = 0;
-        for (int k = 7; k >= 0; --k) value = value << 8 | std::uint8_t(payloads[i + 1][std::size_t(k)]);
-        out.emplace_back(std::string(UpToNul(payloads[i])), value);
+        for (int k = 7; k >= 0; --k) value = value << 8 | std::uint8_t(subs[i + 1].m_payload[std::size_t(k)]);
+        out.emplace_back(std::string(UpToNul(subs[i].m_payload)), value);
     }
     return out;
 }

@@ -71,10 +71,10 @@ TEST(EntryEditor, OpensFromTheListsWithItsComparisonAndViews) {
     const CEntry* tweaks = fx.Doc().FindEntry("Sample Tweaks.esp", "sample_iron_sword", "WEAP", false);
     const CEntry* armory = fx.Doc().FindEntry("Sample Armory.esp", "sample_iron_sword", "WEAP", false);
     ASSERT_TRUE(tweaks && armory);
-    std::vector<std::string> tags, payloads;
-    SplitSubRecords(tweaks->Data(), tags, payloads);
-    ASSERT_EQ(dlg.Grid()->rowCount(), int(tags.size()));
-    EXPECT_EQ(dlg.Grid()->item(0, 1)->text().toStdString(), tags[0]);
+    CSubRecords subs;
+    SplitSubRecords(tweaks->Data(), subs);
+    ASSERT_EQ(dlg.Grid()->rowCount(), int(subs.size()));
+    EXPECT_EQ(dlg.Grid()->item(0, 1)->text().toStdString(), subs[0].m_tag);
     EXPECT_FALSE(dlg.Grid()->item(0, 3)->flags() & Qt::ItemIsEditable);
 
     dlg.ReadOnlyBox()->setChecked(false);
@@ -180,15 +180,19 @@ TEST(EntryEditor, WriteToEspRewritesOnlyThatEntry) {
     auto after = ReadEntries(fx.DataDir(), file);
     auto others = before;
     const std::pair<std::string, std::string> key{"WEAP", "sample_iron_sword"};
-    std::vector<std::string> tags, payloads, oldTags, oldPayloads;
-    SplitSubRecords(after.at(key), tags, payloads);
-    SplitSubRecords(before.at(key), oldTags, oldPayloads);
+    CSubRecords subs, oldSubs;
+    SplitSubRecords(after.at(key), subs);
+    SplitSubRecords(before.at(key), oldSubs);
     after.erase(key);
     others.erase(key);
     EXPECT_TRUE(after == others);
-    ASSERT_EQ(tags, oldTags);
-    for (std::size_t i = 0; i < tags.size(); ++i)
-        EXPECT_EQ(payloads[i], tags[i] == "FNAM" ? std::string("Blade of Tests", 15) : oldPayloads[i]) << tags[i];
+    ASSERT_EQ(subs.size(), oldSubs.size());
+    for (std::size_t i = 0; i < subs.size(); ++i) {
+        EXPECT_EQ(subs[i].m_tag, oldSubs[i].m_tag);
+        EXPECT_EQ(subs[i].m_payload,
+                  subs[i].m_tag == "FNAM" ? std::string("Blade of Tests", 15) : oldSubs[i].m_payload)
+            << subs[i].m_tag;
+    }
     // The window now shows what the file holds.
     EXPECT_EQ(grid.item(name, 2)->text(), QStringLiteral("Blade of Tests"));
     EXPECT_EQ(grid.item(name, 4)->text(), QStringLiteral("15"));

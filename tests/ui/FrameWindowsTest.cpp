@@ -212,8 +212,7 @@ TEST(MainFrame, DoubleClickFindsBothEntriesAndReusesTheEditor) {
     EXPECT_EQ(opened[0].m_data, tweaks->Data());
     EXPECT_EQ(opened[0].m_compare, armory->Data());
     EXPECT_FALSE(opened[0].m_viewOnly);
-    EXPECT_FALSE(opened[0].m_tags.empty());
-    EXPECT_EQ(opened[0].m_tags.size(), opened[0].m_payloads.size());
+    EXPECT_FALSE(opened[0].m_subRecords.empty());
 
     click(conflicts, 0, 3);
     EXPECT_EQ(opened.size(), 1u) << "the open editor comes to the front instead";
