@@ -20,14 +20,6 @@ namespace vantor::mkdata {
 
 namespace {
 
-using records::CRecordWriter;
-using records::F32;
-using records::Fixed;
-using records::I16;
-using records::I32;
-using records::Sub;
-using records::Z;
-
 // The order in which the game's masters hold their record types.
 constexpr std::array<const char*, 41> kFileOrder = {
     "GMST", "GLOB", "CLAS", "FACT", "RACE", "SOUN", "SKIL", "MGEF", "SCPT", "REGN", "BSGN", "LTEX", "STAT", "DOOR",

@@ -5,12 +5,7 @@
 
 namespace vantor::mkdata {
 
-using records::CRecordWriter;
-using records::Dele;
-using records::I32;
 using records::Name;
-using records::Sub;
-using records::Z;
 
 CWritten WriteFuzzSeeds(const std::string& dir) {
     CWritten out;

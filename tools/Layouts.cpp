@@ -5,13 +5,6 @@
 
 namespace vantor::mkdata {
 
-using records::F32;
-using records::Fixed;
-using records::I16;
-using records::I32;
-using records::Sub;
-using records::Z;
-
 std::uint64_t CRng::Next() {
     std::uint64_t z = (m_state += 0x9E3779B97F4A7C15ull);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;

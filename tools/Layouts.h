@@ -10,7 +10,16 @@
 
 namespace vantor::mkdata {
 
+// The record writer's pieces, by their short names in every generator.
+using records::CRecordWriter;
 using records::CSub;
+using records::Dele;
+using records::F32;
+using records::Fixed;
+using records::I16;
+using records::I32;
+using records::Sub;
+using records::Z;
 using CSubs = std::vector<CSub>;
 
 // splitmix64: small, fast and the same on every platform, unlike the

@@ -11,8 +11,6 @@ namespace vantor::mkdata {
 
 namespace {
 
-using records::CRecordWriter;
-
 struct CRecord {
     std::string m_tag;
     CSubs m_subs;
