@@ -18,6 +18,7 @@
 #include "format/Entry.h"
 #include "format/SubRecord.h"
 #include "dialogrepair/DialogMerge.h"
+#include "format/LittleEndian.h"
 
 namespace {
 
@@ -46,11 +47,7 @@ private:
     bool m_yes;
 };
 
-std::uint32_t U32(std::string_view b, std::size_t at) {
-    return std::uint32_t(static_cast<unsigned char>(b[at])) | std::uint32_t(static_cast<unsigned char>(b[at + 1])) << 8 |
-           std::uint32_t(static_cast<unsigned char>(b[at + 2])) << 16 |
-           std::uint32_t(static_cast<unsigned char>(b[at + 3])) << 24;
-}
+std::uint32_t U32(std::string_view b, std::size_t at) { return le::U32(b, at); }
 
 void CheckChain(const std::vector<std::vector<std::string>>& chain) {
     const std::string empty(1, '\0');

@@ -11,6 +11,7 @@
 #include "format/SubRecord.h"
 #include "editor/EntryRows.h"
 #include "editor/WriteBack.h"
+#include "format/LittleEndian.h"
 
 using namespace vantor;
 
@@ -20,12 +21,7 @@ void Check(bool ok) {
     if (!ok) std::abort();
 }
 
-std::uint32_t Size24(std::string_view bytes, std::size_t at) {
-    std::uint32_t size = 0;
-    for (std::size_t k = 0; k < 3 && at + k < bytes.size(); ++k)
-        size |= std::uint32_t(static_cast<unsigned char>(bytes[at + k])) << (8 * k);
-    return size;
-}
+std::uint32_t Size24(std::string_view bytes, std::size_t at) { return le::U24(bytes, at); }
 
 // The grid of one entry's data, written back unchanged.
 void RoundTrip(std::string_view recordType, std::string_view data) {

@@ -15,6 +15,7 @@
 
 #include "Layouts.h"
 #include "MkData.h"
+#include "format/LittleEndian.h"
 
 namespace vantor::mkdata {
 
@@ -578,11 +579,7 @@ CSubs CBenchSet::Apply(const CPlanned& item, int writer) const {
     return subs;
 }
 
-std::int32_t I32At(const std::string& bytes, std::size_t at) {
-    std::uint32_t v = 0;
-    for (std::size_t k = 0; k < 4; ++k) v |= std::uint32_t(std::uint8_t(bytes[at + k])) << (8 * k);
-    return static_cast<std::int32_t>(v);
-}
+std::int32_t I32At(const std::string& bytes, std::size_t at) { return le::I32(bytes, at); }
 
 CGenCell CBenchSet::OwnCell(const CKey& key) const {
     const CSubs subs = Render(key);

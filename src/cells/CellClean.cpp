@@ -7,6 +7,7 @@
 
 #include "cells/CellLayout.h"
 #include "platform/Text.h"
+#include "format/LittleEndian.h"
 
 namespace vantor::cells {
 
@@ -45,7 +46,7 @@ std::optional<CPlace> PlaceOf(const CEntry& cell) {
 }
 
 float FloatOf(std::string_view payload) {
-    const std::uint32_t bits = U32At(payload, 0);
+    const std::uint32_t bits = le::U32(payload, 0);
     float value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
@@ -203,7 +204,7 @@ void CCellCleaner::JudgeCell(const CEntry& cell, const std::vector<int>& pluginM
             if (height.size() != 4) return false;
             if (water && water->size() == 4) return *water == height || FloatOf(*water) == FloatOf(height);
             if (!water && oldWater && oldWater->size() == 4)
-                return float(std::int32_t(U32At(*oldWater, 0))) == FloatOf(height);
+                return float(std::int32_t(le::U32(*oldWater, 0))) == FloatOf(height);
             return false;
         };
         for (std::size_t i = 0; i < layout->m_pieces.size(); ++i) {
@@ -243,7 +244,7 @@ void CCellCleaner::JudgeCell(const CEntry& cell, const std::vector<int>& pluginM
             const std::string_view bytes = p.Bytes(data);
             if (p.m_kind == EKind::Count && !counted && temporariesRemoved > 0) {
                 clean.m_data.append(bytes.substr(0, 8));
-                for (int k = 0; k < 4; ++k) clean.m_data.push_back(static_cast<char>((temporaries >> (8 * k)) & 0xFF));
+                le::PutU32(clean.m_data, temporaries);
             } else {
                 clean.m_data.append(bytes);
             }

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+#include "format/LittleEndian.h"
+
 namespace vantor::cells {
 
 namespace {
@@ -26,8 +28,8 @@ std::optional<CCellLayout> ParseCellData(std::string_view data) {
     bool afterFrmr = false;
     for (std::size_t pos = 0; pos < data.size();) {
         if (data.size() - pos < 8) return std::nullopt;
-        const std::uint32_t tag = U32At(data, pos);
-        const std::uint32_t size = U32At(data, pos + 4);
+        const std::uint32_t tag = le::U32(data, pos);
+        const std::uint32_t size = le::U32(data, pos + 4);
         if (size > data.size() - pos - 8) return std::nullopt;
         const auto begin = std::uint32_t(pos), end = std::uint32_t(pos + 8 + size);
         pos = end;
@@ -36,7 +38,7 @@ std::optional<CCellLayout> ParseCellData(std::string_view data) {
         if (tag == kFrmr && current != SIZE_MAX && !afterFrmr) {
             CCellPiece& moved = layout.m_pieces[current];
             moved.m_hasFrmr = true;
-            moved.m_frmr = U32At(data, begin + 8);
+            moved.m_frmr = le::U32(data, begin + 8);
             moved.m_body = moved.m_end = end;
             afterFrmr = true;
             continue;
@@ -56,7 +58,7 @@ std::optional<CCellLayout> ParseCellData(std::string_view data) {
                 piece.m_temporary = temporary;
                 piece.m_moved = tag == kMvrf;
                 piece.m_hasFrmr = afterFrmr = tag == kFrmr;
-                if (piece.m_hasFrmr) piece.m_frmr = U32At(data, begin + 8);
+                if (piece.m_hasFrmr) piece.m_frmr = le::U32(data, begin + 8);
                 current = layout.m_pieces.size();
             }
             layout.m_pieces.push_back(piece);

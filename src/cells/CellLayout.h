@@ -47,11 +47,4 @@ struct CCellLayout {
 // bytes: such a cell cannot be cleaned safely.
 std::optional<CCellLayout> ParseCellData(std::string_view data);
 
-inline std::uint32_t U32At(std::string_view bytes, std::size_t at) {
-    return std::uint32_t(static_cast<unsigned char>(bytes[at])) |
-           std::uint32_t(static_cast<unsigned char>(bytes[at + 1])) << 8 |
-           std::uint32_t(static_cast<unsigned char>(bytes[at + 2])) << 16 |
-           std::uint32_t(static_cast<unsigned char>(bytes[at + 3])) << 24;
-}
-
 }  // namespace vantor::cells

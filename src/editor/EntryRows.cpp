@@ -5,6 +5,7 @@
 
 #include "format/SubRecord.h"
 #include "editor/WriteBack.h"
+#include "format/LittleEndian.h"
 
 namespace vantor {
 
@@ -20,12 +21,7 @@ bool IsAsciiTag(std::string_view recordType, std::string_view tag) {
     return last == "VFX" || last == "TEX" || last == "SND" || last == "NAM";
 }
 
-std::int32_t SignedWord(std::string_view bytes) {
-    std::uint32_t value = 0;
-    for (std::size_t i = 0; i < bytes.size() && i < 4; ++i)
-        value |= std::uint32_t(static_cast<unsigned char>(bytes[i])) << (8 * i);
-    return static_cast<std::int32_t>(value);
-}
+std::int32_t SignedWord(std::string_view bytes) { return le::I32(bytes, 0); }
 
 std::string HexDigits(std::string_view payload) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
