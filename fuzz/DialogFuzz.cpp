@@ -35,7 +35,7 @@ public:
     void Progress(const std::string&, int) override {}
     void HidePane(EPane) override {}
     void ShowPane(EPane) override {}
-    void SetPaneRows(EPane, const CResultTable&) override {}
+    void SetPaneRows(EPane, CTablePtr) override {}
     EAnswer Ask(const CMessage& m) override {
         if (m.m_buttons != EButtons::YesNo) return EAnswer::Ok;
         return m_yes ? EAnswer::Yes : EAnswer::No;
