@@ -49,7 +49,7 @@ std::optional<CPeak> MeasureInChild(const std::vector<std::string>& args) {
     waitpid(child, &status, 0);
     CPeak peak;
     if (got <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
-        std::sscanf(buf, "%ld %ld", &peak.m_beforeKb, &peak.m_peakKb) != 2)
+        std::sscanf(buf, "%ld %ld %ld", &peak.m_beforeKb, &peak.m_peakKb, &peak.m_extra) < 2)
         return std::nullopt;
     return peak;
 }

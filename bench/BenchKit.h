@@ -19,10 +19,12 @@ long MaxRssKilobytes();
 struct CPeak {
     long m_beforeKb = 0;  // high-water mark before the measured work
     long m_peakKb = 0;    // and after it
+    long m_extra = 0;     // a third number the child printed, when it did
 };
 
 // Runs this executable again with `args`; the child does the work and
-// prints "before peak" in kilobytes (PrintPeak). Nothing when it failed.
+// prints "before peak" in kilobytes (PrintPeak), and may add a third
+// number. Nothing when it failed.
 std::optional<CPeak> MeasureInChild(const std::vector<std::string>& args);
 void PrintPeak(long beforeKb);
 

@@ -162,7 +162,7 @@ void BM_FullCheckWithExtraction(benchmark::State& state) {
         inputs.uncleanChecks = Unclean();
         inputs.mask = kCheckAll;
         CPaneFindings panes = RunCheckOperation(inputs);
-        benchmark::DoNotOptimize(panes.m_conflict->data());
+        benchmark::DoNotOptimize(panes.m_conflict->size());
         state.PauseTiming();  // freeing the files and tables is not part of the check
         state.counters["conflicts"] = double(panes.m_conflict->size());
         state.counters["warnings"] = double(panes.m_warning->size());
@@ -185,7 +185,7 @@ void CheckAlone(benchmark::State& state) {
     for (auto _ : state) {
         TEngine engine;
         const auto& result = RunCheck(engine, plugins, masters);
-        benchmark::DoNotOptimize(result.m_conflicts.data());
+        benchmark::DoNotOptimize(result.m_conflicts.size());
         Count(state, result, plugins, masters);
     }
 }

@@ -29,7 +29,7 @@ CPaneFindings Run(const CCheckInputs& inputs, const std::vector<CPluginFile*>& p
     // Both panes are refilled even when their check did not run.
     SortByTag(result.m_conflicts);
     panes.m_conflict = std::move(result.m_conflicts);
-    std::vector<CFinding>& warnings = result.m_deleted;
+    CFindings& warnings = result.m_deleted;
     warnings.insert(warnings.end(), result.m_unclean.begin(), result.m_unclean.end());
     result.m_unclean = {};
     SortByTag(warnings);
@@ -45,15 +45,8 @@ void AddDocumentFiles(CPluginChecker& checker, const std::vector<CPluginFile*>& 
     for (auto it = foundMasters.rbegin(); it != foundMasters.rend(); ++it) checker.AddMaster(**it);
 }
 
-void SortByTag(std::vector<CFinding>& rows) {
-    // The tags are in text order by table index, so this is a counting sort
-    // on the index; each row's place is worked out first and the rows are
-    // then moved along the cycles of that permutation.
-    std::array<std::size_t, CPluginFile::kTableCount + 1> next{};
-    for (const CFinding& f : rows) ++next[std::size_t(f.m_table) + 1];
-    for (std::size_t t = 1; t < next.size(); ++t) next[t] += next[t - 1];
-    std::vector<std::uint32_t> place(rows.size());
-    for (std::size_t r = 0; r < rows.size(); ++r) place[r] = std::uint32_t(next[rows[r].m_table]++);
+void Permute(CFindings& rows, std::vector<std::uint32_t>& place) {
+    // Each row is swapped into its place along the cycles of the permutation.
     for (std::size_t r = 0; r < rows.size(); ++r) {
         while (place[r] != r) {
             const std::uint32_t to = place[r];
@@ -61,6 +54,17 @@ void SortByTag(std::vector<CFinding>& rows) {
             std::swap(place[r], place[to]);
         }
     }
+}
+
+void SortByTag(CFindings& rows) {
+    // The tags are in text order by table index, so this is a counting sort
+    // on the index: each row's place first, then the rows moved there.
+    std::array<std::size_t, CPluginFile::kTableCount + 1> next{};
+    for (const CFinding& f : rows) ++next[std::size_t(f.m_table) + 1];
+    for (std::size_t t = 1; t < next.size(); ++t) next[t] += next[t - 1];
+    std::vector<std::uint32_t> place(rows.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) place[r] = std::uint32_t(next[rows[r].m_table]++);
+    Permute(rows, place);
 }
 
 CPaneFindings RunCheckOperation(const CCheckInputs& inputs) { return Run(inputs, inputs.loadedPlugins, inputs.mask, false); }

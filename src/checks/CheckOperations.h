@@ -34,9 +34,9 @@ struct CCheckInputs {
 struct CPaneFindings {
     bool m_stopped = false;
     std::vector<const CPluginFile*> m_files;
-    std::optional<std::vector<CFinding>> m_conflict;
-    std::optional<std::vector<CFinding>> m_warning;
-    std::optional<std::vector<CFinding>> m_editor;
+    std::optional<CFindings> m_conflict;
+    std::optional<CFindings> m_warning;
+    std::optional<CFindings> m_editor;
 };
 
 // Adds the document's files so that the engine's plugin list starts with
@@ -47,7 +47,9 @@ void AddDocumentFiles(CPluginChecker& checker, const std::vector<CPluginFile*>& 
 
 // Orders rows by their tag's text, keeping the order among equal tags: in
 // one pass, without a second copy of the rows.
-void SortByTag(std::vector<CFinding>& rows);
+void SortByTag(CFindings& rows);
+// Moves row r to place[r] (a permutation, which it leaves as the identity).
+void Permute(CFindings& rows, std::vector<std::uint32_t>& place);
 
 // Worker operations 1 and 2 (after extraction): runs the check and makes the
 // conflict pane's and the warning pane's rows (deleted rows, then unclean

@@ -20,7 +20,7 @@ std::string Percent(std::size_t percent) { return platform::PercentText("Setting
 
 }  // namespace
 
-void SortListing(std::vector<CFinding>& rows, const std::vector<const CPluginFile*>& files) {
+void SortListing(CFindings& rows, const std::vector<const CPluginFile*>& files) {
     std::stable_sort(rows.begin(), rows.end(), [&](const CFinding& a, const CFinding& b) {
         const int order = files[a.m_file]->FileName().compare(files[b.m_file]->FileName());
         return order != 0 ? order < 0 : a.m_entry->m_offset < b.m_entry->m_offset;
@@ -67,8 +67,7 @@ CPaneFindings RunEditorSetUp(const CEditorSetUpInputs& inputs) {
     std::string text = Percent(0);
     report(text, steps);
 
-    std::vector<CFinding> rows;
-    rows.reserve(total);
+    CFindings rows;
     std::size_t r = 0;
     for (const auto& [file, index] : files) {
         if (Stopped(stop)) break;

@@ -29,7 +29,7 @@ struct CEditorSetUpInputs {
 
 // Sorts a listing by its file's name (bytes, case significant) and, within
 // one file, by the entry's offset, so each file's entries come in file order.
-void SortListing(std::vector<CFinding>& rows, const std::vector<const CPluginFile*>& files);
+void SortListing(CFindings& rows, const std::vector<const CPluginFile*>& files);
 
 // Worker operation 9 (and 10 after extraction): the editor pane's new rows,
 // sorted, or stopped when the stop flag was already set. Progress "Setting

@@ -4,6 +4,7 @@
 // show are made from it when they are shown or written, so a load order
 // with millions of conflicts costs a few dozen bytes a row.
 #include <cstdint>
+#include <deque>
 
 #include "format/Entry.h"
 
@@ -36,5 +37,9 @@ struct CFinding {
     EFinding m_kind = EFinding::Conflict;
 };
 static_assert(sizeof(CFinding) <= 24, "a finding is one of millions");
+
+// Findings in blocks: a list of millions grows without moving its rows, and
+// so never needs room for them twice.
+using CFindings = std::deque<CFinding>;
 
 }  // namespace vantor

@@ -292,7 +292,8 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
             if (original == kUnknown) original = OriginalMaster(x.IdText(), t);
             const bool aNewer = ages[i] > ages[c.m_inner];
             const CFileIndex fileA = m_pluginFile[i], fileB = m_pluginFile[c.m_inner];
-            AppendConflict(t, aNewer ? x : y, aNewer ? y : x, aNewer ? fileA : fileB, aNewer ? fileB : fileA, original);
+            m_result.m_conflicts.push_back(Conflict(t, aNewer ? x : y, aNewer ? y : x, aNewer ? fileA : fileB,
+                                             aNewer ? fileB : fileA, original));
         }
         text = platform::PercentText(prefix, i, n);
         Report(stop, text, int(n));
@@ -322,7 +323,8 @@ void CPluginChecker::ComparePair(const CPluginFile& a, const CPluginFile& b, std
                 return SameBytes((first ? *x : y).Data(), m.Data());
             };
             if (ConflictRule(t, *x, y, SameBytes(x->Data(), y.Data()), version, sameAsVersion))
-                AppendConflict(t, aNewer ? *x : y, aNewer ? y : *x, aNewer ? fileA : fileB, aNewer ? fileB : fileA, original);
+                m_result.m_conflicts.push_back(
+                    Conflict(t, aNewer ? *x : y, aNewer ? y : *x, aNewer ? fileA : fileB, aNewer ? fileB : fileA, original));
         }
     }
 }
@@ -339,10 +341,10 @@ const CEntry* CPluginChecker::MasterVersion(std::string_view id, std::size_t t, 
     return nullptr;
 }
 
-void CPluginChecker::AppendConflict(std::size_t t, const CEntry& overriding, const CEntry& overridden,
-                                    CFileIndex overridingFile, CFileIndex overriddenFile, long original) {
-    m_result.m_conflicts.push_back(
-        {&overriding, &overridden, overridingFile, overriddenFile, MasterFileOf(original), std::uint8_t(t), EFinding::Conflict});
+CFinding CPluginChecker::Conflict(std::size_t t, const CEntry& overriding, const CEntry& overridden,
+                                  CFileIndex overridingFile, CFileIndex overriddenFile, long original) const {
+    return {&overriding, &overridden, overridingFile, overriddenFile, MasterFileOf(original), std::uint8_t(t),
+            EFinding::Conflict};
 }
 
 void CPluginChecker::WarningPhase(const std::atomic<std::int32_t>& stop, bool singleVersus,

@@ -32,10 +32,10 @@ class CMasterIndex;
 // files their indexes name.
 struct CCheckResult {
     std::vector<const CPluginFile*> m_files;
-    std::vector<CFinding> m_conflicts;      // "CONF"
-    std::vector<CFinding> m_deleted;        // "DELE"
-    std::vector<CFinding> m_unclean;        // "UNCL"
-    std::vector<CFinding> m_globalChanges;  // "GCHG"
+    CFindings m_conflicts;      // "CONF"
+    CFindings m_deleted;        // "DELE"
+    CFindings m_unclean;        // "UNCL"
+    CFindings m_globalChanges;  // "GCHG"
 };
 
 class CPluginChecker {
@@ -109,8 +109,8 @@ private:
     // The master's version of an ID: its entry in the master named as the
     // ID's original file; nullptr when there is none.
     const CEntry* MasterVersion(std::string_view id, std::size_t tableIndex, long original);
-    void AppendConflict(std::size_t tableIndex, const CEntry& overriding, const CEntry& overridden,
-                        CFileIndex overridingFile, CFileIndex overriddenFile, long original);
+    CFinding Conflict(std::size_t tableIndex, const CEntry& overriding, const CEntry& overridden,
+                      CFileIndex overridingFile, CFileIndex overriddenFile, long original) const;
     // Index of the masters' table, rebuilt when a master's table changed.
     const checks_detail::CMasterIndex& MasterIndex(std::size_t tableIndex);
     const checks_detail::CFirstIndex& FirstIndex(const CPluginFile& file, std::size_t tableIndex);

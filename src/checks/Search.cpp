@@ -93,10 +93,10 @@ bool CTextMatcher::Equals(std::string_view bytes) const {
     return kLower[Byte(bytes.data())] == m_first && SameRest(bytes.data());
 }
 
-std::vector<CFinding> Search(CPluginChecker& engine, CFrameLink* link, const std::atomic<std::int32_t>& stop,
+CFindings Search(CPluginChecker& engine, CFrameLink* link, const std::atomic<std::int32_t>& stop,
                              std::string findText, std::int32_t matchCase, std::int32_t wholeWord,
                              std::int32_t lookInData, std::int32_t searchMasters) {
-    std::vector<CFinding> rows;
+    CFindings rows;
     const std::vector<CPluginFile*>& files = searchMasters ? engine.Masters() : engine.Plugins();
     const CTextMatcher matcher(findText, matchCase != 0);
 
@@ -145,7 +145,7 @@ CPaneFindings RunFindOperation(const CFindInputs& inputs) {
     const CFindParams& params = inputs.params;
     CPluginChecker engine(inputs.link, inputs.ages);
     AddDocumentFiles(engine, inputs.loadedPlugins, inputs.foundMasters);
-    std::vector<CFinding> rows = Search(engine, inputs.link, stop, params.m_text, params.m_matchCase,
+    CFindings rows = Search(engine, inputs.link, stop, params.m_text, params.m_matchCase,
                                         params.m_wholeWord, params.m_lookInData, params.m_searchMasters);
     if (Stopped(stop)) return panes;
     if (rows.empty() && inputs.link) inputs.link->Tell("Cannot find " + params.m_text, "Not Found");

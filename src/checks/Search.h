@@ -57,7 +57,7 @@ private:
 // file, table and entry order. Progress "Searching... N% complete" goes to
 // `link` when one is given; a set stop flag ends the search with the rows
 // found so far.
-std::vector<CFinding> Search(CPluginChecker& engine, CFrameLink* link, const std::atomic<std::int32_t>& stop,
+CFindings Search(CPluginChecker& engine, CFrameLink* link, const std::atomic<std::int32_t>& stop,
                              std::string findText, std::int32_t matchCase, std::int32_t wholeWord,
                              std::int32_t lookInData, std::int32_t searchMasters);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "checks/CheckOperations.h"
 #include "checks/PluginChecker.h"
 
 namespace vantor {
@@ -134,10 +135,18 @@ void CResultTable::RemoveRows(const std::set<std::size_t>& rows) {
 }
 
 void CResultTable::SortByColumn(std::size_t column, bool descending) {
-    std::stable_sort(m_rows.begin(), m_rows.end(), [&](const CFinding& a, const CFinding& b) {
-        const std::string_view x = CellOf(a, column), y = CellOf(b, column);
+    // The row numbers are sorted, not the rows: a few bytes a row beside
+    // tables of millions.
+    std::vector<std::uint32_t> order(m_rows.size());
+    for (std::size_t r = 0; r < order.size(); ++r) order[r] = std::uint32_t(r);
+    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        const std::string_view x = CellOf(m_rows[a], column), y = CellOf(m_rows[b], column);
         return descending ? y < x : x < y;
     });
+    std::vector<std::uint32_t> place(order.size());
+    for (std::size_t k = 0; k < order.size(); ++k) place[order[k]] = std::uint32_t(k);
+    order = {};
+    Permute(m_rows, place);
 }
 
 CResultTable PaneTableHeader(EPane pane) {

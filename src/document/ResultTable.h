@@ -32,7 +32,7 @@ class CResultTable {
 public:
     std::vector<std::string> m_header;
     std::vector<CFileRef> m_files;  // what the rows' file indexes name
-    std::vector<CFinding> m_rows;
+    CFindings m_rows;
 
     std::size_t ColumnCount() const { return m_header.size(); }
     std::size_t RowCount() const { return m_rows.size(); }

@@ -43,7 +43,7 @@ CTextRows TextsOf(const CResultTable& table) {
     return rows;
 }
 
-CTextRows TextsOf(const std::vector<CFinding>& rows, const std::vector<const CPluginFile*>& files) {
+CTextRows TextsOf(const CFindings& rows, const std::vector<const CPluginFile*>& files) {
     const bool conflicts = !rows.empty() && rows.front().m_kind == EFinding::Conflict;
     CResultTable table = conflicts ? ConflictTableHeader() : WarningTableHeader();
     // The test owns the files; the table only borrows them.

@@ -17,7 +17,7 @@ using Rows = std::vector<std::vector<std::string>>;
 
 constexpr std::int64_t kT = 1'600'000'000;
 
-Rows Texts(const CPaneFindings& panes, const std::optional<std::vector<CFinding>>& rows) {
+Rows Texts(const CPaneFindings& panes, const std::optional<CFindings>& rows) {
     return fixtures::TextsOf(*rows, panes.m_files);
 }
 

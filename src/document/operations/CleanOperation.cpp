@@ -56,7 +56,7 @@ CAutoCleanResult RunAutoClean(const COperationContext& context, const CFileList&
 
     // Each row deletes the very entry it was made for, also where a plugin
     // holds its ID twice.
-    const std::vector<CFinding>& rows = result.m_unclean;
+    const CFindings& rows = result.m_unclean;
     outcome.m_unclean = rows.size();
     const std::size_t total = rows.size();
     std::string text = Percent(0, total);

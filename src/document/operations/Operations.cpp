@@ -31,7 +31,7 @@ std::vector<CFileRef> FileRefs(const std::vector<const CPluginFile*>& files, con
 void Publish(COperationContext& context, const CFileList& list, CPaneFindings& findings) {
     if (findings.m_stopped) return;
     const std::vector<CFileRef> files = FileRefs(findings.m_files, list);
-    auto publish = [&](EPane pane, std::optional<std::vector<CFinding>>& rows) {
+    auto publish = [&](EPane pane, std::optional<CFindings>& rows) {
         if (!rows) return;
         CResultTable table = PaneTableHeader(pane);
         table.m_files = files;
