@@ -1,5 +1,7 @@
 #include "document/Extraction.h"
 
+#include <new>
+
 #include "platform/FileOps.h"
 #include "platform/Files.h"
 #include "platform/Text.h"
@@ -104,6 +106,8 @@ void ExtractFiles(CDocState& state, const COperationContext& context) {
             files.RemoveRole(EFileRole::Pending);
             context.Progress(text, 0);
         }
+    } catch (const std::bad_alloc&) {
+        throw;  // the worker tells the user what ran out
     } catch (const std::exception&) {
         context.Link().Ask({"File Error", "Error", EButtons::Ok, EIcon::None, EAnswer::Ok});
         // The progress display does not outlive the failure.

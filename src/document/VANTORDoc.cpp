@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <new>
 
 #include "document/Extraction.h"
 #include "document/GameChoice.h"
@@ -28,6 +29,26 @@ public:
 
 bool Contains(const std::vector<std::string>& list, const std::string& name) {
     return std::find(list.begin(), list.end(), name) != list.end();
+}
+
+// What an operation was doing, for the message when memory runs out.
+const char* Doing(EOperation code, bool extracting) {
+    if (extracting) return "read the plugins and masters";
+    switch (code) {
+        case EOperation::Extract: return "read the plugins and masters";
+        case EOperation::Check:
+        case EOperation::ExtractCheck: return "check the plugins";
+        case EOperation::Clean:
+        case EOperation::ExtractClean: return "clean the plugins";
+        case EOperation::Find:
+        case EOperation::ExtractFind: return "search the loaded files";
+        case EOperation::GlobalChanges:
+        case EOperation::ExtractGlobalChanges: return "list the global changes";
+        case EOperation::EditorSetUp:
+        case EOperation::ExtractEditorSetUp: return "list the entries";
+        case EOperation::Relink: return "merge the dialogue";
+    }
+    return "go on";
 }
 
 }  // namespace
@@ -176,17 +197,30 @@ void CVANTORDoc::RunOperation(std::unique_ptr<COperation> operation) {
     m_busy = 1;
     m_link->HidePane(EPane::All);
     COperationContext context(*this, operation->State().m_loadOrder);
-    if (ExtractsFirst(operation->Code())) {
-        CDocState& state = operation->State();
-        ExtractFiles(state, context);
-        // Nothing else changes the list while the worker runs: every command
-        // that would waits for it or does nothing.
-        std::lock_guard lock(m_stateMutex);
-        m_files = state.m_files;
-        m_mastersLoaded = state.m_mastersLoaded;
+    const EOperation code = operation->Code();
+    bool extracting = ExtractsFirst(code);
+    COperationOutcome outcome;
+    try {
+        if (extracting) {
+            CDocState& state = operation->State();
+            ExtractFiles(state, context);
+            // Nothing else changes the list while the worker runs: every
+            // command that would waits for it or does nothing.
+            std::lock_guard lock(m_stateMutex);
+            m_files = state.m_files;
+            m_mastersLoaded = state.m_mastersLoaded;
+            extracting = false;
+        }
+        operation->Run(context);
+        outcome = operation->Outcome();
+    } catch (const std::bad_alloc&) {
+        // What the operation had made is gone with it; the document keeps
+        // its files and panes as they were, and the user is told.
+        operation.reset();
+        m_link->Progress({}, 0);
+        m_link->Ask({std::string("Not enough memory to ") + Doing(code, extracting) + ".", "Critical Error",
+                     EButtons::Ok, EIcon::Stop, EAnswer::Ok});
     }
-    operation->Run(context);
-    COperationOutcome outcome = operation->Outcome();
     // The operation's references to files go before the document is idle.
     operation.reset();
     {

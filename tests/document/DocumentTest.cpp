@@ -355,3 +355,46 @@ TEST(Document, StopAndCloseDuringExtractionUnderLoad) {
         // Odd rounds: the document is destroyed while the worker reads.
     }
 }
+
+TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
+    CGame game;
+    game.Plugin("A.esp", {"a"});
+    auto doc = game.Doc(false);
+    struct CCase {
+        std::function<void(CVANTORDoc&)> m_start;
+        std::string m_text;
+    };
+    const CCase cases[] = {
+        {[](CVANTORDoc& d) {
+             d.StartOperation(CTestOperation::Make([](COperationContext& c) {
+                 c.Progress("Searching... 0% complete", 3);
+                 throw std::bad_alloc();
+             }));
+         },
+         "Not enough memory to search the loaded files."},
+        {[&](CVANTORDoc& d) {
+             game.Choose(d, {"A.esp"});
+             platform::SetFaultHook([](platform::EFileOp op, const std::string& path) -> bool {
+                 if (op == platform::EFileOp::Open && path.find("A.esp") != std::string::npos) throw std::bad_alloc();
+                 return false;
+             });
+             d.OnCheckAll();
+         },
+         "Not enough memory to read the plugins and masters."},
+    };
+    for (const CCase& c : cases) {
+        game.m_link.Clear();
+        RunAndWait(*doc, c.m_start);
+        platform::SetFaultHook(nullptr);
+        ASSERT_FALSE(game.m_link.Messages().empty());
+        EXPECT_EQ(game.m_link.Messages().back().m_text, c.m_text);
+        EXPECT_EQ(game.m_link.Messages().back().m_caption, "Critical Error");
+        // The progress display is gone and the document goes on.
+        const auto calls = game.m_link.Calls();
+        EXPECT_TRUE(std::any_of(calls.begin(), calls.end(), [](const auto& s) { return s.starts_with("progress 0|"); }));
+        EXPECT_FALSE(doc->IsBusy());
+    }
+    // What the failed extraction had not read is still chosen, and reads now.
+    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
+    EXPECT_EQ(doc->LoadedNames(), Names{"A.esp"});
+}

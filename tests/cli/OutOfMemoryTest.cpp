@@ -1,0 +1,48 @@
+// Running out of memory on the worker is an error the user is told of, not a
+// crash: vantor under an address-space limit that its check cannot fit in.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cstdio>
+#include <sys/wait.h>
+
+#include "fixtures/PluginBuilder.h"
+#include "fixtures/TempDir.h"
+#include "platform/Files.h"
+
+namespace {
+
+using namespace vantor::fixtures;
+
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+constexpr bool kSanitized = true;  // their shadow memory needs the address space
+#else
+constexpr bool kSanitized = false;
+#endif
+
+TEST(OutOfMemory, ACheckTooLargeForMemoryEndsWithAMessageAndStatusOne) {
+    if (kSanitized) GTEST_SKIP() << "address-space limits and sanitizers do not mix";
+    // 100 plugins that change the same 5,000 records: 25 million conflict
+    // rows, some 600 MB, from 15 MB of plugins.
+    CTempDir dir;
+    std::string plugins;
+    for (int p = 0; p < 100; ++p) {
+        CPluginBuilder b;
+        b.Header();
+        for (int i = 0; i < 5000; ++i) b.Record("MISC", {Name("item" + std::to_string(i)), Sub("DATA", I32(p))});
+        const std::string name = "P" + std::to_string(p) + ".esp";
+        ASSERT_TRUE(b.Write(dir / name));
+        plugins += " " + name;
+    }
+    const std::string command = "cd '" + dir.Path() + "' && ulimit -v 480000 && '" VANTOR_CLI
+                                "' check --conflicts --no-masters --quiet --format csv --install-dir . --settings v.ini" +
+                                plugins + " </dev/null 2>err.txt >/dev/null";
+    const int status = std::system(("bash -c \"" + command + "\"").c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << "vantor was killed";
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    std::string err;
+    vantor::platform::ReadWholeFile(dir / "err.txt", err);
+    EXPECT_NE(err.find("Not enough memory to check the plugins."), std::string::npos) << err;
+}
+
+}  // namespace
