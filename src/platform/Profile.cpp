@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/FileOps.h"
 #include "platform/Files.h"
 
 namespace vantor::platform {
@@ -112,9 +113,7 @@ bool ReplaceFile(const std::string& path, const std::string& text) {
     }
     // A read-only file stays as it is, as it would for the Windows calls,
     // even for a user who could override the permission.
-    if (!S_ISREG(st.st_mode) || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0 ||
-        ::access(target.c_str(), W_OK) != 0)
-        return false;
+    if (!S_ISREG(st.st_mode) || !WritePermitted(target, unsigned(st.st_mode & 07777))) return false;
     std::string temp = FolderOf(target) + "." + FileNameOf(target) + ".XXXXXX";
     int fd = ::mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return false;
