@@ -76,6 +76,22 @@ public:
     // `erased` says which were erased (all or none of those found).
     CWriteResult EraseEntries(const std::vector<const CEntry*>& entries, CBackupPolicy& policy,
                               std::vector<bool>& erased);
+    // One change of many made in one pass: an entry's new data (its record's
+    // bytes after the ID subrecords, raw), or the record erased.
+    struct CEntryChange {
+        const CEntry* m_entry = nullptr;
+        bool m_erase = false;
+        std::string m_data;
+    };
+    // Makes the changes to entries of this file's tables in one pass, one
+    // backup first, the header's record count kept true. Changes to entries
+    // not in the tables, repeats of an entry and rewrites to the data the
+    // entry holds are passed over; the model follows the rest (rewritten
+    // entries hold their new data, erased ones are detached), and `done` says
+    // which were made (all or none of those not passed over). NothingToWrite,
+    // without writing, when none is left; NotExtracted or TooLarge, without
+    // writing, when any rewrite cannot be made.
+    CWriteResult ChangeEntries(std::vector<CEntryChange> changes, CBackupPolicy& policy, std::vector<bool>& done);
     // Where the entry's record starts on disk now, after the changes so far.
     std::int64_t CurrentOffset(const CEntry& entry) const;
 
@@ -103,6 +119,8 @@ private:
     struct CSplice;
     CWriteResult ApplySplices(const std::vector<CSplice>& splices, CBackupPolicy& policy);
     bool WriteRecordCount(platform::CFile& work, std::int64_t erasing);
+    // The model after the entry's record was rewritten with `newData`.
+    void NoteRewritten(CEntry& entry, std::string newData);
     bool ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts);
 
     std::array<CEntryTable, kTableCount> m_tables;

@@ -218,6 +218,25 @@ CWriteResult CPluginFile::MakeBackup(const std::string& pluginPath, CBackupPolic
     return MakeBackupCopy(pluginPath, m_backup, policy, &*times);
 }
 
+void CPluginFile::NoteRewritten(CEntry& entry, std::string newData) {
+    entry.m_sizeChange += std::int64_t(newData.size()) - std::int64_t(entry.DataLength());
+    entry.SetData(std::move(newData));
+    // By identity: another entry may carry the same ID in another table.
+    m_rewritten.erase(std::remove(m_rewritten.begin(), m_rewritten.end(), &entry), m_rewritten.end());
+    m_rewritten.push_back(&entry);
+}
+
+namespace {
+
+// Readers of the format, this one too, take a record's size from the low 24
+// bits of its size field.
+bool FitsRecord(const CEntry& entry, std::size_t newDataLength) {
+    const std::int64_t length = entry.m_size + entry.m_sizeChange;
+    return length - std::int64_t(entry.DataLength()) + std::int64_t(newDataLength) - 16 <= 0xFFFFFF;
+}
+
+}  // namespace
+
 CWriteResult CPluginFile::RewriteEntry(CEntry& entry, const CSubRecords& subs, CBackupPolicy& policy) {
     std::string newData = JoinSubRecords(subs);
     if (SameBytes(newData, entry.Data())) return CWriteResult::Failure(EWriteFailure::NothingToWrite);
@@ -225,26 +244,15 @@ CWriteResult CPluginFile::RewriteEntry(CEntry& entry, const CSubRecords& subs, C
     // subrecords.
     if (entry.m_dataDropped) return CWriteResult::Failure(EWriteFailure::NotExtracted, FullPath());
     if (FindTables(*this, {&entry}).empty()) return CWriteResult::Failure(EWriteFailure::NotInFile, FullPath());
-    const std::int64_t length = entry.m_size + entry.m_sizeChange;
-    const std::int64_t newLength = length - std::int64_t(entry.DataLength()) + std::int64_t(newData.size());
-    // Readers of the format, this one too, take a record's size from the low
-    // 24 bits of its size field.
-    if (newLength - 16 > 0xFFFFFF)
-        return CWriteResult::Failure(EWriteFailure::TooLarge, FullPath());
+    if (!FitsRecord(entry, newData.size())) return CWriteResult::Failure(EWriteFailure::TooLarge, FullPath());
 
     CSplice splice;
     splice.m_start = CurrentOffset(entry);
-    splice.m_length = length;
+    splice.m_length = entry.m_size + entry.m_sizeChange;
     splice.m_oldData = entry.Data();
     splice.m_newData = newData;
     CWriteResult result = ApplySplices({splice}, policy);
-    if (!result.Ok()) return result;
-
-    entry.m_sizeChange += std::int64_t(newData.size()) - std::int64_t(entry.DataLength());
-    entry.SetData(std::move(newData));
-    // By identity: another entry may carry the same ID in another table.
-    m_rewritten.erase(std::remove(m_rewritten.begin(), m_rewritten.end(), &entry), m_rewritten.end());
-    m_rewritten.push_back(&entry);
+    if (result.Ok()) NoteRewritten(entry, std::move(newData));
     return result;
 }
 
@@ -262,24 +270,47 @@ CWriteResult CPluginFile::EraseEntry(const CEntry& entry, CBackupPolicy& policy)
 
 CWriteResult CPluginFile::EraseEntries(const std::vector<const CEntry*>& entries, CBackupPolicy& policy,
                                        std::vector<bool>& erased) {
-    erased.assign(entries.size(), false);
-    std::unordered_set<const CEntry*> wanted(entries.begin(), entries.end());
-    auto tables = FindTables(*this, wanted);
-    if (tables.empty()) return CWriteResult::Failure(EWriteFailure::NothingToWrite);
+    std::vector<CEntryChange> changes;
+    changes.reserve(entries.size());
+    for (const CEntry* e : entries) changes.push_back({e, true, {}});
+    return ChangeEntries(std::move(changes), policy, erased);
+}
+
+CWriteResult CPluginFile::ChangeEntries(std::vector<CEntryChange> changes, CBackupPolicy& policy,
+                                        std::vector<bool>& done) {
+    done.assign(changes.size(), false);
+    std::unordered_set<const CEntry*> wanted;
+    for (const auto& c : changes) wanted.insert(c.m_entry);
+    const auto tables = FindTables(*this, wanted);
+
+    std::vector<std::size_t> chosen;  // index into `changes` of each change made
+    std::unordered_set<const CEntry*> taken;
+    for (std::size_t i = 0; i < changes.size(); ++i) {
+        const CEntryChange& c = changes[i];
+        if (!tables.count(c.m_entry) || !taken.insert(c.m_entry).second) continue;
+        if (!c.m_erase) {
+            if (SameBytes(c.m_data, c.m_entry->Data())) continue;
+            if (c.m_entry->m_dataDropped) return CWriteResult::Failure(EWriteFailure::NotExtracted, FullPath());
+            if (!FitsRecord(*c.m_entry, c.m_data.size())) return CWriteResult::Failure(EWriteFailure::TooLarge, FullPath());
+        }
+        chosen.push_back(i);
+    }
+    if (chosen.empty()) return CWriteResult::Failure(EWriteFailure::NothingToWrite);
 
     CShiftIndex shifts(m_removed, m_rewritten);
     std::vector<CSplice> splices;
-    std::vector<std::size_t> chosen;  // index into `entries` of each entry erased
-    std::unordered_set<const CEntry*> taken;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const CEntry* e = entries[i];
-        if (!tables.count(e) || !taken.insert(e).second) continue;
+    splices.reserve(chosen.size());
+    for (std::size_t i : chosen) {
+        const CEntryChange& c = changes[i];
         CSplice s;
-        s.m_start = shifts.CurrentOffset(e->m_offset);
-        s.m_length = e->m_size + e->m_sizeChange;
-        s.m_erase = true;
+        s.m_start = shifts.CurrentOffset(c.m_entry->m_offset);
+        s.m_length = c.m_entry->m_size + c.m_entry->m_sizeChange;
+        s.m_erase = c.m_erase;
+        if (!c.m_erase) {
+            s.m_oldData = c.m_entry->Data();
+            s.m_newData = c.m_data;
+        }
         splices.push_back(std::move(s));
-        chosen.push_back(i);
     }
     std::vector<std::size_t> order(splices.size());
     for (std::size_t k = 0; k < order.size(); ++k) order[k] = k;
@@ -291,8 +322,14 @@ CWriteResult CPluginFile::EraseEntries(const std::vector<const CEntry*>& entries
     CWriteResult result = ApplySplices(sorted, policy);
     if (!result.Ok()) return result;
     for (std::size_t i : chosen) {
-        const CEntry* e = entries[i];
-        erased[i] = DetachEntry(e, kTags[tables.at(e)]);
+        CEntryChange& c = changes[i];
+        if (c.m_erase) {
+            done[i] = DetachEntry(c.m_entry, kTags[tables.at(c.m_entry)]);
+        } else {
+            // Found in this file's own tables, which hold their entries mutable.
+            NoteRewritten(const_cast<CEntry&>(*c.m_entry), std::move(c.m_data));
+            done[i] = true;
+        }
     }
     return result;
 }

@@ -253,6 +253,85 @@ TEST(Writer, OnePassEraseEqualsErasingOneByOne) {
     ASSERT_NO_FATAL_FAILURE(many.ExpectMatches());
 }
 
+TEST(Writer, ManyChangesInOnePassEqualThemOneByOne) {
+    CWriterSession one(SampleRecords(4));
+    CWriterSession many(SampleRecords(4));
+    // Changes made earlier in the run are where the model says.
+    ASSERT_TRUE(one.Grow(2, 11));
+    ASSERT_TRUE(many.Grow(2, 11));
+    SetTimes(many.Path(), kAccess, kWrite);
+
+    struct CRewrite {
+        std::size_t m_k;
+        CSubRecords m_subs;
+        std::string m_data;
+    };
+    auto rewrite = [](const CRec& r, std::size_t k) {
+        CRewrite w{k, {}, {}};
+        SplitSubRecords(r.m_data, w.m_subs);
+        std::mt19937 rng{std::uint32_t(k)};
+        Mutate(rng, int(k % 3), w.m_subs);
+        w.m_data = JoinSubRecords(w.m_subs);
+        return w;
+    };
+    std::vector<CPluginFile::CEntryChange> changes;
+    std::vector<CRewrite> rewrites;
+    std::vector<std::size_t> erasures;
+    for (std::size_t k = 0; k < many.m_recs.size(); ++k) {
+        if (k % 4 == 1) {
+            erasures.push_back(k);
+            changes.push_back({many.m_recs[k].m_entry, true, {}});
+        } else if (k % 4 == 2 || k == 0) {
+            rewrites.push_back(rewrite(many.m_recs[k], k));
+            changes.push_back({many.m_recs[k].m_entry, false, rewrites.back().m_data});
+        }
+    }
+    std::reverse(changes.begin(), changes.end());  // order of the request does not matter
+    CEntry foreign;
+    changes.push_back({&foreign, true, {}});                                   // not the file's
+    changes.push_back({many.m_recs[3].m_entry, false, many.m_recs[3].m_data});  // the data it holds
+    changes.push_back({many.m_recs[1].m_entry, false, "XTRA"});                 // a repeat
+
+    std::vector<bool> done;
+    ASSERT_TRUE(many.m_file->ChangeEntries(changes, many.m_policy, done).Ok());
+    ExpectTimes(many.Path(), kAccess, kWrite);
+    EXPECT_EQ(std::count(done.begin(), done.end(), true), std::ptrdiff_t(rewrites.size() + erasures.size()));
+    EXPECT_EQ(std::vector<bool>(done.end() - 3, done.end()), std::vector<bool>(3, false));
+    for (const CRewrite& w : rewrites) {
+        ASSERT_TRUE(one.Rewrite(w.m_k, w.m_subs));
+        many.m_recs[w.m_k].m_data = w.m_data;
+    }
+    for (auto it = erasures.rbegin(); it != erasures.rend(); ++it) {
+        ASSERT_TRUE(one.Erase(*it));
+        many.m_recs.erase(many.m_recs.begin() + std::ptrdiff_t(*it));
+    }
+    ASSERT_NO_FATAL_FAILURE(many.ExpectMatches());
+    EXPECT_EQ(FileBytes(many.Path()), FileBytes(one.Path()));
+    EXPECT_EQ(ModelSnapshot(*many.m_file), ModelSnapshot(*one.m_file));
+    EXPECT_EQ(LoadPlugin(many.m_dir.Path(), "Mod.esp")->HeaderRecordCount(), std::uint32_t(many.m_recs.size()));
+    // The backup made before the first change of the run stays.
+    EXPECT_EQ(FileBytes(many.BackupPath()), many.m_original);
+    ASSERT_TRUE(many.Grow(0, 4));  // and later changes still find their records
+    ASSERT_NO_FATAL_FAILURE(many.ExpectMatches());
+
+    // Nothing is written when nothing is left to change, or when one rewrite
+    // cannot be made: its entry's data was never read.
+    CWriterSession s(SampleRecords());
+    const std::string model = ModelSnapshot(*s.m_file);
+    EXPECT_EQ(s.m_file->ChangeEntries({{s.m_recs[0].m_entry, false, s.m_recs[0].m_data}, {&foreign, true, {}}},
+                                      s.m_policy, done).m_failure,
+              EWriteFailure::NothingToWrite);
+    s.m_recs[3].m_entry->m_dataDropped = true;
+    EXPECT_EQ(s.m_file->ChangeEntries({{s.m_recs[0].m_entry, true, {}}, {s.m_recs[3].m_entry, false, "XTRA"}},
+                                      s.m_policy, done).m_failure,
+              EWriteFailure::NotExtracted);
+    EXPECT_EQ(done, (std::vector<bool>{false, false}));
+    s.m_recs[3].m_entry->m_dataDropped = false;
+    EXPECT_EQ(ModelSnapshot(*s.m_file), model);
+    EXPECT_EQ(FileBytes(s.Path()), s.m_original);
+    EXPECT_EQ(FolderNames(s.m_dir.Path()), std::set<std::string>{"Mod.esp"});
+}
+
 TEST(Writer, NameCaseAndLinksLeadToTheFileOnDisk) {
     {  // Opened by a name whose case differs from the file's.
         CTempDir dir;
@@ -307,6 +386,10 @@ TEST(Writer, FileChangedSinceReadingIsLeftAlone) {
     EXPECT_FALSE(s.Erase(4));
     expectRefused();
     EXPECT_EQ(s.EraseMany({6}), std::vector<bool>{false});
+    expectRefused();
+    std::vector<bool> done;
+    s.m_last = s.m_file->ChangeEntries({{s.m_recs[2].m_entry, false, "XTRA"}, {s.m_recs[6].m_entry, true, {}}},
+                                       s.m_policy, done);
     expectRefused();
     EXPECT_EQ(FileBytes(s.Path()), onDisk);
     EXPECT_EQ(ModelSnapshot(*s.m_file), model);
