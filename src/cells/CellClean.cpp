@@ -108,7 +108,11 @@ int CCellCleaner::Resolve(std::string_view fileName) const {
     return it == m_byName.end() ? -1 : it->second;
 }
 
-CPluginCells CCellCleaner::Analyse(const CPluginFile& plugin) const {
+CPluginCells CCellCleaner::Analyse(const CPluginFile& plugin) const { return Judge(plugin, nullptr); }
+
+CPluginCells CCellCleaner::AnalyseCell(const CPluginFile& plugin, const CEntry& cell) const { return Judge(plugin, &cell); }
+
+CPluginCells CCellCleaner::Judge(const CPluginFile& plugin, const CEntry* only) const {
     CPluginCells out;
     out.m_plugin = &plugin;
     std::vector<int> pluginMasters;
@@ -117,7 +121,8 @@ CPluginCells CCellCleaner::Analyse(const CPluginFile& plugin) const {
         if (pluginMasters.back() < 0) out.m_missingMasters.push_back(name);
     }
     if (const CEntryTable* cells = plugin.GetTable("CELL"))
-        for (const auto& e : *cells) JudgeCell(*e, pluginMasters, out);
+        for (const auto& e : *cells)
+            if (!only || e.get() == only) JudgeCell(*e, pluginMasters, out);
     return out;
 }
 

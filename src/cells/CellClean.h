@@ -56,6 +56,8 @@ public:
     // list of its header) also holds. Reads nothing from disk; safe to call
     // from several threads at once.
     CPluginCells Analyse(const CPluginFile& plugin) const;
+    // The same for one CELL entry of `plugin` alone.
+    CPluginCells AnalyseCell(const CPluginFile& plugin, const CEntry& cell) const;
 
 private:
     struct CMaster {
@@ -66,6 +68,8 @@ private:
     // Index of the given file of that name (without regard to case), or -1.
     int Resolve(std::string_view fileName) const;
     void JudgeCell(const CEntry& cell, const std::vector<int>& pluginMasters, CPluginCells& out) const;
+    // Judges the plugin's cells, or only `only` when it is given.
+    CPluginCells Judge(const CPluginFile& plugin, const CEntry* only) const;
 
     std::vector<CMaster> m_masters;
     std::unordered_map<std::string, int> m_byName;  // lower-case file name -> index in m_masters

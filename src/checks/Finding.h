@@ -19,6 +19,7 @@ enum class EFinding : std::uint8_t {
     FoundInMaster,  // a search hit in a master
     Listed,         // a plugin's entry in the editor listing
     ListedMaster,   // a master's entry in the editor listing
+    CellClean,      // a plugin's cell that cell cleaning changes; m_original: the master compared with
 };
 
 // A file of the engine's list (plugins and masters in the order they were

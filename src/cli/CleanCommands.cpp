@@ -1,4 +1,4 @@
-// vantor clean and vantor delete: the two commands that change plugins.
+// vantor clean, clean-cells and delete: the commands that change plugins.
 #include <iostream>
 
 #include "cli/Common.h"
@@ -61,6 +61,68 @@ int RunDelete(CChangeArgs args) {
     return deleted ? status : kExitFailed;
 }
 
+struct CCellArgs {
+    CCommonOptions m_common;
+    CBackupOptions m_backup;
+    bool m_dryRun = false;
+};
+
+int RunCleanCells(CCellArgs args) {
+    // Cleaning is never done to plugins nobody named.
+    args.m_common.m_loadOrderWhenNone = false;
+    const std::string format = args.m_common.m_format;
+    CSession session(args.m_common);
+    ApplyBackupOptions(session, args.m_backup);
+    // The findings are printed as they are listed, before the question.
+    bool printed = false;
+    session.Link().m_onRows = [&](EPane pane, const CResultTable& table) {
+        if (pane != EPane::Warning || printed) return;
+        printed = true;
+        PrintTable(std::cout, table, format, "Cells");
+        std::cout.flush();
+    };
+    session.Run([&](CVANTORDoc& d) { d.OnCleanCells(args.m_dryRun); });
+    session.Link().m_onRows = nullptr;
+    int status = session.ExitStatus();
+    const std::optional<CCellCleanResult> result = session.Doc().LastOutcome().m_cellClean;
+    if (!result) {
+        std::cerr << "vantor: nothing was cleaned: no plugin was read\n";
+        return kExitFailed;
+    }
+    // Machine-readable output stays alone on stdout.
+    std::ostream& report = format == "text" ? std::cout : std::cerr;
+    if (result->m_stopped) {
+        std::cerr << "vantor: stopped: " << result->m_cleaned << " of " << result->m_cells << " cells cleaned\n";
+        return kExitFailed;
+    }
+    if (args.m_dryRun) {
+        report << result->m_cells << " cells to clean: " << result->m_duplicates << " duplicate references, "
+               << result->m_settings << " redundant settings, " << result->m_junk << " junk cells (nothing was changed)\n";
+        for (const auto& name : result->m_missingMasters)
+            std::cerr << "vantor: warning: " << DisplayText(name) << " is not loaded: its references are kept\n";
+        if (result->m_unjudged)
+            std::cerr << "vantor: warning: " << result->m_unjudged
+                      << " cells could not be judged (data not extracted, or damaged) and are left alone\n";
+        return status;
+    }
+    if (result->m_cells == 0) return status;
+    const CFileList files = session.Doc().Files();
+    for (const CLoadedFile* item : files.Loaded())
+        if (const auto& file = item->m_file; !file->RewrittenEntries().empty() || !file->RemovedEntries().empty())
+            report << DisplayText(file->FileName()) << ": " << file->RewrittenEntries().size() + file->RemovedEntries().size()
+                   << " cells cleaned, backup " << DisplayText(file->BackupPath()) << "\n";
+    if (!result->m_confirmed) {
+        std::cerr << "vantor: nothing was cleaned: the cleaning was not confirmed\n";
+        return kExitFailed;
+    }
+    if (result->m_failed) {
+        std::cerr << "vantor: " << result->m_cleaned << " of " << result->m_cells << " cells cleaned\n";
+        return kExitFailed;
+    }
+    report << result->m_cleaned << " cells cleaned\n";
+    return status;
+}
+
 }  // namespace
 
 void AddCleanCommands(CLI::App& app, CCommandList& commands) {
@@ -69,6 +131,15 @@ void AddCleanCommands(CLI::App& app, CCommandList& commands) {
     AddCommonOptions(*c, clean->m_common);
     AddBackupOptions(*c, clean->m_backup);
     commands.push_back({c, [clean] { return RunClean(*clean); }});
+
+    auto cells = std::make_shared<CCellArgs>();
+    auto* cc = app.add_subcommand("clean-cells",
+                                  "Remove duplicate references, redundant cell settings and junk cells from the plugins' "
+                                  "cells (a .OLD backup is made first)");
+    AddCommonOptions(*cc, cells->m_common);
+    AddBackupOptions(*cc, cells->m_backup);
+    cc->add_flag("--dry-run", cells->m_dryRun, "Only list what would be cleaned");
+    commands.push_back({cc, [cells] { return RunCleanCells(*cells); }});
 
     auto del = std::make_shared<CChangeArgs>();
     auto* d = app.add_subcommand("delete", "Delete one entry from a plugin (a .OLD backup is made first)");

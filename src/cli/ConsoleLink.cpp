@@ -40,6 +40,13 @@ void CConsoleLink::Progress(const std::string& text, int total) {
     m_progressShown = true;
 }
 
+void CConsoleLink::SetPaneRows(EPane pane, CTablePtr table) {
+    std::lock_guard lock(m_mutex);
+    if (!m_onRows || !table) return;
+    ClearProgressLine();
+    m_onRows(pane, *table);
+}
+
 EAnswer CConsoleLink::Ask(const CMessage& message) {
     std::lock_guard lock(m_mutex);
     ClearProgressLine();

@@ -4,6 +4,7 @@
 // terminal a question gets the answer that loses nothing, and the run is
 // marked so it can exit non-zero.
 #include <cstdio>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -19,11 +20,14 @@ public:
     void Progress(const std::string& text, int total) override;
     void HidePane(EPane) override {}
     void ShowPane(EPane) override {}
-    void SetPaneRows(EPane, CTablePtr) override {}
+    void SetPaneRows(EPane pane, CTablePtr table) override;
     EAnswer Ask(const CMessage& message) override;
     CFileChoice ChooseFile(const CFileChooser& chooser) override;
     void CloseEntryEditors(const std::string&) override {}
 
+    // Given each table an operation publishes, when it is published and
+    // before the operation goes on (its questions come after).
+    std::function<void(EPane, const CResultTable&)> m_onRows;
     // Paths handed to the next file choosers, in order (from the command line).
     std::vector<std::string> m_choices;
     // Answers the command line gave for questions of one caption.

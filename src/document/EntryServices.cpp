@@ -1,9 +1,11 @@
 // Update Entry and Delete Entry: single changes to a loaded plugin, each
 // written by the plugin writer after its backup. They act on the entry a
 // row or an editor window holds, never on another of the same ID.
+#include "checks/FileAges.h"
 #include "format/SubRecord.h"
 #include "document/VANTORDoc.h"
 #include "document/WriteMessages.h"
+#include "document/operations/Operations.h"
 
 namespace vantor {
 
@@ -70,6 +72,27 @@ bool CVANTORDoc::DeleteEntry(const std::string& fileName, const std::string& tag
     if (ref.m_file) ref.m_entry = FindEntry(fileName, id, tag, false);
     // The messages name what is missing, as for a row.
     return DeleteEntry(ref, askFirst);
+}
+
+bool CVANTORDoc::CleanCell(const CEntryRef& ref, bool askFirst) {
+    if (IsBusy()) return false;
+    const CFileList files = Files();
+    CLocated found = Locate(files, *m_link, ref, "Entry Already Deleted or Missing.");
+    if (!found.m_entry) return false;
+    // Judged anew: the plugin or the masters may have changed since the
+    // cell was listed.
+    CLoadOrderAges ages(*LoadOrder());
+    const cells::CCellCleaner cleaner(MastersOldestFirst(files, ages));
+    cells::CPluginCells result = cleaner.AnalyseCell(*found.m_file, *found.m_entry);
+    if (result.m_cells.empty()) {
+        m_link->Ask(Notice("Nothing to Clean in this Cell."));
+        return false;
+    }
+    if (askFirst && m_link->Ask({"Clean Cell(s)?\n\nBackup(s) Saved with Extension \".OLD\"", "Clean Cells",
+                                 EButtons::YesNo, EIcon::Question, EAnswer::Yes}) != EAnswer::Yes)
+        return false;
+    const std::vector<bool> done = ChangeEntries(*found.m_file, CellChanges(result.m_cells), *m_link);
+    return !done.empty() && done.front();
 }
 
 }  // namespace vantor

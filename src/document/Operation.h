@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "checks/FileAges.h"
 #include "checks/Search.h"
@@ -38,6 +39,8 @@ enum class EOperation : std::int32_t {
     EditorSetUp = 9,
     ExtractEditorSetUp = 10,
     Relink = 11,
+    CleanCells = 12,
+    ExtractCleanCells = 13,
 };
 
 bool ExtractsFirst(EOperation code);
@@ -52,6 +55,7 @@ struct CCommandParams {
     std::string m_viewFile;           // "" = every listed file
     std::int32_t m_viewMasters = 0;   // 1: the listing is of masters
     std::int32_t m_relinkMode = 0;    // 1: "Auto ReLink Dialog"
+    bool m_listOnly = false;          // Clean Cells: list the findings, change nothing
 };
 
 // The document's state a command copies for its operation.
@@ -75,11 +79,26 @@ struct CAutoCleanResult {
     std::size_t m_failed = 0;  // not deleted: an error, or the entry or its plugin was not found
 };
 
+// What Clean Cells found and did.
+struct CCellCleanResult {
+    bool m_confirmed = false;  // the user agreed to clean
+    bool m_stopped = false;
+    std::size_t m_cells = 0;  // cells found to clean, in every plugin
+    std::size_t m_duplicates = 0, m_settings = 0, m_junk = 0;
+    // Cells that could not be judged (data not extracted, or damaged): left alone.
+    std::size_t m_unjudged = 0;
+    // Masters the plugins name that are not loaded: their references stay.
+    std::vector<std::string> m_missingMasters;
+    std::size_t m_cleaned = 0;  // cells cleaned
+    std::size_t m_failed = 0;   // cells of plugins whose writing failed or was refused
+};
+
 // What an operation reports besides its panes, for front ends that report
 // it (the command line's exit status).
 struct COperationOutcome {
     std::optional<CAutoCleanResult> m_clean;
     std::optional<CRelinkResult> m_relink;
+    std::optional<CCellCleanResult> m_cellClean;
 };
 
 // What the worker offers an operation: the frame, the stop request, and the

@@ -80,7 +80,10 @@ std::string_view CResultTable::CellOf(const CFinding& f, std::size_t column) con
     };
     switch (column) {
         case 0: return CPluginFile::kTags[f.m_table];
-        case 1: return Texts().Of(f);
+        case 1:
+            if (f.m_kind == EFinding::CellClean)
+                if (auto it = m_descriptions.find(f.m_entry); it != m_descriptions.end()) return it->second;
+            return Texts().Of(f);
         case 2: return f.m_entry ? f.m_entry->IdText() : std::string_view();
         case 3: return InMaster(f) ? kNone : nameOf(f.m_file);
         case 4:
@@ -151,9 +154,9 @@ void CResultTable::SortByColumn(std::size_t column, bool descending) {
 
 CResultTable PaneTableHeader(EPane pane) {
     switch (pane) {
-        case EPane::Conflict: return {{"ID", "Conflict", "Name", "Overriding Esp File", "Esp File", "Original File"}, {}, {}};
-        case EPane::Warning: return {{"ID", "Warning", "Name", "Esp File", "Original File"}, {}, {}};
-        case EPane::Editor: return {{"ID", "Entry Type", "Name", "Esp File", "Original File"}, {}, {}};
+        case EPane::Conflict: return {{"ID", "Conflict", "Name", "Overriding Esp File", "Esp File", "Original File"}, {}, {}, {}};
+        case EPane::Warning: return {{"ID", "Warning", "Name", "Esp File", "Original File"}, {}, {}, {}};
+        case EPane::Editor: return {{"ID", "Entry Type", "Name", "Esp File", "Original File"}, {}, {}, {}};
         case EPane::All: break;
     }
     return {};

@@ -8,6 +8,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "checks/Finding.h"
@@ -33,6 +34,9 @@ public:
     std::vector<std::string> m_header;
     std::vector<CFileRef> m_files;  // what the rows' file indexes name
     CFindings m_rows;
+    // The descriptions of rows that carry their own (a cleaned cell's
+    // counts), by the row's entry.
+    std::unordered_map<const CEntry*, std::string> m_descriptions;
 
     std::size_t ColumnCount() const { return m_header.size(); }
     std::size_t RowCount() const { return m_rows.size(); }

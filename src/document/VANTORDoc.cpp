@@ -47,6 +47,8 @@ const char* Doing(EOperation code, bool extracting) {
         case EOperation::EditorSetUp:
         case EOperation::ExtractEditorSetUp: return "list the entries";
         case EOperation::Relink: return "merge the dialogue";
+        case EOperation::CleanCells:
+        case EOperation::ExtractCleanCells: return "clean the cells";
     }
     return "go on";
 }
@@ -305,6 +307,18 @@ void CVANTORDoc::OnAutoDeleteUnclean() {
         return;
     CloseEntryEditors();
     if (auto code = CheckCode(EOperation::ExtractClean, EOperation::Clean)) StartOperation(*code);
+}
+
+void CVANTORDoc::OnCleanCells(bool listOnly) {
+    // Started as the automatic clean is.
+    if (IsBusy()) return;
+    if (m_checkMode == ECheckMode::SingleVersus && !Files().Has(EFileRole::PendingMaster) &&
+        !Files().Has(EFileRole::MasterPlugin))
+        return;
+    CloseEntryEditors();
+    CCommandParams params;
+    params.m_listOnly = listOnly;
+    if (auto code = CheckCode(EOperation::ExtractCleanCells, EOperation::CleanCells)) StartOperation(*code, params);
 }
 
 void CVANTORDoc::OnRelinkDialog() {

@@ -66,6 +66,9 @@ public:
     // (0: the default checks of the option set).
     void BeginCheck(std::uint8_t mask);
     void OnAutoDeleteUnclean();
+    // Clean Cells: lists what cell cleaning changes in the loaded plugins,
+    // then asks and cleans; with `listOnly` it only lists.
+    void OnCleanCells(bool listOnly = false);
     void OnRelinkDialog();
     void OnAutoRelinkDialog();
     void OnViewAllEspData();
@@ -145,6 +148,9 @@ public:
     bool DeleteEntry(const CEntryRef& entry, bool askFirst);
     // The same for the first entry of that ID in the loaded plugin of that name.
     bool DeleteEntry(const std::string& fileName, const std::string& tag, const std::string& id, bool askFirst);
+    // Cleans the cell of a loaded plugin as Clean Cells would, judged anew,
+    // after asking; true when it was cleaned.
+    bool CleanCell(const CEntryRef& cell, bool askFirst);
     // Whether the file is read and loaded (among the masters, or the plugins).
     bool IsLoaded(const CFileRef& file, bool masters) const;
 

@@ -53,7 +53,9 @@ CBackupDecision CLinkBackupPolicy::BackupExists(const std::string& pluginPath, c
 }
 
 bool ShowWriteResult(const CWriteResult& result, EWriteAction action, CFrameLink& link) {
-    const char* failText = action == EWriteAction::Update ? "Could not update this Entry." : "Could not delete this Entry.";
+    const char* failText = action == EWriteAction::Update   ? "Could not update this Entry."
+                           : action == EWriteAction::Delete ? "Could not delete this Entry."
+                                                            : "Could not clean the Cells of this Plugin.";
     const std::string& path = result.m_path;
     auto refuse = [&](const std::string& why) { Show(link, path + "\n" + why, "Cannot Complete Request", EIcon::Exclamation); };
     switch (result.m_failure) {
@@ -123,6 +125,13 @@ std::vector<bool> EraseEntries(CPluginFile& file, const std::vector<const CEntry
     std::vector<bool> erased;
     ShowWriteResult(file.EraseEntries(entries, policy, erased), EWriteAction::Delete, link);
     return erased;
+}
+
+std::vector<bool> ChangeEntries(CPluginFile& file, std::vector<CPluginFile::CEntryChange> changes, CFrameLink& link) {
+    CLinkBackupPolicy policy(link);
+    std::vector<bool> done;
+    ShowWriteResult(file.ChangeEntries(std::move(changes), policy, done), EWriteAction::CleanCells, link);
+    return done;
 }
 
 }  // namespace vantor

@@ -21,7 +21,7 @@ private:
     CFrameLink& m_link;
 };
 
-enum class EWriteAction { Update, Delete };
+enum class EWriteAction { Update, Delete, CleanCells };
 
 // Shows what the user is told about a result (nothing for success, for a
 // cancelled backup or for nothing to write). False unless it succeeded.
@@ -31,5 +31,7 @@ bool ShowWriteResult(const CWriteResult& result, EWriteAction action, CFrameLink
 bool RewriteEntry(CPluginFile& file, CEntry& entry, const CSubRecords& subs, CFrameLink& link);
 bool EraseEntry(CPluginFile& file, const CEntry& entry, CFrameLink& link);
 std::vector<bool> EraseEntries(CPluginFile& file, const std::vector<const CEntry*>& entries, CFrameLink& link);
+// Changes in one pass (Clean Cells); which were made.
+std::vector<bool> ChangeEntries(CPluginFile& file, std::vector<CPluginFile::CEntryChange> changes, CFrameLink& link);
 
 }  // namespace vantor

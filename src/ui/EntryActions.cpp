@@ -53,7 +53,8 @@ std::optional<CEntryOpenRequest> ResolveDoubleClick(CVANTORDoc& doc, EPane pane,
 }
 
 CDeleteOutcome DeleteSelectedEntries(EPane pane, const CResultTable& table, const std::set<std::pair<int, int>>& selected,
-                                     const CDeleteEntryFn& deleteEntry, const CCloseEditorFn& closeEditor) {
+                                     const CDeleteEntryFn& deleteEntry, const CCloseEditorFn& closeEditor,
+                                     const CDeleteEntryFn& cleanCell) {
     CDeleteOutcome outcome;
     if (selected.empty() || pane == EPane::All) return outcome;
     int column = 3;
@@ -75,11 +76,14 @@ CDeleteOutcome DeleteSelectedEntries(EPane pane, const CResultTable& table, cons
     std::vector<const CEntry*> deleted;
     for (int r = bottom; r >= top; --r) {
         if (r < 0 || !selected.count({r, column})) continue;
+        // Such a row stands for cleaning its cell, never for deleting it.
+        const bool cellRow = std::size_t(r) < table.RowCount() && table.m_rows[std::size_t(r)].m_kind == EFinding::CellClean;
+        if (cellRow && !cleanCell) continue;
         // A cell that shows no plugin's entry is still offered to the
         // document, which says "Filename not Found.".
         const CEntryRef entry = table.EntryAt(std::size_t(r), std::size_t(column));
         if (entry) closeEditor(entry.m_file->FileName() + " - " + std::string(entry.m_entry->IdText()));
-        if (deleteEntry(entry, deleted.empty())) deleted.push_back(entry.m_entry);
+        if ((cellRow ? cleanCell : deleteEntry)(entry, deleted.empty())) deleted.push_back(entry.m_entry);
     }
     outcome.m_deleted = int(deleted.size());
     for (const CEntry* entry : deleted)

@@ -52,8 +52,11 @@ struct CDeleteOutcome {
 // The Delete key over the selected cells (row, column of data rows): rows
 // are visited from the last to the first, each deleting the entry its cell
 // shows; the question is asked only until one deletion has succeeded; every
-// row showing a deleted entry in a plugin column goes with it.
+// row showing a deleted entry in a plugin column goes with it. A row of
+// Clean Cells cleans its cell through `cleanCell` instead, and without one
+// does nothing.
 CDeleteOutcome DeleteSelectedEntries(EPane pane, const CResultTable& table, const std::set<std::pair<int, int>>& selected,
-                                     const CDeleteEntryFn& deleteEntry, const CCloseEditorFn& closeEditor);
+                                     const CDeleteEntryFn& deleteEntry, const CCloseEditorFn& closeEditor,
+                                     const CDeleteEntryFn& cleanCell = {});
 
 }  // namespace vantor

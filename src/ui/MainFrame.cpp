@@ -82,6 +82,7 @@ const CCommandText kCommands[CMainFrame::kCommandCount] = {
     {"Check &Unclean", "Checks for Unclean Entries"},
     {"Check &All", "Checks for All Plugin Conflicts"},
     {"Auto Delete Unclea&n", "Automatically Delete All Unclean Entries in Loaded Plugins"},
+    {"Clean Cells", "Remove Duplicate References, Redundant Settings and Junk Cells from Loaded Plugins"},
     {"Auto ReLink Dialog", "Merge and Repair Dialog in all Loaded Esps"},
     {"ReLink Dialog", "Open Repair Tool"},
     {"&Options", "Select Check Options"},
@@ -251,6 +252,7 @@ void CMainFrame::CreateActions() {
     on(kCheckUnclean, [doc] { doc->OnCheckUnclean(); });
     on(kCheckAll, [doc] { doc->OnCheckAll(); });
     on(kAutoDeleteUnclean, [doc] { doc->OnAutoDeleteUnclean(); });
+    on(kCleanCells, [doc] { doc->OnCleanCells(); });
     on(kAutoRelink, [doc] { doc->OnAutoRelinkDialog(); });
     on(kRelink, [doc] { doc->OnRelinkDialog(); });
     on(kOptions, [this] { OnOptions(); });
@@ -282,7 +284,8 @@ void CMainFrame::CreateMenus() {
     fill("&CheckType", {kSingleVersus, kFullCheck});
     fill("Editor", {kViewFileData, sep, kViewAllEsp, kViewAllEsm, kViewAllGlobal, sep, kFindObject});
     m_operationsMenu = fill("&Operations", {kExtractData, kClearEsm, sep, kCheckConflicts, kCheckDeleted, kCheckUnclean,
-                                            kCheckAll, sep, kAutoDeleteUnclean, kAutoRelink, sep, kRelink, sep, kOptions});
+                                            kCheckAll, sep, kAutoDeleteUnclean, kCleanCells, kAutoRelink, sep, kRelink, sep,
+                                            kOptions});
     fill("&Help", {kHelp, sep, kAbout});
 }
 
@@ -471,7 +474,8 @@ void CMainFrame::UpdateCommandStates() {
 void CMainFrame::RemoveRelinkItems() {
     const QList<QAction*> items = m_operationsMenu->actions();
     // The separator between "Auto ReLink Dialog" and "ReLink Dialog".
-    if (items.size() > 10 && items[10]->isSeparator()) m_operationsMenu->removeAction(items[10]);
+    const qsizetype relink = items.indexOf(m_actions[kRelink]);
+    if (relink > 0 && items[relink - 1]->isSeparator()) m_operationsMenu->removeAction(items[relink - 1]);
     m_operationsMenu->removeAction(m_actions[kRelink]);
     m_operationsMenu->removeAction(m_actions[kAutoRelink]);
 }
@@ -512,6 +516,8 @@ bool CMainFrame::BringEntryEditorForward(const std::string& title) {
 bool CMainFrame::DeleteEntry(const CEntryRef& entry, bool ask) {
     return m_doc->DeleteEntry(entry, ask);
 }
+
+bool CMainFrame::CleanCell(const CEntryRef& cell, bool ask) { return m_doc->CleanCell(cell, ask); }
 
 // --------------------------------------------------------------- commands --
 

@@ -36,7 +36,7 @@ public:
         kSingleVersus, kFullCheck,
         kViewFileData, kViewAllEsp, kViewAllEsm, kViewAllGlobal, kFindObject,
         kExtractData, kClearEsm, kCheckConflicts, kCheckDeleted, kCheckUnclean, kCheckAll, kAutoDeleteUnclean,
-        kAutoRelink, kRelink, kOptions,
+        kCleanCells, kAutoRelink, kRelink, kOptions,
         kHelp, kAbout,
         kDefaultCheck, kToggleConflict, kToggleWarning, kToggleEditor,
         kCommandCount
@@ -77,6 +77,7 @@ public:
 
     // Delete Entry of the document, as the result lists call it.
     bool DeleteEntry(const CEntryRef& entry, bool ask);
+    bool CleanCell(const CEntryRef& cell, bool ask);
 
     // The Find and View File dialogs: nullopt when closed without a choice.
     // The find dialog opens with `text` as its find text.

@@ -190,7 +190,8 @@ void CResultView::DeleteCells(const std::set<std::pair<int, int>>& cells) {
     CDeleteOutcome outcome = DeleteSelectedEntries(
         m_pane, m_model.Table(), cells,
         [this](const CEntryRef& entry, bool ask) { return m_frame.DeleteEntry(entry, ask); },
-        [this](const std::string& title) { m_frame.CloseEntryEditors(title); });
+        [this](const std::string& title) { m_frame.CloseEntryEditors(title); },
+        [this](const CEntryRef& cell, bool ask) { return m_frame.CleanCell(cell, ask); });
     if (outcome.m_refused) {
         // The sentence is the box's title and the short phrase its text.
         m_frame.Link().Ask({"Unable to Delete", "Please Select One Column at a time.", EButtons::Ok, EIcon::None,

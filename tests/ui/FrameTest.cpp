@@ -82,7 +82,8 @@ TEST(MainFrame, StartShowsOnlyTheTreeWithTheExactMenus) {
     // Enable is 0 by default: the relink items and their separator are gone.
     EXPECT_EQ(MenuTexts(MenuNamed(f, "&Operations")),
               (std::vector<std::string>{"&Extract Data", "Clear Esm Data", "-", "Check &Conflicts", "Check &Deleted",
-                                        "Check &Unclean", "Check &All", "-", "Auto Delete Unclea&n", "-", "&Options"}));
+                                        "Check &Unclean", "Check &All", "-", "Auto Delete Unclea&n", "Clean Cells", "-",
+                                        "&Options"}));
     EXPECT_EQ(MenuTexts(MenuNamed(f, "&Help")), (std::vector<std::string>{"VANTOR Help", "-", "&About VANTOR..."}));
     EXPECT_FALSE(f.Action(C::kCut)->isEnabled());
     EXPECT_FALSE(f.Action(C::kPaste)->isEnabled());
@@ -121,7 +122,7 @@ TEST(MainFrame, EnableKeepsTheRelinkItems) {
     EXPECT_EQ(MenuTexts(MenuNamed(fx.Frame(), "&Operations")),
               (std::vector<std::string>{"&Extract Data", "Clear Esm Data", "-", "Check &Conflicts", "Check &Deleted",
                                         "Check &Unclean", "Check &All", "-", "Auto Delete Unclea&n",
-                                        "Auto ReLink Dialog", "-", "ReLink Dialog", "-", "&Options"}));
+                                        "Clean Cells", "Auto ReLink Dialog", "-", "ReLink Dialog", "-", "&Options"}));
 }
 
 TEST(MainFrame, CheckFillsAndShowsTheConflictAndWarningLists) {

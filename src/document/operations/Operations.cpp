@@ -89,6 +89,16 @@ public:
     }
 };
 
+class CCellCleanOperation : public COperation {
+public:
+    CCellCleanOperation(EOperation code, CDocState state, bool listOnly)
+        : COperation(code, std::move(state)), m_listOnly(listOnly) {}
+    void Run(COperationContext& context) override { m_outcome.m_cellClean = RunCellClean(context, State().m_files, m_listOnly); }
+
+private:
+    bool m_listOnly;
+};
+
 class CFindOperation : public COperation {
 public:
     CFindOperation(EOperation code, CDocState state, CFindParams params)
@@ -205,6 +215,7 @@ bool ExtractsFirst(EOperation code) {
         case EOperation::ExtractFind:
         case EOperation::ExtractGlobalChanges:
         case EOperation::ExtractEditorSetUp:
+        case EOperation::ExtractCleanCells:
             return true;
         case EOperation::Check:
         case EOperation::Clean:
@@ -212,6 +223,7 @@ bool ExtractsFirst(EOperation code) {
         case EOperation::GlobalChanges:
         case EOperation::EditorSetUp:
         case EOperation::Relink:
+        case EOperation::CleanCells:
             return false;
     }
     return false;
@@ -239,6 +251,9 @@ std::unique_ptr<COperation> MakeOperation(std::int32_t number, CDocState state, 
         case EOperation::Clean:
         case EOperation::ExtractClean:
             return std::make_unique<CCleanOperation>(code, std::move(state));
+        case EOperation::CleanCells:
+        case EOperation::ExtractCleanCells:
+            return std::make_unique<CCellCleanOperation>(code, std::move(state), params.m_listOnly);
         case EOperation::Find:
         case EOperation::ExtractFind:
             return std::make_unique<CFindOperation>(code, std::move(state), params.m_find);

@@ -1,0 +1,193 @@
+// Clean Cells: what cell cleaning would change is listed in the warning pane,
+// one row per cell, before anything changes; once the user agrees, each
+// plugin is cleaned in one pass of the writer after its backup.
+#include <algorithm>
+#include <cstdio>
+#include <unordered_map>
+
+#include "document/WriteMessages.h"
+#include "document/operations/Operations.h"
+
+namespace vantor {
+
+namespace {
+
+const std::uint8_t kCellTable = std::uint8_t(CPluginFile::TagIndex("CELL"));
+
+std::string Percent(const char* prefix, std::size_t i, std::size_t total) {
+    char buf[96];
+    std::snprintf(buf, sizeof buf, "%s%zu%% complete", prefix, total ? i * 100 / total : 0);
+    return buf;
+}
+
+std::string Counted(std::size_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+
+// What the user is told besides the counts: masters that are not loaded, and
+// cells that could not be judged.
+std::string Notes(const CCellCleanResult& r) {
+    std::string notes;
+    if (!r.m_missingMasters.empty()) {
+        notes += "Masters not loaded, whose references are kept:";
+        for (std::size_t i = 0; i < r.m_missingMasters.size(); ++i) notes += (i ? ", " : " ") + r.m_missingMasters[i];
+        notes += "\n";
+    }
+    if (r.m_unjudged)
+        notes += Counted(r.m_unjudged, "Cell", "Cells") +
+                 " could not be judged (data not extracted, see the Extract options, or damaged) and are left alone.\n";
+    return notes;
+}
+
+}  // namespace
+
+std::vector<const CPluginFile*> MastersOldestFirst(const CFileList& files, CFileAges& ages) {
+    std::vector<CPluginFile*> found = files.MasterFiles();
+    // The list holds them newest batch first; of equally old masters the one
+    // the load order names later counts as the newer.
+    std::vector<const CPluginFile*> masters(found.rbegin(), found.rend());
+    std::vector<CFileAge> age;
+    for (const CPluginFile* m : masters) age.push_back(ages.AgeOf(m->FullPath()));
+    std::vector<std::size_t> order(masters.size());
+    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return age[a] < age[b]; });
+    std::vector<const CPluginFile*> sorted;
+    for (std::size_t i : order) sorted.push_back(masters[i]);
+    return sorted;
+}
+
+std::string CellCleanText(const cells::CCellClean& cell) {
+    std::vector<std::string> parts;
+    if (cell.m_duplicates) parts.push_back(Counted(cell.m_duplicates, "Duplicate Reference", "Duplicate References"));
+    if (cell.m_redundantAmbient && cell.m_redundantWater)
+        parts.push_back("Redundant Ambient Light and Water Height");
+    else if (cell.m_redundantAmbient)
+        parts.push_back("Redundant Ambient Light");
+    else if (cell.m_redundantWater)
+        parts.push_back("Redundant Water Height");
+    if (cell.m_junk) parts.push_back("Junk Cell (Removed Whole)");
+    std::string text = "Cell Entry:";
+    for (std::size_t i = 0; i < parts.size(); ++i) text += (i ? ", " : " ") + parts[i];
+    return text;
+}
+
+std::vector<CPluginFile::CEntryChange> CellChanges(std::vector<cells::CCellClean>& cells) {
+    std::vector<CPluginFile::CEntryChange> changes;
+    changes.reserve(cells.size());
+    for (auto& c : cells) changes.push_back({c.m_entry, c.m_junk, c.m_junk ? std::string() : std::move(c.m_data)});
+    return changes;
+}
+
+CCellCleanResult RunCellClean(const COperationContext& context, const CFileList& files, bool listOnly) {
+    CCellCleanResult outcome;
+    CFrameLink& link = context.Link();
+    const std::vector<CPluginFile*> plugins = files.PluginFiles();
+    const cells::CCellCleaner cleaner(MastersOldestFirst(files, context.Ages()));
+
+    std::vector<cells::CPluginCells> found;
+    found.reserve(plugins.size());
+    std::string text = Percent("Checking Cells ", 0, plugins.size());
+    context.Progress(text, int(plugins.size()));
+    for (std::size_t i = 0; i < plugins.size() && !context.Stopped(); ++i) {
+        found.push_back(cleaner.Analyse(*plugins[i]));
+        text = Percent("Checking Cells ", i, plugins.size());
+        context.Progress(text, int(plugins.size()));
+    }
+    if (context.Stopped()) {
+        outcome.m_stopped = true;
+        return outcome;
+    }
+
+    // One row per cell, in the plugins' order and each plugin's file order.
+    CResultTable table = WarningTableHeader();
+    std::unordered_map<const CPluginFile*, CFileIndex> index;
+    for (const CLoadedFile& item : files.Items()) {
+        if (!item.m_file || index.size() >= kMaxFiles || index.count(item.m_file.get())) continue;
+        index.emplace(item.m_file.get(), CFileIndex(table.m_files.size()));
+        table.m_files.push_back(item.m_file);
+    }
+    auto indexOf = [&](const CPluginFile* file) {
+        auto it = index.find(file);
+        return it == index.end() ? kNoFile : it->second;
+    };
+    std::unordered_map<std::string, const CPluginFile*> masterByName;
+    for (const CPluginFile* m : files.MasterFiles()) masterByName.emplace(m->FileName(), m);
+    std::size_t pluginsToClean = 0;
+    for (const cells::CPluginCells& p : found) {
+        for (const std::string& name : p.m_missingMasters)
+            if (std::find(outcome.m_missingMasters.begin(), outcome.m_missingMasters.end(), name) ==
+                outcome.m_missingMasters.end())
+                outcome.m_missingMasters.push_back(name);
+        outcome.m_unjudged += p.m_unjudged;
+        outcome.m_duplicates += p.Duplicates();
+        outcome.m_settings += p.RedundantSettings();
+        outcome.m_junk += p.JunkCells();
+        outcome.m_cells += p.m_cells.size();
+        pluginsToClean += !p.m_cells.empty();
+        for (const cells::CCellClean& c : p.m_cells) {
+            CFinding row;
+            row.m_entry = c.m_entry;
+            row.m_file = indexOf(p.m_plugin);
+            auto master = masterByName.find(c.m_master);
+            row.m_original = master == masterByName.end() ? kNoFile : indexOf(master->second);
+            row.m_table = kCellTable;
+            row.m_kind = EFinding::CellClean;
+            table.m_rows.push_back(row);
+            table.m_descriptions.emplace(c.m_entry, CellCleanText(c));
+        }
+    }
+    const CResultTable listed = table;
+    context.Publish(EPane::Warning, std::move(table), true);
+
+    if (listOnly) {
+        context.Progress(text, 0);
+        return outcome;
+    }
+    if (outcome.m_cells == 0) {
+        context.Progress(text, 0);
+        link.Tell("No Cells to Clean.\n" + Notes(outcome), "Not Found", EIcon::Information);
+        return outcome;
+    }
+    const std::string question =
+        "This Operation will Clean " + Counted(outcome.m_cells, "Cell", "Cells") + " in " +
+        Counted(pluginsToClean, "Plugin", "Plugins") + ":\n" + "It removes " +
+        Counted(outcome.m_duplicates, "Duplicate Reference", "Duplicate References") + ", " +
+        Counted(outcome.m_settings, "Redundant Setting", "Redundant Settings") + " (Ambient Light, Water Height)" +
+        " and " + Counted(outcome.m_junk, "Junk Cell", "Junk Cells") + ".\n" +
+        "Moved, Deleted and New References and every other Setting are never touched.\n" + Notes(outcome) +
+        "Backup(s) Saved with Extension \".OLD\"\n";
+    if (link.Ask({question, "Clean Cells", EButtons::YesNo, EIcon::Question, EAnswer::Yes}) != EAnswer::Yes) {
+        context.Progress(text, 0);
+        return outcome;
+    }
+    outcome.m_confirmed = true;
+
+    // Each plugin in one pass; the rows of cells that were cleaned go.
+    std::unordered_map<const CEntry*, bool> cleaned;
+    std::size_t step = 0;
+    text = Percent("Cleaning Cells ", 0, pluginsToClean);
+    context.Progress(text, int(pluginsToClean));
+    for (std::size_t i = 0; i < found.size() && !context.Stopped(); ++i) {
+        if (found[i].m_cells.empty()) continue;
+        CPluginFile& file = *plugins[i];
+        std::vector<CPluginFile::CEntryChange> changes = CellChanges(found[i].m_cells);
+        const std::vector<bool> done = ChangeEntries(file, std::move(changes), link);
+        const std::size_t made = std::size_t(std::count(done.begin(), done.end(), true));
+        outcome.m_cleaned += made;
+        outcome.m_failed += found[i].m_cells.size() - made;
+        if (made < found[i].m_cells.size()) link.Tell(file.FileName() + " - Error Cleaning Cells.", "VANTOR");
+        for (std::size_t k = 0; k < done.size(); ++k)
+            if (done[k]) cleaned[found[i].m_cells[k].m_entry] = true;
+        text = Percent("Cleaning Cells ", ++step, pluginsToClean);
+        context.Progress(text, int(pluginsToClean));
+    }
+
+    CResultTable left = listed;
+    std::erase_if(left.m_rows, [&](const CFinding& f) { return cleaned.count(f.m_entry) != 0; });
+    context.Publish(EPane::Warning, std::move(left), true);
+    // Cells erased or changed: the conflict findings no longer match the files.
+    context.Publish(EPane::Conflict, ConflictTableHeader(), false);
+    context.Progress(text, 0);
+    outcome.m_stopped = context.Stopped();
+    return outcome;
+}
+
+}  // namespace vantor
