@@ -11,6 +11,10 @@ namespace vantor::cells::testing {
 // Reads folder + name with every kind of data kept; nullptr on failure.
 std::unique_ptr<CPluginFile> Load(const std::string& folder, const std::string& name);
 
+// The plugin's bytes as cleaning leaves them: changed cells with their new
+// data, junk cells left out, the header's record count kept true.
+std::string Apply(const std::string& bytes, const CPluginCells& result);
+
 // Cleans `plugin` in memory as the writer will (changed cells get their new
 // data, junk cells are left out), writes it under its name into `scratch`,
 // and checks that it reads back, that a second analysis finds nothing more,

@@ -12,6 +12,7 @@
 #include "document/VANTORDoc.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/ScriptedLink.h"
+#include "fixtures/TempDir.h"
 #include "fixtures/TableMaker.h"
 #include "platform/Files.h"
 #include "widgets/Cp1252.h"
@@ -226,5 +227,67 @@ TEST(DuplicateIds, DeleteAndTheEditorActOnTheRowsOwnEntry) {
         EXPECT_EQ(bytes, changedOnly.Bytes()) << (throughEditor ? "editor" : "row");
     }
 }
+// A Clean Cells row stands for cleaning its cell: Delete on it cleans that
+// cell alone, and never deletes the cell record.
+TEST(CleanCells, DeleteOnARowCleansJustThatCell) {
+    using fixtures::I32;
+    using fixtures::Sub;
+    fixtures::CTempDir dir;
+    const std::string data = dir.Path() + "Data Files/";
+    std::filesystem::create_directories(data);
+    auto ref = [](std::uint32_t frmr, const std::string& id) {
+        return std::vector<fixtures::CSub>{Sub("FRMR", I32(std::int32_t(frmr))), Sub("NAME", fixtures::Z(id)),
+                                           Sub("DATA", std::string(24, '\1'))};
+    };
+    auto cell = [](const std::string& name, const std::vector<std::vector<fixtures::CSub>>& refs) {
+        std::vector<fixtures::CSub> subs{fixtures::Name(name), Sub("DATA", I32(1) + I32(0) + I32(0))};
+        for (const auto& r : refs) subs.insert(subs.end(), r.begin(), r.end());
+        return subs;
+    };
+    constexpr std::uint32_t kMaster = 1u << 24;
+    fixtures::CPluginBuilder master, plugin, hallCleaned;
+    master.Header().Record("CELL", cell("Hall", {ref(1, "npc")})).Record("CELL", cell("Cellar", {ref(2, "box")}));
+    plugin.Header({"M.esm"})
+        .Record("CELL", cell("Hall", {ref(kMaster | 1, "npc"), ref(3, "new")}))
+        .Record("CELL", cell("Cellar", {ref(kMaster | 2, "box"), ref(4, "new")}));
+    hallCleaned.Header({"M.esm"})
+        .Record("CELL", cell("Hall", {ref(3, "new")}))
+        .Record("CELL", cell("Cellar", {ref(kMaster | 2, "box"), ref(4, "new")}));
+    ASSERT_TRUE(master.Write(data + "M.esm"));
+    const std::string path = data + "P.esp";
+    ASSERT_TRUE(plugin.Write(path));
+
+    fixtures::CScriptedLink link;
+    CDocConfig config;
+    config.m_settingsPath = dir / "vantor.ini";
+    config.m_installDir = dir.Path();
+    CVANTORDoc doc(config, &link);
+    link.m_choices.push_back({CFileChoice::EStatus::Chosen, {path}});
+    doc.OnChoosePlugins();
+    link.m_answers = {EAnswer::No};
+    doc.OnCleanCells();
+    doc.WaitForWorker();
+    const auto rows = doc.ResultTable(EPane::Warning);
+    ASSERT_EQ(rows->RowCount(), 2u);
+    ASSERT_EQ(rows->Cell(0, 2), "1,0,0 Hall");
+    EXPECT_EQ(rows->Cell(0, 1), "Cell Entry: 1 Duplicate Reference");
+
+    auto deleteEntry = [&](const CEntryRef& e, bool ask) { return doc.DeleteEntry(e, ask); };
+    auto closeEditor = [](const std::string&) {};
+    EXPECT_TRUE(DeleteSelectedEntries(EPane::Warning, *rows, {{0, 3}}, deleteEntry, closeEditor).m_rows.empty());
+    std::string bytes;
+    platform::ReadWholeFile(path, bytes);
+    EXPECT_EQ(bytes, plugin.Bytes());
+
+    link.m_answers = {EAnswer::Yes};
+    const CDeleteOutcome out = DeleteSelectedEntries(EPane::Warning, *rows, {{0, 3}}, deleteEntry, closeEditor,
+                                                     [&](const CEntryRef& c, bool ask) { return doc.CleanCell(c, ask); });
+    EXPECT_EQ(out.m_rows, std::set<int>{0});
+    platform::ReadWholeFile(path, bytes);
+    EXPECT_EQ(bytes, hallCleaned.Bytes());
+    platform::ReadWholeFile(data + "P.OLD", bytes);
+    EXPECT_EQ(bytes, plugin.Bytes());
+}
+
 }  // namespace
 }  // namespace vantor
