@@ -180,6 +180,17 @@ TEST(DeleteSelected, ConflictListNeedsOneColumnAndMatchesEitherFileColumn) {
     EXPECT_EQ(out.m_rows, (std::set<int>{0, 1}));
 }
 
+// A document over the game in `dir` with the plugin at `path` chosen.
+std::unique_ptr<CVANTORDoc> DocChoosing(const fixtures::CTempDir& dir, fixtures::CScriptedLink& link, const std::string& path) {
+    CDocConfig config;
+    config.m_settingsPath = dir / "vantor.ini";
+    config.m_installDir = dir.Path();
+    auto doc = std::make_unique<CVANTORDoc>(config, &link);
+    link.m_choices.push_back({CFileChoice::EStatus::Chosen, {path}});
+    doc->OnChoosePlugins();
+    return doc;
+}
+
 // A plugin holding the same ID twice: a changed copy first, then one
 // identical to the master's. The unclean row is the second; Delete on the
 // row and the editor opened from it act on that one, never on the first.
@@ -200,12 +211,8 @@ TEST(DuplicateIds, DeleteAndTheEditorActOnTheRowsOwnEntry) {
         ASSERT_TRUE(plugin.Write(path));
         ::unlink((data + "P.OLD").c_str());
         fixtures::CScriptedLink link;
-        CDocConfig config;
-        config.m_settingsPath = dir / "vantor.ini";
-        config.m_installDir = dir.Path();
-        CVANTORDoc doc(config, &link);
-        link.m_choices.push_back({CFileChoice::EStatus::Chosen, {path}});
-        doc.OnChoosePlugins();
+        auto owned = DocChoosing(dir, link, path);
+        CVANTORDoc& doc = *owned;
         doc.OnCheckUnclean();
         doc.WaitForWorker();
         const auto warnings = doc.ResultTable(EPane::Warning);
@@ -258,12 +265,8 @@ TEST(CleanCells, DeleteOnARowCleansJustThatCell) {
     ASSERT_TRUE(plugin.Write(path));
 
     fixtures::CScriptedLink link;
-    CDocConfig config;
-    config.m_settingsPath = dir / "vantor.ini";
-    config.m_installDir = dir.Path();
-    CVANTORDoc doc(config, &link);
-    link.m_choices.push_back({CFileChoice::EStatus::Chosen, {path}});
-    doc.OnChoosePlugins();
+    auto owned = DocChoosing(dir, link, path);
+    CVANTORDoc& doc = *owned;
     link.m_answers = {EAnswer::No};
     doc.OnCleanCells();
     doc.WaitForWorker();
