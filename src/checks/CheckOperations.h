@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "checks/PluginChecker.h"
-#include "document/FrameLink.h"
+#include "engine/UserLink.h"
 
 namespace vantor {
 
@@ -25,7 +25,7 @@ struct CCheckInputs {
     std::uint8_t mask = kCheckAll;  // the check command's own mask, or DefaultOps
     std::string globalChangesFile;  // "" = every plugin
     const std::atomic<std::int32_t>* stop = nullptr;
-    CFrameLink* link = nullptr;
+    CUserLink* link = nullptr;
     CFileAges* ages = nullptr;  // the files' last-write times when none
 };
 

@@ -4,7 +4,7 @@
 #include <array>
 
 #include "checks/PluginChecker.h"
-#include "document/FrameLink.h"
+#include "engine/UserLink.h"
 #include "platform/Text.h"
 
 namespace vantor {

@@ -13,7 +13,7 @@
 
 namespace vantor {
 
-class CFrameLink;
+class CUserLink;
 
 struct CEditorSetUpInputs {
     // Document order: newest extraction batch first, the loaded master last.
@@ -23,7 +23,7 @@ struct CEditorSetUpInputs {
     std::int32_t viewMasters = 0;  // 1: list the masters
     std::string viewFile;          // "" = every listed file
     const std::atomic<std::int32_t>* stop = nullptr;
-    CFrameLink* link = nullptr;
+    CUserLink* link = nullptr;
     CFileAges* ages = nullptr;  // the files' last-write times when none
 };
 

@@ -5,7 +5,7 @@
 
 #include "checks/IdIndex.h"
 #include "format/SubRecord.h"
-#include "document/FrameLink.h"
+#include "engine/UserLink.h"
 #include "platform/Text.h"
 
 namespace vantor {
@@ -83,7 +83,7 @@ bool ConflictRule(std::size_t t, const CEntry& x, const CEntry& y, bool sameData
 
 }  // namespace
 
-CPluginChecker::CPluginChecker(CFrameLink* link, CFileAges* ages) : m_link(link), m_fileAges(ages ? ages : &m_ownAges) {}
+CPluginChecker::CPluginChecker(CUserLink* link, CFileAges* ages) : m_link(link), m_fileAges(ages ? ages : &m_ownAges) {}
 
 CPluginChecker::~CPluginChecker() = default;
 

@@ -17,11 +17,11 @@
 #include "checks/FileAges.h"
 #include "checks/Finding.h"
 #include "format/PluginFile.h"
-#include "document/Options.h"
+#include "checks/CheckIndex.h"
 
 namespace vantor {
 
-class CFrameLink;
+class CUserLink;
 
 namespace checks_detail {
 class CFirstIndex;
@@ -50,7 +50,7 @@ public:
 
     // Progress goes to `link` when one is given; which file is newer comes
     // from `ages` (the files' last-write times when none is given).
-    explicit CPluginChecker(CFrameLink* link = nullptr, CFileAges* ages = nullptr);
+    explicit CPluginChecker(CUserLink* link = nullptr, CFileAges* ages = nullptr);
     CPluginChecker(const CPluginChecker&) = delete;
     CPluginChecker& operator=(const CPluginChecker&) = delete;
     ~CPluginChecker();
@@ -123,7 +123,7 @@ private:
     const std::vector<CFileAge>& MasterAges();
     void Report(const std::atomic<std::int32_t>& stop, const std::string& text, int total);
 
-    CFrameLink* m_link;
+    CUserLink* m_link;
     CLastWriteAges m_ownAges;
     CFileAges* m_fileAges;
     std::vector<const CPluginFile*> m_files;

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "checks/CheckOperations.h"
-#include "document/FrameLink.h"
+#include "engine/UserLink.h"
 #include "platform/Cp1252.h"
 #include "platform/Text.h"
 
@@ -93,7 +93,7 @@ bool CTextMatcher::Equals(std::string_view bytes) const {
     return kLower[Byte(bytes.data())] == m_first && SameRest(bytes.data());
 }
 
-CFindings Search(CPluginChecker& engine, CFrameLink* link, const std::atomic<std::int32_t>& stop,
+CFindings Search(CPluginChecker& engine, CUserLink* link, const std::atomic<std::int32_t>& stop,
                              std::string findText, std::int32_t matchCase, std::int32_t wholeWord,
                              std::int32_t lookInData, std::int32_t searchMasters) {
     CFindings rows;
@@ -148,7 +148,6 @@ CPaneFindings RunFindOperation(const CFindInputs& inputs) {
     CFindings rows = Search(engine, inputs.link, stop, params.m_text, params.m_matchCase,
                                         params.m_wholeWord, params.m_lookInData, params.m_searchMasters);
     if (Stopped(stop)) return panes;
-    if (rows.empty() && inputs.link) inputs.link->Tell("Cannot find " + params.m_text, "Not Found");
     SortByTag(rows);
     panes.m_stopped = false;
     panes.m_files = engine.Files();

@@ -16,7 +16,7 @@
 
 namespace vantor {
 
-class CFrameLink;
+class CUserLink;
 
 // The find dialog's choices; the 32-bit flags are nonzero for on.
 struct CFindParams {
@@ -57,7 +57,7 @@ private:
 // file, table and entry order. Progress "Searching... N% complete" goes to
 // `link` when one is given; a set stop flag ends the search with the rows
 // found so far.
-CFindings Search(CPluginChecker& engine, CFrameLink* link, const std::atomic<std::int32_t>& stop,
+CFindings Search(CPluginChecker& engine, CUserLink* link, const std::atomic<std::int32_t>& stop,
                              std::string findText, std::int32_t matchCase, std::int32_t wholeWord,
                              std::int32_t lookInData, std::int32_t searchMasters);
 
@@ -68,14 +68,13 @@ struct CFindInputs {
     std::vector<CPluginFile*> foundMasters;
     CFindParams params;
     const std::atomic<std::int32_t>* stop = nullptr;
-    CFrameLink* link = nullptr;
+    CUserLink* link = nullptr;
     CFileAges* ages = nullptr;  // the files' last-write times when none
 };
 
 // Worker operations 5 and 6 (after extraction). Nothing at all happens
 // without a loaded plugin, and nothing is shown after a stop: both give
-// stopped findings. Otherwise the editor pane's new rows, sorted by tag,
-// after telling the user "Cannot find ..." when there is no match.
+// stopped findings. Otherwise the editor pane's new rows, sorted by tag.
 CPaneFindings RunFindOperation(const CFindInputs& inputs);
 
 }  // namespace vantor

@@ -89,7 +89,7 @@ CDialogMerge::CInfoPool::CInfoPool(std::vector<CInfoRecord>& infos) : m_infos(in
     for (std::size_t i = 0; i < infos.size(); ++i) m_byPrevious[Key(infos[i].m_pnam)].push_back(i);
 }
 
-CDialogMerge::CDialogMerge(CFrameLink& link, CFileAges* ages) : m_link(link), m_ages(ages ? ages : &m_ownAges) {}
+CDialogMerge::CDialogMerge(CUserLink& link, CFileAges* ages) : m_link(link), m_ages(ages ? ages : &m_ownAges) {}
 
 void CDialogMerge::AddPlugin(const std::string& name, const std::string& folder) {
     m_pluginNames.push_back(name);

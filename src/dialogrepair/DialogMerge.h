@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "checks/FileAges.h"
-#include "document/FrameLink.h"
+#include "engine/UserLink.h"
 
 namespace vantor {
 
@@ -65,7 +65,7 @@ public:
 
     // Which of two files is newer comes from `ages` (the files' last-write
     // times when none is given).
-    explicit CDialogMerge(CFrameLink& link, CFileAges* ages = nullptr);
+    explicit CDialogMerge(CUserLink& link, CFileAges* ages = nullptr);
 
     void AddPlugin(const std::string& name, const std::string& folder);
     void AddMaster(const std::string& name, const std::string& folder);
@@ -112,7 +112,7 @@ private:
     std::size_t RecordCount() const;
     void AppendTopic(std::string& out, const CTopic& topic, const std::atomic<std::int32_t>& stop) const;
 
-    CFrameLink& m_link;
+    CUserLink& m_link;
     CLastWriteAges m_ownAges;
     CFileAges* m_ages;
     std::vector<std::string> m_pluginNames;

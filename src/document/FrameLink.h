@@ -9,21 +9,10 @@
 #include <vector>
 
 #include "document/ResultTable.h"
+#include "engine/UserLink.h"
 #include "loadorder/LoadOrder.h"
 
 namespace vantor {
-
-enum class EButtons { Ok, OkCancel, YesNo, YesNoCancel };
-enum class EIcon { None, Information, Exclamation, Question, Stop };
-enum class EAnswer { Ok, Cancel, Yes, No };
-
-struct CMessage {
-    std::string m_text;
-    std::string m_caption;  // "VANTOR" where a message names no title
-    EButtons m_buttons = EButtons::Ok;
-    EIcon m_icon = EIcon::None;
-    EAnswer m_default = EAnswer::Ok;  // the default button
-};
 
 struct CFileFilter {
     std::string m_label;    // "Any File (*.*)"
@@ -69,20 +58,14 @@ struct CRepairDialogResult {
     bool m_replaceAgreed = false;
 };
 
-class CFrameLink {
+class CFrameLink : public CUserLink {
 public:
-    virtual ~CFrameLink() = default;
-
-    // A total of 1 or more creates the progress display or advances it one
-    // step and shows the text; a total of 0 closes it.
-    virtual void Progress(const std::string& text, int total) = 0;
     virtual void HidePane(EPane pane) = 0;
     virtual void ShowPane(EPane pane) = 0;
     // Replaces the rows of one result pane with a finished table. The table
     // is shared with the document: the pane sorts it and takes rows out of
     // it on the user-interface thread, so what is saved is what is shown.
     virtual void SetPaneRows(EPane pane, CTablePtr table) = 0;
-    virtual EAnswer Ask(const CMessage& message) = 0;
     virtual CFileChoice ChooseFile(const CFileChooser& chooser) = 0;
     // Closes every entry editor, or only the one with this title.
     virtual void CloseEntryEditors(const std::string& title = {}) = 0;
@@ -95,11 +78,6 @@ public:
     // Shows the "Dialog Repair Tool" window modally; nullopt when it was
     // closed without "Repair Dialog".
     virtual std::optional<CRepairDialogResult> RunDialogRepairTool(const CRepairDialogSeed&) { return std::nullopt; }
-
-    // Shorthand for a box with one OK button.
-    void Tell(const std::string& text, const std::string& caption, EIcon icon = EIcon::None) {
-        Ask(CMessage{text, caption, EButtons::Ok, icon, EAnswer::Ok});
-    }
 };
 
 }  // namespace vantor

@@ -13,7 +13,7 @@
 
 #include "checks/FileAges.h"
 #include "checks/Search.h"
-#include "dialogrepair/RelinkDialog.h"
+#include "document/operations/RelinkDialog.h"
 #include "document/FileList.h"
 #include "document/FrameLink.h"
 #include "document/Options.h"

@@ -219,7 +219,7 @@ CWriteBack WriteBackRows(const std::vector<CEntryRow>& rows, const CAsk& ask) {
     return result;
 }
 
-CWriteBack WriteBackRows(const std::vector<CEntryRow>& rows, CFrameLink& link) {
+CWriteBack WriteBackRows(const std::vector<CEntryRow>& rows, CUserLink& link) {
     return WriteBackRows(rows, [&link](const CMessage& message) { return link.Ask(message); });
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "document/FrameLink.h"
+#include "engine/UserLink.h"
 #include "editor/EntryRows.h"
 #include "format/SubRecord.h"
 
@@ -31,7 +31,7 @@ struct CWriteBack {
 // does a "No" to the questions asked about a hexadecimal row whose length
 // changed or is odd.
 CWriteBack WriteBackRows(const std::vector<CEntryRow>& rows, const CAsk& ask);
-CWriteBack WriteBackRows(const std::vector<CEntryRow>& rows, CFrameLink& link);
+CWriteBack WriteBackRows(const std::vector<CEntryRow>& rows, CUserLink& link);
 
 // The payload of one row (grid row number `row`), or nullopt when it was
 // refused or the user stopped it. The row's ID cell is not checked here.

@@ -24,7 +24,7 @@ struct CReferenceResult {
 
 class CReferenceChecker {
 public:
-    explicit CReferenceChecker(CFrameLink* link = nullptr) : m_link(link) {}
+    explicit CReferenceChecker(CUserLink* link = nullptr) : m_link(link) {}
 
     void AddPlugin(CPluginFile& plugin) { m_plugins.push_back(&plugin); }
     void AddMaster(CPluginFile& master) { m_masters.push_back(&master); }
@@ -44,7 +44,7 @@ public:
 private:
     void Report(const std::atomic<std::int32_t>& stop, const std::string& text, int total);
 
-    CFrameLink* m_link;
+    CUserLink* m_link;
     std::vector<CPluginFile*> m_plugins;
     std::vector<CPluginFile*> m_masters;
 };

@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "DialogKit.h"
-#include "dialogrepair/RelinkDialog.h"
+#include "document/operations/RelinkDialog.h"
 #include "fixtures/ScriptedLink.h"
 #include "fixtures/TempDir.h"
 #include "platform/Files.h"

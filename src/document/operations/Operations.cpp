@@ -5,7 +5,7 @@
 #include "checks/CheckOperations.h"
 #include "checks/EditorSetUp.h"
 #include "checks/Search.h"
-#include "dialogrepair/RelinkDialog.h"
+#include "document/operations/RelinkDialog.h"
 #include "document/Extraction.h"
 #include "document/OutputPath.h"
 #include "document/VANTORDoc.h"
@@ -113,6 +113,8 @@ public:
         inputs.link = &context.Link();
         inputs.ages = &context.Ages();
         CPaneFindings findings = RunFindOperation(inputs);
+        if (!findings.m_stopped && findings.m_editor->empty())
+            context.Link().Tell("Cannot find " + m_params.m_text, "Not Found");
         Publish(context, State().m_files, findings);
     }
 

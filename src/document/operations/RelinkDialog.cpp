@@ -1,4 +1,4 @@
-#include "dialogrepair/RelinkDialog.h"
+#include "document/operations/RelinkDialog.h"
 
 #include "platform/Files.h"
 
