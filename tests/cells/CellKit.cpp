@@ -7,6 +7,7 @@
 #include <map>
 
 #include "fixtures/PluginBuilder.h"
+#include "format/LittleEndian.h"
 #include "format/RecordWriter.h"
 #include "format/SubRecord.h"
 #include "platform/Files.h"
@@ -35,12 +36,8 @@ std::string Apply(const std::string& bytes, const CPluginCells& result) {
     out += bytes.substr(std::min(pos, bytes.size()));
     // The header's record count loses the junk cells.
     constexpr std::size_t kCount = records::kHeaderCountOffset;
-    if (out.compare(0, 4, "TES3") == 0 && out.compare(16, 4, "HEDR") == 0 && out.size() >= kCount + 4) {
-        const std::uint32_t count = std::uint32_t(std::uint8_t(out[kCount])) | std::uint32_t(std::uint8_t(out[kCount + 1])) << 8 |
-                                    std::uint32_t(std::uint8_t(out[kCount + 2])) << 16 |
-                                    std::uint32_t(std::uint8_t(out[kCount + 3])) << 24;
-        out.replace(kCount, 4, fixtures::I32(std::int32_t(count - std::uint32_t(result.JunkCells()))));
-    }
+    if (out.compare(0, 4, "TES3") == 0 && out.compare(16, 4, "HEDR") == 0)
+        le::SetU32(out, kCount, le::U32(out, kCount) - std::uint32_t(result.JunkCells()));
     return out;
 }
 

@@ -215,121 +215,69 @@ TEST(Writer, BackupOncePerFileObjectWithTimesAndModeKept) {
 
 }
 
-TEST(Writer, OnePassEraseEqualsErasingOneByOne) {
+// Rewrites and erasures in one pass leave the file and the model as making
+// them one by one does, with the times kept and the record count true.
+TEST(Writer, OnePassChangesEqualMakingThemOneByOne) {
     CWriterSession one(SampleRecords(6));
     CWriterSession many(SampleRecords(6));
     ASSERT_TRUE(one.Grow(5, 9));
     ASSERT_TRUE(many.Grow(5, 9));
     many.m_policy.m_asked.clear();
+    SetTimes(many.Path(), kAccess, kWrite);
 
     std::vector<std::size_t> ks;
     for (std::size_t k = 0; k < many.m_recs.size(); k += 3) ks.push_back(k);
     ks.push_back(5);  // the rewritten one
-    std::vector<const CEntry*> entries;
-    for (std::size_t k : ks) entries.push_back(many.m_recs[k].m_entry);
+    std::vector<CPluginFile::CEntryChange> changes;
+    for (std::size_t k : ks) changes.push_back({many.m_recs[k].m_entry, true, {}});
+    for (std::size_t k = 1; k < many.m_recs.size(); k += 3) {  // grown, shrunk or the same length
+        CSubRecords subs;
+        SplitSubRecords(many.m_recs[k].m_data, subs);
+        std::mt19937 rng{std::uint32_t(k)};
+        Mutate(rng, int(k / 3 % 3), subs);
+        ASSERT_TRUE(one.Rewrite(k, subs));
+        many.m_recs[k].m_data = JoinSubRecords(subs);
+        changes.push_back({many.m_recs[k].m_entry, false, many.m_recs[k].m_data});
+    }
+    std::reverse(changes.begin(), changes.end());  // order of the request does not matter
     CEntry foreign;
-    entries.push_back(&foreign);
-    std::reverse(entries.begin(), entries.end());  // order of the request does not matter
+    changes.push_back({&foreign, true, {}});                                    // not the file's
+    changes.push_back({many.m_recs[2].m_entry, false, many.m_recs[2].m_data});  // the data it holds
+    changes.push_back({many.m_recs[0].m_entry, false, "XTRA"});                 // a repeat
 
-    std::vector<bool> erased;
-    ASSERT_TRUE(many.m_file->EraseEntries(entries, many.m_policy, erased).Ok());
-    ASSERT_EQ(erased.size(), entries.size());
-    EXPECT_FALSE(erased[0]);
-    for (std::size_t i = 1; i < erased.size(); ++i) EXPECT_TRUE(erased[i]);
+    std::vector<bool> done;
+    ASSERT_TRUE(many.m_file->ChangeEntries(changes, many.m_policy, done).Ok());
+    ExpectTimes(many.Path(), kAccess, kWrite);
+    EXPECT_EQ(done, [&] {
+        std::vector<bool> expected(changes.size(), true);
+        std::fill(expected.end() - 3, expected.end(), false);
+        return expected;
+    }());
     std::sort(ks.begin(), ks.end());
     for (auto it = ks.rbegin(); it != ks.rend(); ++it) {
         many.m_recs.erase(many.m_recs.begin() + std::ptrdiff_t(*it));
         ASSERT_TRUE(one.Erase(*it));
     }
     ASSERT_NO_FATAL_FAILURE(many.ExpectMatches());
-    ASSERT_NO_FATAL_FAILURE(one.ExpectMatches());
     EXPECT_EQ(FileBytes(many.Path()), FileBytes(one.Path()));
-    EXPECT_EQ(many.m_file->RemovedEntries().size(), ks.size());
     EXPECT_EQ(ModelSnapshot(*many.m_file), ModelSnapshot(*one.m_file));
+    EXPECT_EQ(LoadPlugin(many.m_dir.Path(), "Mod.esp")->HeaderRecordCount(), std::uint32_t(many.m_recs.size()));
     EXPECT_TRUE(many.m_policy.m_asked.empty());
 
     // The model keeps working for changes after the batch.
     ASSERT_TRUE(many.Grow(many.m_recs.size() - 1, 6));
     ASSERT_NO_FATAL_FAILURE(many.ExpectMatches());
-}
 
-TEST(Writer, ManyChangesInOnePassEqualThemOneByOne) {
-    CWriterSession one(SampleRecords(4));
-    CWriterSession many(SampleRecords(4));
-    // Changes made earlier in the run are where the model says.
-    ASSERT_TRUE(one.Grow(2, 11));
-    ASSERT_TRUE(many.Grow(2, 11));
-    SetTimes(many.Path(), kAccess, kWrite);
-
-    struct CRewrite {
-        std::size_t m_k;
-        CSubRecords m_subs;
-        std::string m_data;
-    };
-    auto rewrite = [](const CRec& r, std::size_t k) {
-        CRewrite w{k, {}, {}};
-        SplitSubRecords(r.m_data, w.m_subs);
-        std::mt19937 rng{std::uint32_t(k)};
-        Mutate(rng, int(k % 3), w.m_subs);
-        w.m_data = JoinSubRecords(w.m_subs);
-        return w;
-    };
-    std::vector<CPluginFile::CEntryChange> changes;
-    std::vector<CRewrite> rewrites;
-    std::vector<std::size_t> erasures;
-    for (std::size_t k = 0; k < many.m_recs.size(); ++k) {
-        if (k % 4 == 1) {
-            erasures.push_back(k);
-            changes.push_back({many.m_recs[k].m_entry, true, {}});
-        } else if (k % 4 == 2 || k == 0) {
-            rewrites.push_back(rewrite(many.m_recs[k], k));
-            changes.push_back({many.m_recs[k].m_entry, false, rewrites.back().m_data});
-        }
-    }
-    std::reverse(changes.begin(), changes.end());  // order of the request does not matter
-    CEntry foreign;
-    changes.push_back({&foreign, true, {}});                                   // not the file's
-    changes.push_back({many.m_recs[3].m_entry, false, many.m_recs[3].m_data});  // the data it holds
-    changes.push_back({many.m_recs[1].m_entry, false, "XTRA"});                 // a repeat
-
-    std::vector<bool> done;
-    ASSERT_TRUE(many.m_file->ChangeEntries(changes, many.m_policy, done).Ok());
-    ExpectTimes(many.Path(), kAccess, kWrite);
-    EXPECT_EQ(std::count(done.begin(), done.end(), true), std::ptrdiff_t(rewrites.size() + erasures.size()));
-    EXPECT_EQ(std::vector<bool>(done.end() - 3, done.end()), std::vector<bool>(3, false));
-    for (const CRewrite& w : rewrites) {
-        ASSERT_TRUE(one.Rewrite(w.m_k, w.m_subs));
-        many.m_recs[w.m_k].m_data = w.m_data;
-    }
-    for (auto it = erasures.rbegin(); it != erasures.rend(); ++it) {
-        ASSERT_TRUE(one.Erase(*it));
-        many.m_recs.erase(many.m_recs.begin() + std::ptrdiff_t(*it));
-    }
-    ASSERT_NO_FATAL_FAILURE(many.ExpectMatches());
-    EXPECT_EQ(FileBytes(many.Path()), FileBytes(one.Path()));
-    EXPECT_EQ(ModelSnapshot(*many.m_file), ModelSnapshot(*one.m_file));
-    EXPECT_EQ(LoadPlugin(many.m_dir.Path(), "Mod.esp")->HeaderRecordCount(), std::uint32_t(many.m_recs.size()));
-    // The backup made before the first change of the run stays.
-    EXPECT_EQ(FileBytes(many.BackupPath()), many.m_original);
-    ASSERT_TRUE(many.Grow(0, 4));  // and later changes still find their records
-    ASSERT_NO_FATAL_FAILURE(many.ExpectMatches());
-
-    // Nothing is written when nothing is left to change, or when one rewrite
-    // cannot be made: its entry's data was never read.
-    CWriterSession s(SampleRecords());
-    const std::string model = ModelSnapshot(*s.m_file);
-    EXPECT_EQ(s.m_file->ChangeEntries({{s.m_recs[0].m_entry, false, s.m_recs[0].m_data}, {&foreign, true, {}}},
-                                      s.m_policy, done).m_failure,
-              EWriteFailure::NothingToWrite);
-    s.m_recs[3].m_entry->m_dataDropped = true;
-    EXPECT_EQ(s.m_file->ChangeEntries({{s.m_recs[0].m_entry, true, {}}, {s.m_recs[3].m_entry, false, "XTRA"}},
-                                      s.m_policy, done).m_failure,
+    // One rewrite that cannot be made (its data was never read): nothing is.
+    CWriterSession t(SampleRecords());
+    const std::string model = ModelSnapshot(*t.m_file);
+    t.m_recs[3].m_entry->m_dataDropped = true;
+    EXPECT_EQ(t.m_file->ChangeEntries({{t.m_recs[0].m_entry, true, {}}, {t.m_recs[3].m_entry, false, "XTRA"}},
+                                      t.m_policy, done).m_failure,
               EWriteFailure::NotExtracted);
-    EXPECT_EQ(done, (std::vector<bool>{false, false}));
-    s.m_recs[3].m_entry->m_dataDropped = false;
-    EXPECT_EQ(ModelSnapshot(*s.m_file), model);
-    EXPECT_EQ(FileBytes(s.Path()), s.m_original);
-    EXPECT_EQ(FolderNames(s.m_dir.Path()), std::set<std::string>{"Mod.esp"});
+    t.m_recs[3].m_entry->m_dataDropped = false;
+    EXPECT_EQ(ModelSnapshot(*t.m_file), model);
+    EXPECT_EQ(FolderNames(t.m_dir.Path()), std::set<std::string>{"Mod.esp"});
 }
 
 TEST(Writer, NameCaseAndLinksLeadToTheFileOnDisk) {

@@ -12,7 +12,6 @@
 #include "document/VANTORDoc.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/ScriptedLink.h"
-#include "fixtures/TempDir.h"
 #include "fixtures/TableMaker.h"
 #include "platform/Files.h"
 #include "widgets/Cp1252.h"
@@ -180,15 +179,22 @@ TEST(DeleteSelected, ConflictListNeedsOneColumnAndMatchesEitherFileColumn) {
     EXPECT_EQ(out.m_rows, (std::set<int>{0, 1}));
 }
 
-// A document over the game in `dir` with the plugin at `path` chosen.
-std::unique_ptr<CVANTORDoc> DocChoosing(const fixtures::CTempDir& dir, fixtures::CScriptedLink& link, const std::string& path) {
-    CDocConfig config;
-    config.m_settingsPath = dir / "vantor.ini";
-    config.m_installDir = dir.Path();
-    auto doc = std::make_unique<CVANTORDoc>(config, &link);
-    link.m_choices.push_back({CFileChoice::EStatus::Chosen, {path}});
-    doc->OnChoosePlugins();
-    return doc;
+// A Clean Cells row stands for cleaning its entry: Delete on it cleans, and
+// without a way to clean does nothing; it never deletes the record. (The
+// kind decides; the table maker writes no cells.)
+TEST(DeleteSelected, ACellCleaningRowCleansItsCell) {
+    fixtures::CTableMaker maker;
+    const CResultTable table = maker.Make(EPane::Warning, {{"MISC", "Hall", "One.esp", "", "M.esm", EFinding::CellClean},
+                                                           {"GMST", "a", "One.esp", "", "M.esm", kUnclean}});
+    CDeleteRecorder deleted, cleaned;
+    auto close = [](const std::string&) {};
+    EXPECT_EQ(DeleteSelectedEntries(EPane::Warning, table, {{0, 3}, {1, 3}}, deleted.Fn(), close).m_rows, std::set<int>{1});
+    EXPECT_EQ(deleted.m_calls, std::vector<std::string>{"One.esp|GMST|a|ask"});
+    deleted = {};
+    const CDeleteOutcome out = DeleteSelectedEntries(EPane::Warning, table, {{0, 3}}, deleted.Fn(), close, cleaned.Fn());
+    EXPECT_TRUE(deleted.m_calls.empty());
+    EXPECT_EQ(cleaned.m_calls, std::vector<std::string>{"One.esp|MISC|Hall|ask"});
+    EXPECT_EQ(out.m_rows, std::set<int>{0});
 }
 
 // A plugin holding the same ID twice: a changed copy first, then one
@@ -211,8 +217,12 @@ TEST(DuplicateIds, DeleteAndTheEditorActOnTheRowsOwnEntry) {
         ASSERT_TRUE(plugin.Write(path));
         ::unlink((data + "P.OLD").c_str());
         fixtures::CScriptedLink link;
-        auto owned = DocChoosing(dir, link, path);
-        CVANTORDoc& doc = *owned;
+        CDocConfig config;
+        config.m_settingsPath = dir / "vantor.ini";
+        config.m_installDir = dir.Path();
+        CVANTORDoc doc(config, &link);
+        link.m_choices.push_back({CFileChoice::EStatus::Chosen, {path}});
+        doc.OnChoosePlugins();
         doc.OnCheckUnclean();
         doc.WaitForWorker();
         const auto warnings = doc.ResultTable(EPane::Warning);
@@ -234,63 +244,5 @@ TEST(DuplicateIds, DeleteAndTheEditorActOnTheRowsOwnEntry) {
         EXPECT_EQ(bytes, changedOnly.Bytes()) << (throughEditor ? "editor" : "row");
     }
 }
-// A Clean Cells row stands for cleaning its cell: Delete on it cleans that
-// cell alone, and never deletes the cell record.
-TEST(CleanCells, DeleteOnARowCleansJustThatCell) {
-    using fixtures::I32;
-    using fixtures::Sub;
-    fixtures::CTempDir dir;
-    const std::string data = dir.Path() + "Data Files/";
-    std::filesystem::create_directories(data);
-    auto ref = [](std::uint32_t frmr, const std::string& id) {
-        return std::vector<fixtures::CSub>{Sub("FRMR", I32(std::int32_t(frmr))), Sub("NAME", fixtures::Z(id)),
-                                           Sub("DATA", std::string(24, '\1'))};
-    };
-    auto cell = [](const std::string& name, const std::vector<std::vector<fixtures::CSub>>& refs) {
-        std::vector<fixtures::CSub> subs{fixtures::Name(name), Sub("DATA", I32(1) + I32(0) + I32(0))};
-        for (const auto& r : refs) subs.insert(subs.end(), r.begin(), r.end());
-        return subs;
-    };
-    constexpr std::uint32_t kMaster = 1u << 24;
-    fixtures::CPluginBuilder master, plugin, hallCleaned;
-    master.Header().Record("CELL", cell("Hall", {ref(1, "npc")})).Record("CELL", cell("Cellar", {ref(2, "box")}));
-    plugin.Header({"M.esm"})
-        .Record("CELL", cell("Hall", {ref(kMaster | 1, "npc"), ref(3, "new")}))
-        .Record("CELL", cell("Cellar", {ref(kMaster | 2, "box"), ref(4, "new")}));
-    hallCleaned.Header({"M.esm"})
-        .Record("CELL", cell("Hall", {ref(3, "new")}))
-        .Record("CELL", cell("Cellar", {ref(kMaster | 2, "box"), ref(4, "new")}));
-    ASSERT_TRUE(master.Write(data + "M.esm"));
-    const std::string path = data + "P.esp";
-    ASSERT_TRUE(plugin.Write(path));
-
-    fixtures::CScriptedLink link;
-    auto owned = DocChoosing(dir, link, path);
-    CVANTORDoc& doc = *owned;
-    link.m_answers = {EAnswer::No};
-    doc.OnCleanCells();
-    doc.WaitForWorker();
-    const auto rows = doc.ResultTable(EPane::Warning);
-    ASSERT_EQ(rows->RowCount(), 2u);
-    ASSERT_EQ(rows->Cell(0, 2), "1,0,0 Hall");
-    EXPECT_EQ(rows->Cell(0, 1), "Cell Entry: 1 Duplicate Reference");
-
-    auto deleteEntry = [&](const CEntryRef& e, bool ask) { return doc.DeleteEntry(e, ask); };
-    auto closeEditor = [](const std::string&) {};
-    EXPECT_TRUE(DeleteSelectedEntries(EPane::Warning, *rows, {{0, 3}}, deleteEntry, closeEditor).m_rows.empty());
-    std::string bytes;
-    platform::ReadWholeFile(path, bytes);
-    EXPECT_EQ(bytes, plugin.Bytes());
-
-    link.m_answers = {EAnswer::Yes};
-    const CDeleteOutcome out = DeleteSelectedEntries(EPane::Warning, *rows, {{0, 3}}, deleteEntry, closeEditor,
-                                                     [&](const CEntryRef& c, bool ask) { return doc.CleanCell(c, ask); });
-    EXPECT_EQ(out.m_rows, std::set<int>{0});
-    platform::ReadWholeFile(path, bytes);
-    EXPECT_EQ(bytes, hallCleaned.Bytes());
-    platform::ReadWholeFile(data + "P.OLD", bytes);
-    EXPECT_EQ(bytes, plugin.Bytes());
-}
-
 }  // namespace
 }  // namespace vantor
