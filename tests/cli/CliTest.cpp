@@ -198,6 +198,12 @@ TEST(Cli, CleanCellsListsAsksAndEndsByWhatWasDone) {
     EXPECT_EQ(run("--yes").m_exit, 0);  // nothing left to clean
     EXPECT_EQ(Read(plugin), after);
     EXPECT_EQ(run("--dry-run --no-such-option").m_exit, 2);
+
+    // Sample Tweaks.esp names Sample Armory.esp as a master: a plugin loaded
+    // beside it serves as one.
+    CSampleGame sample;
+    EXPECT_EQ(Vantor(sample.m_dir.Path(), "clean-cells --dry-run " + sample.Args() + " " + sample.Plugins()).m_exit, 0);
+    EXPECT_EQ(Read(sample.m_dir / "stderr.txt"), "");
 }
 
 // 0 when everything asked was done, 1 when anything failed, was refused or

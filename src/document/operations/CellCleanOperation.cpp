@@ -40,17 +40,20 @@ std::string Notes(const CCellCleanResult& r) {
 }  // namespace
 
 std::vector<const CPluginFile*> MastersOldestFirst(const CFileList& files, CFileAges& ages) {
-    std::vector<CPluginFile*> found = files.MasterFiles();
-    // The list holds them newest batch first; of equally old masters the one
-    // the load order names later counts as the newer.
-    std::vector<const CPluginFile*> masters(found.rbegin(), found.rend());
-    std::vector<CFileAge> age;
-    for (const CPluginFile* m : masters) age.push_back(ages.AgeOf(m->FullPath()));
-    std::vector<std::size_t> order(masters.size());
-    for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return age[a] < age[b]; });
     std::vector<const CPluginFile*> sorted;
-    for (std::size_t i : order) sorted.push_back(masters[i]);
+    auto add = [&](const std::vector<CPluginFile*>& list) {
+        std::vector<std::pair<CFileAge, const CPluginFile*>> aged;
+        for (const CPluginFile* f : list) aged.emplace_back(ages.AgeOf(f->FullPath()), f);
+        std::stable_sort(aged.begin(), aged.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (const auto& a : aged) sorted.push_back(a.second);
+    };
+    // The list holds the masters newest batch first; of equally old ones the
+    // one the load order names later counts as the newer.
+    const std::vector<CPluginFile*> masters = files.MasterFiles();
+    add({masters.rbegin(), masters.rend()});
+    // A plugin may name another plugin as its master; the game loads every
+    // master file before the plugins.
+    add(files.PluginFiles());
     return sorted;
 }
 
@@ -80,7 +83,8 @@ CCellCleanResult RunCellClean(const COperationContext& context, const CFileList&
     CCellCleanResult outcome;
     CFrameLink& link = context.Link();
     const std::vector<CPluginFile*> plugins = files.PluginFiles();
-    const cells::CCellCleaner cleaner(MastersOldestFirst(files, context.Ages()));
+    const std::vector<const CPluginFile*> masters = MastersOldestFirst(files, context.Ages());
+    const cells::CCellCleaner cleaner(masters);
 
     std::vector<cells::CPluginCells> found;
     found.reserve(plugins.size());
@@ -109,7 +113,7 @@ CCellCleanResult RunCellClean(const COperationContext& context, const CFileList&
         return it == index.end() ? kNoFile : it->second;
     };
     std::unordered_map<std::string, const CPluginFile*> masterByName;
-    for (const CPluginFile* m : files.MasterFiles()) masterByName.emplace(m->FileName(), m);
+    for (const CPluginFile* m : masters) masterByName[m->FileName()] = m;
     std::size_t pluginsToClean = 0;
     for (const cells::CPluginCells& p : found) {
         for (const std::string& name : p.m_missingMasters)

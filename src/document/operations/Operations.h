@@ -18,8 +18,9 @@ CAutoCleanResult RunAutoClean(const COperationContext& context, const CFileList&
 // unless `listOnly`, asks and cleans each plugin in one pass after its backup.
 CCellCleanResult RunCellClean(const COperationContext& context, const CFileList& files, bool listOnly);
 
-// The read masters, oldest first by the operation's ages: the order cell
-// cleaning takes them in.
+// The files that may be a plugin's masters (its MAST list says which): the
+// read masters, then the read plugins, each oldest first by the operation's
+// ages; the order cell cleaning takes them in.
 std::vector<const CPluginFile*> MastersOldestFirst(const CFileList& files, CFileAges& ages);
 // A cell row's description: what cleaning removes from the cell.
 std::string CellCleanText(const cells::CCellClean& cell);
