@@ -381,24 +381,40 @@ void CPluginChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, const 
             if (stop.load(std::memory_order_relaxed)) return;
             const CEntry& e = *entry;
             const bool hasData = HasData(e);
+            const bool deleted = (mask & kDeleted) && e.m_deleted;
+            // Unclean or changed is judged against the copy the entry would
+            // otherwise leave in effect: the newest master's (of equally old
+            // ones the earliest in the list). An entry equal to an older
+            // master's copy undoes the newer master's change; it is not
+            // unclean, and it is one finding, never two.
+            long newest = -1;
+            std::uint32_t newestPos = 0;
+            // A deleted row names the master of the last finding, or else the
+            // last master holding the ID, with findings made as each master
+            // newer than the last finding's is met.
             long reference = -1;
             long lastHolder = -1;
             long lastFinding = -1;
-            long uncleanMaster = -1;
-            long modifiedMaster = -1;
             for (std::uint32_t h = index ? index->Head(e.IdText()) : kNone; h != kNone; h = index->Hit(h).m_next) {
                 const auto& hit = index->Hit(h);
-                // A later master counts only when it is newer than the master
-                // of the last finding.
+                if (newest < 0 || ages[hit.m_master] > ages[std::size_t(newest)]) {
+                    newest = long(hit.m_master);
+                    newestPos = hit.m_pos;
+                }
+                if (!deleted) continue;
                 if (reference >= 0 && !(ages[hit.m_master] > ages[std::size_t(reference)])) continue;
                 lastHolder = long(hit.m_master);
                 if (!hasData) continue;
                 const bool same = e.SameRecordAs(*m_masters[hit.m_master]->Table(t)[hit.m_pos]);
-                if (same && (mask & kUnclean)) {
-                    reference = uncleanMaster = lastFinding = long(hit.m_master);
-                } else if (!same && (mask & kGlobalChanges)) {
-                    reference = modifiedMaster = lastFinding = long(hit.m_master);
-                }
+                if ((same && (mask & kUnclean)) || (!same && (mask & kGlobalChanges)))
+                    reference = lastFinding = long(hit.m_master);
+            }
+            long uncleanMaster = -1;
+            long modifiedMaster = -1;
+            if (newest >= 0 && hasData) {
+                const bool same = e.SameRecordAs(*m_masters[std::size_t(newest)]->Table(t)[newestPos]);
+                if (same && (mask & kUnclean)) uncleanMaster = newest;
+                if (!same && (mask & kGlobalChanges)) modifiedMaster = newest;
             }
             const auto table = std::uint8_t(t);
             if (uncleanMaster >= 0)
@@ -406,7 +422,7 @@ void CPluginChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, const 
             if (modifiedMaster >= 0)
                 m_result.m_globalChanges.push_back(
                     {&e, nullptr, file, kNoFile, MasterFileOf(modifiedMaster), table, EFinding::GlobalChange});
-            if ((mask & kDeleted) && e.m_deleted)
+            if (deleted)
                 m_result.m_deleted.push_back({&e, nullptr, file, kNoFile,
                                               MasterFileOf(lastFinding >= 0 ? lastFinding : lastHolder), table,
                                               EFinding::Deleted});

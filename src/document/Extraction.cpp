@@ -45,6 +45,10 @@ void ExtractFiles(CDocState& state, const COperationContext& context) {
             return nullptr;
         }
         file->Close();
+        // What the reader passed over is told once for the file, with the
+        // record and the offset where it began.
+        if (file->Diagnostic().m_kind == CReadDiagnostic::EKind::Damaged)
+            context.Link().Tell(file->Diagnostic().m_message, "Warning", EIcon::Exclamation);
         return file;
     };
     try {

@@ -255,24 +255,35 @@ void CVANTORDoc::WaitForWorker() {
 }
 
 void CVANTORDoc::StopOperation() {
+    const bool running = IsBusy();
     m_stop = 1;
     WaitForWorker();
+    // A stopped operation reports no more progress: its display goes with it.
+    if (running) m_link->Progress({}, 0);
 }
 
 void CVANTORDoc::CloseEntryEditors() { m_link->CloseEntryEditors({}); }
 
 std::optional<EOperation> CVANTORDoc::CheckCode(EOperation withExtraction, EOperation without) const {
+    // Loaded plugins are checked against the masters: with those to be read
+    // (after Clear Esm Data, say) the extraction reads them first.
+    const EOperation loaded = MastersToRead() ? withExtraction : without;
     std::lock_guard lock(m_stateMutex);
     const bool pending = m_files.Has(EFileRole::Pending);
     if (m_checkMode == ECheckMode::SingleVersus) {
         if (pending) return withExtraction;
-        if (m_files.Has(EFileRole::MasterPlugin)) return without;
+        if (m_files.Has(EFileRole::MasterPlugin)) return loaded;
         if (m_files.Has(EFileRole::PendingMaster)) return withExtraction;
         return std::nullopt;
     }
     if (pending) return withExtraction;
-    if (!m_files.Loaded().empty()) return without;
+    if (!m_files.Loaded().empty()) return loaded;
     return std::nullopt;
+}
+
+bool CVANTORDoc::MastersToRead() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_options.m_loadEsms && !m_mastersLoaded;
 }
 
 void CVANTORDoc::BeginCheck(std::uint8_t mask) {
@@ -336,7 +347,7 @@ void CVANTORDoc::OnAutoRelinkDialog() {
 void CVANTORDoc::OnViewAllEspData() {
     if (IsBusy()) return;
     CloseEntryEditors();
-    StartOperation(HasPending() ? EOperation::ExtractEditorSetUp : EOperation::EditorSetUp);
+    StartOperation(HasPending() || MastersToRead() ? EOperation::ExtractEditorSetUp : EOperation::EditorSetUp);
 }
 
 void CVANTORDoc::OnViewAllEsmData() {
@@ -351,7 +362,7 @@ void CVANTORDoc::OnViewAllEsmData() {
 void CVANTORDoc::OnViewAllGlobalChanges() {
     if (IsBusy()) return;
     CloseEntryEditors();
-    StartOperation(HasPending() ? EOperation::ExtractGlobalChanges : EOperation::GlobalChanges);
+    StartOperation(HasPending() || MastersToRead() ? EOperation::ExtractGlobalChanges : EOperation::GlobalChanges);
 }
 
 std::optional<CViewFileSeed> CVANTORDoc::ViewFileDataSeed() {
@@ -378,7 +389,8 @@ void CVANTORDoc::OnViewFileData(const CViewFileChoice& choice) {
     params.m_viewMasters = choice.m_esmFile ? 1 : 0;
     if (choice.m_globalChanges) {
         params.m_globalChangesFile = choice.m_fileName;
-        StartOperation(HasPending() ? EOperation::ExtractGlobalChanges : EOperation::GlobalChanges, params);
+        StartOperation(HasPending() || MastersToRead() ? EOperation::ExtractGlobalChanges : EOperation::GlobalChanges,
+                       params);
     } else {
         params.m_viewFile = choice.m_fileName;
         const bool extract = HasPending() || (!MastersLoaded() && Options().m_loadEsms);
@@ -391,7 +403,7 @@ void CVANTORDoc::OnFindObject(const CFindParams& findParams) {
     CloseEntryEditors();
     CCommandParams params;
     params.m_find = findParams;
-    StartOperation(HasPending() ? EOperation::ExtractFind : EOperation::Find, params);
+    StartOperation(HasPending() || MastersToRead() ? EOperation::ExtractFind : EOperation::Find, params);
 }
 
 bool CVANTORDoc::FindMasters() {

@@ -166,6 +166,8 @@ private:
     void RunOperation(std::unique_ptr<COperation> operation);
     void CloseEntryEditors();
     bool HasPending() const;
+    // LoadEsms is on and the masters are not read (yet, or since Clear Esm Data).
+    bool MastersToRead() const;
     void RefillPluginRoot();
     void DropLoadedMaster();
     std::optional<EOperation> CheckCode(EOperation withExtraction, EOperation without) const;

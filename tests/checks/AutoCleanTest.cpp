@@ -1,6 +1,7 @@
 // The automatic clean and the single-entry services, end to end on files.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include "document/VANTORDoc.h"
@@ -244,4 +245,24 @@ TEST(AutoClean, DeletesTheUncleanCopyOfAnIdHeldTwice) {
     game.m_link.m_answers = {EAnswer::Yes};
     game.Run(&CVANTORDoc::OnAutoDeleteUnclean);
     EXPECT_EQ(Read(game.m_data + "P.esp"), kept.Bytes());
+}
+
+TEST(AutoClean, KeepsAnEntryThatUndoesANewerMastersChange) {
+    // M.esm and the newer New.esm both hold "a"; the plugin's "a" is M's
+    // copy: it undoes New's change and must survive the clean.
+    CCleanGame game;
+    CPluginBuilder newer, plugin;
+    newer.Header().Record("MISC", Misc("a", 9));
+    ASSERT_TRUE(newer.Write(game.m_data + "New.esm"));
+    const auto masterTime = platform::LastWriteTime(game.m_data + "M.esm");
+    ASSERT_TRUE(masterTime);
+    const struct timespec later[2] = {{*masterTime + 100, 0}, {*masterTime + 100, 0}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, (game.m_data + "New.esm").c_str(), later, 0), 0);
+    plugin.Header({"M.esm", "New.esm"}).Record("MISC", Misc("a", 1));
+    ASSERT_TRUE(plugin.Write(game.m_data + "P.esp"));
+    game.Choose("P.esp");
+    game.m_link.m_answers = {EAnswer::Yes};
+    game.Run(&CVANTORDoc::OnAutoDeleteUnclean);
+    EXPECT_EQ(Read(game.m_data + "P.esp"), plugin.Bytes());
+    EXPECT_EQ(game.Loaded().GetTable("MISC")->size(), 1u);
 }

@@ -105,17 +105,42 @@ void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, con
         for (const auto& e : table) {
             if (Stopped(stop)) return;
             const std::string description = CPluginChecker::GetDescription(tag);
-            bool haveUnclean = false, haveModified = false;
-            CTextRow unclean, modified;
-            const CPluginFile* reference = nullptr;
-            std::string lastHolder = "None", lastFinding = "None";
+            const bool compared = tag != "CELL" && tag != "DIAL" && tag != "LAND" && tag != "LTEX" &&
+                                  !(tag == "INFO" && uncleanChecks[16] == 0);
             const std::string_view data = e->Data();
             const bool empty = UpToNul(data).empty();
+            // The copy the entry would leave in effect: the newest master's.
+            const CPluginFile* newest = nullptr;
+            const CEntry* inEffect = nullptr;
             for (const CPluginFile* master : m_masters) {
-                if (Stopped(stop)) break;
+                if (Stopped(stop) || !compared) break;
+                for (const auto& candidate : *master->GetTable(tag))
+                    if (SameId(*candidate, *e)) {
+                        if (!newest || ReferenceAge(*master) > ReferenceAge(*newest)) {
+                            newest = master;
+                            inEffect = candidate.get();
+                        }
+                        break;
+                    }
+            }
+            if (inEffect && !empty) {
+                const bool same = e->SameRecordAs(*inEffect);
+                if ((mask & 4) && same)
+                    m_result.m_unclean.push_back({std::string(tag), description + " " + CPluginChecker::GetDescription("UNCL"),
+                                                  std::string(e->IdText()), plugin.FileName(), newest->FileName()});
+                if ((mask & 8) && !same)
+                    m_result.m_globalChanges.push_back({std::string(tag),
+                                                        description + " " + CPluginChecker::GetDescription("GCHG"),
+                                                        std::string(e->IdText()), plugin.FileName(), newest->FileName()});
+            }
+            // A deleted entry names the master of the last finding made as
+            // the masters are met, a later one counting only when newer than
+            // that finding's, or else the last master that holds the ID.
+            const CPluginFile* reference = nullptr;
+            std::string lastHolder = "None", lastFinding = "None";
+            for (const CPluginFile* master : m_masters) {
+                if (Stopped(stop) || !compared) break;
                 const std::int64_t age = ReferenceAge(*master);
-                if (tag == "CELL" || tag == "DIAL" || tag == "LAND" || tag == "LTEX") continue;
-                if (tag == "INFO" && uncleanChecks[16] == 0) continue;
                 const CEntry* m = nullptr;
                 for (const auto& candidate : *master->GetTable(tag))
                     if (SameId(*candidate, *e)) {
@@ -125,29 +150,13 @@ void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, con
                 if (!m) continue;
                 if (reference && !(age > ReferenceAge(*reference))) continue;
                 lastHolder = master->FileName();
-                if ((mask & 4) && !empty && e->SameRecordAs(*m)) {
-                    if (!haveUnclean) {
-                        haveUnclean = true;
-                        unclean = {std::string(tag), description + " " + CPluginChecker::GetDescription("UNCL"),
-                                   std::string(e->IdText()), plugin.FileName(), ""};
-                    }
+                if (empty) continue;
+                const bool same = e->SameRecordAs(*m);
+                if (((mask & 4) && same) || ((mask & 8) && !same)) {
                     reference = master;
-                    unclean[4] = master->FileName();
-                    lastFinding = master->FileName();
-                }
-                if ((mask & 8) && !empty && !e->SameRecordAs(*m)) {
-                    if (!haveModified) {
-                        haveModified = true;
-                        modified = {std::string(tag), description + " " + CPluginChecker::GetDescription("GCHG"),
-                                    std::string(e->IdText()), plugin.FileName(), ""};
-                    }
-                    reference = master;
-                    modified[4] = master->FileName();
                     lastFinding = master->FileName();
                 }
             }
-            if (haveUnclean) m_result.m_unclean.push_back(unclean);
-            if (haveModified) m_result.m_globalChanges.push_back(modified);
             if ((mask & 2) && e->m_deleted)
                 m_result.m_deleted.push_back({std::string(tag),
                                               description + " " + CPluginChecker::GetDescription("DELE"),

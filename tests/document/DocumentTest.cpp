@@ -398,3 +398,51 @@ TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
     EXPECT_EQ(doc->LoadedNames(), Names{"A.esp"});
 }
+
+TEST(Document, MastersAreReadAgainAfterClearEsmData) {
+    CGame game;
+    game.Plugin("M.esm", {"x"});
+    game.Plugin("P.esp", {"x"});  // identical to the master's: unclean
+    auto doc = game.Doc();
+    game.Choose(*doc, {"P.esp"});
+    for (int round = 0; round < 2; ++round) {
+        if (round) doc->OnClearEsmData();
+        RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckUnclean(); });
+        const auto warnings = doc->ResultTable(EPane::Warning);
+        ASSERT_EQ(warnings->RowCount(), 1u) << "round " << round;
+        EXPECT_EQ(warnings->Cell(0, 4), "M.esm");
+    }
+}
+
+TEST(Document, StoppingClosesTheProgressDisplay) {
+    CGame game;
+    auto doc = game.Doc();
+    std::atomic<bool> reported{false};
+    ASSERT_TRUE(doc->StartOperation(CTestOperation::Make([&](COperationContext& context) {
+        context.Progress("Checking Warnings 28% complete", 7);
+        reported = true;
+        while (!context.Stopped()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    })));
+    while (!reported) std::this_thread::yield();
+    doc->OnClearEsmData();
+    const auto calls = game.m_link.Calls();
+    const auto shown = std::find(calls.begin(), calls.end(), "progress 7|Checking Warnings 28% complete");
+    ASSERT_NE(shown, calls.end());
+    EXPECT_NE(std::find(shown, calls.end(), "progress 0|"), calls.end());
+}
+
+TEST(Document, ADamagedFileIsToldOnceWithWhereItIsDamaged) {
+    CGame game;
+    CPluginBuilder b;
+    b.Header().Record("MISC", {Name("a"), Sub("DATA", I32(1))}).Record("MISC", {Name("b"), Sub("DATA", I32(2))});
+    ASSERT_TRUE(CPluginBuilder(b).Truncate(b.Size() - 3).Write(game.m_data + "Cut.esp"));
+    auto doc = game.Doc(false);
+    game.Choose(*doc, {"Cut.esp"});
+    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckAll(); });
+    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckAll(); });
+    std::vector<CMessage> told;
+    for (const CMessage& m : game.m_link.Messages())
+        if (m.m_caption == "Warning") told.push_back(m);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].m_text.rfind("Cut.esp: record MISC at offset ", 0), 0u) << told[0].m_text;
+}

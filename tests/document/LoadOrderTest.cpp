@@ -121,12 +121,13 @@ std::string Outcome(EOp op, EMode mode) {
 }
 
 TEST(LoadOrderAges, OpenMWContentOrderDecidesAsTheGameFileTimesDo) {
-    // An entry is unclean when any master that counts holds it unchanged, and
-    // one always counts: what the clean deletes does not depend on age yet.
+    // An entry is unclean only against the newest master that holds it, so
+    // what the clean deletes depends on age as the check does: m1, A's copy,
+    // is unclean where A is newer and undoes B's change where B is.
     const struct {
         EOp m_op;
         bool m_byAge;
-    } cases[] = {{EOp::Check, true}, {EOp::Clean, false}, {EOp::Merge, true}};
+    } cases[] = {{EOp::Check, true}, {EOp::Clean, true}, {EOp::Merge, true}};
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.m_op));
         const std::string openmw = Outcome(c.m_op, EMode::OpenMW);
