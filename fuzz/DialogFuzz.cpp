@@ -29,19 +29,14 @@ using namespace vantor;
     std::abort();
 }
 
-class CFuzzLink : public CFrameLink {
+class CFuzzLink : public CUserLink {
 public:
     explicit CFuzzLink(bool yes) : m_yes(yes) {}
     void Progress(const std::string&, int) override {}
-    void HidePane(EPane) override {}
-    void ShowPane(EPane) override {}
-    void SetPaneRows(EPane, CTablePtr) override {}
     EAnswer Ask(const CMessage& m) override {
         if (m.m_buttons != EButtons::YesNo) return EAnswer::Ok;
         return m_yes ? EAnswer::Yes : EAnswer::No;
     }
-    CFileChoice ChooseFile(const CFileChooser&) override { return {}; }
-    void CloseEntryEditors(const std::string&) override {}
 
 private:
     bool m_yes;
