@@ -606,7 +606,7 @@ TEST(Writer, AnOutputThatIsAPluginIsBackedUpFirst) {
 }
 
 // On demand (about 2 GB of memory and 6 GB of disk, most of it sparse):
-//   build/tests/writer_tests --gtest_also_run_disabled_tests --gtest_filter='*PastTwoGigabytes*'
+//   build/tests/format_tests --gtest_also_run_disabled_tests --gtest_filter='*PastTwoGigabytes*'
 TEST(Writer, DISABLED_ARecordPastTwoGigabytesIsErased) {
     CTempDir dir;
     const std::string path = dir / "Big.esp";
