@@ -32,6 +32,11 @@ CRead ReadBytes(const CPluginBuilder& builder, CExtractOpts opts = CExtractOpts:
 
 std::string Data(const CEntry& e) { return std::string(e.Data()); }
 
+// Takes an installed fault hook away however the test ends.
+struct CHookReset {
+    ~CHookReset() { platform::SetFaultHook(nullptr); }
+};
+
 }  // namespace
 
 TEST(Reader, HeaderOnlyAndPlainRecords) {
@@ -131,7 +136,9 @@ TEST(Reader, ResynchronisesAndSkips) {
     CPluginBuilder b;
     b.Header({"A.esm", "B.esm"}).Raw("junk").Record("MISC", {Name("a")}).Raw("\x01\x02\x03");
     b.Record("XXXX", {Name("unknown")});  // unknown records are scanned past byte by byte
-    b.Record("SSCR", {Sub("DATA", "abc"), Name("fake")});
+    // A start script record is passed over whole: the record its payload
+    // happens to hold is no record of the file.
+    b.RecordData("SSCR", CPluginBuilder().Record("MISC", {Name("inside")}).Bytes());
     b.Record("MISC", {Name("b")}).Raw("MIS");
     auto r = ReadBytes(b);
     ASSERT_TRUE(r.m_ok);
@@ -230,14 +237,15 @@ TEST(Reader, StopFlagAndFailures) {
 
     CTempDir dir;
     ASSERT_TRUE(b.Write(dir / "f.esp"));
-    platform::SetFaultHook([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Read; });
-    CPluginFile file;
-    ASSERT_TRUE(file.Open("f.esp", dir.Path()));
     std::atomic<std::int32_t> stop{0};
-    EXPECT_FALSE(file.ReadRecords(stop, CExtractOpts::All()));
-    EXPECT_EQ(file.Diagnostic().m_kind, CReadDiagnostic::EKind::ReadFailed);
-    platform::SetFaultHook(nullptr);
-
+    {
+        CHookReset reset;
+        platform::SetFaultHook([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Read; });
+        CPluginFile file;
+        ASSERT_TRUE(file.Open("f.esp", dir.Path()));
+        EXPECT_FALSE(file.ReadRecords(stop, CExtractOpts::All()));
+        EXPECT_EQ(file.Diagnostic().m_kind, CReadDiagnostic::EKind::ReadFailed);
+    }
     // A name in other letter case is found on a case-sensitive file system.
     CPluginFile upper;
     EXPECT_TRUE(upper.Open("F.ESP", dir.Path()));
@@ -245,12 +253,24 @@ TEST(Reader, StopFlagAndFailures) {
     EXPECT_EQ(upper.GetTable("MISC")->size(), 10u);
 }
 
+// With the landscape dropped, the few bytes kept are copied out of the file's
+// buffer, so the whole file need not stay in memory for them.
 TEST(Reader, CompactsWhenMostDataIsDropped) {
     CPluginBuilder b;
     b.Header().Record("LAND", {Sub("INTV", I32(1) + I32(2)), Sub("VHGT", std::string(5000, 'h'))});
     b.Record("STAT", {Name("s"), Sub("MODL", Z("m"))});
-    auto r = ReadBytes(b, CExtractOpts{1, 1, 0, 0});
-    ASSERT_TRUE(r.m_ok);
-    EXPECT_EQ(Data(*r["STAT"][0]), SubBytes({Sub("MODL", Z("m"))}));
-    EXPECT_EQ(r["LAND"][0]->DataLength(), 0u);
+    for (std::int32_t land : {1, 0}) {
+        auto r = ReadBytes(b, CExtractOpts{1, 1, land, 0});
+        ASSERT_TRUE(r.m_ok);
+        ASSERT_EQ(r["STAT"].size(), 1u);
+        ASSERT_EQ(r["LAND"].size(), 1u);
+        CEntry& stat = *r["STAT"][0];
+        EXPECT_EQ(Data(stat), SubBytes({Sub("MODL", Z("m"))}));
+        EXPECT_EQ(r["LAND"][0]->DataLength(), land ? 5008u : 0u);
+        // Taking its own copy moves data still in the shared buffer only.
+        const char* before = stat.Data().data();
+        stat.OwnData();
+        EXPECT_EQ(stat.Data().data() == before, land == 0) << "land kept " << land;
+        EXPECT_EQ(Data(stat), SubBytes({Sub("MODL", Z("m"))}));
+    }
 }

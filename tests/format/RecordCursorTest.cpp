@@ -6,7 +6,6 @@
 #include <random>
 #include <vector>
 
-#include "MkData.h"
 #include "fixtures/TempDir.h"
 #include "format/RecordCursor.h"
 #include "platform/Files.h"
@@ -55,27 +54,18 @@ std::string ReadAll(const std::string& path) {
 
 TEST(RecordScan, StopsWhereAScanOneByteAtATimeStops) {
     const std::string cases[] = {
-        "", "T", "TES", "TES3", "xTES3", "xxxTES", std::string(100, '\0') + "STAT",
-        "STAXSTAT", "NPC_", "NPCXNPC_", "ZZZZMISC", "MIS" "CELLx", "SSCRMASTTES3", "AAAAAAAAAAAAAAAAINFO",
-        "W" "EAP" + std::string(7, 'W') + "WEAP",
+        "", "TES", "xTES3", std::string(100, '\0') + "STAT", "STAXSTAT", "NPCXNPC_", "MIS" "CELLx",
+        "SSCRMASTTES3", "AAAAAAAAAAAAAAAAINFO", "W" "EAP" + std::string(7, 'W') + "WEAP",
     };
     for (const std::string& bytes : cases) ExpectSameStops(bytes, 1, bytes);
 
     std::mt19937 rng(7);
-    const std::string alphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZ_3\0\1a";
+    const std::string alphabet("ABCDEFGHIJKLMNOPQRSTUVWXYZ_3\0\1a", 31);
     for (int round = 0; round < 200; ++round) {
         std::string bytes(std::size_t(rng() % 300), ' ');
         for (char& c : bytes) c = alphabet[rng() % alphabet.size()];
         ExpectSameStops(bytes, 1, "random round " + std::to_string(round));
     }
-
-    // The fuzzing seeds and the sample set.
-    fixtures::CTempDir dir;
-    auto seeds = mkdata::WriteFuzzSeeds(dir.Path() + "seeds");
-    auto sample = mkdata::WriteSampleSet(dir.Path() + "sample");
-    ASSERT_TRUE(seeds.m_ok && sample.m_ok);
-    for (const auto* written : {&seeds, &sample})
-        for (const std::string& path : written->m_files) ExpectSameStops(ReadAll(path), 7, path);
 }
 
 TEST(RecordScan, CorpusFilesAtSampledPositions) {
