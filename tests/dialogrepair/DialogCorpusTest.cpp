@@ -29,7 +29,7 @@ void WalkDialogue(const std::string& path, CDialogIds& out, bool addTopics) {
     std::set<std::string>* current = nullptr;
     for (std::size_t pos = 0; pos + 16 <= bytes.size();) {
         const std::string tag = bytes.substr(pos, 4);
-        const std::size_t size = LeU32(bytes, pos + 4);
+        const std::size_t size = U32(bytes, pos + 4);
         const std::string data = bytes.substr(pos + 16, size);
         pos += 16 + size;
         CSubRecords subs;

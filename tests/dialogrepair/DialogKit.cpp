@@ -1,8 +1,5 @@
 #include "DialogKit.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include "format/Entry.h"
 #include "format/SubRecord.h"
 #include "platform/Files.h"
@@ -29,13 +26,6 @@ void AddTopic(CPluginBuilder& b, const std::string& topic, const std::vector<CRe
         b.Record("INFO", InfoSubs(Id(r.m_id), Id(r.m_prev), Id(r.m_next), r.m_text, r.m_deleted));
 }
 
-void SetFileTime(const std::string& path, std::int64_t seconds) {
-    timespec times[2]{};
-    times[0].tv_sec = seconds;
-    times[1].tv_sec = seconds;
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0) << path;
-}
-
 std::string CBackInfo::Text() const {
     CSubRecords subs;
     SplitSubRecords(m_rest, subs);
@@ -50,24 +40,18 @@ const CBackTopic* CRepairBack::Find(const std::string& topicText) const {
     return nullptr;
 }
 
-std::uint32_t LeU32(const std::string& b, std::size_t at) {
-    return std::uint32_t(static_cast<unsigned char>(b[at])) | std::uint32_t(static_cast<unsigned char>(b[at + 1])) << 8 |
-           std::uint32_t(static_cast<unsigned char>(b[at + 2])) << 16 |
-           std::uint32_t(static_cast<unsigned char>(b[at + 3])) << 24;
-}
-
 CRepairBack ParseRepair(const std::string& bytes) {
     CRepairBack back;
     if (bytes.size() < 362 || bytes.compare(0, 4, "TES3") != 0) return back;
     back.m_header = bytes.substr(0, 362);
-    back.m_recordCount = LeU32(bytes, 320);
-    back.m_masterSize = std::uint64_t(LeU32(bytes, 354)) | std::uint64_t(LeU32(bytes, 358)) << 32;
-    std::size_t pos = 16 + LeU32(bytes, 4);
+    back.m_recordCount = U32(bytes, 320);
+    back.m_masterSize = std::uint64_t(U32(bytes, 354)) | std::uint64_t(U32(bytes, 358)) << 32;
+    std::size_t pos = 16 + U32(bytes, 4);
     while (pos < bytes.size()) {
         if (bytes.size() - pos < 16) return back;
         const std::string tag = bytes.substr(pos, 4);
-        const std::size_t size = LeU32(bytes, pos + 4);
-        if (LeU32(bytes, pos + 8) != 0 || LeU32(bytes, pos + 12) != 0) return back;
+        const std::size_t size = U32(bytes, pos + 4);
+        if (U32(bytes, pos + 8) != 0 || U32(bytes, pos + 12) != 0) return back;
         if (bytes.size() - pos - 16 < size) return back;
         const std::string data = bytes.substr(pos + 16, size);
         pos += 16 + size;

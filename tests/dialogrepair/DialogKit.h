@@ -8,8 +8,12 @@
 #include <vector>
 
 #include "fixtures/PluginBuilder.h"
+#include "format/LittleEndian.h"
+#include "platform/FileOps.h"
 
 namespace vantor::fixtures {
+
+using le::U32;
 
 // An id as the game writes it: the text and one zero byte.
 inline std::string Id(const std::string& text) { return text + std::string(1, '\0'); }
@@ -28,11 +32,10 @@ struct CResp {
 // Adds a DIAL and its responses.
 void AddTopic(CPluginBuilder& b, const std::string& topic, const std::vector<CResp>& responses);
 
-// A little-endian 32-bit number at a byte offset.
-std::uint32_t LeU32(const std::string& bytes, std::size_t at);
-
 // Sets a file's last-write time (seconds since the epoch).
-void SetFileTime(const std::string& path, std::int64_t seconds);
+inline void SetFileTime(const std::string& path, std::int64_t seconds) {
+    ASSERT_TRUE(platform::SetFileTimes(path, {seconds, 0, seconds, 0})) << path;
+}
 
 struct CBackInfo {
     std::string m_inam, m_pnam, m_nnam, m_rest;

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <deque>
 #include <filesystem>
+#include <optional>
 
 #include "DialogKit.h"
 #include "format/Entry.h"
@@ -119,34 +121,11 @@ TEST_F(DialogMergeTest, PluginOnlyTopicsFollowPnamWithOrphansLastAndExactHeaderA
                        SubBytes(Sub("MAST", Id("Morrowind.esm"))) + SubBytes(Sub("DATA", I32(79837557) + I32(0)));
     EXPECT_EQ(back.m_header, want);
 
-    EXPECT_EQ(m_link.Calls(), (std::vector<std::string>{
-                                  "progress 1|Extracting Esp Dialog 0% complete",
-                                  "progress 1|Extracting Esp Dialog 0% complete",
-                                  "progress 0|Extracting Esp Dialog 0% complete",
-                                  kMasterQuestion,
-                                  "progress 0|Extracting Esm Dialog 0% complete",
-                                  "progress 0|Extracting Esm Dialog 0% complete",
-                                  "progress 2|Creating Repair Plugin 0% complete",
-                                  "progress 2|Creating Repair Plugin 0% complete",
-                                  "progress 2|Creating Repair Plugin 50% complete",
-                                  "progress 0|Creating Repair Plugin 50% complete",
-                              }));
+    ASSERT_EQ(m_link.Messages().size(), 1u);
+    EXPECT_EQ(m_link.Messages()[0].m_text, kMasterQuestion.substr(kMasterQuestion.find('|') + 1));
     EXPECT_EQ(m_link.Messages()[0].m_buttons, EButtons::YesNo);
     EXPECT_EQ(m_link.Messages()[0].m_icon, EIcon::Question);
     EXPECT_TRUE(Leftovers().empty());
-}
-
-TEST_F(DialogMergeTest, NoToMissingMastersWritesNothing) {
-    CPluginBuilder b;
-    b.Header();
-    AddTopic(b, "T", {{"a", "", "", "A"}});
-    Put("One.esp", b);
-    m_link.m_answers.push_back(EAnswer::No);
-    CDialogMerge::EOutcome outcome{};
-    EXPECT_EQ(Run(m_link, {"One.esp"}, {}, "Repair.esp", &outcome), 0);
-    EXPECT_EQ(outcome, CDialogMerge::EOutcome::Declined);
-    EXPECT_FALSE(platform::FileExists(m_dir / "Repair.esp"));
-    EXPECT_EQ(m_link.Calls().back(), kMasterQuestion);
 }
 
 TEST_F(DialogMergeTest, MasterInfosKeepTheirPlaceTakePluginDataAndPluginInsertsLandBehindTheirPrevious) {
@@ -302,7 +281,9 @@ TEST_F(DialogMergeTest, GarbageIsSlidOverAndACutRecordEndsTheFile) {
     p.Record("DIAL", DialSubs("T"));
     p.Raw("\0\0\x7f"s);
     p.Record("INFO", InfoSubs(Id("a"), Id(""), Id("b"), "A"));
-    // Records of other kinds are passed over whole, whatever they hold.
+    // Records of other kinds are passed over whole, whatever they hold: a
+    // start script record holding a response too.
+    p.RecordData("SSCR", CPluginBuilder().Record("INFO", InfoSubs(Id("ghost"), Id("a"), Id(""), "G")).Bytes());
     p.Record("NPC_", {Name("guard"), Sub("FNAM", "INFODIAL text")});
     p.RecordData("ZZZZ", "junk");
     // "DELE" inside a payload passed over before the ids is text, not a deletion.
@@ -402,105 +383,70 @@ TEST_F(DialogMergeTest, BrokenMasterChainWarnsAndTakesTheFirstRemaining) {
     EXPECT_EQ(std::count(calls.begin(), calls.end(), "ask Warning|Dialog May Be Out of Order"s), 1);
 }
 
-TEST_F(DialogMergeTest, StopRequestsNeverTouchAnExistingRepairPlugin) {
+// Every run that ends early leaves the repair plugin that was there as it
+// was, no working file behind, the inputs untouched, and says why once.
+TEST_F(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
     CPluginBuilder p;
     p.Header();
     AddTopic(p, "T", {{"a", "", "", "A"}});
     AddTopic(p, "U", {{"b", "", "", "B"}});
     Put("P.esp", p);
+    const std::string input = Bytes("P.esp");
     const std::string old = "an earlier repair plugin";
-    ASSERT_TRUE(CPluginBuilder().Raw(old).Write(m_dir / "Repair.esp"));
-
-    for (std::string prefix : {"Extracting Esp Dialog", "Extracting Esm Dialog", "Creating Repair Plugin 0"}) {
-        m_stop = 0;
-        CStoppingLink link(m_stop, prefix);
-        CDialogMerge::EOutcome outcome{};
-        EXPECT_EQ(Run(link, {"P.esp"}, {"P.esp"}, "Repair.esp", &outcome), 1) << prefix;
-        EXPECT_EQ(outcome, CDialogMerge::EOutcome::Stopped) << prefix;
-        EXPECT_EQ(Bytes("Repair.esp"), old) << prefix;
-        EXPECT_TRUE(Leftovers().empty()) << prefix;
-        // Once stopped, nothing more is shown.
-        auto calls = link.Calls();
-        auto at = std::find_if(calls.begin(), calls.end(), [&](const std::string& c) { return c.find(prefix) != std::string::npos; });
-        ASSERT_NE(at, calls.end());
-        EXPECT_EQ(at + 1, calls.end()) << prefix;
-    }
-}
-
-TEST_F(DialogMergeTest, FailuresAreReportedAndLeaveTheOldRepairPlugin) {
-    CPluginBuilder p;
-    p.Header();
-    AddTopic(p, "T", {{"a", "", "", "A"}});
-    Put("P.esp", p);
-    const std::string old = "an earlier repair plugin";
-    ASSERT_TRUE(CPluginBuilder().Raw(old).Write(m_dir / "Repair.esp"));
-    m_link.m_answers.clear();
-
-    struct CCase {
-        platform::EFileOp m_op;
-        std::string m_text;
-    };
-    for (const CCase& c : {CCase{platform::EFileOp::Write, "Input/output error"},
-                           CCase{platform::EFileOp::ShortWrite, "Could not update this Entry."},
-                           CCase{platform::EFileOp::Sync, "Input/output error"},
-                           CCase{platform::EFileOp::Move, "Input/output error"}}) {
-        platform::SetFaultHook([op = c.m_op](platform::EFileOp o, const std::string&) { return o == op; });
-        CScriptedLink link;
-        link.m_answers.push_back(EAnswer::Yes);
-        CDialogMerge::EOutcome outcome{};
-        EXPECT_EQ(Run(link, {"P.esp"}, {}, "Repair.esp", &outcome), 0) << c.m_text;
-        EXPECT_EQ(outcome, CDialogMerge::EOutcome::WriteFailed);
-        ASSERT_FALSE(link.Messages().empty());
-        EXPECT_EQ(link.Messages().back().m_caption, "VANTOR");
-        EXPECT_EQ(link.Messages().back().m_text, c.m_text);
-        EXPECT_EQ(Bytes("Repair.esp"), old);
-        EXPECT_TRUE(Leftovers().empty());
-    }
-    platform::SetFaultHook(nullptr);
-
-    // A plugin that is missing, or whose time cannot be read.
-    CScriptedLink missing;
-    CDialogMerge::EOutcome outcome{};
-    EXPECT_EQ(Run(missing, {"P.esp", "Missing.esp"}, {}, "Repair.esp", &outcome), 0);
-    EXPECT_EQ(outcome, CDialogMerge::EOutcome::OpenFailed);
-    EXPECT_EQ(missing.Calls().back(), "ask Error|Could not Open Missing.esp");
-    EXPECT_EQ(missing.Messages().back().m_icon, EIcon::Exclamation);
-    platform::SetFaultHook([](platform::EFileOp o, const std::string& path) {
-        return o == platform::EFileOp::Stat && path.find("P.esp") != std::string::npos;
-    });
-    CScriptedLink noTime;
-    EXPECT_EQ(Run(noTime, {"P.esp"}, {}), 0);
-    EXPECT_EQ(noTime.Calls().back(), "ask Error|Could not Open P.esp");
-    platform::SetFaultHook(nullptr);
-    EXPECT_EQ(Bytes("Repair.esp"), old);
-}
-
-TEST_F(DialogMergeTest, UnusableRepairPluginsAreRefusedBeforeReading) {
-    CPluginBuilder p;
-    p.Header();
-    AddTopic(p, "T", {{"a", "", "", "A"}});
-    Put("P.esp", p);
-    const std::string original = Bytes("P.esp");
-
+    using EOp = platform::EFileOp;
+    using EOutcome = CDialogMerge::EOutcome;
+    const std::string taken = "ask Cannot Complete Request|The Repair Plugin P.esp is also a file to be read.\n"
+                              "Choose another name for the Repair Plugin.";
     struct CCase {
         std::string m_output;
-        std::string m_call;
+        std::deque<EAnswer> m_answers;
+        std::optional<EOp> m_fail;  // a file call that fails, on a path holding `m_failOn`
+        std::string m_failOn;
+        std::string m_stopAt;  // a progress text on which the user stops
+        EOutcome m_outcome;
+        std::string m_lastCall;  // for a stop: the progress that stopped
     };
-    const std::vector<CCase> cases{
-        {"P.esp", "ask Cannot Complete Request|The Repair Plugin P.esp is also a file to be read.\n"
-                  "Choose another name for the Repair Plugin."},
-        {"p.ESP", "ask Cannot Complete Request|The Repair Plugin P.esp is also a file to be read.\n"
-                  "Choose another name for the Repair Plugin."},
-        {"", "ask Cannot Complete Request|No Repair Plugin Named"},
-        {"no such folder/Repair.esp", "ask Error|Could not Create Repair.esp\nNo such file or directory"},
+    const std::string io = "ask VANTOR|Input/output error", out = "Repair.esp";
+    const CCase cases[] = {
+        {out, {EAnswer::No}, {}, "", "", EOutcome::Declined, kMasterQuestion},
+        {out, {}, EOp::Write, "", "", EOutcome::WriteFailed, io},
+        {out, {}, EOp::ShortWrite, "", "", EOutcome::WriteFailed, "ask VANTOR|Could not update this Entry."},
+        {out, {}, EOp::Sync, "", "", EOutcome::WriteFailed, io},
+        {out, {}, EOp::Move, "", "", EOutcome::WriteFailed, io},
+        {out, {}, EOp::Open, "P.esp", "", EOutcome::OpenFailed, "ask Error|Could not Open P.esp"},
+        // Its time cannot be read: it may be gone already.
+        {out, {}, EOp::Stat, "P.esp", "", EOutcome::OpenFailed, "ask Error|Could not Open P.esp"},
+        {"P.esp", {}, {}, "", "", EOutcome::Refused, taken},
+        {"p.ESP", {}, {}, "", "", EOutcome::Refused, taken},
+        {"", {}, {}, "", "", EOutcome::Refused, "ask Cannot Complete Request|No Repair Plugin Named"},
+        {"no such folder/Repair.esp", {}, {}, "", "", EOutcome::Refused,
+         "ask Error|Could not Create Repair.esp\nNo such file or directory"},
+        {out, {}, {}, "", "Extracting Esp Dialog", EOutcome::Stopped, "progress 1|Extracting Esp Dialog 0% complete"},
+        {out, {}, {}, "", "Extracting Esm Dialog", EOutcome::Stopped, "progress 0|Extracting Esm Dialog 0% complete"},
+        {out, {}, {}, "", "Creating Repair Plugin 0", EOutcome::Stopped, "progress 2|Creating Repair Plugin 0% complete"},
     };
     for (const CCase& c : cases) {
-        CScriptedLink link;
+        SCOPED_TRACE(c.m_lastCall);
+        ASSERT_TRUE(CPluginBuilder().Raw(old).Write(m_dir / "Repair.esp"));
+        m_stop = 0;
+        CStoppingLink link(m_stop, c.m_stopAt.empty() ? "\x01" : c.m_stopAt);
+        link.m_answers = c.m_answers;
+        if (c.m_fail)
+            platform::SetFaultHook([&c](EOp op, const std::string& path) {
+                return op == *c.m_fail && path.find(c.m_failOn) != std::string::npos;
+            });
         CDialogMerge::EOutcome outcome{};
-        EXPECT_EQ(Run(link, {"P.esp"}, {}, c.m_output, &outcome), 0) << c.m_output;
-        EXPECT_EQ(outcome, CDialogMerge::EOutcome::Refused);
-        EXPECT_EQ(link.Calls(), std::vector<std::string>{c.m_call}) << c.m_output;
+        EXPECT_EQ(Run(link, {"P.esp"}, {}, c.m_output, &outcome), c.m_outcome == EOutcome::Stopped ? 1 : 0);
+        platform::SetFaultHook(nullptr);
+        EXPECT_EQ(outcome, c.m_outcome);
+        const auto calls = link.Calls();
+        ASSERT_FALSE(calls.empty());
+        EXPECT_EQ(calls.back(), c.m_lastCall);  // once stopped, nothing more is shown
+        if (c.m_outcome == EOutcome::Refused) {
+            EXPECT_EQ(calls.size(), 1u);  // refused before reading
+        }
+        EXPECT_EQ(Bytes("Repair.esp"), old);
+        EXPECT_EQ(Bytes("P.esp"), input);
+        EXPECT_TRUE(Leftovers().empty());
     }
-    EXPECT_EQ(Bytes("P.esp"), original);
-    EXPECT_TRUE(Leftovers().empty());
 }
