@@ -158,23 +158,6 @@ TEST(Writer, SameIdsInTwoTablesAndRewriteThenErase) {
     EXPECT_EQ(FileBytes(s.Path()), bytes);
 }
 
-TEST(Writer, UnchangedDataWritesNothing) {
-    CWriterSession s(SampleRecords());
-    SetTimes(s.Path(), kAccess, kWrite);
-    const std::size_t k = IndexOf(s.m_recs, "NPC_", "guard");
-    CSubRecords subs;
-    SplitSubRecords(*s.m_recs[k].m_entry, subs);
-    const std::string model = ModelSnapshot(*s.m_file);
-    EXPECT_FALSE(s.Rewrite(k, subs));
-    EXPECT_EQ(s.m_last.m_failure, EWriteFailure::NothingToWrite);
-    ExpectTimes(s.Path(), kAccess, kWrite);  // before reading it touches the access time
-    EXPECT_EQ(FileBytes(s.Path()), s.m_original);
-    EXPECT_EQ(FolderNames(s.m_dir.Path()), std::set<std::string>{"Mod.esp"});
-    EXPECT_FALSE(s.m_file->BackedUp());
-    EXPECT_EQ(ModelSnapshot(*s.m_file), model);
-    EXPECT_TRUE(s.m_policy.m_asked.empty());
-}
-
 TEST(Writer, BackupOncePerFileObjectWithTimesAndModeKept) {
     CWriterSession s(SampleRecords());
     ASSERT_EQ(::chmod(s.Path().c_str(), 0640), 0);
@@ -204,7 +187,6 @@ TEST(Writer, BackupOncePerFileObjectWithTimesAndModeKept) {
     EXPECT_EQ(fresh->EraseEntry(*fresh->GetTable("STAT")->at(0), policy).m_failure, EWriteFailure::BackupCancelled);
     ASSERT_EQ(policy.m_asked.size(), 1u);
     EXPECT_EQ(policy.m_asked[0].m_backup, s.BackupPath());
-
 }
 
 // Rewrites and erasures in one pass leave the file and the model as making
@@ -445,7 +427,8 @@ TEST(Writer, TheBackupPolicyDecidesWithinSafeBounds) {
 }
 
 // The plugin is looked at before anything is written: one case per check,
-// each the only one that fails, and a refusal leaves everything as it was.
+// each the only one that fails, and a refusal leaves everything as it was,
+// as does a rewrite that changes nothing.
 TEST(Writer, APluginThatIsNotAsReadIsRefused) {
     // Bytes replaced at a place in the record, counted from its end when negative.
     auto patch = [](std::int64_t at, std::string bytes) {
@@ -458,28 +441,30 @@ TEST(Writer, APluginThatIsNotAsReadIsRefused) {
     struct CCase {
         const char* m_name;
         std::function<void(CWriterSession&, const CEntry&)> m_make;
-        bool m_erase;
+        char m_change;  // 'g'row, 'e'rase, or 's'ame data
         EWriteFailure m_failure;
     };
+    auto nothing = [](CWriterSession&, const CEntry&) {};
     const CCase cases[] = {
         // Changed by another program since it was read.
         {"the file cut short", [](CWriterSession& s, const CEntry&) {
              ASSERT_TRUE(CPluginBuilder().Raw(s.m_original.substr(0, s.m_original.size() - 2)).Write(s.Path()));
-         }, true, EWriteFailure::ChangedOnDisk},
-        {"another tag at the record", patch(0, "XXXX"), false, EWriteFailure::ChangedOnDisk},
-        {"another size at the record", patch(4, "\x7f"), true, EWriteFailure::ChangedOnDisk},
-        {"other data of the same length", patch(-1, "x"), false, EWriteFailure::ChangedOnDisk},
+         }, 'e', EWriteFailure::ChangedOnDisk},
+        {"another tag at the record", patch(0, "XXXX"), 'g', EWriteFailure::ChangedOnDisk},
+        {"another size at the record", patch(4, "\x7f"), 'e', EWriteFailure::ChangedOnDisk},
+        {"other data of the same length", patch(-1, "x"), 'g', EWriteFailure::ChangedOnDisk},
         // Root could write it: the permission bits decide all the same.
-        {"read-only", [](CWriterSession& s, const CEntry&) { ::chmod(s.Path().c_str(), 0444); }, false,
+        {"read-only", [](CWriterSession& s, const CEntry&) { ::chmod(s.Path().c_str(), 0444); }, 'g',
          EWriteFailure::ReadOnly},
         {"a FIFO in its place", [](CWriterSession& s, const CEntry&) {
              ::unlink(s.Path().c_str());
              ::mkfifo(s.Path().c_str(), 0644);
-         }, false, EWriteFailure::NotRegular},
+         }, 'g', EWriteFailure::NotRegular},
         {"a folder in its place", [](CWriterSession& s, const CEntry&) {
              ::unlink(s.Path().c_str());
              ::mkdir(s.Path().c_str(), 0755);
-         }, true, EWriteFailure::NotRegular},
+         }, 'e', EWriteFailure::NotRegular},
+        {"the same data", nothing, 's', EWriteFailure::NothingToWrite},
     };
     for (const CCase& c : cases) {
         SCOPED_TRACE(c.m_name);
@@ -487,14 +472,19 @@ TEST(Writer, APluginThatIsNotAsReadIsRefused) {
         const std::size_t k = s.m_recs.size() - 1;  // the last record: a cut reaches it
         const CEntry& e = *s.m_recs[k].m_entry;
         ASSERT_NO_FATAL_FAILURE(c.m_make(s, e));
+        SetTimes(s.Path(), kAccess, kWrite);
         const std::string onDisk = FileBytes(s.Path());
         const std::string model = ModelSnapshot(*s.m_file);
-        EXPECT_FALSE(c.m_erase ? s.Erase(k) : s.Grow(k, 4));
+        CSubRecords same;
+        SplitSubRecords(e, same);
+        EXPECT_FALSE(c.m_change == 'e' ? s.Erase(k) : c.m_change == 'g' ? s.Grow(k, 4) : s.Rewrite(k, same));
         EXPECT_EQ(s.m_last.m_failure, c.m_failure);
-        EXPECT_EQ(s.m_last.m_path, s.Path());
+        EXPECT_EQ(s.m_last.m_path, c.m_failure == EWriteFailure::NothingToWrite ? "" : s.Path());
+        EXPECT_EQ(StatOf(s.Path()).st_mtim.tv_sec, kWrite);
         EXPECT_EQ(FileBytes(s.Path()), onDisk);
         EXPECT_EQ(ModelSnapshot(*s.m_file), model);
         EXPECT_EQ(FolderNames(s.m_dir.Path()), std::set<std::string>{"Mod.esp"});  // no backup, no working copy
+        EXPECT_TRUE(!s.m_file->BackedUp() && s.m_policy.m_asked.empty());
     }
 }
 
