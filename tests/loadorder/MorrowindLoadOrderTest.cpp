@@ -53,6 +53,7 @@ TEST(MorrowindLoadOrder, AnswersFromTheIniTheDataFolderAndFileTimes) {
     auto given = MorrowindLoadOrder({game, root / "other", {}});
     EXPECT_EQ(given->DataDir(), root / "other/");
     EXPECT_TRUE(given->Masters().empty());
+    ASSERT_FALSE(given->ActivePlugins().empty());
     EXPECT_EQ(given->ActivePlugins().front(), (CGameFile{"mod.esp", root / "other/"}));
 }
 

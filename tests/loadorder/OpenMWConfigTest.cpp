@@ -92,7 +92,7 @@ TEST(OpenMWConfig, ResolvesAChainOfFiles) {
                                                                          {user + "openmw.cfg", EConfigStatus::Repeated}}));
     std::vector<std::string> folders;
     for (const auto& f : where.m_dataFolders) folders.push_back(f.m_path);
-    EXPECT_EQ(folders, (std::vector<std::string>{local, root / "home/.local/share/openmw/nowhere/", relative, say,
+    ASSERT_EQ(folders, (std::vector<std::string>{local, root / "home/.local/share/openmw/nowhere/", relative, say,
                                                  rock, game}));
     EXPECT_TRUE(where.m_dataFolders[0].m_local);
     EXPECT_FALSE(where.m_dataFolders[1].m_exists);
@@ -155,6 +155,7 @@ TEST(OpenMWConfig, ChainsStopWhereTheyShould) {
     ASSERT_EQ(none.size(), 1u);
     EXPECT_EQ(none[0].m_path, root / "none/openmw.cfg");
     auto fallback = OpenMWLoadOrder({"", paths});
+    ASSERT_FALSE(std::get<COpenMWWhere>(fallback->Where()).m_chain.empty());
     EXPECT_EQ(std::get<COpenMWWhere>(fallback->Where()).m_chain[0].m_path, root / "user/openmw.cfg");
     EXPECT_EQ(std::get<COpenMWWhere>(fallback->Where()).m_missing, std::vector<std::string>{"User.esp"});
 }
