@@ -1,9 +1,9 @@
 #include "cli/ConsoleLink.h"
 
 #include <iostream>
-#include <unistd.h>
 
 #include "cli/Json.h"
+#include "platform/Console.h"
 
 namespace vantor::cli {
 
@@ -20,7 +20,7 @@ EAnswer SafeAnswer(EButtons buttons) {
 }  // namespace
 
 CConsoleLink::CConsoleLink(bool yes, bool quiet)
-    : m_yes(yes), m_quiet(quiet), m_stderrTty(::isatty(2) != 0), m_stdinTty(::isatty(0) != 0) {}
+    : m_yes(yes), m_quiet(quiet), m_stderrTty(platform::IsTerminal(2)), m_stdinTty(platform::IsTerminal(0)) {}
 
 void CConsoleLink::ClearProgressLine() {
     if (m_progressShown) {

@@ -11,6 +11,7 @@
 #include "cli/Common.h"
 #include "cli/Json.h"
 #include "format/PluginFile.h"
+#include "platform/Console.h"
 #include "platform/Files.h"
 
 namespace {
@@ -137,8 +138,12 @@ int main(int argc, char** argv) {
     // Each area registers its own commands.
     for (auto* add : cli::kCommandAreas) add(app, commands);
 
+    platform::UseExactStandardStreams();
+    const std::vector<std::string> args = platform::ProgramArguments(argc, argv);
+    std::vector<const char*> argPointers;
+    for (const std::string& arg : args) argPointers.push_back(arg.c_str());
     try {
-        app.parse(argc, argv);
+        app.parse(int(argPointers.size()), argPointers.data());
     } catch (const CLI::ParseError& e) {
         // --help and --version end well; anything else is a usage error.
         return app.exit(e) == 0 ? cli::kExitDone : cli::kExitUsage;

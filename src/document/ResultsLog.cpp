@@ -64,7 +64,9 @@ std::string FileErrorMessage(int error, const std::string& path) {
         case ENFILE:
             return "Could not open " + path + " because there are too many open files.";
         case ENOSPC:
+#ifdef EDQUOT  // not on Windows
         case EDQUOT:
+#endif
             return "Disk full while accessing " + path + ".";
         case EIO:
             return "A hardware I/O error was reported while accessing " + path + ".";

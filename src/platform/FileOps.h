@@ -22,7 +22,7 @@ struct CFileTimes {
 
 std::optional<CFileTimes> GetFileTimes(const std::string& path);
 bool SetFileTimes(const std::string& path, const CFileTimes& times);
-// Permission bits (e.g. 0644).
+// Permission bits (e.g. 0644); on Windows 0444 for a read-only file, else 0666.
 std::optional<unsigned> FileMode(const std::string& path);
 // Whether anything (a dangling link too) is at `path`; nullopt when that
 // cannot be told.
@@ -91,7 +91,7 @@ public:
     // in for, and hidden, so the game never takes it for a plugin.
     bool CreateUnique(const std::string& folder, unsigned mode);
 
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_handle != kNoHandle; }
     const std::string& Path() const { return m_path; }
     std::optional<std::uint64_t> Size();
     bool Seek(std::uint64_t offset);
@@ -113,7 +113,7 @@ public:
     void Discard();
 
 private:
-    int m_fd = -1;
+    std::intptr_t m_handle = kNoHandle;
     bool m_created = false;
     std::string m_path;
     std::uint64_t m_position = 0;

@@ -1,14 +1,15 @@
+// The file code that is the same on every system; PosixFiles.cpp and
+// WindowsFiles.cpp hold the calls into each system.
 #include "platform/Files.h"
-
-#include "platform/Text.h"
 
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
-#include <fcntl.h>
 #include <mutex>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <random>
+
+#include "platform/FileOps.h"
+#include "platform/FilesDetail.h"
+#include "platform/Text.h"
 
 namespace vantor::platform {
 
@@ -16,19 +17,53 @@ namespace {
 std::mutex gHookMutex;
 CFaultHook gHook;
 thread_local int tLastError = 0;
-// Set for failures that are not a system error of their own.
-thread_local const char* tLastErrorText = nullptr;
+// The system's own text of the last failure, where it has one.
+thread_local std::string tLastErrorText;
+}  // namespace
 
-bool Fail(EFileOp op, const std::string& path) {
-    if (ShouldFail(op, path)) {
-        SetLastError(EIO);
-        errno = EIO;
-        return true;
-    }
-    return false;
+namespace detail {
+
+bool Injected(EFileOp op, const std::string& path) {
+    if (!ShouldFail(op, path)) return false;
+    errno = EIO;
+    SetLastError(EIO);
+    return true;
 }
 
-}  // namespace
+void SetErrorWithText(int error, std::string text) {
+    tLastError = error;
+    tLastErrorText = std::move(text);
+}
+
+std::string RandomLetters(std::size_t n) {
+    static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device device;
+    std::uniform_int_distribution<int> pick(0, int(sizeof kAlphabet) - 2);
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i) out.push_back(kAlphabet[pick(device)]);
+    return out;
+}
+
+long long WorkFileOwner(const std::string& name) {
+    const std::string prefix = kWorkPrefix, suffix = kWorkSuffix;
+    if (name.size() <= prefix.size() + kWorkLetters + suffix.size() + 2 || name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
+        return 0;
+    const std::size_t lettersAt = name.size() - suffix.size() - kWorkLetters;
+    if (name[lettersAt - 1] != '-') return 0;
+    for (std::size_t i = lettersAt; i < lettersAt + kWorkLetters; ++i) {
+        const char c = name[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) return 0;
+    }
+    long long pid = 0;
+    for (std::size_t i = prefix.size(); i + 1 < lettersAt; ++i) {
+        if (name[i] < '0' || name[i] > '9' || pid > 1000000000) return 0;
+        pid = pid * 10 + (name[i] - '0');
+    }
+    return pid;
+}
+
+}  // namespace detail
 
 void SetFaultHook(CFaultHook hook) {
     std::lock_guard lock(gHookMutex);
@@ -41,27 +76,12 @@ bool ShouldFail(EFileOp op, const std::string& path) {
 }
 
 std::string LastErrorMessage() {
-    if (tLastErrorText) return tLastErrorText;
+    if (!tLastErrorText.empty()) return tLastErrorText;
     return tLastError ? std::string(std::strerror(tLastError)) : std::string();
 }
-void ClearLastError() {
-    tLastError = 0;
-    tLastErrorText = nullptr;
-}
-void SetLastError(int error) {
-    tLastError = error;
-    tLastErrorText = nullptr;
-}
+void ClearLastError() { detail::SetErrorWithText(0, {}); }
+void SetLastError(int error) { detail::SetErrorWithText(error, {}); }
 int LastError() { return tLastError; }
-
-EFileKind FileKindOf(unsigned mode) {
-    if (S_ISREG(mode)) return EFileKind::Regular;
-    if (S_ISDIR(mode)) return EFileKind::Folder;
-    if (S_ISFIFO(mode)) return EFileKind::Fifo;
-    if (S_ISCHR(mode) || S_ISBLK(mode)) return EFileKind::Device;
-    if (S_ISSOCK(mode)) return EFileKind::Socket;
-    return EFileKind::Other;
-}
 
 const char* KindWords(EFileKind kind) {
     switch (kind) {
@@ -76,27 +96,6 @@ const char* KindWords(EFileKind kind) {
     return "not a regular file";
 }
 
-bool RegularOrRefused(int fd) {
-    struct stat st{};
-    if (::fstat(fd, &st) != 0) {
-        SetLastError(errno);
-        return false;
-    }
-    if (S_ISREG(st.st_mode)) {
-        // Opened without blocking so that a FIFO could not hang the open;
-        // a regular file is read normally from here on.
-        if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) return true;
-        SetLastError(errno);
-        return false;
-    }
-    static thread_local std::string text;
-    text = std::string("Not a regular file: ") + KindWords(FileKindOf(st.st_mode));
-    tLastError = EINVAL;
-    tLastErrorText = text.c_str();
-    return false;
-}
-
-
 std::string FolderOf(const std::string& path) {
     auto slash = path.find_last_of("/\\");
     return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
@@ -109,130 +108,21 @@ std::string FileNameOf(const std::string& path) {
 
 std::string WithSeparator(const std::string& folder) {
     if (folder.empty() || folder.back() == '/' || folder.back() == '\\') return folder;
+#ifdef _WIN32
+    const auto last = folder.find_last_of("/\\");
+    return folder + (last != std::string::npos ? folder[last] : '\\');
+#else
     return folder + '/';
+#endif
 }
 
 std::optional<std::string> ResolvePath(const std::string& path) {
-    struct stat st{};
-    if (::stat(path.c_str(), &st) == 0) return path;
-    std::string folder = FolderOf(path);
-    std::string name = FileNameOf(path);
-    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-    if (!dir) return std::nullopt;
-    std::optional<std::string> found;
-    while (dirent* e = ::readdir(dir)) {
-        if (EqualsNoCase(name, e->d_name)) {
-            found = folder + e->d_name;
-            break;
-        }
-    }
-    ::closedir(dir);
-    return found;
-}
-
-bool FileExists(const std::string& path) {
-    struct stat st{};
-    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-std::optional<std::uint64_t> FileSize(const std::string& path) {
-    if (Fail(EFileOp::Stat, path)) return std::nullopt;
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0) {
-        SetLastError(errno);
-        return std::nullopt;
-    }
-    return static_cast<std::uint64_t>(st.st_size);
-}
-
-std::optional<std::int64_t> LastWriteTime(const std::string& path) {
-    if (Fail(EFileOp::Stat, path)) return std::nullopt;
-    struct stat st{};
-    if (::stat(path.c_str(), &st) != 0) {
-        SetLastError(errno);
-        return std::nullopt;
-    }
-    return static_cast<std::int64_t>(st.st_mtim.tv_sec);
-}
-
-CReadFile::~CReadFile() { Close(); }
-
-bool CReadFile::Open(const std::string& path) {
-    Close();
-    m_path = path;
-    if (Fail(EFileOp::Open, path)) return false;
-    auto resolved = ResolvePath(path);
-    // Without blocking: opening a FIFO would wait for a writer.
-    int fd = ::open(resolved ? resolved->c_str() : path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        SetLastError(errno);
-        return false;
-    }
-    if (!RegularOrRefused(fd)) {
-        ::close(fd);
-        return false;
-    }
-    if (resolved) m_path = *resolved;
-    m_fd = fd;
-    return true;
-}
-
-bool CReadFile::ReadAll(std::string& out) {
-    out.clear();
-    if (m_fd < 0) {
-        SetLastError(EBADF);
-        return false;
-    }
-    if (Fail(EFileOp::Read, m_path)) return false;
-    struct stat st{};
-    if (::fstat(m_fd, &st) != 0) {
-        SetLastError(errno);
-        return false;
-    }
-    // One read of the size the file has now; a file that grows meanwhile is
-    // read on until end of file, one that shrinks ends early.
-    out.resize(static_cast<std::size_t>(st.st_size));
-    std::size_t done = 0;
-    for (;;) {
-        if (done == out.size()) {
-            char probe[4096];
-            ssize_t n = ::pread(m_fd, probe, sizeof probe, static_cast<off_t>(done));
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                SetLastError(errno);
-                out.clear();
-                return false;
-            }
-            if (n == 0) break;
-            out.append(probe, static_cast<std::size_t>(n));
-            done += static_cast<std::size_t>(n);
-            continue;
-        }
-        ssize_t n = ::pread(m_fd, out.data() + done, out.size() - done, static_cast<off_t>(done));
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            SetLastError(errno);
-            out.clear();
-            return false;
-        }
-        if (n == 0) {
-            out.resize(done);
-            break;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-bool CReadFile::Close() {
-    if (m_fd < 0) return true;
-    int rc = ::close(m_fd);
-    m_fd = -1;
-    if (rc != 0) {
-        SetLastError(errno);
-        return false;
-    }
-    return true;
+    if (detail::Exists(path)) return path;
+    const std::string folder = FolderOf(path);
+    const std::string name = FileNameOf(path);
+    for (const std::string& entry : ListFolder(folder))
+        if (EqualsNoCase(name, entry)) return folder + entry;
+    return std::nullopt;
 }
 
 bool ReadWholeFile(const std::string& path, std::string& out) {
@@ -240,30 +130,20 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
     return file.Open(path) && file.ReadAll(out);
 }
 
-bool ReadFileStart(const std::string& path, std::size_t n, std::string& out) {
-    out.clear();
-    if (Fail(EFileOp::Open, path)) return false;
-    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) {
-        SetLastError(errno);
+bool CopyFile(const std::string& from, const std::string& to, bool replace, const CFileTimes* times) {
+    auto mode = FileMode(from);
+    if (!mode) return false;
+    // Taken before the copy reads the source and perhaps touches its access time.
+    std::optional<CFileTimes> keep = times ? std::optional<CFileTimes>(*times) : GetFileTimes(from);
+    if (!keep) return false;
+    CFile copy;
+    if (!copy.CreateUnique(FolderOf(to), *mode)) return false;
+    if (!copy.CopyFrom(from) || !copy.SetTimes(*keep) || !copy.Sync() || !copy.Close() ||
+        !RenameFile(copy.Path(), to, replace)) {
+        copy.Discard();
         return false;
     }
-    bool ok = RegularOrRefused(fd);
-    out.resize(ok ? n : 0);
-    std::size_t done = 0;
-    while (ok && done < n) {
-        const ssize_t got = ::pread(fd, out.data() + done, n - done, static_cast<off_t>(done));
-        if (got < 0 && errno == EINTR) continue;
-        if (got < 0) {
-            SetLastError(errno);
-            ok = false;
-        }
-        if (got <= 0) break;
-        done += static_cast<std::size_t>(got);
-    }
-    out.resize(ok ? done : 0);
-    ::close(fd);
-    return ok;
+    return true;
 }
 
 }  // namespace vantor::platform

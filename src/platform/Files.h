@@ -3,9 +3,11 @@
 // reads, sizes, last-write times in whole seconds, and a seam that lets tests
 // make any call fail.
 #include <cstdint>
+#include <filesystem>
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace vantor::platform {
 
@@ -26,23 +28,29 @@ void SetLastError(int error);
 int LastError();
 
 enum class EFileKind { Missing, Regular, Folder, Fifo, Device, Socket, Other };
-EFileKind FileKindOf(unsigned statMode);
 // What a path is, in words for a message ("a folder", "a FIFO", ...).
 const char* KindWords(EFileKind kind);
-// For a descriptor opened with O_NONBLOCK: true for a regular file, which is
-// set to blocking reads; else false with the last error saying what it is
-// ("Not a regular file: a FIFO").
-bool RegularOrRefused(int fd);
 
 // Linux file systems are case-sensitive while the game's file names are not:
 // when `path` does not exist, a file in the same folder whose name matches
 // without regard to ASCII case is returned instead.
 std::optional<std::string> ResolvePath(const std::string& path);
+// The names in a folder ("" is the working folder), without "." and "..",
+// in the order the system lists them; none when it cannot be listed.
+std::vector<std::string> ListFolder(const std::string& folder);
+
+// Names are UTF-8 text on Windows and bytes elsewhere; std::filesystem
+// would read a std::string in the ANSI code page on Windows. These convert.
+std::filesystem::path FsPath(const std::string& path);
+std::string PathText(const std::filesystem::path& path);
 
 bool FileExists(const std::string& path);
 std::optional<std::uint64_t> FileSize(const std::string& path);
 // Last-write time in whole seconds since the epoch.
 std::optional<std::int64_t> LastWriteTime(const std::string& path);
+
+// A descriptor, or a Windows handle; -1 is none on both.
+inline constexpr std::intptr_t kNoHandle = -1;
 
 // A file opened for reading; the handle is closed by Close or destruction.
 class CReadFile {
@@ -55,14 +63,14 @@ public:
     // Only a regular file: a FIFO, device, socket or folder is refused
     // without waiting for a writer to appear.
     bool Open(const std::string& path);
-    bool IsOpen() const { return m_fd >= 0; }
+    bool IsOpen() const { return m_handle != kNoHandle; }
     // Reads the whole file into `out` with as few system calls as it takes.
     bool ReadAll(std::string& out);
     bool Close();
     const std::string& Path() const { return m_path; }
 
 private:
-    int m_fd = -1;
+    std::intptr_t m_handle = kNoHandle;
     std::string m_path;
 };
 
@@ -72,10 +80,11 @@ bool ReadWholeFile(const std::string& path, std::string& out);
 // exact path; never waits on a FIFO.
 bool ReadFileStart(const std::string& path, std::size_t n, std::string& out);
 
-// Folder part of a path, ending with '/', and file name part.
+// Folder part of a path, ending with its separator, and file name part.
 std::string FolderOf(const std::string& path);
 std::string FileNameOf(const std::string& path);
-// Folder with a trailing separator guaranteed.
+// Folder with a trailing separator guaranteed: '/' here; on Windows the one
+// the folder already uses, else '\\'.
 std::string WithSeparator(const std::string& folder);
 
 }  // namespace vantor::platform

@@ -4,13 +4,11 @@
 #include <vector>
 
 #ifdef _WIN32
-#include <windows.h>
-#else
-#include <dirent.h>
-#include <sys/stat.h>
+#include "platform/WindowsApi.h"
 #endif
 
 #include "platform/Files.h"
+#include "platform/FilesDetail.h"
 #include "platform/Profile.h"
 
 namespace vantor::platform {
@@ -22,28 +20,16 @@ std::string WithoutTrailingSeparators(std::string path) {
     return path;
 }
 
-#ifndef _WIN32
-bool Exists(const std::string& path) {
-    struct stat st{};
-    return ::stat(path.c_str(), &st) == 0;
-}
+using detail::Exists;
 
 // `folder` (ending with '/') followed by `name`, or by the entry of that
 // folder whose name matches without regard to case when only such a one
 // exists; `name` as given when neither does.
 std::string ChildNoCase(const std::string& folder, const std::string& name) {
     if (Exists(folder + name)) return folder + name;
-    std::string found = name;
-    if (DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str())) {
-        while (dirent* e = ::readdir(dir)) {
-            if (EqualsNoCase(name, e->d_name)) {
-                found = e->d_name;
-                break;
-            }
-        }
-        ::closedir(dir);
-    }
-    return folder + found;
+    for (const std::string& entry : ListFolder(folder))
+        if (EqualsNoCase(name, entry)) return folder + entry;
+    return folder + name;
 }
 
 void AppendUtf8(std::string& out, std::uint32_t cp) {
@@ -134,6 +120,25 @@ std::optional<std::string> Unescape(std::string_view s, std::size_t& pos, char c
     }
     return std::nullopt;
 }
+
+#ifdef _WIN32
+// The value as Windows gives it, read from one view of the registry.
+std::optional<std::string> InstalledPathInView(REGSAM view) {
+    HKEY key = nullptr;
+    const std::wstring name = detail::Wide(kGameRegistryKey);
+    if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, name.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+        return std::nullopt;
+    // At most 260 characters; one more always holds a NUL, which the stored
+    // string need not end with.
+    wchar_t buffer[262] = {};
+    DWORD size = 260 * sizeof(wchar_t);
+    DWORD type = 0;
+    const LONG rc = ::RegQueryValueExW(key, detail::Wide(kGameRegistryValue).c_str(), nullptr, &type,
+                                       reinterpret_cast<BYTE*>(buffer), &size);
+    ::RegCloseKey(key);
+    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) || buffer[0] == L'\0') return std::nullopt;
+    return detail::Utf8(buffer);
+}
 #endif
 
 }  // namespace
@@ -149,32 +154,6 @@ CInstallDirs DirsFromInstallPath(const std::string& installDir) {
 #endif
     return dirs;
 }
-
-#ifdef _WIN32
-
-std::optional<std::string> InstalledPathFromSystemReg(std::string_view) { return std::nullopt; }
-std::optional<std::string> WinePathToUnix(const std::string&, const std::string&) { return std::nullopt; }
-
-CInstallDirs FindInstallDirs(const CEnvLookup&) {
-    HKEY key = nullptr;
-    if (::RegOpenKeyExA(HKEY_LOCAL_MACHINE, kGameRegistryKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
-        char buffer[261] = {};
-        DWORD size = 260;
-        DWORD type = 0;
-        LONG rc = ::RegQueryValueExA(key, kGameRegistryValue, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-        ::RegCloseKey(key);
-        // The stored string need not end with a NUL: the extra byte holds one.
-        if (rc == ERROR_SUCCESS && (type == REG_SZ || type == REG_EXPAND_SZ) && buffer[0] != '\0')
-        {
-            CInstallDirs dirs = DirsFromInstallPath(buffer);
-            dirs.m_source = EInstallSource::Registry;
-            return dirs;
-        }
-    }
-    return CInstallDirs{"", kDefaultWindowsDataDir, EInstallSource::Default, ""};
-}
-
-#else
 
 std::optional<std::string> InstalledPathFromSystemReg(std::string_view regText) {
     // Keys are relative to HKEY_LOCAL_MACHINE in system.reg.
@@ -240,6 +219,23 @@ std::optional<std::string> WinePathToUnix(const std::string& prefix, const std::
     }
     return path.empty() ? std::string("/") : path;
 }
+
+#ifdef _WIN32
+
+CInstallDirs FindInstallDirs(const CEnvLookup&) {
+    // The game is a 32-bit program: its installer wrote the key where 32-bit
+    // programs see it, which a 64-bit program must ask for by name.
+    for (REGSAM view : {REGSAM(KEY_WOW64_32KEY), REGSAM(KEY_WOW64_64KEY)}) {
+        if (auto installed = InstalledPathInView(view)) {
+            CInstallDirs dirs = DirsFromInstallPath(*installed);
+            dirs.m_source = EInstallSource::Registry;
+            return dirs;
+        }
+    }
+    return CInstallDirs{"", kDefaultWindowsDataDir, EInstallSource::Default, ""};
+}
+
+#else
 
 CInstallDirs FindInstallDirs(const CEnvLookup& env) {
     auto variable = env(kInstallDirVariable);

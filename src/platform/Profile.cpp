@@ -2,11 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "platform/FileOps.h"
 #include "platform/Files.h"
@@ -75,53 +70,28 @@ int HexDigit(char c) {
     return -1;
 }
 
-bool WriteAll(int fd, const std::string& text) {
-    std::size_t done = 0;
-    while (done < text.size()) {
-        ssize_t n = ::write(fd, text.data() + done, text.size() - done);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-// A settings file is replaced through a temporary file in its own folder so
+// A settings file is replaced through a working file in its own folder so
 // that a failure half-way never leaves it truncated.
 bool ReplaceFile(const std::string& path, const std::string& text) {
     if (ShouldFail(EFileOp::Write, path)) {
-        errno = EIO;
+        SetLastError(EIO);
         return false;
     }
-    std::string target = path;
-    struct stat st{};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        // Replace the file the link points to and keep the link.
-        char real[PATH_MAX];
-        if (!::realpath(path.c_str(), real)) return false;
-        target = real;
-    }
-    if (::stat(target.c_str(), &st) != 0) {
-        int fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) return false;
-        bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
-        ok = (::close(fd) == 0) && ok;
-        if (!ok) ::unlink(target.c_str());
-        return ok;
-    }
+    // Through a link the file it points to is replaced and the link kept.
+    const std::string target = ResolveLinks(path);
+    const CPathProbe probe = ProbePath(target);
+    if (!probe.m_known) return false;
     // A read-only file stays as it is, as it would for the Windows calls,
     // even for a user who could override the permission.
-    if (!S_ISREG(st.st_mode) || !WritePermitted(target, unsigned(st.st_mode & 07777))) return false;
-    std::string temp = FolderOf(target) + "." + FileNameOf(target) + ".XXXXXX";
-    int fd = ::mkostemp(temp.data(), O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = WriteAll(fd, text) && ::fchmod(fd, st.st_mode & 07777) == 0 && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && ::rename(temp.c_str(), target.c_str()) == 0) return true;
-    ::unlink(temp.c_str());
-    return false;
+    if (probe.Exists() && (probe.m_kind != EFileKind::Regular || !WritePermitted(target, probe.m_mode))) return false;
+    CFile work;
+    if (!work.CreateUnique(FolderOf(target), probe.Exists() ? probe.m_mode : 0644)) return false;
+    // A new file is not put over one that appeared meanwhile.
+    if (!work.Write(text) || !work.Sync() || !work.Close() || !RenameFile(work.Path(), target, probe.Exists())) {
+        work.Discard();
+        return false;
+    }
+    return true;
 }
 
 }  // namespace

@@ -1,30 +1,55 @@
-#include "platform/FileOps.h"
-
-#include <cctype>
+// The file functions on POSIX systems.
 #include <cerrno>
 #include <climits>
-#include <cstdio>
-#include <cstdlib>
-#include <fcntl.h>
 #include <csignal>
+#include <cstdlib>
 #include <dirent.h>
-#include <random>
+#include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/FileOps.h"
 #include "platform/Files.h"
+#include "platform/FilesDetail.h"
 
 namespace vantor::platform {
 
+using detail::Injected;
+using detail::kWorkPrefix;
+using detail::kWorkSuffix;
+using detail::kWorkLetters;
+
 namespace {
 
-// Asks the seam; an injected failure looks like an I/O error.
-bool Injected(EFileOp op, const std::string& path) {
-    if (!ShouldFail(op, path)) return false;
-    errno = EIO;
-    SetLastError(EIO);
-    return true;
+EFileKind FileKindOf(mode_t mode) {
+    if (S_ISREG(mode)) return EFileKind::Regular;
+    if (S_ISDIR(mode)) return EFileKind::Folder;
+    if (S_ISFIFO(mode)) return EFileKind::Fifo;
+    if (S_ISCHR(mode) || S_ISBLK(mode)) return EFileKind::Device;
+    if (S_ISSOCK(mode)) return EFileKind::Socket;
+    return EFileKind::Other;
+}
+
+
+// For a descriptor opened with O_NONBLOCK: true for a regular file, which is
+// set to blocking reads; else false with the last error saying what it is
+// ("Not a regular file: a FIFO").
+bool RegularOrRefused(int fd) {
+    struct stat st{};
+    if (::fstat(fd, &st) != 0) {
+        SetLastError(errno);
+        return false;
+    }
+    if (S_ISREG(st.st_mode)) {
+        // Opened without blocking so that a FIFO could not hang the open;
+        // a regular file is read normally from here on.
+        if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) == 0) return true;
+        SetLastError(errno);
+        return false;
+    }
+    detail::SetErrorWithText(EINVAL, std::string("Not a regular file: ") + KindWords(FileKindOf(st.st_mode)));
+    return false;
 }
 
 bool Failed() {
@@ -39,38 +64,7 @@ timespec ToTimespec(std::int64_t sec, std::int64_t nsec) {
     return ts;
 }
 
-std::string RandomLetters(std::size_t n) {
-    static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-    std::random_device device;
-    std::uniform_int_distribution<int> pick(0, int(sizeof kAlphabet) - 2);
-    std::string out;
-    for (std::size_t i = 0; i < n; ++i) out.push_back(kAlphabet[pick(device)]);
-    return out;
-}
-
-constexpr const char* kWorkPrefix = ".vantor-";
-constexpr const char* kWorkSuffix = ".tmp";
-constexpr std::size_t kWorkLetters = 12;
-
-// The process id in a working file's name, or 0 when the name is not one.
-pid_t WorkFileOwner(const std::string& name) {
-    const std::string prefix = kWorkPrefix, suffix = kWorkSuffix;
-    if (name.size() <= prefix.size() + kWorkLetters + suffix.size() + 2 || name.compare(0, prefix.size(), prefix) != 0 ||
-        name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
-        return 0;
-    const std::size_t lettersAt = name.size() - suffix.size() - kWorkLetters;
-    if (name[lettersAt - 1] != '-') return 0;
-    for (std::size_t i = lettersAt; i < lettersAt + kWorkLetters; ++i)
-        if (!std::isalnum(static_cast<unsigned char>(name[i]))) return 0;
-    long long pid = 0;
-    for (std::size_t i = prefix.size(); i + 1 < lettersAt; ++i) {
-        if (name[i] < '0' || name[i] > '9' || pid > 1000000000) return 0;
-        pid = pid * 10 + (name[i] - '0');
-    }
-    return pid > 0 ? pid_t(pid) : 0;
-}
-
-bool ProcessRuns(pid_t pid) { return ::kill(pid, 0) == 0 || errno == EPERM; }
+bool ProcessRuns(long long pid) { return ::kill(pid_t(pid), 0) == 0 || errno == EPERM; }
 
 // Renames without the seam; sets errno on failure.
 bool RawRename(const std::string& from, const std::string& to, bool replace) {
@@ -95,6 +89,162 @@ bool RawRename(const std::string& from, const std::string& to, bool replace) {
 }
 
 }  // namespace
+
+namespace detail {
+
+bool Exists(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+}  // namespace detail
+
+std::vector<std::string> ListFolder(const std::string& folder) {
+    std::vector<std::string> names;
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) return names;
+    while (dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    ::closedir(dir);
+    return names;
+}
+
+std::filesystem::path FsPath(const std::string& path) { return std::filesystem::path(path); }
+std::string PathText(const std::filesystem::path& path) { return path.string(); }
+
+bool FileExists(const std::string& path) {
+    struct stat st{};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+    if (Injected(EFileOp::Stat, path)) return std::nullopt;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) {
+        SetLastError(errno);
+        return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(st.st_size);
+}
+
+std::optional<std::int64_t> LastWriteTime(const std::string& path) {
+    if (Injected(EFileOp::Stat, path)) return std::nullopt;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) {
+        SetLastError(errno);
+        return std::nullopt;
+    }
+    return static_cast<std::int64_t>(st.st_mtim.tv_sec);
+}
+
+CReadFile::~CReadFile() { Close(); }
+
+bool CReadFile::Open(const std::string& path) {
+    Close();
+    m_path = path;
+    if (Injected(EFileOp::Open, path)) return false;
+    auto resolved = ResolvePath(path);
+    // Without blocking: opening a FIFO would wait for a writer.
+    int fd = ::open(resolved ? resolved->c_str() : path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        SetLastError(errno);
+        return false;
+    }
+    if (!RegularOrRefused(fd)) {
+        ::close(fd);
+        return false;
+    }
+    if (resolved) m_path = *resolved;
+    m_handle = fd;
+    return true;
+}
+
+bool CReadFile::ReadAll(std::string& out) {
+    out.clear();
+    if (m_handle < 0) {
+        SetLastError(EBADF);
+        return false;
+    }
+    if (Injected(EFileOp::Read, m_path)) return false;
+    struct stat st{};
+    if (::fstat(m_handle, &st) != 0) {
+        SetLastError(errno);
+        return false;
+    }
+    // One read of the size the file has now; a file that grows meanwhile is
+    // read on until end of file, one that shrinks ends early.
+    out.resize(static_cast<std::size_t>(st.st_size));
+    std::size_t done = 0;
+    for (;;) {
+        if (done == out.size()) {
+            char probe[4096];
+            ssize_t n = ::pread(m_handle, probe, sizeof probe, static_cast<off_t>(done));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                SetLastError(errno);
+                out.clear();
+                return false;
+            }
+            if (n == 0) break;
+            out.append(probe, static_cast<std::size_t>(n));
+            done += static_cast<std::size_t>(n);
+            continue;
+        }
+        ssize_t n = ::pread(m_handle, out.data() + done, out.size() - done, static_cast<off_t>(done));
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            SetLastError(errno);
+            out.clear();
+            return false;
+        }
+        if (n == 0) {
+            out.resize(done);
+            break;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+bool CReadFile::Close() {
+    if (m_handle < 0) return true;
+    int rc = ::close(m_handle);
+    m_handle = -1;
+    if (rc != 0) {
+        SetLastError(errno);
+        return false;
+    }
+    return true;
+}
+
+bool ReadFileStart(const std::string& path, std::size_t n, std::string& out) {
+    out.clear();
+    if (Injected(EFileOp::Open, path)) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) {
+        SetLastError(errno);
+        return false;
+    }
+    bool ok = RegularOrRefused(fd);
+    out.resize(ok ? n : 0);
+    std::size_t done = 0;
+    while (ok && done < n) {
+        const ssize_t got = ::pread(fd, out.data() + done, n - done, static_cast<off_t>(done));
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) {
+            SetLastError(errno);
+            ok = false;
+        }
+        if (got <= 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    out.resize(ok ? done : 0);
+    ::close(fd);
+    return ok;
+}
+
 
 std::optional<CFileTimes> GetFileTimes(const std::string& path) {
     if (Injected(EFileOp::Stat, path)) return std::nullopt;
@@ -171,13 +321,10 @@ bool RemoveFile(const std::string& path) {
 
 int RemoveStaleWorkFiles(const std::string& folder) {
     const std::string name = folder.empty() ? std::string("./") : WithSeparator(folder);
-    DIR* dir = ::opendir(name.c_str());
-    if (!dir) return 0;
     int removed = 0;
-    const pid_t self = ::getpid();
-    while (dirent* e = ::readdir(dir)) {
-        const std::string entry = e->d_name;
-        const pid_t owner = WorkFileOwner(entry);
+    const long long self = ::getpid();
+    for (const std::string& entry : ListFolder(name)) {
+        const long long owner = detail::WorkFileOwner(entry);
         // A process id may be reused: the lock tells a live holder apart.
         if (owner == 0 || owner == self || ProcessRuns(owner)) continue;
         const std::string path = name + entry;
@@ -189,7 +336,6 @@ int RemoveStaleWorkFiles(const std::string& folder) {
             ++removed;
         ::close(fd);
     }
-    ::closedir(dir);
     return removed;
 }
 
@@ -222,28 +368,12 @@ bool MoveFile(const std::string& from, const std::string& to, bool replace) {
     return CopyFile(from, to, replace) && RemoveFile(from);
 }
 
-bool CopyFile(const std::string& from, const std::string& to, bool replace, const CFileTimes* times) {
-    auto mode = FileMode(from);
-    if (!mode) return false;
-    // Taken before the copy reads the source and perhaps touches its access time.
-    std::optional<CFileTimes> keep = times ? std::optional<CFileTimes>(*times) : GetFileTimes(from);
-    if (!keep) return false;
-    CFile copy;
-    if (!copy.CreateUnique(FolderOf(to), *mode)) return false;
-    if (!copy.CopyFrom(from) || !copy.SetTimes(*keep) || !copy.Sync() || !copy.Close() ||
-        !RenameFile(copy.Path(), to, replace)) {
-        copy.Discard();
-        return false;
-    }
-    return true;
-}
-
 CFile::~CFile() {
-    if (m_fd >= 0) ::close(m_fd);
+    if (m_handle >= 0) ::close(m_handle);
 }
 
 bool CFile::Open(const std::string& path) {
-    if (m_fd >= 0) Close();
+    if (m_handle >= 0) Close();
     m_path = path;
     m_position = 0;
     m_created = false;
@@ -254,19 +384,19 @@ bool CFile::Open(const std::string& path) {
         ::close(fd);
         return false;
     }
-    m_fd = fd;
+    m_handle = fd;
     return true;
 }
 
 bool CFile::CreateUnique(const std::string& folder, unsigned mode) {
-    if (m_fd >= 0) Close();
+    if (m_handle >= 0) Close();
     m_position = 0;
     m_created = false;
     m_path.clear();
     const std::string prefix = folder + kWorkPrefix + std::to_string(::getpid()) + "-";
     if (Injected(EFileOp::CreateTemp, prefix)) return false;
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string path = prefix + RandomLetters(kWorkLetters) + kWorkSuffix;
+        std::string path = prefix + detail::RandomLetters(kWorkLetters) + kWorkSuffix;
         int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode & 0777);
         if (fd < 0) {
             if (errno == EEXIST) continue;
@@ -277,7 +407,7 @@ bool CFile::CreateUnique(const std::string& folder, unsigned mode) {
         // The umask must not narrow the plugin's own permissions; a file
         // system without permission bits is no reason to fail.
         (void)::fchmod(fd, mode & 0777);
-        m_fd = fd;
+        m_handle = fd;
         m_path = path;
         m_created = true;
         return true;
@@ -289,7 +419,7 @@ bool CFile::CreateUnique(const std::string& folder, unsigned mode) {
 std::optional<std::uint64_t> CFile::Size() {
     if (Injected(EFileOp::Stat, m_path)) return std::nullopt;
     struct stat st{};
-    if (::fstat(m_fd, &st) != 0) {
+    if (::fstat(m_handle, &st) != 0) {
         Failed();
         return std::nullopt;
     }
@@ -298,7 +428,7 @@ std::optional<std::uint64_t> CFile::Size() {
 
 bool CFile::Seek(std::uint64_t offset) {
     if (Injected(EFileOp::Seek, m_path)) return false;
-    if (offset > std::uint64_t(INT64_MAX) || ::lseek(m_fd, off_t(offset), SEEK_SET) < 0) return Failed();
+    if (offset > std::uint64_t(INT64_MAX) || ::lseek(m_handle, off_t(offset), SEEK_SET) < 0) return Failed();
     m_position = offset;
     return true;
 }
@@ -311,7 +441,7 @@ bool CFile::Read(std::string& out, std::size_t n) {
     out.resize(n);
     std::size_t done = 0;
     while (done < limit) {
-        ssize_t got = ::pread(m_fd, out.data() + done, limit - done, off_t(m_position + done));
+        ssize_t got = ::pread(m_handle, out.data() + done, limit - done, off_t(m_position + done));
         if (got < 0) {
             if (errno == EINTR) continue;
             out.clear();
@@ -334,7 +464,7 @@ bool CFile::Write(std::string_view bytes) {
     const std::size_t limit = ShouldFail(EFileOp::ShortWrite, m_path) ? bytes.size() / 2 : bytes.size();
     std::size_t done = 0;
     while (done < limit) {
-        ssize_t put = ::pwrite(m_fd, bytes.data() + done, limit - done, off_t(m_position + done));
+        ssize_t put = ::pwrite(m_handle, bytes.data() + done, limit - done, off_t(m_position + done));
         if (put < 0) {
             if (errno == EINTR) continue;
             m_position += done;
@@ -353,18 +483,18 @@ bool CFile::Write(std::string_view bytes) {
 
 bool CFile::SetEnd() {
     if (Injected(EFileOp::Truncate, m_path)) return false;
-    return ::ftruncate(m_fd, off_t(m_position)) == 0 || Failed();
+    return ::ftruncate(m_handle, off_t(m_position)) == 0 || Failed();
 }
 
 bool CFile::Sync() {
     if (Injected(EFileOp::Sync, m_path)) return false;
-    return ::fsync(m_fd) == 0 || Failed();
+    return ::fsync(m_handle) == 0 || Failed();
 }
 
 bool CFile::SetTimes(const CFileTimes& times) {
     if (Injected(EFileOp::SetTime, m_path)) return false;
     timespec ts[2] = {ToTimespec(times.m_accessSec, times.m_accessNsec), ToTimespec(times.m_writeSec, times.m_writeNsec)};
-    return ::futimens(m_fd, ts) == 0 || Failed();
+    return ::futimens(m_handle, ts) == 0 || Failed();
 }
 
 bool CFile::CopyFrom(const std::string& from) {
@@ -383,7 +513,7 @@ bool CFile::CopyFrom(const std::string& from) {
     for (;;) {
         if (kernelCopy) {
             off_t outOffset = off_t(m_position);
-            ssize_t n = ::copy_file_range(src, &inOffset, m_fd, &outOffset, std::size_t(1) << 30, 0);
+            ssize_t n = ::copy_file_range(src, &inOffset, m_handle, &outOffset, std::size_t(1) << 30, 0);
             if (n > 0) {
                 m_position += std::uint64_t(n);
                 continue;
@@ -416,9 +546,9 @@ bool CFile::CopyFrom(const std::string& from) {
 }
 
 bool CFile::Close() {
-    if (m_fd < 0) return true;
-    int fd = m_fd;
-    m_fd = -1;
+    if (m_handle < 0) return true;
+    int fd = m_handle;
+    m_handle = -1;
     if (Injected(EFileOp::Close, m_path)) {
         ::close(fd);
         return false;
@@ -427,9 +557,9 @@ bool CFile::Close() {
 }
 
 void CFile::Discard() {
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
+    if (m_handle >= 0) {
+        ::close(m_handle);
+        m_handle = -1;
     }
     // Cleanup must not hide why the change failed: no error is recorded.
     if (m_created && !ShouldFail(EFileOp::Remove, m_path)) ::unlink(m_path.c_str());
