@@ -1,9 +1,9 @@
 #include "checks/CheckFixture.h"
 
-#include <fcntl.h>
 #include <stdexcept>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include "fixtures/TempDir.h"
+#include "platform/FileOps.h"
 
 namespace vantor::fixtures {
 
@@ -20,11 +20,10 @@ CPluginFile& CLoadOrder::Add(const std::string& name, const CPluginBuilder& plug
 }
 
 void CLoadOrder::SetTime(const std::string& name, std::int64_t time) const {
-    const struct timespec times[2] = {{time, 0}, {time, 0}};
-    if (::utimensat(AT_FDCWD, (m_dir / name).c_str(), times, 0) != 0) throw std::runtime_error("cannot stamp " + name);
+    if (!fixtures::StampFile(m_dir / name, time)) throw std::runtime_error("cannot stamp " + name);
 }
 
-void CLoadOrder::Remove(const std::string& name) const { ::unlink((m_dir / name).c_str()); }
+void CLoadOrder::Remove(const std::string& name) const { platform::RemoveFile(m_dir / name); }
 
 std::vector<CSub> Named(const std::string& id, const std::string& body, bool deleted) {
     std::vector<CSub> subs{Name(id)};

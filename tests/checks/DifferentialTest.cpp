@@ -3,11 +3,9 @@
 // on the real plugins of the corpus.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <filesystem>
 #include <random>
 #include <set>
-#include <sys/stat.h>
 
 #include "checks/CheckFixture.h"
 #include "checks/CheckOperations.h"
@@ -244,8 +242,7 @@ TEST(CheckDifferential, CorpusGivesTheSameRowsAsTheNestedLoops) {
         if (!seen.insert(name).second) name = std::to_string(i) + "_" + name;
         std::filesystem::copy_file(paths[i], dir / name);
         const std::int64_t time = kT + std::int64_t(i % 4);
-        const struct timespec times[2] = {{time, 0}, {time, 0}};
-        ASSERT_EQ(::utimensat(AT_FDCWD, (dir / name).c_str(), times, 0), 0);
+        ASSERT_TRUE(fixtures::StampFile(dir / name, time));
         auto file = std::make_unique<CPluginFile>();
         if (!file->Open(name, dir.Path()) || !file->ReadRecords(kRunning, CExtractOpts::All()) || file->EntryCount() == 0)
             continue;

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <map>
-#include <sys/stat.h>
 
 #include "checks/CheckFixture.h"
 #include "checks/EditorSetUp.h"
@@ -224,7 +223,7 @@ struct CGame {
     std::unique_ptr<CVANTORDoc> m_doc;
 
     CGame() {
-        ::mkdir(m_data.c_str(), 0755);
+        fixtures::MakeFolder(m_data);
         CPluginBuilder master;
         master.Header().Record("MISC", Named("Gold_001", "gold")).Record("NPC_", Named("fargoth", "F"));
         EXPECT_TRUE(master.Write(m_data + "Base.esm"));

@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <sstream>
-
-#include <sys/wait.h>
 
 #include "document/Options.h"
 #include "fixtures/PluginBuilder.h"
+#include "fixtures/System.h"
 #include "fixtures/TempDir.h"
 
 using namespace vantor;
@@ -40,17 +38,10 @@ protected:
     }
 
     CRun Show(const std::string& arguments) {
-        const std::string command = std::string("'") + VANTOR_CLI + "' show --settings '" + (m_dir / "vantor.ini") +
-                                    "' --data-dir '" + m_dir.Path() + "' '" + (m_dir / "Test.esp") + "' " +
-                                    arguments + " 2>&1";
-        CRun run;
-        FILE* pipe = popen(command.c_str(), "r");
-        if (!pipe) return run;
-        char buffer[4096];
-        for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.m_output.append(buffer, n);
-        int status = pclose(pipe);
-        run.m_status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return run;
+        const CProgramRun run = RunProgram(VANTOR_CLI, "show --settings '" + (m_dir / "vantor.ini") + "' --data-dir '" +
+                                               m_dir.Path() + "' '" + (m_dir / "Test.esp") + "' " + arguments,
+                                           "", "");
+        return {run.m_exit, run.m_out};
     }
 
     static std::vector<std::string> Lines(const std::string& output) {

@@ -1,9 +1,6 @@
 // The automatic clean and the single-entry services, end to end on files.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <sys/stat.h>
-
 #include "document/VANTORDoc.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/ScriptedLink.h"
@@ -30,7 +27,7 @@ struct CCleanGame {
     std::unique_ptr<CVANTORDoc> m_doc;
 
     CCleanGame() {
-        ::mkdir(m_data.c_str(), 0755);
+        fixtures::MakeFolder(m_data);
         CPluginBuilder master;
         master.Header()
             .Record("MISC", Misc("a", 1))
@@ -256,8 +253,7 @@ TEST(AutoClean, KeepsAnEntryThatUndoesANewerMastersChange) {
     ASSERT_TRUE(newer.Write(game.m_data + "New.esm"));
     const auto masterTime = platform::LastWriteTime(game.m_data + "M.esm");
     ASSERT_TRUE(masterTime);
-    const struct timespec later[2] = {{*masterTime + 100, 0}, {*masterTime + 100, 0}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, (game.m_data + "New.esm").c_str(), later, 0), 0);
+    ASSERT_TRUE(fixtures::StampFile(game.m_data + "New.esm", *masterTime + 100));
     plugin.Header({"M.esm", "New.esm"}).Record("MISC", Misc("a", 1));
     ASSERT_TRUE(plugin.Write(game.m_data + "P.esp"));
     game.Choose("P.esp");

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <sys/stat.h>
 
 #include "document/VANTORDoc.h"
 #include "fixtures/PluginBuilder.h"
@@ -23,7 +22,7 @@ struct CGame {
     CScriptedLink m_link;
     std::string m_data = m_dir.Path() + "Data Files/";
 
-    CGame() { ::mkdir(m_data.c_str(), 0755); }
+    CGame() { fixtures::MakeFolder(m_data); }
 
     // MISC records of the IDs; an ID starting with '-' is a deleted record.
     void Plugin(const std::string& name, const Names& ids) {
@@ -305,7 +304,7 @@ TEST(Document, MissingAndFailingFiles) {
     game.Plugin("B.esp", {"b"});
     auto doc = game.Doc(false);
     game.Choose(*doc, {"A.esp", "B.esp"});
-    ::unlink((game.m_data + "A.esp").c_str());
+    platform::RemoveFile(game.m_data + "A.esp");
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
     EXPECT_EQ(doc->LoadedNames(), Names{"B.esp"});
     EXPECT_TRUE(doc->PendingNames().empty());

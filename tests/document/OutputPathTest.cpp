@@ -3,16 +3,18 @@
 // backup an existing plugin gets before it is replaced.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#ifndef _WIN32
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#endif
 
 #include "document/OutputPath.h"
 #include "fixtures/ScriptedLink.h"
+#include "fixtures/System.h"
 #include "fixtures/TempDir.h"
 #include "platform/Files.h"
 
@@ -36,6 +38,21 @@ TEST(OutputPath, FilesInUseAndWhatIsNoFileAreRefusedByName) {
     Put(plugin, "TES3 plugin");
     std::filesystem::create_hard_link(plugin, dir / "Linked.esp");
     std::filesystem::create_directory(dir / "folder");
+
+    struct CCase {
+        std::string m_path;
+        std::string m_why;
+    };
+    std::vector<CCase> cases{
+        {plugin, " is a plugin or master in use."},
+        {dir / "mod.ESP", " is a plugin or master in use."},  // the same file to the game
+        {dir / "Linked.esp", " is a plugin or master in use."},
+        {dir / "folder", " is a folder."},
+    };
+#ifdef _WIN32  // no FIFOs, no sockets in the file system
+    cases.push_back({"NUL", " is a device."});
+    cases.push_back({dir / "nul", " is a device."});  // in every folder, in any case
+#else
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
     const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
     sockaddr_un address{};
@@ -44,20 +61,10 @@ TEST(OutputPath, FilesInUseAndWhatIsNoFileAreRefusedByName) {
     ASSERT_LT(socketPath.size(), sizeof address.sun_path);
     socketPath.copy(address.sun_path, socketPath.size());
     ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
-
-    struct CCase {
-        std::string m_path;
-        std::string m_why;
-    };
-    const std::vector<CCase> cases{
-        {plugin, " is a plugin or master in use."},
-        {dir / "mod.ESP", " is a plugin or master in use."},  // the same file to the game
-        {dir / "Linked.esp", " is a plugin or master in use."},
-        {dir / "folder", " is a folder."},
-        {dir / "fifo", " is a FIFO."},
-        {socketPath, " is a socket."},
-        {"/dev/null", " is a device."},
-    };
+    cases.push_back({dir / "fifo", " is a FIFO."});
+    cases.push_back({socketPath, " is a socket."});
+    cases.push_back({"/dev/null", " is a device."});
+#endif
     for (const CCase& c : cases) {
         CScriptedLink link;
         link.m_answers = {EAnswer::Yes, EAnswer::Yes};
@@ -65,11 +72,10 @@ TEST(OutputPath, FilesInUseAndWhatIsNoFileAreRefusedByName) {
         EXPECT_EQ(link.Calls(),
                   std::vector<std::string>{"ask Cannot Complete Request|" + c.m_path + c.m_why + "\nChoose another file."});
     }
-    ::close(sock);
     EXPECT_EQ(Slurp(plugin), "TES3 plugin");
-    struct stat st{};
-    ASSERT_EQ(::stat("/dev/null", &st), 0);
-    EXPECT_TRUE(S_ISCHR(st.st_mode));
+#ifndef _WIN32
+    ::close(sock);
+#endif
 }
 
 TEST(OutputPath, AnExistingFileIsReplacedOnlyWhenAgreedAndAPluginIsBackedUpFirst) {
@@ -90,7 +96,7 @@ TEST(OutputPath, AnExistingFileIsReplacedOnlyWhenAgreedAndAPluginIsBackedUpFirst
     EXPECT_EQ(Slurp(log), "old log");
 
     // A file made read-only is left alone, also for the superuser.
-    ::chmod(log.c_str(), 0444);
+    fixtures::SetMode(log, 0444);
     CScriptedLink readOnly;
     EXPECT_EQ(PrepareOutput(log, {}, EReplace::Agreed, "Save Log As", readOnly), std::nullopt);
     EXPECT_EQ(readOnly.Calls(), std::vector<std::string>{"ask VANTOR|Access to " + log + " was denied."});

@@ -1,8 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#ifndef _WIN32
 #include <sys/stat.h>
-#include <utime.h>
+#endif
 
 #include "fixtures/TempDir.h"
 #include "platform/Files.h"
@@ -17,8 +18,7 @@ TEST(Files, CaseFallbackSizeTimeAndFaults) {
     EXPECT_FALSE(platform::ResolvePath(dir / "other.esp"));
     EXPECT_EQ(platform::FileSize(dir / "Mixed Case.ESP"), 5u);
 
-    struct utimbuf times{1000000000, 1234567890};
-    ASSERT_EQ(::utime((dir / "Mixed Case.ESP").c_str(), &times), 0);
+    ASSERT_TRUE(fixtures::StampFile(dir / "Mixed Case.ESP", 1234567890));
     EXPECT_EQ(platform::LastWriteTime(dir / "Mixed Case.ESP"), 1234567890);
     EXPECT_FALSE(platform::LastWriteTime(dir / "nope"));
 
@@ -32,12 +32,14 @@ TEST(Files, CaseFallbackSizeTimeAndFaults) {
     platform::SetFaultHook(nullptr);
 
     // Only regular files are read; a FIFO is refused at once, not waited on.
+    std::vector<std::pair<std::string, std::string>> special{{dir.Path(), "Not a regular file: a folder"}};
+#ifdef _WIN32  // no FIFOs
+    special.push_back({"NUL", "Not a regular file: a device"});
+#else
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
-    const std::pair<std::string, std::string> special[] = {
-        {dir / "fifo", "Not a regular file: a FIFO"},
-        {dir.Path(), "Not a regular file: a folder"},
-        {"/dev/null", "Not a regular file: a device"},
-    };
+    special.push_back({dir / "fifo", "Not a regular file: a FIFO"});
+    special.push_back({"/dev/null", "Not a regular file: a device"});
+#endif
     for (const auto& [path, why] : special) {
         platform::CReadFile file;
         EXPECT_FALSE(file.Open(path)) << path;
