@@ -39,64 +39,67 @@ struct CHookReset {
 
 }  // namespace
 
-TEST(Reader, HeaderOnlyAndPlainRecords) {
+TEST(Reader, HeaderOnly) {
     auto r = ReadBytes(CPluginBuilder().Header({"Morrowind.esm", "Tribunal.esm"}, 7));
     EXPECT_TRUE(r.m_ok);
     EXPECT_EQ(r.m_file->EntryCount(), 0u);
     // The header comes from the same read as the records.
     EXPECT_EQ(r.m_file->HeaderMasters(), (std::vector<std::string>{"Morrowind.esm", "Tribunal.esm"}));
     EXPECT_EQ(r.m_file->HeaderRecordCount(), 7u);
-
-    CPluginBuilder b;
-    b.Header().Record("MISC", {Name("gold")});
-    std::size_t statAt = b.Size();
-    b.Record("STAT", {Name("rock"), Sub("MODL", Z("r.nif")), Dele()});
-    b.Record("STAT", {Name("tree"), Dele(), Sub("MODL", Z("t.nif"))});
-    r = ReadBytes(b);
-    ASSERT_TRUE(r.m_ok);
-    ASSERT_EQ(r["MISC"].size(), 1u);
-    EXPECT_EQ(r["MISC"][0]->m_id, "gold\0"s);  // the NUL stays; IdText drops it
-    EXPECT_EQ(r["MISC"][0]->IdText(), "gold");
-    EXPECT_EQ(r["MISC"][0]->DataLength(), 0u);
-    EXPECT_EQ(r["MISC"][0]->m_deleted, 0);
-    ASSERT_EQ(r["STAT"].size(), 2u);
-    const CEntry& rock = *r["STAT"][0];
-    EXPECT_EQ(rock.m_deleted, 1);
-    EXPECT_EQ(Data(rock), SubBytes({Sub("MODL", Z("r.nif")), Dele()}));
-    EXPECT_EQ(rock.m_offset, static_cast<std::int32_t>(statAt));
-    EXPECT_EQ(rock.m_size, static_cast<std::int32_t>(16 + SubBytes({Name("rock"), Sub("MODL", Z("r.nif")), Dele()}).size()));
-    EXPECT_EQ(r["STAT"][1]->m_deleted, 0);  // DELE not last
 }
 
-TEST(Reader, SpecialIds) {
-    CPluginBuilder b;
-    b.Header()
-        .Record("MGEF", {Sub("INDX", I32(142)), Sub("MEDT", "x")})
-        .Record("SKIL", {Sub("INDX", I32(5))})
-        .Record("SCPT", {Sub("SCHD", Fixed("MyScript", 32) + std::string(20, '\x01')), Sub("SCTX", "begin")})
-        .Record("CELL", Cell("Vivec", 1, 0, 0))
-        .Record("CELL", Cell("", 0, -2, 5))
-        .Record("CELL", Cell("Gone", 1, 0, 0, true))
-        .Record("CELL", {Name("Tail"), Sub("DATA", I32(1) + I32(70000) + I32(3)), Dele()})
-        .Record("LAND", {Sub("INTV", I32(-1) + I32(3)), Sub("VHGT", "h")})
-        .Record("PGRD", {Sub("DATA", I32(-3) + I32(4) + I16(512) + I16(9)), Name("Balmora"), Sub("PGRP", "pp")});
-    auto r = ReadBytes(b);
-    ASSERT_TRUE(r.m_ok);
-    EXPECT_EQ(r["MGEF"][0]->m_id, "Index -114");
-    EXPECT_EQ(r["SKIL"][0]->m_id, "Index 5");
-    EXPECT_EQ(r["SCPT"][0]->IdText(), "MyScript");
-    EXPECT_EQ(r["SCPT"][0]->m_id.size(), 52u);  // the whole header is the stored ID
-    EXPECT_EQ(Data(*r["SCPT"][0]), SubBytes({Sub("SCTX", "begin")}));
-    ASSERT_EQ(r["CELL"].size(), 4u);
-    EXPECT_EQ(r["CELL"][0]->IdText(), "1,0,0 Vivec");
-    EXPECT_EQ(r["CELL"][1]->IdText(), "0,-2,5 ");
-    EXPECT_EQ(r["CELL"][2]->IdText(), "1,0,0 Gone");
-    EXPECT_EQ(r["CELL"][2]->m_deleted, 1);
-    EXPECT_EQ(r["CELL"][3]->IdText(), "1,4464,3 Tail");  // low 16 bits of 70000
-    EXPECT_EQ(r["CELL"][3]->m_deleted, 0);  // a trailing DELE is not tested for cells
-    EXPECT_EQ(r["LAND"][0]->m_id, "-1,3");
-    EXPECT_EQ(r["PGRD"][0]->IdText(), "-3,4,512 Balmora");
-    EXPECT_EQ(Data(*r["PGRD"][0]), SubBytes({Sub("PGRP", "pp")}));
+// Each record alone after a header: the ID the reader forms, whether it is
+// deleted, the data left after the ID, and where the record lies.
+TEST(Reader, IdsDeletionsAndData) {
+    const std::string modl = SubBytes(Sub("MODL", Z("m.nif")));
+    const std::string script = Fixed("MyScript", 32) + std::string(20, '\x01');
+    struct CCase {
+        const char* m_tag;
+        std::vector<CSub> m_subs;
+        std::string m_id;  // as stored: a NUL ends most
+        std::int32_t m_deleted;
+        std::string m_data;
+    };
+    const CCase cases[] = {
+        {"MISC", {Name("gold")}, "gold\0"s, 0, ""},
+        {"STAT", {Name("rock"), Sub("MODL", Z("m.nif")), Dele()}, "rock\0"s, 1, modl + SubBytes(Dele())},
+        {"STAT", {Name("tree"), Dele(), Sub("MODL", Z("m.nif"))}, "tree\0"s, 0, SubBytes(Dele()) + modl},  // not last
+        // A DELE before the ID counts; the four letters inside a payload
+        // passed over are text, not a subrecord.
+        {"STAT", {Dele(), Name("gone")}, "gone\0"s, 1, ""},
+        {"STAT", {Sub("MODL", Z("m.nif")), Dele(), Name("gone")}, "gone\0"s, 1, ""},
+        {"STAT", {Sub("FNAM", "A DELETED sign"), Name("sign")}, "sign\0"s, 0, ""},
+        {"STAT", {Sub("XXXX", "xDELE\4\0\0\0\0\0\0\0"s), Name("sign")}, "sign\0"s, 0, ""},
+        {"MGEF", {Sub("INDX", I32(142)), Sub("MEDT", "x")}, "Index -114", 0, SubBytes(Sub("MEDT", "x"))},
+        {"SKIL", {Sub("INDX", I32(5))}, "Index 5", 0, ""},
+        // The whole script header is the stored ID.
+        {"SCPT", {Sub("SCHD", script), Sub("SCTX", "begin")}, script, 0, SubBytes(Sub("SCTX", "begin"))},
+        {"CELL", Cell("Vivec", 1, 0, 0), "1,0,0 Vivec\0"s, 0, ""},
+        {"CELL", Cell("", 0, -2, 5), "0,-2,5 \0"s, 0, ""},
+        {"CELL", Cell("Gone", 1, 0, 0, true), "1,0,0 Gone\0"s, 1, ""},
+        // Low 16 bits of 70000; a trailing DELE is not tested for cells.
+        {"CELL", {Name("Tail"), Sub("DATA", I32(1) + I32(70000) + I32(3)), Dele()}, "1,4464,3 Tail\0"s, 0, SubBytes(Dele())},
+        {"LAND", {Sub("INTV", I32(-1) + I32(3)), Sub("VHGT", "h")}, "-1,3", 0, SubBytes(Sub("VHGT", "h"))},
+        {"PGRD", {Sub("DATA", I32(-3) + I32(4) + I16(512) + I16(9)), Name("Balmora"), Sub("PGRP", "pp")},
+         "-3,4,512 Balmora\0"s, 0, SubBytes(Sub("PGRP", "pp"))},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(std::string(c.m_tag) + " " + std::string(UpToNul(c.m_id)));
+        CPluginBuilder b;
+        b.Header();
+        const std::size_t at = b.Size();
+        b.Record(c.m_tag, c.m_subs);
+        auto r = ReadBytes(b);
+        ASSERT_TRUE(r.m_ok);
+        ASSERT_EQ(r.m_file->EntryCount(), 1u);
+        ASSERT_EQ(r[c.m_tag].size(), 1u);
+        const CEntry& e = *r[c.m_tag][0];
+        EXPECT_EQ(e.m_id, c.m_id);
+        EXPECT_EQ(e.m_deleted, c.m_deleted);
+        EXPECT_EQ(Data(e), c.m_data);
+        EXPECT_EQ(e.m_offset, std::int64_t(at));
+        EXPECT_EQ(e.m_size, std::int64_t(b.Size() - at));
+    }
 }
 
 TEST(Reader, TopicsAndExtractionOptions) {
@@ -145,27 +148,6 @@ TEST(Reader, ResynchronisesAndSkips) {
     ASSERT_EQ(r["MISC"].size(), 2u);
     EXPECT_EQ(r["MISC"][1]->IdText(), "b");
     EXPECT_EQ(r.m_file->EntryCount(), 2u);
-}
-
-TEST(Reader, ADeleBeforeTheIdCountsOnlyAsASubrecord) {
-    struct CCase {
-        std::vector<CSub> m_subs;
-        std::int32_t m_deleted;
-    };
-    const CCase cases[] = {
-        {{Dele(), Name("gone")}, 1},
-        {{Sub("MODL", Z("x.nif")), Dele(), Name("gone")}, 1},
-        // The four letters inside a payload passed over are text, not a subrecord.
-        {{Sub("FNAM", "A DELETED sign"), Name("sign")}, 0},
-        {{Sub("XXXX", "xDELE\4\0\0\0\0\0\0\0"), Name("sign")}, 0},
-    };
-    for (const CCase& c : cases) {
-        CPluginBuilder b;
-        b.Header().Record("STAT", c.m_subs);
-        auto r = ReadBytes(b);
-        ASSERT_EQ(r["STAT"].size(), 1u);
-        EXPECT_EQ(r["STAT"][0]->m_deleted, c.m_deleted) << r["STAT"][0]->IdText();
-    }
 }
 
 TEST(Reader, DamagedRecordsStayInsideTheirBounds) {
