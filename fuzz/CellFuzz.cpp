@@ -18,6 +18,7 @@
 #include "cells/CellClean.h"
 #include "cells/CellLayout.h"
 #include "format/PluginFile.h"
+#include "format/RecordWriter.h"
 
 namespace {
 
@@ -29,19 +30,12 @@ using namespace vantor::cells;
     std::abort();
 }
 
-std::string U32(std::uint32_t v) {
-    return {char(v & 0xFF), char((v >> 8) & 0xFF), char((v >> 16) & 0xFF), char((v >> 24) & 0xFF)};
-}
-std::string Sub(const std::string& tag, const std::string& payload) {
-    return tag + U32(std::uint32_t(payload.size())) + payload;
-}
-std::string Record(const std::string& tag, const std::string& data) { return tag + U32(std::uint32_t(data.size())) + U32(0) + U32(0) + data; }
-
 std::string File(const std::string& master, std::string_view cellData) {
-    std::string header = Sub("HEDR", std::string(300, '\0'));
-    if (!master.empty()) header += Sub("MAST", master + '\0') + Sub("DATA", std::string(8, '\0'));
-    return Record("TES3", header) +
-           Record("CELL", Sub("NAME", std::string("Hall", 5)) + Sub("DATA", U32(1) + U32(0) + U32(0)) + std::string(cellData));
+    using namespace records;
+    CRecordWriter b;
+    b.Header(master.empty() ? std::vector<std::string>{} : std::vector<std::string>{master});
+    b.RecordData("CELL", SubBytes({Name("Hall"), Sub("DATA", I32(1) + I32(0) + I32(0))}) + std::string(cellData));
+    return b.Bytes();
 }
 
 // One in-memory file per role, made once; its name is its descriptor.

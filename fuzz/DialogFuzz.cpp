@@ -42,8 +42,6 @@ private:
     bool m_yes;
 };
 
-std::uint32_t U32(std::string_view b, std::size_t at) { return le::U32(b, at); }
-
 void CheckChain(const std::vector<std::vector<std::string>>& chain) {
     const std::string empty(1, '\0');
     std::set<std::string> ids;
@@ -56,14 +54,14 @@ void CheckChain(const std::vector<std::vector<std::string>>& chain) {
 }
 
 void CheckRepair(std::string_view out, std::size_t topics) {
-    if (out.size() < 362 || out.substr(0, 4) != "TES3" || U32(out, 4) != 346) Fail("bad header");
+    if (out.size() < 362 || out.substr(0, 4) != "TES3" || le::U32(out, 4) != 346) Fail("bad header");
     std::size_t pos = 362, records = 0;
     std::set<std::string> names;
     std::vector<std::vector<std::string>> chain;
     while (pos < out.size()) {
         if (out.size() - pos < 16) Fail("a record cut short");
         const std::string_view tag = out.substr(pos, 4);
-        const std::size_t size = U32(out, pos + 4);
+        const std::size_t size = le::U32(out, pos + 4);
         if (out.size() - pos - 16 < size) Fail("a record runs past the end");
         const std::string_view data = out.substr(pos + 16, size);
         pos += 16 + size;
@@ -76,7 +74,7 @@ void CheckRepair(std::string_view out, std::size_t topics) {
         const std::size_t count = tag == "DIAL" ? 1 : 3;
         for (std::size_t k = 0; k < count; ++k) {
             if (data.size() - at < 8 || data.substr(at, 4) != (tag == "DIAL" ? "NAME" : want[k])) Fail("ids out of place");
-            const std::size_t length = U32(data, at + 4);
+            const std::size_t length = le::U32(data, at + 4);
             if (data.size() - at - 8 < length) Fail("an id runs past its record");
             ids.emplace_back(data.substr(at + 8, length));
             at += 8 + length;
@@ -93,7 +91,7 @@ void CheckRepair(std::string_view out, std::size_t topics) {
         }
     }
     CheckChain(chain);
-    if (U32(out, 320) != records) Fail("the header miscounts the records");
+    if (le::U32(out, 320) != records) Fail("the header miscounts the records");
     if (names.size() != topics) Fail("topics missing from the output");
 }
 

@@ -21,8 +21,6 @@ void Check(bool ok) {
     if (!ok) std::abort();
 }
 
-std::uint32_t Size24(std::string_view bytes, std::size_t at) { return le::U24(bytes, at); }
-
 // The grid of one entry's data, written back unchanged.
 void RoundTrip(std::string_view recordType, std::string_view data) {
     CSubRecords subs;
@@ -121,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     std::size_t at = 0;
     while (at + 16 <= input.size()) {
         const std::string_view tag = input.substr(at, 4);
-        const std::uint32_t length = Size24(input, at + 4);
+        const std::uint32_t length = le::U24(input, at + 4);
         RoundTrip(tag, input.substr(at + 16, length));
         at += 16 + std::size_t(length);
     }

@@ -98,9 +98,17 @@ void CheckTagScan(std::string_view input) {
         if (n - from >= 4 && IsRecordTag(input.substr(from, 4))) next = from;
         stops[from] = std::max(from, next);
     }
-    const std::size_t step = n <= 4096 ? 1 : 61;
-    for (std::size_t from = 0; from <= n; from += step)
+    // Every position of a short input; of a longer one every 61st and the
+    // eight before each tag, where a skip could jump over it.
+    const std::size_t step = n <= 1024 ? 1 : 61;
+    auto check = [&](std::size_t from) {
         if (NextRecordTag(input, from) != stops[from]) Fail("the tag scan stops elsewhere than one byte at a time");
+    };
+    for (std::size_t from = 0; from <= n; from += step) check(from);
+    if (step > 1)
+        for (std::size_t at = 8; at <= n; ++at)
+            if (stops[at] == at && at + 4 <= n)
+                for (std::size_t back = 1; back <= 8; ++back) check(at - back);
 }
 
 }  // namespace

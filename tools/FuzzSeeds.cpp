@@ -1,13 +1,17 @@
 // Small seed files for the reader's fuzz target: every record type the
 // reader forms IDs for, and the damaged shapes it must survive.
+#include <map>
+
 #include "Layouts.h"
 #include "MkData.h"
+#include "format/LittleEndian.h"
+#include "platform/Files.h"
 
 namespace vantor::mkdata {
 
 using records::Name;
 
-CWritten WriteFuzzSeeds(const std::string& dir) {
+CWritten WriteFuzzSeeds(const std::string& dir, const std::vector<std::string>& recordsFrom) {
     CWritten out;
     auto write = [&](const std::string& name, const std::string& bytes) {
         if (!out.m_ok) return;
@@ -86,6 +90,28 @@ CWritten WriteFuzzSeeds(const std::string& dir) {
         std::string bytes = b.Bytes();
         bytes[at + 7] = '\x7F';
         write("size-high-byte.esp", bytes);
+    }
+
+    // Real records, each alone behind a header: a few of every type, none
+    // long, so each run of the fuzzer takes a fraction of a millisecond.
+    constexpr std::size_t kLongest = 2048, kPerType = 3;
+    std::map<std::string, std::size_t> taken;
+    for (const std::string& path : recordsFrom) {
+        std::string bytes;
+        if (!platform::ReadWholeFile(path, bytes)) {
+            out.m_ok = false;
+            out.m_error = path + ": cannot be read";
+            return out;
+        }
+        for (std::size_t pos = 0; pos + 16 <= bytes.size() && out.m_ok;) {
+            const std::string tag = bytes.substr(pos, 4);
+            const std::size_t length = 16 + std::size_t(le::U32(bytes, pos + 4));
+            if (length > bytes.size() - pos) break;  // damaged from here on
+            if (tag != "TES3" && length <= kLongest && taken[tag] < kPerType)
+                write("record-" + tag + "-" + std::to_string(++taken[tag]) + ".esp",
+                      plugin().Bytes() + bytes.substr(pos, length));
+            pos += length;
+        }
     }
     return out;
 }

@@ -67,8 +67,10 @@ private:
     CWritten m_written;
 };
 
-// Small plugins, well-formed and damaged, as starting points for fuzzing.
-CWritten WriteFuzzSeeds(const std::string& dir);
+// Small plugins, well-formed and damaged, as starting points for fuzzing;
+// and a few real records of each type taken from `recordsFrom`, each alone
+// behind a header.
+CWritten WriteFuzzSeeds(const std::string& dir, const std::vector<std::string>& recordsFrom = {});
 
 // Shared by the writers: the folder is created, the bytes written whole,
 // the last-write time set.

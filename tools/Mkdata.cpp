@@ -70,11 +70,14 @@ int main(int argc, char** argv) {
     std::string seedsDir;
     auto* seeds = app.add_subcommand("seeds", "Small well-formed and damaged plugins to seed the fuzzer");
     seeds->add_option("dir", seedsDir, "Folder for the seed files")->required();
+    std::vector<std::string> recordsFrom;
+    seeds->add_option("--records-from", recordsFrom, "Plugins whose records, a few of each type, become seeds of their own")
+        ->check(CLI::ExistingFile);
 
     CLI11_PARSE(app, argc, argv);
     const auto start = std::chrono::steady_clock::now();
     if (*sample) return Report(WriteSampleSet(sampleDir), start, false);
-    if (*seeds) return Report(WriteFuzzSeeds(seedsDir), start, true);
+    if (*seeds) return Report(WriteFuzzSeeds(seedsDir, recordsFrom), start, true);
 
     for (const auto& e : extras) {
         const auto colon = e.rfind(':');
