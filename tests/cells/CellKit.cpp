@@ -20,8 +20,7 @@ std::string Apply(const std::string& bytes, const CPluginCells& result) {
     std::string out;
     std::size_t pos = 0;
     while (pos + 16 <= bytes.size()) {
-        const std::size_t size = std::size_t(std::uint8_t(bytes[pos + 4])) | std::size_t(std::uint8_t(bytes[pos + 5])) << 8 |
-                                 std::size_t(std::uint8_t(bytes[pos + 6])) << 16;
+        const std::size_t size = le::U24(bytes, pos + 4);
         const auto it = byOffset.find(std::int32_t(pos));
         if (it == byOffset.end()) {
             out.append(bytes, pos, 16 + size);
