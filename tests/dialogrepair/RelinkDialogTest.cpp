@@ -144,6 +144,7 @@ TEST_F(RelinkTest, TheWindowsChoiceNamesTheRepairPluginAndTheReadingOrder) {
     EXPECT_EQ(r.m_espPath, m_data / "out/");
     EXPECT_EQ(r.m_outcome, CDialogMerge::EOutcome::Written);
     EXPECT_EQ(m_searches, 1);
+    ASSERT_FALSE(m_link.Calls().empty());
     EXPECT_EQ(m_link.Calls().front(), "repair-tool " + m_dataDir + "|Old.esp");
     CRepairBack back = ReadRepair(m_data / "out/Fixed.esp");
     ASSERT_TRUE(back.m_ok);
