@@ -4,8 +4,22 @@
 VANTOR_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 VANTOR_JOBS="${VANTOR_JOBS:-2}"
 VANTOR_PACKAGES=(build-essential cmake qt6-base-dev libgtest-dev libgmock-dev libbenchmark-dev libcli11-dev clang)
+# What ./test needs beyond that for its Windows and package stages: the
+# MinGW-w64 cross compiler, GoogleTest's sources to build for it, Wine to run
+# the result, and the checkers of the desktop files and manual pages.
+VANTOR_SHIP_PACKAGES=(g++-mingw-w64-x86-64-posix googletest wine64 appstream desktop-file-utils groff-base)
 
 vantor_say() { printf '\n== %s\n' "$*"; }
+
+# vantor_timed NAME COMMAND...: runs it and says how long it took.
+vantor_timed() {
+    local name="$1" start=$SECONDS status
+    shift
+    "$@"
+    status=$?
+    vantor_say "$name: $((SECONDS - start)) s"
+    return $status
+}
 
 # Runs a command as root: directly, or through sudo when that is there.
 vantor_as_root() {
@@ -50,19 +64,31 @@ vantor_clang_links_fuzzer() {
     return $status
 }
 
+# vantor_install_missing [more packages...]
 vantor_install_missing() {
     if ! command -v dpkg-query >/dev/null 2>&1; then
-        echo "vantor: not a Debian system; install by hand: ${VANTOR_PACKAGES[*]}" >&2
+        echo "vantor: not a Debian system; install by hand: ${VANTOR_PACKAGES[*]} $*" >&2
         return 0
     fi
     local missing
-    mapfile -t missing < <(vantor_missing_packages "${VANTOR_PACKAGES[@]}")
+    mapfile -t missing < <(vantor_missing_packages "${VANTOR_PACKAGES[@]}" "$@")
     vantor_apt_install "${missing[@]}" || return 1
     if ! vantor_clang_links_fuzzer; then
         local major
         major="$(clang++ -dumpversion | cut -d. -f1)"
         vantor_apt_install "libclang-rt-${major}-dev" || return 1
     fi
+}
+
+# Wine's 64-bit loader: Debian's wine64 package keeps it out of PATH unless
+# the wine package is there too.
+vantor_wine() {
+    local w
+    for w in "$(command -v wine64)" /usr/lib/wine/wine64 "$(command -v wine)"; do
+        [ -n "$w" ] && [ -x "$w" ] && { printf '%s\n' "$w"; return 0; }
+    done
+    echo "vantor: Wine is not installed (wine64)" >&2
+    return 1
 }
 
 # vantor_build DIR [cmake options...] [-- targets...]

@@ -121,6 +121,7 @@ int RunExtract(const cli::CCommonOptions& options) {
 int main(int argc, char** argv) {
     CLI::App app{"vantor: examine, clean and repair Morrowind plugins and masters"};
     app.require_subcommand(1);
+    app.set_version_flag("--version", std::string("vantor ") + VANTOR_VERSION);
     cli::CCommandList commands;
 
     std::vector<std::string> infoFiles;

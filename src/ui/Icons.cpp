@@ -46,7 +46,28 @@ void Pane(QPainter& p, int highlighted) {
     p.drawLine(QPointF(1.5, 9.5), QPointF(14.5, 9.5));
 }
 
+// The program's icon on a 16-pixel grid.
+void PaintApp(QPainter& p) {
+    p.setPen(QPen(kInk, 1));
+    p.setBrush(kBlue);
+    p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
+    p.setPen(QPen(kGold, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    const QPointF v[] = {{4.5, 4.5}, {8, 12}, {11.5, 4.5}};
+    p.drawPolyline(v, 3);
+}
+
 }  // namespace
+
+QImage AppImage(int size) {
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, true);
+    p.scale(size / 16.0, size / 16.0);
+    PaintApp(p);
+    p.end();
+    return image;
+}
 
 QIcon Make(EIcon icon) {
     QPixmap pm(16, 16);
@@ -133,14 +154,7 @@ QIcon Make(EIcon icon) {
             Page(p, QColor(230, 238, 250));
             Lines(p, 6, 12);
             break;
-        case EIcon::App:
-            p.setPen(QPen(kInk, 1));
-            p.setBrush(kBlue);
-            p.drawEllipse(QRectF(1.5, 1.5, 13, 13));
-            p.setPen(QPen(kGold, 2));
-            p.drawLine(QPointF(4.5, 4.5), QPointF(8, 12));
-            p.drawLine(QPointF(8, 12), QPointF(11.5, 4.5));
-            break;
+        case EIcon::App: PaintApp(p); break;
     }
     p.end();
     return QIcon(pm);

@@ -2,6 +2,7 @@
 // The toolbar and tree icons, painted in code at 16 pixels so the program
 // needs no image files.
 #include <QIcon>
+#include <QImage>
 
 namespace vantor::icons {
 
@@ -11,5 +12,7 @@ enum class EIcon {
 };
 
 QIcon Make(EIcon icon);
+// The program's icon at any size in pixels, for the desktop's icon theme.
+QImage AppImage(int size);
 
 }  // namespace vantor::icons
