@@ -17,6 +17,10 @@ TEST(Cp1252, EveryByteSurvivesAndTheHighRangeIsWindows1252) {
     for (int b = 0; b < 256; ++b) all.push_back(char(b));
     EXPECT_EQ(cp1252::FromUtf8(cp1252::ToUtf8(all)), all);
     EXPECT_EQ(cp1252::ToUtf8("caf\xE9 \x80"), "caf\u00E9 \u20AC");
+    // The range where the code page differs from Latin-1, as the standard has it.
+    std::string high;
+    for (int b = 0x80; b < 0xA0; ++b) high.push_back(char(b));
+    EXPECT_EQ(cp1252::ToUtf8(high), "€\u0081‚ƒ„…†‡ˆ‰Š‹Œ\u008DŽ\u008F\u0090‘’“”•–—˜™š›œ\u009DžŸ");
     // A character the code page lacks, and bytes that are not UTF-8.
     EXPECT_EQ(cp1252::FromUtf8("\u0142\u0105"), std::nullopt);
     EXPECT_EQ(cp1252::FromUtf8("caf\xC3"), std::nullopt);
