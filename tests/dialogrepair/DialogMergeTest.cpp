@@ -332,25 +332,48 @@ TEST_F(DialogMergeTest, IdsKeepTheirBytesAndTopicNamesTheirCase) {
     ASSERT_EQ(ChainIds(back.m_topics[1]), (std::vector<std::string>{"low"}));
 }
 
-TEST_F(DialogMergeTest, LinkChainPlacesEverySiblingBeforeMovingOn) {
-    // The walk must not lose z when placing x's follower y removes an element
-    // that stood before x: z belongs before the master responses.
-    CPluginBuilder m;
-    m.Header();
-    AddTopic(m, "T", {{"m1", "", "", "M1"}});
-    Put("M.esm", m);
-    CPluginBuilder p;
-    p.Header();
-    AddTopic(p, "T", {{"y", "x", "", "Y"}, {"x", "", "y", "X"}, {"z", "", "", "Z"}});
-    Put("P.esp", p);
-    ASSERT_EQ(Run(m_link, {"P.esp"}, {"M.esm"}), 1);
-    CRepairBack back = ReadRepair(m_dir / "Repair.esp");
-    ASSERT_TRUE(back.m_ok);
-    ASSERT_EQ(back.m_topics.size(), 1u);
-    ASSERT_EQ(ChainIds(back.m_topics[0]), (std::vector<std::string>{"x", "y", "z", "m1"}));
-    EXPECT_TRUE(ChainConsistent(back.m_topics[0]));
+// One master and one plugin holding topic "T": the merged chain's order, and
+// the warning a broken master chain gives.
+TEST_F(DialogMergeTest, MergedChainsFollowTheLinks) {
+    struct CCase {
+        const char* m_what;
+        std::vector<CResp> m_master, m_plugin;
+        std::vector<std::string> m_chain;
+        long m_warnings;
+    };
+    const CCase cases[] = {
+        // Placing x's follower y takes out an element that stood before x:
+        // the walk must not lose z, which belongs before the master's responses.
+        {"every sibling is placed before moving on", {{"m1", "", "", "M1"}},
+         {{"y", "x", "", "Y"}, {"x", "", "y", "X"}, {"z", "", "", "Z"}}, {"x", "y", "z", "m1"}, 0},
+        {"a broken master chain takes the first remaining",
+         {{"m1", "", "m9", "one"}, {"m2", "m7", "m3", "two"}, {"m3", "m2", "", "three"}}, {{"p", "m3", "", "P"}},
+         {"m1", "m2", "m3", "p"}, 1},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(c.m_what);
+        CPluginBuilder m, p;
+        m.Header();
+        AddTopic(m, "T", c.m_master);
+        p.Header();
+        AddTopic(p, "T", c.m_plugin);
+        Put("M.esm", m);
+        Put("P.esp", p);
+        CScriptedLink link;
+        ASSERT_EQ(Run(link, {"P.esp"}, {"M.esm"}), 1);
+        CRepairBack back = ReadRepair(m_dir / "Repair.esp");
+        ASSERT_TRUE(back.m_ok);
+        ASSERT_EQ(back.m_topics.size(), 1u);
+        EXPECT_EQ(ChainIds(back.m_topics[0]), c.m_chain);
+        EXPECT_TRUE(ChainConsistent(back.m_topics[0]));
+        const auto calls = link.Calls();
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "ask Warning|Dialog May Be Out of Order"s), c.m_warnings);
+    }
+}
 
-    // Directly: a deeper tree in scrambled pool order.
+// A deeper tree in scrambled pool order; a response whose previous is
+// nowhere is left for later.
+TEST_F(DialogMergeTest, LinkChainWalksATreeDepthFirst) {
     CDialogMerge merge(m_link);
     std::vector<CInfoRecord> infos;
     for (auto [id, prev] : std::vector<std::pair<std::string, std::string>>{
@@ -365,25 +388,6 @@ TEST_F(DialogMergeTest, LinkChainPlacesEverySiblingBeforeMovingOn) {
     EXPECT_FALSE(pool.Placed(6));
     EXPECT_EQ(chain[1].m_pnam, Id("a"));
     EXPECT_EQ(chain[0].m_nnam, Id("b"));
-}
-
-TEST_F(DialogMergeTest, BrokenMasterChainWarnsAndTakesTheFirstRemaining) {
-    CPluginBuilder m;
-    m.Header();
-    AddTopic(m, "T", {{"m1", "", "m9", "one"}, {"m2", "m7", "m3", "two"}, {"m3", "m2", "", "three"}});
-    Put("M.esm", m);
-    CPluginBuilder p;
-    p.Header();
-    AddTopic(p, "T", {{"p", "m3", "", "P"}});
-    Put("P.esp", p);
-    ASSERT_EQ(Run(m_link, {"P.esp"}, {"M.esm"}), 1);
-    CRepairBack back = ReadRepair(m_dir / "Repair.esp");
-    ASSERT_TRUE(back.m_ok);
-    ASSERT_EQ(back.m_topics.size(), 1u);
-    ASSERT_EQ(ChainIds(back.m_topics[0]), (std::vector<std::string>{"m1", "m2", "m3", "p"}));
-    EXPECT_TRUE(ChainConsistent(back.m_topics[0]));
-    auto calls = m_link.Calls();
-    EXPECT_EQ(std::count(calls.begin(), calls.end(), "ask Warning|Dialog May Be Out of Order"s), 1);
 }
 
 // Every run that ends early leaves the repair plugin that was there as it
