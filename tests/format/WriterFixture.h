@@ -132,13 +132,14 @@ public:
 // One plugin on disk, its loaded model and the reference beside it.
 class CWriterSession {
 public:
-    explicit CWriterSession(std::vector<CRec> recs, std::string name = "Mod.esp")
+    // `openAs`: the name the plugin is opened by, when not its own.
+    explicit CWriterSession(std::vector<CRec> recs, std::string name = "Mod.esp", const std::string& openAs = "")
         : m_name(std::move(name)), m_recs(std::move(recs)) {
         m_original = RebuiltBytes(m_recs);
         CPluginBuilder b;
         b.Raw(m_original);
         EXPECT_TRUE(b.Write(Path()));
-        m_file = LoadPlugin(m_dir.Path(), m_name);
+        m_file = LoadPlugin(m_dir.Path(), openAs.empty() ? m_name : openAs);
         BindEntries(m_recs, *m_file);
     }
 

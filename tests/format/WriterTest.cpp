@@ -255,37 +255,23 @@ TEST(Writer, OnePassChangesEqualMakingThemOneByOne) {
 
 TEST(Writer, NameCaseAndLinksLeadToTheFileOnDisk) {
     {  // Opened by a name whose case differs from the file's.
-        CTempDir dir;
-        std::vector<CRec> recs = SampleRecords();
-        CPluginBuilder().Raw(RebuiltBytes(recs)).Write(dir / "mod.esp");
-        auto file = LoadPlugin(dir.Path(), "MOD.ESP");
-        BindEntries(recs, *file);
-        CFixedBackupPolicy policy;
-        CEntry copy = *recs[2].m_entry;
-        ASSERT_TRUE(file->EraseEntry(copy, policy).Ok());
-        EXPECT_EQ(FolderNames(dir.Path()), (std::set<std::string>{"mod.OLD", "mod.esp"}));
-        recs.erase(recs.begin() + 2);
-        EXPECT_EQ(FileBytes(dir / "mod.esp"), RebuiltBytes(recs));
+        CWriterSession s(SampleRecords(), "mod.esp", "MOD.ESP");
+        ASSERT_TRUE(s.Erase(2));
+        ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
+        EXPECT_EQ(FolderNames(s.m_dir.Path()), (std::set<std::string>{"mod.OLD", "mod.esp"}));
     }
 #ifndef _WIN32  // links need a privilege on Windows
     {  // A plugin that is a link: the file it leads to changes, the link stays.
-        CTempDir dir;
+        CWriterSession s(SampleRecords(), "Linked.esp");
         CTempDir store;
-        std::vector<CRec> recs = SampleRecords();
-        const std::string original = RebuiltBytes(recs);
-        CPluginBuilder().Raw(original).Write(store / "real.esp");
-        ASSERT_EQ(::symlink((store / "real.esp").c_str(), (dir / "Linked.esp").c_str()), 0);
-        auto file = LoadPlugin(dir.Path(), "Linked.esp");
-        BindEntries(recs, *file);
-        CFixedBackupPolicy policy;
-        CEntry copy = *recs[0].m_entry;
-        ASSERT_TRUE(file->EraseEntry(copy, policy).Ok());
-        recs.erase(recs.begin());
+        ASSERT_EQ(::rename(s.Path().c_str(), (store / "real.esp").c_str()), 0);
+        ASSERT_EQ(::symlink((store / "real.esp").c_str(), s.Path().c_str()), 0);
+        ASSERT_TRUE(s.Erase(0));
+        ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
         struct stat st{};
-        ASSERT_EQ(::lstat((dir / "Linked.esp").c_str(), &st), 0);
+        ASSERT_EQ(::lstat(s.Path().c_str(), &st), 0);
         EXPECT_TRUE(S_ISLNK(st.st_mode));
-        EXPECT_EQ(FileBytes(store / "real.esp"), RebuiltBytes(recs));
-        EXPECT_EQ(FileBytes(dir / "Linked.OLD"), original);
+        EXPECT_EQ(FileBytes(s.BackupPath()), s.m_original);
         EXPECT_EQ(FolderNames(store.Path()), std::set<std::string>{"real.esp"});
     }
 #endif
