@@ -86,8 +86,10 @@ public:
                 case 4: b.Record("DIAL", with({fixtures::Name(Pick<std::string>({"t1", "t2", "T1"}))})); break;
                 case 5:
                 case 6:
-                    b.Record("INFO", with({Sub("INAM", Z(Pick<std::string>({"100", "101", "102"}))), Sub("PNAM", Z("")),
-                                           Sub("NNAM", Z(""))}));
+                    // Responses that agree but for their place in the chain.
+                    b.Record("INFO", with({Sub("INAM", Z(Pick<std::string>({"100", "101", "102"}))),
+                                           Sub("PNAM", Z(Pick<std::string>({"", "", "100"}))),
+                                           Sub("NNAM", Z(Pick<std::string>({"", "", "102"})))}));
                     break;
                 case 7:
                     b.Record("LAND", with({Sub("INTV", I32(std::int32_t(Below(2))) + I32(std::int32_t(Below(2))))}));

@@ -9,7 +9,7 @@
 #include "checks/EditorSetUp.h"
 #include "checks/ReferenceChecker.h"
 #include "checks/SearchFixture.h"
-#include "document/VANTORDoc.h"
+#include "fixtures/GameFolder.h"
 
 using namespace vantor;
 using namespace vantor::fixtures;
@@ -113,17 +113,7 @@ TEST(EditorSetUp, MasterListingAndOneFile) {
 
 TEST(EditorSetUp, ProgressOncePerPercentage) {
     CListingSet set;
-    CScriptedLink link;
     auto in = set.Inputs(0, "A.esp");
-    in.link = &link;
-    ASSERT_FALSE(RunEditorSetUp(in).m_stopped);
-    EXPECT_EQ(link.Calls(), (std::vector<std::string>{
-                                "progress 5|Setting up Editor - 0% complete", "progress 5|Setting up Editor - 20% complete",
-                                "progress 5|Setting up Editor - 40% complete", "progress 5|Setting up Editor - 60% complete",
-                                "progress 5|Setting up Editor - 80% complete",
-                                "progress 5|Setting up Editor - 100% complete",
-                                "progress 0|Setting up Editor - 100% complete"}));
-
     // Many entries: one report per percentage, each a step of a 100-step bar.
     CLoadOrder order;
     CPluginBuilder big;
@@ -214,49 +204,17 @@ TEST(EditorSetUp, CorpusListingsFollowTheFiles) {
 
 namespace {
 
-// A game folder whose data folder holds a master and two plugins, and a
-// document with the search operations installed.
-struct CGame {
-    CTempDir m_dir;
-    CScriptedLink m_link;
-    std::string m_data = m_dir.Path() + "Data Files/";
-    std::unique_ptr<CVANTORDoc> m_doc;
-
+// A game folder whose data folder holds a master and two plugins.
+struct CGame : CGameFolder {
     CGame() {
-        fixtures::MakeFolder(m_data);
-        CPluginBuilder master;
+        CPluginBuilder master, a, b;
         master.Header().Record("MISC", Named("Gold_001", "gold")).Record("NPC_", Named("fargoth", "F"));
-        EXPECT_TRUE(master.Write(m_data + "Base.esm"));
-        CPluginBuilder a;
         a.Header({"Base.esm"}).Record("NPC_", Named("fargoth", "changed")).Record("MISC", Named("ring", "r"));
-        EXPECT_TRUE(a.Write(m_data + "A.esp"));
-        CPluginBuilder b;
         b.Header().Record("MISC", Named("Gold_001", "more"));
-        EXPECT_TRUE(b.Write(m_data + "B.esp"));
-
-        CDocConfig config;
-        config.m_settingsPath = m_dir / "vantor.ini";
-        config.m_installDir = m_dir.Path();
-        m_doc = std::make_unique<CVANTORDoc>(config, &m_link);
-    }
-
-    void Choose(const std::vector<std::string>& names) {
-        std::vector<std::string> paths;
-        for (const auto& n : names) paths.push_back(m_data + n);
-        m_link.m_choices.push_back({CFileChoice::EStatus::Chosen, paths});
-        m_doc->OnChoosePlugins();
-    }
-
-    // The link calls of one command, from the worker's start to its end.
-    template <class F>
-    std::vector<std::string> Run(F&& command) {
-        m_link.Clear();
-        command(*m_doc);
-        m_doc->WaitForWorker();
-        std::vector<std::string> calls;
-        for (const auto& c : m_link.Calls())
-            if (!c.starts_with("progress") && !c.starts_with("close-editors")) calls.push_back(c);
-        return calls;
+        Write("Base.esm", master);
+        Write("A.esp", a);
+        Write("B.esp", b);
+        Doc();
     }
 };
 

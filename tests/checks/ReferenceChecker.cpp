@@ -1,18 +1,30 @@
 #include "checks/ReferenceChecker.h"
 
+#include <filesystem>
 #include <limits>
+#include <sys/stat.h>
 
-#include "format/SubRecord.h"
-#include "document/FrameLink.h"
-#include "platform/Files.h"
+#include "engine/UserLink.h"
 
 namespace vantor::fixtures {
 
 namespace {
 
-bool Stopped(const std::atomic<std::int32_t>& stop) { return stop.load() != 0; }
+// The reference makes its own IDs, comparisons and texts: a fault in a
+// helper the engine shares would otherwise pass on both sides.
+std::string_view Cut(std::string_view text) { return text.substr(0, text.find('\0')); }
+std::string Id(const CEntry& e) { return std::string(Cut(e.m_id)); }
+bool SameId(const CEntry& a, const CEntry& b) { return Id(a) == Id(b); }
+// A response that only moves in its chain has changed.
+bool SameRecord(const CEntry& a, const CEntry& b) {
+    return a.Data() == b.Data() && a.m_prevInfo == b.m_prevInfo && a.m_nextInfo == b.m_nextInfo;
+}
 
-bool SameId(const CEntry& a, const CEntry& b) { return a.IdText() == b.IdText(); }
+const std::string kDeleted = "Marked as DELETED (Removed from Game)";
+const std::string kUnclean = "Identical to Default Entry. (Unclean Entry)";
+const std::string kChanged = "Modified from Esm";
+
+bool Stopped(const std::atomic<std::int32_t>& stop) { return stop.load() != 0; }
 
 std::string Percent(const std::string& prefix, std::size_t done, std::size_t total) {
     char text[32];
@@ -23,12 +35,38 @@ std::string Percent(const std::string& prefix, std::size_t done, std::size_t tot
 }  // namespace
 
 std::int64_t ReferenceAge(const CPluginFile& file) {
-    const std::string path = file.Folder() + file.FileName();
-    auto resolved = platform::ResolvePath(path);
-    auto time = platform::LastWriteTime(resolved ? *resolved : path);
-    return time ? *time : std::numeric_limits<std::int64_t>::min();
+    struct stat st{};
+    if (::stat((file.Folder() + file.FileName()).c_str(), &st) == 0) return st.st_mtime;
+    // The name may differ in case from the one on disk.
+    const auto lower = [](std::string s) {
+        for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    std::error_code ec;
+    for (const auto& item : std::filesystem::directory_iterator(file.Folder(), ec))
+        if (lower(item.path().filename().string()) == lower(file.FileName()) && ::stat(item.path().c_str(), &st) == 0)
+            return st.st_mtime;
+    return std::numeric_limits<std::int64_t>::min();
 }
 
+std::string ReferenceDescription(std::string_view tag) {
+    static const char* const kTexts[][2] = {
+        {"ACTI", "Activator Entry"}, {"ALCH", "Alchemy Item Entry"}, {"APPA", "Apparatus Entry"},
+        {"ARMO", "Armor Entry"}, {"BODY", "Body Entry"}, {"BOOK", "Book Entry"}, {"BSGN", "BirthSign Entry"},
+        {"CELL", "Cell Entry"}, {"CLAS", "Class Settings"}, {"CLOT", "Cloth Settings"}, {"CONT", "Container Entry"},
+        {"CREA", "Creature Entry"}, {"DIAL", "Dialog Topic"}, {"DOOR", "Door Entry"},
+        {"ENCH", "Enchantment Settings"}, {"FACT", "Faction Settings"}, {"GLOB", "Global Settings"},
+        {"GMST", "Gameplay Settings"}, {"INGR", "Ingredient Entry"}, {"INFO", "Dialog Text"},
+        {"LAND", "Landscape Entry"}, {"LEVC", "Creature Leveled List"}, {"LEVI", "Item Leveled List"},
+        {"LIGH", "Light Settings"}, {"LOCK", "Lockpick Tool"}, {"LTEX", "Texture Entry"},
+        {"MGEF", "Magic Effects Entry"}, {"MISC", "Misc. Items Entry"}, {"NPC_", "NPC Entry"}, {"PGRD", "Path Grid"},
+        {"PROB", "Probe Tool"}, {"RACE", "Race Settings"}, {"REGN", "Region Settings Entry"},
+        {"REPA", "Repair Item Entry"}, {"SCPT", "Script"}, {"SKIL", "Skill Entry"}, {"SNDG", "Sound Gen "},
+        {"SOUN", "Sound Entry"}, {"SPEL", "Spell Entry"}, {"STAT", "Static Entry"}, {"WEAP", "Weapon Entry"}};
+    for (const auto& [t, text] : kTexts)
+        if (tag == t) return text;
+    return "?";
+}
 void CReferenceChecker::Report(const std::atomic<std::int32_t>& stop, const std::string& text, int total) {
     if (m_link && !Stopped(stop)) m_link->Progress(text, total);
 }
@@ -44,7 +82,7 @@ std::string CReferenceChecker::FindOriginalFile(const std::atomic<std::int32_t>&
         if (!table) continue;
         bool holds = false;
         for (const auto& e : *table)
-            if (e->IdText() == UpToNul(id)) {
+            if (Id(*e) == Cut(id)) {
                 holds = true;
                 break;
             }
@@ -63,7 +101,7 @@ const CEntry* CReferenceChecker::FindEntry(std::string_view fileName, std::strin
         const CEntryTable* table = file->GetTable(tag);
         if (!table) continue;
         for (const auto& e : *table)
-            if (e->IdText() == UpToNul(id)) return e.get();
+            if (Id(*e) == Cut(id)) return e.get();
     }
     return nullptr;
 }
@@ -77,23 +115,22 @@ void CReferenceChecker::ComparePair(const CPluginFile& a, const CPluginFile& b, 
         for (const auto& y : *tableB) {
             if (Stopped(stop)) return;
             if (!SameId(*x, *y)) continue;
-            if (tag != "LAND" && SameBytes(x->Data(), y->Data())) continue;
-            const bool topicsAgree = !x->m_topic || !y->m_topic || UpToNul(*x->m_topic) == UpToNul(*y->m_topic);
+            if (tag != "LAND" && x->Data() == y->Data()) continue;
+            const bool topicsAgree = !x->m_topic || !y->m_topic || Cut(*x->m_topic) == Cut(*y->m_topic);
             if (tag == "INFO") {
-                const std::string original = FindOriginalFile(stop, x->IdText(), "INFO");
-                const CEntry* m = FindEntry(original, x->IdText(), "INFO", true);
+                const std::string original = FindOriginalFile(stop, Id(*x), "INFO");
+                const CEntry* m = FindEntry(original, Id(*x), "INFO", true);
                 if (m) {
-                    if (SameBytes(x->Data(), m->Data()) || SameBytes(y->Data(), m->Data())) continue;
+                    if (x->Data() == m->Data() || y->Data() == m->Data()) continue;
                 } else if (!topicsAgree) {
                     continue;
                 }
             }
-            std::string conflict = CPluginChecker::GetDescription(tag);
-            if (tag == "LAND") conflict += " " + CPluginChecker::GetDescription("POTE");
+            std::string conflict = ReferenceDescription(tag);
+            if (tag == "LAND") conflict += " (Potential Conflict)";
             const bool aNewer = ReferenceAge(a) > ReferenceAge(b);
-            m_result.m_conflicts.push_back({std::string(tag), conflict, std::string(x->IdText()),
-                                            aNewer ? a.FileName() : b.FileName(), aNewer ? b.FileName() : a.FileName(),
-                                            FindOriginalFile(stop, x->IdText(), tag)});
+            m_result.m_conflicts.push_back({std::string(tag), conflict, Id(*x), aNewer ? a.FileName() : b.FileName(),
+                                            aNewer ? b.FileName() : a.FileName(), FindOriginalFile(stop, Id(*x), tag)});
         }
     }
 }
@@ -104,11 +141,11 @@ void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, con
         const CEntryTable& table = *plugin.GetTable(tag);
         for (const auto& e : table) {
             if (Stopped(stop)) return;
-            const std::string description = CPluginChecker::GetDescription(tag);
+            const std::string description = ReferenceDescription(tag);
             const bool compared = tag != "CELL" && tag != "DIAL" && tag != "LAND" && tag != "LTEX" &&
                                   !(tag == "INFO" && uncleanChecks[16] == 0);
             const std::string_view data = e->Data();
-            const bool empty = UpToNul(data).empty();
+            const bool empty = Cut(data).empty();
             // The copy the entry would leave in effect: the newest master's.
             const CPluginFile* newest = nullptr;
             const CEntry* inEffect = nullptr;
@@ -124,14 +161,13 @@ void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, con
                     }
             }
             if (inEffect && !empty) {
-                const bool same = e->SameRecordAs(*inEffect);
+                const bool same = SameRecord(*e, *inEffect);
                 if ((mask & 4) && same)
-                    m_result.m_unclean.push_back({std::string(tag), description + " " + CPluginChecker::GetDescription("UNCL"),
-                                                  std::string(e->IdText()), plugin.FileName(), newest->FileName()});
+                    m_result.m_unclean.push_back(
+                        {std::string(tag), description + " " + kUnclean, Id(*e), plugin.FileName(), newest->FileName()});
                 if ((mask & 8) && !same)
-                    m_result.m_globalChanges.push_back({std::string(tag),
-                                                        description + " " + CPluginChecker::GetDescription("GCHG"),
-                                                        std::string(e->IdText()), plugin.FileName(), newest->FileName()});
+                    m_result.m_globalChanges.push_back(
+                        {std::string(tag), description + " " + kChanged, Id(*e), plugin.FileName(), newest->FileName()});
             }
             // A deleted entry names the master of the last finding made as
             // the masters are met, a later one counting only when newer than
@@ -151,16 +187,14 @@ void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, con
                 if (reference && !(age > ReferenceAge(*reference))) continue;
                 lastHolder = master->FileName();
                 if (empty) continue;
-                const bool same = e->SameRecordAs(*m);
+                const bool same = SameRecord(*e, *m);
                 if (((mask & 4) && same) || ((mask & 8) && !same)) {
                     reference = master;
                     lastFinding = master->FileName();
                 }
             }
             if ((mask & 2) && e->m_deleted)
-                m_result.m_deleted.push_back({std::string(tag),
-                                              description + " " + CPluginChecker::GetDescription("DELE"),
-                                              std::string(e->IdText()), plugin.FileName(),
+                m_result.m_deleted.push_back({std::string(tag), description + " " + kDeleted, Id(*e), plugin.FileName(),
                                               lastFinding != "None" ? lastFinding : lastHolder});
         }
     }

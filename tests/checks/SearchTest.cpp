@@ -9,7 +9,6 @@
 #include "checks/ReferenceChecker.h"
 #include "checks/Search.h"
 #include "checks/SearchFixture.h"
-#include "cli/Json.h"
 #include "fixtures/ScriptedLink.h"
 
 using namespace vantor;
@@ -74,7 +73,7 @@ CTextRows RefSearch(CReferenceChecker& reference, const std::vector<CPluginFile*
                 const bool data = lookInData && RefOccurs(e->Data(), text, matchCase);
                 const bool tagged = lookInData && !name && !data && RefOccurs(tag, text, matchCase);
                 if (!name && !data && !tagged) continue;
-                CTextRow row{tag, CPluginChecker::GetDescription(tag), std::string(e->IdText()), "None", "None"};
+                CTextRow row{tag, ReferenceDescription(tag), std::string(e->IdText()), "None", "None"};
                 if (masters) {
                     if (!file->FileName().empty()) row[4] = file->FileName();
                 } else {
@@ -170,73 +169,26 @@ TEST(TextMatcher, AgreesWithTheWindowByWindowReferenceOnRandomBytes) {
     }
 }
 
-TEST(TextMatcher, WindowRules) {
-    const CTextMatcher ignoring("Sword", false);
-    EXPECT_TRUE(ignoring.Occurs("long_SWORD"));   // ends at the last byte
-    EXPECT_TRUE(ignoring.Occurs("sword"));
-    EXPECT_FALSE(ignoring.Occurs("swor"));
-    EXPECT_FALSE(ignoring.Occurs(std::string("swo\0rd", 6)));
-    EXPECT_TRUE(ignoring.Equals("SWORD"));
-    EXPECT_FALSE(ignoring.Equals("swords"));
-    EXPECT_FALSE(CTextMatcher("Sword", true).Occurs("long_sword"));
-    // A zero byte inside a window never matches, whatever lies around it.
-    const std::string data("xAB\0Cx", 6);
-    EXPECT_TRUE(CTextMatcher("ab", false).Occurs(data));
-    EXPECT_FALSE(CTextMatcher("abc", false).Occurs(data));
-    EXPECT_FALSE(CTextMatcher("b", true).Occurs(data));
-    // The find text counts up to its first zero byte.
-    EXPECT_EQ(CTextMatcher(std::string("AB\0Q", 4), false).Text(), "ab");
-    // Accented capitals find their small letters and the other way round.
-    EXPECT_TRUE(CTextMatcher("\xE9p\xE9" "e", false).Occurs("\xC9P\xC9" "E_Sword"));
-    EXPECT_TRUE(CTextMatcher("\xC9P\xC9" "E", false).Occurs("\xE9p\xE9" "e"));
-    EXPECT_FALSE(CTextMatcher("\xE9p\xE9" "e", true).Occurs("\xC9P\xC9" "E_Sword"));
-    EXPECT_TRUE(CTextMatcher("\xFF", false).Occurs("a\x9F"));
-    // An empty text is in everything, even in nothing.
-    EXPECT_TRUE(CTextMatcher("", false).Occurs(""));
-    EXPECT_TRUE(CTextMatcher("", true).Occurs("abc"));
-    EXPECT_TRUE(CTextMatcher("", true).Equals(""));
-    EXPECT_FALSE(CTextMatcher("", true).Equals("a"));
-}
-
-TEST(Search, NameTests) {
-    CSearchSet set;
-    // Begins, contains, ends and equals; the shown names keep their case.
-    EXPECT_EQ(Names(set.Find("FARGOTH", false, false, false)),
-              (std::vector<std::string>{"fargoth", "fargoth_ring_holder"}));
-    EXPECT_EQ(Names(set.Find("holder", false, false, false)), (std::vector<std::string>{"fargoth_ring_holder"}));
-    EXPECT_EQ(Names(set.Find("_001", false, false, false)), (std::vector<std::string>{"Gold_001"}));
-    // Formatted IDs match up to their last character.
-    EXPECT_EQ(Names(set.Find(",2", false, false, false)), (std::vector<std::string>{"1,2"}));
-    EXPECT_EQ(Names(set.Find("x 5", false, false, false)), (std::vector<std::string>{"Index 5"}));
-    // Whole word: only the ID equal to the text, ignoring case unless asked.
-    EXPECT_EQ(Names(set.Find("FARGOTH", false, true, false)), (std::vector<std::string>{"fargoth"}));
-    EXPECT_TRUE(set.Find("FARGOTH", true, true, false).empty());
-    EXPECT_TRUE(set.Find("gold_001", true, false, false).empty());
-    // Non-ASCII letters fold too.
-    EXPECT_EQ(Names(set.Find("\xE9p\xE9" "e", false, false, false)),
-              (std::vector<std::string>{"\xC9P\xC9" "E_Sword"}));
-    // Longer than every ID and every data block: nothing.
-    EXPECT_TRUE(set.Find(std::string(200, 'a'), false, false, true).empty());
-}
-
-TEST(Search, DataAndTagTests) {
-    CSearchSet set;
-    // Look in data still finds the text anywhere inside the data when whole
-    // word is on.
-    EXPECT_EQ(Names(set.Find("world", false, true, true)), (std::vector<std::string>{"fargoth"}));
-    EXPECT_TRUE(set.Find("world", false, true, false).empty());
-    // A window that would run over a zero byte in the data does not match.
-    EXPECT_EQ(Names(set.Find("xab", false, false, true)), (std::vector<std::string>{"zero_window"}));
-    EXPECT_TRUE(set.Find("abc", false, false, true).empty());
-    // The first three letters of a tag find every entry of that type with
-    // look in data, and only then; five letters never match a tag.
-    EXPECT_EQ(Names(set.Find("npc", false, false, true)),
-              (std::vector<std::string>{"fargoth", "fargoth_ring_holder"}));
-    EXPECT_TRUE(set.Find("npc", false, false, false).empty());
-    EXPECT_EQ(set.Find("KIL", true, false, true).size(), 1u);
-    EXPECT_TRUE(set.Find("SKILL", false, false, true).empty());
+TEST(Search, AgreesWithTheReference) {
+    // Names that begin, contain, end or equal the text; formatted IDs; folded
+    // accented letters; data windows over a zero byte; tags; nothing at all.
+    const CSearchSet set;
+    CReferenceChecker reference;
+    reference.AddMaster(*set.m_old);
+    reference.AddMaster(*set.m_new);
+    const std::vector<CPluginFile*> plugins{set.m_plugin}, masters{set.m_old, set.m_new};
+    for (const std::string& text : std::vector<std::string>{"FARGOTH", "holder", "_001", ",2", "x 5", "gold_001", "\xE9p\xE9" "e", "world", "xab",
+                                   "abc", "npc", "KIL", "SKILL", "a", "", std::string(200, 'a')}) {
+        for (int options = 0; options < 16; ++options) {
+            const bool matchCase = options & 1, wholeWord = options & 2, lookInData = options & 4, inMasters = options & 8;
+            EXPECT_EQ(set.Find(text, matchCase, wholeWord, lookInData, inMasters),
+                      RefSearch(reference, inMasters ? masters : plugins, text, matchCase, wholeWord, lookInData, inMasters))
+                << "text " << text << " options " << options;
+        }
+    }
     // Name, data and tag all match: still one row.
     EXPECT_EQ(Names(set.Find("a", false, false, true)).size(), set.m_plugin->EntryCount());
+    EXPECT_EQ(Names(set.Find("FARGOTH", false, true, false)), (std::vector<std::string>{"fargoth"}));
 }
 
 TEST(Search, RowsForPluginsAndMasters) {
@@ -361,17 +313,4 @@ TEST(FindOperation, RowsSortedByTag) {
     inputs.link = &stopping;
     inputs.stop = &stop;
     EXPECT_TRUE(RunFindOperation(inputs).m_stopped);
-}
-
-TEST(FindText, CommandLineArgumentsInTheGamesCodePage) {
-    // Every byte but zero survives the way out to a terminal and back.
-    for (int b = 1; b < 256; ++b) {
-        const std::string byte(1, static_cast<char>(b));
-        ASSERT_EQ(cli::Utf8ToCp1252(cli::Cp1252ToUtf8(byte)), byte) << "byte " << b;
-    }
-    EXPECT_EQ(cli::Utf8ToCp1252("\xC3\x89p\xC3\xA9" "e \xE2\x82\xAC"), "\xC9p\xE9" "e \x80");
-    // Not UTF-8, or a character the code page lacks: taken as the bytes given.
-    EXPECT_EQ(cli::Utf8ToCp1252("\xC9p\xE9" "e"), "\xC9p\xE9" "e");
-    EXPECT_EQ(cli::Utf8ToCp1252("\xE4\xB8\xAD"), "\xE4\xB8\xAD");
-    EXPECT_EQ(cli::Utf8ToCp1252("a\xF0\x9F\x98\x80"), "a\xF0\x9F\x98\x80");
 }

@@ -4,9 +4,7 @@
 #include <fstream>
 
 #include "document/VANTORDoc.h"
-#include "fixtures/PluginBuilder.h"
-#include "fixtures/ScriptedLink.h"
-#include "fixtures/TempDir.h"
+#include "fixtures/GameFolder.h"
 #include "fixtures/TestOperation.h"
 
 using namespace vantor;
@@ -16,49 +14,7 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-// A game folder with a data folder, a settings file path and a link.
-struct CGame {
-    CTempDir m_dir;
-    CScriptedLink m_link;
-    std::string m_data = m_dir.Path() + "Data Files/";
-
-    CGame() { fixtures::MakeFolder(m_data); }
-
-    // MISC records of the IDs; an ID starting with '-' is a deleted record.
-    void Plugin(const std::string& name, const Names& ids) {
-        CPluginBuilder b;
-        b.Header();
-        for (const auto& id : ids) {
-            if (id[0] == '-')
-                b.Record("MISC", {Name(id.substr(1)), Sub("DELE", I32(0))});
-            else
-                b.Record("MISC", {Name(id), Sub("DATA", I32(1))});
-        }
-        ASSERT_TRUE(b.Write(m_data + name));
-    }
-
-    std::unique_ptr<CVANTORDoc> Doc(bool loadEsms = true) {
-        CDocConfig config;
-        config.m_settingsPath = m_dir / "vantor.ini";
-        config.m_installDir = m_dir.Path();
-        auto doc = std::make_unique<CVANTORDoc>(config, &m_link);
-        COptionSet options = doc->Options();
-        options.m_loadEsms = loadEsms ? 1 : 0;
-        doc->SetOptions(options);
-        return doc;
-    }
-
-    void Choose(CVANTORDoc& doc, const Names& names) {
-        std::vector<std::string> paths;
-        for (const auto& n : names) paths.push_back(m_data + n);
-        m_link.m_choices.push_back({CFileChoice::EStatus::Chosen, paths});
-        doc.OnChoosePlugins();
-    }
-    void ChooseMaster(CVANTORDoc& doc, const std::string& name) {
-        m_link.m_choices.push_back({CFileChoice::EStatus::Chosen, {m_data + name}});
-        doc.OnChooseMasterPlugin();
-    }
-};
+using CGame = CGameFolder;
 
 template <class F>
 void RunAndWait(CVANTORDoc& doc, F&& command) {
@@ -84,10 +40,10 @@ TEST(Document, SingleVersusExtractionProgressAndOrder) {
     CGame game;
     game.Plugin("M.esp", {"m"});
     for (auto n : {"A.esp", "B.esp", "C.esp", "D.esp"}) game.Plugin(n, {n});
-    auto doc = game.Doc(false);
+    CVANTORDoc* doc = &game.Doc(false);
     doc->OnSingleVersus();
-    game.ChooseMaster(*doc, "M.esp");
-    game.Choose(*doc, {"A.esp", "B.esp", "C.esp"});
+    game.ChooseMaster("M.esp");
+    game.Choose({"A.esp", "B.esp", "C.esp"});
     EXPECT_EQ(doc->Tree().m_masterItems, Names{"M.esp"});
     EXPECT_EQ(doc->Tree().m_pluginItems, (Names{"A.esp", "B.esp", "C.esp"}));
 
@@ -107,7 +63,7 @@ TEST(Document, SingleVersusExtractionProgressAndOrder) {
 
     // A later batch stands first; the master plugin stays last and is the
     // first file the checks compare.
-    game.Choose(*doc, {"D.esp", "A.esp"});  // A is loaded already: skipped
+    game.Choose({"D.esp", "A.esp"});  // A is loaded already: skipped
     EXPECT_EQ(doc->PendingNames(), Names{"D.esp"});
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
     EXPECT_EQ(doc->LoadedNames(), (Names{"D.esp", "C.esp", "B.esp", "A.esp", "M.esp"}));
@@ -115,7 +71,7 @@ TEST(Document, SingleVersusExtractionProgressAndOrder) {
 
     // A chosen master that is already a plugin is refused.
     game.m_link.Clear();
-    game.ChooseMaster(*doc, "A.esp");
+    game.ChooseMaster("A.esp");
     ASSERT_EQ(game.m_link.Messages().size(), 1u);
     EXPECT_EQ(game.m_link.Messages()[0].m_text,
               "Please Remove Chosen File from Plugin List Before Selecting it as a Master.");
@@ -144,10 +100,10 @@ TEST(Document, MastersFoundOnceInCaseBlindOrderAndNeverTwice) {
     game.Plugin("C.ESM", {"z"});
     game.Plugin("Chosen.esm", {"w"});
     game.Plugin("P.esp", {"p"});
-    auto doc = game.Doc();
+    CVANTORDoc* doc = &game.Doc();
     doc->OnSingleVersus();
-    game.ChooseMaster(*doc, "Chosen.esm");
-    game.Choose(*doc, {"P.esp"});
+    game.ChooseMaster("Chosen.esm");
+    game.Choose({"P.esp"});
     game.m_link.Clear();
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
     // The chosen master plugin is not also read as a found master; the
@@ -163,7 +119,7 @@ TEST(Document, MastersFoundOnceInCaseBlindOrderAndNeverTwice) {
 
     // Read once: the next extraction does not read them again.
     game.Plugin("Q.esp", {"q"});
-    game.Choose(*doc, {"Q.esp"});
+    game.Choose({"Q.esp"});
     game.m_link.Clear();
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
     for (const auto& t : game.m_link.ProgressTexts()) EXPECT_EQ(t.find("Master Esm"), std::string::npos) << t;
@@ -174,7 +130,7 @@ TEST(Document, MastersFoundOnceInCaseBlindOrderAndNeverTwice) {
     EXPECT_TRUE(game.m_link.Calls().empty());
 
     // Choosing a found master as a plugin takes it out of the masters.
-    game.Choose(*doc, {"b.esm"});
+    game.Choose({"b.esm"});
     EXPECT_EQ(doc->FoundMasterNames(), (Names{"C.ESM", "A.esm"}));
     EXPECT_EQ(doc->Files().MasterFiles().size(), 2u);
 
@@ -188,7 +144,7 @@ TEST(Document, MastersFoundOnceInCaseBlindOrderAndNeverTwice) {
 TEST(Document, CheckCommandsExtractFirstOnlyWhenSomethingIsPending) {
     CGame game;
     game.Plugin("A.esp", {"a", "-gone"});
-    auto doc = game.Doc(false);
+    CVANTORDoc* doc = &game.Doc(false);
 
     // Full Check with nothing chosen: nothing happens, nothing is shown.
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckAll(); });
@@ -203,7 +159,7 @@ TEST(Document, CheckCommandsExtractFirstOnlyWhenSomethingIsPending) {
     EXPECT_EQ(game.m_link.Messages()[0].m_icon, EIcon::Information);
 
     doc->OnFullCheck();
-    game.Choose(*doc, {"A.esp"});
+    game.Choose({"A.esp"});
     game.m_link.Clear();
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckDeleted(); });
     EXPECT_TRUE(HasCallStartingWith(game.m_link, "progress 1|Extracting Plugin Data"));
@@ -230,13 +186,13 @@ TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
     // clicks another command. It must run with what its own command chose.
     CGame game;
     game.Plugin("A.esp", {"a", "-gone"});
-    auto doc = game.Doc(false);
+    CVANTORDoc* doc = &game.Doc(false);
     COptionSet options = doc->Options();
     options.m_defaultOps = kCheckConflicts;
     options.m_espFilename = "Repair.esp";
     options.m_espPath = game.m_data;
     doc->SetOptions(options);
-    game.Choose(*doc, {"A.esp"});
+    game.Choose({"A.esp"});
 
     // Check All (mask 7) while Check Conflicts and the default check are
     // clicked: the deleted entry is still reported.
@@ -265,8 +221,8 @@ TEST(Document, CommandsWhileBusyChangeNothing) {
     CGame game;
     game.Plugin("A.esp", {"a"});
     game.Plugin("B.esp", {"b"});
-    auto doc = game.Doc(false);
-    game.Choose(*doc, {"A.esp"});
+    CVANTORDoc* doc = &game.Doc(false);
+    game.Choose({"A.esp"});
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
     std::atomic<bool> release{false};
     ASSERT_TRUE(doc->StartOperation(CTestOperation::Make([&](COperationContext&) {
@@ -274,7 +230,7 @@ TEST(Document, CommandsWhileBusyChangeNothing) {
     })));
     EXPECT_TRUE(doc->IsBusy());  // set before the worker runs
     EXPECT_FALSE(doc->StartOperation(EOperation::Extract));
-    game.Choose(*doc, {"B.esp"});
+    game.Choose({"B.esp"});
     EXPECT_EQ(game.m_link.Choosers().size(), 1u);  // the second chooser never opened
     doc->OnSingleVersus();
     EXPECT_EQ(doc->CheckMode(), ECheckMode::Full);
@@ -290,8 +246,8 @@ TEST(Document, ActivePluginsFromMorrowindIni) {
     std::ofstream(game.m_dir / "Morrowind.ini")
         << "[General]\r\nx=1\r\n[Game Files]\r\nGameFile0=Morrowind.esm\r\nGameFile1=One.esp\r\n"
            "GameFile2=Two.ESP\r\nGameFile3=One.esp\r\nGameFile5=Gap.esp\r\n";
-    auto doc = game.Doc();
-    game.Choose(*doc, {"Two.ESP"});
+    CVANTORDoc* doc = &game.Doc();
+    game.Choose({"Two.ESP"});
     doc->OnChooseActivePlugins();
     EXPECT_EQ(doc->PendingNames(), (Names{"Two.ESP", "One.esp"}));
     EXPECT_EQ(doc->Files().Of(EFileRole::Pending)[1]->m_folder, game.m_data);
@@ -302,8 +258,8 @@ TEST(Document, MissingAndFailingFiles) {
     CGame game;
     game.Plugin("A.esp", {"a"});
     game.Plugin("B.esp", {"b"});
-    auto doc = game.Doc(false);
-    game.Choose(*doc, {"A.esp", "B.esp"});
+    CVANTORDoc* doc = &game.Doc(false);
+    game.Choose({"A.esp", "B.esp"});
     platform::RemoveFile(game.m_data + "A.esp");
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
     EXPECT_EQ(doc->LoadedNames(), Names{"B.esp"});
@@ -313,14 +269,15 @@ TEST(Document, MissingAndFailingFiles) {
     // and closes the progress display; what was not read stays chosen.
     game.Plugin("C.esp", {"c"});
     game.Plugin("D.esp", {"d"});
-    game.Choose(*doc, {"C.esp", "D.esp"});
-    platform::SetFaultHook([](platform::EFileOp op, const std::string& path) -> bool {
-        if (op == platform::EFileOp::Open && path.find("D.esp") != std::string::npos) throw std::runtime_error("boom");
-        return false;
-    });
-    game.m_link.Clear();
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
-    platform::SetFaultHook(nullptr);
+    game.Choose({"C.esp", "D.esp"});
+    {
+        CFaultGuard guard([](platform::EFileOp op, const std::string& path) -> bool {
+            if (op == platform::EFileOp::Open && path.find("D.esp") != std::string::npos) throw std::runtime_error("boom");
+            return false;
+        });
+        game.m_link.Clear();
+        RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
+    }
     ASSERT_FALSE(game.m_link.Messages().empty());
     EXPECT_EQ(game.m_link.Messages().back().m_text, "File Error");
     EXPECT_EQ(game.m_link.Messages().back().m_caption, "Error");
@@ -341,8 +298,8 @@ TEST(Document, StopAndCloseDuringExtractionUnderLoad) {
     }
     game.Plugin("Big.esm", Names(3000, "m"));
     for (int round = 0; round < 20; ++round) {
-        auto doc = game.Doc();
-        game.Choose(*doc, names);
+        CVANTORDoc* doc = &game.Doc();
+        game.Choose(names);
         doc->OnExtractData();
         if (round % 3 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200 * round));
         if (round % 2 == 0) {
@@ -358,7 +315,7 @@ TEST(Document, StopAndCloseDuringExtractionUnderLoad) {
 TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
     CGame game;
     game.Plugin("A.esp", {"a"});
-    auto doc = game.Doc(false);
+    CVANTORDoc* doc = &game.Doc(false);
     struct CCase {
         std::function<void(CVANTORDoc&)> m_start;
         std::string m_text;
@@ -372,19 +329,19 @@ TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
          },
          "Not enough memory to search the loaded files."},
         {[&](CVANTORDoc& d) {
-             game.Choose(d, {"A.esp"});
-             platform::SetFaultHook([](platform::EFileOp op, const std::string& path) -> bool {
+             game.Choose({"A.esp"});
+             CFaultGuard guard([](platform::EFileOp op, const std::string& path) -> bool {
                  if (op == platform::EFileOp::Open && path.find("A.esp") != std::string::npos) throw std::bad_alloc();
                  return false;
              });
              d.OnCheckAll();
+             d.WaitForWorker();
          },
          "Not enough memory to read the plugins and masters."},
     };
     for (const CCase& c : cases) {
         game.m_link.Clear();
         RunAndWait(*doc, c.m_start);
-        platform::SetFaultHook(nullptr);
         ASSERT_FALSE(game.m_link.Messages().empty());
         EXPECT_EQ(game.m_link.Messages().back().m_text, c.m_text);
         EXPECT_EQ(game.m_link.Messages().back().m_caption, "Critical Error");
@@ -402,8 +359,8 @@ TEST(Document, MastersAreReadAgainAfterClearEsmData) {
     CGame game;
     game.Plugin("M.esm", {"x"});
     game.Plugin("P.esp", {"x"});  // identical to the master's: unclean
-    auto doc = game.Doc();
-    game.Choose(*doc, {"P.esp"});
+    CVANTORDoc* doc = &game.Doc();
+    game.Choose({"P.esp"});
     for (int round = 0; round < 2; ++round) {
         if (round) doc->OnClearEsmData();
         RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckUnclean(); });
@@ -415,7 +372,7 @@ TEST(Document, MastersAreReadAgainAfterClearEsmData) {
 
 TEST(Document, StoppingClosesTheProgressDisplay) {
     CGame game;
-    auto doc = game.Doc();
+    CVANTORDoc* doc = &game.Doc();
     std::atomic<bool> reported{false};
     ASSERT_TRUE(doc->StartOperation(CTestOperation::Make([&](COperationContext& context) {
         context.Progress("Checking Warnings 28% complete", 7);
@@ -434,9 +391,9 @@ TEST(Document, ADamagedFileIsToldOnceWithWhereItIsDamaged) {
     CGame game;
     CPluginBuilder b;
     b.Header().Record("MISC", {Name("a"), Sub("DATA", I32(1))}).Record("MISC", {Name("b"), Sub("DATA", I32(2))});
-    ASSERT_TRUE(CPluginBuilder(b).Truncate(b.Size() - 3).Write(game.m_data + "Cut.esp"));
-    auto doc = game.Doc(false);
-    game.Choose(*doc, {"Cut.esp"});
+    game.Write("Cut.esp", CPluginBuilder(b).Truncate(b.Size() - 3));
+    CVANTORDoc* doc = &game.Doc(false);
+    game.Choose({"Cut.esp"});
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckAll(); });
     RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckAll(); });
     std::vector<CMessage> told;

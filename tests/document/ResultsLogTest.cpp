@@ -9,7 +9,7 @@
 #include "checks/CheckFixture.h"
 #include "document/ResultsLog.h"
 #include "fixtures/ScriptedLink.h"
-#include "fixtures/TempDir.h"
+#include "fixtures/GameFolder.h"
 #include "platform/Files.h"
 
 namespace vantor {
@@ -17,6 +17,7 @@ namespace {
 
 using fixtures::CScriptedLink;
 using fixtures::CTempDir;
+using fixtures::CFaultGuard;
 
 std::string Slurp(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
@@ -54,12 +55,6 @@ struct CRows {
     }
     static CFileRef Borrowed(const CPluginFile& file) { return CFileRef(&file, [](const CPluginFile*) {}); }
     static std::uint8_t Table(const char* tag) { return std::uint8_t(CPluginFile::TagIndex(tag)); }
-};
-
-class CFaultGuard {
-public:
-    explicit CFaultGuard(platform::CFaultHook hook) { platform::SetFaultHook(std::move(hook)); }
-    ~CFaultGuard() { platform::SetFaultHook(nullptr); }
 };
 
 TEST(ResultsLog, WritesEveryListWithCrLfAndReplacesAnOldLog) {
