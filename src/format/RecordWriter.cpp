@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "format/LittleEndian.h"
+#include "platform/Files.h"
 
 namespace vantor::records {
 
@@ -112,7 +113,7 @@ CRecordWriter& CRecordWriter::Truncate(std::size_t length) {
 }
 
 bool CRecordWriter::Write(const std::string& path) const {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(platform::FsPath(path), std::ios::binary | std::ios::trunc);
     out.write(m_bytes.data(), std::streamsize(m_bytes.size()));
     return bool(out);
 }

@@ -11,9 +11,9 @@ std::vector<std::string> RegularFilesIn(const std::string& folder) {
     namespace fs = std::filesystem;
     std::vector<std::string> names;
     std::error_code ec;
-    fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), ec);
+    fs::directory_iterator it(folder.empty() ? fs::path(".") : platform::FsPath(folder), ec);
     for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
-        std::string name = it->path().filename().string();
+        std::string name = platform::PathText(it->path().filename());
         // Asks the file itself, so a link to a plugin counts and a link to
         // a folder does not.
         if (platform::FileExists(folder + name)) names.push_back(std::move(name));
@@ -23,7 +23,7 @@ std::vector<std::string> RegularFilesIn(const std::string& folder) {
 
 bool IsFolder(const std::string& path) {
     std::error_code ec;
-    return std::filesystem::is_directory(path, ec);
+    return std::filesystem::is_directory(platform::FsPath(path), ec);
 }
 
 bool IsContentFile(std::string_view name) {

@@ -27,7 +27,7 @@ bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 // there.
 std::string ConfigFileAt(const std::string& path) {
     std::error_code ec;
-    const auto status = fs::status(path, ec);
+    const auto status = fs::status(platform::FsPath(path), ec);
     if (fs::exists(status) && !fs::is_directory(status)) return path;
     return platform::WithSeparator(path) + "openmw.cfg";
 }
@@ -35,7 +35,7 @@ std::string ConfigFileAt(const std::string& path) {
 // Reads one file of the chain into `text`, or says in `file` why not.
 bool ReadConfigFile(CConfigFile& file, std::string& text) {
     std::error_code ec;
-    const auto status = fs::status(file.m_path, ec);
+    const auto status = fs::status(platform::FsPath(file.m_path), ec);
     if (status.type() == fs::file_type::not_found) {
         file.m_status = EConfigStatus::Missing;
         return false;
@@ -115,18 +115,20 @@ std::string ResolveConfigPath(std::string_view value, const std::string& configF
             path = platform::WithSeparator(*folder) + path.substr(rest);
         }
     }
-    if (!path.empty() && !fs::path(path).is_absolute()) path = configFolder + path;
-    return fs::path(path).lexically_normal().string();
+    // A path from the root of a drive ("\\Games" on Windows) is not joined to
+    // the file's folder either.
+    if (!path.empty() && !platform::FsPath(path).has_root_directory()) path = configFolder + path;
+    return platform::PathText(platform::FsPath(path).lexically_normal());
 }
 
 CConfigChain ReadConfigChain(const std::string& first, const COpenMWPaths& paths) {
     CConfigChain chain;
     std::error_code ec;
-    fs::path start = fs::absolute(first, ec);
-    const std::string firstPath = ec ? first : start.lexically_normal().string();
+    fs::path start = fs::absolute(platform::FsPath(first), ec);
+    const std::string firstPath = ec ? first : platform::PathText(start.lexically_normal());
     // A missing "openmw.cfg" (or "other.cfg") is that file, not a folder of
     // that name: the user is told of the file they named.
-    const bool missingFile = !fs::exists(fs::symlink_status(firstPath, ec)) && EndsWithNoCase(firstPath, ".cfg");
+    const bool missingFile = !fs::exists(fs::symlink_status(platform::FsPath(firstPath), ec)) && EndsWithNoCase(firstPath, ".cfg");
     // The next file to read is at the back.
     std::vector<std::string> pending{missingFile ? firstPath : ConfigFileAt(firstPath)};
     std::set<std::string> seen;

@@ -117,7 +117,14 @@ std::string WithSeparator(const std::string& folder) {
 }
 
 std::optional<std::string> ResolvePath(const std::string& path) {
-    if (detail::Exists(path)) return path;
+    if (detail::Exists(path)) {
+#ifdef _WIN32
+        // Found whatever the case: the name as the folder spells it, which
+        // a backup is named after.
+        if (auto name = detail::NameOnDisk(path)) return FolderOf(path) + *name;
+#endif
+        return path;
+    }
     const std::string folder = FolderOf(path);
     const std::string name = FileNameOf(path);
     for (const std::string& entry : ListFolder(folder))

@@ -2,6 +2,7 @@
 // Inside the platform layer only: what the portable file code and the POSIX
 // and Windows implementations share.
 #include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,9 @@ std::string Utf8(std::wstring_view text);
 // for the callers that tell errors apart, the system's text for the user.
 bool FailedWindows();
 bool FailedWindows(unsigned long code);
+// The last name of `path` as its folder spells it; none for a folder's
+// root or when it cannot be listed.
+std::optional<std::string> NameOnDisk(const std::string& path);
 #endif
 
 }  // namespace vantor::platform::detail

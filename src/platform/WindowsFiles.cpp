@@ -235,6 +235,15 @@ bool Exists(const std::string& path) {
     return h.Valid();
 }
 
+std::optional<std::string> NameOnDisk(const std::string& path) {
+    if (path.empty() || path.back() == '\\' || path.back() == '/') return std::nullopt;
+    WIN32_FIND_DATAW found{};
+    HANDLE find = ::FindFirstFileExW(Wide(path).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+    if (find == INVALID_HANDLE_VALUE) return std::nullopt;
+    ::FindClose(find);
+    return Utf8(found.cFileName);
+}
+
 }  // namespace detail
 
 std::vector<std::string> ListFolder(const std::string& folder) {

@@ -57,7 +57,8 @@ struct CBuiltGame {
     CBuiltGame() { fs::create_directories(m_data); }
     std::string Put(const std::string& name, const vantor::fixtures::CPluginBuilder& b, int hoursAgo) {
         EXPECT_TRUE(b.Write(m_data + name));
-        fs::last_write_time(m_data + name, fs::file_time_type::clock::now() - std::chrono::hours(hoursAgo));
+        fs::last_write_time(vantor::platform::FsPath(m_data + name),
+                            fs::file_time_type::clock::now() - std::chrono::hours(hoursAgo));
         return m_data + name;
     }
     CResult Run(const std::string& args) const {

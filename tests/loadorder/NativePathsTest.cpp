@@ -1,0 +1,82 @@
+// The load orders from folders written the way the system writes them: on
+// Windows a drive letter and backslashes, in Morrowind.ini's folder and in
+// openmw.cfg's data lines alike.
+#include <gtest/gtest.h>
+
+#include <cctype>
+
+#include "fixtures/TempDir.h"
+#include "loadorder/Kit.h"
+#include "platform/Files.h"
+
+namespace vantor::loadorder {
+
+namespace {
+
+#ifdef _WIN32
+constexpr char kSeparator = '\\';
+#else
+constexpr char kSeparator = '/';
+#endif
+
+// `path` with every separator the system's own.
+std::string Native(std::string path) {
+    for (char& c : path)
+        if (c == '/' || c == '\\') c = kSeparator;
+    return path;
+}
+
+std::vector<std::string> Names(const std::vector<CGameFile>& files) {
+    std::vector<std::string> names;
+    for (const CGameFile& f : files) {
+        EXPECT_TRUE(platform::ResolvePath(f.m_folder + f.m_name)) << f.m_folder << f.m_name;
+        names.push_back(f.m_name);
+    }
+    return names;
+}
+
+TEST(NativePaths, GameFolderAndConfigurationLinesWithTheSystemsSeparators) {
+    fixtures::CTempDir root;
+    const std::string game = Native(root.Path() + "Game");
+    Write(game + "/Data Files/Base.esm", "TES3");
+    Write(game + "/Data Files/Mod.esp", "TES3");
+    Write(game + "/Morrowind.ini", "[Game Files]\r\nGameFile0=Base.esm\r\nGameFile1=MOD.ESP\r\n");
+
+    // The install folder with and without its last separator.
+    for (const std::string& install : {game, game + kSeparator}) {
+        auto order = MorrowindLoadOrder({install, std::nullopt, {}});
+        EXPECT_EQ(order->DataDir(), Native(game + "/Data Files/"));
+        EXPECT_EQ(Names(order->ActivePlugins()), std::vector<std::string>{"MOD.ESP"});
+        EXPECT_EQ(Names(order->Masters()), std::vector<std::string>{"Base.esm"});
+    }
+
+    Write(root / "Mods/One/One.esp", "TES3");
+    Write(root / "Mods/Two/Two.omwaddon", "TES3");
+    std::string cfg = "data=\"" + Native(game + "/Data Files") + "\"\r\n" +
+                      "data=\"" + Native(root.Path() + "Mods/One") + "\"\r\n" +
+                      // The other separator, as a hand-written file may have it.
+                      "data=\"" + root.Path() + "Mods/Two/\"\r\n";
+#ifdef _WIN32
+    // A folder relative to the file's own, and a drive letter in lower case.
+    Write(root / "Mods/Three/Three.esp", "TES3");
+    std::string lower = root.Path();
+    lower[0] = char(std::tolower(static_cast<unsigned char>(lower[0])));
+    cfg += "data=\"..\\Mods\\Three\"\r\ndata=\"" + lower + "Mods\\One\"\r\ncontent=Three.esp\r\n";
+#endif
+    cfg += "content=Base.esm\r\ncontent=One.esp\r\ncontent=Two.omwaddon\r\n";
+    Write(root / "Config/openmw.cfg", cfg);
+
+    auto order = OpenMWLoadOrder({Native(root.Path() + "Config/openmw.cfg"), {}});
+    const auto where = std::get<COpenMWWhere>(order->Where());
+    std::vector<std::string> expected{"Base.esm", "One.esp", "Two.omwaddon"};
+#ifdef _WIN32
+    expected.insert(expected.begin(), "Three.esp");
+#endif
+    EXPECT_EQ(Names(where.m_content), expected);
+    EXPECT_TRUE(where.m_missing.empty());
+    for (const CDataFolder& folder : where.m_dataFolders) EXPECT_TRUE(folder.m_exists) << folder.m_path;
+}
+
+}  // namespace
+
+}  // namespace vantor::loadorder
