@@ -18,9 +18,11 @@ CPaneFindings Run(const CCheckInputs& inputs, const std::vector<CPluginFile*>& p
     checker.Run(stop, inputs.checkMode, inputs.conflictChecks, inputs.uncleanChecks, mask);
     CPaneFindings panes;
     panes.m_stopped = Stopped(stop);
-    if (panes.m_stopped) return panes;
-    panes.m_files = checker.Files();
     CCheckResult result = checker.TakeResult();
+    if (panes.m_stopped && result.m_conflicts.empty() && result.m_deleted.empty() && result.m_unclean.empty() &&
+        result.m_globalChanges.empty())
+        return panes;
+    panes.m_files = checker.Files();
     if (listing) {
         SortByTag(result.m_globalChanges);
         panes.m_editor = std::move(result.m_globalChanges);

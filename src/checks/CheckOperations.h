@@ -30,7 +30,9 @@ struct CCheckInputs {
 };
 
 // The rows an operation made for the panes it refills, and the files their
-// indexes name. m_stopped: nothing is to be shown.
+// indexes name. m_stopped: a stop request cut the run short; the rows are
+// those found before it (each one whole), and a run stopped before it found
+// any refills no pane.
 struct CPaneFindings {
     bool m_stopped = false;
     std::vector<const CPluginFile*> m_files;

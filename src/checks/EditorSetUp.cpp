@@ -92,6 +92,7 @@ CPaneFindings RunEditorSetUp(const CEditorSetUpInputs& inputs) {
     }
     // A stopped listing shows the rows filled so far, without blank rows
     // for the entries it never reached.
+    panes.m_stopped = Stopped(stop);
     panes.m_files = engine.Files();
     SortListing(rows, panes.m_files);
     panes.m_editor = std::move(rows);

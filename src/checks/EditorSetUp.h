@@ -32,7 +32,8 @@ struct CEditorSetUpInputs {
 void SortListing(CFindings& rows, const std::vector<const CPluginFile*>& files);
 
 // Worker operation 9 (and 10 after extraction): the editor pane's new rows,
-// sorted, or stopped when the stop flag was already set. Progress "Setting
+// sorted; after a stop, stopped with the rows listed before it, and none
+// when the stop flag was already set. Progress "Setting
 // up Editor - N% complete" is reported each time the percentage changes,
 // from 0 % to 100 %, with a step total of one per report.
 CPaneFindings RunEditorSetUp(const CEditorSetUpInputs& inputs);

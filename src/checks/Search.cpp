@@ -147,9 +147,11 @@ CPaneFindings RunFindOperation(const CFindInputs& inputs) {
     AddDocumentFiles(engine, inputs.loadedPlugins, inputs.foundMasters);
     CFindings rows = Search(engine, inputs.link, stop, params.m_text, params.m_matchCase,
                                         params.m_wholeWord, params.m_lookInData, params.m_searchMasters);
-    if (Stopped(stop)) return panes;
+    // A stopped search shows what it found so far.
+    const bool stopped = Stopped(stop);
+    if (stopped && rows.empty()) return panes;
     SortByTag(rows);
-    panes.m_stopped = false;
+    panes.m_stopped = stopped;
     panes.m_files = engine.Files();
     panes.m_editor = std::move(rows);
     return panes;

@@ -73,8 +73,9 @@ struct CFindInputs {
 };
 
 // Worker operations 5 and 6 (after extraction). Nothing at all happens
-// without a loaded plugin, and nothing is shown after a stop: both give
-// stopped findings. Otherwise the editor pane's new rows, sorted by tag.
+// without a loaded plugin, and a stop before the first match shows nothing:
+// both give stopped findings with no rows. Otherwise the editor pane's new
+// rows (after a stop, those found before it), sorted by tag.
 CPaneFindings RunFindOperation(const CFindInputs& inputs);
 
 }  // namespace vantor

@@ -29,21 +29,28 @@ bool FindMasters(CFileList& files, const loadorder::CLoadOrder& loadOrder) {
     return files.Has(EFileRole::FoundMaster);
 }
 
-void ExtractFiles(CDocState& state, const COperationContext& context) {
+CExtractionCount ExtractFiles(CDocState& state, const COperationContext& context) {
     const CExtractOpts opts = state.m_options.m_extractOpts;
     CFileList& files = state.m_files;
+    CExtractionCount count;
     std::string text;
     auto readOne = [&](const std::string& name, const std::string& folder) -> std::shared_ptr<CPluginFile> {
         auto file = std::make_shared<CPluginFile>();
         if (!file->Open(name, folder)) {
             TellIfNotAFile(context.Link(), folder + name);
+            ++count.m_unreadable;
             return nullptr;
         }
         if (!file->ReadRecords(context.Stop(), opts)) {
             if (file->Diagnostic().m_kind == CReadDiagnostic::EKind::Exception)
                 context.Link().Ask({file->Diagnostic().m_message, "VANTOR", EButtons::Ok, EIcon::Stop, EAnswer::Ok});
+            // A read cut short by a stop is no fault of the file.
+            if (!context.Stopped()) ++count.m_unreadable;
             return nullptr;
         }
+        // A stop ends the reading after any record and leaves part of the
+        // file: such a file is read again, whole, by the next extraction.
+        if (context.Stopped()) return nullptr;
         file->Close();
         // What the reader passed over is told once for the file, with the
         // record and the offset where it began.
@@ -61,12 +68,18 @@ void ExtractFiles(CDocState& state, const COperationContext& context) {
             text = platform::PercentText("Extracting Master Esm Data ", 0, total);
             context.Progress(text, total);
             for (CLoadedFile* master : masters) {
-                master->m_file = readOne(master->m_name, master->m_folder);
+                // Read already by an extraction that was stopped.
+                if (!master->m_file) {
+                    master->m_file = readOne(master->m_name, master->m_folder);
+                    if (master->m_file) ++count.m_masters;
+                }
                 text = platform::PercentText("Extracting Master Esm Data ", ++step, total);
                 context.Progress(text, total);
                 if (context.Stopped()) break;
             }
-            state.m_mastersLoaded = 1;
+            // A stopped phase is finished by the next extraction: checks
+            // against half the masters would tell wrong original files.
+            if (!context.Stopped()) state.m_mastersLoaded = 1;
             context.Progress(text, 0);
         }
 
@@ -76,15 +89,19 @@ void ExtractFiles(CDocState& state, const COperationContext& context) {
         int total = int(pending.size());
         int step = 0;
         const CLoadedFile* pendingMaster = files.First(EFileRole::PendingMaster);
-        if (state.m_checkMode == ECheckMode::SingleVersus && pendingMaster && !files.Has(EFileRole::MasterPlugin)) {
+        if (state.m_checkMode == ECheckMode::SingleVersus && pendingMaster && !files.Has(EFileRole::MasterPlugin) &&
+            !context.Stopped()) {
             CLoadedFile master = *pendingMaster;
             ++total;
             text = platform::PercentText("Extracting Plugin Data ", 0, total);
             context.Progress(text, total);
-            files.RemoveRole(EFileRole::PendingMaster);
             if ((master.m_file = readOne(master.m_name, master.m_folder))) {
+                files.RemoveRole(EFileRole::PendingMaster);
                 master.m_role = EFileRole::MasterPlugin;
                 files.Append(std::move(master));
+                ++count.m_plugins;
+            } else if (!context.Stopped()) {
+                files.RemoveRole(EFileRole::PendingMaster);
             }
             step = 1;
             text = platform::PercentText("Extracting Plugin Data ", step, total);
@@ -96,18 +113,26 @@ void ExtractFiles(CDocState& state, const COperationContext& context) {
 
         if (!pending.empty()) {
             for (CLoadedFile& plugin : pending) {
+                // Plugins a stop kept from being read stay chosen, for the
+                // next extraction.
+                if (context.Stopped()) {
+                    ++count.m_left;
+                    continue;
+                }
                 plugin.m_file = readOne(plugin.m_name, plugin.m_folder);
+                if (!plugin.m_file && context.Stopped()) {
+                    ++count.m_left;
+                    continue;
+                }
                 files.Remove(EFileRole::Pending, plugin.m_name);
                 if (plugin.m_file) {
                     plugin.m_role = EFileRole::Plugin;
                     files.AddReadPlugin(std::move(plugin));
+                    ++count.m_plugins;
                 }
                 text = platform::PercentText("Extracting Plugin Data ", ++step, total);
                 context.Progress(text, total);
-                if (context.Stopped()) break;
             }
-            // Plugins a stop kept from being read are no longer chosen either.
-            files.RemoveRole(EFileRole::Pending);
             context.Progress(text, 0);
         }
     } catch (const std::bad_alloc&) {
@@ -116,7 +141,9 @@ void ExtractFiles(CDocState& state, const COperationContext& context) {
         context.Link().Ask({"File Error", "Error", EButtons::Ok, EIcon::None, EAnswer::Ok});
         // The progress display does not outlive the failure.
         context.Link().Progress(text, 0);
+        ++count.m_unreadable;
     }
+    return count;
 }
 
 }  // namespace vantor

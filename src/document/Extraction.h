@@ -18,6 +18,8 @@ void TellIfNotAFile(CFrameLink& link, const std::string& path);
 // Reads the found masters (when LoadEsms is set and they are not read yet),
 // the pending master plugin of Single Versus and the pending plugins, with
 // progress, and moves them to their read roles in the state's file list.
-void ExtractFiles(CDocState& state, const COperationContext& context);
+// Files a stop kept from being read stay as they were: chosen plugins stay
+// chosen, and the masters are read by the next extraction.
+CExtractionCount ExtractFiles(CDocState& state, const COperationContext& context);
 
 }  // namespace vantor

@@ -14,6 +14,8 @@
 
 namespace vantor {
 
+struct COperationOutcome;
+
 struct CFileFilter {
     std::string m_label;    // "Any File (*.*)"
     std::string m_pattern;  // "*.*" or "*.esp;*.esm"
@@ -44,6 +46,9 @@ struct CRepairDialogSeed {
     std::string m_dataDir;  // start folder of its file choosers
     // Where "Add All Active Plugins" takes them from; none adds nothing.
     std::shared_ptr<const loadorder::CLoadOrder> m_loadOrder;
+    // The plugins and masters the document has chosen or read, as paths:
+    // "Delete Existing" never deletes one of them.
+    std::vector<std::string> m_filesInUse;
 };
 
 // The window's result after "Repair Dialog": the repair plugin and the
@@ -70,6 +75,13 @@ public:
     // Closes every entry editor, or only the one with this title.
     virtual void CloseEntryEditors(const std::string& title = {}) = 0;
 
+    // An operation starts: called by the command that starts it, before the
+    // worker runs.
+    virtual void OperationStarted() {}
+    // The operation has ended and the document is idle again: called by the
+    // worker as its last step. It must not wait for the user-interface
+    // thread, which may itself be waiting for the worker.
+    virtual void OperationEnded(const COperationOutcome&) {}
     // The file tree or other document views must be redrawn.
     virtual void UpdateViews() {}
     // Called while the user-interface thread waits for the worker to end,

@@ -4,6 +4,7 @@
 // to the worker; the worker never reads a document field that a command
 // writes. Every operation of the menus is made by MakeOperation, so a front
 // end cannot forget one.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -76,6 +77,7 @@ struct CAutoCleanResult {
     bool m_stopped = false;
     std::size_t m_unclean = 0;  // unclean entries found
     std::size_t m_deleted = 0;
+    std::size_t m_plugins = 0;  // plugins that had entries deleted
     std::size_t m_failed = 0;  // not deleted: an error, or the entry or its plugin was not found
 };
 
@@ -93,9 +95,26 @@ struct CCellCleanResult {
     std::size_t m_failed = 0;   // cells of plugins whose writing failed or was refused
 };
 
-// What an operation reports besides its panes, for front ends that report
-// it (the command line's exit status).
+// What the reading of the chosen files (and the masters) came to.
+struct CExtractionCount {
+    std::size_t m_plugins = 0;     // plugins (and the master plugin) read
+    std::size_t m_masters = 0;     // found masters read
+    std::size_t m_unreadable = 0;  // files that could not be opened or read
+    std::size_t m_left = 0;        // chosen plugins a stop kept from being read
+};
+
+// What an operation reports besides its panes, for the front ends to tell
+// the user (the window's status bar, the command line's exit status).
 struct COperationOutcome {
+    EOperation m_code = EOperation::Extract;
+    bool m_stopped = false;  // a stop request ended it early
+    std::string m_failure;   // what ended it when it failed as a whole ("not enough memory to ...")
+    std::optional<CExtractionCount> m_extraction;
+    // The checks that ran (the check command's mask, or DefaultOps).
+    std::uint8_t m_checks = 0;
+    // Rows the operation gave each pane (conflict, warning, editor); none
+    // for a pane it left as it was.
+    std::array<std::optional<std::size_t>, 3> m_paneRows{};
     std::optional<CAutoCleanResult> m_clean;
     std::optional<CRelinkResult> m_relink;
     std::optional<CCellCleanResult> m_cellClean;
@@ -115,7 +134,8 @@ public:
     void Progress(const std::string& text, int total) const;
     // Keeps a pane's new table and hands it to the frame; with `showByRows`
     // the pane is then shown when the table has rows and hidden otherwise.
-    void Publish(EPane pane, CResultTable table, bool showByRows) const;
+    // The pane's row count goes into `outcome` when one is given.
+    void Publish(EPane pane, CResultTable table, bool showByRows, COperationOutcome* outcome = nullptr) const;
     // The repair plugin the "Dialog Repair Tool" window named, remembered in
     // the option set.
     void RememberRepairPlugin(const std::string& name, const std::string& folder) const;

@@ -27,17 +27,21 @@ std::vector<std::string> FilesInUse(const CFileList& files) {
     return paths;
 }
 
+bool IsFileInUse(const std::string& path, const std::vector<std::string>& inUse) {
+    const std::string onDisk = platform::ResolvePath(path).value_or(path);
+    for (const std::string& used : inUse)
+        if (platform::SameFile(onDisk, platform::ResolvePath(used).value_or(used))) return true;
+    return false;
+}
+
 std::optional<std::string> PrepareOutput(const std::string& path, const std::vector<std::string>& inUse, EReplace replace,
                    const std::string& caption, CFrameLink& link) {
     // The game finds its files whatever their case, so neither may an output
     // slip past a plugin by its case.
     const std::string onDisk = platform::ResolvePath(path).value_or(path);
-    for (const std::string& used : inUse) {
-        const std::string usedOnDisk = platform::ResolvePath(used).value_or(used);
-        if (platform::SameFile(onDisk, usedOnDisk)) {
-            Refuse(link, path + " is a plugin or master in use.");
-            return std::nullopt;
-        }
+    if (IsFileInUse(onDisk, inUse)) {
+        Refuse(link, path + " is a plugin or master in use.");
+        return std::nullopt;
     }
 
     platform::ClearLastError();

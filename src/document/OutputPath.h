@@ -25,6 +25,10 @@ class CFileList;
 // found, as paths.
 std::vector<std::string> FilesInUse(const CFileList& files);
 
+// Whether `path` names one of the files in use, whatever the letter case or
+// link it is named through.
+bool IsFileInUse(const std::string& path, const std::vector<std::string>& inUse);
+
 enum class EReplace {
     Ask,     // ask before replacing an existing file
     Agreed,  // the file chooser asked already

@@ -137,15 +137,27 @@ void CResultTable::RemoveRows(const std::set<std::size_t>& rows) {
     m_rows.resize(kept);
 }
 
-void CResultTable::SortByColumn(std::size_t column, bool descending) {
+void CResultTable::SortByColumn(std::size_t column, bool descending) { Reorder(SortedOrder(column, descending)); }
+
+std::vector<std::uint32_t> CResultTable::SortedOrder(std::size_t column, bool descending,
+                                                     const std::atomic<bool>* cancel) const {
+    auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
     // The row numbers are sorted, not the rows: a few bytes a row beside
     // tables of millions.
     std::vector<std::uint32_t> order(m_rows.size());
     for (std::size_t r = 0; r < order.size(); ++r) order[r] = std::uint32_t(r);
+    // Once cancelled every pair compares equal, so the sort runs out at once.
     std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+        if (cancelled()) return false;
         const std::string_view x = CellOf(m_rows[a], column), y = CellOf(m_rows[b], column);
         return descending ? y < x : x < y;
     });
+    if (cancelled()) return {};
+    return order;
+}
+
+void CResultTable::Reorder(std::vector<std::uint32_t> order) {
+    if (order.size() != m_rows.size()) return;
     std::vector<std::uint32_t> place(order.size());
     for (std::size_t k = 0; k < order.size(); ++k) place[order[k]] = std::uint32_t(k);
     order = {};

@@ -3,6 +3,7 @@
 // that points at its entry. The texts a pane shows are made here, when they
 // are shown or written, by the Qt model, the command line and the results
 // log alike; a row itself costs a few dozen bytes.
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -58,6 +59,13 @@ public:
 
     // Stable sort by one column's text, byte order; descending reverses it.
     void SortByColumn(std::size_t column, bool descending = false);
+    // The same in two steps, so the slow one can run beside the window: the
+    // order such a sort gives (row order[k] comes k-th), which only reads
+    // the table, and empty once `cancel` is set...
+    std::vector<std::uint32_t> SortedOrder(std::size_t column, bool descending,
+                                           const std::atomic<bool>* cancel = nullptr) const;
+    // ...and the rows put into an order of that kind.
+    void Reorder(std::vector<std::uint32_t> order);
 
 private:
     const CPluginFile* File(CFileIndex index) const;

@@ -72,8 +72,9 @@ void COperationContext::Progress(const std::string& text, int total) const {
     if (!Stopped()) m_doc.m_link->Progress(text, total);
 }
 
-void COperationContext::Publish(EPane pane, CResultTable table, bool showByRows) const {
+void COperationContext::Publish(EPane pane, CResultTable table, bool showByRows, COperationOutcome* outcome) const {
     const bool any = !table.m_rows.empty();
+    if (outcome && pane != EPane::All) outcome->m_paneRows[std::size_t(pane) - 1] = table.m_rows.size();
     m_doc.SetResultTable(pane, std::move(table));
     if (!showByRows) return;
     if (any)
@@ -187,10 +188,13 @@ bool CVANTORDoc::StartOperation(std::unique_ptr<COperation> operation) {
     std::int32_t idle = 0;
     if (!operation || !m_busy.compare_exchange_strong(idle, 1)) return false;
     if (m_worker.joinable()) m_worker.join();
+    // A stop asked of an earlier operation is not this one's.
+    m_stop = 0;
     {
         std::lock_guard lock(m_workerMutex);
         m_workerRunning = true;
     }
+    m_link->OperationStarted();
     m_worker = std::thread([this, op = std::move(operation)]() mutable { RunOperation(std::move(op)); });
     return true;
 }
@@ -202,10 +206,11 @@ void CVANTORDoc::RunOperation(std::unique_ptr<COperation> operation) {
     const EOperation code = operation->Code();
     bool extracting = ExtractsFirst(code);
     COperationOutcome outcome;
+    std::optional<CExtractionCount> extraction;
     try {
         if (extracting) {
             CDocState& state = operation->State();
-            ExtractFiles(state, context);
+            extraction = ExtractFiles(state, context);
             // Nothing else changes the list while the worker runs: every
             // command that would waits for it or does nothing.
             std::lock_guard lock(m_stateMutex);
@@ -213,25 +218,31 @@ void CVANTORDoc::RunOperation(std::unique_ptr<COperation> operation) {
             m_mastersLoaded = state.m_mastersLoaded;
             extracting = false;
         }
-        operation->Run(context);
+        // A stop during the extraction ends the operation with it.
+        if (!Stopped()) operation->Run(context);
         outcome = operation->Outcome();
     } catch (const std::bad_alloc&) {
         // What the operation had made is gone with it; the document keeps
         // its files and panes as they were, and the user is told.
         operation.reset();
         m_link->Progress({}, 0);
-        m_link->Ask({std::string("Not enough memory to ") + Doing(code, extracting) + ".", "Critical Error",
-                     EButtons::Ok, EIcon::Stop, EAnswer::Ok});
+        const std::string doing = Doing(code, extracting);
+        m_link->Ask({"Not enough memory to " + doing + ".", "Critical Error", EButtons::Ok, EIcon::Stop, EAnswer::Ok});
+        outcome.m_failure = "not enough memory to " + doing;
     }
+    outcome.m_code = code;
+    outcome.m_extraction = extraction;
+    outcome.m_stopped = Stopped();
     // The operation's references to files go before the document is idle.
     operation.reset();
     {
         std::lock_guard lock(m_workerMutex);
-        m_lastOutcome = std::move(outcome);
+        m_lastOutcome = outcome;
         m_workerRunning = false;
         m_busy = 0;
     }
     m_workerDone.notify_all();
+    m_link->OperationEnded(outcome);
 }
 
 COperationOutcome CVANTORDoc::LastOutcome() const {
@@ -260,6 +271,10 @@ void CVANTORDoc::StopOperation() {
     WaitForWorker();
     // A stopped operation reports no more progress: its display goes with it.
     if (running) m_link->Progress({}, 0);
+}
+
+void CVANTORDoc::RequestStop() {
+    if (IsBusy()) m_stop = 1;
 }
 
 void CVANTORDoc::CloseEntryEditors() { m_link->CloseEntryEditors({}); }

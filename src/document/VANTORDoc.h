@@ -102,6 +102,10 @@ public:
     // Sets the stop flag and waits until the worker has ended. The flag is
     // left set; the caller clears it when it goes on.
     void StopOperation();
+    // The Stop command: asks the running operation to stop and returns at
+    // once; the frame hears when it has ended. The chosen and read files and
+    // the rows found so far stay. The next operation starts unstopped.
+    void RequestStop();
     void ClearStop() { m_stop = 0; }
     // Blocks until the running worker (if any) has ended.
     void WaitForWorker();

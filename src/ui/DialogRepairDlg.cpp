@@ -12,6 +12,7 @@
 
 #include "UiText.h"
 #include "document/GameChoice.h"
+#include "document/OutputPath.h"
 #include "platform/FileOps.h"
 
 namespace vantor {
@@ -140,7 +141,34 @@ void CDialogRepairDlg::CreateNew() {
 
 void CDialogRepairDlg::DeleteExisting() {
     if (m_seed.m_repairName.empty()) return;
-    platform::RemoveFile(m_seed.m_repairFolder + m_seed.m_repairName);
+    const std::string path = m_seed.m_repairFolder + m_seed.m_repairName;
+    const char* const caption = "Delete Existing";
+    // "Browse" may have named any file: never one the document reads.
+    if (IsFileInUse(path, m_seed.m_filesInUse)) {
+        m_link.Tell(path + "\nis a plugin or master in use. It is not deleted.", caption, EIcon::Exclamation);
+        return;
+    }
+    const platform::CPathProbe probe = platform::ProbePath(path);
+    if (probe.m_known && !probe.Exists()) {
+        m_link.Tell("There is no file " + path + " to delete.", caption, EIcon::Information);
+        return;
+    }
+    if (probe.m_known && probe.m_kind != platform::EFileKind::Regular) {
+        m_link.Tell(path + "\nis " + platform::KindWords(probe.m_kind) + ", not a plugin. It is not deleted.", caption,
+                    EIcon::Exclamation);
+        return;
+    }
+    if (m_link.Ask({"Delete " + path + "?\n\nThe file is removed for good; no backup is made.", caption,
+                    EButtons::YesNo, EIcon::Question, EAnswer::No}) != EAnswer::Yes)
+        return;
+    platform::ClearLastError();
+    if (!platform::RemoveFile(path)) {
+        const std::string why = platform::LastErrorMessage();
+        m_link.Tell("Could not delete " + path + (why.empty() ? "." : ":\n" + why), "Error", EIcon::Exclamation);
+        return;
+    }
+    // Nothing is there to be replaced any more.
+    m_replaceAgreed = false;
 }
 
 void CDialogRepairDlg::BrowseRepairPlugin() {

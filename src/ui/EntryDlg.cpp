@@ -249,6 +249,7 @@ bool CEntryDlg::WriteToEsp() {
         written = doc.UpdateEntry(m_request.m_entry, result.m_subRecords);
     }
     if (written) {
+        m_frame.ShowOutcome(QStringLiteral("Written to ESP: ") + FromCoreText(m_request.m_file));
         // Show what the file now holds: the grid as a fresh opening would
         // fill it and a hex dump of the new bytes.
         if (const CEntry* entry = m_request.m_entry.m_entry) {
@@ -279,6 +280,7 @@ bool CEntryDlg::DeleteEntry() {
         view->Model().RemoveRows(taken);
         view->viewport()->update();
     }
+    m_frame.ShowOutcome(QStringLiteral("Entry deleted: ") + FromCoreText(m_request.m_title));
     // The entry is gone: there is nothing left to write.
     m_unwritten = false;
     close();

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QPolygonF>
+#include <cmath>
 
 namespace vantor::icons {
 
@@ -124,6 +126,19 @@ QIcon Make(EIcon icon) {
             p.drawLine(QPointF(5, 9), QPointF(7.5, 11.5));
             p.drawLine(QPointF(7.5, 11.5), QPointF(12, 5));
             break;
+        case EIcon::Stop: {
+            // A red octagon with a white bar: the sign everyone reads as stop.
+            QPolygonF octagon;
+            for (int k = 0; k < 8; ++k) {
+                const double angle = (22.5 + 45.0 * k) * 3.14159265358979 / 180.0;
+                octagon << QPointF(8 + 6.8 * std::cos(angle), 8 + 6.8 * std::sin(angle));
+            }
+            p.setPen(QPen(kInk, 1));
+            p.setBrush(kRed);
+            p.drawPolygon(octagon);
+            p.fillRect(QRectF(4.5, 6.5, 7, 3), Qt::white);
+            break;
+        }
         case EIcon::ToggleConflict: Pane(p, 0); break;
         case EIcon::ToggleWarning: Pane(p, 1); break;
         case EIcon::ToggleEditor: Pane(p, 2); break;

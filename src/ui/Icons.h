@@ -7,7 +7,7 @@
 namespace vantor::icons {
 
 enum class EIcon {
-    NewCheck, ChoosePlugins, SaveResults, Options, ViewFileData, FindObject, DefaultCheck,
+    NewCheck, ChoosePlugins, SaveResults, Options, ViewFileData, FindObject, DefaultCheck, Stop,
     ToggleConflict, ToggleWarning, ToggleEditor, Print, About, TreeRoot, TreeFile, App
 };
 

@@ -31,6 +31,7 @@
 #include "FindDlg.h"
 #include "Icons.h"
 #include "LeftView.h"
+#include "OperationSummary.h"
 #include "OptionsSheet.h"
 #include "QtFrameLink.h"
 #include "ResultViews.h"
@@ -92,7 +93,29 @@ const CCommandText kCommands[CMainFrame::kCommandCount] = {
     {"Toggle Conflict Pane", "Toggle Conflict Pane"},
     {"Toggle Warning Pane", "Toggle Warning Pane"},
     {"Toggle Editor Pane", "Toggle Editor Pane"},
+    {"&Stop", "Stop the running operation; the files read and the rows found so far stay\nStop"},
 };
+
+// The commands that start an operation or change what one reads: they wait
+// while one runs or a list is being sorted. New Check and Clear Esm Data
+// stop a running operation themselves; the options take effect after it.
+const CMainFrame::ECommand kWaitingCommands[] = {
+    CMainFrame::kChooseMaster,   CMainFrame::kChooseActive,   CMainFrame::kChoosePlugins,   CMainFrame::kSaveResults,
+    CMainFrame::kSingleVersus,   CMainFrame::kFullCheck,      CMainFrame::kViewFileData,    CMainFrame::kViewAllEsp,
+    CMainFrame::kViewAllEsm,     CMainFrame::kViewAllGlobal,  CMainFrame::kFindObject,      CMainFrame::kExtractData,
+    CMainFrame::kCheckConflicts, CMainFrame::kCheckDeleted,   CMainFrame::kCheckUnclean,    CMainFrame::kCheckAll,
+    CMainFrame::kAutoDeleteUnclean, CMainFrame::kAutoRelink,  CMainFrame::kRelink,          CMainFrame::kDefaultCheck,
+    CMainFrame::kToggleConflict, CMainFrame::kToggleWarning,  CMainFrame::kToggleEditor};
+
+// A command's name as the status bar gives it: its menu text without the
+// access key and the shortcut.
+std::string CommandName(int command) {
+    if (command < 0 || command >= CMainFrame::kCommandCount) return {};
+    std::string text = kCommands[command].m_text;
+    text = text.substr(0, text.find('\t'));
+    std::erase(text, '&');
+    return text;
+}
 
 // The user's guide, built into the program.
 QString GuideText() {
@@ -203,8 +226,11 @@ void CMainFrame::CreateActions() {
     a[kChoosePlugins]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     a[kFindObject]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
     a[kDefaultCheck]->setShortcut(QKeySequence(Qt::Key_F5));
-    // The default check has no menu item to carry its key.
+    a[kStop]->setShortcut(QKeySequence(Qt::Key_Escape));
+    a[kStop]->setEnabled(false);
+    // Neither has a menu item to carry its key.
     addAction(a[kDefaultCheck]);
+    addAction(a[kStop]);
 
     a[kSingleVersus]->setCheckable(true);
     a[kFullCheck]->setCheckable(true);
@@ -216,11 +242,19 @@ void CMainFrame::CreateActions() {
         {kViewFileData, icons::EIcon::ViewFileData}, {kFindObject, icons::EIcon::FindObject},
         {kDefaultCheck, icons::EIcon::DefaultCheck}, {kToggleConflict, icons::EIcon::ToggleConflict},
         {kToggleWarning, icons::EIcon::ToggleWarning}, {kToggleEditor, icons::EIcon::ToggleEditor},
-        {kPrint, icons::EIcon::Print},               {kAbout, icons::EIcon::About}};
+        {kPrint, icons::EIcon::Print},               {kAbout, icons::EIcon::About},
+        {kStop, icons::EIcon::Stop}};
     for (const auto& [command, image] : images) a[command]->setIcon(icons::Make(image));
 
     CVANTORDoc* doc = m_doc.get();
-    auto on = [this](ECommand c, auto slot) { connect(m_actions[c], &QAction::triggered, this, slot); };
+    // The command is known while it runs, so the status bar can name it.
+    auto on = [this](ECommand c, auto slot) {
+        connect(m_actions[c], &QAction::triggered, this, [this, c, slot] {
+            m_command = c;
+            slot();
+            m_command = -1;
+        });
+    };
     on(kNewCheck, [doc] { doc->OnNewCheck(); });
     on(kChooseMaster, [doc] { doc->OnChooseMasterPlugin(); });
     on(kChooseActive, [doc] { doc->OnChooseActivePlugins(); });
@@ -262,6 +296,7 @@ void CMainFrame::CreateActions() {
     on(kToggleConflict, [this] { Toggle(EPane::Conflict); });
     on(kToggleWarning, [this] { Toggle(EPane::Warning); });
     on(kToggleEditor, [this] { Toggle(EPane::Editor); });
+    on(kStop, [doc] { doc->RequestStop(); });
 }
 
 void CMainFrame::CreateMenus() {
@@ -297,7 +332,7 @@ void CMainFrame::CreateToolBar() {
     m_toolBar->setMovable(true);
     const int sep = -1;
     for (int item : {int(kNewCheck), int(kChoosePlugins), int(kSaveResults), sep, int(kOptions), sep, int(kViewFileData),
-                     int(kFindObject), int(kDefaultCheck), sep, int(kToggleConflict), int(kToggleWarning),
+                     int(kFindObject), int(kDefaultCheck), int(kStop), sep, int(kToggleConflict), int(kToggleWarning),
                      int(kToggleEditor), sep, int(kPrint), sep, int(kAbout)}) {
         if (item < 0) {
             m_toolBar->addSeparator();
@@ -331,12 +366,12 @@ void CMainFrame::CreatePanes() {
     m_tree = new CLeftView(m_s0);
     m_s1 = new QSplitter(Qt::Vertical, m_s0);
     m_views[0] = new CConflictView(*this);
-    m_s1->addWidget(m_views[0]);
+    m_s1->addWidget(MakePane(m_views[0]));
     m_s2 = new QSplitter(Qt::Vertical, m_s1);
     m_views[1] = new CWarningView(*this);
     m_views[2] = new CEditorView(*this);
-    m_s2->addWidget(m_views[1]);
-    m_s2->addWidget(m_views[2]);
+    m_s2->addWidget(MakePane(m_views[1]));
+    m_s2->addWidget(MakePane(m_views[2]));
     m_s0->addWidget(m_tree);
     m_s0->addWidget(m_s1);
     m_s1->addWidget(m_s2);
@@ -349,6 +384,21 @@ void CMainFrame::CreatePanes() {
 
     connect(m_tree, &CLeftView::RemoveRequested, this, [this](auto selection) { m_doc->OnTreeRemove(selection); });
     connect(m_tree, &CLeftView::AddRequested, this, [this](auto selection) { m_doc->OnTreeAdd(selection); });
+}
+
+QWidget* CMainFrame::MakePane(CResultView* view) {
+    auto* pane = new QWidget;
+    auto* layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    auto* caption = new QLabel(view->CaptionText(), pane);
+    caption->setContentsMargins(4, 2, 4, 2);
+    layout->addWidget(caption);
+    layout->addWidget(view, 1);
+    connect(view, &CResultView::CaptionChanged, caption, [caption, view] { caption->setText(view->CaptionText()); });
+    connect(&view->Model(), &CResultModel::SortingChanged, this, &CMainFrame::UpdateCommandStates);
+    m_paneWidgets[std::size_t(view->Pane()) - 1] = pane;
+    return pane;
 }
 
 void CMainFrame::RestoreWindowState() {
@@ -406,10 +456,10 @@ void CMainFrame::FitTreeWidth() {
 void CMainFrame::ApplyPaneLayout() {
     const auto& s = m_panes.Splitters();
     m_s1->setVisible(s.m_s0 != 1);
-    m_views[0]->setVisible(s.m_s1 != 0);
+    m_paneWidgets[0]->setVisible(s.m_s1 != 0);
     m_s2->setVisible(s.m_s1 != 1);
-    m_views[1]->setVisible(s.m_s2 != 0);
-    m_views[2]->setVisible(s.m_s2 != 1);
+    m_paneWidgets[1]->setVisible(s.m_s2 != 0);
+    m_paneWidgets[2]->setVisible(s.m_s2 != 1);
 }
 
 void CMainFrame::SyncToggleButtons(bool pressVisible) {
@@ -461,15 +511,56 @@ void CMainFrame::UpdateViews() {
     UpdateCommandStates();
 }
 
+bool CMainFrame::Busy() const {
+    if (m_running > 0 || (m_doc && m_doc->IsBusy())) return true;
+    for (const CResultView* view : m_views)
+        if (view && view->Model().Sorting()) return true;
+    return false;
+}
+
 void CMainFrame::UpdateCommandStates() {
+    if (!m_doc) return;
+    const bool busy = Busy();
+    for (ECommand c : kWaitingCommands) m_actions[c]->setEnabled(!busy);
+    m_tree->AddAction()->setEnabled(!busy);
+    m_tree->RemoveAction()->setEnabled(!busy);
+    m_actions[kStop]->setEnabled(m_running > 0);
     const bool single = m_doc->CheckMode() == ECheckMode::SingleVersus;
-    m_actions[kChooseMaster]->setEnabled(single);
+    m_actions[kChooseMaster]->setEnabled(single && !busy);
     // While an operation runs the marks stay as they are.
     if (!m_doc->IsBusy()) {
         m_actions[kSingleVersus]->setChecked(single);
         m_actions[kFullCheck]->setChecked(!single);
     }
+    // A busy cursor over the tree and the lists; the menus, the toolbar and
+    // Stop keep the arrow.
+    if (busy)
+        centralWidget()->setCursor(Qt::BusyCursor);
+    else
+        centralWidget()->unsetCursor();
 }
+
+void CMainFrame::OnOperationStarted() {
+    ++m_running;
+    m_runningCommand = m_command;
+    m_messagePane->SetIdleText({});
+    UpdateCommandStates();
+}
+
+void CMainFrame::OnOperationEnded(const COperationOutcome& outcome) {
+    if (!m_doc) return;
+    m_running = std::max(0, m_running - 1);
+    // A stopped operation may leave its progress display open.
+    if (m_running == 0 && m_messagePane->Bar()) m_messagePane->Progress({}, 0);
+    if (outcome.m_stopped)
+        for (std::size_t k = 0; k < m_views.size(); ++k)
+            if (outcome.m_paneRows[k]) m_views[k]->SetStoppedEarly(true);
+    ShowOutcome(FromCoreText(OperationSummary(outcome, CommandName(m_runningCommand))));
+    if (m_pendingOptions && !m_doc->IsBusy()) ApplyOptions(*m_pendingOptions);
+    UpdateCommandStates();
+}
+
+void CMainFrame::ShowOutcome(const QString& text) { m_messagePane->SetIdleText(text); }
 
 void CMainFrame::RemoveRelinkItems() {
     const QList<QAction*> items = m_operationsMenu->actions();
@@ -528,7 +619,8 @@ void CMainFrame::OnEditCopy() { ActiveList()->CopySelection(); }
 void CMainFrame::OnEditSelectAll() { ActiveList()->selectAll(); }
 
 void CMainFrame::OnSaveResults() {
-    if (m_doc->IsBusy()) return;
+    // A list being sorted is saved in the order it will show.
+    if (Busy()) return;
     // The lists as shown, in the order shown.
     SaveResults(*m_link, m_doc->DataDir(), FilesInUse(m_doc->Files()), m_views[0]->Model().Table(),
                 m_views[1]->Model().Table(), m_views[2]->Model().Table());
@@ -540,17 +632,9 @@ void CMainFrame::ApplyOptions(const COptionSet& options) {
         m_pendingOptions.reset();
         return;
     }
-    // The worker reads the options without a lock: they change when it ends.
-    const bool waiting = m_pendingOptions.has_value();
+    // The operation was made with the options it started with: they change
+    // when it has ended.
     m_pendingOptions = options;
-    if (waiting) return;
-    auto* timer = new QTimer(this);
-    connect(timer, &QTimer::timeout, this, [this, timer] {
-        if (m_doc->IsBusy()) return;
-        timer->deleteLater();
-        if (m_pendingOptions) ApplyOptions(*m_pendingOptions);
-    });
-    timer->start(100);
 }
 
 void CMainFrame::OnOptions() {
@@ -697,7 +781,7 @@ bool CMainFrame::event(QEvent* event) {
         // Prompts go to the message pane, never over a running progress text.
         if (!m_messagePane->Bar()) {
             const QString tip = static_cast<QStatusTipEvent*>(event)->tip();
-            m_messagePane->SetText(tip.isEmpty() ? QStringLiteral("Ready") : tip);
+            m_messagePane->SetText(tip.isEmpty() ? m_messagePane->IdleText() : tip);
         }
         return true;
     }

@@ -39,6 +39,7 @@ public:
         kCleanCells, kAutoRelink, kRelink, kOptions,
         kHelp, kAbout,
         kDefaultCheck, kToggleConflict, kToggleWarning, kToggleEditor,
+        kStop,
         kCommandCount
     };
 
@@ -63,6 +64,16 @@ public:
     void ShowPane(EPane pane);
     void SetPaneRows(EPane pane, CTablePtr table);
     void UpdateViews();
+    // The document started an operation, and one ended with this outcome.
+    void OnOperationStarted();
+    void OnOperationEnded(const COperationOutcome& outcome);
+
+    // An operation runs or a list is being sorted: the commands that would
+    // change the lists or the files wait, and Stop is offered.
+    bool Busy() const;
+    // What the status bar says when no prompt or progress covers it: what
+    // the last operation or change came to, or "Ready".
+    void ShowOutcome(const QString& text);
 
     // --- entry editors ----------------------------------------------------
     // Opens the entry editor window for a resolved double click and returns
@@ -133,6 +144,7 @@ private:
     void SyncToggleButtons(bool pressVisible);
     void Toggle(EPane pane);
     void UpdateCommandStates();
+    QWidget* MakePane(CResultView* view);
     void RemoveRelinkItems();
     void OnSaveResults();
     void OnOptions();
@@ -168,6 +180,7 @@ private:
     QSplitter* m_s2 = nullptr;
     CLeftView* m_tree = nullptr;
     std::array<CResultView*, 3> m_views{};
+    std::array<QWidget*, 3> m_paneWidgets{};  // each list under its caption
     CPaneLayout m_panes;
     bool m_firstShow = true;
     bool m_closing = false;
@@ -178,6 +191,9 @@ private:
     CFindDialog m_findDialog;
     CViewFileDialog m_viewFileDialog;
     std::optional<COptionSet> m_pendingOptions;
+    int m_running = 0;           // operations started and not yet heard to end
+    int m_command = -1;          // the command being handled, while it is
+    int m_runningCommand = -1;   // the command that started the operation
     QPrinter m_printer{QPrinter::HighResolution};
     QPointer<QDialog> m_help;
 };

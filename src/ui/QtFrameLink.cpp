@@ -172,7 +172,10 @@ void CQtFrameLink::OnGui(F f) {
 }
 
 void CQtFrameLink::Progress(const std::string& text, int total) {
-    OnGui([&] { m_frame->OnProgress(text, total); });
+    OnGui([&] {
+        if (m_progressHook) m_progressHook(text, total);
+        m_frame->OnProgress(text, total);
+    });
 }
 
 void CQtFrameLink::HidePane(EPane pane) {
@@ -213,6 +216,18 @@ void CQtFrameLink::CloseEntryEditors(const std::string& title) {
 
 void CQtFrameLink::UpdateViews() {
     OnGui([&] { m_frame->UpdateViews(); });
+}
+
+void CQtFrameLink::OperationStarted() {
+    OnGui([&] { m_frame->OnOperationStarted(); });
+}
+
+void CQtFrameLink::OperationEnded(const COperationOutcome& outcome) {
+    // Posted, not waited for: the user-interface thread may be waiting for
+    // this worker to end. The frame outlives the worker, which the document
+    // joins before the frame goes.
+    if (CMainFrame* frame = m_frame.data())
+        QMetaObject::invokeMethod(frame, [frame, outcome] { frame->OnOperationEnded(outcome); }, Qt::QueuedConnection);
 }
 
 std::optional<CRepairDialogResult> CQtFrameLink::RunDialogRepairTool(const CRepairDialogSeed& seed) {

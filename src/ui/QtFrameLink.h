@@ -28,6 +28,8 @@ public:
     CFileChoice ChooseFile(const CFileChooser& chooser) override;
     void CloseEntryEditors(const std::string& title = {}) override;
     void UpdateViews() override;
+    void OperationStarted() override;
+    void OperationEnded(const COperationOutcome& outcome) override;
     void ServeWhileWaiting() override;
     std::optional<CRepairDialogResult> RunDialogRepairTool(const CRepairDialogSeed& seed) override;
 
@@ -40,6 +42,10 @@ public:
     // of showing the window; nullopt shows it.
     std::function<std::optional<EAnswer>(const CMessage&)> m_askHook;
     std::function<std::optional<CFileChoice>(const CFileChooser&)> m_chooserHook;
+    // Sees each progress report on the user-interface thread, before the
+    // frame shows it, while the worker waits: a test can act at a known
+    // point of an operation.
+    std::function<void(const std::string& text, int total)> m_progressHook;
     // Stands in for showing the "Dialog Repair Tool" window modally: a test
     // fills the window in and accepts it (as "Repair Dialog") or not.
     std::function<void(QDialog&)> m_repairDialogHook;

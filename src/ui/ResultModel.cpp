@@ -1,14 +1,30 @@
 #include "ResultModel.h"
 
+#include <thread>
+
 #include "widgets/Cp1252.h"
 
 namespace vantor {
+
+struct CResultModel::CSortJob {
+    int m_number = 0;
+    std::atomic<bool> m_cancel{false};
+    std::thread m_thread;
+};
 
 CResultModel::CResultModel(CResultTable header, QObject* parent)
     : QAbstractTableModel(parent), m_table(std::make_shared<CResultTable>(std::move(header))),
       m_ownHeader(m_table->m_header) {}
 
+CResultModel::~CResultModel() {
+    // Nobody is told: the view that listens is going too.
+    if (!m_sort) return;
+    m_sort->m_cancel = true;
+    m_sort->m_thread.join();
+}
+
 void CResultModel::SetTable(CTablePtr table) {
+    CancelSort();
     beginResetModel();
     m_table = table ? std::move(table) : std::make_shared<CResultTable>();
     if (m_table->m_header.empty()) m_table->m_header = m_ownHeader;
@@ -26,21 +42,60 @@ void CResultModel::SortClicked(int column) {
     if (column < 0 || column >= columnCount()) return;
     m_descending = (column == m_sortColumn) ? !m_descending : false;
     m_sortColumn = column;
+    StartSort();
+}
+
+void CResultModel::StartSort() {
+    CancelSort();
+    auto job = std::make_unique<CSortJob>();
+    job->m_number = ++m_jobs;
+    // The thread reads the table through its own reference; the rows do not
+    // change until its order is taken here, on the user-interface thread.
+    job->m_thread = std::thread([this, number = job->m_number, cancel = &job->m_cancel, table = m_table,
+                                 column = std::size_t(m_sortColumn), descending = m_descending] {
+        std::vector<std::uint32_t> order = table->SortedOrder(column, descending, cancel);
+        if (cancel->load()) return;
+        QMetaObject::invokeMethod(
+            this, [this, number, order = std::move(order)]() mutable { TakeOrder(number, std::move(order)); },
+            Qt::QueuedConnection);
+    });
+    m_sort = std::move(job);
+    emit SortingChanged(true);
+}
+
+void CResultModel::CancelSort() {
+    if (!m_sort) return;
+    m_sort->m_cancel = true;
+    m_sort->m_thread.join();
+    m_sort.reset();
+    emit SortingChanged(false);
+}
+
+void CResultModel::TakeOrder(int job, std::vector<std::uint32_t> order) {
+    if (!m_sort || m_sort->m_number != job) return;
+    m_sort->m_thread.join();
+    m_sort.reset();
     // A reset rather than a layout change: the selection names cells, and
     // cells that moved must not stay selected under other rows.
     beginResetModel();
-    m_table->SortByColumn(std::size_t(column), m_descending);
+    m_table->Reorder(std::move(order));
     endResetModel();
+    emit SortingChanged(false);
 }
 
 void CResultModel::RemoveRows(const std::set<int>& rows) {
     if (rows.empty()) return;
+    // Rows leave the table only while no thread reads it; a sort that was
+    // running starts again on what remains.
+    const bool sorting = Sorting();
+    CancelSort();
     beginResetModel();
     std::set<std::size_t> taken;
     for (int r : rows)
         if (r >= 0) taken.insert(std::size_t(r));
     m_table->RemoveRows(taken);
     endResetModel();
+    if (sorting) StartSort();
 }
 
 int CResultModel::rowCount(const QModelIndex& parent) const {

@@ -2,6 +2,7 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QLocale>
 #include <QMenu>
 #include <QScrollBar>
 #include <algorithm>
@@ -10,6 +11,7 @@
 
 #include "EntryActions.h"
 #include "MainFrame.h"
+#include "OperationSummary.h"
 #include "QtFrameLink.h"
 #include "UiText.h"
 #include "document/VANTORDoc.h"
@@ -51,6 +53,15 @@ CResultView::CResultView(EPane pane, CResultTable header, const QList<int>& widt
     connect(columns, &QHeaderView::sectionResized, this, [this](int column, int, int width) {
         if (!m_fitting && column >= 0 && column < m_userWidths.size()) m_userWidths[column] = width;
     });
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &CResultView::CaptionChanged);
+    connect(&m_model, &CResultModel::SortingChanged, this, [this](bool sorting) {
+        // The list can still be scrolled and looked at while it sorts.
+        if (sorting)
+            viewport()->setCursor(Qt::BusyCursor);
+        else
+            viewport()->unsetCursor();
+        emit CaptionChanged();
+    });
     // A double click on a header's edge gives the column back to the fitting.
     connect(columns, &QHeaderView::sectionHandleDoubleClicked, this, [this](int column) {
         if (column < 0 || column >= m_userWidths.size()) return;
@@ -59,7 +70,25 @@ CResultView::CResultView(EPane pane, CResultTable header, const QList<int>& widt
     });
 }
 
+QString CResultView::CaptionText() const {
+    static const char* const kNames[] = {"Conflict List", "Warning List", "Editor List"};
+    const qlonglong rows = qlonglong(m_model.Table().RowCount());
+    QString text = QStringLiteral("%1 \u2014 %2 %3")
+                       .arg(QLatin1String(kNames[int(m_pane) - 1]), QLocale().toString(rows),
+                            rows == 1 ? QStringLiteral("row") : QStringLiteral("rows"));
+    if (m_model.Sorting())
+        text += QStringLiteral(", sorting by %1\u2026").arg(m_model.headerData(m_model.SortColumn(), Qt::Horizontal).toString());
+    if (m_stoppedEarly) text += QStringLiteral(" (stopped early)");
+    return text;
+}
+
+void CResultView::SetStoppedEarly(bool stopped) {
+    m_stoppedEarly = stopped;
+    emit CaptionChanged();
+}
+
 void CResultView::SetRows(CTablePtr table) {
+    m_stoppedEarly = false;
     m_fitting = true;
     m_model.SetTable(std::move(table));
     m_fitting = false;
@@ -198,6 +227,9 @@ void CResultView::DeleteCells(const std::set<std::pair<int, int>>& cells) {
                             EAnswer::Ok});
         return;
     }
+    if (outcome.m_deleted > 0)
+        m_frame.ShowOutcome(QString::fromStdString("Delete: " + CountOf(std::size_t(outcome.m_deleted), "entry", "entries") +
+                                                   " deleted"));
     if (outcome.m_rows.empty()) return;
     m_model.RemoveRows(outcome.m_rows);
     viewport()->update();

@@ -20,6 +20,10 @@ public:
     CResultView(EPane pane, CResultTable header, const QList<int>& widths, CMainFrame& frame);
 
     EPane Pane() const { return m_pane; }
+    // The line above the list: its name and how many rows it holds, and
+    // whether they are still being sorted or came from a stopped operation.
+    QString CaptionText() const;
+    void SetStoppedEarly(bool stopped);
     CResultModel& Model() { return m_model; }
     const CResultModel& Model() const { return m_model; }
 
@@ -48,6 +52,9 @@ public:
     // maximum) and the widest of them takes the width left over.
     void FitColumns();
 
+signals:
+    void CaptionChanged();
+
 protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -69,6 +76,7 @@ private:
     QList<int> m_textWidths;     // the widest cell text of each column
     int m_fittedFor = -1;        // the viewport width the columns fit
     bool m_fitting = false;
+    bool m_stoppedEarly = false;
 };
 
 class CConflictView : public CResultView {

@@ -15,6 +15,7 @@
 #include "ResultViews.h"
 #include "UiText.h"
 #include "ViewFileDlg.h"
+#include "document/OutputPath.h"
 
 using namespace vantor;
 
@@ -50,7 +51,7 @@ QWidget* OpenDialogForPicture(CMainFrame& frame, const QString& name) {
     } else if (name == "view-file") {
         if (auto seed = doc.ViewFileDataSeed()) dialog = new CViewFileDlg(*seed, &frame);
     } else if (name == "repair") {
-        auto* repair = new CDialogRepairDlg({"Dialog Repair.esp", doc.DataDir(), doc.DataDir(), doc.LoadOrder()}, frame.Link(),
+        auto* repair = new CDialogRepairDlg({"Dialog Repair.esp", doc.DataDir(), doc.DataDir(), doc.LoadOrder(), FilesInUse(doc.Files())}, frame.Link(),
                                             &frame);
         repair->AddAllActivePlugins();
         dialog = repair;

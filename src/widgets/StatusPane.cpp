@@ -26,7 +26,7 @@ void CProgressBar::StepIt() {
     if (value() < maximum()) setValue(value() + 1);
 }
 
-CStatusMessagePane::CStatusMessagePane(QWidget* parent) : QWidget(parent), m_text(kIdleText) {
+CStatusMessagePane::CStatusMessagePane(QWidget* parent) : QWidget(parent), m_text(kIdleText), m_idle(kIdleText) {
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
 }
 
@@ -40,11 +40,16 @@ void CStatusMessagePane::SetText(const QString& text) {
     update();
 }
 
+void CStatusMessagePane::SetIdleText(const QString& text) {
+    m_idle = text.isEmpty() ? QString::fromLatin1(kIdleText) : text;
+    if (!m_bar) SetText(m_idle);
+}
+
 void CStatusMessagePane::Progress(const QString& text, int total) {
     if (total < 1) {
         delete m_bar;
         m_bar = nullptr;
-        SetText(kIdleText);
+        SetText(m_idle);
         return;
     }
     if (m_bar) {

@@ -28,8 +28,12 @@ public:
 
     void SetText(const QString& text);
     QString Text() const { return m_text; }
+    // The text shown when nothing else is: "Ready", or what the last
+    // operation came to. Shown at once unless a progress display is open.
+    void SetIdleText(const QString& text);
+    QString IdleText() const { return m_idle; }
 
-    // A total below 1 closes the display and brings back "Ready"; otherwise
+    // A total below 1 closes the display and brings back the idle text; otherwise
     // the first call opens it at 0 and each further one shows the text and
     // advances one step.
     void Progress(const QString& text, int total);
@@ -45,6 +49,7 @@ private:
     void LayOutBar();
 
     QString m_text;
+    QString m_idle;
     CProgressBar* m_bar = nullptr;
 };
 

@@ -68,7 +68,7 @@ std::vector<std::string> Column(const CResultTable& table, std::size_t column) {
 // A listing's rows as texts; nullopt when it was stopped before it began.
 std::optional<CTextRows> Listing(const CEditorSetUpInputs& inputs) {
     const CPaneFindings found = RunEditorSetUp(inputs);
-    if (found.m_stopped) return std::nullopt;
+    if (!found.m_editor) return std::nullopt;
     return TextsOf(*found.m_editor, found.m_files);
 }
 
@@ -156,9 +156,10 @@ TEST(EditorSetUp, Stop) {
     stop = 0;
     CStoppingLink link(stop, 3);
     in.link = &link;
-    auto table = Listing(in);
-    ASSERT_TRUE(table);
-    EXPECT_EQ(Column(*table, 2), (std::vector<std::string>{"rock", "door"}));
+    const CPaneFindings found = RunEditorSetUp(in);
+    EXPECT_TRUE(found.m_stopped);
+    ASSERT_TRUE(found.m_editor);
+    EXPECT_EQ(Column(TextsOf(*found.m_editor, found.m_files), 2), (std::vector<std::string>{"rock", "door"}));
     EXPECT_EQ(link.Calls().size(), 3u);
 }
 

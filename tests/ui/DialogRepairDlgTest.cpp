@@ -3,11 +3,15 @@
 
 #include <QLabel>
 #include <QListWidget>
+#include <deque>
 #include <filesystem>
 #include <fstream>
 
 #include "DialogRepairDlg.h"
 #include "FrameFixture.h"
+#include "document/OutputPath.h"
+#include "platform/Files.h"
+#include "widgets/StatusPane.h"
 
 namespace vantor::uitest {
 namespace {
@@ -27,7 +31,7 @@ TEST(DialogRepairTool, ListsKeepTheAddedOrderAndShowNamesSorted) {
     std::filesystem::create_directories(install);
     std::ofstream(install + "Morrowind.ini") << "[Game Files]\r\nGameFile0=Morrowind.esm\r\nGameFile1=Mod.esp\r\n"
                                                 "GameFile2=Loud.ESP\r\nGameFile3=Zeta.esp\r\nGameFile5=Late.esp\r\n";
-    CDialogRepairDlg dlg({"Repair.esp", data, data, loadorder::MorrowindLoadOrder({install, data, {}})}, fx.Frame().Link(),
+    CDialogRepairDlg dlg({"Repair.esp", data, data, loadorder::MorrowindLoadOrder({install, data, {}}), {}}, fx.Frame().Link(),
                          &fx.Frame());
     EXPECT_EQ(dlg.RepairNameLabel()->text(), QStringLiteral("Repair.esp"));
 
@@ -69,12 +73,6 @@ TEST(DialogRepairTool, ListsKeepTheAddedOrderAndShowNamesSorted) {
     EXPECT_EQ(dlg.Result().m_repairName, "Merged.esp");
     EXPECT_EQ(dlg.Result().m_repairFolder, fx.Dir().Path() + "out/");
     EXPECT_EQ(dlg.RepairNameLabel()->text(), QStringLiteral("Merged.esp"));
-    // "Delete Existing" removes the file at once; the name stays.
-    std::filesystem::create_directories(fx.Dir().Path() + "out");
-    std::ofstream(fx.Dir().Path() + "out/Merged.esp") << "old merge";
-    dlg.DeleteExisting();
-    EXPECT_FALSE(std::filesystem::exists(fx.Dir().Path() + "out/Merged.esp"));
-    EXPECT_EQ(dlg.Result().m_repairName, "Merged.esp");
     fx.m_choices = {{CFileChoice::EStatus::Failed, {}}};
     dlg.CreateNew();
     EXPECT_EQ(fx.m_messages.back().m_text, "Error Selecting File");
@@ -94,6 +92,52 @@ TEST(DialogRepairTool, ListsKeepTheAddedOrderAndShowNamesSorted) {
     EXPECT_EQ(dlg.List()->count(), 0);
     EXPECT_TRUE(dlg.Result().m_pluginNames.empty());
     EXPECT_TRUE(dlg.Result().m_pluginFolders.empty());
+}
+
+TEST(DialogRepairTool, DeleteExistingAsksAndNeverTakesAFileInUse) {
+    CFrameFixture fx;
+    fx.CheckSamples();
+    const std::string data = fx.DataDir();
+    CDialogRepairDlg dlg({"Repair.esp", data, data, fx.Doc().LoadOrder(), FilesInUse(fx.Doc().Files())},
+                         fx.Frame().Link(), &fx.Frame());
+    auto deleteNamed = [&](const std::string& name, std::deque<EAnswer> answers) {
+        fx.m_choices = {Chosen({data + name})};
+        dlg.BrowseRepairPlugin();
+        fx.m_messages.clear();
+        fx.m_answers = std::move(answers);
+        dlg.DeleteExisting();
+        return std::filesystem::exists(data + name);
+    };
+    // A read plugin and a found master named through "Browse" stay, even
+    // with a Yes ready for a question that is never asked.
+    for (const char* inUse : {"Sample Quests.esp", "Sample.esm"}) {
+        EXPECT_TRUE(deleteNamed(inUse, {EAnswer::Yes})) << inUse;
+        ASSERT_EQ(fx.m_messages.size(), 1u) << inUse;
+        EXPECT_EQ(fx.m_messages[0].m_buttons, EButtons::Ok);
+        EXPECT_NE(fx.m_messages[0].m_text.find(data + inUse), std::string::npos);
+        EXPECT_NE(fx.m_messages[0].m_text.find("in use"), std::string::npos);
+    }
+
+    // Any other file is deleted only after a question that names it.
+    std::ofstream(data + "Old Repair.esp") << "old merge";
+    EXPECT_TRUE(deleteNamed("Old Repair.esp", {EAnswer::No}));
+    ASSERT_EQ(fx.m_messages.size(), 1u);
+    EXPECT_EQ(fx.m_messages[0].m_buttons, EButtons::YesNo);
+    EXPECT_EQ(fx.m_messages[0].m_default, EAnswer::No);
+    EXPECT_NE(fx.m_messages[0].m_text.find(data + "Old Repair.esp"), std::string::npos);
+
+    // A deletion that fails says so and why.
+    platform::SetFaultHook([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Remove; });
+    EXPECT_TRUE(deleteNamed("Old Repair.esp", {EAnswer::Yes}));
+    platform::SetFaultHook(nullptr);
+    ASSERT_EQ(fx.m_messages.size(), 2u);
+    EXPECT_EQ(fx.m_messages[1].m_text, "Could not delete " + data + "Old Repair.esp:\nInput/output error");
+
+    EXPECT_FALSE(deleteNamed("Old Repair.esp", {EAnswer::Yes}));
+    EXPECT_EQ(dlg.Result().m_repairName, "Old Repair.esp");
+    dlg.DeleteExisting();
+    ASSERT_EQ(fx.m_messages.size(), 2u);
+    EXPECT_EQ(fx.m_messages[1].m_text, "There is no file " + data + "Old Repair.esp to delete.");
 }
 
 TEST(DialogRepairTool, ReLinkShowsTheWindowFromTheWorker) {
@@ -116,6 +160,7 @@ TEST(DialogRepairTool, ReLinkShowsTheWindowFromTheWorker) {
     ASSERT_TRUE(fx.WaitIdle());
     EXPECT_EQ(shown, 1);
     EXPECT_EQ(doc.Options().m_espFilename, "Old.esp");
+    EXPECT_EQ(fx.Frame().MessagePane()->Text(), QStringLiteral("Dialog repair cancelled"));
 
     fx.Frame().Link().m_repairDialogHook = [&](QDialog& window) {
         auto& dlg = dynamic_cast<CDialogRepairDlg&>(window);
@@ -130,6 +175,15 @@ TEST(DialogRepairTool, ReLinkShowsTheWindowFromTheWorker) {
     EXPECT_EQ(doc.Options().m_espFilename, "Repaired.esp");
     EXPECT_EQ(doc.Options().m_espPath, data);
     EXPECT_TRUE(std::filesystem::exists(data + "Repaired.esp"));
+    // The counts told are those of the plugin written.
+    CPluginFile written;
+    std::atomic<std::int32_t> stop{0};
+    ASSERT_TRUE(written.Open("Repaired.esp", data) && written.ReadRecords(stop, CExtractOpts::All()));
+    ASSERT_GT(written.GetTable("INFO")->size(), 0u);
+    EXPECT_EQ(fx.Frame().MessagePane()->Text(),
+              QStringLiteral("Repair plugin written: Repaired.esp (%1 topics, %2 responses)")
+                  .arg(written.GetTable("DIAL")->size())
+                  .arg(written.GetTable("INFO")->size()));
 }
 
 }  // namespace

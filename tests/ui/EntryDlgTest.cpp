@@ -18,6 +18,7 @@
 #include "EntryDlg.h"
 #include "FindDlg.h"
 #include "FrameFixture.h"
+#include "widgets/StatusPane.h"
 #include "ViewFileDlg.h"
 #include "format/PluginFile.h"
 #include "format/SubRecord.h"
@@ -175,6 +176,7 @@ TEST(EntryEditor, WriteToEspRewritesOnlyThatEntry) {
     fx.m_answers = {EAnswer::Yes, EAnswer::Yes};
     EXPECT_TRUE(dlg.WriteToEsp());
     EXPECT_TRUE(std::filesystem::exists(fx.DataDir() + "Sample Tweaks.OLD"));
+    EXPECT_EQ(f.MessagePane()->Text(), QStringLiteral("Written to ESP: Sample Tweaks.esp"));
 
     // Every other entry of the file keeps its bytes; of this one only FNAM changed.
     auto after = ReadEntries(fx.DataDir(), file);

@@ -50,7 +50,8 @@ void CFrameFixture::ChooseSamplePlugins() {
 bool CFrameFixture::WaitIdle(int milliseconds) {
     QElapsedTimer timer;
     timer.start();
-    while (Doc().IsBusy()) {
+    // Until the window too has heard the end and any sort is done.
+    while (Doc().IsBusy() || m_frame->Busy()) {
         if (timer.elapsed() > milliseconds) return false;
         QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
     }

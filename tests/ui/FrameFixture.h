@@ -31,7 +31,8 @@ public:
 
     // Chooses the three sample plugins as the "Select Files" dialog would.
     void ChooseSamplePlugins();
-    // Serves the event loop until the worker has ended; false on time-out.
+    // Serves the event loop until the worker has ended, the window has
+    // heard so and no list is sorting; false on time-out.
     bool WaitIdle(int milliseconds = 60000);
     // Runs Check All on the sample plugins and waits for it.
     void CheckSamples();

@@ -316,10 +316,9 @@ TEST(MainFrame, ClosingDuringALongExtractionStopsAndWaits) {
     while (!frame->MessagePane()->Bar() && wait.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     ASSERT_TRUE(frame->Doc().IsBusy()) << "the extraction ended before the window was closed";
 
-    QElapsedTimer closing;
-    closing.start();
+    // The worker is stopped and waited for; the files it read are freed
+    // only after that, with the window.
     EXPECT_TRUE(frame->close());
-    EXPECT_LT(closing.elapsed(), 5000);
     EXPECT_FALSE(frame->Doc().IsBusy());
     EXPECT_TRUE(frame->Doc().Stopped());
     frame.reset();

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "EntryActions.h"
+#include "OperationSummary.h"
 #include "PaneLayout.h"
 #include "QtFrameLink.h"
 #include "document/VANTORDoc.h"
@@ -244,5 +245,66 @@ TEST(DuplicateIds, DeleteAndTheEditorActOnTheRowsOwnEntry) {
         EXPECT_EQ(bytes, changedOnly.Bytes()) << (throughEditor ? "editor" : "row");
     }
 }
+
+// Stopped, refused and failed operations are never told as done.
+TEST(OperationSummary, StopsAndFailuresAreToldAsSuch) {
+    using E = CDialogMerge::EOutcome;
+    auto relink = [](bool ran, E outcome) {
+        COperationOutcome o;
+        o.m_code = EOperation::Relink;
+        CRelinkResult r;
+        r.m_ran = ran;
+        r.m_outcome = outcome;
+        r.m_espFilename = "Repair.esp";
+        r.m_topics = 1;
+        r.m_responses = 2;
+        o.m_relink = r;
+        return o;
+    };
+    auto clean = [](bool confirmed, std::size_t deleted, std::size_t failed, bool stopped) {
+        COperationOutcome o;
+        o.m_code = EOperation::Clean;
+        o.m_stopped = stopped;
+        o.m_clean = CAutoCleanResult{confirmed, stopped, deleted + failed, deleted, deleted ? 1u : 0u, failed};
+        return o;
+    };
+    auto check = [](bool stopped, std::optional<std::size_t> conflicts, CExtractionCount read) {
+        COperationOutcome o;
+        o.m_code = EOperation::ExtractCheck;
+        o.m_checks = kCheckAll;
+        o.m_stopped = stopped;
+        o.m_paneRows = {conflicts, conflicts, std::nullopt};
+        o.m_extraction = read;
+        return o;
+    };
+    COperationOutcome extract;
+    extract.m_extraction = CExtractionCount{};
+    COperationOutcome outOfMemory = check(false, std::nullopt, {});
+    outOfMemory.m_failure = "not enough memory to check the plugins";
+    COperationOutcome cells;
+    cells.m_code = EOperation::CleanCells;
+    cells.m_cellClean = CCellCleanResult{};
+    cells.m_cellClean->m_cells = 3;
+    const std::vector<std::pair<COperationOutcome, std::string>> cases = {
+        {relink(false, E::NotRun), "Dialog repair cancelled"},
+        {relink(true, E::Written), "Repair plugin written: Repair.esp (1 topic, 2 responses)"},
+        {relink(true, E::Stopped), "Dialog repair stopped: no repair plugin written"},
+        {relink(true, E::WriteFailed), "Dialog repair failed: Repair.esp could not be written"},
+        {relink(true, E::Refused), "Dialog repair failed: Repair.esp may not be written"},
+        {clean(false, 0, 0, false), "Auto clean cancelled: nothing deleted"},
+        {clean(true, 0, 0, false), "Auto clean: no unclean entries found"},
+        {clean(true, 2, 1, false), "Auto clean: 2 entries deleted from 1 plugin, 1 could not be deleted"},
+        {clean(true, 0, 0, true), "Auto clean stopped: 0 entries deleted from 0 plugins"},
+        {check(true, std::nullopt, {0, 0, 0, 2}), "Check All stopped: 2 chosen plugins not read yet"},
+        {check(true, 1, {}), "Check All stopped: 1 conflict, 1 warning found before the stop"},
+        {check(false, 0, {2, 0, 1, 0}), "Check All: 0 conflicts, 0 warnings (1 file could not be read)"},
+        {extract, "Extract Data: nothing new to read"},
+        {outOfMemory, "Check All failed: not enough memory to check the plugins"},
+        {cells, "Clean Cells: 3 cells to clean, nothing changed"},
+    };
+    for (const auto& [outcome, text] : cases) EXPECT_EQ(OperationSummary(outcome), text);
+    EXPECT_EQ(OperationSummary(check(false, 4, {}), "View File Data"), "Check All: 4 conflicts, 4 warnings");
+}
+
 }  // namespace
 }  // namespace vantor

@@ -1,6 +1,7 @@
 #include "document/operations/Operations.h"
 
 #include <cstdio>
+#include <set>
 
 #include "checks/CheckOperations.h"
 #include "document/WriteMessages.h"
@@ -63,6 +64,7 @@ CAutoCleanResult RunAutoClean(const COperationContext& context, const CFileList&
     context.Progress(text, int(total));
 
     CBatch batch;
+    std::set<const CPluginFile*> changed;
     auto flush = [&] {
         if (!batch.m_file) return;
         std::vector<bool> erased = EraseEntries(*batch.m_file, batch.m_entries, link);
@@ -73,6 +75,7 @@ CAutoCleanResult RunAutoClean(const COperationContext& context, const CFileList&
                 continue;
             }
             ++outcome.m_deleted;
+            changed.insert(batch.m_file);
             text = Percent(batch.m_rows[k], total);
             context.Progress(text, int(total));
         }
@@ -98,6 +101,7 @@ CAutoCleanResult RunAutoClean(const COperationContext& context, const CFileList&
         batch.m_rows.push_back(i);
     }
     flush();
+    outcome.m_plugins = changed.size();
 
     // The findings no longer match the files.
     context.Publish(EPane::Warning, WarningTableHeader(), false);

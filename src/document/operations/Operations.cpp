@@ -27,9 +27,9 @@ std::vector<CFileRef> FileRefs(const std::vector<const CPluginFile*>& files, con
     return refs;
 }
 
-// The panes an operation refilled, each shown when it has rows.
-void Publish(COperationContext& context, const CFileList& list, CPaneFindings& findings) {
-    if (findings.m_stopped) return;
+// The panes an operation refilled, each shown when it has rows; their row
+// counts go into the outcome.
+void Publish(COperationContext& context, const CFileList& list, CPaneFindings& findings, COperationOutcome& outcome) {
     const std::vector<CFileRef> files = FileRefs(findings.m_files, list);
     auto publish = [&](EPane pane, std::optional<CFindings>& rows) {
         if (!rows) return;
@@ -37,7 +37,7 @@ void Publish(COperationContext& context, const CFileList& list, CPaneFindings& f
         table.m_files = files;
         table.m_rows = std::move(*rows);
         rows.reset();
-        context.Publish(pane, std::move(table), true);
+        context.Publish(pane, std::move(table), true, &outcome);
     };
     // Both check panes are refilled even when their check did not run.
     publish(EPane::Conflict, findings.m_conflict);
@@ -63,7 +63,9 @@ public:
 class CCheckOperation : public COperation {
 public:
     CCheckOperation(EOperation code, CDocState state, CCheckInputs inputs, bool globalChanges)
-        : COperation(code, std::move(state)), m_inputs(std::move(inputs)), m_globalChanges(globalChanges) {}
+        : COperation(code, std::move(state)), m_inputs(std::move(inputs)), m_globalChanges(globalChanges) {
+        m_outcome.m_checks = m_inputs.mask;
+    }
 
     void Run(COperationContext& context) override {
         m_inputs.loadedPlugins = State().m_files.PluginFiles();
@@ -72,7 +74,7 @@ public:
         m_inputs.link = &context.Link();
         m_inputs.ages = &context.Ages();
         CPaneFindings findings = m_globalChanges ? RunGlobalChangeListing(m_inputs) : RunCheckOperation(m_inputs);
-        Publish(context, State().m_files, findings);
+        Publish(context, State().m_files, findings, m_outcome);
     }
 
 private:
@@ -113,9 +115,9 @@ public:
         inputs.link = &context.Link();
         inputs.ages = &context.Ages();
         CPaneFindings findings = RunFindOperation(inputs);
-        if (!findings.m_stopped && findings.m_editor->empty())
+        if (!findings.m_stopped && findings.m_editor && findings.m_editor->empty())
             context.Link().Tell("Cannot find " + m_params.m_text, "Not Found");
-        Publish(context, State().m_files, findings);
+        Publish(context, State().m_files, findings, m_outcome);
     }
 
 private:
@@ -137,7 +139,7 @@ public:
         inputs.link = &context.Link();
         inputs.ages = &context.Ages();
         CPaneFindings findings = RunEditorSetUp(inputs);
-        Publish(context, State().m_files, findings);
+        Publish(context, State().m_files, findings, m_outcome);
     }
 
 private:
@@ -195,6 +197,7 @@ CRelinkInputs RelinkInputsOf(const CDocState& state, std::int32_t relinkMode) {
     }
     in.m_dataDir = state.m_dataDir;
     in.m_loadOrder = state.m_loadOrder;
+    in.m_filesInUse = FilesInUse(state.m_files);
     // The master search runs on the command's copy of the file list.
     in.m_findMasters = [files = state.m_files, order = state.m_loadOrder](std::vector<std::string>& names,
                                                                          std::vector<std::string>& folders) mutable {

@@ -29,7 +29,7 @@ CRelinkResult RelinkDialog(const CRelinkInputs& in) {
         }
     } else {
         auto chosen = in.m_link->RunDialogRepairTool(
-            CRepairDialogSeed{in.m_espFilename, in.m_espPath, in.m_dataDir, in.m_loadOrder});
+            CRepairDialogSeed{in.m_espFilename, in.m_espPath, in.m_dataDir, in.m_loadOrder, in.m_filesInUse});
         if (!chosen) return result;
         espFilename = chosen->m_repairName;
         espPath = chosen->m_repairFolder;
@@ -62,6 +62,11 @@ CRelinkResult RelinkDialog(const CRelinkInputs& in) {
     static const std::atomic<std::int32_t> kNeverStop{0};
     result.m_runResult = merge.Run(in.m_stop ? *in.m_stop : kNeverStop);
     result.m_outcome = merge.Outcome();
+    result.m_output = output;
+    if (result.m_outcome == CDialogMerge::EOutcome::Written) {
+        result.m_topics = merge.Topics().size();
+        for (const CDialogMerge::CTopic& topic : merge.Topics()) result.m_responses += topic.m_chain.size();
+    }
     return result;
 }
 

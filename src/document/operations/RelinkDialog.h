@@ -29,6 +29,8 @@ struct CRelinkInputs {
     std::string m_dataDir;
     // Where the "Dialog Repair Tool" takes the active plugins from.
     std::shared_ptr<const loadorder::CLoadOrder> m_loadOrder;
+    // The document's chosen and read plugins and masters, as paths.
+    std::vector<std::string> m_filesInUse;
     // The document's master search: fills the names and folders of the
     // masters found in the data folder (searching only when it has none yet).
     // Called once the plugins are known, so a cancelled dialog searches nothing.
@@ -52,6 +54,11 @@ struct CRelinkResult {
     std::optional<std::string> m_espPath;
     std::int32_t m_runResult = 0;
     CDialogMerge::EOutcome m_outcome = CDialogMerge::EOutcome::NotRun;
+    // What the repair plugin holds once written: its path, its topics and
+    // their responses.
+    std::string m_output;
+    std::size_t m_topics = 0;
+    std::size_t m_responses = 0;
 };
 
 CRelinkResult RelinkDialog(const CRelinkInputs& in);

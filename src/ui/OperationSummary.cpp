@@ -1,0 +1,162 @@
+#include "OperationSummary.h"
+
+namespace vantor {
+
+namespace {
+
+std::string CheckName(std::uint8_t mask) {
+    switch (mask) {
+        case kCheckConflicts: return "Check Conflicts";
+        case kCheckDeleted: return "Check Deleted";
+        case kCheckUnclean: return "Check Unclean";
+        case kCheckAll: return "Check All";
+        default: return "Check";
+    }
+}
+
+std::size_t Rows(const COperationOutcome& outcome, EPane pane) {
+    return outcome.m_paneRows[std::size_t(pane) - 1].value_or(0);
+}
+
+// What the reading of the files came to, when there is something to say.
+std::string ExtractionText(const CExtractionCount& read) {
+    std::string text;
+    auto add = [&](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };
+    if (read.m_plugins || read.m_masters) {
+        if (read.m_plugins) add(CountOf(read.m_plugins, "plugin", "plugins"));
+        if (read.m_masters) add(CountOf(read.m_masters, "master", "masters"));
+        text += " read";
+    }
+    if (read.m_unreadable) add(CountOf(read.m_unreadable, "file", "files") + " could not be read");
+    if (read.m_left) add(CountOf(read.m_left, "chosen plugin", "chosen plugins") + " not read yet");
+    return text;
+}
+
+std::string CleanText(const CAutoCleanResult& clean, bool stopped) {
+    if (!clean.m_confirmed) return "Auto clean cancelled: nothing deleted";
+    std::string text = stopped ? "Auto clean stopped: " : "Auto clean: ";
+    if (!stopped && clean.m_unclean == 0) return text + "no unclean entries found";
+    text += CountOf(clean.m_deleted, "entry", "entries") + " deleted from " + CountOf(clean.m_plugins, "plugin", "plugins");
+    if (clean.m_failed) text += ", " + std::to_string(clean.m_failed) + " could not be deleted";
+    return text;
+}
+
+std::string RelinkText(const std::optional<CRelinkResult>& relink, bool stopped) {
+    using E = CDialogMerge::EOutcome;
+    if (!relink || !relink->m_ran) return stopped ? "Dialog repair stopped" : "Dialog repair cancelled";
+    const std::string name = relink->m_espFilename.value_or("");
+    switch (relink->m_outcome) {
+        case E::Written:
+            return "Repair plugin written: " + name + " (" + CountOf(relink->m_topics, "topic", "topics") + ", " +
+                   CountOf(relink->m_responses, "response", "responses") + ")";
+        case E::Stopped: return "Dialog repair stopped: no repair plugin written";
+        case E::Declined: return "Dialog repair ended on your answer: no repair plugin written";
+        case E::OpenFailed: return "Dialog repair failed: a file could not be read, no repair plugin written";
+        case E::Refused:
+            return name.empty() ? "Dialog repair failed: no repair plugin was named"
+                                : "Dialog repair failed: " + name + " may not be written";
+        case E::WriteFailed: return "Dialog repair failed: " + name + " could not be written";
+        case E::NotRun: break;
+    }
+    return stopped ? "Dialog repair stopped" : "Dialog repair failed";
+}
+
+// The operation's name as the status bar gives it.
+std::string Label(const COperationOutcome& outcome, const std::string& command) {
+    switch (outcome.m_code) {
+        case EOperation::Extract: return "Extract Data";
+        case EOperation::Check:
+        case EOperation::ExtractCheck: return CheckName(outcome.m_checks);
+        case EOperation::Clean:
+        case EOperation::ExtractClean: return "Auto clean";
+        case EOperation::Find:
+        case EOperation::ExtractFind: return "Find Object";
+        case EOperation::GlobalChanges:
+        case EOperation::ExtractGlobalChanges: return command.empty() ? "View Global Changes" : command;
+        case EOperation::EditorSetUp:
+        case EOperation::ExtractEditorSetUp: return command.empty() ? "View Data" : command;
+        case EOperation::Relink: return "Dialog repair";
+        case EOperation::CleanCells:
+        case EOperation::ExtractCleanCells: return "Clean Cells";
+    }
+    return "Operation";
+}
+
+std::string CellCleanText(const CCellCleanResult& cells, bool stopped) {
+    const std::string found = CountOf(cells.m_cells, "cell", "cells");
+    if (stopped) return "Clean Cells stopped: " + std::to_string(cells.m_cleaned) + " of " + found + " cleaned";
+    if (cells.m_cells == 0) return "Clean Cells: no cells to clean";
+    if (!cells.m_confirmed) return "Clean Cells: " + found + " to clean, nothing changed";
+    if (cells.m_failed)
+        return "Clean Cells: " + std::to_string(cells.m_cleaned) + " of " + found + " cleaned, " +
+               std::to_string(cells.m_failed) + " could not be";
+    return "Clean Cells: " + CountOf(cells.m_cleaned, "cell", "cells") + " cleaned";
+}
+
+}  // namespace
+
+std::string CountOf(std::size_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+std::string OperationSummary(const COperationOutcome& outcome, const std::string& command) {
+    const bool stopped = outcome.m_stopped;
+    const std::string label = Label(outcome, command);
+    if (!outcome.m_failure.empty()) return label + " failed: " + outcome.m_failure;
+    const bool ran = outcome.m_paneRows[0] || outcome.m_paneRows[1] || outcome.m_paneRows[2];
+    std::string counts;
+    switch (outcome.m_code) {
+        case EOperation::Extract:
+            break;
+        case EOperation::Check:
+        case EOperation::ExtractCheck:
+            if (outcome.m_checks & kCheckConflicts)
+                counts = CountOf(Rows(outcome, EPane::Conflict), "conflict", "conflicts");
+            if (outcome.m_checks & (kCheckDeleted | kCheckUnclean))
+                counts += (counts.empty() ? "" : ", ") + CountOf(Rows(outcome, EPane::Warning), "warning", "warnings");
+            break;
+        case EOperation::Clean:
+        case EOperation::ExtractClean:
+            if (outcome.m_clean) return CleanText(*outcome.m_clean, stopped);
+            break;
+        case EOperation::CleanCells:
+        case EOperation::ExtractCleanCells:
+            if (outcome.m_cellClean) return CellCleanText(*outcome.m_cellClean, stopped);
+            break;
+        case EOperation::Find:
+        case EOperation::ExtractFind:
+            counts = CountOf(Rows(outcome, EPane::Editor), "entry", "entries");
+            if (!stopped) counts = Rows(outcome, EPane::Editor) ? counts + " found" : "nothing found";
+            break;
+        case EOperation::GlobalChanges:
+        case EOperation::ExtractGlobalChanges:
+            counts = CountOf(Rows(outcome, EPane::Editor), "global change", "global changes");
+            break;
+        case EOperation::EditorSetUp:
+        case EOperation::ExtractEditorSetUp:
+            counts = CountOf(Rows(outcome, EPane::Editor), "entry", "entries");
+            break;
+        case EOperation::Relink:
+            return RelinkText(outcome.m_relink, stopped);
+        default:
+            return "Operation Does Not Exist";
+    }
+
+    const bool extractOnly = outcome.m_code == EOperation::Extract;
+    const std::string read = outcome.m_extraction ? ExtractionText(*outcome.m_extraction) : std::string();
+    if (stopped) {
+        // Rows found before the stop are told as such; a stop while the
+        // files were read tells how far the reading came.
+        const std::string text = label + " stopped";
+        if (ran && !counts.empty()) return text + ": " + counts + " found before the stop";
+        return read.empty() ? text : text + ": " + read;
+    }
+    if (extractOnly) return label + ": " + (read.empty() ? "nothing new to read" : read);
+    std::string text = label + (counts.empty() ? "" : ": " + counts);
+    // Files that could not be read are worth a word beside the counts.
+    if (outcome.m_extraction && outcome.m_extraction->m_unreadable)
+        text += " (" + CountOf(outcome.m_extraction->m_unreadable, "file", "files") + " could not be read)";
+    return text;
+}
+
+}  // namespace vantor
