@@ -262,7 +262,11 @@ void CVANTORDoc::WaitForWorker() {
         m_workerDone.wait_for(lock, std::chrono::milliseconds(10), [this] { return !m_workerRunning; });
     }
     lock.unlock();
-    if (m_worker.joinable()) m_worker.join();
+    if (!m_worker.joinable()) return;
+    m_worker.join();
+    // What the worker posted last (that it has ended) is handled before the
+    // caller goes on to change what the frame shows.
+    m_link->ServeWhileWaiting();
 }
 
 void CVANTORDoc::StopOperation() {

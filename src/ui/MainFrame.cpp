@@ -255,7 +255,11 @@ void CMainFrame::CreateActions() {
             m_command = -1;
         });
     };
-    on(kNewCheck, [doc] { doc->OnNewCheck(); });
+    // Both empty the lists: what an operation came to is no longer shown.
+    on(kNewCheck, [this, doc] {
+        doc->OnNewCheck();
+        ShowOutcome({});
+    });
     on(kChooseMaster, [doc] { doc->OnChooseMasterPlugin(); });
     on(kChooseActive, [doc] { doc->OnChooseActivePlugins(); });
     on(kChoosePlugins, [doc] { doc->OnChoosePlugins(); });
@@ -280,7 +284,10 @@ void CMainFrame::CreateActions() {
     on(kViewAllGlobal, [doc] { doc->OnViewAllGlobalChanges(); });
     on(kFindObject, [this] { FindObject({}); });
     on(kExtractData, [doc] { doc->OnExtractData(); });
-    on(kClearEsm, [doc] { doc->OnClearEsmData(); });
+    on(kClearEsm, [this, doc] {
+        doc->OnClearEsmData();
+        ShowOutcome({});
+    });
     on(kCheckConflicts, [doc] { doc->OnCheckConflicts(); });
     on(kCheckDeleted, [doc] { doc->OnCheckDeleted(); });
     on(kCheckUnclean, [doc] { doc->OnCheckUnclean(); });

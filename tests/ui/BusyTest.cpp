@@ -74,6 +74,16 @@ TEST(Busy, StopKeepsTheChosenFilesTheReadDataAndTheRowsFoundSoFar) {
     ASSERT_TRUE(fx.WaitIdle());
     EXPECT_EQ(Status(f), "Check All: 3 conflicts, 8 warnings");
     EXPECT_EQ(warnings.CaptionText(), QStringLiteral("Warning List \u2014 8 rows"));
+
+    // New Check stops a running check and forgets it: nothing it found is
+    // told about the empty lists.
+    f.Action(C::kCheckAll)->trigger();
+    ASSERT_TRUE(fx.Doc().IsBusy());
+    f.Action(C::kNewCheck)->trigger();
+    ASSERT_TRUE(fx.WaitIdle());
+    EXPECT_EQ(Status(f), "Ready");
+    EXPECT_EQ(warnings.CaptionText(), QStringLiteral("Warning List \u2014 0 rows"));
+    EXPECT_TRUE(f.Action(C::kChoosePlugins)->isEnabled());
 }
 
 TEST(Busy, AStopWhileReadingLeavesTheRestChosenForTheNextRun) {
