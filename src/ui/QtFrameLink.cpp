@@ -226,8 +226,17 @@ void CQtFrameLink::OperationEnded(const COperationOutcome& outcome) {
     // Posted, not waited for: the user-interface thread may be waiting for
     // this worker to end. The frame outlives the worker, which the document
     // joins before the frame goes.
-    if (CMainFrame* frame = m_frame.data())
-        QMetaObject::invokeMethod(frame, [frame, outcome] { frame->OnOperationEnded(outcome); }, Qt::QueuedConnection);
+    CMainFrame* frame = m_frame.data();
+    if (!frame) return;
+    // Through the posting mutex, as every hand-over, so thread checkers see it.
+    std::lock_guard posting(PostingMutex());
+    QMetaObject::invokeMethod(
+        frame,
+        [frame, outcome] {
+            { std::lock_guard posted(PostingMutex()); }
+            frame->OnOperationEnded(outcome);
+        },
+        Qt::QueuedConnection);
 }
 
 std::optional<CRepairDialogResult> CQtFrameLink::RunDialogRepairTool(const CRepairDialogSeed& seed) {

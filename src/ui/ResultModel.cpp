@@ -1,10 +1,20 @@
 #include "ResultModel.h"
 
+#include <mutex>
 #include <thread>
 
 #include "widgets/Cp1252.h"
 
 namespace vantor {
+
+namespace {
+
+std::mutex& PostingMutex() {
+    static std::mutex posting;
+    return posting;
+}
+
+}  // namespace
 
 struct CResultModel::CSortJob {
     int m_number = 0;
@@ -55,8 +65,14 @@ void CResultModel::StartSort() {
                                  column = std::size_t(m_sortColumn), descending = m_descending] {
         std::vector<std::uint32_t> order = table->SortedOrder(column, descending, cancel);
         if (cancel->load()) return;
+        // Posted through a standard mutex, so thread checkers see the hand-over.
+        std::lock_guard posting(PostingMutex());
         QMetaObject::invokeMethod(
-            this, [this, number, order = std::move(order)]() mutable { TakeOrder(number, std::move(order)); },
+            this,
+            [this, number, order = std::move(order)]() mutable {
+                { std::lock_guard posted(PostingMutex()); }
+                TakeOrder(number, std::move(order));
+            },
             Qt::QueuedConnection);
     });
     m_sort = std::move(job);
