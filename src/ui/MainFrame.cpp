@@ -104,7 +104,8 @@ const CMainFrame::ECommand kWaitingCommands[] = {
     CMainFrame::kSingleVersus,   CMainFrame::kFullCheck,      CMainFrame::kViewFileData,    CMainFrame::kViewAllEsp,
     CMainFrame::kViewAllEsm,     CMainFrame::kViewAllGlobal,  CMainFrame::kFindObject,      CMainFrame::kExtractData,
     CMainFrame::kCheckConflicts, CMainFrame::kCheckDeleted,   CMainFrame::kCheckUnclean,    CMainFrame::kCheckAll,
-    CMainFrame::kAutoDeleteUnclean, CMainFrame::kAutoRelink,  CMainFrame::kRelink,          CMainFrame::kDefaultCheck,
+    CMainFrame::kAutoDeleteUnclean, CMainFrame::kCleanCells,  CMainFrame::kAutoRelink,      CMainFrame::kRelink,
+    CMainFrame::kDefaultCheck,
     CMainFrame::kToggleConflict, CMainFrame::kToggleWarning,  CMainFrame::kToggleEditor};
 
 // A command's name as the status bar gives it: its menu text without the

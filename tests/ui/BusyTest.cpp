@@ -38,7 +38,7 @@ TEST(Busy, StopKeepsTheChosenFilesTheReadDataAndTheRowsFoundSoFar) {
     StopAt(fx, "Checking Warnings", 2, [&] {
         looked = true;
         EXPECT_TRUE(f.Action(C::kStop)->isEnabled());
-        for (C::ECommand c : {C::kCheckAll, C::kCheckConflicts, C::kDefaultCheck, C::kAutoDeleteUnclean, C::kExtractData,
+        for (C::ECommand c : {C::kCheckAll, C::kCheckConflicts, C::kDefaultCheck, C::kAutoDeleteUnclean, C::kCleanCells, C::kExtractData,
                               C::kChoosePlugins, C::kSaveResults, C::kFindObject, C::kViewAllEsp, C::kToggleWarning})
             EXPECT_FALSE(f.Action(c)->isEnabled()) << c;
         EXPECT_FALSE(f.Tree()->RemoveAction()->isEnabled());
