@@ -1,8 +1,8 @@
 #include "checks/ReferenceChecker.h"
 
+#include <chrono>
 #include <filesystem>
 #include <limits>
-#include <sys/stat.h>
 
 #include "engine/UserLink.h"
 
@@ -35,17 +35,30 @@ std::string Percent(const std::string& prefix, std::size_t done, std::size_t tot
 }  // namespace
 
 std::int64_t ReferenceAge(const CPluginFile& file) {
-    struct stat st{};
-    if (::stat((file.Folder() + file.FileName()).c_str(), &st) == 0) return st.st_mtime;
+    namespace fs = std::filesystem;
+    // Whole seconds of the last write, read through the standard library
+    // rather than the platform layer under test.
+    const auto seconds = [](const fs::path& path, std::int64_t& out) {
+        std::error_code ec;
+        const auto time = fs::last_write_time(path, ec);
+        if (ec) return false;
+        out = std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(time)).time_since_epoch().count();
+        return true;
+    };
+    const fs::path folder(std::u8string(file.Folder().begin(), file.Folder().end()));
+    const std::string name = file.FileName();
+    std::int64_t out = 0;
+    if (seconds(folder / std::u8string(name.begin(), name.end()), out)) return out;
     // The name may differ in case from the one on disk.
-    const auto lower = [](std::string s) {
-        for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
+    const auto lower = [](std::u8string s) {
+        for (auto& c : s) c = char8_t(std::tolower(static_cast<unsigned char>(c)));
         return s;
     };
     std::error_code ec;
-    for (const auto& item : std::filesystem::directory_iterator(file.Folder(), ec))
-        if (lower(item.path().filename().string()) == lower(file.FileName()) && ::stat(item.path().c_str(), &st) == 0)
-            return st.st_mtime;
+    for (const auto& item : fs::directory_iterator(folder, ec))
+        if (lower(item.path().filename().u8string()) == lower(std::u8string(name.begin(), name.end())) &&
+            seconds(item.path(), out))
+            return out;
     return std::numeric_limits<std::int64_t>::min();
 }
 
