@@ -2,23 +2,17 @@
 // one row per cell, before anything changes; once the user agrees, each
 // plugin is cleaned in one pass of the writer after its backup.
 #include <algorithm>
-#include <cstdio>
 #include <unordered_map>
 
 #include "document/WriteMessages.h"
 #include "document/operations/Operations.h"
+#include "platform/Text.h"
 
 namespace vantor {
 
 namespace {
 
 const std::uint8_t kCellTable = std::uint8_t(CPluginFile::TagIndex("CELL"));
-
-std::string Percent(const char* prefix, std::size_t i, std::size_t total) {
-    char buf[96];
-    std::snprintf(buf, sizeof buf, "%s%zu%% complete", prefix, total ? i * 100 / total : 0);
-    return buf;
-}
 
 std::string Counted(std::size_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
 
@@ -88,11 +82,11 @@ CCellCleanResult RunCellClean(const COperationContext& context, const CFileList&
 
     std::vector<cells::CPluginCells> found;
     found.reserve(plugins.size());
-    std::string text = Percent("Checking Cells ", 0, plugins.size());
+    std::string text = platform::PercentText("Checking Cells ", 0, plugins.size());
     context.Progress(text, int(plugins.size()));
     for (std::size_t i = 0; i < plugins.size() && !context.Stopped(); ++i) {
         found.push_back(cleaner.Analyse(*plugins[i]));
-        text = Percent("Checking Cells ", i, plugins.size());
+        text = platform::PercentText("Checking Cells ", i, plugins.size());
         context.Progress(text, int(plugins.size()));
     }
     if (context.Stopped()) {
@@ -167,7 +161,7 @@ CCellCleanResult RunCellClean(const COperationContext& context, const CFileList&
     // Each plugin in one pass; the rows of cells that were cleaned go.
     std::unordered_map<const CEntry*, bool> cleaned;
     std::size_t step = 0;
-    text = Percent("Cleaning Cells ", 0, pluginsToClean);
+    text = platform::PercentText("Cleaning Cells ", 0, pluginsToClean);
     context.Progress(text, int(pluginsToClean));
     for (std::size_t i = 0; i < found.size() && !context.Stopped(); ++i) {
         if (found[i].m_cells.empty()) continue;
@@ -180,7 +174,7 @@ CCellCleanResult RunCellClean(const COperationContext& context, const CFileList&
         if (made < found[i].m_cells.size()) link.Tell(file.FileName() + " - Error Cleaning Cells.", "VANTOR");
         for (std::size_t k = 0; k < done.size(); ++k)
             if (done[k]) cleaned[found[i].m_cells[k].m_entry] = true;
-        text = Percent("Cleaning Cells ", ++step, pluginsToClean);
+        text = platform::PercentText("Cleaning Cells ", ++step, pluginsToClean);
         context.Progress(text, int(pluginsToClean));
     }
 
