@@ -565,3 +565,38 @@ TEST(Writer, AnOutputThatIsAPluginIsBackedUpFirst) {
     EXPECT_EQ(FileBytes(dir / "log.txt"), "a log");
     EXPECT_TRUE(policy.m_asked.size() == 2u && !policy.m_asked[1].m_isPlugin);
 }
+
+// On demand (about 2 GB of memory and 6 GB of disk, most of it sparse):
+//   build/tests/format_tests --gtest_also_run_disabled_tests --gtest_filter='*PastTwoGigabytes*'
+TEST(Writer, DISABLED_ARecordPastTwoGigabytesIsErased) {
+    CTempDir dir;
+    const std::string path = dir / "Big.esp";
+    CPluginBuilder head;
+    head.Header().Record("MISC", {Name("near")});
+    CPluginBuilder tail;
+    tail.Record("STAT", {Name("far"), Sub("MODL", Z("far.nif"))}).Record("MISC", {Name("after")});
+    const std::int64_t farAt = (std::int64_t(1) << 31) + 100;
+    ASSERT_TRUE(head.Write(path));
+    {
+        platform::CFile f;
+        ASSERT_TRUE(f.Open(path));
+        ASSERT_TRUE(f.Seek(std::uint64_t(farAt)));  // a hole of zeros up to here
+        ASSERT_TRUE(f.Write(tail.Bytes()));
+        ASSERT_TRUE(f.Close());
+    }
+    auto file = LoadPlugin(dir.Path(), "Big.esp");
+    ASSERT_EQ(file->GetTable("STAT")->size(), 1u);
+    const CEntry far = *file->GetTable("STAT")->at(0);
+    EXPECT_EQ(far.m_offset, farAt);
+    CFixedBackupPolicy policy;
+    ASSERT_TRUE(file->EraseEntry(far, policy).Ok());
+    ASSERT_TRUE(file->DetachEntry(file->GetTable("STAT")->at(0).get(), "STAT"));
+    EXPECT_EQ(platform::FileSize(path), std::uint64_t(farAt) + tail.Size() - std::uint64_t(far.m_size));
+    EXPECT_EQ(platform::FileSize(dir / "Big.OLD"), std::uint64_t(farAt) + tail.Size());
+    const CEntry& after = *file->GetTable("MISC")->at(1);
+    EXPECT_EQ(file->CurrentOffset(after), farAt);
+    auto again = LoadPlugin(dir.Path(), "Big.esp");
+    EXPECT_TRUE(again->GetTable("STAT")->empty());
+    ASSERT_EQ(again->GetTable("MISC")->size(), 2u);
+    EXPECT_EQ(again->GetTable("MISC")->at(1)->m_offset, farAt);
+}
