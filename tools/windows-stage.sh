@@ -42,10 +42,9 @@ not_yet=(
     GameChoice.FirstStartPrefersOpenMWOnlyWithoutTheGameAndKeepsTheChoice
     # Expects the POSIX text of a missing folder; Windows says "Path not found."
     DialogMergeTest.RunsThatEndEarlyLeaveTheOldRepairPlugin
-    # Access times kept by copies and backups, and the fault classes of
-    # working-file writes and folder syncs: not yet right under Wine.
+    # Access times kept by copies and backups: not yet right under Wine.
     Writer.BackupOncePerFileObjectWithTimesAndModeKept Writer.OnePassChangesEqualMakingThemOneByOne
-    Writer.TheBackupPolicyDecidesWithinSafeBounds WriterFaults.EachFileCallFailingInTurn
+    Writer.TheBackupPolicyDecidesWithinSafeBounds
 )
 vantor_say "Library and command-line tests under Wine"
 (cd build-win && GTEST_FILTER="-$(IFS=:; echo "${not_yet[*]}")" VANTOR_EXPECT_INSTALLED_PATH="$installed" \
