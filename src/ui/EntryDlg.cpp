@@ -83,6 +83,7 @@ CEntryDlg::CEntryDlg(const CEntryOpenRequest& request, CMainFrame& frame)
     connect(m_buttons[kWriteToEsp], &QPushButton::clicked, this, &CEntryDlg::WriteToEsp);
     connect(m_buttons[kDeleteEntry], &QPushButton::clicked, this, &CEntryDlg::DeleteEntry);
     connect(m_readOnly, &QCheckBox::toggled, this, [this](bool checked) { EnableEditing(!checked); });
+    connect(&m_frame, &CMainFrame::BusyChanged, this, &CEntryDlg::UpdateButtons);
 
     // The top-left corner 625 pixels left of the pointer and level with it,
     // kept on the screen so a pointer near its left edge still shows it.
@@ -204,10 +205,13 @@ void CEntryDlg::EnableEditing(bool on) {
 
 void CEntryDlg::UpdateButtons() {
     // The row and write buttons act on the grid, so not while the hex dump
-    // shows; nothing is deleted while "Read Only" is ticked.
+    // shows; nothing is deleted while "Read Only" is ticked. An operation
+    // running may be changing the entry's plugin: the file waits for it.
     const bool rows = m_editing && m_viewMode == 0 && !m_request.m_viewOnly;
-    for (EButton b : {kAddRow, kInsertRow, kDeleteRow, kWriteToEsp}) m_buttons[b]->setEnabled(rows);
-    m_buttons[kDeleteEntry]->setEnabled(!m_readOnly->isChecked() && !m_request.m_viewOnly);
+    const bool idle = !m_frame.Doc().IsBusy();
+    for (EButton b : {kAddRow, kInsertRow, kDeleteRow}) m_buttons[b]->setEnabled(rows);
+    m_buttons[kWriteToEsp]->setEnabled(rows && idle);
+    m_buttons[kDeleteEntry]->setEnabled(!m_readOnly->isChecked() && !m_request.m_viewOnly && idle);
 }
 
 void CEntryDlg::AddRow() {

@@ -533,6 +533,7 @@ void CMainFrame::UpdateCommandStates() {
     m_tree->AddAction()->setEnabled(!busy);
     m_tree->RemoveAction()->setEnabled(!busy);
     m_actions[kStop]->setEnabled(m_running > 0);
+    emit BusyChanged(m_doc->IsBusy());
     const bool single = m_doc->CheckMode() == ECheckMode::SingleVersus;
     m_actions[kChooseMaster]->setEnabled(single && !busy);
     // While an operation runs the marks stay as they are.

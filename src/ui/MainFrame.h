@@ -123,6 +123,11 @@ public:
     // be stored at closing.
     CWindowState WindowState() const;
 
+signals:
+    // An operation started or ended: what waits for it (the entry editors'
+    // writing) follows.
+    void BusyChanged(bool busy);
+
 protected:
     bool event(QEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

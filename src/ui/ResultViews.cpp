@@ -1,5 +1,6 @@
 #include "ResultViews.h"
 
+#include <QApplication>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLocale>
@@ -216,6 +217,12 @@ void CResultView::DeleteSelected() {
 }
 
 void CResultView::DeleteCells(const std::set<std::pair<int, int>>& cells) {
+    // The Delete key cannot be greyed out like a command: while an operation
+    // runs it is refused before any editor is closed for it.
+    if (m_frame.Doc().IsBusy()) {
+        QApplication::beep();
+        return;
+    }
     CDeleteOutcome outcome = DeleteSelectedEntries(
         m_pane, m_model.Table(), cells,
         [this](const CEntryRef& entry, bool ask) { return m_frame.DeleteEntry(entry, ask); },

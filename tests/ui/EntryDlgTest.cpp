@@ -250,6 +250,19 @@ TEST(EntryEditor, GuardsAgainstLosingEditsAndActingOnWhatIsNotShown) {
     dlg->Button(B::kGridView)->click();
     EXPECT_TRUE(dlg->Button(B::kWriteToEsp)->isEnabled());
 
+    // While an operation runs the file waits: nothing is written or deleted,
+    // and Delete on the entry's row neither closes the editor nor acts.
+    ASSERT_TRUE(fx.StartHeldOperation());
+    for (B::EButton b : {B::kWriteToEsp, B::kDeleteEntry}) EXPECT_FALSE(dlg->Button(b)->isEnabled()) << b;
+    conflicts.setCurrentIndex(conflicts.model()->index(RowWith(conflicts, "sample_iron_sword", "Sample Tweaks.esp", 3), 3));
+    QKeyEvent del(QEvent::KeyRelease, Qt::Key_Delete, Qt::NoModifier);
+    QCoreApplication::sendEvent(&conflicts, &del);
+    EXPECT_EQ(Editors(f).size(), 1u);
+    fx.ReleaseHeldOperation();
+    ASSERT_TRUE(fx.WaitIdle());
+    for (B::EButton b : {B::kWriteToEsp, B::kDeleteEntry}) EXPECT_TRUE(dlg->Button(b)->isEnabled()) << b;
+    EXPECT_NE(fx.Doc().FindEntry("Sample Tweaks.esp", "sample_iron_sword", "WEAP", false), nullptr);
+
     // A new row below the visible ones is scrolled to.
     QTableWidget& grid = *dlg->Grid();
     for (int i = 0; i < 12; ++i) dlg->Button(B::kAddRow)->click();
