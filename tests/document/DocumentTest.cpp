@@ -5,6 +5,7 @@
 
 #include "document/VANTORDoc.h"
 #include "fixtures/GameFolder.h"
+#include "fixtures/System.h"
 #include "fixtures/TestOperation.h"
 
 using namespace vantor;
@@ -250,7 +251,7 @@ TEST(Document, ActivePluginsFromMorrowindIni) {
     game.Choose({"Two.ESP"});
     doc->OnChooseActivePlugins();
     EXPECT_EQ(doc->PendingNames(), (Names{"Two.ESP", "One.esp"}));
-    EXPECT_EQ(doc->Files().Of(EFileRole::Pending)[1]->m_folder, game.m_data);
+    EXPECT_EQ(doc->Files().Of(EFileRole::Pending)[1]->m_folder, fixtures::Native(game.m_data));
     EXPECT_EQ(doc->Tree().m_pluginItems, (Names{"Two.ESP", "One.esp"}));
 }
 

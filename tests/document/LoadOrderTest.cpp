@@ -11,6 +11,7 @@
 #include "document/VANTORDoc.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/ScriptedLink.h"
+#include "fixtures/System.h"
 #include "fixtures/TempDir.h"
 #include "platform/Files.h"
 
@@ -139,14 +140,14 @@ TEST(LoadOrderAges, OpenMWContentOrderDecidesAsTheGameFileTimesDo) {
 TEST(LoadOrderAges, ANewLoadOrderWaitsForNewCheckAndBringsItsOwnMasters) {
     CGame game(EMode::OpenMW);
     EXPECT_EQ(game.m_doc->PendingNames(), (std::vector<std::string>{"P1.esp", "P2.esp"}));
-    EXPECT_EQ(game.m_doc->Tree().m_folders.at("P2.esp"), game.m_dir.Path() + "Mods/Patch/");
+    EXPECT_EQ(game.m_doc->Tree().m_folders.at("P2.esp"), fixtures::Native(game.m_dir.Path() + "Mods/Patch/"));
     ASSERT_TRUE(game.m_doc->FindMasters());
     game.m_doc->SetLoadOrder(MakeLoadOrder({}, game.m_dir.Path()));
     EXPECT_TRUE(IsOpenMW(*game.m_doc->LoadOrder()));
     game.m_doc->OnNewCheck();
     EXPECT_FALSE(IsOpenMW(*game.m_doc->LoadOrder()));
     EXPECT_TRUE(game.m_doc->FoundMasterNames().empty());
-    EXPECT_EQ(game.m_doc->DataDir(), game.m_dir.Path() + "Data Files/");
+    EXPECT_EQ(game.m_doc->DataDir(), fixtures::Native(game.m_dir.Path() + "Data Files/"));
 }
 
 TEST(GameChoice, FirstStartPrefersOpenMWOnlyWithoutTheGameAndKeepsTheChoice) {

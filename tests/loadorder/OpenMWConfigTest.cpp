@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "fixtures/System.h"
 #include "fixtures/TempDir.h"
 #include "loadorder/Kit.h"
 
@@ -171,7 +172,9 @@ TEST(OpenMWConfig, ChainsStopWhereTheyShould) {
 // tweaks although it is the newer file.
 TEST(OpenMWConfig, BundledSampleLoads) {
     const std::string examples = fs::weakly_canonical(VANTOR_SOURCE_DIR "/examples").string() + "/";
-    const std::string data = examples + "Data Files/", mods = examples + "Mods/Sample Patch/";
+    // Folders as the system writes them.
+    const std::string data = fixtures::Native(examples + "Data Files/");
+    const std::string mods = fixtures::Native(examples + "Mods/Sample Patch/");
     auto openmw = OpenMWLoadOrder({examples + "openmw.cfg", {}});
     EXPECT_EQ(openmw->Masters(), (std::vector<CGameFile>{{"Sample.esm", data}}));
     EXPECT_EQ(openmw->ActivePlugins(), (std::vector<CGameFile>{{"Sample Armory.esp", data}, {"Sample Quests.esp", data},
