@@ -39,8 +39,6 @@ not_yet=(
     MorrowindLoadOrder.AnswersFromTheIniTheDataFolderAndFileTimes
     # The prefix's registry names the game, which the test cannot take away.
     GameChoice.FirstStartPrefersOpenMWOnlyWithoutTheGameAndKeepsTheChoice
-    # Expects the POSIX text of a missing folder; Windows says "Path not found."
-    DialogMergeTest.RunsThatEndEarlyLeaveTheOldRepairPlugin
     # Access times kept by copies and backups: not yet right under Wine.
     Writer.BackupOncePerFileObjectWithTimesAndModeKept Writer.OnePassChangesEqualMakingThemOneByOne
     Writer.TheBackupPolicyDecidesWithinSafeBounds

@@ -11,6 +11,7 @@
 #include "dialogrepair/DialogMerge.h"
 #include "fixtures/ScriptedLink.h"
 #include "fixtures/TempDir.h"
+#include "platform/FileOps.h"
 #include "platform/Files.h"
 
 using namespace vantor;
@@ -414,6 +415,10 @@ TEST_F(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
         std::string m_lastCall;  // for a stop: the progress that stopped
     };
     const std::string io = "ask VANTOR|Input/output error", out = "Repair.esp";
+    // The system's own words for a folder that is not there.
+    platform::CFile probe;
+    EXPECT_FALSE(probe.CreateUnique(m_dir / "no such folder/", 0644));
+    const std::string noFolder = platform::LastErrorMessage();
     const CCase cases[] = {
         {out, {EAnswer::No}, {}, "", "", EOutcome::Declined, kMasterQuestion},
         {out, {}, EOp::Write, "", "", EOutcome::WriteFailed, io},
@@ -427,7 +432,7 @@ TEST_F(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
         {"p.ESP", {}, {}, "", "", EOutcome::Refused, taken},
         {"", {}, {}, "", "", EOutcome::Refused, "ask Cannot Complete Request|No Repair Plugin Named"},
         {"no such folder/Repair.esp", {}, {}, "", "", EOutcome::Refused,
-         "ask Error|Could not Create Repair.esp\nNo such file or directory"},
+         "ask Error|Could not Create Repair.esp\n" + noFolder},
         {out, {}, {}, "", "Extracting Esp Dialog", EOutcome::Stopped, "progress 1|Extracting Esp Dialog 0% complete"},
         {out, {}, {}, "", "Extracting Esm Dialog", EOutcome::Stopped, "progress 0|Extracting Esm Dialog 0% complete"},
         {out, {}, {}, "", "Creating Repair Plugin 0", EOutcome::Stopped, "progress 2|Creating Repair Plugin 0% complete"},
