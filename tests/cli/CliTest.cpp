@@ -129,6 +129,8 @@ TEST(Cli, CleanAsksAndKeepsBackups) {
     std::ofstream(armory, std::ios::binary | std::ios::trunc) << before;
     auto refused = Vantor(game.m_dir.Path(), "clean --yes " + game.Args() + " " + one);
     EXPECT_NE(refused.m_exit, 0);
+    // A clean that failed says how much of it was done.
+    EXPECT_NE(Read(game.m_dir / "stderr.txt").find("vantor: 0 of "), std::string::npos) << Read(game.m_dir / "stderr.txt");
     EXPECT_EQ(Read(armory), before);
     EXPECT_EQ(Read(backup), before);
     auto named = Vantor(game.m_dir.Path(), "clean --yes --backup-name 'game/Data Files/Armory 2.OLD' " + game.Args() + " " + one);
