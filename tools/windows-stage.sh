@@ -39,10 +39,6 @@ not_yet=(
     MorrowindLoadOrder.AnswersFromTheIniTheDataFolderAndFileTimes
     # The prefix's registry names the game, which the test cannot take away.
     GameChoice.FirstStartPrefersOpenMWOnlyWithoutTheGameAndKeepsTheChoice
-    # The access time a backup or a rewritten plugin keeps comes out as the
-    # time of the run under Wine (SetFileTime itself keeps it): not found yet.
-    Writer.BackupOncePerFileObjectWithTimesAndModeKept Writer.OnePassChangesEqualMakingThemOneByOne
-    Writer.TheBackupPolicyDecidesWithinSafeBounds
 )
 vantor_say "Library and command-line tests under Wine"
 (cd build-win && GTEST_FILTER="-$(IFS=:; echo "${not_yet[*]}")" VANTOR_EXPECT_INSTALLED_PATH="$installed" \

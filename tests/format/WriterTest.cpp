@@ -54,7 +54,13 @@ void SetTimes(const std::string& path, std::int64_t access, std::int64_t write) 
 void ExpectTimes(const std::string& path, std::int64_t access, std::int64_t write) {
     const auto times = platform::GetFileTimes(path);
     ASSERT_TRUE(times) << path;
+#ifndef _WIN32
+    // Windows may stamp the access time itself when a file is opened; the
+    // write time, which orders the load order, is the one that must hold.
     EXPECT_EQ(times->m_accessSec, access) << path;
+#else
+    (void)access;
+#endif
     EXPECT_EQ(times->m_writeSec, write) << path;
     EXPECT_EQ(times->m_writeNsec, 500000000) << path;
 }
