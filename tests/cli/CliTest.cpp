@@ -343,6 +343,13 @@ TEST(Cli, SpecialFilesAreRefusedByNameAndNeverWaitedOn) {
                               "Folder.esp\nNot a regular file but a folder"})
         EXPECT_NE(err.find(named), std::string::npos) << named << "\n" << err;
     EXPECT_NE(r.m_out.find("sample_goblet"), std::string::npos) << r.m_out;
+    // A folder as settings file is named too, and neither read nor replaced.
+    ASSERT_EQ(::mkdir((game.m_dir / "dir.ini").c_str(), 0755), 0);
+    r = Vantor(game.m_dir.Path(), "check --all --install-dir game --settings dir.ini 'game/Data Files/Sample Armory.esp'");
+    EXPECT_NE(r.m_exit, 0);
+    EXPECT_NE(Read(game.m_dir / "stderr.txt").find("dir.ini\nNot a regular file but a folder"), std::string::npos);
+    EXPECT_TRUE(fs::is_directory(game.m_dir / "dir.ini"));
+    EXPECT_NE(r.m_out.find("sample_goblet"), std::string::npos) << r.m_out;
 #endif
 }
 
