@@ -4,6 +4,7 @@
 #include <atomic>
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <optional>
 
 #include "DialogKit.h"
@@ -79,10 +80,22 @@ protected:
     std::atomic<std::int32_t> m_stop{0};
 };
 
-std::vector<std::string> Texts(const CBackTopic& t) {
-    std::vector<std::string> texts;
-    for (const auto& i : t.m_infos) texts.push_back(i.Text());
-    return texts;
+// A file the merge reads (a master when it ends in .esm): topics and their responses.
+struct CFile {
+    std::string m_name;
+    std::int64_t m_time;
+    std::vector<std::pair<std::string, std::vector<CResp>>> m_topics;
+};
+
+// Each written chain as "id=text id=text ...", checked for consistent links.
+std::map<std::string, std::string> Chains(const CRepairBack& back) {
+    std::map<std::string, std::string> out;
+    for (const auto& t : back.m_topics) {
+        EXPECT_TRUE(ChainConsistent(t));
+        std::string& s = out[std::string(UpToNul(t.m_name))];
+        for (const auto& i : t.m_infos) s += (s.empty() ? "" : " ") + std::string(UpToNul(i.m_inam)) + "=" + i.Text();
+    }
+    return out;
 }
 
 }  // namespace
@@ -102,21 +115,15 @@ TEST_F(DialogMergeTest, PluginOnlyTopicsFollowPnamWithOrphansLastAndExactHeaderA
     CRepairBack back = ReadRepair(m_dir / "Repair.esp");
     ASSERT_TRUE(back.m_ok);
     ASSERT_EQ(back.m_topics.size(), 2u);
-    const CBackTopic& g = back.m_topics[0];
-    EXPECT_EQ(g.m_name, Id("Greeting 1"));
-    EXPECT_EQ(g.m_rest, SubBytes(Sub("DATA", "\0"s)));
-    ASSERT_EQ(ChainIds(g), (std::vector<std::string>{"a", "b", "c", "x", "y", "l1", "l2"}));
-    EXPECT_EQ(Texts(g), (std::vector<std::string>{"A", "B", "C", "X", "Y", "L1", "L2"}));
-    EXPECT_TRUE(ChainConsistent(g));
+    EXPECT_EQ(Chains(back)["Greeting 1"], "a=A b=B c=C x=X y=Y l1=L1 l2=L2");
+    EXPECT_EQ(back.m_topics[0].m_rest, SubBytes(Sub("DATA", "\0"s)));
     // A topic without responses of its own still gets its DIAL, data intact.
     EXPECT_EQ(back.m_topics[1].m_name, Id("lonely topic"));
     EXPECT_EQ(back.m_topics[1].m_rest, SubBytes(Sub("DATA", "\x02"s)));
     EXPECT_TRUE(back.m_topics[1].m_infos.empty());
 
     // The header: 362 bytes naming Morrowind.esm, the true record count.
-    EXPECT_EQ(back.m_recordCount, 9u);
     EXPECT_EQ(back.m_records, 9u);
-    EXPECT_EQ(back.m_masterSize, 79837557u);
     std::string hedr = std::string("\x9A\x99\x99\x3F", 4) + I32(0) + Fixed("VANTOR Dialog Merge File", 32) + Fixed("", 256) + I32(9);
     std::string want = "TES3"s + I32(346) + I32(0) + I32(0) + SubBytes(Sub("HEDR", hedr)) +
                        SubBytes(Sub("MAST", Id("Morrowind.esm"))) + SubBytes(Sub("DATA", I32(79837557) + I32(0)));
@@ -129,157 +136,100 @@ TEST_F(DialogMergeTest, PluginOnlyTopicsFollowPnamWithOrphansLastAndExactHeaderA
     EXPECT_TRUE(Leftovers().empty());
 }
 
-TEST_F(DialogMergeTest, MasterInfosKeepTheirPlaceTakePluginDataAndPluginInsertsLandBehindTheirPrevious) {
-    CPluginBuilder m;
-    m.Header();
-    AddTopic(m, "T", {{"m1", "", "m2", "one"}, {"m2", "m1", "m3", "two"}, {"m3", "m2", "m4", "three"}, {"m4", "m3", "", "four"}});
-    AddTopic(m, "untouched", {{"u1", "", "", "U"}});
-    std::string masterPath = Put("Morrowind.esm", m);
-
-    CPluginBuilder p;
-    p.Header({"Morrowind.esm"});
-    AddTopic(p, "T",
-             {{"m2", "m1", "m3", "two"},         // a repeat: nothing changes
-              {"m3", "p1", "m4", "three, new"},  // a change: data taken, place and links kept
-              {"p1", "m2", "m3", "P1"},          // inserted after m2
-              {"p2", "m1", "m2", "P2"},          // inserted after m1
-              {"p0", "", "m1", "P0"}});          // a new first response
-    Put("Plugin.esp", p);
-
-    ASSERT_EQ(Run(m_link, {"Plugin.esp"}, {"Morrowind.esm"}), 1);
-    CRepairBack back = ReadRepair(m_dir / "Repair.esp");
-    ASSERT_TRUE(back.m_ok);
-    ASSERT_EQ(back.m_topics.size(), 1u);  // master topics no plugin touches stay out
-    const CBackTopic& t = back.m_topics[0];
-    ASSERT_EQ(ChainIds(t), (std::vector<std::string>{"p0", "m1", "p2", "m2", "p1", "m3", "m4"}));
-    EXPECT_EQ(Texts(t), (std::vector<std::string>{"P0", "one", "P2", "two", "P1", "three, new", "four"}));
-    EXPECT_TRUE(ChainConsistent(t));
-    EXPECT_EQ(back.m_recordCount, 8u);
-    EXPECT_EQ(back.m_masterSize, *platform::FileSize(masterPath));
-    for (const auto& c : m_link.Calls()) EXPECT_NE(c.rfind("ask", 0), 0u) << c;
-}
-
-TEST_F(DialogMergeTest, MasterDuplicatesKeepTheLaterWrittenAndMasterDeletionsRemove) {
-    CPluginBuilder a, b, c, d, e;
-    a.Header();
-    AddTopic(a, "T", {{"x", "", "y", "x from A"}, {"y", "x", "w", "y"}, {"w", "y", "", "w"}});
-    b.Header();
-    AddTopic(b, "T", {{"x", "", "y", "x from B"}});
-    c.Header();
-    AddTopic(c, "T2", {{"z", "", "", "z from C"}});
-    d.Header();
-    AddTopic(d, "T2", {{"z", "", "", "z from D"}});
-    e.Header();
-    AddTopic(e, "T", {{"w", "y", "", "", true}});
-    Put("A.esm", a, 2000);
-    Put("B.esm", b, 1000);
-    Put("C.esm", c, 1500);
-    Put("D.esm", d, 1500);
-    Put("E.esm", e, 3000);
-
-    CPluginBuilder p;
-    p.Header();
-    AddTopic(p, "T", {{"n", "y", "", "N"}});
-    AddTopic(p, "T2", {{"n2", "z", "", "N2"}});
-    Put("P.esp", p);
-
-    // B is read before A, yet A is newer.
-    ASSERT_EQ(Run(m_link, {"P.esp"}, {"B.esm", "A.esm", "C.esm", "D.esm", "E.esm"}), 1);
-    CRepairBack back = ReadRepair(m_dir / "Repair.esp");
-    ASSERT_TRUE(back.m_ok);
-    const CBackTopic* t = back.Find("T");
-    ASSERT_NE(t, nullptr);
-    ASSERT_EQ(ChainIds(*t), (std::vector<std::string>{"x", "y", "n"}));
-    EXPECT_EQ(Texts(*t)[0], "x from A");
-    EXPECT_TRUE(ChainConsistent(*t));
-    const CBackTopic* t2 = back.Find("T2");
-    ASSERT_NE(t2, nullptr);
-    ASSERT_EQ(ChainIds(*t2), (std::vector<std::string>{"z", "n2"}));
-    EXPECT_EQ(Texts(*t2)[0], "z from D");  // equal times: the one read later
-    for (const auto& call : m_link.Calls()) EXPECT_NE(call.rfind("ask", 0), 0u) << call;
-}
-
-TEST_F(DialogMergeTest, PluginDuplicatesSameCollapseDifferentAsk) {
-    auto build = [](const std::string& text) {
-        CPluginBuilder b;
-        b.Header();
-        AddTopic(b, "T", {{"s", "", "d", "same"}, {"d", "s", "", text}});
-        return b;
+// Masters and plugins holding the same topics: the merged chains, and the
+// questions asked on the way (the missing-master question only without one).
+TEST_F(DialogMergeTest, ChainsFollowTheLinksAndTheNewerFileWins) {
+    const std::vector<CResp> master = {{"m1", "", "m2", "one"}, {"m2", "m1", "m3", "two"}, {"m3", "m2", "m4", "three"},
+                                       {"m4", "m3", "", "four"}};
+    struct CCase {
+        const char* m_what;
+        std::vector<CFile> m_files;  // plugins in this order, then masters in this order
+        std::map<std::string, std::string> m_chains;
+        long m_warnings = 0, m_conflicts = 0;
     };
-    Put("Old.esp", build("old text"), 1000);
-    Put("New.esp", build("new text"), 2000);
-
-    // The newer is read first: the file time decides, not the order.
-    ASSERT_EQ(Run(m_link, {"New.esp", "Old.esp"}, {}), 1);
-    CRepairBack back = ReadRepair(m_dir / "Repair.esp");
-    ASSERT_TRUE(back.m_ok);
-    ASSERT_EQ(back.m_topics.size(), 1u);
-    ASSERT_EQ(ChainIds(back.m_topics[0]), (std::vector<std::string>{"s", "d"}));
-    EXPECT_EQ(Texts(back.m_topics[0])[1], "new text");
-    EXPECT_TRUE(ChainConsistent(back.m_topics[0]));
-    auto calls = m_link.Calls();
-    ASSERT_EQ(std::count(calls.begin(), calls.end(), kConflict), 1);  // once, for d only
-    EXPECT_EQ(m_link.Messages().back().m_buttons, EButtons::YesNo);
-
-    // No: nothing is written, the earlier repair plugin stays as it was.
-    const std::string before = Bytes("Repair.esp");
-    CScriptedLink declining;
-    declining.m_answers = {EAnswer::Yes, EAnswer::No};
-    CDialogMerge::EOutcome outcome{};
-    EXPECT_EQ(Run(declining, {"New.esp", "Old.esp"}, {}, "Repair.esp", &outcome), 0);
-    EXPECT_EQ(outcome, CDialogMerge::EOutcome::Declined);
-    EXPECT_EQ(Bytes("Repair.esp"), before);
-    ASSERT_FALSE(declining.Calls().empty());
-    EXPECT_EQ(declining.Calls().back(), kConflict);
-    EXPECT_TRUE(Leftovers().empty());
+    const CCase cases[] = {
+        {"master responses keep their place and take plugin data; inserts land behind their previous",
+         {{"M.esm", 1000, {{"T", master}, {"untouched", {{"u1", "", "", "U"}}}}},
+          {"P.esp", 2000,
+           {{"T",
+             {{"m2", "m1", "m3", "two"}, {"m3", "p1", "m4", "new3"}, {"p1", "m2", "m3", "P1"}, {"p2", "m1", "m2", "P2"},
+              {"p0", "", "m1", "P0"}}}}}},
+         {{"T", "p0=P0 m1=one p2=P2 m2=two p1=P1 m3=new3 m4=four"}}},
+        // B is read before A, yet A is newer; C and D have the same time.
+        {"of master duplicates the later written stays, of equal times the later read; master deletions remove",
+         {{"P.esp", 5000, {{"T", {{"n", "y", "", "N"}}}, {"T2", {{"n2", "z", "", "N2"}}}}},
+          {"B.esm", 1000, {{"T", {{"x", "", "y", "xB"}}}}},
+          {"A.esm", 2000, {{"T", {{"x", "", "y", "xA"}, {"y", "x", "w", "y"}, {"w", "y", "", "w"}}}}},
+          {"C.esm", 1500, {{"T2", {{"z", "", "", "zC"}}}}},
+          {"D.esm", 1500, {{"T2", {{"z", "", "", "zD"}}}}},
+          {"E.esm", 3000, {{"T", {{"w", "y", "", "", true}}}}}},
+         {{"T", "x=xA y=y n=N"}, {"T2", "z=zD n2=N2"}}},
+        {"a plugin deletes a master response and one of its own",
+         {{"P.esp", 2000,
+           {{"Kept", {{"k1", "", "", "K1"}, {"k2", "k1", "", "K2", true}}},
+            {"T", {{"m2", "m1", "m3", "", true}, {"n", "m4", "", "N"}}}}},
+          {"M.esm", 1000, {{"T", master}}}},
+         {{"Kept", "k1=K1"}, {"T", "m1=one m3=three m4=four n=N"}}},
+        {"a newer plugin that gives the response back wins over the deletion",
+         {{"P.esp", 2000, {{"T", {{"m2", "m1", "m3", "", true}}}}},
+          {"Later.esp", 3000, {{"T", {{"m2", "m1", "m3", "again"}}}}},
+          {"M.esm", 1000, {{"T", master}}}},
+         {{"T", "m1=one m2=again m3=three m4=four"}}},
+        // The newer is read first: the file time decides, not the order.
+        {"plugin copies that are the same collapse, ones that differ ask once",
+         {{"New.esp", 2000, {{"T", {{"s", "", "d", "same"}, {"d", "s", "", "new"}}}}},
+          {"Old.esp", 1000, {{"T", {{"s", "", "d", "same"}, {"d", "s", "", "old"}}}}}},
+         {{"T", "s=same d=new"}}, 0, 1},
+        // c's previous comes later in the file; o's previous is nowhere.
+        {"plugin responses go depth first, orphans last",
+         {{"P.esp", 2000,
+           {{"T",
+             {{"c", "b", "", "C"}, {"b", "a", "", "B"}, {"a", "", "", "A"}, {"d", "a", "", "D"}, {"e", "", "", "E"},
+              {"f", "c", "", "F"}, {"o", "nowhere", "", "O"}}}}}},
+         {{"T", "a=A b=B c=C f=F d=D e=E o=O"}}},
+        // Placing x's follower y takes out an element that stood before x:
+        // the walk must not lose z, which belongs before the master's responses.
+        {"every sibling is placed before moving on",
+         {{"P.esp", 2000, {{"T", {{"y", "x", "", "Y"}, {"x", "", "y", "X"}, {"z", "", "", "Z"}}}}},
+          {"M.esm", 1000, {{"T", {{"m1", "", "", "M1"}}}}}},
+         {{"T", "x=X y=Y z=Z m1=M1"}}},
+        {"a broken master chain takes the first remaining and warns",
+         {{"P.esp", 2000, {{"T", {{"p", "m3", "", "P"}}}}},
+          {"M.esm", 1000, {{"T", {{"m1", "", "m9", "one"}, {"m2", "m7", "m3", "two"}, {"m3", "m2", "", "three"}}}}}},
+         {{"T", "m1=one m2=two m3=three p=P"}}, 1},
+    };
+    for (const CCase& c : cases) {
+        SCOPED_TRACE(c.m_what);
+        std::vector<std::string> plugins, masters;
+        for (const CFile& f : c.m_files) {
+            CPluginBuilder b;
+            b.Header();
+            for (const auto& [topic, responses] : f.m_topics) AddTopic(b, topic, responses);
+            Put(f.m_name, b, f.m_time);
+            (f.m_name.ends_with(".esm") ? masters : plugins).push_back(f.m_name);
+        }
+        CScriptedLink link;
+        ASSERT_EQ(Run(link, plugins, masters), 1);
+        CRepairBack back = ReadRepair(m_dir / "Repair.esp");
+        ASSERT_TRUE(back.m_ok);
+        EXPECT_EQ(back.m_recordCount, back.m_records);
+        EXPECT_EQ(Chains(back), c.m_chains);
+        const auto calls = link.Calls();
+        const auto count = [&](const std::string& call) { return std::count(calls.begin(), calls.end(), call); };
+        EXPECT_EQ(count("ask Warning|Dialog May Be Out of Order"), c.m_warnings);
+        EXPECT_EQ(count(kConflict), c.m_conflicts);
+        EXPECT_EQ(count(kMasterQuestion), masters.empty() ? 1 : 0);
+        EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::string& s) { return s.rfind("ask", 0) == 0; }),
+                  c.m_warnings + c.m_conflicts + (masters.empty() ? 1 : 0));
+    }
 }
 
-TEST_F(DialogMergeTest, DeletedTopicsAndResponsesAreNotMergedNorWritten) {
-    CPluginBuilder m;
-    m.Header();
-    AddTopic(m, "T", {{"m1", "", "m2", "one"}, {"m2", "m1", "m3", "two"}, {"m3", "m2", "", "three"}});
-    Put("Morrowind.esm", m);
-
-    CPluginBuilder p;
-    p.Header();
-    // A response before any topic: it belongs nowhere.
-    p.Record("INFO", InfoSubs(Id("early"), Id(""), Id(""), "E"));
-    AddTopic(p, "Kept", {{"k1", "", "", "K1"}, {"k2", "k1", "", "K2", true}});
-    // A deleted topic: its responses must not join "Kept".
-    p.Record("DIAL", DialSubs("Gone", 0, true));
-    p.Record("INFO", InfoSubs(Id("stray"), Id(""), Id(""), "S"));
-    // The plugin deletes a master response.
-    AddTopic(p, "T", {{"m2", "m1", "m3", "", true}, {"n", "m3", "", "N"}});
-    Put("P.esp", p);
-
-    ASSERT_EQ(Run(m_link, {"P.esp"}, {"Morrowind.esm"}), 1);
-    CRepairBack back = ReadRepair(m_dir / "Repair.esp");
-    ASSERT_TRUE(back.m_ok);
-    ASSERT_EQ(back.m_topics.size(), 2u);
-    EXPECT_EQ(back.Find("Gone"), nullptr);
-    ASSERT_NE(back.Find("Kept"), nullptr);
-    ASSERT_EQ(ChainIds(*back.Find("Kept")), (std::vector<std::string>{"k1"}));
-    ASSERT_NE(back.Find("T"), nullptr);
-    ASSERT_EQ(ChainIds(*back.Find("T")), (std::vector<std::string>{"m1", "m3", "n"}));
-    EXPECT_TRUE(ChainConsistent(*back.Find("T")));
-    EXPECT_TRUE(ChainConsistent(*back.Find("Kept")));
-
-    // A newer plugin that gives the response back wins over the deletion.
-    CPluginBuilder later;
-    later.Header();
-    AddTopic(later, "T", {{"m2", "m1", "m3", "two again"}});
-    Put("Later.esp", later, 1'700'000'000);
-    ASSERT_EQ(Run(m_link, {"P.esp", "Later.esp"}, {"Morrowind.esm"}), 1);
-    back = ReadRepair(m_dir / "Repair.esp");
-    ASSERT_NE(back.Find("T"), nullptr);
-    ASSERT_EQ(ChainIds(*back.Find("T")), (std::vector<std::string>{"m1", "m2", "m3", "n"}));
-    EXPECT_EQ(Texts(*back.Find("T"))[1], "two again");
-}
-
-TEST_F(DialogMergeTest, GarbageIsSlidOverAndACutRecordEndsTheFile) {
+// What lies between and inside the records is read as the game reads it.
+TEST_F(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
     CPluginBuilder p;
     p.Header();
     p.Raw("\x01\x02garbageIN"s);
+    p.Record("INFO", InfoSubs(Id("early"), Id(""), Id(""), "E"));  // before any topic: it belongs nowhere
     p.Record("DIAL", DialSubs("T"));
     p.Raw("\0\0\x7f"s);
     p.Record("INFO", InfoSubs(Id("a"), Id(""), Id("b"), "A"));
@@ -292,103 +242,29 @@ TEST_F(DialogMergeTest, GarbageIsSlidOverAndACutRecordEndsTheFile) {
     std::vector<CSub> b = InfoSubs(Id("b"), Id("a"), Id(""), "B");
     b.insert(b.begin(), Sub("XXXX", "the DELE word"));
     p.Record("INFO", b);
-    std::size_t cut = p.Size();
-    p.Record("INFO", InfoSubs(Id("c"), Id("b"), Id(""), "C"));
-    p.Truncate(cut + 30);
-    Put("P.esp", p);
-
-    ASSERT_EQ(Run(m_link, {"P.esp"}, {}), 1);
-    CRepairBack back = ReadRepair(m_dir / "Repair.esp");
-    ASSERT_TRUE(back.m_ok);
-    ASSERT_EQ(back.m_topics.size(), 1u);
-    ASSERT_EQ(ChainIds(back.m_topics[0]), (std::vector<std::string>{"a", "b"}));
-    EXPECT_EQ(Texts(back.m_topics[0]), (std::vector<std::string>{"A", "B"}));
-    EXPECT_TRUE(ChainConsistent(back.m_topics[0]));
-}
-
-TEST_F(DialogMergeTest, IdsKeepTheirBytesAndTopicNamesTheirCase) {
-    CPluginBuilder p;
-    p.Header();
-    p.Record("DIAL", DialSubs("Greeting"));
+    // A deleted topic: its responses must not join "T".
+    p.Record("DIAL", DialSubs("Gone", 0, true));
+    p.Record("INFO", InfoSubs(Id("stray"), Id(""), Id(""), "S"));
+    // Ids keep their bytes, terminated or not; topic names keep their case.
+    p.Record("DIAL", DialSubs("t"));
     p.Record("INFO", InfoSubs("1234567890\0"s, "\0"s, "ABC"s, "first"));
     p.Record("INFO", InfoSubs("ABC"s, "1234567890\0"s, "\0"s, "second"));
-    p.Record("DIAL", DialSubs("greeting"));
-    p.Record("INFO", InfoSubs(Id("low"), Id(""), Id(""), "lower case"));
+    std::size_t cut = p.Size();
+    p.Record("INFO", InfoSubs(Id("c"), Id("ABC"), Id(""), "C"));
+    p.Truncate(cut + 30);  // a cut record ends the file
     Put("P.esp", p);
 
     ASSERT_EQ(Run(m_link, {"P.esp"}, {}), 1);
     CRepairBack back = ReadRepair(m_dir / "Repair.esp");
     ASSERT_TRUE(back.m_ok);
     ASSERT_EQ(back.m_topics.size(), 2u);
-    EXPECT_EQ(back.m_topics[0].m_name, Id("Greeting"));
-    EXPECT_EQ(back.m_topics[1].m_name, Id("greeting"));
-    const auto& chain = back.m_topics[0].m_infos;
-    ASSERT_EQ(chain.size(), 2u);
-    EXPECT_EQ(chain[0].m_inam, "1234567890\0"s);  // 11 bytes, written as 11
-    EXPECT_EQ(chain[0].m_pnam, "\0"s);
-    EXPECT_EQ(chain[0].m_nnam, "ABC"s);
-    EXPECT_EQ(chain[1].m_inam, "ABC"s);
-    EXPECT_EQ(chain[1].m_pnam, "1234567890\0"s);
-    EXPECT_EQ(chain[1].m_nnam, "\0"s);
-    ASSERT_EQ(ChainIds(back.m_topics[1]), (std::vector<std::string>{"low"}));
-}
-
-// One master and one plugin holding topic "T": the merged chain's order, and
-// the warning a broken master chain gives.
-TEST_F(DialogMergeTest, MergedChainsFollowTheLinks) {
-    struct CCase {
-        const char* m_what;
-        std::vector<CResp> m_master, m_plugin;
-        std::vector<std::string> m_chain;
-        long m_warnings;
-    };
-    const CCase cases[] = {
-        // Placing x's follower y takes out an element that stood before x:
-        // the walk must not lose z, which belongs before the master's responses.
-        {"every sibling is placed before moving on", {{"m1", "", "", "M1"}},
-         {{"y", "x", "", "Y"}, {"x", "", "y", "X"}, {"z", "", "", "Z"}}, {"x", "y", "z", "m1"}, 0},
-        {"a broken master chain takes the first remaining",
-         {{"m1", "", "m9", "one"}, {"m2", "m7", "m3", "two"}, {"m3", "m2", "", "three"}}, {{"p", "m3", "", "P"}},
-         {"m1", "m2", "m3", "p"}, 1},
-    };
-    for (const CCase& c : cases) {
-        SCOPED_TRACE(c.m_what);
-        CPluginBuilder m, p;
-        m.Header();
-        AddTopic(m, "T", c.m_master);
-        p.Header();
-        AddTopic(p, "T", c.m_plugin);
-        Put("M.esm", m);
-        Put("P.esp", p);
-        CScriptedLink link;
-        ASSERT_EQ(Run(link, {"P.esp"}, {"M.esm"}), 1);
-        CRepairBack back = ReadRepair(m_dir / "Repair.esp");
-        ASSERT_TRUE(back.m_ok);
-        ASSERT_EQ(back.m_topics.size(), 1u);
-        EXPECT_EQ(ChainIds(back.m_topics[0]), c.m_chain);
-        EXPECT_TRUE(ChainConsistent(back.m_topics[0]));
-        const auto calls = link.Calls();
-        EXPECT_EQ(std::count(calls.begin(), calls.end(), "ask Warning|Dialog May Be Out of Order"s), c.m_warnings);
-    }
-}
-
-// A deeper tree in scrambled pool order; a response whose previous is
-// nowhere is left for later.
-TEST_F(DialogMergeTest, LinkChainWalksATreeDepthFirst) {
-    CDialogMerge merge(m_link);
-    std::vector<CInfoRecord> infos;
-    for (auto [id, prev] : std::vector<std::pair<std::string, std::string>>{
-             {"c", "b"}, {"b", "a"}, {"a", ""}, {"d", "a"}, {"e", ""}, {"f", "c"}, {"o", "nowhere"}})
-        infos.push_back(CInfoRecord{Id(id), Id(prev), Id(""), "", 0, false});
-    CDialogMerge::CInfoPool pool(infos);
-    std::vector<CInfoRecord> chain;
-    merge.LinkChain("\0"s, pool, chain, m_stop);
-    std::vector<std::string> ids;
-    for (const auto& r : chain) ids.emplace_back(UpToNul(r.m_inam));
-    ASSERT_EQ(ids, (std::vector<std::string>{"a", "b", "c", "f", "d", "e"}));
-    EXPECT_FALSE(pool.Placed(6));
-    EXPECT_EQ(chain[1].m_pnam, Id("a"));
-    EXPECT_EQ(chain[0].m_nnam, Id("b"));
+    EXPECT_EQ(back.m_topics[0].m_name, Id("T"));
+    EXPECT_EQ(Chains(back)["T"], "a=A b=B");
+    EXPECT_EQ(back.m_topics[1].m_name, Id("t"));
+    const auto& raw = back.m_topics[1].m_infos;
+    ASSERT_EQ(raw.size(), 2u);
+    EXPECT_EQ(raw[0].m_inam + "|" + raw[0].m_pnam + "|" + raw[0].m_nnam, "1234567890\0|\0|ABC"s);
+    EXPECT_EQ(raw[1].m_inam + "|" + raw[1].m_pnam + "|" + raw[1].m_nnam, "ABC|1234567890\0|\0"s);
 }
 
 // Every run that ends early leaves the repair plugin that was there as it
@@ -399,6 +275,10 @@ TEST_F(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
     AddTopic(p, "T", {{"a", "", "", "A"}});
     AddTopic(p, "U", {{"b", "", "", "B"}});
     Put("P.esp", p);
+    CPluginBuilder q;
+    q.Header();
+    AddTopic(q, "T", {{"a", "", "", "other A"}});
+    Put("Q.esp", q);
     const std::string input = Bytes("P.esp");
     const std::string old = "an earlier repair plugin";
     using EOp = platform::EFileOp;
@@ -413,6 +293,7 @@ TEST_F(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
         std::string m_stopAt;  // a progress text on which the user stops
         EOutcome m_outcome;
         std::string m_lastCall;  // for a stop: the progress that stopped
+        std::vector<std::string> m_plugins = {"P.esp"};
     };
     const std::string io = "ask VANTOR|Input/output error", out = "Repair.esp";
     // The system's own words for a folder that is not there.
@@ -421,6 +302,7 @@ TEST_F(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
     const std::string noFolder = platform::LastErrorMessage();
     const CCase cases[] = {
         {out, {EAnswer::No}, {}, "", "", EOutcome::Declined, kMasterQuestion},
+        {out, {EAnswer::Yes, EAnswer::No}, {}, "", "", EOutcome::Declined, kConflict, {"P.esp", "Q.esp"}},
         {out, {}, EOp::Write, "", "", EOutcome::WriteFailed, io},
         {out, {}, EOp::ShortWrite, "", "", EOutcome::WriteFailed, "ask VANTOR|Could not update this Entry."},
         {out, {}, EOp::Sync, "", "", EOutcome::WriteFailed, io},
@@ -448,7 +330,7 @@ TEST_F(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
                 return op == *c.m_fail && path.find(c.m_failOn) != std::string::npos;
             });
         CDialogMerge::EOutcome outcome{};
-        EXPECT_EQ(Run(link, {"P.esp"}, {}, c.m_output, &outcome), c.m_outcome == EOutcome::Stopped ? 1 : 0);
+        EXPECT_EQ(Run(link, c.m_plugins, {}, c.m_output, &outcome), c.m_outcome == EOutcome::Stopped ? 1 : 0);
         platform::SetFaultHook(nullptr);
         EXPECT_EQ(outcome, c.m_outcome);
         const auto calls = link.Calls();
