@@ -13,6 +13,7 @@
 using namespace vantor;
 using fixtures::Fixed;
 using fixtures::I32;
+using namespace std::string_literals;
 
 namespace {
 
@@ -39,28 +40,13 @@ std::optional<std::string> WrittenBack(const CEntryRow& row) {
 }  // namespace
 
 TEST(EntryRows, IsValidAscii) {
-    const std::vector<std::pair<std::string, bool>> cases = {
-        {"", false},
-        {"a", true},
-        {std::string(1, '\0'), true},
-        {"\t", true},
-        {"\n", true},
-        {"\r", true},
-        {"\x1F", false},
-        {" ", true},
-        {"~", true},
-        {"\x7F", false},  // a single byte must be 7-bit printable
-        {"\xE9", false},
-        {"\xE9\xE9", true},  // the last byte of a longer text is not tested
-        {"ab\x01", true},
-        {std::string("ab\0", 3), true},
-        {std::string("a\0b", 3), false},
-        {"a\x01z", false},
-        {"a\xFEz", true},
-        {"a\xFFz", false},
-        {"a\tb\r\nc", true},
-    };
-    for (const auto& [text, valid] : cases) EXPECT_EQ(IsValidAscii(text), valid) << testing::PrintToString(text);
+    // A single byte must be 7-bit printable; the last byte of a longer text
+    // is not tested.
+    for (const std::string& text :
+         {"a"s, "\0"s, "\t"s, "\n"s, "\r"s, " "s, "~"s, "\xE9\xE9"s, "ab\x01"s, "ab\0"s, "a\xFEz"s, "a\tb\r\nc"s})
+        EXPECT_TRUE(IsValidAscii(text)) << testing::PrintToString(text);
+    for (const std::string& text : {""s, "\x1F"s, "\x7F"s, "\xE9"s, "a\0b"s, "a\x01z"s, "a\xFFz"s})
+        EXPECT_FALSE(IsValidAscii(text)) << testing::PrintToString(text);
 }
 
 TEST(EntryRows, EachTagGetsItsDisplayForm) {
@@ -118,26 +104,20 @@ TEST(EntryRows, EachTagGetsItsDisplayForm) {
     }
 }
 
+// An entry's data in rows after its ID (the corpus round trip takes every
+// real one), none for data too short for a row; the blank new row.
 TEST(EntryRows, EntryDataIsSplitAfterItsIdAndNewRowsAreBlank) {
     CEntry entry;
-    entry.m_id = std::string("Bob\0", 4);
-    entry.SetData(fixtures::SubBytes({fixtures::Sub("FNAM", fixtures::Z("Bob")), fixtures::Sub("INTV", I32(7)),
-                                      fixtures::Sub("NPCO", I32(2) + Fixed("gold_001", 32))}));
+    entry.m_id = "Bob\0"s;
+    entry.SetData(fixtures::SubBytes({fixtures::Sub("FNAM", "Bob\0"s), fixtures::Sub("NPCO", I32(2) + Fixed("gold_001", 32))}));
     auto rows = FillGrid("NPC_", entry);
-    ASSERT_EQ(rows.size(), 3u);
-    EXPECT_EQ(rows[0].m_tag, "FNAM");
-    EXPECT_EQ(rows[1].m_data, "7");
-    EXPECT_EQ(rows[2].m_data, "2 = gold_001");
-    EXPECT_EQ(rows[2].m_bytes, "36");
-
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].m_data, "2 = gold_001");
     CWriteBack back = WriteBackRows(rows, [](const CMessage&) { return EAnswer::No; });
-    ASSERT_TRUE(back.m_ok);
     EXPECT_EQ(JoinSubRecords(back.m_subRecords), entry.Data());
-
     CEntry tooShort;
     tooShort.SetData("NAM");
     EXPECT_TRUE(FillGrid("MISC", tooShort).empty());
-
     CEntryRow blank = NewRow();
     EXPECT_FALSE(blank.m_fromEntry);
     EXPECT_EQ(blank.m_value, 0);

@@ -32,116 +32,100 @@ std::string Bytes(std::initializer_list<int> values) {
     return out;
 }
 
-struct CCase {
-    const char* m_name;
-    CEntryRow m_row;
-    std::optional<std::string> m_payload;  // nullopt: refused
-    std::string m_message;                 // the refusal's text
-    std::string m_caption = "Invalid Data";
-};
-
 }  // namespace
 
+// What the user may type in each row type. Rows that show data as filled
+// from an entry and write it back unchanged are the display-form and
+// random-payload tests' business.
 TEST(WriteBack, EachTypeConvertsOrRefusesWithItsMessage) {
-    const std::string name33(33, 'n');
-    const std::string name31(31, 'n');
+    const std::string name33(33, 'n'), name31(31, 'n');
+    const std::string notDec = "Decimal Data field not Numeric", over32 = "Integer Value Larger than\n4294967295";
+    const std::string notAscii = "Ascii Type Data not Valid Ascii at Row 1.", size = "Invalid Size";
+    const std::string notFixed = "Fixed Size Ascii Type Data not Valid Ascii at Row 1.";
+    const std::string mixedOver = "Decimal Value Larger than\n4294967295", notMixed = "Decimal Data not Numeric at Row 1.";
+    const std::string noLength = "Length in Bytes Field Invalid", notHex = "Hex Data field not Valid Hexadecimal";
+    struct CCase {
+        CEntryRow m_row;
+        std::optional<std::string> m_payload;  // nullopt: refused
+        std::string m_message;                 // the refusal's text
+        std::string m_caption = "Invalid Data";
+    };
     const std::vector<CCase> cases = {
-        {"dec 4 bytes", Row("Dec", "100", "4"), Bytes({100, 0, 0, 0}), ""},
-        {"dec 1 byte max", Row("Dec", "255", "1"), Bytes({255}), ""},
-        {"dec over 1 byte", Row("Dec", "256", "1"), std::nullopt, "Integer Value Larger than\n255"},
-        {"dec 0 bytes", Row("Dec", "0", "0"), std::string(), ""},
-        {"dec negative 2 bytes", Row("Dec", "-5", "2"), std::nullopt, "Decimal Data field not Numeric"},
-        {"dec negative as shown", Row("Dec", "-1", "4"), Bytes({255, 255, 255, 255}), ""},
-        {"dec int32 min", Row("Dec", "-2147483648", "4"), Bytes({0, 0, 0, 0x80}), ""},
-        {"dec below int32", Row("Dec", "-2147483649", "4"), std::nullopt, "Integer Value Smaller than\n-2147483648"},
-        {"dec lone sign", Row("Dec", "-", "4"), std::nullopt, "Decimal Data field not Numeric"},
-        {"dec plus sign", Row("Dec", "+5", "4"), std::nullopt, "Decimal Data field not Numeric"},
-        {"dec blank", Row("Dec", " 5", "4"), std::nullopt, "Decimal Data field not Numeric"},
-        {"dec empty", Row("Dec", "", "4"), std::nullopt, "Decimal Data field not Numeric"},
-        // 2^32 must not wrap to 0 and pass.
-        {"dec 2^32", Row("Dec", "4294967296", "4"), std::nullopt, "Integer Value Larger than\n4294967295"},
-        {"dec 8 bytes", Row("Dec", "4294967295", "8"), Bytes({255, 255, 255, 255, 0, 0, 0, 0}), ""},
-        {"dec over 8 bytes", Row("Dec", "4294967296", "8"), std::nullopt, "Integer Value Larger than\n4294967295"},
-        {"dec 20 chars", Row("Dec", "00000000000000000001", "4"), Bytes({1, 0, 0, 0}), ""},
-        {"dec 21 chars", Row("Dec", "000000000000000000001", "4"), std::nullopt,
-         "Integer Value Larger than\n4294967295"},
-        {"dec huge", Row("Dec", "99999999999999999999999", "8"), std::nullopt, "Integer Value Larger than\n4294967295"},
+        {Row("Dec", "255", "1"), Bytes({255}), ""},
+        {Row("Dec", "256", "1"), std::nullopt, "Integer Value Larger than\n255"},
+        {Row("Dec", "-5", "2"), std::nullopt, notDec},
+        {Row("Dec", "-2147483648", "4"), Bytes({0, 0, 0, 0x80}), ""},
+        {Row("Dec", "-2147483649", "4"), std::nullopt, "Integer Value Smaller than\n-2147483648"},
+        {Row("Dec", "-", "4"), std::nullopt, notDec},
+        {Row("Dec", "+5", "4"), std::nullopt, notDec},
+        {Row("Dec", " 5", "4"), std::nullopt, notDec},
+        {Row("Dec", "", "4"), std::nullopt, notDec},
+        {Row("Dec", "4294967296", "4"), std::nullopt, over32},  // must not wrap to 0 and pass
+        {Row("Dec", "4294967295", "8"), Bytes({255, 255, 255, 255, 0, 0, 0, 0}), ""},
+        {Row("Dec", "4294967296", "8"), std::nullopt, over32},
+        {Row("Dec", "00000000000000000001", "4"), Bytes({1, 0, 0, 0}), ""},
+        {Row("Dec", "000000000000000000001", "4"), std::nullopt, over32},
+        {Row("Dec", "99999999999999999999999", "8"), std::nullopt, over32},
 
-        {"ascii terminated", Row("Ascii", "abc", "4", 0), std::string("abc\0", 4), ""},
-        {"ascii unterminated", Row("Ascii", "abc", "3", 'c'), std::string("abc"), ""},
-        {"ascii high last byte", Row("Ascii", "ab\xFF", "3", -1), std::string("ab\xFF"), ""},
-        {"ascii empty new", Row("Ascii", "", "0", 0), std::string(1, '\0'), ""},
-        {"ascii empty kept", Row("Ascii", "", "3", 'c'), std::nullopt, "Ascii Type Data not Valid Ascii at Row 1."},
-        {"ascii control", Row("Ascii", "a\x01z", "3", 'z'), std::nullopt, "Ascii Type Data not Valid Ascii at Row 1."},
-        {"ascii outside the code page", Outside(Row("Ascii", "??", "3", 0)), std::nullopt,
-         "Ascii Type Data not Valid Ascii at Row 1."},
+        {Row("Ascii", "", "0", 0), std::string(1, '\0'), ""},  // a new row
+        {Row("Ascii", "", "3", 'c'), std::nullopt, notAscii},
+        {Row("Ascii", "a\x01z", "3", 'z'), std::nullopt, notAscii},
+        {Outside(Row("Ascii", "??", "3", 0)), std::nullopt, notAscii},
 
-        {"fixed padded", Row("Fixed", "  spell\t", "8", 8), std::string("spell\0\0\0", 8), ""},
-        {"fixed full", Row("Fixed", "spell", "5", 5), std::string("spell"), ""},
-        {"fixed too long", Row("Fixed", "spells", "5", 5), std::nullopt,
-         "Fixed Size Ascii Type Data is Greater than its Max Size at Row 1.", "Invalid Size"},
-        {"fixed empty", Row("Fixed", "   ", "8", 8), std::nullopt,
-         "Fixed Size Ascii Type Data not Valid Ascii at Row 1."},
-        {"fixed outside the code page", Outside(Row("Fixed", "??", "8", 8)), std::nullopt,
-         "Fixed Size Ascii Type Data not Valid Ascii at Row 1."},
+        {Row("Fixed", "  spell\t", "8", 8), std::string("spell\0\0\0", 8), ""},
+        {Row("Fixed", "spell", "5", 5), std::string("spell"), ""},
+        {Row("Fixed", "spells", "5", 5), std::nullopt,
+         "Fixed Size Ascii Type Data is Greater than its Max Size at Row 1.", size},
+        {Row("Fixed", "   ", "8", 8), std::nullopt, notFixed},
+        {Outside(Row("Fixed", "??", "8", 8)), std::nullopt, notFixed},
 
-        {"mixed minus one", Row("Mixed", "-1 = abcde", "36", 36),
-         Bytes({255, 255, 255, 255}) + "abcde" + std::string(27, '\0'), ""},
-        {"mixed new row", Row("Mixed", "7=x", "8", 0), Bytes({7, 0, 0, 0}) + std::string("x\0\0\0", 4), ""},
+        {Row("Mixed", "7=x", "8", 0), Bytes({7, 0, 0, 0}) + std::string("x\0\0\0", 4), ""},
         // The name would make the subrecord longer than its size.
-        {"mixed grows", Row("Mixed", "5 = " + name33, "36", 36), std::nullopt,
-         "Fixed Size Data is Greater than its Max Size at Row 1.", "Invalid Size"},
+        {Row("Mixed", "5 = " + name33, "36", 36), std::nullopt, "Fixed Size Data is Greater than its Max Size at Row 1.",
+         size},
         // Longer as typed than the size, but the count and name fit.
-        {"mixed long text fits", Row("Mixed", "1000 = " + name31, "36", 36),
-         Bytes({0xE8, 3, 0, 0}) + name31 + std::string(1, '\0'), ""},
-        {"mixed changed size", Row("Mixed", "1 = a", "36", 20), std::nullopt,
-         "Fixed Size Data has Changed Size at Row 1.", "Invalid Size"},
-        {"mixed control", Row("Mixed", "1 =\x02 a", "36", 36), std::nullopt,
-         "Fixed Size Ascii Data not Valid Ascii at Row 1."},
-        {"mixed no marker", Row("Mixed", "1 a", "36", 36), std::nullopt, "Mixed Mode Marker '=' not Found at Row 1."},
-        {"mixed inner sign", Row("Mixed", "1-2 = a", "36", 36), std::nullopt, "Decimal Data not Numeric at Row 1."},
-        {"mixed no number", Row("Mixed", " = a", "36", 36), std::nullopt, "Decimal Data not Numeric at Row 1."},
-        {"mixed no name", Row("Mixed", "5 =", "36", 36), std::nullopt,
-         "Fixed Size Ascii Data is not Valid Ascii at Row 1."},
-        {"mixed 11 digits", Row("Mixed", "12345678901 = a", "36", 36), std::nullopt,
-         "Decimal Value Larger than\n4294967295"},
-        {"mixed 2^32", Row("Mixed", "4294967296 = a", "36", 36), std::nullopt, "Decimal Value Larger than\n4294967295"},
-        {"mixed name keeps marker", Row("Mixed", "2 = a=b", "12", 12), Bytes({2, 0, 0, 0}) + std::string("a=b\0\0\0\0\0", 8),
-         ""},
+        {Row("Mixed", "1000 = " + name31, "36", 36), Bytes({0xE8, 3, 0, 0}) + name31 + std::string(1, '\0'), ""},
+        {Row("Mixed", "1 = a", "36", 20), std::nullopt, "Fixed Size Data has Changed Size at Row 1.", size},
+        {Row("Mixed", "1 =\x02 a", "36", 36), std::nullopt, "Fixed Size Ascii Data not Valid Ascii at Row 1."},
+        {Row("Mixed", "1 a", "36", 36), std::nullopt, "Mixed Mode Marker '=' not Found at Row 1."},
+        {Row("Mixed", "1-2 = a", "36", 36), std::nullopt, notMixed},
+        {Row("Mixed", " = a", "36", 36), std::nullopt, notMixed},
+        {Row("Mixed", "5 =", "36", 36), std::nullopt, "Fixed Size Ascii Data is not Valid Ascii at Row 1."},
+        {Row("Mixed", "12345678901 = a", "36", 36), std::nullopt, mixedOver},
+        {Row("Mixed", "4294967296 = a", "36", 36), std::nullopt, mixedOver},
+        {Row("Mixed", "2 = a=b", "12", 12), Bytes({2, 0, 0, 0}) + std::string("a=b\0\0\0\0\0", 8), ""},
 
-        {"hex upper", Row("Hex", "00FF7A", "3"), Bytes({0, 255, 0x7A}), ""},
-        {"hex lower", Row("hex", "ab12", "2"), Bytes({0xAB, 0x12}), ""},
-        {"hex empty", Row("Hex", "", "0"), std::string(), ""},
-        {"hex not digits", Row("Hex", "0G", "1"), std::nullopt, "Hex Data field not Valid Hexadecimal"},
-        {"hex blank", Row("Hex", "00 11", "2"), std::nullopt, "Hex Data field not Valid Hexadecimal"},
+        {Row("hex", "ab12", "2"), Bytes({0xAB, 0x12}), ""},
+        {Row("Hex", "", "0"), std::string(), ""},
+        {Row("Hex", "0G", "1"), std::nullopt, notHex},
+        {Row("Hex", "00 11", "2"), std::nullopt, notHex},
 
-        {"type any case", Row("aScIi", "x", "1", 0), std::string("x\0", 2), ""},
-        {"unknown type", Row("Float", "1.0", "4"), std::nullopt, "Invalid Type Field."},
-        {"empty type", Row("", "1", "4"), std::nullopt, "Invalid Type Field."},
-        {"bytes empty", Row("Hex", "00", ""), std::nullopt, "Length in Bytes Field Invalid"},
-        {"bytes not a number", Row("Hex", "00", "one"), std::nullopt, "Length in Bytes Field Invalid"},
+        {Row("aScIi", "x", "1", 0), std::string("x\0", 2), ""},
+        {Row("Float", "1.0", "4"), std::nullopt, "Invalid Type Field."},
+        {Row("", "1", "4"), std::nullopt, "Invalid Type Field."},
+        {Row("Hex", "00", ""), std::nullopt, noLength},
+        {Row("Hex", "00", "one"), std::nullopt, noLength},
         // Padding a fixed text to a size no subrecord can have would only
         // exhaust memory.
-        {"bytes too large", Row("Fixed", "a", "99999999", 1), std::nullopt, "Length in Bytes Field Invalid"},
+        {Row("Fixed", "a", "99999999", 1), std::nullopt, noLength},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_row.m_type + " " + testing::PrintToString(c.m_row.m_data) + " in " + c.m_row.m_bytes);
         CScriptedLink link;
         CWriteBack result = WriteBackRows({c.m_row}, link);
         auto messages = link.Messages();
+        EXPECT_EQ(result.m_ok, c.m_payload.has_value());
+        EXPECT_EQ(result.m_row, c.m_payload ? 0 : 1);
         if (c.m_payload) {
-            EXPECT_TRUE(result.m_ok) << c.m_name;
-            EXPECT_EQ(result.m_row, 0) << c.m_name;
-            EXPECT_TRUE(messages.empty()) << c.m_name << ": " << (messages.empty() ? "" : messages[0].m_text);
-            EXPECT_EQ(result.m_subRecords, (CSubRecords{{"DATA", *c.m_payload}})) << c.m_name;
-        } else {
-            EXPECT_FALSE(result.m_ok) << c.m_name;
-            EXPECT_EQ(result.m_row, 1) << c.m_name;
-            ASSERT_EQ(messages.size(), 1u) << c.m_name;
-            EXPECT_EQ(messages[0].m_text, c.m_message) << c.m_name;
-            EXPECT_EQ(messages[0].m_caption, c.m_caption) << c.m_name;
-            EXPECT_EQ(messages[0].m_buttons, EButtons::Ok) << c.m_name;
-            EXPECT_EQ(messages[0].m_icon, EIcon::Exclamation) << c.m_name;
+            EXPECT_TRUE(messages.empty()) << (messages.empty() ? "" : messages[0].m_text);
+            EXPECT_EQ(result.m_subRecords, (CSubRecords{{"DATA", *c.m_payload}}));
+            continue;
         }
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].m_text, c.m_message);
+        EXPECT_EQ(messages[0].m_caption, c.m_caption);
+        EXPECT_EQ(messages[0].m_buttons, EButtons::Ok);
+        EXPECT_EQ(messages[0].m_icon, EIcon::Exclamation);
     }
 }
 
