@@ -17,23 +17,19 @@ namespace {
 class RelinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::create_directory(m_data / "Data Files");
         m_dataDir = m_data / "Data Files/";
+        std::filesystem::create_directory(m_dataDir);
         // Each plugin has a topic of its own, so the repair plugin shows
         // which plugins were read; "Shared" shows the order they were read in.
-        for (const char* name : {"A.esp", "B.esp", "PendingMaster.esp", "LoadedMaster.esp"}) {
+        for (const std::string name : {"A.esp", "B.esp", "PendingMaster.esp", "LoadedMaster.esp", "Morrowind.esm"}) {
             CPluginBuilder b;
             b.Header();
-            AddTopic(b, std::string("own ") + name, {{std::string("id ") + name, "", "", "x"}});
-            AddTopic(b, "Shared", {{"s", "", "", std::string("from ") + name}});
+            const bool master = name.ends_with(".esm");
+            if (!master) AddTopic(b, "own " + name, {{"id " + name, "", "", "x"}});
+            AddTopic(b, "Shared", {{master ? "m" : "s", "", "", master ? "master" : "from " + name}});
             ASSERT_TRUE(b.Write(m_dataDir + name));
             SetFileTime(m_dataDir + name, 1000);
         }
-        CPluginBuilder m;
-        m.Header();
-        AddTopic(m, "Shared", {{"m", "", "", "master"}});
-        ASSERT_TRUE(m.Write(m_dataDir + "Morrowind.esm"));
-
         m_in.m_espFilename = "Repair.esp";
         m_in.m_espPath = m_dataDir;
         m_in.m_dataDir = m_dataDir;
