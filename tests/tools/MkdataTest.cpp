@@ -184,8 +184,9 @@ TEST(SampleSet, HoldsEveryKindOfFinding) {
 }
 
 // A small set: the same bytes for the same options, other bytes for another
-// seed, the master near its size, and plugins that override the masters in
-// the shares asked for, some of them the same records.
+// seed, temporary copies that leave nothing behind, the master near its
+// size, and plugins that override the masters in the shares asked for, some
+// of them the same records.
 TEST(BenchSet, IsDeterministicScaledAndOverridesInTheGivenShares) {
     mkdata::CBenchOptions opts;
     opts.m_masterMegabytes = 3;
@@ -194,22 +195,31 @@ TEST(BenchSet, IsDeterministicScaledAndOverridesInTheGivenShares) {
     opts.m_minRecords = 400;
     opts.m_maxRecords = 1200;
     opts.m_extraMasters = {{"Extra.esm", 0.5}};
-    CTempDir a, b, c;
+    CTempDir a;
     const auto first = mkdata::WriteBenchSet(a.Path(), opts);
     ASSERT_TRUE(first.m_ok) << first.m_error;
     ASSERT_EQ(first.m_files.size(), 8u);
-    ASSERT_TRUE(mkdata::WriteBenchSet(b.Path(), opts).m_ok);
     auto reseeded = opts;
     reseeded.m_seed = 8;
-    ASSERT_TRUE(mkdata::WriteBenchSet(c.Path(), reseeded).m_ok);
-    std::int64_t previous = 0;
-    for (const auto& path : first.m_files) {
-        const std::string name = platform::FileNameOf(path);
-        EXPECT_EQ(Bytes(path), Bytes(b / ("Data Files/" + name))) << name;
-        EXPECT_NE(Bytes(path), Bytes(c / ("Data Files/" + name))) << name;
-        EXPECT_GT(platform::LastWriteTime(path).value_or(0), previous) << name;
-        previous = platform::LastWriteTime(path).value_or(0);
+    std::string folder;
+    {
+        // Sets in temporary folders of their own, removed whole when done.
+        const mkdata::CTemporarySet same(opts), other(reseeded);
+        ASSERT_TRUE(same.Written().m_ok && other.Written().m_ok);
+        ASSERT_EQ(same.Written().m_files.size(), 8u);
+        ASSERT_EQ(other.Written().m_files.size(), 8u);
+        EXPECT_NE(same.Folder(), other.Folder());
+        folder = same.Folder();
+        std::int64_t previous = 0;
+        for (std::size_t i = 0; i < first.m_files.size(); ++i) {
+            const std::string& path = first.m_files[i];
+            EXPECT_EQ(Bytes(path), Bytes(same.Written().m_files[i])) << path;
+            EXPECT_NE(Bytes(path), Bytes(other.Written().m_files[i])) << path;
+            EXPECT_GT(platform::LastWriteTime(path).value_or(0), previous) << path;
+            previous = platform::LastWriteTime(path).value_or(0);
+        }
     }
+    EXPECT_FALSE(std::filesystem::exists(folder));
 
     const CLoaded master = Load(first.m_files[0]);
     const CLoaded extra = Load(first.m_files[1]);
@@ -248,20 +258,4 @@ TEST(BenchSet, IsDeterministicScaledAndOverridesInTheGivenShares) {
     EXPECT_NEAR(double(unchanged) / double(overrides), opts.m_unchanged, 0.08);
     EXPECT_NEAR(double(deleted) / double(overrides), opts.m_deleted, 0.03);
     EXPECT_GT(conflicts, 50u);  // popular records are changed by several plugins
-}
-
-TEST(BenchSet, TemporarySetLeavesNothingBehind) {
-    mkdata::CBenchOptions opts;
-    opts.m_masterMegabytes = 0.05;
-    opts.m_plugins = 1;
-    std::string folder;
-    {
-        const mkdata::CTemporarySet set(opts);
-        ASSERT_TRUE(set.Written().m_ok) << set.Written().m_error;
-        folder = set.Folder();
-        ASSERT_EQ(set.Written().m_files.size(), 2u);
-        EXPECT_TRUE(std::filesystem::exists(set.Written().m_files[1]));
-        EXPECT_NE(mkdata::CTemporarySet(opts).Folder(), folder);
-    }
-    EXPECT_FALSE(std::filesystem::exists(folder));
 }
