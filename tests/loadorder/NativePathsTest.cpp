@@ -5,6 +5,7 @@
 
 #include <cctype>
 
+#include "fixtures/System.h"
 #include "fixtures/TempDir.h"
 #include "loadorder/Kit.h"
 #include "platform/Files.h"
@@ -12,19 +13,6 @@
 namespace vantor::loadorder {
 
 namespace {
-
-#ifdef _WIN32
-constexpr char kSeparator = '\\';
-#else
-constexpr char kSeparator = '/';
-#endif
-
-// `path` with every separator the system's own.
-std::string Native(std::string path) {
-    for (char& c : path)
-        if (c == '/' || c == '\\') c = kSeparator;
-    return path;
-}
 
 std::vector<std::string> Names(const std::vector<CGameFile>& files) {
     std::vector<std::string> names;
@@ -37,23 +25,23 @@ std::vector<std::string> Names(const std::vector<CGameFile>& files) {
 
 TEST(NativePaths, GameFolderAndConfigurationLinesWithTheSystemsSeparators) {
     fixtures::CTempDir root;
-    const std::string game = Native(root.Path() + "Game");
+    const std::string game = fixtures::Native(root.Path() + "Game");
     Write(game + "/Data Files/Base.esm", "TES3");
     Write(game + "/Data Files/Mod.esp", "TES3");
     Write(game + "/Morrowind.ini", "[Game Files]\r\nGameFile0=Base.esm\r\nGameFile1=MOD.ESP\r\n");
 
     // The install folder with and without its last separator.
-    for (const std::string& install : {game, game + kSeparator}) {
+    for (const std::string& install : {game, fixtures::Native(game + "/")}) {
         auto order = MorrowindLoadOrder({install, std::nullopt, {}});
-        EXPECT_EQ(order->DataDir(), Native(game + "/Data Files/"));
+        EXPECT_EQ(order->DataDir(), fixtures::Native(game + "/Data Files/"));
         EXPECT_EQ(Names(order->ActivePlugins()), std::vector<std::string>{"MOD.ESP"});
         EXPECT_EQ(Names(order->Masters()), std::vector<std::string>{"Base.esm"});
     }
 
     Write(root / "Mods/One/One.esp", "TES3");
     Write(root / "Mods/Two/Two.omwaddon", "TES3");
-    std::string cfg = "data=\"" + Native(game + "/Data Files") + "\"\r\n" +
-                      "data=\"" + Native(root.Path() + "Mods/One") + "\"\r\n" +
+    std::string cfg = "data=\"" + fixtures::Native(game + "/Data Files") + "\"\r\n" +
+                      "data=\"" + fixtures::Native(root.Path() + "Mods/One") + "\"\r\n" +
                       // The other separator, as a hand-written file may have it.
                       "data=\"" + root.Path() + "Mods/Two/\"\r\n";
 #ifdef _WIN32
@@ -66,7 +54,7 @@ TEST(NativePaths, GameFolderAndConfigurationLinesWithTheSystemsSeparators) {
     cfg += "content=Base.esm\r\ncontent=One.esp\r\ncontent=Two.omwaddon\r\n";
     Write(root / "Config/openmw.cfg", cfg);
 
-    auto order = OpenMWLoadOrder({Native(root.Path() + "Config/openmw.cfg"), {}});
+    auto order = OpenMWLoadOrder({fixtures::Native(root.Path() + "Config/openmw.cfg"), {}});
     const auto where = std::get<COpenMWWhere>(order->Where());
     std::vector<std::string> expected{"Base.esm", "One.esp", "Two.omwaddon"};
 #ifdef _WIN32

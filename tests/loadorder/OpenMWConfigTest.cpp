@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <map>
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
@@ -16,13 +15,6 @@ namespace {
 
 using fixtures::CTempDir;
 namespace fs = std::filesystem;
-
-platform::CEnvLookup Env(std::map<std::string, std::string> vars) {
-    return [vars = std::move(vars)](const std::string& name) -> std::optional<std::string> {
-        auto it = vars.find(name);
-        return it == vars.end() ? std::nullopt : std::optional<std::string>(it->second);
-    };
-}
 
 TEST(OpenMWConfig, ParsesLinesAndPathsAsOpenMWDoes) {
     EXPECT_EQ(ParseConfigText("\xEF\xBB\xBF# a comment\r\n  data = \"/x # y\"  \r\ncontent=a.esp\nno equals sign\n"
@@ -186,7 +178,10 @@ TEST(OpenMWConfig, BundledSampleLoads) {
 // XDG's folders, or the Flatpak build's when only they hold a configuration.
 TEST(OpenMWConfig, FindsTheUsersFolders) {
     CTempDir home;
-    const auto env = Env({{"HOME", home.Path()}, {"XDG_DATA_HOME", "relative/ignored"}});
+    const platform::CEnvLookup env = [&](const std::string& name) -> std::optional<std::string> {
+        if (name == "HOME") return home.Path();
+        return name == "XDG_DATA_HOME" ? std::optional<std::string>("relative/ignored") : std::nullopt;
+    };
     EXPECT_EQ(DefaultOpenMWPaths(EHost::Linux, env).m_userConfig, home / ".config/openmw/");
     EXPECT_EQ(DefaultOpenMWPaths(EHost::Linux, env).m_userData, home / ".local/share/openmw/");
     Write(home / ".var/app/org.openmw.OpenMW/config/openmw/openmw.cfg", "");
