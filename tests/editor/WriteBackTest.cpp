@@ -129,74 +129,60 @@ TEST(WriteBack, EachTypeConvertsOrRefusesWithItsMessage) {
     }
 }
 
-TEST(WriteBack, OddHexAsksBothQuestionsInOrderAndFills) {
-    CScriptedLink link;
-    link.m_answers = {EAnswer::Yes, EAnswer::Yes};
-    CWriteBack result = WriteBackRows({Row("Dec", "1", "1", 0, "INTV"), Row("Hex", "ABC", "2")}, link);
-    ASSERT_TRUE(result.m_ok);
-    EXPECT_EQ(result.m_subRecords, (CSubRecords{{"INTV", Bytes({1})}, {"DATA", Bytes({0xAB, 0xC0})}}));
-    auto messages = link.Messages();
-    ASSERT_EQ(messages.size(), 2u);
-    EXPECT_EQ(messages[0].m_text, "Hex-Type Data's Length at Row 2 has Changed.\n Continue?");
-    EXPECT_EQ(messages[0].m_caption, "Length Changed");
-    EXPECT_EQ(messages[1].m_text, "Hex-Type Data's Length at Row 2 not Even.\n Fill and Continue?");
-    EXPECT_EQ(messages[1].m_caption, "Length not Even");
-    for (const auto& m : messages) {
-        EXPECT_EQ(m.m_buttons, EButtons::YesNo);
-        EXPECT_EQ(m.m_icon, EIcon::Question);
-    }
-
-    // "No" to either question stops at that row.
-    for (int stopAt = 0; stopAt < 2; ++stopAt) {
-        CScriptedLink declining;
-        declining.m_answers = stopAt == 0 ? std::deque<EAnswer>{EAnswer::No} : std::deque<EAnswer>{EAnswer::Yes, EAnswer::No};
-        CWriteBack stopped = WriteBackRows({Row("Hex", "ABC", "2")}, declining);
-        EXPECT_FALSE(stopped.m_ok);
-        EXPECT_EQ(stopped.m_row, 1);
-        EXPECT_EQ(declining.Messages().size(), std::size_t(stopAt + 1));
-    }
-
-    // An even length that differs asks only the first question.
-    CScriptedLink even;
-    even.m_answers = {EAnswer::Yes};
-    CWriteBack longer = WriteBackRows({Row("Hex", "ABCD", "1")}, even);
-    ASSERT_TRUE(longer.m_ok);
-    EXPECT_EQ(longer.m_subRecords.at(0).m_payload, Bytes({0xAB, 0xCD}));
-    ASSERT_EQ(even.Messages().size(), 1u);
-    EXPECT_EQ(even.Messages()[0].m_caption, "Length Changed");
-}
-
-TEST(WriteBack, TagIsCheckedAfterTheDataAndRowsStopAtTheFirstFault) {
-    for (const std::string tag : {"NAM", "NAMEE", ""}) {
+// Rows written together: the questions about a hexadecimal length and
+// their order, the tag checked after the data, and the first fault ending
+// the write.
+TEST(WriteBack, RowsAskAboutHexLengthsAndStopAtTheFirstFault) {
+    const std::string changed2 = "Length Changed|Hex-Type Data's Length at Row 2 has Changed.\n Continue?";
+    const std::string odd2 = "Length not Even|Hex-Type Data's Length at Row 2 not Even.\n Fill and Continue?";
+    const std::string changed1 = "Length Changed|Hex-Type Data's Length at Row 1 has Changed.\n Continue?";
+    const std::string odd1 = "Length not Even|Hex-Type Data's Length at Row 1 not Even.\n Fill and Continue?";
+    const std::string badTag = "Invalid Data|ID Length Invalid.";
+    struct CCase {
+        std::vector<CEntryRow> m_rows;
+        std::deque<EAnswer> m_answers;
+        int m_row;  // the row that failed, 0 for none
+        std::vector<std::string> m_messages;  // "caption|text"
+        CSubRecords m_written = {};
+    };
+    const CEntryRow intv = Row("Dec", "1", "1", 0, "INTV"), abc = Row("Hex", "ABC", "2");
+    const std::vector<CCase> cases = {
+        {{intv, abc}, {EAnswer::Yes, EAnswer::Yes}, 0, {changed2, odd2}, {{"INTV", Bytes({1})}, {"DATA", Bytes({0xAB, 0xC0})}}},
+        // "No" to either question stops at that row.
+        {{abc}, {EAnswer::No}, 1, {changed1}},
+        {{abc}, {EAnswer::Yes, EAnswer::No}, 1, {changed1, odd1}},
+        // An even length that differs asks only the first question.
+        {{Row("Hex", "ABCD", "1")}, {EAnswer::Yes}, 0, {changed1}, {{"DATA", Bytes({0xAB, 0xCD})}}},
+        {{intv, Row("Hex", "01", "1", 0, "NAM")}, {}, 2, {badTag}},
+        {{intv, Row("Hex", "01", "1", 0, "NAMEE")}, {}, 2, {badTag}},
+        {{intv, Row("Hex", "01", "1", 0, "")}, {}, 2, {badTag}},
+        // Bad data in a row with a bad tag names the data, not the tag.
+        {{Row("Hex", "0Z", "1", 0, "AB")}, {}, 1, {"Invalid Data|Hex Data field not Valid Hexadecimal"}},
+        // The rows after a failing one are never looked at.
+        {{Row("Ascii", "a", "2", 0), Row("Fixed", "b", "4", 4), Row("Fixed", "ccccc", "4", 4), Row("Bogus", "", "")},
+         {},
+         3,
+         {"Invalid Size|Fixed Size Ascii Type Data is Greater than its Max Size at Row 3."}},
+        // No rows at all is an entry with no data after its ID.
+        {{}, {}, 0, {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.m_messages));
         CScriptedLink link;
-        CWriteBack result = WriteBackRows({Row("Hex", "00", "1", 0, "INTV"), Row("Hex", "01", "1", 0, tag)}, link);
-        EXPECT_FALSE(result.m_ok) << tag;
-        EXPECT_EQ(result.m_row, 2) << tag;
-        ASSERT_EQ(link.Messages().size(), 1u) << tag;
-        EXPECT_EQ(link.Messages()[0].m_text, "ID Length Invalid.") << tag;
-        EXPECT_EQ(link.Messages()[0].m_caption, "Invalid Data") << tag;
+        link.m_answers = c.m_answers;
+        CWriteBack result = WriteBackRows(c.m_rows, link);
+        EXPECT_EQ(result.m_ok, c.m_row == 0);
+        EXPECT_EQ(result.m_row, c.m_row);
+        if (c.m_row == 0) {
+            EXPECT_EQ(result.m_subRecords, c.m_written);
+        }
+        std::vector<std::string> messages;
+        for (const auto& m : link.Messages()) {
+            messages.push_back(m.m_caption + "|" + m.m_text);
+            const bool question = m.m_caption.starts_with("Length");
+            EXPECT_EQ(m.m_buttons, question ? EButtons::YesNo : EButtons::Ok);
+            EXPECT_EQ(m.m_icon, question ? EIcon::Question : EIcon::Exclamation);
+        }
+        EXPECT_EQ(messages, c.m_messages);
     }
-
-    // Bad data in a row with a bad tag names the data, not the tag.
-    CScriptedLink both;
-    WriteBackRows({Row("Hex", "0Z", "1", 0, "AB")}, both);
-    ASSERT_EQ(both.Messages().size(), 1u);
-    EXPECT_EQ(both.Messages()[0].m_text, "Hex Data field not Valid Hexadecimal");
-
-    // The third row fails; the rows after it are never looked at.
-    CScriptedLink third;
-    CWriteBack result = WriteBackRows({Row("Ascii", "a", "2", 0), Row("Fixed", "b", "4", 4),
-                                       Row("Fixed", "ccccc", "4", 4), Row("Bogus", "", "")},
-                                      third);
-    EXPECT_FALSE(result.m_ok);
-    EXPECT_EQ(result.m_row, 3);
-    ASSERT_EQ(third.Messages().size(), 1u);
-    EXPECT_EQ(third.Messages()[0].m_text, "Fixed Size Ascii Type Data is Greater than its Max Size at Row 3.");
-
-    // No rows at all is an entry with no data after its ID.
-    CScriptedLink none;
-    CWriteBack empty = WriteBackRows({}, none);
-    EXPECT_TRUE(empty.m_ok);
-    EXPECT_TRUE(empty.m_subRecords.empty());
-    EXPECT_TRUE(none.Messages().empty());
 }
