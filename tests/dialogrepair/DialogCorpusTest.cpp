@@ -74,18 +74,15 @@ TEST(DialogCorpus, SharedTopicsMergeIntoConsistentChainsTheReaderTakes) {
         CScriptedLink link;  // every question answered Yes
         CDialogMerge merge(link);
         CDialogIds expected;
-        for (const auto& name : set.m_plugins) {
-            std::string path = Find(files, name);
-            ASSERT_FALSE(path.empty()) << name;
-            merge.AddPlugin(platform::FileNameOf(path), platform::FolderOf(path));
-            WalkDialogue(path, expected, true);
-        }
-        for (const auto& name : set.m_masters) {
-            std::string path = Find(files, name);
-            ASSERT_FALSE(path.empty()) << name;
-            merge.AddMaster(platform::FileNameOf(path), platform::FolderOf(path));
-            WalkDialogue(path, expected, false);
-        }
+        // Masters only add to topics a plugin holds.
+        for (bool plugin : {true, false})
+            for (const auto& name : plugin ? set.m_plugins : set.m_masters) {
+                const std::string path = Find(files, name);
+                ASSERT_FALSE(path.empty()) << name;
+                if (plugin) merge.AddPlugin(platform::FileNameOf(path), platform::FolderOf(path));
+                else merge.AddMaster(platform::FileNameOf(path), platform::FolderOf(path));
+                WalkDialogue(path, expected, plugin);
+            }
         merge.SetOutputPath(out / "Repair.esp");
         std::atomic<std::int32_t> stop{0};
         ASSERT_EQ(merge.Run(stop), 1) << set.m_plugins[0];

@@ -93,14 +93,9 @@ std::vector<std::string> ChainIds(const CBackTopic& topic) {
 ::testing::AssertionResult ChainConsistent(const CBackTopic& topic) {
     const auto& c = topic.m_infos;
     const std::string empty(1, '\0');
-    for (std::size_t k = 0; k < c.size(); ++k) {
-        const std::string& wantPrev = k == 0 ? empty : c[k - 1].m_inam;
-        const std::string& wantNext = k + 1 == c.size() ? empty : c[k + 1].m_inam;
-        if (c[k].m_pnam != wantPrev)
-            return ::testing::AssertionFailure() << "topic " << UpToNul(topic.m_name) << " element " << k << " PNAM";
-        if (c[k].m_nnam != wantNext)
-            return ::testing::AssertionFailure() << "topic " << UpToNul(topic.m_name) << " element " << k << " NNAM";
-    }
+    for (std::size_t k = 0; k < c.size(); ++k)
+        if (c[k].m_pnam != (k ? c[k - 1].m_inam : empty) || c[k].m_nnam != (k + 1 < c.size() ? c[k + 1].m_inam : empty))
+            return ::testing::AssertionFailure() << "topic " << UpToNul(topic.m_name) << ": links of element " << k;
     return ::testing::AssertionSuccess();
 }
 
