@@ -100,42 +100,6 @@ std::map<std::string, std::string> Chains(const CRepairBack& back) {
 
 }  // namespace
 
-TEST_F(DialogMergeTest, PluginOnlyTopicsFollowPnamWithOrphansLastAndExactHeaderAndProgress) {
-    CPluginBuilder b;
-    b.Header({"Morrowind.esm"});
-    // Out of file order on purpose; x names a previous that is nowhere, and
-    // y, which follows x, stands before it; l1 and l2 only name each other.
-    AddTopic(b, "Greeting 1",
-             {{"b", "a", "c", "B"}, {"y", "x", "", "Y"}, {"l1", "l2", "", "L1"}, {"a", "", "b", "A"},
-              {"x", "missing", "y", "X"}, {"c", "b", "", "C"}, {"l2", "l1", "", "L2"}});
-    b.Record("DIAL", DialSubs("lonely topic", 2));
-    Put("One.esp", b);
-
-    ASSERT_EQ(Run(m_link, {"One.esp"}, {}), 1);
-    CRepairBack back = ReadRepair(m_dir / "Repair.esp");
-    ASSERT_TRUE(back.m_ok);
-    ASSERT_EQ(back.m_topics.size(), 2u);
-    EXPECT_EQ(Chains(back)["Greeting 1"], "a=A b=B c=C x=X y=Y l1=L1 l2=L2");
-    EXPECT_EQ(back.m_topics[0].m_rest, SubBytes(Sub("DATA", "\0"s)));
-    // A topic without responses of its own still gets its DIAL, data intact.
-    EXPECT_EQ(back.m_topics[1].m_name, Id("lonely topic"));
-    EXPECT_EQ(back.m_topics[1].m_rest, SubBytes(Sub("DATA", "\x02"s)));
-    EXPECT_TRUE(back.m_topics[1].m_infos.empty());
-
-    // The header: 362 bytes naming Morrowind.esm, the true record count.
-    EXPECT_EQ(back.m_records, 9u);
-    std::string hedr = std::string("\x9A\x99\x99\x3F", 4) + I32(0) + Fixed("VANTOR Dialog Merge File", 32) + Fixed("", 256) + I32(9);
-    std::string want = "TES3"s + I32(346) + I32(0) + I32(0) + SubBytes(Sub("HEDR", hedr)) +
-                       SubBytes(Sub("MAST", Id("Morrowind.esm"))) + SubBytes(Sub("DATA", I32(79837557) + I32(0)));
-    EXPECT_EQ(back.m_header, want);
-
-    ASSERT_EQ(m_link.Messages().size(), 1u);
-    EXPECT_EQ(m_link.Messages()[0].m_text, kMasterQuestion.substr(kMasterQuestion.find('|') + 1));
-    EXPECT_EQ(m_link.Messages()[0].m_buttons, EButtons::YesNo);
-    EXPECT_EQ(m_link.Messages()[0].m_icon, EIcon::Question);
-    EXPECT_TRUE(Leftovers().empty());
-}
-
 // Masters and plugins holding the same topics: the merged chains, and the
 // questions asked on the way (the missing-master question only without one).
 TEST_F(DialogMergeTest, ChainsFollowTheLinksAndTheNewerFileWins) {
@@ -180,6 +144,14 @@ TEST_F(DialogMergeTest, ChainsFollowTheLinksAndTheNewerFileWins) {
          {{"New.esp", 2000, {{"T", {{"s", "", "d", "same"}, {"d", "s", "", "new"}}}}},
           {"Old.esp", 1000, {{"T", {{"s", "", "d", "same"}, {"d", "s", "", "old"}}}}}},
          {{"T", "s=same d=new"}}, 0, 1},
+        // Out of file order on purpose; x names a previous that is nowhere, and
+        // y, which follows x, stands before it; l1 and l2 only name each other.
+        {"orphans follow the chains that start, each with its followers; loops come last",
+         {{"One.esp", 2000,
+           {{"G",
+             {{"b", "a", "c", "B"}, {"y", "x", "", "Y"}, {"l1", "l2", "", "L1"}, {"a", "", "b", "A"},
+              {"x", "missing", "y", "X"}, {"c", "b", "", "C"}, {"l2", "l1", "", "L2"}}}}}},
+         {{"G", "a=A b=B c=C x=X y=Y l1=L1 l2=L2"}}},
         // c's previous comes later in the file; o's previous is nowhere.
         {"plugin responses go depth first, orphans last",
          {{"P.esp", 2000,
@@ -224,10 +196,11 @@ TEST_F(DialogMergeTest, ChainsFollowTheLinksAndTheNewerFileWins) {
     }
 }
 
-// What lies between and inside the records is read as the game reads it.
+// What lies between and inside the records is read as the game reads it;
+// the repair plugin's header and the question about the missing master.
 TEST_F(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
     CPluginBuilder p;
-    p.Header();
+    p.Header({"Morrowind.esm"});
     p.Raw("\x01\x02garbageIN"s);
     p.Record("INFO", InfoSubs(Id("early"), Id(""), Id(""), "E"));  // before any topic: it belongs nowhere
     p.Record("DIAL", DialSubs("T"));
@@ -245,6 +218,8 @@ TEST_F(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
     // A deleted topic: its responses must not join "T".
     p.Record("DIAL", DialSubs("Gone", 0, true));
     p.Record("INFO", InfoSubs(Id("stray"), Id(""), Id(""), "S"));
+    // A topic without responses of its own still gets its DIAL, data intact.
+    p.Record("DIAL", DialSubs("lonely topic", 2));
     // Ids keep their bytes, terminated or not; topic names keep their case.
     p.Record("DIAL", DialSubs("t"));
     p.Record("INFO", InfoSubs("1234567890\0"s, "\0"s, "ABC"s, "first"));
@@ -257,14 +232,30 @@ TEST_F(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
     ASSERT_EQ(Run(m_link, {"P.esp"}, {}), 1);
     CRepairBack back = ReadRepair(m_dir / "Repair.esp");
     ASSERT_TRUE(back.m_ok);
-    ASSERT_EQ(back.m_topics.size(), 2u);
+    ASSERT_EQ(back.m_topics.size(), 3u);
     EXPECT_EQ(back.m_topics[0].m_name, Id("T"));
+    EXPECT_EQ(back.m_topics[0].m_rest, SubBytes(Sub("DATA", "\0"s)));
     EXPECT_EQ(Chains(back)["T"], "a=A b=B");
-    EXPECT_EQ(back.m_topics[1].m_name, Id("t"));
-    const auto& raw = back.m_topics[1].m_infos;
+    EXPECT_EQ(back.m_topics[1].m_name, Id("lonely topic"));
+    EXPECT_EQ(back.m_topics[1].m_rest, SubBytes(Sub("DATA", "\x02"s)));
+    EXPECT_TRUE(back.m_topics[1].m_infos.empty());
+    EXPECT_EQ(back.m_topics[2].m_name, Id("t"));
+    const auto& raw = back.m_topics[2].m_infos;
     ASSERT_EQ(raw.size(), 2u);
     EXPECT_EQ(raw[0].m_inam + "|" + raw[0].m_pnam + "|" + raw[0].m_nnam, "1234567890\0|\0|ABC"s);
     EXPECT_EQ(raw[1].m_inam + "|" + raw[1].m_pnam + "|" + raw[1].m_nnam, "ABC|1234567890\0|\0"s);
+
+    // The header: 362 bytes naming Morrowind.esm, the true record count.
+    EXPECT_EQ(back.m_records, 7u);
+    std::string hedr = std::string("\x9A\x99\x99\x3F", 4) + I32(0) + Fixed("VANTOR Dialog Merge File", 32) + Fixed("", 256) + I32(7);
+    std::string want = "TES3"s + I32(346) + I32(0) + I32(0) + SubBytes(Sub("HEDR", hedr)) +
+                       SubBytes(Sub("MAST", Id("Morrowind.esm"))) + SubBytes(Sub("DATA", I32(79837557) + I32(0)));
+    EXPECT_EQ(back.m_header, want);
+    ASSERT_EQ(m_link.Messages().size(), 1u);
+    EXPECT_EQ(m_link.Messages()[0].m_text, kMasterQuestion.substr(kMasterQuestion.find('|') + 1));
+    EXPECT_EQ(m_link.Messages()[0].m_buttons, EButtons::YesNo);
+    EXPECT_EQ(m_link.Messages()[0].m_icon, EIcon::Question);
+    EXPECT_TRUE(Leftovers().empty());
 }
 
 // Every run that ends early leaves the repair plugin that was there as it
