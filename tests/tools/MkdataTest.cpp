@@ -195,20 +195,20 @@ TEST(BenchSet, IsDeterministicScaledAndOverridesInTheGivenShares) {
     opts.m_minRecords = 400;
     opts.m_maxRecords = 1200;
     opts.m_extraMasters = {{"Extra.esm", 0.5}};
-    CTempDir a;
-    const auto first = mkdata::WriteBenchSet(a.Path(), opts);
+    // Sets in temporary folders of their own, each removed whole when done.
+    const mkdata::CTemporarySet set(opts);
+    const auto& first = set.Written();
     ASSERT_TRUE(first.m_ok) << first.m_error;
     ASSERT_EQ(first.m_files.size(), 8u);
     auto reseeded = opts;
     reseeded.m_seed = 8;
     std::string folder;
     {
-        // Sets in temporary folders of their own, removed whole when done.
         const mkdata::CTemporarySet same(opts), other(reseeded);
         ASSERT_TRUE(same.Written().m_ok && other.Written().m_ok);
         ASSERT_EQ(same.Written().m_files.size(), 8u);
         ASSERT_EQ(other.Written().m_files.size(), 8u);
-        EXPECT_NE(same.Folder(), other.Folder());
+        EXPECT_NE(same.Folder(), set.Folder());
         folder = same.Folder();
         std::int64_t previous = 0;
         for (std::size_t i = 0; i < first.m_files.size(); ++i) {
