@@ -40,9 +40,10 @@ const CBackTopic* CRepairBack::Find(const std::string& topicText) const {
     return nullptr;
 }
 
-CRepairBack ParseRepair(const std::string& bytes) {
+CRepairBack ReadRepair(const std::string& path) {
     CRepairBack back;
-    if (bytes.size() < 362 || bytes.compare(0, 4, "TES3") != 0) return back;
+    std::string bytes;
+    if (!platform::ReadWholeFile(path, bytes) || bytes.size() < 362 || bytes.compare(0, 4, "TES3") != 0) return back;
     back.m_header = bytes.substr(0, 362);
     back.m_recordCount = U32(bytes, 320);
     back.m_masterSize = std::uint64_t(U32(bytes, 354)) | std::uint64_t(U32(bytes, 358)) << 32;
@@ -76,12 +77,6 @@ CRepairBack ParseRepair(const std::string& bytes) {
     }
     back.m_ok = true;
     return back;
-}
-
-CRepairBack ReadRepair(const std::string& path) {
-    std::string bytes;
-    if (!platform::ReadWholeFile(path, bytes)) return {};
-    return ParseRepair(bytes);
 }
 
 std::vector<std::string> ChainIds(const CBackTopic& topic) {

@@ -55,8 +55,7 @@ struct CRepairBack {
     std::vector<CBackTopic> m_topics;
     const CBackTopic* Find(const std::string& topicText) const;
 };
-// Parses a repair plugin strictly: every record must be whole.
-CRepairBack ParseRepair(const std::string& bytes);
+// Reads a repair plugin strictly: every record must be whole.
 CRepairBack ReadRepair(const std::string& path);
 
 // The INAM texts of a chain in order.
