@@ -45,8 +45,9 @@ TEST(Busy, StopKeepsTheChosenFilesTheReadDataAndTheRowsFoundSoFar) {
     StopAt(fx, "Checking Warnings", 2, [&] {
         looked = true;
         EXPECT_TRUE(f.Action(C::kStop)->isEnabled());
-        for (C::ECommand c : {C::kCheckAll, C::kCheckConflicts, C::kDefaultCheck, C::kAutoDeleteUnclean, C::kCleanCells, C::kExtractData,
-                              C::kChoosePlugins, C::kSaveResults, C::kFindObject, C::kViewAllEsp, C::kToggleWarning})
+        for (C::ECommand c : {C::kCheckAll, C::kCheckConflicts, C::kDefaultCheck, C::kAutoDeleteUnclean, C::kCleanCells,
+                              C::kExtractData, C::kChoosePlugins, C::kSaveResults, C::kFindObject, C::kViewAllEsp,
+                              C::kToggleConflict, C::kToggleWarning, C::kToggleEditor})
             EXPECT_FALSE(f.Action(c)->isEnabled()) << c;
         EXPECT_FALSE(f.Tree()->RemoveAction()->isEnabled());
         for (C::ECommand c : {C::kNewCheck, C::kOptions, C::kExit}) EXPECT_TRUE(f.Action(c)->isEnabled()) << c;

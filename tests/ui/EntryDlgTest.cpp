@@ -50,6 +50,28 @@ int GridRowOf(const QTableWidget& grid, const QString& tag) {
     return -1;
 }
 
+// The bytes of `data` that differ from `compare` (or lie past its end), as ".x..".
+std::string Marks(std::string_view data, std::string_view compare) {
+    std::string out;
+    for (std::size_t i = 0; i < data.size(); ++i) out += i >= compare.size() || data[i] != compare[i] ? 'x' : '.';
+    return out;
+}
+
+// What the editor's hex view shows and marks, as Marks() gives it.
+std::string Marks(CEntryDlg& dlg) {
+    dlg.Button(B::kHexView)->click();
+    if (!dlg.HexView()) return "no hex view";
+    std::string out;
+    for (std::size_t i = 0; i < dlg.HexView()->Layout().Size(); ++i) out += dlg.HexView()->Layout().Differs(i) ? 'x' : '.';
+    return out;
+}
+
+CEntryDlg* EditorTitled(CMainFrame& f, const std::string& title) {
+    for (CEntryDlg* dlg : Editors(f))
+        if (dlg->windowTitle().toStdString() == title) return dlg;
+    return nullptr;
+}
+
 TEST(EntryEditor, OpensFromTheListsWithItsComparisonAndViews) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
@@ -57,7 +79,13 @@ TEST(EntryEditor, OpensFromTheListsWithItsComparisonAndViews) {
     CResultView& conflicts = *f.View(EPane::Conflict);
     const int row = RowWith(conflicts, "sample_iron_sword", "Sample Tweaks.esp", 3);
     ASSERT_GE(row, 0);
+    const CEntry* tweaks = fx.Doc().FindEntry("Sample Tweaks.esp", "sample_iron_sword", "WEAP", false);
+    const CEntry* armory = fx.Doc().FindEntry("Sample Armory.esp", "sample_iron_sword", "WEAP", false);
+    ASSERT_TRUE(tweaks && armory);
 
+    // The name column opens nothing; a file column its entry.
+    DoubleClick(conflicts, row, 2);
+    EXPECT_TRUE(Editors(f).empty());
     DoubleClick(conflicts, row, 3);
     auto editors = Editors(f);
     ASSERT_EQ(editors.size(), 1u);
@@ -69,9 +97,6 @@ TEST(EntryEditor, OpensFromTheListsWithItsComparisonAndViews) {
     for (B::EButton b : {B::kAddRow, B::kInsertRow, B::kDeleteRow, B::kWriteToEsp})
         EXPECT_FALSE(dlg.Button(b)->isEnabled());
     EXPECT_EQ(dlg.Grid()->editTriggers(), QAbstractItemView::NoEditTriggers);
-    const CEntry* tweaks = fx.Doc().FindEntry("Sample Tweaks.esp", "sample_iron_sword", "WEAP", false);
-    const CEntry* armory = fx.Doc().FindEntry("Sample Armory.esp", "sample_iron_sword", "WEAP", false);
-    ASSERT_TRUE(tweaks && armory);
     CSubRecords subs;
     SplitSubRecords(tweaks->Data(), subs);
     ASSERT_EQ(dlg.Grid()->rowCount(), int(subs.size()));
@@ -83,48 +108,52 @@ TEST(EntryEditor, OpensFromTheListsWithItsComparisonAndViews) {
     EXPECT_NE(dlg.Grid()->editTriggers(), QAbstractItemView::NoEditTriggers);
 
     // The hex view: this entry's bytes against the other file's.
-    dlg.Button(B::kHexView)->click();
-    ASSERT_NE(dlg.HexView(), nullptr);
+    EXPECT_EQ(Marks(dlg), Marks(tweaks->Data(), armory->Data()));
+    EXPECT_NE(Marks(dlg).find('x'), std::string::npos);
+    EXPECT_EQ(dlg.HexView()->Layout().Bytes(), tweaks->Data());
     EXPECT_TRUE(dlg.Grid()->isHidden());
     EXPECT_TRUE(dlg.Button(B::kHexView)->isHidden());
-    EXPECT_FALSE(dlg.Button(B::kGridView)->isHidden());
-    const CHexLayout& layout = dlg.HexView()->Layout();
-    EXPECT_EQ(layout.Bytes(), tweaks->Data());
-    bool anyDiff = false;
-    for (std::size_t i = 0; i < layout.Size(); ++i) {
-        const bool differs = i >= armory->Data().size() || armory->Data()[i] != tweaks->Data()[i];
-        EXPECT_EQ(layout.Differs(i), differs) << i;
-        anyDiff |= differs;
-    }
-    EXPECT_TRUE(anyDiff);
     dlg.Button(B::kGridView)->click();
     EXPECT_FALSE(dlg.Grid()->isHidden());
     EXPECT_TRUE(dlg.HexView()->isHidden());
 
-    // The same cell again brings this window forward instead of a second.
+    // The same cell again brings this window forward instead of a second;
+    // the overridden file's entry is compared with the overriding one.
     DoubleClick(conflicts, row, 3);
     EXPECT_EQ(Editors(f).size(), 1u);
+    DoubleClick(conflicts, row, 4);
+    CEntryDlg* older = EditorTitled(f, "Sample Armory.esp - sample_iron_sword");
+    ASSERT_NE(older, nullptr);
+    EXPECT_EQ(Marks(*older), Marks(armory->Data(), tweaks->Data()));
 
     // The master's copy is only looked at: nothing but the view toggle.
     DoubleClick(conflicts, row, 5);
-    editors = Editors(f);
-    ASSERT_EQ(editors.size(), 2u);
-    CEntryDlg& master = *(editors[0] == &dlg ? editors[1] : editors[0]);
-    EXPECT_EQ(master.windowTitle(), QStringLiteral("Sample.esm - sample_iron_sword"));
-    EXPECT_FALSE(master.Button(B::kHexView)->isHidden());
+    CEntryDlg* master = EditorTitled(f, "Sample.esm - sample_iron_sword");
+    ASSERT_NE(master, nullptr);
+    EXPECT_FALSE(master->Button(B::kHexView)->isHidden());
     for (B::EButton b : {B::kGridView, B::kAddRow, B::kInsertRow, B::kDeleteRow, B::kWriteToEsp, B::kDeleteEntry}) {
-        EXPECT_TRUE(master.Button(b)->isHidden()) << b;
-        EXPECT_FALSE(master.Button(b)->isEnabled() && b != B::kGridView) << b;
+        EXPECT_TRUE(master->Button(b)->isHidden()) << b;
+        EXPECT_FALSE(master->Button(b)->isEnabled() && b != B::kGridView) << b;
     }
-    EXPECT_TRUE(master.ReadOnlyBox()->isHidden());
-    master.Button(B::kHexView)->click();
-    EXPECT_FALSE(master.Button(B::kGridView)->isHidden());
+    EXPECT_TRUE(master->ReadOnlyBox()->isHidden());
+    master->Button(B::kHexView)->click();
+    EXPECT_FALSE(master->Button(B::kGridView)->isHidden());
+
+    // A warning whose original file is "None" is compared with itself.
+    CResultView& warnings = *f.View(EPane::Warning);
+    ASSERT_EQ(warnings.Model().Text(0, 4), "None");
+    DoubleClick(warnings, 0, 3);
+    CEntryDlg* alone = EditorTitled(f, "Sample Tweaks.esp - " + std::string(warnings.Model().Text(0, 2)));
+    ASSERT_NE(alone, nullptr);
+    const std::string same = Marks(*alone);
+    EXPECT_TRUE(!same.empty() && same.find_first_not_of('.') == std::string::npos) << same;
 
     // Escape closes one window, an operation every other.
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
-    QCoreApplication::sendEvent(&master, &escape);
-    EXPECT_EQ(Editors(f).size(), 1u);
-    f.CloseEntryEditors({});
+    QCoreApplication::sendEvent(master, &escape);
+    EXPECT_EQ(Editors(f).size(), 3u);
+    f.Action(CMainFrame::kCheckAll)->trigger();
+    ASSERT_TRUE(fx.WaitIdle());
     EXPECT_TRUE(Editors(f).empty());
 }
 

@@ -186,61 +186,6 @@ TEST(MainFrame, OptionsChangedDuringAnOperationApplyWhenItEnds) {
     EXPECT_EQ(fx.Doc().Options().m_loadEsms, 0);
 }
 
-TEST(MainFrame, DoubleClickFindsBothEntriesAndReusesTheEditor) {
-    CFrameFixture fx;
-    CMainFrame& f = fx.Frame();
-    fx.CheckSamples();
-    std::vector<CEntryOpenRequest> opened;
-    f.SetEntryEditorOpener([&](const CEntryOpenRequest& r, QWidget* owner) -> QWidget* {
-        opened.push_back(r);
-        auto* editor = new QWidget(owner, Qt::Window);
-        editor->setAttribute(Qt::WA_DeleteOnClose);
-        return editor;
-    });
-    CResultView& conflicts = *f.View(EPane::Conflict);
-    auto click = [](CResultView& v, int r, int c) { emit v.doubleClicked(v.model()->index(r, c)); };
-
-    // Row 0: sample_trader, Tweaks overriding Armory, from Sample.esm.
-    click(conflicts, 0, 2);
-    EXPECT_TRUE(opened.empty());
-    click(conflicts, 0, 3);
-    ASSERT_EQ(opened.size(), 1u);
-    const CEntry* tweaks = fx.Doc().FindEntry("Sample Tweaks.esp", "sample_trader", "NPC_", false);
-    const CEntry* armory = fx.Doc().FindEntry("Sample Armory.esp", "sample_trader", "NPC_", false);
-    ASSERT_TRUE(tweaks && armory);
-    EXPECT_EQ(opened[0].m_title, "Sample Tweaks.esp - sample_trader");
-    EXPECT_EQ(opened[0].m_data, tweaks->Data());
-    EXPECT_EQ(opened[0].m_compare, armory->Data());
-    EXPECT_FALSE(opened[0].m_viewOnly);
-    EXPECT_FALSE(opened[0].m_subRecords.empty());
-
-    click(conflicts, 0, 3);
-    EXPECT_EQ(opened.size(), 1u) << "the open editor comes to the front instead";
-    click(conflicts, 0, 4);
-    ASSERT_EQ(opened.size(), 2u);
-    EXPECT_EQ(opened[1].m_compare, tweaks->Data());
-
-    click(conflicts, 0, 5);
-    ASSERT_EQ(opened.size(), 3u);
-    EXPECT_TRUE(opened[2].m_viewOnly);
-    EXPECT_TRUE(opened[2].m_masters);
-    EXPECT_EQ(opened[2].m_title, "Sample.esm - sample_trader");
-
-    // A warning whose original file is "None" opens against its own bytes.
-    CResultView& warnings = *f.View(EPane::Warning);
-    click(warnings, 0, 3);
-    ASSERT_EQ(opened.size(), 4u);
-    EXPECT_EQ(opened[3].m_file, "Sample Tweaks.esp");
-    EXPECT_EQ(opened[3].m_compare, opened[3].m_data);
-
-    // Every operation closes the editors first.
-    f.Action(C::kCheckAll)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    QCoreApplication::processEvents();
-    click(conflicts, 0, 3);
-    EXPECT_EQ(opened.size(), 5u);
-}
-
 TEST(MainFrame, PrintsTheActiveListWithPageFooters) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
@@ -276,19 +221,6 @@ TEST(MainFrame, PrintsTheActiveListWithPageFooters) {
     const std::string empty = fx.Dir() / "empty.pdf";
     EXPECT_EQ(printTo(empty), QStringList{"Page 1 of 1"});
     EXPECT_EQ(pdfPages(empty), 1);
-}
-
-TEST(MainFrame, CopyAndHelp) {
-    CFrameFixture fx;
-    CMainFrame& f = fx.Frame();
-    fx.CheckSamples();
-    CResultView& conflicts = *f.View(EPane::Conflict);
-    conflicts.selectionModel()->select(conflicts.model()->index(0, 0), QItemSelectionModel::Select);
-    conflicts.selectionModel()->select(conflicts.model()->index(1, 2), QItemSelectionModel::Select);
-    // The rectangle of the selection, unselected cells empty.
-    EXPECT_EQ(conflicts.SelectedText(), QStringLiteral("NPC_\t\t\n\t\tsample_iron_sword\n"));
-    EXPECT_EQ(f.ActiveList(), &conflicts);
-    EXPECT_TRUE(f.HelpBrowser()->toPlainText().contains("Vantorscope"));
 }
 
 TEST(MainFrame, ClosingDuringALongExtractionStopsAndWaits) {

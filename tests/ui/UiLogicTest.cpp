@@ -2,19 +2,14 @@
 // geometry, page counts, and which entries the Delete key and the editor act on.
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <map>
-#include <unistd.h>
 
 #include "EntryActions.h"
 #include "OperationSummary.h"
 #include "PaneLayout.h"
 #include "QtFrameLink.h"
 #include "document/VANTORDoc.h"
-#include "fixtures/PluginBuilder.h"
-#include "fixtures/ScriptedLink.h"
+#include "fixtures/GameFolder.h"
 #include "fixtures/TableMaker.h"
-#include "platform/Files.h"
 #include "widgets/Cp1252.h"
 #include "widgets/GridPrinter.h"
 #include "widgets/StatusPane.h"
@@ -90,27 +85,14 @@ TEST(Cp1252, DecodesTheHighRangeAndRoundTrips) {
     EXPECT_EQ(EncodeCp1252(QStringLiteral("\u2014 ok \u4E2D")), std::nullopt);
 }
 
-TEST(StatusPane, ProgressBarFollowsTheText) {
-    const QRect pane(0, 0, 600, 20);
-    const QRect bar = ProgressBarRect(pane, 100, 5);
-    EXPECT_EQ(bar.left(), 120);
-    EXPECT_EQ(bar.width(), (600 - 120) * 4 / 10);
-    EXPECT_EQ(bar.height(), 16);
-    EXPECT_EQ(bar.top(), 2);
-    // A text wider than the pane leaves no room, never a negative width.
-    EXPECT_EQ(ProgressBarRect(pane, 700, 5).width(), 0);
-}
-
-TEST(FileChooser, QtNameFilters) {
+TEST(Widgets, FiltersPagesAndTheProgressBar) {
     EXPECT_EQ(QtNameFilter({"Plugin Files (*.esp)", "*.esp"}), QStringLiteral("Plugin Files (*.esp)"));
     EXPECT_EQ(QtNameFilter({"Plugins and Masters", "*.esp;*.esm"}), QStringLiteral("Plugins and Masters (*.esp *.esm)"));
-}
-
-TEST(GridPrinter, PageCountsAndFooter) {
     EXPECT_EQ(PageCountFor(0, 40), 1);
     EXPECT_EQ(PageCountFor(40, 40), 1);
     EXPECT_EQ(PageCountFor(41, 40), 2);
-    EXPECT_EQ(PageFooterText(2, 7), QStringLiteral("Page 2 of 7"));
+    // A text wider than the pane leaves the bar no room, never a negative width.
+    EXPECT_EQ(ProgressBarRect(QRect(0, 0, 600, 20), 700, 5).width(), 0);
 }
 
 struct CDeleteRecorder {
@@ -202,33 +184,24 @@ TEST(DeleteSelected, ACellCleaningRowCleansItsCell) {
 // identical to the master's. The unclean row is the second; Delete on the
 // row and the editor opened from it act on that one, never on the first.
 TEST(DuplicateIds, DeleteAndTheEditorActOnTheRowsOwnEntry) {
-    fixtures::CTempDir dir;
-    const std::string data = dir.Path() + "Data Files/";
-    std::filesystem::create_directories(data);
-    auto misc = [](int value) { return std::vector<fixtures::CSub>{fixtures::Name("x"), fixtures::Sub("DATA", fixtures::I32(value))}; };
-    fixtures::CPluginBuilder master, plugin, changedOnly;
+    using namespace fixtures;
+    auto misc = [](int value) { return std::vector<CSub>{Name("x"), Sub("DATA", I32(value))}; };
+    CPluginBuilder master, plugin, changedOnly;
     master.Header().Record("MISC", misc(1));
     plugin.Header({"M.esm"}).Record("MISC", misc(2)).Record("MISC", misc(1));
     changedOnly.Header({"M.esm"}).Record("MISC", misc(2));
-    ASSERT_TRUE(master.Write(data + "M.esm"));
-    const std::string path = data + "P.esp";
-    const std::string identical = fixtures::SubBytes(misc(1)).substr(fixtures::SubBytes({fixtures::Name("x")}).size());
+    const std::string identical = SubBytes(misc(1)).substr(SubBytes({Name("x")}).size());
 
     for (const bool throughEditor : {false, true}) {
-        ASSERT_TRUE(plugin.Write(path));
-        ::unlink((data + "P.OLD").c_str());
-        fixtures::CScriptedLink link;
-        CDocConfig config;
-        config.m_settingsPath = dir / "vantor.ini";
-        config.m_installDir = dir.Path();
-        CVANTORDoc doc(config, &link);
-        link.m_choices.push_back({CFileChoice::EStatus::Chosen, {path}});
-        doc.OnChoosePlugins();
-        doc.OnCheckUnclean();
-        doc.WaitForWorker();
+        CGameFolder game;
+        game.Write("M.esm", master);
+        game.Write("P.esp", plugin);
+        CVANTORDoc& doc = game.Doc();
+        game.Choose({"P.esp"});
+        game.Run([](CVANTORDoc& d) { d.OnCheckUnclean(); });
         const auto warnings = doc.ResultTable(EPane::Warning);
         ASSERT_EQ(warnings->RowCount(), 1u);
-        link.m_answers = {EAnswer::Yes};
+        game.m_link.m_answers = {EAnswer::Yes};
         if (throughEditor) {
             const auto request = ResolveDoubleClick(doc, EPane::Warning, *warnings, 0, 3);
             ASSERT_TRUE(request);
@@ -240,9 +213,7 @@ TEST(DuplicateIds, DeleteAndTheEditorActOnTheRowsOwnEntry) {
                 [](const std::string&) {});
             EXPECT_EQ(out.m_rows, std::set<int>{0});
         }
-        std::string bytes;
-        platform::ReadWholeFile(path, bytes);
-        EXPECT_EQ(bytes, changedOnly.Bytes()) << (throughEditor ? "editor" : "row");
+        EXPECT_EQ(game.Read("P.esp"), changedOnly.Bytes()) << (throughEditor ? "editor" : "row");
     }
 }
 
