@@ -10,6 +10,7 @@
 #include "DialogRepairDlg.h"
 #include "FrameFixture.h"
 #include "document/OutputPath.h"
+#include "fixtures/GameFolder.h"
 #include "platform/Files.h"
 #include "widgets/StatusPane.h"
 
@@ -127,9 +128,10 @@ TEST(DialogRepairTool, DeleteExistingAsksAndNeverTakesAFileInUse) {
     EXPECT_NE(fx.m_messages[0].m_text.find(data + "Old Repair.esp"), std::string::npos);
 
     // A deletion that fails says so and why.
-    platform::SetFaultHook([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Remove; });
-    EXPECT_TRUE(deleteNamed("Old Repair.esp", {EAnswer::Yes}));
-    platform::SetFaultHook(nullptr);
+    {
+        fixtures::CFaultGuard failRemove([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Remove; });
+        EXPECT_TRUE(deleteNamed("Old Repair.esp", {EAnswer::Yes}));
+    }
     ASSERT_EQ(fx.m_messages.size(), 2u);
     EXPECT_EQ(fx.m_messages[1].m_text, "Could not delete " + data + "Old Repair.esp:\nInput/output error");
 

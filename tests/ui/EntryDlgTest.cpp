@@ -345,12 +345,9 @@ TEST(HexView, PaintsDifferingBytesInRed) {
     EXPECT_GT(redPixels(differs), 0);
     // Byte 3 and byte 7 (past the comparison's end) differ, in both columns.
     const CHexLayout& l = differs.Layout();
-    const QColor red(255, 51, 50);
-    EXPECT_EQ(differs.ColumnColour(0, l.HexColumn(3)), red);
-    EXPECT_EQ(differs.ColumnColour(0, l.CharColumn(3)), red);
-    EXPECT_EQ(differs.ColumnColour(0, l.CharColumn(7)), red);
-    EXPECT_NE(differs.ColumnColour(0, l.HexColumn(2)), red);
-    EXPECT_NE(differs.ColumnColour(0, 0), red);
+    const std::pair<std::size_t, bool> columns[] = {
+        {l.HexColumn(3), true}, {l.CharColumn(3), true}, {l.CharColumn(7), true}, {l.HexColumn(2), false}, {0, false}};
+    for (const auto& [column, red] : columns) EXPECT_EQ(differs.ColumnColour(0, column) == QColor(255, 51, 50), red) << column;
 }
 
 QStringList Items(const QComboBox& box) {
@@ -372,10 +369,9 @@ TEST(FindDialog, StartValuesAndHistoryAfterABA) {
         CFindDlg dlg(options, nullptr);
         EXPECT_EQ(Items(*dlg.FindWhat()), QStringList({"", "", "", "", ""}));
         EXPECT_TRUE(dlg.FindWhat()->currentText().isEmpty());
-        EXPECT_FALSE(dlg.MatchCase()->isChecked());
-        EXPECT_FALSE(dlg.WholeWord()->isChecked());
-        EXPECT_TRUE(dlg.LookInData()->isChecked());
-        EXPECT_FALSE(dlg.EsmMode()->isChecked());
+        EXPECT_EQ(std::vector<bool>({dlg.MatchCase()->isChecked(), dlg.WholeWord()->isChecked(),
+                                     dlg.LookInData()->isChecked(), dlg.EsmMode()->isChecked()}),
+                  std::vector<bool>({false, false, true, false}));
     }
     const CFindParams first = search("A");
     EXPECT_EQ(first.m_text, "A");
@@ -392,9 +388,8 @@ TEST(FindDialog, StartValuesAndHistoryAfterABA) {
     dlg.OnFind();
     EXPECT_EQ(dlg.Params().m_searchMasters, 1);
     EXPECT_EQ(dlg.Params().m_matchCase, 1);
-    EXPECT_EQ(options.m_findHistory[0], "a");
-    EXPECT_EQ(options.m_findHistory[1], "A");
-    EXPECT_EQ(options.m_findHistory[2], "B");
+    EXPECT_EQ(std::vector<std::string>(options.m_findHistory.begin(), options.m_findHistory.begin() + 3),
+              (std::vector<std::string>{"a", "A", "B"}));
 }
 
 TEST(ViewFileDialog, FileTypeSwitchesTheListAndTheGlobalMode) {

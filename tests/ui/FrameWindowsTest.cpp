@@ -92,21 +92,17 @@ TEST(OptionsSheet, PagesCopyInWhenShownAndBackOnlyIfShown) {
     options.m_conflictChecks[3] = 0;
     COptionsSheet sheet(options);
     EXPECT_EQ(sheet.windowTitle(), QStringLiteral("VANTOR Options"));
-    ASSERT_EQ(sheet.Tabs()->count(), 3);
-    EXPECT_EQ(sheet.Tabs()->tabText(0), QStringLiteral("Operations"));
-    EXPECT_EQ(sheet.Tabs()->tabText(1), QStringLiteral("Conflicts"));
-    EXPECT_EQ(sheet.Tabs()->tabText(2), QStringLiteral("Game"));
+    QStringList tabs;
+    for (int i = 0; i < sheet.Tabs()->count(); ++i) tabs << sheet.Tabs()->tabText(i);
+    EXPECT_EQ(tabs, (QStringList{"Operations", "Conflicts", "Game"}));
     sheet.show();
     CPPageOP& op = *sheet.Operations();
     EXPECT_TRUE(op.WasShown());
     EXPECT_FALSE(sheet.Conflicts()->WasShown());
-    EXPECT_TRUE(op.m_checkDeleted->isChecked());
-    EXPECT_FALSE(op.m_reportDialog->isChecked());
-    EXPECT_FALSE(op.m_extractLand->isChecked());
-
-    op.m_checkDeleted->setChecked(false);
-    op.m_reportDialog->setChecked(true);
-    op.m_extractLand->setChecked(true);
+    for (QCheckBox* box : {op.m_checkDeleted, op.m_reportDialog, op.m_extractLand}) {
+        EXPECT_EQ(box->isChecked(), box == op.m_checkDeleted) << box->text().toStdString();
+        box->toggle();
+    }
     COptionSet result = sheet.Result();
     // Only the named bit of DefaultOps changes; the unseen page changes nothing.
     EXPECT_EQ(result.m_defaultOps, 0x0D);
@@ -130,9 +126,8 @@ TEST(OptionsSheet, PagesCopyInWhenShownAndBackOnlyIfShown) {
     EXPECT_EQ(ids.m_boxes[37]->x(), ids.m_boxes[30]->x());
     ids.m_boxes[5]->setChecked(false);
     result = sheet.Result();
-    EXPECT_EQ(result.m_conflictChecks[5], 0);
-    EXPECT_EQ(result.m_conflictChecks[3], 0);
-    EXPECT_EQ(result.m_conflictChecks[4], 1);
+    EXPECT_EQ(std::vector<std::int32_t>(&result.m_conflictChecks[3], &result.m_conflictChecks[6]),
+              (std::vector<std::int32_t>{0, 1, 0}));
 
     // The load order: OpenMW's configuration file counts only for OpenMW.
     CPPageGame& game = *sheet.GamePage();
