@@ -2,12 +2,15 @@
 // and what the status bar and the list captions say once it has ended.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
 #include <QLabel>
 #include <QStatusTipEvent>
 #include <set>
 
 #include "FrameFixture.h"
+#include "FindDlg.h"
 #include "LeftView.h"
+#include "ViewFileDlg.h"
 #include "OperationSummary.h"
 #include "widgets/StatusPane.h"
 
@@ -126,81 +129,83 @@ TEST(Busy, AStopWhileReadingLeavesTheRestChosenForTheNextRun) {
               "NPC_|NPC Entry|sample_trader|Sample Tweaks.esp|Sample Armory.esp|Sample.esm");
 }
 
-TEST(Busy, ACheckClickedWhileOneRunsChangesNothing) {
+// What the window tells after each step: the status bar, each list's caption
+// and whether it shows, and after a search or View File Data what it listed.
+TEST(Busy, TheStatusBarAndTheCaptionsTellWhatEachOperationCameTo) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
-    fx.CheckSamples();
-    // The worker waits for the window before it reads anything, so the
-    // check below is still running when the others are asked for.
-    f.Action(C::kCheckConflicts)->trigger();
-    ASSERT_TRUE(fx.Doc().IsBusy());
-    f.Action(C::kCheckAll)->trigger();
-    f.Action(C::kCheckUnclean)->trigger();
-    fx.Doc().OnCheckAll();
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(Status(f), "Check Conflicts: 3 conflicts");
-    EXPECT_EQ(f.View(EPane::Conflict)->Model().Table().RowCount(), 3u);
-    EXPECT_EQ(f.View(EPane::Warning)->Model().Table().RowCount(), 0u);
-    EXPECT_FALSE(f.PaneShown(EPane::Warning));
-}
-
-TEST(Busy, TheStatusBarTellsWhatEachOperationCameTo) {
-    CFrameFixture fx;
-    CMainFrame& f = fx.Frame();
-    fx.ChooseSamplePlugins();
-    f.Action(C::kExtractData)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(Status(f), "Extract Data: 3 plugins, 1 master read");
-
-    f.Action(C::kCheckAll)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(Caption(*f.View(EPane::Conflict)), QStringLiteral("Conflict List \u2014 3 rows"));
-    // What the clean will find: the unclean rows and their plugins.
-    const CResultTable& warnings = f.View(EPane::Warning)->Model().Table();
-    std::size_t unclean = 0;
-    std::set<std::string> plugins;
-    for (std::size_t r = 0; r < warnings.RowCount(); ++r)
-        if (warnings.Cell(r, 1).find("Unclean") != std::string_view::npos) {
-            ++unclean;
-            plugins.emplace(warnings.Cell(r, 3));
-        }
-    ASSERT_GT(unclean, 0u);
-
-    f.Action(C::kViewAllEsp)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    const std::size_t listed = f.View(EPane::Editor)->Model().Table().RowCount();
-    EXPECT_EQ(Status(f), "View All Esp Data: " + std::to_string(listed) + " entries");
-    EXPECT_EQ(Caption(*f.View(EPane::Editor)), QStringLiteral("Editor List \u2014 %1 rows").arg(listed));
-
-    f.SetFindDialog([](COptionSet&, const std::string& text, QWidget*) -> std::optional<CFindParams> {
-        CFindParams params;
-        params.m_text = text;
-        return params;
-    });
-    f.FindObject("sample_trader");
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(Status(f), "Find Object: " + std::to_string(f.View(EPane::Editor)->Model().Table().RowCount()) +
-                             " entries found");
-    f.FindObject("no_such_thing");
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(Status(f), "Find Object: nothing found");
-
-    fx.m_answers = {EAnswer::No};
-    f.Action(C::kAutoDeleteUnclean)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(Status(f), "Auto clean cancelled: nothing deleted");
-    fx.m_answers = {EAnswer::Yes};
-    f.Action(C::kAutoDeleteUnclean)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(Status(f), "Auto clean: " + CountOf(unclean, "entry", "entries") + " deleted from " +
-                             CountOf(plugins.size(), "plugin", "plugins"));
-
-    // A prompt covers the message only while a command is pointed at.
-    QStatusTipEvent tip(QStringLiteral("Checks for Entry Conflicts"));
-    QApplication::sendEvent(&f, &tip);
-    QStatusTipEvent none{QString()};
-    QApplication::sendEvent(&f, &none);
-    EXPECT_EQ(Status(f).rfind("Auto clean: ", 0), 0u);
+    auto run = [&](C::ECommand c, std::optional<EAnswer> answer = {}) {
+        return [&, c, answer] {
+            if (answer) fx.m_answers = {*answer};
+            f.Action(c)->trigger();
+        };
+    };
+    // Through the real dialog; a cancelled search changes nothing.
+    auto find = [&](const char* text, bool cancel) {
+        return [&, text, cancel] {
+            WhenShown<CFindDlg>([text, cancel](CFindDlg& dlg) {
+                dlg.FindWhat()->setEditText(text);
+                cancel ? dlg.reject() : dlg.OnFind();
+            });
+            f.Action(C::kFindObject)->trigger();
+        };
+    };
+    const std::vector<std::pair<std::string, std::function<void()>>> steps = {
+        {"Choose Plugins", [&] { fx.ChooseSamplePlugins(); }},
+        {"Extract Data", run(C::kExtractData)},
+        {"Check All", run(C::kCheckAll)},
+        {"View All Esp Data", run(C::kViewAllEsp)},
+        {"Find Object sample_trader", find("sample_trader", false)},
+        {"Find Object other, cancelled", find("other", true)},
+        {"Find Object no_such_thing", find("no_such_thing", false)},
+        {"View File Data of Sample Quests.esp",
+         [&] {
+             WhenShown<CViewFileDlg>([](CViewFileDlg& dlg) {
+                 EXPECT_GE(dlg.FileBox()->findText("Sample Quests.esp"), 0);
+                 dlg.FileBox()->setEditText("Sample Quests.esp");
+                 dlg.OnOk();
+             });
+             f.Action(C::kViewFileData)->trigger();
+         }},
+        // The worker waits for the window before it reads anything, so the
+        // checks asked for meanwhile find it still running.
+        {"Check Conflicts, with Check All and Check Unclean asked for while it runs",
+         [&] {
+             f.Action(C::kCheckConflicts)->trigger();
+             EXPECT_TRUE(fx.Doc().IsBusy());
+             f.Action(C::kCheckAll)->trigger();
+             f.Action(C::kCheckUnclean)->trigger();
+             fx.Doc().OnCheckAll();
+         }},
+        {"Check All", run(C::kCheckAll)},
+        {"Auto Delete Unclean, answered No", run(C::kAutoDeleteUnclean, EAnswer::No)},
+        {"Auto Delete Unclean, answered Yes", run(C::kAutoDeleteUnclean, EAnswer::Yes)},
+        {"Check All", run(C::kCheckAll)},
+        {"View All Esm Data", run(C::kViewAllEsm)},
+        {"View All Global Changes", run(C::kViewAllGlobal)},
+        // A prompt covers the message only while a command is pointed at.
+        {"A command pointed at and left",
+         [&] {
+             QStatusTipEvent tip(QStringLiteral("Checks for Entry Conflicts"));
+             QApplication::sendEvent(&f, &tip);
+             EXPECT_EQ(Status(f), "Checks for Entry Conflicts");
+             QStatusTipEvent none{QString()};
+             QApplication::sendEvent(&f, &none);
+         }},
+        {"New Check", run(C::kNewCheck)},
+    };
+    std::string told;
+    for (const auto& [name, step] : steps) {
+        step();
+        ASSERT_TRUE(fx.WaitIdle()) << name;
+        told += name + "\n  " + Status(f) + "\n";
+        for (EPane p : {EPane::Conflict, EPane::Warning, EPane::Editor})
+            told += "  " + Caption(*f.View(p)).toStdString() + (f.PaneShown(p) ? "\n" : " (hidden)\n");
+        if (name.starts_with("Find") || name.starts_with("View File"))
+            for (const auto& row : Rows(*f.View(EPane::Editor))) told += "    " + row + "\n";
+    }
+    ExpectGolden("operations.txt", told);
+    EXPECT_EQ(fx.Doc().Options().m_findHistory[1], "sample_trader");
 }
 
 }  // namespace

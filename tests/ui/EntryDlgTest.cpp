@@ -418,55 +418,5 @@ TEST(ViewFileDialog, FileTypeSwitchesTheListAndTheGlobalMode) {
     EXPECT_EQ(typed.Choice().m_fileName, "Elsewhere.esp");
 }
 
-// Runs `fill` on the modal dialog a command opens, once it is shown.
-template <class Dialog, class Fill>
-void WhenShown(Fill fill) {
-    QTimer::singleShot(0, [fill] {
-        if (auto* dlg = qobject_cast<Dialog*>(QApplication::activeModalWidget())) fill(*dlg);
-    });
-}
-
-TEST(EditorCommands, FindObjectAndViewFileDataRunThroughTheirDialogs) {
-    CFrameFixture fx;
-    CMainFrame& f = fx.Frame();
-    fx.CheckSamples();
-
-    WhenShown<CFindDlg>([](CFindDlg& dlg) {
-        dlg.FindWhat()->setEditText("sample_trader");
-        dlg.OnFind();
-    });
-    f.Action(CMainFrame::kFindObject)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(fx.Doc().Options().m_findHistory[0], "sample_trader");
-    EXPECT_TRUE(f.PaneShown(EPane::Editor));
-    const auto found = Rows(*f.View(EPane::Editor));
-    ASSERT_FALSE(found.empty());
-    // The NPC itself, and (looking in data) what mentions it.
-    EXPECT_TRUE(std::any_of(found.begin(), found.end(),
-                            [](const std::string& row) { return row.find("|sample_trader|") != std::string::npos; }));
-
-    // Cancel changes nothing.
-    WhenShown<CFindDlg>([](CFindDlg& dlg) {
-        dlg.FindWhat()->setEditText("other");
-        dlg.reject();
-    });
-    f.Action(CMainFrame::kFindObject)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(fx.Doc().Options().m_findHistory[0], "sample_trader");
-    EXPECT_EQ(Rows(*f.View(EPane::Editor)), found);
-
-    WhenShown<CViewFileDlg>([](CViewFileDlg& dlg) {
-        EXPECT_GE(dlg.FileBox()->findText("Sample Quests.esp"), 0);
-        dlg.FileBox()->setEditText("Sample Quests.esp");
-        dlg.OnOk();
-    });
-    f.Action(CMainFrame::kViewFileData)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    const auto listed = Rows(*f.View(EPane::Editor));
-    ASSERT_FALSE(listed.empty());
-    EXPECT_NE(listed, found);
-    for (const auto& row : listed) EXPECT_NE(row.find("Sample Quests.esp"), std::string::npos) << row;
-}
-
 }  // namespace
 }  // namespace vantor::uitest

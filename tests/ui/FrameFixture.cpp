@@ -1,11 +1,14 @@
 #include "FrameFixture.h"
 
+#include <gtest/gtest.h>
+
 #include <fstream>
 #include <thread>
 
 #include "EntryDlg.h"
 #include "MkData.h"
 #include "fixtures/TestOperation.h"
+#include "platform/Files.h"
 
 namespace vantor::uitest {
 
@@ -97,6 +100,13 @@ std::vector<CEntryDlg*> Editors(CMainFrame& frame) {
     for (CEntryDlg* dlg : frame.findChildren<CEntryDlg*>())
         if (dlg->isVisible()) out.push_back(dlg);
     return out;
+}
+
+void ExpectGolden(const std::string& name, const std::string& text) {
+    std::string golden;
+    platform::ReadWholeFile(std::string(VANTOR_UI_GOLDEN) + "/" + name, golden);
+    EXPECT_EQ(text, golden) << "golden file tests/ui/golden/" << name;
+    if (text != golden) std::ofstream(name + ".actual", std::ios::binary) << text;
 }
 
 }  // namespace vantor::uitest

@@ -3,6 +3,7 @@
 // file dialogs answered from queues.
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 #include <atomic>
 #include <deque>
 #include <memory>
@@ -57,5 +58,16 @@ std::vector<std::string> Rows(const CResultView& view);
 int RowWith(const CResultView& view, const std::string& id, const std::string& file, int column);
 // The entry editors on screen, once posted closes have been handled.
 std::vector<CEntryDlg*> Editors(CMainFrame& frame);
+// Compares `text` with tests/ui/golden/<name>; a text that differs is left
+// in <name>.actual in the working folder, to compare or to take over.
+void ExpectGolden(const std::string& name, const std::string& text);
+
+// Runs `fill` on the modal dialog a command opens, once it is shown.
+template <class Dialog, class Fill>
+void WhenShown(Fill fill) {
+    QTimer::singleShot(0, [fill] {
+        if (auto* dlg = qobject_cast<Dialog*>(QApplication::activeModalWidget())) fill(*dlg);
+    });
+}
 
 }  // namespace vantor::uitest

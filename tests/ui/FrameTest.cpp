@@ -19,7 +19,6 @@
 #include "LeftView.h"
 #include "UiText.h"
 #include "format/PluginFile.h"
-#include "platform/Files.h"
 #include "widgets/StatusPane.h"
 
 namespace vantor::uitest {
@@ -88,10 +87,7 @@ TEST(MainFrame, StartShowsOnlyTheTreeWithTheExactMenus) {
     const std::string all = CommandsText(relink.Frame());
     const std::size_t from = all.find("&Operations\n");
     commands += "With Enable=0100000001\n" + all.substr(from, all.find("&Help\n") - from);
-    std::string golden;
-    platform::ReadWholeFile(VANTOR_UI_GOLDEN "/commands.txt", golden);
-    EXPECT_EQ(commands, golden) << "golden: tests/ui/golden/commands.txt";
-    if (commands != golden) std::ofstream("commands.txt.actual", std::ios::binary) << commands;
+    ExpectGolden("commands.txt", commands);
 
     // A prompt shows in the message pane while a command is pointed at.
     QStatusTipEvent tip(f.Action(C::kCheckConflicts)->statusTip());
