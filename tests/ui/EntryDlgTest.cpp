@@ -229,37 +229,7 @@ TEST(EntryEditor, WriteToEspRewritesOnlyThatEntry) {
     EXPECT_EQ(grid.item(name, 4)->text(), QStringLiteral("15"));
 }
 
-TEST(EntryEditor, DeleteEntryClosesTheWindowAndTakesItsRows) {
-    CFrameFixture fx;
-    CMainFrame& f = fx.Frame();
-    fx.CheckSamples();
-    CResultView& warnings = *f.View(EPane::Warning);
-    const int row = RowWith(warnings, "sample_priest", "Sample Quests.esp", 3);
-    ASSERT_GE(row, 0);
-    const std::size_t rowsBefore = warnings.Model().Table().RowCount();
-    DoubleClick(warnings, row, 3);
-    auto editors = Editors(f);
-    ASSERT_EQ(editors.size(), 1u);
-    QPointer<CEntryDlg> dlg = editors[0];
-
-    // Declined: nothing changes and the editor stays.
-    dlg->ReadOnlyBox()->setChecked(false);
-    fx.m_answers = {EAnswer::No};
-    dlg->Button(B::kDeleteEntry)->click();
-    EXPECT_EQ(Editors(f).size(), 1u);
-    EXPECT_EQ(warnings.Model().Table().RowCount(), rowsBefore);
-
-    fx.m_answers = {EAnswer::Yes};
-    dlg->Button(B::kDeleteEntry)->click();
-    EXPECT_TRUE(Editors(f).empty());
-    EXPECT_TRUE(dlg.isNull());
-    EXPECT_EQ(RowWith(warnings, "sample_priest", "Sample Quests.esp", 3), -1);
-    EXPECT_LT(warnings.Model().Table().RowCount(), rowsBefore);
-    EXPECT_EQ(fx.Doc().ResultTable(EPane::Warning)->RowCount(), warnings.Model().Table().RowCount());
-    EXPECT_FALSE(ReadEntries(fx.DataDir(), "Sample Quests.esp").count({"NPC_", "sample_priest"}));
-}
-
-TEST(EntryEditor, GuardsAgainstLosingEditsAndActingOnWhatIsNotShown) {
+TEST(EntryEditor, GuardsEditsAndDeletesItsEntryOnlyWhenAsked) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
     fx.CheckSamples();
@@ -325,6 +295,27 @@ TEST(EntryEditor, GuardsAgainstLosingEditsAndActingOnWhatIsNotShown) {
     QCoreApplication::sendEvent(Editors(f)[0], &escape);
     EXPECT_TRUE(Editors(f).empty());
     EXPECT_TRUE(fx.m_messages.empty());
+
+    // Delete Entry: declined, nothing changes; accepted, the window closes
+    // and the entry's rows go from the list and the file.
+    CResultView& warnings = *f.View(EPane::Warning);
+    const std::size_t rowsBefore = warnings.Model().Table().RowCount();
+    DoubleClick(warnings, RowWith(warnings, "sample_priest", "Sample Quests.esp", 3), 3);
+    ASSERT_EQ(Editors(f).size(), 1u);
+    dlg = Editors(f)[0];
+    dlg->ReadOnlyBox()->setChecked(false);
+    fx.m_answers = {EAnswer::No};
+    dlg->Button(B::kDeleteEntry)->click();
+    EXPECT_EQ(Editors(f).size(), 1u);
+    EXPECT_EQ(warnings.Model().Table().RowCount(), rowsBefore);
+    fx.m_answers = {EAnswer::Yes};
+    dlg->Button(B::kDeleteEntry)->click();
+    EXPECT_TRUE(Editors(f).empty());
+    EXPECT_TRUE(dlg.isNull());
+    EXPECT_EQ(RowWith(warnings, "sample_priest", "Sample Quests.esp", 3), -1);
+    EXPECT_LT(warnings.Model().Table().RowCount(), rowsBefore);
+    EXPECT_EQ(fx.Doc().ResultTable(EPane::Warning)->RowCount(), warnings.Model().Table().RowCount());
+    EXPECT_FALSE(ReadEntries(fx.DataDir(), "Sample Quests.esp").count({"NPC_", "sample_priest"}));
 }
 
 TEST(HexView, PaintsDifferingBytesInRed) {

@@ -26,14 +26,17 @@ std::string Read(const std::string& path) {
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
+std::string Extension(const fs::path& path) {
+    std::string ext = path.extension().string();
+    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
+    return ext;
+}
+
 // Every plugin of the data folder in name order.
 std::vector<std::string> PluginPaths(const std::string& data) {
     std::vector<std::string> paths;
-    for (const auto& e : fs::directory_iterator(data)) {
-        std::string ext = e.path().extension().string();
-        for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-        if (ext == ".esp") paths.push_back(e.path().string());
-    }
+    for (const auto& e : fs::directory_iterator(data))
+        if (Extension(e.path()) == ".esp") paths.push_back(e.path().string());
     std::sort(paths.begin(), paths.end());
     return paths;
 }
@@ -41,16 +44,11 @@ std::vector<std::string> PluginPaths(const std::string& data) {
 // The corpus's plugins and masters join the sample set, newer than it and in
 // name order, masters first.
 void AddCorpus(const std::string& data) {
-    std::vector<std::string> masters, plugins;
-    for (const auto& f : fixtures::CorpusFiles()) {
-        std::string ext = fs::path(f).extension().string();
-        for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-        if (ext == ".esm") masters.push_back(f);
-        if (ext == ".esp") plugins.push_back(f);
-    }
-    masters.insert(masters.end(), plugins.begin(), plugins.end());
+    std::vector<std::string> files = fixtures::CorpusFiles();
+    std::stable_partition(files.begin(), files.end(), [](const std::string& f) { return Extension(f) == ".esm"; });
     auto when = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
-    for (const auto& f : masters) {
+    for (const auto& f : files) {
+        if (Extension(f) != ".esm" && Extension(f) != ".esp") continue;
         const std::string target = data + fs::path(f).filename().string();
         fs::copy_file(f, target, fs::copy_options::overwrite_existing);
         fs::last_write_time(target, when);
