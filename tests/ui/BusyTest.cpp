@@ -130,7 +130,7 @@ TEST(Busy, AStopWhileReadingLeavesTheRestChosenForTheNextRun) {
 }
 
 // What the window tells after each step: the status bar, each list's caption
-// and whether it shows, and after a search or View File Data what it listed.
+// and whether it shows, and the rows a check, a search or View File Data listed.
 TEST(Busy, TheStatusBarAndTheCaptionsTellWhatEachOperationCameTo) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
@@ -201,8 +201,10 @@ TEST(Busy, TheStatusBarAndTheCaptionsTellWhatEachOperationCameTo) {
         told += name + "\n  " + Status(f) + "\n";
         for (EPane p : {EPane::Conflict, EPane::Warning, EPane::Editor})
             told += "  " + Caption(*f.View(p)).toStdString() + (f.PaneShown(p) ? "\n" : " (hidden)\n");
-        if (name.starts_with("Find") || name.starts_with("View File"))
-            for (const auto& row : Rows(*f.View(EPane::Editor))) told += "    " + row + "\n";
+        const bool checked = name.starts_with("Check"), listed = name.starts_with("Find") || name.starts_with("View File");
+        for (EPane p : {EPane::Conflict, EPane::Warning, EPane::Editor})
+            if ((p == EPane::Editor) != checked && (checked || listed))
+                for (const auto& row : Rows(*f.View(p))) told += "    " + row + "\n";
     }
     ExpectGolden("operations.txt", told);
     EXPECT_EQ(fx.Doc().Options().m_findHistory[1], "sample_trader");
