@@ -23,6 +23,21 @@ QStringList Shown(const QListWidget& list) {
     return out;
 }
 
+// The plugins to repair in the added order ("in" a folder other than
+// `data`), then the list as it shows them.
+std::string Listed(const CDialogRepairDlg& dlg, const std::string& data) {
+    const CRepairDialogResult r = dlg.Result();
+    std::string out;
+    for (std::size_t i = 0; i < r.m_pluginNames.size(); ++i) {
+        const std::string folder = i < r.m_pluginFolders.size() ? r.m_pluginFolders[i] : "?";
+        out += r.m_pluginNames[i] + (folder == data ? "" : " in " + folder) + ", ";
+    }
+    if (r.m_pluginFolders.size() != r.m_pluginNames.size()) out += "(folders differ) ";
+    out += "shown:";
+    for (const QString& name : Shown(*dlg.List())) out += " " + name.toStdString();
+    return out;
+}
+
 CFileChoice Chosen(std::vector<std::string> paths) { return {CFileChoice::EStatus::Chosen, std::move(paths)}; }
 
 TEST(DialogRepairTool, ListsKeepTheAddedOrderAndShowNamesSorted) {
@@ -52,11 +67,8 @@ TEST(DialogRepairTool, ListsKeepTheAddedOrderAndShowNamesSorted) {
 
     // The game's load order: plugins only, up to the first missing key.
     dlg.AddAllActivePlugins();
-    CRepairDialogResult r = dlg.Result();
-    EXPECT_EQ(r.m_pluginNames,
-              (std::vector<std::string>{"Zeta.esp", "Alpha.esp", "Repair.esp", "Mod.esp", "Loud.ESP"}));
-    EXPECT_EQ(r.m_pluginFolders, (std::vector<std::string>{data, data, "/elsewhere/", data, data}));
-    EXPECT_EQ(dlg.List()->count(), 5);
+    EXPECT_EQ(Listed(dlg, data), "Zeta.esp, Alpha.esp, Repair.esp in /elsewhere/, Mod.esp, Loud.ESP, "
+                                 "shown: Alpha.esp Loud.ESP Mod.esp Repair.esp Zeta.esp");
 
     // A listed plugin cannot become the repair plugin.
     fx.m_choices = {Chosen({data + "Mod.esp"})};
@@ -84,15 +96,10 @@ TEST(DialogRepairTool, ListsKeepTheAddedOrderAndShowNamesSorted) {
     ASSERT_EQ(found.size(), 1);
     dlg.List()->setCurrentItem(found.front());
     dlg.RemoveSelected();
-    r = dlg.Result();
-    EXPECT_EQ(r.m_pluginNames, (std::vector<std::string>{"Zeta.esp", "Repair.esp", "Mod.esp", "Loud.ESP"}));
-    EXPECT_EQ(r.m_pluginFolders, (std::vector<std::string>{data, "/elsewhere/", data, data}));
-    EXPECT_EQ(dlg.List()->count(), 4);
-
+    EXPECT_EQ(Listed(dlg, data), "Zeta.esp, Repair.esp in /elsewhere/, Mod.esp, Loud.ESP, "
+                                 "shown: Loud.ESP Mod.esp Repair.esp Zeta.esp");
     dlg.Clear();
-    EXPECT_EQ(dlg.List()->count(), 0);
-    EXPECT_TRUE(dlg.Result().m_pluginNames.empty());
-    EXPECT_TRUE(dlg.Result().m_pluginFolders.empty());
+    EXPECT_EQ(Listed(dlg, data), "shown:");
 }
 
 TEST(DialogRepairTool, DeleteExistingAsksAndNeverTakesAFileInUse) {
