@@ -15,7 +15,6 @@
 #include <QTextBrowser>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "DialogRepairDlg.h"
 #include "EntryDlg.h"
@@ -23,15 +22,15 @@
 #include "FrameFixture.h"
 #include "LeftView.h"
 #include "ViewFileDlg.h"
+#include "platform/Files.h"
 
 namespace vantor::uitest {
 namespace {
 
 std::string FileText(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
+    std::string text;
+    platform::ReadWholeFile(path, text);
+    return text;
 }
 
 int RowWithTag(const CResultView& view, const std::string& tag) {
