@@ -74,41 +74,36 @@ std::optional<CTextRows> Listing(const CEditorSetUpInputs& inputs) {
 
 }  // namespace
 
-TEST(EditorSetUp, PluginListingInFileOrderWithOriginalFiles) {
+TEST(EditorSetUp, ListingsInFileOrderWithOriginalFiles) {
     CListingSet set;
-    auto table = Listing(set.Inputs(0));
-    ASSERT_TRUE(table);
-    EXPECT_EQ(Column(*table, 2), (std::vector<std::string>{"fargoth", "a1", "n2", "Gold_001", "a2", "rock", "door"}));
-    EXPECT_EQ(Column(*table, 0), (std::vector<std::string>{"NPC_", "ACTI", "NPC_", "MISC", "ACTI", "STAT", "ACTI"}));
-    EXPECT_EQ(Column(*table, 3),
-              (std::vector<std::string>{"A.esp", "A.esp", "A.esp", "A.esp", "A.esp", "B.esp", "B.esp"}));
-    // The newest master holding the ID, or "None" for IDs new in the plugins.
-    EXPECT_EQ(Column(*table, 4), (std::vector<std::string>{"Old.esm", "None", "None", "New.esm", "None", "None",
-                                                           "New.esm"}));
-    EXPECT_EQ((*table)[3][1], "Misc. Items Entry");
-    // Rows of one file come in the order of its records.
-    const CPaneFindings found = RunEditorSetUp(set.Inputs(0));
-    for (std::size_t r = 1; r < 5; ++r)
-        EXPECT_LT(found.m_editor->at(r - 1).m_entry->m_offset, found.m_editor->at(r).m_entry->m_offset);
-}
-
-TEST(EditorSetUp, MasterListingAndOneFile) {
-    CListingSet set;
-    auto table = Listing(set.Inputs(1));
-    ASSERT_TRUE(table);
-    EXPECT_EQ(Column(*table, 2), (std::vector<std::string>{"Gold_001", "door", "Gold_001", "fargoth"}));
-    EXPECT_EQ(Column(*table, 3), (std::vector<std::string>(4, "None")));
-    EXPECT_EQ(Column(*table, 4), (std::vector<std::string>{"New.esm", "New.esm", "Old.esm", "Old.esm"}));
-
-    table = Listing(set.Inputs(0, "B.esp"));
-    ASSERT_TRUE(table);
-    EXPECT_EQ(Column(*table, 2), (std::vector<std::string>{"rock", "door"}));
-    table = Listing(set.Inputs(1, "Old.esm"));
-    ASSERT_TRUE(table);
-    EXPECT_EQ(Column(*table, 2), (std::vector<std::string>{"Gold_001", "fargoth"}));
-    // The names are compared exactly; a plugin is not a master.
-    EXPECT_TRUE(Listing(set.Inputs(0, "b.esp"))->empty());
-    EXPECT_TRUE(Listing(set.Inputs(0, "Old.esm"))->empty());
+    // Rows as tag, ID, plugin and original file. A plugin's original is the
+    // newest master holding the ID; file names compare exactly, and a plugin
+    // is not a master.
+    const struct {
+        std::int32_t m_masters;
+        std::string m_file;
+        std::vector<std::string> m_rows;
+    } cases[] = {
+        {0, "",
+         {"NPC_ fargoth A.esp Old.esm", "ACTI a1 A.esp None", "NPC_ n2 A.esp None", "MISC Gold_001 A.esp New.esm",
+          "ACTI a2 A.esp None", "STAT rock B.esp None", "ACTI door B.esp New.esm"}},
+        {1, "", {"MISC Gold_001 None New.esm", "ACTI door None New.esm", "MISC Gold_001 None Old.esm", "NPC_ fargoth None Old.esm"}},
+        {0, "B.esp", {"STAT rock B.esp None", "ACTI door B.esp New.esm"}},
+        {1, "Old.esm", {"MISC Gold_001 None Old.esm", "NPC_ fargoth None Old.esm"}},
+        {0, "b.esp", {}},
+        {0, "Old.esm", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.m_masters) + " " + c.m_file);
+        const auto table = Listing(set.Inputs(c.m_masters, c.m_file));
+        ASSERT_TRUE(table);
+        std::vector<std::string> rows;
+        for (const auto& row : *table) rows.push_back(row[0] + " " + row[2] + " " + row[3] + " " + row[4]);
+        EXPECT_EQ(rows, c.m_rows);
+    }
+    const auto table = Listing(set.Inputs(0));
+    ASSERT_TRUE(table && table->size() == 7u);
+    EXPECT_EQ((*table)[3][1], "Misc. Items Entry");  // the type's text
 }
 
 TEST(EditorSetUp, ProgressOncePerPercentage) {
@@ -221,7 +216,7 @@ struct CGame : CGameFolder {
 
 }  // namespace
 
-TEST(SearchOperations, FindThroughTheDocument) {
+TEST(SearchOperations, FindAndListingsThroughTheDocument) {
     CGame game;
     // Nothing loaded: the operation leaves the panes alone.
     CFindParams params;
@@ -247,17 +242,12 @@ TEST(SearchOperations, FindThroughTheDocument) {
     params.m_text = "Nowhere";
     EXPECT_EQ(game.Run([&](CVANTORDoc& d) { d.OnFindObject(params); }),
               (std::vector<std::string>{"hide 0", "ask Not Found|Cannot find Nowhere", "rows 3|0", "hide 3"}));
-}
 
-TEST(SearchOperations, ListingsThroughTheDocument) {
-    CGame game;
-    game.Choose({"A.esp", "B.esp"});
+    // The listings.
     auto calls = game.Run([](CVANTORDoc& d) { d.OnViewAllEspData(); });
     EXPECT_EQ(calls.back(), "show 3");
-    CResultTable editor = *game.m_doc->ResultTable(EPane::Editor);
-    EXPECT_EQ(Column(editor, 3), (std::vector<std::string>{"A.esp", "A.esp", "B.esp"}));
-    EXPECT_EQ(Column(editor, 4), (std::vector<std::string>{"Base.esm", "None", "Base.esm"}));
-
+    EXPECT_EQ(Column(*game.m_doc->ResultTable(EPane::Editor), 3), (std::vector<std::string>{"A.esp", "A.esp", "B.esp"}));
+    EXPECT_EQ(Column(*game.m_doc->ResultTable(EPane::Editor), 4), (std::vector<std::string>{"Base.esm", "None", "Base.esm"}));
     calls = game.Run([](CVANTORDoc& d) { d.OnViewAllEsmData(); });
     EXPECT_EQ(calls, (std::vector<std::string>{"hide 0", "rows 3|2", "show 3"}));
     EXPECT_EQ(Column(*game.m_doc->ResultTable(EPane::Editor), 4), (std::vector<std::string>{"Base.esm", "Base.esm"}));

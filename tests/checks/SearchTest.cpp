@@ -191,33 +191,6 @@ TEST(Search, AgreesWithTheReference) {
     EXPECT_EQ(Names(set.Find("FARGOTH", false, true, false)), (std::vector<std::string>{"fargoth"}));
 }
 
-TEST(Search, RowsForPluginsAndMasters) {
-    CSearchSet set;
-    auto rows = set.Find("gold_001", false, false, false);
-    ASSERT_EQ(rows.size(), 1u);
-    // The newest master holding the ID is the original file.
-    EXPECT_EQ(rows[0], (CTextRow{"MISC", "Misc. Items Entry", "Gold_001", "Mod.esp", "New.esm"}));
-    rows = set.Find("old_only", false, false, false);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0][4], "Old.esm");
-    rows = set.Find("zero_window", false, true, false);
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0][4], "None");
-
-    rows = set.Find("GOLD", false, false, false, true);
-    ASSERT_EQ(rows.size(), 2u);
-    EXPECT_EQ(rows[0], (CTextRow{"MISC", "Misc. Items Entry", "Gold_001", "None", "Old.esm"}));
-    EXPECT_EQ(rows[1], (CTextRow{"MISC", "Misc. Items Entry", "Gold_001", "None", "New.esm"}));
-
-    // An empty text finds every entry of the searched files.
-    EXPECT_EQ(set.Find("", false, false, false).size(), set.m_plugin->EntryCount());
-    EXPECT_EQ(set.Find("", false, false, false, true).size(), set.m_old->EntryCount() + set.m_new->EntryCount());
-    // With whole word only the empty IDs would be equal, but data always
-    // holds an empty window.
-    EXPECT_TRUE(set.Find("", false, true, false).empty());
-    EXPECT_EQ(set.Find("", false, true, true).size(), set.m_plugin->EntryCount());
-}
-
 TEST(Search, ProgressAndStop) {
     CSearchSet set;
     CScriptedLink link;
@@ -266,7 +239,7 @@ TEST(Search, AgreesWithTheReferenceOnTheCorpus) {
     EXPECT_GT(found, 0u);
 }
 
-TEST(FindOperation, NothingWithoutALoadedPlugin) {
+TEST(FindOperation, RowsSortedByTagAndNothingWithoutALoadedPlugin) {
     CSearchSet set;
     CScriptedLink link;
     CFindInputs inputs;
@@ -276,21 +249,16 @@ TEST(FindOperation, NothingWithoutALoadedPlugin) {
     inputs.link = &link;
     EXPECT_TRUE(RunFindOperation(inputs).m_stopped);
     EXPECT_TRUE(link.Calls().empty());
-}
 
-TEST(FindOperation, RowsSortedByTag) {
-    CSearchSet set;
-    CScriptedLink link;
-    CFindInputs inputs;
     // The engine searches Old.esm first, then Mod.esp; the sort by tag
     // keeps that order among equal tags.
     inputs.loadedPlugins = {set.m_plugin, set.m_old};
-    inputs.foundMasters = {set.m_new, set.m_old};
     inputs.params.m_text = "O";
-    inputs.link = &link;
+    inputs.params.m_searchMasters = 0;
     auto found = RunFindOperation(inputs);
     ASSERT_FALSE(found.m_stopped);
     CTextRows table = TextsOf(*found.m_editor, found.m_files);
+    ASSERT_EQ(table.size(), 9u);
     std::vector<std::string> tags, files;
     for (const auto& row : table) {
         tags.push_back(row[0]);
