@@ -122,7 +122,7 @@ TEST(CellClean, EachRuleAndEachException) {
 
     fixtures::CTempDir dir;
     ASSERT_TRUE(fixtures::CPluginBuilder().Raw(MasterBytes()).Write(dir / "M.esm"));
-    auto master = Load(dir.Path(), "M.esm");
+    auto master = ReadPluginAt(dir.Path(), "M.esm");
     ASSERT_TRUE(master);
     const CCellCleaner cleaner({master.get()});
 
@@ -138,7 +138,7 @@ TEST(CellClean, EachRuleAndEachException) {
         b.Header(c.m_masters);
         b.Raw(CellRecord(c.m_cell, interior ? 1 : 0, interior ? 0 : 3, interior ? 0 : -4, rest, c.m_deleted));
         ASSERT_TRUE(b.Write(dir / "P.esp"));
-        auto plugin = Load(dir.Path(), "P.esp");
+        auto plugin = ReadPluginAt(dir.Path(), "P.esp");
         ASSERT_TRUE(plugin);
 
         const CPluginCells result = cleaner.Analyse(*plugin);
@@ -183,7 +183,7 @@ TEST(CellClean, ComparesWithTheNewestVersionAndKeepsReverts) {
                         kWater + kAmbi + Count(5) + Ref(kSecond | 1, Body("chair", 2)) + Ref(kSecond | 2, Body("table", 3)) +
                             Ref(kFirst | 1, Body("rug", 5)) + Ref(kSecond | 3, lampDeleted) + Ref(kSecond | 9, ghost)));
     ASSERT_TRUE(base.Write(dir / "Base.esm") && newer.Write(dir / "Newer.esm") && plugin.Write(dir / "P.esp"));
-    auto b = Load(dir.Path(), "Base.esm"), n = Load(dir.Path(), "Newer.esm"), p = Load(dir.Path(), "P.esp");
+    auto b = ReadPluginAt(dir.Path(), "Base.esm"), n = ReadPluginAt(dir.Path(), "Newer.esm"), p = ReadPluginAt(dir.Path(), "P.esp");
     ASSERT_TRUE(b && n && p);
 
     // The chair puts Base's version back (a revert), the deletion is the

@@ -26,7 +26,7 @@ TEST(CellCorpus, CleanedPluginsReadBackWithoutDuplicates) {
     };
     std::size_t judged = 0, findings = 0;
     for (const auto& path : files) {
-        auto original = Load(platform::FolderOf(path), platform::FileNameOf(path));
+        auto original = ReadPluginAt(platform::FolderOf(path), platform::FileNameOf(path));
         ASSERT_TRUE(original) << path;
         if (original->GetTable("CELL")->empty()) continue;
         fixtures::CTempDir dir, scratch;
@@ -39,12 +39,12 @@ TEST(CellCorpus, CleanedPluginsReadBackWithoutDuplicates) {
                     best = other;
             if (best.empty()) continue;
             fs::copy_file(best, dir / split(best).second);  // under the name the MAST list gives
-            masters.push_back(Load(dir.Path(), split(best).second));
+            masters.push_back(ReadPluginAt(dir.Path(), split(best).second));
             ASSERT_TRUE(masters.back()) << best;
         }
         if (masters.empty()) continue;
         fs::copy_file(path, dir / split(path).second);
-        const auto plugin = Load(dir.Path(), split(path).second);
+        const auto plugin = ReadPluginAt(dir.Path(), split(path).second);
         ASSERT_TRUE(plugin) << path;
         SCOPED_TRACE(path);
         std::vector<const CPluginFile*> order;

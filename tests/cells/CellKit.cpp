@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <map>
 
 #include "fixtures/PluginBuilder.h"
@@ -71,14 +70,6 @@ void CheckKeptInOrder(const CCellClean& cell) {
 
 }  // namespace
 
-std::unique_ptr<CPluginFile> Load(const std::string& folder, const std::string& name) {
-    auto file = std::make_unique<CPluginFile>();
-    std::atomic<std::int32_t> stop{0};
-    if (!file->Open(name, folder) || !file->ReadRecords(stop, CExtractOpts::All())) return nullptr;
-    file->Close();
-    return file;
-}
-
 CPluginCells CleanAndCheck(const CCellCleaner& cleaner, const CPluginFile& plugin, const std::string& scratch) {
     CPluginCells result = cleaner.Analyse(plugin);
     for (const auto& cell : result.m_cells)
@@ -87,7 +78,7 @@ CPluginCells CleanAndCheck(const CCellCleaner& cleaner, const CPluginFile& plugi
     std::string bytes;
     EXPECT_TRUE(platform::ReadWholeFile(plugin.FullPath(), bytes));
     EXPECT_TRUE(fixtures::CPluginBuilder().Raw(Apply(bytes, result)).Write(scratch + plugin.FileName()));
-    const auto cleaned = Load(scratch, plugin.FileName());
+    const auto cleaned = ReadPluginAt(scratch, plugin.FileName());
     if (!cleaned) {
         ADD_FAILURE() << "the cleaned " << plugin.FileName() << " does not read";
         return result;

@@ -4,12 +4,11 @@
 #include <string>
 
 #include "cells/CellClean.h"
-#include "format/PluginFile.h"
+#include "fixtures/PluginBuilder.h"
 
 namespace vantor::cells::testing {
 
-// Reads folder + name with every kind of data kept; nullptr on failure.
-std::unique_ptr<CPluginFile> Load(const std::string& folder, const std::string& name);
+using fixtures::ReadPluginAt;
 
 // The plugin's bytes as cleaning leaves them: changed cells with their new
 // data, junk cells left out, the header's record count kept true.

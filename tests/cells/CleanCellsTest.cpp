@@ -39,7 +39,7 @@ TEST(CleanCells, ListsAsksAndCleansEachPluginAfterItsBackup) {
         if (fs::path(path).extension() == ".esp") paths.push_back(path);
 
     // What cleaning must leave, judged on copies read apart from the document.
-    const auto master = Load(data, "Bench.esm");
+    const auto master = ReadPluginAt(data, "Bench.esm");
     const CCellCleaner cleaner({master.get()});
     std::vector<std::unique_ptr<CPluginFile>> copies;
     std::map<std::string, CPluginCells> found;
@@ -47,7 +47,7 @@ TEST(CleanCells, ListsAsksAndCleansEachPluginAfterItsBackup) {
     std::size_t cells = 0, duplicates = 0;
     for (const auto& path : paths) {
         before[path] = Bytes(path);
-        copies.push_back(Load(data, platform::FileNameOf(path)));
+        copies.push_back(ReadPluginAt(data, platform::FileNameOf(path)));
         found[path] = cleaner.Analyse(*copies.back());
         after[path] = Apply(before[path], found[path]);
         cells += found[path].m_cells.size();
@@ -110,7 +110,7 @@ TEST(CleanCells, ListsAsksAndCleansEachPluginAfterItsBackup) {
         EXPECT_EQ(Bytes(p), after[p]);
         EXPECT_EQ(Bytes(Backup(p)), before[p]);
         EXPECT_EQ(WriteTime(p), WriteTime(Backup(p)));  // the backup keeps the old times too
-        const auto cleaned = Load(data, platform::FileNameOf(p));
+        const auto cleaned = ReadPluginAt(data, platform::FileNameOf(p));
         EXPECT_TRUE(cleaned && cleaned->Diagnostic().m_message.empty() && cleaner.Analyse(*cleaned).m_cells.empty());
     }
     EXPECT_EQ(doc.ResultTable(EPane::Warning)->RowCount(), 0u);

@@ -11,10 +11,8 @@ CPluginFile& CLoadOrder::Add(const std::string& name, const CPluginBuilder& plug
                              CExtractOpts opts) {
     if (!plugin.Write(m_dir / name)) throw std::runtime_error("cannot write " + name);
     SetTime(name, time);
-    auto file = std::make_unique<CPluginFile>();
-    std::atomic<std::int32_t> stop{0};
-    if (!file->Open(name, m_dir.Path()) || !file->ReadRecords(stop, opts)) throw std::runtime_error("cannot read " + name);
-    file->Close();
+    auto file = ReadPluginAt(m_dir.Path(), name, opts);
+    if (!file) throw std::runtime_error("cannot read " + name);
     m_files.push_back(std::move(file));
     return *m_files.back();
 }

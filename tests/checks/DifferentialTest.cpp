@@ -16,20 +16,7 @@
 namespace vantor {
 namespace {
 
-using fixtures::CLoadOrder;
-using fixtures::CPluginBuilder;
-using fixtures::CReferenceChecker;
-using fixtures::CReferenceResult;
-using fixtures::CTextRows;
-using fixtures::Texts;
-using fixtures::TextsOf;
-using fixtures::CScriptedLink;
-using fixtures::CSub;
-using fixtures::Fixed;
-using fixtures::I32;
-using fixtures::kRunning;
-using fixtures::Sub;
-using fixtures::Z;
+using namespace fixtures;
 
 constexpr std::int64_t kT = 1'600'000'000;
 
@@ -63,7 +50,7 @@ public:
             case 4: subs.push_back(Sub(std::string(4, '\0'), "z")); break;
             default: subs.push_back(Sub("FNAM", Z("one"))); subs.push_back(Sub("DATA", I32(7))); break;
         }
-        if (deleted) subs.push_back(fixtures::Dele());
+        if (deleted) subs.push_back(Dele());
         return subs;
     }
 
@@ -79,11 +66,11 @@ public:
                 return head;
             };
             switch (Below(11)) {
-                case 0: b.Record("NPC_", with({fixtures::Name(Id())})); break;
-                case 1: b.Record("GMST", with({fixtures::Name(Id())})); break;
-                case 2: b.Record("SNDG", with({fixtures::Name(Id())})); break;
-                case 3: b.Record("CELL", with({fixtures::Name(Id()), Sub("DATA", I32(0) + I32(1) + I32(2))})); break;
-                case 4: b.Record("DIAL", with({fixtures::Name(Pick<std::string>({"t1", "t2", "T1"}))})); break;
+                case 0: b.Record("NPC_", with({Name(Id())})); break;
+                case 1: b.Record("GMST", with({Name(Id())})); break;
+                case 2: b.Record("SNDG", with({Name(Id())})); break;
+                case 3: b.Record("CELL", with({Name(Id()), Sub("DATA", I32(0) + I32(1) + I32(2))})); break;
+                case 4: b.Record("DIAL", with({Name(Pick<std::string>({"t1", "t2", "T1"}))})); break;
                 case 5:
                 case 6:
                     // Responses that agree but for their place in the chain.
@@ -96,7 +83,7 @@ public:
                     break;
                 case 8:
                     b.Record("PGRD", with({Sub("DATA", I32(std::int32_t(Below(2))) + I32(0) + I32(0)),
-                                           fixtures::Name(Id())}));
+                                           Name(Id())}));
                     break;
                 case 9: b.Record("MGEF", with({Sub("INDX", I32(std::int32_t(Below(3))))})); break;
                 default:
@@ -245,9 +232,8 @@ TEST(CheckDifferential, CorpusGivesTheSameRowsAsTheNestedLoops) {
         std::filesystem::copy_file(paths[i], dir / name);
         const std::int64_t time = kT + std::int64_t(i % 4);
         ASSERT_TRUE(fixtures::StampFile(dir / name, time));
-        auto file = std::make_unique<CPluginFile>();
-        if (!file->Open(name, dir.Path()) || !file->ReadRecords(kRunning, CExtractOpts::All()) || file->EntryCount() == 0)
-            continue;
+        auto file = ReadPluginAt(dir.Path(), name);
+        if (!file || file->EntryCount() == 0) continue;
         std::string ext = std::filesystem::path(name).extension().string();
         for (auto& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
         (ext == ".esm" || ext == ".omwgame" ? masters : plugins).push_back(file.get());

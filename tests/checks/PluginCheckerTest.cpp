@@ -195,12 +195,11 @@ TEST(PluginChecker, LookupsFindFilesByAnyCaseAndFollowErasures) {
     CLoadOrder files;
     files.Add("lower.esm", Plugin().Record("NPC_", Named("x", "1")), kT + 50);
     auto& upper = files.Add("upper.esm", Plugin().Record("NPC_", Named("x", "2")), kT);
-    CPluginFile renamed;
-    ASSERT_TRUE(renamed.Open("LOWER.ESM", files.Folder()));
-    ASSERT_TRUE(renamed.ReadRecords(kRunning, CExtractOpts::All()));
+    const auto renamed = ReadPluginAt(files.Folder(), "LOWER.ESM");
+    ASSERT_TRUE(renamed);
     CPluginChecker caseless;
     caseless.AddMaster(upper);
-    caseless.AddMaster(renamed);
+    caseless.AddMaster(*renamed);
     EXPECT_EQ(caseless.FindOriginalFile(kRunning, "x", "NPC_"), "LOWER.ESM");
 
     auto& plugin = files.Add("p.esp",

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "checks/Search.h"
+#include "fixtures/PluginBuilder.h"
 #include "fixtures/ScriptedLink.h"
 #include "fixtures/TempDir.h"
 #include "platform/Cp1252.h"
@@ -39,12 +40,8 @@ struct CCorpus {
             const std::string lower = cp1252::Fold(path);
             const bool master = lower.ends_with(".esm");
             if (!master && !lower.ends_with(".esp")) continue;
-            auto file = std::make_unique<CPluginFile>();
-            std::atomic<std::int32_t> stop{0};
-            if (!file->Open(platform::FileNameOf(path), platform::FolderOf(path)) ||
-                !file->ReadRecords(stop, CExtractOpts::All()))
-                continue;
-            file->Close();
+            auto file = ReadPluginAt(platform::FolderOf(path), platform::FileNameOf(path));
+            if (!file) continue;
             (master ? m_masters : m_plugins).push_back(file.get());
             m_files.push_back(std::move(file));
         }
