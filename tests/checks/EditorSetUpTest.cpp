@@ -3,11 +3,8 @@
 // document's worker.
 #include <gtest/gtest.h>
 
-#include <map>
-
 #include "checks/CheckFixture.h"
 #include "checks/EditorSetUp.h"
-#include "checks/ReferenceChecker.h"
 #include "checks/SearchFixture.h"
 #include "fixtures/GameFolder.h"
 
@@ -107,19 +104,16 @@ TEST(EditorSetUp, ListingsInFileOrderWithOriginalFiles) {
 }
 
 TEST(EditorSetUp, ProgressOncePerPercentage) {
-    CListingSet set;
-    auto in = set.Inputs(0, "A.esp");
     // Many entries: one report per percentage, each a step of a 100-step bar.
     CLoadOrder order;
     CPluginBuilder big;
     big.Header();
     for (int i = 0; i < 333; ++i) big.Record("MISC", Named("item_" + std::to_string(i), "x"));
-    CPluginFile& file = order.Add("Big.esp", big, 1000);
     CScriptedLink bigLink;
-    CEditorSetUpInputs bigIn;
-    bigIn.loadedPlugins = {&file};
-    bigIn.link = &bigLink;
-    auto table = Listing(bigIn);
+    CEditorSetUpInputs in;
+    in.loadedPlugins = {&order.Add("Big.esp", big, 1000)};
+    in.link = &bigLink;
+    const auto table = Listing(in);
     ASSERT_TRUE(table);
     EXPECT_EQ(table->size(), 333u);
     const auto calls = bigLink.Calls();
@@ -156,46 +150,6 @@ TEST(EditorSetUp, Stop) {
     ASSERT_TRUE(found.m_editor);
     EXPECT_EQ(Column(TextsOf(*found.m_editor, found.m_files), 2), (std::vector<std::string>{"rock", "door"}));
     EXPECT_EQ(link.Calls().size(), 3u);
-}
-
-TEST(EditorSetUp, CorpusListingsFollowTheFiles) {
-    const CCorpus corpus;
-    if (corpus.Empty()) GTEST_SKIP() << "no corpus";
-    CReferenceChecker reference;
-    for (auto it = corpus.m_masters.rbegin(); it != corpus.m_masters.rend(); ++it) reference.AddMaster(**it);
-    for (std::int32_t masters : {0, 1}) {
-        CEditorSetUpInputs in;
-        in.loadedPlugins = corpus.m_plugins;
-        in.foundMasters = corpus.m_masters;
-        in.viewMasters = masters;
-        const CPaneFindings found = RunEditorSetUp(in);
-        ASSERT_FALSE(found.m_stopped);
-        const CTextRows table = TextsOf(*found.m_editor, found.m_files);
-        const std::size_t column = masters ? 4 : 3;
-        // Each file's entries by offset, as the reader met them.
-        std::map<std::string, std::map<std::int64_t, std::pair<std::string, const CEntry*>>> expected;
-        std::size_t total = 0;
-        for (const CPluginFile* file : masters ? corpus.m_masters : corpus.m_plugins)
-            for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t)
-                for (const auto& e : file->Table(t)) {
-                    expected[file->FileName()][e->m_offset] = {std::string(CPluginFile::kTags[t]), e.get()};
-                    ++total;
-                }
-        ASSERT_EQ(table.size(), total);
-        auto next = expected.begin();
-        auto entry = next->second.begin();
-        for (std::size_t r = 0; r < table.size(); ++r) {
-            const auto& row = table[r];
-            if (entry == next->second.end()) entry = (++next)->second.begin();
-            ASSERT_EQ(row[column], next->first);
-            ASSERT_EQ(found.m_editor->at(r).m_entry, entry->second.second);
-            ASSERT_EQ(row[0], entry->second.first);
-            if (!masters) {
-                ASSERT_EQ(row[4], reference.FindOriginalFile(kRunning, row[2], row[0]));
-            }
-            ++entry;
-        }
-    }
 }
 
 namespace {

@@ -32,8 +32,8 @@ std::string Percent(const std::string& prefix, std::size_t done, std::size_t tot
     return prefix + text;
 }
 
-}  // namespace
-
+// Last-write time read afresh; a file whose time cannot be read is older
+// than every readable one.
 std::int64_t ReferenceAge(const CPluginFile& file) {
     namespace fs = std::filesystem;
     // Whole seconds of the last write, read through the standard library
@@ -61,6 +61,8 @@ std::int64_t ReferenceAge(const CPluginFile& file) {
             return out;
     return std::numeric_limits<std::int64_t>::min();
 }
+
+}  // namespace
 
 std::string ReferenceDescription(std::string_view tag) {
     static const char* const kTexts[][2] = {

@@ -52,8 +52,4 @@ private:
 // The type's text in the rows, from the reference's own table.
 std::string ReferenceDescription(std::string_view tag);
 
-// Last-write time read afresh; a file whose time cannot be read is older
-// than every readable one.
-std::int64_t ReferenceAge(const CPluginFile& file);
-
 }  // namespace vantor::fixtures
