@@ -39,15 +39,6 @@ struct CHookReset {
 
 }  // namespace
 
-TEST(Reader, HeaderOnly) {
-    auto r = ReadBytes(CPluginBuilder().Header({"Morrowind.esm", "Tribunal.esm"}, 7));
-    EXPECT_TRUE(r.m_ok);
-    EXPECT_EQ(r.m_file->EntryCount(), 0u);
-    // The header comes from the same read as the records.
-    EXPECT_EQ(r.m_file->HeaderMasters(), (std::vector<std::string>{"Morrowind.esm", "Tribunal.esm"}));
-    EXPECT_EQ(r.m_file->HeaderRecordCount(), 7u);
-}
-
 // Each record alone after a header: the ID the reader forms, whether it is
 // deleted, the data left after the ID, and where the record lies.
 TEST(Reader, IdsDeletionsAndData) {
@@ -137,7 +128,7 @@ TEST(Reader, TopicsAndExtractionOptions) {
 
 TEST(Reader, ResynchronisesAndSkips) {
     CPluginBuilder b;
-    b.Header({"A.esm", "B.esm"}).Raw("junk").Record("MISC", {Name("a")}).Raw("\x01\x02\x03");
+    b.Header({"A.esm", "B.esm"}, 7).Raw("junk").Record("MISC", {Name("a")}).Raw("\x01\x02\x03");
     b.Record("XXXX", {Name("unknown")});  // unknown records are scanned past byte by byte
     // A start script record is passed over whole: the record its payload
     // happens to hold is no record of the file.
@@ -148,6 +139,9 @@ TEST(Reader, ResynchronisesAndSkips) {
     ASSERT_EQ(r["MISC"].size(), 2u);
     EXPECT_EQ(r["MISC"][1]->IdText(), "b");
     EXPECT_EQ(r.m_file->EntryCount(), 2u);
+    // The header comes from the same read as the records.
+    EXPECT_EQ(r.m_file->HeaderMasters(), (std::vector<std::string>{"A.esm", "B.esm"}));
+    EXPECT_EQ(r.m_file->HeaderRecordCount(), 7u);
 }
 
 TEST(Reader, DamagedRecordsStayInsideTheirBounds) {
@@ -167,32 +161,22 @@ TEST(Reader, DamagedRecordsStayInsideTheirBounds) {
     EXPECT_EQ(r["STAT"][0]->m_offset, static_cast<std::int32_t>(first));
     EXPECT_EQ(r["STAT"][1]->IdText(), "after");
 
-    // A record without its ID subrecord is skipped whole.
-    CPluginBuilder noName;
-    noName.Header().Record("STAT", {Sub("MODL", Z("rock.nif")), Sub("DATA", "xxxxxxxx")}).Record("MISC", {Name("next")});
-    r = ReadBytes(noName);
-    ASSERT_TRUE(r.m_ok);
-    EXPECT_TRUE(r["STAT"].empty());
-    ASSERT_EQ(r["MISC"].size(), 1u);
-    EXPECT_EQ(r.m_file->Diagnostic().m_kind, CReadDiagnostic::EKind::Damaged);
-
-    // An ID payload reaching past the record's size: skipped, not read on.
-    CPluginBuilder longName;
-    longName.Header().Record("STAT", {CSub{"NAME", "abc", 200}}).Record("MISC", {Name("m")});
-    r = ReadBytes(longName);
-    ASSERT_TRUE(r.m_ok);
-    EXPECT_TRUE(r["STAT"].empty());
-    EXPECT_EQ(r["MISC"].size(), 1u);
-
-    // A size field asking for far more than the file holds, then a good
-    // record: the reader resynchronises and finds it.
-    CPluginBuilder huge;
-    huge.Header().Record("STAT", {Name("big")}, 0xFFFFFF).Record("MISC", {Name("found")});
-    r = ReadBytes(huge);
-    ASSERT_TRUE(r.m_ok);
-    EXPECT_TRUE(r["STAT"].empty());
-    ASSERT_EQ(r["MISC"].size(), 1u);
-    EXPECT_EQ(r["MISC"][0]->IdText(), "found");
+    // A record without its ID subrecord, an ID payload reaching past the
+    // record, a size asking for far more than the file holds: the record is
+    // skipped, and the good one after it is found.
+    const std::pair<std::vector<CSub>, std::optional<std::uint32_t>> bad[] = {
+        {{Sub("MODL", Z("rock.nif")), Sub("DATA", "xxxxxxxx")}, std::nullopt},
+        {{CSub{"NAME", "abc", 200}}, std::nullopt},
+        {{Name("big")}, 0xFFFFFF},
+    };
+    for (const auto& [subs, size] : bad) {
+        r = ReadBytes(CPluginBuilder().Header().Record("STAT", subs, size).Record("MISC", {Name("found")}));
+        ASSERT_TRUE(r.m_ok);
+        EXPECT_TRUE(r["STAT"].empty());
+        ASSERT_EQ(r["MISC"].size(), 1u);
+        EXPECT_EQ(r["MISC"][0]->IdText(), "found");
+        EXPECT_EQ(r.m_file->Diagnostic().m_kind, CReadDiagnostic::EKind::Damaged);
+    }
 
     // Truncated anywhere: never a crash, never an entry past the end.
     CPluginBuilder full;

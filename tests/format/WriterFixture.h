@@ -36,13 +36,6 @@ inline std::string RebuiltBytes(const std::vector<CRec>& recs) {
     return b.Bytes();
 }
 
-// Offset of record k in the rebuilt file.
-inline std::int64_t RebuiltOffset(const std::vector<CRec>& recs, std::size_t k) {
-    std::int64_t at = std::int64_t(CPluginBuilder().Header({"Morrowind.esm"}).Size());
-    for (std::size_t i = 0; i < k; ++i) at += 16 + std::int64_t(recs[i].m_head.size() + recs[i].m_data.size());
-    return at;
-}
-
 // A mix of shapes: same IDs in two tables and twice in one, an ID preceded by
 // a DELE the reader passes over, records with nothing after the ID, an INFO
 // and a CELL whose IDs take several subrecords, and a script header ID.
@@ -80,11 +73,18 @@ inline std::unique_ptr<CPluginFile> LoadPlugin(const std::string& folder, const 
     return f;
 }
 
-// Points each reference record at its entry: the k-th record of a tag is the
-// k-th entry of that table.
-inline void BindEntries(std::vector<CRec>& recs, CPluginFile& file) {
-    std::map<std::string, std::size_t> next;
-    for (auto& r : recs) r.m_entry = file.GetTable(r.m_tag)->at(next[r.m_tag]++).get();
+// The model matches a fresh read of the file it changed: the same entries
+// with the same data, each at the offset the model gives it now.
+inline void ExpectReadsBackAsModel(const std::string& folder, const std::string& name, const CPluginFile& file) {
+    auto again = LoadPlugin(folder, name);
+    for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
+        ASSERT_EQ(again->Table(t).size(), file.Table(t).size()) << CPluginFile::kTags[t];
+        for (std::size_t i = 0; i < again->Table(t).size(); ++i) {
+            EXPECT_EQ(again->Table(t)[i]->m_id, file.Table(t)[i]->m_id);
+            EXPECT_EQ(again->Table(t)[i]->Data(), file.Table(t)[i]->Data());
+            EXPECT_EQ(again->Table(t)[i]->m_offset, file.CurrentOffset(*file.Table(t)[i]));
+        }
+    }
 }
 
 inline std::string FileBytes(const std::string& path) {
@@ -97,6 +97,13 @@ inline std::set<std::string> FolderNames(const std::string& folder) {
     std::set<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(folder)) names.insert(e.path().filename().string());
     return names;
+}
+
+// Each file of the folder with its bytes.
+inline std::map<std::string, std::string> FolderFiles(const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& name : FolderNames(folder)) files[name] = FileBytes(platform::WithSeparator(folder) + name);
+    return files;
 }
 
 // Everything the writer may change in the model, as text.
@@ -140,7 +147,8 @@ public:
         b.Raw(m_original);
         EXPECT_TRUE(b.Write(Path()));
         m_file = LoadPlugin(m_dir.Path(), openAs.empty() ? m_name : openAs);
-        BindEntries(m_recs, *m_file);
+        std::map<std::string, std::size_t> next;  // the k-th record of a tag is the k-th entry of its table
+        for (auto& r : m_recs) r.m_entry = m_file->GetTable(r.m_tag)->at(next[r.m_tag]++).get();
     }
 
     std::string Path() const { return m_dir / m_name; }
@@ -190,12 +198,13 @@ public:
     // finds every record where it now is.
     void ExpectMatches() const {
         ASSERT_EQ(FileBytes(Path()), RebuiltBytes(m_recs));
-        for (std::size_t k = 0; k < m_recs.size(); ++k) {
-            const CEntry& e = *m_recs[k].m_entry;
-            EXPECT_EQ(m_file->CurrentOffset(e), RebuiltOffset(m_recs, k)) << m_recs[k].m_tag << " " << e.IdText();
-            EXPECT_EQ(std::int64_t(e.m_size) + e.m_sizeChange,
-                      std::int64_t(16 + m_recs[k].m_head.size() + m_recs[k].m_data.size()));
-            EXPECT_EQ(std::string(e.Data()), m_recs[k].m_data);
+        std::int64_t at = std::int64_t(CPluginBuilder().Header({"Morrowind.esm"}).Size());
+        for (const CRec& r : m_recs) {
+            const CEntry& e = *r.m_entry;
+            EXPECT_EQ(m_file->CurrentOffset(e), at) << r.m_tag << " " << e.IdText();
+            at += 16 + std::int64_t(r.m_head.size() + r.m_data.size());
+            EXPECT_EQ(std::int64_t(e.m_size) + e.m_sizeChange, 16 + std::int64_t(r.m_head.size() + r.m_data.size()));
+            EXPECT_EQ(std::string(e.Data()), r.m_data);
         }
     }
 
