@@ -57,7 +57,7 @@ TEST(Reader, IdsDeletionsAndData) {
         {"STAT", {Name("tree"), Dele(), Sub("MODL", Z("m.nif"))}, "tree\0"s, 0, SubBytes(Dele()) + modl},  // not last
         // A DELE before the ID counts; the four letters inside a payload
         // passed over are text, not a subrecord.
-        {"STAT", {Dele(), Name("gone")}, "gone\0"s, 1, ""},
+        {"STAT", {Dele(), Name("gone"), Sub("MODL", Z("m.nif"))}, "gone\0"s, 1, modl},
         {"STAT", {Sub("MODL", Z("m.nif")), Dele(), Name("gone")}, "gone\0"s, 1, ""},
         {"STAT", {Sub("FNAM", "A DELETED sign"), Name("sign")}, "sign\0"s, 0, ""},
         {"STAT", {Sub("XXXX", "xDELE\4\0\0\0\0\0\0\0"s), Name("sign")}, "sign\0"s, 0, ""},
@@ -145,22 +145,7 @@ TEST(Reader, ResynchronisesAndSkips) {
 }
 
 TEST(Reader, DamagedRecordsStayInsideTheirBounds) {
-    // DELE before NAME: the scan passes over it, counts the bytes, and the
-    // next record is not swallowed.
-    CPluginBuilder b;
-    b.Header();
-    std::size_t first = b.Size();
-    b.Record("STAT", {Dele(), Name("ghost"), Sub("MODL", Z("g.nif"))});
-    b.Record("STAT", {Name("after")});
-    auto r = ReadBytes(b);
-    ASSERT_TRUE(r.m_ok);
-    ASSERT_EQ(r["STAT"].size(), 2u);
-    EXPECT_EQ(r["STAT"][0]->IdText(), "ghost");
-    EXPECT_EQ(r["STAT"][0]->m_deleted, 1);
-    EXPECT_EQ(Data(*r["STAT"][0]), SubBytes({Sub("MODL", Z("g.nif"))}));
-    EXPECT_EQ(r["STAT"][0]->m_offset, static_cast<std::int32_t>(first));
-    EXPECT_EQ(r["STAT"][1]->IdText(), "after");
-
+    CRead r;
     // A record without its ID subrecord, an ID payload reaching past the
     // record, a size asking for far more than the file holds: the record is
     // skipped, and the good one after it is found.
