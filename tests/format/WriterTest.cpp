@@ -299,58 +299,45 @@ TEST(Writer, TheBackupPolicyDecidesWithinSafeBounds) {
     struct CCase {
         const char* m_name;
         const char* m_plugin;  // the plugin's file name; its default backup is *.OLD
-        // Prepares what lies beside the plugin before the change.
-        std::function<void(const CTempDir&, const std::string& plugin)> m_setUp;
+        std::vector<std::string> m_beside;  // files beside it: "=name" a hard link to the plugin, "name/" a folder
         CBackupDecision m_decision;  // relative path, made absolute below
         bool m_askedAboutPlugin;     // the policy was told the backup is the plugin
         EWriteFailure m_failure;
         const char* m_backup;  // where the old bytes must be afterwards, "" for nowhere new
     };
-    auto file = [](const char* name, const char* bytes) {
-        return [=](const CTempDir& d, const std::string&) { CPluginBuilder().Raw(bytes).Write(d / name); };
-    };
-    auto hardLink = [](const char* name) {
-        return [=](const CTempDir& d, const std::string& plugin) {
-            std::error_code ec;
-            std::filesystem::create_hard_link(platform::FsPath(d / plugin), platform::FsPath(d / name), ec);
-        };
-    };
     const CCase cases[] = {
-        {"cancel", "Mod.esp", file("Mod.OLD", "older"), {EChoice::Cancel, ""}, false, EWriteFailure::BackupCancelled, ""},
-        {"chooser failed", "Mod.esp", file("Mod.OLD", "older"), {EChoice::Failed, ""}, false,
-         EWriteFailure::BackupChooser, ""},
-        {"keep the older backup", "Mod.esp", file("Mod.OLD", "older"), {EChoice::UseExisting, ""}, false,
-         EWriteFailure::None, ""},
-        {"a new name", "Mod.esp", file("Mod.OLD", "older"), {EChoice::MakeNew, "Mod.OLD2"}, false, EWriteFailure::None,
-         "Mod.OLD2"},
-        {"a chosen name that exists", "Mod.esp",
-         [&](const CTempDir& d, const std::string& p) {
-             file("Mod.OLD", "older")(d, p);
-             file("Other.esp", "other")(d, p);
-         },
-         {EChoice::MakeNew, "Other.esp"}, false,
+        {"cancel", "Mod.esp", {"Mod.OLD"}, {EChoice::Cancel, ""}, false, EWriteFailure::BackupCancelled, ""},
+        {"chooser failed", "Mod.esp", {"Mod.OLD"}, {EChoice::Failed, ""}, false, EWriteFailure::BackupChooser, ""},
+        {"keep the older backup", "Mod.esp", {"Mod.OLD"}, {EChoice::UseExisting, ""}, false, EWriteFailure::None, ""},
+        {"a new name", "Mod.esp", {"Mod.OLD"}, {EChoice::MakeNew, "Mod.OLD2"}, false, EWriteFailure::None, "Mod.OLD2"},
+        {"a chosen name that exists", "Mod.esp", {"Mod.OLD", "Other.esp"}, {EChoice::MakeNew, "Other.esp"}, false,
          EWriteFailure::BackupNameTaken, ""},
-        {"the existing backup chosen again", "Mod.esp", file("Mod.OLD", "older"), {EChoice::MakeNew, "Mod.OLD"}, false,
+        {"the existing backup chosen again", "Mod.esp", {"Mod.OLD"}, {EChoice::MakeNew, "Mod.OLD"}, false,
          EWriteFailure::BackupNameTaken, ""},
-        {"a plugin named like its backup, accepted", "Mod.OLD", nullptr, {EChoice::UseExisting, ""}, true,
+        {"a plugin named like its backup, accepted", "Mod.OLD", {}, {EChoice::UseExisting, ""}, true,
          EWriteFailure::BackupIsPlugin, ""},
-        {"a plugin named like its backup, a new name", "Mod.OLD", nullptr, {EChoice::MakeNew, "Mod.bak"}, true,
+        {"a plugin named like its backup, a new name", "Mod.OLD", {}, {EChoice::MakeNew, "Mod.bak"}, true,
          EWriteFailure::None, "Mod.bak"},
-        {"a hard link to the plugin, accepted", "Mod.esp", hardLink("Mod.OLD"), {EChoice::UseExisting, ""}, true,
+        {"a hard link to the plugin, accepted", "Mod.esp", {"=Mod.OLD"}, {EChoice::UseExisting, ""}, true,
          EWriteFailure::BackupIsPlugin, ""},
-        {"a hard link to the plugin chosen", "Mod.esp", [&](const CTempDir& d, const std::string& p) {
-             file("Mod.OLD", "older")(d, p);
-             hardLink("Twin.esp")(d, p);
-         },
-         {EChoice::MakeNew, "Twin.esp"}, false, EWriteFailure::BackupIsPlugin, ""},
-        {"a folder accepted as the backup", "Mod.esp",
-         [](const CTempDir& d, const std::string&) { MakeFolder(d / "Mod.OLD"); },
-         {EChoice::UseExisting, ""}, false, EWriteFailure::NotRegular, ""},
+        {"a hard link to the plugin chosen", "Mod.esp", {"Mod.OLD", "=Twin.esp"}, {EChoice::MakeNew, "Twin.esp"}, false,
+         EWriteFailure::BackupIsPlugin, ""},
+        {"a folder accepted as the backup", "Mod.esp", {"Mod.OLD/"}, {EChoice::UseExisting, ""}, false,
+         EWriteFailure::NotRegular, ""},
     };
     for (const CCase& c : cases) {
         SCOPED_TRACE(c.m_name);
         CWriterSession s(SampleRecords(), c.m_plugin);
-        if (c.m_setUp) c.m_setUp(s.m_dir, s.m_name);
+        for (const std::string& b : c.m_beside) {
+            std::error_code ec;
+            if (b[0] == '=') {
+                std::filesystem::create_hard_link(platform::FsPath(s.Path()), platform::FsPath(s.m_dir / b.substr(1)), ec);
+            } else if (b.back() == '/') {
+                MakeFolder(s.m_dir / b);
+            } else {
+                CPluginBuilder().Raw("older " + b).Write(s.m_dir / b);
+            }
+        }
         const std::string model = ModelSnapshot(*s.m_file);
         const auto before = FolderFiles(s.m_dir.Path());
         SetTimes(s.Path(), kAccess, kWrite);  // after reading, which touches the access time
