@@ -19,28 +19,20 @@ using namespace vantor::fixtures;
 
 namespace {
 
-// Changes the subrecords of a record: 0 grows, 1 shrinks, 2 keeps the length.
+// Changes the subrecords of a record: 0 grows, 1 shrinks, 2 keeps the length
+// (or grows when there is no byte to change).
 void Mutate(std::mt19937& rng, int mode, CSubRecords& subs) {
-    auto nonEmpty = [&]() -> std::string* {
-        for (auto& s : subs)
-            if (!s.m_payload.empty()) return &s.m_payload;
-        return nullptr;
-    };
+    std::string* bytes = nullptr;  // the first payload that has any
+    for (auto& s : subs) bytes = bytes ? bytes : s.m_payload.empty() ? nullptr : &s.m_payload;
     if (mode == 1 && !subs.empty()) {
         if (rng() % 2 && !subs.back().m_payload.empty()) {
             subs.back().m_payload.resize(subs.back().m_payload.size() / 2);
         } else {
             subs.pop_back();
         }
-        return;
-    }
-    if (mode == 2) {
-        if (std::string* p = nonEmpty()) {
-            (*p)[rng() % p->size()] ^= 0x5A;
-            return;
-        }
-    }
-    if (!subs.empty() && rng() % 2) {
+    } else if (mode == 2 && bytes) {
+        (*bytes)[rng() % bytes->size()] ^= 0x5A;
+    } else if (!subs.empty() && rng() % 2) {
         subs[rng() % subs.size()].m_payload.append(1 + rng() % 20, 'g');
     } else {
         subs.push_back({"XTRA", std::string(rng() % 30, 'x')});
