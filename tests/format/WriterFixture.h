@@ -143,9 +143,7 @@ public:
     explicit CWriterSession(std::vector<CRec> recs, std::string name = "Mod.esp", const std::string& openAs = "")
         : m_name(std::move(name)), m_recs(std::move(recs)) {
         m_original = RebuiltBytes(m_recs);
-        CPluginBuilder b;
-        b.Raw(m_original);
-        EXPECT_TRUE(b.Write(Path()));
+        EXPECT_TRUE(CPluginBuilder().Raw(m_original).Write(Path()));
         m_file = LoadPlugin(m_dir.Path(), openAs.empty() ? m_name : openAs);
         std::map<std::string, std::size_t> next;  // the k-th record of a tag is the k-th entry of its table
         for (auto& r : m_recs) r.m_entry = m_file->GetTable(r.m_tag)->at(next[r.m_tag]++).get();
