@@ -1,58 +1,30 @@
 // libFuzzer target for cell cleaning. The input is split in two at its
 // middle: the data of a master's cell and of a plugin's copy of it (both an
 // interior "Hall", the plugin's references resolved through its MAST list to
-// the master). Both files live in memory (memfd) and are read as usual.
-//
-// Beyond "no crash, no leak": the layout covers the data exactly, and a
-// cleaned cell is the old one with whole pieces left out, NAM0 aside.
-#include <sys/mman.h>
-#include <unistd.h>
-
-#include <atomic>
+// the master). Beyond "no crash, no leak": the layout covers the data
+// exactly, and a cleaned cell is the old one with whole pieces left out,
+// NAM0 aside.
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-#include <string_view>
 
+#include "FuzzKit.h"
 #include "cells/CellClean.h"
 #include "cells/CellLayout.h"
-#include "format/PluginFile.h"
 #include "format/RecordWriter.h"
 
 namespace {
 
 using namespace vantor;
 using namespace vantor::cells;
+using fuzz::Fail;
 
-[[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "cell fuzz: %s\n", what);
-    std::abort();
-}
-
-std::string File(const std::string& master, std::string_view cellData) {
+std::unique_ptr<CPluginFile> Read(int role, const std::string& master, std::string_view cellData) {
     using namespace records;
     CRecordWriter b;
     b.Header(master.empty() ? std::vector<std::string>{} : std::vector<std::string>{master});
     b.RecordData("CELL", SubBytes({Name("Hall"), Sub("DATA", I32(1) + I32(0) + I32(0))}) + std::string(cellData));
-    return b.Bytes();
-}
-
-// One in-memory file per role, made once; its name is its descriptor.
-int Fd(int role) {
-    static const int fds[2] = {memfd_create("vantor-cell-master", 0), memfd_create("vantor-cell-plugin", 0)};
-    if (fds[role] < 0) Fail("memfd_create failed");
-    return fds[role];
-}
-
-std::unique_ptr<CPluginFile> Read(int role, const std::string& bytes) {
-    const int fd = Fd(role);
-    if (ftruncate(fd, 0) != 0 || pwrite(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size()))
-        Fail("cannot write the input");
-    auto file = std::make_unique<CPluginFile>();
-    std::atomic<std::int32_t> stop{0};
-    if (!file->Open(std::to_string(fd), "/proc/self/fd/") || !file->ReadRecords(stop, CExtractOpts::All())) Fail("cannot read");
-    file->Close();
+    bool ok = false;
+    auto file = fuzz::ReadInMemory(role, b.Bytes(), CExtractOpts::All(), 0, &ok);
+    if (!ok) Fail("cannot read");
     return file;
 }
 
@@ -75,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     CheckLayout(masterData);
     CheckLayout(pluginData);
 
-    auto master = Read(0, File("", masterData));
-    auto plugin = Read(1, File(master->FileName(), pluginData));
+    auto master = Read(0, "", masterData);
+    auto plugin = Read(1, master->FileName(), pluginData);
 
     const CPluginCells result = CCellCleaner({master.get()}).Analyse(*plugin);
     for (const CCellClean& cell : result.m_cells) {

@@ -6,39 +6,25 @@
 // records, its header must count them, every topic must appear once, and
 // every chain must be linked both ways with empty ends and no id twice.
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <set>
-#include <string>
-#include <string_view>
 #include <vector>
 
-#include "format/Entry.h"
-#include "format/SubRecord.h"
+#include "FuzzKit.h"
 #include "dialogrepair/DialogMerge.h"
 #include "format/LittleEndian.h"
+#include "format/SubRecord.h"
 
 namespace {
 
 using namespace vantor;
+using fuzz::Fail;
 
-[[noreturn]] void Fail(const char* what) {
-    std::fprintf(stderr, "dialog fuzz: %s\n", what);
-    std::abort();
-}
-
-class CFuzzLink : public CUserLink {
-public:
+// Answers every question alike.
+struct CFuzzLink : CUserLink {
     explicit CFuzzLink(bool yes) : m_yes(yes) {}
     void Progress(const std::string&, int) override {}
-    EAnswer Ask(const CMessage& m) override {
-        if (m.m_buttons != EButtons::YesNo) return EAnswer::Ok;
-        return m_yes ? EAnswer::Yes : EAnswer::No;
-    }
-
-private:
+    EAnswer Ask(const CMessage& m) override { return m.m_buttons != EButtons::YesNo ? EAnswer::Ok : m_yes ? EAnswer::Yes : EAnswer::No; }
     bool m_yes;
 };
 

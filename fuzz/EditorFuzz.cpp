@@ -3,23 +3,18 @@
 // question, and typed rows must either be refused with a message or turn
 // into subrecords of the sizes their rows name.
 #include <cstdint>
-#include <cstdlib>
-#include <string>
-#include <string_view>
 #include <vector>
 
-#include "format/SubRecord.h"
+#include "FuzzKit.h"
 #include "editor/EntryRows.h"
 #include "editor/WriteBack.h"
 #include "format/LittleEndian.h"
+#include "format/SubRecord.h"
 
 using namespace vantor;
+using fuzz::Check;
 
 namespace {
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
 
 // The grid of one entry's data, written back unchanged.
 void RoundTrip(std::string_view recordType, std::string_view data) {
@@ -90,21 +85,14 @@ void TypedRows(std::string_view text) {
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const CSubRecord& written = back.m_subRecords[i];
         Check(written.m_tag.size() == 4);
-        const std::string type = [&] {
-            std::string t = rows[i].m_type;
-            for (char& c : t)
-                if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
-            return t;
-        }();
+        std::string type = rows[i].m_type;
+        for (char& c : type) c = (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
         const std::size_t bytes = std::strtoul(rows[i].m_bytes.c_str(), nullptr, 10);
         if (type == "DEC" || type == "FIXED" || type == "MIXED") Check(written.m_payload.size() == bytes);
         if (type == "HEX") Check(written.m_payload.size() == (rows[i].m_data.size() + 1) / 2);
         // Whatever was written shows again as a row that writes it back.
         CEntryRow again = MakeRow("NPC_", written.m_tag, written.m_payload);
-        auto payload = RowPayload(again, 1, [](const CMessage&) {
-            std::abort();
-            return EAnswer::No;
-        });
+        auto payload = RowPayload(again, 1, [](const CMessage&) -> EAnswer { std::abort(); });
         Check(payload && *payload == written.m_payload);
     }
 }

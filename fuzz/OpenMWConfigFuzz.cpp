@@ -2,19 +2,14 @@
 // every path value must resolve, and a quoted path must read back as the
 // text it quotes.
 #include <cstdint>
-#include <cstdlib>
-#include <string>
-#include <string_view>
 
+#include "FuzzKit.h"
 #include "loadorder/OpenMWConfig.h"
 
 using namespace vantor::loadorder;
+using vantor::fuzz::Check;
 
 namespace {
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
 
 std::string Quote(std::string_view text) {
     std::string out = "\"";

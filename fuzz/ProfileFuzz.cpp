@@ -2,20 +2,15 @@
 // must parse, survive untouched, and take a write that reads back exactly.
 #include <algorithm>
 #include <cstdint>
-#include <cstdlib>
 #include <span>
-#include <string>
-#include <string_view>
 
+#include "FuzzKit.h"
 #include "platform/Profile.h"
 
+using vantor::fuzz::Check;
 using vantor::platform::CProfile;
 
 namespace {
-
-void Check(bool ok) {
-    if (!ok) std::abort();
-}
 
 // Sets the value, then checks that the new text reads it back and that a
 // second parse of that text gives the text again.

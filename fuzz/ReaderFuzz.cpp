@@ -1,57 +1,19 @@
-// libFuzzer target for the plugin reader. The input becomes an in-memory
-// file (memfd) reached through /proc/self/fd, so the reader is exercised
-// through its ordinary Open without touching the disk.
-//
-// Beyond "no crash, no leak", every stored entry must describe bytes that
-// are really in the input: its tag at its offset, its record inside the
-// file and apart from every other record, its data the tail of its record.
-#include <sys/mman.h>
-#include <unistd.h>
-
+// libFuzzer target for the plugin reader. Beyond "no crash, no leak", every
+// stored entry must describe bytes that are really in the input: its tag at
+// its offset, its record inside the file and apart from every other record,
+// its data the tail of its record.
 #include <algorithm>
-#include <atomic>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
-#include <string>
-#include <string_view>
 #include <vector>
 
-#include "format/PluginFile.h"
-#include "format/RecordCursor.h"
+#include "FuzzKit.h"
+#include "format/ScanReference.h"
 #include "format/SubRecord.h"
 
 namespace {
 
 using namespace vantor;
-
-[[noreturn]] void Fail(const char* what, const CEntry* e = nullptr) {
-    if (e) std::fprintf(stderr, "reader fuzz: %s (offset %lld, size %lld)\n", what, static_cast<long long>(e->m_offset),
-                        static_cast<long long>(e->m_size));
-    else std::fprintf(stderr, "reader fuzz: %s\n", what);
-    std::abort();
-}
-
-int InputFile() {
-    static const int fd = memfd_create("vantor-reader-fuzz", 0);
-    if (fd < 0) Fail("memfd_create failed");
-    return fd;
-}
-
-struct CRead {
-    std::unique_ptr<CPluginFile> m_file = std::make_unique<CPluginFile>();
-    bool m_ok = false;
-};
-
-CRead Read(const CExtractOpts& opts, std::int32_t stopFlag) {
-    CRead r;
-    std::atomic<std::int32_t> stop{stopFlag};
-    if (!r.m_file->Open(std::to_string(InputFile()), "/proc/self/fd/")) Fail("cannot open the input");
-    r.m_ok = r.m_file->ReadRecords(stop, opts);
-    r.m_file->Close();
-    return r;
-}
+using fuzz::Fail;
 
 void CheckEntries(const CPluginFile& file, std::string_view input) {
     std::vector<const CEntry*> all;
@@ -71,8 +33,7 @@ void CheckEntries(const CPluginFile& file, std::string_view input) {
             if (e->m_topic.has_value() != (tag == "INFO")) Fail("topic on the wrong type", e.get());
 
             CSubRecords subs;
-            const bool split = SplitSubRecords(*e, subs);
-            if (split != (data.size() >= 4)) Fail("split disagrees", e.get());
+            if (SplitSubRecords(*e, subs) != (data.size() >= 4)) Fail("split disagrees", e.get());
             std::size_t payloadBytes = 0;
             for (const auto& s : subs) payloadBytes += s.m_payload.size();
             if (payloadBytes > data.size()) Fail("split payloads exceed the data", e.get());
@@ -86,61 +47,34 @@ void CheckEntries(const CPluginFile& file, std::string_view input) {
         if (all[i]->m_offset < all[i - 1]->m_offset + all[i - 1]->m_size) Fail("records overlap", all[i]);
 }
 
-// The reader skips junk with a scan that passes over bytes; it must stop
-// where a scan one byte at a time stops (the first tag at or after it).
-void CheckTagScan(std::string_view input) {
-    const std::size_t n = input.size();
-    // Large seeds (whole plugins of the corpus) are checked by the tests.
-    if (n > (std::size_t(1) << 16)) return;
-    std::vector<std::size_t> stops(n + 1);
-    std::size_t next = n < 3 ? 0 : n - 3;
-    for (std::size_t from = n + 1; from-- > 0;) {
-        if (n - from >= 4 && IsRecordTag(input.substr(from, 4))) next = from;
-        stops[from] = std::max(from, next);
-    }
-    // Every position of a short input; of a longer one every 61st and the
-    // eight before each tag, where a skip could jump over it.
-    const std::size_t step = n <= 1024 ? 1 : 61;
-    auto check = [&](std::size_t from) {
-        if (NextRecordTag(input, from) != stops[from]) Fail("the tag scan stops elsewhere than one byte at a time");
-    };
-    for (std::size_t from = 0; from <= n; from += step) check(from);
-    if (step > 1)
-        for (std::size_t at = 8; at <= n; ++at)
-            if (stops[at] == at && at + 4 <= n)
-                for (std::size_t back = 1; back <= 8; ++back) check(at - back);
-}
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
-    const int fd = InputFile();
-    if (ftruncate(fd, 0) != 0 || (size > 0 && pwrite(fd, bytes, size, 0) != static_cast<ssize_t>(size)))
-        Fail("cannot write the input");
     const std::string_view input(reinterpret_cast<const char*>(bytes), size);
-
-    CRead all = Read(CExtractOpts::All(), 0);
+    bool ok = false;
+    auto all = fuzz::ReadInMemory(0, input, CExtractOpts::All(), 0, &ok);
     // Nothing can fail to read from memory: false here would be a false report.
-    if (!all.m_ok) Fail("ReadRecords returned false on a readable file");
-    CheckEntries(*all.m_file, input);
+    if (!ok) Fail("ReadRecords returned false on a readable file");
+    CheckEntries(*all, input);
 
     // The options only decide which data is kept: the entries are the same.
-    CRead plain = Read(CExtractOpts{}, 0);
-    if (!plain.m_ok || plain.m_file->EntryCount() != all.m_file->EntryCount()) Fail("options changed the entries");
+    auto plain = fuzz::ReadInMemory(0, input, CExtractOpts{}, 0, &ok);
+    if (!ok || plain->EntryCount() != all->EntryCount()) Fail("options changed the entries");
     for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
-        const auto& a = all.m_file->Table(t);
-        const auto& b = plain.m_file->Table(t);
+        const auto &a = all->Table(t), &b = plain->Table(t);
         for (std::size_t i = 0; i < a.size(); ++i)
             if (a[i]->m_id != b[i]->m_id || a[i]->m_offset != b[i]->m_offset || a[i]->m_deleted != b[i]->m_deleted ||
                 a[i]->m_topic != b[i]->m_topic)
                 Fail("options changed an entry", b[i].get());
     }
-    CheckEntries(*plain.m_file, input);
+    CheckEntries(*plain, input);
 
     // A raised stop flag ends the reading after the first record.
-    CRead stopped = Read(CExtractOpts::All(), 1);
-    if (!stopped.m_ok || stopped.m_file->EntryCount() > 1) Fail("the stop flag was not honoured");
+    auto stopped = fuzz::ReadInMemory(0, input, CExtractOpts::All(), 1, &ok);
+    if (!ok || stopped->EntryCount() > 1) Fail("the stop flag was not honoured");
 
-    CheckTagScan(input);
+    // Large seeds (whole plugins of the corpus) are checked by the tests.
+    if (size <= (std::size_t(1) << 16) && fixtures::FirstScanMismatch(input, size <= 1024 ? 1 : 61) != std::string_view::npos)
+        Fail("the tag scan stops elsewhere than one byte at a time");
     return 0;
 }
