@@ -197,11 +197,6 @@ TEST(Reader, StopFlagAndFailures) {
         EXPECT_FALSE(file.ReadRecords(stop, CExtractOpts::All()));
         EXPECT_EQ(file.Diagnostic().m_kind, CReadDiagnostic::EKind::ReadFailed);
     }
-    // A name in other letter case is found on a case-sensitive file system.
-    CPluginFile upper;
-    EXPECT_TRUE(upper.Open("F.ESP", dir.Path()));
-    EXPECT_TRUE(upper.ReadRecords(stop, CExtractOpts::All()));
-    EXPECT_EQ(upper.GetTable("MISC")->size(), 10u);
 }
 
 // With the landscape dropped, the few bytes kept are copied out of the file's

@@ -130,32 +130,6 @@ TEST(Writer, SameIdsInTwoTablesAndRewriteThenErase) {
     ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
 }
 
-TEST(Writer, BackupOncePerFileObjectWithTimesAndModeKept) {
-    CWriterSession s(SampleRecords());
-    ASSERT_TRUE(SetMode(s.Path(), 0640));
-    SetTimes(s.Path(), kAccess, kWrite);
-
-    // The second change keeps the backup made before the first.
-    ASSERT_TRUE(s.Grow(0, 4));
-    ASSERT_TRUE(s.Erase(3));
-    // Times first: reading a file touches its access time.
-    ExpectTimes(s.BackupPath(), kAccess, kWrite);
-    ExpectTimes(s.Path(), kAccess, kWrite);
-    EXPECT_EQ(FileBytes(s.BackupPath()), s.m_original);
-    EXPECT_EQ(platform::FileMode(s.Path()), KeptMode(0640));
-    EXPECT_EQ(platform::FileMode(s.BackupPath()), KeptMode(0640));
-    EXPECT_TRUE(s.m_file->BackedUp() && s.m_policy.m_asked.empty());
-    EXPECT_EQ(s.m_file->BackupPath(), s.BackupPath());
-    ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
-
-    // A new file object of the same plugin asks about the backup that is there.
-    auto fresh = LoadPlugin(s.m_dir.Path(), s.m_name);
-    CScriptedPolicy policy;
-    EXPECT_EQ(fresh->EraseEntry(*fresh->GetTable("STAT")->at(0), policy).m_failure, EWriteFailure::BackupCancelled);
-    ASSERT_EQ(policy.m_asked.size(), 1u);
-    EXPECT_EQ(policy.m_asked[0].m_backup, s.BackupPath());
-}
-
 // Rewrites and erasures in one pass leave the file and the model as making
 // them one by one does, with the times kept and the record count true.
 TEST(Writer, OnePassChangesEqualMakingThemOneByOne) {
@@ -221,12 +195,24 @@ TEST(Writer, OnePassChangesEqualMakingThemOneByOne) {
     EXPECT_EQ(FolderNames(t.m_dir.Path()), std::set<std::string>{"Mod.esp"});
 }
 
-TEST(Writer, NameCaseAndLinksLeadToTheFileOnDisk) {
-    {  // Opened by a name whose case differs from the file's.
-        CWriterSession s(SampleRecords(), "mod.esp", "MOD.ESP");
+TEST(Writer, NamesAndLinksLeadToTheFileOnDisk) {
+    {  // Opened by a name whose case differs from the file's, 250 bytes long:
+       // the working file's name does not grow with the plugin's. A run killed
+       // while it worked left its working file behind.
+        const std::string name = std::string(246, 'n') + ".esp";
+        CWriterSession s(SampleRecords(), name, std::string(246, 'N') + ".ESP");
+#ifdef _WIN32
+        const long long child = 999999996;  // ids are multiples of 4, far below this
+#else
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) ::_exit(0);
+        ASSERT_EQ(::waitpid(child, nullptr, 0), child);
+#endif
+        CPluginBuilder().Raw(s.m_original).Write(s.m_dir / (".vantor-" + std::to_string(child) + "-abcdefghijkl.tmp"));
         ASSERT_TRUE(s.Erase(2));
         ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
-        EXPECT_EQ(FolderNames(s.m_dir.Path()), (std::set<std::string>{"mod.OLD", "mod.esp"}));
+        EXPECT_EQ(FolderNames(s.m_dir.Path()), (std::set<std::string>{name, name.substr(0, 247) + "OLD"}));
     }
 #ifndef _WIN32  // links need a privilege on Windows
     {  // A plugin that is a link: the file it leads to changes, the link stays.
@@ -285,7 +271,8 @@ TEST(Writer, CorpusPluginsSurviveEraseAndRewrite) {
 
 // A file at the backup path is put to the policy, whose answer is followed
 // as far as it is safe: a file is never replaced by a backup, and the plugin
-// itself (or a hard link to it) is never taken as its backup.
+// itself (or a hard link to it) is never taken as its backup. A backup made
+// keeps the plugin's times and mode, and so does the changed plugin.
 TEST(Writer, TheBackupPolicyDecidesWithinSafeBounds) {
     using EChoice = CBackupDecision::EChoice;
     struct CCase {
@@ -293,28 +280,29 @@ TEST(Writer, TheBackupPolicyDecidesWithinSafeBounds) {
         const char* m_plugin;  // the plugin's file name; its default backup is *.OLD
         std::vector<std::string> m_beside;  // files beside it: "=name" a hard link to the plugin, "name/" a folder
         CBackupDecision m_decision;  // relative path, made absolute below
-        bool m_askedAboutPlugin;     // the policy was told the backup is the plugin
+        int m_asked;                 // 0 not asked, 1 asked, 2 told the backup is the plugin
         EWriteFailure m_failure;
         const char* m_backup;  // where the old bytes must be afterwards, "" for nowhere new
     };
     const CCase cases[] = {
-        {"cancel", "Mod.esp", {"Mod.OLD"}, {EChoice::Cancel, ""}, false, EWriteFailure::BackupCancelled, ""},
-        {"chooser failed", "Mod.esp", {"Mod.OLD"}, {EChoice::Failed, ""}, false, EWriteFailure::BackupChooser, ""},
-        {"keep the older backup", "Mod.esp", {"Mod.OLD"}, {EChoice::UseExisting, ""}, false, EWriteFailure::None, ""},
-        {"a new name", "Mod.esp", {"Mod.OLD"}, {EChoice::MakeNew, "Mod.OLD2"}, false, EWriteFailure::None, "Mod.OLD2"},
-        {"a chosen name that exists", "Mod.esp", {"Mod.OLD", "Other.esp"}, {EChoice::MakeNew, "Other.esp"}, false,
+        {"no backup yet", "Mod.esp", {}, {}, 0, EWriteFailure::None, "Mod.OLD"},
+        {"cancel", "Mod.esp", {"Mod.OLD"}, {EChoice::Cancel, ""}, 1, EWriteFailure::BackupCancelled, ""},
+        {"chooser failed", "Mod.esp", {"Mod.OLD"}, {EChoice::Failed, ""}, 1, EWriteFailure::BackupChooser, ""},
+        {"keep the older backup", "Mod.esp", {"Mod.OLD"}, {EChoice::UseExisting, ""}, 1, EWriteFailure::None, ""},
+        {"a new name", "Mod.esp", {"Mod.OLD"}, {EChoice::MakeNew, "Mod.OLD2"}, 1, EWriteFailure::None, "Mod.OLD2"},
+        {"a chosen name that exists", "Mod.esp", {"Mod.OLD", "Other.esp"}, {EChoice::MakeNew, "Other.esp"}, 1,
          EWriteFailure::BackupNameTaken, ""},
-        {"the existing backup chosen again", "Mod.esp", {"Mod.OLD"}, {EChoice::MakeNew, "Mod.OLD"}, false,
+        {"the existing backup chosen again", "Mod.esp", {"Mod.OLD"}, {EChoice::MakeNew, "Mod.OLD"}, 1,
          EWriteFailure::BackupNameTaken, ""},
-        {"a plugin named like its backup, accepted", "Mod.OLD", {}, {EChoice::UseExisting, ""}, true,
+        {"a plugin named like its backup, accepted", "Mod.OLD", {}, {EChoice::UseExisting, ""}, 2,
          EWriteFailure::BackupIsPlugin, ""},
-        {"a plugin named like its backup, a new name", "Mod.OLD", {}, {EChoice::MakeNew, "Mod.bak"}, true,
+        {"a plugin named like its backup, a new name", "Mod.OLD", {}, {EChoice::MakeNew, "Mod.bak"}, 2,
          EWriteFailure::None, "Mod.bak"},
-        {"a hard link to the plugin, accepted", "Mod.esp", {"=Mod.OLD"}, {EChoice::UseExisting, ""}, true,
+        {"a hard link to the plugin, accepted", "Mod.esp", {"=Mod.OLD"}, {EChoice::UseExisting, ""}, 2,
          EWriteFailure::BackupIsPlugin, ""},
-        {"a hard link to the plugin chosen", "Mod.esp", {"Mod.OLD", "=Twin.esp"}, {EChoice::MakeNew, "Twin.esp"}, false,
+        {"a hard link to the plugin chosen", "Mod.esp", {"Mod.OLD", "=Twin.esp"}, {EChoice::MakeNew, "Twin.esp"}, 1,
          EWriteFailure::BackupIsPlugin, ""},
-        {"a folder accepted as the backup", "Mod.esp", {"Mod.OLD/"}, {EChoice::UseExisting, ""}, false,
+        {"a folder accepted as the backup", "Mod.esp", {"Mod.OLD/"}, {EChoice::UseExisting, ""}, 1,
          EWriteFailure::NotRegular, ""},
     };
     for (const CCase& c : cases) {
@@ -332,6 +320,7 @@ TEST(Writer, TheBackupPolicyDecidesWithinSafeBounds) {
         }
         const std::string model = ModelSnapshot(*s.m_file);
         const auto before = FolderFiles(s.m_dir.Path());
+        ASSERT_TRUE(SetMode(s.Path(), 0640));
         SetTimes(s.Path(), kAccess, kWrite);  // after reading, which touches the access time
         CBackupDecision decision = c.m_decision;
         if (!decision.m_path.empty()) decision.m_path = s.m_dir / decision.m_path;
@@ -339,8 +328,11 @@ TEST(Writer, TheBackupPolicyDecidesWithinSafeBounds) {
 
         EXPECT_EQ(s.Erase(0), c.m_failure == EWriteFailure::None);
         EXPECT_EQ(s.m_last.m_failure, c.m_failure);
-        ASSERT_EQ(s.m_policy.m_asked.size(), 1u);
-        EXPECT_EQ(s.m_policy.m_asked[0].m_isPlugin, c.m_askedAboutPlugin);
+        ASSERT_EQ(s.m_policy.m_asked.size(), c.m_asked ? 1u : 0u);
+        if (c.m_asked) {
+            EXPECT_EQ(s.m_policy.m_asked[0].m_isPlugin, c.m_asked == 2);
+            EXPECT_EQ(s.m_policy.m_asked[0].m_backup, s.BackupPath());
+        }
         for (const auto& [name, bytes] : before)
             if (name != s.m_name) {
                 EXPECT_EQ(FileBytes(s.m_dir / name), bytes) << name;
@@ -350,8 +342,11 @@ TEST(Writer, TheBackupPolicyDecidesWithinSafeBounds) {
             ExpectTimes(s.m_dir / c.m_backup, kAccess, kWrite);  // before reading touches them
             EXPECT_EQ(FileBytes(s.m_dir / c.m_backup), s.m_original);
             EXPECT_EQ(s.m_file->BackupPath(), s.m_dir / c.m_backup);
+            EXPECT_EQ(platform::FileMode(s.m_dir / c.m_backup), KeptMode(0640));
         }
         if (c.m_failure == EWriteFailure::None) {
+            ExpectTimes(s.Path(), kAccess, kWrite);
+            EXPECT_EQ(platform::FileMode(s.Path()), KeptMode(0640));
             ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
         } else {
             EXPECT_TRUE(s.m_last.m_pluginUnchanged);
@@ -434,8 +429,7 @@ TEST(Writer, HeaderStatesTheRecordsTheFileHolds) {
         bool m_junk;         // bytes the reader passes over: the records cannot be counted
         std::uint32_t m_expect;  // after erasing three records and rewriting one
     };
-    const CCase cases[] = {
-        {"count right", total, false, total - 3},
+    const CCase cases[] = {  // a right count is kept right by every other test
         {"count wrong", 999, false, total - 3},
         {"junk between records", total, true, total - 3},
         {"junk and a wrong count", 999, true, 996},
@@ -461,27 +455,6 @@ TEST(Writer, HeaderStatesTheRecordsTheFileHolds) {
         ASSERT_TRUE(file->RewriteEntry(*file->GetTable("MISC")->at(0), {{"MODL", Z("new.nif")}}, policy).Ok());
         EXPECT_EQ(LoadPlugin(dir.Path(), "Mod.esp")->HeaderRecordCount(), c.m_expect);
     }
-}
-
-TEST(Writer, LongNamesAndLeftoversOfKilledRuns) {
-    // The working file's name does not grow with the plugin's: a name of
-    // 250 bytes is as changeable as any.
-    CWriterSession s(SampleRecords(), std::string(246, 'n') + ".esp");
-    // A run killed while it worked left its working file behind.
-#ifdef _WIN32
-    const long long child = 999999996;  // ids are multiples of 4, far below this
-#else
-    const pid_t child = ::fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) ::_exit(0);
-    ASSERT_EQ(::waitpid(child, nullptr, 0), child);
-#endif
-    const std::string leftover = ".vantor-" + std::to_string(child) + "-abcdefghijkl.tmp";
-    CPluginBuilder().Raw(s.m_original).Write(s.m_dir / leftover);
-
-    ASSERT_TRUE(s.Erase(2));
-    ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
-    EXPECT_EQ(FolderNames(s.m_dir.Path()), (std::set<std::string>{s.m_name, s.m_name.substr(0, 247) + "OLD"}));
 }
 
 TEST(Writer, AnOutputThatIsAPluginIsBackedUpFirst) {
