@@ -14,15 +14,15 @@
 #include "platform/Files.h"
 
 namespace fs = std::filesystem;
-using vantor::fixtures::CTempDir;
+using namespace vantor::fixtures;
 
 namespace {
 
-using CResult = vantor::fixtures::CProgramRun;
+using CResult = CProgramRun;
 
 // Runs vantor in `dir` with no terminal on stdin; stderr goes to a file.
 CResult Vantor(const std::string& dir, const std::string& args) {
-    return vantor::fixtures::RunProgram(VANTOR_CLI, args, dir, dir + "stderr.txt");
+    return RunProgram(VANTOR_CLI, args, dir, dir + "stderr.txt");
 }
 
 std::string Read(const std::string& path) {
@@ -31,13 +31,16 @@ std::string Read(const std::string& path) {
     return out;
 }
 
-// A game folder holding a copy of the sample set, with the plugins' times
-// in load order (git does not keep them).
-struct CSampleGame {
+const std::string kPlugins = "'game/Data Files/Sample Armory.esp' 'game/Data Files/Sample Tweaks.esp'";
+
+// A game folder, with a copy of the sample set or empty, for files written
+// by the test. The plugins' times are in load order (git does not keep them).
+struct CGame {
     CTempDir m_dir;
     std::string m_data = m_dir.Path() + "game/Data Files/";
-    CSampleGame() {
+    explicit CGame(bool samples = true) {
         fs::create_directories(m_data);
+        if (!samples) return;
         const fs::path examples = fs::path(VANTOR_SOURCE_DIR) / "examples";
         int i = 0;
         for (const char* name : {"Sample.esm", "Sample Armory.esp", "Sample Quests.esp", "Sample Tweaks.esp"}) {
@@ -46,16 +49,7 @@ struct CSampleGame {
         }
         fs::copy_file(examples / "Morrowind.ini", m_dir.Path() + "game/Morrowind.ini");
     }
-    std::string Args() const { return "--install-dir game --settings vantor.ini"; }
-    std::string Plugins() const { return "'game/Data Files/Sample Armory.esp' 'game/Data Files/Sample Tweaks.esp'"; }
-};
-
-// A game folder of files written for one test, each with its own time.
-struct CBuiltGame {
-    CTempDir m_dir;
-    std::string m_data = m_dir.Path() + "game/Data Files/";
-    CBuiltGame() { fs::create_directories(m_data); }
-    std::string Put(const std::string& name, const vantor::fixtures::CPluginBuilder& b, int hoursAgo) {
+    std::string Put(const std::string& name, const CPluginBuilder& b, int hoursAgo) {
         EXPECT_TRUE(b.Write(m_data + name));
         fs::last_write_time(vantor::platform::FsPath(m_data + name),
                             fs::file_time_type::clock::now() - std::chrono::hours(hoursAgo));
@@ -70,91 +64,64 @@ struct CBuiltGame {
 }  // namespace
 
 TEST(Cli, ActiveAndExtract) {
-    CSampleGame game;
-    auto active = Vantor(game.m_dir.Path(), "active " + game.Args());
+    CGame game;
+    auto active = game.Run("active");
     EXPECT_EQ(active.m_exit, 0);
     EXPECT_EQ(active.m_out, "Sample Armory.esp\nSample Quests.esp\nSample Tweaks.esp\n");
-
     std::ofstream(game.m_dir / "game/Morrowind.ini", std::ios::trunc)
         << "[Game Files]\r\nGameFile0=Sample.esm\r\nGameFile1=Sample Tweaks.ESP\r\nGameFile3=Sample Quests.esp\r\n";
-    active = Vantor(game.m_dir.Path(), "active --format json " + game.Args());
-    EXPECT_EQ(active.m_out, "[\"Sample Tweaks.ESP\"]\n");
+    EXPECT_EQ(game.Run("active --format json").m_out, "[\"Sample Tweaks.ESP\"]\n");
 
-    auto extract = Vantor(game.m_dir.Path(), "extract " + game.Args() + " " + game.Plugins());
-    EXPECT_EQ(extract.m_exit, 0) << Read(game.m_dir / "stderr.txt");
+    auto extract = game.Run("extract " + kPlugins);
+    EXPECT_EQ(extract.m_exit, 0) << game.Err();
     EXPECT_NE(extract.m_out.find("plugin Sample Armory.esp:"), std::string::npos);
     EXPECT_NE(extract.m_out.find("master Sample.esm:"), std::string::npos);
     // The settings file is created on the first run.
     EXPECT_NE(Read(game.m_dir / "vantor.ini").find("DefaultOps=0707"), std::string::npos);
-
-    auto missing = Vantor(game.m_dir.Path(), "extract " + game.Args() + " 'game/Data Files/Nope.esp'");
-    EXPECT_NE(missing.m_exit, 0);
-}
-
-TEST(Cli, CheckCsvIsTheResultsLog) {
-    CSampleGame game;
-    auto check = Vantor(game.m_dir.Path(), "check --all --format csv --log log.txt " + game.Args() + " " + game.Plugins());
-    EXPECT_EQ(check.m_exit, 0) << Read(game.m_dir / "stderr.txt");
-    EXPECT_EQ(check.m_out, Read(game.m_dir / "log.txt"));
-    EXPECT_EQ(check.m_out.rfind("ID,Conflict,Name,Overriding Esp File,Esp File,Original File\r\n", 0), 0u);
-    EXPECT_NE(check.m_out.find("WEAP,Weapon Entry,sample_iron_sword,Sample Tweaks.esp,Sample Armory.esp,Sample.esm\r\n"),
-              std::string::npos);
-    EXPECT_NE(check.m_out.find("ID,Warning,Name,Esp File,Original File\r\n"), std::string::npos);
-    EXPECT_NE(check.m_out.find("ID,Entry Type,Name,Esp File,Original File\r\n"), std::string::npos);
+    EXPECT_EQ(game.Run("extract 'game/Data Files/Nope.esp'").m_exit, 1);
 }
 
 TEST(Cli, CleanAsksAndKeepsBackups) {
-    CSampleGame game;
-    const std::string armory = game.m_data + "Sample Armory.esp";
-    const std::string backup = game.m_data + "Sample Armory.OLD";
+    CGame game;
+    const std::string armory = game.m_data + "Sample Armory.esp", backup = game.m_data + "Sample Armory.OLD";
     const std::string before = Read(armory);
     const auto mtime = vantor::platform::LastWriteTime(armory);
-    const std::string one = "'game/Data Files/Sample Armory.esp'";
+    const std::string one = " 'game/Data Files/Sample Armory.esp'";
 
     // Nobody to ask: the confirmation is declined, nothing changes.
-    auto declined = Vantor(game.m_dir.Path(), "clean " + game.Args() + " " + one);
-    EXPECT_NE(declined.m_exit, 0);
+    EXPECT_EQ(game.Run("clean" + one).m_exit, 1);
     EXPECT_EQ(Read(armory), before);
     EXPECT_FALSE(fs::exists(backup));
 
-    auto cleaned = Vantor(game.m_dir.Path(), "clean --yes " + game.Args() + " " + one);
-    EXPECT_EQ(cleaned.m_exit, 0) << Read(game.m_dir / "stderr.txt");
+    EXPECT_EQ(game.Run("clean --yes" + one).m_exit, 0) << game.Err();
     EXPECT_EQ(Read(backup), before);
     EXPECT_LT(Read(armory).size(), before.size());
     EXPECT_EQ(vantor::platform::LastWriteTime(armory), mtime);
-    auto after = Vantor(game.m_dir.Path(), "check --unclean --format csv " + game.Args() + " " + one);
-    EXPECT_EQ(after.m_out.find("Unclean Entry"), std::string::npos);
+    EXPECT_EQ(game.Run("check --unclean --format csv" + one).m_out.find("Unclean Entry"), std::string::npos);
 
-    // An older backup is never overwritten nor taken without being told.
+    // An older backup is never overwritten nor taken without being told; a
+    // clean that failed says how much of it was done.
     std::ofstream(armory, std::ios::binary | std::ios::trunc) << before;
-    auto refused = Vantor(game.m_dir.Path(), "clean --yes " + game.Args() + " " + one);
-    EXPECT_NE(refused.m_exit, 0);
-    // A clean that failed says how much of it was done.
-    EXPECT_NE(Read(game.m_dir / "stderr.txt").find("vantor: 0 of "), std::string::npos) << Read(game.m_dir / "stderr.txt");
+    EXPECT_EQ(game.Run("clean --yes" + one).m_exit, 1);
+    EXPECT_NE(game.Err().find("vantor: 0 of "), std::string::npos) << game.Err();
     EXPECT_EQ(Read(armory), before);
     EXPECT_EQ(Read(backup), before);
-    auto named = Vantor(game.m_dir.Path(), "clean --yes --backup-name 'game/Data Files/Armory 2.OLD' " + game.Args() + " " + one);
-    EXPECT_EQ(named.m_exit, 0) << Read(game.m_dir / "stderr.txt");
+    EXPECT_EQ(game.Run("clean --yes --backup-name 'game/Data Files/Armory 2.OLD'" + one).m_exit, 0) << game.Err();
     EXPECT_EQ(Read(game.m_data + "Armory 2.OLD"), before);
     EXPECT_LT(Read(armory).size(), before.size());
 
-    auto deleted = Vantor(game.m_dir.Path(), "delete --yes --accept-existing-backup " + game.Args() + " " + one +
-                                                 " WEAP sample_iron_sword");
-    EXPECT_EQ(deleted.m_exit, 0) << Read(game.m_dir / "stderr.txt");
+    EXPECT_EQ(game.Run("delete --yes --accept-existing-backup" + one + " WEAP sample_iron_sword").m_exit, 0) << game.Err();
     EXPECT_EQ(Read(armory).find("sample_iron_sword"), std::string::npos);
 
     // A backup name that is taken is never replaced, not even one given on
     // the command line, and a plugin is never accepted as its own backup.
     const std::string master = Read(game.m_data + "Sample.esm");
     std::ofstream(armory, std::ios::binary | std::ios::trunc) << before;
-    auto taken = Vantor(game.m_dir.Path(), "clean --yes --backup-name 'game/Data Files/Sample.esm' " + game.Args() + " " + one);
-    EXPECT_NE(taken.m_exit, 0);
+    EXPECT_EQ(game.Run("clean --yes --backup-name 'game/Data Files/Sample.esm'" + one).m_exit, 1);
     EXPECT_EQ(Read(game.m_data + "Sample.esm"), master);
     EXPECT_EQ(Read(armory), before);
     std::ofstream(game.m_data + "Armory.OLD", std::ios::binary) << before;
-    auto itself = Vantor(game.m_dir.Path(), "delete --yes --accept-existing-backup " + game.Args() +
-                                                " 'game/Data Files/Armory.OLD' WEAP sample_iron_sword");
-    EXPECT_NE(itself.m_exit, 0);
+    EXPECT_EQ(game.Run("delete --yes --accept-existing-backup 'game/Data Files/Armory.OLD' WEAP sample_iron_sword").m_exit, 1);
     EXPECT_EQ(Read(game.m_data + "Armory.OLD"), before);
 }
 
@@ -190,31 +157,32 @@ TEST(Cli, CleanCellsListsAsksAndEndsByWhatWasDone) {
 
     // Sample Tweaks.esp names Sample Armory.esp as a master: a plugin loaded
     // beside it serves as one.
-    CSampleGame sample;
-    EXPECT_EQ(Vantor(sample.m_dir.Path(), "clean-cells --dry-run " + sample.Args() + " " + sample.Plugins()).m_exit, 0);
-    EXPECT_EQ(Read(sample.m_dir / "stderr.txt"), "");
+    CGame sample;
+    EXPECT_EQ(sample.Run("clean-cells --dry-run " + kPlugins).m_exit, 0);
+    EXPECT_EQ(sample.Err(), "");
 }
 
 // 0 when everything asked was done, 1 when anything failed, was refused or
-// was left undone, 2 for a usage error; warnings alone never change it.
+// was left undone, 2 for a usage error; warnings alone never change it. IDs
+// on the command line are the terminal's UTF-8 and become the game's
+// Windows-1252; file names are used and printed as the file system has them.
 TEST(Cli, ExitStatusFollowsWhatWasDone) {
-    using namespace vantor::fixtures;
-    CBuiltGame game;
-    CPluginBuilder master;
+    CGame game(false);
+    CPluginBuilder master, plugin;
     master.Header().Record("MISC", {Name("rock"), Sub("DATA", I32(1))});
     // A response chain the newer master cannot follow: m2 names m7 before it.
     master.Record("DIAL", {Name("T"), Sub("DATA", std::string(1, '\0'))})
         .Record("INFO", Info("m1", "", "m9", "one"))
         .Record("INFO", Info("m2", "m7", "", "two"));
     game.Put("Base.esm", master, 10);
-    CPluginBuilder plugin;
     plugin.Header({"Base.esm"}).Record("MISC", {Name("rock"), Sub("DATA", I32(1))});
+    plugin.Record("MISC", {Name("Caf\xE9 rock"), Sub("DATA", I32(1))});
     plugin.Record("DIAL", {Name("T"), Sub("DATA", std::string(1, '\0'))}).Record("INFO", Info("p", "m2", "", "P"));
-    const std::string pluginPath = game.Put("Mod.esp", plugin, 5);
-    const std::string mod = "'game/Data Files/Mod.esp'";
+    const std::string path = game.Put("Café.esp", plugin, 5);
+    const std::string mod = " 'game/Data Files/Café.esp'";
 
     // The repair plugin is written with the warning shown: done.
-    auto warned = game.Run("relink --yes --output Repair.esp " + mod);
+    auto warned = game.Run("relink --yes --output Repair.esp" + mod);
     EXPECT_EQ(warned.m_exit, 0) << game.Err();
     EXPECT_NE(game.Err().find("warning: Warning: Dialog May Be Out of Order"), std::string::npos) << game.Err();
     EXPECT_EQ(warned.m_out, "repair plugin written: Repair.esp\n");
@@ -222,51 +190,27 @@ TEST(Cli, ExitStatusFollowsWhatWasDone) {
     // A plugin that cannot be read: the old repair plugin is still there,
     // and nothing says it was written.
     const std::string before = Read(game.m_dir / "Repair.esp");
-    auto unread = game.Run("relink --yes --output Repair.esp " + mod + " 'game/Data Files/Gone.esp'");
+    auto unread = game.Run("relink --yes --output Repair.esp" + mod + " 'game/Data Files/Gone.esp'");
     EXPECT_EQ(unread.m_exit, 1);
     EXPECT_EQ(unread.m_out, "");
     EXPECT_NE(game.Err().find("no repair plugin was written"), std::string::npos) << game.Err();
     EXPECT_EQ(Read(game.m_dir / "Repair.esp"), before);
 
     // The unclean copy cannot be deleted: its backup cannot be made.
-    std::ofstream(game.m_data + "Mod.OLD") << "an older backup";
-    const std::string unchanged = Read(pluginPath);
-    auto failed = game.Run("clean --yes --backup-name 'no such folder/Mod.OLD' " + mod);
-    EXPECT_EQ(failed.m_exit, 1);
+    std::ofstream(game.m_data + "Café.OLD") << "an older backup";
+    const std::string unchanged = Read(path);
+    EXPECT_EQ(game.Run("clean --yes --backup-name 'no such folder/Café.OLD'" + mod).m_exit, 1);
     EXPECT_NE(game.Err().find("Error Deleting Entry."), std::string::npos) << game.Err();
-    EXPECT_EQ(Read(pluginPath), unchanged);
+    EXPECT_EQ(Read(path), unchanged);
 
-    struct CUsage {
-        const char* m_args;
-    };
-    for (const CUsage& c : {CUsage{"check --format xml"}, CUsage{"no-such-command"}, CUsage{"show --yes"},
-                            CUsage{"show 'game/Data Files/Mod.esp' ROCK rock"}, CUsage{"delete --yes " "'game/Data Files/Mod.esp' XYZW rock"},
-                            CUsage{"relink --output Repair.esp"}})
-        EXPECT_EQ(game.Run(c.m_args).m_exit, 2) << c.m_args << "\n" << game.Err();
+    for (const char* args : {"check --format xml", "no-such-command", "show --yes", "show 'game/Data Files/Café.esp' ROCK rock",
+                             "delete --yes 'game/Data Files/Café.esp' XYZW rock", "relink --output Repair.esp"})
+        EXPECT_EQ(game.Run(args).m_exit, 2) << args << "\n" << game.Err();
     EXPECT_EQ(game.Run("check --help").m_exit, 0);
-}
 
-// IDs on the command line are the terminal's UTF-8 and become the game's
-// Windows-1252; file names are used and printed as the file system has them.
-TEST(Cli, IdsAreConvertedAndFileNamesAreNot) {
-    using namespace vantor::fixtures;
-    CBuiltGame game;
-    CPluginBuilder master;
-    master.Header();
-    game.Put("Base.esm", master, 10);
-    CPluginBuilder plugin;
-    plugin.Header({"Base.esm"}).Record("MISC", {Name("Caf\xE9 rock"), Sub("DATA", I32(1))});
-    const std::string path = game.Put("Café.esp", plugin, 5);
-    const std::string cafe = "'game/Data Files/Café.esp'";
-
-    auto extract = game.Run("extract " + cafe);
-    EXPECT_EQ(extract.m_exit, 0) << game.Err();
-    EXPECT_NE(extract.m_out.find("plugin Café.esp: 1 entries"), std::string::npos) << extract.m_out;
-    auto list = game.Run("list --file Café.esp " + cafe);
-    EXPECT_EQ(list.m_exit, 0) << game.Err();
+    const auto list = game.Run("list --file Café.esp" + mod);
     EXPECT_NE(list.m_out.find("MISC  Misc. Items Entry  Café rock  Café.esp"), std::string::npos) << list.m_out;
-
-    auto deleted = game.Run("delete --yes " + cafe + " MISC 'Café rock'");
+    const auto deleted = game.Run("delete --yes --accept-existing-backup" + mod + " MISC 'Café rock'");
     EXPECT_EQ(deleted.m_exit, 0) << game.Err();
     EXPECT_EQ(deleted.m_out, "deleted MISC Café rock from Café.esp\n");
     EXPECT_EQ(Read(path).find("Caf\xE9 rock"), std::string::npos);
@@ -275,19 +219,12 @@ TEST(Cli, IdsAreConvertedAndFileNamesAreNot) {
 // No output ever lands on a file in use, a device or a FIFO, nor replaces a
 // file unasked; a plugin it replaces is backed up first.
 TEST(Cli, OutputsNeverTakeFilesInUseNorReplaceUnasked) {
-    CSampleGame game;
-    const std::string dir = game.m_dir.Path();
-    const std::string check = "check --all --format csv " + game.Args() + " " + game.Plugins() + " --log ";
-    auto err = [&] { return Read(game.m_dir / "stderr.txt"); };
-    const std::string master = game.m_data + "Sample.esm";
-    const std::string masterBytes = Read(master);
-
-    struct CRefused {
-        std::string m_log;
-        std::string m_why;
-    };
-    std::vector<CRefused> refused{{"'game/Data Files/Sample.esm'", "Sample.esm is a plugin or master in use."},
-                                  {"'game/Data Files/Sample Tweaks.esp'", "Sample Tweaks.esp is a plugin or master in use."}};
+    CGame game;
+    const std::string check = "check --all --format csv " + kPlugins + " --log ";
+    const std::string master = Read(game.m_data + "Sample.esm");
+    std::vector<std::pair<std::string, std::string>> refused{
+        {"'game/Data Files/Sample.esm'", "Sample.esm is a plugin or master in use."},
+        {"'game/Data Files/Sample Tweaks.esp'", "Sample Tweaks.esp is a plugin or master in use."}};
 #ifdef _WIN32
     refused.push_back({"NUL", "NUL is a device."});  // Windows has no FIFOs
 #else
@@ -295,31 +232,33 @@ TEST(Cli, OutputsNeverTakeFilesInUseNorReplaceUnasked) {
     refused.push_back({"/dev/null", "/dev/null is a device."});
     refused.push_back({"fifo", "fifo is a FIFO."});
 #endif
-    for (const CRefused& c : refused) {
-        auto r = Vantor(dir, check + c.m_log);
-        EXPECT_EQ(r.m_exit, 1) << c.m_log;
-        EXPECT_NE(err().find(c.m_why), std::string::npos) << err();
+    for (const auto& [log, why] : refused) {
+        EXPECT_EQ(game.Run(check + log).m_exit, 1) << log;
+        EXPECT_NE(game.Err().find(why), std::string::npos) << game.Err();
     }
-    EXPECT_EQ(Read(master), masterBytes);
+    EXPECT_EQ(Read(game.m_data + "Sample.esm"), master);
 
-    // An existing log is replaced with --yes only, never without a terminal.
+    // An existing log is replaced with --yes only, never without a terminal;
+    // the log is the CSV output.
     std::ofstream(game.m_dir / "log.txt") << "keep me";
-    EXPECT_EQ(Vantor(dir, check + "log.txt").m_exit, 1);
+    EXPECT_EQ(game.Run(check + "log.txt").m_exit, 1);
     EXPECT_EQ(Read(game.m_dir / "log.txt"), "keep me");
-    auto agreed = Vantor(dir, check + "log.txt --yes");
-    EXPECT_EQ(agreed.m_exit, 0) << err();
+    auto agreed = game.Run(check + "log.txt --yes");
+    EXPECT_EQ(agreed.m_exit, 0) << game.Err();
     EXPECT_EQ(Read(game.m_dir / "log.txt"), agreed.m_out);
+    EXPECT_EQ(agreed.m_out.rfind("ID,Conflict,Name,Overriding Esp File,Esp File,Original File\r\n", 0), 0u);
+    for (const char* line : {"\nWEAP,Weapon Entry,sample_iron_sword,Sample Tweaks.esp,Sample Armory.esp,Sample.esm\r\n",
+                             "\nID,Warning,Name,Esp File,Original File\r\n", "\nID,Entry Type,Name,Esp File,Original File\r\n"})
+        EXPECT_NE(agreed.m_out.find(line), std::string::npos) << line;
 
     // An existing plugin as the repair plugin: refused unasked, backed up
     // before it is replaced with --yes.
-    const std::string quests = game.m_data + "Sample Quests.esp";
-    const std::string questsBytes = Read(quests);
-    const std::string relink = "relink " + game.Args() + " " + game.Plugins() + " --output 'game/Data Files/Sample Quests.esp'";
-    EXPECT_EQ(Vantor(dir, relink).m_exit, 1);
+    const std::string quests = game.m_data + "Sample Quests.esp", questsBytes = Read(quests);
+    const std::string relink = "relink " + kPlugins + " --output 'game/Data Files/Sample Quests.esp'";
+    EXPECT_EQ(game.Run(relink).m_exit, 1);
     EXPECT_EQ(Read(quests), questsBytes);
     EXPECT_FALSE(fs::exists(game.m_data + "Sample Quests.OLD"));
-    auto replaced = Vantor(dir, relink + " --yes");
-    EXPECT_EQ(replaced.m_exit, 0) << err();
+    EXPECT_EQ(game.Run(relink + " --yes").m_exit, 0) << game.Err();
     EXPECT_EQ(Read(game.m_data + "Sample Quests.OLD"), questsBytes);
     EXPECT_NE(Read(quests).find("VANTOR Dialog Merge File"), std::string::npos);
 }
@@ -328,31 +267,33 @@ TEST(Cli, SpecialFilesAreRefusedByNameAndNeverWaitedOn) {
 #ifdef _WIN32
     GTEST_SKIP() << "Windows has no FIFOs";
 #else
-    CSampleGame game;
+    CGame game;
     ASSERT_EQ(::mkfifo((game.m_dir / "fifo.ini").c_str(), 0644), 0);
     ASSERT_EQ(::mkfifo((game.m_data + "Fifo.esm").c_str(), 0644), 0);
     ASSERT_EQ(::mkdir((game.m_data + "Folder.esp").c_str(), 0755), 0);
-    // A FIFO as settings file and as master plugin, a folder as plugin: each
-    // is named and passed over, the real plugin is still checked.
-    auto r = Vantor(game.m_dir.Path(), "check --all --install-dir game --settings fifo.ini --single-versus "
-                                       "'game/Data Files/Fifo.esm' 'game/Data Files/Folder.esp' "
-                                       "'game/Data Files/Sample Armory.esp'");
-    EXPECT_NE(r.m_exit, 0);
-    const std::string err = Read(game.m_dir / "stderr.txt");
-    for (const char* named : {"fifo.ini\nNot a regular file but a FIFO", "Fifo.esm\nNot a regular file but a FIFO",
-                              "Folder.esp\nNot a regular file but a folder"})
-        EXPECT_NE(err.find(named), std::string::npos) << named << "\n" << err;
-    EXPECT_NE(r.m_out.find("sample_goblet"), std::string::npos) << r.m_out;
-    // A folder as settings file is named too, and neither read nor replaced.
     ASSERT_EQ(::mkdir((game.m_dir / "dir.ini").c_str(), 0755), 0);
-    r = Vantor(game.m_dir.Path(), "check --all --install-dir game --settings dir.ini 'game/Data Files/Sample Armory.esp'");
-    EXPECT_NE(r.m_exit, 0);
-    EXPECT_NE(Read(game.m_dir / "stderr.txt").find("dir.ini\nNot a regular file but a folder"), std::string::npos);
+    // A FIFO as settings file and as master plugin, a folder as plugin or as
+    // settings file: each is named and passed over, neither read nor
+    // replaced, and the real plugin is still checked.
+    const struct {
+        std::string m_args;
+        std::vector<std::string> m_named;
+    } cases[] = {
+        {"--settings fifo.ini --single-versus 'game/Data Files/Fifo.esm' 'game/Data Files/Folder.esp'",
+         {"fifo.ini\nNot a regular file but a FIFO", "Fifo.esm\nNot a regular file but a FIFO",
+          "Folder.esp\nNot a regular file but a folder"}},
+        {"--settings dir.ini", {"dir.ini\nNot a regular file but a folder"}},
+    };
+    for (const auto& c : cases) {
+        const auto r = Vantor(game.m_dir.Path(), "check --all --install-dir game " + c.m_args +
+                                                     " 'game/Data Files/Sample Armory.esp'");
+        EXPECT_EQ(r.m_exit, 1) << c.m_args;
+        EXPECT_NE(r.m_out.find("sample_goblet"), std::string::npos) << r.m_out;
+        for (const std::string& named : c.m_named) EXPECT_NE(game.Err().find(named), std::string::npos) << named << "\n" << game.Err();
+    }
     EXPECT_TRUE(fs::is_directory(game.m_dir / "dir.ini"));
-    EXPECT_NE(r.m_out.find("sample_goblet"), std::string::npos) << r.m_out;
 #endif
 }
-
 TEST(Cli, OpenMWLoadOrderFromItsConfigurationChain) {
     CTempDir dir;
     const std::string ex = dir.Path() + "ex/";
