@@ -14,13 +14,12 @@ using namespace vantor::fixtures;
 namespace {
 
 using Names = std::vector<std::string>;
-
 using CGame = CGameFolder;
 
-template <class F>
-void RunAndWait(CVANTORDoc& doc, F&& command) {
-    command(doc);
-    doc.WaitForWorker();
+// Runs a command to the worker's end; the link keeps every call.
+void Do(CGame& game, void (CVANTORDoc::*command)()) {
+    (game.m_doc.get()->*command)();
+    game.m_doc->WaitForWorker();
 }
 
 Names FileNames(const std::vector<CPluginFile*>& files) {
@@ -30,9 +29,17 @@ Names FileNames(const std::vector<CPluginFile*>& files) {
 }
 
 bool HasCallStartingWith(const CScriptedLink& link, const std::string& prefix) {
-    for (const auto& c : link.Calls())
-        if (c.starts_with(prefix)) return true;
-    return false;
+    const auto calls = link.Calls();
+    return std::any_of(calls.begin(), calls.end(), [&](const std::string& c) { return c.starts_with(prefix); });
+}
+
+// A fault hook that throws `error` when the file of that name is opened.
+template <class E>
+platform::CFaultHook ThrowOnOpen(std::string name, E error) {
+    return [=](platform::EFileOp op, const std::string& path) -> bool {
+        if (op == platform::EFileOp::Open && path.find(name) != std::string::npos) throw error;
+        return false;
+    };
 }
 
 }  // namespace
@@ -41,34 +48,33 @@ TEST(Document, SingleVersusExtractionProgressAndOrder) {
     CGame game;
     game.Plugin("M.esp", {"m"});
     for (auto n : {"A.esp", "B.esp", "C.esp", "D.esp"}) game.Plugin(n, {n});
-    CVANTORDoc* doc = &game.Doc(false);
-    doc->OnSingleVersus();
+    CVANTORDoc& doc = game.Doc(false);
+    doc.OnSingleVersus();
     game.ChooseMaster("M.esp");
     game.Choose({"A.esp", "B.esp", "C.esp"});
-    EXPECT_EQ(doc->Tree().m_masterItems, Names{"M.esp"});
-    EXPECT_EQ(doc->Tree().m_pluginItems, (Names{"A.esp", "B.esp", "C.esp"}));
+    EXPECT_EQ(doc.Tree().m_masterItems, Names{"M.esp"});
+    EXPECT_EQ(doc.Tree().m_pluginItems, (Names{"A.esp", "B.esp", "C.esp"}));
 
     game.m_link.Clear();
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
+    Do(game, &CVANTORDoc::OnExtractData);
     EXPECT_EQ(game.m_link.ProgressTexts(),
               (Names{"Extracting Plugin Data 0% complete", "Extracting Plugin Data 25% complete",
                      "Extracting Plugin Data 50% complete", "Extracting Plugin Data 75% complete",
                      "Extracting Plugin Data 100% complete"}));
     auto calls = game.m_link.Calls();
     ASSERT_GE(calls.size(), 2u);
-    EXPECT_EQ(calls[0], "close-editors ");
-    EXPECT_EQ(calls[1], "hide 0");
+    EXPECT_EQ(calls[0] + calls[1], "close-editors hide 0");
     EXPECT_EQ(calls.back(), "progress 0|Extracting Plugin Data 100% complete");
-    EXPECT_EQ(doc->LoadedNames(), (Names{"C.esp", "B.esp", "A.esp", "M.esp"}));
-    EXPECT_TRUE(doc->PendingNames().empty());
+    EXPECT_EQ(doc.LoadedNames(), (Names{"C.esp", "B.esp", "A.esp", "M.esp"}));
+    EXPECT_TRUE(doc.PendingNames().empty());
 
     // A later batch stands first; the master plugin stays last and is the
     // first file the checks compare.
     game.Choose({"D.esp", "A.esp"});  // A is loaded already: skipped
-    EXPECT_EQ(doc->PendingNames(), Names{"D.esp"});
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
-    EXPECT_EQ(doc->LoadedNames(), (Names{"D.esp", "C.esp", "B.esp", "A.esp", "M.esp"}));
-    EXPECT_EQ(FileNames(doc->Files().PluginFiles()), doc->LoadedNames());
+    EXPECT_EQ(doc.PendingNames(), Names{"D.esp"});
+    Do(game, &CVANTORDoc::OnExtractData);
+    EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "C.esp", "B.esp", "A.esp", "M.esp"}));
+    EXPECT_EQ(FileNames(doc.Files().PluginFiles()), doc.LoadedNames());
 
     // A chosen master that is already a plugin is refused.
     game.m_link.Clear();
@@ -76,93 +82,85 @@ TEST(Document, SingleVersusExtractionProgressAndOrder) {
     ASSERT_EQ(game.m_link.Messages().size(), 1u);
     EXPECT_EQ(game.m_link.Messages()[0].m_text,
               "Please Remove Chosen File from Plugin List Before Selecting it as a Master.");
-    EXPECT_EQ(game.m_link.Messages()[0].m_caption, "Cannot Complete Request");
-    EXPECT_TRUE(doc->Tree().m_masterItems.empty());
-    EXPECT_EQ(doc->LoadedNames().back(), "M.esp");
+    EXPECT_TRUE(doc.Tree().m_masterItems.empty());
+    EXPECT_EQ(doc.LoadedNames().back(), "M.esp");
 
     // Remove of the master plugin and of a plugin.
-    doc->OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Master, false, "M.esp"});
-    EXPECT_EQ(doc->LoadedNames().back(), "A.esp");
-    doc->OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Plugins, false, "C.esp"});
-    EXPECT_EQ(doc->LoadedNames(), (Names{"D.esp", "B.esp", "A.esp"}));
-    EXPECT_EQ(FileNames(doc->Files().PluginFiles()), doc->LoadedNames());
+    doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Master, false, "M.esp"});
+    EXPECT_EQ(doc.LoadedNames().back(), "A.esp");
+    doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Plugins, false, "C.esp"});
+    EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "B.esp", "A.esp"}));
+    EXPECT_EQ(FileNames(doc.Files().PluginFiles()), doc.LoadedNames());
 
-    doc->OnFullCheck();
-    EXPECT_FALSE(doc->Tree().m_hasMasterRoot);
-    doc->OnSingleVersus();
-    EXPECT_TRUE(doc->Tree().m_hasMasterRoot);
-    EXPECT_TRUE(doc->Tree().m_masterItems.empty());
+    doc.OnFullCheck();
+    EXPECT_FALSE(doc.Tree().m_hasMasterRoot);
+    doc.OnSingleVersus();
+    EXPECT_TRUE(doc.Tree().m_hasMasterRoot);
+    EXPECT_TRUE(doc.Tree().m_masterItems.empty());
 }
 
 TEST(Document, MastersFoundOnceInCaseBlindOrderAndNeverTwice) {
     CGame game;
-    game.Plugin("b.esm", {"x"});
-    game.Plugin("A.esm", {"y"});
-    game.Plugin("C.ESM", {"z"});
-    game.Plugin("Chosen.esm", {"w"});
-    game.Plugin("P.esp", {"p"});
-    CVANTORDoc* doc = &game.Doc();
-    doc->OnSingleVersus();
+    for (auto n : {"b.esm", "A.esm", "C.ESM", "Chosen.esm", "P.esp"}) game.Plugin(n, {n});
+    CVANTORDoc& doc = game.Doc();
+    doc.OnSingleVersus();
     game.ChooseMaster("Chosen.esm");
     game.Choose({"P.esp"});
     game.m_link.Clear();
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
+    Do(game, &CVANTORDoc::OnExtractData);
     // The chosen master plugin is not also read as a found master; the
     // checks see the masters in the order they were read.
-    EXPECT_EQ(doc->FoundMasterNames(), (Names{"C.ESM", "b.esm", "A.esm"}));
-    EXPECT_EQ(FileNames(doc->Files().MasterFiles()), (Names{"A.esm", "b.esm", "C.ESM"}));
+    EXPECT_EQ(doc.FoundMasterNames(), (Names{"C.ESM", "b.esm", "A.esm"}));
+    EXPECT_EQ(FileNames(doc.Files().MasterFiles()), (Names{"A.esm", "b.esm", "C.ESM"}));
     auto texts = game.m_link.ProgressTexts();
     ASSERT_GE(texts.size(), 4u);
-    EXPECT_EQ(texts[0], "Extracting Master Esm Data 0% complete");
     EXPECT_EQ(texts[1], "Extracting Master Esm Data 33% complete");
     EXPECT_EQ(texts[3], "Extracting Master Esm Data 100% complete");
-    EXPECT_TRUE(doc->MastersLoaded());
+    EXPECT_TRUE(doc.MastersLoaded());
 
     // Read once: the next extraction does not read them again.
     game.Plugin("Q.esp", {"q"});
     game.Choose({"Q.esp"});
     game.m_link.Clear();
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
+    Do(game, &CVANTORDoc::OnExtractData);
     for (const auto& t : game.m_link.ProgressTexts()) EXPECT_EQ(t.find("Master Esm"), std::string::npos) << t;
 
     // Nothing pending and masters loaded: Extract Data does nothing at all.
     game.m_link.Clear();
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
+    Do(game, &CVANTORDoc::OnExtractData);
     EXPECT_TRUE(game.m_link.Calls().empty());
 
-    // Choosing a found master as a plugin takes it out of the masters.
+    // Choosing a found master as a plugin takes it out of the masters; Clear
+    // Esm Data drops them and the next extraction reads them again.
     game.Choose({"b.esm"});
-    EXPECT_EQ(doc->FoundMasterNames(), (Names{"C.ESM", "A.esm"}));
-    EXPECT_EQ(doc->Files().MasterFiles().size(), 2u);
-
-    doc->OnClearEsmData();
-    EXPECT_TRUE(doc->Files().MasterFiles().empty());
-    EXPECT_FALSE(doc->MastersLoaded());
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
-    EXPECT_EQ(doc->Files().MasterFiles().size(), 2u);  // b.esm is a plugin now
+    EXPECT_EQ(doc.FoundMasterNames(), (Names{"C.ESM", "A.esm"}));
+    EXPECT_EQ(doc.Files().MasterFiles().size(), 2u);
+    doc.OnClearEsmData();
+    EXPECT_TRUE(doc.Files().MasterFiles().empty());
+    EXPECT_FALSE(doc.MastersLoaded());
+    Do(game, &CVANTORDoc::OnExtractData);
+    EXPECT_EQ(FileNames(doc.Files().MasterFiles()), (Names{"A.esm", "C.ESM"}));
 }
 
 TEST(Document, CheckCommandsExtractFirstOnlyWhenSomethingIsPending) {
     CGame game;
     game.Plugin("A.esp", {"a", "-gone"});
-    CVANTORDoc* doc = &game.Doc(false);
+    CVANTORDoc& doc = game.Doc(false);
 
     // Full Check with nothing chosen: nothing happens, nothing is shown.
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckAll(); });
+    Do(game, &CVANTORDoc::OnCheckAll);
     EXPECT_TRUE(game.m_link.Calls().empty());
 
     // Single Versus without a master: refused with a message.
-    doc->OnSingleVersus();
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckConflicts(); });
+    doc.OnSingleVersus();
+    Do(game, &CVANTORDoc::OnCheckConflicts);
     ASSERT_EQ(game.m_link.Messages().size(), 1u);
     EXPECT_EQ(game.m_link.Messages()[0].m_text, "Select a Master Plugin for Single Versus Mode");
-    EXPECT_EQ(game.m_link.Messages()[0].m_caption, "Cannot Continue");
-    EXPECT_EQ(game.m_link.Messages()[0].m_icon, EIcon::Information);
 
-    doc->OnFullCheck();
+    doc.OnFullCheck();
     game.Choose({"A.esp"});
     game.m_link.Clear();
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckDeleted(); });
+    Do(game, &CVANTORDoc::OnCheckDeleted);
     EXPECT_TRUE(HasCallStartingWith(game.m_link, "progress 1|Extracting Plugin Data"));
     // Both panes are refilled, each shown only with rows.
     auto calls = game.m_link.Calls();
@@ -170,51 +168,44 @@ TEST(Document, CheckCommandsExtractFirstOnlyWhenSomethingIsPending) {
     EXPECT_EQ(calls, (Names{"hide 0", "rows 1|0", "hide 1", "rows 2|1", "show 2"}));
 
     game.m_link.Clear();
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckConflicts(); });
+    Do(game, &CVANTORDoc::OnCheckConflicts);
     EXPECT_FALSE(HasCallStartingWith(game.m_link, "progress 1|Extracting"));
-    EXPECT_TRUE(doc->ResultTable(EPane::Warning)->m_rows.empty());
+    EXPECT_TRUE(doc.ResultTable(EPane::Warning)->m_rows.empty());
 
     // An unknown code is reported and the worker still ends.
     game.m_link.Clear();
-    ASSERT_TRUE(doc->StartOperation(42));
-    doc->WaitForWorker();
+    ASSERT_TRUE(doc.StartOperation(42));
+    doc.WaitForWorker();
     EXPECT_EQ(game.m_link.Messages().back().m_text, "Operation Does Not Exist");
-    EXPECT_FALSE(doc->IsBusy());
+    EXPECT_FALSE(doc.IsBusy());
 }
 
 TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
     // The running operation holds at its first call; meanwhile the user
-    // clicks another command. It must run with what its own command chose.
+    // clicks other commands. It must run with what its own command chose:
+    // Check All (mask 7) still reports the deleted entry, ReLink Dialog
+    // still asks for the window.
     CGame game;
     game.Plugin("A.esp", {"a", "-gone"});
-    CVANTORDoc* doc = &game.Doc(false);
-    COptionSet options = doc->Options();
-    options.m_defaultOps = kCheckConflicts;
-    options.m_espFilename = "Repair.esp";
-    options.m_espPath = game.m_data;
-    doc->SetOptions(options);
+    CVANTORDoc& doc = game.Doc(false);
+    game.Option([&](COptionSet& o) {
+        o.m_defaultOps = kCheckConflicts;
+        o.m_espFilename = "Repair.esp";
+        o.m_espPath = game.m_data;
+    });
     game.Choose({"A.esp"});
-
-    // Check All (mask 7) while Check Conflicts and the default check are
-    // clicked: the deleted entry is still reported.
-    game.m_link.HoldAt("hide 0");
-    doc->OnCheckAll();
-    game.m_link.WaitUntilHeld();
-    doc->OnCheckConflicts();
-    doc->OnDefaultCheck();
-    game.m_link.Release();
-    doc->WaitForWorker();
-    EXPECT_EQ(doc->ResultTable(EPane::Warning)->m_rows.size(), 1u);
-
-    // ReLink Dialog (the window) while Auto ReLink Dialog is clicked: the
-    // window is still asked for.
-    game.m_link.Clear();
-    game.m_link.HoldAt("hide 0");
-    doc->OnRelinkDialog();
-    game.m_link.WaitUntilHeld();
-    doc->OnAutoRelinkDialog();
-    game.m_link.Release();
-    doc->WaitForWorker();
+    auto interrupt = [&](void (CVANTORDoc::*running)(), std::initializer_list<void (CVANTORDoc::*)()> clicked) {
+        game.m_link.Clear();
+        game.m_link.HoldAt("hide 0");
+        (doc.*running)();
+        game.m_link.WaitUntilHeld();
+        for (auto click : clicked) (doc.*click)();
+        game.m_link.Release();
+        doc.WaitForWorker();
+    };
+    interrupt(&CVANTORDoc::OnCheckAll, {&CVANTORDoc::OnCheckConflicts, &CVANTORDoc::OnDefaultCheck});
+    EXPECT_EQ(doc.ResultTable(EPane::Warning)->m_rows.size(), 1u);
+    interrupt(&CVANTORDoc::OnRelinkDialog, {&CVANTORDoc::OnAutoRelinkDialog});
     EXPECT_TRUE(HasCallStartingWith(game.m_link, "repair-tool "));
 }
 
@@ -222,24 +213,24 @@ TEST(Document, CommandsWhileBusyChangeNothing) {
     CGame game;
     game.Plugin("A.esp", {"a"});
     game.Plugin("B.esp", {"b"});
-    CVANTORDoc* doc = &game.Doc(false);
+    CVANTORDoc& doc = game.Doc(false);
     game.Choose({"A.esp"});
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
+    Do(game, &CVANTORDoc::OnExtractData);
     std::atomic<bool> release{false};
-    ASSERT_TRUE(doc->StartOperation(CTestOperation::Make([&](COperationContext&) {
+    ASSERT_TRUE(doc.StartOperation(CTestOperation::Make([&](COperationContext&) {
         while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     })));
-    EXPECT_TRUE(doc->IsBusy());  // set before the worker runs
-    EXPECT_FALSE(doc->StartOperation(EOperation::Extract));
+    EXPECT_TRUE(doc.IsBusy());  // set before the worker runs
+    EXPECT_FALSE(doc.StartOperation(EOperation::Extract));
     game.Choose({"B.esp"});
     EXPECT_EQ(game.m_link.Choosers().size(), 1u);  // the second chooser never opened
-    doc->OnSingleVersus();
-    EXPECT_EQ(doc->CheckMode(), ECheckMode::Full);
-    doc->OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Plugins, false, "A.esp"});
+    doc.OnSingleVersus();
+    EXPECT_EQ(doc.CheckMode(), ECheckMode::Full);
+    doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Plugins, false, "A.esp"});
     release = true;
-    doc->WaitForWorker();
-    EXPECT_FALSE(doc->IsBusy());
-    EXPECT_EQ(doc->LoadedNames(), Names{"A.esp"});
+    doc.WaitForWorker();
+    EXPECT_FALSE(doc.IsBusy());
+    EXPECT_EQ(doc.LoadedNames(), Names{"A.esp"});
 }
 
 TEST(Document, ActivePluginsFromMorrowindIni) {
@@ -247,24 +238,24 @@ TEST(Document, ActivePluginsFromMorrowindIni) {
     std::ofstream(game.m_dir / "Morrowind.ini")
         << "[General]\r\nx=1\r\n[Game Files]\r\nGameFile0=Morrowind.esm\r\nGameFile1=One.esp\r\n"
            "GameFile2=Two.ESP\r\nGameFile3=One.esp\r\nGameFile5=Gap.esp\r\n";
-    CVANTORDoc* doc = &game.Doc();
+    CVANTORDoc& doc = game.Doc();
     game.Choose({"Two.ESP"});
-    doc->OnChooseActivePlugins();
-    EXPECT_EQ(doc->PendingNames(), (Names{"Two.ESP", "One.esp"}));
-    EXPECT_EQ(doc->Files().Of(EFileRole::Pending)[1]->m_folder, fixtures::Native(game.m_data));
-    EXPECT_EQ(doc->Tree().m_pluginItems, (Names{"Two.ESP", "One.esp"}));
+    doc.OnChooseActivePlugins();
+    EXPECT_EQ(doc.PendingNames(), (Names{"Two.ESP", "One.esp"}));
+    EXPECT_EQ(doc.Files().Of(EFileRole::Pending)[1]->m_folder, fixtures::Native(game.m_data));
+    EXPECT_EQ(doc.Tree().m_pluginItems, (Names{"Two.ESP", "One.esp"}));
 }
 
-TEST(Document, MissingAndFailingFiles) {
+TEST(Document, MissingFailingAndDamagedFiles) {
     CGame game;
     game.Plugin("A.esp", {"a"});
     game.Plugin("B.esp", {"b"});
-    CVANTORDoc* doc = &game.Doc(false);
+    CVANTORDoc& doc = game.Doc(false);
     game.Choose({"A.esp", "B.esp"});
     platform::RemoveFile(game.m_data + "A.esp");
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
-    EXPECT_EQ(doc->LoadedNames(), Names{"B.esp"});
-    EXPECT_TRUE(doc->PendingNames().empty());
+    Do(game, &CVANTORDoc::OnExtractData);
+    EXPECT_EQ(doc.LoadedNames(), Names{"B.esp"});
+    EXPECT_TRUE(doc.PendingNames().empty());
 
     // An exception escaping the reading ends the extraction with "File Error"
     // and closes the progress display; what was not read stays chosen.
@@ -272,134 +263,105 @@ TEST(Document, MissingAndFailingFiles) {
     game.Plugin("D.esp", {"d"});
     game.Choose({"C.esp", "D.esp"});
     {
-        CFaultGuard guard([](platform::EFileOp op, const std::string& path) -> bool {
-            if (op == platform::EFileOp::Open && path.find("D.esp") != std::string::npos) throw std::runtime_error("boom");
-            return false;
-        });
+        CFaultGuard guard(ThrowOnOpen("D.esp", std::runtime_error("boom")));
         game.m_link.Clear();
-        RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
+        Do(game, &CVANTORDoc::OnExtractData);
     }
     ASSERT_FALSE(game.m_link.Messages().empty());
     EXPECT_EQ(game.m_link.Messages().back().m_text, "File Error");
-    EXPECT_EQ(game.m_link.Messages().back().m_caption, "Error");
     EXPECT_EQ(game.m_link.Calls().back().rfind("progress 0|", 0), 0u);
-    EXPECT_EQ(doc->LoadedNames(), (Names{"C.esp", "B.esp"}));
-    EXPECT_EQ(doc->PendingNames(), Names{"D.esp"});
+    EXPECT_EQ(doc.LoadedNames(), (Names{"C.esp", "B.esp"}));
+    EXPECT_EQ(doc.PendingNames(), Names{"D.esp"});
+
+    // A damaged file is told once, with where it is damaged.
+    CPluginBuilder b;
+    b.Header().Record("MISC", {Name("a"), Sub("DATA", I32(1))}).Record("MISC", {Name("b"), Sub("DATA", I32(2))});
+    game.Write("Cut.esp", CPluginBuilder(b).Truncate(b.Size() - 3));
+    game.Choose({"Cut.esp"});
+    game.m_link.Clear();
+    Do(game, &CVANTORDoc::OnCheckAll);
+    Do(game, &CVANTORDoc::OnCheckAll);
+    std::vector<CMessage> told;
+    for (const CMessage& m : game.m_link.Messages())
+        if (m.m_caption == "Warning") told.push_back(m);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].m_text.rfind("Cut.esp: record MISC at offset ", 0), 0u) << told[0].m_text;
 }
 
 TEST(Document, StopAndCloseDuringExtractionUnderLoad) {
     // Many start/stop cycles on a set large enough that stops land mid-read.
     CGame game;
-    Names names;
+    Names names, ids;
+    for (int i = 0; i < 4000; ++i) ids.push_back("id" + std::to_string(i));
     for (int p = 0; p < 6; ++p) {
-        Names ids;
-        for (int i = 0; i < 4000; ++i) ids.push_back("id" + std::to_string(i));
         names.push_back("P" + std::to_string(p) + ".esp");
         game.Plugin(names.back(), ids);
     }
     game.Plugin("Big.esm", Names(3000, "m"));
     for (int round = 0; round < 20; ++round) {
-        CVANTORDoc* doc = &game.Doc();
+        CVANTORDoc& doc = game.Doc();
         game.Choose(names);
-        doc->OnExtractData();
+        doc.OnExtractData();
         if (round % 3 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200 * round));
         if (round % 2 == 0) {
-            doc->OnNewCheck();  // waits, then frees
-            EXPECT_FALSE(doc->IsBusy());
-            EXPECT_TRUE(doc->LoadedNames().empty());
-            EXPECT_FALSE(doc->Stopped());
+            doc.OnNewCheck();  // waits, then frees
+            EXPECT_FALSE(doc.IsBusy());
+            EXPECT_TRUE(doc.LoadedNames().empty());
+            EXPECT_FALSE(doc.Stopped());
         }
         // Odd rounds: the document is destroyed while the worker reads.
     }
 }
 
-TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
-    CGame game;
-    game.Plugin("A.esp", {"a"});
-    CVANTORDoc* doc = &game.Doc(false);
-    struct CCase {
-        std::function<void(CVANTORDoc&)> m_start;
-        std::string m_text;
-    };
-    const CCase cases[] = {
-        {[](CVANTORDoc& d) {
-             d.StartOperation(CTestOperation::Make([](COperationContext& c) {
-                 c.Progress("Searching... 0% complete", 3);
-                 throw std::bad_alloc();
-             }));
-         },
-         "Not enough memory to search the loaded files."},
-        {[&](CVANTORDoc& d) {
-             game.Choose({"A.esp"});
-             CFaultGuard guard([](platform::EFileOp op, const std::string& path) -> bool {
-                 if (op == platform::EFileOp::Open && path.find("A.esp") != std::string::npos) throw std::bad_alloc();
-                 return false;
-             });
-             d.OnCheckAll();
-             d.WaitForWorker();
-         },
-         "Not enough memory to read the plugins and masters."},
-    };
-    for (const CCase& c : cases) {
-        game.m_link.Clear();
-        RunAndWait(*doc, c.m_start);
-        ASSERT_FALSE(game.m_link.Messages().empty());
-        EXPECT_EQ(game.m_link.Messages().back().m_text, c.m_text);
-        EXPECT_EQ(game.m_link.Messages().back().m_caption, "Critical Error");
-        // The progress display is gone and the document goes on.
-        const auto calls = game.m_link.Calls();
-        EXPECT_TRUE(std::any_of(calls.begin(), calls.end(), [](const auto& s) { return s.starts_with("progress 0|"); }));
-        EXPECT_FALSE(doc->IsBusy());
-    }
-    // What the failed extraction had not read is still chosen, and reads now.
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnExtractData(); });
-    EXPECT_EQ(doc->LoadedNames(), Names{"A.esp"});
-}
-
-TEST(Document, MastersAreReadAgainAfterClearEsmData) {
-    CGame game;
-    game.Plugin("M.esm", {"x"});
-    game.Plugin("P.esp", {"x"});  // identical to the master's: unclean
-    CVANTORDoc* doc = &game.Doc();
-    game.Choose({"P.esp"});
-    for (int round = 0; round < 2; ++round) {
-        if (round) doc->OnClearEsmData();
-        RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckUnclean(); });
-        const auto warnings = doc->ResultTable(EPane::Warning);
-        ASSERT_EQ(warnings->RowCount(), 1u) << "round " << round;
-        EXPECT_EQ(warnings->Cell(0, 4), "M.esm");
-    }
-}
-
 TEST(Document, StoppingClosesTheProgressDisplay) {
     CGame game;
-    CVANTORDoc* doc = &game.Doc();
+    CVANTORDoc& doc = game.Doc();
     std::atomic<bool> reported{false};
-    ASSERT_TRUE(doc->StartOperation(CTestOperation::Make([&](COperationContext& context) {
+    ASSERT_TRUE(doc.StartOperation(CTestOperation::Make([&](COperationContext& context) {
         context.Progress("Checking Warnings 28% complete", 7);
         reported = true;
         while (!context.Stopped()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     })));
     while (!reported) std::this_thread::yield();
-    doc->OnClearEsmData();
+    doc.OnClearEsmData();
     const auto calls = game.m_link.Calls();
     const auto shown = std::find(calls.begin(), calls.end(), "progress 7|Checking Warnings 28% complete");
     ASSERT_NE(shown, calls.end());
     EXPECT_NE(std::find(shown, calls.end(), "progress 0|"), calls.end());
 }
 
-TEST(Document, ADamagedFileIsToldOnceWithWhereItIsDamaged) {
+TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
     CGame game;
-    CPluginBuilder b;
-    b.Header().Record("MISC", {Name("a"), Sub("DATA", I32(1))}).Record("MISC", {Name("b"), Sub("DATA", I32(2))});
-    game.Write("Cut.esp", CPluginBuilder(b).Truncate(b.Size() - 3));
-    CVANTORDoc* doc = &game.Doc(false);
-    game.Choose({"Cut.esp"});
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckAll(); });
-    RunAndWait(*doc, [](CVANTORDoc& d) { d.OnCheckAll(); });
-    std::vector<CMessage> told;
-    for (const CMessage& m : game.m_link.Messages())
-        if (m.m_caption == "Warning") told.push_back(m);
-    ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(told[0].m_text.rfind("Cut.esp: record MISC at offset ", 0), 0u) << told[0].m_text;
+    game.Plugin("A.esp", {"a"});
+    CVANTORDoc& doc = game.Doc(false);
+    const std::pair<std::function<void()>, std::string> cases[] = {
+        {[&] {
+             doc.StartOperation(CTestOperation::Make([](COperationContext& c) {
+                 c.Progress("Searching... 0% complete", 3);
+                 throw std::bad_alloc();
+             }));
+         },
+         "Not enough memory to search the loaded files."},
+        {[&] {
+             game.Choose({"A.esp"});
+             CFaultGuard guard(ThrowOnOpen("A.esp", std::bad_alloc()));
+             doc.OnCheckAll();
+             doc.WaitForWorker();
+         },
+         "Not enough memory to read the plugins and masters."},
+    };
+    for (const auto& [start, text] : cases) {
+        game.m_link.Clear();
+        start();
+        doc.WaitForWorker();
+        ASSERT_FALSE(game.m_link.Messages().empty());
+        EXPECT_EQ(game.m_link.Messages().back().m_text, text);
+        EXPECT_EQ(game.m_link.Messages().back().m_caption, "Critical Error");
+        // The progress display is gone and the document goes on.
+        EXPECT_TRUE(HasCallStartingWith(game.m_link, "progress 0|"));
+        EXPECT_FALSE(doc.IsBusy());
+    }
+    // What the failed extraction had not read is still chosen, and reads now.
+    Do(game, &CVANTORDoc::OnExtractData);
+    EXPECT_EQ(doc.LoadedNames(), Names{"A.esp"});
 }

@@ -24,29 +24,14 @@ std::string Repeat(const std::string& s, int n) {
     return out;
 }
 
-const std::string kAllOnes = Repeat("01000000", 38) + "26";
 const std::string kUncleanDefault = Repeat("01000000", 16) + "00000000" + Repeat("01000000", 21) + "25";
 
 // The file a first start writes, byte for byte.
 const std::string kFirstStart =
-    "[Options]\r\n"
-    "ConflictChecks=" + kAllOnes + "\r\n"
-    "UncleanChecks=" + kUncleanDefault + "\r\n"
-    "DefaultOps=0707\r\n"
-    "LoadEsms=0100000001\r\n"
-    "ExtractOpts=0100000001000000000000000000000002\r\n"
-    "\r\n"
-    "[DialogRepair]\r\n"
-    "EspFilename=\r\n"
-    "EspPath=\r\n"
-    "Enable=0000000000\r\n"
-    "\r\n"
-    "[FindObj]\r\n"
-    "Find0=\r\n"
-    "Find1=\r\n"
-    "Find2=\r\n"
-    "Find3=\r\n"
-    "Find4=\r\n";
+    "[Options]\r\nConflictChecks=" + Repeat("01000000", 38) + "26\r\nUncleanChecks=" + kUncleanDefault +
+    "\r\nDefaultOps=0707\r\nLoadEsms=0100000001\r\nExtractOpts=0100000001000000000000000000000002\r\n"
+    "\r\n[DialogRepair]\r\nEspFilename=\r\nEspPath=\r\nEnable=0000000000\r\n"
+    "\r\n[FindObj]\r\nFind0=\r\nFind1=\r\nFind2=\r\nFind3=\r\nFind4=\r\n";
 
 TEST(Options, FirstStartWritesEveryDefault) {
     CTempDir dir;
@@ -55,10 +40,6 @@ TEST(Options, FirstStartWritesEveryDefault) {
     options.Load(dir / "vantor.ini");
     EXPECT_EQ(Slurp(dir / "vantor.ini"), kFirstStart);
     EXPECT_EQ(options, COptionSet());
-    EXPECT_EQ(options.m_uncleanChecks[kInfoCheck], 0);
-    EXPECT_EQ(options.m_uncleanChecks[15], 1);
-    EXPECT_FALSE(options.DialogRepairEnabled());
-
     // Saving unchanged options at exit leaves the file as it is.
     EXPECT_TRUE(options.Save(dir / "vantor.ini"));
     EXPECT_EQ(Slurp(dir / "vantor.ini"), kFirstStart);
@@ -68,22 +49,14 @@ TEST(Options, BadOrMissingValuesAreRepairedInPlace) {
     CTempDir dir;
     auto path = dir / "vantor.ini";
     std::string conflicts = Repeat("01000000", 3) + "00000000" + Repeat("01000000", 34) + "25";
-    Spit(path,
-         "; my notes\n"
-         "[options]\n"
-         "conflictchecks = " + conflicts + "\n"
-         "UncleanChecks=" + Repeat("01000000", 37) + "25\n"  // one entry short
-         "DefaultOps=0708\n"                                // checksum
-         "LoadEsms=0000000000\n"
-         "ExtractOpts=01000000010000000100000001000000zz\n"  // not hex
-         "\n"
-         "[DialogRepair]\n"
-         "EspFilename=Repair.esp\n"
-         "Enable=0100000001\n"
-         "\n"
-         "[FindObj]\n"
-         "Find0=Vivec\n"
-         "Find2=  ALMA  \n");
+    const std::string kept = "; my notes\n[options]\nconflictchecks = " + conflicts + "\n";
+    Spit(path, kept +
+                   "UncleanChecks=" + Repeat("01000000", 37) + "25\n"  // one entry short
+                   "DefaultOps=0708\n"                                // checksum
+                   "LoadEsms=0000000000\n"
+                   "ExtractOpts=01000000010000000100000001000000zz\n"  // not hex
+                   "\n[DialogRepair]\nEspFilename=Repair.esp\nEnable=0100000001\n"
+                   "\n[FindObj]\nFind0=Vivec\nFind2=  ALMA  \n");
     COptionSet options;
     options.Load(path);
 
@@ -96,46 +69,26 @@ TEST(Options, BadOrMissingValuesAreRepairedInPlace) {
     EXPECT_EQ(options.m_loadEsms, 0);
     EXPECT_EQ(options.m_extractOpts.m_landData, 0);
     EXPECT_EQ(options.m_espFilename, "Repair.esp");
-    EXPECT_EQ(options.m_espPath, "");
     EXPECT_TRUE(options.DialogRepairEnabled());
     EXPECT_EQ(options.m_findHistory, (std::array<std::string, 5>{"Vivec", "", "ALMA", "", ""}));
+    EXPECT_EQ(Slurp(path), kept +
+                               "UncleanChecks=" + kUncleanDefault + "\n"
+                               "DefaultOps=0707\n"
+                               "LoadEsms=0000000000\n"
+                               "ExtractOpts=0100000001000000000000000000000002\n"
+                               "\n[DialogRepair]\nEspFilename=Repair.esp\nEnable=0100000001\nEspPath=\n"
+                               "\n[FindObj]\nFind0=Vivec\nFind2=  ALMA  \nFind1=\nFind3=\nFind4=\n");
 
-    EXPECT_EQ(Slurp(path),
-              "; my notes\n"
-              "[options]\n"
-              "conflictchecks = " + conflicts + "\n"
-              "UncleanChecks=" + kUncleanDefault + "\n"
-              "DefaultOps=0707\n"
-              "LoadEsms=0000000000\n"
-              "ExtractOpts=0100000001000000000000000000000002\n"
-              "\n"
-              "[DialogRepair]\n"
-              "EspFilename=Repair.esp\n"
-              "Enable=0100000001\n"
-              "EspPath=\n"
-              "\n"
-              "[FindObj]\n"
-              "Find0=Vivec\n"
-              "Find2=  ALMA  \n"
-              "Find1=\n"
-              "Find3=\n"
-              "Find4=\n");
-}
-
-TEST(Options, EnableTurnsOnOnlyForANonZeroValue) {
-    CTempDir dir;
-    struct Case {
-        const char* line;
-        bool enabled;
-    } cases[] = {
+    // Dialogue repair is on only for a non-zero value with its checksum.
+    const std::pair<const char*, bool> enable[] = {
         {"Enable=0100000001", true},  {"enable=FFFFFFFFFC", true}, {"Enable=0000000000", false},
         {"Enable=0100000002", false}, {"Enable=1", false},          {"", false},
     };
-    for (const auto& c : cases) {
-        Spit(dir / "vantor.ini", std::string("[DialogRepair]\r\n") + c.line + "\r\n");
-        COptionSet options;
-        options.Load(dir / "vantor.ini");
-        EXPECT_EQ(options.DialogRepairEnabled(), c.enabled) << c.line;
+    for (const auto& [line, enabled] : enable) {
+        Spit(path, std::string("[DialogRepair]\r\n") + line + "\r\n");
+        COptionSet fresh;
+        fresh.Load(path);
+        EXPECT_EQ(fresh.DialogRepairEnabled(), enabled) << line;
     }
 }
 
@@ -144,11 +97,9 @@ TEST(Options, SaveWritesTheCurrentValuesAndReadsBack) {
     auto path = dir / "vantor.ini";
     COptionSet options;
     options.Load(path);
-    std::string withNote = "; kept\r\n" + Slurp(path);
-    Spit(path, withNote);
+    Spit(path, "; kept\r\n" + Slurp(path));
 
     options.m_conflictChecks[0] = 0;
-    options.m_uncleanChecks[kInfoCheck] = 1;
     options.m_uncleanChecks[37] = 5;  // kept as read, though nothing uses it
     options.m_defaultOps = 0x85;
     options.m_loadEsms = 0;
@@ -161,12 +112,10 @@ TEST(Options, SaveWritesTheCurrentValuesAndReadsBack) {
     ASSERT_TRUE(options.Save(path));
 
     std::string text = Slurp(path);
-    EXPECT_TRUE(text.starts_with("; kept\r\n[Options]\r\nConflictChecks=00000000")) << text;
-    EXPECT_NE(text.find("\r\nDefaultOps=8585\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\r\nExtractOpts=0100000001000000010000000100000004\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\r\nEnable=FFFFFFFFFC\r\n"), std::string::npos) << text;
-    EXPECT_NE(text.find("\r\nFind0=\" padded \"\r\nFind1=Caius Cosades\r\nFind2=\r\n"), std::string::npos) << text;
-
+    for (const char* part : {"; kept\r\n[Options]\r\nConflictChecks=00000000", "\r\nDefaultOps=8585\r\n",
+                             "\r\nExtractOpts=0100000001000000010000000100000004\r\n", "\r\nEnable=FFFFFFFFFC\r\n",
+                             "\r\nFind0=\" padded \"\r\nFind1=Caius Cosades\r\nFind2=\r\n"})
+        EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
     COptionSet back;
     back.Load(path);
     EXPECT_EQ(back, options);
@@ -210,16 +159,14 @@ TEST(Options, UnwritableOrUnreadableFilesAreLeftAlone) {
 }
 
 TEST(Options, FindHistoryMovesTheTextToTheFront) {
-    struct Case {
-        std::array<std::string, 5> before;
+    using H = std::array<std::string, 5>;
+    const struct {
+        H before;
         std::string text;
-        std::array<std::string, 5> after;
+        H after;
     } cases[] = {
-        {{"", "", "", "", ""}, "A", {"A", "", "", "", ""}},
-        {{"B", "A", "", "", ""}, "A", {"A", "B", "", "", ""}},
         {{"A", "B", "C", "D", "E"}, "A", {"A", "B", "C", "D", "E"}},
         {{"A", "B", "C", "D", "E"}, "D", {"D", "A", "B", "C", "E"}},
-        {{"A", "B", "C", "D", "E"}, "E", {"E", "A", "B", "C", "D"}},
         {{"A", "B", "C", "D", "E"}, "F", {"F", "A", "B", "C", "D"}},
         {{"alma", "B", "", "", ""}, "ALMA", {"ALMA", "alma", "B", "", ""}},  // exact comparison
         {{"A", "", "B", "", ""}, "", {"", "A", "B", "", ""}},                // first empty entry moves up
