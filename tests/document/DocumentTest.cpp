@@ -313,6 +313,23 @@ TEST(Document, StopAndCloseDuringExtractionUnderLoad) {
     }
 }
 
+// A check after Clear Esm Data reads the masters it needs again; without
+// them every Original File would be "None" and nothing unclean.
+TEST(Document, MastersAreReadAgainAfterClearEsmData) {
+    CGame game;
+    game.Plugin("M.esm", {"x"});
+    game.Plugin("P.esp", {"x"});  // identical to the master's: unclean
+    CVANTORDoc& doc = game.Doc();
+    game.Choose({"P.esp"});
+    for (int round = 0; round < 2; ++round) {
+        if (round) doc.OnClearEsmData();
+        Do(game, &CVANTORDoc::OnCheckUnclean);
+        const auto warnings = doc.ResultTable(EPane::Warning);
+        ASSERT_EQ(warnings->RowCount(), 1u) << "round " << round;
+        EXPECT_EQ(warnings->Cell(0, 4), "M.esm");
+    }
+}
+
 TEST(Document, StoppingClosesTheProgressDisplay) {
     CGame game;
     CVANTORDoc& doc = game.Doc();
