@@ -197,7 +197,8 @@ TEST(Cli, ExitStatusFollowsWhatWasDone) {
     EXPECT_EQ(Read(game.m_dir / "Repair.esp"), before);
 
     // The unclean copy cannot be deleted: its backup cannot be made.
-    std::ofstream(game.m_data + "Café.OLD") << "an older backup";
+    // Through the platform's path: a narrow name is the ANSI code page on Windows.
+    std::ofstream(vantor::platform::FsPath(game.m_data + "Café.OLD")) << "an older backup";
     const std::string unchanged = Read(path);
     EXPECT_EQ(game.Run("clean --yes --backup-name 'no such folder/Café.OLD'" + mod).m_exit, 1);
     EXPECT_NE(game.Err().find("Error Deleting Entry."), std::string::npos) << game.Err();
