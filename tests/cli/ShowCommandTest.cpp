@@ -2,7 +2,8 @@
 // one entry of a plugin, found by tag and ID.
 #include <gtest/gtest.h>
 
-#include <regex>
+#include <algorithm>
+#include <string>
 
 #include "document/Options.h"
 #include "fixtures/PluginBuilder.h"
@@ -11,6 +12,27 @@
 
 using namespace vantor;
 using namespace vantor::fixtures;
+
+namespace {
+
+// The output with a newline in front, blanks at line ends dropped and every
+// run of two or more blanks (between a table's cells) turned into '|'. Not
+// std::regex: GCC's sanitizer builds warn falsely inside it.
+std::string Cells(const std::string& out) {
+    std::string lines = "\n";
+    for (std::size_t i = 0; i < out.size();) {
+        if (out[i] != ' ') {
+            lines += out[i++];
+            continue;
+        }
+        const std::size_t end = std::min(out.find_first_not_of(' ', i), out.size());
+        if (end < out.size() && out[end] != '\n') lines += end - i >= 2 ? "|" : " ";
+        i = end;
+    }
+    return lines;
+}
+
+}  // namespace
 
 TEST(ShowCommand, RowsHexDumpAndWhatIsNotThere) {
     CTempDir dir;
@@ -56,8 +78,7 @@ TEST(ShowCommand, RowsHexDumpAndWhatIsNotThere) {
         SCOPED_TRACE(c.m_args);
         const CProgramRun run = show(c.m_args);
         EXPECT_EQ(run.m_exit, c.m_status) << run.m_out;
-        std::string lines = "\n" + std::regex_replace(run.m_out, std::regex(" +\n"), "\n");
-        lines = std::regex_replace(lines, std::regex(" {2,}"), "|");
+        const std::string lines = Cells(run.m_out);
         for (const std::string& line : c.m_lines) EXPECT_NE(lines.find("\n" + line + "\n"), std::string::npos) << line << lines;
     }
     const std::string json = show("NPC_ 'Béla' --format json").m_out;
