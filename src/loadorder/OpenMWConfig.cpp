@@ -200,7 +200,8 @@ COpenMWPaths DefaultOpenMWPaths(EHost host, const platform::CEnvLookup& env) {
     COpenMWPaths paths;
     switch (host) {
     case EHost::Linux: {
-        // The base directory specification ignores relative values.
+        // An XDG_*_HOME that is not an absolute path counts as unset, and the
+        // folder under the home folder is taken instead.
         auto base = [&](const char* variable, const char* fallback) -> std::string {
             std::string value = get(variable);
             if (value.starts_with('/')) return platform::WithSeparator(value);
