@@ -23,7 +23,8 @@ std::unique_ptr<CPluginFile> Read(int role, const std::string& master, std::stri
     b.Header(master.empty() ? std::vector<std::string>{} : std::vector<std::string>{master});
     b.RecordData("CELL", SubBytes({Name("Hall"), Sub("DATA", I32(1) + I32(0) + I32(0))}) + std::string(cellData));
     bool ok = false;
-    auto file = fuzz::ReadInMemory(role, b.Bytes(), CExtractOpts::All(), 0, &ok);
+    fuzz::PutInMemory(role, b.Bytes());
+    auto file = fuzz::ReadInMemory(role, CExtractOpts::All(), 0, &ok);
     if (!ok) Fail("cannot read");
     return file;
 }

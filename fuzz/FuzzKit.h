@@ -27,18 +27,27 @@ inline void Check(bool ok, const char* what = "a property does not hold") {
     if (!ok) Fail(what);
 }
 
-// Reads `bytes` as the plugin in memory file `slot` (0 or 1); `ok` is what
-// ReadRecords answered.
-inline std::unique_ptr<CPluginFile> ReadInMemory(int slot, std::string_view bytes, const CExtractOpts& opts,
-                                                 std::int32_t stopFlag = 0, bool* ok = nullptr) {
+// Memory file `slot` (0 or 1), made once.
+inline int MemoryFile(int slot) {
     static const int fds[2] = {memfd_create("vantor-fuzz-0", 0), memfd_create("vantor-fuzz-1", 0)};
-    const int fd = fds[slot];
+    return fds[slot];
+}
+
+// Makes `bytes` the whole content of memory file `slot`.
+inline void PutInMemory(int slot, std::string_view bytes) {
+    const int fd = MemoryFile(slot);
     if (fd < 0 || ftruncate(fd, 0) != 0 ||
         (!bytes.empty() && pwrite(fd, bytes.data(), bytes.size(), 0) != static_cast<ssize_t>(bytes.size())))
         Fail("cannot write the input to memory");
+}
+
+// Reads memory file `slot` as a plugin, as often as a target needs without
+// writing it again; `ok` is what ReadRecords answered.
+inline std::unique_ptr<CPluginFile> ReadInMemory(int slot, const CExtractOpts& opts, std::int32_t stopFlag = 0,
+                                                 bool* ok = nullptr) {
     auto file = std::make_unique<CPluginFile>();
     std::atomic<std::int32_t> stop{stopFlag};
-    if (!file->Open(std::to_string(fd), "/proc/self/fd/")) Fail("cannot open the input");
+    if (!file->Open(std::to_string(MemoryFile(slot)), "/proc/self/fd/")) Fail("cannot open the input");
     const bool read = file->ReadRecords(stop, opts);
     if (ok) *ok = read;
     file->Close();

@@ -51,14 +51,15 @@ void CheckEntries(const CPluginFile& file, std::string_view input) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(bytes), size);
+    fuzz::PutInMemory(0, input);
     bool ok = false;
-    auto all = fuzz::ReadInMemory(0, input, CExtractOpts::All(), 0, &ok);
+    auto all = fuzz::ReadInMemory(0, CExtractOpts::All(), 0, &ok);
     // Nothing can fail to read from memory: false here would be a false report.
     if (!ok) Fail("ReadRecords returned false on a readable file");
     CheckEntries(*all, input);
 
     // The options only decide which data is kept: the entries are the same.
-    auto plain = fuzz::ReadInMemory(0, input, CExtractOpts{}, 0, &ok);
+    auto plain = fuzz::ReadInMemory(0, CExtractOpts{}, 0, &ok);
     if (!ok || plain->EntryCount() != all->EntryCount()) Fail("options changed the entries");
     for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
         const auto &a = all->Table(t), &b = plain->Table(t);
@@ -70,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     CheckEntries(*plain, input);
 
     // A raised stop flag ends the reading after the first record.
-    auto stopped = fuzz::ReadInMemory(0, input, CExtractOpts::All(), 1, &ok);
+    auto stopped = fuzz::ReadInMemory(0, CExtractOpts::All(), 1, &ok);
     if (!ok || stopped->EntryCount() > 1) Fail("the stop flag was not honoured");
 
     // Large seeds (whole plugins of the corpus) are checked by the tests.
