@@ -11,7 +11,7 @@
 #include "checks/CheckOperations.h"
 #include "checks/PluginChecker.h"
 #include "checks/ReferenceChecker.h"
-#include "fixtures/ScriptedLink.h"
+#include "checks/SearchFixture.h"
 
 namespace vantor {
 namespace {
@@ -20,8 +20,14 @@ using namespace fixtures;
 
 constexpr std::int64_t kT = 1'600'000'000;
 
+std::string Upper(std::string name) {
+    for (char& c : name) c = char(std::toupper(static_cast<unsigned char>(c)));
+    return name;
+}
+
 struct COrder {
     CLoadOrder files;
+    std::vector<std::unique_ptr<CPluginFile>> renamed;
     std::vector<CPluginFile*> plugins;
     std::vector<CPluginFile*> masters;
 };
@@ -106,8 +112,14 @@ public:
             std::string name = i < masters ? (Chance(0.2) && i ? "m0.esm" : "m" + std::to_string(i) + ".esm")
                                            : "p" + std::to_string(i) + ".esp";
             const std::string stored = std::to_string(i) + "_" + name;
-            CPluginFile& file = order.files.Add(stored, Plugin(), Pick(times), opts);
-            (i < masters ? order.masters : order.plugins).push_back(&file);
+            CPluginFile* file = &order.files.Add(stored, Plugin(), Pick(times), opts);
+            // Now and then read under its name in other letters, as a user may type it.
+            if (Chance(0.15)) {
+                order.renamed.push_back(ReadPluginAt(order.files.Folder(), Upper(stored), opts));
+                file = order.renamed.back().get();
+                ASSERT_TRUE(file);
+            }
+            (i < masters ? order.masters : order.plugins).push_back(file);
             names.push_back(stored);
         }
         // A file removed after reading has no time any more.
@@ -115,15 +127,84 @@ public:
             if (Chance(0.1)) order.files.Remove(name);
     }
 
+    // Plugin entries erased after reading, as a deletion leaves them.
+    void Erase(const COrder& order) {
+        for (CPluginFile* file : order.plugins)
+            for (std::string_view tag : CPluginFile::kTags) {
+                std::vector<const CEntry*> gone;
+                for (const auto& e : *file->GetTable(tag))
+                    if (Chance(0.2)) gone.push_back(e.get());
+                for (const CEntry* e : gone) file->DetachEntry(e, tag);
+            }
+    }
+
 private:
     std::mt19937 m_rng;
 };
 
-void ExpectSameResult(const CCheckResult& fast, const CReferenceResult& reference, const std::string& where) {
+// A stop flag and a link that raises it at its n-th progress report (never
+// when n is 0, before the run when n is negative).
+struct CStopper {
+    explicit CStopper(int after) : m_flag(after < 0), m_link(m_flag, std::max(after, 0)) {}
+    std::atomic<std::int32_t> m_flag;
+    CStoppingLink m_link;
+};
+
+// Both engines on the same files, stopped alike.
+struct CEngines {
+    CEngines(const std::vector<CPluginFile*>& plugins, const std::vector<CPluginFile*>& masters, int stopAfter = 0)
+        : m_fastStop(stopAfter), m_referenceStop(stopAfter), m_fast(&m_fastStop.m_link), m_reference(&m_referenceStop.m_link) {
+        for (auto* p : plugins) {
+            m_fast.AddPlugin(*p);
+            m_reference.AddPlugin(*p);
+        }
+        for (auto* m : masters) {
+            m_fast.AddMaster(*m);
+            m_reference.AddMaster(*m);
+        }
+    }
+    const CReferenceResult& Reference(std::int32_t mode, const CCheckSwitches& conflicts, const CCheckSwitches& unclean,
+                                      std::uint8_t mask) {
+        return m_reference.Run(m_referenceStop.m_flag, mode, conflicts, unclean, mask);
+    }
+    bool Stopped() const { return m_referenceStop.m_flag != 0; }
+
+    CStopper m_fastStop, m_referenceStop;
+    CPluginChecker m_fast;
+    CReferenceChecker m_reference;
+};
+
+void ExpectSameLookups(CEngines& e, const std::vector<CPluginFile*>& plugins, const std::vector<CPluginFile*>& masters,
+                       const std::string& where, bool allLookups = true) {
+    using EList = CPluginChecker::EList;
+    for (const CPluginFile* file : plugins)
+        for (std::string_view tag : CPluginFile::kTags)
+            for (const auto& x : *file->GetTable(tag)) {
+                // Under a raised stop flag the original file is never looked for.
+                ASSERT_EQ(e.m_fast.FindOriginalFile(e.m_fastStop.m_flag, x->m_id, tag),
+                          e.m_reference.FindOriginalFile(e.m_referenceStop.m_flag, x->m_id, tag))
+                    << where << " " << tag << " " << x->IdText();
+                if (!allLookups) continue;
+                for (bool inMasters : {false, true})
+                    for (const CPluginFile* named : inMasters ? masters : plugins)
+                        ASSERT_EQ(e.m_fast.FindEntry(named->FileName(), x->m_id, tag, inMasters ? EList::Masters : EList::Plugins),
+                                  e.m_reference.FindEntry(named->FileName(), x->m_id, tag, inMasters))
+                            << where;
+            }
+}
+
+// Rows, progress and the lookups the other operations build on.
+void Compare(CEngines& e, const std::vector<CPluginFile*>& plugins, const std::vector<CPluginFile*>& masters,
+             std::int32_t mode, const CCheckSwitches& conflicts, const CCheckSwitches& unclean, std::uint8_t mask,
+             const std::string& where, bool allLookups = true) {
+    const CCheckResult& fast = e.m_fast.Run(e.m_fastStop.m_flag, mode, conflicts, unclean, mask);
+    const CReferenceResult& reference = e.Reference(mode, conflicts, unclean, mask);
     EXPECT_EQ(Texts(fast, fast.m_conflicts), reference.m_conflicts) << where;
     EXPECT_EQ(Texts(fast, fast.m_deleted), reference.m_deleted) << where;
     EXPECT_EQ(Texts(fast, fast.m_unclean), reference.m_unclean) << where;
     EXPECT_EQ(Texts(fast, fast.m_globalChanges), reference.m_globalChanges) << where;
+    EXPECT_EQ(e.m_fastStop.m_link.Calls(), e.m_referenceStop.m_link.Calls()) << where;
+    ExpectSameLookups(e, plugins, masters, where, allLookups);
 }
 
 // Rows in a stable order of their tags, as the panes sort them.
@@ -132,39 +213,13 @@ CTextRows ByTag(CTextRows rows) {
     return rows;
 }
 
-// Runs both engines with the same arguments; compares rows and progress.
-void Compare(const std::vector<CPluginFile*>& plugins, const std::vector<CPluginFile*>& masters, std::int32_t mode,
-             const CCheckSwitches& conflicts, const CCheckSwitches& unclean, std::uint8_t mask,
-             const std::string& where, bool allLookups = true) {
-    CScriptedLink fastLink, referenceLink;
-    CPluginChecker fast(&fastLink);
-    CReferenceChecker reference(&referenceLink);
-    for (auto* p : plugins) {
-        fast.AddPlugin(*p);
-        reference.AddPlugin(*p);
-    }
-    for (auto* m : masters) {
-        fast.AddMaster(*m);
-        reference.AddMaster(*m);
-    }
-    ExpectSameResult(fast.Run(kRunning, mode, conflicts, unclean, mask),
-                     reference.Run(kRunning, mode, conflicts, unclean, mask), where);
-    EXPECT_EQ(fastLink.Calls(), referenceLink.Calls()) << where;
-
-    // The lookups the other operations build on.
-    for (const CPluginFile* file : plugins)
-        for (std::string_view tag : CPluginFile::kTags)
-            for (const auto& e : *file->GetTable(tag)) {
-                ASSERT_EQ(fast.FindOriginalFile(kRunning, e->m_id, tag), reference.FindOriginalFile(kRunning, e->m_id, tag))
-                    << where << " " << tag << " " << e->IdText();
-                if (!allLookups) continue;
-                for (bool inMasters : {false, true})
-                    for (const CPluginFile* named : inMasters ? masters : plugins)
-                        ASSERT_EQ(fast.FindEntry(named->FileName(), e->m_id, tag,
-                                                 inMasters ? CPluginChecker::EList::Masters : CPluginChecker::EList::Plugins),
-                                  reference.FindEntry(named->FileName(), e->m_id, tag, inMasters))
-                            << where;
-            }
+// A pane of an operation: the rows under a stable sort by tag, and no pane
+// at all when the run was stopped before it found anything.
+void ExpectPane(const std::optional<CFindings>& pane, const CPaneFindings& found, const CTextRows& rows, bool nothing,
+                const std::string& where) {
+    ASSERT_EQ(pane.has_value(), !nothing) << where;
+    if (!pane) return;
+    EXPECT_EQ(TextsOf(*pane, found.m_files), ByTag(rows)) << where;
 }
 
 TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
@@ -178,10 +233,17 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         unclean[kInfoCheck] = std::int32_t(gen.Below(2));
         const auto mask = std::uint8_t(1 + gen.Below(15));
         const auto mode = std::int32_t(gen.Below(2));
-        Compare(order.plugins, order.masters, mode, conflicts, unclean, mask,
-                "seed " + std::to_string(seed) + " mask " + std::to_string(mask) + " mode " + std::to_string(mode));
+        const int stopAfter = gen.Chance(0.75) ? 0 : int(gen.Below(5)) - 1;
+        const std::string where = "seed " + std::to_string(seed) + " mask " + std::to_string(mask) + " mode " +
+                                  std::to_string(mode) + " stop " + std::to_string(stopAfter);
+        CEngines engines(order.plugins, order.masters, stopAfter);
+        Compare(engines, order.plugins, order.masters, mode, conflicts, unclean, mask, where);
+        // The indexes follow entries erased after they were built.
+        gen.Erase(order);
+        ExpectSameLookups(engines, order.plugins, order.masters, where + " erased");
 
-        // The operation's panes are the reference rows under a stable sort by tag.
+        // The operations hand the engine the document's lists, newest first.
+        CStopper stopper(stopAfter);
         CCheckInputs inputs;
         inputs.loadedPlugins.assign(order.plugins.rbegin(), order.plugins.rend());
         inputs.foundMasters.assign(order.masters.rbegin(), order.masters.rend());
@@ -189,31 +251,51 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         inputs.conflictChecks = conflicts;
         inputs.uncleanChecks = unclean;
         inputs.mask = mask;
+        inputs.stop = &stopper.m_flag;
+        inputs.link = &stopper.m_link;
         const CPaneFindings panes = RunCheckOperation(inputs);
-        CReferenceChecker rows;
-        for (auto* p : order.plugins) rows.AddPlugin(*p);
-        for (auto* m : order.masters) rows.AddMaster(*m);
-        const CReferenceResult& expected = rows.Run(kRunning, mode, conflicts, unclean, mask);
+        CEngines rows(order.plugins, order.masters, stopAfter);
+        const CReferenceResult& expected = rows.Reference(mode, conflicts, unclean, mask);
         CTextRows warnings = expected.m_deleted;
         warnings.insert(warnings.end(), expected.m_unclean.begin(), expected.m_unclean.end());
-        ASSERT_TRUE(panes.m_conflict && panes.m_warning);
-        EXPECT_EQ(TextsOf(*panes.m_conflict, panes.m_files), ByTag(expected.m_conflicts)) << "seed " << seed;
-        EXPECT_EQ(TextsOf(*panes.m_warning, panes.m_files), ByTag(warnings)) << "seed " << seed;
+        const bool nothing = rows.Stopped() && expected.m_conflicts.empty() && warnings.empty() &&
+                             expected.m_globalChanges.empty();
+        EXPECT_EQ(panes.m_stopped, rows.Stopped()) << where;
+        EXPECT_FALSE(panes.m_editor) << where;
+        ExpectPane(panes.m_conflict, panes, expected.m_conflicts, nothing, where);
+        ExpectPane(panes.m_warning, panes, warnings, nothing, where);
+        EXPECT_EQ(stopper.m_link.Calls(), rows.m_referenceStop.m_link.Calls()) << where;
 
-        // Pair by pair, in both directions.
-        CPluginChecker fast;
-        CReferenceChecker reference;
-        for (auto* m : order.masters) {
-            fast.AddMaster(*m);
-            reference.AddMaster(*m);
-        }
+        // The global-change listing of every plugin, or of one named exactly:
+        // a name in other letters or a master's names none.
+        std::vector<std::string> names{"", Upper(order.plugins[0]->FileName())};
+        for (const auto* file : order.plugins) names.push_back(file->FileName());
+        for (const auto* file : order.masters) names.push_back(file->FileName());
+        inputs.globalChangesFile = gen.Pick(names);
+        std::vector<CPluginFile*> named;
+        for (auto* p : order.plugins)
+            if (inputs.globalChangesFile.empty() || p->FileName() == inputs.globalChangesFile) named.push_back(p);
+        CStopper listingStop(stopAfter);
+        inputs.stop = &listingStop.m_flag;
+        inputs.link = &listingStop.m_link;
+        const CPaneFindings listing = RunGlobalChangeListing(inputs);
+        CEngines changes(named, order.masters, stopAfter);
+        const CTextRows& changed = changes.Reference(mode, conflicts, unclean, kCheckGlobalChanges).m_globalChanges;
+        EXPECT_FALSE(listing.m_conflict || listing.m_warning) << where;
+        ExpectPane(listing.m_editor, listing, changed, changes.Stopped() && changed.empty(), where + " listing");
+        EXPECT_EQ(listingStop.m_link.Calls(), changes.m_referenceStop.m_link.Calls()) << where;
+
+        // Pair by pair, in both directions, for every tag and one that is none.
+        CEngines pairs(order.plugins, order.masters);
         for (auto* a : order.plugins)
             for (auto* b : order.plugins)
-                for (const auto& type : kCheckIndex) {
-                    fast.ComparePair(*a, *b, type.m_tag, kRunning);
-                    reference.ComparePair(*a, *b, type.m_tag, kRunning);
+                for (std::string_view tag : CPluginFile::kTags) {
+                    pairs.m_fast.ComparePair(*a, *b, tag, kRunning);
+                    pairs.m_reference.ComparePair(*a, *b, tag, kRunning);
                 }
-        EXPECT_EQ(Texts(fast.Result(), fast.Result().m_conflicts), reference.m_result.m_conflicts) << "pairs, seed " << seed;
+        pairs.m_fast.ComparePair(*order.plugins[0], *order.plugins[0], "????", kRunning);
+        const CCheckResult& paired = pairs.m_fast.Result();
+        EXPECT_EQ(Texts(paired, paired.m_conflicts), pairs.m_reference.m_result.m_conflicts) << "pairs, " << where;
         if (HasFailure()) return;
     }
 }
@@ -244,8 +326,10 @@ TEST(CheckDifferential, CorpusGivesTheSameRowsAsTheNestedLoops) {
     CCheckSwitches on;
     on.fill(1);
     for (std::int32_t mode : {0, 1})
-        for (std::uint8_t mask : {std::uint8_t(15), std::uint8_t(2)})
-            Compare(plugins, masters, mode, on, on, mask, "corpus mode " + std::to_string(mode), false);
+        for (std::uint8_t mask : {std::uint8_t(15), std::uint8_t(2)}) {
+            CEngines engines(plugins, masters);
+            Compare(engines, plugins, masters, mode, on, on, mask, "corpus mode " + std::to_string(mode), false);
+        }
 }
 
 }  // namespace
