@@ -11,6 +11,7 @@
 #include "document/ResultTable.h"
 #include "format/PluginFile.h"
 #include "fixtures/PluginBuilder.h"
+#include "fixtures/ScriptedLink.h"
 #include "fixtures/TempDir.h"
 
 namespace vantor::fixtures {
@@ -35,6 +36,21 @@ std::vector<CSub> Named(const std::string& id, const std::string& body, bool del
 std::vector<CSub> Land(std::int32_t x, std::int32_t y, const std::string& body);
 
 inline const std::atomic<std::int32_t> kRunning{0};
+
+// A scripted link that raises a stop flag at its n-th progress report (never
+// for n = 0), as a user pressing Stop in the middle of an operation would.
+class CStoppingLink : public CScriptedLink {
+public:
+    CStoppingLink(std::atomic<std::int32_t>& stop, int after) : m_stop(stop), m_after(after) {}
+    void Progress(const std::string& text, int total) override {
+        CScriptedLink::Progress(text, total);
+        if (--m_after == 0) m_stop = 1;
+    }
+
+private:
+    std::atomic<std::int32_t>& m_stop;
+    int m_after;
+};
 
 // Findings as the panes show them: a conflict's six texts, the others' five.
 using CTextRows = std::vector<std::vector<std::string>>;

@@ -11,7 +11,7 @@
 #include "checks/CheckOperations.h"
 #include "checks/PluginChecker.h"
 #include "checks/ReferenceChecker.h"
-#include "checks/SearchFixture.h"
+#include "checks/Search.h"
 
 namespace vantor {
 namespace {
@@ -330,6 +330,22 @@ TEST(CheckDifferential, CorpusGivesTheSameRowsAsTheNestedLoops) {
             CEngines engines(plugins, masters);
             Compare(engines, plugins, masters, mode, on, on, mask, "corpus mode " + std::to_string(mode), false);
         }
+
+    // The object search on real data.
+    CEngines search(plugins, masters);
+    std::size_t found = 0;
+    for (const std::string text : {"a", "Sword", "NPC", "\xE9", "0,"}) {
+        for (int options = 0; options < 16; ++options) {
+            const bool matchCase = options & 1, wholeWord = options & 2, lookInData = options & 4, inMasters = options & 8;
+            const auto rows = TextsOf(Search(search.m_fast, nullptr, kRunning, text, matchCase, wholeWord, lookInData, inMasters),
+                                      search.m_fast.Files());
+            ASSERT_EQ(rows, ReferenceSearch(search.m_reference, inMasters ? masters : plugins, text, matchCase, wholeWord,
+                                            lookInData, inMasters))
+                << "text " << text << " options " << options;
+            found += rows.size();
+        }
+    }
+    EXPECT_GT(found, 0u);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "checks/ReferenceChecker.h"
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <limits>
 
@@ -82,6 +83,66 @@ std::string ReferenceDescription(std::string_view tag) {
         if (tag == t) return text;
     return "?";
 }
+unsigned char ReferenceLower(unsigned char c) {
+    if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c - 'A' + 'a');
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 0x20);
+    switch (c) {
+        case 0x8A: return 0x9A;
+        case 0x8C: return 0x9C;
+        case 0x8E: return 0x9E;
+        case 0x9F: return 0xFF;
+        default: return c;
+    }
+}
+
+namespace {
+
+std::string LowerText(std::string s, bool matchCase) {
+    if (!matchCase)
+        for (char& c : s) c = static_cast<char>(ReferenceLower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+}  // namespace
+
+bool ReferenceOccurs(std::string_view bytes, const std::string& findText, bool matchCase) {
+    const std::string text = LowerText(findText.c_str(), matchCase);
+    for (std::size_t i = 0; i + text.size() <= bytes.size(); ++i)
+        if (std::strcmp(LowerText(std::string(bytes.substr(i, text.size())), matchCase).c_str(), text.c_str()) == 0)
+            return true;
+    return false;
+}
+
+bool ReferenceEquals(std::string_view bytes, const std::string& findText, bool matchCase) {
+    return std::strcmp(LowerText(std::string(bytes), matchCase).c_str(), LowerText(findText.c_str(), matchCase).c_str()) == 0;
+}
+
+std::vector<CTextRow> ReferenceSearch(CReferenceChecker& reference, const std::vector<CPluginFile*>& files,
+                                      const std::string& text, bool matchCase, bool wholeWord, bool lookInData,
+                                      bool masters) {
+    std::vector<CTextRow> rows;
+    for (CPluginFile* file : files)
+        for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
+            const std::string tag(CPluginFile::kTags[t]);
+            for (const auto& e : file->Table(t)) {
+                const bool name = wholeWord ? ReferenceEquals(e->IdText(), text, matchCase)
+                                            : ReferenceOccurs(e->IdText(), text, matchCase);
+                const bool data = lookInData && ReferenceOccurs(e->Data(), text, matchCase);
+                const bool tagged = lookInData && !name && !data && ReferenceOccurs(tag, text, matchCase);
+                if (!name && !data && !tagged) continue;
+                CTextRow row{tag, ReferenceDescription(tag), std::string(e->IdText()), "None", "None"};
+                if (masters) {
+                    if (!file->FileName().empty()) row[4] = file->FileName();
+                } else {
+                    row[3] = file->FileName();
+                    row[4] = reference.FindOriginalFile(std::atomic<std::int32_t>{0}, e->IdText(), tag);
+                }
+                rows.push_back(row);
+            }
+        }
+    return rows;
+}
+
 void CReferenceChecker::Report(const std::atomic<std::int32_t>& stop, const std::string& text, int total) {
     if (m_link && !Stopped(stop)) m_link->Progress(text, total);
 }

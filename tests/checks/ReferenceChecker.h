@@ -52,4 +52,15 @@ private:
 // The type's text in the rows, from the reference's own table.
 std::string ReferenceDescription(std::string_view tag);
 
+// Text matching the plain way: lower-casing written out letter by letter,
+// every window copied out and compared as zero-terminated strings.
+unsigned char ReferenceLower(unsigned char c);
+bool ReferenceOccurs(std::string_view bytes, const std::string& text, bool matchCase);
+bool ReferenceEquals(std::string_view bytes, const std::string& text, bool matchCase);
+// The object search as nested loops over files, tables and entries; the
+// original files come from the masters of `reference`.
+std::vector<CTextRow> ReferenceSearch(CReferenceChecker& reference, const std::vector<CPluginFile*>& files,
+                                      const std::string& text, bool matchCase, bool wholeWord, bool lookInData,
+                                      bool masters);
+
 }  // namespace vantor::fixtures

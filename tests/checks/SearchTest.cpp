@@ -1,118 +1,42 @@
-// The object search: matching rules, rows, progress and the find operation,
-// checked against a window-by-window reference of the matching.
+// The object search and the editor listings: matching against the reference,
+// rows, file order, original files, progress and stop, and the find and
+// listing operations run by the document's worker.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <random>
 
 #include "checks/CheckFixture.h"
+#include "checks/EditorSetUp.h"
 #include "checks/ReferenceChecker.h"
 #include "checks/Search.h"
-#include "checks/SearchFixture.h"
-#include "fixtures/ScriptedLink.h"
+#include "fixtures/GameFolder.h"
 
 using namespace vantor;
 using namespace vantor::fixtures;
 
 namespace {
 
-// Lower-casing written out letter by letter, independent of the table.
-unsigned char RefLower(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c - 'A' + 'a');
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 0x20);
-    switch (c) {
-        case 0x8A: return 0x9A;
-        case 0x8C: return 0x9C;
-        case 0x8E: return 0x9E;
-        case 0x9F: return 0xFF;
-        default: return c;
-    }
-}
+using Strings = std::vector<std::string>;
 
-std::string RefLowerText(std::string s) {
-    for (char& c : s) c = static_cast<char>(RefLower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-// The plain way: every window copied out, lowered when case is ignored, and
-// compared with the text as zero-terminated strings.
-bool RefOccurs(std::string_view bytes, const std::string& findText, bool matchCase) {
-    std::string text = findText.c_str();
-    if (!matchCase) text = RefLowerText(text);
-    const std::size_t n = text.size();
-    if (bytes.size() < n) return false;
-    for (std::size_t i = 0; i + n <= bytes.size(); ++i) {
-        std::string window(bytes.substr(i, n));
-        if (!matchCase) window = RefLowerText(window);
-        if (std::strcmp(window.c_str(), text.c_str()) == 0) return true;
-    }
-    return false;
-}
-
-bool RefEquals(std::string_view bytes, const std::string& findText, bool matchCase) {
-    std::string text = findText.c_str();
-    std::string id(bytes);
-    if (!matchCase) {
-        text = RefLowerText(text);
-        id = RefLowerText(id);
-    }
-    return std::strcmp(id.c_str(), text.c_str()) == 0;
-}
-
-// The search procedure as nested loops over the reference matching.
-CTextRows RefSearch(CReferenceChecker& reference, const std::vector<CPluginFile*>& files,
-                                  const std::string& text, bool matchCase, bool wholeWord, bool lookInData,
-                                  bool masters) {
-    CTextRows rows;
-    for (CPluginFile* file : files) {
-        for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
-            const std::string tag(CPluginFile::kTags[t]);
-            for (const auto& e : file->Table(t)) {
-                const bool name = wholeWord ? RefEquals(e->IdText(), text, matchCase)
-                                            : RefOccurs(e->IdText(), text, matchCase);
-                const bool data = lookInData && RefOccurs(e->Data(), text, matchCase);
-                const bool tagged = lookInData && !name && !data && RefOccurs(tag, text, matchCase);
-                if (!name && !data && !tagged) continue;
-                CTextRow row{tag, ReferenceDescription(tag), std::string(e->IdText()), "None", "None"};
-                if (masters) {
-                    if (!file->FileName().empty()) row[4] = file->FileName();
-                } else {
-                    row[3] = file->FileName();
-                    row[4] = reference.FindOriginalFile(kRunning, e->IdText(), tag);
-                }
-                rows.push_back(row);
-            }
-        }
-    }
-    return rows;
-}
-
-std::vector<std::string> Names(const CTextRows& rows) {
-    std::vector<std::string> names;
-    for (const auto& r : rows) names.push_back(r[2]);
-    return names;
-}
-
-// Two masters and a plugin with the shapes the rules care about.
-struct CSearchSet {
+// Two masters and two plugins with the shapes the rules care about; tags
+// interleave in the plugins, so table order and file order differ.
+struct CSet {
     CLoadOrder m_order;
     CPluginFile* m_old = nullptr;
     CPluginFile* m_new = nullptr;
-    CPluginFile* m_plugin = nullptr;
+    CPluginFile* m_mod = nullptr;
+    CPluginFile* m_b = nullptr;
 
-    CSearchSet() {
-        CPluginBuilder oldMaster;
+    CSet() {
+        CPluginBuilder oldMaster, newMaster, mod, b;
         oldMaster.Header()
             .Record("MISC", Named("Gold_001", "gold"))
             .Record("MISC", Named("Old_Only", "relic"))
             .Record("NPC_", Named("fargoth", "Fargoth"));
         m_old = &m_order.Add("Old.esm", oldMaster, 1000);
-        CPluginBuilder newMaster;
-        newMaster.Header().Record("MISC", Named("Gold_001", "shiny gold"));
+        newMaster.Header().Record("MISC", Named("Gold_001", "shiny gold")).Record("ACTI", Named("door", "d"));
         m_new = &m_order.Add("New.esm", newMaster, 2000);
-
-        CPluginBuilder plugin;
-        plugin.Header({"Old.esm"})
+        mod.Header({"Old.esm"})
             .Record("NPC_", Named("fargoth", "Hello World"))
             .Record("NPC_", Named("fargoth_ring_holder", "Nobody"))
             .Record("MISC", Named("Gold_001", "more gold"))
@@ -121,23 +45,27 @@ struct CSearchSet {
             .Record("ACTI", Named("\xC9P\xC9" "E_Sword", "blade"))
             .Record("SKIL", {Sub("INDX", I32(5)), Sub("DATA", I32(0))})
             .Record("LAND", Land(1, 2, "vh"));
-        m_plugin = &m_order.Add("Mod.esp", plugin, 3000);
+        m_mod = &m_order.Add("Mod.esp", mod, 3000);
+        b.Header().Record("STAT", Named("rock", "r")).Record("ACTI", Named("door", "d2"));
+        m_b = &m_order.Add("B.esp", b, 4000);
     }
 
-    // The engine as the find operation fills it: plugins, then masters in
-    // the order they were read.
-    void Fill(CPluginChecker& engine) const {
-        engine.AddPlugin(*m_plugin);
-        engine.AddMaster(*m_old);
-        engine.AddMaster(*m_new);
-    }
-
-    CTextRows Find(const std::string& text, bool matchCase, bool wholeWord, bool lookInData, bool masters = false) const {
-        CPluginChecker engine;
-        Fill(engine);
-        return TextsOf(Search(engine, nullptr, kRunning, text, matchCase, wholeWord, lookInData, masters), engine.Files());
+    // The document's order: B was read after Mod; the newest master first.
+    CEditorSetUpInputs Listing(std::int32_t viewMasters, std::string viewFile = {}) const {
+        CEditorSetUpInputs in;
+        in.loadedPlugins = {m_b, m_mod};
+        in.foundMasters = {m_new, m_old};
+        in.viewMasters = viewMasters;
+        in.viewFile = std::move(viewFile);
+        return in;
     }
 };
+
+Strings Column(const CTextRows& rows, std::size_t column) {
+    Strings out;
+    for (const auto& row : rows) out.push_back(row[column]);
+    return out;
+}
 
 }  // namespace
 
@@ -155,92 +83,60 @@ TEST(TextMatcher, AgreesWithTheWindowByWindowReferenceOnRandomBytes) {
             const std::size_t start = pick(bytes.size());
             text = bytes.substr(start, pick(6));
             for (char& c : text)
-                if (pick(2)) c = static_cast<char>(RefLower(static_cast<unsigned char>(c)));
+                if (pick(2)) c = static_cast<char>(ReferenceLower(static_cast<unsigned char>(c)));
         } else {
             for (std::size_t i = 0, n = pick(5); i < n; ++i) text.push_back(alphabet[pick(alphabet.size())]);
         }
         for (bool matchCase : {false, true}) {
             const CTextMatcher matcher(text, matchCase);
-            ASSERT_EQ(matcher.Occurs(bytes), RefOccurs(bytes, text, matchCase))
+            ASSERT_EQ(matcher.Occurs(bytes), ReferenceOccurs(bytes, text, matchCase))
                 << "round " << round << " match case " << matchCase;
             const std::string id(UpToNul(bytes));
-            ASSERT_EQ(matcher.Equals(id), RefEquals(id, text, matchCase)) << "round " << round;
+            ASSERT_EQ(matcher.Equals(id), ReferenceEquals(id, text, matchCase)) << "round " << round;
         }
     }
 }
 
-TEST(Search, AgreesWithTheReference) {
+TEST(Search, AgreesWithTheReferenceAndReportsItsProgress) {
     // Names that begin, contain, end or equal the text; formatted IDs; folded
     // accented letters; data windows over a zero byte; tags; nothing at all.
-    const CSearchSet set;
+    const CSet set;
     CReferenceChecker reference;
     reference.AddMaster(*set.m_old);
     reference.AddMaster(*set.m_new);
-    const std::vector<CPluginFile*> plugins{set.m_plugin}, masters{set.m_old, set.m_new};
-    for (const std::string& text : std::vector<std::string>{"FARGOTH", "holder", "_001", ",2", "x 5", "gold_001", "\xE9p\xE9" "e", "world", "xab",
-                                   "abc", "npc", "KIL", "SKILL", "a", "", std::string(200, 'a')}) {
+    const std::vector<CPluginFile*> plugins{set.m_mod, set.m_b}, masters{set.m_old, set.m_new};
+    CPluginChecker engine;
+    for (auto* p : plugins) engine.AddPlugin(*p);
+    for (auto* m : masters) engine.AddMaster(*m);
+    for (const std::string& text : Strings{"FARGOTH", "holder", "_001", ",2", "x 5", "gold_001", "\xE9p\xE9" "e", "world",
+                                           "xab", "abc", "npc", "KIL", "SKILL", "a", "", std::string(200, 'a')}) {
         for (int options = 0; options < 16; ++options) {
             const bool matchCase = options & 1, wholeWord = options & 2, lookInData = options & 4, inMasters = options & 8;
-            EXPECT_EQ(set.Find(text, matchCase, wholeWord, lookInData, inMasters),
-                      RefSearch(reference, inMasters ? masters : plugins, text, matchCase, wholeWord, lookInData, inMasters))
+            EXPECT_EQ(TextsOf(Search(engine, nullptr, kRunning, text, matchCase, wholeWord, lookInData, inMasters),
+                              engine.Files()),
+                      ReferenceSearch(reference, inMasters ? masters : plugins, text, matchCase, wholeWord, lookInData,
+                                      inMasters))
                 << "text " << text << " options " << options;
         }
     }
-    // Name, data and tag all match: still one row.
-    EXPECT_EQ(Names(set.Find("a", false, false, true)).size(), set.m_plugin->EntryCount());
-    EXPECT_EQ(Names(set.Find("FARGOTH", false, true, false)), (std::vector<std::string>{"fargoth"}));
-}
 
-TEST(Search, ProgressAndStop) {
-    CSearchSet set;
-    CScriptedLink link;
-    CPluginChecker engine(&link);
-    set.Fill(engine);
-    engine.AddPlugin(*set.m_old);
-    const auto found = Search(engine, &link, kRunning, "gold", 0, 0, 1, 0);
-    EXPECT_EQ(link.Calls(), (std::vector<std::string>{"progress 2|Searching... 0% complete",
-                                                      "progress 2|Searching... 0% complete",
-                                                      "progress 2|Searching... 50% complete",
-                                                      "progress 0|Searching... 50% complete"}));
-    EXPECT_EQ(found.size(), 2u);
-
-    // Stopped after the first file: its rows stay, nothing more is reported.
-    std::atomic<std::int32_t> stop{0};
-    CStoppingLink stopping(stop, 2);
-    CPluginChecker second(&stopping);
-    set.Fill(second);
-    second.AddPlugin(*set.m_old);
-    EXPECT_EQ(Search(second, &stopping, stop, "gold", 0, 0, 1, 0).size(), 1u);
-    EXPECT_EQ(stopping.Calls().size(), 2u);
-}
-
-TEST(Search, AgreesWithTheReferenceOnTheCorpus) {
-    const CCorpus corpus;
-    if (corpus.Empty()) GTEST_SKIP() << "no corpus";
-    CPluginChecker engine;
-    CReferenceChecker reference;
-    for (CPluginFile* f : corpus.m_plugins) engine.AddPlugin(*f);
-    for (CPluginFile* f : corpus.m_masters) {
-        engine.AddMaster(*f);
-        reference.AddMaster(*f);
+    // One report per file; a stop after the first keeps its rows and ends
+    // the reports.
+    for (int stopAt : {0, 2}) {
+        std::atomic<std::int32_t> stop{0};
+        CStoppingLink link(stop, stopAt);
+        CPluginChecker twoFiles(&link);
+        twoFiles.AddPlugin(*set.m_mod);
+        twoFiles.AddPlugin(*set.m_old);
+        EXPECT_EQ(Search(twoFiles, &link, stop, "gold", 0, 0, 1, 0).size(), stopAt ? 1u : 2u);
+        const Strings all{"progress 2|Searching... 0% complete", "progress 2|Searching... 0% complete",
+                          "progress 2|Searching... 50% complete", "progress 0|Searching... 50% complete"};
+        EXPECT_EQ(link.Calls(), stopAt ? Strings(all.begin(), all.begin() + 2) : all);
     }
-    std::size_t found = 0;
-    for (const std::string text : {"a", "Sword", "NPC", "\xE9", "0,"}) {
-        for (int options = 0; options < 16; ++options) {
-            const bool matchCase = options & 1, wholeWord = options & 2, lookInData = options & 4, masterMode = options & 8;
-            const auto rows =
-                TextsOf(Search(engine, nullptr, kRunning, text, matchCase, wholeWord, lookInData, masterMode), engine.Files());
-            const auto expected =
-                RefSearch(reference, masterMode ? corpus.m_masters : corpus.m_plugins, text, matchCase, wholeWord, lookInData, masterMode);
-            ASSERT_EQ(rows, expected) << "text " << text << " options " << options;
-            found += rows.size();
-        }
-    }
-    EXPECT_GT(found, 0u);
 }
 
 TEST(FindOperation, RowsSortedByTagAndNothingWithoutALoadedPlugin) {
-    CSearchSet set;
+    CSet set;
     CScriptedLink link;
     CFindInputs inputs;
     inputs.foundMasters = {set.m_new, set.m_old};
@@ -252,28 +148,17 @@ TEST(FindOperation, RowsSortedByTagAndNothingWithoutALoadedPlugin) {
 
     // The engine searches Old.esm first, then Mod.esp; the sort by tag
     // keeps that order among equal tags.
-    inputs.loadedPlugins = {set.m_plugin, set.m_old};
+    inputs.loadedPlugins = {set.m_mod, set.m_old};
     inputs.params.m_text = "O";
     inputs.params.m_searchMasters = 0;
-    auto found = RunFindOperation(inputs);
+    const CPaneFindings found = RunFindOperation(inputs);
     ASSERT_FALSE(found.m_stopped);
-    CTextRows table = TextsOf(*found.m_editor, found.m_files);
-    ASSERT_EQ(table.size(), 9u);
-    std::vector<std::string> tags, files;
-    for (const auto& row : table) {
-        tags.push_back(row[0]);
-        files.push_back(row[3]);
-    }
-    EXPECT_EQ(tags, (std::vector<std::string>{"ACTI", "MISC", "MISC", "MISC", "MISC", "MISC", "NPC_", "NPC_", "NPC_"}));
-    EXPECT_EQ(files, (std::vector<std::string>{"Mod.esp", "Old.esm", "Old.esm", "Mod.esp", "Mod.esp", "Mod.esp",
-                                               "Old.esm", "Mod.esp", "Mod.esp"}));
-    EXPECT_EQ(table[7][4], "Old.esm");
+    const CTextRows table = TextsOf(*found.m_editor, found.m_files);
+    EXPECT_EQ(Column(table, 0), (Strings{"ACTI", "MISC", "MISC", "MISC", "MISC", "MISC", "NPC_", "NPC_", "NPC_"}));
+    EXPECT_EQ(Column(table, 3), (Strings{"Mod.esp", "Old.esm", "Old.esm", "Mod.esp", "Mod.esp", "Mod.esp", "Old.esm",
+                                         "Mod.esp", "Mod.esp"}));
+    EXPECT_EQ(Column(table, 4)[7], "Old.esm");
     EXPECT_TRUE(link.Messages().empty());
-
-    inputs.params.m_text = "NoSuchThing";
-    found = RunFindOperation(inputs);
-    ASSERT_FALSE(found.m_stopped);
-    EXPECT_TRUE(found.m_editor->empty());
 
     // Stopped during the search: nothing is shown.
     std::atomic<std::int32_t> stop{0};
@@ -281,4 +166,122 @@ TEST(FindOperation, RowsSortedByTagAndNothingWithoutALoadedPlugin) {
     inputs.link = &stopping;
     inputs.stop = &stop;
     EXPECT_TRUE(RunFindOperation(inputs).m_stopped);
+}
+
+TEST(EditorSetUp, ListingsInFileOrderWithOriginalFiles) {
+    CSet set;
+    // Rows as tag, ID, plugin and original file, by file name and then in
+    // file order. A plugin's original is the newest master holding the ID;
+    // file names compare exactly, and a plugin is not a master.
+    const struct {
+        std::int32_t m_masters;
+        std::string m_file;
+        Strings m_rows;
+    } cases[] = {
+        {0, "",
+         {"STAT rock B.esp None", "ACTI door B.esp New.esm", "NPC_ fargoth Mod.esp Old.esm",
+          "NPC_ fargoth_ring_holder Mod.esp None", "MISC Gold_001 Mod.esp New.esm", "MISC Old_Only Mod.esp Old.esm",
+          "MISC zero_window Mod.esp None", "ACTI \xC9P\xC9" "E_Sword Mod.esp None", "SKIL Index 5 Mod.esp None",
+          "LAND 1,2 Mod.esp None"}},
+        {1, "",
+         {"MISC Gold_001 None New.esm", "ACTI door None New.esm", "MISC Gold_001 None Old.esm",
+          "MISC Old_Only None Old.esm", "NPC_ fargoth None Old.esm"}},
+        {0, "B.esp", {"STAT rock B.esp None", "ACTI door B.esp New.esm"}},
+        {1, "New.esm", {"MISC Gold_001 None New.esm", "ACTI door None New.esm"}},
+        {0, "b.esp", {}},
+        {0, "Old.esm", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.m_masters) + " " + c.m_file);
+        const CPaneFindings found = RunEditorSetUp(set.Listing(c.m_masters, c.m_file));
+        ASSERT_TRUE(found.m_editor);
+        Strings rows;
+        for (const auto& row : TextsOf(*found.m_editor, found.m_files)) {
+            rows.push_back(row[0] + " " + row[2] + " " + row[3] + " " + row[4]);
+            EXPECT_EQ(row[1], ReferenceDescription(row[0]));
+        }
+        EXPECT_EQ(rows, c.m_rows);
+    }
+
+    // A stop before the listing shows nothing. Stopped at the third report,
+    // after B.esp's two entries (ACTI before STAT in table order): those
+    // rows in file order, and no blank rows for the rest.
+    std::atomic<std::int32_t> stop{1};
+    auto in = set.Listing(0);
+    in.stop = &stop;
+    EXPECT_TRUE(RunEditorSetUp(in).m_stopped);
+    stop = 0;
+    CStoppingLink link(stop, 3);
+    in.link = &link;
+    const CPaneFindings found = RunEditorSetUp(in);
+    EXPECT_TRUE(found.m_stopped);
+    ASSERT_TRUE(found.m_editor);
+    EXPECT_EQ(Column(TextsOf(*found.m_editor, found.m_files), 2), (Strings{"rock", "door"}));
+    EXPECT_EQ(link.Calls().size(), 3u);
+}
+
+TEST(EditorSetUp, ProgressOncePerPercentage) {
+    // Many entries: one report per percentage, each a step of a 100-step bar.
+    CLoadOrder order;
+    CPluginBuilder big;
+    big.Header();
+    for (int i = 0; i < 333; ++i) big.Record("MISC", Named("item_" + std::to_string(i), "x"));
+    CScriptedLink bigLink;
+    CEditorSetUpInputs in;
+    in.loadedPlugins = {&order.Add("Big.esp", big, 1000)};
+    in.link = &bigLink;
+    const CPaneFindings found = RunEditorSetUp(in);
+    ASSERT_TRUE(found.m_editor);
+    EXPECT_EQ(found.m_editor->size(), 333u);
+    const auto calls = bigLink.Calls();
+    ASSERT_EQ(calls.size(), 102u);
+    EXPECT_EQ(calls.front(), "progress 100|Setting up Editor - 0% complete");
+    EXPECT_EQ(calls[50], "progress 100|Setting up Editor - 50% complete");
+    EXPECT_EQ(calls[100], "progress 100|Setting up Editor - 100% complete");
+    EXPECT_EQ(calls.back(), "progress 0|Setting up Editor - 100% complete");
+
+    // Nothing to list: the bar is closed as soon as it would open.
+    CScriptedLink emptyLink;
+    in.viewFile = "Missing.esp";
+    in.link = &emptyLink;
+    ASSERT_FALSE(RunEditorSetUp(in).m_stopped);
+    EXPECT_EQ(emptyLink.Calls(), (Strings{"progress 0|Setting up Editor - 0% complete",
+                                          "progress 0|Setting up Editor - 0% complete"}));
+}
+
+TEST(SearchOperations, FindAndListingsThroughTheDocument) {
+    CGameFolder game;
+    game.Plugin("Base.esm", {"Gold_001", "fargoth"});
+    game.Plugin("A.esp", {"fargoth", "ring"});
+    game.Plugin("B.esp", {"Gold_001"});
+    game.Doc();
+    const auto editor = [&](std::size_t column) { return Column(TextsOf(*game.m_doc->ResultTable(EPane::Editor)), column); };
+    // Nothing loaded: the operation leaves the panes alone.
+    CFindParams params;
+    params.m_text = "gold";
+    params.m_searchMasters = 1;
+    EXPECT_EQ(game.Run([&](CVANTORDoc& d) { d.OnFindObject(params); }), (Strings{"hide 0"}));
+
+    game.Choose({"A.esp", "B.esp"});
+    params.m_searchMasters = 0;
+    EXPECT_EQ(game.Run([&](CVANTORDoc& d) { d.OnFindObject(params); }), (Strings{"hide 0", "rows 3|1", "show 3"}));
+    EXPECT_EQ(editor(3), Strings{"B.esp"});
+    EXPECT_EQ(editor(4), Strings{"Base.esm"});
+    params.m_searchMasters = 1;
+    game.Run([&](CVANTORDoc& d) { d.OnFindObject(params); });
+    EXPECT_EQ(editor(3), Strings{"None"});
+    params.m_text = "Nowhere";
+    EXPECT_EQ(game.Run([&](CVANTORDoc& d) { d.OnFindObject(params); }),
+              (Strings{"hide 0", "ask Not Found|Cannot find Nowhere", "rows 3|0", "hide 3"}));
+
+    // The listings.
+    EXPECT_EQ(game.Run([](CVANTORDoc& d) { d.OnViewAllEspData(); }).back(), "show 3");
+    EXPECT_EQ(editor(3), (Strings{"A.esp", "A.esp", "B.esp"}));
+    EXPECT_EQ(editor(4), (Strings{"Base.esm", "None", "Base.esm"}));
+    EXPECT_EQ(game.Run([](CVANTORDoc& d) { d.OnViewAllEsmData(); }), (Strings{"hide 0", "rows 3|2", "show 3"}));
+    EXPECT_EQ(editor(4), (Strings{"Base.esm", "Base.esm"}));
+    EXPECT_EQ(game.Run([](CVANTORDoc& d) { d.OnViewFileData({false, false, "Typed.esp"}); }),
+              (Strings{"hide 0", "rows 3|0", "hide 3"}));
+    EXPECT_EQ(game.Run([](CVANTORDoc& d) { d.OnViewFileData({false, false, "B.esp"}); }),
+              (Strings{"hide 0", "rows 3|1", "show 3"}));
 }
