@@ -1,6 +1,6 @@
 // The object search and the editor listings: matching against the reference,
-// rows, file order, original files, progress and stop, and the find and
-// listing operations run by the document's worker.
+// rows, file order, original files, progress and stop. What the window shows
+// of them through the document, its operations transcript holds.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -9,7 +9,6 @@
 #include "checks/EditorSetUp.h"
 #include "checks/ReferenceChecker.h"
 #include "checks/Search.h"
-#include "fixtures/GameFolder.h"
 
 using namespace vantor;
 using namespace vantor::fixtures;
@@ -247,41 +246,4 @@ TEST(EditorSetUp, ProgressOncePerPercentage) {
     ASSERT_FALSE(RunEditorSetUp(in).m_stopped);
     EXPECT_EQ(emptyLink.Calls(), (Strings{"progress 0|Setting up Editor - 0% complete",
                                           "progress 0|Setting up Editor - 0% complete"}));
-}
-
-TEST(SearchOperations, FindAndListingsThroughTheDocument) {
-    CGameFolder game;
-    game.Plugin("Base.esm", {"Gold_001", "fargoth"});
-    game.Plugin("A.esp", {"fargoth", "ring"});
-    game.Plugin("B.esp", {"Gold_001"});
-    game.Doc();
-    const auto editor = [&](std::size_t column) { return Column(TextsOf(*game.m_doc->ResultTable(EPane::Editor)), column); };
-    // Nothing loaded: the operation leaves the panes alone.
-    CFindParams params;
-    params.m_text = "gold";
-    params.m_searchMasters = 1;
-    EXPECT_EQ(game.Run([&](CVANTORDoc& d) { d.OnFindObject(params); }), (Strings{"hide 0"}));
-
-    game.Choose({"A.esp", "B.esp"});
-    params.m_searchMasters = 0;
-    EXPECT_EQ(game.Run([&](CVANTORDoc& d) { d.OnFindObject(params); }), (Strings{"hide 0", "rows 3|1", "show 3"}));
-    EXPECT_EQ(editor(3), Strings{"B.esp"});
-    EXPECT_EQ(editor(4), Strings{"Base.esm"});
-    params.m_searchMasters = 1;
-    game.Run([&](CVANTORDoc& d) { d.OnFindObject(params); });
-    EXPECT_EQ(editor(3), Strings{"None"});
-    params.m_text = "Nowhere";
-    EXPECT_EQ(game.Run([&](CVANTORDoc& d) { d.OnFindObject(params); }),
-              (Strings{"hide 0", "ask Not Found|Cannot find Nowhere", "rows 3|0", "hide 3"}));
-
-    // The listings.
-    EXPECT_EQ(game.Run([](CVANTORDoc& d) { d.OnViewAllEspData(); }).back(), "show 3");
-    EXPECT_EQ(editor(3), (Strings{"A.esp", "A.esp", "B.esp"}));
-    EXPECT_EQ(editor(4), (Strings{"Base.esm", "None", "Base.esm"}));
-    EXPECT_EQ(game.Run([](CVANTORDoc& d) { d.OnViewAllEsmData(); }), (Strings{"hide 0", "rows 3|2", "show 3"}));
-    EXPECT_EQ(editor(4), (Strings{"Base.esm", "Base.esm"}));
-    EXPECT_EQ(game.Run([](CVANTORDoc& d) { d.OnViewFileData({false, false, "Typed.esp"}); }),
-              (Strings{"hide 0", "rows 3|0", "hide 3"}));
-    EXPECT_EQ(game.Run([](CVANTORDoc& d) { d.OnViewFileData({false, false, "B.esp"}); }),
-              (Strings{"hide 0", "rows 3|1", "show 3"}));
 }
