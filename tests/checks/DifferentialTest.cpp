@@ -43,9 +43,12 @@ public:
         return from[Below(from.size())];
     }
 
-    // IDs that differ in case, that agree up to an embedded zero byte, and
-    // bodies that are equal, differ after a zero byte, or start with one.
-    std::string Id() { return Pick<std::string>({"a", "b", "c", "A", "B", std::string("a\0x", 3), "d"}); }
+    // IDs that differ in case (accented letters too), that agree up to an
+    // embedded zero byte, and bodies that are equal, differ after a zero
+    // byte, or start with one.
+    std::string Id() {
+        return Pick<std::string>({"a", "b", "c", "A", "B", std::string("a\0x", 3), "d", "\xC9" "a", "\xE9" "A"});
+    }
     std::vector<CSub> Body(bool deleted) {
         std::vector<CSub> subs;
         switch (Below(6)) {
@@ -284,6 +287,35 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         EXPECT_FALSE(listing.m_conflict || listing.m_warning) << where;
         ExpectPane(listing.m_editor, listing, changed, changes.Stopped() && changed.empty(), where + " listing");
         EXPECT_EQ(listingStop.m_link.Calls(), changes.m_referenceStop.m_link.Calls()) << where;
+
+        // The object search and the find operation: a text of the IDs,
+        // bodies or tags in either case, under any options.
+        CFindInputs find;
+        find.loadedPlugins = inputs.loadedPlugins;
+        find.foundMasters = inputs.foundMasters;
+        find.params = {std::int32_t(gen.Below(2)), std::int32_t(gen.Below(2)), std::int32_t(gen.Below(2)),
+                       std::int32_t(gen.Below(2)),
+                       gen.Pick<std::string>({"a", "A", "b", std::string("a\0x", 3), "\xE9", "ONE", std::string("e\0", 2),
+                                              "pc", "Gm", "1,", "ndex 1", "", std::string(40, 'a')})};
+        const CFindParams& p = find.params;
+        CEngines search(order.plugins, order.masters);
+        const CTextRows matches = ReferenceSearch(search.m_reference, p.m_searchMasters ? order.masters : order.plugins,
+                                                  p.m_text, p.m_matchCase, p.m_wholeWord, p.m_lookInData, p.m_searchMasters);
+        EXPECT_EQ(TextsOf(Search(search.m_fast, nullptr, kRunning, p.m_text, p.m_matchCase, p.m_wholeWord,
+                                 p.m_lookInData, p.m_searchMasters),
+                          search.m_fast.Files()),
+                  matches)
+            << where << " search " << p.m_text;
+        // A stop before the search shows nothing.
+        CStopper findStop(std::min(stopAfter, 0));
+        find.stop = &findStop.m_flag;
+        const CPaneFindings shown = RunFindOperation(find);
+        EXPECT_EQ(shown.m_stopped, stopAfter < 0) << where;
+        ExpectPane(shown.m_editor, shown, matches, stopAfter < 0, where + " find");
+        // Nothing at all without a loaded plugin.
+        find.loadedPlugins.clear();
+        const CPaneFindings none = RunFindOperation(find);
+        EXPECT_TRUE(none.m_stopped && !none.m_editor) << where;
 
         // Pair by pair, in both directions, for every tag and one that is none.
         CEngines pairs(order.plugins, order.masters);
