@@ -32,11 +32,35 @@ struct COrder {
     std::vector<CPluginFile*> masters;
 };
 
+// A stop flag and a link that raises it at its n-th progress report (never
+// when n is 0, before the run when n is negative).
+struct CStopper {
+    explicit CStopper(int after) : m_flag(after < 0), m_link(m_flag, std::max(after, 0)) {}
+    std::atomic<std::int32_t> m_flag;
+    CStoppingLink m_link;
+};
+
+// One check: the files in the engine's order and the command's choices.
+struct CCheck {
+    std::vector<CPluginFile*> plugins, masters;
+    CCheckSwitches conflicts{}, unclean{};
+    std::uint8_t mask = kCheckAll;
+    std::int32_t mode = 0;
+    int stopAfter = 0;
+
+    // The document's lists, newest first, as the operations take them.
+    CCheckInputs Inputs(CStopper& stopper) const {
+        return {{plugins.rbegin(), plugins.rend()}, {masters.rbegin(), masters.rend()}, mode, conflicts, unclean, mask,
+                "", &stopper.m_flag, &stopper.m_link};
+    }
+};
+
 class CGenerator {
 public:
     explicit CGenerator(unsigned seed) : m_rng(seed) {}
 
     std::size_t Below(std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(m_rng); }
+    std::int32_t Int(std::size_t n) { return std::int32_t(Below(n)); }
     bool Chance(double p) { return std::bernoulli_distribution(p)(m_rng); }
     template <typename T>
     const T& Pick(const std::vector<T>& from) {
@@ -87,17 +111,12 @@ public:
                                            Sub("PNAM", Z(Pick<std::string>({"", "", "100"}))),
                                            Sub("NNAM", Z(Pick<std::string>({"", "", "102"})))}));
                     break;
-                case 7:
-                    b.Record("LAND", with({Sub("INTV", I32(std::int32_t(Below(2))) + I32(std::int32_t(Below(2))))}));
-                    break;
-                case 8:
-                    b.Record("PGRD", with({Sub("DATA", I32(std::int32_t(Below(2))) + I32(0) + I32(0)),
-                                           Name(Id())}));
-                    break;
-                case 9: b.Record("MGEF", with({Sub("INDX", I32(std::int32_t(Below(3))))})); break;
+                case 7: b.Record("LAND", with({Sub("INTV", I32(Int(2)) + I32(Int(2)))})); break;
+                case 8: b.Record("PGRD", with({Sub("DATA", I32(Int(2)) + I32(0) + I32(0)), Name(Id())})); break;
+                case 9: b.Record("MGEF", with({Sub("INDX", I32(Int(3)))})); break;
                 default:
                     // The script ID is the header up to its first zero byte.
-                    b.Record("SCPT", with({Sub("SCHD", Fixed(Id(), 32) + I32(std::int32_t(Below(3))) + std::string(16, '\0'))}));
+                    b.Record("SCPT", with({Sub("SCHD", Fixed(Id(), 32) + I32(Int(3)) + std::string(16, '\0'))}));
                     break;
             }
         }
@@ -105,7 +124,7 @@ public:
     }
 
     void Make(COrder& order) {
-        CExtractOpts opts{std::int32_t(Below(2)), std::int32_t(Below(2)), std::int32_t(Below(2)), std::int32_t(Below(2))};
+        CExtractOpts opts{Int(2), Int(2), Int(2), Int(2)};
         const std::vector<std::int64_t> times{kT, kT, kT + 1, kT + 2, kT + 7};
         const std::size_t masters = Below(4);
         const std::size_t plugins = 1 + Below(6);
@@ -141,46 +160,46 @@ public:
             }
     }
 
+    // A check of the order with random switches, mask, mode and stop.
+    CCheck Check(const COrder& order) {
+        CCheck c{order.plugins, order.masters};
+        for (auto& s : c.conflicts) s = Chance(0.85) ? 1 : Int(2) * 2;
+        c.unclean.fill(1);
+        c.unclean[kInfoCheck] = Int(2);
+        c.mask = std::uint8_t(1 + Below(15));
+        c.mode = Int(2);
+        c.stopAfter = Chance(0.75) ? 0 : Int(5) - 1;
+        return c;
+    }
+
 private:
     std::mt19937 m_rng;
 };
 
-// A stop flag and a link that raises it at its n-th progress report (never
-// when n is 0, before the run when n is negative).
-struct CStopper {
-    explicit CStopper(int after) : m_flag(after < 0), m_link(m_flag, std::max(after, 0)) {}
-    std::atomic<std::int32_t> m_flag;
-    CStoppingLink m_link;
-};
-
 // Both engines on the same files, stopped alike.
 struct CEngines {
-    CEngines(const std::vector<CPluginFile*>& plugins, const std::vector<CPluginFile*>& masters, int stopAfter = 0)
-        : m_fastStop(stopAfter), m_referenceStop(stopAfter), m_fast(&m_fastStop.m_link), m_reference(&m_referenceStop.m_link) {
-        for (auto* p : plugins) {
+    explicit CEngines(const CCheck& check) : c(check), m_fastStop(c.stopAfter), m_referenceStop(c.stopAfter) {
+        for (auto* p : c.plugins) {
             m_fast.AddPlugin(*p);
             m_reference.AddPlugin(*p);
         }
-        for (auto* m : masters) {
+        for (auto* m : c.masters) {
             m_fast.AddMaster(*m);
             m_reference.AddMaster(*m);
         }
     }
-    const CReferenceResult& Reference(std::int32_t mode, const CCheckSwitches& conflicts, const CCheckSwitches& unclean,
-                                      std::uint8_t mask) {
-        return m_reference.Run(m_referenceStop.m_flag, mode, conflicts, unclean, mask);
-    }
+    const CReferenceResult& Reference() { return m_reference.Run(m_referenceStop.m_flag, c.mode, c.conflicts, c.unclean, c.mask); }
     bool Stopped() const { return m_referenceStop.m_flag != 0; }
 
+    const CCheck c;
     CStopper m_fastStop, m_referenceStop;
-    CPluginChecker m_fast;
-    CReferenceChecker m_reference;
+    CPluginChecker m_fast{&m_fastStop.m_link};
+    CReferenceChecker m_reference{&m_referenceStop.m_link};
 };
 
-void ExpectSameLookups(CEngines& e, const std::vector<CPluginFile*>& plugins, const std::vector<CPluginFile*>& masters,
-                       const std::string& where, bool allLookups = true) {
+void ExpectSameLookups(CEngines& e, const std::string& where, bool allLookups = true) {
     using EList = CPluginChecker::EList;
-    for (const CPluginFile* file : plugins)
+    for (const CPluginFile* file : e.c.plugins)
         for (std::string_view tag : CPluginFile::kTags)
             for (const auto& x : *file->GetTable(tag)) {
                 // Under a raised stop flag the original file is never looked for.
@@ -189,40 +208,34 @@ void ExpectSameLookups(CEngines& e, const std::vector<CPluginFile*>& plugins, co
                     << where << " " << tag << " " << x->IdText();
                 if (!allLookups) continue;
                 for (bool inMasters : {false, true})
-                    for (const CPluginFile* named : inMasters ? masters : plugins)
-                        ASSERT_EQ(e.m_fast.FindEntry(named->FileName(), x->m_id, tag, inMasters ? EList::Masters : EList::Plugins),
+                    for (const CPluginFile* named : inMasters ? e.c.masters : e.c.plugins)
+                        ASSERT_EQ(e.m_fast.FindEntry(named->FileName(), x->m_id, tag,
+                                                     inMasters ? EList::Masters : EList::Plugins),
                                   e.m_reference.FindEntry(named->FileName(), x->m_id, tag, inMasters))
                             << where;
             }
 }
 
 // Rows, progress and the lookups the other operations build on.
-void Compare(CEngines& e, const std::vector<CPluginFile*>& plugins, const std::vector<CPluginFile*>& masters,
-             std::int32_t mode, const CCheckSwitches& conflicts, const CCheckSwitches& unclean, std::uint8_t mask,
-             const std::string& where, bool allLookups = true) {
-    const CCheckResult& fast = e.m_fast.Run(e.m_fastStop.m_flag, mode, conflicts, unclean, mask);
-    const CReferenceResult& reference = e.Reference(mode, conflicts, unclean, mask);
+void Compare(CEngines& e, const std::string& where, bool allLookups = true) {
+    const CCheckResult& fast = e.m_fast.Run(e.m_fastStop.m_flag, e.c.mode, e.c.conflicts, e.c.unclean, e.c.mask);
+    const CReferenceResult& reference = e.Reference();
     EXPECT_EQ(Texts(fast, fast.m_conflicts), reference.m_conflicts) << where;
     EXPECT_EQ(Texts(fast, fast.m_deleted), reference.m_deleted) << where;
     EXPECT_EQ(Texts(fast, fast.m_unclean), reference.m_unclean) << where;
     EXPECT_EQ(Texts(fast, fast.m_globalChanges), reference.m_globalChanges) << where;
     EXPECT_EQ(e.m_fastStop.m_link.Calls(), e.m_referenceStop.m_link.Calls()) << where;
-    ExpectSameLookups(e, plugins, masters, where, allLookups);
-}
-
-// Rows in a stable order of their tags, as the panes sort them.
-CTextRows ByTag(CTextRows rows) {
-    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a[0] < b[0]; });
-    return rows;
+    ExpectSameLookups(e, where, allLookups);
 }
 
 // A pane of an operation: the rows under a stable sort by tag, and no pane
 // at all when the run was stopped before it found anything.
-void ExpectPane(const std::optional<CFindings>& pane, const CPaneFindings& found, const CTextRows& rows, bool nothing,
+void ExpectPane(const std::optional<CFindings>& pane, const CPaneFindings& found, CTextRows rows, bool nothing,
                 const std::string& where) {
     ASSERT_EQ(pane.has_value(), !nothing) << where;
     if (!pane) return;
-    EXPECT_EQ(TextsOf(*pane, found.m_files), ByTag(rows)) << where;
+    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a[0] < b[0]; });
+    EXPECT_EQ(TextsOf(*pane, found.m_files), rows) << where;
 }
 
 TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
@@ -230,41 +243,25 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         CGenerator gen(seed);
         COrder order;
         gen.Make(order);
-        CCheckSwitches conflicts, unclean;
-        for (auto& s : conflicts) s = gen.Chance(0.85) ? 1 : std::int32_t(gen.Below(2) * 2);
-        unclean.fill(1);
-        unclean[kInfoCheck] = std::int32_t(gen.Below(2));
-        const auto mask = std::uint8_t(1 + gen.Below(15));
-        const auto mode = std::int32_t(gen.Below(2));
-        const int stopAfter = gen.Chance(0.75) ? 0 : int(gen.Below(5)) - 1;
-        const std::string where = "seed " + std::to_string(seed) + " mask " + std::to_string(mask) + " mode " +
-                                  std::to_string(mode) + " stop " + std::to_string(stopAfter);
-        CEngines engines(order.plugins, order.masters, stopAfter);
-        Compare(engines, order.plugins, order.masters, mode, conflicts, unclean, mask, where);
+        CCheck check = gen.Check(order);
+        const std::string where = "seed " + std::to_string(seed) + " mask " + std::to_string(check.mask) + " mode " +
+                                  std::to_string(check.mode) + " stop " + std::to_string(check.stopAfter);
+        CEngines engines(check);
+        Compare(engines, where);
         // The indexes follow entries erased after they were built.
         gen.Erase(order);
-        ExpectSameLookups(engines, order.plugins, order.masters, where + " erased");
+        ExpectSameLookups(engines, where + " erased");
 
-        // The operations hand the engine the document's lists, newest first.
-        CStopper stopper(stopAfter);
-        CCheckInputs inputs;
-        inputs.loadedPlugins.assign(order.plugins.rbegin(), order.plugins.rend());
-        inputs.foundMasters.assign(order.masters.rbegin(), order.masters.rend());
-        inputs.checkMode = mode;
-        inputs.conflictChecks = conflicts;
-        inputs.uncleanChecks = unclean;
-        inputs.mask = mask;
-        inputs.stop = &stopper.m_flag;
-        inputs.link = &stopper.m_link;
-        const CPaneFindings panes = RunCheckOperation(inputs);
-        CEngines rows(order.plugins, order.masters, stopAfter);
-        const CReferenceResult& expected = rows.Reference(mode, conflicts, unclean, mask);
+        // The check operation fills both panes, deleted before unclean rows.
+        CStopper stopper(check.stopAfter);
+        const CPaneFindings panes = RunCheckOperation(check.Inputs(stopper));
+        CEngines rows(check);
+        const CReferenceResult& expected = rows.Reference();
         CTextRows warnings = expected.m_deleted;
         warnings.insert(warnings.end(), expected.m_unclean.begin(), expected.m_unclean.end());
         const bool nothing = rows.Stopped() && expected.m_conflicts.empty() && warnings.empty() &&
                              expected.m_globalChanges.empty();
-        EXPECT_EQ(panes.m_stopped, rows.Stopped()) << where;
-        EXPECT_FALSE(panes.m_editor) << where;
+        EXPECT_TRUE(panes.m_stopped == rows.Stopped() && !panes.m_editor) << where;
         ExpectPane(panes.m_conflict, panes, expected.m_conflicts, nothing, where);
         ExpectPane(panes.m_warning, panes, warnings, nothing, where);
         EXPECT_EQ(stopper.m_link.Calls(), rows.m_referenceStop.m_link.Calls()) << where;
@@ -274,60 +271,52 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         std::vector<std::string> names{"", Upper(order.plugins[0]->FileName())};
         for (const auto* file : order.plugins) names.push_back(file->FileName());
         for (const auto* file : order.masters) names.push_back(file->FileName());
+        CStopper listingStop(check.stopAfter);
+        CCheckInputs inputs = check.Inputs(listingStop);
         inputs.globalChangesFile = gen.Pick(names);
-        std::vector<CPluginFile*> named;
-        for (auto* p : order.plugins)
-            if (inputs.globalChangesFile.empty() || p->FileName() == inputs.globalChangesFile) named.push_back(p);
-        CStopper listingStop(stopAfter);
-        inputs.stop = &listingStop.m_flag;
-        inputs.link = &listingStop.m_link;
         const CPaneFindings listing = RunGlobalChangeListing(inputs);
-        CEngines changes(named, order.masters, stopAfter);
-        const CTextRows& changed = changes.Reference(mode, conflicts, unclean, kCheckGlobalChanges).m_globalChanges;
+        std::erase_if(check.plugins, [&](auto* p) { return !inputs.globalChangesFile.empty() && p->FileName() != inputs.globalChangesFile; });
+        check.mask = kCheckGlobalChanges;
+        CEngines changes(check);
+        const CTextRows& changed = changes.Reference().m_globalChanges;
         EXPECT_FALSE(listing.m_conflict || listing.m_warning) << where;
         ExpectPane(listing.m_editor, listing, changed, changes.Stopped() && changed.empty(), where + " listing");
         EXPECT_EQ(listingStop.m_link.Calls(), changes.m_referenceStop.m_link.Calls()) << where;
 
         // The object search and the find operation: a text of the IDs,
-        // bodies or tags in either case, under any options.
-        CFindInputs find;
-        find.loadedPlugins = inputs.loadedPlugins;
-        find.foundMasters = inputs.foundMasters;
-        find.params = {std::int32_t(gen.Below(2)), std::int32_t(gen.Below(2)), std::int32_t(gen.Below(2)),
-                       std::int32_t(gen.Below(2)),
-                       gen.Pick<std::string>({"a", "A", "b", std::string("a\0x", 3), "\xE9", "ONE", std::string("e\0", 2),
-                                              "pc", "Gm", "1,", "ndex 1", "", std::string(40, 'a')})};
+        // bodies or tags in either case, under any options; a stop before
+        // the search shows nothing.
+        CStopper findStop(std::min(check.stopAfter, 0));
+        CFindInputs find{inputs.loadedPlugins, inputs.foundMasters,
+                         {gen.Int(2), gen.Int(2), gen.Int(2), gen.Int(2),
+                          gen.Pick<std::string>({"a", "A", "b", std::string("a\0x", 3), "\xE9", "ONE", std::string("e\0", 2),
+                                                 "pc", "Gm", "1,", "ndex 1", "", std::string(40, 'a')})},
+                         &findStop.m_flag};
         const CFindParams& p = find.params;
-        CEngines search(order.plugins, order.masters);
+        CEngines search(CCheck{order.plugins, order.masters});
         const CTextRows matches = ReferenceSearch(search.m_reference, p.m_searchMasters ? order.masters : order.plugins,
                                                   p.m_text, p.m_matchCase, p.m_wholeWord, p.m_lookInData, p.m_searchMasters);
-        EXPECT_EQ(TextsOf(Search(search.m_fast, nullptr, kRunning, p.m_text, p.m_matchCase, p.m_wholeWord,
-                                 p.m_lookInData, p.m_searchMasters),
-                          search.m_fast.Files()),
-                  matches)
-            << where << " search " << p.m_text;
-        // A stop before the search shows nothing.
-        CStopper findStop(std::min(stopAfter, 0));
-        find.stop = &findStop.m_flag;
+        const CFindings found = Search(search.m_fast, nullptr, kRunning, p.m_text, p.m_matchCase, p.m_wholeWord,
+                                       p.m_lookInData, p.m_searchMasters);
+        EXPECT_EQ(TextsOf(found, search.m_fast.Files()), matches) << where << " search " << p.m_text;
         const CPaneFindings shown = RunFindOperation(find);
-        EXPECT_EQ(shown.m_stopped, stopAfter < 0) << where;
-        ExpectPane(shown.m_editor, shown, matches, stopAfter < 0, where + " find");
+        EXPECT_EQ(shown.m_stopped, check.stopAfter < 0) << where;
+        ExpectPane(shown.m_editor, shown, matches, check.stopAfter < 0, where + " find");
         // Nothing at all without a loaded plugin.
         find.loadedPlugins.clear();
         const CPaneFindings none = RunFindOperation(find);
         EXPECT_TRUE(none.m_stopped && !none.m_editor) << where;
 
         // Pair by pair, in both directions, for every tag and one that is none.
-        CEngines pairs(order.plugins, order.masters);
         for (auto* a : order.plugins)
             for (auto* b : order.plugins)
                 for (std::string_view tag : CPluginFile::kTags) {
-                    pairs.m_fast.ComparePair(*a, *b, tag, kRunning);
-                    pairs.m_reference.ComparePair(*a, *b, tag, kRunning);
+                    search.m_fast.ComparePair(*a, *b, tag, kRunning);
+                    search.m_reference.ComparePair(*a, *b, tag, kRunning);
                 }
-        pairs.m_fast.ComparePair(*order.plugins[0], *order.plugins[0], "????", kRunning);
-        const CCheckResult& paired = pairs.m_fast.Result();
-        EXPECT_EQ(Texts(paired, paired.m_conflicts), pairs.m_reference.m_result.m_conflicts) << "pairs, " << where;
+        search.m_fast.ComparePair(*order.plugins[0], *order.plugins[0], "????", kRunning);
+        const CCheckResult& paired = search.m_fast.Result();
+        EXPECT_EQ(Texts(paired, paired.m_conflicts), search.m_reference.m_result.m_conflicts) << "pairs, " << where;
         if (HasFailure()) return;
     }
 }
@@ -355,16 +344,19 @@ TEST(CheckDifferential, CorpusGivesTheSameRowsAsTheNestedLoops) {
     }
     ASSERT_GT(plugins.size(), 20u);
     ASSERT_GT(masters.size(), 3u);
-    CCheckSwitches on;
-    on.fill(1);
+    CCheck check{plugins, masters};
+    check.conflicts.fill(1);
+    check.unclean.fill(1);
     for (std::int32_t mode : {0, 1})
         for (std::uint8_t mask : {std::uint8_t(15), std::uint8_t(2)}) {
-            CEngines engines(plugins, masters);
-            Compare(engines, plugins, masters, mode, on, on, mask, "corpus mode " + std::to_string(mode), false);
+            check.mode = mode;
+            check.mask = mask;
+            CEngines engines(check);
+            Compare(engines, "corpus mode " + std::to_string(mode), false);
         }
 
     // The object search on real data.
-    CEngines search(plugins, masters);
+    CEngines search(CCheck{plugins, masters});
     std::size_t found = 0;
     for (const std::string text : {"a", "Sword", "NPC", "\xE9", "0,"}) {
         for (int options = 0; options < 16; ++options) {

@@ -2,50 +2,43 @@
 // a change, gives its data byte for byte, so "Write to ESP" writes nothing.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <map>
 
-#include "format/PluginFile.h"
-#include "format/SubRecord.h"
 #include "editor/EntryRows.h"
 #include "editor/WriteBack.h"
+#include "fixtures/PluginBuilder.h"
 #include "fixtures/TempDir.h"
 #include "platform/Files.h"
 
 using namespace vantor;
 
 TEST(EditorCorpus, EveryEntryRoundTripsThroughTheGrid) {
-    auto files = fixtures::CorpusFiles();
+    const auto files = fixtures::CorpusFiles();
     if (files.empty()) GTEST_SKIP() << "corpus folder absent";
     std::map<std::string, std::size_t> types;
-    std::size_t entries = 0;
-    std::size_t negative = 0;
+    std::size_t entries = 0, negative = 0;
     for (const auto& path : files) {
-        CPluginFile file;
-        ASSERT_TRUE(file.Open(platform::FileNameOf(path), platform::FolderOf(path))) << path;
-        std::atomic<std::int32_t> stop{0};
-        ASSERT_TRUE(file.ReadRecords(stop, CExtractOpts::All())) << path;
+        const auto file = fixtures::ReadPluginAt(platform::FolderOf(path), platform::FileNameOf(path));
+        ASSERT_TRUE(file) << path;
         for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
-            const std::string_view recordType = CPluginFile::kTags[t];
-            for (const auto& entry : file.Table(t)) {
+            const std::string_view tag = CPluginFile::kTags[t];
+            for (const auto& entry : file->Table(t)) {
                 // The editor does not open an entry with nothing after its ID.
                 if (entry->DataLength() < 4) continue;
                 ++entries;
-                auto rows = FillGrid(recordType, *entry);
+                const auto rows = FillGrid(tag, *entry);
                 for (const auto& row : rows) {
                     ++types[row.m_type];
                     negative += row.m_type == kTypeDec && row.m_data.starts_with('-');
                 }
-                std::vector<CMessage> asked;
-                CWriteBack back = WriteBackRows(rows, [&](const CMessage& m) {
-                    asked.push_back(m);
+                std::string asked;
+                const CWriteBack back = WriteBackRows(rows, [&](const CMessage& m) {
+                    asked += m.m_text;
                     return EAnswer::No;
                 });
-                ASSERT_TRUE(back.m_ok) << path << " " << recordType << " " << entry->IdText() << " row " << back.m_row
-                                       << ": " << (asked.empty() ? "" : asked[0].m_text);
-                ASSERT_TRUE(asked.empty());
-                ASSERT_TRUE(SameBytes(JoinSubRecords(back.m_subRecords), entry->Data()))
-                    << path << " " << recordType << " " << entry->IdText();
+                const std::string where = path + " " + std::string(tag) + " " + std::string(entry->IdText());
+                ASSERT_TRUE(back.m_ok && asked.empty()) << where << " row " << back.m_row << ": " << asked;
+                ASSERT_TRUE(SameBytes(JoinSubRecords(back.m_subRecords), entry->Data())) << where;
             }
         }
     }

@@ -92,14 +92,10 @@ TEST(EntryRows, EachTagGetsItsDisplayForm) {
         {"NPC_", "NPCO", std::string("\x01\x00", 2), kTypeHex, "0100", 0},
     };
     for (const auto& c : cases) {
-        CEntryRow row = MakeRow(c.m_record, c.m_tag, c.m_payload);
         SCOPED_TRACE(std::string(c.m_record) + " " + c.m_tag + " " + testing::PrintToString(c.m_payload));
-        EXPECT_EQ(row.m_tag, c.m_tag);
-        EXPECT_EQ(row.m_type, c.m_type);
-        EXPECT_EQ(row.m_data, c.m_data);
-        EXPECT_EQ(row.m_bytes, std::to_string(c.m_payload.size()));
-        EXPECT_EQ(row.m_value, c.m_value);
-        EXPECT_TRUE(row.m_fromEntry);
+        const CEntryRow row = MakeRow(c.m_record, c.m_tag, c.m_payload);
+        EXPECT_EQ(row, (CEntryRow{c.m_tag, c.m_data, std::string(c.m_type), std::to_string(c.m_payload.size()),
+                                  c.m_value, true}));
         EXPECT_EQ(WrittenBack(row), c.m_payload);
     }
 }
@@ -110,18 +106,15 @@ TEST(EntryRows, EntryDataIsSplitAfterItsIdAndNewRowsAreBlank) {
     CEntry entry;
     entry.m_id = "Bob\0"s;
     entry.SetData(fixtures::SubBytes({fixtures::Sub("FNAM", "Bob\0"s), fixtures::Sub("NPCO", I32(2) + Fixed("gold_001", 32))}));
-    auto rows = FillGrid("NPC_", entry);
+    const auto rows = FillGrid("NPC_", entry);
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1].m_data, "2 = gold_001");
-    CWriteBack back = WriteBackRows(rows, [](const CMessage&) { return EAnswer::No; });
-    EXPECT_EQ(JoinSubRecords(back.m_subRecords), entry.Data());
+    EXPECT_EQ(JoinSubRecords(WriteBackRows(rows, [](const CMessage&) { return EAnswer::No; }).m_subRecords), entry.Data());
     CEntry tooShort;
     tooShort.SetData("NAM");
     EXPECT_TRUE(FillGrid("MISC", tooShort).empty());
-    CEntryRow blank = NewRow();
-    EXPECT_FALSE(blank.m_fromEntry);
-    EXPECT_EQ(blank.m_value, 0);
-    EXPECT_TRUE(blank.m_tag.empty() && blank.m_data.empty() && blank.m_type.empty() && blank.m_bytes.empty());
+    // Every cell empty and editable.
+    EXPECT_EQ(NewRow(), CEntryRow{});
 }
 
 // Random payloads under every tag the rules name: whatever form a row gets,
