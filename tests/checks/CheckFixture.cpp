@@ -30,10 +30,6 @@ std::vector<CSub> Named(const std::string& id, const std::string& body, bool del
     return subs;
 }
 
-std::vector<CSub> Land(std::int32_t x, std::int32_t y, const std::string& body) {
-    return {Sub("INTV", I32(x) + I32(y)), Sub("DATA", I32(9)), Sub("VHGT", body)};
-}
-
 CTextRows TextsOf(const CResultTable& table) {
     CTextRows rows;
     for (std::size_t r = 0; r < table.RowCount(); ++r) rows.push_back(table.RowTexts(r));

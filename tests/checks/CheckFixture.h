@@ -31,9 +31,8 @@ private:
     std::vector<std::unique_ptr<CPluginFile>> m_files;
 };
 
-// Common record bodies.
+// A record of the ID with a name subrecord of `body`, when given.
 std::vector<CSub> Named(const std::string& id, const std::string& body, bool deleted = false);
-std::vector<CSub> Land(std::int32_t x, std::int32_t y, const std::string& body);
 
 inline const std::atomic<std::int32_t> kRunning{0};
 

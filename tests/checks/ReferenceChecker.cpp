@@ -33,34 +33,33 @@ std::string Percent(const std::string& prefix, std::size_t done, std::size_t tot
     return prefix + text;
 }
 
-// Last-write time read afresh; a file whose time cannot be read is older
-// than every readable one.
+// Whole seconds of the last write, read afresh through the standard library
+// rather than the platform layer under test, under the name in any case; a
+// file whose time cannot be read is older than every readable one.
 std::int64_t ReferenceAge(const CPluginFile& file) {
     namespace fs = std::filesystem;
-    // Whole seconds of the last write, read through the standard library
-    // rather than the platform layer under test.
-    const auto seconds = [](const fs::path& path, std::int64_t& out) {
-        std::error_code ec;
-        const auto time = fs::last_write_time(path, ec);
-        if (ec) return false;
-        out = std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(time)).time_since_epoch().count();
-        return true;
-    };
-    const fs::path folder(std::u8string(file.Folder().begin(), file.Folder().end()));
-    const std::string name = file.FileName();
-    std::int64_t out = 0;
-    if (seconds(folder / std::u8string(name.begin(), name.end()), out)) return out;
-    // The name may differ in case from the one on disk.
     const auto lower = [](std::u8string s) {
         for (auto& c : s) c = char8_t(std::tolower(static_cast<unsigned char>(c)));
         return s;
     };
-    std::error_code ec;
-    for (const auto& item : fs::directory_iterator(folder, ec))
-        if (lower(item.path().filename().u8string()) == lower(std::u8string(name.begin(), name.end())) &&
-            seconds(item.path(), out))
-            return out;
-    return std::numeric_limits<std::int64_t>::min();
+    const fs::path folder(std::u8string(file.Folder().begin(), file.Folder().end()));
+    const std::u8string name(file.FileName().begin(), file.FileName().end());
+    std::error_code ec, listing;
+    auto time = fs::last_write_time(folder / name, ec);
+    // The name may differ in case from the one on disk.
+    auto item = fs::directory_iterator(folder, listing);
+    for (; ec && !listing && item != fs::directory_iterator(); item.increment(listing))
+        if (lower(item->path().filename().u8string()) == lower(name)) time = fs::last_write_time(item->path(), ec);
+    if (ec) return std::numeric_limits<std::int64_t>::min();
+    return std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(time)).time_since_epoch().count();
+}
+
+// The first entry of the ID in the file's table of `tag`, by walking it.
+const CEntry* FirstOf(const CPluginFile& file, std::string_view tag, std::string_view id) {
+    if (const CEntryTable* table = file.GetTable(tag))
+        for (const auto& e : *table)
+            if (Id(*e) == Cut(id)) return e.get();
+    return nullptr;
 }
 
 }  // namespace
@@ -153,16 +152,7 @@ std::string CReferenceChecker::FindOriginalFile(const std::atomic<std::int32_t>&
     std::string result;
     for (const CPluginFile* master : m_masters) {
         if (Stopped(stop)) break;
-        const std::int64_t age = ReferenceAge(*master);
-        const CEntryTable* table = master->GetTable(tag);
-        if (!table) continue;
-        bool holds = false;
-        for (const auto& e : *table)
-            if (Id(*e) == Cut(id)) {
-                holds = true;
-                break;
-            }
-        if (holds && (!best || age > ReferenceAge(*best))) {
+        if (FirstOf(*master, tag, id) && (!best || ReferenceAge(*master) > ReferenceAge(*best))) {
             best = master;
             result = master->FileName();
         }
@@ -172,13 +162,8 @@ std::string CReferenceChecker::FindOriginalFile(const std::atomic<std::int32_t>&
 
 const CEntry* CReferenceChecker::FindEntry(std::string_view fileName, std::string_view id, std::string_view tag,
                                            bool masters) {
-    for (const CPluginFile* file : masters ? m_masters : m_plugins) {
-        if (file->FileName() != fileName) continue;
-        const CEntryTable* table = file->GetTable(tag);
-        if (!table) continue;
-        for (const auto& e : *table)
-            if (Id(*e) == Cut(id)) return e.get();
-    }
+    for (const CPluginFile* file : masters ? m_masters : m_plugins)
+        if (const CEntry* e = FirstOf(*file, tag, id); e && file->FileName() == fileName) return e;
     return nullptr;
 }
 
@@ -227,14 +212,11 @@ void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, con
             const CEntry* inEffect = nullptr;
             for (const CPluginFile* master : m_masters) {
                 if (Stopped(stop) || !compared) break;
-                for (const auto& candidate : *master->GetTable(tag))
-                    if (SameId(*candidate, *e)) {
-                        if (!newest || ReferenceAge(*master) > ReferenceAge(*newest)) {
-                            newest = master;
-                            inEffect = candidate.get();
-                        }
-                        break;
-                    }
+                const CEntry* m = FirstOf(*master, tag, Id(*e));
+                if (m && (!newest || ReferenceAge(*master) > ReferenceAge(*newest))) {
+                    newest = master;
+                    inEffect = m;
+                }
             }
             if (inEffect && !empty) {
                 const bool same = SameRecord(*e, *inEffect);
@@ -252,15 +234,8 @@ void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, con
             std::string lastHolder = "None", lastFinding = "None";
             for (const CPluginFile* master : m_masters) {
                 if (Stopped(stop) || !compared) break;
-                const std::int64_t age = ReferenceAge(*master);
-                const CEntry* m = nullptr;
-                for (const auto& candidate : *master->GetTable(tag))
-                    if (SameId(*candidate, *e)) {
-                        m = candidate.get();
-                        break;
-                    }
-                if (!m) continue;
-                if (reference && !(age > ReferenceAge(*reference))) continue;
+                const CEntry* m = FirstOf(*master, tag, Id(*e));
+                if (!m || (reference && !(ReferenceAge(*master) > ReferenceAge(*reference)))) continue;
                 lastHolder = master->FileName();
                 if (empty) continue;
                 const bool same = SameRecord(*e, *m);
