@@ -30,19 +30,15 @@ std::vector<CSub> Named(const std::string& id, const std::string& body, bool del
     return subs;
 }
 
-CTextRows TextsOf(const CResultTable& table) {
-    CTextRows rows;
-    for (std::size_t r = 0; r < table.RowCount(); ++r) rows.push_back(table.RowTexts(r));
-    return rows;
-}
-
 CTextRows TextsOf(const CFindings& rows, const std::vector<const CPluginFile*>& files) {
     const bool conflicts = !rows.empty() && rows.front().m_kind == EFinding::Conflict;
     CResultTable table = conflicts ? ConflictTableHeader() : WarningTableHeader();
     // The test owns the files; the table only borrows them.
     for (const CPluginFile* file : files) table.m_files.push_back(CFileRef(file, [](const CPluginFile*) {}));
     table.m_rows = rows;
-    return TextsOf(table);
+    CTextRows texts;
+    for (std::size_t r = 0; r < table.RowCount(); ++r) texts.push_back(table.RowTexts(r));
+    return texts;
 }
 
 }  // namespace vantor::fixtures

@@ -53,7 +53,6 @@ private:
 
 // Findings as the panes show them: a conflict's six texts, the others' five.
 using CTextRows = std::vector<std::vector<std::string>>;
-CTextRows TextsOf(const CResultTable& table);
 CTextRows TextsOf(const CFindings& rows, const std::vector<const CPluginFile*>& files);
 inline CTextRows Texts(const CCheckResult& result, const CFindings& rows) {
     return TextsOf(rows, result.m_files);

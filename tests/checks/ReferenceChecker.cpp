@@ -28,9 +28,7 @@ const std::string kChanged = "Modified from Esm";
 bool Stopped(const std::atomic<std::int32_t>& stop) { return stop.load() != 0; }
 
 std::string Percent(const std::string& prefix, std::size_t done, std::size_t total) {
-    char text[32];
-    std::snprintf(text, sizeof text, "%d%% complete", int(done * 100 / total));
-    return prefix + text;
+    return prefix + std::to_string(done * 100 / total) + "% complete";
 }
 
 // Whole seconds of the last write, read afresh through the standard library

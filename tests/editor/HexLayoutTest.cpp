@@ -54,8 +54,8 @@ TEST(HexLayout, ByteUnderAColumn) {
 }
 
 TEST(HexLayout, DifferencesFromTheComparison) {
-    //                   same  diff diff same diff | past the comparison's end
-    CHexLayout layout("abcdefg", "aXYdZ", 4);
+    //                     same  diff diff same diff | past the comparison's end
+    const CHexLayout layout("abcdefg", "aXYdZ", 4);
     for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(layout.Differs(i), std::string("01101110")[i] == '1') << i;
 
     // Bytes 1 and 2 in one run: "62 63" in the digits, "bc" in the characters.

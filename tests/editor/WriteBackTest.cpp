@@ -7,6 +7,7 @@
 
 using namespace vantor;
 using fixtures::CScriptedLink;
+using namespace std::string_literals;
 
 namespace {
 
@@ -14,12 +15,6 @@ namespace {
 CEntryRow Row(std::string type, std::string data, std::string bytes, std::int32_t value = 0, std::string tag = "DATA",
               bool outside = false) {
     return {std::move(tag), std::move(data), std::move(type), std::move(bytes), value, false, false, outside};
-}
-
-std::string Bytes(std::initializer_list<int> values) {
-    std::string out;
-    for (int v : values) out += static_cast<char>(v);
-    return out;
 }
 
 // What the write told the user, as "caption|text": a question about a
@@ -54,19 +49,19 @@ TEST(WriteBack, EachTypeConvertsOrRefusesWithItsMessage) {
         std::string m_caption = "Invalid Data";
     };
     const std::vector<CCase> cases = {
-        {Row("Dec", "255", "1"), Bytes({255}), ""},
+        {Row("Dec", "255", "1"), "\xFF"s, ""},
         {Row("Dec", "256", "1"), std::nullopt, "Integer Value Larger than\n255"},
         {Row("Dec", "-5", "2"), std::nullopt, notDec},
-        {Row("Dec", "-2147483648", "4"), Bytes({0, 0, 0, 0x80}), ""},
+        {Row("Dec", "-2147483648", "4"), "\0\0\0\x80"s, ""},
         {Row("Dec", "-2147483649", "4"), std::nullopt, "Integer Value Smaller than\n-2147483648"},
         {Row("Dec", "-", "4"), std::nullopt, notDec},
         {Row("Dec", "+5", "4"), std::nullopt, notDec},
         {Row("Dec", " 5", "4"), std::nullopt, notDec},
         {Row("Dec", "", "4"), std::nullopt, notDec},
         {Row("Dec", "4294967296", "4"), std::nullopt, over32},  // must not wrap to 0 and pass
-        {Row("Dec", "4294967295", "8"), Bytes({255, 255, 255, 255, 0, 0, 0, 0}), ""},
+        {Row("Dec", "4294967295", "8"), "\xFF\xFF\xFF\xFF\0\0\0\0"s, ""},
         {Row("Dec", "4294967296", "8"), std::nullopt, over32},
-        {Row("Dec", "00000000000000000001", "4"), Bytes({1, 0, 0, 0}), ""},
+        {Row("Dec", "00000000000000000001", "4"), "\1\0\0\0"s, ""},
         {Row("Dec", "000000000000000000001", "4"), std::nullopt, over32},
         {Row("Dec", "99999999999999999999999", "8"), std::nullopt, over32},
 
@@ -82,12 +77,12 @@ TEST(WriteBack, EachTypeConvertsOrRefusesWithItsMessage) {
         {Row("Fixed", "   ", "8", 8), std::nullopt, notFixed},
         {Row("Fixed", "??", "8", 8, "DATA", true), std::nullopt, notFixed},
 
-        {Row("Mixed", "7=x", "8", 0), Bytes({7, 0, 0, 0}) + std::string("x\0\0\0", 4), ""},
+        {Row("Mixed", "7=x", "8", 0), "\7\0\0\0x\0\0\0"s, ""},
         // The name would make the subrecord longer than its size.
         {Row("Mixed", "5 = " + name33, "36", 36), std::nullopt, "Fixed Size Data is Greater than its Max Size at Row 1.",
          size},
         // Longer as typed than the size, but the count and name fit.
-        {Row("Mixed", "1000 = " + name31, "36", 36), Bytes({0xE8, 3, 0, 0}) + name31 + std::string(1, '\0'), ""},
+        {Row("Mixed", "1000 = " + name31, "36", 36), "\xE8\3\0\0"s + name31 + "\0"s, ""},
         {Row("Mixed", "1 = a", "36", 20), std::nullopt, "Fixed Size Data has Changed Size at Row 1.", size},
         {Row("Mixed", "1 =\x02 a", "36", 36), std::nullopt, "Fixed Size Ascii Data not Valid Ascii at Row 1."},
         {Row("Mixed", "1 a", "36", 36), std::nullopt, "Mixed Mode Marker '=' not Found at Row 1."},
@@ -96,9 +91,9 @@ TEST(WriteBack, EachTypeConvertsOrRefusesWithItsMessage) {
         {Row("Mixed", "5 =", "36", 36), std::nullopt, "Fixed Size Ascii Data is not Valid Ascii at Row 1."},
         {Row("Mixed", "12345678901 = a", "36", 36), std::nullopt, mixedOver},
         {Row("Mixed", "4294967296 = a", "36", 36), std::nullopt, mixedOver},
-        {Row("Mixed", "2 = a=b", "12", 12), Bytes({2, 0, 0, 0}) + std::string("a=b\0\0\0\0\0", 8), ""},
+        {Row("Mixed", "2 = a=b", "12", 12), "\2\0\0\0a=b\0\0\0\0\0"s, ""},
 
-        {Row("hex", "ab12", "2"), Bytes({0xAB, 0x12}), ""},
+        {Row("hex", "ab12", "2"), "\xAB\x12"s, ""},
         {Row("Hex", "", "0"), std::string(), ""},
         {Row("Hex", "0G", "1"), std::nullopt, notHex},
         {Row("Hex", "00 11", "2"), std::nullopt, notHex},
@@ -142,12 +137,12 @@ TEST(WriteBack, RowsAskAboutHexLengthsAndStopAtTheFirstFault) {
     };
     const CEntryRow intv = Row("Dec", "1", "1", 0, "INTV"), abc = Row("Hex", "ABC", "2");
     const std::vector<CCase> cases = {
-        {{intv, abc}, {EAnswer::Yes, EAnswer::Yes}, 0, {changed2, odd2}, {{"INTV", Bytes({1})}, {"DATA", Bytes({0xAB, 0xC0})}}},
+        {{intv, abc}, {EAnswer::Yes, EAnswer::Yes}, 0, {changed2, odd2}, {{"INTV", "\1"s}, {"DATA", "\xAB\xC0"s}}},
         // "No" to either question stops at that row.
         {{abc}, {EAnswer::No}, 1, {changed1}},
         {{abc}, {EAnswer::Yes, EAnswer::No}, 1, {changed1, odd1}},
         // An even length that differs asks only the first question.
-        {{Row("Hex", "ABCD", "1")}, {EAnswer::Yes}, 0, {changed1}, {{"DATA", Bytes({0xAB, 0xCD})}}},
+        {{Row("Hex", "ABCD", "1")}, {EAnswer::Yes}, 0, {changed1}, {{"DATA", "\xAB\xCD"s}}},
         {{intv, Row("Hex", "01", "1", 0, "NAM")}, {}, 2, {badTag}},
         {{intv, Row("Hex", "01", "1", 0, "NAMEE")}, {}, 2, {badTag}},
         {{intv, Row("Hex", "01", "1", 0, "")}, {}, 2, {badTag}},
