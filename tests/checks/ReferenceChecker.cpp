@@ -25,6 +25,7 @@ const std::string kDeleted = "Marked as DELETED (Removed from Game)";
 const std::string kUnclean = "Identical to Default Entry. (Unclean Entry)";
 const std::string kChanged = "Modified from Esm";
 
+const std::atomic<std::int32_t> kNoStop{0};
 bool Stopped(const std::atomic<std::int32_t>& stop) { return stop.load() != 0; }
 
 std::string Percent(const std::string& prefix, std::size_t done, std::size_t total) {
@@ -127,14 +128,10 @@ std::vector<CTextRow> ReferenceSearch(CReferenceChecker& reference, const std::v
                 const bool data = lookInData && ReferenceOccurs(e->Data(), text, matchCase);
                 const bool tagged = lookInData && !name && !data && ReferenceOccurs(tag, text, matchCase);
                 if (!name && !data && !tagged) continue;
-                CTextRow row{tag, ReferenceDescription(tag), std::string(e->IdText()), "None", "None"};
-                if (masters) {
-                    if (!file->FileName().empty()) row[4] = file->FileName();
-                } else {
-                    row[3] = file->FileName();
-                    row[4] = reference.FindOriginalFile(std::atomic<std::int32_t>{0}, e->IdText(), tag);
-                }
-                rows.push_back(row);
+                const std::string original =
+                    masters ? file->FileName() : reference.FindOriginalFile(kNoStop, e->IdText(), tag);
+                rows.push_back({tag, ReferenceDescription(tag), std::string(e->IdText()), masters ? "None" : file->FileName(),
+                                original.empty() ? "None" : original});
             }
         }
     return rows;
@@ -176,14 +173,10 @@ void CReferenceChecker::ComparePair(const CPluginFile& a, const CPluginFile& b, 
             if (!SameId(*x, *y)) continue;
             if (tag != "LAND" && x->Data() == y->Data()) continue;
             const bool topicsAgree = !x->m_topic || !y->m_topic || Cut(*x->m_topic) == Cut(*y->m_topic);
+            // Responses against the original master's version, else by topic.
             if (tag == "INFO") {
-                const std::string original = FindOriginalFile(stop, Id(*x), "INFO");
-                const CEntry* m = FindEntry(original, Id(*x), "INFO", true);
-                if (m) {
-                    if (x->Data() == m->Data() || y->Data() == m->Data()) continue;
-                } else if (!topicsAgree) {
-                    continue;
-                }
+                const CEntry* m = FindEntry(FindOriginalFile(stop, Id(*x), "INFO"), Id(*x), "INFO", true);
+                if (m ? x->Data() == m->Data() || y->Data() == m->Data() : !topicsAgree) continue;
             }
             std::string conflict = ReferenceDescription(tag);
             if (tag == "LAND") conflict += " (Potential Conflict)";
@@ -216,15 +209,11 @@ void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, con
                     inEffect = m;
                 }
             }
-            if (inEffect && !empty) {
-                const bool same = SameRecord(*e, *inEffect);
-                if ((mask & 4) && same)
-                    m_result.m_unclean.push_back(
-                        {std::string(tag), description + " " + kUnclean, Id(*e), plugin.FileName(), newest->FileName()});
-                if ((mask & 8) && !same)
-                    m_result.m_globalChanges.push_back(
-                        {std::string(tag), description + " " + kChanged, Id(*e), plugin.FileName(), newest->FileName()});
-            }
+            const bool same = inEffect && SameRecord(*e, *inEffect);
+            if (inEffect && !empty && (mask & (same ? 4 : 8)))
+                (same ? m_result.m_unclean : m_result.m_globalChanges)
+                    .push_back({std::string(tag), description + " " + (same ? kUnclean : kChanged), Id(*e),
+                                plugin.FileName(), newest->FileName()});
             // A deleted entry names the master of the last finding made as
             // the masters are met, a later one counting only when newer than
             // that finding's, or else the last master that holds the ID.
@@ -236,8 +225,7 @@ void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, con
                 if (!m || (reference && !(ReferenceAge(*master) > ReferenceAge(*reference)))) continue;
                 lastHolder = master->FileName();
                 if (empty) continue;
-                const bool same = SameRecord(*e, *m);
-                if (((mask & 4) && same) || ((mask & 8) && !same)) {
+                if (mask & (SameRecord(*e, *m) ? 4 : 8)) {
                     reference = master;
                     lastFinding = master->FileName();
                 }

@@ -47,12 +47,7 @@ struct CListingSet {
 
     // Document order: B was extracted after A; masters newest read first.
     CEditorSetUpInputs Listing(std::int32_t viewMasters, std::string viewFile = {}) const {
-        CEditorSetUpInputs in;
-        in.loadedPlugins = {m_b, m_a};
-        in.foundMasters = {m_new, m_old};
-        in.viewMasters = viewMasters;
-        in.viewFile = std::move(viewFile);
-        return in;
+        return {{m_b, m_a}, {m_new, m_old}, viewMasters, std::move(viewFile)};
     }
 };
 
