@@ -9,16 +9,11 @@ namespace vantor::fixtures {
 
 CPluginFile& CLoadOrder::Add(const std::string& name, const CPluginBuilder& plugin, std::int64_t time,
                              CExtractOpts opts) {
-    if (!plugin.Write(m_dir / name)) throw std::runtime_error("cannot write " + name);
-    SetTime(name, time);
+    if (!plugin.Write(m_dir / name) || !StampFile(m_dir / name, time)) throw std::runtime_error("cannot write " + name);
     auto file = ReadPluginAt(m_dir.Path(), name, opts);
     if (!file) throw std::runtime_error("cannot read " + name);
     m_files.push_back(std::move(file));
     return *m_files.back();
-}
-
-void CLoadOrder::SetTime(const std::string& name, std::int64_t time) const {
-    if (!fixtures::StampFile(m_dir / name, time)) throw std::runtime_error("cannot stamp " + name);
 }
 
 void CLoadOrder::Remove(const std::string& name) const { platform::RemoveFile(m_dir / name); }

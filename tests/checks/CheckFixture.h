@@ -22,7 +22,6 @@ public:
     // reads it; the object lives as long as the load order.
     CPluginFile& Add(const std::string& name, const CPluginBuilder& plugin, std::int64_t time,
                      CExtractOpts opts = CExtractOpts::All());
-    void SetTime(const std::string& name, std::int64_t time) const;
     void Remove(const std::string& name) const;
     const std::string& Folder() const { return m_dir.Path(); }
 

@@ -1,6 +1,5 @@
-// The indexed engine against the literal nested loops, row for row, on
-// generated load orders full of the cases where an index could go wrong, and
-// on the real plugins of the corpus.
+// The indexed engine against the literal nested loops, row for row, on generated load orders
+// full of the cases where an index could go wrong, and on the real plugins of the corpus.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -32,8 +31,7 @@ struct COrder {
     std::vector<CPluginFile*> masters;
 };
 
-// A stop flag and a link that raises it at its n-th progress report (never
-// when n is 0, before the run when n is negative).
+// A stop flag its link raises at the n-th progress report (never for 0, before the run below 0).
 struct CStopper {
     explicit CStopper(int after) : m_flag(after < 0), m_link(m_flag, std::max(after, 0)) {}
     std::atomic<std::int32_t> m_flag;
@@ -67,22 +65,16 @@ public:
         return from[Below(from.size())];
     }
 
-    // IDs that differ in case (accented letters too), that agree up to an
-    // embedded zero byte, and bodies that are equal, differ after a zero
-    // byte, or start with one.
+    // IDs that differ in case (accented letters too) or agree up to an embedded zero byte, and
+    // bodies that are equal, differ after a zero byte, or start with one.
     std::string Id() {
         return Pick<std::string>({"a", "b", "c", "A", "B", std::string("a\0x", 3), "d", "\xC9" "a", "\xE9" "A"});
     }
     std::vector<CSub> Body(bool deleted) {
-        std::vector<CSub> subs;
-        switch (Below(6)) {
-            case 0: break;
-            case 1: subs.push_back(Sub("FNAM", Z("one"))); break;
-            case 2: subs.push_back(Sub("FNAM", Z("two"))); break;
-            case 3: subs.push_back(Sub("FNAM", std::string("one\0b", 5))); break;
-            case 4: subs.push_back(Sub(std::string(4, '\0'), "z")); break;
-            default: subs.push_back(Sub("FNAM", Z("one"))); subs.push_back(Sub("DATA", I32(7))); break;
-        }
+        std::vector<CSub> subs = Pick<std::vector<CSub>>({{}, {Sub("FNAM", Z("one"))}, {Sub("FNAM", Z("two"))},
+                                                           {Sub("FNAM", std::string("one\0b", 5))},
+                                                           {Sub(std::string(4, '\0'), "z")},
+                                                           {Sub("FNAM", Z("one")), Sub("DATA", I32(7))}});
         if (deleted) subs.push_back(Dele());
         return subs;
     }
@@ -188,7 +180,9 @@ struct CEngines {
             m_reference.AddMaster(*m);
         }
     }
-    const CReferenceResult& Reference() { return m_reference.Run(m_referenceStop.m_flag, c.mode, c.conflicts, c.unclean, c.mask); }
+    const CReferenceResult& Reference() {
+        return m_reference.Run(m_referenceStop.m_flag, c.mode, c.conflicts, c.unclean, c.mask);
+    }
     bool Stopped() const { return m_referenceStop.m_flag != 0; }
 
     const CCheck c;
@@ -238,8 +232,7 @@ CTextRows ExpectSameSearch(CEngines& e, const CFindParams& p, const std::string&
     return expected;
 }
 
-// A pane of an operation: the rows under a stable sort by tag, and no pane
-// at all when the run was stopped before it found anything.
+// An operation's pane: the rows stably sorted by tag; none when stopped before finding anything.
 void ExpectPane(const std::optional<CFindings>& pane, const CPaneFindings& found, CTextRows rows, bool nothing,
                 const std::string& where) {
     ASSERT_EQ(pane.has_value(), !nothing) << where;
@@ -276,8 +269,7 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         ExpectPane(panes.m_warning, panes, warnings, nothing, where);
         EXPECT_EQ(stopper.m_link.Calls(), rows.m_referenceStop.m_link.Calls()) << where;
 
-        // The global-change listing of every plugin, or of one named exactly:
-        // a name in other letters or a master's names none.
+        // The global-change listing of all plugins or one named exactly (other letters, a master: none).
         std::vector<std::string> names{"", Upper(order.plugins[0]->FileName())};
         for (const auto* file : order.plugins) names.push_back(file->FileName());
         for (const auto* file : order.masters) names.push_back(file->FileName());
@@ -285,7 +277,8 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         CCheckInputs inputs = check.Inputs(listingStop);
         inputs.globalChangesFile = gen.Pick(names);
         const CPaneFindings listing = RunGlobalChangeListing(inputs);
-        std::erase_if(check.plugins, [&](auto* p) { return !inputs.globalChangesFile.empty() && p->FileName() != inputs.globalChangesFile; });
+        const std::string& named = inputs.globalChangesFile;
+        std::erase_if(check.plugins, [&](auto* p) { return !named.empty() && p->FileName() != named; });
         check.mask = kCheckGlobalChanges;
         CEngines changes(check);
         const CTextRows& changed = changes.Reference().m_globalChanges;
@@ -293,14 +286,14 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         ExpectPane(listing.m_editor, listing, changed, changes.Stopped() && changed.empty(), where + " listing");
         EXPECT_EQ(listingStop.m_link.Calls(), changes.m_referenceStop.m_link.Calls()) << where;
 
-        // The object search and the find operation: a text of the IDs,
-        // bodies or tags in either case, under any options; a stop before
-        // the search shows nothing.
+        // The object search and the find operation: a text of the IDs, bodies or tags in either
+        // case, under any options; a stop before the search shows nothing.
         CStopper findStop(std::min(check.stopAfter, 0));
         CFindInputs find{inputs.loadedPlugins, inputs.foundMasters,
                          {gen.Int(2), gen.Int(2), gen.Int(2), gen.Int(2),
-                          gen.Pick<std::string>({"a", "A", "b", std::string("a\0x", 3), "\xE9", "ONE", std::string("e\0", 2),
-                                                 "pc", "Gm", "1,", "ndex 1", "", std::string(40, 'a')})},
+                          gen.Pick<std::string>({"a", "A", "b", std::string("a\0x", 3), "\xE9", "ONE",
+                                                 std::string("e\0", 2), "pc", "Gm", "1,", "ndex 1", "",
+                                                 std::string(40, 'a')})},
                          &findStop.m_flag};
         CEngines search(CCheck{order.plugins, order.masters});
         const CTextRows matches = ExpectSameSearch(search, find.params, where);
@@ -362,8 +355,8 @@ TEST(CheckDifferential, CorpusGivesTheSameRowsAsTheNestedLoops) {
     CEngines search(CCheck{plugins, masters});
     std::size_t found = 0;
     for (const std::string text : {"a", "Sword", "NPC", "\xE9", "0,"})
-        for (std::int32_t options = 0; options < 16 && !HasFailure(); ++options)
-            found += ExpectSameSearch(search, {options & 1, options & 2, options & 4, options & 8, text}, "corpus").size();
+        for (std::int32_t o = 0; o < 16 && !HasFailure(); ++o)
+            found += ExpectSameSearch(search, {o & 1, o & 2, o & 4, o & 8, text}, "corpus").size();
     EXPECT_GT(found, 0u);
 }
 

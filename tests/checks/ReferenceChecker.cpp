@@ -112,7 +112,8 @@ bool ReferenceOccurs(std::string_view bytes, const std::string& findText, bool m
 }
 
 bool ReferenceEquals(std::string_view bytes, const std::string& findText, bool matchCase) {
-    return std::strcmp(LowerText(std::string(bytes), matchCase).c_str(), LowerText(findText.c_str(), matchCase).c_str()) == 0;
+    const std::string text = LowerText(findText.c_str(), matchCase);
+    return std::strcmp(LowerText(std::string(bytes), matchCase).c_str(), text.c_str()) == 0;
 }
 
 std::vector<CTextRow> ReferenceSearch(CReferenceChecker& reference, const std::vector<CPluginFile*>& files,
@@ -130,8 +131,8 @@ std::vector<CTextRow> ReferenceSearch(CReferenceChecker& reference, const std::v
                 if (!name && !data && !tagged) continue;
                 const std::string original =
                     masters ? file->FileName() : reference.FindOriginalFile(kNoStop, e->IdText(), tag);
-                rows.push_back({tag, ReferenceDescription(tag), std::string(e->IdText()), masters ? "None" : file->FileName(),
-                                original.empty() ? "None" : original});
+                rows.push_back({tag, ReferenceDescription(tag), std::string(e->IdText()),
+                                masters ? "None" : file->FileName(), original.empty() ? "None" : original});
             }
         }
     return rows;

@@ -23,10 +23,7 @@ using Strings = std::vector<std::string>;
 // are interleaved in the file, so table order and file order differ.
 struct CListingSet {
     CLoadOrder m_order;
-    CPluginFile* m_old = nullptr;
-    CPluginFile* m_new = nullptr;
-    CPluginFile* m_a = nullptr;
-    CPluginFile* m_b = nullptr;
+    CPluginFile *m_old = nullptr, *m_new = nullptr, *m_a = nullptr, *m_b = nullptr;
 
     CListingSet() {
         CPluginBuilder oldMaster, newMaster, a, b;
@@ -81,7 +78,7 @@ TEST(TextMatcher, AgreesWithTheWindowByWindowReferenceOnRandomBytes) {
     }
 }
 
-TEST(EditorSetUp, ListingsInFileOrderWithOriginalFiles) {
+TEST(EditorSetUp, ListingsInFileOrderWithOriginalFilesAndProgress) {
     CListingSet set;
     // Rows as tag, ID, plugin and original file, by file name and then in
     // file order. A plugin's original is the newest master holding the ID;
@@ -131,21 +128,17 @@ TEST(EditorSetUp, ListingsInFileOrderWithOriginalFiles) {
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_TRUE(rows[0][2] == "rock" && rows[1][2] == "door");
     EXPECT_EQ(link.Calls().size(), 3u);
-}
 
-TEST(EditorSetUp, ProgressOncePerPercentage) {
     // Many entries: one report per percentage, each a step of a 100-step bar.
-    CLoadOrder order;
     CPluginBuilder big;
     big.Header();
     for (int i = 0; i < 333; ++i) big.Record("MISC", Named("item_" + std::to_string(i), "x"));
     CScriptedLink bigLink;
-    CEditorSetUpInputs in;
-    in.loadedPlugins = {&order.Add("Big.esp", big, 1000)};
-    in.link = &bigLink;
-    const CPaneFindings found = RunEditorSetUp(in);
-    ASSERT_TRUE(found.m_editor);
-    EXPECT_EQ(found.m_editor->size(), 333u);
+    CEditorSetUpInputs many{{&set.m_order.Add("Big.esp", big, 5000)}, {}, 0, {}};
+    many.link = &bigLink;
+    const CPaneFindings listed = RunEditorSetUp(many);
+    ASSERT_TRUE(listed.m_editor);
+    EXPECT_EQ(listed.m_editor->size(), 333u);
     Strings expected;
     for (int percent = 0; percent <= 100; ++percent)
         expected.push_back("progress 100|Setting up Editor - " + std::to_string(percent) + "% complete");
@@ -154,9 +147,9 @@ TEST(EditorSetUp, ProgressOncePerPercentage) {
 
     // Nothing to list: the bar is closed as soon as it would open.
     CScriptedLink emptyLink;
-    in.viewFile = "Missing.esp";
-    in.link = &emptyLink;
-    ASSERT_FALSE(RunEditorSetUp(in).m_stopped);
+    many.viewFile = "Missing.esp";
+    many.link = &emptyLink;
+    ASSERT_FALSE(RunEditorSetUp(many).m_stopped);
     EXPECT_EQ(emptyLink.Calls(), (Strings{"progress 0|Setting up Editor - 0% complete",
                                           "progress 0|Setting up Editor - 0% complete"}));
 }

@@ -40,7 +40,8 @@ TEST(WriteBack, EachTypeConvertsOrRefusesWithItsMessage) {
     const std::string notDec = "Decimal Data field not Numeric", over32 = "Integer Value Larger than\n4294967295";
     const std::string notAscii = "Ascii Type Data not Valid Ascii at Row 1.", size = "Invalid Size";
     const std::string notFixed = "Fixed Size Ascii Type Data not Valid Ascii at Row 1.";
-    const std::string mixedOver = "Decimal Value Larger than\n4294967295", notMixed = "Decimal Data not Numeric at Row 1.";
+    const std::string mixedOver = "Decimal Value Larger than\n4294967295";
+    const std::string notMixed = "Decimal Data not Numeric at Row 1.";
     const std::string noLength = "Length in Bytes Field Invalid", notHex = "Hex Data field not Valid Hexadecimal";
     struct CCase {
         CEntryRow m_row;
@@ -79,8 +80,8 @@ TEST(WriteBack, EachTypeConvertsOrRefusesWithItsMessage) {
 
         {Row("Mixed", "7=x", "8", 0), "\7\0\0\0x\0\0\0"s, ""},
         // The name would make the subrecord longer than its size.
-        {Row("Mixed", "5 = " + name33, "36", 36), std::nullopt, "Fixed Size Data is Greater than its Max Size at Row 1.",
-         size},
+        {Row("Mixed", "5 = " + name33, "36", 36), std::nullopt,
+         "Fixed Size Data is Greater than its Max Size at Row 1.", size},
         // Longer as typed than the size, but the count and name fit.
         {Row("Mixed", "1000 = " + name31, "36", 36), "\xE8\3\0\0"s + name31 + "\0"s, ""},
         {Row("Mixed", "1 = a", "36", 20), std::nullopt, "Fixed Size Data has Changed Size at Row 1.", size},
