@@ -1,6 +1,7 @@
 #pragma once
 // Load orders for the check tests: plugins composed byte by byte, written
 // with chosen file times and read back with chosen extraction options.
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -35,26 +36,23 @@ std::vector<CSub> Named(const std::string& id, const std::string& body, bool del
 
 inline const std::atomic<std::int32_t> kRunning{0};
 
-// A scripted link that raises a stop flag at its n-th progress report (never
-// for n = 0), as a user pressing Stop in the middle of an operation would.
+// A scripted link that raises its stop flag at its n-th progress report, as a
+// user pressing Stop during an operation would: never for 0, before it for n < 0.
 class CStoppingLink : public CScriptedLink {
 public:
-    CStoppingLink(std::atomic<std::int32_t>& stop, int after) : m_stop(stop), m_after(after) {}
+    explicit CStoppingLink(int after) : m_flag(after < 0), m_after(std::max(after, 0)) {}
     void Progress(const std::string& text, int total) override {
         CScriptedLink::Progress(text, total);
-        if (--m_after == 0) m_stop = 1;
+        if (--m_after == 0) m_flag = 1;
     }
+    std::atomic<std::int32_t> m_flag;
 
 private:
-    std::atomic<std::int32_t>& m_stop;
     int m_after;
 };
 
 // Findings as the panes show them: a conflict's six texts, the others' five.
 using CTextRows = std::vector<std::vector<std::string>>;
 CTextRows TextsOf(const CFindings& rows, const std::vector<const CPluginFile*>& files);
-inline CTextRows Texts(const CCheckResult& result, const CFindings& rows) {
-    return TextsOf(rows, result.m_files);
-}
 
 }  // namespace vantor::fixtures

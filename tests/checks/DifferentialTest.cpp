@@ -31,13 +31,6 @@ struct COrder {
     std::vector<CPluginFile*> masters;
 };
 
-// A stop flag its link raises at the n-th progress report (never for 0, before the run below 0).
-struct CStopper {
-    explicit CStopper(int after) : m_flag(after < 0), m_link(m_flag, std::max(after, 0)) {}
-    std::atomic<std::int32_t> m_flag;
-    CStoppingLink m_link;
-};
-
 // One check: the files in the engine's order and the command's choices.
 struct CCheck {
     std::vector<CPluginFile*> plugins, masters;
@@ -47,9 +40,9 @@ struct CCheck {
     int stopAfter = 0;
 
     // The document's lists, newest first, as the operations take them.
-    CCheckInputs Inputs(CStopper& stopper) const {
+    CCheckInputs Inputs(CStoppingLink& stopper) const {
         return {{plugins.rbegin(), plugins.rend()}, {masters.rbegin(), masters.rend()}, mode, conflicts, unclean, mask,
-                "", &stopper.m_flag, &stopper.m_link};
+                "", &stopper.m_flag, &stopper};
     }
 };
 
@@ -186,9 +179,9 @@ struct CEngines {
     bool Stopped() const { return m_referenceStop.m_flag != 0; }
 
     const CCheck c;
-    CStopper m_fastStop, m_referenceStop;
-    CPluginChecker m_fast{&m_fastStop.m_link};
-    CReferenceChecker m_reference{&m_referenceStop.m_link};
+    CStoppingLink m_fastStop, m_referenceStop;
+    CPluginChecker m_fast{&m_fastStop};
+    CReferenceChecker m_reference{&m_referenceStop};
 };
 
 void ExpectSameLookups(CEngines& e, const std::string& where, bool allLookups = true) {
@@ -214,11 +207,11 @@ void ExpectSameLookups(CEngines& e, const std::string& where, bool allLookups = 
 void Compare(CEngines& e, const std::string& where, bool allLookups = true) {
     const CCheckResult& fast = e.m_fast.Run(e.m_fastStop.m_flag, e.c.mode, e.c.conflicts, e.c.unclean, e.c.mask);
     const CReferenceResult& reference = e.Reference();
-    EXPECT_EQ(Texts(fast, fast.m_conflicts), reference.m_conflicts) << where;
-    EXPECT_EQ(Texts(fast, fast.m_deleted), reference.m_deleted) << where;
-    EXPECT_EQ(Texts(fast, fast.m_unclean), reference.m_unclean) << where;
-    EXPECT_EQ(Texts(fast, fast.m_globalChanges), reference.m_globalChanges) << where;
-    EXPECT_EQ(e.m_fastStop.m_link.Calls(), e.m_referenceStop.m_link.Calls()) << where;
+    EXPECT_EQ(TextsOf(fast.m_conflicts, fast.m_files), reference.m_conflicts) << where;
+    EXPECT_EQ(TextsOf(fast.m_deleted, fast.m_files), reference.m_deleted) << where;
+    EXPECT_EQ(TextsOf(fast.m_unclean, fast.m_files), reference.m_unclean) << where;
+    EXPECT_EQ(TextsOf(fast.m_globalChanges, fast.m_files), reference.m_globalChanges) << where;
+    EXPECT_EQ(e.m_fastStop.Calls(), e.m_referenceStop.Calls()) << where;
     ExpectSameLookups(e, where, allLookups);
 }
 
@@ -256,7 +249,7 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         ExpectSameLookups(engines, where + " erased");
 
         // The check operation fills both panes, deleted before unclean rows.
-        CStopper stopper(check.stopAfter);
+        CStoppingLink stopper(check.stopAfter);
         const CPaneFindings panes = RunCheckOperation(check.Inputs(stopper));
         CEngines rows(check);
         const CReferenceResult& expected = rows.Reference();
@@ -267,13 +260,13 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         EXPECT_TRUE(panes.m_stopped == rows.Stopped() && !panes.m_editor) << where;
         ExpectPane(panes.m_conflict, panes, expected.m_conflicts, nothing, where);
         ExpectPane(panes.m_warning, panes, warnings, nothing, where);
-        EXPECT_EQ(stopper.m_link.Calls(), rows.m_referenceStop.m_link.Calls()) << where;
+        EXPECT_EQ(stopper.Calls(), rows.m_referenceStop.Calls()) << where;
 
         // The global-change listing of all plugins or one named exactly (other letters, a master: none).
         std::vector<std::string> names{"", Upper(order.plugins[0]->FileName())};
         for (const auto* file : order.plugins) names.push_back(file->FileName());
         for (const auto* file : order.masters) names.push_back(file->FileName());
-        CStopper listingStop(check.stopAfter);
+        CStoppingLink listingStop(check.stopAfter);
         CCheckInputs inputs = check.Inputs(listingStop);
         inputs.globalChangesFile = gen.Pick(names);
         const CPaneFindings listing = RunGlobalChangeListing(inputs);
@@ -284,11 +277,11 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         const CTextRows& changed = changes.Reference().m_globalChanges;
         EXPECT_FALSE(listing.m_conflict || listing.m_warning) << where;
         ExpectPane(listing.m_editor, listing, changed, changes.Stopped() && changed.empty(), where + " listing");
-        EXPECT_EQ(listingStop.m_link.Calls(), changes.m_referenceStop.m_link.Calls()) << where;
+        EXPECT_EQ(listingStop.Calls(), changes.m_referenceStop.Calls()) << where;
 
         // The object search and the find operation: a text of the IDs, bodies or tags in either
         // case, under any options; a stop before the search shows nothing.
-        CStopper findStop(std::min(check.stopAfter, 0));
+        CStoppingLink findStop(std::min(check.stopAfter, 0));
         CFindInputs find{inputs.loadedPlugins, inputs.foundMasters,
                          {gen.Int(2), gen.Int(2), gen.Int(2), gen.Int(2),
                           gen.Pick<std::string>({"a", "A", "b", std::string("a\0x", 3), "\xE9", "ONE",
@@ -314,7 +307,8 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
                 }
         search.m_fast.ComparePair(*order.plugins[0], *order.plugins[0], "????", kRunning);
         const CCheckResult& paired = search.m_fast.Result();
-        EXPECT_EQ(Texts(paired, paired.m_conflicts), search.m_reference.m_result.m_conflicts) << "pairs, " << where;
+        EXPECT_EQ(TextsOf(paired.m_conflicts, paired.m_files), search.m_reference.m_result.m_conflicts)
+            << "pairs, " << where;
         if (HasFailure()) return;
     }
 }

@@ -114,12 +114,11 @@ TEST(EditorSetUp, ListingsInFileOrderWithOriginalFilesAndProgress) {
     // A stop before the listing shows nothing. Stopped at the third report,
     // after B.esp's two entries (ACTI before STAT in table order): those
     // rows in file order, and no blank rows for the rest.
-    std::atomic<std::int32_t> stop{1};
+    CStoppingLink before(-1), link(3);
     auto in = set.Listing(0);
-    in.stop = &stop;
+    in.stop = &before.m_flag;
     EXPECT_TRUE(RunEditorSetUp(in).m_stopped);
-    stop = 0;
-    CStoppingLink link(stop, 3);
+    in.stop = &link.m_flag;
     in.link = &link;
     const CPaneFindings found = RunEditorSetUp(in);
     EXPECT_TRUE(found.m_stopped);

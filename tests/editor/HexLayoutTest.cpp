@@ -37,7 +37,7 @@ TEST(HexLayout, LinesShowAddressDigitsAndCharacters) {
     EXPECT_EQ(CHexLayout::FitBytesPerLine(0), 4u);
 }
 
-TEST(HexLayout, ByteUnderAColumn) {
+TEST(HexLayout, ByteUnderAColumnAndDifferences) {
     CHexLayout layout("0123456", "", 4);
     const std::string line = layout.LineText(1);  // bytes 4, 5, 6
     for (std::size_t column = 0; column < line.size() + 3; ++column) {
@@ -51,19 +51,17 @@ TEST(HexLayout, ByteUnderAColumn) {
     EXPECT_EQ(line.substr(layout.HexColumn(2), 2), "36");
     EXPECT_EQ(line[layout.CharColumn(2)], '6');
     EXPECT_FALSE(layout.ByteAt(5, layout.HexColumn(0)).has_value());
-}
 
-TEST(HexLayout, DifferencesFromTheComparison) {
-    //                     same  diff diff same diff | past the comparison's end
-    const CHexLayout layout("abcdefg", "aXYdZ", 4);
-    for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(layout.Differs(i), std::string("01101110")[i] == '1') << i;
+    //                 same  diff diff same diff | past the comparison's end
+    CHexLayout diff("abcdefg", "aXYdZ", 4);
+    for (std::size_t i = 0; i < 8; ++i) EXPECT_EQ(diff.Differs(i), std::string("01101110")[i] == '1') << i;
 
     // Bytes 1 and 2 in one run: "62 63" in the digits, "bc" in the characters.
-    auto spans = layout.DiffSpans(0);
+    auto spans = diff.DiffSpans(0);
     ASSERT_EQ(spans.size(), 2u);
-    EXPECT_EQ(layout.LineText(0).substr(spans[0].m_column, spans[0].m_length), "62 63");
-    EXPECT_EQ(layout.LineText(0).substr(spans[1].m_column, spans[1].m_length), "bc");
-    EXPECT_EQ(layout.DiffSpans(1), (std::vector<CColumnSpan>{{layout.HexColumn(0), 8}, {layout.CharColumn(0), 3}}));
+    EXPECT_EQ(diff.LineText(0).substr(spans[0].m_column, spans[0].m_length), "62 63");
+    EXPECT_EQ(diff.LineText(0).substr(spans[1].m_column, spans[1].m_length), "bc");
+    EXPECT_EQ(diff.DiffSpans(1), (std::vector<CColumnSpan>{{diff.HexColumn(0), 8}, {diff.CharColumn(0), 3}}));
 
     CHexLayout same("abc", "abc");
     EXPECT_TRUE(same.DiffSpans(0).empty());
