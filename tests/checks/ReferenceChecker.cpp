@@ -68,15 +68,15 @@ std::string ReferenceDescription(std::string_view tag) {
         {"ACTI", "Activator Entry"}, {"ALCH", "Alchemy Item Entry"}, {"APPA", "Apparatus Entry"},
         {"ARMO", "Armor Entry"}, {"BODY", "Body Entry"}, {"BOOK", "Book Entry"}, {"BSGN", "BirthSign Entry"},
         {"CELL", "Cell Entry"}, {"CLAS", "Class Settings"}, {"CLOT", "Cloth Settings"}, {"CONT", "Container Entry"},
-        {"CREA", "Creature Entry"}, {"DIAL", "Dialog Topic"}, {"DOOR", "Door Entry"},
-        {"ENCH", "Enchantment Settings"}, {"FACT", "Faction Settings"}, {"GLOB", "Global Settings"},
-        {"GMST", "Gameplay Settings"}, {"INGR", "Ingredient Entry"}, {"INFO", "Dialog Text"},
-        {"LAND", "Landscape Entry"}, {"LEVC", "Creature Leveled List"}, {"LEVI", "Item Leveled List"},
-        {"LIGH", "Light Settings"}, {"LOCK", "Lockpick Tool"}, {"LTEX", "Texture Entry"},
-        {"MGEF", "Magic Effects Entry"}, {"MISC", "Misc. Items Entry"}, {"NPC_", "NPC Entry"}, {"PGRD", "Path Grid"},
-        {"PROB", "Probe Tool"}, {"RACE", "Race Settings"}, {"REGN", "Region Settings Entry"},
-        {"REPA", "Repair Item Entry"}, {"SCPT", "Script"}, {"SKIL", "Skill Entry"}, {"SNDG", "Sound Gen "},
-        {"SOUN", "Sound Entry"}, {"SPEL", "Spell Entry"}, {"STAT", "Static Entry"}, {"WEAP", "Weapon Entry"}};
+        {"CREA", "Creature Entry"}, {"DIAL", "Dialog Topic"}, {"DOOR", "Door Entry"}, {"ENCH", "Enchantment Settings"},
+        {"FACT", "Faction Settings"}, {"GLOB", "Global Settings"}, {"GMST", "Gameplay Settings"},
+        {"INGR", "Ingredient Entry"}, {"INFO", "Dialog Text"}, {"LAND", "Landscape Entry"},
+        {"LEVC", "Creature Leveled List"}, {"LEVI", "Item Leveled List"}, {"LIGH", "Light Settings"},
+        {"LOCK", "Lockpick Tool"}, {"LTEX", "Texture Entry"}, {"MGEF", "Magic Effects Entry"},
+        {"MISC", "Misc. Items Entry"}, {"NPC_", "NPC Entry"}, {"PGRD", "Path Grid"}, {"PROB", "Probe Tool"},
+        {"RACE", "Race Settings"}, {"REGN", "Region Settings Entry"}, {"REPA", "Repair Item Entry"},
+        {"SCPT", "Script"}, {"SKIL", "Skill Entry"}, {"SNDG", "Sound Gen "}, {"SOUN", "Sound Entry"},
+        {"SPEL", "Spell Entry"}, {"STAT", "Static Entry"}, {"WEAP", "Weapon Entry"}};
     for (const auto& [t, text] : kTexts)
         if (tag == t) return text;
     return "?";

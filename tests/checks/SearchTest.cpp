@@ -1,8 +1,6 @@
-// The search's text matching against the reference, and the editor listings:
-// rows, file order, original files, progress and stop. The differential test
-// holds the search and find operation to the reference on generated load
-// orders; the window's operations transcript, what they show through the
-// document.
+// The search's text matching against the reference, and the editor listings: rows, file order,
+// original files, progress and stop. The differential test holds the search and find operation
+// to the reference; the window's operations transcript, what they show through the document.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -18,35 +16,6 @@ using namespace vantor::fixtures;
 namespace {
 
 using Strings = std::vector<std::string>;
-
-// Masters Old.esm (older) and New.esm, plugins A.esp and B.esp whose tags
-// are interleaved in the file, so table order and file order differ.
-struct CListingSet {
-    CLoadOrder m_order;
-    CPluginFile *m_old = nullptr, *m_new = nullptr, *m_a = nullptr, *m_b = nullptr;
-
-    CListingSet() {
-        CPluginBuilder oldMaster, newMaster, a, b;
-        oldMaster.Header().Record("MISC", Named("Gold_001", "gold")).Record("NPC_", Named("fargoth", "F"));
-        m_old = &m_order.Add("Old.esm", oldMaster, 1000);
-        newMaster.Header().Record("MISC", Named("Gold_001", "new gold")).Record("ACTI", Named("door", "d"));
-        m_new = &m_order.Add("New.esm", newMaster, 2000);
-        a.Header()
-            .Record("NPC_", Named("fargoth", "changed"))
-            .Record("ACTI", Named("a1", "x"))
-            .Record("NPC_", Named("n2", "y"))
-            .Record("MISC", Named("Gold_001", "z"))
-            .Record("ACTI", Named("a2", "w"));
-        m_a = &m_order.Add("A.esp", a, 3000);
-        b.Header().Record("STAT", Named("rock", "r")).Record("ACTI", Named("door", "d2"));
-        m_b = &m_order.Add("B.esp", b, 4000);
-    }
-
-    // Document order: B was extracted after A; masters newest read first.
-    CEditorSetUpInputs Listing(std::int32_t viewMasters, std::string viewFile = {}) const {
-        return {{m_b, m_a}, {m_new, m_old}, viewMasters, std::move(viewFile)};
-    }
-};
 
 }  // namespace
 
@@ -79,7 +48,26 @@ TEST(TextMatcher, AgreesWithTheWindowByWindowReferenceOnRandomBytes) {
 }
 
 TEST(EditorSetUp, ListingsInFileOrderWithOriginalFilesAndProgress) {
-    CListingSet set;
+    // Masters Old.esm (older) and New.esm, plugins A.esp and B.esp whose tags
+    // are interleaved in the file, so table order and file order differ.
+    CLoadOrder order;
+    CPluginBuilder oldMaster, newMaster, a, b;
+    oldMaster.Header().Record("MISC", Named("Gold_001", "gold")).Record("NPC_", Named("fargoth", "F"));
+    newMaster.Header().Record("MISC", Named("Gold_001", "new gold")).Record("ACTI", Named("door", "d"));
+    a.Header()
+        .Record("NPC_", Named("fargoth", "changed"))
+        .Record("ACTI", Named("a1", "x"))
+        .Record("NPC_", Named("n2", "y"))
+        .Record("MISC", Named("Gold_001", "z"))
+        .Record("ACTI", Named("a2", "w"));
+    b.Header().Record("STAT", Named("rock", "r")).Record("ACTI", Named("door", "d2"));
+    // Document order: B was extracted after A; masters newest read first.
+    const std::vector<CPluginFile*> plugins{&order.Add("B.esp", b, 4000), &order.Add("A.esp", a, 3000)};
+    const std::vector<CPluginFile*> masters{&order.Add("New.esm", newMaster, 2000),
+                                            &order.Add("Old.esm", oldMaster, 1000)};
+    const auto listing = [&](std::int32_t viewMasters, std::string viewFile) {
+        return CEditorSetUpInputs{plugins, masters, viewMasters, std::move(viewFile)};
+    };
     // Rows as tag, ID, plugin and original file, by file name and then in
     // file order. A plugin's original is the newest master holding the ID;
     // file names compare exactly, and a plugin is not a master.
@@ -101,7 +89,7 @@ TEST(EditorSetUp, ListingsInFileOrderWithOriginalFilesAndProgress) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.m_masters) + " " + c.m_file);
-        const CPaneFindings found = RunEditorSetUp(set.Listing(c.m_masters, c.m_file));
+        const CPaneFindings found = RunEditorSetUp(listing(c.m_masters, c.m_file));
         ASSERT_TRUE(found.m_editor);
         Strings rows;
         for (const auto& row : TextsOf(*found.m_editor, found.m_files)) {
@@ -115,7 +103,7 @@ TEST(EditorSetUp, ListingsInFileOrderWithOriginalFilesAndProgress) {
     // after B.esp's two entries (ACTI before STAT in table order): those
     // rows in file order, and no blank rows for the rest.
     CStoppingLink before(-1), link(3);
-    auto in = set.Listing(0);
+    auto in = listing(0, "");
     in.stop = &before.m_flag;
     EXPECT_TRUE(RunEditorSetUp(in).m_stopped);
     in.stop = &link.m_flag;
@@ -133,7 +121,7 @@ TEST(EditorSetUp, ListingsInFileOrderWithOriginalFilesAndProgress) {
     big.Header();
     for (int i = 0; i < 333; ++i) big.Record("MISC", Named("item_" + std::to_string(i), "x"));
     CScriptedLink bigLink;
-    CEditorSetUpInputs many{{&set.m_order.Add("Big.esp", big, 5000)}, {}, 0, {}};
+    CEditorSetUpInputs many{{&order.Add("Big.esp", big, 5000)}, {}, 0, {}};
     many.link = &bigLink;
     const CPaneFindings listed = RunEditorSetUp(many);
     ASSERT_TRUE(listed.m_editor);

@@ -107,7 +107,9 @@ TEST(EntryRows, ShortDataHasNoRowsAndNewRowsAreBlank) {
     tooShort.SetData("NAM");
     EXPECT_TRUE(FillGrid("MISC", tooShort).empty());
     // Every cell empty and editable.
-    EXPECT_EQ(NewRow(), CEntryRow{});
+    const CEntryRow blank = NewRow();
+    EXPECT_TRUE(!blank.m_fromEntry && blank.m_value == 0);
+    EXPECT_TRUE((blank.m_tag + blank.m_data + blank.m_type + blank.m_bytes).empty());
 }
 
 // Random payloads under every tag the rules name: whatever form a row gets,
