@@ -163,22 +163,23 @@ private:
 
 // Both engines on the same files, stopped alike.
 struct CEngines {
-    explicit CEngines(const CCheck& check) : c(check), m_fastStop(c.stopAfter), m_referenceStop(c.stopAfter) {
-        for (auto* p : c.plugins) {
+    explicit CEngines(const CCheck& check)
+        : m_check(check), m_fastStop(check.stopAfter), m_referenceStop(check.stopAfter) {
+        for (auto* p : m_check.plugins) {
             m_fast.AddPlugin(*p);
             m_reference.AddPlugin(*p);
         }
-        for (auto* m : c.masters) {
+        for (auto* m : m_check.masters) {
             m_fast.AddMaster(*m);
             m_reference.AddMaster(*m);
         }
     }
     const CReferenceResult& Reference() {
-        return m_reference.Run(m_referenceStop.m_flag, c.mode, c.conflicts, c.unclean, c.mask);
+        return m_reference.Run(m_referenceStop.m_flag, m_check.mode, m_check.conflicts, m_check.unclean, m_check.mask);
     }
     bool Stopped() const { return m_referenceStop.m_flag != 0; }
 
-    const CCheck c;
+    const CCheck m_check;
     CStoppingLink m_fastStop, m_referenceStop;
     CPluginChecker m_fast{&m_fastStop};
     CReferenceChecker m_reference{&m_referenceStop};
@@ -186,7 +187,7 @@ struct CEngines {
 
 void ExpectSameLookups(CEngines& e, const std::string& where, bool allLookups = true) {
     using EList = CPluginChecker::EList;
-    for (const CPluginFile* file : e.c.plugins)
+    for (const CPluginFile* file : e.m_check.plugins)
         for (std::string_view tag : CPluginFile::kTags)
             for (const auto& x : *file->GetTable(tag)) {
                 // Under a raised stop flag the original file is never looked for.
@@ -195,7 +196,7 @@ void ExpectSameLookups(CEngines& e, const std::string& where, bool allLookups = 
                     << where << " " << tag << " " << x->IdText();
                 if (!allLookups) continue;
                 for (bool inMasters : {false, true})
-                    for (const CPluginFile* named : inMasters ? e.c.masters : e.c.plugins)
+                    for (const CPluginFile* named : inMasters ? e.m_check.masters : e.m_check.plugins)
                         ASSERT_EQ(e.m_fast.FindEntry(named->FileName(), x->m_id, tag,
                                                      inMasters ? EList::Masters : EList::Plugins),
                                   e.m_reference.FindEntry(named->FileName(), x->m_id, tag, inMasters))
@@ -205,7 +206,8 @@ void ExpectSameLookups(CEngines& e, const std::string& where, bool allLookups = 
 
 // Rows, progress and the lookups the other operations build on.
 void Compare(CEngines& e, const std::string& where, bool allLookups = true) {
-    const CCheckResult& fast = e.m_fast.Run(e.m_fastStop.m_flag, e.c.mode, e.c.conflicts, e.c.unclean, e.c.mask);
+    const CCheck& c = e.m_check;
+    const CCheckResult& fast = e.m_fast.Run(e.m_fastStop.m_flag, c.mode, c.conflicts, c.unclean, c.mask);
     const CReferenceResult& reference = e.Reference();
     EXPECT_EQ(TextsOf(fast.m_conflicts, fast.m_files), reference.m_conflicts) << where;
     EXPECT_EQ(TextsOf(fast.m_deleted, fast.m_files), reference.m_deleted) << where;
@@ -217,8 +219,9 @@ void Compare(CEngines& e, const std::string& where, bool allLookups = true) {
 
 // The object search on both sides; the reference's rows.
 CTextRows ExpectSameSearch(CEngines& e, const CFindParams& p, const std::string& where) {
-    const CTextRows expected = ReferenceSearch(e.m_reference, p.m_searchMasters ? e.c.masters : e.c.plugins, p.m_text,
-                                               p.m_matchCase, p.m_wholeWord, p.m_lookInData, p.m_searchMasters);
+    const auto& files = p.m_searchMasters ? e.m_check.masters : e.m_check.plugins;
+    const CTextRows expected = ReferenceSearch(e.m_reference, files, p.m_text, p.m_matchCase, p.m_wholeWord,
+                                               p.m_lookInData, p.m_searchMasters);
     const CFindings found = Search(e.m_fast, nullptr, kRunning, p.m_text, p.m_matchCase, p.m_wholeWord,
                                    p.m_lookInData, p.m_searchMasters);
     EXPECT_EQ(TextsOf(found, e.m_fast.Files()), expected) << where << " search " << p.m_text;

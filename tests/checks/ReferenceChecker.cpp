@@ -9,6 +9,18 @@
 
 namespace vantor::fixtures {
 
+unsigned char ReferenceLower(unsigned char c) {
+    if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c - 'A' + 'a');
+    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 0x20);
+    switch (c) {
+        case 0x8A: return 0x9A;
+        case 0x8C: return 0x9C;
+        case 0x8E: return 0x9E;
+        case 0x9F: return 0xFF;
+        default: return c;
+    }
+}
+
 namespace {
 
 // The reference makes its own IDs, comparisons and texts: a fault in a
@@ -53,6 +65,12 @@ std::int64_t ReferenceAge(const CPluginFile& file) {
     return std::chrono::floor<std::chrono::seconds>(std::chrono::file_clock::to_sys(time)).time_since_epoch().count();
 }
 
+std::string LowerText(std::string s, bool matchCase) {
+    if (!matchCase)
+        for (char& c : s) c = static_cast<char>(ReferenceLower(static_cast<unsigned char>(c)));
+    return s;
+}
+
 // The first entry of the ID in the file's table of `tag`, by walking it.
 const CEntry* FirstOf(const CPluginFile& file, std::string_view tag, std::string_view id) {
     if (const CEntryTable* table = file.GetTable(tag))
@@ -81,27 +99,6 @@ std::string ReferenceDescription(std::string_view tag) {
         if (tag == t) return text;
     return "?";
 }
-unsigned char ReferenceLower(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c - 'A' + 'a');
-    if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 0x20);
-    switch (c) {
-        case 0x8A: return 0x9A;
-        case 0x8C: return 0x9C;
-        case 0x8E: return 0x9E;
-        case 0x9F: return 0xFF;
-        default: return c;
-    }
-}
-
-namespace {
-
-std::string LowerText(std::string s, bool matchCase) {
-    if (!matchCase)
-        for (char& c : s) c = static_cast<char>(ReferenceLower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-}  // namespace
 
 bool ReferenceOccurs(std::string_view bytes, const std::string& findText, bool matchCase) {
     const std::string text = LowerText(findText.c_str(), matchCase);
