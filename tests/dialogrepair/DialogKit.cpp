@@ -26,18 +26,12 @@ void AddTopic(CPluginBuilder& b, const std::string& topic, const std::vector<CRe
         b.Record("INFO", InfoSubs(Id(r.m_id), Id(r.m_prev), Id(r.m_next), r.m_text, r.m_deleted));
 }
 
-std::string CBackInfo::Text() const {
+std::string TextOf(std::string_view rest) {
     CSubRecords subs;
-    SplitSubRecords(m_rest, subs);
+    SplitSubRecords(rest, subs);
     for (const CSubRecord& s : subs)
         if (s.m_tag == "NAME") return s.m_payload;
     return {};
-}
-
-const CBackTopic* CRepairBack::Find(const std::string& topicText) const {
-    for (const auto& t : m_topics)
-        if (UpToNul(t.m_name) == topicText) return &t;
-    return nullptr;
 }
 
 CRepairBack ReadRepair(const std::string& path) {
@@ -46,7 +40,6 @@ CRepairBack ReadRepair(const std::string& path) {
     if (!platform::ReadWholeFile(path, bytes) || bytes.size() < 362 || bytes.compare(0, 4, "TES3") != 0) return back;
     back.m_header = bytes.substr(0, 362);
     back.m_recordCount = U32(bytes, 320);
-    back.m_masterSize = std::uint64_t(U32(bytes, 354)) | std::uint64_t(U32(bytes, 358)) << 32;
     std::size_t pos = 16 + U32(bytes, 4);
     while (pos < bytes.size()) {
         if (bytes.size() - pos < 16) return back;
@@ -79,12 +72,6 @@ CRepairBack ReadRepair(const std::string& path) {
     return back;
 }
 
-std::vector<std::string> ChainIds(const CBackTopic& topic) {
-    std::vector<std::string> ids;
-    for (const auto& i : topic.m_infos) ids.emplace_back(UpToNul(i.m_inam));
-    return ids;
-}
-
 ::testing::AssertionResult ChainConsistent(const CBackTopic& topic) {
     const auto& c = topic.m_infos;
     const std::string empty(1, '\0');
@@ -92,6 +79,16 @@ std::vector<std::string> ChainIds(const CBackTopic& topic) {
         if (c[k].m_pnam != (k ? c[k - 1].m_inam : empty) || c[k].m_nnam != (k + 1 < c.size() ? c[k + 1].m_inam : empty))
             return ::testing::AssertionFailure() << "topic " << UpToNul(topic.m_name) << ": links of element " << k;
     return ::testing::AssertionSuccess();
+}
+
+std::map<std::string, std::string> Chains(const CRepairBack& back) {
+    std::map<std::string, std::string> out;
+    for (const auto& t : back.m_topics) {
+        EXPECT_TRUE(ChainConsistent(t));
+        std::string& s = out[std::string(UpToNul(t.m_name))];
+        for (const auto& i : t.m_infos) s += (s.empty() ? "" : " ") + std::string(UpToNul(i.m_inam)) + "=" + TextOf(i.m_rest);
+    }
+    return out;
 }
 
 }  // namespace vantor::fixtures

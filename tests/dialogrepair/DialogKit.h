@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -37,9 +38,11 @@ inline void SetFileTime(const std::string& path, std::int64_t seconds) {
     ASSERT_TRUE(platform::SetFileTimes(path, {seconds, 0, seconds, 0})) << path;
 }
 
+// The payload of the NAME subrecord among a response's bytes after NNAM.
+std::string TextOf(std::string_view rest);
+
 struct CBackInfo {
     std::string m_inam, m_pnam, m_nnam, m_rest;
-    std::string Text() const;  // payload of the NAME subrecord in the rest
 };
 struct CBackTopic {
     std::string m_name;  // NAME payload as written
@@ -50,18 +53,16 @@ struct CRepairBack {
     bool m_ok = false;
     std::string m_header;  // the whole TES3 record
     std::uint32_t m_recordCount = 0;
-    std::uint64_t m_masterSize = 0;
     std::size_t m_records = 0;  // records after the header
     std::vector<CBackTopic> m_topics;
-    const CBackTopic* Find(const std::string& topicText) const;
 };
 // Reads a repair plugin strictly: every record must be whole.
 CRepairBack ReadRepair(const std::string& path);
 
-// The INAM texts of a chain in order.
-std::vector<std::string> ChainIds(const CBackTopic& topic);
 // First PNAM and last NNAM a single zero byte, each NNAM the next INAM and
 // each PNAM the previous INAM, byte for byte.
 ::testing::AssertionResult ChainConsistent(const CBackTopic& topic);
+// Each topic's chain as "id=text id=text ...", checked for consistent links.
+std::map<std::string, std::string> Chains(const CRepairBack& back);
 
 }  // namespace vantor::fixtures
