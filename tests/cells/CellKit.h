@@ -14,11 +14,9 @@ using fixtures::ReadPluginAt;
 // data, junk cells left out, the header's record count kept true.
 std::string Apply(const std::string& bytes, const CPluginCells& result);
 
-// Cleans `plugin` in memory as the writer will (changed cells get their new
-// data, junk cells are left out), writes it under its name into `scratch`,
-// and checks that it reads back, that a second analysis finds nothing more,
-// and that each changed cell kept every other subrecord in order. Returns
-// the first analysis.
+// Analyses `plugin` and checks that each changed cell only lost whole
+// subrecords, the ones its counts name, and that the plugin as Apply cleans
+// it, written into `scratch`, reads back with nothing more to clean.
 CPluginCells CleanAndCheck(const CCellCleaner& cleaner, const CPluginFile& plugin, const std::string& scratch);
 
 }  // namespace vantor::cells::testing

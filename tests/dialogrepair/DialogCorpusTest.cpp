@@ -4,17 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <map>
 #include <set>
 
 #include "DialogKit.h"
-#include "format/Entry.h"
-#include "format/PluginFile.h"
-#include "format/SubRecord.h"
-#include "dialogrepair/DialogMerge.h"
 #include "fixtures/ScriptedLink.h"
 #include "fixtures/TempDir.h"
-#include "platform/Files.h"
+#include "format/PluginFile.h"
 
 using namespace vantor;
 using namespace vantor::fixtures;
@@ -28,30 +23,15 @@ void WalkDialogue(const std::string& path, CDialogIds& out, bool addTopics) {
     ASSERT_TRUE(platform::ReadWholeFile(path, bytes)) << path;
     std::set<std::string>* current = nullptr;
     for (std::size_t pos = 0; pos + 16 <= bytes.size();) {
-        const std::string tag = bytes.substr(pos, 4);
-        const std::size_t size = U32(bytes, pos + 4);
-        const std::string data = bytes.substr(pos + 16, size);
-        pos += 16 + size;
-        CSubRecords subs;
+        const std::string tag = bytes.substr(pos, 4), data = bytes.substr(pos + 16, U32(bytes, pos + 4));
+        pos += 16 + data.size();
         if (tag != "DIAL" && tag != "INFO") continue;
+        CSubRecords subs;
         SplitSubRecords(data, subs);
-        const bool deleted = IsDeletedData(data);
-        if (tag == "DIAL") {
-            std::string name(UpToNul(subs[0].m_payload));
-            current = nullptr;
-            if (deleted) continue;
-            if (addTopics) current = &out[name];
-            else if (out.count(name)) current = &out[name];
-        } else if (current && !deleted) {
-            current->insert(std::string(UpToNul(subs[0].m_payload)));
-        }
+        const std::string id(UpToNul(subs[0].m_payload));
+        if (tag == "DIAL") current = IsDeletedData(data) || !(addTopics || out.count(id)) ? nullptr : &out[id];
+        else if (current && !IsDeletedData(data)) current->insert(id);
     }
-}
-
-std::string Find(const std::vector<std::string>& files, const std::string& tail) {
-    for (const auto& f : files)
-        if (f.size() >= tail.size() && f.compare(f.size() - tail.size(), tail.size(), tail) == 0) return f;
-    return {};
 }
 
 }  // namespace
@@ -59,63 +39,58 @@ std::string Find(const std::vector<std::string>& files, const std::string& tail)
 TEST(DialogCorpus, SharedTopicsMergeIntoConsistentChainsTheReaderTakes) {
     const auto files = CorpusFiles();
     if (files.empty()) GTEST_SKIP() << "corpus folder absent";
-    struct CSet {
-        std::vector<std::string> m_plugins;
-        std::vector<std::string> m_masters;
-    };
-    const std::vector<CSet> sets{
+    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> sets{  // plugins, masters
         {{"Data Files__fm_dialogue.esp", "Data Files__Clean_fm_dialogue.esp", "Data Files__fm_dialogue_final.ESP"},
          {"00 Core__OAAB_Data.esm"}},
         {{"The Blight.ESP", "The Blight_ServiceRefusal.ESP", "Flin__flin.ESP"}, {}},
         {{"Data Files__Chargen Scenarios - quests.ESP", "tests__assets__esp__test.esp"}, {"00 Core__OAAB_Data.esm"}},
     };
-    for (const CSet& set : sets) {
+    for (const auto& [plugins, masters] : sets) {
+        SCOPED_TRACE(plugins[0]);
         CTempDir out;
         CScriptedLink link;  // every question answered Yes
         CDialogMerge merge(link);
         CDialogIds expected;
         // Masters only add to topics a plugin holds.
         for (bool plugin : {true, false})
-            for (const auto& name : plugin ? set.m_plugins : set.m_masters) {
-                const std::string path = Find(files, name);
-                ASSERT_FALSE(path.empty()) << name;
-                if (plugin) merge.AddPlugin(platform::FileNameOf(path), platform::FolderOf(path));
-                else merge.AddMaster(platform::FileNameOf(path), platform::FolderOf(path));
-                WalkDialogue(path, expected, plugin);
+            for (const auto& name : plugin ? plugins : masters) {
+                const auto path = std::find_if(files.begin(), files.end(), [&](const auto& f) { return f.ends_with(name); });
+                ASSERT_NE(path, files.end()) << name;
+                if (plugin) merge.AddPlugin(platform::FileNameOf(*path), platform::FolderOf(*path));
+                else merge.AddMaster(platform::FileNameOf(*path), platform::FolderOf(*path));
+                WalkDialogue(*path, expected, plugin);
             }
         merge.SetOutputPath(out / "Repair.esp");
         std::atomic<std::int32_t> stop{0};
-        ASSERT_EQ(merge.Run(stop), 1) << set.m_plugins[0];
+        ASSERT_EQ(merge.Run(stop), 1);
         ASSERT_EQ(merge.Outcome(), CDialogMerge::EOutcome::Written);
 
-        CRepairBack back = ReadRepair(out / "Repair.esp");
-        ASSERT_TRUE(back.m_ok) << set.m_plugins[0];
-        EXPECT_EQ(back.m_recordCount, back.m_records);
+        const CRepairBack back = ReadRepair(out / "Repair.esp");
+        ASSERT_TRUE(back.m_ok);
         CDialogIds written;
-        std::size_t infos = 0;
+        std::vector<std::pair<std::string, const CInfoRecord*>> infos;  // topic, response
         for (const auto& topic : back.m_topics) {
-            EXPECT_TRUE(ChainConsistent(topic));
+            EXPECT_TRUE(ChainConsistent(topic.m_infos));
             auto& ids = written[std::string(UpToNul(topic.m_name))];
-            for (const auto& info : topic.m_infos) EXPECT_TRUE(ids.emplace(UpToNul(info.m_inam)).second) << "written twice";
-            infos += topic.m_infos.size();
+            for (const auto& info : topic.m_infos) {
+                EXPECT_TRUE(ids.emplace(UpToNul(info.m_inam)).second) << "written twice";
+                infos.emplace_back(UpToNul(topic.m_name), &info);
+            }
         }
-        EXPECT_EQ(written, expected) << set.m_plugins[0];
+        EXPECT_EQ(written, expected);
 
         // The project's reader takes it whole, every response under its topic.
         CPluginFile file;
-        ASSERT_TRUE(file.Open("Repair.esp", out.Path()));
-        ASSERT_TRUE(file.ReadRecords(stop, CExtractOpts::All()));
+        ASSERT_TRUE(file.Open("Repair.esp", out.Path()) && file.ReadRecords(stop, CExtractOpts::All()));
         EXPECT_EQ(file.Diagnostic().m_kind, CReadDiagnostic::EKind::None) << file.Diagnostic().m_message;
         ASSERT_EQ(file.GetTable("DIAL")->size(), back.m_topics.size());
-        ASSERT_EQ(file.GetTable("INFO")->size(), infos);
-        std::size_t k = 0;
-        for (const auto& topic : back.m_topics)
-            for (const auto& info : topic.m_infos) {
-                const CEntry& e = *(*file.GetTable("INFO"))[k++];
-                EXPECT_EQ(e.m_id, info.m_inam);
-                EXPECT_EQ(e.m_topic, std::string(UpToNul(topic.m_name)));
-                EXPECT_EQ(e.m_deleted, 0);
-            }
+        ASSERT_EQ(file.GetTable("INFO")->size(), infos.size());
+        for (std::size_t k = 0; k < infos.size(); ++k) {
+            const CEntry& e = *(*file.GetTable("INFO"))[k];
+            EXPECT_EQ(e.m_id, infos[k].second->m_inam);
+            EXPECT_EQ(e.m_topic, infos[k].first);
+            EXPECT_EQ(e.m_deleted, 0);
+        }
         file.Close();
     }
 }

@@ -1,28 +1,21 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <atomic>
 #include <deque>
 #include <filesystem>
-#include <map>
 #include <optional>
 
 #include "DialogKit.h"
-#include "format/Entry.h"
-#include "dialogrepair/DialogMerge.h"
-#include "fixtures/ScriptedLink.h"
-#include "fixtures/TempDir.h"
-#include "platform/FileOps.h"
-#include "platform/Files.h"
+#include "fixtures/GameFolder.h"
 
 using namespace vantor;
 using namespace vantor::fixtures;
 using namespace std::string_literals;
+using EOutcome = CDialogMerge::EOutcome;
 
 namespace {
 
 const std::string kMasterQuestion = "ask Caution|Master Files Not Found.\nDialog Repair will be incomplete.\nIgnore and Continue?";
-const std::string kConflict = "ask Conflict Found|Conflicting Dialog Found. Ignore and Continue?";
 
 // Sets the stop flag when a progress text starts with the given prefix.
 class CStoppingLink : public CScriptedLink {
@@ -30,7 +23,7 @@ public:
     CStoppingLink(std::atomic<std::int32_t>& stop, std::string prefix) : m_stop(stop), m_prefix(std::move(prefix)) {}
     void Progress(const std::string& text, int total) override {
         CScriptedLink::Progress(text, total);
-        if (text.rfind(m_prefix, 0) == 0) m_stop = 1;
+        if (text.starts_with(m_prefix)) m_stop = 1;
     }
 
 private:
@@ -38,68 +31,49 @@ private:
     std::string m_prefix;
 };
 
-class DialogMergeTest : public ::testing::Test {
-protected:
-    void TearDown() override { platform::SetFaultHook(nullptr); }
+// Merges plugins and masters of the data folder into `output` there; the
+// run says 1 exactly when it wrote.
+EOutcome Merge(const CGameFolder& game, CFrameLink& link, const std::vector<std::string>& plugins,
+               const std::vector<std::string>& masters, const std::string& output = "Repair.esp") {
+    CDialogMerge merge(link);
+    for (const auto& p : plugins) merge.AddPlugin(p, game.m_data);
+    for (const auto& m : masters) merge.AddMaster(m, game.m_data);
+    merge.SetOutputPath(game.m_data + output);
+    std::atomic<std::int32_t> stop{0};
+    const std::int32_t result = merge.Run(stop);
+    EXPECT_EQ(result, merge.Outcome() == EOutcome::Written ? 1 : 0);
+    return merge.Outcome();
+}
 
-    // Writes a file into the folder with the given last-write time.
-    std::string Put(const std::string& name, const CPluginBuilder& b, std::int64_t time = 1'600'000'000) {
-        std::string path = m_dir / name;
-        EXPECT_TRUE(b.Write(path));
-        SetFileTime(path, time);
-        return path;
-    }
-
-    std::int32_t Run(CFrameLink& link, const std::vector<std::string>& plugins, const std::vector<std::string>& masters,
-                     const std::string& output = "Repair.esp", CDialogMerge::EOutcome* outcome = nullptr) {
-        CDialogMerge merge(link);
-        for (const auto& p : plugins) merge.AddPlugin(p, m_dir.Path());
-        for (const auto& m : masters) merge.AddMaster(m, m_dir.Path());
-        merge.SetOutputPath(m_dir.Path() + output);
-        std::int32_t r = merge.Run(m_stop);
-        if (outcome) *outcome = merge.Outcome();
-        return r;
-    }
-
-    // Names in the folder other than the ones the test wrote.
-    std::vector<std::string> Leftovers() const {
-        std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(m_dir.Path()))
-            if (e.path().extension() == ".tmp") names.push_back(e.path().filename().string());
-        return names;
-    }
-
-    std::string Bytes(const std::string& name) const {
-        std::string out;
-        platform::ReadWholeFile(m_dir / name, out);
-        return out;
-    }
-
-    CTempDir m_dir;
-    CScriptedLink m_link;
-    std::atomic<std::int32_t> m_stop{0};
-};
+// No working file is left in the folder.
+bool NoLeftovers(const std::string& folder) {
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().extension() == ".tmp") return false;
+    return true;
+}
 
 }  // namespace
 
 // A master chain whose links break off: the first response not yet placed
 // goes next, with a warning. The random topics of DialogMergeProperty hold
 // the rules of whole chains.
-TEST_F(DialogMergeTest, ABrokenMasterChainTakesTheFirstRemainingAndWarns) {
+TEST(DialogMergeTest, ABrokenMasterChainTakesTheFirstRemainingAndWarns) {
+    CGameFolder game;
     CPluginBuilder p, m;
     AddTopic(p.Header(), "T", {{"p", "m3", "", "P"}});
     AddTopic(m.Header(), "T", {{"m1", "", "m9", "one"}, {"m2", "m7", "m3", "two"}, {"m3", "m2", "", "three"}});
-    Put("P.esp", p);
-    Put("M.esm", m);
-    ASSERT_EQ(Run(m_link, {"P.esp"}, {"M.esm"}), 1);
-    EXPECT_EQ(Chains(ReadRepair(m_dir / "Repair.esp")), (std::map<std::string, std::string>{{"T", "m1=one m2=two m3=three p=P"}}));
-    ASSERT_EQ(m_link.Messages().size(), 1u);  // no question about masters either
-    EXPECT_EQ(m_link.Messages()[0].m_text, "Dialog May Be Out of Order");
+    game.Write("P.esp", p);
+    game.Write("M.esm", m);
+    ASSERT_EQ(Merge(game, game.m_link, {"P.esp"}, {"M.esm"}), EOutcome::Written);
+    EXPECT_EQ(ReadRepair(game.m_data + "Repair.esp").Chains()["T"], "m1=one m2=two m3=three p=P");
+    ASSERT_EQ(game.m_link.Messages().size(), 1u);  // no question about masters either
+    EXPECT_EQ(game.m_link.Messages()[0].m_text, "Dialog May Be Out of Order");
 }
 
 // What lies between and inside the records is read as the game reads it;
 // the repair plugin's header and the question about the missing master.
-TEST_F(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
+TEST(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
+    CGameFolder game;
     CPluginBuilder p;
     p.Header({"Morrowind.esm"});
     p.Raw("\x01\x02garbageIN"s);
@@ -128,15 +102,15 @@ TEST_F(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
     std::size_t cut = p.Size();
     p.Record("INFO", InfoSubs(Id("c"), Id("ABC"), Id(""), "C"));
     p.Truncate(cut + 30);  // a cut record ends the file
-    Put("P.esp", p);
+    game.Write("P.esp", p);
 
-    ASSERT_EQ(Run(m_link, {"P.esp"}, {}), 1);
-    CRepairBack back = ReadRepair(m_dir / "Repair.esp");
+    ASSERT_EQ(Merge(game, game.m_link, {"P.esp"}, {}), EOutcome::Written);
+    CRepairBack back = ReadRepair(game.m_data + "Repair.esp");
     ASSERT_TRUE(back.m_ok);
     ASSERT_EQ(back.m_topics.size(), 3u);
     EXPECT_EQ(back.m_topics[0].m_name, Id("T"));
     EXPECT_EQ(back.m_topics[0].m_rest, SubBytes(Sub("DATA", "\0"s)));
-    EXPECT_EQ(Chains(back)["T"], "a=A b=B");
+    EXPECT_EQ(back.Chains()["T"], "a=A b=B");
     EXPECT_EQ(back.m_topics[1].m_name, Id("lonely topic"));
     EXPECT_EQ(back.m_topics[1].m_rest, SubBytes(Sub("DATA", "\x02"s)));
     EXPECT_TRUE(back.m_topics[1].m_infos.empty());
@@ -152,29 +126,24 @@ TEST_F(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
     std::string want = "TES3"s + I32(346) + I32(0) + I32(0) + SubBytes(Sub("HEDR", hedr)) +
                        SubBytes(Sub("MAST", Id("Morrowind.esm"))) + SubBytes(Sub("DATA", I32(79837557) + I32(0)));
     EXPECT_EQ(back.m_header, want);
-    ASSERT_EQ(m_link.Messages().size(), 1u);
-    EXPECT_EQ(m_link.Messages()[0].m_text, kMasterQuestion.substr(kMasterQuestion.find('|') + 1));
-    EXPECT_EQ(m_link.Messages()[0].m_buttons, EButtons::YesNo);
-    EXPECT_EQ(m_link.Messages()[0].m_icon, EIcon::Question);
-    EXPECT_TRUE(Leftovers().empty());
+    ASSERT_EQ(game.m_link.Messages().size(), 1u);
+    EXPECT_EQ(game.m_link.Messages()[0].m_text, kMasterQuestion.substr(kMasterQuestion.find('|') + 1));
+    EXPECT_EQ(game.m_link.Messages()[0].m_buttons, EButtons::YesNo);
+    EXPECT_EQ(game.m_link.Messages()[0].m_icon, EIcon::Question);
+    EXPECT_TRUE(NoLeftovers(game.m_data));
 }
 
 // Every run that ends early leaves the repair plugin that was there as it
 // was, no working file behind, the inputs untouched, and says why once.
-TEST_F(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
-    CPluginBuilder p;
-    p.Header();
-    AddTopic(p, "T", {{"a", "", "", "A"}});
-    AddTopic(p, "U", {{"b", "", "", "B"}});
-    Put("P.esp", p);
-    CPluginBuilder q;
-    q.Header();
-    AddTopic(q, "T", {{"a", "", "", "other A"}});
-    Put("Q.esp", q);
-    const std::string input = Bytes("P.esp");
-    const std::string old = "an earlier repair plugin";
+TEST(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
+    CGameFolder game;
+    CPluginBuilder p, q;
+    AddTopic(AddTopic(p.Header(), "T", {{"a", "", "", "A"}}), "U", {{"b", "", "", "B"}});
+    AddTopic(q.Header(), "T", {{"a", "", "", "other A"}});
+    game.Write("P.esp", p);
+    game.Write("Q.esp", q);
+    const std::string input = game.Read("P.esp"), old = "an earlier repair plugin";
     using EOp = platform::EFileOp;
-    using EOutcome = CDialogMerge::EOutcome;
     const std::string taken = "ask Cannot Complete Request|The Repair Plugin P.esp is also a file to be read.\n"
                               "Choose another name for the Repair Plugin.";
     struct CCase {
@@ -190,11 +159,12 @@ TEST_F(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
     const std::string io = "ask VANTOR|Input/output error", out = "Repair.esp";
     // The system's own words for a folder that is not there.
     platform::CFile probe;
-    EXPECT_FALSE(probe.CreateUnique(m_dir / "no such folder/", 0644));
+    EXPECT_FALSE(probe.CreateUnique(game.m_data + "no such folder/", 0644));
     const std::string noFolder = platform::LastErrorMessage();
     const CCase cases[] = {
         {out, {EAnswer::No}, {}, "", "", EOutcome::Declined, kMasterQuestion},
-        {out, {EAnswer::Yes, EAnswer::No}, {}, "", "", EOutcome::Declined, kConflict, {"P.esp", "Q.esp"}},
+        {out, {EAnswer::Yes, EAnswer::No}, {}, "", "", EOutcome::Declined,
+         "ask Conflict Found|Conflicting Dialog Found. Ignore and Continue?", {"P.esp", "Q.esp"}},
         {out, {}, EOp::Write, "", "", EOutcome::WriteFailed, io},
         {out, {}, EOp::ShortWrite, "", "", EOutcome::WriteFailed, "ask VANTOR|Could not update this Entry."},
         {out, {}, EOp::Sync, "", "", EOutcome::WriteFailed, io},
@@ -213,26 +183,28 @@ TEST_F(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
     };
     for (const CCase& c : cases) {
         SCOPED_TRACE(c.m_lastCall);
-        ASSERT_TRUE(CPluginBuilder().Raw(old).Write(m_dir / "Repair.esp"));
-        m_stop = 0;
-        CStoppingLink link(m_stop, c.m_stopAt.empty() ? "\x01" : c.m_stopAt);
+        ASSERT_TRUE(CPluginBuilder().Raw(old).Write(game.m_data + "Repair.esp"));
+        std::atomic<std::int32_t> stop{0};
+        CStoppingLink link(stop, c.m_stopAt.empty() ? "\x01" : c.m_stopAt);
         link.m_answers = c.m_answers;
-        if (c.m_fail)
-            platform::SetFaultHook([&c](EOp op, const std::string& path) {
-                return op == *c.m_fail && path.find(c.m_failOn) != std::string::npos;
+        {
+            const CFaultGuard guard([&c](EOp op, const std::string& path) {
+                return c.m_fail && op == *c.m_fail && path.find(c.m_failOn) != std::string::npos;
             });
-        CDialogMerge::EOutcome outcome{};
-        EXPECT_EQ(Run(link, c.m_plugins, {}, c.m_output, &outcome), c.m_outcome == EOutcome::Stopped ? 1 : 0);
-        platform::SetFaultHook(nullptr);
-        EXPECT_EQ(outcome, c.m_outcome);
+            CDialogMerge merge(link);
+            for (const auto& name : c.m_plugins) merge.AddPlugin(name, game.m_data);
+            merge.SetOutputPath(game.m_data + c.m_output);
+            EXPECT_EQ(merge.Run(stop), c.m_outcome == EOutcome::Stopped ? 1 : 0);
+            EXPECT_EQ(merge.Outcome(), c.m_outcome);
+        }
         const auto calls = link.Calls();
         ASSERT_FALSE(calls.empty());
         EXPECT_EQ(calls.back(), c.m_lastCall);  // once stopped, nothing more is shown
         if (c.m_outcome == EOutcome::Refused) {
             EXPECT_EQ(calls.size(), 1u);  // refused before reading
         }
-        EXPECT_EQ(Bytes("Repair.esp"), old);
-        EXPECT_EQ(Bytes("P.esp"), input);
-        EXPECT_TRUE(Leftovers().empty());
+        EXPECT_EQ(game.Read("Repair.esp"), old);
+        EXPECT_EQ(game.Read("P.esp"), input);
+        EXPECT_TRUE(NoLeftovers(game.m_data));
     }
 }

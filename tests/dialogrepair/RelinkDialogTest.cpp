@@ -1,13 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <filesystem>
 
 #include "DialogKit.h"
 #include "document/operations/RelinkDialog.h"
-#include "fixtures/ScriptedLink.h"
-#include "fixtures/TempDir.h"
-#include "platform/Files.h"
+#include "fixtures/GameFolder.h"
 
 using namespace vantor;
 using namespace vantor::fixtures;
@@ -17,7 +14,6 @@ namespace {
 class RelinkTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        std::filesystem::create_directory(m_dataDir);
         // Each plugin has a topic of its own, so the repair plugin shows
         // which plugins were read; "Shared" shows the order they were read in.
         for (const std::string name : {"A.esp", "B.esp", "PendingMaster.esp", "LoadedMaster.esp", "Morrowind.esm"}) {
@@ -26,17 +22,16 @@ protected:
             const bool master = name.ends_with(".esm");
             if (!master) AddTopic(b, "own " + name, {{"id " + name, "", "", "x"}});
             AddTopic(b, "Shared", {{master ? "m" : "s", "", "", master ? "master" : "from " + name}});
-            ASSERT_TRUE(b.Write(m_dataDir + name));
-            SetFileTime(m_dataDir + name, 1000);
+            m_game.Write(name, b, 1000);
         }
         m_in.m_espFilename = "Repair.esp";
-        m_in.m_espPath = m_in.m_dataDir = m_dataDir;
+        m_in.m_espPath = m_in.m_dataDir = m_data;
         m_in.m_stop = &m_stop;
-        m_in.m_link = &m_link;
+        m_in.m_link = &m_game.m_link;
         m_in.m_findMasters = [this](std::vector<std::string>& names, std::vector<std::string>& folders) {
             ++m_searches;
             names = {"Morrowind.esm"};
-            folders = {m_dataDir};
+            folders = {m_data};
         };
     }
 
@@ -48,9 +43,8 @@ protected:
         return names;
     }
 
-    CTempDir m_data;
-    std::string m_dataDir = m_data / "Data Files/";
-    CScriptedLink m_link;
+    CGameFolder m_game;
+    const std::string m_data = m_game.m_data;
     std::atomic<std::int32_t> m_stop{0};
     CRelinkInputs m_in;
     int m_searches = 0;
@@ -61,12 +55,12 @@ protected:
 TEST_F(RelinkTest, AutomaticModeReadsPendingLoadedAndTheSingleVersusMaster) {
     m_in.m_autoRelink = 1;
     m_in.m_pendingNames = {"A.esp"};
-    m_in.m_pendingFolders = {m_dataDir};
+    m_in.m_pendingFolders = {m_data};
     m_in.m_loadedNames = {"B.esp", "LoadedMaster.esp"};
-    m_in.m_loadedFolders = {m_dataDir, m_dataDir};
+    m_in.m_loadedFolders = {m_data, m_data};
     m_in.m_checkMode = 1;
     m_in.m_loadedMasterName = "LoadedMaster.esp";
-    m_in.m_loadedMasterFolder = m_dataDir;
+    m_in.m_loadedMasterFolder = m_data;
 
     CRelinkResult r = RelinkDialog(m_in);
     EXPECT_TRUE(r.m_ran);
@@ -74,12 +68,12 @@ TEST_F(RelinkTest, AutomaticModeReadsPendingLoadedAndTheSingleVersusMaster) {
     EXPECT_EQ(r.m_runResult, 1);
     EXPECT_EQ(r.m_outcome, CDialogMerge::EOutcome::Written);
     EXPECT_EQ(m_searches, 1);
-    EXPECT_EQ(Topics(m_dataDir + "Repair.esp"),
+    EXPECT_EQ(Topics(m_data + "Repair.esp"),
               (std::vector<std::string>{"own A.esp", "Shared", "own B.esp", "own LoadedMaster.esp"}));
     // The loaded master comes twice; its second copy goes without a question.
     // The three different "s" responses do ask.
     int conflicts = 0;
-    for (const auto& c : m_link.Calls()) {
+    for (const auto& c : m_game.m_link.Calls()) {
         EXPECT_EQ(c.find("repair-tool"), std::string::npos);
         conflicts += c.find("Conflict Found") != std::string::npos;
     }
@@ -87,15 +81,15 @@ TEST_F(RelinkTest, AutomaticModeReadsPendingLoadedAndTheSingleVersusMaster) {
 
     // A pending master is taken before the loaded one; Full Check takes neither.
     m_in.m_pendingMasterName = "PendingMaster.esp";
-    m_in.m_pendingMasterFolder = m_dataDir;
+    m_in.m_pendingMasterFolder = m_data;
     m_in.m_loadedNames = {"B.esp"};
-    m_in.m_loadedFolders = {m_dataDir};
+    m_in.m_loadedFolders = {m_data};
     RelinkDialog(m_in);
-    EXPECT_EQ(Topics(m_dataDir + "Repair.esp"),
+    EXPECT_EQ(Topics(m_data + "Repair.esp"),
               (std::vector<std::string>{"own A.esp", "Shared", "own B.esp", "own PendingMaster.esp"}));
     m_in.m_checkMode = 0;
     RelinkDialog(m_in);
-    EXPECT_EQ(Topics(m_dataDir + "Repair.esp"), (std::vector<std::string>{"own A.esp", "Shared", "own B.esp"}));
+    EXPECT_EQ(Topics(m_data + "Repair.esp"), (std::vector<std::string>{"own A.esp", "Shared", "own B.esp"}));
 }
 
 // The window is used in manual mode, without a repair plugin or without
@@ -105,44 +99,44 @@ TEST_F(RelinkTest, TheWindowIsUsedWithoutARepairPluginOrFilesAndItsChoiceIsRead)
     struct CCase {
         std::int32_t m_auto;
         std::string m_esp;
-        bool m_files;
+        std::vector<std::string> m_files;
     };
-    for (const CCase& c : {CCase{0, "Repair.esp", true}, CCase{1, "", true}, CCase{1, "Repair.esp", false}}) {
+    for (const CCase& c : {CCase{0, "Repair.esp", {"A.esp"}}, CCase{1, "", {"A.esp"}}, CCase{1, "Repair.esp", {}}}) {
         CScriptedLink link;
         m_in.m_link = &link;
         m_in.m_autoRelink = c.m_auto;
         m_in.m_espFilename = c.m_esp;
-        m_in.m_pendingNames = c.m_files ? std::vector<std::string>{"A.esp"} : std::vector<std::string>{};
-        m_in.m_pendingFolders = c.m_files ? std::vector<std::string>{m_dataDir} : std::vector<std::string>{};
+        m_in.m_pendingNames = c.m_files;
+        m_in.m_pendingFolders = std::vector<std::string>(c.m_files.size(), m_data);
         CRelinkResult r = RelinkDialog(m_in);
         EXPECT_FALSE(r.m_ran || r.m_espFilename);
-        EXPECT_EQ(link.Calls(), std::vector<std::string>{"repair-tool " + m_dataDir + "|" + c.m_esp});
+        EXPECT_EQ(link.Calls(), std::vector<std::string>{"repair-tool " + m_data + "|" + c.m_esp});
     }
     EXPECT_EQ(m_searches, 0);
-    EXPECT_FALSE(platform::FileExists(m_dataDir + "Repair.esp"));
+    EXPECT_FALSE(platform::FileExists(m_data + "Repair.esp"));
 
-    std::filesystem::create_directory(m_data / "out");
+    MakeFolder(m_game.m_dir / "out");
     CRepairDialogResult chosen;
     chosen.m_repairName = "Fixed.esp";
-    chosen.m_repairFolder = m_data / "out/";
+    chosen.m_repairFolder = m_game.m_dir / "out/";
     chosen.m_pluginNames = {"B.esp", "A.esp"};  // in the order added
-    chosen.m_pluginFolders = {m_dataDir, m_dataDir};
-    m_link.m_repairDialogs.push_back(chosen);
-    m_in.m_link = &m_link;
+    chosen.m_pluginFolders = {m_data, m_data};
+    m_game.m_link.m_repairDialogs.push_back(chosen);
+    m_in.m_link = &m_game.m_link;
     m_in.m_espFilename = "Old.esp";  // no files: the window is used all the same
     CRelinkResult r = RelinkDialog(m_in);
     ASSERT_TRUE(r.m_ran);
     EXPECT_EQ(r.m_espFilename, "Fixed.esp");
-    EXPECT_EQ(r.m_espPath, m_data / "out/");
+    EXPECT_EQ(r.m_espPath, m_game.m_dir / "out/");
     EXPECT_EQ(r.m_outcome, CDialogMerge::EOutcome::Written);
     EXPECT_EQ(m_searches, 1);
-    ASSERT_FALSE(m_link.Calls().empty());
-    EXPECT_EQ(m_link.Calls().front(), "repair-tool " + m_dataDir + "|Old.esp");
-    CRepairBack back = ReadRepair(m_data / "out/Fixed.esp");
+    ASSERT_FALSE(m_game.m_link.Calls().empty());
+    EXPECT_EQ(m_game.m_link.Calls().front(), "repair-tool " + m_data + "|Old.esp");
+    CRepairBack back = ReadRepair(m_game.m_dir / "out/Fixed.esp");
     ASSERT_TRUE(back.m_ok);
     // Same file times: the one read later stays, and that is A.
-    EXPECT_EQ(Chains(back)["Shared"], "s=from A.esp m=master");
+    EXPECT_EQ(back.Chains()["Shared"], "s=from A.esp m=master");
     EXPECT_EQ(U32(back.m_header, 354) | std::uint64_t(U32(back.m_header, 358)) << 32,
-              *platform::FileSize(m_dataDir + "Morrowind.esm"));
-    EXPECT_FALSE(platform::FileExists(m_dataDir + "Old.esp"));
+              *platform::FileSize(m_data + "Morrowind.esm"));
+    EXPECT_FALSE(platform::FileExists(m_data + "Old.esp"));
 }
