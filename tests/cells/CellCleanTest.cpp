@@ -1,13 +1,13 @@
 // The cell cleaning rules, one plugin cell per case against a master's cells.
 #include <gtest/gtest.h>
 
-#include "CellKit.h"
+#include "cells/CellClean.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/TempDir.h"
 
 using namespace vantor;
 using namespace vantor::cells;
-using namespace vantor::cells::testing;
+using fixtures::ReadPluginAt;
 using fixtures::F32;
 using fixtures::I32;
 using fixtures::Z;
@@ -16,14 +16,16 @@ namespace {
 
 constexpr std::int32_t kFirst = 1 << 24, kSecond = 2 << 24;  // FRMR: created by MAST entry 1, 2
 
-std::string Sub(const std::string& tag, const std::string& payload) { return fixtures::SubBytes(fixtures::Sub(tag, payload)); }
+std::string Sub(const std::string& tag, const std::string& data) {
+    return fixtures::SubBytes(fixtures::Sub(tag, data));
+}
 std::string Body(const std::string& id, float x, const std::string& extra = {}) {
     return Sub("NAME", Z(id)) + extra + Sub("DATA", F32(x) + std::string(20, '\0'));
 }
 std::string Ref(std::int32_t frmr, const std::string& body) { return Sub("FRMR", I32(frmr)) + body; }
 std::string Count(int n) { return Sub("NAM0", I32(n)); }
-std::string CellRecord(const std::string& name, std::int32_t flags, std::int32_t x, std::int32_t y, const std::string& rest,
-                       bool deleted = false) {
+std::string CellRecord(const std::string& name, std::int32_t flags, std::int32_t x, std::int32_t y,
+                       const std::string& rest, bool deleted = false) {
     fixtures::CPluginBuilder b;
     b.RecordData("CELL", Sub("NAME", Z(name)) + (deleted ? Sub("DELE", I32(0)) : "") +
                              Sub("DATA", I32(flags) + I32(x) + I32(y)) + rest);
@@ -47,7 +49,8 @@ std::string MasterBytes() {
                          Ref(3, Body("table", 3)) + Ref(4, Body("lamp", 4))));
     // Older files give the water height as an integer.
     b.Raw(CellRecord("Old Hall", 1, 0, 0, Sub("INTV", I32(-5)) + kAmbi + Count(1) + Ref(5, Body("cup", 5))));
-    b.Raw(CellRecord("", 0, 3, -4, kRegion + kMapColour + Count(2) + Ref(6, Body("rock", 6)) + Ref(7, Body("tree", 7))));
+    b.Raw(CellRecord("", 0, 3, -4,
+                     kRegion + kMapColour + Count(2) + Ref(6, Body("rock", 6)) + Ref(7, Body("tree", 7))));
     return b.Bytes();
 }
 
@@ -61,8 +64,8 @@ CPiece Recount(int from, int to) { return {Count(from), Count(to)}; }
 
 // What the analysis found in a cell, as "<duplicates>[ ambient][ water][ junk]".
 std::string Found(const CCellClean& c) {
-    return std::to_string(c.m_duplicates) + (c.m_redundantAmbient ? " ambient" : "") + (c.m_redundantWater ? " water" : "") +
-           (c.m_junk ? " junk" : "");
+    return std::to_string(c.m_duplicates) + (c.m_redundantAmbient ? " ambient" : "") +
+           (c.m_redundantWater ? " water" : "") + (c.m_junk ? " junk" : "");
 }
 
 }  // namespace
@@ -83,10 +86,12 @@ TEST(CellClean, EachRuleAndEachException) {
         {"a header identical to the master's and nothing else is junk", "Hall", {Drop(kWater), Drop(kAmbi)},
          "0 ambient water junk"},
         {"a changed subrecord stays; NAM0 counts what is left", "Hall",
-         {Keep(kOtherWater), Keep(kOtherAmbi), Drop(kNpc), Recount(2, 1), Drop(kChair), Keep(Ref(kFirst | 3, Body("table", 9)))},
+         {Keep(kOtherWater), Keep(kOtherAmbi), Drop(kNpc), Recount(2, 1), Drop(kChair),
+          Keep(Ref(kFirst | 3, Body("table", 9)))},
          "2"},
         {"a changed size stays", "Hall",
-         {Keep(kOtherWater), Recount(2, 1), Keep(Ref(kFirst | 2, Body("chair", 2, Sub("XSCL", F32(2))))), Drop(kTable)}, "1"},
+         {Keep(kOtherWater), Recount(2, 1), Keep(Ref(kFirst | 2, Body("chair", 2, Sub("XSCL", F32(2))))), Drop(kTable)},
+         "1"},
         {"a moved reference stays whole", "Hall",
          {Keep(kOtherAmbi), Recount(2, 1), Keep(Sub("MVRF", I32(kFirst | 2)) + Sub("CNDT", I32(1) + I32(2)) + kChair),
           Drop(kTable)},
@@ -97,9 +102,10 @@ TEST(CellClean, EachRuleAndEachException) {
          {Recount(2, 1), Keep(Ref(2, Body("chair", 2))), Drop(kTable)}, "1"},
         {"a reference of a master that is not loaded stays", "Hall",
          {Recount(2, 1), Keep(Ref(kSecond | 2, Body("chair", 2))), Drop(kTable)}, "1", {"M.esm", "Gone.esm"}},
-        {"a persistent reference copied among the temporary ones stays", "Hall", {Recount(2, 1), Keep(kNpc), Drop(kTable)},
-         "1"},
-        {"an index the master does not hold stays", "Hall", {Keep(Count(1)), Keep(Ref(kFirst | 99, Body("chair", 2)))}, ""},
+        {"a persistent reference copied among the temporary ones stays", "Hall",
+         {Recount(2, 1), Keep(kNpc), Drop(kTable)}, "1"},
+        {"an index the master does not hold stays", "Hall", {Keep(Count(1)), Keep(Ref(kFirst | 99, Body("chair", 2)))},
+         ""},
         {"a changed header keeps the cell after its references are gone", "Hall",
          {Drop(kWater), Keep(kOtherAmbi), Drop(kNpc), Recount(1, 0), Drop(kLamp)}, "2 water"},
         {"interiors match without regard to case; the renamed cell stays", "HALL",
@@ -110,8 +116,8 @@ TEST(CellClean, EachRuleAndEachException) {
          {Keep(Sub("RGNN", Z("Bitter Coast Region"))), Keep(kMapColour), Recount(2, 0), Drop(kRock), Drop(kTree)}, "2"},
         {"an exterior's ambient light is not judged", "",
          {Keep(kRegion), Keep(kMapColour), Keep(kAmbi), Recount(2, 0), Drop(kRock), Drop(kTree)}, "2"},
-        {"an identical exterior is junk", "", {Keep(kRegion), Keep(kMapColour), Keep(Count(2)), Drop(kRock), Drop(kTree)},
-         "2 junk"},
+        {"an identical exterior is junk", "",
+         {Keep(kRegion), Keep(kMapColour), Keep(Count(2)), Drop(kRock), Drop(kTree)}, "2 junk"},
         {"a cell no master holds is not judged", "New Place", {Keep(kWater), Keep(kAmbi), Keep(kNpc)}, ""},
         {"a deleted cell is left alone", "Hall", {Keep(kWater), Keep(kAmbi), Keep(kNpc)}, "", {"M.esm"}, true},
         {"a damaged cell is left alone", "Hall", {Keep(kWater), Keep(kAmbi.substr(0, 10))}, "", {"M.esm"}, false, 1},
@@ -158,8 +164,9 @@ TEST(CellClean, EachRuleAndEachException) {
 TEST(CellClean, ComparesWithTheNewestVersionAndKeepsReverts) {
     fixtures::CTempDir dir;
     fixtures::CPluginBuilder base, newer, plugin;
-    base.Header().Raw(CellRecord("Hall", 1, 0, 0, kWater + Count(3) + Ref(1, Body("chair", 2)) + Ref(2, Body("table", 3)) +
-                                                      Ref(3, Body("lamp", 4))));
+    base.Header().Raw(CellRecord("Hall", 1, 0, 0,
+                                 kWater + Count(3) + Ref(1, Body("chair", 2)) + Ref(2, Body("table", 3)) +
+                                     Ref(3, Body("lamp", 4))));
     // The newer master moves the chair, deletes the lamp, adds a rug, changes
     // the ambient light, and names an index of Base's that Base does not hold.
     const std::string lampDeleted = Sub("NAME", Z("lamp")) + Sub("DELE", I32(0)), ghost = Body("ghost", 9);
@@ -168,13 +175,16 @@ TEST(CellClean, ComparesWithTheNewestVersionAndKeepsReverts) {
                         kWater + kAmbi + Count(4) + Ref(kFirst | 1, Body("chair", 20)) + Ref(kFirst | 3, lampDeleted) +
                             Ref(1, Body("rug", 5)) + Ref(kFirst | 9, ghost)));
     // MAST: Newer first, so Newer's references carry 1 and Base's 2.
-    const std::string kept = Ref(kSecond | 1, Body("chair", 2)) + Ref(kSecond | 3, lampDeleted) + Ref(kSecond | 9, ghost);
+    const std::string kept =
+        Ref(kSecond | 1, Body("chair", 2)) + Ref(kSecond | 3, lampDeleted) + Ref(kSecond | 9, ghost);
     plugin.Header({"Newer.esm", "Base.esm"})
         .Raw(CellRecord("Hall", 1, 0, 0,
-                        kWater + kAmbi + Count(5) + Ref(kSecond | 1, Body("chair", 2)) + Ref(kSecond | 2, Body("table", 3)) +
-                            Ref(kFirst | 1, Body("rug", 5)) + Ref(kSecond | 3, lampDeleted) + Ref(kSecond | 9, ghost)));
+                        kWater + kAmbi + Count(5) + Ref(kSecond | 1, Body("chair", 2)) +
+                            Ref(kSecond | 2, Body("table", 3)) + Ref(kFirst | 1, Body("rug", 5)) +
+                            Ref(kSecond | 3, lampDeleted) + Ref(kSecond | 9, ghost)));
     ASSERT_TRUE(base.Write(dir / "Base.esm") && newer.Write(dir / "Newer.esm") && plugin.Write(dir / "P.esp"));
-    auto b = ReadPluginAt(dir.Path(), "Base.esm"), n = ReadPluginAt(dir.Path(), "Newer.esm"), p = ReadPluginAt(dir.Path(), "P.esp");
+    auto b = ReadPluginAt(dir.Path(), "Base.esm"), n = ReadPluginAt(dir.Path(), "Newer.esm");
+    auto p = ReadPluginAt(dir.Path(), "P.esp");
     ASSERT_TRUE(b && n && p);
 
     // The chair puts Base's version back (a revert), the deletion is the

@@ -64,7 +64,8 @@ inline std::string TextOf(std::string_view rest) {
 // each PNAM the previous INAM, byte for byte.
 inline ::testing::AssertionResult ChainConsistent(const std::vector<CInfoRecord>& c) {
     for (std::size_t k = 0; k < c.size(); ++k)
-        if (c[k].m_pnam != (k ? c[k - 1].m_inam : Id("")) || c[k].m_nnam != (k + 1 < c.size() ? c[k + 1].m_inam : Id("")))
+        if (c[k].m_pnam != (k ? c[k - 1].m_inam : Id("")) ||
+            c[k].m_nnam != (k + 1 < c.size() ? c[k + 1].m_inam : Id("")))
             return ::testing::AssertionFailure() << "links of response " << k << ", " << UpToNul(c[k].m_inam);
     return ::testing::AssertionSuccess();
 }
@@ -85,7 +86,8 @@ struct CRepairBack {
         for (const auto& t : m_topics) {
             EXPECT_TRUE(ChainConsistent(t.m_infos)) << UpToNul(t.m_name);
             std::string& s = out[std::string(UpToNul(t.m_name))];
-            for (const auto& i : t.m_infos) s += (s.empty() ? "" : " ") + std::string(UpToNul(i.m_inam)) + "=" + TextOf(i.m_rest);
+            for (const auto& i : t.m_infos)
+                s += (s.empty() ? "" : " ") + std::string(UpToNul(i.m_inam)) + "=" + TextOf(i.m_rest);
         }
         return out;
     }
@@ -111,9 +113,11 @@ inline CRepairBack ReadRepair(const std::string& path) {
         if (JoinSubRecords(s) != data) return back;
         if (tag == "DIAL" && !s.empty() && s[0].m_tag == "NAME") {
             back.m_topics.push_back(CBackTopic{s[0].m_payload, data.substr(8 + s[0].m_payload.size()), {}});
-        } else if (tag == "INFO" && !back.m_topics.empty() && s.size() >= 3 && s[0].m_tag + s[1].m_tag + s[2].m_tag == "INAMPNAMNNAM") {
+        } else if (tag == "INFO" && !back.m_topics.empty() && s.size() >= 3 &&
+                   s[0].m_tag + s[1].m_tag + s[2].m_tag == "INAMPNAMNNAM") {
             const std::size_t restAt = 24 + s[0].m_payload.size() + s[1].m_payload.size() + s[2].m_payload.size();
-            back.m_topics.back().m_infos.push_back({s[0].m_payload, s[1].m_payload, s[2].m_payload, data.substr(restAt), {}});
+            back.m_topics.back().m_infos.push_back(
+                {s[0].m_payload, s[1].m_payload, s[2].m_payload, data.substr(restAt), {}});
         } else {
             return back;
         }
