@@ -405,7 +405,7 @@ TEST(DialogMergeProperty, EveryLiveResponseIsInItsChainOnceBetweenTheNeighboursI
         ASSERT_EQ(masters, liveMasters);
 
         // A previous that names a deleted master response stands for the
-        // live one before it. `Anchor` walks up the previous of the plugin
+        // live one before it. `anchor` walks up the previous of the plugin
         // responses to what their chain hangs from: a master's response, "",
         // an id that is nowhere; or "loop" when they hang in a loop.
         auto previous = [&](const std::string& id) {
