@@ -1,30 +1,125 @@
-// Clean Cells through the document on a generated load order: what is
-// listed and asked, and what is written, backed up and kept on disk.
+// Cleaning whole plugins: through the document on a generated load order
+// (what is listed and asked, and what is written, backed up and kept on
+// disk), and on real plugins. Every cleaned plugin reads back, holds no
+// duplicate, and kept all else in order.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
 
-#include "CellKit.h"
 #include "MkData.h"
+#include "cells/CellClean.h"
 #include "document/VANTORDoc.h"
+#include "fixtures/PluginBuilder.h"
 #include "fixtures/ScriptedLink.h"
+#include "fixtures/TempDir.h"
+#include "format/LittleEndian.h"
+#include "format/RecordWriter.h"
+#include "format/SubRecord.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
+#include "platform/Profile.h"
 
 using namespace vantor;
 using namespace vantor::cells;
-using namespace vantor::cells::testing;
+using fixtures::ReadPluginAt;
 namespace fs = std::filesystem;
 
 namespace {
+
+// The plugin's bytes as cleaning leaves them: changed cells with their new
+// data, junk cells left out, the header's record count kept true.
+std::string Apply(const std::string& bytes, const CPluginCells& result) {
+    std::map<std::int32_t, const CCellClean*> byOffset;
+    for (const auto& c : result.m_cells) byOffset[c.m_entry->m_offset] = &c;
+    std::string out;
+    std::size_t pos = 0;
+    while (pos + 16 <= bytes.size()) {
+        const std::size_t size = le::U24(bytes, pos + 4);
+        const auto it = byOffset.find(std::int32_t(pos));
+        if (it == byOffset.end()) {
+            out.append(bytes, pos, 16 + size);
+        } else if (!it->second->m_junk) {
+            // The entry's data is the record's tail; NAME and DATA before it stay.
+            const std::size_t idBytes = size - it->second->m_entry->DataLength();
+            out += bytes.substr(pos, 4) + fixtures::I32(std::int32_t(idBytes + it->second->m_data.size())) +
+                   bytes.substr(pos + 8, 8 + idBytes) + it->second->m_data;
+        }
+        pos += 16 + size;
+    }
+    out += bytes.substr(std::min(pos, bytes.size()));
+    // The header's record count loses the junk cells.
+    constexpr std::size_t kCount = records::kHeaderCountOffset;
+    if (out.compare(0, 4, "TES3") == 0 && out.compare(16, 4, "HEDR") == 0)
+        le::SetU32(out, kCount, le::U32(out, kCount) - std::uint32_t(result.JunkCells()));
+    return out;
+}
+
+using CSubs = std::vector<std::pair<std::string, std::string>>;
+
+std::size_t CountTag(const CSubs& subs, std::string_view tag) {
+    return std::size_t(std::count_if(subs.begin(), subs.end(), [&](const auto& s) { return s.first == tag; }));
+}
+
+// The new data is the old with whole subrecords left out (NAM0 may count
+// anew): the duplicate references, the ambient light and water height.
+void CheckKeptInOrder(const CCellClean& cell) {
+    CSubs before, after, removed;
+    for (auto [data, subs] :
+         {std::pair{cell.m_entry->Data(), &before}, std::pair{std::string_view(cell.m_data), &after}}) {
+        CSubRecords split;
+        SplitSubRecords(data, split);
+        for (const CSubRecord& s : split) subs->emplace_back(s.m_tag, s.m_payload);
+    }
+    std::size_t j = 0;
+    for (const auto& sub : before) {
+        if (j < after.size() && after[j].first == sub.first && (after[j].second == sub.second || sub.first == "NAM0"))
+            ++j;
+        else removed.push_back(sub);
+    }
+    EXPECT_EQ(j, after.size()) << "bytes were changed or reordered";
+    EXPECT_EQ(CountTag(before, "FRMR") - CountTag(after, "FRMR"), cell.m_duplicates);
+    EXPECT_EQ(CountTag(removed, "AMBI") > 0, cell.m_redundantAmbient);
+    EXPECT_EQ(CountTag(removed, "WHGT") > 0, cell.m_redundantWater);
+    for (const char* kept : {"MVRF", "CNDT", "DELE", "NAM0", "RGNN", "NAM5", "INTV"})
+        EXPECT_EQ(CountTag(removed, kept), 0u) << kept;
+}
+
+// Analyses `plugin` and checks that each changed cell only lost whole
+// subrecords, the ones its counts name, and that the plugin as Apply cleans
+// it, written into `scratch`, reads back with nothing more to clean.
+CPluginCells CleanAndCheck(const CCellCleaner& cleaner, const CPluginFile& plugin, const std::string& scratch) {
+    CPluginCells result = cleaner.Analyse(plugin);
+    for (const auto& cell : result.m_cells)
+        if (!cell.m_junk) CheckKeptInOrder(cell);
+
+    std::string bytes;
+    EXPECT_TRUE(platform::ReadWholeFile(plugin.FullPath(), bytes));
+    EXPECT_TRUE(fixtures::CPluginBuilder().Raw(Apply(bytes, result)).Write(scratch + plugin.FileName()));
+    const auto cleaned = ReadPluginAt(scratch, plugin.FileName());
+    if (!cleaned) {
+        ADD_FAILURE() << "the cleaned " << plugin.FileName() << " does not read";
+        return result;
+    }
+    EXPECT_EQ(cleaned->Diagnostic().m_message, "");
+    EXPECT_EQ(cleaned->EntryCount(), plugin.EntryCount() - result.JunkCells());
+    const CPluginCells again = cleaner.Analyse(*cleaned);
+    EXPECT_TRUE(again.m_cells.empty()) << plugin.FileName() << ": " << again.Duplicates() << " duplicates left";
+    EXPECT_EQ(again.m_unjudged, result.m_unjudged);
+    return result;
+}
+
 std::string Bytes(const std::string& path) {
     std::string bytes;
     return platform::ReadWholeFile(path, bytes) ? bytes : "<missing>";
 }
-std::int64_t WriteTime(const std::string& path) { return platform::GetFileTimes(path).value_or(platform::CFileTimes{}).m_writeSec; }
-std::string Backup(const std::string& path) { return platform::FolderOf(path) + fs::path(path).stem().string() + ".OLD"; }
+std::int64_t WriteTime(const std::string& path) {
+    return platform::GetFileTimes(path).value_or(platform::CFileTimes{}).m_writeSec;
+}
+std::string Backup(const std::string& path) {
+    return platform::FolderOf(path) + fs::path(path).stem().string() + ".OLD";
+}
 }  // namespace
 
 TEST(CleanCells, ListsAsksAndCleansEachPluginAfterItsBackup) {
@@ -38,9 +133,11 @@ TEST(CleanCells, ListsAsksAndCleansEachPluginAfterItsBackup) {
     for (const auto& path : set.Written().m_files)
         if (fs::path(path).extension() == ".esp") paths.push_back(path);
 
-    // What cleaning must leave, judged on copies read apart from the document.
+    // What cleaning must leave, judged on copies read apart from the document:
+    // each reads back with nothing more to clean.
     const auto master = ReadPluginAt(data, "Bench.esm");
     const CCellCleaner cleaner({master.get()});
+    const fixtures::CTempDir scratch;
     std::vector<std::unique_ptr<CPluginFile>> copies;
     std::map<std::string, CPluginCells> found;
     std::map<std::string, std::string> before, after;
@@ -48,7 +145,7 @@ TEST(CleanCells, ListsAsksAndCleansEachPluginAfterItsBackup) {
     for (const auto& path : paths) {
         before[path] = Bytes(path);
         copies.push_back(ReadPluginAt(data, platform::FileNameOf(path)));
-        found[path] = cleaner.Analyse(*copies.back());
+        found[path] = CleanAndCheck(cleaner, *copies.back(), scratch.Path());
         after[path] = Apply(before[path], found[path]);
         cells += found[path].m_cells.size();
         duplicates += found[path].Duplicates();
@@ -78,7 +175,8 @@ TEST(CleanCells, ListsAsksAndCleansEachPluginAfterItsBackup) {
     expectUnchanged();
     const auto asked = cleanCells({EAnswer::No});
     ASSERT_EQ(asked.size(), 1u);
-    EXPECT_TRUE(asked[0].m_text.starts_with("This Operation will Clean " + std::to_string(cells) + " Cells in 3 Plugins:"))
+    EXPECT_TRUE(
+        asked[0].m_text.starts_with("This Operation will Clean " + std::to_string(cells) + " Cells in 3 Plugins:"))
         << asked[0].m_text;
     expectUnchanged();
     const auto rows = doc.ResultTable(EPane::Warning);
@@ -102,16 +200,14 @@ TEST(CleanCells, ListsAsksAndCleansEachPluginAfterItsBackup) {
     EXPECT_TRUE(doc.CleanCell(row, true));
     EXPECT_EQ(Bytes(path), Apply(before[path], one));
 
-    // Agreed: each plugin is exactly its cleaned self with its times, its
-    // backup holds the old bytes, and it reads back with nothing to clean.
+    // Agreed: each plugin is exactly its cleaned self with its times, and its
+    // backup holds the old bytes.
     cleanCells({EAnswer::Yes});
     for (const auto& p : paths) {
         SCOPED_TRACE(p);
         EXPECT_EQ(Bytes(p), after[p]);
         EXPECT_EQ(Bytes(Backup(p)), before[p]);
         EXPECT_EQ(WriteTime(p), WriteTime(Backup(p)));  // the backup keeps the old times too
-        const auto cleaned = ReadPluginAt(data, platform::FileNameOf(p));
-        EXPECT_TRUE(cleaned && cleaned->Diagnostic().m_message.empty() && cleaner.Analyse(*cleaned).m_cells.empty());
     }
     EXPECT_EQ(doc.ResultTable(EPane::Warning)->RowCount(), 0u);
     ASSERT_TRUE(doc.LastOutcome().m_cellClean);
@@ -121,4 +217,46 @@ TEST(CleanCells, ListsAsksAndCleansEachPluginAfterItsBackup) {
     const auto told = cleanCells({EAnswer::Yes});
     EXPECT_TRUE(told.size() == 1 && told[0].m_text == "No Cells to Clean.\n");
     for (const auto& p : paths) EXPECT_EQ(Bytes(p), after[p]) << p;
+}
+
+TEST(CellCorpus, CleanedPluginsReadBackWithoutDuplicates) {
+    const auto files = fixtures::CorpusFiles();
+    if (files.empty()) GTEST_SKIP() << "corpus folder absent";
+    // Corpus files are named "<path>__<name>" in a folder per source; a
+    // plugin's masters are looked for in its folder, on its path first.
+    auto split = [](const std::string& path) {
+        const std::string file = fs::path(path).filename().string();
+        const auto cut = file.rfind("__");
+        return cut == std::string::npos ? std::pair{std::string(), file}
+                                        : std::pair{file.substr(0, cut), file.substr(cut + 2)};
+    };
+    std::size_t judged = 0, findings = 0;
+    for (const auto& path : files) {
+        const fixtures::CTempDir dir, scratch;
+        fs::copy_file(path, dir / split(path).second);
+        const auto plugin = ReadPluginAt(dir.Path(), split(path).second);
+        ASSERT_TRUE(plugin) << path;
+        std::vector<std::unique_ptr<CPluginFile>> masters;
+        for (const auto& wanted :
+             plugin->GetTable("CELL")->empty() ? std::vector<std::string>{} : plugin->HeaderMasters()) {
+            std::string best;
+            for (const auto& other : files)
+                if (fs::path(other).parent_path() == fs::path(path).parent_path() &&
+                    platform::EqualsNoCase(split(other).second, wanted) &&
+                    (best.empty() || split(other).first == split(path).first))
+                    best = other;
+            if (best.empty()) continue;
+            fs::copy_file(best, dir / split(best).second);  // under the name the MAST list gives
+            masters.push_back(ReadPluginAt(dir.Path(), split(best).second));
+            ASSERT_TRUE(masters.back()) << best;
+        }
+        if (masters.empty()) continue;
+        SCOPED_TRACE(path);
+        std::vector<const CPluginFile*> order;
+        for (const auto& m : masters) order.push_back(m.get());
+        findings += CleanAndCheck(CCellCleaner(order), *plugin, scratch.Path()).m_cells.size();
+        ++judged;
+    }
+    EXPECT_GT(judged, 2u);
+    EXPECT_GT(findings, 0u);
 }

@@ -1,15 +1,20 @@
 #pragma once
 // Helpers for the dialogue merge tests: topic and response records with
-// exact id bytes, file times, and a reader of the written repair plugin.
+// exact id bytes, file times, and a strict reader of the written repair plugin.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "dialogrepair/DialogMerge.h"
 #include "fixtures/PluginBuilder.h"
+#include "format/Entry.h"
 #include "format/LittleEndian.h"
+#include "format/SubRecord.h"
 #include "platform/FileOps.h"
+#include "platform/Files.h"
 
 namespace vantor::fixtures {
 
@@ -19,10 +24,19 @@ using le::U32;
 inline std::string Id(const std::string& text) { return text + std::string(1, '\0'); }
 
 // An INFO record's subrecords; ids are taken as raw payload bytes.
-std::vector<CSub> InfoSubs(const std::string& inam, const std::string& pnam, const std::string& nnam,
-                           const std::string& text, bool deleted = false);
+inline std::vector<CSub> InfoSubs(const std::string& inam, const std::string& pnam, const std::string& nnam,
+                                  const std::string& text, bool deleted = false) {
+    std::vector<CSub> subs{Sub("INAM", inam), Sub("PNAM", pnam), Sub("NNAM", nnam), Sub("DATA", std::string(12, '\0')),
+                           Sub("NAME", text)};
+    if (deleted) subs.push_back(Dele());
+    return subs;
+}
 // A DIAL record's subrecords: NAME (topic and zero byte) and a 1-byte DATA.
-std::vector<CSub> DialSubs(const std::string& topic, char type = 0, bool deleted = false);
+inline std::vector<CSub> DialSubs(const std::string& topic, char type = 0, bool deleted = false) {
+    std::vector<CSub> subs{Name(topic), Sub("DATA", std::string(1, type))};
+    if (deleted) subs.push_back(Dele());
+    return subs;
+}
 
 // A response of a plugin: INAM text, PNAM text, NNAM text, response text.
 struct CResp {
@@ -30,38 +44,86 @@ struct CResp {
     bool m_deleted = false;
 };
 // Adds a DIAL and its responses.
-void AddTopic(CPluginBuilder& b, const std::string& topic, const std::vector<CResp>& responses);
-
-// Sets a file's last-write time (seconds since the epoch).
-inline void SetFileTime(const std::string& path, std::int64_t seconds) {
-    ASSERT_TRUE(platform::SetFileTimes(path, {seconds, 0, seconds, 0})) << path;
+inline CPluginBuilder& AddTopic(CPluginBuilder& b, const std::string& topic, const std::vector<CResp>& responses) {
+    b.Record("DIAL", DialSubs(topic));
+    for (const CResp& r : responses)
+        b.Record("INFO", InfoSubs(Id(r.m_id), Id(r.m_prev), Id(r.m_next), r.m_text, r.m_deleted));
+    return b;
 }
 
-struct CBackInfo {
-    std::string m_inam, m_pnam, m_nnam, m_rest;
-    std::string Text() const;  // payload of the NAME subrecord in the rest
-};
+// The payload of the NAME subrecord among a response's bytes after NNAM.
+inline std::string TextOf(std::string_view rest) {
+    CSubRecords subs;
+    SplitSubRecords(rest, subs);
+    for (const CSubRecord& s : subs)
+        if (s.m_tag == "NAME") return s.m_payload;
+    return {};
+}
+
+// First PNAM and last NNAM a single zero byte, each NNAM the next INAM and
+// each PNAM the previous INAM, byte for byte.
+inline ::testing::AssertionResult ChainConsistent(const std::vector<CInfoRecord>& c) {
+    for (std::size_t k = 0; k < c.size(); ++k)
+        if (c[k].m_pnam != (k ? c[k - 1].m_inam : Id("")) ||
+            c[k].m_nnam != (k + 1 < c.size() ? c[k + 1].m_inam : Id("")))
+            return ::testing::AssertionFailure() << "links of response " << k << ", " << UpToNul(c[k].m_inam);
+    return ::testing::AssertionSuccess();
+}
+
 struct CBackTopic {
     std::string m_name;  // NAME payload as written
     std::string m_rest;
-    std::vector<CBackInfo> m_infos;
+    std::vector<CInfoRecord> m_infos;
 };
 struct CRepairBack {
     bool m_ok = false;
     std::string m_header;  // the whole TES3 record
-    std::uint32_t m_recordCount = 0;
-    std::uint64_t m_masterSize = 0;
     std::size_t m_records = 0;  // records after the header
     std::vector<CBackTopic> m_topics;
-    const CBackTopic* Find(const std::string& topicText) const;
+    // Each topic's chain as "id=text id=text ...", checked for consistent links.
+    std::map<std::string, std::string> Chains() const {
+        std::map<std::string, std::string> out;
+        for (const auto& t : m_topics) {
+            EXPECT_TRUE(ChainConsistent(t.m_infos)) << UpToNul(t.m_name);
+            std::string& s = out[std::string(UpToNul(t.m_name))];
+            for (const auto& i : t.m_infos)
+                s += (s.empty() ? "" : " ") + std::string(UpToNul(i.m_inam)) + "=" + TextOf(i.m_rest);
+        }
+        return out;
+    }
 };
-// Reads a repair plugin strictly: every record must be whole.
-CRepairBack ReadRepair(const std::string& path);
 
-// The INAM texts of a chain in order.
-std::vector<std::string> ChainIds(const CBackTopic& topic);
-// First PNAM and last NNAM a single zero byte, each NNAM the next INAM and
-// each PNAM the previous INAM, byte for byte.
-::testing::AssertionResult ChainConsistent(const CBackTopic& topic);
+// Reads a repair plugin strictly: only topics and responses, every record
+// whole with no flags, every subrecord length exact, the header's count true.
+inline CRepairBack ReadRepair(const std::string& path) {
+    CRepairBack back;
+    std::string bytes;
+    if (!platform::ReadWholeFile(path, bytes) || bytes.size() < 362 || bytes.compare(0, 4, "TES3") != 0) return back;
+    back.m_header = bytes.substr(0, 362);
+    for (std::size_t pos = 16 + U32(bytes, 4); pos < bytes.size(); ++back.m_records) {
+        if (bytes.size() - pos < 16 || U32(bytes, pos + 8) != 0 || U32(bytes, pos + 12) != 0) return back;
+        const std::string tag = bytes.substr(pos, 4);
+        const std::size_t size = U32(bytes, pos + 4);
+        if (bytes.size() - pos - 16 < size) return back;
+        const std::string data = bytes.substr(pos + 16, size);
+        pos += 16 + size;
+        CSubRecords s;
+        SplitSubRecords(data, s);
+        // Rebuild the data from the split to be sure every length was exact.
+        if (JoinSubRecords(s) != data) return back;
+        if (tag == "DIAL" && !s.empty() && s[0].m_tag == "NAME") {
+            back.m_topics.push_back(CBackTopic{s[0].m_payload, data.substr(8 + s[0].m_payload.size()), {}});
+        } else if (tag == "INFO" && !back.m_topics.empty() && s.size() >= 3 &&
+                   s[0].m_tag + s[1].m_tag + s[2].m_tag == "INAMPNAMNNAM") {
+            const std::size_t restAt = 24 + s[0].m_payload.size() + s[1].m_payload.size() + s[2].m_payload.size();
+            back.m_topics.back().m_infos.push_back(
+                {s[0].m_payload, s[1].m_payload, s[2].m_payload, data.substr(restAt), {}});
+        } else {
+            return back;
+        }
+    }
+    back.m_ok = U32(bytes, 320) == back.m_records;
+    return back;
+}
 
 }  // namespace vantor::fixtures

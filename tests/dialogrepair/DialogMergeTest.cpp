@@ -1,3 +1,5 @@
+// The dialogue merge: records read as the game reads them, runs that end
+// early, random topics against a model of the merge, and real plugins.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -6,23 +8,22 @@
 #include <filesystem>
 #include <map>
 #include <optional>
+#include <random>
+#include <set>
 
 #include "DialogKit.h"
-#include "format/Entry.h"
-#include "dialogrepair/DialogMerge.h"
-#include "fixtures/ScriptedLink.h"
-#include "fixtures/TempDir.h"
-#include "platform/FileOps.h"
-#include "platform/Files.h"
+#include "fixtures/GameFolder.h"
+#include "format/PluginFile.h"
 
 using namespace vantor;
 using namespace vantor::fixtures;
 using namespace std::string_literals;
+using EOutcome = CDialogMerge::EOutcome;
 
 namespace {
 
-const std::string kMasterQuestion = "ask Caution|Master Files Not Found.\nDialog Repair will be incomplete.\nIgnore and Continue?";
-const std::string kConflict = "ask Conflict Found|Conflicting Dialog Found. Ignore and Continue?";
+const std::string kMasterQuestion =
+    "ask Caution|Master Files Not Found.\nDialog Repair will be incomplete.\nIgnore and Continue?";
 
 // Sets the stop flag when a progress text starts with the given prefix.
 class CStoppingLink : public CScriptedLink {
@@ -30,7 +31,7 @@ public:
     CStoppingLink(std::atomic<std::int32_t>& stop, std::string prefix) : m_stop(stop), m_prefix(std::move(prefix)) {}
     void Progress(const std::string& text, int total) override {
         CScriptedLink::Progress(text, total);
-        if (text.rfind(m_prefix, 0) == 0) m_stop = 1;
+        if (text.starts_with(m_prefix)) m_stop = 1;
     }
 
 private:
@@ -38,167 +39,188 @@ private:
     std::string m_prefix;
 };
 
-class DialogMergeTest : public ::testing::Test {
-protected:
-    void TearDown() override { platform::SetFaultHook(nullptr); }
+// Merges plugins and masters of the data folder into `output` there; the
+// run says 1 exactly when it wrote or was stopped.
+EOutcome Merge(const CGameFolder& game, CFrameLink& link, const std::vector<std::string>& plugins,
+               const std::vector<std::string>& masters, const std::string& output = "Repair.esp",
+               const std::atomic<std::int32_t>& stop = std::atomic<std::int32_t>{0}) {
+    CDialogMerge merge(link);
+    for (const auto& p : plugins) merge.AddPlugin(p, game.m_data);
+    for (const auto& m : masters) merge.AddMaster(m, game.m_data);
+    merge.SetOutputPath(game.m_data + output);
+    const std::int32_t result = merge.Run(stop);
+    EXPECT_EQ(result, merge.Outcome() == EOutcome::Written || merge.Outcome() == EOutcome::Stopped ? 1 : 0);
+    return merge.Outcome();
+}
 
-    // Writes a file into the folder with the given last-write time.
-    std::string Put(const std::string& name, const CPluginBuilder& b, std::int64_t time = 1'600'000'000) {
-        std::string path = m_dir / name;
-        EXPECT_TRUE(b.Write(path));
-        SetFileTime(path, time);
-        return path;
-    }
+// No working file is left in the folder.
+bool NoLeftovers(const std::string& folder) {
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        if (e.path().extension() == ".tmp") return false;
+    return true;
+}
 
-    std::int32_t Run(CFrameLink& link, const std::vector<std::string>& plugins, const std::vector<std::string>& masters,
-                     const std::string& output = "Repair.esp", CDialogMerge::EOutcome* outcome = nullptr) {
-        CDialogMerge merge(link);
-        for (const auto& p : plugins) merge.AddPlugin(p, m_dir.Path());
-        for (const auto& m : masters) merge.AddMaster(m, m_dir.Path());
-        merge.SetOutputPath(m_dir.Path() + output);
-        std::int32_t r = merge.Run(m_stop);
-        if (outcome) *outcome = merge.Outcome();
-        return r;
-    }
-
-    // Names in the folder other than the ones the test wrote.
-    std::vector<std::string> Leftovers() const {
-        std::vector<std::string> names;
-        for (const auto& e : std::filesystem::directory_iterator(m_dir.Path()))
-            if (e.path().extension() == ".tmp") names.push_back(e.path().filename().string());
-        return names;
-    }
-
-    std::string Bytes(const std::string& name) const {
-        std::string out;
-        platform::ReadWholeFile(m_dir / name, out);
-        return out;
-    }
-
-    CTempDir m_dir;
-    CScriptedLink m_link;
-    std::atomic<std::int32_t> m_stop{0};
-};
-
-// A file the merge reads (a master when it ends in .esm): topics and their responses.
-struct CFile {
-    std::string m_name;
+struct CInput {
+    std::vector<CResp> m_responses;
     std::int64_t m_time;
-    std::vector<std::pair<std::string, std::vector<CResp>>> m_topics;
+    bool m_plugin;
 };
 
-// Each written chain as "id=text id=text ...", checked for consistent links.
-std::map<std::string, std::string> Chains(const CRepairBack& back) {
-    std::map<std::string, std::string> out;
-    for (const auto& t : back.m_topics) {
-        EXPECT_TRUE(ChainConsistent(t));
-        std::string& s = out[std::string(UpToNul(t.m_name))];
-        for (const auto& i : t.m_infos) s += (s.empty() ? "" : " ") + std::string(UpToNul(i.m_inam)) + "=" + i.Text();
+// One topic: a master chain (its order into `masterOrder`); now and then a
+// newer master, or one as old read after it, that inserts a response,
+// changes and relinks its neighbours and may delete another; and one to
+// three plugins, each as old as or newer than the one before, that add
+// responses linked anyhow, carry relinked or changed copies of responses
+// they know (a conflict is answered Yes), delete responses, and give
+// deleted ones back.
+std::vector<CInput> RandomTopic(std::mt19937& rng, std::vector<std::string>& masterOrder) {
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    std::vector<std::string> chain;
+    for (int k = pick(1, 6); k > 0; --k) chain.push_back("m" + std::to_string(k));
+    std::vector<CInput> inputs{{{}, 1000, false}};
+    for (std::size_t i = 0; i < chain.size(); ++i)
+        inputs[0].m_responses.push_back(
+            {chain[i], i ? chain[i - 1] : "", i + 1 < chain.size() ? chain[i + 1] : "", "M"});
+    masterOrder = chain;
+    if (chain.size() >= 2 && pick(0, 1)) {
+        const std::size_t at = std::size_t(pick(0, int(chain.size()) - 2));
+        CInput newer{{{chain[at], at ? chain[at - 1] : "", "n", "M2"},
+                      {"n", chain[at], chain[at + 1], "N"},
+                      {chain[at + 1], "n", at + 2 < chain.size() ? chain[at + 2] : "", "M2"}},
+                     pick(0, 1) ? 1000 : 2000,
+                     false};
+        const std::string& gone = chain[std::size_t(pick(0, int(chain.size()) - 1))];
+        if (gone != chain[at] && gone != chain[at + 1] && pick(0, 1))
+            newer.m_responses.push_back({gone, "", "", "", true});
+        inputs.insert(newer.m_time > 1000 && pick(0, 1) ? inputs.begin() : inputs.end(), newer);
+        masterOrder.insert(masterOrder.begin() + std::ptrdiff_t(at) + 1, "n");
     }
-    return out;
+
+    std::vector<std::string> known = chain;
+    known.push_back("");
+    std::int64_t time = 3000;
+    for (int p = 0, plugins = pick(1, 3); p < plugins; ++p) {
+        auto any = [&] { return known[std::size_t(pick(0, int(known.size()) - 1))]; };
+        const std::string own = "p" + std::to_string(p) + ".";
+        CInput plugin{{}, time += pick(0, 1), true};
+        for (int k = pick(0, 4); k > 0; --k) {
+            const std::string id = own + std::to_string(k);
+            std::string prev = any(), next = any();
+            const std::size_t at = std::size_t(pick(0, int(chain.size()) - 1));
+            if (at + 1 < chain.size() && pick(0, 1)) {
+                // Between two master neighbours, named in order or in reverse.
+                prev = chain[at + (pick(0, 1) ? 1 : 0)];
+                next = chain[at + 1] == prev ? chain[at] : chain[at + 1];
+            } else if (!pick(0, 3)) {
+                prev = "nowhere";
+            }
+            plugin.m_responses.push_back({id, prev, next, "P"});
+            known.push_back(id);
+        }
+        const std::string texts[] = {"M", "P", "c" + std::to_string(p)};
+        for (const std::string& id : known)
+            if (!id.empty() && !pick(0, 2) && id.rfind(own, 0) != 0)
+                plugin.m_responses.push_back({id, any(), any(), texts[pick(0, 2)]});
+        const std::string doomed = any();
+        if (!doomed.empty() && !pick(0, 2)) {
+            std::erase_if(plugin.m_responses, [&](const CResp& r) { return r.m_id == doomed; });
+            plugin.m_responses.push_back({doomed, "", "", "", true});
+        }
+        std::shuffle(plugin.m_responses.begin(), plugin.m_responses.end(), rng);
+        inputs.push_back(std::move(plugin));
+    }
+    return inputs;
+}
+
+// What the merge must make of a topic, worked out from its inputs alone: the
+// text of each live response, the previous of each live plugin response,
+// and how many conflicts are asked about.
+struct CModel {
+    std::map<std::string, std::string> m_text, m_prev;
+    long m_conflicts = 0;
+};
+
+CModel Expect(std::vector<CInput> inputs, const std::vector<std::string>& masterOrder) {
+    CModel model;
+    std::map<std::string, long> conflicts;
+    std::set<std::string> deleted;
+    bool anyPlugin = false;
+    // Masters first, oldest first, those of one age in reading order; plugins
+    // are as old as or newer than those read before them. So the last word
+    // on an id is the newest.
+    std::stable_sort(inputs.begin(), inputs.end(), [](const CInput& a, const CInput& b) {
+        return std::pair(a.m_plugin, a.m_plugin ? 0 : a.m_time) < std::pair(b.m_plugin, b.m_plugin ? 0 : b.m_time);
+    });
+    for (const CInput& in : inputs)
+        for (const CResp& r : in.m_responses) {
+            anyPlugin = anyPlugin || in.m_plugin;
+            if (r.m_deleted) {
+                deleted.insert(r.m_id);
+                continue;
+            }
+            deleted.erase(r.m_id);
+            auto [text, added] = model.m_text.try_emplace(r.m_id, r.m_text);
+            if (std::count(masterOrder.begin(), masterOrder.end(), r.m_id)) {
+                // The master's place and links stay; the last copy read gives the data.
+                text->second = r.m_text;
+            } else if (added || text->second != r.m_text) {
+                // A copy that differs from the one kept is asked about, and being newer it stays.
+                conflicts[r.m_id] += added ? 0 : 1;
+                text->second = r.m_text;
+                model.m_prev[r.m_id] = r.m_prev;
+            }
+        }
+    for (const std::string& id : deleted) {
+        model.m_text.erase(id);
+        model.m_prev.erase(id);
+    }
+    for (const auto& [id, n] : conflicts) model.m_conflicts += model.m_text.count(id) ? n : 0;
+    // Plugins that hold the topic without a response of their own leave the
+    // masters' chain in effect: the merge writes the topic with none.
+    if (!anyPlugin) model.m_text.clear();
+    return model;
+}
+
+// Topic name -> ids of its responses that are not deleted, by a plain walk.
+using CDialogIds = std::map<std::string, std::set<std::string>>;
+void WalkDialogue(const std::string& path, CDialogIds& out, bool addTopics) {
+    std::string bytes;
+    ASSERT_TRUE(platform::ReadWholeFile(path, bytes)) << path;
+    std::set<std::string>* current = nullptr;
+    for (std::size_t pos = 0; pos + 16 <= bytes.size();) {
+        const std::string tag = bytes.substr(pos, 4), data = bytes.substr(pos + 16, U32(bytes, pos + 4));
+        pos += 16 + data.size();
+        if (tag != "DIAL" && tag != "INFO") continue;
+        CSubRecords subs;
+        SplitSubRecords(data, subs);
+        const std::string id(UpToNul(subs[0].m_payload));
+        if (tag == "DIAL") current = IsDeletedData(data) || !(addTopics || out.count(id)) ? nullptr : &out[id];
+        else if (current && !IsDeletedData(data)) current->insert(id);
+    }
 }
 
 }  // namespace
 
-// Masters and plugins holding the same topics: the merged chains, and the
-// questions asked on the way (the missing-master question only without one).
-TEST_F(DialogMergeTest, ChainsFollowTheLinksAndTheNewerFileWins) {
-    const std::vector<CResp> master = {{"m1", "", "m2", "one"}, {"m2", "m1", "m3", "two"}, {"m3", "m2", "m4", "three"},
-                                       {"m4", "m3", "", "four"}};
-    struct CCase {
-        const char* m_what;
-        std::vector<CFile> m_files;  // plugins in this order, then masters in this order
-        std::map<std::string, std::string> m_chains;
-        long m_warnings = 0, m_conflicts = 0;
-    };
-    const CCase cases[] = {
-        {"master responses keep their place and take plugin data; inserts land behind their previous",
-         {{"M.esm", 1000, {{"T", master}, {"untouched", {{"u1", "", "", "U"}}}}},
-          {"P.esp", 2000,
-           {{"T",
-             {{"m2", "m1", "m3", "two"}, {"m3", "p1", "m4", "new3"}, {"p1", "m2", "m3", "P1"}, {"p2", "m1", "m2", "P2"},
-              {"p0", "", "m1", "P0"}}}}}},
-         {{"T", "p0=P0 m1=one p2=P2 m2=two p1=P1 m3=new3 m4=four"}}},
-        // B is read before A, yet A is newer; C and D have the same time.
-        {"of master duplicates the later written stays, of equal times the later read; master deletions remove",
-         {{"P.esp", 5000, {{"T", {{"n", "y", "", "N"}}}, {"T2", {{"n2", "z", "", "N2"}}}}},
-          {"B.esm", 1000, {{"T", {{"x", "", "y", "xB"}}}}},
-          {"A.esm", 2000, {{"T", {{"x", "", "y", "xA"}, {"y", "x", "w", "y"}, {"w", "y", "", "w"}}}}},
-          {"C.esm", 1500, {{"T2", {{"z", "", "", "zC"}}}}},
-          {"D.esm", 1500, {{"T2", {{"z", "", "", "zD"}}}}},
-          {"E.esm", 3000, {{"T", {{"w", "y", "", "", true}}}}}},
-         {{"T", "x=xA y=y n=N"}, {"T2", "z=zD n2=N2"}}},
-        {"a plugin deletes a master response and one of its own",
-         {{"P.esp", 2000,
-           {{"Kept", {{"k1", "", "", "K1"}, {"k2", "k1", "", "K2", true}}},
-            {"T", {{"m2", "m1", "m3", "", true}, {"n", "m4", "", "N"}}}}},
-          {"M.esm", 1000, {{"T", master}}}},
-         {{"Kept", "k1=K1"}, {"T", "m1=one m3=three m4=four n=N"}}},
-        {"a newer plugin that gives the response back wins over the deletion",
-         {{"P.esp", 2000, {{"T", {{"m2", "m1", "m3", "", true}}}}},
-          {"Later.esp", 3000, {{"T", {{"m2", "m1", "m3", "again"}}}}},
-          {"M.esm", 1000, {{"T", master}}}},
-         {{"T", "m1=one m2=again m3=three m4=four"}}},
-        // The newer is read first: the file time decides, not the order.
-        {"plugin copies that are the same collapse, ones that differ ask once",
-         {{"New.esp", 2000, {{"T", {{"s", "", "d", "same"}, {"d", "s", "", "new"}}}}},
-          {"Old.esp", 1000, {{"T", {{"s", "", "d", "same"}, {"d", "s", "", "old"}}}}}},
-         {{"T", "s=same d=new"}}, 0, 1},
-        // Out of file order on purpose; x names a previous that is nowhere, and
-        // y, which follows x, stands before it; l1 and l2 only name each other.
-        {"orphans follow the chains that start, each with its followers; loops come last",
-         {{"One.esp", 2000,
-           {{"G",
-             {{"b", "a", "c", "B"}, {"y", "x", "", "Y"}, {"l1", "l2", "", "L1"}, {"a", "", "b", "A"},
-              {"x", "missing", "y", "X"}, {"c", "b", "", "C"}, {"l2", "l1", "", "L2"}}}}}},
-         {{"G", "a=A b=B c=C x=X y=Y l1=L1 l2=L2"}}},
-        // c's previous comes later in the file; o's previous is nowhere.
-        {"plugin responses go depth first, orphans last",
-         {{"P.esp", 2000,
-           {{"T",
-             {{"c", "b", "", "C"}, {"b", "a", "", "B"}, {"a", "", "", "A"}, {"d", "a", "", "D"}, {"e", "", "", "E"},
-              {"f", "c", "", "F"}, {"o", "nowhere", "", "O"}}}}}},
-         {{"T", "a=A b=B c=C f=F d=D e=E o=O"}}},
-        // Placing x's follower y takes out an element that stood before x:
-        // the walk must not lose z, which belongs before the master's responses.
-        {"every sibling is placed before moving on",
-         {{"P.esp", 2000, {{"T", {{"y", "x", "", "Y"}, {"x", "", "y", "X"}, {"z", "", "", "Z"}}}}},
-          {"M.esm", 1000, {{"T", {{"m1", "", "", "M1"}}}}}},
-         {{"T", "x=X y=Y z=Z m1=M1"}}},
-        {"a broken master chain takes the first remaining and warns",
-         {{"P.esp", 2000, {{"T", {{"p", "m3", "", "P"}}}}},
-          {"M.esm", 1000, {{"T", {{"m1", "", "m9", "one"}, {"m2", "m7", "m3", "two"}, {"m3", "m2", "", "three"}}}}}},
-         {{"T", "m1=one m2=two m3=three p=P"}}, 1},
-    };
-    for (const CCase& c : cases) {
-        SCOPED_TRACE(c.m_what);
-        std::vector<std::string> plugins, masters;
-        for (const CFile& f : c.m_files) {
-            CPluginBuilder b;
-            b.Header();
-            for (const auto& [topic, responses] : f.m_topics) AddTopic(b, topic, responses);
-            Put(f.m_name, b, f.m_time);
-            (f.m_name.ends_with(".esm") ? masters : plugins).push_back(f.m_name);
-        }
-        CScriptedLink link;
-        ASSERT_EQ(Run(link, plugins, masters), 1);
-        CRepairBack back = ReadRepair(m_dir / "Repair.esp");
-        ASSERT_TRUE(back.m_ok);
-        EXPECT_EQ(back.m_recordCount, back.m_records);
-        EXPECT_EQ(Chains(back), c.m_chains);
-        const auto calls = link.Calls();
-        const auto count = [&](const std::string& call) { return std::count(calls.begin(), calls.end(), call); };
-        EXPECT_EQ(count("ask Warning|Dialog May Be Out of Order"), c.m_warnings);
-        EXPECT_EQ(count(kConflict), c.m_conflicts);
-        EXPECT_EQ(count(kMasterQuestion), masters.empty() ? 1 : 0);
-        EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::string& s) { return s.rfind("ask", 0) == 0; }),
-                  c.m_warnings + c.m_conflicts + (masters.empty() ? 1 : 0));
-    }
+// A master chain whose links break off: the first response not yet placed
+// goes next, with a warning. The random topics of DialogMergeProperty hold
+// the rules of whole chains.
+TEST(DialogMergeTest, ABrokenMasterChainTakesTheFirstRemainingAndWarns) {
+    CGameFolder game;
+    CPluginBuilder p, m;
+    AddTopic(p.Header(), "T", {{"p", "m3", "", "P"}});
+    AddTopic(m.Header(), "T", {{"m1", "", "m9", "one"}, {"m2", "m7", "m3", "two"}, {"m3", "m2", "", "three"}});
+    game.Write("P.esp", p);
+    game.Write("M.esm", m);
+    ASSERT_EQ(Merge(game, game.m_link, {"P.esp"}, {"M.esm"}), EOutcome::Written);
+    EXPECT_EQ(ReadRepair(game.m_data + "Repair.esp").Chains()["T"], "m1=one m2=two m3=three p=P");
+    ASSERT_EQ(game.m_link.Messages().size(), 1u);  // no question about masters either
+    EXPECT_EQ(game.m_link.Messages()[0].m_text, "Dialog May Be Out of Order");
 }
 
 // What lies between and inside the records is read as the game reads it;
 // the repair plugin's header and the question about the missing master.
-TEST_F(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
+TEST(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
+    CGameFolder game;
     CPluginBuilder p;
     p.Header({"Morrowind.esm"});
     p.Raw("\x01\x02garbageIN"s);
@@ -227,15 +249,15 @@ TEST_F(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
     std::size_t cut = p.Size();
     p.Record("INFO", InfoSubs(Id("c"), Id("ABC"), Id(""), "C"));
     p.Truncate(cut + 30);  // a cut record ends the file
-    Put("P.esp", p);
+    game.Write("P.esp", p);
 
-    ASSERT_EQ(Run(m_link, {"P.esp"}, {}), 1);
-    CRepairBack back = ReadRepair(m_dir / "Repair.esp");
+    ASSERT_EQ(Merge(game, game.m_link, {"P.esp"}, {}), EOutcome::Written);
+    CRepairBack back = ReadRepair(game.m_data + "Repair.esp");
     ASSERT_TRUE(back.m_ok);
     ASSERT_EQ(back.m_topics.size(), 3u);
     EXPECT_EQ(back.m_topics[0].m_name, Id("T"));
     EXPECT_EQ(back.m_topics[0].m_rest, SubBytes(Sub("DATA", "\0"s)));
-    EXPECT_EQ(Chains(back)["T"], "a=A b=B");
+    EXPECT_EQ(back.Chains()["T"], "a=A b=B");
     EXPECT_EQ(back.m_topics[1].m_name, Id("lonely topic"));
     EXPECT_EQ(back.m_topics[1].m_rest, SubBytes(Sub("DATA", "\x02"s)));
     EXPECT_TRUE(back.m_topics[1].m_infos.empty());
@@ -247,33 +269,29 @@ TEST_F(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
 
     // The header: 362 bytes naming Morrowind.esm, the true record count.
     EXPECT_EQ(back.m_records, 7u);
-    std::string hedr = std::string("\x9A\x99\x99\x3F", 4) + I32(0) + Fixed("VANTOR Dialog Merge File", 32) + Fixed("", 256) + I32(7);
+    std::string hedr =
+        std::string("\x9A\x99\x99\x3F", 4) + I32(0) + Fixed("VANTOR Dialog Merge File", 32) + Fixed("", 256) + I32(7);
     std::string want = "TES3"s + I32(346) + I32(0) + I32(0) + SubBytes(Sub("HEDR", hedr)) +
                        SubBytes(Sub("MAST", Id("Morrowind.esm"))) + SubBytes(Sub("DATA", I32(79837557) + I32(0)));
     EXPECT_EQ(back.m_header, want);
-    ASSERT_EQ(m_link.Messages().size(), 1u);
-    EXPECT_EQ(m_link.Messages()[0].m_text, kMasterQuestion.substr(kMasterQuestion.find('|') + 1));
-    EXPECT_EQ(m_link.Messages()[0].m_buttons, EButtons::YesNo);
-    EXPECT_EQ(m_link.Messages()[0].m_icon, EIcon::Question);
-    EXPECT_TRUE(Leftovers().empty());
+    ASSERT_EQ(game.m_link.Messages().size(), 1u);
+    EXPECT_EQ(game.m_link.Messages()[0].m_text, kMasterQuestion.substr(kMasterQuestion.find('|') + 1));
+    EXPECT_EQ(game.m_link.Messages()[0].m_buttons, EButtons::YesNo);
+    EXPECT_EQ(game.m_link.Messages()[0].m_icon, EIcon::Question);
+    EXPECT_TRUE(NoLeftovers(game.m_data));
 }
 
 // Every run that ends early leaves the repair plugin that was there as it
 // was, no working file behind, the inputs untouched, and says why once.
-TEST_F(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
-    CPluginBuilder p;
-    p.Header();
-    AddTopic(p, "T", {{"a", "", "", "A"}});
-    AddTopic(p, "U", {{"b", "", "", "B"}});
-    Put("P.esp", p);
-    CPluginBuilder q;
-    q.Header();
-    AddTopic(q, "T", {{"a", "", "", "other A"}});
-    Put("Q.esp", q);
-    const std::string input = Bytes("P.esp");
-    const std::string old = "an earlier repair plugin";
+TEST(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
+    CGameFolder game;
+    CPluginBuilder p, q;
+    AddTopic(AddTopic(p.Header(), "T", {{"a", "", "", "A"}}), "U", {{"b", "", "", "B"}});
+    AddTopic(q.Header(), "T", {{"a", "", "", "other A"}});
+    game.Write("P.esp", p);
+    game.Write("Q.esp", q);
+    const std::string input = game.Read("P.esp"), old = "an earlier repair plugin";
     using EOp = platform::EFileOp;
-    using EOutcome = CDialogMerge::EOutcome;
     const std::string taken = "ask Cannot Complete Request|The Repair Plugin P.esp is also a file to be read.\n"
                               "Choose another name for the Repair Plugin.";
     struct CCase {
@@ -287,13 +305,14 @@ TEST_F(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
         std::vector<std::string> m_plugins = {"P.esp"};
     };
     const std::string io = "ask VANTOR|Input/output error", out = "Repair.esp";
+    const std::string conflict = "ask Conflict Found|Conflicting Dialog Found. Ignore and Continue?";
     // The system's own words for a folder that is not there.
     platform::CFile probe;
-    EXPECT_FALSE(probe.CreateUnique(m_dir / "no such folder/", 0644));
+    EXPECT_FALSE(probe.CreateUnique(game.m_data + "no such folder/", 0644));
     const std::string noFolder = platform::LastErrorMessage();
     const CCase cases[] = {
         {out, {EAnswer::No}, {}, "", "", EOutcome::Declined, kMasterQuestion},
-        {out, {EAnswer::Yes, EAnswer::No}, {}, "", "", EOutcome::Declined, kConflict, {"P.esp", "Q.esp"}},
+        {out, {EAnswer::Yes, EAnswer::No}, {}, "", "", EOutcome::Declined, conflict, {"P.esp", "Q.esp"}},
         {out, {}, EOp::Write, "", "", EOutcome::WriteFailed, io},
         {out, {}, EOp::ShortWrite, "", "", EOutcome::WriteFailed, "ask VANTOR|Could not update this Entry."},
         {out, {}, EOp::Sync, "", "", EOutcome::WriteFailed, io},
@@ -308,30 +327,183 @@ TEST_F(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
          "ask Error|Could not Create Repair.esp\n" + noFolder},
         {out, {}, {}, "", "Extracting Esp Dialog", EOutcome::Stopped, "progress 1|Extracting Esp Dialog 0% complete"},
         {out, {}, {}, "", "Extracting Esm Dialog", EOutcome::Stopped, "progress 0|Extracting Esm Dialog 0% complete"},
-        {out, {}, {}, "", "Creating Repair Plugin 0", EOutcome::Stopped, "progress 2|Creating Repair Plugin 0% complete"},
+        {out, {}, {}, "", "Creating Repair Plugin 0", EOutcome::Stopped,
+         "progress 2|Creating Repair Plugin 0% complete"},
     };
     for (const CCase& c : cases) {
         SCOPED_TRACE(c.m_lastCall);
-        ASSERT_TRUE(CPluginBuilder().Raw(old).Write(m_dir / "Repair.esp"));
-        m_stop = 0;
-        CStoppingLink link(m_stop, c.m_stopAt.empty() ? "\x01" : c.m_stopAt);
+        ASSERT_TRUE(CPluginBuilder().Raw(old).Write(game.m_data + "Repair.esp"));
+        std::atomic<std::int32_t> stop{0};
+        CStoppingLink link(stop, c.m_stopAt.empty() ? "\x01" : c.m_stopAt);
         link.m_answers = c.m_answers;
-        if (c.m_fail)
-            platform::SetFaultHook([&c](EOp op, const std::string& path) {
-                return op == *c.m_fail && path.find(c.m_failOn) != std::string::npos;
+        {
+            const CFaultGuard guard([&c](EOp op, const std::string& path) {
+                return c.m_fail && op == *c.m_fail && path.find(c.m_failOn) != std::string::npos;
             });
-        CDialogMerge::EOutcome outcome{};
-        EXPECT_EQ(Run(link, c.m_plugins, {}, c.m_output, &outcome), c.m_outcome == EOutcome::Stopped ? 1 : 0);
-        platform::SetFaultHook(nullptr);
-        EXPECT_EQ(outcome, c.m_outcome);
+            EXPECT_EQ(Merge(game, link, c.m_plugins, {}, c.m_output, stop), c.m_outcome);
+        }
         const auto calls = link.Calls();
         ASSERT_FALSE(calls.empty());
         EXPECT_EQ(calls.back(), c.m_lastCall);  // once stopped, nothing more is shown
         if (c.m_outcome == EOutcome::Refused) {
             EXPECT_EQ(calls.size(), 1u);  // refused before reading
         }
-        EXPECT_EQ(Bytes("Repair.esp"), old);
-        EXPECT_EQ(Bytes("P.esp"), input);
-        EXPECT_TRUE(Leftovers().empty());
+        EXPECT_EQ(game.Read("Repair.esp"), old);
+        EXPECT_EQ(game.Read("P.esp"), input);
+        EXPECT_TRUE(NoLeftovers(game.m_data));
+    }
+}
+
+// The dialogue merge over random topics whose files link their responses the
+// way real load orders do: in order, in reverse, past each other, to ids that
+// are nowhere, in loops. Whatever the links say, every response whose newest
+// word is no deletion is in its topic's chain exactly once, with the text of
+// the copy that wins; the masters' responses keep their order; a response
+// stands behind its previous with only that one's followers between, those
+// whose previous is gone or nowhere after the masters' responses and those
+// hanging in a loop last; and each PNAM and NNAM names its neighbour.
+TEST(DialogMergeProperty, EveryLiveResponseIsInItsChainOnceBetweenTheNeighboursItsLinksName) {
+    for (unsigned seed = 1; seed <= 3000; ++seed) {
+        SCOPED_TRACE("seed " + std::to_string(seed));
+        std::mt19937 rng(seed);
+        std::vector<std::string> masterOrder;
+        const std::vector<CInput> inputs = RandomTopic(rng, masterOrder);
+        CScriptedLink link;
+        CDialogMerge merge(link);
+        std::atomic<std::int32_t> stop{0};
+        // Plugins are read before masters, as Run does.
+        for (bool plugins : {true, false})
+            for (const CInput& in : inputs) {
+                if (in.m_plugin != plugins) continue;
+                CPluginBuilder b;
+                b.Header();
+                AddTopic(b, "T", in.m_responses);
+                merge.ReadDialogFile(stop, b.Bytes(), {0, in.m_time}, in.m_plugin);
+            }
+        ASSERT_EQ(merge.Merge(stop), 1);
+        ASSERT_EQ(merge.Topics().size(), 1u);
+        const CModel model = Expect(inputs, masterOrder);
+        const auto calls = link.Calls();
+        ASSERT_EQ(
+            std::count(calls.begin(), calls.end(), "ask Conflict Found|Conflicting Dialog Found. Ignore and Continue?"),
+            model.m_conflicts);
+
+        const auto& chain = merge.Topics()[0].m_chain;
+        std::vector<std::string> ids, masters;
+        std::map<std::string, std::string> texts;
+        std::map<std::string, std::size_t> at;
+        for (std::size_t k = 0; k < chain.size(); ++k) {
+            ids.emplace_back(UpToNul(chain[k].m_inam));
+            ASSERT_TRUE(texts.emplace(ids[k], TextOf(chain[k].m_rest)).second) << ids[k] << " twice";
+            at[ids[k]] = k;
+            if (!model.m_prev.count(ids[k])) masters.push_back(ids[k]);
+        }
+        ASSERT_TRUE(ChainConsistent(chain));
+        ASSERT_EQ(texts, model.m_text);
+        std::vector<std::string> liveMasters = masterOrder;
+        std::erase_if(liveMasters, [&](const std::string& id) { return !texts.count(id); });
+        ASSERT_EQ(masters, liveMasters);
+
+        // A previous that names a deleted master response stands for the
+        // live one before it. `anchor` walks up the previous of the plugin
+        // responses to what their chain hangs from: a master's response, "",
+        // an id that is nowhere; or "loop" when they hang in a loop.
+        auto previous = [&](const std::string& id) {
+            const std::string& prev = model.m_prev.at(id);
+            std::size_t i = std::size_t(std::find(masterOrder.begin(), masterOrder.end(), prev) - masterOrder.begin());
+            if (i == masterOrder.size()) return prev;
+            while (!at.count(masterOrder[i]))
+                if (i-- == 0) return std::string();
+            return masterOrder[i];
+        };
+        auto anchor = [&](std::string id, const std::string& stopAt) {
+            for (std::size_t steps = 0; model.m_prev.count(id) && id != stopAt; id = previous(id))
+                if (++steps > model.m_prev.size()) return std::string("loop");
+            return id;
+        };
+        const std::size_t firstMaster = masters.empty() ? chain.size() : at[masters.front()];
+        const std::size_t lastMaster = masters.empty() ? 0 : at[masters.back()];
+        std::size_t lastAnchored = lastMaster;
+        for (const auto& [id, ignored] : model.m_prev) {
+            const std::string prev = previous(id);
+            if (anchor(id, "") == "loop") continue;
+            lastAnchored = std::max(lastAnchored, at[id]);
+            if (prev.empty()) {
+                EXPECT_LT(at[id], firstMaster) << id << " starts a chain";
+            } else if (!at.count(prev)) {
+                EXPECT_TRUE(masters.empty() || at[id] > lastMaster) << id << "'s previous is nowhere";
+            } else {
+                ASSERT_LT(at[prev], at[id]) << id;
+                for (std::size_t k = at[prev] + 1; k < at[id]; ++k)
+                    ASSERT_EQ(anchor(ids[k], prev), prev)
+                        << ids[k] << " between " << prev << " and its follower " << id;
+            }
+        }
+        for (const auto& [id, ignored] : model.m_prev)
+            EXPECT_TRUE(anchor(id, "") != "loop" || at[id] > lastAnchored) << id << " hangs in a loop";
+    }
+}
+
+// Real dialogue plugins that touch the same topics merge into a repair
+// plugin that the project's own reader takes, with every chain consistent
+// and every response of the inputs present.
+
+TEST(DialogCorpus, SharedTopicsMergeIntoConsistentChainsTheReaderTakes) {
+    const auto files = CorpusFiles();
+    if (files.empty()) GTEST_SKIP() << "corpus folder absent";
+    const std::vector<std::pair<std::vector<std::string>, std::vector<std::string>>> sets{  // plugins, masters
+        {{"Data Files__fm_dialogue.esp", "Data Files__Clean_fm_dialogue.esp", "Data Files__fm_dialogue_final.ESP"},
+         {"00 Core__OAAB_Data.esm"}},
+        {{"The Blight.ESP", "The Blight_ServiceRefusal.ESP", "Flin__flin.ESP"}, {}},
+        {{"Data Files__Chargen Scenarios - quests.ESP", "tests__assets__esp__test.esp"}, {"00 Core__OAAB_Data.esm"}},
+    };
+    for (const auto& [plugins, masters] : sets) {
+        SCOPED_TRACE(plugins[0]);
+        CTempDir out;
+        CScriptedLink link;  // every question answered Yes
+        CDialogMerge merge(link);
+        CDialogIds expected;
+        // Masters only add to topics a plugin holds.
+        for (bool plugin : {true, false})
+            for (const auto& name : plugin ? plugins : masters) {
+                const auto path =
+                    std::find_if(files.begin(), files.end(), [&](const auto& f) { return f.ends_with(name); });
+                ASSERT_NE(path, files.end()) << name;
+                if (plugin) merge.AddPlugin(platform::FileNameOf(*path), platform::FolderOf(*path));
+                else merge.AddMaster(platform::FileNameOf(*path), platform::FolderOf(*path));
+                WalkDialogue(*path, expected, plugin);
+            }
+        merge.SetOutputPath(out / "Repair.esp");
+        std::atomic<std::int32_t> stop{0};
+        ASSERT_EQ(merge.Run(stop), 1);
+        ASSERT_EQ(merge.Outcome(), CDialogMerge::EOutcome::Written);
+
+        const CRepairBack back = ReadRepair(out / "Repair.esp");
+        ASSERT_TRUE(back.m_ok);
+        CDialogIds written;
+        std::vector<std::pair<std::string, const CInfoRecord*>> infos;  // topic, response
+        for (const auto& topic : back.m_topics) {
+            EXPECT_TRUE(ChainConsistent(topic.m_infos));
+            auto& ids = written[std::string(UpToNul(topic.m_name))];
+            for (const auto& info : topic.m_infos) {
+                EXPECT_TRUE(ids.emplace(UpToNul(info.m_inam)).second) << "written twice";
+                infos.emplace_back(UpToNul(topic.m_name), &info);
+            }
+        }
+        EXPECT_EQ(written, expected);
+
+        // The project's reader takes it whole, every response under its topic.
+        CPluginFile file;
+        ASSERT_TRUE(file.Open("Repair.esp", out.Path()) && file.ReadRecords(stop, CExtractOpts::All()));
+        EXPECT_EQ(file.Diagnostic().m_kind, CReadDiagnostic::EKind::None) << file.Diagnostic().m_message;
+        ASSERT_EQ(file.GetTable("DIAL")->size(), back.m_topics.size());
+        ASSERT_EQ(file.GetTable("INFO")->size(), infos.size());
+        for (std::size_t k = 0; k < infos.size(); ++k) {
+            const CEntry& e = *(*file.GetTable("INFO"))[k];
+            EXPECT_EQ(e.m_id, infos[k].second->m_inam);
+            EXPECT_EQ(e.m_topic, infos[k].first);
+            EXPECT_EQ(e.m_deleted, 0);
+        }
+        file.Close();
     }
 }
