@@ -7,12 +7,8 @@
 #include <fstream>
 
 #include "document/GameChoice.h"
-#include "document/VANTORDoc.h"
-#include "fixtures/PluginBuilder.h"
-#include "fixtures/ScriptedLink.h"
+#include "fixtures/GameFolder.h"
 #include "fixtures/System.h"
-#include "fixtures/TempDir.h"
-#include "platform/Files.h"
 
 using namespace vantor;
 using namespace vantor::fixtures;
@@ -32,16 +28,10 @@ std::string Read(const std::string& path) {
 
 // Two masters and two plugins whose file times run against their content
 // order. In OpenMW's load order P2.esp lies in a second data folder.
-struct CGame {
-    CTempDir m_dir;
-    CScriptedLink m_link;
-    std::unique_ptr<CVANTORDoc> m_doc;
+struct CGame : CGameFolder {
     std::string m_p2Folder;
 
-    explicit CGame(EMode mode) {
-        const std::string data = m_dir.Path() + "Data Files/";
-        m_p2Folder = mode == EMode::OpenMW ? m_dir.Path() + "Mods/Patch/" : data;
-        fs::create_directories(data);
+    explicit CGame(EMode mode) : m_p2Folder(mode == EMode::OpenMW ? m_dir.Path() + "Mods/Patch/" : m_data) {
         fs::create_directories(m_p2Folder);
         const std::vector<CSub> dial = {Name("T"), Sub("DATA", std::string(1, '\0'))};
         CPluginBuilder a, b, p1, p2;
@@ -59,10 +49,12 @@ struct CGame {
             .Record("WEAP", Misc("w", 2))
             .Record("DIAL", dial)
             .Record("INFO", Info("i", "", "", "from P2"));
-        const std::vector<std::string> paths = {data + "A.esm", data + "B.esm", data + "P1.esp", m_p2Folder + "P2.esp"};
-        EXPECT_TRUE(a.Write(paths[0]) && b.Write(paths[1]) && p1.Write(paths[2]) && p2.Write(paths[3]));
-        for (std::size_t i = 0; i < paths.size(); ++i)
-            EXPECT_TRUE(StampFile(paths[i], 1000000 + 1000 * std::int64_t(mode == EMode::GameContentTimes ? i : paths.size() - i)));
+        const std::pair<std::string, const CPluginBuilder*> files[] = {
+            {m_data + "A.esm", &a}, {m_data + "B.esm", &b}, {m_data + "P1.esp", &p1}, {m_p2Folder + "P2.esp", &p2}};
+        for (std::int64_t i = 0; i < 4; ++i) {
+            EXPECT_TRUE(files[i].second->Write(files[i].first));
+            EXPECT_TRUE(StampFile(files[i].first, 1000000 + 1000 * (mode == EMode::GameContentTimes ? i : 4 - i)));
+        }
         std::ofstream(m_dir / "Morrowind.ini") << "[Game Files]\r\nGameFile0=A.esm\r\nGameFile1=B.esm\r\n"
                                                   "GameFile2=P1.esp\r\nGameFile3=P2.esp\r\n";
         std::ofstream(m_dir / "openmw.cfg") << "data=\"Data Files\"\ndata=\"Mods/Patch\"\ncontent=A.esm\n"
@@ -73,12 +65,6 @@ struct CGame {
         if (mode == EMode::OpenMW) config.m_loadOrder = MakeLoadOrder({CGameChoice::EGame::OpenMW, m_dir / "openmw.cfg"});
         m_doc = std::make_unique<CVANTORDoc>(config, &m_link);
         m_doc->OnChooseActivePlugins();
-    }
-
-    template <class F>
-    void Run(F command) {
-        (m_doc.get()->*command)();
-        m_doc->WaitForWorker();
     }
 };
 
@@ -94,22 +80,22 @@ std::string Outcome(EOp op, EMode mode) {
     CGame game(mode);
     switch (op) {
         case EOp::Check:
-            game.Run(&CVANTORDoc::OnCheckAll);
+            game.Run([](CVANTORDoc& doc) { doc.OnCheckAll(); });
             return Texts(game.m_link.Pane(EPane::Conflict)) + Texts(game.m_link.Pane(EPane::Warning));
         case EOp::Clean: {
-            game.Run(&CVANTORDoc::OnAutoDeleteUnclean);
+            game.Run([](CVANTORDoc& doc) { doc.OnAutoDeleteUnclean(); });
             std::string out;
             for (const CMessage& m : game.m_link.Messages()) out += m.m_text + "\n";
             // Each plugin is cleaned where it was found, its backup beside it.
             EXPECT_TRUE(fs::exists(game.m_p2Folder + "P2.OLD"));
-            return out + Read(game.m_dir / "Data Files/P1.esp") + Read(game.m_p2Folder + "P2.esp");
+            return out + game.Read("P1.esp") + Read(game.m_p2Folder + "P2.esp");
         }
         case EOp::Merge: {
-            COptionSet options = game.m_doc->Options();
-            options.m_espFilename = "Repair.esp";
-            options.m_espPath = game.m_dir.Path();
-            game.m_doc->SetOptions(options);
-            game.Run(&CVANTORDoc::OnAutoRelinkDialog);
+            game.Option([&](COptionSet& o) {
+                o.m_espFilename = "Repair.esp";
+                o.m_espPath = game.m_dir.Path();
+            });
+            game.Run([](CVANTORDoc& doc) { doc.OnAutoRelinkDialog(); });
             return Read(game.m_dir / "Repair.esp");
         }
     }

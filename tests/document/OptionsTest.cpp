@@ -1,3 +1,5 @@
+// The settings file: what a first start writes, how damaged values are
+// repaired in place, and what a save keeps.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -26,23 +28,53 @@ std::string Repeat(const std::string& s, int n) {
 
 const std::string kUncleanDefault = Repeat("01000000", 16) + "00000000" + Repeat("01000000", 21) + "25";
 
-// The file a first start writes, byte for byte.
-const std::string kFirstStart =
-    "[Options]\r\nConflictChecks=" + Repeat("01000000", 38) + "26\r\nUncleanChecks=" + kUncleanDefault +
-    "\r\nDefaultOps=0707\r\nLoadEsms=0100000001\r\nExtractOpts=0100000001000000000000000000000002\r\n"
-    "\r\n[DialogRepair]\r\nEspFilename=\r\nEspPath=\r\nEnable=0000000000\r\n"
-    "\r\n[FindObj]\r\nFind0=\r\nFind1=\r\nFind2=\r\nFind3=\r\nFind4=\r\n";
-
-TEST(Options, FirstStartWritesEveryDefault) {
+TEST(Options, FirstStartWritesEveryDefaultAndSaveWritesTheCurrentValues) {
     CTempDir dir;
+    const std::string path = dir / "vantor.ini";
     COptionSet options;
     options.m_defaultOps = 1;  // overwritten by the defaults
-    options.Load(dir / "vantor.ini");
-    EXPECT_EQ(Slurp(dir / "vantor.ini"), kFirstStart);
+    options.Load(path);
+    EXPECT_EQ(Slurp(path), "[Options]\r\nConflictChecks=" + Repeat("01000000", 38) + "26\r\nUncleanChecks=" +
+                               kUncleanDefault +
+                               "\r\nDefaultOps=0707\r\nLoadEsms=0100000001\r\n"
+                               "ExtractOpts=0100000001000000000000000000000002\r\n"
+                               "\r\n[DialogRepair]\r\nEspFilename=\r\nEspPath=\r\nEnable=0000000000\r\n"
+                               "\r\n[FindObj]\r\nFind0=\r\nFind1=\r\nFind2=\r\nFind3=\r\nFind4=\r\n");
     EXPECT_EQ(options, COptionSet());
     // Saving unchanged options at exit leaves the file as it is.
-    EXPECT_TRUE(options.Save(dir / "vantor.ini"));
-    EXPECT_EQ(Slurp(dir / "vantor.ini"), kFirstStart);
+    Spit(path, "; kept\r\n" + Slurp(path));
+    const std::string unchanged = Slurp(path);
+    EXPECT_TRUE(options.Save(path));
+    EXPECT_EQ(Slurp(path), unchanged);
+
+    options.m_conflictChecks[0] = 0;
+    options.m_uncleanChecks[37] = 5;  // kept as read, though nothing uses it
+    options.m_defaultOps = 0x85;
+    options.m_loadEsms = 0;
+    options.m_extractOpts = CExtractOpts::All();
+    options.m_espFilename = "Dialog Repair.esp";
+    options.m_espPath = "/home/n'wah/Data Files/";
+    options.m_enable = -1;
+    options.RememberFind("Caius Cosades");
+    options.RememberFind(" padded ");
+    ASSERT_TRUE(options.Save(path));
+    std::string text = Slurp(path);
+    for (const char* part : {"; kept\r\n[Options]\r\nConflictChecks=00000000", "\r\nDefaultOps=8585\r\n",
+                             "\r\nExtractOpts=0100000001000000010000000100000004\r\n", "\r\nEnable=FFFFFFFFFC\r\n",
+                             "\r\nFind0=\" padded \"\r\nFind1=Caius Cosades\r\nFind2=\r\n"})
+        EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+    COptionSet back;
+    back.Load(path);
+    EXPECT_EQ(back, options);
+    EXPECT_EQ(Slurp(path), text);  // a valid file is not rewritten by loading it
+
+    // A find text no ini line can hold is not saved; everything else is.
+    options.m_findHistory[4] = "two\nlines";
+    options.m_loadEsms = 1;
+    EXPECT_FALSE(options.Save(path));
+    back.Load(path);
+    EXPECT_EQ(back.m_loadEsms, 1);
+    EXPECT_EQ(back.m_findHistory[4], "");
 }
 
 TEST(Options, BadOrMissingValuesAreRepairedInPlace) {
@@ -90,63 +122,10 @@ TEST(Options, BadOrMissingValuesAreRepairedInPlace) {
         fresh.Load(path);
         EXPECT_EQ(fresh.DialogRepairEnabled(), enabled) << line;
     }
-}
-
-TEST(Options, SaveWritesTheCurrentValuesAndReadsBack) {
-    CTempDir dir;
-    auto path = dir / "vantor.ini";
-    COptionSet options;
-    options.Load(path);
-    Spit(path, "; kept\r\n" + Slurp(path));
-
-    options.m_conflictChecks[0] = 0;
-    options.m_uncleanChecks[37] = 5;  // kept as read, though nothing uses it
-    options.m_defaultOps = 0x85;
-    options.m_loadEsms = 0;
-    options.m_extractOpts = CExtractOpts::All();
-    options.m_espFilename = "Dialog Repair.esp";
-    options.m_espPath = "/home/n'wah/Data Files/";
-    options.m_enable = -1;
-    options.RememberFind("Caius Cosades");
-    options.RememberFind(" padded ");
-    ASSERT_TRUE(options.Save(path));
-
-    std::string text = Slurp(path);
-    for (const char* part : {"; kept\r\n[Options]\r\nConflictChecks=00000000", "\r\nDefaultOps=8585\r\n",
-                             "\r\nExtractOpts=0100000001000000010000000100000004\r\n", "\r\nEnable=FFFFFFFFFC\r\n",
-                             "\r\nFind0=\" padded \"\r\nFind1=Caius Cosades\r\nFind2=\r\n"})
-        EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
-    COptionSet back;
-    back.Load(path);
-    EXPECT_EQ(back, options);
-    EXPECT_EQ(Slurp(path), text);  // a valid file is not rewritten by loading it
-
-    // A find text no ini line can hold is not saved; everything else is.
-    options.m_findHistory[4] = "two\nlines";
-    options.m_loadEsms = 1;
-    EXPECT_FALSE(options.Save(path));
-    back.Load(path);
-    EXPECT_EQ(back.m_loadEsms, 1);
-    EXPECT_EQ(back.m_findHistory[4], "");
-}
-
-TEST(Options, UnwritableOrUnreadableFilesAreLeftAlone) {
-    CTempDir dir;
-    auto path = dir / "vantor.ini";
-
-    // No file can be created: the run goes on with the defaults in memory.
-    COptionSet options;
-    {
-        fixtures::CFaultGuard guard([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Write; });
-        options.Load(path);
-        EXPECT_EQ(options, COptionSet());
-        EXPECT_FALSE(platform::FileExists(path));
-        EXPECT_FALSE(options.Save(path));
-    }
 
     // A file that cannot be read keeps the user's settings: neither the load
     // nor the save at exit replaces it with defaults.
-    std::string mine = "[Options]\r\nDefaultOps=0101\r\n";
+    const std::string mine = "[Options]\r\nDefaultOps=0101\r\n";
     Spit(path, mine);
     {
         fixtures::CFaultGuard guard(
@@ -156,27 +135,29 @@ TEST(Options, UnwritableOrUnreadableFilesAreLeftAlone) {
         EXPECT_FALSE(options.Save(path));
     }
     EXPECT_EQ(Slurp(path), mine);
+
+    // No file can be created: the run goes on with the defaults in memory.
+    fixtures::CFaultGuard guard([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Write; });
+    const std::string none = dir / "none.ini";
+    options.Load(none);
+    EXPECT_EQ(options, COptionSet());
+    EXPECT_FALSE(platform::FileExists(none));
+    EXPECT_FALSE(options.Save(none));
 }
 
 TEST(Options, FindHistoryMovesTheTextToTheFront) {
     using H = std::array<std::string, 5>;
-    const struct {
-        H before;
-        std::string text;
-        H after;
-    } cases[] = {
-        {{"A", "B", "C", "D", "E"}, "A", {"A", "B", "C", "D", "E"}},
-        {{"A", "B", "C", "D", "E"}, "D", {"D", "A", "B", "C", "E"}},
-        {{"A", "B", "C", "D", "E"}, "F", {"F", "A", "B", "C", "D"}},
-        {{"alma", "B", "", "", ""}, "ALMA", {"ALMA", "alma", "B", "", ""}},  // exact comparison
-        {{"A", "", "B", "", ""}, "", {"", "A", "B", "", ""}},                // first empty entry moves up
-    };
-    for (const auto& c : cases) {
+    const auto remember = [](const H& before, const std::string& text) {
         COptionSet options;
-        options.m_findHistory = c.before;
-        options.RememberFind(c.text);
-        EXPECT_EQ(options.m_findHistory, c.after) << "text " << c.text;
-    }
+        options.m_findHistory = before;
+        options.RememberFind(text);
+        return options.m_findHistory;
+    };
+    EXPECT_EQ(remember({"A", "B", "C", "D", "E"}, "A"), (H{"A", "B", "C", "D", "E"}));
+    EXPECT_EQ(remember({"A", "B", "C", "D", "E"}, "D"), (H{"D", "A", "B", "C", "E"}));
+    EXPECT_EQ(remember({"A", "B", "C", "D", "E"}, "F"), (H{"F", "A", "B", "C", "D"}));
+    EXPECT_EQ(remember({"alma", "B", "", "", ""}, "ALMA"), (H{"ALMA", "alma", "B", "", ""}));  // exact comparison
+    EXPECT_EQ(remember({"A", "", "B", "", ""}, ""), (H{"", "A", "B", "", ""}));  // first empty entry moves up
 }
 
 }  // namespace

@@ -1,12 +1,8 @@
 // What the user is asked and told about changes to plugins on disk.
 #include <gtest/gtest.h>
 
-#include <atomic>
-
 #include "document/WriteMessages.h"
-#include "fixtures/PluginBuilder.h"
 #include "fixtures/ScriptedLink.h"
-#include "fixtures/TempDir.h"
 
 using namespace vantor;
 using namespace vantor::fixtures;
@@ -62,70 +58,41 @@ TEST(WriteMessages, EveryFailureIsToldOrWasTheUsersOwnChoice) {
 
 TEST(WriteMessages, ExistingBackupQuestionAndChooser) {
     using EChoice = CBackupDecision::EChoice;
+    const CFileChoice mine{CFileChoice::EStatus::Chosen, {"/d/Mine.bak"}};
     const struct {
+        bool m_isPlugin;  // the backup would be the plugin itself
         EAnswer m_answer;
         std::optional<CFileChoice> m_choice;
         EChoice m_decision;
-        std::string m_path;
     } cases[] = {
-        {EAnswer::No, std::nullopt, EChoice::UseExisting, ""},
-        {EAnswer::Cancel, std::nullopt, EChoice::Cancel, ""},
-        {EAnswer::Yes, CFileChoice{CFileChoice::EStatus::Chosen, {"/d/Mine.bak"}}, EChoice::MakeNew, "/d/Mine.bak"},
-        {EAnswer::Yes, CFileChoice{CFileChoice::EStatus::Cancelled, {}}, EChoice::Cancel, ""},
-        {EAnswer::Yes, CFileChoice{CFileChoice::EStatus::Failed, {}}, EChoice::Failed, ""},
+        {false, EAnswer::No, std::nullopt, EChoice::UseExisting},
+        {false, EAnswer::Cancel, std::nullopt, EChoice::Cancel},
+        {false, EAnswer::Yes, mine, EChoice::MakeNew},
+        {false, EAnswer::Yes, CFileChoice{CFileChoice::EStatus::Cancelled, {}}, EChoice::Cancel},
+        {false, EAnswer::Yes, CFileChoice{CFileChoice::EStatus::Failed, {}}, EChoice::Failed},
+        // Keeping it is not offered: No cancels.
+        {true, EAnswer::No, std::nullopt, EChoice::Cancel},
+        {true, EAnswer::Yes, mine, EChoice::MakeNew},
     };
     for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.m_decision));
         CScriptedLink link;
         link.m_answers = {c.m_answer};
         if (c.m_choice) link.m_choices = {*c.m_choice};
-        const CBackupDecision d = CLinkBackupPolicy(link).BackupExists("/d/Mod.esp", "/d/Mod.OLD", false);
+        const CBackupDecision d = CLinkBackupPolicy(link).BackupExists("/d/Mod.esp", "/d/Mod.OLD", c.m_isPlugin);
         EXPECT_EQ(d.m_choice, c.m_decision);
-        EXPECT_EQ(d.m_path, c.m_path);
+        EXPECT_EQ(d.m_path, c.m_decision == EChoice::MakeNew ? "/d/Mine.bak" : "");
         ASSERT_EQ(link.Messages().size(), 1u);
-        EXPECT_EQ(link.Messages()[0].m_text, "/d/Mod.OLD\nBackup File Exists, Create a new Backup?");
-        EXPECT_EQ(link.Messages()[0].m_default, EAnswer::No);
+        const CMessage asked = link.Messages()[0];
+        EXPECT_EQ(asked.m_buttons, c.m_isPlugin ? EButtons::YesNo : EButtons::YesNoCancel);
+        if (!c.m_isPlugin) {
+            EXPECT_EQ(asked.m_text, "/d/Mod.OLD\nBackup File Exists, Create a new Backup?");
+            EXPECT_EQ(asked.m_default, EAnswer::No);
+        }
         ASSERT_EQ(link.Choosers().size(), c.m_choice ? 1u : 0u);
         if (!c.m_choice) continue;
         const CFileChooser chooser = link.Choosers()[0];
         EXPECT_EQ(chooser.m_startFolder + chooser.m_fileName, "/d/Mod.OLD");
         EXPECT_FALSE(chooser.m_confirmOverwrite);  // a name that is taken is refused, never replaced
     }
-
-    // When the backup would be the plugin itself, keeping it is not offered.
-    for (EAnswer answer : {EAnswer::No, EAnswer::Yes}) {
-        CScriptedLink link;
-        link.m_answers = {answer};
-        link.m_choices = {CFileChoice{CFileChoice::EStatus::Chosen, {"/d/Mod.bak"}}};
-        const CBackupDecision d = CLinkBackupPolicy(link).BackupExists("/d/Mod.OLD", "/d/Mod.OLD", true);
-        EXPECT_EQ(d.m_choice, answer == EAnswer::Yes ? EChoice::MakeNew : EChoice::Cancel);
-        ASSERT_EQ(link.Messages().size(), 1u);
-        EXPECT_EQ(link.Messages()[0].m_buttons, EButtons::YesNo);
-    }
-}
-
-TEST(WriteMessages, ChangesAskAndTellThroughTheLink) {
-    CTempDir dir;
-    CPluginBuilder b;
-    b.Header().Record("STAT", {Name("a"), Sub("MODL", Z("a.nif"))}).Record("STAT", {Name("b")});
-    ASSERT_TRUE(b.Write(dir / "Mod.esp"));
-    ASSERT_TRUE(CPluginBuilder().Raw("older").Write(dir / "Mod.OLD"));
-    CPluginFile file;
-    std::atomic<std::int32_t> stop{0};
-    ASSERT_TRUE(file.Open("Mod.esp", dir.Path()));
-    ASSERT_TRUE(file.ReadRecords(stop, CExtractOpts::All()));
-    file.Close();
-    CEntry& a = *file.GetTable("STAT")->at(0);
-
-    CScriptedLink link;
-    link.m_answers = {EAnswer::Cancel};
-    EXPECT_FALSE(RewriteEntry(file, a, {{"MODL", Z("b.nif")}}, link));
-    ASSERT_EQ(link.Messages().size(), 1u);  // the question; a cancel is not an error
-    EXPECT_EQ(link.Messages()[0].m_caption, "File Exists");
-
-    link.m_answers = {EAnswer::No};
-    EXPECT_TRUE(RewriteEntry(file, a, {{"MODL", Z("b.nif")}}, link));
-    EXPECT_EQ(link.Messages().size(), 2u);
-    const std::vector<bool> erased = EraseEntries(file, {file.GetTable("STAT")->at(1).get()}, link);
-    EXPECT_EQ(erased, std::vector<bool>{true});
-    EXPECT_EQ(link.Messages().size(), 2u);  // the backup accepted once is not asked about again
 }
