@@ -1,4 +1,5 @@
-// The document driven through the scripted link: what the user would see.
+// The document driven through the scripted link: what the user would see,
+// and the automatic clean and the single-entry services end to end on files.
 #include <gtest/gtest.h>
 
 #include "document/VANTORDoc.h"
@@ -31,49 +32,116 @@ bool HasCallStartingWith(const CScriptedLink& link, const std::string& prefix) {
     return std::any_of(calls.begin(), calls.end(), [&](const std::string& c) { return c.starts_with(prefix); });
 }
 
+std::vector<CSub> Misc(const std::string& id, int value) { return {Name(id), Sub("DATA", I32(value))}; }
+std::vector<CSub> Greeting() { return {Name("Greeting"), Sub("DATA", std::string(1, '\0'))}; }
+
+// M.esm beside the plugin under test, P.esp.
+struct CCleanGame : CGameFolder {
+    CCleanGame() {
+        CPluginBuilder master;
+        master.Header()
+            .Record("MISC", Misc("a", 1))
+            .Record("MISC", Misc("b", 2))
+            .Record("MISC", Misc("dup", 3))
+            .Record("CELL", Cell("Vivec", 1, 0, 0, false, "refs"))
+            .Record("DIAL", Greeting())
+            .Record("INFO", Info("1", "", "", "hello"));
+        CGameFolder::Write("M.esm", master);
+        Doc(true);
+    }
+
+    // The plugin: unclean a, changed b, two unclean copies of dup, a new
+    // entry, and unclean CELL, DIAL and INFO records.
+    static CPluginBuilder Plugin(bool withUnclean, int b = 20, bool withNew = true) {
+        CPluginBuilder p;
+        p.Header({"M.esm"});
+        if (withUnclean) p.Record("MISC", Misc("a", 1));
+        p.Record("MISC", Misc("b", b));
+        if (withUnclean) p.Record("MISC", Misc("dup", 3)).Record("MISC", Misc("dup", 3));
+        if (withNew) p.Record("MISC", Misc("new", 5));
+        return p.Record("CELL", Cell("Vivec", 1, 0, 0, false, "refs"))
+            .Record("DIAL", Greeting())
+            .Record("INFO", Info("1", "", "", "hello"));
+    }
+    // Writes P.esp and chooses it.
+    void Write(const CPluginBuilder& plugin) {
+        CGameFolder::Write("P.esp", plugin);
+        Choose({"P.esp"});
+    }
+    std::string Read(const std::string& name = "P.esp") const { return CGameFolder::Read(name); }
+    CPluginFile& Loaded() const { return CGameFolder::Loaded("P.esp"); }
+    // The first entry of that ID in P.esp.
+    CEntryRef Ref(const char* tag, std::string_view id) const {
+        const int t = CPluginFile::TagIndex(tag);
+        for (const auto& e : Loaded().Table(std::size_t(t)))
+            if (e->IdText() == id) return {m_doc->FindLoadedFile("P.esp", false), e.get(), std::uint8_t(t)};
+        return {};
+    }
+    // Answers Yes to the automatic clean.
+    void Clean() {
+        m_link.m_answers = {EAnswer::Yes};
+        Do(*this, &CVANTORDoc::OnAutoDeleteUnclean);
+    }
+};
+
 }  // namespace
 
 TEST(Document, SingleVersusExtractionProgressAndOrder) {
     CGame game;
-    game.Plugin("M.esp", {"m"});
-    for (auto n : {"A.esp", "B.esp", "C.esp", "D.esp"}) game.Plugin(n, {n});
-    CVANTORDoc& doc = game.Doc(false);
+    for (auto n : {"M.esm", "A.esp", "B.esp", "C.esp", "D.esp", "b.esm", "A.esm", "C.ESM"}) game.Plugin(n, {n});
+    CVANTORDoc& doc = game.Doc();
     doc.OnSingleVersus();
-    game.ChooseMaster("M.esp");
+    game.ChooseMaster("M.esm");
     game.Choose({"A.esp", "B.esp", "C.esp"});
-    EXPECT_EQ(doc.Tree().m_masterItems, Names{"M.esp"});
+    EXPECT_EQ(doc.Tree().m_masterItems, Names{"M.esm"});
     EXPECT_EQ(doc.Tree().m_pluginItems, (Names{"A.esp", "B.esp", "C.esp"}));
 
     game.m_link.Clear();
     Do(game, &CVANTORDoc::OnExtractData);
     EXPECT_EQ(game.m_link.ProgressTexts(),
-              (Names{"Extracting Plugin Data 0% complete", "Extracting Plugin Data 25% complete",
+              (Names{"Extracting Master Esm Data 0% complete", "Extracting Master Esm Data 33% complete",
+                     "Extracting Master Esm Data 66% complete", "Extracting Master Esm Data 100% complete",
+                     "Extracting Plugin Data 0% complete", "Extracting Plugin Data 25% complete",
                      "Extracting Plugin Data 50% complete", "Extracting Plugin Data 75% complete",
                      "Extracting Plugin Data 100% complete"}));
     auto calls = game.m_link.Calls();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls[0] + calls[1], "close-editors hide 0");
     EXPECT_EQ(calls.back(), "progress 0|Extracting Plugin Data 100% complete");
-    EXPECT_EQ(doc.LoadedNames(), (Names{"C.esp", "B.esp", "A.esp", "M.esp"}));
+    EXPECT_EQ(doc.LoadedNames(), (Names{"C.esp", "B.esp", "A.esp", "M.esm"}));
+    // The chosen master plugin is not also read as a found master; the
+    // checks see the masters in the order they were read.
+    EXPECT_EQ(doc.FoundMasterNames(), (Names{"C.ESM", "b.esm", "A.esm"}));
+    EXPECT_EQ(FileNames(doc.Files().MasterFiles()), (Names{"A.esm", "b.esm", "C.ESM"}));
 
     // A later batch stands first; the master plugin stays last and is the
-    // first file the checks compare.
+    // first file the checks compare. The masters are not read again.
     game.Choose({"D.esp", "A.esp"});  // A is loaded already: skipped
     EXPECT_EQ(doc.PendingNames(), Names{"D.esp"});
+    game.m_link.Clear();
     Do(game, &CVANTORDoc::OnExtractData);
-    EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "C.esp", "B.esp", "A.esp", "M.esp"}));
+    for (const auto& t : game.m_link.ProgressTexts()) EXPECT_EQ(t.find("Master Esm"), std::string::npos) << t;
+    EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "C.esp", "B.esp", "A.esp", "M.esm"}));
+    // Nothing pending and masters loaded: Extract Data does nothing at all.
+    game.m_link.Clear();
+    Do(game, &CVANTORDoc::OnExtractData);
+    EXPECT_TRUE(game.m_link.Calls().empty());
+
+    // Choosing a found master as a plugin takes it out of the masters.
+    game.Choose({"b.esm"});
+    EXPECT_EQ(doc.FoundMasterNames(), (Names{"C.ESM", "A.esm"}));
+    EXPECT_EQ(FileNames(doc.Files().MasterFiles()), (Names{"A.esm", "C.ESM"}));
 
     // A chosen master that is already a plugin is refused.
-    game.m_link.Clear();
     game.ChooseMaster("A.esp");
     ASSERT_EQ(game.m_link.Messages().size(), 1u);
     EXPECT_EQ(game.m_link.Messages()[0].m_text,
               "Please Remove Chosen File from Plugin List Before Selecting it as a Master.");
     EXPECT_TRUE(doc.Tree().m_masterItems.empty());
-    EXPECT_EQ(doc.LoadedNames().back(), "M.esp");
+    EXPECT_EQ(doc.LoadedNames().back(), "M.esm");
 
     // Remove of the master plugin and of a plugin.
-    doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Master, false, "M.esp"});
+    doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Master, false, "M.esm"});
     EXPECT_EQ(doc.LoadedNames().back(), "A.esp");
     doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Plugins, false, "C.esp"});
     EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "B.esp", "A.esp"}));
@@ -84,42 +152,6 @@ TEST(Document, SingleVersusExtractionProgressAndOrder) {
     doc.OnSingleVersus();
     EXPECT_TRUE(doc.Tree().m_hasMasterRoot);
     EXPECT_TRUE(doc.Tree().m_masterItems.empty());
-}
-
-TEST(Document, MastersFoundOnceInCaseBlindOrderAndNeverTwice) {
-    CGame game;
-    for (auto n : {"b.esm", "A.esm", "C.ESM", "Chosen.esm", "P.esp"}) game.Plugin(n, {n});
-    CVANTORDoc& doc = game.Doc();
-    doc.OnSingleVersus();
-    game.ChooseMaster("Chosen.esm");
-    game.Choose({"P.esp"});
-    game.m_link.Clear();
-    Do(game, &CVANTORDoc::OnExtractData);
-    // The chosen master plugin is not also read as a found master; the
-    // checks see the masters in the order they were read.
-    EXPECT_EQ(doc.FoundMasterNames(), (Names{"C.ESM", "b.esm", "A.esm"}));
-    EXPECT_EQ(FileNames(doc.Files().MasterFiles()), (Names{"A.esm", "b.esm", "C.ESM"}));
-    auto texts = game.m_link.ProgressTexts();
-    ASSERT_GE(texts.size(), 4u);
-    EXPECT_EQ(texts[1], "Extracting Master Esm Data 33% complete");
-    EXPECT_EQ(texts[3], "Extracting Master Esm Data 100% complete");
-
-    // Read once: the next extraction does not read them again.
-    game.Plugin("Q.esp", {"q"});
-    game.Choose({"Q.esp"});
-    game.m_link.Clear();
-    Do(game, &CVANTORDoc::OnExtractData);
-    for (const auto& t : game.m_link.ProgressTexts()) EXPECT_EQ(t.find("Master Esm"), std::string::npos) << t;
-
-    // Nothing pending and masters loaded: Extract Data does nothing at all.
-    game.m_link.Clear();
-    Do(game, &CVANTORDoc::OnExtractData);
-    EXPECT_TRUE(game.m_link.Calls().empty());
-
-    // Choosing a found master as a plugin takes it out of the masters.
-    game.Choose({"b.esm"});
-    EXPECT_EQ(doc.FoundMasterNames(), (Names{"C.ESM", "A.esm"}));
-    EXPECT_EQ(FileNames(doc.Files().MasterFiles()), (Names{"A.esm", "C.ESM"}));
 }
 
 // A check after Clear Esm Data reads the masters it needs again; without
@@ -145,6 +177,7 @@ TEST(Document, MastersAreReadAgainAfterClearEsmData) {
 TEST(Document, CheckCommandsExtractFirstOnlyWhenSomethingIsPending) {
     CGame game;
     game.Plugin("A.esp", {"a", "-gone"});
+    game.Plugin("Gone.esp", {"g"});
     CVANTORDoc& doc = game.Doc(false);
 
     // Full Check with nothing chosen: nothing happens, nothing is shown.
@@ -157,11 +190,15 @@ TEST(Document, CheckCommandsExtractFirstOnlyWhenSomethingIsPending) {
     ASSERT_EQ(game.m_link.Messages().size(), 1u);
     EXPECT_EQ(game.m_link.Messages()[0].m_text, "Select a Master Plugin for Single Versus Mode");
 
+    // A chosen file gone before it is read is left out.
     doc.OnFullCheck();
-    game.Choose({"A.esp"});
+    game.Choose({"A.esp", "Gone.esp"});
+    platform::RemoveFile(game.m_data + "Gone.esp");
     game.m_link.Clear();
     Do(game, &CVANTORDoc::OnCheckDeleted);
-    EXPECT_TRUE(HasCallStartingWith(game.m_link, "progress 1|Extracting Plugin Data"));
+    EXPECT_TRUE(HasCallStartingWith(game.m_link, "progress 2|Extracting Plugin Data"));
+    EXPECT_EQ(doc.LoadedNames(), Names{"A.esp"});
+    EXPECT_TRUE(doc.PendingNames().empty());
     // Both panes are refilled, each shown only with rows.
     auto calls = game.m_link.Calls();
     std::erase_if(calls, [](const std::string& c) { return c.starts_with("progress") || c.starts_with("close"); });
@@ -169,7 +206,7 @@ TEST(Document, CheckCommandsExtractFirstOnlyWhenSomethingIsPending) {
 
     game.m_link.Clear();
     Do(game, &CVANTORDoc::OnCheckConflicts);
-    EXPECT_FALSE(HasCallStartingWith(game.m_link, "progress 1|Extracting"));
+    for (const auto& t : game.m_link.ProgressTexts()) EXPECT_EQ(t.find("Extracting"), std::string::npos) << t;
     EXPECT_TRUE(doc.ResultTable(EPane::Warning)->m_rows.empty());
 
     // An unknown code is reported and the worker still ends.
@@ -178,6 +215,20 @@ TEST(Document, CheckCommandsExtractFirstOnlyWhenSomethingIsPending) {
     doc.WaitForWorker();
     EXPECT_EQ(game.m_link.Messages().back().m_text, "Operation Does Not Exist");
     EXPECT_FALSE(doc.IsBusy());
+
+    // A damaged file is told once, with where it is damaged.
+    CPluginBuilder b;
+    b.Header().Record("MISC", {Name("a"), Sub("DATA", I32(1))}).Record("MISC", {Name("b"), Sub("DATA", I32(2))});
+    game.Write("Cut.esp", CPluginBuilder(b).Truncate(b.Size() - 3));
+    game.Choose({"Cut.esp"});
+    game.m_link.Clear();
+    Do(game, &CVANTORDoc::OnCheckAll);
+    Do(game, &CVANTORDoc::OnCheckAll);
+    std::vector<CMessage> told;
+    for (const CMessage& m : game.m_link.Messages())
+        if (m.m_caption == "Warning") told.push_back(m);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].m_text.rfind("Cut.esp: record MISC at offset ", 0), 0u) << told[0].m_text;
 }
 
 TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
@@ -221,32 +272,6 @@ TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
     game.m_link.m_choices.clear();
     interrupt(&CVANTORDoc::OnRelinkDialog, [&] { doc.OnAutoRelinkDialog(); });
     EXPECT_TRUE(HasCallStartingWith(game.m_link, "repair-tool "));
-}
-
-TEST(Document, MissingAndDamagedFiles) {
-    CGame game;
-    game.Plugin("A.esp", {"a"});
-    game.Plugin("B.esp", {"b"});
-    CVANTORDoc& doc = game.Doc(false);
-    game.Choose({"A.esp", "B.esp"});
-    platform::RemoveFile(game.m_data + "A.esp");
-    Do(game, &CVANTORDoc::OnExtractData);
-    EXPECT_EQ(doc.LoadedNames(), Names{"B.esp"});
-    EXPECT_TRUE(doc.PendingNames().empty());
-
-    // A damaged file is told once, with where it is damaged.
-    CPluginBuilder b;
-    b.Header().Record("MISC", {Name("a"), Sub("DATA", I32(1))}).Record("MISC", {Name("b"), Sub("DATA", I32(2))});
-    game.Write("Cut.esp", CPluginBuilder(b).Truncate(b.Size() - 3));
-    game.Choose({"Cut.esp"});
-    game.m_link.Clear();
-    Do(game, &CVANTORDoc::OnCheckAll);
-    Do(game, &CVANTORDoc::OnCheckAll);
-    std::vector<CMessage> told;
-    for (const CMessage& m : game.m_link.Messages())
-        if (m.m_caption == "Warning") told.push_back(m);
-    ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(told[0].m_text.rfind("Cut.esp: record MISC at offset ", 0), 0u) << told[0].m_text;
 }
 
 TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
@@ -343,5 +368,167 @@ TEST(Document, StopAndCloseDuringExtractionUnderLoad) {
         EXPECT_FALSE(doc.IsBusy());
         EXPECT_TRUE(doc.LoadedNames().empty());
         EXPECT_FALSE(doc.Stopped());
+    }
+}
+
+TEST(AutoClean, DeletesExactlyTheUncleanEntriesAfterABackup) {
+    CCleanGame game;
+    game.Write(CCleanGame::Plugin(true));
+    const std::string before = game.Read();
+    auto mtime = platform::LastWriteTime(game.m_data + "P.esp");
+    Do(game, &CVANTORDoc::OnCheckUnclean);
+    EXPECT_EQ(game.m_doc->ResultTable(EPane::Warning)->m_rows.size(), 3u);
+
+    // "No" changes nothing and the run sends no progress.
+    game.m_link.Clear();
+    game.m_link.m_answers = {EAnswer::No};
+    Do(game, &CVANTORDoc::OnAutoDeleteUnclean);
+    EXPECT_EQ(game.Read(), before);
+    EXPECT_TRUE(game.m_link.ProgressTexts().empty());
+    ASSERT_EQ(game.m_link.Messages().size(), 1u);
+    EXPECT_EQ(game.m_link.Messages()[0].m_text.rfind("This Operation will Delete all Unclean Entries.\nWARNING:", 0), 0u);
+
+    // Cancelled at the question about a backup that exists: every entry is
+    // told as not deleted and stays, in the file and in the model.
+    game.CGameFolder::Write("P.OLD", CPluginBuilder().Raw("older backup"));
+    game.m_link.Clear();
+    game.m_link.m_answers = {EAnswer::Yes, EAnswer::Cancel};
+    Do(game, &CVANTORDoc::OnAutoDeleteUnclean);
+    EXPECT_EQ(game.Read(), before);
+    EXPECT_EQ(game.Read("P.OLD"), "older backup");
+    auto messages = game.m_link.Messages();
+    ASSERT_EQ(messages.size(), 5u);
+    EXPECT_EQ(messages[1].m_caption, "File Exists");
+    EXPECT_EQ(messages[2].m_text, "P.esp - a Error Deleting Entry.");
+    EXPECT_EQ(messages[4].m_text, "P.esp - dup Error Deleting Entry.");
+    EXPECT_EQ(game.Loaded().GetTable("MISC")->size(), 5u);
+
+    platform::RemoveFile(game.m_data + "P.OLD");
+    game.m_link.Clear();
+    game.Clean();
+    EXPECT_EQ(game.Read(), CCleanGame::Plugin(false).Bytes());
+    EXPECT_EQ(game.Read("P.OLD"), before);
+    EXPECT_EQ(platform::LastWriteTime(game.m_data + "P.esp"), mtime);
+    EXPECT_EQ(game.m_link.Messages().size(), 1u);  // only the confirmation
+    auto texts = game.m_link.ProgressTexts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.back(), "Auto-Deleting 66% complete");
+    EXPECT_TRUE(game.m_doc->ResultTable(EPane::Warning)->m_rows.empty());
+    EXPECT_TRUE(game.m_doc->ResultTable(EPane::Conflict)->m_rows.empty());
+
+    // The model follows the file: a second check finds nothing to clean.
+    Do(game, &CVANTORDoc::OnCheckUnclean);
+    EXPECT_TRUE(game.m_doc->ResultTable(EPane::Warning)->m_rows.empty());
+    EXPECT_EQ(game.Loaded().RemovedEntries().size(), 3u);
+
+    // Report Dialog Text decides for the INFO copy; CELL and DIAL are never
+    // cleaned.
+    game.Option([](COptionSet& o) { o.m_uncleanChecks[kInfoCheck] = 1; });
+    game.Clean();
+    EXPECT_TRUE(game.Loaded().GetTable("INFO")->empty());
+    EXPECT_EQ(game.Loaded().GetTable("CELL")->size(), 1u);
+    EXPECT_EQ(game.Loaded().GetTable("DIAL")->size(), 1u);
+}
+
+TEST(EntryServices, DeleteAndUpdate) {
+    // A backup that exists is asked about once per file: Cancel leaves the
+    // plugin alone and is no error; keeping it serves every later change.
+    CCleanGame game;
+    game.Option([](COptionSet& o) { o.m_extractOpts.m_dialogText = 0; });
+    game.Write(CCleanGame::Plugin(true));
+    game.CGameFolder::Write("P.OLD", CPluginBuilder().Raw("older backup"));
+    const std::string before = game.Read();
+    Do(game, &CVANTORDoc::OnExtractData);
+    CVANTORDoc& doc = *game.m_doc;
+
+    const CEntryRef gone = game.Ref("MISC", "new");
+    game.m_link.m_answers = {EAnswer::No};
+    EXPECT_FALSE(doc.DeleteEntry("P.esp", "MISC", "new", true));
+    EXPECT_EQ(game.m_link.Messages().back().m_text, "Delete Entry(s)?\n\nBackup(s) Saved with Extension \".OLD\"");
+    game.m_link.Clear();
+    game.m_link.m_answers = {EAnswer::Cancel};
+    EXPECT_FALSE(doc.DeleteEntry("P.esp", "MISC", "new", false));
+    ASSERT_EQ(game.m_link.Messages().size(), 1u);
+    EXPECT_EQ(game.m_link.Messages()[0].m_caption, "File Exists");
+    EXPECT_EQ(game.Read(), before);
+
+    game.m_link.m_answers = {EAnswer::No};
+    EXPECT_TRUE(doc.DeleteEntry("P.esp", "MISC", "new", false));
+    game.m_link.Clear();
+    EXPECT_FALSE(doc.DeleteEntry("P.esp", "MISC", "new", true));
+    ASSERT_EQ(game.m_link.Messages().size(), 1u);
+    EXPECT_EQ(game.m_link.Messages()[0].m_text, "Entry Already Deleted or Missing.");
+    EXPECT_FALSE(doc.DeleteEntry("Q.esp", "MISC", "new", false));
+    EXPECT_EQ(game.m_link.Messages().back().m_text, "Filename not Found.");
+
+    // Update after a delete still finds the record further on; only the
+    // update itself is asked.
+    game.m_link.Clear();
+    game.m_link.m_answers = {EAnswer::Yes};
+    EXPECT_TRUE(doc.UpdateEntry(game.Ref("MISC", "b"), {{"DATA", I32(99)}}));  // the data after the ID
+    EXPECT_EQ(game.m_link.Messages().size(), 1u);
+    EXPECT_EQ(game.Read(), CCleanGame::Plugin(true, 99, false).Bytes());
+    EXPECT_EQ(game.Read("P.OLD"), "older backup");
+    EXPECT_FALSE(doc.UpdateEntry(gone, {}));
+    EXPECT_EQ(game.m_link.Messages().back().m_text, "Entry Deleted or Missing.");
+
+    // Data that was not extracted is never rewritten; erasing needs none.
+    const std::string updated = game.Read();
+    game.m_link.m_answers = {EAnswer::Yes};
+    EXPECT_FALSE(doc.UpdateEntry(game.Ref("INFO", "1"), {{"DATA", std::string(12, '\1')}}));
+    EXPECT_EQ(game.Read(), updated);
+    EXPECT_EQ(game.m_link.Messages().back().m_caption, "Cannot Complete Request");
+    EXPECT_TRUE(doc.DeleteEntry("P.esp", "INFO", "1", false));
+    EXPECT_EQ(game.Read().find("INAM"), std::string::npos);
+}
+
+TEST(AutoClean, KeepsTheRightCopyOfAnIdHeldTwiceAndWhatUndoesANewerMaster) {
+    // A changed copy first, then one identical to the master's: the clean
+    // deletes the second and keeps the change. M.esm and the newer New.esm
+    // both hold "a": the plugin's "a" is M's copy, which undoes New's change
+    // and must survive the clean. A plugin inserts response 2 after or before
+    // the master's response 1: 1 keeps its text but now links to 2, through
+    // its next or its previous alone; cleaning it would cut the chain.
+    CPluginBuilder twice, undoes, newer, after, before;
+    twice.Header({"M.esm"}).Record("MISC", Misc("a", 7)).Record("MISC", Misc("a", 1));
+    undoes.Header({"M.esm", "New.esm"}).Record("MISC", Misc("a", 1));
+    newer.Header().Record("MISC", Misc("a", 9));
+    after.Header({"M.esm"}).Record("DIAL", Greeting()).Record("INFO", Info("1", "", "2", "hello"));
+    after.Record("INFO", Info("2", "1", "", "added"));
+    before.Header({"M.esm"}).Record("DIAL", Greeting()).Record("INFO", Info("2", "", "1", "added"));
+    before.Record("INFO", Info("1", "2", "", "hello"));
+    const struct {
+        const CPluginBuilder& m_plugin;
+        bool m_newer;
+        std::size_t m_unclean;
+        std::string m_changes;  // the rows of View All Global Changes
+        std::string m_kept;
+    } cases[] = {
+        {twice, false, 1, "Misc. Items Entry Modified from Esm|a|",
+         CPluginBuilder().Header({"M.esm"}).Record("MISC", Misc("a", 7)).Bytes()},
+        {undoes, true, 0, "Misc. Items Entry Modified from Esm|a|", undoes.Bytes()},
+        {after, false, 0, "Dialog Text Modified from Esm|1|", after.Bytes()},
+        {before, false, 0, "Dialog Text Modified from Esm|1|", before.Bytes()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_changes);
+        CCleanGame game;
+        game.Option([](COptionSet& o) { o.m_uncleanChecks[kInfoCheck] = 1; });
+        if (c.m_newer) {
+            const auto time = platform::LastWriteTime(game.m_data + "M.esm");
+            ASSERT_TRUE(time);
+            game.CGameFolder::Write("New.esm", newer, *time + 100);
+        }
+        game.Write(c.m_plugin);
+        Do(game, &CVANTORDoc::OnCheckUnclean);
+        EXPECT_EQ(game.m_doc->ResultTable(EPane::Warning)->m_rows.size(), c.m_unclean);
+        Do(game, &CVANTORDoc::OnViewAllGlobalChanges);
+        const auto changes = game.m_doc->ResultTable(EPane::Editor);
+        std::string rows;
+        for (std::size_t r = 0; r < changes->RowCount(); ++r)
+            rows += std::string(changes->Cell(r, 1)) + "|" + std::string(changes->Cell(r, 2)) + "|";
+        EXPECT_EQ(rows, c.m_changes);
+        game.Clean();
+        EXPECT_EQ(game.Read(), c.m_kept);
     }
 }
