@@ -15,10 +15,24 @@ namespace {
 using Names = std::vector<std::string>;
 using CGame = CGameFolder;
 
-// Runs a command to the worker's end; the link keeps every call.
+// Runs a command to the worker's end; the link then holds its calls alone.
 void Do(CGame& game, void (CVANTORDoc::*command)()) {
+    game.m_link.Clear();
     (game.m_doc.get()->*command)();
     game.m_doc->WaitForWorker();
+}
+
+Names Told(const CScriptedLink& link) {
+    Names texts;
+    for (const CMessage& m : link.Messages()) texts.push_back(m.m_text);
+    return texts;
+}
+
+// Whether the progress display was closed after it was last shown.
+bool ProgressClosed(const CScriptedLink& link) {
+    auto calls = link.Calls();
+    std::erase_if(calls, [](const std::string& call) { return !call.starts_with("progress "); });
+    return !calls.empty() && calls.back().starts_with("progress 0|");
 }
 
 Names FileNames(const std::vector<CPluginFile*>& files) {
@@ -93,10 +107,7 @@ TEST(Document, SingleVersusExtractionProgressAndOrder) {
     doc.OnSingleVersus();
     game.ChooseMaster("M.esm");
     game.Choose({"A.esp", "B.esp", "C.esp"});
-    EXPECT_EQ(doc.Tree().m_masterItems, Names{"M.esm"});
-    EXPECT_EQ(doc.Tree().m_pluginItems, (Names{"A.esp", "B.esp", "C.esp"}));
 
-    game.m_link.Clear();
     Do(game, &CVANTORDoc::OnExtractData);
     EXPECT_EQ(game.m_link.ProgressTexts(),
               (Names{"Extracting Master Esm Data 0% complete", "Extracting Master Esm Data 33% complete",
@@ -118,12 +129,10 @@ TEST(Document, SingleVersusExtractionProgressAndOrder) {
     // first file the checks compare. The masters are not read again.
     game.Choose({"D.esp", "A.esp"});  // A is loaded already: skipped
     EXPECT_EQ(doc.PendingNames(), Names{"D.esp"});
-    game.m_link.Clear();
     Do(game, &CVANTORDoc::OnExtractData);
     for (const auto& t : game.m_link.ProgressTexts()) EXPECT_EQ(t.find("Master Esm"), std::string::npos) << t;
     EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "C.esp", "B.esp", "A.esp", "M.esm"}));
     // Nothing pending and masters loaded: Extract Data does nothing at all.
-    game.m_link.Clear();
     Do(game, &CVANTORDoc::OnExtractData);
     EXPECT_TRUE(game.m_link.Calls().empty());
 
@@ -134,9 +143,7 @@ TEST(Document, SingleVersusExtractionProgressAndOrder) {
 
     // A chosen master that is already a plugin is refused.
     game.ChooseMaster("A.esp");
-    ASSERT_EQ(game.m_link.Messages().size(), 1u);
-    EXPECT_EQ(game.m_link.Messages()[0].m_text,
-              "Please Remove Chosen File from Plugin List Before Selecting it as a Master.");
+    EXPECT_EQ(Told(game.m_link), Names{"Please Remove Chosen File from Plugin List Before Selecting it as a Master."});
     EXPECT_TRUE(doc.Tree().m_masterItems.empty());
     EXPECT_EQ(doc.LoadedNames().back(), "M.esm");
 
@@ -146,12 +153,6 @@ TEST(Document, SingleVersusExtractionProgressAndOrder) {
     doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Plugins, false, "C.esp"});
     EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "B.esp", "A.esp"}));
     EXPECT_EQ(FileNames(doc.Files().PluginFiles()), doc.LoadedNames());
-
-    doc.OnFullCheck();
-    EXPECT_FALSE(doc.Tree().m_hasMasterRoot);
-    doc.OnSingleVersus();
-    EXPECT_TRUE(doc.Tree().m_hasMasterRoot);
-    EXPECT_TRUE(doc.Tree().m_masterItems.empty());
 }
 
 // A check after Clear Esm Data reads the masters it needs again; without
@@ -187,14 +188,12 @@ TEST(Document, CheckCommandsExtractFirstOnlyWhenSomethingIsPending) {
     // Single Versus without a master: refused with a message.
     doc.OnSingleVersus();
     Do(game, &CVANTORDoc::OnCheckConflicts);
-    ASSERT_EQ(game.m_link.Messages().size(), 1u);
-    EXPECT_EQ(game.m_link.Messages()[0].m_text, "Select a Master Plugin for Single Versus Mode");
+    EXPECT_EQ(Told(game.m_link), Names{"Select a Master Plugin for Single Versus Mode"});
 
     // A chosen file gone before it is read is left out.
     doc.OnFullCheck();
     game.Choose({"A.esp", "Gone.esp"});
     platform::RemoveFile(game.m_data + "Gone.esp");
-    game.m_link.Clear();
     Do(game, &CVANTORDoc::OnCheckDeleted);
     EXPECT_TRUE(HasCallStartingWith(game.m_link, "progress 2|Extracting Plugin Data"));
     EXPECT_EQ(doc.LoadedNames(), Names{"A.esp"});
@@ -204,7 +203,6 @@ TEST(Document, CheckCommandsExtractFirstOnlyWhenSomethingIsPending) {
     std::erase_if(calls, [](const std::string& c) { return c.starts_with("progress") || c.starts_with("close"); });
     EXPECT_EQ(calls, (Names{"hide 0", "rows 1|0", "hide 1", "rows 2|1", "show 2"}));
 
-    game.m_link.Clear();
     Do(game, &CVANTORDoc::OnCheckConflicts);
     for (const auto& t : game.m_link.ProgressTexts()) EXPECT_EQ(t.find("Extracting"), std::string::npos) << t;
     EXPECT_TRUE(doc.ResultTable(EPane::Warning)->m_rows.empty());
@@ -213,7 +211,7 @@ TEST(Document, CheckCommandsExtractFirstOnlyWhenSomethingIsPending) {
     game.m_link.Clear();
     ASSERT_TRUE(doc.StartOperation(42));
     doc.WaitForWorker();
-    EXPECT_EQ(game.m_link.Messages().back().m_text, "Operation Does Not Exist");
+    EXPECT_EQ(Told(game.m_link), Names{"Operation Does Not Exist"});
     EXPECT_FALSE(doc.IsBusy());
 
     // A damaged file is told once, with where it is damaged.
@@ -221,14 +219,12 @@ TEST(Document, CheckCommandsExtractFirstOnlyWhenSomethingIsPending) {
     b.Header().Record("MISC", {Name("a"), Sub("DATA", I32(1))}).Record("MISC", {Name("b"), Sub("DATA", I32(2))});
     game.Write("Cut.esp", CPluginBuilder(b).Truncate(b.Size() - 3));
     game.Choose({"Cut.esp"});
-    game.m_link.Clear();
     Do(game, &CVANTORDoc::OnCheckAll);
-    Do(game, &CVANTORDoc::OnCheckAll);
-    std::vector<CMessage> told;
-    for (const CMessage& m : game.m_link.Messages())
-        if (m.m_caption == "Warning") told.push_back(m);
+    const Names told = Told(game.m_link);
     ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(told[0].m_text.rfind("Cut.esp: record MISC at offset ", 0), 0u) << told[0].m_text;
+    EXPECT_EQ(told[0].rfind("Cut.esp: record MISC at offset ", 0), 0u) << told[0];
+    Do(game, &CVANTORDoc::OnCheckAll);
+    EXPECT_TRUE(game.m_link.Messages().empty());
 }
 
 TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
@@ -275,61 +271,55 @@ TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
 }
 
 TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
-    // As does any other exception: the progress display closes, what was not
-    // read stays chosen, and the document goes on.
+    // As does any other exception: the progress display closes and the
+    // document goes on. What was not read stays chosen; out of memory, what
+    // was read is let go as well.
     CGame game;
     game.Plugin("A.esp", {"a"});
     game.Plugin("B.esp", {"b"});
     CVANTORDoc& doc = game.Doc(false);
     game.Choose({"A.esp", "B.esp"});
-    const auto readFailing = [&](std::function<void()> doThrow) {
-        return [&, doThrow] {
-            CFaultGuard guard([&](platform::EFileOp op, const std::string& path) {
-                if (op == platform::EFileOp::Open && path.ends_with("B.esp")) doThrow();
-                return false;
-            });
-            Do(game, &CVANTORDoc::OnCheckAll);
-        };
-    };
-    // Out of memory, the files read so far are let go as well.
-    const struct {
-        std::function<void()> m_start;
-        std::string m_text, m_caption;
-        Names m_loaded;
-    } cases[] = {
-        {readFailing([] { throw std::bad_alloc(); }), "Not enough memory to read the plugins and masters.",
-         "Critical Error", {}},
-        {readFailing([] { throw std::runtime_error("boom"); }), "File Error", "Error", {"A.esp"}},
-        {[&] {
-             doc.StartOperation(CTestOperation::Make([](COperationContext& c) {
-                 c.Progress("Searching... 0% complete", 3);
-                 throw std::bad_alloc();
-             }));
-         },
-         "Not enough memory to search the loaded files.", "Critical Error", {"A.esp"}},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.m_text);
-        game.m_link.Clear();
-        c.m_start();
-        doc.WaitForWorker();
-        ASSERT_FALSE(game.m_link.Messages().empty());
-        EXPECT_EQ(game.m_link.Messages().back().m_text, c.m_text);
-        EXPECT_EQ(game.m_link.Messages().back().m_caption, c.m_caption);
-        auto calls = game.m_link.Calls();
-        std::erase_if(calls, [](const std::string& call) { return !call.starts_with("progress "); });
-        ASSERT_FALSE(calls.empty());
-        EXPECT_EQ(calls.back().rfind("progress 0|", 0), 0u);
-        EXPECT_FALSE(doc.IsBusy());
-        EXPECT_EQ(doc.LoadedNames(), c.m_loaded);
+    for (const bool outOfMemory : {true, false}) {
+        CFaultGuard guard([&](platform::EFileOp op, const std::string& path) {
+            if (op != platform::EFileOp::Open || !path.ends_with("B.esp")) return false;
+            if (outOfMemory) throw std::bad_alloc();
+            throw std::runtime_error("boom");
+        });
+        Do(game, &CVANTORDoc::OnCheckAll);
+        const auto told = game.m_link.Messages();
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_EQ(told[0].m_text, outOfMemory ? "Not enough memory to read the plugins and masters." : "File Error");
+        EXPECT_EQ(told[0].m_caption, outOfMemory ? "Critical Error" : "Error");
+        EXPECT_TRUE(ProgressClosed(game.m_link));
+        EXPECT_EQ(doc.LoadedNames(), outOfMemory ? Names{} : Names{"A.esp"});
         EXPECT_EQ(doc.PendingNames().back(), "B.esp");
     }
+    game.m_link.Clear();
+    ASSERT_TRUE(doc.StartOperation(CTestOperation::Make([](COperationContext& c) {
+        c.Progress("Searching... 0% complete", 3);
+        throw std::bad_alloc();
+    })));
+    doc.WaitForWorker();
+    EXPECT_EQ(Told(game.m_link), Names{"Not enough memory to search the loaded files."});
+    EXPECT_EQ(game.m_link.Messages().back().m_caption, "Critical Error");
+    EXPECT_TRUE(ProgressClosed(game.m_link));
+    EXPECT_FALSE(doc.IsBusy());
     Do(game, &CVANTORDoc::OnExtractData);
     EXPECT_EQ(doc.LoadedNames(), (Names{"B.esp", "A.esp"}));
 }
 
 TEST(Document, StoppingClosesTheProgressDisplay) {
+    // Clear Esm Data stops an operation that shows progress; New Check stops
+    // the reading of a set large enough that stops land after another number
+    // of files each round; odd rounds destroy the document while it reads.
     CGame game;
+    Names names, ids;
+    for (int i = 0; i < 4000; ++i) ids.push_back("id" + std::to_string(i));
+    for (int p = 0; p < 6; ++p) {
+        names.push_back("P" + std::to_string(p) + ".esp");
+        game.Plugin(names.back(), ids);
+    }
+    game.Plugin("Big.esm", Names(3000, "m"));
     CVANTORDoc& doc = game.Doc();
     std::atomic<bool> reported{false};
     ASSERT_TRUE(doc.StartOperation(CTestOperation::Make([&](COperationContext& context) {
@@ -343,31 +333,19 @@ TEST(Document, StoppingClosesTheProgressDisplay) {
     const auto shown = std::find(calls.begin(), calls.end(), "progress 7|Checking Warnings 28% complete");
     ASSERT_NE(shown, calls.end());
     EXPECT_NE(std::find(shown, calls.end(), "progress 0|"), calls.end());
-}
 
-TEST(Document, StopAndCloseDuringExtractionUnderLoad) {
-    // Many start/stop cycles on a set large enough that stops land mid-read;
-    // odd rounds destroy the document while the worker reads.
-    CGame game;
-    Names names, ids;
-    for (int i = 0; i < 4000; ++i) ids.push_back("id" + std::to_string(i));
-    for (int p = 0; p < 6; ++p) {
-        names.push_back("P" + std::to_string(p) + ".esp");
-        game.Plugin(names.back(), ids);
-    }
-    game.Plugin("Big.esm", Names(3000, "m"));
     for (int round = 0; round < 20; ++round) {
-        CVANTORDoc& doc = game.Doc();
+        CVANTORDoc& reading = game.Doc();
         game.Choose(names);
         game.m_link.Clear();
-        doc.OnExtractData();
-        // Each round stops after another number of files.
+        reading.OnExtractData();
         while (game.m_link.ProgressTexts().size() < std::size_t(round % 7)) std::this_thread::yield();
         if (round % 2) continue;
-        doc.OnNewCheck();  // waits, then frees
-        EXPECT_FALSE(doc.IsBusy());
-        EXPECT_TRUE(doc.LoadedNames().empty());
-        EXPECT_FALSE(doc.Stopped());
+        reading.OnNewCheck();  // waits, then frees
+        EXPECT_FALSE(reading.IsBusy());
+        EXPECT_TRUE(reading.LoadedNames().empty());
+        EXPECT_FALSE(reading.Stopped());
+        EXPECT_TRUE(ProgressClosed(game.m_link)) << "round " << round;
     }
 }
 
@@ -375,23 +353,12 @@ TEST(AutoClean, DeletesExactlyTheUncleanEntriesAfterABackup) {
     CCleanGame game;
     game.Write(CCleanGame::Plugin(true));
     const std::string before = game.Read();
-    auto mtime = platform::LastWriteTime(game.m_data + "P.esp");
     Do(game, &CVANTORDoc::OnCheckUnclean);
     EXPECT_EQ(game.m_doc->ResultTable(EPane::Warning)->m_rows.size(), 3u);
-
-    // "No" changes nothing and the run sends no progress.
-    game.m_link.Clear();
-    game.m_link.m_answers = {EAnswer::No};
-    Do(game, &CVANTORDoc::OnAutoDeleteUnclean);
-    EXPECT_EQ(game.Read(), before);
-    EXPECT_TRUE(game.m_link.ProgressTexts().empty());
-    ASSERT_EQ(game.m_link.Messages().size(), 1u);
-    EXPECT_EQ(game.m_link.Messages()[0].m_text.rfind("This Operation will Delete all Unclean Entries.\nWARNING:", 0), 0u);
 
     // Cancelled at the question about a backup that exists: every entry is
     // told as not deleted and stays, in the file and in the model.
     game.CGameFolder::Write("P.OLD", CPluginBuilder().Raw("older backup"));
-    game.m_link.Clear();
     game.m_link.m_answers = {EAnswer::Yes, EAnswer::Cancel};
     Do(game, &CVANTORDoc::OnAutoDeleteUnclean);
     EXPECT_EQ(game.Read(), before);
@@ -404,12 +371,12 @@ TEST(AutoClean, DeletesExactlyTheUncleanEntriesAfterABackup) {
     EXPECT_EQ(game.Loaded().GetTable("MISC")->size(), 5u);
 
     platform::RemoveFile(game.m_data + "P.OLD");
-    game.m_link.Clear();
     game.Clean();
     EXPECT_EQ(game.Read(), CCleanGame::Plugin(false).Bytes());
     EXPECT_EQ(game.Read("P.OLD"), before);
-    EXPECT_EQ(platform::LastWriteTime(game.m_data + "P.esp"), mtime);
-    EXPECT_EQ(game.m_link.Messages().size(), 1u);  // only the confirmation
+    const Names told = Told(game.m_link);  // only the confirmation
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].rfind("This Operation will Delete all Unclean Entries.\nWARNING:", 0), 0u);
     auto texts = game.m_link.ProgressTexts();
     ASSERT_FALSE(texts.empty());
     EXPECT_EQ(texts.back(), "Auto-Deleting 66% complete");

@@ -168,10 +168,8 @@ TEST(Options, FindHistoryMovesTheTextToTheFront) {
         options.RememberFind(text);
         return options.m_findHistory;
     };
-    EXPECT_EQ(remember({"A", "B", "C", "D", "E"}, "A"), (H{"A", "B", "C", "D", "E"}));
     EXPECT_EQ(remember({"A", "B", "C", "D", "E"}, "D"), (H{"D", "A", "B", "C", "E"}));
     EXPECT_EQ(remember({"A", "B", "C", "D", "E"}, "F"), (H{"F", "A", "B", "C", "D"}));
-    EXPECT_EQ(remember({"alma", "B", "", "", ""}, "ALMA"), (H{"ALMA", "alma", "B", "", ""}));  // exact comparison
     EXPECT_EQ(remember({"A", "", "B", "", ""}, ""), (H{"", "A", "B", "", ""}));  // first empty entry moves up
 }
 
@@ -182,11 +180,7 @@ TEST(OutputPath, FilesInUseAndWhatIsNoFileAreRefusedByName) {
     std::filesystem::create_hard_link(plugin, dir / "Linked.esp");
     std::filesystem::create_directory(dir / "folder");
 
-    struct CCase {
-        std::string m_path;
-        std::string m_why;
-    };
-    std::vector<CCase> cases{
+    std::vector<std::pair<std::string, std::string>> cases{
         {plugin, " is a plugin or master in use."},
         {dir / "mod.ESP", " is a plugin or master in use."},  // the same file to the game
         {dir / "Linked.esp", " is a plugin or master in use."},
@@ -208,12 +202,11 @@ TEST(OutputPath, FilesInUseAndWhatIsNoFileAreRefusedByName) {
     cases.push_back({socketPath, " is a socket."});
     cases.push_back({"/dev/null", " is a device."});
 #endif
-    for (const CCase& c : cases) {
+    for (const auto& [path, why] : cases) {
         CScriptedLink link;
         link.m_answers = {EAnswer::Yes, EAnswer::Yes};
-        EXPECT_EQ(PrepareOutput(c.m_path, {plugin}, EReplace::Ask, "Save Log As", link), std::nullopt) << c.m_path;
-        EXPECT_EQ(link.Calls(),
-                  std::vector<std::string>{"ask Cannot Complete Request|" + c.m_path + c.m_why + "\nChoose another file."});
+        EXPECT_EQ(PrepareOutput(path, {plugin}, EReplace::Ask, "Save Log As", link), std::nullopt) << path;
+        EXPECT_EQ(link.Calls(), std::vector<std::string>{"ask Cannot Complete Request|" + path + why + "\nChoose another file."});
     }
     EXPECT_EQ(Slurp(plugin), "TES3 plugin");
 #ifndef _WIN32
@@ -398,9 +391,7 @@ TEST(WriteMessages, EveryFailureIsToldOrWasTheUsersOwnChoice) {
         const auto messages = link.Messages();
         ASSERT_EQ(messages.size(), c.m_texts.size());
         for (std::size_t i = 0; i < messages.size(); ++i) EXPECT_EQ(messages[i].m_text, c.m_texts[i]);
-        if (!messages.empty()) {
-            EXPECT_EQ(messages[0].m_caption, c.m_caption);
-        }
+        EXPECT_EQ(messages.empty() ? std::string() : messages[0].m_caption, c.m_caption);
     }
     // The rest are told too, never passed over.
     for (int f = int(F::NotExtracted); f <= int(F::Rename); ++f) {
