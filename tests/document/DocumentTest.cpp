@@ -409,14 +409,12 @@ TEST(EntryServices, DeleteAndUpdate) {
     CVANTORDoc& doc = *game.m_doc;
 
     const CEntryRef gone = game.Ref("MISC", "new");
-    game.m_link.m_answers = {EAnswer::No};
+    game.m_link.m_answers = {EAnswer::Yes, EAnswer::Cancel};
     EXPECT_FALSE(doc.DeleteEntry("P.esp", "MISC", "new", true));
-    EXPECT_EQ(game.m_link.Messages().back().m_text, "Delete Entry(s)?\n\nBackup(s) Saved with Extension \".OLD\"");
-    game.m_link.Clear();
-    game.m_link.m_answers = {EAnswer::Cancel};
-    EXPECT_FALSE(doc.DeleteEntry("P.esp", "MISC", "new", false));
-    ASSERT_EQ(game.m_link.Messages().size(), 1u);
-    EXPECT_EQ(game.m_link.Messages()[0].m_caption, "File Exists");
+    const auto asked = game.m_link.Messages();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].m_text, "Delete Entry(s)?\n\nBackup(s) Saved with Extension \".OLD\"");
+    EXPECT_EQ(asked[1].m_caption, "File Exists");
     EXPECT_EQ(game.Read(), before);
 
     game.m_link.m_answers = {EAnswer::No};
