@@ -231,11 +231,11 @@ TEST(Document, SingleVersusExtractionProgressAndOrder) {
     game.ChooseMaster("A.esp");
     EXPECT_EQ(Told(game.m_link), Names{"Please Remove Chosen File from Plugin List Before Selecting it as a Master."});
     EXPECT_TRUE(doc.Tree().m_masterItems.empty());
-    EXPECT_EQ(doc.LoadedNames().back(), "M.esm");
+    EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "C.esp", "B.esp", "A.esp", "M.esm"}));
 
     // Remove of the master plugin and of a plugin.
     doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Master, false, "M.esm"});
-    EXPECT_EQ(doc.LoadedNames().back(), "A.esp");
+    EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "C.esp", "B.esp", "A.esp"}));
     doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Plugins, false, "C.esp"});
     EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "B.esp", "A.esp"}));
     EXPECT_EQ(FileNames(doc.Files().PluginFiles()), doc.LoadedNames());
@@ -378,7 +378,7 @@ TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
         EXPECT_EQ(told[0].m_caption, outOfMemory ? "Critical Error" : "Error");
         EXPECT_TRUE(ProgressClosed(game.m_link));
         EXPECT_EQ(doc.LoadedNames(), outOfMemory ? Names{} : Names{"A.esp"});
-        EXPECT_EQ(doc.PendingNames().back(), "B.esp");
+        EXPECT_EQ(doc.PendingNames(), (outOfMemory ? Names{"A.esp", "B.esp"} : Names{"B.esp"}));
     }
     game.m_link.Clear();
     ASSERT_TRUE(doc.StartOperation(CTestOperation::Make([](COperationContext& c) {
@@ -386,7 +386,7 @@ TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
         throw std::bad_alloc();
     })));
     doc.WaitForWorker();
-    EXPECT_EQ(Told(game.m_link), Names{"Not enough memory to search the loaded files."});
+    ASSERT_EQ(Told(game.m_link), Names{"Not enough memory to search the loaded files."});
     EXPECT_EQ(game.m_link.Messages().back().m_caption, "Critical Error");
     EXPECT_TRUE(ProgressClosed(game.m_link));
     EXPECT_FALSE(doc.IsBusy());
