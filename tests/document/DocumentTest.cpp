@@ -149,7 +149,8 @@ struct CAgesGame : CGameFolder {
         CDocConfig config;
         config.m_settingsPath = m_dir / "vantor.ini";
         config.m_installDir = m_dir.Path();
-        if (mode == EMode::OpenMW) config.m_loadOrder = MakeLoadOrder({CGameChoice::EGame::OpenMW, m_dir / "openmw.cfg"});
+        if (mode == EMode::OpenMW)
+            config.m_loadOrder = MakeLoadOrder({CGameChoice::EGame::OpenMW, m_dir / "openmw.cfg"});
         m_doc = std::make_unique<CVANTORDoc>(config, &m_link);
         m_doc->OnChooseActivePlugins();
     }
@@ -635,5 +636,6 @@ TEST(GameChoice, FirstStartPrefersOpenMWOnlyWithoutTheGameAndKeepsTheChoice) {
     const CGameChoice openmw{CGameChoice::EGame::OpenMW, "/games/openmw.cfg"};
     ASSERT_TRUE(openmw.Save(settings));
     EXPECT_EQ(CGameChoice::Load(settings), openmw);
-    EXPECT_EQ(Read(settings), "[General]\r\nLoadEsms=0\r\n\r\n[Game]\r\nGame=OpenMW\r\nOpenMWConfig=/games/openmw.cfg\r\n");
+    EXPECT_EQ(Read(settings),
+              "[General]\r\nLoadEsms=0\r\n\r\n[Game]\r\nGame=OpenMW\r\nOpenMWConfig=/games/openmw.cfg\r\n");
 }

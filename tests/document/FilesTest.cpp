@@ -203,7 +203,8 @@ TEST(OutputPath, FilesInUseAndWhatIsNoFileAreRefusedByName) {
         CScriptedLink link;
         link.m_answers = {EAnswer::Yes, EAnswer::Yes};
         EXPECT_EQ(PrepareOutput(path, {plugin}, EReplace::Ask, "Save Log As", link), std::nullopt) << path;
-        EXPECT_EQ(link.Calls(), std::vector<std::string>{"ask Cannot Complete Request|" + path + why + "\nChoose another file."});
+        const std::string told = "ask Cannot Complete Request|" + path + why + "\nChoose another file.";
+        EXPECT_EQ(link.Calls(), std::vector<std::string>{told});
     }
     EXPECT_EQ(Slurp(plugin), "TES3 plugin");
 #ifndef _WIN32
@@ -299,7 +300,8 @@ TEST(ResultsLog, SaveResultsAsksForTheFileAndWritesEveryListWithCrLf) {
     // A longer old log is replaced whole.
     ASSERT_EQ(lists.m_entries.size(), 3u);
     lists.conflict.m_files = lists.warning.m_files = lists.m_refs;
-    lists.conflict.m_rows = {{lists.m_entries[0], lists.m_entries[0], 1, 0, kNoFile, Table("NPC_"), EFinding::Conflict}};
+    lists.conflict.m_rows = {
+        {lists.m_entries[0], lists.m_entries[0], 1, 0, kNoFile, Table("NPC_"), EFinding::Conflict}};
     lists.warning.m_rows = {{lists.m_entries[1], nullptr, 0, kNoFile, 2, Table("SNDG"), EFinding::Unclean},
                             {lists.m_entries[2], nullptr, 0, kNoFile, kNoFile, Table("CELL"), EFinding::Deleted}};
     const std::string path = dir / "VANTORlog.txt";
@@ -365,7 +367,8 @@ TEST(WriteMessages, EveryFailureIsToldOrWasTheUsersOwnChoice) {
         {CWriteResult::Failure(F::NothingToWrite), A::Update, {}, ""},
         {CWriteResult::Failure(F::BackupCancelled, "/d/Mod.OLD"), A::Delete, {}, ""},
         // The system's reason when there is one, else what was not done.
-        {CWriteResult::Failure(F::WorkingFile, "/d/Mod.esp", "Input/output error"), A::Update, {"Input/output error"}, "VANTOR"},
+        {CWriteResult::Failure(F::WorkingFile, "/d/Mod.esp", "Input/output error"), A::Update, {"Input/output error"},
+         "VANTOR"},
         {CWriteResult::Failure(F::WorkingFile, "/d/Mod.esp"), A::Update, {"Could not update this Entry."}, "VANTOR"},
         {CWriteResult::Failure(F::WorkingFile, "/d/Mod.esp"), A::Delete, {"Could not delete this Entry."}, "VANTOR"},
         {CWriteResult::Failure(F::Backup, "/d/Mod.OLD"), A::Delete, {"Could not create a Backup."}, "VANTOR"},
