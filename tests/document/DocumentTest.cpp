@@ -187,11 +187,19 @@ std::vector<std::string> Outcomes(EMode mode) {
 
 }  // namespace
 
-TEST(Document, SingleVersusExtractionProgressAndOrder) {
+TEST(Document, ChoosingReadingAndCheckingInBothModes) {
     CGame game;
-    for (auto n : {"M.esm", "A.esp", "B.esp", "C.esp", "D.esp", "b.esm", "A.esm", "C.ESM"}) game.Plugin(n, {n});
+    for (auto n : {"M.esm", "A.esp", "B.esp", "C.esp", "b.esm", "A.esm", "C.ESM", "Gone.esp"}) game.Plugin(n, {n});
+    game.Plugin("D.esp", {"d", "-gone"});
     CVANTORDoc& doc = game.Doc();
+
+    // A check with nothing chosen does nothing at all; Single Versus without
+    // a master is refused with a message.
+    Do(game, &CVANTORDoc::OnCheckAll);
+    EXPECT_TRUE(game.m_link.Calls().empty());
     doc.OnSingleVersus();
+    Do(game, &CVANTORDoc::OnCheckConflicts);
+    EXPECT_EQ(Told(game.m_link), Names{"Select a Master Plugin for Single Versus Mode"});
     game.ChooseMaster("M.esm");
     game.Choose({"A.esp", "B.esp", "C.esp"});
 
@@ -240,7 +248,44 @@ TEST(Document, SingleVersusExtractionProgressAndOrder) {
     doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Plugins, false, "C.esp"});
     EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "B.esp", "A.esp"}));
     EXPECT_EQ(FileNames(doc.Files().PluginFiles()), doc.LoadedNames());
+
+    // A check reads what is pending first and leaves out a chosen file gone
+    // before it is read; both panes are refilled, each shown only with rows.
+    doc.OnFullCheck();
+    game.Choose({"Gone.esp"});
+    platform::RemoveFile(game.m_data + "Gone.esp");
+    Do(game, &CVANTORDoc::OnCheckDeleted);
+    EXPECT_TRUE(HasCallStartingWith(game.m_link, "progress 2|Extracting Plugin Data"));
+    EXPECT_EQ(doc.LoadedNames(), (Names{"b.esm", "D.esp", "B.esp", "A.esp"}));
+    EXPECT_TRUE(doc.PendingNames().empty());
+    calls = game.m_link.Calls();
+    std::erase_if(calls, [](const std::string& c) { return c.starts_with("progress") || c.starts_with("close"); });
+    EXPECT_EQ(calls, (Names{"hide 0", "rows 1|0", "hide 1", "rows 2|1", "show 2"}));
+
+    Do(game, &CVANTORDoc::OnCheckConflicts);
+    for (const auto& t : game.m_link.ProgressTexts()) EXPECT_EQ(t.find("Extracting"), std::string::npos) << t;
+    EXPECT_TRUE(doc.ResultTable(EPane::Warning)->m_rows.empty());
+
+    // An unknown code is reported and the worker still ends.
+    game.m_link.Clear();
+    ASSERT_TRUE(doc.StartOperation(42));
+    doc.WaitForWorker();
+    EXPECT_EQ(Told(game.m_link), Names{"Operation Does Not Exist"});
+    EXPECT_FALSE(doc.IsBusy());
+
+    // A damaged file is told once, with where it is damaged.
+    game.Plugin("Cut.esp", {"a", "b"});
+    fs::resize_file(game.m_data + "Cut.esp", fs::file_size(game.m_data + "Cut.esp") - 3);
+    game.Choose({"Cut.esp"});
+    Do(game, &CVANTORDoc::OnCheckAll);
+    const Names told = Told(game.m_link);
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].rfind("Cut.esp: record MISC at offset ", 0), 0u) << told[0];
+    Do(game, &CVANTORDoc::OnCheckAll);
+    EXPECT_TRUE(game.m_link.Messages().empty());
 }
+
+
 
 // A check after Clear Esm Data reads the masters it needs again; without
 // them every Original File would be "None" and nothing unclean.
@@ -260,58 +305,6 @@ TEST(Document, MastersAreReadAgainAfterClearEsmData) {
         ASSERT_EQ(warnings->RowCount(), 1u) << "round " << round;
         EXPECT_EQ(warnings->Cell(0, 4), "M.esm");
     }
-}
-
-TEST(Document, CheckCommandsExtractFirstOnlyWhenSomethingIsPending) {
-    CGame game;
-    game.Plugin("A.esp", {"a", "-gone"});
-    game.Plugin("Gone.esp", {"g"});
-    CVANTORDoc& doc = game.Doc(false);
-
-    // Full Check with nothing chosen: nothing happens, nothing is shown.
-    Do(game, &CVANTORDoc::OnCheckAll);
-    EXPECT_TRUE(game.m_link.Calls().empty());
-
-    // Single Versus without a master: refused with a message.
-    doc.OnSingleVersus();
-    Do(game, &CVANTORDoc::OnCheckConflicts);
-    EXPECT_EQ(Told(game.m_link), Names{"Select a Master Plugin for Single Versus Mode"});
-
-    // A chosen file gone before it is read is left out.
-    doc.OnFullCheck();
-    game.Choose({"A.esp", "Gone.esp"});
-    platform::RemoveFile(game.m_data + "Gone.esp");
-    Do(game, &CVANTORDoc::OnCheckDeleted);
-    EXPECT_TRUE(HasCallStartingWith(game.m_link, "progress 2|Extracting Plugin Data"));
-    EXPECT_EQ(doc.LoadedNames(), Names{"A.esp"});
-    EXPECT_TRUE(doc.PendingNames().empty());
-    // Both panes are refilled, each shown only with rows.
-    auto calls = game.m_link.Calls();
-    std::erase_if(calls, [](const std::string& c) { return c.starts_with("progress") || c.starts_with("close"); });
-    EXPECT_EQ(calls, (Names{"hide 0", "rows 1|0", "hide 1", "rows 2|1", "show 2"}));
-
-    Do(game, &CVANTORDoc::OnCheckConflicts);
-    for (const auto& t : game.m_link.ProgressTexts()) EXPECT_EQ(t.find("Extracting"), std::string::npos) << t;
-    EXPECT_TRUE(doc.ResultTable(EPane::Warning)->m_rows.empty());
-
-    // An unknown code is reported and the worker still ends.
-    game.m_link.Clear();
-    ASSERT_TRUE(doc.StartOperation(42));
-    doc.WaitForWorker();
-    EXPECT_EQ(Told(game.m_link), Names{"Operation Does Not Exist"});
-    EXPECT_FALSE(doc.IsBusy());
-
-    // A damaged file is told once, with where it is damaged.
-    CPluginBuilder b;
-    b.Header().Record("MISC", {Name("a"), Sub("DATA", I32(1))}).Record("MISC", {Name("b"), Sub("DATA", I32(2))});
-    game.Write("Cut.esp", CPluginBuilder(b).Truncate(b.Size() - 3));
-    game.Choose({"Cut.esp"});
-    Do(game, &CVANTORDoc::OnCheckAll);
-    const Names told = Told(game.m_link);
-    ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(told[0].rfind("Cut.esp: record MISC at offset ", 0), 0u) << told[0];
-    Do(game, &CVANTORDoc::OnCheckAll);
-    EXPECT_TRUE(game.m_link.Messages().empty());
 }
 
 TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
