@@ -69,26 +69,27 @@ TEST(Options, FirstStartWritesEveryDefaultAndSaveWritesTheCurrentValues) {
     options.m_espFilename = "Dialog Repair.esp";
     options.m_espPath = "/home/n'wah/Data Files/";
     options.m_enable = -1;
-    options.RememberFind("Caius Cosades");
-    options.RememberFind(" padded ");
+    // A text searched again moves to the front; the oldest falls off.
+    for (const char* text : {"1", "2", "3", "4", "5", "3", "Caius Cosades", " padded "}) options.RememberFind(text);
     ASSERT_TRUE(options.Save(path));
     std::string text = Slurp(path);
     for (const char* part : {"; kept\r\n[Options]\r\nConflictChecks=00000000", "\r\nDefaultOps=8585\r\n",
                              "\r\nExtractOpts=0100000001000000010000000100000004\r\n", "\r\nEnable=FFFFFFFFFC\r\n",
-                             "\r\nFind0=\" padded \"\r\nFind1=Caius Cosades\r\nFind2=\r\n"})
+                             "\r\nFind0=\" padded \"\r\nFind1=Caius Cosades\r\nFind2=3\r\nFind3=5\r\nFind4=4\r\n"})
         EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
     COptionSet back;
     back.Load(path);
     EXPECT_EQ(back, options);
     EXPECT_EQ(Slurp(path), text);  // a valid file is not rewritten by loading it
 
-    // A find text no ini line can hold is not saved; everything else is.
+    // A find text no ini line can hold is not saved, the line keeps its old
+    // text; everything else is saved.
     options.m_findHistory[4] = "two\nlines";
     options.m_loadEsms = 1;
     EXPECT_FALSE(options.Save(path));
     back.Load(path);
     EXPECT_EQ(back.m_loadEsms, 1);
-    EXPECT_EQ(back.m_findHistory[4], "");
+    EXPECT_EQ(back.m_findHistory[4], "4");
 }
 
 TEST(Options, BadOrMissingValuesAreRepairedInPlace) {
@@ -157,19 +158,6 @@ TEST(Options, BadOrMissingValuesAreRepairedInPlace) {
     EXPECT_EQ(options, COptionSet());
     EXPECT_FALSE(platform::FileExists(none));
     EXPECT_FALSE(options.Save(none));
-}
-
-TEST(Options, FindHistoryMovesTheTextToTheFront) {
-    using H = std::array<std::string, 5>;
-    const auto remember = [](const H& before, const std::string& text) {
-        COptionSet options;
-        options.m_findHistory = before;
-        options.RememberFind(text);
-        return options.m_findHistory;
-    };
-    EXPECT_EQ(remember({"A", "B", "C", "D", "E"}, "D"), (H{"D", "A", "B", "C", "E"}));
-    EXPECT_EQ(remember({"A", "B", "C", "D", "E"}, "F"), (H{"F", "A", "B", "C", "D"}));
-    EXPECT_EQ(remember({"A", "", "B", "", ""}, ""), (H{"", "A", "B", "", ""}));  // first empty entry moves up
 }
 
 TEST(OutputPath, FilesInUseAndWhatIsNoFileAreRefusedByName) {
