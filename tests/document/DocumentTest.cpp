@@ -588,6 +588,7 @@ TEST(LoadOrderAges, OpenMWContentOrderDecidesAsTheGameFileTimesDo) {
 
 TEST(LoadOrderAges, ANewLoadOrderWaitsForNewCheckAndBringsItsOwnMasters) {
     CAgesGame game(EMode::OpenMW);
+    game.m_doc->OnChooseActivePlugins();  // again: nothing is chosen twice
     EXPECT_EQ(game.m_doc->PendingNames(), (std::vector<std::string>{"P1.esp", "P2.esp"}));
     EXPECT_EQ(game.m_doc->Tree().m_folders.at("P2.esp"), fixtures::Native(game.m_dir.Path() + "Mods/Patch/"));
     ASSERT_TRUE(game.m_doc->FindMasters());
