@@ -1,8 +1,14 @@
-// The document driven through the scripted link: what the user would see.
+// The document driven through the scripted link: what the user would see,
+// the automatic clean and the single-entry services end to end on files, and
+// both load orders: which file is newer decides the rows of a check, what the
+// automatic clean deletes and what the dialogue merge keeps, and OpenMW's
+// content list decides it where the game's file times do.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 
+#include "document/GameChoice.h"
 #include "document/VANTORDoc.h"
 #include "fixtures/GameFolder.h"
 #include "fixtures/System.h"
@@ -10,16 +16,31 @@
 
 using namespace vantor;
 using namespace vantor::fixtures;
+namespace fs = std::filesystem;
 
 namespace {
 
 using Names = std::vector<std::string>;
 using CGame = CGameFolder;
 
-// Runs a command to the worker's end; the link keeps every call.
+// Runs a command to the worker's end; the link then holds its calls alone.
 void Do(CGame& game, void (CVANTORDoc::*command)()) {
+    game.m_link.Clear();
     (game.m_doc.get()->*command)();
     game.m_doc->WaitForWorker();
+}
+
+Names Told(const CScriptedLink& link) {
+    Names texts;
+    for (const CMessage& m : link.Messages()) texts.push_back(m.m_text);
+    return texts;
+}
+
+// Whether the progress display was closed after it was last shown.
+bool ProgressClosed(const CScriptedLink& link) {
+    auto calls = link.Calls();
+    std::erase_if(calls, [](const std::string& call) { return !call.starts_with("progress "); });
+    return !calls.empty() && calls.back().starts_with("progress 0|");
 }
 
 Names FileNames(const std::vector<CPluginFile*>& files) {
@@ -33,285 +54,238 @@ bool HasCallStartingWith(const CScriptedLink& link, const std::string& prefix) {
     return std::any_of(calls.begin(), calls.end(), [&](const std::string& c) { return c.starts_with(prefix); });
 }
 
-// A fault hook that throws `error` when the file of that name is opened.
-template <class E>
-platform::CFaultHook ThrowOnOpen(std::string name, E error) {
-    return [=](platform::EFileOp op, const std::string& path) -> bool {
-        if (op == platform::EFileOp::Open && path.find(name) != std::string::npos) throw error;
-        return false;
-    };
+std::vector<CSub> Misc(const std::string& id, int value) { return {Name(id), Sub("DATA", I32(value))}; }
+std::vector<CSub> Greeting() { return {Name("Greeting"), Sub("DATA", std::string(1, '\0'))}; }
+
+// M.esm beside the plugin under test, P.esp.
+struct CCleanGame : CGameFolder {
+    CCleanGame() {
+        CPluginBuilder master;
+        master.Header()
+            .Record("MISC", Misc("a", 1))
+            .Record("MISC", Misc("b", 2))
+            .Record("MISC", Misc("dup", 3))
+            .Record("CELL", Cell("Vivec", 1, 0, 0, false, "refs"))
+            .Record("DIAL", Greeting())
+            .Record("INFO", Info("1", "", "", "hello"));
+        CGameFolder::Write("M.esm", master);
+        Doc(true);
+    }
+
+    // The plugin: unclean a, changed b, two unclean copies of dup, a new
+    // entry, and unclean CELL, DIAL and INFO records.
+    static CPluginBuilder Plugin(bool withUnclean, int b = 20, bool withNew = true) {
+        CPluginBuilder p;
+        p.Header({"M.esm"});
+        if (withUnclean) p.Record("MISC", Misc("a", 1));
+        p.Record("MISC", Misc("b", b));
+        if (withUnclean) p.Record("MISC", Misc("dup", 3)).Record("MISC", Misc("dup", 3));
+        if (withNew) p.Record("MISC", Misc("new", 5));
+        return p.Record("CELL", Cell("Vivec", 1, 0, 0, false, "refs"))
+            .Record("DIAL", Greeting())
+            .Record("INFO", Info("1", "", "", "hello"));
+    }
+    // Writes P.esp and chooses it.
+    void Write(const CPluginBuilder& plugin) {
+        CGameFolder::Write("P.esp", plugin);
+        Choose({"P.esp"});
+    }
+    std::string Read(const std::string& name = "P.esp") const { return CGameFolder::Read(name); }
+    CPluginFile& Loaded() const { return CGameFolder::Loaded("P.esp"); }
+    // The first entry of that ID in P.esp.
+    CEntryRef Ref(const char* tag, std::string_view id) const {
+        const int t = CPluginFile::TagIndex(tag);
+        for (const auto& e : Loaded().Table(std::size_t(t)))
+            if (e->IdText() == id) return {m_doc->FindLoadedFile("P.esp", false), e.get(), std::uint8_t(t)};
+        return {};
+    }
+    // Answers Yes to the automatic clean.
+    void Clean() {
+        m_link.m_answers = {EAnswer::Yes};
+        Do(*this, &CVANTORDoc::OnAutoDeleteUnclean);
+    }
+};
+
+enum class EMode { OpenMW, GameContentTimes, GameFileTimes };
+
+std::string Read(const std::string& path) {
+    std::string bytes;
+    return platform::ReadWholeFile(path, bytes) ? bytes : "(none)";
+}
+
+// Two masters and two plugins whose file times run against their content
+// order. In OpenMW's load order P2.esp lies in a second data folder.
+struct CAgesGame : CGameFolder {
+    std::string m_p2Folder;
+
+    explicit CAgesGame(EMode mode) : m_p2Folder(mode == EMode::OpenMW ? m_dir.Path() + "Mods/Patch/" : m_data) {
+        fs::create_directories(m_p2Folder);
+        const std::vector<CSub> dial = {Name("T"), Sub("DATA", std::string(1, '\0'))};
+        CPluginBuilder a, b, p1, p2;
+        a.Header().Record("MISC", Misc("m1", 1)).Record("MISC", Misc("m2", 7));
+        b.Header().Record("MISC", Misc("m1", 2)).Record("MISC", Misc("m2", 7));
+        // m1 is A's, m2 both masters': each unclean against a different master.
+        p1.Header({"A.esm", "B.esm"})
+            .Record("MISC", Misc("m1", 1))
+            .Record("MISC", Misc("m2", 7))
+            .Record("WEAP", Misc("w", 1))
+            .Record("DIAL", dial)
+            .Record("INFO", Info("i", "", "", "from P1"));
+        p2.Header({"A.esm", "B.esm"})
+            .Record("MISC", Misc("m2", 7))
+            .Record("WEAP", Misc("w", 2))
+            .Record("DIAL", dial)
+            .Record("INFO", Info("i", "", "", "from P2"));
+        const std::pair<std::string, const CPluginBuilder*> files[] = {
+            {m_data + "A.esm", &a}, {m_data + "B.esm", &b}, {m_data + "P1.esp", &p1}, {m_p2Folder + "P2.esp", &p2}};
+        for (std::int64_t i = 0; i < 4; ++i) {
+            EXPECT_TRUE(files[i].second->Write(files[i].first));
+            EXPECT_TRUE(StampFile(files[i].first, 1000000 + 1000 * (mode == EMode::GameContentTimes ? i : 4 - i)));
+        }
+        std::ofstream(m_dir / "Morrowind.ini") << "[Game Files]\r\nGameFile0=A.esm\r\nGameFile1=B.esm\r\n"
+                                                  "GameFile2=P1.esp\r\nGameFile3=P2.esp\r\n";
+        std::ofstream(m_dir / "openmw.cfg") << "data=\"Data Files\"\ndata=\"Mods/Patch\"\ncontent=A.esm\n"
+                                               "content=B.esm\ncontent=P1.esp\ncontent=P2.esp\n";
+        CDocConfig config;
+        config.m_settingsPath = m_dir / "vantor.ini";
+        config.m_installDir = m_dir.Path();
+        if (mode == EMode::OpenMW)
+            config.m_loadOrder = MakeLoadOrder({CGameChoice::EGame::OpenMW, m_dir / "openmw.cfg"});
+        m_doc = std::make_unique<CVANTORDoc>(config, &m_link);
+        m_doc->OnChooseActivePlugins();
+    }
+};
+
+std::string Texts(const CTablePtr& table) {
+    std::string out;
+    for (std::size_t r = 0; r < table->RowCount(); ++r)
+        for (std::size_t c = 0; c < table->ColumnCount(); ++c) out += std::string(table->Cell(r, c)) + "|";
+    return out + "\n";
+}
+
+// What a check, the dialogue merge and the automatic clean, in turn, leave
+// for the user to see: rows, the repair plugin, messages and files.
+std::vector<std::string> Outcomes(EMode mode) {
+    CAgesGame game(mode);
+    std::vector<std::string> seen;
+    game.Run([](CVANTORDoc& doc) { doc.OnCheckAll(); });
+    seen.push_back(Texts(game.m_link.Pane(EPane::Conflict)) + Texts(game.m_link.Pane(EPane::Warning)));
+    game.Option([&](COptionSet& o) {
+        o.m_espFilename = "Repair.esp";
+        o.m_espPath = game.m_dir.Path();
+    });
+    game.Run([](CVANTORDoc& doc) { doc.OnAutoRelinkDialog(); });
+    seen.push_back(Read(game.m_dir / "Repair.esp"));
+    game.Run([](CVANTORDoc& doc) { doc.OnAutoDeleteUnclean(); });
+    std::string told;
+    for (const CMessage& m : game.m_link.Messages()) told += m.m_text + "\n";
+    // Each plugin is cleaned where it was found, its backup beside it.
+    EXPECT_TRUE(fs::exists(game.m_p2Folder + "P2.OLD"));
+    seen.push_back(told + game.Read("P1.esp") + Read(game.m_p2Folder + "P2.esp"));
+    return seen;
 }
 
 }  // namespace
 
-TEST(Document, SingleVersusExtractionProgressAndOrder) {
+TEST(Document, ChoosingReadingAndCheckingInBothModes) {
     CGame game;
-    game.Plugin("M.esp", {"m"});
-    for (auto n : {"A.esp", "B.esp", "C.esp", "D.esp"}) game.Plugin(n, {n});
-    CVANTORDoc& doc = game.Doc(false);
-    doc.OnSingleVersus();
-    game.ChooseMaster("M.esp");
-    game.Choose({"A.esp", "B.esp", "C.esp"});
-    EXPECT_EQ(doc.Tree().m_masterItems, Names{"M.esp"});
-    EXPECT_EQ(doc.Tree().m_pluginItems, (Names{"A.esp", "B.esp", "C.esp"}));
+    for (auto n : {"M.esm", "A.esp", "B.esp", "C.esp", "b.esm", "A.esm", "C.ESM", "Gone.esp"}) game.Plugin(n, {n});
+    game.Plugin("D.esp", {"d", "-gone"});
+    CVANTORDoc& doc = game.Doc();
 
-    game.m_link.Clear();
+    // A check with nothing chosen does nothing at all; Single Versus without
+    // a master is refused with a message.
+    Do(game, &CVANTORDoc::OnCheckAll);
+    EXPECT_TRUE(game.m_link.Calls().empty());
+    doc.OnSingleVersus();
+    Do(game, &CVANTORDoc::OnCheckConflicts);
+    EXPECT_EQ(Told(game.m_link), Names{"Select a Master Plugin for Single Versus Mode"});
+    game.ChooseMaster("M.esm");
+    game.Choose({"A.esp", "B.esp", "C.esp"});
+
     Do(game, &CVANTORDoc::OnExtractData);
     EXPECT_EQ(game.m_link.ProgressTexts(),
-              (Names{"Extracting Plugin Data 0% complete", "Extracting Plugin Data 25% complete",
+              (Names{"Extracting Master Esm Data 0% complete", "Extracting Master Esm Data 33% complete",
+                     "Extracting Master Esm Data 66% complete", "Extracting Master Esm Data 100% complete",
+                     "Extracting Plugin Data 0% complete", "Extracting Plugin Data 25% complete",
                      "Extracting Plugin Data 50% complete", "Extracting Plugin Data 75% complete",
                      "Extracting Plugin Data 100% complete"}));
     auto calls = game.m_link.Calls();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls[0] + calls[1], "close-editors hide 0");
     EXPECT_EQ(calls.back(), "progress 0|Extracting Plugin Data 100% complete");
-    EXPECT_EQ(doc.LoadedNames(), (Names{"C.esp", "B.esp", "A.esp", "M.esp"}));
-    EXPECT_TRUE(doc.PendingNames().empty());
-
-    // A later batch stands first; the master plugin stays last and is the
-    // first file the checks compare.
-    game.Choose({"D.esp", "A.esp"});  // A is loaded already: skipped
-    EXPECT_EQ(doc.PendingNames(), Names{"D.esp"});
-    Do(game, &CVANTORDoc::OnExtractData);
-    EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "C.esp", "B.esp", "A.esp", "M.esp"}));
-    EXPECT_EQ(FileNames(doc.Files().PluginFiles()), doc.LoadedNames());
-
-    // A chosen master that is already a plugin is refused.
-    game.m_link.Clear();
-    game.ChooseMaster("A.esp");
-    ASSERT_EQ(game.m_link.Messages().size(), 1u);
-    EXPECT_EQ(game.m_link.Messages()[0].m_text,
-              "Please Remove Chosen File from Plugin List Before Selecting it as a Master.");
-    EXPECT_TRUE(doc.Tree().m_masterItems.empty());
-    EXPECT_EQ(doc.LoadedNames().back(), "M.esp");
-
-    // Remove of the master plugin and of a plugin.
-    doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Master, false, "M.esp"});
-    EXPECT_EQ(doc.LoadedNames().back(), "A.esp");
-    doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Plugins, false, "C.esp"});
-    EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "B.esp", "A.esp"}));
-    EXPECT_EQ(FileNames(doc.Files().PluginFiles()), doc.LoadedNames());
-
-    doc.OnFullCheck();
-    EXPECT_FALSE(doc.Tree().m_hasMasterRoot);
-    doc.OnSingleVersus();
-    EXPECT_TRUE(doc.Tree().m_hasMasterRoot);
-    EXPECT_TRUE(doc.Tree().m_masterItems.empty());
-}
-
-TEST(Document, MastersFoundOnceInCaseBlindOrderAndNeverTwice) {
-    CGame game;
-    for (auto n : {"b.esm", "A.esm", "C.ESM", "Chosen.esm", "P.esp"}) game.Plugin(n, {n});
-    CVANTORDoc& doc = game.Doc();
-    doc.OnSingleVersus();
-    game.ChooseMaster("Chosen.esm");
-    game.Choose({"P.esp"});
-    game.m_link.Clear();
-    Do(game, &CVANTORDoc::OnExtractData);
+    EXPECT_EQ(doc.LoadedNames(), (Names{"C.esp", "B.esp", "A.esp", "M.esm"}));
     // The chosen master plugin is not also read as a found master; the
     // checks see the masters in the order they were read.
     EXPECT_EQ(doc.FoundMasterNames(), (Names{"C.ESM", "b.esm", "A.esm"}));
     EXPECT_EQ(FileNames(doc.Files().MasterFiles()), (Names{"A.esm", "b.esm", "C.ESM"}));
-    auto texts = game.m_link.ProgressTexts();
-    ASSERT_GE(texts.size(), 4u);
-    EXPECT_EQ(texts[1], "Extracting Master Esm Data 33% complete");
-    EXPECT_EQ(texts[3], "Extracting Master Esm Data 100% complete");
-    EXPECT_TRUE(doc.MastersLoaded());
 
-    // Read once: the next extraction does not read them again.
-    game.Plugin("Q.esp", {"q"});
-    game.Choose({"Q.esp"});
-    game.m_link.Clear();
+    // A later batch stands first; the master plugin stays last and is the
+    // first file the checks compare. The masters are not read again.
+    game.Choose({"D.esp", "A.esp"});  // A is loaded already: skipped
+    EXPECT_EQ(doc.PendingNames(), Names{"D.esp"});
     Do(game, &CVANTORDoc::OnExtractData);
     for (const auto& t : game.m_link.ProgressTexts()) EXPECT_EQ(t.find("Master Esm"), std::string::npos) << t;
-
+    EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "C.esp", "B.esp", "A.esp", "M.esm"}));
     // Nothing pending and masters loaded: Extract Data does nothing at all.
-    game.m_link.Clear();
     Do(game, &CVANTORDoc::OnExtractData);
     EXPECT_TRUE(game.m_link.Calls().empty());
 
-    // Choosing a found master as a plugin takes it out of the masters; Clear
-    // Esm Data drops them and the next extraction reads them again.
+    // Choosing a found master as a plugin takes it out of the masters.
     game.Choose({"b.esm"});
     EXPECT_EQ(doc.FoundMasterNames(), (Names{"C.ESM", "A.esm"}));
-    EXPECT_EQ(doc.Files().MasterFiles().size(), 2u);
-    doc.OnClearEsmData();
-    EXPECT_TRUE(doc.Files().MasterFiles().empty());
-    EXPECT_FALSE(doc.MastersLoaded());
-    Do(game, &CVANTORDoc::OnExtractData);
     EXPECT_EQ(FileNames(doc.Files().MasterFiles()), (Names{"A.esm", "C.ESM"}));
-}
 
-TEST(Document, CheckCommandsExtractFirstOnlyWhenSomethingIsPending) {
-    CGame game;
-    game.Plugin("A.esp", {"a", "-gone"});
-    CVANTORDoc& doc = game.Doc(false);
+    // A chosen master that is already a plugin is refused.
+    game.ChooseMaster("A.esp");
+    EXPECT_EQ(Told(game.m_link), Names{"Please Remove Chosen File from Plugin List Before Selecting it as a Master."});
+    EXPECT_TRUE(doc.Tree().m_masterItems.empty());
+    EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "C.esp", "B.esp", "A.esp", "M.esm"}));
 
-    // Full Check with nothing chosen: nothing happens, nothing is shown.
-    Do(game, &CVANTORDoc::OnCheckAll);
-    EXPECT_TRUE(game.m_link.Calls().empty());
+    // Remove of the master plugin and of a plugin.
+    doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Master, false, "M.esm"});
+    EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "C.esp", "B.esp", "A.esp"}));
+    doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Plugins, false, "C.esp"});
+    EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "B.esp", "A.esp"}));
+    EXPECT_EQ(FileNames(doc.Files().PluginFiles()), doc.LoadedNames());
 
-    // Single Versus without a master: refused with a message.
-    doc.OnSingleVersus();
-    Do(game, &CVANTORDoc::OnCheckConflicts);
-    ASSERT_EQ(game.m_link.Messages().size(), 1u);
-    EXPECT_EQ(game.m_link.Messages()[0].m_text, "Select a Master Plugin for Single Versus Mode");
-
+    // A check reads what is pending first and leaves out a chosen file gone
+    // before it is read; both panes are refilled, each shown only with rows.
     doc.OnFullCheck();
-    game.Choose({"A.esp"});
-    game.m_link.Clear();
+    game.Choose({"Gone.esp"});
+    platform::RemoveFile(game.m_data + "Gone.esp");
     Do(game, &CVANTORDoc::OnCheckDeleted);
-    EXPECT_TRUE(HasCallStartingWith(game.m_link, "progress 1|Extracting Plugin Data"));
-    // Both panes are refilled, each shown only with rows.
-    auto calls = game.m_link.Calls();
+    EXPECT_TRUE(HasCallStartingWith(game.m_link, "progress 2|Extracting Plugin Data"));
+    EXPECT_EQ(doc.LoadedNames(), (Names{"b.esm", "D.esp", "B.esp", "A.esp"}));
+    EXPECT_TRUE(doc.PendingNames().empty());
+    calls = game.m_link.Calls();
     std::erase_if(calls, [](const std::string& c) { return c.starts_with("progress") || c.starts_with("close"); });
     EXPECT_EQ(calls, (Names{"hide 0", "rows 1|0", "hide 1", "rows 2|1", "show 2"}));
 
-    game.m_link.Clear();
     Do(game, &CVANTORDoc::OnCheckConflicts);
-    EXPECT_FALSE(HasCallStartingWith(game.m_link, "progress 1|Extracting"));
+    for (const auto& t : game.m_link.ProgressTexts()) EXPECT_EQ(t.find("Extracting"), std::string::npos) << t;
     EXPECT_TRUE(doc.ResultTable(EPane::Warning)->m_rows.empty());
 
     // An unknown code is reported and the worker still ends.
     game.m_link.Clear();
     ASSERT_TRUE(doc.StartOperation(42));
     doc.WaitForWorker();
-    EXPECT_EQ(game.m_link.Messages().back().m_text, "Operation Does Not Exist");
+    EXPECT_EQ(Told(game.m_link), Names{"Operation Does Not Exist"});
     EXPECT_FALSE(doc.IsBusy());
-}
-
-TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
-    // The running operation holds at its first call; meanwhile the user
-    // clicks other commands. It must run with what its own command chose:
-    // Check All (mask 7) still reports the deleted entry, ReLink Dialog
-    // still asks for the window.
-    CGame game;
-    game.Plugin("A.esp", {"a", "-gone"});
-    CVANTORDoc& doc = game.Doc(false);
-    game.Option([&](COptionSet& o) {
-        o.m_defaultOps = kCheckConflicts;
-        o.m_espFilename = "Repair.esp";
-        o.m_espPath = game.m_data;
-    });
-    game.Choose({"A.esp"});
-    auto interrupt = [&](void (CVANTORDoc::*running)(), std::initializer_list<void (CVANTORDoc::*)()> clicked) {
-        game.m_link.Clear();
-        game.m_link.HoldAt("hide 0");
-        (doc.*running)();
-        game.m_link.WaitUntilHeld();
-        for (auto click : clicked) (doc.*click)();
-        game.m_link.Release();
-        doc.WaitForWorker();
-    };
-    interrupt(&CVANTORDoc::OnCheckAll, {&CVANTORDoc::OnCheckConflicts, &CVANTORDoc::OnDefaultCheck});
-    EXPECT_EQ(doc.ResultTable(EPane::Warning)->m_rows.size(), 1u);
-    interrupt(&CVANTORDoc::OnRelinkDialog, {&CVANTORDoc::OnAutoRelinkDialog});
-    EXPECT_TRUE(HasCallStartingWith(game.m_link, "repair-tool "));
-}
-
-TEST(Document, CommandsWhileBusyChangeNothing) {
-    CGame game;
-    game.Plugin("A.esp", {"a"});
-    game.Plugin("B.esp", {"b"});
-    CVANTORDoc& doc = game.Doc(false);
-    game.Choose({"A.esp"});
-    Do(game, &CVANTORDoc::OnExtractData);
-    std::atomic<bool> release{false};
-    ASSERT_TRUE(doc.StartOperation(CTestOperation::Make([&](COperationContext&) {
-        while (!release) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    })));
-    EXPECT_TRUE(doc.IsBusy());  // set before the worker runs
-    EXPECT_FALSE(doc.StartOperation(EOperation::Extract));
-    game.Choose({"B.esp"});
-    EXPECT_EQ(game.m_link.Choosers().size(), 1u);  // the second chooser never opened
-    doc.OnSingleVersus();
-    EXPECT_EQ(doc.CheckMode(), ECheckMode::Full);
-    doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Plugins, false, "A.esp"});
-    release = true;
-    doc.WaitForWorker();
-    EXPECT_FALSE(doc.IsBusy());
-    EXPECT_EQ(doc.LoadedNames(), Names{"A.esp"});
-}
-
-TEST(Document, ActivePluginsFromMorrowindIni) {
-    CGame game;
-    std::ofstream(game.m_dir / "Morrowind.ini")
-        << "[General]\r\nx=1\r\n[Game Files]\r\nGameFile0=Morrowind.esm\r\nGameFile1=One.esp\r\n"
-           "GameFile2=Two.ESP\r\nGameFile3=One.esp\r\nGameFile5=Gap.esp\r\n";
-    CVANTORDoc& doc = game.Doc();
-    game.Choose({"Two.ESP"});
-    doc.OnChooseActivePlugins();
-    EXPECT_EQ(doc.PendingNames(), (Names{"Two.ESP", "One.esp"}));
-    EXPECT_EQ(doc.Files().Of(EFileRole::Pending)[1]->m_folder, fixtures::Native(game.m_data));
-    EXPECT_EQ(doc.Tree().m_pluginItems, (Names{"Two.ESP", "One.esp"}));
-}
-
-TEST(Document, MissingFailingAndDamagedFiles) {
-    CGame game;
-    game.Plugin("A.esp", {"a"});
-    game.Plugin("B.esp", {"b"});
-    CVANTORDoc& doc = game.Doc(false);
-    game.Choose({"A.esp", "B.esp"});
-    platform::RemoveFile(game.m_data + "A.esp");
-    Do(game, &CVANTORDoc::OnExtractData);
-    EXPECT_EQ(doc.LoadedNames(), Names{"B.esp"});
-    EXPECT_TRUE(doc.PendingNames().empty());
-
-    // An exception escaping the reading ends the extraction with "File Error"
-    // and closes the progress display; what was not read stays chosen.
-    game.Plugin("C.esp", {"c"});
-    game.Plugin("D.esp", {"d"});
-    game.Choose({"C.esp", "D.esp"});
-    {
-        CFaultGuard guard(ThrowOnOpen("D.esp", std::runtime_error("boom")));
-        game.m_link.Clear();
-        Do(game, &CVANTORDoc::OnExtractData);
-    }
-    ASSERT_FALSE(game.m_link.Messages().empty());
-    EXPECT_EQ(game.m_link.Messages().back().m_text, "File Error");
-    EXPECT_EQ(game.m_link.Calls().back().rfind("progress 0|", 0), 0u);
-    EXPECT_EQ(doc.LoadedNames(), (Names{"C.esp", "B.esp"}));
-    EXPECT_EQ(doc.PendingNames(), Names{"D.esp"});
 
     // A damaged file is told once, with where it is damaged.
-    CPluginBuilder b;
-    b.Header().Record("MISC", {Name("a"), Sub("DATA", I32(1))}).Record("MISC", {Name("b"), Sub("DATA", I32(2))});
-    game.Write("Cut.esp", CPluginBuilder(b).Truncate(b.Size() - 3));
+    game.Plugin("Cut.esp", {"a", "b"});
+    fs::resize_file(game.m_data + "Cut.esp", fs::file_size(game.m_data + "Cut.esp") - 3);
     game.Choose({"Cut.esp"});
-    game.m_link.Clear();
     Do(game, &CVANTORDoc::OnCheckAll);
-    Do(game, &CVANTORDoc::OnCheckAll);
-    std::vector<CMessage> told;
-    for (const CMessage& m : game.m_link.Messages())
-        if (m.m_caption == "Warning") told.push_back(m);
+    const Names told = Told(game.m_link);
     ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(told[0].m_text.rfind("Cut.esp: record MISC at offset ", 0), 0u) << told[0].m_text;
+    EXPECT_EQ(told[0].rfind("Cut.esp: record MISC at offset ", 0), 0u) << told[0];
+    Do(game, &CVANTORDoc::OnCheckAll);
+    EXPECT_TRUE(game.m_link.Messages().empty());
 }
 
-TEST(Document, StopAndCloseDuringExtractionUnderLoad) {
-    // Many start/stop cycles on a set large enough that stops land mid-read.
-    CGame game;
-    Names names, ids;
-    for (int i = 0; i < 4000; ++i) ids.push_back("id" + std::to_string(i));
-    for (int p = 0; p < 6; ++p) {
-        names.push_back("P" + std::to_string(p) + ".esp");
-        game.Plugin(names.back(), ids);
-    }
-    game.Plugin("Big.esm", Names(3000, "m"));
-    for (int round = 0; round < 20; ++round) {
-        CVANTORDoc& doc = game.Doc();
-        game.Choose(names);
-        doc.OnExtractData();
-        if (round % 3 == 0) std::this_thread::sleep_for(std::chrono::microseconds(200 * round));
-        if (round % 2 == 0) {
-            doc.OnNewCheck();  // waits, then frees
-            EXPECT_FALSE(doc.IsBusy());
-            EXPECT_TRUE(doc.LoadedNames().empty());
-            EXPECT_FALSE(doc.Stopped());
-        }
-        // Odd rounds: the document is destroyed while the worker reads.
-    }
-}
+
 
 // A check after Clear Esm Data reads the masters it needs again; without
 // them every Original File would be "None" and nothing unclean.
@@ -322,7 +296,10 @@ TEST(Document, MastersAreReadAgainAfterClearEsmData) {
     CVANTORDoc& doc = game.Doc();
     game.Choose({"P.esp"});
     for (int round = 0; round < 2; ++round) {
-        if (round) doc.OnClearEsmData();
+        if (round) {
+            doc.OnClearEsmData();
+            EXPECT_TRUE(doc.Files().MasterFiles().empty());
+        }
         Do(game, &CVANTORDoc::OnCheckUnclean);
         const auto warnings = doc.ResultTable(EPane::Warning);
         ASSERT_EQ(warnings->RowCount(), 1u) << "round " << round;
@@ -330,14 +307,105 @@ TEST(Document, MastersAreReadAgainAfterClearEsmData) {
     }
 }
 
-TEST(Document, StoppingClosesTheProgressDisplay) {
+TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
+    // The running operation holds at its first call; meanwhile the user
+    // clicks other commands. It must run with what its own command chose:
+    // Check All (mask 7) still reports the deleted entry, ReLink Dialog
+    // still asks for the window. Choosing, removing and the mode wait too.
     CGame game;
+    game.Plugin("A.esp", {"a", "-gone"});
+    game.Plugin("B.esp", {"b"});
+    CVANTORDoc& doc = game.Doc(false);
+    game.Option([&](COptionSet& o) {
+        o.m_defaultOps = kCheckConflicts;
+        o.m_espFilename = "Repair.esp";
+        o.m_espPath = game.m_data;
+    });
+    game.Choose({"A.esp"});
+    auto interrupt = [&](void (CVANTORDoc::*running)(), const std::function<void()>& clicks) {
+        game.m_link.Clear();
+        game.m_link.HoldAt("hide 0");
+        (doc.*running)();
+        game.m_link.WaitUntilHeld();
+        EXPECT_TRUE(doc.IsBusy());
+        clicks();
+        game.m_link.Release();
+        doc.WaitForWorker();
+        EXPECT_FALSE(doc.IsBusy());
+    };
+    interrupt(&CVANTORDoc::OnCheckAll, [&] {
+        doc.OnCheckConflicts();
+        doc.OnDefaultCheck();
+        EXPECT_FALSE(doc.StartOperation(EOperation::Extract));
+        game.Choose({"B.esp"});
+        doc.OnSingleVersus();
+        doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Plugins, false, "A.esp"});
+    });
+    EXPECT_EQ(doc.ResultTable(EPane::Warning)->m_rows.size(), 1u);
+    EXPECT_TRUE(game.m_link.Choosers().empty());
+    EXPECT_EQ(doc.CheckMode(), ECheckMode::Full);
+    EXPECT_EQ(doc.LoadedNames(), Names{"A.esp"});
+    game.m_link.m_choices.clear();
+    interrupt(&CVANTORDoc::OnRelinkDialog, [&] { doc.OnAutoRelinkDialog(); });
+    EXPECT_TRUE(HasCallStartingWith(game.m_link, "repair-tool "));
+}
+
+TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
+    // As does any other exception: the progress display closes and the
+    // document goes on. What was not read stays chosen; out of memory, what
+    // was read is let go as well.
+    CGame game;
+    game.Plugin("A.esp", {"a"});
+    game.Plugin("B.esp", {"b"});
+    CVANTORDoc& doc = game.Doc(false);
+    game.Choose({"A.esp", "B.esp"});
+    for (const bool outOfMemory : {true, false}) {
+        CFaultGuard guard([&](platform::EFileOp op, const std::string& path) {
+            if (op != platform::EFileOp::Open || !path.ends_with("B.esp")) return false;
+            if (outOfMemory) throw std::bad_alloc();
+            throw std::runtime_error("boom");
+        });
+        Do(game, &CVANTORDoc::OnCheckAll);
+        const auto told = game.m_link.Messages();
+        ASSERT_EQ(told.size(), 1u);
+        EXPECT_EQ(told[0].m_text, outOfMemory ? "Not enough memory to read the plugins and masters." : "File Error");
+        EXPECT_EQ(told[0].m_caption, outOfMemory ? "Critical Error" : "Error");
+        EXPECT_TRUE(ProgressClosed(game.m_link));
+        EXPECT_EQ(doc.LoadedNames(), outOfMemory ? Names{} : Names{"A.esp"});
+        EXPECT_EQ(doc.PendingNames(), (outOfMemory ? Names{"A.esp", "B.esp"} : Names{"B.esp"}));
+    }
+    game.m_link.Clear();
+    ASSERT_TRUE(doc.StartOperation(CTestOperation::Make([](COperationContext& c) {
+        c.Progress("Searching... 0% complete", 3);
+        throw std::bad_alloc();
+    })));
+    doc.WaitForWorker();
+    ASSERT_EQ(Told(game.m_link), Names{"Not enough memory to search the loaded files."});
+    EXPECT_EQ(game.m_link.Messages().back().m_caption, "Critical Error");
+    EXPECT_TRUE(ProgressClosed(game.m_link));
+    EXPECT_FALSE(doc.IsBusy());
+    Do(game, &CVANTORDoc::OnExtractData);
+    EXPECT_EQ(doc.LoadedNames(), (Names{"B.esp", "A.esp"}));
+}
+
+TEST(Document, StoppingClosesTheProgressDisplay) {
+    // Clear Esm Data stops an operation that shows progress; New Check stops
+    // the reading of a set large enough that stops land after another number
+    // of files each round; odd rounds destroy the document while it reads.
+    CGame game;
+    Names names, ids;
+    for (int i = 0; i < 4000; ++i) ids.push_back("id" + std::to_string(i));
+    for (int p = 0; p < 6; ++p) {
+        names.push_back("P" + std::to_string(p) + ".esp");
+        game.Plugin(names.back(), ids);
+    }
+    game.Plugin("Big.esm", Names(3000, "m"));
     CVANTORDoc& doc = game.Doc();
     std::atomic<bool> reported{false};
     ASSERT_TRUE(doc.StartOperation(CTestOperation::Make([&](COperationContext& context) {
         context.Progress("Checking Warnings 28% complete", 7);
         reported = true;
-        while (!context.Stopped()) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        while (!context.Stopped()) std::this_thread::yield();
     })));
     while (!reported) std::this_thread::yield();
     doc.OnClearEsmData();
@@ -345,40 +413,223 @@ TEST(Document, StoppingClosesTheProgressDisplay) {
     const auto shown = std::find(calls.begin(), calls.end(), "progress 7|Checking Warnings 28% complete");
     ASSERT_NE(shown, calls.end());
     EXPECT_NE(std::find(shown, calls.end(), "progress 0|"), calls.end());
+
+    for (int round = 0; round < 20; ++round) {
+        CVANTORDoc& reading = game.Doc();
+        game.Choose(names);
+        game.m_link.Clear();
+        reading.OnExtractData();
+        while (game.m_link.ProgressTexts().size() < std::size_t(round % 7)) std::this_thread::yield();
+        if (round % 2) continue;
+        reading.OnNewCheck();  // waits, then frees
+        EXPECT_FALSE(reading.IsBusy());
+        EXPECT_TRUE(reading.LoadedNames().empty());
+        EXPECT_FALSE(reading.Stopped());
+        EXPECT_TRUE(ProgressClosed(game.m_link)) << "round " << round;
+    }
 }
 
-TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
-    CGame game;
-    game.Plugin("A.esp", {"a"});
-    CVANTORDoc& doc = game.Doc(false);
-    const std::pair<std::function<void()>, std::string> cases[] = {
-        {[&] {
-             doc.StartOperation(CTestOperation::Make([](COperationContext& c) {
-                 c.Progress("Searching... 0% complete", 3);
-                 throw std::bad_alloc();
-             }));
-         },
-         "Not enough memory to search the loaded files."},
-        {[&] {
-             game.Choose({"A.esp"});
-             CFaultGuard guard(ThrowOnOpen("A.esp", std::bad_alloc()));
-             doc.OnCheckAll();
-             doc.WaitForWorker();
-         },
-         "Not enough memory to read the plugins and masters."},
-    };
-    for (const auto& [start, text] : cases) {
-        game.m_link.Clear();
-        start();
-        doc.WaitForWorker();
-        ASSERT_FALSE(game.m_link.Messages().empty());
-        EXPECT_EQ(game.m_link.Messages().back().m_text, text);
-        EXPECT_EQ(game.m_link.Messages().back().m_caption, "Critical Error");
-        // The progress display is gone and the document goes on.
-        EXPECT_TRUE(HasCallStartingWith(game.m_link, "progress 0|"));
-        EXPECT_FALSE(doc.IsBusy());
-    }
-    // What the failed extraction had not read is still chosen, and reads now.
+TEST(AutoClean, DeletesExactlyTheUncleanEntriesAfterABackup) {
+    CCleanGame game;
+    game.Write(CCleanGame::Plugin(true));
+    const std::string before = game.Read();
+    Do(game, &CVANTORDoc::OnCheckUnclean);
+    EXPECT_EQ(game.m_doc->ResultTable(EPane::Warning)->m_rows.size(), 3u);
+
+    // Cancelled at the question about a backup that exists: every entry is
+    // told as not deleted and stays, in the file and in the model.
+    game.CGameFolder::Write("P.OLD", CPluginBuilder().Raw("older backup"));
+    game.m_link.m_answers = {EAnswer::Yes, EAnswer::Cancel};
+    Do(game, &CVANTORDoc::OnAutoDeleteUnclean);
+    EXPECT_EQ(game.Read(), before);
+    EXPECT_EQ(game.Read("P.OLD"), "older backup");
+    auto messages = game.m_link.Messages();
+    ASSERT_EQ(messages.size(), 5u);
+    EXPECT_EQ(messages[1].m_caption, "File Exists");
+    EXPECT_EQ(messages[2].m_text, "P.esp - a Error Deleting Entry.");
+    EXPECT_EQ(messages[4].m_text, "P.esp - dup Error Deleting Entry.");
+    EXPECT_EQ(game.Loaded().GetTable("MISC")->size(), 5u);
+
+    platform::RemoveFile(game.m_data + "P.OLD");
+    game.Clean();
+    EXPECT_EQ(game.Read(), CCleanGame::Plugin(false).Bytes());
+    EXPECT_EQ(game.Read("P.OLD"), before);
+    const Names told = Told(game.m_link);  // only the confirmation
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].rfind("This Operation will Delete all Unclean Entries.\nWARNING:", 0), 0u);
+    auto texts = game.m_link.ProgressTexts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.back(), "Auto-Deleting 66% complete");
+    EXPECT_TRUE(game.m_doc->ResultTable(EPane::Warning)->m_rows.empty());
+    EXPECT_TRUE(game.m_doc->ResultTable(EPane::Conflict)->m_rows.empty());
+
+    // The model follows the file: a second check finds nothing to clean.
+    Do(game, &CVANTORDoc::OnCheckUnclean);
+    EXPECT_TRUE(game.m_doc->ResultTable(EPane::Warning)->m_rows.empty());
+    EXPECT_EQ(game.Loaded().RemovedEntries().size(), 3u);
+
+    // Report Dialog Text decides for the INFO copy; CELL and DIAL are never
+    // cleaned.
+    game.Option([](COptionSet& o) { o.m_uncleanChecks[kInfoCheck] = 1; });
+    game.Clean();
+    EXPECT_TRUE(game.Loaded().GetTable("INFO")->empty());
+    EXPECT_EQ(game.Loaded().GetTable("CELL")->size(), 1u);
+    EXPECT_EQ(game.Loaded().GetTable("DIAL")->size(), 1u);
+}
+
+TEST(EntryServices, DeleteAndUpdate) {
+    // A backup that exists is asked about once per file: Cancel leaves the
+    // plugin alone and is no error; keeping it serves every later change.
+    CCleanGame game;
+    game.Option([](COptionSet& o) { o.m_extractOpts.m_dialogText = 0; });
+    game.Write(CCleanGame::Plugin(true));
+    game.CGameFolder::Write("P.OLD", CPluginBuilder().Raw("older backup"));
+    const std::string before = game.Read();
     Do(game, &CVANTORDoc::OnExtractData);
-    EXPECT_EQ(doc.LoadedNames(), Names{"A.esp"});
+    CVANTORDoc& doc = *game.m_doc;
+
+    const CEntryRef gone = game.Ref("MISC", "new");
+    game.m_link.m_answers = {EAnswer::Yes, EAnswer::Cancel};
+    EXPECT_FALSE(doc.DeleteEntry("P.esp", "MISC", "new", true));
+    const auto asked = game.m_link.Messages();
+    ASSERT_EQ(asked.size(), 2u);
+    EXPECT_EQ(asked[0].m_text, "Delete Entry(s)?\n\nBackup(s) Saved with Extension \".OLD\"");
+    EXPECT_EQ(asked[1].m_caption, "File Exists");
+    EXPECT_EQ(game.Read(), before);
+
+    game.m_link.m_answers = {EAnswer::No};
+    EXPECT_TRUE(doc.DeleteEntry("P.esp", "MISC", "new", false));
+    game.m_link.Clear();
+    EXPECT_FALSE(doc.DeleteEntry("P.esp", "MISC", "new", true));
+    EXPECT_FALSE(doc.DeleteEntry("Q.esp", "MISC", "new", false));
+    EXPECT_EQ(Told(game.m_link), (Names{"Entry Already Deleted or Missing.", "Filename not Found."}));
+
+    // Update after a delete still finds the record further on; only the
+    // update itself is asked.
+    game.m_link.Clear();
+    game.m_link.m_answers = {EAnswer::Yes};
+    EXPECT_TRUE(doc.UpdateEntry(game.Ref("MISC", "b"), {{"DATA", I32(99)}}));  // the data after the ID
+    EXPECT_EQ(game.m_link.Messages().size(), 1u);
+    EXPECT_EQ(game.Read(), CCleanGame::Plugin(true, 99, false).Bytes());
+    EXPECT_EQ(game.Read("P.OLD"), "older backup");
+    EXPECT_FALSE(doc.UpdateEntry(gone, {}));
+    EXPECT_EQ(game.m_link.Messages().back().m_text, "Entry Deleted or Missing.");
+
+    // Data that was not extracted is never rewritten; erasing needs none.
+    const std::string updated = game.Read();
+    game.m_link.m_answers = {EAnswer::Yes};
+    EXPECT_FALSE(doc.UpdateEntry(game.Ref("INFO", "1"), {{"DATA", std::string(12, '\1')}}));
+    EXPECT_EQ(game.Read(), updated);
+    EXPECT_EQ(game.m_link.Messages().back().m_caption, "Cannot Complete Request");
+    EXPECT_TRUE(doc.DeleteEntry("P.esp", "INFO", "1", false));
+    EXPECT_EQ(game.Read().find("INAM"), std::string::npos);
+}
+
+TEST(AutoClean, KeepsTheRightCopyOfAnIdHeldTwiceAndWhatUndoesANewerMaster) {
+    // A changed copy first, then one identical to the master's: the clean
+    // deletes the second and keeps the change. M.esm and the newer New.esm
+    // both hold "a": the plugin's "a" is M's copy, which undoes New's change
+    // and must survive the clean. A plugin inserts response 2 after or before
+    // the master's response 1: 1 keeps its text but now links to 2, through
+    // its next or its previous alone; cleaning it would cut the chain.
+    CPluginBuilder twice, undoes, newer, after, before;
+    twice.Header({"M.esm"}).Record("MISC", Misc("a", 7)).Record("MISC", Misc("a", 1));
+    undoes.Header({"M.esm", "New.esm"}).Record("MISC", Misc("a", 1));
+    newer.Header().Record("MISC", Misc("a", 9));
+    after.Header({"M.esm"}).Record("DIAL", Greeting()).Record("INFO", Info("1", "", "2", "hello"));
+    after.Record("INFO", Info("2", "1", "", "added"));
+    before.Header({"M.esm"}).Record("DIAL", Greeting()).Record("INFO", Info("2", "", "1", "added"));
+    before.Record("INFO", Info("1", "2", "", "hello"));
+    const struct {
+        const CPluginBuilder& m_plugin;
+        bool m_newer;
+        std::size_t m_unclean;
+        std::string m_changes;  // the rows of View All Global Changes
+        std::string m_kept;
+    } cases[] = {
+        {twice, false, 1, "Misc. Items Entry Modified from Esm|a|",
+         CPluginBuilder().Header({"M.esm"}).Record("MISC", Misc("a", 7)).Bytes()},
+        {undoes, true, 0, "Misc. Items Entry Modified from Esm|a|", undoes.Bytes()},
+        {after, false, 0, "Dialog Text Modified from Esm|1|", after.Bytes()},
+        {before, false, 0, "Dialog Text Modified from Esm|1|", before.Bytes()},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_changes);
+        CCleanGame game;
+        game.Option([](COptionSet& o) { o.m_uncleanChecks[kInfoCheck] = 1; });
+        if (c.m_newer) {
+            const auto time = platform::LastWriteTime(game.m_data + "M.esm");
+            ASSERT_TRUE(time);
+            game.CGameFolder::Write("New.esm", newer, *time + 100);
+        }
+        game.Write(c.m_plugin);
+        Do(game, &CVANTORDoc::OnCheckUnclean);
+        EXPECT_EQ(game.m_doc->ResultTable(EPane::Warning)->m_rows.size(), c.m_unclean);
+        Do(game, &CVANTORDoc::OnViewAllGlobalChanges);
+        const auto changes = game.m_doc->ResultTable(EPane::Editor);
+        std::string rows;
+        for (std::size_t r = 0; r < changes->RowCount(); ++r)
+            rows += std::string(changes->Cell(r, 1)) + "|" + std::string(changes->Cell(r, 2)) + "|";
+        EXPECT_EQ(rows, c.m_changes);
+        game.Clean();
+        EXPECT_EQ(game.Read(), c.m_kept);
+    }
+}
+
+TEST(LoadOrderAges, OpenMWContentOrderDecidesAsTheGameFileTimesDo) {
+    // An entry is unclean only against the newest master that holds it, so
+    // what the clean deletes depends on age as the check does: m1, A's copy,
+    // is unclean where A is newer and undoes B's change where B is.
+    const auto openmw = Outcomes(EMode::OpenMW), byTimes = Outcomes(EMode::GameFileTimes);
+    EXPECT_EQ(openmw, Outcomes(EMode::GameContentTimes));
+    ASSERT_EQ(openmw.size(), byTimes.size());
+    for (std::size_t i = 0; i < openmw.size(); ++i) EXPECT_NE(openmw[i], byTimes[i]) << "outcome " << i;
+}
+
+TEST(LoadOrderAges, ANewLoadOrderWaitsForNewCheckAndBringsItsOwnMasters) {
+    CAgesGame game(EMode::OpenMW);
+    game.m_doc->OnChooseActivePlugins();  // again: nothing is chosen twice
+    EXPECT_EQ(game.m_doc->PendingNames(), (std::vector<std::string>{"P1.esp", "P2.esp"}));
+    EXPECT_EQ(game.m_doc->Tree().m_folders.at("P2.esp"), fixtures::Native(game.m_dir.Path() + "Mods/Patch/"));
+    ASSERT_TRUE(game.m_doc->FindMasters());
+    game.m_doc->SetLoadOrder(MakeLoadOrder({}, game.m_dir.Path()));
+    EXPECT_TRUE(IsOpenMW(*game.m_doc->LoadOrder()));
+    game.m_doc->OnNewCheck();
+    EXPECT_FALSE(IsOpenMW(*game.m_doc->LoadOrder()));
+    EXPECT_TRUE(game.m_doc->FoundMasterNames().empty());
+    EXPECT_EQ(game.m_doc->DataDir(), fixtures::Native(game.m_dir.Path() + "Data Files/"));
+}
+
+TEST(GameChoice, FirstStartPrefersOpenMWOnlyWithoutTheGameAndKeepsTheChoice) {
+    CTempDir home;
+    fs::create_directories(home / ".config/openmw");
+    const bool globalConfig = fs::exists("/etc/openmw/openmw.cfg");
+    const struct {
+        bool m_userConfig, m_game;
+        CGameChoice::EGame m_expected;
+    } cases[] = {
+        {true, false, CGameChoice::EGame::OpenMW},
+        {true, true, CGameChoice::EGame::Morrowind},
+        {false, false, globalConfig ? CGameChoice::EGame::OpenMW : CGameChoice::EGame::Morrowind},
+    };
+    for (const auto& c : cases) {
+        if (c.m_userConfig) std::ofstream(home / ".config/openmw/openmw.cfg") << "content=Morrowind.esm\n";
+        else fs::remove(home / ".config/openmw/openmw.cfg");
+        const platform::CEnvLookup env = [&](const std::string& name) -> std::optional<std::string> {
+            if (name == "HOME") return home.Path();
+            if (name == platform::kInstallDirVariable && c.m_game) return home.Path();
+            return std::nullopt;
+        };
+        EXPECT_EQ(FirstStartChoice(env).m_game, c.m_expected) << c.m_userConfig << c.m_game;
+    }
+
+    // Kept in a section of its own; the file's other lines stay.
+    const std::string settings = home / "vantor.ini";
+    std::ofstream(settings) << "[General]\r\nLoadEsms=0\r\n";
+    EXPECT_FALSE(CGameChoice::Load(settings));
+    const CGameChoice openmw{CGameChoice::EGame::OpenMW, "/games/openmw.cfg"};
+    ASSERT_TRUE(openmw.Save(settings));
+    EXPECT_EQ(CGameChoice::Load(settings), openmw);
+    EXPECT_EQ(Read(settings),
+              "[General]\r\nLoadEsms=0\r\n\r\n[Game]\r\nGame=OpenMW\r\nOpenMWConfig=/games/openmw.cfg\r\n");
 }

@@ -1,0 +1,431 @@
+// The files the document writes besides plugins, and what the user is
+// asked and told about writing: the settings file, the results log, the
+// rule for every output path, and the messages about changes on disk.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#ifndef _WIN32
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+#endif
+
+#include "checks/CheckFixture.h"
+#include "document/Options.h"
+#include "document/OutputPath.h"
+#include "document/ResultsLog.h"
+#include "document/WriteMessages.h"
+#include "fixtures/GameFolder.h"
+#include "fixtures/System.h"
+#include "platform/Files.h"
+
+namespace vantor {
+namespace {
+
+using fixtures::CFaultGuard;
+using fixtures::CScriptedLink;
+using fixtures::CTempDir;
+
+std::string Slurp(const std::string& path) {
+    std::string text;
+    return platform::ReadWholeFile(path, text) ? text : "(none)";
+}
+
+void Spit(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
+
+std::string Repeat(const std::string& s, int n) {
+    std::string out;
+    for (int i = 0; i < n; ++i) out += s;
+    return out;
+}
+
+const std::string kUncleanDefault = Repeat("01000000", 16) + "00000000" + Repeat("01000000", 21) + "25";
+
+TEST(Options, FirstStartWritesEveryDefaultAndSaveWritesTheCurrentValues) {
+    CTempDir dir;
+    const std::string path = dir / "vantor.ini";
+    COptionSet options;
+    options.m_defaultOps = 1;  // overwritten by the defaults
+    options.Load(path);
+    EXPECT_EQ(Slurp(path), "[Options]\r\nConflictChecks=" + Repeat("01000000", 38) + "26\r\nUncleanChecks=" +
+                               kUncleanDefault +
+                               "\r\nDefaultOps=0707\r\nLoadEsms=0100000001\r\n"
+                               "ExtractOpts=0100000001000000000000000000000002\r\n"
+                               "\r\n[DialogRepair]\r\nEspFilename=\r\nEspPath=\r\nEnable=0000000000\r\n"
+                               "\r\n[FindObj]\r\nFind0=\r\nFind1=\r\nFind2=\r\nFind3=\r\nFind4=\r\n");
+    EXPECT_EQ(options, COptionSet());
+    // Saving unchanged options at exit leaves the file as it is.
+    Spit(path, "; kept\r\n" + Slurp(path));
+    const std::string unchanged = Slurp(path);
+    EXPECT_TRUE(options.Save(path));
+    EXPECT_EQ(Slurp(path), unchanged);
+
+    options.m_conflictChecks[0] = 0;
+    options.m_uncleanChecks[37] = 5;  // kept as read, though nothing uses it
+    options.m_defaultOps = 0x85;
+    options.m_loadEsms = 0;
+    options.m_extractOpts = CExtractOpts::All();
+    options.m_espFilename = "Dialog Repair.esp";
+    options.m_espPath = "/home/n'wah/Data Files/";
+    options.m_enable = -1;
+    // A text searched again moves to the front; the oldest falls off.
+    for (const char* text : {"1", "2", "3", "4", "5", "3", "Caius Cosades", " padded "}) options.RememberFind(text);
+    ASSERT_TRUE(options.Save(path));
+    std::string text = Slurp(path);
+    for (const char* part : {"; kept\r\n[Options]\r\nConflictChecks=00000000", "\r\nDefaultOps=8585\r\n",
+                             "\r\nExtractOpts=0100000001000000010000000100000004\r\n", "\r\nEnable=FFFFFFFFFC\r\n",
+                             "\r\nFind0=\" padded \"\r\nFind1=Caius Cosades\r\nFind2=3\r\nFind3=5\r\nFind4=4\r\n"})
+        EXPECT_NE(text.find(part), std::string::npos) << part << "\n" << text;
+    COptionSet back;
+    back.Load(path);
+    EXPECT_EQ(back, options);
+    EXPECT_EQ(Slurp(path), text);  // a valid file is not rewritten by loading it
+
+    // A find text no ini line can hold is not saved, the line keeps its old
+    // text; everything else is saved.
+    options.m_findHistory[4] = "two\nlines";
+    options.m_loadEsms = 1;
+    EXPECT_FALSE(options.Save(path));
+    back.Load(path);
+    EXPECT_EQ(back.m_loadEsms, 1);
+    EXPECT_EQ(back.m_findHistory[4], "4");
+}
+
+TEST(Options, BadOrMissingValuesAreRepairedInPlace) {
+    CTempDir dir;
+    auto path = dir / "vantor.ini";
+    std::string conflicts = Repeat("01000000", 3) + "00000000" + Repeat("01000000", 34) + "25";
+    const std::string kept = "; my notes\n[options]\nconflictchecks = " + conflicts + "\n";
+    Spit(path, kept +
+                   "UncleanChecks=" + Repeat("01000000", 37) + "25\n"  // one entry short
+                   "DefaultOps=0708\n"                                // checksum
+                   "LoadEsms=0000000000\n"
+                   "ExtractOpts=01000000010000000100000001000000zz\n"  // not hex
+                   "\n[DialogRepair]\nEspFilename=Repair.esp\nEnable=0100000001\n"
+                   "\n[FindObj]\nFind0=Vivec\nFind2=  ALMA  \n");
+    COptionSet options;
+    options.Load(path);
+
+    CCheckSwitches expectConflicts;
+    expectConflicts.fill(1);
+    expectConflicts[3] = 0;
+    EXPECT_EQ(options.m_conflictChecks, expectConflicts);
+    EXPECT_EQ(options.m_uncleanChecks, COptionSet().m_uncleanChecks);
+    EXPECT_EQ(options.m_defaultOps, 7);
+    EXPECT_EQ(options.m_loadEsms, 0);
+    EXPECT_EQ(options.m_extractOpts.m_landData, 0);
+    EXPECT_EQ(options.m_espFilename, "Repair.esp");
+    EXPECT_TRUE(options.DialogRepairEnabled());
+    EXPECT_EQ(options.m_findHistory, (std::array<std::string, 5>{"Vivec", "", "ALMA", "", ""}));
+    EXPECT_EQ(Slurp(path), kept +
+                               "UncleanChecks=" + kUncleanDefault + "\n"
+                               "DefaultOps=0707\n"
+                               "LoadEsms=0000000000\n"
+                               "ExtractOpts=0100000001000000000000000000000002\n"
+                               "\n[DialogRepair]\nEspFilename=Repair.esp\nEnable=0100000001\nEspPath=\n"
+                               "\n[FindObj]\nFind0=Vivec\nFind2=  ALMA  \nFind1=\nFind3=\nFind4=\n");
+
+    // Dialogue repair is on only for a non-zero value with its checksum.
+    const std::pair<const char*, bool> enable[] = {
+        {"Enable=0100000001", true},  {"enable=FFFFFFFFFC", true}, {"Enable=0000000000", false},
+        {"Enable=0100000002", false}, {"Enable=1", false},          {"", false},
+    };
+    for (const auto& [line, enabled] : enable) {
+        Spit(path, std::string("[DialogRepair]\r\n") + line + "\r\n");
+        COptionSet fresh;
+        fresh.Load(path);
+        EXPECT_EQ(fresh.DialogRepairEnabled(), enabled) << line;
+    }
+
+    // A file that cannot be read keeps the user's settings: neither the load
+    // nor the save at exit replaces it with defaults.
+    const std::string mine = "[Options]\r\nDefaultOps=0101\r\n";
+    Spit(path, mine);
+    {
+        CFaultGuard guard(
+            [&](platform::EFileOp op, const std::string& p) { return op == platform::EFileOp::Read && p == path; });
+        options.Load(path);
+        EXPECT_EQ(options.m_defaultOps, 7);
+        EXPECT_FALSE(options.Save(path));
+    }
+    EXPECT_EQ(Slurp(path), mine);
+
+    // No file can be created: the run goes on with the defaults in memory.
+    CFaultGuard guard([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Write; });
+    const std::string none = dir / "none.ini";
+    options.Load(none);
+    EXPECT_EQ(options, COptionSet());
+    EXPECT_FALSE(platform::FileExists(none));
+    EXPECT_FALSE(options.Save(none));
+}
+
+TEST(OutputPath, FilesInUseAndWhatIsNoFileAreRefusedByName) {
+    CTempDir dir;
+    const std::string plugin = dir / "Mod.esp";
+    Spit(plugin, "TES3 plugin");
+    std::filesystem::create_hard_link(plugin, dir / "Linked.esp");
+    std::filesystem::create_directory(dir / "folder");
+
+    // The command line's test refuses the plugin's own path, a FIFO and a
+    // device; here the other names of a plugin and the other kinds.
+    std::vector<std::pair<std::string, std::string>> cases{
+        {dir / "mod.ESP", " is a plugin or master in use."},  // the same file to the game
+        {dir / "Linked.esp", " is a plugin or master in use."},
+        {dir / "folder", " is a folder."},
+    };
+#ifdef _WIN32  // no FIFOs, no sockets in the file system
+    cases.push_back({"NUL", " is a device."});
+    cases.push_back({dir / "nul", " is a device."});  // in every folder, in any case
+#else
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const std::string socketPath = dir / "socket";
+    ASSERT_LT(socketPath.size(), sizeof address.sun_path);
+    socketPath.copy(address.sun_path, socketPath.size());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    cases.push_back({socketPath, " is a socket."});
+#endif
+    for (const auto& [path, why] : cases) {
+        CScriptedLink link;
+        link.m_answers = {EAnswer::Yes, EAnswer::Yes};
+        EXPECT_EQ(PrepareOutput(path, {plugin}, EReplace::Ask, "Save Log As", link), std::nullopt) << path;
+        const std::string told = "ask Cannot Complete Request|" + path + why + "\nChoose another file.";
+        EXPECT_EQ(link.Calls(), std::vector<std::string>{told});
+    }
+    EXPECT_EQ(Slurp(plugin), "TES3 plugin");
+#ifndef _WIN32
+    ::close(sock);
+#endif
+}
+
+TEST(OutputPath, AnExistingFileIsReplacedOnlyWhenAgreedAndAPluginIsBackedUpFirst) {
+    CTempDir dir;
+    const std::string log = dir / "log.txt";
+    const std::string question = "ask Save Log As|" + log + " already exists.\nDo you want to replace it?";
+
+    // A new file needs no word; an existing one a Yes, or a chooser that asked.
+    CScriptedLink link;
+    EXPECT_EQ(PrepareOutput(log, {}, EReplace::Ask, "Save Log As", link), log);
+    Spit(log, "old log");
+    link.m_answers = {EAnswer::No};
+    EXPECT_EQ(PrepareOutput(log, {}, EReplace::Ask, "Save Log As", link), std::nullopt);
+    link.m_answers = {EAnswer::Yes};
+    EXPECT_EQ(PrepareOutput(log, {}, EReplace::Ask, "Save Log As", link), log);
+    EXPECT_EQ(PrepareOutput(log, {}, EReplace::Agreed, "Save Log As", link), log);
+    EXPECT_EQ(link.Calls(), (std::vector<std::string>{question, question}));
+    EXPECT_EQ(Slurp(log), "old log");
+
+    // A file made read-only is left alone, also for the superuser.
+    fixtures::SetMode(log, 0444);
+    CScriptedLink readOnly;
+    EXPECT_EQ(PrepareOutput(log, {}, EReplace::Agreed, "Save Log As", readOnly), std::nullopt);
+    EXPECT_EQ(readOnly.Calls(), std::vector<std::string>{"ask VANTOR|Access to " + log + " was denied."});
+
+    // A plugin gets its backup before it may be replaced; a backup name that
+    // is taken is put to the user and never overwritten.
+    const std::string plugin = dir / "Other.esp";
+    Spit(plugin, "TES3 old plugin");
+    CScriptedLink backedUp;
+    EXPECT_EQ(PrepareOutput(plugin, {}, EReplace::Agreed, "New Dialog Merge Plugin", backedUp), plugin);
+    EXPECT_EQ(Slurp(dir / "Other.OLD"), "TES3 old plugin");
+    Spit(plugin, "TES3 newer plugin");
+    CScriptedLink taken;
+    taken.m_answers = {EAnswer::Cancel};
+    EXPECT_EQ(PrepareOutput(plugin, {}, EReplace::Agreed, "New Dialog Merge Plugin", taken), std::nullopt);
+    ASSERT_EQ(taken.Messages().size(), 1u);
+    EXPECT_EQ(taken.Messages()[0].m_caption, "File Exists");
+    EXPECT_EQ(Slurp(dir / "Other.OLD"), "TES3 old plugin");
+    EXPECT_EQ(Slurp(plugin), "TES3 newer plugin");
+}
+
+// The three lists; rows about entries of a.esp and b.esp, originals in m.esm.
+struct CLists {
+    CResultTable conflict = ConflictTableHeader();
+    CResultTable warning = WarningTableHeader();
+    CResultTable editor = EditorTableHeader();
+    fixtures::CLoadOrder m_files;
+    std::vector<CFileRef> m_refs;
+    std::vector<const CEntry*> m_entries;
+    CLists() {
+        fixtures::CPluginBuilder a, empty;
+        a.Header();
+        empty.Header();
+        for (const char* id : {"guard, the", "s\xe9", "0,0,0 x"}) a.Record("MISC", fixtures::Named(id, "x"));
+        for (const char* name : {"a.esp", "b.esp", "m.esm"}) {
+            const CPluginFile& file = m_files.Add(name, m_refs.empty() ? a : empty, 1);
+            m_refs.push_back(CFileRef(&file, [](const CPluginFile*) {}));
+        }
+        for (const auto& e : *m_refs[0]->GetTable("MISC")) m_entries.push_back(e.get());
+    }
+};
+
+std::uint8_t Table(const char* tag) { return std::uint8_t(CPluginFile::TagIndex(tag)); }
+
+TEST(ResultsLog, SaveResultsAsksForTheFileAndWritesEveryListWithCrLf) {
+    CTempDir dir;
+    CLists lists;
+    CScriptedLink link;
+    auto save = [&](const std::string& folder, const std::vector<std::string>& inUse) {
+        return SaveResults(link, folder, inUse, lists.conflict, lists.warning, lists.editor);
+    };
+    EXPECT_FALSE(save("/data/Data Files/", {}));
+    ASSERT_EQ(link.Choosers().size(), 1u);
+    EXPECT_EQ(link.Choosers()[0].m_startFolder + link.Choosers()[0].m_fileName, "/data/Data Files/VANTORlog.txt");
+    EXPECT_TRUE(link.Choosers()[0].m_confirmOverwrite);
+    EXPECT_TRUE(link.Messages().empty());  // cancelled: nothing said
+
+    link.m_choices.push_back({CFileChoice::EStatus::Failed, {}});
+    EXPECT_FALSE(save(dir.Path(), {}));
+    ASSERT_EQ(link.Messages().size(), 1u);
+    EXPECT_EQ(link.Messages()[0].m_text, "Error Selecting Save File");
+
+    // A longer old log is replaced whole.
+    ASSERT_EQ(lists.m_entries.size(), 3u);
+    lists.conflict.m_files = lists.warning.m_files = lists.m_refs;
+    lists.conflict.m_rows = {
+        {lists.m_entries[0], lists.m_entries[0], 1, 0, kNoFile, Table("NPC_"), EFinding::Conflict}};
+    lists.warning.m_rows = {{lists.m_entries[1], nullptr, 0, kNoFile, 2, Table("SNDG"), EFinding::Unclean},
+                            {lists.m_entries[2], nullptr, 0, kNoFile, kNoFile, Table("CELL"), EFinding::Deleted}};
+    const std::string path = dir / "VANTORlog.txt";
+    Spit(path, std::string(4096, 'x'));
+    link.m_choices.push_back({CFileChoice::EStatus::Chosen, {path}});
+    EXPECT_TRUE(save(dir.Path(), {}));
+    EXPECT_EQ(Slurp(path),
+              "ID,Conflict,Name,Overriding Esp File,Esp File,Original File\r\n"
+              "NPC_,NPC Entry,guard, the,b.esp,a.esp,None\r\n"
+              "ID,Warning,Name,Esp File,Original File\r\n"
+              "SNDG,Sound Gen  Identical to Default Entry. (Unclean Entry),s\xe9,a.esp,m.esm\r\n"
+              "CELL,Cell Entry Marked as DELETED (Removed from Game),0,0,0 x,a.esp,None\r\n"
+              "ID,Entry Type,Name,Esp File,Original File\r\n");
+    EXPECT_EQ(link.Messages().size(), 1u);
+    // A table handed over without its header still gets the list's header.
+    EXPECT_EQ(FormatLogList(CResultTable{}, {"A", "B"}), "A,B\r\n");
+
+    // A plugin the document holds is never the log, whatever the chooser gave.
+    const std::string plugin = dir / "Mod.esp";
+    Spit(plugin, "TES3 and more");
+    link.m_choices.push_back({CFileChoice::EStatus::Chosen, {plugin}});
+    EXPECT_FALSE(save(dir.Path(), {plugin}));
+    EXPECT_EQ(link.Messages().back().m_text, plugin + " is a plugin or master in use.\nChoose another file.");
+    EXPECT_EQ(Slurp(plugin), "TES3 and more");
+}
+
+TEST(ResultsLog, AFailureTellsWhyAndLeavesTheOldLogWhole) {
+    CTempDir dir;
+    CLists lists;
+    ASSERT_EQ(lists.m_entries.size(), 3u);
+    lists.conflict.m_files = lists.m_refs;
+    lists.conflict.m_rows = {{lists.m_entries[0], lists.m_entries[1], 0, 1, kNoFile, 0, EFinding::Conflict}};
+    const std::string path = dir / "log.txt", old = "the old log\r\n";
+    const std::pair<platform::EFileOp, std::string> cases[] = {
+        {platform::EFileOp::Write, "Unable to save grid list"},
+        {platform::EFileOp::Sync, "Unable to save grid list"},
+        {platform::EFileOp::Move, "Unable to save grid list"},
+        {platform::EFileOp::CreateTemp, "A hardware I/O error was reported while accessing " + path + "."}};
+    for (const auto& [op, message] : cases) {
+        Spit(path, old);
+        CFaultGuard guard([op = op](platform::EFileOp o, const std::string&) { return o == op; });
+        CScriptedLink link;
+        EXPECT_FALSE(WriteResultsLog(path, lists.conflict, lists.warning, lists.editor, link));
+        EXPECT_EQ(link.Calls(), (std::vector<std::string>{"ask VANTOR|" + message}));
+        EXPECT_EQ(Slurp(path), old);
+        const auto files = std::distance(std::filesystem::directory_iterator(dir.Path()), {});
+        EXPECT_EQ(files, 1) << "a working file was left";
+    }
+    EXPECT_EQ(FileErrorMessage(ENOSPC, "x.txt"), "Disk full while accessing x.txt.");
+    EXPECT_EQ(FileErrorMessage(ENOENT, "/no/x.txt"), "/no/x.txt contains an invalid path.");
+}
+
+TEST(WriteMessages, EveryFailureIsToldOrWasTheUsersOwnChoice) {
+    using F = EWriteFailure;
+    using A = EWriteAction;
+    const struct {
+        CWriteResult m_result;
+        EWriteAction m_action;
+        std::vector<std::string> m_texts;  // the boxes shown, in order
+        const char* m_caption;             // of the first box
+    } cases[] = {
+        {{}, A::Delete, {}, ""},
+        {CWriteResult::Failure(F::NothingToWrite), A::Update, {}, ""},
+        {CWriteResult::Failure(F::BackupCancelled, "/d/Mod.OLD"), A::Delete, {}, ""},
+        // The system's reason when there is one, else what was not done.
+        {CWriteResult::Failure(F::WorkingFile, "/d/Mod.esp", "Input/output error"), A::Update, {"Input/output error"},
+         "VANTOR"},
+        {CWriteResult::Failure(F::WorkingFile, "/d/Mod.esp"), A::Update, {"Could not update this Entry."}, "VANTOR"},
+        {CWriteResult::Failure(F::WorkingFile, "/d/Mod.esp"), A::Delete, {"Could not delete this Entry."}, "VANTOR"},
+        {CWriteResult::Failure(F::Backup, "/d/Mod.OLD"), A::Delete, {"Could not create a Backup."}, "VANTOR"},
+        {CWriteResult::Failure(F::WorkingCopy, "/d/", "Permission denied"), A::Delete,
+         {"Could not delete this Entry.\nNo working copy could be made in /d/: Permission denied"}, "VANTOR"},
+        // A rename that lost the plugin points at the backup; one that did
+        // not touch it says so.
+        {CWriteResult{F::Rename, "/d/Mod.esp", "Input/output error", false}, A::Delete,
+         {"Esp may be lost, restore from generated Backup.", "Input/output error"}, "Critical Error"},
+        {CWriteResult::Failure(F::Rename, "/d/Mod.esp", "Input/output error"), A::Delete,
+         {"Input/output error\nThe plugin /d/Mod.esp was not changed."}, "VANTOR"},
+        {CWriteResult::Failure(F::BackupIsPlugin, "/d/Mod.OLD"), A::Delete,
+         {"/d/Mod.OLD\nThis is the plugin itself, which cannot be its own backup; the plugin was not changed."},
+         "Cannot Complete Request"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.m_result.m_failure));
+        CScriptedLink link;
+        EXPECT_EQ(ShowWriteResult(c.m_result, c.m_action, link), c.m_result.Ok());
+        const auto messages = link.Messages();
+        ASSERT_EQ(messages.size(), c.m_texts.size());
+        for (std::size_t i = 0; i < messages.size(); ++i) EXPECT_EQ(messages[i].m_text, c.m_texts[i]);
+        EXPECT_EQ(messages.empty() ? std::string() : messages[0].m_caption, c.m_caption);
+    }
+    // The rest are told too, never passed over.
+    for (int f = int(F::NotExtracted); f <= int(F::Rename); ++f) {
+        if (F(f) == F::BackupCancelled) continue;
+        CScriptedLink link;
+        EXPECT_FALSE(ShowWriteResult(CWriteResult::Failure(F(f), "/d/Mod.esp"), A::Delete, link));
+        EXPECT_EQ(link.Messages().size(), 1u) << f;
+    }
+}
+
+TEST(WriteMessages, ExistingBackupQuestionAndChooser) {
+    using EChoice = CBackupDecision::EChoice;
+    const CFileChoice mine{CFileChoice::EStatus::Chosen, {"/d/Mine.bak"}};
+    const struct {
+        bool m_isPlugin;  // the backup would be the plugin itself
+        EAnswer m_answer;
+        std::optional<CFileChoice> m_choice;
+        EChoice m_decision;
+    } cases[] = {
+        {false, EAnswer::No, std::nullopt, EChoice::UseExisting},
+        {false, EAnswer::Cancel, std::nullopt, EChoice::Cancel},
+        {false, EAnswer::Yes, mine, EChoice::MakeNew},
+        {false, EAnswer::Yes, CFileChoice{CFileChoice::EStatus::Cancelled, {}}, EChoice::Cancel},
+        {false, EAnswer::Yes, CFileChoice{CFileChoice::EStatus::Failed, {}}, EChoice::Failed},
+        // Keeping it is not offered: No cancels.
+        {true, EAnswer::No, std::nullopt, EChoice::Cancel},
+        {true, EAnswer::Yes, mine, EChoice::MakeNew},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(int(c.m_decision));
+        CScriptedLink link;
+        link.m_answers = {c.m_answer};
+        if (c.m_choice) link.m_choices = {*c.m_choice};
+        const CBackupDecision d = CLinkBackupPolicy(link).BackupExists("/d/Mod.esp", "/d/Mod.OLD", c.m_isPlugin);
+        EXPECT_EQ(d.m_choice, c.m_decision);
+        EXPECT_EQ(d.m_path, c.m_decision == EChoice::MakeNew ? "/d/Mine.bak" : "");
+        ASSERT_EQ(link.Messages().size(), 1u);
+        const CMessage asked = link.Messages()[0];
+        EXPECT_EQ(asked.m_buttons, c.m_isPlugin ? EButtons::YesNo : EButtons::YesNoCancel);
+        if (!c.m_isPlugin) {
+            EXPECT_EQ(asked.m_text, "/d/Mod.OLD\nBackup File Exists, Create a new Backup?");
+            EXPECT_EQ(asked.m_default, EAnswer::No);
+        }
+        ASSERT_EQ(link.Choosers().size(), c.m_choice ? 1u : 0u);
+        if (!c.m_choice) continue;
+        const CFileChooser chooser = link.Choosers()[0];
+        EXPECT_EQ(chooser.m_startFolder + chooser.m_fileName, "/d/Mod.OLD");
+        EXPECT_FALSE(chooser.m_confirmOverwrite);  // a name that is taken is refused, never replaced
+    }
+}
+
+}  // namespace
+}  // namespace vantor
