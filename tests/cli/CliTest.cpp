@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #endif
 
-#include "MkData.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/System.h"
 #include "fixtures/TempDir.h"
@@ -118,37 +117,29 @@ TEST(Cli, CleanAsksAndKeepsBackups) {
 // Clean Cells lists before it asks, changes nothing on a dry run or without
 // an answer, keeps backups as clean does, and ends by what it did.
 TEST(Cli, CleanCellsListsAsksAndEndsByWhatWasDone) {
-    vantor::mkdata::CBenchOptions opts;
-    opts.m_plugins = 1;
-    opts.m_masterMegabytes = 2;
-    const vantor::mkdata::CTemporarySet set(opts);
-    ASSERT_TRUE(set.Written().m_ok) << set.Written().m_error;
-    const std::string dir = set.Folder() + "/", plugin = dir + "Data Files/Bench 0001.esp", before = Read(plugin);
-    auto run = [&](const std::string& args) {
-        return Vantor(dir, "clean-cells --install-dir . --settings v.ini " + args + " 'Data Files/Bench 0001.esp'");
-    };
-    EXPECT_TRUE(run("--dry-run --format json").m_out.starts_with("{\"list\":\"Cells\""));
-    const auto declined = run("");
+    CGame game;
+    const std::string plugin = game.m_data + "Sample Armory.esp", before = Read(plugin);
+    EXPECT_TRUE(game.Run("clean-cells --dry-run --format json " + kArmory).m_out.starts_with("{\"list\":\"Cells\""));
+    const auto declined = game.Run("clean-cells " + kArmory);
     EXPECT_EQ(declined.m_exit, 1);
-    EXPECT_NE(declined.m_out.find("Duplicate References"), std::string::npos);  // listed before the question
-    std::ofstream(dir + "Data Files/Bench 0001.OLD") << "an older backup";
-    EXPECT_EQ(run("--yes").m_exit, 1);  // the backup name is taken
+    EXPECT_NE(declined.m_out.find("Redundant Ambient Light"), std::string::npos);  // listed before the question
+    std::ofstream(game.m_data + "Sample Armory.OLD") << "an older backup";
+    EXPECT_EQ(game.Run("clean-cells --yes " + kArmory).m_exit, 1);  // the backup name is taken
     EXPECT_EQ(Read(plugin), before);
 
-    const auto cleaned = run("--yes --backup-name 'Data Files/Kept.OLD'");
-    EXPECT_EQ(cleaned.m_exit, 0) << Read(dir + "stderr.txt");
-    EXPECT_NE(cleaned.m_out.find(" cells cleaned, backup Data Files/Kept.OLD\n"), std::string::npos) << cleaned.m_out;
-    EXPECT_EQ(Read(dir + "Data Files/Kept.OLD"), before);
+    const auto cleaned = game.Run("clean-cells --yes --backup-name Kept.OLD " + kArmory);
+    EXPECT_EQ(cleaned.m_exit, 0) << game.Err();
+    EXPECT_NE(cleaned.m_out.find("1 cells cleaned, backup Kept.OLD\n"), std::string::npos) << cleaned.m_out;
+    EXPECT_EQ(Read(game.m_dir / "Kept.OLD"), before);
     const std::string after = Read(plugin);
     EXPECT_LT(after.size(), before.size());
-    EXPECT_EQ(run("--yes").m_exit, 0);  // nothing left to clean
+    EXPECT_EQ(game.Run("clean-cells --yes " + kArmory).m_exit, 0);  // nothing left to clean
     EXPECT_EQ(Read(plugin), after);
 
     // Sample Tweaks.esp names Sample Armory.esp as a master: a plugin loaded
     // beside it serves as one.
-    CGame sample;
-    EXPECT_EQ(sample.Run("clean-cells --dry-run " + kPlugins).m_exit, 0);
-    EXPECT_EQ(sample.Err(), "");
+    EXPECT_EQ(game.Run("clean-cells --dry-run " + kPlugins).m_exit, 0);
+    EXPECT_EQ(game.Err(), "");
 }
 
 // 0 when everything asked was done, 1 when anything failed, was refused or

@@ -22,8 +22,9 @@ TEST(MorrowindLoadOrder, AnswersFromTheIniTheDataFolderAndFileTimes) {
         Write(data + name, "TES3");
     fs::create_directories(data + "Folder.esm");
     fs::create_symlink(data + "Mod.esp", data + "Linked.esm");
-    Write(game + "/Morrowind.ini", "[Game Files]\r\nGameFile0=Morrowind.esm\r\nGameFile1=mod.esp\r\n"
-                                   "GameFile2=Upper.ESP\r\nGameFile3=mod.esp\r\nGameFile4=Odd.xesp\r\nGameFile6=Gap.esp\r\n");
+    Write(game + "/Morrowind.ini",
+          "[Game Files]\r\nGameFile0=Morrowind.esm\r\nGameFile1=mod.esp\r\nGameFile2=Upper.ESP\r\n"
+          "GameFile3=mod.esp\r\nGameFile4=Odd.xesp\r\nGameFile6=Gap.esp\r\n");
 
     auto order = MorrowindLoadOrder({game, std::nullopt, {}});
     // The data folder's masters by name without regard to case; folders and
