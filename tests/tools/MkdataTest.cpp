@@ -187,13 +187,8 @@ TEST(SampleSet, HoldsEveryKindOfFinding) {
 // size, and plugins that override the masters in the shares asked for, some
 // of them the same records.
 TEST(BenchSet, IsDeterministicScaledAndOverridesInTheGivenShares) {
-    mkdata::CBenchOptions opts;
-    opts.m_masterMegabytes = 3;
-    opts.m_plugins = 6;
-    opts.m_seed = 7;
-    opts.m_minRecords = 400;
-    opts.m_maxRecords = 1200;
-    opts.m_extraMasters = {{"Extra.esm", 0.5}};
+    const mkdata::CBenchOptions opts{.m_plugins = 6, .m_masterMegabytes = 3, .m_extraMasters = {{"Extra.esm", 0.5}},
+                                     .m_seed = 7, .m_minRecords = 400, .m_maxRecords = 1200};
     auto reseeded = opts;
     reseeded.m_seed = 8;
     // Sets in temporary folders of their own, each removed whole when done.
