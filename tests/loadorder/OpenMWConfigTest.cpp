@@ -29,9 +29,8 @@ TEST(OpenMWConfig, ParsesLinesAndPathsAsOpenMWDoes) {
                                          {"Section.data", ""}}));
 
     const COpenMWPaths paths{"/cfg/", "/share/", "/etc/openmw/", "/usr/share/games/openmw/"};
-    // Quoted values with their escapes, and the folders of the tokens, as the
-    // chain below has them too.
     const std::pair<const char*, const char*> cases[] = {
+        {"\"/mods/Rock && Roll\"", "/mods/Rock & Roll"}, {"\"/mods/Say &\"Hi&\"\"", "/mods/Say \"Hi\""},
         {"\"/mods/a\" trailing", "/mods/a"}, {"\"/mods/unclosed &", "/mods/unclosed "},
         {"/mods/Old \"style\" && kept", "/mods/Old \"style\" && kept"},
         {"\"?global?/data\"", "/usr/share/games/openmw/data"}, {"?local?Data Files", "/home/me/game/Data Files"},
