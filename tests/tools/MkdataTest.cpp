@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <atomic>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -13,6 +12,7 @@
 #include "format/LittleEndian.h"
 #include "format/PluginFile.h"
 #include "format/SubRecord.h"
+#include "fixtures/PluginBuilder.h"
 #include "fixtures/TempDir.h"
 #include "platform/Files.h"
 
@@ -26,26 +26,25 @@ std::string Bytes(const std::string& path) {
     return out;
 }
 
+// A plugin read whole, and its bytes. A plugin that does not read is a failure.
 struct CLoaded {
-    std::string m_bytes;
-    std::unique_ptr<CPluginFile> m_file = std::make_unique<CPluginFile>();
+    explicit CLoaded(const std::string& path)
+        : m_bytes(Bytes(path)), m_file(fixtures::ReadPluginAt(platform::FolderOf(path), platform::FileNameOf(path))) {
+        if (!m_file) {
+            ADD_FAILURE() << path << " does not read";
+            m_file = std::make_unique<CPluginFile>();
+        }
+        EXPECT_EQ(m_file->Diagnostic().m_message, "") << path;
+    }
     const CEntryTable& operator[](const char* tag) const { return *m_file->GetTable(tag); }
     const CEntry* Find(const std::string& tag, std::string_view id) const {
         for (const auto& e : *m_file->GetTable(tag))
             if (e->IdText() == id) return e.get();
         return nullptr;
     }
+    std::string m_bytes;
+    std::unique_ptr<CPluginFile> m_file;
 };
-
-CLoaded Load(const std::string& path) {
-    CLoaded l{Bytes(path)};
-    std::atomic<std::int32_t> stop{0};
-    EXPECT_TRUE(l.m_file->Open(platform::FileNameOf(path), platform::FolderOf(path))) << path;
-    EXPECT_TRUE(l.m_file->ReadRecords(stop, CExtractOpts::All())) << path;
-    l.m_file->Close();
-    EXPECT_EQ(l.m_file->Diagnostic().m_message, "") << path;
-    return l;
-}
 
 // Masters and their sizes from the header's MAST/DATA pairs.
 using CMasters = std::vector<std::pair<std::string, std::uint64_t>>;
@@ -143,10 +142,10 @@ TEST(SampleSet, CommittedCopyIsCurrentAndOrderedByTime) {
 
 TEST(SampleSet, HoldsEveryKindOfFinding) {
     const std::string data = std::string(VANTOR_SOURCE_DIR) + "/examples/Data Files/";
-    const CLoaded master = Load(data + "Sample.esm");
+    const CLoaded master(data + "Sample.esm");
     std::vector<CLoaded> plugins;
     for (const char* name : {"Sample Armory.esp", "Sample Quests.esp", "Sample Tweaks.esp"})
-        plugins.push_back(Load(data + name));
+        plugins.emplace_back(data + name);
     const CLoaded &armory = plugins[0], &quests = plugins[1], &tweaks = plugins[2];
 
     const CMasters onMaster{{"Sample.esm", master.m_bytes.size()}};
@@ -212,7 +211,7 @@ TEST(BenchSet, IsDeterministicScaledAndOverridesInTheGivenShares) {
     }
     EXPECT_FALSE(std::filesystem::exists(folder));
 
-    const CLoaded master = Load(files[0]), extra = Load(files[1]);
+    const CLoaded master(files[0]), extra(files[1]);
     EXPECT_NEAR(double(master.m_bytes.size()) / 1e6, 3, 0.6);
     for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) EXPECT_FALSE(master.m_file->Table(t).empty());
     // Cell IDs are unique, or a "conflict" would be two different cells.
@@ -225,7 +224,7 @@ TEST(BenchSet, IsDeterministicScaledAndOverridesInTheGivenShares) {
     // are measured on the other types.
     std::vector<CLoaded> plugins;
     for (std::size_t p = 2; p < files.size(); ++p) {
-        plugins.push_back(Load(files[p]));
+        plugins.emplace_back(files[p]);
         EXPECT_EQ(HeaderMasters(plugins.back().m_bytes).size(), 2u);
     }
     const CTally n = Tally({&master, &extra}, plugins, false);
