@@ -7,7 +7,6 @@
 #include <sys/stat.h>
 #endif
 
-#include "MkData.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/System.h"
 #include "fixtures/TempDir.h"
@@ -18,10 +17,8 @@ using namespace vantor::fixtures;
 
 namespace {
 
-using CResult = CProgramRun;
-
 // Runs vantor in `dir` with no terminal on stdin; stderr goes to a file.
-CResult Vantor(const std::string& dir, const std::string& args) {
+CProgramRun Vantor(const std::string& dir, const std::string& args) {
     return RunProgram(VANTOR_CLI, args, dir, dir + "stderr.txt");
 }
 
@@ -31,7 +28,8 @@ std::string Read(const std::string& path) {
     return out;
 }
 
-const std::string kPlugins = "'game/Data Files/Sample Armory.esp' 'game/Data Files/Sample Tweaks.esp'";
+const std::string kArmory = "'game/Data Files/Sample Armory.esp'";
+const std::string kPlugins = kArmory + " 'game/Data Files/Sample Tweaks.esp'";
 
 // A game folder, with a copy of the sample set or empty, for files written
 // by the test. The plugins' times are in load order (git does not keep them).
@@ -55,7 +53,7 @@ struct CGame {
                             fs::file_time_type::clock::now() - std::chrono::hours(hoursAgo));
         return m_data + name;
     }
-    CResult Run(const std::string& args) const {
+    CProgramRun Run(const std::string& args) const {
         return Vantor(m_dir.Path(), args + " --install-dir game --settings vantor.ini");
     }
     std::string Err() const { return Read(m_dir / "stderr.txt"); }
@@ -63,15 +61,9 @@ struct CGame {
 
 }  // namespace
 
-TEST(Cli, ActiveAndExtract) {
+TEST(Cli, CleanAsksAndKeepsBackups) {
     CGame game;
-    auto active = game.Run("active");
-    EXPECT_EQ(active.m_exit, 0);
-    EXPECT_EQ(active.m_out, "Sample Armory.esp\nSample Quests.esp\nSample Tweaks.esp\n");
-    std::ofstream(game.m_dir / "game/Morrowind.ini", std::ios::trunc)
-        << "[Game Files]\r\nGameFile0=Sample.esm\r\nGameFile1=Sample Tweaks.ESP\r\nGameFile3=Sample Quests.esp\r\n";
-    EXPECT_EQ(game.Run("active --format json").m_out, "[\"Sample Tweaks.ESP\"]\n");
-
+    EXPECT_EQ(game.Run("active").m_out, "Sample Armory.esp\nSample Quests.esp\nSample Tweaks.esp\n");
     auto extract = game.Run("extract " + kPlugins);
     EXPECT_EQ(extract.m_exit, 0) << game.Err();
     EXPECT_NE(extract.m_out.find("plugin Sample Armory.esp:"), std::string::npos);
@@ -79,14 +71,11 @@ TEST(Cli, ActiveAndExtract) {
     // The settings file is created on the first run.
     EXPECT_NE(Read(game.m_dir / "vantor.ini").find("DefaultOps=0707"), std::string::npos);
     EXPECT_EQ(game.Run("extract 'game/Data Files/Nope.esp'").m_exit, 1);
-}
 
-TEST(Cli, CleanAsksAndKeepsBackups) {
-    CGame game;
     const std::string armory = game.m_data + "Sample Armory.esp", backup = game.m_data + "Sample Armory.OLD";
     const std::string before = Read(armory);
     const auto mtime = vantor::platform::LastWriteTime(armory);
-    const std::string one = " 'game/Data Files/Sample Armory.esp'";
+    const std::string one = " " + kArmory;
 
     // Nobody to ask: the confirmation is declined, nothing changes.
     EXPECT_EQ(game.Run("clean" + one).m_exit, 1);
@@ -110,7 +99,7 @@ TEST(Cli, CleanAsksAndKeepsBackups) {
     EXPECT_EQ(Read(game.m_data + "Armory 2.OLD"), before);
     EXPECT_LT(Read(armory).size(), before.size());
 
-    EXPECT_EQ(game.Run("delete --yes --accept-existing-backup" + one + " WEAP sample_iron_sword").m_exit, 0) << game.Err();
+    EXPECT_EQ(game.Run("delete --yes --accept-existing-backup" + one + " WEAP sample_iron_sword").m_exit, 0);
     EXPECT_EQ(Read(armory).find("sample_iron_sword"), std::string::npos);
 
     // A backup name that is taken is never replaced, not even one given on
@@ -121,45 +110,36 @@ TEST(Cli, CleanAsksAndKeepsBackups) {
     EXPECT_EQ(Read(game.m_data + "Sample.esm"), master);
     EXPECT_EQ(Read(armory), before);
     std::ofstream(game.m_data + "Armory.OLD", std::ios::binary) << before;
-    EXPECT_EQ(game.Run("delete --yes --accept-existing-backup 'game/Data Files/Armory.OLD' WEAP sample_iron_sword").m_exit, 1);
+    EXPECT_EQ(game.Run("delete --yes --accept-existing-backup 'game/Data Files/Armory.OLD' WEAP x").m_exit, 1);
     EXPECT_EQ(Read(game.m_data + "Armory.OLD"), before);
 }
 
 // Clean Cells lists before it asks, changes nothing on a dry run or without
 // an answer, keeps backups as clean does, and ends by what it did.
 TEST(Cli, CleanCellsListsAsksAndEndsByWhatWasDone) {
-    vantor::mkdata::CBenchOptions opts;
-    opts.m_plugins = 1;
-    opts.m_masterMegabytes = 2;
-    const vantor::mkdata::CTemporarySet set(opts);
-    ASSERT_TRUE(set.Written().m_ok) << set.Written().m_error;
-    const std::string dir = set.Folder() + "/", plugin = dir + "Data Files/Bench 0001.esp", before = Read(plugin);
-    auto run = [&](const std::string& args) {
-        return Vantor(dir, "clean-cells --install-dir . --settings vantor.ini " + args + " 'Data Files/Bench 0001.esp'");
-    };
-    EXPECT_TRUE(run("--dry-run --format json").m_out.starts_with("{\"list\":\"Cells\""));
-    const auto declined = run("");
+    CGame game;
+    const std::string plugin = game.m_data + "Sample Armory.esp", before = Read(plugin);
+    EXPECT_TRUE(game.Run("clean-cells --dry-run --format json " + kArmory).m_out.starts_with("{\"list\":\"Cells\""));
+    const auto declined = game.Run("clean-cells " + kArmory);
     EXPECT_EQ(declined.m_exit, 1);
-    EXPECT_NE(declined.m_out.find("Duplicate References"), std::string::npos);  // listed before the question
-    std::ofstream(dir + "Data Files/Bench 0001.OLD") << "an older backup";
-    EXPECT_EQ(run("--yes").m_exit, 1);  // the backup name is taken
+    EXPECT_NE(declined.m_out.find("Redundant Ambient Light"), std::string::npos);  // listed before the question
+    std::ofstream(game.m_data + "Sample Armory.OLD") << "an older backup";
+    EXPECT_EQ(game.Run("clean-cells --yes " + kArmory).m_exit, 1);  // the backup name is taken
     EXPECT_EQ(Read(plugin), before);
 
-    const auto cleaned = run("--yes --backup-name 'Data Files/Kept.OLD'");
-    EXPECT_EQ(cleaned.m_exit, 0) << Read(dir + "stderr.txt");
-    EXPECT_NE(cleaned.m_out.find(" cells cleaned, backup Data Files/Kept.OLD\n"), std::string::npos) << cleaned.m_out;
-    EXPECT_EQ(Read(dir + "Data Files/Kept.OLD"), before);
+    const auto cleaned = game.Run("clean-cells --yes --backup-name Kept.OLD " + kArmory);
+    EXPECT_EQ(cleaned.m_exit, 0) << game.Err();
+    EXPECT_NE(cleaned.m_out.find("1 cells cleaned, backup Kept.OLD\n"), std::string::npos) << cleaned.m_out;
+    EXPECT_EQ(Read(game.m_dir / "Kept.OLD"), before);
     const std::string after = Read(plugin);
     EXPECT_LT(after.size(), before.size());
-    EXPECT_EQ(run("--yes").m_exit, 0);  // nothing left to clean
+    EXPECT_EQ(game.Run("clean-cells --yes " + kArmory).m_exit, 0);  // nothing left to clean
     EXPECT_EQ(Read(plugin), after);
-    EXPECT_EQ(run("--dry-run --no-such-option").m_exit, 2);
 
     // Sample Tweaks.esp names Sample Armory.esp as a master: a plugin loaded
     // beside it serves as one.
-    CGame sample;
-    EXPECT_EQ(sample.Run("clean-cells --dry-run " + kPlugins).m_exit, 0);
-    EXPECT_EQ(sample.Err(), "");
+    EXPECT_EQ(game.Run("clean-cells --dry-run " + kPlugins).m_exit, 0);
+    EXPECT_EQ(game.Err(), "");
 }
 
 // 0 when everything asked was done, 1 when anything failed, was refused or
@@ -204,9 +184,9 @@ TEST(Cli, ExitStatusFollowsWhatWasDone) {
     EXPECT_NE(game.Err().find("Error Deleting Entry."), std::string::npos) << game.Err();
     EXPECT_EQ(Read(path), unchanged);
 
-    for (const char* args : {"check --format xml", "no-such-command", "show --yes", "show 'game/Data Files/Café.esp' ROCK rock",
-                             "delete --yes 'game/Data Files/Café.esp' XYZW rock", "relink --output Repair.esp"})
-        EXPECT_EQ(game.Run(args).m_exit, 2) << args << "\n" << game.Err();
+    const std::vector<std::string> usage{"check --format xml", "no-such-command", "show --yes", "show" + mod + " ROC x",
+                                         "delete --yes" + mod + " XYZ x", "relink --output Repair.esp"};
+    for (const std::string& args : usage) EXPECT_EQ(game.Run(args).m_exit, 2) << args << "\n" << game.Err();
     EXPECT_EQ(game.Run("check --help").m_exit, 0);
 
     const auto list = game.Run("list --file Café.esp" + mod);
@@ -218,7 +198,8 @@ TEST(Cli, ExitStatusFollowsWhatWasDone) {
 }
 
 // No output ever lands on a file in use, a device or a FIFO, nor replaces a
-// file unasked; a plugin it replaces is backed up first.
+// file unasked; a plugin it replaces is backed up first. Special files given
+// as input are named and passed over, never read nor waited on.
 TEST(Cli, OutputsNeverTakeFilesInUseNorReplaceUnasked) {
     CGame game;
     const std::string check = "check --all --format csv " + kPlugins + " --log ";
@@ -249,7 +230,8 @@ TEST(Cli, OutputsNeverTakeFilesInUseNorReplaceUnasked) {
     EXPECT_EQ(Read(game.m_dir / "log.txt"), agreed.m_out);
     EXPECT_EQ(agreed.m_out.rfind("ID,Conflict,Name,Overriding Esp File,Esp File,Original File\r\n", 0), 0u);
     for (const char* line : {"\nWEAP,Weapon Entry,sample_iron_sword,Sample Tweaks.esp,Sample Armory.esp,Sample.esm\r\n",
-                             "\nID,Warning,Name,Esp File,Original File\r\n", "\nID,Entry Type,Name,Esp File,Original File\r\n"})
+                             "\nID,Warning,Name,Esp File,Original File\r\n",
+                             "\nID,Entry Type,Name,Esp File,Original File\r\n"})
         EXPECT_NE(agreed.m_out.find(line), std::string::npos) << line;
 
     // An existing plugin as the repair plugin: refused unasked, backed up
@@ -262,39 +244,30 @@ TEST(Cli, OutputsNeverTakeFilesInUseNorReplaceUnasked) {
     EXPECT_EQ(game.Run(relink + " --yes").m_exit, 0) << game.Err();
     EXPECT_EQ(Read(game.m_data + "Sample Quests.OLD"), questsBytes);
     EXPECT_NE(Read(quests).find("VANTOR Dialog Merge File"), std::string::npos);
-}
 
-TEST(Cli, SpecialFilesAreRefusedByNameAndNeverWaitedOn) {
-#ifdef _WIN32
-    GTEST_SKIP() << "Windows has no FIFOs";
-#else
-    CGame game;
+#ifndef _WIN32  // no FIFOs
+    // A FIFO as settings file and as master, a folder as plugin or as
+    // settings file: the real plugin is still checked, and the run fails.
     ASSERT_EQ(::mkfifo((game.m_dir / "fifo.ini").c_str(), 0644), 0);
     ASSERT_EQ(::mkfifo((game.m_data + "Fifo.esm").c_str(), 0644), 0);
-    ASSERT_EQ(::mkdir((game.m_data + "Folder.esp").c_str(), 0755), 0);
-    ASSERT_EQ(::mkdir((game.m_dir / "dir.ini").c_str(), 0755), 0);
-    // A FIFO as settings file and as master plugin, a folder as plugin or as
-    // settings file: each is named and passed over, neither read nor
-    // replaced, and the real plugin is still checked.
-    const struct {
-        std::string m_args;
-        std::vector<std::string> m_named;
-    } cases[] = {
+    fs::create_directories(game.m_data + "Folder.esp");
+    fs::create_directories(game.m_dir / "dir.ini");
+    const std::pair<std::string, std::vector<std::string>> inputs[] = {
         {"--settings fifo.ini --single-versus 'game/Data Files/Fifo.esm' 'game/Data Files/Folder.esp'",
          {"fifo.ini\nNot a regular file but a FIFO", "Fifo.esm\nNot a regular file but a FIFO",
           "Folder.esp\nNot a regular file but a folder"}},
         {"--settings dir.ini", {"dir.ini\nNot a regular file but a folder"}},
     };
-    for (const auto& c : cases) {
-        const auto r = Vantor(game.m_dir.Path(), "check --all --install-dir game " + c.m_args +
-                                                     " 'game/Data Files/Sample Armory.esp'");
-        EXPECT_EQ(r.m_exit, 1) << c.m_args;
+    for (const auto& [args, named] : inputs) {
+        const auto r = Vantor(game.m_dir.Path(), "check --all --install-dir game " + args + " " + kArmory);
+        EXPECT_EQ(r.m_exit, 1) << args;
         EXPECT_NE(r.m_out.find("sample_goblet"), std::string::npos) << r.m_out;
-        for (const std::string& named : c.m_named) EXPECT_NE(game.Err().find(named), std::string::npos) << named << "\n" << game.Err();
+        for (const std::string& name : named) EXPECT_NE(game.Err().find(name), std::string::npos) << name << game.Err();
     }
     EXPECT_TRUE(fs::is_directory(game.m_dir / "dir.ini"));
 #endif
 }
+
 TEST(Cli, OpenMWLoadOrderFromItsConfigurationChain) {
     CTempDir dir;
     const std::string ex = dir.Path() + "ex/";
@@ -321,12 +294,12 @@ TEST(Cli, OpenMWLoadOrderFromItsConfigurationChain) {
         // A bare name is the load order's file of that name, wherever it lies.
         {"show --openmw-config ex 'Sample Patch.omwaddon' NPC_ sample_trader", 0, "Ulvena Dravil", ""},
         {"check --openmw-config partial.cfg", 0, "Conflicts (0)", "Gone.esp"},
-        {"check --openmw-config nowhere.cfg", 1, "", "cannot read the OpenMW configuration " + dir.Path() + "nowhere.cfg"},
+        {"check --openmw-config none.cfg", 1, "", "cannot read the OpenMW configuration " + dir.Path() + "none.cfg"},
         {"active --openmw-config ex/Mods", 1, "", "ex/Mods/openmw.cfg: there is no such file"},
         {"check --openmw --install-dir ex", 2, "", "excludes"},
     };
     for (const auto& c : cases) {
-        const CResult r = Vantor(dir.Path(), c.m_args);
+        const CProgramRun r = Vantor(dir.Path(), c.m_args);
         EXPECT_EQ(r.m_exit, c.m_exit) << c.m_args << "\n" << Read(err);
         EXPECT_NE(r.m_out.find(c.m_out), std::string::npos) << c.m_args << "\n" << r.m_out;
         if (c.m_err.empty()) continue;

@@ -26,8 +26,7 @@ std::vector<std::string> Names(const std::vector<CGameFile>& files) {
 TEST(NativePaths, GameFolderAndConfigurationLinesWithTheSystemsSeparators) {
     fixtures::CTempDir root;
     const std::string game = fixtures::Native(root.Path() + "Game");
-    Write(game + "/Data Files/Base.esm", "TES3");
-    Write(game + "/Data Files/Mod.esp", "TES3");
+    for (const char* name : {"/Data Files/Base.esm", "/Data Files/Mod.esp"}) Write(game + name, "TES3");
     Write(game + "/Morrowind.ini", "[Game Files]\r\nGameFile0=Base.esm\r\nGameFile1=MOD.ESP\r\n");
 
     // The install folder with and without its last separator.
@@ -40,26 +39,22 @@ TEST(NativePaths, GameFolderAndConfigurationLinesWithTheSystemsSeparators) {
 
     Write(root / "Mods/One/One.esp", "TES3");
     Write(root / "Mods/Two/Two.omwaddon", "TES3");
-    std::string cfg = "data=\"" + fixtures::Native(game + "/Data Files") + "\"\r\n" +
-                      "data=\"" + fixtures::Native(root.Path() + "Mods/One") + "\"\r\n" +
-                      // The other separator, as a hand-written file may have it.
-                      "data=\"" + root.Path() + "Mods/Two/\"\r\n";
+    // The other separator last, as a hand-written file may have it.
+    std::string cfg = "data=\"" + fixtures::Native(game + "/Data Files") + "\"\r\ndata=\"" +
+                      fixtures::Native(root.Path() + "Mods/One") + "\"\r\ndata=\"" + root.Path() + "Mods/Two/\"\r\n";
+    std::vector<std::string> expected{"Base.esm", "One.esp", "Two.omwaddon"};
 #ifdef _WIN32
     // A folder relative to the file's own, and a drive letter in lower case.
     Write(root / "Mods/Three/Three.esp", "TES3");
     std::string lower = root.Path();
     lower[0] = char(std::tolower(static_cast<unsigned char>(lower[0])));
     cfg += "data=\"..\\Mods\\Three\"\r\ndata=\"" + lower + "Mods\\One\"\r\ncontent=Three.esp\r\n";
+    expected.insert(expected.begin(), "Three.esp");
 #endif
-    cfg += "content=Base.esm\r\ncontent=One.esp\r\ncontent=Two.omwaddon\r\n";
-    Write(root / "Config/openmw.cfg", cfg);
+    Write(root / "Config/openmw.cfg", cfg + "content=Base.esm\r\ncontent=One.esp\r\ncontent=Two.omwaddon\r\n");
 
     auto order = OpenMWLoadOrder({fixtures::Native(root.Path() + "Config/openmw.cfg"), {}});
     const auto where = std::get<COpenMWWhere>(order->Where());
-    std::vector<std::string> expected{"Base.esm", "One.esp", "Two.omwaddon"};
-#ifdef _WIN32
-    expected.insert(expected.begin(), "Three.esp");
-#endif
     EXPECT_EQ(Names(where.m_content), expected);
     EXPECT_TRUE(where.m_missing.empty());
     for (const CDataFolder& folder : where.m_dataFolders) EXPECT_TRUE(folder.m_exists) << folder.m_path;

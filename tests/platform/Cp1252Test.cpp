@@ -11,11 +11,9 @@ TEST(Cp1252, EveryByteSurvivesAndTheHighRangeIsWindows1252) {
     std::string all;
     for (int b = 0; b < 256; ++b) all.push_back(char(b));
     EXPECT_EQ(cp1252::FromUtf8(cp1252::ToUtf8(all)), all);
-    EXPECT_EQ(cp1252::ToUtf8("caf\xE9 \x80"), "caf\u00E9 \u20AC");
     // The range where the code page differs from Latin-1, as the standard has it.
-    std::string high;
-    for (int b = 0x80; b < 0xA0; ++b) high.push_back(char(b));
-    EXPECT_EQ(cp1252::ToUtf8(high), "€\u0081‚ƒ„…†‡ˆ‰Š‹Œ\u008DŽ\u008F\u0090‘’“”•–—˜™š›œ\u009DžŸ");
+    EXPECT_EQ(cp1252::ToUtf8(all.substr(0x80, 0x20)), "€\u0081‚ƒ„…†‡ˆ‰Š‹Œ\u008DŽ\u008F\u0090‘’“”•–—˜™š›œ\u009DžŸ");
+    EXPECT_EQ(cp1252::ToUtf8("caf\xE9"), "caf\u00E9");
     // A character the code page lacks, and bytes that are not UTF-8.
     EXPECT_EQ(cp1252::FromUtf8("\u0142\u0105"), std::nullopt);
     EXPECT_EQ(cp1252::FromUtf8("caf\xC3"), std::nullopt);
@@ -29,11 +27,9 @@ TEST(Cp1252, FoldsTheLettersOfWindows1252Only) {
         EXPECT_EQ(cp1252::Fold(cp1252::Fold(b)), cp1252::Fold(b)) << "byte " << c;
         changed += cp1252::Fold(b) != b;
     }
-    // 26 ASCII capitals, 30 accented ones and Š, Œ, Ž, Ÿ.
+    // 26 ASCII capitals, 30 accented ones (not × nor ß) and Š, Œ, Ž, Ÿ.
     EXPECT_EQ(changed, 60);
-    EXPECT_EQ(cp1252::Fold(0xD7), 0xD7);  // the multiplication sign is no letter
-    EXPECT_EQ(cp1252::Fold(0xDF), 0xDF);  // ß has no capital here
+    EXPECT_EQ(cp1252::Fold(0xD7), 0xD7);
     EXPECT_EQ(cp1252::Fold(0x8A), 0x9A);
-    EXPECT_EQ(cp1252::Fold(0x9F), 0xFF);
-    EXPECT_EQ(cp1252::Fold("\xC9P\xC9" "E_Sword"), "\xE9p\xE9" "e_sword");
+    EXPECT_EQ(cp1252::Fold("\xC9P\xC9" "E_Sword\x9F"), "\xE9p\xE9" "e_sword\xFF");
 }

@@ -1,37 +1,68 @@
+// File names as the system keeps them: letters beyond ASCII (on Windows
+// through the wide-character calls, whatever the ANSI code page) and names
+// that differ only in case.
 #include <gtest/gtest.h>
 
-#include <fstream>
+#include <filesystem>
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
 
+#include "fixtures/System.h"
 #include "fixtures/TempDir.h"
+#include "platform/FileOps.h"
 #include "platform/Files.h"
 
 using namespace vantor;
+namespace fs = std::filesystem;
 
-TEST(Files, CaseFallbackSizeTimeAndFaults) {
+TEST(Names, LettersBeyondAsciiAndCase) {
     fixtures::CTempDir dir;
-    std::ofstream(dir / "Mixed Case.ESP") << "12345";
-    EXPECT_EQ(platform::ResolvePath(dir / "mixed case.esp"), dir / "Mixed Case.ESP");
-    EXPECT_EQ(platform::ResolvePath(dir / "Mixed Case.ESP"), dir / "Mixed Case.ESP");
-    EXPECT_FALSE(platform::ResolvePath(dir / "other.esp"));
-    EXPECT_EQ(platform::FileSize(dir / "Mixed Case.ESP"), 5u);
+    // UTF-8 inside the program; the check mark is in no ANSI code page.
+    const std::string folder = dir / "M\xC3\xB6rrowind \xE2\x9C\x93";
+    const std::string name = "Caf\xC3\xA9 \xC3\x86r\xC3\xB8.esp";
+    ASSERT_TRUE(fixtures::MakeFolder(folder));
+    const std::string path = platform::WithSeparator(folder) + name;
 
-    ASSERT_TRUE(fixtures::StampFile(dir / "Mixed Case.ESP", 1234567890));
-    EXPECT_EQ(platform::LastWriteTime(dir / "Mixed Case.ESP"), 1234567890);
-    EXPECT_FALSE(platform::LastWriteTime(dir / "nope"));
+    // Made as a clean makes a plugin: a working file renamed into place.
+    platform::CFile work;
+    ASSERT_TRUE(work.CreateUnique(platform::WithSeparator(folder), 0644));
+    ASSERT_TRUE(work.Write("TES3") && work.Close());
+    ASSERT_TRUE(platform::RenameFile(work.Path(), path, false)) << platform::LastErrorMessage();
 
+    // The system holds the very letters: std::filesystem reads UTF-8 itself.
+    EXPECT_TRUE(fs::is_regular_file(platform::FsPath(dir.Path()) / fs::path(u8"M\u00f6rrowind \u2713") /
+                                    fs::path(u8"Caf\u00e9 \u00c6r\u00f8.esp")));
+    EXPECT_EQ(platform::ListFolder(folder), std::vector<std::string>{name});
+    ASSERT_TRUE(fixtures::StampFile(path, 1234567890));
+    EXPECT_EQ(platform::LastWriteTime(path), 1234567890);
+    EXPECT_FALSE(platform::LastWriteTime(path + ".gone"));
+    ASSERT_TRUE(platform::CopyFile(path, path + ".OLD", false));
     std::string out;
-    EXPECT_TRUE(platform::ReadWholeFile(dir / "MIXED CASE.esp", out));
-    EXPECT_EQ(out, "12345");
+    EXPECT_TRUE(platform::ReadWholeFile(path + ".OLD", out));
+    EXPECT_EQ(out, "TES3");
+    EXPECT_TRUE(platform::ReadFileStart(path, 2, out));
+    EXPECT_EQ(out, "TE");
 
-    platform::SetFaultHook([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Open; });
-    EXPECT_FALSE(platform::ReadWholeFile(dir / "Mixed Case.ESP", out));
-    EXPECT_FALSE(platform::LastErrorMessage().empty());
-    platform::SetFaultHook(nullptr);
+    // Another case of the ASCII letters finds the file, spelt as on disk,
+    // everywhere; Windows takes it as the same file for every call.
+    const std::string upper = platform::WithSeparator(folder) + "CAF\xC3\xA9 \xC3\x86R\xC3\xB8.ESP";
+    EXPECT_TRUE(platform::ReadWholeFile(upper, out));
+    EXPECT_EQ(platform::ResolvePath(upper), path);
+    EXPECT_EQ(platform::ResolvePath(path), path);
+    EXPECT_FALSE(platform::ResolvePath(platform::WithSeparator(folder) + "other.esp"));
+    EXPECT_EQ(platform::SameFile(upper, path), fixtures::kCaseBlindNames);
+    EXPECT_EQ(platform::FileExists(upper), fixtures::kCaseBlindNames);
 
-    // Only regular files are read; a FIFO is refused at once, not waited on.
+    EXPECT_TRUE(platform::RemoveFile(path + ".OLD"));
+    EXPECT_TRUE(platform::RemoveFile(path));
+    EXPECT_TRUE(platform::ListFolder(folder).empty());
+    EXPECT_EQ(platform::FolderOf(path) + platform::FileNameOf(path), path);
+}
+
+// A FIFO is refused at once, not waited on.
+TEST(Files, OnlyRegularFilesAreRead) {
+    fixtures::CTempDir dir;
     std::vector<std::pair<std::string, std::string>> special{{dir.Path(), "Not a regular file: a folder"}};
 #ifdef _WIN32  // no FIFOs
     special.push_back({"NUL", "Not a regular file: a device"});
@@ -40,17 +71,9 @@ TEST(Files, CaseFallbackSizeTimeAndFaults) {
     special.push_back({dir / "fifo", "Not a regular file: a FIFO"});
     special.push_back({"/dev/null", "Not a regular file: a device"});
 #endif
+    std::string out;
     for (const auto& [path, why] : special) {
-        platform::CReadFile file;
-        EXPECT_FALSE(file.Open(path)) << path;
+        EXPECT_FALSE(platform::ReadFileStart(path, 4, out)) << path;
         EXPECT_EQ(platform::LastErrorMessage(), why);
-        EXPECT_FALSE(platform::ReadFileStart(path, 4, out));
     }
-    EXPECT_TRUE(platform::ReadFileStart(dir / "Mixed Case.ESP", 4, out));
-    EXPECT_EQ(out, "1234");
-
-    EXPECT_EQ(platform::FolderOf("/a/b/c.esp"), "/a/b/");
-    EXPECT_EQ(platform::FileNameOf("/a/b/c.esp"), "c.esp");
-    EXPECT_EQ(platform::WithSeparator("/a"), "/a/");
-    EXPECT_EQ(platform::WithSeparator("/a/"), "/a/");
 }
