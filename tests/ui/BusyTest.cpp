@@ -1,25 +1,26 @@
-// The window while an operation runs (what waits, the busy cursor, Stop)
-// and what the status bar and the list captions say once it has ended.
+// One run of operations on the sample set, told step by step: the status bar,
+// the boxes asked, the greyed commands (also while a run is stopped), the
+// tree, each list's caption and whether it shows, and the rows listed.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusTipEvent>
-#include <set>
+#include <QToolBar>
+#include <filesystem>
 
-#include "FrameFixture.h"
 #include "FindDlg.h"
+#include "FrameFixture.h"
 #include "LeftView.h"
 #include "ViewFileDlg.h"
-#include "OperationSummary.h"
 #include "widgets/StatusPane.h"
 
 namespace vantor::uitest {
 namespace {
 
 using C = CMainFrame;
-using Names = std::vector<std::string>;
 
 std::string Status(CMainFrame& f) { return f.MessagePane()->Text().toStdString(); }
 
@@ -29,107 +30,43 @@ QString Caption(const CResultView& view) {
     return label ? label->text() : QString();
 }
 
-// Asks for a stop at the n-th progress report whose text starts with
-// `prefix`, after `check` has looked at the window as it is then.
-void StopAt(CFrameFixture& fx, const std::string& prefix, int n, std::function<void()> check = {}) {
-    fx.Frame().Link().m_progressHook = [&fx, prefix, n, count = 0, check](const std::string& text, int) mutable {
-        if (text.rfind(prefix, 0) != 0 || ++count != n) return;
-        if (check) check();
-        fx.Frame().Action(C::kStop)->trigger();
-    };
+// The menus', the toolbar's and the tree's greyed commands.
+std::string Greyed(CMainFrame& f) {
+    QList<QAction*> all;
+    for (QAction* menu : f.menuBar()->actions()) all += menu->menu()->actions();
+    for (QAction* a : f.ToolBar()->actions())
+        if (!all.contains(a)) all += a;
+    all += {f.Tree()->AddAction(), f.Tree()->RemoveAction()};
+    std::string out = "greyed:";
+    for (QAction* a : all)
+        if (!a->isSeparator() && !a->isEnabled()) out += " " + a->text().section('\t', 0, 0).remove('&').toStdString();
+    return out;
 }
 
-TEST(Busy, StopKeepsTheChosenFilesTheReadDataAndTheRowsFoundSoFar) {
-    CFrameFixture fx;
-    CMainFrame& f = fx.Frame();
-    fx.ChooseSamplePlugins();
-    EXPECT_FALSE(f.Action(C::kStop)->isEnabled());
-    bool looked = false;
-    // After the first plugin's warnings, the conflicts all found.
-    StopAt(fx, "Checking Warnings", 2, [&] {
-        looked = true;
-        EXPECT_TRUE(f.Action(C::kStop)->isEnabled());
-        for (C::ECommand c : {C::kCheckAll, C::kCheckConflicts, C::kDefaultCheck, C::kAutoDeleteUnclean, C::kCleanCells,
-                              C::kExtractData, C::kChoosePlugins, C::kSaveResults, C::kFindObject, C::kViewAllEsp,
-                              C::kToggleConflict, C::kToggleWarning, C::kToggleEditor})
-            EXPECT_FALSE(f.Action(c)->isEnabled()) << c;
-        EXPECT_FALSE(f.Tree()->RemoveAction()->isEnabled());
-        for (C::ECommand c : {C::kNewCheck, C::kOptions, C::kExit}) EXPECT_TRUE(f.Action(c)->isEnabled()) << c;
-        EXPECT_EQ(f.centralWidget()->cursor().shape(), Qt::BusyCursor);
-    });
-    f.Action(C::kCheckAll)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    ASSERT_TRUE(looked);
-
-    const CResultView& conflicts = *f.View(EPane::Conflict);
-    const CResultView& warnings = *f.View(EPane::Warning);
-    const std::size_t found = warnings.Model().Table().RowCount();
-    EXPECT_EQ(conflicts.Model().Table().RowCount(), 3u);
-    ASSERT_GT(found, 0u);
-    ASSERT_LT(found, 8u);
-    for (std::size_t r = 0; r < found; ++r) EXPECT_EQ(warnings.Model().Table().Cell(r, 3), "Sample Armory.esp");
-    EXPECT_TRUE(f.PaneShown(EPane::Conflict));
-    EXPECT_TRUE(f.PaneShown(EPane::Warning));
-    EXPECT_EQ(Status(f), "Check All stopped: 3 conflicts, " + CountOf(found, "warning", "warnings") +
-                             " found before the stop");
-    EXPECT_TRUE(Caption(warnings).endsWith(QStringLiteral("(stopped early)")));
-    EXPECT_EQ(f.MessagePane()->Bar(), nullptr);
-    // The choice and the read files stay; everything may run again.
-    EXPECT_EQ(f.Tree()->topLevelItem(0)->childCount(), 3);
-    EXPECT_EQ(fx.Doc().LoadedNames().size(), 3u);
-    EXPECT_FALSE(f.Action(C::kStop)->isEnabled());
-    EXPECT_TRUE(f.Action(C::kCheckAll)->isEnabled());
-    EXPECT_FALSE(f.centralWidget()->testAttribute(Qt::WA_SetCursor));
-
-    f.Link().m_progressHook = nullptr;
-    f.Action(C::kCheckAll)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(Status(f), "Check All: 3 conflicts, 8 warnings");
-    EXPECT_EQ(Caption(warnings), QStringLiteral("Warning List \u2014 8 rows"));
-}
-
-TEST(Busy, AStopWhileReadingLeavesTheRestChosenForTheNextRun) {
-    CFrameFixture fx;
-    CMainFrame& f = fx.Frame();
-    fx.ChooseSamplePlugins();
-    const Names chosen{"Sample Armory.esp", "Sample Quests.esp", "Sample Tweaks.esp"};
-
-    // Before the master is read: nothing read, all still chosen.
-    StopAt(fx, "Extracting Master Esm Data", 1);
-    f.Action(C::kCheckAll)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(Status(f), "Check All stopped: 3 chosen plugins not read yet");
-    EXPECT_EQ(fx.Doc().PendingNames(), chosen);
-    EXPECT_FALSE(fx.Doc().MastersLoaded());
-
-    // After the first plugin.
-    StopAt(fx, "Extracting Plugin Data 33%", 1);
-    f.Action(C::kCheckAll)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(Status(f), "Check All stopped: 1 plugin, 1 master read, 2 chosen plugins not read yet");
-    EXPECT_EQ(fx.Doc().LoadedNames(), Names{"Sample Armory.esp"});
-    EXPECT_EQ(fx.Doc().PendingNames(), (Names{"Sample Quests.esp", "Sample Tweaks.esp"}));
-    EXPECT_EQ(f.Tree()->topLevelItem(0)->childCount(), 3);
-
-    // The next run reads the rest and checks against the master.
-    f.Link().m_progressHook = nullptr;
-    f.Action(C::kCheckAll)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(Status(f), "Check All: 3 conflicts, 8 warnings");
-    EXPECT_EQ(Rows(*f.View(EPane::Conflict)).front(),
-              "NPC_|NPC Entry|sample_trader|Sample Tweaks.esp|Sample Armory.esp|Sample.esm");
-}
-
-// What the window tells after each step: the status bar, the greyed commands,
-// each list's caption and whether it shows, and the rows a check, a search or
-// View File Data listed.
 TEST(Busy, TheStatusBarAndTheCaptionsTellWhatEachOperationCameTo) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
+    std::string told;
     auto run = [&](C::ECommand c, std::optional<EAnswer> answer = {}) {
         return [&, c, answer] {
             if (answer) fx.m_answers = {*answer};
             f.Action(c)->trigger();
+        };
+    };
+    // Check All, stopped at the n-th progress report starting with `prefix`;
+    // what waits then is told too.
+    auto stopped = [&](std::string prefix, int n) {
+        return [&, prefix, n] {
+            f.Link().m_progressHook = [&, prefix, n, count = 0](const std::string& text, int) mutable {
+                if (text.rfind(prefix, 0) != 0 || ++count != n) return;
+                told += "  while it ran, " + Greyed(f) +
+                        (f.centralWidget()->cursor().shape() == Qt::BusyCursor ? ", busy cursor\n" : "\n");
+                f.Action(C::kStop)->trigger();
+            };
+            f.Action(C::kCheckAll)->trigger();
+            ASSERT_TRUE(fx.WaitIdle());
+            f.Link().m_progressHook = nullptr;
+            EXPECT_FALSE(f.centralWidget()->testAttribute(Qt::WA_SetCursor));
         };
     };
     // Through the real dialog; a cancelled search changes nothing.
@@ -142,14 +79,55 @@ TEST(Busy, TheStatusBarAndTheCaptionsTellWhatEachOperationCameTo) {
             f.Action(C::kFindObject)->trigger();
         };
     };
-    const std::vector<std::pair<std::string, std::function<void()>>> steps = {
-        {"Choose Plugins", [&] { fx.ChooseSamplePlugins(); }},
-        {"Extract Data", run(C::kExtractData)},
-        {"Check All", run(C::kCheckAll)},
-        {"View All Esp Data", run(C::kViewAllEsp)},
-        {"Find Object sample_trader", find("sample_trader", false)},
-        {"Find Object other, cancelled", find("other", true)},
-        {"Find Object no_such_thing", find("no_such_thing", false)},
+    auto key = [&](EPane pane, std::vector<std::pair<int, int>> cells, std::optional<EAnswer> answer = {}) {
+        return [&, pane, cells, answer] {
+            if (answer) fx.m_answers = {*answer};
+            SelectCells(*f.View(pane), cells);
+            ReleaseKey(*f.View(pane), Qt::Key_Delete);
+        };
+    };
+    auto sortByName = [&] {
+        CResultView& warnings = *f.View(EPane::Warning);
+        emit warnings.horizontalHeader()->sectionClicked(2);
+        // The order is worked out beside the window; until it is taken the
+        // list says so and cannot be saved in an order it is about to lose.
+        EXPECT_TRUE(warnings.Model().Sorting());
+        EXPECT_FALSE(f.Action(C::kSaveResults)->isEnabled());
+        EXPECT_TRUE(Caption(warnings).endsWith(QStringLiteral("sorting by Name\u2026")));
+    };
+    // Rows listed after each step: c, w, e for the lists.
+    const std::vector<std::tuple<std::string, std::function<void()>, std::string>> steps = {
+        {"Choose Plugins", [&] { fx.ChooseSamplePlugins(); }, ""},
+        // Nothing is read yet; then only the first plugin: the rest stay chosen.
+        {"Check All, stopped before the master is read", stopped("Extracting Master Esm Data", 1), ""},
+        {"Check All, stopped after the first plugin is read", stopped("Extracting Plugin Data 33%", 1), ""},
+        {"Extract Data", run(C::kExtractData), ""},
+        // After the first plugin's warnings, the conflicts all found.
+        {"Check All, stopped after the first plugin's warnings", stopped("Checking Warnings", 2), "cw"},
+        {"Check All", run(C::kCheckAll), "cw"},
+        {"Toggle Warning", run(C::kToggleWarning), ""},
+        {"Toggle Editor", run(C::kToggleEditor), ""},
+        {"Toggle Conflict, then Editor",
+         [&] {
+             f.Action(C::kToggleConflict)->trigger();
+             f.Action(C::kToggleEditor)->trigger();
+         },
+         ""},
+        {"View All Esp Data", run(C::kViewAllEsp), ""},
+        // Landscape data is not extracted by default.
+        {"Open the LAND entry",
+         [&] {
+             const CResultTable& table = f.View(EPane::Editor)->Model().Table();
+             int row = 0;
+             while (std::size_t(row) < table.RowCount() && table.Cell(std::size_t(row), 0) != "LAND") ++row;
+             ASSERT_LT(std::size_t(row), table.RowCount());
+             f.View(EPane::Editor)->OpenEntry(row, 3);
+             EXPECT_TRUE(Editors(f).empty());
+         },
+         ""},
+        {"Find Object sample_trader", find("sample_trader", false), "e"},
+        {"Find Object other, cancelled", find("other", true), "e"},
+        {"Find Object no_such_thing", find("no_such_thing", false), "e"},
         {"View File Data of Sample Quests.esp",
          [&] {
              WhenShown<CViewFileDlg>([](CViewFileDlg& dlg) {
@@ -158,7 +136,8 @@ TEST(Busy, TheStatusBarAndTheCaptionsTellWhatEachOperationCameTo) {
                  dlg.OnOk();
              });
              f.Action(C::kViewFileData)->trigger();
-         }},
+         },
+         "e"},
         // The worker waits for the window before it reads anything, so the
         // checks asked for meanwhile find it still running.
         {"Check Conflicts, with Check All and Check Unclean asked for while it runs",
@@ -168,22 +147,40 @@ TEST(Busy, TheStatusBarAndTheCaptionsTellWhatEachOperationCameTo) {
              f.Action(C::kCheckAll)->trigger();
              f.Action(C::kCheckUnclean)->trigger();
              fx.Doc().OnCheckAll();
-         }},
-        {"Check All", run(C::kCheckAll)},
-        {"Auto Delete Unclean, answered No", run(C::kAutoDeleteUnclean, EAnswer::No)},
-        {"Auto Delete Unclean, answered Yes", run(C::kAutoDeleteUnclean, EAnswer::Yes)},
-        {"Check All", run(C::kCheckAll)},
-        {"View All Esm Data", run(C::kViewAllEsm)},
-        {"View All Global Changes", run(C::kViewAllGlobal)},
+         },
+         "c"},
+        {"Check All", run(C::kCheckAll), ""},
+        {"Sort the Warning List by Name", sortByName, "w"},
+        {"Sort the Warning List by Name again", sortByName, "w"},
+        // The Delete key: one column of the conflict list at a time, and only
+        // the "Esp File" column of the others.
+        {"Delete key on two columns of a conflict", key(EPane::Conflict, {{0, 3}, {0, 4}}), "c"},
+        {"Delete key on a warning's kind and name", key(EPane::Warning, {{0, 1}, {0, 2}}), ""},
+        {"Delete key on the Esp File of fSampleFatigueMult, answered Yes",
+         [&] {
+             const int row = RowWith(*f.View(EPane::Warning), "fSampleFatigueMult", "Sample Armory.esp", 3);
+             ASSERT_GE(row, 0);
+             key(EPane::Warning, {{row, 3}}, EAnswer::Yes)();
+             EXPECT_TRUE(std::filesystem::exists(fx.DataDir() + "Sample Armory.OLD"));
+             EXPECT_FALSE(ReadEntries(fx.DataDir(), "Sample Armory.esp").count({"GMST", "fSampleFatigueMult"}));
+             EXPECT_EQ(Rows(*f.View(EPane::Warning)).size(), fx.Doc().ResultTable(EPane::Warning)->RowCount());
+         },
+         "w"},
+        {"Auto Delete Unclean, answered No", run(C::kAutoDeleteUnclean, EAnswer::No), ""},
+        {"Auto Delete Unclean, answered Yes", run(C::kAutoDeleteUnclean, EAnswer::Yes), ""},
+        {"Check All", run(C::kCheckAll), "cw"},
+        {"View All Esm Data", run(C::kViewAllEsm), ""},
+        {"View All Global Changes", run(C::kViewAllGlobal), ""},
         // A prompt covers the message only while a command is pointed at.
         {"A command pointed at and left",
          [&] {
-             QStatusTipEvent tip(QStringLiteral("Checks for Entry Conflicts"));
+             QStatusTipEvent tip(f.Action(C::kCheckConflicts)->statusTip());
              QApplication::sendEvent(&f, &tip);
              EXPECT_EQ(Status(f), "Checks for Entry Conflicts");
              QStatusTipEvent none{QString()};
              QApplication::sendEvent(&f, &none);
-         }},
+         },
+         ""},
         // New Check stops a running check and forgets it: nothing it found is
         // told about the empty lists.
         {"Check All, with New Check asked for while it runs",
@@ -191,23 +188,30 @@ TEST(Busy, TheStatusBarAndTheCaptionsTellWhatEachOperationCameTo) {
              f.Action(C::kCheckAll)->trigger();
              EXPECT_TRUE(fx.Doc().IsBusy());
              f.Action(C::kNewCheck)->trigger();
-         }},
+         },
+         ""},
     };
-    std::string told;
-    for (const auto& [name, step] : steps) {
+    for (const auto& [name, step, listed] : steps) {
+        fx.m_messages.clear();
+        told += name + "\n";
         step();
         ASSERT_TRUE(fx.WaitIdle()) << name;
-        told += name + "\n  " + Status(f) + "\n  greyed:";
-        for (QAction* menu : f.menuBar()->actions())
-            for (QAction* a : menu->menu()->actions())
-                if (!a->isSeparator() && !a->isEnabled()) told += " " + a->text().section('\t', 0, 0).remove('&').toStdString();
+        told += "  " + Status(f) + "\n";
+        for (const CMessage& m : fx.m_messages)
+            told += "  asked: " + m.m_caption + " | " + QString::fromStdString(m.m_text).simplified().toStdString() + "\n";
+        told += "  " + Greyed(f) + "\n  tree:";
+        for (int i = 0; i < f.Tree()->topLevelItemCount(); ++i)
+            told += " " + f.Tree()->topLevelItem(i)->text(0).toStdString() + " (" +
+                    std::to_string(f.Tree()->topLevelItem(i)->childCount()) + ")";
         told += "\n";
-        for (EPane p : {EPane::Conflict, EPane::Warning, EPane::Editor})
-            told += "  " + Caption(*f.View(p)).toStdString() + (f.PaneShown(p) ? "\n" : " (hidden)\n");
-        const bool checked = name.starts_with("Check"), listed = name.starts_with("Find") || name.starts_with("View File");
-        for (EPane p : {EPane::Conflict, EPane::Warning, EPane::Editor})
-            if ((p == EPane::Editor) != checked && (checked || listed))
-                for (const auto& row : Rows(*f.View(p))) told += "    " + row + "\n";
+        const std::pair<EPane, C::ECommand> panes[] = {
+            {EPane::Conflict, C::kToggleConflict}, {EPane::Warning, C::kToggleWarning}, {EPane::Editor, C::kToggleEditor}};
+        for (const auto& [p, toggle] : panes)
+            told += "  " + Caption(*f.View(p)).toStdString() + (f.PaneShown(p) ? "" : " (hidden)") +
+                    (f.Action(toggle)->isChecked() == f.PaneShown(p) ? "\n" : " (its button says otherwise)\n");
+        for (int i = 0; i < 3; ++i)
+            if (listed.find("cwe"[i]) != std::string::npos)
+                for (const auto& row : Rows(*f.View(panes[i].first))) told += "    " + row + "\n";
     }
     ExpectGolden("operations.txt", told);
     EXPECT_EQ(fx.Doc().Options().m_findHistory[1], "sample_trader");

@@ -32,19 +32,6 @@ using B = CEntryDlg;
 
 void DoubleClick(CResultView& v, int r, int c) { emit v.doubleClicked(v.model()->index(r, c)); }
 
-// Every entry of a plugin as the file on disk holds it: (tag, ID) -> data.
-std::map<std::pair<std::string, std::string>, std::string> ReadEntries(const std::string& dir, const std::string& name) {
-    std::map<std::pair<std::string, std::string>, std::string> out;
-    CPluginFile plugin;
-    if (!plugin.Open(name, dir)) return out;
-    std::atomic<std::int32_t> stop{0};
-    if (!plugin.ReadRecords(stop, CExtractOpts::All())) return out;
-    for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t)
-        for (const auto& e : plugin.Table(t))
-            out[{std::string(CPluginFile::kTags[t]), std::string(e->IdText())}] = std::string(e->Data());
-    return out;
-}
-
 int GridRowOf(const QTableWidget& grid, const QString& tag) {
     for (int r = 0; r < grid.rowCount(); ++r)
         if (grid.item(r, 1) && grid.item(r, 1)->text() == tag) return r;

@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <QKeyEvent>
 #include <fstream>
 #include <thread>
 
 #include "EntryDlg.h"
 #include "MkData.h"
 #include "fixtures/TestOperation.h"
+#include "format/PluginFile.h"
 #include "platform/Files.h"
 
 namespace vantor::uitest {
@@ -91,6 +93,31 @@ int RowWith(const CResultView& view, const std::string& id, const std::string& f
     for (std::size_t r = 0; r < table.RowCount(); ++r)
         if (table.Cell(r, 2) == id && table.Cell(r, std::size_t(column)) == file) return int(r);
     return -1;
+}
+
+std::map<std::pair<std::string, std::string>, std::string> ReadEntries(const std::string& dir, const std::string& name) {
+    std::map<std::pair<std::string, std::string>, std::string> out;
+    CPluginFile plugin;
+    std::atomic<std::int32_t> stop{0};
+    if (!plugin.Open(name, dir) || !plugin.ReadRecords(stop, CExtractOpts::All())) return out;
+    for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t)
+        for (const auto& e : plugin.Table(t))
+            out[{std::string(CPluginFile::kTags[t]), std::string(e->IdText())}] = std::string(e->Data());
+    return out;
+}
+
+void SelectCells(CResultView& view, const std::vector<std::pair<int, int>>& cells) {
+    view.clearSelection();
+    for (const auto& [r, c] : cells)
+        view.selectionModel()->select(view.model()->index(r, c), QItemSelectionModel::Select);
+    if (!cells.empty())
+        view.selectionModel()->setCurrentIndex(view.model()->index(cells.back().first, cells.back().second),
+                                               QItemSelectionModel::NoUpdate);
+}
+
+void ReleaseKey(QWidget& widget, int key) {
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &release);
 }
 
 std::vector<CEntryDlg*> Editors(CMainFrame& frame) {

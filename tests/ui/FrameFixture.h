@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <atomic>
 #include <deque>
+#include <map>
 #include <memory>
 
 #include "MainFrame.h"
@@ -56,6 +57,11 @@ private:
 std::vector<std::string> Rows(const CResultView& view);
 // The row showing `id` with `file` in `column`, or -1.
 int RowWith(const CResultView& view, const std::string& id, const std::string& file, int column);
+// Selects `cells` of `view`, the last one current, as the mouse would.
+void SelectCells(CResultView& view, const std::vector<std::pair<int, int>>& cells);
+void ReleaseKey(QWidget& widget, int key);
+// Every entry of a plugin as the file on disk holds it: (tag, ID) -> data.
+std::map<std::pair<std::string, std::string>, std::string> ReadEntries(const std::string& dir, const std::string& name);
 // The entry editors on screen, once posted closes have been handled.
 std::vector<CEntryDlg*> Editors(CMainFrame& frame);
 // Compares `text` with tests/ui/golden/<name>; a text that differs is left

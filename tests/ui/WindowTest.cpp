@@ -33,12 +33,6 @@ std::string FileText(const std::string& path) {
     return text;
 }
 
-int RowWithTag(const CResultView& view, const std::string& tag) {
-    for (std::size_t r = 0; r < view.Model().Table().RowCount(); ++r)
-        if (view.Model().Table().Cell(r, 0) == tag) return int(r);
-    return -1;
-}
-
 TEST(MainWindow, OpensMaximizedFirstThenWhereItWasLeft) {
     // A comment and a section of the user's own: their bytes must survive.
     fixtures::CTempDir dir;
@@ -245,23 +239,6 @@ TEST(Lists, EnterAndTheContextMenuActOnTheRow) {
               (QStringList{"Open (greyed)", "Delete (greyed)", "-", "Copy", "Find Object (greyed)"}));
     fx.ReleaseHeldOperation();
     ASSERT_TRUE(fx.WaitIdle());
-}
-
-TEST(Lists, AnEntryWithoutReadDataSaysWhyNothingShows) {
-    CFrameFixture fx;
-    CMainFrame& f = fx.Frame();
-    fx.ChooseSamplePlugins();
-    f.Action(CMainFrame::kViewAllEsp)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    // Landscape data is not extracted by default.
-    const int row = RowWithTag(*f.View(EPane::Editor), "LAND");
-    ASSERT_GE(row, 0);
-    fx.m_messages.clear();
-    f.View(EPane::Editor)->OpenEntry(row, 3);
-    EXPECT_TRUE(Editors(f).empty());
-    ASSERT_EQ(fx.m_messages.size(), 1u);
-    EXPECT_EQ(fx.m_messages[0].m_caption, "Nothing to Show");
-    EXPECT_NE(fx.m_messages[0].m_text.find("\"Extract Landscape Data\""), std::string::npos);
 }
 
 TEST(Help, IsTheUsersGuideBuiltIntoTheProgram) {
