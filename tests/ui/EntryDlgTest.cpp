@@ -1,26 +1,23 @@
-// The entry editor window, the hex dump and the Find and View File dialogs.
+// The entry editor window opened from the lists, the hex dump and the Find
+// and View File dialogs.
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QImage>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTimer>
 #include <QTableWidget>
-#include <algorithm>
-#include <atomic>
 #include <filesystem>
-#include <map>
 
 #include "EntryDlg.h"
 #include "FindDlg.h"
 #include "FrameFixture.h"
 #include "widgets/StatusPane.h"
 #include "ViewFileDlg.h"
-#include "format/PluginFile.h"
 #include "format/RecordWriter.h"
 #include "format/SubRecord.h"
 #include "widgets/HexView.h"
@@ -31,12 +28,6 @@ namespace {
 using B = CEntryDlg;
 
 void DoubleClick(CResultView& v, int r, int c) { emit v.doubleClicked(v.model()->index(r, c)); }
-
-int GridRowOf(const QTableWidget& grid, const QString& tag) {
-    for (int r = 0; r < grid.rowCount(); ++r)
-        if (grid.item(r, 1) && grid.item(r, 1)->text() == tag) return r;
-    return -1;
-}
 
 // The bytes of `data` that differ from `compare` (or lie past its end), as ".x..".
 std::string Marks(std::string_view data, std::string_view compare) {
@@ -54,10 +45,35 @@ std::string Marks(CEntryDlg& dlg) {
     return out;
 }
 
+// The buttons shown, "(greyed)" ones in brackets, "Read Only" ticked [x] or
+// not [ ], and the view on screen.
+std::string Looks(CEntryDlg& dlg) {
+    const char* names[] = {"hex", "grid", "add", "insert", "delrow", "write", "delete"};
+    std::string out;
+    for (int b = 0; b < B::kButtonCount; ++b) {
+        const QPushButton* button = dlg.Button(B::EButton(b));
+        if (!button->isHidden()) out += button->isEnabled() ? names[b] + std::string(" ") : "(" + std::string(names[b]) + ") ";
+    }
+    if (!dlg.ReadOnlyBox()->isHidden()) out += dlg.ReadOnlyBox()->isChecked() ? "[x] " : "[ ] ";
+    if (!dlg.Grid()->isHidden())
+        out += dlg.Grid()->editTriggers() == QAbstractItemView::NoEditTriggers ? "grid" : "editable grid";
+    if (dlg.HexView() && !dlg.HexView()->isHidden()) out += "hex";
+    return out;
+}
+
 CEntryDlg* EditorTitled(CMainFrame& f, const std::string& title) {
     for (CEntryDlg* dlg : Editors(f))
         if (dlg->windowTitle().toStdString() == title) return dlg;
     return nullptr;
+}
+
+// A list's context menu for row 0 and its items, "(greyed)" when greyed.
+std::pair<std::unique_ptr<QMenu>, QStringList> MenuOf(CResultView& view, int column) {
+    std::unique_ptr<QMenu> menu(view.ContextMenu(0, column));
+    QStringList texts;
+    for (QAction* a : menu->actions())
+        texts << (a->isSeparator() ? "-" : a->text().section('\t', 0, 0) + (a->isEnabled() ? "" : " (greyed)"));
+    return {std::move(menu), texts};
 }
 
 TEST(EntryEditor, OpensFromTheListsWithItsComparisonAndViews) {
@@ -71,39 +87,51 @@ TEST(EntryEditor, OpensFromTheListsWithItsComparisonAndViews) {
     const CEntry* armory = fx.Doc().FindEntry("Sample Armory.esp", "sample_iron_sword", "WEAP", false);
     ASSERT_TRUE(tweaks && armory);
 
-    // The name column opens nothing; a file column its entry.
+    // Enter, the menu's Open and a double click on a file column open the
+    // row's entry; a double click on the name column opens nothing.
+    conflicts.setCurrentIndex(conflicts.model()->index(row, 2));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(&conflicts, &enter);
+    ASSERT_EQ(Editors(f).size(), 1u);
+    EXPECT_EQ(Editors(f)[0]->windowTitle(), QStringLiteral("Sample Tweaks.esp - sample_iron_sword"));
+    f.CloseEntryEditors({});
+    ASSERT_TRUE(Editors(f).empty());
+    auto [menu, texts] = MenuOf(conflicts, 1);
+    EXPECT_EQ(texts, (QStringList{"Open", "Delete", "-", "Copy", "Find Object"}));
+    std::string searched = "none";
+    f.SetFindDialog([&](COptionSet&, const std::string& text, QWidget*) -> std::optional<CFindParams> {
+        searched = text;
+        return std::nullopt;
+    });
+    menu->actions().back()->trigger();
+    EXPECT_EQ(searched, std::string(conflicts.Model().Text(0, 2)));
+    menu->actions().front()->trigger();
+    EXPECT_EQ(Editors(f).size(), 1u);
+    f.CloseEntryEditors({});
     DoubleClick(conflicts, row, 2);
     EXPECT_TRUE(Editors(f).empty());
     DoubleClick(conflicts, row, 3);
-    auto editors = Editors(f);
-    ASSERT_EQ(editors.size(), 1u);
-    CEntryDlg& dlg = *editors[0];
-    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Sample Tweaks.esp - sample_iron_sword"));
+    ASSERT_EQ(Editors(f).size(), 1u);
+    CEntryDlg& dlg = *Editors(f)[0];
     EXPECT_EQ(dlg.size(), QSize(625, 250));
     // Editing starts off; the grid shows one row per subrecord.
-    EXPECT_TRUE(dlg.ReadOnlyBox()->isChecked());
-    for (B::EButton b : {B::kAddRow, B::kInsertRow, B::kDeleteRow, B::kWriteToEsp})
-        EXPECT_FALSE(dlg.Button(b)->isEnabled());
-    EXPECT_EQ(dlg.Grid()->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(Looks(dlg), "hex (add) (insert) (delrow) (write) (delete) [x] grid");
     CSubRecords subs;
     SplitSubRecords(tweaks->Data(), subs);
     ASSERT_EQ(dlg.Grid()->rowCount(), int(subs.size()));
     EXPECT_EQ(dlg.Grid()->item(0, 1)->text().toStdString(), subs[0].m_tag);
     EXPECT_FALSE(dlg.Grid()->item(0, 3)->flags() & Qt::ItemIsEditable);
-
     dlg.ReadOnlyBox()->setChecked(false);
-    EXPECT_TRUE(dlg.Button(B::kWriteToEsp)->isEnabled());
-    EXPECT_NE(dlg.Grid()->editTriggers(), QAbstractItemView::NoEditTriggers);
+    EXPECT_EQ(Looks(dlg), "hex add insert delrow write delete [ ] editable grid");
 
-    // The hex view: this entry's bytes against the other file's.
+    // The hex view: this entry's bytes against the other file's; the row and
+    // write buttons act on the grid, so not while the bytes show.
     EXPECT_EQ(Marks(dlg), Marks(tweaks->Data(), armory->Data()));
     EXPECT_NE(Marks(dlg).find('x'), std::string::npos);
     EXPECT_EQ(dlg.HexView()->Layout().Bytes(), tweaks->Data());
-    EXPECT_TRUE(dlg.Grid()->isHidden());
-    EXPECT_TRUE(dlg.Button(B::kHexView)->isHidden());
+    EXPECT_EQ(Looks(dlg), "grid (add) (insert) (delrow) (write) delete [ ] hex");
     dlg.Button(B::kGridView)->click();
-    EXPECT_FALSE(dlg.Grid()->isHidden());
-    EXPECT_TRUE(dlg.HexView()->isHidden());
+    EXPECT_EQ(Looks(dlg), "hex add insert delrow write delete [ ] editable grid");
 
     // The same cell again brings this window forward instead of a second;
     // the overridden file's entry is compared with the overriding one.
@@ -118,14 +146,9 @@ TEST(EntryEditor, OpensFromTheListsWithItsComparisonAndViews) {
     DoubleClick(conflicts, row, 5);
     CEntryDlg* master = EditorTitled(f, "Sample.esm - sample_iron_sword");
     ASSERT_NE(master, nullptr);
-    EXPECT_FALSE(master->Button(B::kHexView)->isHidden());
-    for (B::EButton b : {B::kGridView, B::kAddRow, B::kInsertRow, B::kDeleteRow, B::kWriteToEsp, B::kDeleteEntry}) {
-        EXPECT_TRUE(master->Button(b)->isHidden()) << b;
-        EXPECT_FALSE(master->Button(b)->isEnabled() && b != B::kGridView) << b;
-    }
-    EXPECT_TRUE(master->ReadOnlyBox()->isHidden());
+    EXPECT_EQ(Looks(*master), "hex grid");
     master->Button(B::kHexView)->click();
-    EXPECT_FALSE(master->Button(B::kGridView)->isHidden());
+    EXPECT_EQ(Looks(*master), "grid hex");
 
     // A warning whose original file is "None" is compared with itself.
     CResultView& warnings = *f.View(EPane::Warning);
@@ -147,56 +170,47 @@ TEST(EntryEditor, OpensFromTheListsWithItsComparisonAndViews) {
 
 TEST(EntryEditor, WriteToEspRewritesOnlyThatEntry) {
     CFrameFixture fx;
-    CMainFrame& f = fx.Frame();
     fx.CheckSamples();
     const std::string file = "Sample Tweaks.esp";
     const auto before = ReadEntries(fx.DataDir(), file);
-    ASSERT_TRUE(before.count({"WEAP", "sample_iron_sword"}));
-
-    CResultView& conflicts = *f.View(EPane::Conflict);
-    const int row = RowWith(conflicts, "sample_iron_sword", file, 3);
-    ASSERT_GE(row, 0);
-    DoubleClick(conflicts, row, 3);
-    auto editors = Editors(f);
-    ASSERT_EQ(editors.size(), 1u);
-    CEntryDlg& dlg = *editors[0];
+    const std::pair<std::string, std::string> key{"WEAP", "sample_iron_sword"};
+    ASSERT_TRUE(before.count(key));
+    CResultView& conflicts = *fx.Frame().View(EPane::Conflict);
+    DoubleClick(conflicts, RowWith(conflicts, "sample_iron_sword", file, 3), 3);
+    ASSERT_EQ(Editors(fx.Frame()).size(), 1u);
+    CEntryDlg& dlg = *Editors(fx.Frame())[0];
     dlg.ReadOnlyBox()->setChecked(false);
     QTableWidget& grid = *dlg.Grid();
-    const int name = GridRowOf(grid, "FNAM");
-    ASSERT_GE(name, 0);
+    int name = 0;
+    while (name < grid.rowCount() && grid.item(name, 1)->text() != QStringLiteral("FNAM")) ++name;
+    ASSERT_LT(name, grid.rowCount());
     ASSERT_EQ(grid.item(name, 3)->text(), QStringLiteral("Ascii"));
 
-    // A row that does not fit its type stops the writing with its message.
+    // A row that does not fit its type stops the writing with its message;
+    // so does text the game's code page cannot hold, never written as "??".
     dlg.AddRow();
-    grid.item(grid.rowCount() - 1, 1)->setText("XXXX");
-    grid.item(grid.rowCount() - 1, 3)->setText("Word");
-    grid.item(grid.rowCount() - 1, 4)->setText("2");
+    const int added = grid.rowCount() - 1;
+    for (const auto& [column, text] : {std::pair(1, "XXXX"), std::pair(3, "Word"), std::pair(4, "2")})
+        grid.item(added, column)->setText(text);
     fx.m_messages.clear();
     EXPECT_FALSE(dlg.WriteToEsp());
-    ASSERT_EQ(fx.m_messages.size(), 1u);
-    EXPECT_EQ(fx.m_messages[0].m_text, "Invalid Type Field.");
-    EXPECT_EQ(grid.currentRow(), grid.rowCount() - 1);
+    EXPECT_EQ(grid.currentRow(), added);
     EXPECT_TRUE(dlg.Button(B::kWriteToEsp)->isEnabled());
-    EXPECT_EQ(ReadEntries(fx.DataDir(), file), before);
-    grid.setCurrentCell(grid.rowCount() - 1, 1);
+    grid.setCurrentCell(added, 1);
     dlg.DeleteRow();
-
-    // Text the game's code page cannot hold is refused, never written as "??".
     grid.item(name, 2)->setText(QStringLiteral("\u0142\u0105"));
-    fx.m_messages.clear();
     EXPECT_FALSE(dlg.WriteToEsp());
-    ASSERT_EQ(fx.m_messages.size(), 1u);
-    EXPECT_EQ(fx.m_messages[0].m_text, "Ascii Type Data not Valid Ascii at Row " + std::to_string(name + 1) + ".");
+    ASSERT_EQ(fx.m_messages.size(), 2u);
+    EXPECT_EQ(fx.m_messages[0].m_text, "Invalid Type Field.");
+    EXPECT_EQ(fx.m_messages[1].m_text, "Ascii Type Data not Valid Ascii at Row " + std::to_string(name + 1) + ".");
     EXPECT_EQ(ReadEntries(fx.DataDir(), file), before);
 
     grid.item(name, 2)->setText("Blade of Tests");
     fx.m_answers = {EAnswer::Yes, EAnswer::Yes};
     EXPECT_TRUE(dlg.WriteToEsp());
     EXPECT_TRUE(std::filesystem::exists(fx.DataDir() + "Sample Tweaks.OLD"));
-    EXPECT_EQ(f.MessagePane()->Text(), QStringLiteral("Written to ESP: Sample Tweaks.esp"));
-
+    EXPECT_EQ(fx.Frame().MessagePane()->Text(), QStringLiteral("Written to ESP: Sample Tweaks.esp"));
     // Every other entry of the file keeps its bytes; of this one only FNAM changed.
-    const std::pair<std::string, std::string> key{"WEAP", "sample_iron_sword"};
     CSubRecords subs;
     ASSERT_TRUE(SplitSubRecords(before.at(key), subs));
     std::vector<records::CSub> edited;
@@ -215,32 +229,27 @@ TEST(EntryEditor, GuardsEditsAndDeletesItsEntryOnlyWhenAsked) {
     CMainFrame& f = fx.Frame();
     fx.CheckSamples();
     CResultView& conflicts = *f.View(EPane::Conflict);
-    DoubleClick(conflicts, RowWith(conflicts, "sample_iron_sword", "Sample Tweaks.esp", 3), 3);
+    CResultView& warnings = *f.View(EPane::Warning);
+    const int sword = RowWith(conflicts, "sample_iron_sword", "Sample Tweaks.esp", 3);
+    DoubleClick(conflicts, sword, 3);
     ASSERT_EQ(Editors(f).size(), 1u);
     QPointer<CEntryDlg> dlg = Editors(f)[0];
-
-    // Nothing is deleted while "Read Only" is ticked.
-    EXPECT_FALSE(dlg->Button(B::kDeleteEntry)->isEnabled());
     dlg->ReadOnlyBox()->setChecked(false);
-    EXPECT_TRUE(dlg->Button(B::kDeleteEntry)->isEnabled());
-    // The row and write buttons act on the grid: not while the bytes show.
-    dlg->Button(B::kHexView)->click();
-    for (B::EButton b : {B::kAddRow, B::kInsertRow, B::kDeleteRow, B::kWriteToEsp})
-        EXPECT_FALSE(dlg->Button(b)->isEnabled()) << b;
-    dlg->Button(B::kGridView)->click();
-    EXPECT_TRUE(dlg->Button(B::kWriteToEsp)->isEnabled());
 
     // While an operation runs the file waits: nothing is written or deleted,
-    // and Delete on the entry's row neither closes the editor nor acts.
+    // Delete on the entry's row neither closes the editor nor acts, and the
+    // lists' menus keep only Copy.
     ASSERT_TRUE(fx.StartHeldOperation());
-    for (B::EButton b : {B::kWriteToEsp, B::kDeleteEntry}) EXPECT_FALSE(dlg->Button(b)->isEnabled()) << b;
-    conflicts.setCurrentIndex(conflicts.model()->index(RowWith(conflicts, "sample_iron_sword", "Sample Tweaks.esp", 3), 3));
-    QKeyEvent del(QEvent::KeyRelease, Qt::Key_Delete, Qt::NoModifier);
-    QCoreApplication::sendEvent(&conflicts, &del);
+    EXPECT_EQ(Looks(*dlg), "hex add insert delrow (write) (delete) [ ] editable grid");
+    conflicts.setCurrentIndex(conflicts.model()->index(sword, 3));
+    ReleaseKey(conflicts, Qt::Key_Delete);
     EXPECT_EQ(Editors(f).size(), 1u);
+    warnings.setCurrentIndex(warnings.model()->index(0, 2));
+    EXPECT_EQ(MenuOf(warnings, 2).second,
+              (QStringList{"Open (greyed)", "Delete (greyed)", "-", "Copy", "Find Object (greyed)"}));
     fx.ReleaseHeldOperation();
     ASSERT_TRUE(fx.WaitIdle());
-    for (B::EButton b : {B::kWriteToEsp, B::kDeleteEntry}) EXPECT_TRUE(dlg->Button(b)->isEnabled()) << b;
+    EXPECT_EQ(Looks(*dlg), "hex add insert delrow write delete [ ] editable grid");
     EXPECT_NE(fx.Doc().FindEntry("Sample Tweaks.esp", "sample_iron_sword", "WEAP", false), nullptr);
 
     // A new row below the visible ones is scrolled to.
@@ -260,17 +269,16 @@ TEST(EntryEditor, GuardsEditsAndDeletesItsEntryOnlyWhenAsked) {
     ASSERT_EQ(fx.m_messages.size(), 1u);
     EXPECT_EQ(fx.m_messages[0].m_caption, "Discard Changes");
     EXPECT_EQ(fx.m_messages[0].m_default, EAnswer::No);
-    EXPECT_EQ(Editors(f).size(), 1u);
+    ASSERT_EQ(Editors(f).size(), 1u);
     fx.m_answers = {EAnswer::No};
     EXPECT_FALSE(f.close());
     EXPECT_TRUE(f.isVisible());
-    EXPECT_EQ(Editors(f).size(), 1u);
+    ASSERT_EQ(Editors(f).size(), 1u);
     fx.m_answers = {EAnswer::Yes};
     QCoreApplication::sendEvent(dlg, &escape);
     EXPECT_TRUE(Editors(f).empty());
-
     // An editor without edits closes without a question.
-    DoubleClick(conflicts, RowWith(conflicts, "sample_iron_sword", "Sample Tweaks.esp", 3), 3);
+    DoubleClick(conflicts, sword, 3);
     ASSERT_EQ(Editors(f).size(), 1u);
     fx.m_messages.clear();
     QCoreApplication::sendEvent(Editors(f)[0], &escape);
@@ -279,11 +287,11 @@ TEST(EntryEditor, GuardsEditsAndDeletesItsEntryOnlyWhenAsked) {
 
     // Delete Entry: declined, nothing changes; accepted, the window closes
     // and the entry's rows go from the list and the file.
-    CResultView& warnings = *f.View(EPane::Warning);
     const std::size_t rowsBefore = warnings.Model().Table().RowCount();
     DoubleClick(warnings, RowWith(warnings, "sample_priest", "Sample Quests.esp", 3), 3);
     ASSERT_EQ(Editors(f).size(), 1u);
     dlg = Editors(f)[0];
+    EXPECT_FALSE(dlg->Button(B::kDeleteEntry)->isEnabled());
     dlg->ReadOnlyBox()->setChecked(false);
     fx.m_answers = {EAnswer::No};
     dlg->Button(B::kDeleteEntry)->click();
@@ -297,6 +305,15 @@ TEST(EntryEditor, GuardsEditsAndDeletesItsEntryOnlyWhenAsked) {
     EXPECT_LT(warnings.Model().Table().RowCount(), rowsBefore);
     EXPECT_EQ(fx.Doc().ResultTable(EPane::Warning)->RowCount(), warnings.Model().Table().RowCount());
     EXPECT_FALSE(ReadEntries(fx.DataDir(), "Sample Quests.esp").count({"NPC_", "sample_priest"}));
+
+    // Delete from the menu of a warning row's name cell deletes the entry
+    // from the row's plugin.
+    const auto cell = [&](int column) { return std::string(warnings.Model().Text(0, column)); };
+    const std::string file = cell(3), id = cell(2), tag = cell(0);
+    warnings.setCurrentIndex(warnings.model()->index(0, 2));
+    fx.m_answers = {EAnswer::Yes};
+    MenuOf(warnings, 2).first->actions()[1]->trigger();
+    EXPECT_EQ(fx.Doc().FindEntry(file, id, tag, false), nullptr);
 }
 
 TEST(HexView, PaintsDifferingBytesInRed) {

@@ -186,61 +186,6 @@ TEST(Lists, ColumnsFitTheirTextsAndTheTreeItsNames) {
     EXPECT_EQ(list.columnWidth(0), 97);
 }
 
-TEST(Lists, EnterAndTheContextMenuActOnTheRow) {
-    CFrameFixture fx;
-    CMainFrame& f = fx.Frame();
-    fx.CheckSamples();
-    CResultView& conflicts = *f.View(EPane::Conflict);
-    const std::string id(conflicts.Model().Text(0, 2));
-
-    // Enter on the name cell opens the row's overriding plugin's entry.
-    conflicts.setCurrentIndex(conflicts.model()->index(0, 2));
-    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
-    QCoreApplication::sendEvent(&conflicts, &enter);
-    ASSERT_EQ(Editors(f).size(), 1u);
-    EXPECT_EQ(Editors(f)[0]->windowTitle().toStdString(), std::string(conflicts.Model().Text(0, 3)) + " - " + id);
-    f.CloseEntryEditors({});
-    ASSERT_TRUE(Editors(f).empty());
-
-    auto menuOf = [](CResultView& view, int column) {
-        std::unique_ptr<QMenu> menu(view.ContextMenu(0, column));
-        QStringList texts;
-        for (QAction* a : menu->actions())
-            texts << (a->isSeparator() ? "-" : a->text().section('\t', 0, 0) + (a->isEnabled() ? "" : " (greyed)"));
-        return std::pair(std::move(menu), texts);
-    };
-    auto [menu, texts] = menuOf(conflicts, 1);
-    EXPECT_EQ(texts, (QStringList{"Open", "Delete", "-", "Copy", "Find Object"}));
-    std::string searched = "none";
-    f.SetFindDialog([&](COptionSet&, const std::string& text, QWidget*) -> std::optional<CFindParams> {
-        searched = text;
-        return std::nullopt;
-    });
-    menu->actions().back()->trigger();
-    EXPECT_EQ(searched, id);
-    menu->actions().front()->trigger();
-    EXPECT_EQ(Editors(f).size(), 1u);
-    f.CloseEntryEditors({});
-
-    // Delete from the menu of a warning row's name cell deletes the entry
-    // from the row's plugin.
-    CResultView& warnings = *f.View(EPane::Warning);
-    const auto cell = [&](int column) { return std::string(warnings.Model().Text(0, column)); };
-    const std::string file = cell(3), wid = cell(2), tag = cell(0);
-    warnings.setCurrentIndex(warnings.model()->index(0, 2));
-    fx.m_answers = {EAnswer::Yes};
-    menuOf(warnings, 2).first->actions()[1]->trigger();
-    EXPECT_EQ(fx.Doc().FindEntry(file, wid, tag, false), nullptr);
-
-    // While an operation runs only Copy stays.
-    warnings.setCurrentIndex(warnings.model()->index(0, 2));
-    ASSERT_TRUE(fx.StartHeldOperation());
-    EXPECT_EQ(menuOf(warnings, 2).second,
-              (QStringList{"Open (greyed)", "Delete (greyed)", "-", "Copy", "Find Object (greyed)"}));
-    fx.ReleaseHeldOperation();
-    ASSERT_TRUE(fx.WaitIdle());
-}
-
 TEST(Help, IsTheUsersGuideBuiltIntoTheProgram) {
     CFrameFixture fx;
     const QString guide = fx.Frame().HelpBrowser()->toPlainText();
