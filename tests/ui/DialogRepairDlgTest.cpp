@@ -3,7 +3,6 @@
 
 #include <QLabel>
 #include <QListWidget>
-#include <deque>
 #include <filesystem>
 #include <fstream>
 
@@ -11,17 +10,10 @@
 #include "FrameFixture.h"
 #include "document/OutputPath.h"
 #include "fixtures/GameFolder.h"
-#include "platform/Files.h"
 #include "widgets/StatusPane.h"
 
 namespace vantor::uitest {
 namespace {
-
-QStringList Shown(const QListWidget& list) {
-    QStringList out;
-    for (int i = 0; i < list.count(); ++i) out << list.item(i)->text();
-    return out;
-}
 
 // The plugins to repair in the added order ("in" a folder other than
 // `data`), then the list as it shows them.
@@ -34,7 +26,7 @@ std::string Listed(const CDialogRepairDlg& dlg, const std::string& data) {
     }
     if (r.m_pluginFolders.size() != r.m_pluginNames.size()) out += "(folders differ) ";
     out += "shown:";
-    for (const QString& name : Shown(*dlg.List())) out += " " + name.toStdString();
+    for (int i = 0; i < dlg.List()->count(); ++i) out += " " + dlg.List()->item(i)->text().toStdString();
     return out;
 }
 
@@ -47,49 +39,41 @@ TEST(DialogRepairTool, ListsKeepTheAddedOrderAndShowNamesSorted) {
     std::filesystem::create_directories(install);
     std::ofstream(install + "Morrowind.ini") << "[Game Files]\r\nGameFile0=Morrowind.esm\r\nGameFile1=Mod.esp\r\n"
                                                 "GameFile2=Loud.ESP\r\nGameFile3=Zeta.esp\r\nGameFile5=Late.esp\r\n";
-    CDialogRepairDlg dlg({"Repair.esp", data, data, loadorder::MorrowindLoadOrder({install, data, {}}), {}}, fx.Frame().Link(),
-                         &fx.Frame());
+    CDialogRepairDlg dlg({"Repair.esp", data, data, loadorder::MorrowindLoadOrder({install, data, {}}), {}},
+                         fx.Frame().Link(), &fx.Frame());
     EXPECT_EQ(dlg.RepairNameLabel()->text(), QStringLiteral("Repair.esp"));
 
     // Three at once, one of them the repair plugin itself: two are listed.
-    fx.m_choices = {Chosen({data + "Zeta.esp", data + "Alpha.esp", data + "Repair.esp"})};
+    // The same name again is not listed twice; the repair plugin's name in
+    // another folder is a plugin like any other.
+    fx.m_choices = {Chosen({data + "Zeta.esp", data + "Alpha.esp", data + "Repair.esp"}),
+                    Chosen({"/elsewhere/Alpha.esp", "/elsewhere/Repair.esp"})};
     dlg.BrowsePlugins();
-    ASSERT_EQ(fx.m_choosers.size(), 1u);
+    EXPECT_EQ(Listed(dlg, data), "Zeta.esp, Alpha.esp, shown: Alpha.esp Zeta.esp");
+    dlg.BrowsePlugins();
+    ASSERT_EQ(fx.m_choosers.size(), 2u);
     EXPECT_EQ(fx.m_choosers[0].m_title, "Select Plugins to Repair");
     EXPECT_EQ(fx.m_choosers[0].m_mode, CFileChooser::EMode::OpenMany);
     EXPECT_EQ(fx.m_choosers[0].m_startFolder, data);
-    EXPECT_EQ(Shown(*dlg.List()), QStringList({"Alpha.esp", "Zeta.esp"}));
-    // The same name again is not listed twice; the repair plugin's name in
-    // another folder is a plugin like any other.
-    fx.m_choices = {Chosen({"/elsewhere/Alpha.esp", "/elsewhere/Repair.esp"})};
-    dlg.BrowsePlugins();
-    EXPECT_EQ(Shown(*dlg.List()), QStringList({"Alpha.esp", "Repair.esp", "Zeta.esp"}));
-
     // The game's load order: plugins only, up to the first missing key.
     dlg.AddAllActivePlugins();
     EXPECT_EQ(Listed(dlg, data), "Zeta.esp, Alpha.esp, Repair.esp in /elsewhere/, Mod.esp, Loud.ESP, "
                                  "shown: Alpha.esp Loud.ESP Mod.esp Repair.esp Zeta.esp");
 
-    // A listed plugin cannot become the repair plugin.
-    fx.m_choices = {Chosen({data + "Mod.esp"})};
+    // A listed plugin cannot become the repair plugin; a new one typed
+    // without an extension becomes a plugin; a failed choice changes nothing.
+    fx.m_choices = {Chosen({data + "Mod.esp"}), Chosen({fx.Dir().Path() + "out/Merged"}),
+                    {CFileChoice::EStatus::Failed, {}}};
     dlg.BrowseRepairPlugin();
-    ASSERT_FALSE(fx.m_messages.empty());
-    EXPECT_EQ(fx.m_messages.back().m_text, "Please Remove from Esp List");
-    EXPECT_EQ(fx.m_messages.back().m_caption, "Already Loaded");
     EXPECT_EQ(dlg.Result().m_repairName, "Repair.esp");
-
-    // A new repair plugin typed without an extension becomes a plugin.
-    fx.m_choices = {Chosen({fx.Dir().Path() + "out/Merged"})};
     dlg.CreateNew();
     EXPECT_EQ(fx.m_choosers.back().m_title, "New Dialog Merge Plugin");
     EXPECT_EQ(fx.m_choosers.back().m_mode, CFileChooser::EMode::Save);
-    EXPECT_EQ(dlg.Result().m_repairName, "Merged.esp");
     EXPECT_EQ(dlg.Result().m_repairFolder, fx.Dir().Path() + "out/");
-    EXPECT_EQ(dlg.RepairNameLabel()->text(), QStringLiteral("Merged.esp"));
-    fx.m_choices = {{CFileChoice::EStatus::Failed, {}}};
     dlg.CreateNew();
-    EXPECT_EQ(fx.m_messages.back().m_text, "Error Selecting File");
     EXPECT_EQ(dlg.Result().m_repairName, "Merged.esp");
+    EXPECT_EQ(dlg.RepairNameLabel()->text(), QStringLiteral("Merged.esp"));
+    EXPECT_EQ(fx.TakeAsked(), "Already Loaded: Please Remove from Esp List\nError: Error Selecting File\n");
 
     // "Remove" takes the selected name out of both lists.
     const auto found = dlg.List()->findItems("Alpha.esp", Qt::MatchExactly);
@@ -108,41 +92,38 @@ TEST(DialogRepairTool, DeleteExistingAsksAndNeverTakesAFileInUse) {
     const std::string data = fx.DataDir();
     CDialogRepairDlg dlg({"Repair.esp", data, data, fx.Doc().LoadOrder(), FilesInUse(fx.Doc().Files())},
                          fx.Frame().Link(), &fx.Frame());
-    auto deleteNamed = [&](const std::string& name, std::deque<EAnswer> answers) {
+    auto deleteNamed = [&](const std::string& name, EAnswer answer) {
         fx.m_choices = {Chosen({data + name})};
         dlg.BrowseRepairPlugin();
-        fx.m_messages.clear();
-        fx.m_answers = std::move(answers);
+        fx.m_answers = {answer};
         dlg.DeleteExisting();
         return std::filesystem::exists(data + name);
     };
     // A read plugin and a found master named through "Browse" stay, even
     // with a Yes ready for a question that is never asked.
-    for (const char* inUse : {"Sample Quests.esp", "Sample.esm"}) {
-        EXPECT_TRUE(deleteNamed(inUse, {EAnswer::Yes})) << inUse;
-        ASSERT_EQ(fx.m_messages.size(), 1u) << inUse;
-        EXPECT_EQ(fx.m_messages[0].m_buttons, EButtons::Ok);
-        EXPECT_NE(fx.m_messages[0].m_text.find(data + inUse), std::string::npos);
-        EXPECT_NE(fx.m_messages[0].m_text.find("in use"), std::string::npos);
-    }
+    EXPECT_TRUE(deleteNamed("Sample Quests.esp", EAnswer::Yes));
+    EXPECT_TRUE(deleteNamed("Sample.esm", EAnswer::Yes));
+    for (const CMessage& m : fx.m_messages) EXPECT_EQ(m.m_buttons, EButtons::Ok);
+    EXPECT_EQ(fx.TakeAsked(), "Delete Existing: " + data + "Sample Quests.esp\nis a plugin or master in use. "
+                              "It is not deleted.\nDelete Existing: " + data +
+                                  "Sample.esm\nis a plugin or master in use. It is not deleted.\n");
 
-    // Any other file is deleted only after a question that names it.
+    // Any other file is deleted only after a question that names it, and a
+    // deletion that fails says so and why.
     std::ofstream(data + "Old Repair.esp") << "old merge";
-    EXPECT_TRUE(deleteNamed("Old Repair.esp", {EAnswer::No}));
+    EXPECT_TRUE(deleteNamed("Old Repair.esp", EAnswer::No));
     ASSERT_EQ(fx.m_messages.size(), 1u);
     EXPECT_EQ(fx.m_messages[0].m_buttons, EButtons::YesNo);
     EXPECT_EQ(fx.m_messages[0].m_default, EAnswer::No);
-    EXPECT_NE(fx.m_messages[0].m_text.find(data + "Old Repair.esp"), std::string::npos);
-
-    // A deletion that fails says so and why.
+    EXPECT_NE(fx.TakeAsked().find("Delete " + data + "Old Repair.esp?"), std::string::npos);
     {
         fixtures::CFaultGuard failRemove([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Remove; });
-        EXPECT_TRUE(deleteNamed("Old Repair.esp", {EAnswer::Yes}));
+        EXPECT_TRUE(deleteNamed("Old Repair.esp", EAnswer::Yes));
     }
     ASSERT_EQ(fx.m_messages.size(), 2u);
     EXPECT_EQ(fx.m_messages[1].m_text, "Could not delete " + data + "Old Repair.esp:\nInput/output error");
-
-    EXPECT_FALSE(deleteNamed("Old Repair.esp", {EAnswer::Yes}));
+    fx.m_messages.clear();
+    EXPECT_FALSE(deleteNamed("Old Repair.esp", EAnswer::Yes));
     EXPECT_EQ(dlg.Result().m_repairName, "Old Repair.esp");
     dlg.DeleteExisting();
     ASSERT_EQ(fx.m_messages.size(), 2u);
@@ -183,16 +164,15 @@ TEST(DialogRepairTool, ReLinkShowsTheWindowFromTheWorker) {
     ASSERT_TRUE(fx.WaitIdle());
     EXPECT_EQ(doc.Options().m_espFilename, "Repaired.esp");
     EXPECT_EQ(doc.Options().m_espPath, data);
-    EXPECT_TRUE(std::filesystem::exists(data + "Repaired.esp"));
     // The counts told are those of the plugin written.
-    CPluginFile written;
-    std::atomic<std::int32_t> stop{0};
-    ASSERT_TRUE(written.Open("Repaired.esp", data) && written.ReadRecords(stop, CExtractOpts::All()));
-    ASSERT_GT(written.GetTable("INFO")->size(), 0u);
+    const auto written = ReadEntries(data, "Repaired.esp");
+    std::map<std::string, int> count;
+    for (const auto& [key, bytes] : written) ++count[key.first];
+    ASSERT_GT(count["INFO"], 0);
     EXPECT_EQ(fx.Frame().MessagePane()->Text(),
               QStringLiteral("Repair plugin written: Repaired.esp (%1 topics, %2 responses)")
-                  .arg(written.GetTable("DIAL")->size())
-                  .arg(written.GetTable("INFO")->size()));
+                  .arg(count["DIAL"])
+                  .arg(count["INFO"]));
 }
 
 }  // namespace

@@ -44,6 +44,13 @@ CFrameFixture::~CFrameFixture() {
     m_frame.reset();
 }
 
+std::string CFrameFixture::TakeAsked() {
+    std::string out;
+    for (const CMessage& m : m_messages) out += m.m_caption + ": " + m.m_text + "\n";
+    m_messages.clear();
+    return out;
+}
+
 void CFrameFixture::ChooseSamplePlugins() {
     CFileChoice choice{CFileChoice::EStatus::Chosen, {}};
     for (const char* name : {"Sample Armory.esp", "Sample Quests.esp", "Sample Tweaks.esp"})

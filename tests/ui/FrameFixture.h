@@ -42,6 +42,9 @@ public:
     bool StartHeldOperation();
     void ReleaseHeldOperation() { m_release = true; }
 
+    // The boxes asked since the last call, as "caption: text" lines.
+    std::string TakeAsked();
+
     std::deque<EAnswer> m_answers;           // empty: the box's default
     std::vector<CMessage> m_messages;        // every box asked for
     std::deque<CFileChoice> m_choices;       // empty: cancelled
