@@ -88,14 +88,18 @@ std::pair<std::unique_ptr<QMenu>, QStringList> MenuOf(CResultView& view, int col
     return {std::move(menu), texts};
 }
 
-TEST(EntryEditor, OpensFromTheListsWithItsComparisonAndViews) {
+// One walk through the editor on the sample set's iron sword, which Sample
+// Tweaks.esp takes over from Sample Armory.esp and Sample.esm.
+TEST(EntryEditor, OpensComparesWritesAndDeletesOnlyWhenItMay) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
     fx.CheckSamples();
     CResultView& conflicts = *f.View(EPane::Conflict);
-    const int row = RowWith(conflicts, "sample_iron_sword", "Sample Tweaks.esp", 3);
+    CResultView& warnings = *f.View(EPane::Warning);
+    const std::string file = "Sample Tweaks.esp";
+    const int row = RowWith(conflicts, "sample_iron_sword", file, 3);
     ASSERT_GE(row, 0);
-    const CEntry* tweaks = fx.Doc().FindEntry("Sample Tweaks.esp", "sample_iron_sword", "WEAP", false);
+    const CEntry* tweaks = fx.Doc().FindEntry(file, "sample_iron_sword", "WEAP", false);
     const CEntry* armory = fx.Doc().FindEntry("Sample Armory.esp", "sample_iron_sword", "WEAP", false);
     ASSERT_TRUE(tweaks && armory);
 
@@ -107,7 +111,6 @@ TEST(EntryEditor, OpensFromTheListsWithItsComparisonAndViews) {
     ASSERT_EQ(Editors(f).size(), 1u);
     EXPECT_EQ(Editors(f)[0]->windowTitle(), QStringLiteral("Sample Tweaks.esp - sample_iron_sword"));
     f.CloseEntryEditors({});
-    ASSERT_TRUE(Editors(f).empty());
     auto [menu, texts] = MenuOf(conflicts, 1);
     EXPECT_EQ(texts, (QStringList{"Open", "Delete", "-", "Copy", "Find Object"}));
     std::string searched = "none";
@@ -124,136 +127,63 @@ TEST(EntryEditor, OpensFromTheListsWithItsComparisonAndViews) {
     EXPECT_TRUE(Editors(f).empty());
     DoubleClick(conflicts, row, 3);
     ASSERT_EQ(Editors(f).size(), 1u);
-    CEntryDlg& dlg = *Editors(f)[0];
-    EXPECT_EQ(dlg.size(), QSize(625, 250));
+    QPointer<CEntryDlg> dlg = Editors(f)[0];
+    EXPECT_EQ(dlg->size(), QSize(625, 250));
     // Editing starts off; the grid shows one row per subrecord.
-    EXPECT_EQ(Looks(dlg), "hex (add) (insert) (delrow) (write) (delete) [x] grid");
+    EXPECT_EQ(Looks(*dlg), "hex (add) (insert) (delrow) (write) (delete) [x] grid");
     CSubRecords subs;
-    SplitSubRecords(tweaks->Data(), subs);
-    ASSERT_EQ(dlg.Grid()->rowCount(), int(subs.size()));
-    EXPECT_EQ(dlg.Grid()->item(0, 1)->text().toStdString(), subs[0].m_tag);
-    EXPECT_FALSE(dlg.Grid()->item(0, 3)->flags() & Qt::ItemIsEditable);
-    dlg.ReadOnlyBox()->setChecked(false);
-    EXPECT_EQ(Looks(dlg), "hex add insert delrow write delete [ ] editable grid");
+    ASSERT_TRUE(SplitSubRecords(tweaks->Data(), subs));
+    ASSERT_EQ(dlg->Grid()->rowCount(), int(subs.size()));
+    EXPECT_EQ(dlg->Grid()->item(0, 1)->text().toStdString(), subs[0].m_tag);
+    EXPECT_FALSE(dlg->Grid()->item(0, 3)->flags() & Qt::ItemIsEditable);
+    dlg->ReadOnlyBox()->setChecked(false);
+    EXPECT_EQ(Looks(*dlg), "hex add insert delrow write delete [ ] editable grid");
 
     // The hex view: this entry's bytes against the other file's; the row and
     // write buttons act on the grid, so not while the bytes show.
-    EXPECT_EQ(Marks(dlg), Marks(tweaks->Data(), armory->Data()));
-    EXPECT_NE(Marks(dlg).find('x'), std::string::npos);
-    EXPECT_EQ(dlg.HexView()->Layout().Bytes(), tweaks->Data());
-    EXPECT_EQ(Looks(dlg), "grid (add) (insert) (delrow) (write) delete [ ] hex");
-    dlg.Button(B::kGridView)->click();
-    EXPECT_EQ(Looks(dlg), "hex add insert delrow write delete [ ] editable grid");
+    EXPECT_EQ(Marks(*dlg), Marks(tweaks->Data(), armory->Data()));
+    EXPECT_NE(Marks(*dlg).find('x'), std::string::npos);
+    EXPECT_EQ(dlg->HexView()->Layout().Bytes(), tweaks->Data());
+    EXPECT_EQ(Looks(*dlg), "grid (add) (insert) (delrow) (write) delete [ ] hex");
+    dlg->Button(B::kGridView)->click();
+    EXPECT_EQ(Looks(*dlg), "hex add insert delrow write delete [ ] editable grid");
 
     // The same cell again brings this window forward instead of a second;
-    // the overridden file's entry is compared with the overriding one.
+    // the overridden file's entry is compared with the overriding one; the
+    // master's copy is only looked at; a warning whose original file is
+    // "None" is compared with itself.
     DoubleClick(conflicts, row, 3);
     EXPECT_EQ(Editors(f).size(), 1u);
     DoubleClick(conflicts, row, 4);
     CEntryDlg* older = EditorTitled(f, "Sample Armory.esp - sample_iron_sword");
     ASSERT_NE(older, nullptr);
     EXPECT_EQ(Marks(*older), Marks(armory->Data(), tweaks->Data()));
-
-    // The master's copy is only looked at: nothing but the view toggle.
     DoubleClick(conflicts, row, 5);
     CEntryDlg* master = EditorTitled(f, "Sample.esm - sample_iron_sword");
     ASSERT_NE(master, nullptr);
     EXPECT_EQ(Looks(*master), "hex grid");
     master->Button(B::kHexView)->click();
     EXPECT_EQ(Looks(*master), "grid hex");
-
-    // A warning whose original file is "None" is compared with itself.
-    CResultView& warnings = *f.View(EPane::Warning);
     ASSERT_EQ(warnings.Model().Text(0, 4), "None");
     DoubleClick(warnings, 0, 3);
-    CEntryDlg* alone = EditorTitled(f, "Sample Tweaks.esp - " + std::string(warnings.Model().Text(0, 2)));
+    CEntryDlg* alone = EditorTitled(f, file + " - " + std::string(warnings.Model().Text(0, 2)));
     ASSERT_NE(alone, nullptr);
     const std::string same = Marks(*alone);
     EXPECT_TRUE(!same.empty() && same.find_first_not_of('.') == std::string::npos) << same;
-
-    // Escape closes one window, an operation every other.
+    // Escape closes one window; the others stay.
     QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     QCoreApplication::sendEvent(master, &escape);
-    EXPECT_EQ(Editors(f).size(), 3u);
-    f.Action(CMainFrame::kCheckAll)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_TRUE(Editors(f).empty());
-}
-
-TEST(EntryEditor, WriteToEspRewritesOnlyThatEntry) {
-    CFrameFixture fx;
-    fx.CheckSamples();
-    const std::string file = "Sample Tweaks.esp";
-    const auto before = ReadEntries(fx.DataDir(), file);
-    const std::pair<std::string, std::string> key{"WEAP", "sample_iron_sword"};
-    ASSERT_TRUE(before.count(key));
-    CResultView& conflicts = *fx.Frame().View(EPane::Conflict);
-    DoubleClick(conflicts, RowWith(conflicts, "sample_iron_sword", file, 3), 3);
-    ASSERT_EQ(Editors(fx.Frame()).size(), 1u);
-    CEntryDlg& dlg = *Editors(fx.Frame())[0];
-    dlg.ReadOnlyBox()->setChecked(false);
-    QTableWidget& grid = *dlg.Grid();
-    int name = 0;
-    while (name < grid.rowCount() && grid.item(name, 1)->text() != QStringLiteral("FNAM")) ++name;
-    ASSERT_LT(name, grid.rowCount());
-    ASSERT_EQ(grid.item(name, 3)->text(), QStringLiteral("Ascii"));
-
-    // A row that does not fit its type stops the writing with its message;
-    // so does text the game's code page cannot hold, never written as "??".
-    dlg.AddRow();
-    const int added = grid.rowCount() - 1;
-    for (const auto& [column, text] : {std::pair(1, "XXXX"), std::pair(3, "Word"), std::pair(4, "2")})
-        grid.item(added, column)->setText(text);
-    fx.m_messages.clear();
-    EXPECT_FALSE(dlg.WriteToEsp());
-    EXPECT_EQ(grid.currentRow(), added);
-    EXPECT_TRUE(dlg.Button(B::kWriteToEsp)->isEnabled());
-    grid.setCurrentCell(added, 1);
-    dlg.DeleteRow();
-    grid.item(name, 2)->setText(QStringLiteral("\u0142\u0105"));
-    EXPECT_FALSE(dlg.WriteToEsp());
-    ASSERT_EQ(fx.m_messages.size(), 2u);
-    EXPECT_EQ(fx.m_messages[0].m_text, "Invalid Type Field.");
-    EXPECT_EQ(fx.m_messages[1].m_text, "Ascii Type Data not Valid Ascii at Row " + std::to_string(name + 1) + ".");
-    EXPECT_EQ(ReadEntries(fx.DataDir(), file), before);
-
-    grid.item(name, 2)->setText("Blade of Tests");
-    fx.m_answers = {EAnswer::Yes, EAnswer::Yes};
-    EXPECT_TRUE(dlg.WriteToEsp());
-    EXPECT_TRUE(std::filesystem::exists(fx.DataDir() + "Sample Tweaks.OLD"));
-    EXPECT_EQ(fx.Frame().MessagePane()->Text(), QStringLiteral("Written to ESP: Sample Tweaks.esp"));
-    // Every other entry of the file keeps its bytes; of this one only FNAM changed.
-    CSubRecords subs;
-    ASSERT_TRUE(SplitSubRecords(before.at(key), subs));
-    std::vector<records::CSub> edited;
-    for (const auto& sub : subs)
-        edited.push_back(records::Sub(sub.m_tag, sub.m_tag == "FNAM" ? std::string("Blade of Tests", 15) : sub.m_payload));
-    auto expected = before;
-    expected[key] = records::SubBytes(edited);
-    EXPECT_TRUE(ReadEntries(fx.DataDir(), file) == expected);
-    // The window now shows what the file holds.
-    EXPECT_EQ(grid.item(name, 2)->text(), QStringLiteral("Blade of Tests"));
-    EXPECT_EQ(grid.item(name, 4)->text(), QStringLiteral("15"));
-}
-
-TEST(EntryEditor, GuardsEditsAndDeletesItsEntryOnlyWhenAsked) {
-    CFrameFixture fx;
-    CMainFrame& f = fx.Frame();
-    fx.CheckSamples();
-    CResultView& conflicts = *f.View(EPane::Conflict);
-    CResultView& warnings = *f.View(EPane::Warning);
-    const int sword = RowWith(conflicts, "sample_iron_sword", "Sample Tweaks.esp", 3);
-    DoubleClick(conflicts, sword, 3);
+    ASSERT_EQ(Editors(f).size(), 3u);
+    f.CloseEntryEditors("Sample Armory.esp - sample_iron_sword");
+    f.CloseEntryEditors(alone->windowTitle().toStdString());
     ASSERT_EQ(Editors(f).size(), 1u);
-    QPointer<CEntryDlg> dlg = Editors(f)[0];
-    dlg->ReadOnlyBox()->setChecked(false);
 
     // While an operation runs the file waits: nothing is written or deleted,
     // Delete on the entry's row neither closes the editor nor acts, and the
     // lists' menus keep only Copy.
     ASSERT_TRUE(fx.StartHeldOperation());
     EXPECT_EQ(Looks(*dlg), "hex add insert delrow (write) (delete) [ ] editable grid");
-    conflicts.setCurrentIndex(conflicts.model()->index(sword, 3));
+    conflicts.setCurrentIndex(conflicts.model()->index(row, 3));
     ReleaseKey(conflicts, Qt::Key_Delete);
     EXPECT_EQ(Editors(f).size(), 1u);
     warnings.setCurrentIndex(warnings.model()->index(0, 2));
@@ -262,19 +192,59 @@ TEST(EntryEditor, GuardsEditsAndDeletesItsEntryOnlyWhenAsked) {
     fx.ReleaseHeldOperation();
     ASSERT_TRUE(fx.WaitIdle());
     EXPECT_EQ(Looks(*dlg), "hex add insert delrow write delete [ ] editable grid");
-    EXPECT_NE(fx.Doc().FindEntry("Sample Tweaks.esp", "sample_iron_sword", "WEAP", false), nullptr);
+    ASSERT_NE(fx.Doc().FindEntry(file, "sample_iron_sword", "WEAP", false), nullptr);
+
+    // A row that does not fit its type stops the writing with its message;
+    // so does text the game's code page cannot hold, never written as "??".
+    const auto before = ReadEntries(fx.DataDir(), file);
+    const std::pair<std::string, std::string> key{"WEAP", "sample_iron_sword"};
+    ASSERT_TRUE(before.count(key));
+    QTableWidget& grid = *dlg->Grid();
+    int name = 0;
+    while (name < grid.rowCount() && grid.item(name, 1)->text() != QStringLiteral("FNAM")) ++name;
+    ASSERT_LT(name, grid.rowCount());
+    ASSERT_EQ(grid.item(name, 3)->text(), QStringLiteral("Ascii"));
+    dlg->AddRow();
+    const int added = grid.rowCount() - 1;
+    for (const auto& [column, text] : {std::pair(1, "XXXX"), std::pair(3, "Word"), std::pair(4, "2")})
+        grid.item(added, column)->setText(text);
+    fx.m_messages.clear();
+    EXPECT_FALSE(dlg->WriteToEsp());
+    EXPECT_EQ(grid.currentRow(), added);
+    EXPECT_TRUE(dlg->Button(B::kWriteToEsp)->isEnabled());
+    grid.setCurrentCell(added, 1);
+    dlg->DeleteRow();
+    grid.item(name, 2)->setText(QStringLiteral("\u0142\u0105"));
+    EXPECT_FALSE(dlg->WriteToEsp());
+    EXPECT_EQ(fx.TakeAsked(), "Invalid Data: Invalid Type Field.\nInvalid Data: Ascii Type Data not Valid Ascii at Row " +
+                                  std::to_string(name + 1) + ".\n");
+    EXPECT_EQ(ReadEntries(fx.DataDir(), file), before);
+    grid.item(name, 2)->setText("Blade of Tests");
+    fx.m_answers = {EAnswer::Yes, EAnswer::Yes};
+    EXPECT_TRUE(dlg->WriteToEsp());
+    EXPECT_TRUE(std::filesystem::exists(fx.DataDir() + "Sample Tweaks.OLD"));
+    EXPECT_EQ(f.MessagePane()->Text(), QStringLiteral("Written to ESP: Sample Tweaks.esp"));
+    // Every other entry of the file keeps its bytes; of this one only FNAM changed.
+    CSubRecords old;
+    ASSERT_TRUE(SplitSubRecords(before.at(key), old));
+    std::vector<records::CSub> edited;
+    for (const auto& sub : old)
+        edited.push_back(records::Sub(sub.m_tag, sub.m_tag == "FNAM" ? std::string("Blade of Tests", 15) : sub.m_payload));
+    auto expected = before;
+    expected[key] = records::SubBytes(edited);
+    EXPECT_TRUE(ReadEntries(fx.DataDir(), file) == expected);
+    // The window now shows what the file holds.
+    EXPECT_EQ(grid.item(name, 2)->text(), QStringLiteral("Blade of Tests"));
+    EXPECT_EQ(grid.item(name, 4)->text(), QStringLiteral("15"));
 
     // A new row below the visible ones is scrolled to.
-    QTableWidget& grid = *dlg->Grid();
     for (int i = 0; i < 12; ++i) dlg->Button(B::kAddRow)->click();
     QCoreApplication::processEvents();
     const QRect last = grid.visualItemRect(grid.item(grid.rowCount() - 1, 1));
     EXPECT_TRUE(grid.viewport()->rect().contains(last)) << last.y() << " in " << grid.viewport()->height();
     EXPECT_EQ(grid.currentRow(), grid.rowCount() - 1);
-
     // Unwritten edits: Escape asks; No keeps the window, and so does closing
     // the main window, which then stays open too.
-    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
     fx.m_messages.clear();
     fx.m_answers = {EAnswer::No};
     QCoreApplication::sendEvent(dlg, &escape);
@@ -290,15 +260,21 @@ TEST(EntryEditor, GuardsEditsAndDeletesItsEntryOnlyWhenAsked) {
     QCoreApplication::sendEvent(dlg, &escape);
     EXPECT_TRUE(Editors(f).empty());
     // An editor without edits closes without a question.
-    DoubleClick(conflicts, sword, 3);
+    DoubleClick(conflicts, row, 3);
     ASSERT_EQ(Editors(f).size(), 1u);
     fx.m_messages.clear();
     QCoreApplication::sendEvent(Editors(f)[0], &escape);
     EXPECT_TRUE(Editors(f).empty());
     EXPECT_TRUE(fx.m_messages.empty());
+    // Every editor closes when an operation starts.
+    DoubleClick(conflicts, row, 4);
+    f.Action(CMainFrame::kCheckAll)->trigger();
+    ASSERT_TRUE(fx.WaitIdle());
+    EXPECT_TRUE(Editors(f).empty());
 
-    // Delete Entry: declined, nothing changes; accepted, the window closes
-    // and the entry's rows go from the list and the file.
+    // Delete Entry: not while "Read Only" is ticked; declined, nothing
+    // changes; accepted, the window closes and the entry's rows go from the
+    // list and the file.
     const std::size_t rowsBefore = warnings.Model().Table().RowCount();
     DoubleClick(warnings, RowWith(warnings, "sample_priest", "Sample Quests.esp", 3), 3);
     ASSERT_EQ(Editors(f).size(), 1u);
@@ -317,15 +293,14 @@ TEST(EntryEditor, GuardsEditsAndDeletesItsEntryOnlyWhenAsked) {
     EXPECT_LT(warnings.Model().Table().RowCount(), rowsBefore);
     EXPECT_EQ(fx.Doc().ResultTable(EPane::Warning)->RowCount(), warnings.Model().Table().RowCount());
     EXPECT_FALSE(ReadEntries(fx.DataDir(), "Sample Quests.esp").count({"NPC_", "sample_priest"}));
-
     // Delete from the menu of a warning row's name cell deletes the entry
     // from the row's plugin.
     const auto cell = [&](int column) { return std::string(warnings.Model().Text(0, column)); };
-    const std::string file = cell(3), id = cell(2), tag = cell(0);
+    const std::string other = cell(3), id = cell(2), tag = cell(0);
     warnings.setCurrentIndex(warnings.model()->index(0, 2));
     fx.m_answers = {EAnswer::Yes};
     MenuOf(warnings, 2).first->actions()[1]->trigger();
-    EXPECT_EQ(fx.Doc().FindEntry(file, id, tag, false), nullptr);
+    EXPECT_EQ(fx.Doc().FindEntry(other, id, tag, false), nullptr);
 }
 
 TEST(OptionsSheet, PagesCopyInWhenShownAndBackOnlyIfShown) {
@@ -334,9 +309,7 @@ TEST(OptionsSheet, PagesCopyInWhenShownAndBackOnlyIfShown) {
     options.m_conflictChecks[3] = 0;
     COptionsSheet sheet(options);
     EXPECT_EQ(sheet.windowTitle(), QStringLiteral("VANTOR Options"));
-    QStringList tabs;
-    for (int i = 0; i < sheet.Tabs()->count(); ++i) tabs << sheet.Tabs()->tabText(i);
-    EXPECT_EQ(tabs, (QStringList{"Operations", "Conflicts", "Game"}));
+    EXPECT_EQ(sheet.Tabs()->count(), 3);
     sheet.show();
     CPPageOP& op = *sheet.Operations();
     EXPECT_TRUE(op.WasShown());
@@ -345,14 +318,14 @@ TEST(OptionsSheet, PagesCopyInWhenShownAndBackOnlyIfShown) {
         EXPECT_EQ(box->isChecked(), box == op.m_checkDeleted) << box->text().toStdString();
         box->toggle();
     }
-    COptionSet result = sheet.Result();
     // Only the named bit of DefaultOps changes; the unseen page changes nothing.
-    EXPECT_EQ(result.m_defaultOps, 0x0D);
-    EXPECT_EQ(result.m_uncleanChecks[kInfoCheck], 1);
-    for (std::size_t k = 0; k < kCheckCount; ++k)
-        if (k != kInfoCheck) {
-            EXPECT_EQ(result.m_uncleanChecks[k], options.m_uncleanChecks[k]);
-        }
+    COptionSet expected = options;
+    expected.m_defaultOps = 0x0D;
+    expected.m_uncleanChecks[kInfoCheck] = 1;
+    expected.m_extractOpts.m_landData = 1;
+    COptionSet result = sheet.Result();
+    EXPECT_EQ(result.m_defaultOps, expected.m_defaultOps);
+    EXPECT_EQ(result.m_uncleanChecks, expected.m_uncleanChecks);
     EXPECT_EQ(result.m_extractOpts.m_landData, 1);
     EXPECT_EQ(result.m_conflictChecks, options.m_conflictChecks);
 
@@ -373,8 +346,6 @@ TEST(OptionsSheet, PagesCopyInWhenShownAndBackOnlyIfShown) {
 
     // The load order: OpenMW's configuration file counts only for OpenMW.
     CPPageGame& game = *sheet.GamePage();
-    EXPECT_EQ(game.m_morrowind->text(), QStringLiteral("Morrowind (Morrowind.ini and file times)"));
-    EXPECT_EQ(game.m_openmw->text(), QStringLiteral("OpenMW (openmw.cfg)"));
     EXPECT_TRUE(game.m_morrowind->isChecked());
     EXPECT_FALSE(game.m_config->isEnabled());
     game.m_openmw->setChecked(true);
