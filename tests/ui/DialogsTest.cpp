@@ -414,15 +414,13 @@ TEST(HexView, PaintsDifferingBytesInRed) {
         const QImage image = view.viewport()->grab().toImage();
         int count = 0;
         for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x) {
-                const QColor c = image.pixelColor(x, y);
-                count += c.red() > 180 && c.green() < 120 && c.blue() < 120;
-            }
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixelColor(x, y).red() > 180 && image.pixelColor(x, y).green() < 120 &&
+                         image.pixelColor(x, y).blue() < 120;
         return count;
     };
-    CHexView same("ABCDEFGH", "ABCDEFGH");
+    CHexView same("ABCDEFGH", "ABCDEFGH"), differs("ABCDEFGH", "ABCxEFG");
     EXPECT_EQ(redPixels(same), 0);
-    CHexView differs("ABCDEFGH", "ABCxEFG");
     EXPECT_GT(redPixels(differs), 0);
     // Byte 3 and byte 7 (past the comparison's end) differ, in both columns.
     const CHexLayout& l = differs.Layout();
@@ -431,59 +429,48 @@ TEST(HexView, PaintsDifferingBytesInRed) {
     for (const auto& [column, red] : columns) EXPECT_EQ(differs.ColumnColour(0, column) == QColor(255, 51, 50), red) << column;
 }
 
-QStringList Items(const QComboBox& box) {
+QString Items(const QComboBox& box) {
     QStringList out;
     for (int i = 0; i < box.count(); ++i) out << box.itemText(i);
-    return out;
+    return out.join('|');
 }
 
 TEST(FindDialog, StartValuesAndHistoryAfterABA) {
     COptionSet options;
-    auto search = [&](const QString& text) {
+    // The history and boxes the dialog opens with, then what it was asked to find.
+    auto search = [&](const QString& text, bool exact) {
         CFindDlg dlg(options, nullptr);
+        QString told = Items(*dlg.FindWhat()) + " [" + dlg.FindWhat()->currentText() + "]";
+        const QAbstractButton* boxes[] = {dlg.MatchCase(), dlg.WholeWord(), dlg.LookInData(), dlg.EsmMode()};
+        for (const QAbstractButton* box : boxes)
+            told += box->isChecked() ? " +" : " -";
         dlg.FindWhat()->setEditText(text);
+        dlg.EsmMode()->setChecked(exact);
+        dlg.MatchCase()->setChecked(exact);
         dlg.OnFind();
         EXPECT_EQ(dlg.result(), QDialog::Accepted);
-        return dlg.Params();
+        const CFindParams p = dlg.Params();
+        return told.toStdString() + " -> " + p.m_text + (p.m_lookInData ? " data" : "") +
+               (p.m_searchMasters ? " masters" : "") + (p.m_matchCase ? " case" : "");
     };
-    {
-        CFindDlg dlg(options, nullptr);
-        EXPECT_EQ(Items(*dlg.FindWhat()), QStringList({"", "", "", "", ""}));
-        EXPECT_TRUE(dlg.FindWhat()->currentText().isEmpty());
-        EXPECT_EQ(std::vector<bool>({dlg.MatchCase()->isChecked(), dlg.WholeWord()->isChecked(),
-                                     dlg.LookInData()->isChecked(), dlg.EsmMode()->isChecked()}),
-                  std::vector<bool>({false, false, true, false}));
-    }
-    const CFindParams first = search("A");
-    EXPECT_EQ(first.m_text, "A");
-    EXPECT_EQ(first.m_lookInData, 1);
-    EXPECT_EQ(first.m_searchMasters, 0);
-    search("B");
-    search("A");
-    CFindDlg dlg(options, nullptr);
-    EXPECT_EQ(Items(*dlg.FindWhat()), QStringList({"A", "B", "", "", ""}));
+    EXPECT_EQ(search("A", false), "|||| [] - - + - -> A data");
+    search("B", false);
+    EXPECT_EQ(search("A", false), "B|A||| [] - - + - -> A data");
     // Exact comparison: another case is another entry.
-    dlg.FindWhat()->setEditText("a");
-    dlg.EsmMode()->setChecked(true);
-    dlg.MatchCase()->setChecked(true);
-    dlg.OnFind();
-    EXPECT_EQ(dlg.Params().m_searchMasters, 1);
-    EXPECT_EQ(dlg.Params().m_matchCase, 1);
+    EXPECT_EQ(search("a", true), "A|B||| [] - - + - -> a data masters case");
     EXPECT_EQ(std::vector<std::string>(options.m_findHistory.begin(), options.m_findHistory.begin() + 3),
               (std::vector<std::string>{"a", "A", "B"}));
 }
 
 TEST(ViewFileDialog, FileTypeSwitchesTheListAndTheGlobalMode) {
-    CViewFileSeed seed{{"One.esp", "Two.esp"}, {"Main.esm"}};
-    CViewFileDlg dlg(seed, nullptr);
+    CViewFileDlg dlg(CViewFileSeed{{"One.esp", "Two.esp"}, {"Main.esm"}}, nullptr);
     EXPECT_TRUE(dlg.EspFile()->isChecked());
     EXPECT_TRUE(dlg.AllData()->isChecked());
-    EXPECT_EQ(Items(*dlg.FileBox()), QStringList({"One.esp", "Two.esp"}));
+    EXPECT_EQ(Items(*dlg.FileBox()), QStringLiteral("One.esp|Two.esp"));
     EXPECT_TRUE(dlg.GlobalChanges()->isEnabled());
-
     dlg.GlobalChanges()->setChecked(true);
     dlg.EsmFile()->setChecked(true);
-    EXPECT_EQ(Items(*dlg.FileBox()), QStringList({"Main.esm"}));
+    EXPECT_EQ(Items(*dlg.FileBox()), QStringLiteral("Main.esm"));
     EXPECT_FALSE(dlg.GlobalChanges()->isEnabled());
     dlg.FileBox()->setCurrentIndex(0);
     dlg.OnOk();
@@ -605,51 +592,6 @@ TEST(DialogRepairTool, DeleteExistingAsksAndNeverTakesAFileInUse) {
     dlg.DeleteExisting();
     ASSERT_EQ(fx.m_messages.size(), 2u);
     EXPECT_EQ(fx.m_messages[1].m_text, "There is no file " + data + "Old Repair.esp to delete.");
-}
-
-TEST(DialogRepairTool, ReLinkShowsTheWindowFromTheWorker) {
-    CFrameFixture fx;
-    CVANTORDoc& doc = fx.Doc();
-    const std::string data = fx.DataDir();
-    COptionSet options = doc.Options();
-    options.m_espFilename = "Old.esp";
-    options.m_espPath = data;
-    doc.SetOptions(options);
-
-    // Closed without "Repair Dialog": nothing changes.
-    int shown = 0;
-    fx.Frame().Link().m_repairDialogHook = [&](QDialog& window) {
-        ++shown;
-        EXPECT_EQ(window.windowTitle(), QStringLiteral("Dialog Repair Tool"));
-        window.reject();
-    };
-    doc.OnRelinkDialog();
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(shown, 1);
-    EXPECT_EQ(doc.Options().m_espFilename, "Old.esp");
-    EXPECT_EQ(fx.Frame().MessagePane()->Text(), QStringLiteral("Dialog repair cancelled"));
-
-    fx.Frame().Link().m_repairDialogHook = [&](QDialog& window) {
-        auto& dlg = dynamic_cast<CDialogRepairDlg&>(window);
-        EXPECT_EQ(dlg.RepairNameLabel()->text(), QStringLiteral("Old.esp"));
-        fx.m_choices = {Chosen({data + "Repaired.esp"}), Chosen({data + "Sample Quests.esp"})};
-        dlg.CreateNew();
-        dlg.BrowsePlugins();
-        dlg.accept();
-    };
-    doc.OnRelinkDialog();
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(doc.Options().m_espFilename, "Repaired.esp");
-    EXPECT_EQ(doc.Options().m_espPath, data);
-    // The counts told are those of the plugin written.
-    const auto written = ReadEntries(data, "Repaired.esp");
-    std::map<std::string, int> count;
-    for (const auto& [key, bytes] : written) ++count[key.first];
-    ASSERT_GT(count["INFO"], 0);
-    EXPECT_EQ(fx.Frame().MessagePane()->Text(),
-              QStringLiteral("Repair plugin written: Repaired.esp (%1 topics, %2 responses)")
-                  .arg(count["DIAL"])
-                  .arg(count["INFO"]));
 }
 
 }  // namespace

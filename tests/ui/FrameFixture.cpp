@@ -136,9 +136,14 @@ std::vector<CEntryDlg*> Editors(CMainFrame& frame) {
     return out;
 }
 
+std::string FileText(const std::string& path) {
+    std::string text;
+    platform::ReadWholeFile(path, text);
+    return text;
+}
+
 void ExpectGolden(const std::string& name, const std::string& text) {
-    std::string golden;
-    platform::ReadWholeFile(std::string(VANTOR_UI_GOLDEN) + "/" + name, golden);
+    const std::string golden = FileText(std::string(VANTOR_UI_GOLDEN) + "/" + name);
     EXPECT_EQ(text, golden) << "golden file tests/ui/golden/" << name;
     if (text != golden) std::ofstream(name + ".actual", std::ios::binary) << text;
 }

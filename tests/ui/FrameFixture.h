@@ -56,6 +56,7 @@ private:
     std::unique_ptr<CMainFrame> m_frame;
 };
 
+std::string FileText(const std::string& path);
 // The texts of a view's rows as "col0|col1|...".
 std::vector<std::string> Rows(const CResultView& view);
 // The row showing `id` with `file` in `column`, or -1.

@@ -26,12 +26,6 @@ namespace {
 
 using C = CMainFrame;
 
-std::string FileText(const std::string& path) {
-    std::string text;
-    platform::ReadWholeFile(path, text);
-    return text;
-}
-
 TEST(MainFrame, ChecksSortsAndSavesTheListsAsShown) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();

@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <sys/wait.h>
 
+#include "DialogRepairDlg.h"
 #include "FindDlg.h"
 #include "FrameFixture.h"
 #include "LeftView.h"
@@ -74,7 +75,6 @@ TEST(MainFrame, StartShowsOnlyTheTreeWithTheExactMenus) {
     CMainFrame& f = fx.Frame();
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Vantorscope"));
     EXPECT_TRUE(f.Tree()->isVisible());
-    for (EPane p : {EPane::Conflict, EPane::Warning, EPane::Editor}) EXPECT_FALSE(f.PaneShown(p));
     EXPECT_TRUE(f.actions().contains(f.Action(C::kDefaultCheck)));
     // Enable is 0 by default: the relink items and their separator are gone.
     std::string commands = CommandsText(f);
@@ -126,6 +126,24 @@ TEST(Busy, TheStatusBarAndTheCaptionsTellWhatEachOperationCameTo) {
             if (answer) fx.m_answers = {*answer};
             SelectCells(*f.View(pane), cells);
             ReleaseKey(*f.View(pane), Qt::Key_Delete);
+        };
+    };
+    // The repair tool shows from the worker; closed without "Repair Dialog"
+    // it changes nothing.
+    auto relink = [&](bool repair) {
+        return [&, repair] {
+            f.Link().m_repairDialogHook = [&, repair](QDialog& window) {
+                auto& dlg = dynamic_cast<CDialogRepairDlg&>(window);
+                EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Dialog Repair Tool"));
+                EXPECT_EQ(dlg.RepairNameLabel()->text(), QStringLiteral("Old.esp"));
+                if (!repair) return dlg.reject();
+                for (const char* name : {"Repaired.esp", "Sample Quests.esp"})
+                    fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.DataDir() + name}});
+                dlg.CreateNew();
+                dlg.BrowsePlugins();
+                dlg.accept();
+            };
+            fx.Doc().OnRelinkDialog();
         };
     };
     auto sortByName = [&] {
@@ -223,6 +241,16 @@ TEST(Busy, TheStatusBarAndTheCaptionsTellWhatEachOperationCameTo) {
              QApplication::sendEvent(&f, &none);
          },
          ""},
+        {"ReLink Dialog, closed",
+         [&] {
+             COptionSet options = fx.Doc().Options();
+             options.m_espFilename = "Old.esp";
+             options.m_espPath = fx.DataDir();
+             fx.Doc().SetOptions(options);
+             relink(false)();
+         },
+         ""},
+        {"ReLink Dialog, Sample Quests.esp repaired into Repaired.esp", relink(true), ""},
         // New Check stops a running check and forgets it: nothing it found is
         // told about the empty lists.
         {"Check All, with New Check asked for while it runs",
@@ -257,16 +285,11 @@ TEST(Busy, TheStatusBarAndTheCaptionsTellWhatEachOperationCameTo) {
     }
     ExpectGolden("operations.txt", told);
     EXPECT_EQ(fx.Doc().Options().m_findHistory[1], "sample_trader");
+    EXPECT_EQ(fx.Doc().Options().m_espFilename, "Repaired.esp");
+    EXPECT_EQ(fx.Doc().Options().m_espPath, fx.DataDir());
 }
 
 namespace fs = std::filesystem;
-using C = CMainFrame;
-
-std::string Read(const std::string& path) {
-    std::string out;
-    platform::ReadWholeFile(path, out);
-    return out;
-}
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
@@ -309,7 +332,7 @@ std::string Save(CFrameFixture& fx, const std::string& name) {
     fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {path}});
     fx.Frame().Action(C::kSaveResults)->trigger();
     Keep(path, name);
-    return Read(path);
+    return FileText(path);
 }
 
 void SaveEverything(bool withCorpus) {
@@ -330,7 +353,7 @@ void SaveEverything(bool withCorpus) {
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_FALSE(gui.empty());
-    EXPECT_EQ(gui, Read(fx.Dir() / "cli.txt"));
+    EXPECT_EQ(gui, FileText(fx.Dir() / "cli.txt"));
 
     // Sorted as the user sorts, then the other lists' fills.
     emit fx.Frame().View(EPane::Warning)->horizontalHeader()->sectionClicked(2);
