@@ -3,7 +3,6 @@
 // closing. What each operation tells is in the operations transcript.
 #include <gtest/gtest.h>
 
-#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QPrinter>
 #include <QProcess>
@@ -113,57 +112,6 @@ TEST(MainFrame, ProgressDisplayOpensAdvancesAndCloses) {
     EXPECT_EQ(f.MessagePane()->Bar()->maximum(), 5);
     f.OnProgress({}, 0);
     EXPECT_EQ(f.MessagePane()->Text(), f.MessagePane()->IdleText());
-}
-
-TEST(FileTree, ModesRootsAndRemove) {
-    CFrameFixture fx;
-    CMainFrame& f = fx.Frame();
-    CLeftView& tree = *f.Tree();
-    auto texts = [&] {
-        std::string out;
-        for (int i = 0; i < tree.topLevelItemCount(); ++i) {
-            out += tree.topLevelItem(i)->text(0).toStdString() + ":";
-            for (int c = 0; c < tree.topLevelItem(i)->childCount(); ++c)
-                out += " " + tree.topLevelItem(i)->child(c)->text(0).toStdString();
-            out += ";";
-        }
-        return out + (f.Action(C::kChooseMaster)->isEnabled() ? " master may be chosen" : "");
-    };
-    fx.ChooseSamplePlugins();
-    EXPECT_TRUE(f.Action(C::kFullCheck)->isChecked());
-    EXPECT_EQ(texts(), "Plugin Files: Sample Armory.esp Sample Quests.esp Sample Tweaks.esp;");
-    f.Action(C::kSingleVersus)->trigger();
-    EXPECT_FALSE(f.Action(C::kFullCheck)->isChecked());
-    fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.DataDir() + "Sample.esm"}});
-    f.Action(C::kChooseMaster)->trigger();
-    EXPECT_EQ(fx.m_choosers.back().m_title, "Select Master Plugin to Check Against");
-    EXPECT_EQ(texts(), "Master Plugin: Sample.esm;Plugin Files: Sample Armory.esp Sample Quests.esp Sample Tweaks.esp; "
-                       "master may be chosen");
-
-    // A right click selects the item under the mouse before the menu opens.
-    tree.SelectText("Plugin Files");
-    QTreeWidgetItem* quests = tree.findItems("Sample Quests.esp", Qt::MatchExactly | Qt::MatchRecursive).front();
-    const QPoint at = tree.visualItemRect(quests).center();
-    QStringList menuItems;
-    QTimer::singleShot(50, [&] {
-        if (QWidget* popup = QApplication::activePopupWidget()) {
-            for (QAction* a : popup->actions()) menuItems << a->text();
-            popup->close();
-        }
-    });
-    QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, tree.viewport()->mapToGlobal(at));
-    QApplication::sendEvent(tree.viewport(), &rightClick);
-    EXPECT_EQ(menuItems, (QStringList{"Remove", "Add"}));
-    tree.RemoveAction()->trigger();
-    EXPECT_EQ(fx.Doc().PendingNames(), (std::vector<std::string>{"Sample Armory.esp", "Sample Tweaks.esp"}));
-
-    // Add on the master root chooses a master; Full Check drops the root.
-    tree.SelectText("Master Plugin");
-    tree.AddAction()->trigger();
-    EXPECT_EQ(fx.m_choosers.size(), 3u);
-    EXPECT_EQ(fx.m_choosers.back().m_title, "Select Master Plugin to Check Against");
-    f.Action(C::kFullCheck)->trigger();
-    EXPECT_EQ(texts(), "Plugin Files: Sample Armory.esp Sample Tweaks.esp;");
 }
 
 TEST(MainFrame, OpenMWLoadOrderIsKeptAndShowsEachFilesFolder) {

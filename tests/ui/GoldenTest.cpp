@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
@@ -251,6 +252,44 @@ TEST(Busy, TheStatusBarAndTheCaptionsTellWhatEachOperationCameTo) {
          },
          ""},
         {"ReLink Dialog, Sample Quests.esp repaired into Repaired.esp", relink(true), ""},
+        // Single Versus offers a master root; Add on it chooses a master, and
+        // Full Check drops it.
+        {"Single Versus, then Choose Master Plugin Sample.esm",
+         [&] {
+             f.Action(C::kSingleVersus)->trigger();
+             EXPECT_FALSE(f.Action(C::kFullCheck)->isChecked());
+             fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.DataDir() + "Sample.esm"}});
+             f.Action(C::kChooseMaster)->trigger();
+             EXPECT_EQ(fx.m_choosers.back().m_title, "Select Master Plugin to Check Against");
+             f.Tree()->SelectText("Master Plugin");
+             f.Tree()->AddAction()->trigger();
+             EXPECT_EQ(fx.m_choosers.end()[-2].m_title, fx.m_choosers.back().m_title);
+         },
+         ""},
+        // A right click selects the item under the mouse before the menu opens.
+        {"Remove Sample Quests.esp through the tree's menu",
+         [&] {
+             CLeftView& tree = *f.Tree();
+             tree.SelectText("Plugin Files");
+             QTreeWidgetItem* quests = tree.findItems("Sample Quests.esp", Qt::MatchExactly | Qt::MatchRecursive).front();
+             const QPoint at = tree.visualItemRect(quests).center();
+             QStringList items;
+             QTimer::singleShot(50, [&items] {
+                 if (QWidget* popup = QApplication::activePopupWidget()) {
+                     for (QAction* a : popup->actions()) items << a->text();
+                     popup->close();
+                 }
+             });
+             QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, tree.viewport()->mapToGlobal(at));
+             QApplication::sendEvent(tree.viewport(), &rightClick);
+             EXPECT_EQ(items, (QStringList{"Remove", "Add"}));
+             tree.RemoveAction()->trigger();
+             std::vector<std::string> loaded = fx.Doc().LoadedNames();
+             std::sort(loaded.begin(), loaded.end());
+             EXPECT_EQ(loaded, (std::vector<std::string>{"Sample Armory.esp", "Sample Tweaks.esp"}));
+         },
+         ""},
+        {"Full Check", run(C::kFullCheck), ""},
         // New Check stops a running check and forgets it: nothing it found is
         // told about the empty lists.
         {"Check All, with New Check asked for while it runs",
