@@ -366,9 +366,8 @@ void ExpectWholeTexts(QWidget& window, const char* name) {
         else if (qobject_cast<QGroupBox*>(w)) need = w->minimumSizeHint();
         else continue;
         ++checked;
-        EXPECT_GE(w->width(), need.width()) << name << ": " << w->metaObject()->className() << " "
-                                            << w->property("text").toString().toStdString()
-                                            << w->property("title").toString().toStdString();
+        const std::string text = (w->property("text").toString() + w->property("title").toString()).toStdString();
+        EXPECT_GE(w->width(), need.width()) << name << ": " << w->metaObject()->className() << " " << text;
         EXPECT_GE(w->height(), need.height()) << name;
         EXPECT_TRUE(window.rect().contains(QRect(w->mapTo(&window, QPoint(0, 0)), w->size()))) << name;
     }

@@ -2,7 +2,6 @@
 // geometry, page counts, and which entries the Delete key and the editor act on.
 #include <gtest/gtest.h>
 
-
 #include "EntryActions.h"
 #include "OperationSummary.h"
 #include "PaneLayout.h"
@@ -19,11 +18,7 @@ namespace {
 
 // "c", "w", "e" for the panes on screen.
 std::string OnScreen(const CPaneLayout& l) {
-    std::string s;
-    if (l.OnScreen(1)) s += 'c';
-    if (l.OnScreen(2)) s += 'w';
-    if (l.OnScreen(3)) s += 'e';
-    return s;
+    return std::string(l.OnScreen(1) ? "c" : "") + (l.OnScreen(2) ? "w" : "") + (l.OnScreen(3) ? "e" : "");
 }
 
 TEST(PaneLayout, HideAndShowSequences) {
@@ -99,7 +94,6 @@ struct CDeleteRecorder {
     }
 };
 
-using fixtures::CRowSpec;
 constexpr auto kUnclean = EFinding::Unclean;
 constexpr auto kConflict = EFinding::Conflict;
 
