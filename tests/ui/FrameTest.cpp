@@ -25,20 +25,47 @@ namespace {
 
 using C = CMainFrame;
 
-TEST(MainFrame, ChecksSortsAndSavesTheListsAsShown) {
+TEST(MainFrame, ChecksFitsSortsAndSavesTheListsAsShown) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
-    fx.CheckSamples();
+    // A plugin whose name is wider than the tree's first width.
+    const std::string longName = "Sample Armory With A Name Far Longer Than The Tree Is Wide.esp";
+    std::filesystem::copy_file(fx.DataDir() + "Sample Armory.esp", fx.DataDir() + longName);
+    fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.DataDir() + longName, fx.DataDir() + "Sample Tweaks.esp",
+                                                           fx.DataDir() + "Sample Quests.esp"}});
+    f.Action(C::kChoosePlugins)->trigger();
+    EXPECT_GE(f.Tree()->width(), f.Tree()->WidthForNames());
+    f.Action(C::kCheckAll)->trigger();
+    ASSERT_TRUE(fx.WaitIdle());
     ASSERT_EQ(fx.m_choosers.size(), 1u);
     EXPECT_EQ(fx.m_choosers[0].m_title, "Select Files");
     EXPECT_EQ(fx.m_choosers[0].m_startFolder, fx.DataDir());
     EXPECT_EQ(f.MessagePane()->Bar(), nullptr);
     // What the document keeps is what the panes show.
-    EXPECT_EQ(&f.View(EPane::Conflict)->Model().Table(), fx.Doc().ResultTable(EPane::Conflict).get());
+    CResultView& list = *f.View(EPane::Conflict);
+    EXPECT_EQ(&list.Model().Table(), fx.Doc().ResultTable(EPane::Conflict).get());
     // Copy takes the rectangle of the selection, unselected cells empty.
-    SelectCells(*f.View(EPane::Conflict), {{0, 0}, {1, 2}});
-    EXPECT_EQ(f.ActiveList(), f.View(EPane::Conflict));
-    EXPECT_EQ(f.View(EPane::Conflict)->SelectedText(), QStringLiteral("NPC_\t\t\n\t\tsample_iron_sword\n"));
+    SelectCells(list, {{0, 0}, {1, 2}});
+    EXPECT_EQ(f.ActiveList(), &list);
+    EXPECT_EQ(list.SelectedText(), QStringLiteral("NPC_\t\t\n\t\tsample_iron_sword\n"));
+
+    // Columns fit their texts up to a cap; width left over goes to a column,
+    // not to an empty strip; a width the user gave stays when the list is
+    // filled again.
+    const QFontMetrics metrics(list.font());
+    int total = 0;
+    for (int c = 0; c < list.Model().columnCount(); ++c) {
+        int longest = 0;
+        for (int r = 0; r < list.Model().rowCount(); ++r)
+            longest = std::max(longest, metrics.horizontalAdvance(list.model()->index(r, c).data().toString()));
+        EXPECT_GE(list.columnWidth(c), std::min(longest, std::max(200, metrics.averageCharWidth() * 48))) << c;
+        total += list.columnWidth(c);
+    }
+    EXPECT_GE(total, list.viewport()->width());
+    list.horizontalHeader()->resizeSection(0, 97);
+    f.Action(C::kCheckAll)->trigger();
+    ASSERT_TRUE(fx.WaitIdle());
+    EXPECT_EQ(list.columnWidth(0), 97);
 
     CResultView& warnings = *f.View(EPane::Warning);
     auto namesIn = [](const CResultTable& table) {
@@ -268,39 +295,6 @@ TEST(MainWindow, OpensMaximizedFirstThenWhereItWasLeft) {
     std::ofstream(settings, std::ios::binary) << moved;
     restart();
     EXPECT_TRUE(frame->isMaximized());
-}
-
-TEST(Lists, ColumnsFitTheirTextsAndTheTreeItsNames) {
-    CFrameFixture fx;
-    CMainFrame& f = fx.Frame();
-    // A plugin whose name is wider than the tree's first width.
-    const std::string longName = "Sample Armory With A Name Far Longer Than The Tree Is Wide.esp";
-    std::filesystem::copy_file(fx.DataDir() + "Sample Armory.esp", fx.DataDir() + longName);
-    fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.DataDir() + longName, fx.DataDir() + "Sample Tweaks.esp"}});
-    f.Action(C::kChoosePlugins)->trigger();
-    EXPECT_GE(f.Tree()->width(), f.Tree()->WidthForNames());
-    f.Action(C::kCheckAll)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-
-    CResultView& list = *f.View(EPane::Conflict);
-    ASSERT_GT(list.Model().rowCount(), 0);
-    const QFontMetrics metrics(list.font());
-    int total = 0;
-    for (int c = 0; c < list.Model().columnCount(); ++c) {
-        int longest = 0;
-        for (int r = 0; r < list.Model().rowCount(); ++r)
-            longest = std::max(longest, metrics.horizontalAdvance(list.model()->index(r, c).data().toString()));
-        const int cap = std::max(200, metrics.averageCharWidth() * 48);
-        EXPECT_GE(list.columnWidth(c), std::min(longest, cap)) << c;
-        total += list.columnWidth(c);
-    }
-    // Width left over goes to a column, not to an empty strip.
-    EXPECT_GE(total, list.viewport()->width());
-    // A width the user gave stays when the list is filled again.
-    list.horizontalHeader()->resizeSection(0, 97);
-    f.Action(C::kCheckAll)->trigger();
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(list.columnWidth(0), 97);
 }
 
 TEST(Help, IsTheUsersGuideBuiltIntoTheProgram) {
