@@ -495,14 +495,17 @@ std::string Listed(const CDialogRepairDlg& dlg, const std::string& data) {
 
 CFileChoice Chosen(std::vector<std::string> paths) { return {CFileChoice::EStatus::Chosen, std::move(paths)}; }
 
-TEST(DialogRepairTool, ListsKeepTheAddedOrderAndShowNamesSorted) {
+TEST(DialogRepairTool, ListsKeepTheAddedOrderAndDeleteExistingAsks) {
     CFrameFixture fx;
+    fx.CheckSamples();
+    fx.m_choosers.clear();
     const std::string data = fx.DataDir();
     const std::string install = fx.Dir().Path() + "game/";
     std::filesystem::create_directories(install);
     std::ofstream(install + "Morrowind.ini") << "[Game Files]\r\nGameFile0=Morrowind.esm\r\nGameFile1=Mod.esp\r\n"
                                                 "GameFile2=Loud.ESP\r\nGameFile3=Zeta.esp\r\nGameFile5=Late.esp\r\n";
-    CDialogRepairDlg dlg({"Repair.esp", data, data, loadorder::MorrowindLoadOrder({install, data, {}}), {}},
+    CDialogRepairDlg dlg({"Repair.esp", data, data, loadorder::MorrowindLoadOrder({install, data, {}}),
+                          FilesInUse(fx.Doc().Files())},
                          fx.Frame().Link(), &fx.Frame());
     EXPECT_EQ(dlg.RepairNameLabel()->text(), QStringLiteral("Repair.esp"));
 
@@ -547,14 +550,7 @@ TEST(DialogRepairTool, ListsKeepTheAddedOrderAndShowNamesSorted) {
                                  "shown: Loud.ESP Mod.esp Repair.esp Zeta.esp");
     dlg.Clear();
     EXPECT_EQ(Listed(dlg, data), "shown:");
-}
 
-TEST(DialogRepairTool, DeleteExistingAsksAndNeverTakesAFileInUse) {
-    CFrameFixture fx;
-    fx.CheckSamples();
-    const std::string data = fx.DataDir();
-    CDialogRepairDlg dlg({"Repair.esp", data, data, fx.Doc().LoadOrder(), FilesInUse(fx.Doc().Files())},
-                         fx.Frame().Link(), &fx.Frame());
     auto deleteNamed = [&](const std::string& name, EAnswer answer) {
         fx.m_choices = {Chosen({data + name})};
         dlg.BrowseRepairPlugin();

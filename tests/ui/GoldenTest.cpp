@@ -71,24 +71,21 @@ std::string CommandsText(CMainFrame& f) {
     return out;
 }
 
-TEST(MainFrame, StartShowsOnlyTheTreeWithTheExactMenus) {
+TEST(Golden, TheCommandsAndWhatEachOperationCameTo) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Vantorscope"));
     EXPECT_TRUE(f.Tree()->isVisible());
     EXPECT_TRUE(f.actions().contains(f.Action(C::kDefaultCheck)));
     // Enable is 0 by default: the relink items and their separator are gone.
-    std::string commands = CommandsText(f);
-    CFrameFixture relink("[DialogRepair]\r\nEnable=0100000001\r\n");
-    const std::string all = CommandsText(relink.Frame());
-    const std::size_t from = all.find("&Operations\n");
-    commands += "With Enable=0100000001\n" + all.substr(from, all.find("&Help\n") - from);
-    ExpectGolden("commands.txt", commands);
-}
+    {
+        CFrameFixture enabled("[DialogRepair]\r\nEnable=0100000001\r\n");
+        const std::string all = CommandsText(enabled.Frame());
+        const std::size_t from = all.find("&Operations\n");
+        ExpectGolden("commands.txt",
+                     CommandsText(f) + "With Enable=0100000001\n" + all.substr(from, all.find("&Help\n") - from));
+    }
 
-TEST(Busy, TheStatusBarAndTheCaptionsTellWhatEachOperationCameTo) {
-    CFrameFixture fx;
-    CMainFrame& f = fx.Frame();
     std::string told;
     auto run = [&](C::ECommand c, std::optional<EAnswer> answer = {}) {
         return [&, c, answer] {

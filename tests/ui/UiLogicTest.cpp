@@ -63,15 +63,13 @@ TEST(PaneLayout, HideAndShowSequences) {
     EXPECT_EQ(layout.Splitters(), (CPaneLayout::CSplitters{}));
 }
 
-TEST(Cp1252, DecodesTheHighRangeAndRoundTrips) {
+TEST(Widgets, CodePageFiltersPagesAndTheProgressBar) {
     EXPECT_EQ(DecodeCp1252("\x80\x92\x9F caf\xE9"), QStringLiteral("\u20AC\u2019\u0178 caf\u00E9"));
     std::string all;
     for (int b = 0; b < 256; ++b) all.push_back(char(b));
     EXPECT_EQ(EncodeCp1252(DecodeCp1252(all)), all);
     EXPECT_EQ(EncodeCp1252(QStringLiteral("\u2014 ok \u4E2D")), std::nullopt);
-}
-
-TEST(Widgets, FiltersPagesAndTheProgressBar) {
+    // The file dialogs' filters, the printer's pages and the progress bar.
     EXPECT_EQ(QtNameFilter({"Plugin Files (*.esp)", "*.esp"}), QStringLiteral("Plugin Files (*.esp)"));
     EXPECT_EQ(QtNameFilter({"Plugins and Masters", "*.esp;*.esm"}), QStringLiteral("Plugins and Masters (*.esp *.esm)"));
     EXPECT_EQ(PageCountFor(0, 40), 1);
