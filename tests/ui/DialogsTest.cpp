@@ -53,7 +53,8 @@ std::string Marks(CEntryDlg& dlg) {
     dlg.Button(B::kHexView)->click();
     if (!dlg.HexView()) return "no hex view";
     std::string out;
-    for (std::size_t i = 0; i < dlg.HexView()->Layout().Size(); ++i) out += dlg.HexView()->Layout().Differs(i) ? 'x' : '.';
+    for (std::size_t i = 0; i < dlg.HexView()->Layout().Size(); ++i)
+        out += dlg.HexView()->Layout().Differs(i) ? 'x' : '.';
     return out;
 }
 
@@ -64,7 +65,8 @@ std::string Looks(CEntryDlg& dlg) {
     std::string out;
     for (int b = 0; b < B::kButtonCount; ++b) {
         const QPushButton* button = dlg.Button(B::EButton(b));
-        if (!button->isHidden()) out += button->isEnabled() ? names[b] + std::string(" ") : "(" + std::string(names[b]) + ") ";
+        if (!button->isHidden())
+            out += button->isEnabled() ? names[b] + std::string(" ") : "(" + std::string(names[b]) + ") ";
     }
     if (!dlg.ReadOnlyBox()->isHidden()) out += dlg.ReadOnlyBox()->isChecked() ? "[x] " : "[ ] ";
     if (!dlg.Grid()->isHidden())
@@ -216,8 +218,9 @@ TEST(EntryEditor, OpensComparesWritesAndDeletesOnlyWhenItMay) {
     dlg->DeleteRow();
     grid.item(name, 2)->setText(QStringLiteral("\u0142\u0105"));
     EXPECT_FALSE(dlg->WriteToEsp());
-    EXPECT_EQ(fx.TakeAsked(), "Invalid Data: Invalid Type Field.\nInvalid Data: Ascii Type Data not Valid Ascii at Row " +
-                                  std::to_string(name + 1) + ".\n");
+    EXPECT_EQ(fx.TakeAsked(),
+              "Invalid Data: Invalid Type Field.\nInvalid Data: Ascii Type Data not Valid Ascii at Row " +
+                  std::to_string(name + 1) + ".\n");
     EXPECT_EQ(ReadEntries(fx.DataDir(), file), before);
     grid.item(name, 2)->setText("Blade of Tests");
     fx.m_answers = {EAnswer::Yes, EAnswer::Yes};
@@ -229,7 +232,8 @@ TEST(EntryEditor, OpensComparesWritesAndDeletesOnlyWhenItMay) {
     ASSERT_TRUE(SplitSubRecords(before.at(key), old));
     std::vector<records::CSub> edited;
     for (const auto& sub : old)
-        edited.push_back(records::Sub(sub.m_tag, sub.m_tag == "FNAM" ? std::string("Blade of Tests", 15) : sub.m_payload));
+        edited.push_back(
+            records::Sub(sub.m_tag, sub.m_tag == "FNAM" ? std::string("Blade of Tests", 15) : sub.m_payload));
     auto expected = before;
     expected[key] = records::SubBytes(edited);
     EXPECT_TRUE(ReadEntries(fx.DataDir(), file) == expected);
@@ -425,7 +429,8 @@ TEST(HexView, PaintsDifferingBytesInRed) {
     const CHexLayout& l = differs.Layout();
     const std::pair<std::size_t, bool> columns[] = {
         {l.HexColumn(3), true}, {l.CharColumn(3), true}, {l.CharColumn(7), true}, {l.HexColumn(2), false}, {0, false}};
-    for (const auto& [column, red] : columns) EXPECT_EQ(differs.ColumnColour(0, column) == QColor(255, 51, 50), red) << column;
+    for (const auto& [column, red] : columns)
+        EXPECT_EQ(differs.ColumnColour(0, column) == QColor(255, 51, 50), red) << column;
 }
 
 QString Items(const QComboBox& box) {
@@ -576,7 +581,8 @@ TEST(DialogRepairTool, ListsKeepTheAddedOrderAndDeleteExistingAsks) {
     EXPECT_EQ(fx.m_messages[0].m_default, EAnswer::No);
     EXPECT_NE(fx.TakeAsked().find("Delete " + data + "Old Repair.esp?"), std::string::npos);
     {
-        fixtures::CFaultGuard failRemove([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Remove; });
+        fixtures::CFaultGuard failRemove(
+            [](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Remove; });
         EXPECT_TRUE(deleteNamed("Old Repair.esp", EAnswer::Yes));
     }
     ASSERT_EQ(fx.m_messages.size(), 2u);

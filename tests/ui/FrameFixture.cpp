@@ -102,7 +102,8 @@ int RowWith(const CResultView& view, const std::string& id, const std::string& f
     return -1;
 }
 
-std::map<std::pair<std::string, std::string>, std::string> ReadEntries(const std::string& dir, const std::string& name) {
+std::map<std::pair<std::string, std::string>, std::string> ReadEntries(const std::string& dir,
+                                                                       const std::string& name) {
     std::map<std::pair<std::string, std::string>, std::string> out;
     CPluginFile plugin;
     std::atomic<std::int32_t> stop{0};

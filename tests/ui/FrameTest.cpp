@@ -175,7 +175,8 @@ TEST(MainFrame, OptionsChangedDuringAnOperationApplyWhenItEnds) {
     ASSERT_TRUE(fx.WaitIdle());
     QElapsedTimer t;
     t.start();
-    while (fx.Frame().OptionsPending() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    while (fx.Frame().OptionsPending() && t.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
     EXPECT_EQ(fx.Doc().Options().m_loadEsms, 0);
 }
 
@@ -183,7 +184,8 @@ TEST(MainFrame, PrintsTheActiveListWithPageFooters) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
     std::vector<fixtures::CRowSpec> rows;
-    for (int i = 0; i < 250; ++i) rows.push_back({"NPC_", "id_" + std::to_string(i), "A.esp", "B.esp", "M.esm", EFinding::Conflict});
+    for (int i = 0; i < 250; ++i)
+        rows.push_back({"NPC_", "id_" + std::to_string(i), "A.esp", "B.esp", "M.esm", EFinding::Conflict});
     fixtures::CTableMaker maker;
     // The footers told, then the pages the PDF holds.
     auto print = [&](const CResultTable& table) {
@@ -230,7 +232,8 @@ TEST(MainFrame, ClosingDuringALongExtractionStopsAndWaits) {
     frame->Action(C::kExtractData)->trigger();
     QElapsedTimer wait;
     wait.start();
-    while (!frame->MessagePane()->Bar() && wait.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    while (!frame->MessagePane()->Bar() && wait.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
     ASSERT_TRUE(frame->Doc().IsBusy()) << "the extraction ended before the window was closed";
     // The worker is stopped and waited for; the files it read are freed
     // only after that, with the window.

@@ -67,7 +67,8 @@ std::string CommandsText(CMainFrame& f) {
     out += "Status bar\n";
     for (QLabel* l : f.Indicators()) out += "  " + l->text().toStdString() + "\n";
     out += "Toolbar\n";
-    for (QAction* a : f.ToolBar()->actions()) out += a->isSeparator() ? "  -\n" : "  " + a->toolTip().toStdString() + "\n";
+    for (QAction* a : f.ToolBar()->actions())
+        out += a->isSeparator() ? "  -\n" : "  " + a->toolTip().toStdString() + "\n";
     return out;
 }
 
@@ -264,7 +265,8 @@ TEST(Golden, TheCommandsAndWhatEachOperationCameTo) {
          [&] {
              CLeftView& tree = *f.Tree();
              tree.SelectText("Plugin Files");
-             QTreeWidgetItem* quests = tree.findItems("Sample Quests.esp", Qt::MatchExactly | Qt::MatchRecursive).front();
+             QTreeWidgetItem* quests =
+                 tree.findItems("Sample Quests.esp", Qt::MatchExactly | Qt::MatchRecursive).front();
              const QPoint at = tree.visualItemRect(quests).center();
              QStringList items;
              QTimer::singleShot(50, [&items] {
@@ -300,14 +302,16 @@ TEST(Golden, TheCommandsAndWhatEachOperationCameTo) {
         ASSERT_TRUE(fx.WaitIdle()) << name;
         told += "  " + Status(f) + "\n";
         for (const CMessage& m : fx.m_messages)
-            told += "  asked: " + m.m_caption + " | " + QString::fromStdString(m.m_text).simplified().toStdString() + "\n";
+            told +=
+                "  asked: " + m.m_caption + " | " + QString::fromStdString(m.m_text).simplified().toStdString() + "\n";
         told += "  " + Greyed(f) + "\n  tree:";
         for (int i = 0; i < f.Tree()->topLevelItemCount(); ++i)
             told += " " + f.Tree()->topLevelItem(i)->text(0).toStdString() + " (" +
                     std::to_string(f.Tree()->topLevelItem(i)->childCount()) + ")";
         told += "\n";
-        const std::pair<EPane, C::ECommand> panes[] = {
-            {EPane::Conflict, C::kToggleConflict}, {EPane::Warning, C::kToggleWarning}, {EPane::Editor, C::kToggleEditor}};
+        const std::pair<EPane, C::ECommand> panes[] = {{EPane::Conflict, C::kToggleConflict},
+                                                       {EPane::Warning, C::kToggleWarning},
+                                                       {EPane::Editor, C::kToggleEditor}};
         for (const auto& [p, toggle] : panes)
             told += "  " + Caption(*f.View(p)).toStdString() + (f.PaneShown(p) ? "" : " (hidden)") +
                     (f.Action(toggle)->isChecked() == f.PaneShown(p) ? "\n" : " (its button says otherwise)\n");
@@ -356,7 +360,8 @@ void AddCorpus(const std::string& data) {
 }
 
 void Keep(const std::string& path, const std::string& name) {
-    if (const char* dir = std::getenv("VANTOR_GOLDEN_DIR")) fs::copy_file(path, fs::path(dir) / name, fs::copy_options::overwrite_existing);
+    if (const char* dir = std::getenv("VANTOR_GOLDEN_DIR"))
+        fs::copy_file(path, fs::path(dir) / name, fs::copy_options::overwrite_existing);
 }
 
 std::string Save(CFrameFixture& fx, const std::string& name) {

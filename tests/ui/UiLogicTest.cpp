@@ -71,7 +71,8 @@ TEST(Widgets, CodePageFiltersPagesAndTheProgressBar) {
     EXPECT_EQ(EncodeCp1252(QStringLiteral("\u2014 ok \u4E2D")), std::nullopt);
     // The file dialogs' filters, the printer's pages and the progress bar.
     EXPECT_EQ(QtNameFilter({"Plugin Files (*.esp)", "*.esp"}), QStringLiteral("Plugin Files (*.esp)"));
-    EXPECT_EQ(QtNameFilter({"Plugins and Masters", "*.esp;*.esm"}), QStringLiteral("Plugins and Masters (*.esp *.esm)"));
+    EXPECT_EQ(QtNameFilter({"Plugins and Masters", "*.esp;*.esm"}),
+              QStringLiteral("Plugins and Masters (*.esp *.esm)"));
     EXPECT_EQ(PageCountFor(0, 40), 1);
     EXPECT_EQ(PageCountFor(40, 40), 1);
     EXPECT_EQ(PageCountFor(41, 40), 2);
@@ -100,12 +101,13 @@ constexpr auto kConflict = EFinding::Conflict;
 // too; one with the same ID in another file stays.
 TEST(DeleteSelected, TakesEveryRowOfEachEntryFromTheRightColumn) {
     fixtures::CTableMaker maker;
-    const CResultTable table = maker.Make(EPane::Warning, {{"GMST", "a", "One.esp", "", "M.esm", kUnclean},
-                                                           {"GMST", "b", "One.esp", "", "M.esm", kUnclean},
-                                                           {"MISC", "c", "Two.esp", "", "", EFinding::Deleted},
-                                                           {"GMST", "a", "One.esp", "", "M.esm", EFinding::Deleted},
-                                                           {"GMST", "a", "Two.esp", "", "M.esm", kUnclean},
-                                                           {"MISC", "Hall", "One.esp", "", "M.esm", EFinding::CellClean}});
+    const CResultTable table =
+        maker.Make(EPane::Warning, {{"GMST", "a", "One.esp", "", "M.esm", kUnclean},
+                                    {"GMST", "b", "One.esp", "", "M.esm", kUnclean},
+                                    {"MISC", "c", "Two.esp", "", "", EFinding::Deleted},
+                                    {"GMST", "a", "One.esp", "", "M.esm", EFinding::Deleted},
+                                    {"GMST", "a", "Two.esp", "", "M.esm", kUnclean},
+                                    {"MISC", "Hall", "One.esp", "", "M.esm", EFinding::CellClean}});
     CDeleteRecorder rec, cleaned;
     std::vector<std::string> closed;
     auto close = [&](const std::string& title) { closed.push_back(title); };
@@ -134,9 +136,10 @@ TEST(DeleteSelected, TakesEveryRowOfEachEntryFromTheRightColumn) {
 
     // In the conflict list New.esp's entry shows in column 3 of row 0 and
     // column 4 of row 1.
-    const CResultTable conflicts = maker.Make(EPane::Conflict, {{"NPC_", "guard", "New.esp", "Old.esp", "M.esm", kConflict},
-                                                                {"NPC_", "guard", "Newer.esp", "New.esp", "M.esm", kConflict},
-                                                                {"NPC_", "guard", "Newer.esp", "Old.esp", "M.esm", kConflict}});
+    const CResultTable conflicts =
+        maker.Make(EPane::Conflict, {{"NPC_", "guard", "New.esp", "Old.esp", "M.esm", kConflict},
+                                     {"NPC_", "guard", "Newer.esp", "New.esp", "M.esm", kConflict},
+                                     {"NPC_", "guard", "Newer.esp", "Old.esp", "M.esm", kConflict}});
     rec = {};
     out = DeleteSelectedEntries(EPane::Conflict, conflicts, {{0, 3}}, rec.Fn(), close);
     EXPECT_EQ(rec.m_calls, (std::vector<std::string>{"New.esp|NPC_|guard|ask"}));
@@ -172,8 +175,8 @@ TEST(DuplicateIds, DeleteAndTheEditorActOnTheRowsOwnEntry) {
             EXPECT_TRUE(doc.DeleteEntry(request->m_entry, true));
         } else {
             const CDeleteOutcome out = DeleteSelectedEntries(
-                EPane::Warning, *warnings, {{0, 3}}, [&](const CEntryRef& e, bool ask) { return doc.DeleteEntry(e, ask); },
-                [](const std::string&) {});
+                EPane::Warning, *warnings, {{0, 3}},
+                [&](const CEntryRef& e, bool ask) { return doc.DeleteEntry(e, ask); }, [](const std::string&) {});
             EXPECT_EQ(out.m_rows, std::set<int>{0});
         }
         EXPECT_EQ(game.Read("P.esp"), changedOnly.Bytes()) << (throughEditor ? "editor" : "row");
