@@ -1,8 +1,9 @@
-// What the window tells, compared with files in tests/ui/golden: a run of
-// operations on the sample set told step by step, and Save Results, which
-// writes what the command line's --log writes for the same load order (the
-// two front ends make their texts separately). With VANTOR_GOLDEN_DIR set,
-// the logs saved are also kept there for tools/golden-outputs.sh.
+// What the window tells, compared with files in tests/ui/golden: its commands
+// and a run of operations on the sample set told step by step; and Save
+// Results, which writes what the command line's --log writes for the same
+// load order (the two front ends make their texts separately). With
+// VANTOR_GOLDEN_DIR set, the logs saved are also kept there for
+// tools/golden-outputs.sh, which runs only the Golden tests.
 #include <gtest/gtest.h>
 
 #include <QComboBox>
@@ -72,7 +73,7 @@ std::string CommandsText(CMainFrame& f) {
     return out;
 }
 
-TEST(Golden, TheCommandsAndWhatEachOperationCameTo) {
+TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Vantorscope"));
