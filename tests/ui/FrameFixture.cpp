@@ -14,14 +14,20 @@
 
 namespace vantor::uitest {
 
+std::unique_ptr<CMainFrame> StartFrame(const fixtures::CTempDir& folder) {
+    CDocConfig config;
+    config.m_settingsPath = folder / "vantor.ini";
+    config.m_installDir = folder.Path();
+    auto frame = std::make_unique<CMainFrame>(config);
+    frame->show();
+    return frame;
+}
+
 CFrameFixture::CFrameFixture(const std::string& settingsText) {
     const auto written = mkdata::WriteSampleSet(m_dir.Path());
     if (!written.m_ok) throw std::runtime_error(written.m_error);
     if (!settingsText.empty()) std::ofstream(m_dir / "vantor.ini") << settingsText;
-    CDocConfig config;
-    config.m_settingsPath = m_dir / "vantor.ini";
-    config.m_installDir = m_dir.Path();
-    m_frame = std::make_unique<CMainFrame>(config);
+    m_frame = StartFrame(m_dir);
     m_frame->Link().m_askHook = [this](const CMessage& m) -> std::optional<EAnswer> {
         m_messages.push_back(m);
         if (m_answers.empty()) return m.m_default;
@@ -36,7 +42,6 @@ CFrameFixture::CFrameFixture(const std::string& settingsText) {
         m_choices.pop_front();
         return choice;
     };
-    m_frame->show();
 }
 
 CFrameFixture::~CFrameFixture() {
@@ -150,3 +155,11 @@ void ExpectGolden(const std::string& name, const std::string& text) {
 }
 
 }  // namespace vantor::uitest
+
+// The GUI tests run on Qt's offscreen platform unless a display is asked for.
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

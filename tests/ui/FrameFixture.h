@@ -20,6 +20,9 @@ class CEntryDlg;
 
 namespace vantor::uitest {
 
+// A frame shown on `folder`, with its vantor.ini there.
+std::unique_ptr<CMainFrame> StartFrame(const fixtures::CTempDir& folder);
+
 class CFrameFixture {
 public:
     // settingsText, when given, is the vantor.ini the program starts with.

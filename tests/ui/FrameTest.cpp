@@ -219,11 +219,7 @@ TEST(MainFrame, ClosingDuringALongExtractionStopsAndWaits) {
     bench.m_masterMegabytes = 30;
     const auto written = mkdata::WriteBenchSet(dir.Path(), bench);
     ASSERT_TRUE(written.m_ok) << written.m_error;
-    CDocConfig config;
-    config.m_settingsPath = dir / "vantor.ini";
-    config.m_installDir = dir.Path();
-    auto frame = std::make_unique<CMainFrame>(config);
-    frame->show();
+    auto frame = StartFrame(dir);
     CFileChoice choice{CFileChoice::EStatus::Chosen, {}};
     for (const auto& path : written.m_files)
         if (path.ends_with(".esp")) choice.m_paths.push_back(path);
@@ -255,11 +251,7 @@ TEST(MainWindow, OpensMaximizedFirstThenWhereItWasLeft) {
             EXPECT_TRUE(frame->close());
         }
         frame.reset();
-        CDocConfig config;
-        config.m_settingsPath = settings;
-        config.m_installDir = dir.Path();
-        frame = std::make_unique<CMainFrame>(config);
-        frame->show();
+        frame = StartFrame(dir);
         frame->ShowPane(EPane::All);
         QCoreApplication::processEvents();
     };
