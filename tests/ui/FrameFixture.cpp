@@ -2,24 +2,32 @@
 
 #include <gtest/gtest.h>
 
+#include <QKeyEvent>
 #include <fstream>
 #include <thread>
 
 #include "EntryDlg.h"
 #include "MkData.h"
 #include "fixtures/TestOperation.h"
+#include "format/PluginFile.h"
 #include "platform/Files.h"
 
 namespace vantor::uitest {
+
+std::unique_ptr<CMainFrame> StartFrame(const fixtures::CTempDir& folder) {
+    CDocConfig config;
+    config.m_settingsPath = folder / "vantor.ini";
+    config.m_installDir = folder.Path();
+    auto frame = std::make_unique<CMainFrame>(config);
+    frame->show();
+    return frame;
+}
 
 CFrameFixture::CFrameFixture(const std::string& settingsText) {
     const auto written = mkdata::WriteSampleSet(m_dir.Path());
     if (!written.m_ok) throw std::runtime_error(written.m_error);
     if (!settingsText.empty()) std::ofstream(m_dir / "vantor.ini") << settingsText;
-    CDocConfig config;
-    config.m_settingsPath = m_dir / "vantor.ini";
-    config.m_installDir = m_dir.Path();
-    m_frame = std::make_unique<CMainFrame>(config);
+    m_frame = StartFrame(m_dir);
     m_frame->Link().m_askHook = [this](const CMessage& m) -> std::optional<EAnswer> {
         m_messages.push_back(m);
         if (m_answers.empty()) return m.m_default;
@@ -34,12 +42,18 @@ CFrameFixture::CFrameFixture(const std::string& settingsText) {
         m_choices.pop_front();
         return choice;
     };
-    m_frame->show();
 }
 
 CFrameFixture::~CFrameFixture() {
     m_frame->close();
     m_frame.reset();
+}
+
+std::string CFrameFixture::TakeAsked() {
+    std::string out;
+    for (const CMessage& m : m_messages) out += m.m_caption + ": " + m.m_text + "\n";
+    m_messages.clear();
+    return out;
 }
 
 void CFrameFixture::ChooseSamplePlugins() {
@@ -93,6 +107,32 @@ int RowWith(const CResultView& view, const std::string& id, const std::string& f
     return -1;
 }
 
+std::map<std::pair<std::string, std::string>, std::string> ReadEntries(const std::string& dir,
+                                                                       const std::string& name) {
+    std::map<std::pair<std::string, std::string>, std::string> out;
+    CPluginFile plugin;
+    std::atomic<std::int32_t> stop{0};
+    if (!plugin.Open(name, dir) || !plugin.ReadRecords(stop, CExtractOpts::All())) return out;
+    for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t)
+        for (const auto& e : plugin.Table(t))
+            out[{std::string(CPluginFile::kTags[t]), std::string(e->IdText())}] = std::string(e->Data());
+    return out;
+}
+
+void SelectCells(CResultView& view, const std::vector<std::pair<int, int>>& cells) {
+    view.clearSelection();
+    for (const auto& [r, c] : cells)
+        view.selectionModel()->select(view.model()->index(r, c), QItemSelectionModel::Select);
+    if (!cells.empty())
+        view.selectionModel()->setCurrentIndex(view.model()->index(cells.back().first, cells.back().second),
+                                               QItemSelectionModel::NoUpdate);
+}
+
+void ReleaseKey(QWidget& widget, int key) {
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
+    QApplication::sendEvent(&widget, &release);
+}
+
 std::vector<CEntryDlg*> Editors(CMainFrame& frame) {
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -102,11 +142,24 @@ std::vector<CEntryDlg*> Editors(CMainFrame& frame) {
     return out;
 }
 
+std::string FileText(const std::string& path) {
+    std::string text;
+    platform::ReadWholeFile(path, text);
+    return text;
+}
+
 void ExpectGolden(const std::string& name, const std::string& text) {
-    std::string golden;
-    platform::ReadWholeFile(std::string(VANTOR_UI_GOLDEN) + "/" + name, golden);
+    const std::string golden = FileText(std::string(VANTOR_UI_GOLDEN) + "/" + name);
     EXPECT_EQ(text, golden) << "golden file tests/ui/golden/" << name;
     if (text != golden) std::ofstream(name + ".actual", std::ios::binary) << text;
 }
 
 }  // namespace vantor::uitest
+
+// The GUI tests run on Qt's offscreen platform unless a display is asked for.
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

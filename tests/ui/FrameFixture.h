@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <atomic>
 #include <deque>
+#include <map>
 #include <memory>
 
 #include "MainFrame.h"
@@ -18,6 +19,9 @@ class CEntryDlg;
 }
 
 namespace vantor::uitest {
+
+// A frame shown on `folder`, with its vantor.ini there.
+std::unique_ptr<CMainFrame> StartFrame(const fixtures::CTempDir& folder);
 
 class CFrameFixture {
 public:
@@ -41,6 +45,9 @@ public:
     bool StartHeldOperation();
     void ReleaseHeldOperation() { m_release = true; }
 
+    // The boxes asked since the last call, as "caption: text" lines.
+    std::string TakeAsked();
+
     std::deque<EAnswer> m_answers;           // empty: the box's default
     std::vector<CMessage> m_messages;        // every box asked for
     std::deque<CFileChoice> m_choices;       // empty: cancelled
@@ -52,10 +59,16 @@ private:
     std::unique_ptr<CMainFrame> m_frame;
 };
 
+std::string FileText(const std::string& path);
 // The texts of a view's rows as "col0|col1|...".
 std::vector<std::string> Rows(const CResultView& view);
 // The row showing `id` with `file` in `column`, or -1.
 int RowWith(const CResultView& view, const std::string& id, const std::string& file, int column);
+// Selects `cells` of `view`, the last one current, as the mouse would.
+void SelectCells(CResultView& view, const std::vector<std::pair<int, int>>& cells);
+void ReleaseKey(QWidget& widget, int key);
+// Every entry of a plugin as the file on disk holds it: (tag, ID) -> data.
+std::map<std::pair<std::string, std::string>, std::string> ReadEntries(const std::string& dir, const std::string& name);
 // The entry editors on screen, once posted closes have been handled.
 std::vector<CEntryDlg*> Editors(CMainFrame& frame);
 // Compares `text` with tests/ui/golden/<name>; a text that differs is left

@@ -1,24 +1,22 @@
-// The real main frame driven through its commands on the sample set.
+// The real main frame on the sample set: the lists, the tree, the progress
+// display, where the window opens and what it remembers, printing, help and
+// closing. What each operation tells is in the operations transcript.
 #include <gtest/gtest.h>
 
 #include <QHeaderView>
-#include <QLabel>
-#include <QMenuBar>
-#include <QKeyEvent>
-#include <QStatusTipEvent>
+#include <QPrinter>
+#include <QProcess>
+#include <QSplitter>
 #include <QTextBrowser>
-#include <QToolBar>
-#include <QToolButton>
-#include <atomic>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <thread>
 
 #include "FrameFixture.h"
-#include "fixtures/TestOperation.h"
 #include "LeftView.h"
-#include "UiText.h"
-#include "format/PluginFile.h"
+#include "MkData.h"
+#include "fixtures/TableMaker.h"
+#include "fixtures/TestOperation.h"
 #include "platform/Files.h"
 #include "widgets/StatusPane.h"
 
@@ -27,117 +25,85 @@ namespace {
 
 using C = CMainFrame;
 
-// Menus (with keys, prompts and greyed items) and the toolbar as lines of text.
-std::string CommandsText(CMainFrame& f) {
-    std::string out;
-    auto line = [&](QAction* a) {
-        if (a->isSeparator()) return out += "  -\n", void();
-        out += "  " + a->text().toStdString();
-        for (const QKeySequence& k : a->shortcuts()) out += " [" + k.toString().toStdString() + "]";
-        if (!a->statusTip().isEmpty()) out += " | " + a->statusTip().toStdString();
-        out += a->isEnabled() ? "\n" : " (greyed)\n";
-    };
-    for (QAction* m : f.menuBar()->actions()) {
-        out += m->text().toStdString() + "\n";
-        for (QAction* a : m->menu()->actions()) line(a);
-    }
-    out += "Status bar\n";
-    for (QLabel* l : f.Indicators()) out += "  " + l->text().toStdString() + "\n";
-    out += "Toolbar\n";
-    for (QAction* a : f.ToolBar()->actions()) out += a->isSeparator() ? "  -\n" : "  " + a->toolTip().toStdString() + "\n";
-    return out;
-}
-
-// The panes shown and the toggles pressed, as "cw-/cw-".
-std::string PaneState(CMainFrame& f) {
-    const std::pair<EPane, C::ECommand> panes[] = {
-        {EPane::Conflict, C::kToggleConflict}, {EPane::Warning, C::kToggleWarning}, {EPane::Editor, C::kToggleEditor}};
-    std::string shown, pressed;
-    for (int i = 0; i < 3; ++i) {
-        shown += f.PaneShown(panes[i].first) ? "cwe"[i] : '-';
-        pressed += f.Action(panes[i].second)->isChecked() ? "cwe"[i] : '-';
-    }
-    return shown + "/" + pressed;
-}
-
-void SelectCells(CResultView& view, const std::vector<std::pair<int, int>>& cells) {
-    view.clearSelection();
-    for (const auto& [r, c] : cells)
-        view.selectionModel()->select(view.model()->index(r, c), QItemSelectionModel::Select);
-    if (!cells.empty())
-        view.selectionModel()->setCurrentIndex(view.model()->index(cells.back().first, cells.back().second),
-                                               QItemSelectionModel::NoUpdate);
-}
-
-void ReleaseKey(QWidget& w, int key) {
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier);
-    QApplication::sendEvent(&w, &release);
-}
-
-TEST(MainFrame, StartShowsOnlyTheTreeWithTheExactMenus) {
+TEST(MainFrame, ChecksFitsSortsAndSavesTheListsAsShown) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
-    EXPECT_EQ(f.windowTitle(), QStringLiteral("Vantorscope"));
-    EXPECT_TRUE(f.Tree()->isVisible());
-    EXPECT_EQ(PaneState(f), "---/---");
-    EXPECT_EQ(f.MessagePane()->Text(), QStringLiteral("Ready"));
-    EXPECT_TRUE(f.actions().contains(f.Action(C::kDefaultCheck)));
-    // Enable is 0 by default: the relink items and their separator are gone.
-    std::string commands = CommandsText(f);
-    CFrameFixture relink("[DialogRepair]\r\nEnable=0100000001\r\n");
-    const std::string all = CommandsText(relink.Frame());
-    const std::size_t from = all.find("&Operations\n");
-    commands += "With Enable=0100000001\n" + all.substr(from, all.find("&Help\n") - from);
-    ExpectGolden("commands.txt", commands);
-
-    // A prompt shows in the message pane while a command is pointed at.
-    QStatusTipEvent tip(f.Action(C::kCheckConflicts)->statusTip());
-    QApplication::sendEvent(&f, &tip);
-    EXPECT_EQ(f.MessagePane()->Text(), QStringLiteral("Checks for Entry Conflicts"));
-    QStatusTipEvent none{QString()};
-    QApplication::sendEvent(&f, &none);
-    EXPECT_EQ(f.MessagePane()->Text(), QStringLiteral("Ready"));
-}
-
-TEST(MainFrame, CheckFillsAndShowsTheConflictAndWarningLists) {
-    CFrameFixture fx;
-    CMainFrame& f = fx.Frame();
-    fx.ChooseSamplePlugins();
+    // A plugin whose name is wider than the tree's first width.
+    const std::string longName = "Sample Armory With A Name Far Longer Than The Tree Is Wide.esp";
+    std::filesystem::copy_file(fx.DataDir() + "Sample Armory.esp", fx.DataDir() + longName);
+    fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.DataDir() + longName, fx.DataDir() + "Sample Tweaks.esp",
+                                                           fx.DataDir() + "Sample Quests.esp"}});
+    f.Action(C::kChoosePlugins)->trigger();
+    EXPECT_GE(f.Tree()->width(), f.Tree()->WidthForNames());
+    f.Action(C::kCheckAll)->trigger();
+    ASSERT_TRUE(fx.WaitIdle());
     ASSERT_EQ(fx.m_choosers.size(), 1u);
     EXPECT_EQ(fx.m_choosers[0].m_title, "Select Files");
     EXPECT_EQ(fx.m_choosers[0].m_startFolder, fx.DataDir());
-    ASSERT_EQ(f.Tree()->topLevelItemCount(), 1);
-    EXPECT_EQ(f.Tree()->topLevelItem(0)->text(0), QStringLiteral("Plugin Files"));
-    EXPECT_EQ(f.Tree()->topLevelItem(0)->childCount(), 3);
+    EXPECT_EQ(f.MessagePane()->Bar(), nullptr);
+    // What the document keeps is what the panes show.
+    CResultView& list = *f.View(EPane::Conflict);
+    EXPECT_EQ(&list.Model().Table(), fx.Doc().ResultTable(EPane::Conflict).get());
+    // Copy takes the rectangle of the selection, unselected cells empty.
+    SelectCells(list, {{0, 0}, {1, 2}});
+    EXPECT_EQ(f.ActiveList(), &list);
+    EXPECT_EQ(list.SelectedText(), QStringLiteral("NPC_\t\t\n\t\tsample_iron_sword\n"));
 
+    // Columns fit their texts up to a cap; width left over goes to a column,
+    // not to an empty strip; a width the user gave stays when the list is
+    // filled again.
+    const QFontMetrics metrics(list.font());
+    int total = 0;
+    for (int c = 0; c < list.Model().columnCount(); ++c) {
+        int longest = 0;
+        for (int r = 0; r < list.Model().rowCount(); ++r)
+            longest = std::max(longest, metrics.horizontalAdvance(list.model()->index(r, c).data().toString()));
+        EXPECT_GE(list.columnWidth(c), std::min(longest, std::max(200, metrics.averageCharWidth() * 48))) << c;
+        total += list.columnWidth(c);
+    }
+    EXPECT_GE(total, list.viewport()->width());
+    list.horizontalHeader()->resizeSection(0, 97);
     f.Action(C::kCheckAll)->trigger();
     ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(PaneState(f), "cw-/cw-");
-    EXPECT_EQ(f.MessagePane()->Bar(), nullptr);
+    EXPECT_EQ(list.columnWidth(0), 97);
 
-    // What the document keeps is what the panes show.
-    EXPECT_EQ(&f.View(EPane::Conflict)->Model().Table(), fx.Doc().ResultTable(EPane::Conflict).get());
-    // Copy takes the rectangle of the selection, unselected cells empty.
-    SelectCells(*f.View(EPane::Conflict), {{0, 0}, {1, 2}});
-    EXPECT_EQ(f.ActiveList(), f.View(EPane::Conflict));
-    EXPECT_EQ(f.View(EPane::Conflict)->SelectedText(), QStringLiteral("NPC_\t\t\n\t\tsample_iron_sword\n"));
-
-    // Toggles: a pressed button hides its pane, a released one shows it.
-    f.Action(C::kToggleWarning)->trigger();
-    EXPECT_EQ(PaneState(f), "c--/c--");
-    f.Action(C::kToggleEditor)->trigger();
-    EXPECT_EQ(PaneState(f), "c-e/c-e");
-    f.Action(C::kToggleConflict)->trigger();
-    f.Action(C::kToggleEditor)->trigger();
-    EXPECT_EQ(PaneState(f), "---/---");
-    EXPECT_TRUE(f.Tree()->isVisible());
-
-    // New Check empties the lists and the tree and hides every pane.
-    f.Action(C::kToggleWarning)->trigger();
-    f.Action(C::kNewCheck)->trigger();
-    EXPECT_EQ(PaneState(f), "---/---");
-    EXPECT_EQ(f.View(EPane::Warning)->model()->rowCount(), 0);
-    EXPECT_EQ(f.Tree()->topLevelItem(0)->childCount(), 0);
+    CResultView& warnings = *f.View(EPane::Warning);
+    auto namesIn = [](const CResultTable& table) {
+        std::vector<std::string> out;
+        for (std::size_t r = 0; r < table.RowCount(); ++r) out.emplace_back(table.Cell(r, 2));
+        return out;
+    };
+    for (int click = 0; click < 2; ++click) {
+        emit warnings.horizontalHeader()->sectionClicked(2);
+        ASSERT_TRUE(fx.WaitIdle());
+    }
+    const auto descending = namesIn(warnings.Model().Table());
+    ASSERT_GT(descending.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(descending.rbegin(), descending.rend()));
+    EXPECT_EQ(namesIn(*fx.Doc().ResultTable(EPane::Warning)), descending);
+    const std::string log = fx.Dir() / "VANTORlog.txt";
+    fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {log}});
+    f.Action(C::kSaveResults)->trigger();
+    EXPECT_EQ(fx.m_choosers.back().m_title, "Save Log As");
+    const std::string text = FileText(log);
+    std::size_t at = text.find("ID,Warning,Name,Esp File,Original File\r\n");
+    ASSERT_NE(at, std::string::npos);
+    for (const auto& name : descending) {
+        at = text.find("," + name + ",", at);
+        ASSERT_NE(at, std::string::npos) << name;
+    }
+    // Rows taken out while a sort runs: it starts again on what remains.
+    emit warnings.horizontalHeader()->sectionClicked(2);
+    warnings.Model().RemoveRows({0});
+    EXPECT_TRUE(warnings.Model().Sorting());
+    ASSERT_TRUE(fx.WaitIdle());
+    const auto remaining = namesIn(warnings.Model().Table());
+    EXPECT_EQ(remaining.size(), descending.size() - 1);
+    EXPECT_TRUE(std::is_sorted(remaining.begin(), remaining.end()));
+    // Another column starts ascending.
+    emit warnings.horizontalHeader()->sectionClicked(0);
+    EXPECT_EQ(warnings.Model().SortColumn(), 0);
+    EXPECT_FALSE(warnings.Model().SortDescending());
 }
 
 TEST(MainFrame, ProgressDisplayOpensAdvancesAndCloses) {
@@ -146,28 +112,25 @@ TEST(MainFrame, ProgressDisplayOpensAdvancesAndCloses) {
     // From the worker thread, each call is handled before the worker goes on:
     // a question asked after each report sees the frame's state then.
     std::vector<int> seen;
-    std::vector<QString> texts;
+    QStringList texts;
     f.Link().m_askHook = [&](const CMessage&) -> std::optional<EAnswer> {
         seen.push_back(f.MessagePane()->Bar() ? f.MessagePane()->Bar()->value() : -1);
-        texts.push_back(f.MessagePane()->Text());
+        texts << f.MessagePane()->Text();
         return EAnswer::Ok;
     };
-    auto operation = fixtures::CTestOperation::Make([&](COperationContext& context) {
+    ASSERT_TRUE(fx.Doc().StartOperation(fixtures::CTestOperation::Make([&](COperationContext& context) {
         for (int step = 0; step <= 3; ++step) {
             context.Link().Progress("Searching " + std::to_string(step * 100 / 3) + "% complete", 3);
             context.Link().Tell("probe", "probe");
         }
         context.Link().Progress({}, 0);
         context.Link().Tell("probe", "probe");
-    });
-    ASSERT_TRUE(fx.Doc().StartOperation(std::move(operation)));
+    })));
     ASSERT_TRUE(fx.WaitIdle());
     EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3, -1}));
-    EXPECT_EQ(texts.front(), QStringLiteral("Searching 0% complete"));
-    EXPECT_EQ(texts[3], QStringLiteral("Searching 100% complete"));
-    EXPECT_EQ(texts.back(), QStringLiteral("Ready"));
+    EXPECT_EQ(texts, (QStringList{"Searching 0% complete", "Searching 33% complete", "Searching 66% complete",
+                                  "Searching 100% complete", "Ready"}));
     EXPECT_EQ(f.MessagePane()->Bar(), nullptr);
-
     // The bar keeps to the right of the text.
     f.OnProgress("Extracting Plugin Data 0% complete", 5);
     ASSERT_NE(f.MessagePane()->Bar(), nullptr);
@@ -178,109 +141,182 @@ TEST(MainFrame, ProgressDisplayOpensAdvancesAndCloses) {
     EXPECT_EQ(f.MessagePane()->Text(), f.MessagePane()->IdleText());
 }
 
-TEST(MainFrame, DeleteKeyErasesTheEntryOnDiskFromOneColumnOnly) {
+TEST(MainFrame, OpenMWLoadOrderIsKeptAndShowsEachFilesFolder) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
-    fx.CheckSamples();
-    // Two columns of the conflict list are refused, with the box's texts.
-    CResultView& conflicts = *f.View(EPane::Conflict);
-    const auto listed = Rows(conflicts);
-    SelectCells(conflicts, {{0, 3}, {0, 4}});
-    ReleaseKey(conflicts, Qt::Key_Delete);
-    ASSERT_EQ(fx.m_messages.size(), 1u);
-    EXPECT_EQ(fx.m_messages[0].m_caption, "Please Select One Column at a time.");
-    EXPECT_EQ(fx.m_messages[0].m_text, "Unable to Delete");
-    EXPECT_EQ(Rows(conflicts), listed);
-    fx.m_messages.clear();
-
-    CResultView& warnings = *f.View(EPane::Warning);
-    const int row = RowWith(warnings, "fSampleFatigueMult", "Sample Armory.esp", 3);
-    ASSERT_GE(row, 0);
-
-    // Cells outside the "Esp File" column delete nothing.
-    SelectCells(warnings, {{row, 1}, {row, 2}});
-    ReleaseKey(warnings, Qt::Key_Delete);
+    const CGameChoice openmw{CGameChoice::EGame::OpenMW, fx.Dir() / "openmw.cfg"};
+    f.ApplyGame(openmw);
+    EXPECT_EQ(CGameChoice::Load(fx.Dir() / "vantor.ini"), openmw);
     EXPECT_TRUE(fx.m_messages.empty());
-    EXPECT_GE(RowWith(warnings, "fSampleFatigueMult", "Sample Armory.esp", 3), 0);
-
-    const std::size_t before = warnings.Model().Table().RowCount();
-    fx.m_answers = {EAnswer::Yes};
-    SelectCells(warnings, {{row, 3}});
-    ReleaseKey(warnings, Qt::Key_Delete);
+    f.Action(C::kChooseActive)->trigger();
+    const QList<QTreeWidgetItem*> patch =
+        f.Tree()->findItems(QStringLiteral("Sample Patch.omwaddon"), Qt::MatchExactly | Qt::MatchRecursive);
+    ASSERT_EQ(patch.size(), 1);
+    EXPECT_EQ(patch.front()->toolTip(0), QString::fromStdString(fx.Dir().Path() + "Mods/Sample Patch/"));
+    f.Action(C::kChoosePlugins)->trigger();
+    ASSERT_EQ(fx.m_choosers.size(), 1u);
+    EXPECT_EQ(fx.m_choosers[0].m_filters[0].m_pattern, "*.esp;*.omwaddon");
+    EXPECT_EQ(fx.m_choosers[0].m_filters[1].m_pattern, "*.esm;*.omwgame");
+    // A configuration that cannot be read is told, and still taken.
+    f.ApplyGame({CGameChoice::EGame::OpenMW, fx.Dir() / "none.cfg"});
     ASSERT_EQ(fx.m_messages.size(), 1u);
-    EXPECT_EQ(fx.m_messages[0].m_caption, "Delete Entry(s)");
-    EXPECT_EQ(f.MessagePane()->Text(), QStringLiteral("Delete: 1 entry deleted"));
-    EXPECT_EQ(RowWith(warnings, "fSampleFatigueMult", "Sample Armory.esp", 3), -1);
-    EXPECT_EQ(warnings.Model().Table().RowCount(), before - 1);
-    EXPECT_EQ(fx.Doc().ResultTable(EPane::Warning)->RowCount(), before - 1);
-
-    // The plugin on disk lost the record and kept a backup.
-    const std::string path = fx.DataDir() + "Sample Armory.esp";
-    EXPECT_TRUE(std::filesystem::exists(fx.DataDir() + "Sample Armory.OLD"));
-    CPluginFile reread;
-    ASSERT_TRUE(reread.Open("Sample Armory.esp", fx.DataDir()));
-    std::atomic<std::int32_t> stop{0};
-    ASSERT_TRUE(reread.ReadRecords(stop, CExtractOpts::All()));
-    for (const auto& e : *reread.GetTable("GMST")) EXPECT_NE(e->IdText(), "fSampleFatigueMult");
+    EXPECT_NE(fx.m_messages[0].m_text.find("none.cfg"), std::string::npos);
 }
 
-TEST(MainFrame, HeaderClicksSortAndTheLogFollows) {
+TEST(MainFrame, OptionsChangedDuringAnOperationApplyWhenItEnds) {
+    CFrameFixture fx;
+    ASSERT_TRUE(fx.StartHeldOperation());
+    COptionSet changed = fx.Doc().Options();
+    changed.m_loadEsms = 0;
+    fx.Frame().ApplyOptions(changed);
+    EXPECT_TRUE(fx.Frame().OptionsPending());
+    EXPECT_EQ(fx.Doc().Options().m_loadEsms, 1);
+    fx.ReleaseHeldOperation();
+    ASSERT_TRUE(fx.WaitIdle());
+    QElapsedTimer t;
+    t.start();
+    while (fx.Frame().OptionsPending() && t.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(fx.Doc().Options().m_loadEsms, 0);
+}
+
+TEST(MainFrame, PrintsTheActiveListWithPageFooters) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
-    fx.CheckSamples();
-    CResultView& warnings = *f.View(EPane::Warning);
-    ASSERT_GT(warnings.model()->rowCount(), 2);
-    auto namesIn = [](const CResultTable& table) {
-        std::vector<std::string> out;
-        for (std::size_t r = 0; r < table.RowCount(); ++r) out.emplace_back(table.Cell(r, 2));
-        return out;
+    std::vector<fixtures::CRowSpec> rows;
+    for (int i = 0; i < 250; ++i)
+        rows.push_back({"NPC_", "id_" + std::to_string(i), "A.esp", "B.esp", "M.esm", EFinding::Conflict});
+    fixtures::CTableMaker maker;
+    // The footers told, then the pages the PDF holds.
+    auto print = [&](const CResultTable& table) {
+        f.SetPaneRows(EPane::Conflict, std::make_shared<CResultTable>(table));
+        QStringList footers;
+        {
+            QPrinter printer(QPrinter::HighResolution);
+            printer.setOutputFormat(QPrinter::PdfFormat);
+            printer.setOutputFileName(QString::fromStdString(fx.Dir() / "list.pdf"));
+            footers = f.PrintActiveList(printer);
+        }
+        const std::string pdf = FileText(fx.Dir() / "list.pdf");
+        int pages = 0;
+        for (std::size_t at = pdf.find("/Type /Page"); at != std::string::npos; at = pdf.find("/Type /Page", at + 1))
+            pages += pdf.compare(at, 12, "/Type /Pages") != 0;
+        return std::pair(footers, pages);
     };
-    auto names = [&] { return namesIn(warnings.Model().Table()); };
-    emit warnings.horizontalHeader()->sectionClicked(2);
-    // The order is worked out beside the window; until it is taken the list
-    // says so and cannot be saved in an order it is about to lose.
-    EXPECT_TRUE(warnings.Model().Sorting());
-    EXPECT_FALSE(f.Action(C::kSaveResults)->isEnabled());
-    EXPECT_TRUE(warnings.CaptionText().endsWith(QStringLiteral("sorting by Name\u2026")));
-    ASSERT_TRUE(fx.WaitIdle());
-    auto ascending = names();
-    EXPECT_TRUE(std::is_sorted(ascending.begin(), ascending.end()));
-    emit warnings.horizontalHeader()->sectionClicked(2);
-    ASSERT_TRUE(fx.WaitIdle());
-    auto descending = names();
-    EXPECT_TRUE(std::is_sorted(descending.rbegin(), descending.rend()));
-    EXPECT_NE(ascending, descending);
-    // The document's copy is in the same order.
-    EXPECT_EQ(namesIn(*fx.Doc().ResultTable(EPane::Warning)), descending);
+    const auto [footers, pages] = print(maker.Make(EPane::Conflict, rows));
+    ASSERT_GE(footers.size(), 3);
+    const int n = int(footers.size());
+    EXPECT_EQ(footers.front(), QString("Page 1 of %1").arg(n));
+    EXPECT_EQ(footers.back(), QString("Page %1 of %1").arg(n));
+    EXPECT_EQ(pages, n);
+    EXPECT_EQ(print(ConflictTableHeader()), std::pair(QStringList{"Page 1 of 1"}, 1));
+}
 
-    // Save Results writes the lists as shown.
-    const std::string log = fx.Dir() / "VANTORlog.txt";
-    fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {log}});
-    f.Action(C::kSaveResults)->trigger();
-    ASSERT_FALSE(fx.m_choosers.empty());
-    EXPECT_EQ(fx.m_choosers.back().m_title, "Save Log As");
-    std::string text;
-    platform::ReadWholeFile(log, text);
-    const std::size_t header = text.find("ID,Warning,Name,Esp File,Original File\r\n");
-    ASSERT_NE(header, std::string::npos);
-    std::size_t at = header;
-    for (const auto& name : descending) {
-        at = text.find("," + name + ",", at);
-        ASSERT_NE(at, std::string::npos) << name;
+TEST(MainFrame, ClosingDuringALongExtractionStopsAndWaits) {
+    fixtures::CTempDir dir;
+    mkdata::CBenchOptions bench;
+    bench.m_plugins = 10;
+    bench.m_masterMegabytes = 30;
+    const auto written = mkdata::WriteBenchSet(dir.Path(), bench);
+    ASSERT_TRUE(written.m_ok) << written.m_error;
+    auto frame = StartFrame(dir);
+    CFileChoice choice{CFileChoice::EStatus::Chosen, {}};
+    for (const auto& path : written.m_files)
+        if (path.ends_with(".esp")) choice.m_paths.push_back(path);
+    frame->Link().m_chooserHook = [&](const CFileChooser&) -> std::optional<CFileChoice> { return choice; };
+    frame->Action(C::kChoosePlugins)->trigger();
+    frame->Action(C::kExtractData)->trigger();
+    QElapsedTimer wait;
+    wait.start();
+    while (!frame->MessagePane()->Bar() && wait.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    ASSERT_TRUE(frame->Doc().IsBusy()) << "the extraction ended before the window was closed";
+    // The worker is stopped and waited for; the files it read are freed
+    // only after that, with the window.
+    EXPECT_TRUE(frame->close());
+    EXPECT_FALSE(frame->Doc().IsBusy());
+    EXPECT_TRUE(frame->Doc().Stopped());
+    frame.reset();
+    EXPECT_TRUE(std::filesystem::exists(dir / "vantor.ini"));
+}
+
+TEST(MainWindow, OpensMaximizedFirstThenWhereItWasLeft) {
+    // A comment and a section of the user's own: their bytes must survive.
+    fixtures::CTempDir dir;
+    const std::string settings = dir / "vantor.ini";
+    std::ofstream(settings, std::ios::binary) << "; mine\r\n[Mine]\r\nKey=value\r\n";
+    std::unique_ptr<CMainFrame> frame;
+    auto restart = [&] {
+        if (frame) {
+            EXPECT_TRUE(frame->close());
+        }
+        frame.reset();
+        frame = StartFrame(dir);
+        frame->ShowPane(EPane::All);
+        QCoreApplication::processEvents();
+    };
+    restart();
+    EXPECT_TRUE(frame->isMaximized());
+    const std::string before = FileText(settings);
+    ASSERT_EQ(before.rfind("; mine\r\n[Mine]\r\nKey=value\r\n", 0), 0u);
+
+    frame->showNormal();
+    frame->setGeometry(40, 50, 620, 430);
+    frame->findChildren<QSplitter*>().front()->setSizes({150, 470});
+    // A header dragged by the user.
+    frame->View(EPane::Warning)->horizontalHeader()->resizeSection(2, 233);
+    QCoreApplication::processEvents();
+    const QList<int> sizes = frame->findChildren<QSplitter*>().front()->sizes();
+    restart();
+    const std::string after = FileText(settings);
+    EXPECT_EQ(after.rfind(before, 0), 0u) << "the file's bytes before [Window] changed";
+    EXPECT_NE(after.find("[Window]"), std::string::npos);
+    EXPECT_FALSE(frame->isMaximized());
+    EXPECT_EQ(frame->geometry(), QRect(40, 50, 620, 430));
+    EXPECT_EQ(frame->findChildren<QSplitter*>().front()->sizes(), sizes);
+    EXPECT_EQ(frame->View(EPane::Warning)->UserColumnWidths().value(2), 233);
+    EXPECT_EQ(frame->View(EPane::Warning)->columnWidth(2), 233);
+    frame->showMaximized();
+    restart();
+    EXPECT_TRUE(frame->isMaximized());
+    EXPECT_EQ(frame->normalGeometry(), QRect(40, 50, 620, 430));
+    EXPECT_TRUE(frame->close());
+    frame.reset();
+
+    // A place on no screen (a display that is gone) opens maximized.
+    std::string moved = FileText(settings);
+    const auto at = moved.find("Placement=");
+    moved.replace(at, moved.find('\r', at) - at, "Placement=-30000,-30000,620,430");
+    std::ofstream(settings, std::ios::binary) << moved;
+    restart();
+    EXPECT_TRUE(frame->isMaximized());
+}
+
+TEST(Help, IsTheUsersGuideBuiltIntoTheProgram) {
+    CFrameFixture fx;
+    const QString guide = fx.Frame().HelpBrowser()->toPlainText();
+    for (const char* part : {"The lists", "How the checks decide", "how to restore", "The command line"})
+        EXPECT_TRUE(guide.contains(QString::fromLatin1(part), Qt::CaseInsensitive)) << part;
+    // Not the developers' build notes, and no comment markers as text.
+    EXPECT_FALSE(guide.contains("cmake"));
+    EXPECT_FALSE(guide.contains("BEGIN how-the-checks-decide"));
+}
+
+TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
+    for (const char* option : {"--help", "--version"}) {
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.remove("DISPLAY");
+        env.remove("WAYLAND_DISPLAY");
+        env.insert("QT_QPA_PLATFORM", "xcb");
+        program.setProcessEnvironment(env);
+        program.start(QStringLiteral(VANTORSCOPE_PATH), {QString::fromLatin1(option)});
+        ASSERT_TRUE(program.waitForFinished(30000)) << option;
+        const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << option;
+        EXPECT_EQ(program.exitCode(), 0) << option << ": " << program.readAllStandardError().toStdString();
+        EXPECT_TRUE(out.contains(std::string(option) == "--help" ? "--install-dir" : VANTOR_VERSION)) << option;
     }
-    // Rows taken out while a sort runs: it starts again on what remains.
-    emit warnings.horizontalHeader()->sectionClicked(2);
-    warnings.Model().RemoveRows({0});
-    EXPECT_TRUE(warnings.Model().Sorting());
-    ASSERT_TRUE(fx.WaitIdle());
-    auto remaining = names();
-    EXPECT_EQ(remaining.size(), descending.size() - 1);
-    EXPECT_TRUE(std::is_sorted(remaining.begin(), remaining.end()));
-
-    // A new fill starts unsorted again.
-    emit warnings.horizontalHeader()->sectionClicked(0);
-    EXPECT_EQ(warnings.Model().SortColumn(), 0);
-    EXPECT_FALSE(warnings.Model().SortDescending());
 }
 
 }  // namespace

@@ -1,28 +1,332 @@
-// Save Results in the window writes what the command line's --log writes for
-// the same load order: the two front ends make their texts separately. With
-// VANTOR_GOLDEN_DIR set, the logs saved here are also kept there for
-// tools/golden-outputs.sh.
+// What the window tells, compared with files in tests/ui/golden: its commands
+// and a run of operations on the sample set told step by step; and Save
+// Results, which writes what the command line's --log writes for the same
+// load order (the two front ends make their texts separately). With
+// VANTOR_GOLDEN_DIR set, the logs saved are also kept there for
+// tools/golden-outputs.sh, which runs only the Golden tests.
 #include <gtest/gtest.h>
 
+#include <QComboBox>
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QLabel>
+#include <QMenuBar>
+#include <QStatusTipEvent>
+#include <QToolBar>
 #include <cstdlib>
 #include <filesystem>
 #include <sys/wait.h>
 
+#include "DialogRepairDlg.h"
+#include "FindDlg.h"
 #include "FrameFixture.h"
+#include "LeftView.h"
+#include "ViewFileDlg.h"
 #include "platform/Files.h"
+#include "widgets/StatusPane.h"
 
 namespace vantor::uitest {
 namespace {
 
-namespace fs = std::filesystem;
 using C = CMainFrame;
 
-std::string Read(const std::string& path) {
-    std::string out;
-    platform::ReadWholeFile(path, out);
+std::string Status(CMainFrame& f) { return f.MessagePane()->Text().toStdString(); }
+
+// The caption the user sees above a list, not the text it is made from.
+QString Caption(const CResultView& view) {
+    const auto* label = view.parentWidget()->findChild<QLabel*>(QString(), Qt::FindDirectChildrenOnly);
+    return label ? label->text() : QString();
+}
+
+// The menus', the toolbar's and the tree's greyed commands.
+std::string Greyed(CMainFrame& f) {
+    QList<QAction*> all;
+    for (QAction* menu : f.menuBar()->actions()) all += menu->menu()->actions();
+    for (QAction* a : f.ToolBar()->actions())
+        if (!all.contains(a)) all += a;
+    all += {f.Tree()->AddAction(), f.Tree()->RemoveAction()};
+    std::string out = "greyed:";
+    for (QAction* a : all)
+        if (!a->isSeparator() && !a->isEnabled()) out += " " + a->text().section('\t', 0, 0).remove('&').toStdString();
     return out;
 }
+
+// Menus (with keys, prompts and greyed items) and the toolbar as lines of text.
+std::string CommandsText(CMainFrame& f) {
+    std::string out;
+    auto line = [&](QAction* a) {
+        if (a->isSeparator()) return out += "  -\n", void();
+        out += "  " + a->text().toStdString();
+        for (const QKeySequence& k : a->shortcuts()) out += " [" + k.toString().toStdString() + "]";
+        if (!a->statusTip().isEmpty()) out += " | " + a->statusTip().toStdString();
+        out += a->isEnabled() ? "\n" : " (greyed)\n";
+    };
+    for (QAction* m : f.menuBar()->actions()) {
+        out += m->text().toStdString() + "\n";
+        for (QAction* a : m->menu()->actions()) line(a);
+    }
+    out += "Status bar\n";
+    for (QLabel* l : f.Indicators()) out += "  " + l->text().toStdString() + "\n";
+    out += "Toolbar\n";
+    for (QAction* a : f.ToolBar()->actions())
+        out += a->isSeparator() ? "  -\n" : "  " + a->toolTip().toStdString() + "\n";
+    return out;
+}
+
+TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
+    CFrameFixture fx;
+    CMainFrame& f = fx.Frame();
+    EXPECT_EQ(f.windowTitle(), QStringLiteral("Vantorscope"));
+    EXPECT_TRUE(f.Tree()->isVisible());
+    EXPECT_TRUE(f.actions().contains(f.Action(C::kDefaultCheck)));
+    // Enable is 0 by default: the relink items and their separator are gone.
+    {
+        CFrameFixture enabled("[DialogRepair]\r\nEnable=0100000001\r\n");
+        const std::string all = CommandsText(enabled.Frame());
+        const std::size_t from = all.find("&Operations\n");
+        ExpectGolden("commands.txt",
+                     CommandsText(f) + "With Enable=0100000001\n" + all.substr(from, all.find("&Help\n") - from));
+    }
+
+    std::string told;
+    auto run = [&](C::ECommand c, std::optional<EAnswer> answer = {}) {
+        return [&, c, answer] {
+            if (answer) fx.m_answers = {*answer};
+            f.Action(c)->trigger();
+        };
+    };
+    // Check All, stopped at the n-th progress report starting with `prefix`;
+    // what waits then is told too.
+    auto stopped = [&](std::string prefix, int n) {
+        return [&, prefix, n] {
+            f.Link().m_progressHook = [&, prefix, n, count = 0](const std::string& text, int) mutable {
+                if (text.rfind(prefix, 0) != 0 || ++count != n) return;
+                told += "  while it ran, " + Greyed(f) +
+                        (f.centralWidget()->cursor().shape() == Qt::BusyCursor ? ", busy cursor\n" : "\n");
+                f.Action(C::kStop)->trigger();
+            };
+            f.Action(C::kCheckAll)->trigger();
+            ASSERT_TRUE(fx.WaitIdle());
+            f.Link().m_progressHook = nullptr;
+            EXPECT_FALSE(f.centralWidget()->testAttribute(Qt::WA_SetCursor));
+        };
+    };
+    // Through the real dialog; a cancelled search changes nothing.
+    auto find = [&](const char* text, bool cancel) {
+        return [&, text, cancel] {
+            WhenShown<CFindDlg>([text, cancel](CFindDlg& dlg) {
+                dlg.FindWhat()->setEditText(text);
+                cancel ? dlg.reject() : dlg.OnFind();
+            });
+            f.Action(C::kFindObject)->trigger();
+        };
+    };
+    auto key = [&](EPane pane, std::vector<std::pair<int, int>> cells, std::optional<EAnswer> answer = {}) {
+        return [&, pane, cells, answer] {
+            if (answer) fx.m_answers = {*answer};
+            SelectCells(*f.View(pane), cells);
+            ReleaseKey(*f.View(pane), Qt::Key_Delete);
+        };
+    };
+    // The repair tool shows from the worker; closed without "Repair Dialog"
+    // it changes nothing.
+    auto relink = [&](bool repair) {
+        return [&, repair] {
+            f.Link().m_repairDialogHook = [&, repair](QDialog& window) {
+                auto& dlg = dynamic_cast<CDialogRepairDlg&>(window);
+                EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Dialog Repair Tool"));
+                EXPECT_EQ(dlg.RepairNameLabel()->text(), QStringLiteral("Old.esp"));
+                if (!repair) return dlg.reject();
+                for (const char* name : {"Repaired.esp", "Sample Quests.esp"})
+                    fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.DataDir() + name}});
+                dlg.CreateNew();
+                dlg.BrowsePlugins();
+                dlg.accept();
+            };
+            fx.Doc().OnRelinkDialog();
+        };
+    };
+    auto sortByName = [&] {
+        CResultView& warnings = *f.View(EPane::Warning);
+        emit warnings.horizontalHeader()->sectionClicked(2);
+        // The order is worked out beside the window; until it is taken the
+        // list says so and cannot be saved in an order it is about to lose.
+        EXPECT_TRUE(warnings.Model().Sorting());
+        EXPECT_FALSE(f.Action(C::kSaveResults)->isEnabled());
+        EXPECT_TRUE(Caption(warnings).endsWith(QStringLiteral("sorting by Name\u2026")));
+    };
+    // Rows listed after each step: c, w, e for the lists.
+    const std::vector<std::tuple<std::string, std::function<void()>, std::string>> steps = {
+        {"Choose Plugins", [&] { fx.ChooseSamplePlugins(); }, ""},
+        // Nothing is read yet; then only the first plugin: the rest stay chosen.
+        {"Check All, stopped before the master is read", stopped("Extracting Master Esm Data", 1), ""},
+        {"Check All, stopped after the first plugin is read", stopped("Extracting Plugin Data 33%", 1), ""},
+        {"Extract Data", run(C::kExtractData), ""},
+        // After the first plugin's warnings, the conflicts all found.
+        {"Check All, stopped after the first plugin's warnings", stopped("Checking Warnings", 2), "cw"},
+        {"Check All", run(C::kCheckAll), "cw"},
+        {"Toggle Warning", run(C::kToggleWarning), ""},
+        {"Toggle Editor", run(C::kToggleEditor), ""},
+        {"Toggle Conflict", run(C::kToggleConflict), ""},
+        {"Toggle Editor", run(C::kToggleEditor), ""},
+        {"View All Esp Data", run(C::kViewAllEsp), ""},
+        // Landscape data is not extracted by default.
+        {"Open the LAND entry",
+         [&] {
+             const CResultTable& table = f.View(EPane::Editor)->Model().Table();
+             int row = 0;
+             while (std::size_t(row) < table.RowCount() && table.Cell(std::size_t(row), 0) != "LAND") ++row;
+             ASSERT_LT(std::size_t(row), table.RowCount());
+             f.View(EPane::Editor)->OpenEntry(row, 3);
+             EXPECT_TRUE(Editors(f).empty());
+         },
+         ""},
+        {"Find Object sample_trader", find("sample_trader", false), "e"},
+        {"Find Object other, cancelled", find("other", true), "e"},
+        {"Find Object no_such_thing", find("no_such_thing", false), "e"},
+        {"View File Data of Sample Quests.esp",
+         [&] {
+             WhenShown<CViewFileDlg>([](CViewFileDlg& dlg) {
+                 EXPECT_GE(dlg.FileBox()->findText("Sample Quests.esp"), 0);
+                 dlg.FileBox()->setEditText("Sample Quests.esp");
+                 dlg.OnOk();
+             });
+             f.Action(C::kViewFileData)->trigger();
+         },
+         "e"},
+        // The worker waits for the window before it reads anything, so the
+        // checks asked for meanwhile find it still running.
+        {"Check Conflicts, with Check All and Check Unclean asked for while it runs",
+         [&] {
+             f.Action(C::kCheckConflicts)->trigger();
+             EXPECT_TRUE(fx.Doc().IsBusy());
+             f.Action(C::kCheckAll)->trigger();
+             f.Action(C::kCheckUnclean)->trigger();
+             fx.Doc().OnCheckAll();
+         },
+         "c"},
+        {"Check All", run(C::kCheckAll), ""},
+        {"Sort the Warning List by Name", sortByName, "w"},
+        {"Sort the Warning List by Name again", sortByName, "w"},
+        // The Delete key: one column of the conflict list at a time, and only
+        // the "Esp File" column of the others.
+        {"Delete key on two columns of a conflict", key(EPane::Conflict, {{0, 3}, {0, 4}}), "c"},
+        {"Delete key on a warning's kind and name", key(EPane::Warning, {{0, 1}, {0, 2}}), ""},
+        {"Delete key on the Esp File of fSampleFatigueMult, answered Yes",
+         [&] {
+             const int row = RowWith(*f.View(EPane::Warning), "fSampleFatigueMult", "Sample Armory.esp", 3);
+             ASSERT_GE(row, 0);
+             key(EPane::Warning, {{row, 3}}, EAnswer::Yes)();
+             EXPECT_TRUE(std::filesystem::exists(fx.DataDir() + "Sample Armory.OLD"));
+             EXPECT_FALSE(ReadEntries(fx.DataDir(), "Sample Armory.esp").count({"GMST", "fSampleFatigueMult"}));
+             EXPECT_EQ(Rows(*f.View(EPane::Warning)).size(), fx.Doc().ResultTable(EPane::Warning)->RowCount());
+         },
+         "w"},
+        {"Auto Delete Unclean, answered No", run(C::kAutoDeleteUnclean, EAnswer::No), ""},
+        {"Auto Delete Unclean, answered Yes", run(C::kAutoDeleteUnclean, EAnswer::Yes), ""},
+        {"Check All", run(C::kCheckAll), "cw"},
+        {"View All Esm Data", run(C::kViewAllEsm), ""},
+        {"View All Global Changes", run(C::kViewAllGlobal), ""},
+        // A prompt covers the message only while a command is pointed at.
+        {"A command pointed at and left",
+         [&] {
+             QStatusTipEvent tip(f.Action(C::kCheckConflicts)->statusTip());
+             QApplication::sendEvent(&f, &tip);
+             EXPECT_EQ(Status(f), "Checks for Entry Conflicts");
+             QStatusTipEvent none{QString()};
+             QApplication::sendEvent(&f, &none);
+         },
+         ""},
+        {"ReLink Dialog, closed",
+         [&] {
+             COptionSet options = fx.Doc().Options();
+             options.m_espFilename = "Old.esp";
+             options.m_espPath = fx.DataDir();
+             fx.Doc().SetOptions(options);
+             relink(false)();
+         },
+         ""},
+        {"ReLink Dialog, Sample Quests.esp repaired into Repaired.esp", relink(true), ""},
+        // Single Versus offers a master root; Add on it chooses a master, and
+        // Full Check drops it.
+        {"Single Versus, then Choose Master Plugin Sample.esm",
+         [&] {
+             f.Action(C::kSingleVersus)->trigger();
+             EXPECT_FALSE(f.Action(C::kFullCheck)->isChecked());
+             fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.DataDir() + "Sample.esm"}});
+             f.Action(C::kChooseMaster)->trigger();
+             EXPECT_EQ(fx.m_choosers.back().m_title, "Select Master Plugin to Check Against");
+             f.Tree()->SelectText("Master Plugin");
+             f.Tree()->AddAction()->trigger();
+             EXPECT_EQ(fx.m_choosers.end()[-2].m_title, fx.m_choosers.back().m_title);
+         },
+         ""},
+        // A right click selects the item under the mouse before the menu opens.
+        {"Remove Sample Quests.esp through the tree's menu",
+         [&] {
+             CLeftView& tree = *f.Tree();
+             tree.SelectText("Plugin Files");
+             QTreeWidgetItem* quests =
+                 tree.findItems("Sample Quests.esp", Qt::MatchExactly | Qt::MatchRecursive).front();
+             const QPoint at = tree.visualItemRect(quests).center();
+             QStringList items;
+             QTimer::singleShot(50, [&items] {
+                 if (QWidget* popup = QApplication::activePopupWidget()) {
+                     for (QAction* a : popup->actions()) items << a->text();
+                     popup->close();
+                 }
+             });
+             QContextMenuEvent rightClick(QContextMenuEvent::Mouse, at, tree.viewport()->mapToGlobal(at));
+             QApplication::sendEvent(tree.viewport(), &rightClick);
+             EXPECT_EQ(items, (QStringList{"Remove", "Add"}));
+             tree.RemoveAction()->trigger();
+             std::vector<std::string> loaded = fx.Doc().LoadedNames();
+             std::sort(loaded.begin(), loaded.end());
+             EXPECT_EQ(loaded, (std::vector<std::string>{"Sample Armory.esp", "Sample Tweaks.esp"}));
+         },
+         ""},
+        {"Full Check", run(C::kFullCheck), ""},
+        // New Check stops a running check and forgets it: nothing it found is
+        // told about the empty lists.
+        {"Check All, with New Check asked for while it runs",
+         [&] {
+             f.Action(C::kCheckAll)->trigger();
+             EXPECT_TRUE(fx.Doc().IsBusy());
+             f.Action(C::kNewCheck)->trigger();
+         },
+         ""},
+    };
+    for (const auto& [name, step, listed] : steps) {
+        fx.m_messages.clear();
+        told += name + "\n";
+        step();
+        ASSERT_TRUE(fx.WaitIdle()) << name;
+        told += "  " + Status(f) + "\n";
+        for (const CMessage& m : fx.m_messages)
+            told +=
+                "  asked: " + m.m_caption + " | " + QString::fromStdString(m.m_text).simplified().toStdString() + "\n";
+        told += "  " + Greyed(f) + "\n  tree:";
+        for (int i = 0; i < f.Tree()->topLevelItemCount(); ++i)
+            told += " " + f.Tree()->topLevelItem(i)->text(0).toStdString() + " (" +
+                    std::to_string(f.Tree()->topLevelItem(i)->childCount()) + ")";
+        told += "\n";
+        const std::pair<EPane, C::ECommand> panes[] = {{EPane::Conflict, C::kToggleConflict},
+                                                       {EPane::Warning, C::kToggleWarning},
+                                                       {EPane::Editor, C::kToggleEditor}};
+        for (const auto& [p, toggle] : panes)
+            told += "  " + Caption(*f.View(p)).toStdString() + (f.PaneShown(p) ? "" : " (hidden)") +
+                    (f.Action(toggle)->isChecked() == f.PaneShown(p) ? "\n" : " (its button says otherwise)\n");
+        for (int i = 0; i < 3; ++i)
+            if (listed.find("cwe"[i]) != std::string::npos)
+                for (const auto& row : Rows(*f.View(panes[i].first))) told += "    " + row + "\n";
+    }
+    ExpectGolden("operations.txt", told);
+    EXPECT_EQ(fx.Doc().Options().m_findHistory[1], "sample_trader");
+    EXPECT_EQ(fx.Doc().Options().m_espFilename, "Repaired.esp");
+    EXPECT_EQ(fx.Doc().Options().m_espPath, fx.DataDir());
+}
+
+namespace fs = std::filesystem;
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
@@ -57,7 +361,8 @@ void AddCorpus(const std::string& data) {
 }
 
 void Keep(const std::string& path, const std::string& name) {
-    if (const char* dir = std::getenv("VANTOR_GOLDEN_DIR")) fs::copy_file(path, fs::path(dir) / name, fs::copy_options::overwrite_existing);
+    if (const char* dir = std::getenv("VANTOR_GOLDEN_DIR"))
+        fs::copy_file(path, fs::path(dir) / name, fs::copy_options::overwrite_existing);
 }
 
 std::string Save(CFrameFixture& fx, const std::string& name) {
@@ -65,7 +370,7 @@ std::string Save(CFrameFixture& fx, const std::string& name) {
     fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {path}});
     fx.Frame().Action(C::kSaveResults)->trigger();
     Keep(path, name);
-    return Read(path);
+    return FileText(path);
 }
 
 void SaveEverything(bool withCorpus) {
@@ -86,7 +391,7 @@ void SaveEverything(bool withCorpus) {
     const int status = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_FALSE(gui.empty());
-    EXPECT_EQ(gui, Read(fx.Dir() / "cli.txt"));
+    EXPECT_EQ(gui, FileText(fx.Dir() / "cli.txt"));
 
     // Sorted as the user sorts, then the other lists' fills.
     emit fx.Frame().View(EPane::Warning)->horizontalHeader()->sectionClicked(2);

@@ -2,7 +2,6 @@
 // geometry, page counts, and which entries the Delete key and the editor act on.
 #include <gtest/gtest.h>
 
-
 #include "EntryActions.h"
 #include "OperationSummary.h"
 #include "PaneLayout.h"
@@ -19,11 +18,7 @@ namespace {
 
 // "c", "w", "e" for the panes on screen.
 std::string OnScreen(const CPaneLayout& l) {
-    std::string s;
-    if (l.OnScreen(1)) s += 'c';
-    if (l.OnScreen(2)) s += 'w';
-    if (l.OnScreen(3)) s += 'e';
-    return s;
+    return std::string(l.OnScreen(1) ? "c" : "") + (l.OnScreen(2) ? "w" : "") + (l.OnScreen(3) ? "e" : "");
 }
 
 TEST(PaneLayout, HideAndShowSequences) {
@@ -52,42 +47,32 @@ TEST(PaneLayout, HideAndShowSequences) {
         CPaneLayout layout;
         for (std::size_t s = 0; s < cases[i].size(); ++s) {
             const CStep& step = cases[i][s];
-            if (step.m_op == 'h')
-                layout.Hide(step.m_pane);
-            else
-                layout.Show(step.m_pane);
+            step.m_op == 'h' ? layout.Hide(step.m_pane) : layout.Show(step.m_pane);
             EXPECT_EQ(OnScreen(layout), step.m_expect) << "case " << i << " step " << s;
             EXPECT_EQ(layout.Mask(), step.m_mask) << "case " << i << " step " << s;
             for (int k = 1; k <= 3; ++k)
                 EXPECT_EQ(layout.Visible(k), layout.OnScreen(k)) << "case " << i << " step " << s << " pane " << k;
         }
     }
-}
-
-TEST(PaneLayout, SplittersHideOnePaneEach) {
+    // Hidden at start-up: the right column, S1's lower row (warning and
+    // editor both gone) and S2's upper row; conflict and editor stay in theirs.
     CPaneLayout layout;
     layout.Hide(0);
-    // The right column, S1's lower row (warning and editor both gone) and
-    // S2's upper row; conflict and editor stay in their splitters.
     EXPECT_EQ(layout.Splitters(), (CPaneLayout::CSplitters{1, 1, 0}));
     layout.Show(0);
     EXPECT_EQ(layout.Splitters(), (CPaneLayout::CSplitters{}));
 }
 
-TEST(Cp1252, DecodesTheHighRangeAndRoundTrips) {
-    EXPECT_EQ(DecodeCp1252("\x80"), QString(QChar(0x20AC)));
-    EXPECT_EQ(DecodeCp1252("\x92"), QString(QChar(0x2019)));
-    EXPECT_EQ(DecodeCp1252("\x9F"), QString(QChar(0x0178)));
-    EXPECT_EQ(DecodeCp1252("caf\xE9"), QStringLiteral("caf\u00E9"));
+TEST(Widgets, CodePageFiltersPagesAndTheProgressBar) {
+    EXPECT_EQ(DecodeCp1252("\x80\x92\x9F caf\xE9"), QStringLiteral("\u20AC\u2019\u0178 caf\u00E9"));
     std::string all;
     for (int b = 0; b < 256; ++b) all.push_back(char(b));
     EXPECT_EQ(EncodeCp1252(DecodeCp1252(all)), all);
     EXPECT_EQ(EncodeCp1252(QStringLiteral("\u2014 ok \u4E2D")), std::nullopt);
-}
-
-TEST(Widgets, FiltersPagesAndTheProgressBar) {
+    // The file dialogs' filters, the printer's pages and the progress bar.
     EXPECT_EQ(QtNameFilter({"Plugin Files (*.esp)", "*.esp"}), QStringLiteral("Plugin Files (*.esp)"));
-    EXPECT_EQ(QtNameFilter({"Plugins and Masters", "*.esp;*.esm"}), QStringLiteral("Plugins and Masters (*.esp *.esm)"));
+    EXPECT_EQ(QtNameFilter({"Plugins and Masters", "*.esp;*.esm"}),
+              QStringLiteral("Plugins and Masters (*.esp *.esm)"));
     EXPECT_EQ(PageCountFor(0, 40), 1);
     EXPECT_EQ(PageCountFor(40, 40), 1);
     EXPECT_EQ(PageCountFor(41, 40), 2);
@@ -108,73 +93,57 @@ struct CDeleteRecorder {
     }
 };
 
-using fixtures::CRowSpec;
 constexpr auto kUnclean = EFinding::Unclean;
 constexpr auto kConflict = EFinding::Conflict;
 
-TEST(DeleteSelected, WarningListAsksOnceAndTakesEveryRowOfTheEntry) {
+// Rows are taken last to first; only the first deletion asks, and the
+// question repeats until one succeeds. A row showing a deleted entry goes
+// too; one with the same ID in another file stays.
+TEST(DeleteSelected, TakesEveryRowOfEachEntryFromTheRightColumn) {
     fixtures::CTableMaker maker;
-    const CResultTable table = maker.Make(EPane::Warning, {{"GMST", "a", "One.esp", "", "M.esm", kUnclean},
-                                                           {"GMST", "b", "One.esp", "", "M.esm", kUnclean},
-                                                           {"MISC", "c", "Two.esp", "", "", EFinding::Deleted},
-                                                           {"GMST", "a", "One.esp", "", "M.esm", EFinding::Deleted},
-                                                           {"GMST", "a", "Two.esp", "", "M.esm", kUnclean}});
-    CDeleteRecorder rec;
+    const CResultTable table =
+        maker.Make(EPane::Warning, {{"GMST", "a", "One.esp", "", "M.esm", kUnclean},
+                                    {"GMST", "b", "One.esp", "", "M.esm", kUnclean},
+                                    {"MISC", "c", "Two.esp", "", "", EFinding::Deleted},
+                                    {"GMST", "a", "One.esp", "", "M.esm", EFinding::Deleted},
+                                    {"GMST", "a", "Two.esp", "", "M.esm", kUnclean},
+                                    {"MISC", "Hall", "One.esp", "", "M.esm", EFinding::CellClean}});
+    CDeleteRecorder rec, cleaned;
     std::vector<std::string> closed;
     auto close = [&](const std::string& title) { closed.push_back(title); };
-    const CDeleteOutcome out =
-        DeleteSelectedEntries(EPane::Warning, table, {{0, 3}, {1, 3}, {2, 3}}, rec.Fn(), close);
-    // Last to first; only the first deletion asks.
+    const std::set<std::pair<int, int>> three{{0, 3}, {1, 3}, {2, 3}};
+    CDeleteOutcome out = DeleteSelectedEntries(EPane::Warning, table, three, rec.Fn(), close);
     EXPECT_EQ(rec.m_calls, (std::vector<std::string>{"Two.esp|MISC|c|ask", "One.esp|GMST|b", "One.esp|GMST|a"}));
     EXPECT_EQ(closed, (std::vector<std::string>{"Two.esp - c", "One.esp - b", "One.esp - a"}));
     EXPECT_EQ(out.m_deleted, 3);
-    // Row 3 shows the same entry; row 4 is the same ID in another file.
     EXPECT_EQ(out.m_rows, (std::set<int>{0, 1, 2, 3}));
-
-    // The question repeats until one deletion succeeds; failed rows stay.
     rec = {};
     rec.m_fail = {"c"};
-    const CDeleteOutcome some =
-        DeleteSelectedEntries(EPane::Editor, table, {{0, 3}, {1, 3}, {2, 3}}, rec.Fn(), [](const std::string&) {});
+    out = DeleteSelectedEntries(EPane::Editor, table, three, rec.Fn(), close);
     EXPECT_EQ(rec.m_calls, (std::vector<std::string>{"Two.esp|MISC|c|ask", "One.esp|GMST|b|ask", "One.esp|GMST|a"}));
-    EXPECT_EQ(some.m_rows, (std::set<int>{0, 1, 3}));
+    EXPECT_EQ(out.m_rows, (std::set<int>{0, 1, 3}));
 
-    // Outside the "Esp File" column nothing is deleted.
+    // A Clean Cells row stands for cleaning its entry: Delete on it cleans,
+    // and without a way to clean does nothing; it never deletes the record.
     rec = {};
-    const CDeleteOutcome none =
-        DeleteSelectedEntries(EPane::Warning, table, {{0, 1}, {0, 2}}, rec.Fn(), [](const std::string&) {});
-    EXPECT_TRUE(rec.m_calls.empty() && !none.m_refused && none.m_rows.empty());
-}
-
-TEST(DeleteSelected, ConflictListMatchesEitherFileColumn) {
-    fixtures::CTableMaker maker;
-    const CResultTable table = maker.Make(EPane::Conflict, {{"NPC_", "guard", "New.esp", "Old.esp", "M.esm", kConflict},
-                                                            {"NPC_", "guard", "Newer.esp", "New.esp", "M.esm", kConflict},
-                                                            {"NPC_", "guard", "Newer.esp", "Old.esp", "M.esm", kConflict}});
-    // Two columns at once are refused: MainFrame.DeleteKeyErasesTheEntryOnDiskFromOneColumnOnly.
-    CDeleteRecorder rec;
-    auto out = DeleteSelectedEntries(EPane::Conflict, table, {{0, 3}}, rec.Fn(), [](const std::string&) {});
-    EXPECT_EQ(rec.m_calls, (std::vector<std::string>{"New.esp|NPC_|guard|ask"}));
-    // New.esp's entry shows in column 3 of row 0 and column 4 of row 1.
-    EXPECT_EQ(out.m_rows, (std::set<int>{0, 1}));
-}
-
-// A Clean Cells row stands for cleaning its entry: Delete on it cleans, and
-// without a way to clean does nothing; it never deletes the record. (The
-// kind decides; the table maker writes no cells.)
-TEST(DeleteSelected, ACellCleaningRowCleansItsCell) {
-    fixtures::CTableMaker maker;
-    const CResultTable table = maker.Make(EPane::Warning, {{"MISC", "Hall", "One.esp", "", "M.esm", EFinding::CellClean},
-                                                           {"GMST", "a", "One.esp", "", "M.esm", kUnclean}});
-    CDeleteRecorder deleted, cleaned;
-    auto close = [](const std::string&) {};
-    EXPECT_EQ(DeleteSelectedEntries(EPane::Warning, table, {{0, 3}, {1, 3}}, deleted.Fn(), close).m_rows, std::set<int>{1});
-    EXPECT_EQ(deleted.m_calls, std::vector<std::string>{"One.esp|GMST|a|ask"});
-    deleted = {};
-    const CDeleteOutcome out = DeleteSelectedEntries(EPane::Warning, table, {{0, 3}}, deleted.Fn(), close, cleaned.Fn());
-    EXPECT_TRUE(deleted.m_calls.empty());
+    EXPECT_EQ(DeleteSelectedEntries(EPane::Warning, table, {{5, 3}, {1, 3}}, rec.Fn(), close).m_rows, std::set<int>{1});
+    EXPECT_EQ(rec.m_calls, std::vector<std::string>{"One.esp|GMST|b|ask"});
+    rec = {};
+    out = DeleteSelectedEntries(EPane::Warning, table, {{5, 3}}, rec.Fn(), close, cleaned.Fn());
+    EXPECT_TRUE(rec.m_calls.empty());
     EXPECT_EQ(cleaned.m_calls, std::vector<std::string>{"One.esp|MISC|Hall|ask"});
-    EXPECT_EQ(out.m_rows, std::set<int>{0});
+    EXPECT_EQ(out.m_rows, std::set<int>{5});
+
+    // In the conflict list New.esp's entry shows in column 3 of row 0 and
+    // column 4 of row 1.
+    const CResultTable conflicts =
+        maker.Make(EPane::Conflict, {{"NPC_", "guard", "New.esp", "Old.esp", "M.esm", kConflict},
+                                     {"NPC_", "guard", "Newer.esp", "New.esp", "M.esm", kConflict},
+                                     {"NPC_", "guard", "Newer.esp", "Old.esp", "M.esm", kConflict}});
+    rec = {};
+    out = DeleteSelectedEntries(EPane::Conflict, conflicts, {{0, 3}}, rec.Fn(), close);
+    EXPECT_EQ(rec.m_calls, (std::vector<std::string>{"New.esp|NPC_|guard|ask"}));
+    EXPECT_EQ(out.m_rows, (std::set<int>{0, 1}));
 }
 
 // A plugin holding the same ID twice: a changed copy first, then one
@@ -206,51 +175,44 @@ TEST(DuplicateIds, DeleteAndTheEditorActOnTheRowsOwnEntry) {
             EXPECT_TRUE(doc.DeleteEntry(request->m_entry, true));
         } else {
             const CDeleteOutcome out = DeleteSelectedEntries(
-                EPane::Warning, *warnings, {{0, 3}}, [&](const CEntryRef& e, bool ask) { return doc.DeleteEntry(e, ask); },
-                [](const std::string&) {});
+                EPane::Warning, *warnings, {{0, 3}},
+                [&](const CEntryRef& e, bool ask) { return doc.DeleteEntry(e, ask); }, [](const std::string&) {});
             EXPECT_EQ(out.m_rows, std::set<int>{0});
         }
         EXPECT_EQ(game.Read("P.esp"), changedOnly.Bytes()) << (throughEditor ? "editor" : "row");
     }
 }
 
-// Stopped, refused and failed operations are never told as done.
+// Stopped, refused and failed operations are never told as done. (What
+// the sample set's runs come to is in the window's operations transcript.)
 TEST(OperationSummary, StopsAndFailuresAreToldAsSuch) {
     using E = CDialogMerge::EOutcome;
-    auto relink = [](bool ran, E outcome) {
+    auto outcome = [](EOperation code, bool stopped = false) {
         COperationOutcome o;
-        o.m_code = EOperation::Relink;
-        CRelinkResult r;
-        r.m_ran = ran;
-        r.m_outcome = outcome;
-        r.m_espFilename = "Repair.esp";
-        r.m_topics = 1;
-        r.m_responses = 2;
-        o.m_relink = r;
-        return o;
-    };
-    auto clean = [](bool confirmed, std::size_t deleted, std::size_t failed, bool stopped) {
-        COperationOutcome o;
-        o.m_code = EOperation::Clean;
+        o.m_code = code;
         o.m_stopped = stopped;
-        o.m_clean = CAutoCleanResult{confirmed, stopped, deleted + failed, deleted, deleted ? 1u : 0u, failed};
-        return o;
-    };
-    auto check = [](bool stopped, std::optional<std::size_t> conflicts, CExtractionCount read) {
-        COperationOutcome o;
-        o.m_code = EOperation::ExtractCheck;
         o.m_checks = kCheckAll;
-        o.m_stopped = stopped;
-        o.m_paneRows = {conflicts, conflicts, std::nullopt};
-        o.m_extraction = read;
         return o;
     };
-    COperationOutcome extract;
+    auto relink = [&](bool ran, E result) {
+        COperationOutcome o = outcome(EOperation::Relink);
+        o.m_relink = CRelinkResult{ran, "Repair.esp", {}, 0, result, {}, 1, 2};
+        return o;
+    };
+    auto clean = [&](std::size_t deleted, std::size_t failed, bool stopped) {
+        COperationOutcome o = outcome(EOperation::Clean, stopped);
+        o.m_clean = CAutoCleanResult{true, stopped, deleted + failed, deleted, deleted ? 1u : 0u, failed};
+        return o;
+    };
+    auto check = [&](bool stopped, std::optional<std::size_t> rows, CExtractionCount read, std::string failure = {}) {
+        COperationOutcome o = outcome(EOperation::ExtractCheck, stopped);
+        o.m_paneRows = {rows, rows, std::nullopt};
+        o.m_extraction = read;
+        o.m_failure = failure;
+        return o;
+    };
+    COperationOutcome extract = outcome(EOperation::Extract), cells = outcome(EOperation::CleanCells);
     extract.m_extraction = CExtractionCount{};
-    COperationOutcome outOfMemory = check(false, std::nullopt, {});
-    outOfMemory.m_failure = "not enough memory to check the plugins";
-    COperationOutcome cells;
-    cells.m_code = EOperation::CleanCells;
     cells.m_cellClean = CCellCleanResult{};
     cells.m_cellClean->m_cells = 3;
     const std::vector<std::pair<COperationOutcome, std::string>> cases = {
@@ -259,18 +221,17 @@ TEST(OperationSummary, StopsAndFailuresAreToldAsSuch) {
         {relink(true, E::Stopped), "Dialog repair stopped: no repair plugin written"},
         {relink(true, E::WriteFailed), "Dialog repair failed: Repair.esp could not be written"},
         {relink(true, E::Refused), "Dialog repair failed: Repair.esp may not be written"},
-        {clean(false, 0, 0, false), "Auto clean cancelled: nothing deleted"},
-        {clean(true, 0, 0, false), "Auto clean: no unclean entries found"},
-        {clean(true, 2, 1, false), "Auto clean: 2 entries deleted from 1 plugin, 1 could not be deleted"},
-        {clean(true, 0, 0, true), "Auto clean stopped: 0 entries deleted from 0 plugins"},
-        {check(true, std::nullopt, {0, 0, 0, 2}), "Check All stopped: 2 chosen plugins not read yet"},
+        {clean(0, 0, false), "Auto clean: no unclean entries found"},
+        {clean(2, 1, false), "Auto clean: 2 entries deleted from 1 plugin, 1 could not be deleted"},
+        {clean(0, 0, true), "Auto clean stopped: 0 entries deleted from 0 plugins"},
         {check(true, 1, {}), "Check All stopped: 1 conflict, 1 warning found before the stop"},
         {check(false, 0, {2, 0, 1, 0}), "Check All: 0 conflicts, 0 warnings (1 file could not be read)"},
+        {check(false, {}, {}, "not enough memory to check the plugins"),
+         "Check All failed: not enough memory to check the plugins"},
         {extract, "Extract Data: nothing new to read"},
-        {outOfMemory, "Check All failed: not enough memory to check the plugins"},
         {cells, "Clean Cells: 3 cells to clean, nothing changed"},
     };
-    for (const auto& [outcome, text] : cases) EXPECT_EQ(OperationSummary(outcome), text);
+    for (const auto& [o, text] : cases) EXPECT_EQ(OperationSummary(o), text);
     EXPECT_EQ(OperationSummary(check(false, 4, {}), "View File Data"), "Check All: 4 conflicts, 4 warnings");
 }
 

@@ -1,0 +1,599 @@
+// The windows the frame opens: the entry editor and its hex dump, Find,
+// View File, the options sheet and the Dialog Repair Tool.
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QTabWidget>
+#include <QMessageBox>
+#include <QGroupBox>
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QImage>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPointer>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <filesystem>
+#include <fstream>
+
+#include "DialogRepairDlg.h"
+#include "EntryDlg.h"
+#include "FindDlg.h"
+#include "FrameFixture.h"
+#include "OptionsSheet.h"
+#include "ViewFileDlg.h"
+#include "document/OutputPath.h"
+#include "fixtures/GameFolder.h"
+#include "format/RecordWriter.h"
+#include "format/SubRecord.h"
+#include "widgets/HexView.h"
+#include "widgets/StatusPane.h"
+
+namespace vantor::uitest {
+namespace {
+
+using B = CEntryDlg;
+
+void DoubleClick(CResultView& v, int r, int c) { emit v.doubleClicked(v.model()->index(r, c)); }
+
+// The bytes of `data` that differ from `compare` (or lie past its end), as ".x..".
+std::string Marks(std::string_view data, std::string_view compare) {
+    std::string out;
+    for (std::size_t i = 0; i < data.size(); ++i) out += i >= compare.size() || data[i] != compare[i] ? 'x' : '.';
+    return out;
+}
+
+// What the editor's hex view shows and marks, as Marks() gives it.
+std::string Marks(CEntryDlg& dlg) {
+    dlg.Button(B::kHexView)->click();
+    if (!dlg.HexView()) return "no hex view";
+    std::string out;
+    for (std::size_t i = 0; i < dlg.HexView()->Layout().Size(); ++i)
+        out += dlg.HexView()->Layout().Differs(i) ? 'x' : '.';
+    return out;
+}
+
+// The buttons shown, "(greyed)" ones in brackets, "Read Only" ticked [x] or
+// not [ ], and the view on screen.
+std::string Looks(CEntryDlg& dlg) {
+    const char* names[] = {"hex", "grid", "add", "insert", "delrow", "write", "delete"};
+    std::string out;
+    for (int b = 0; b < B::kButtonCount; ++b) {
+        const QPushButton* button = dlg.Button(B::EButton(b));
+        if (!button->isHidden())
+            out += button->isEnabled() ? names[b] + std::string(" ") : "(" + std::string(names[b]) + ") ";
+    }
+    if (!dlg.ReadOnlyBox()->isHidden()) out += dlg.ReadOnlyBox()->isChecked() ? "[x] " : "[ ] ";
+    if (!dlg.Grid()->isHidden())
+        out += dlg.Grid()->editTriggers() == QAbstractItemView::NoEditTriggers ? "grid" : "editable grid";
+    if (dlg.HexView() && !dlg.HexView()->isHidden()) out += "hex";
+    return out;
+}
+
+CEntryDlg* EditorTitled(CMainFrame& f, const std::string& title) {
+    for (CEntryDlg* dlg : Editors(f))
+        if (dlg->windowTitle().toStdString() == title) return dlg;
+    return nullptr;
+}
+
+// A list's context menu for row 0 and its items, "(greyed)" when greyed.
+std::pair<std::unique_ptr<QMenu>, QStringList> MenuOf(CResultView& view, int column) {
+    std::unique_ptr<QMenu> menu(view.ContextMenu(0, column));
+    QStringList texts;
+    for (QAction* a : menu->actions())
+        texts << (a->isSeparator() ? "-" : a->text().section('\t', 0, 0) + (a->isEnabled() ? "" : " (greyed)"));
+    return {std::move(menu), texts};
+}
+
+// One walk through the editor on the sample set's iron sword, which Sample
+// Tweaks.esp takes over from Sample Armory.esp and Sample.esm.
+TEST(EntryEditor, OpensComparesWritesAndDeletesOnlyWhenItMay) {
+    CFrameFixture fx;
+    CMainFrame& f = fx.Frame();
+    fx.CheckSamples();
+    CResultView& conflicts = *f.View(EPane::Conflict);
+    CResultView& warnings = *f.View(EPane::Warning);
+    const std::string file = "Sample Tweaks.esp";
+    const int row = RowWith(conflicts, "sample_iron_sword", file, 3);
+    ASSERT_GE(row, 0);
+    const CEntry* tweaks = fx.Doc().FindEntry(file, "sample_iron_sword", "WEAP", false);
+    const CEntry* armory = fx.Doc().FindEntry("Sample Armory.esp", "sample_iron_sword", "WEAP", false);
+    ASSERT_TRUE(tweaks && armory);
+
+    // Enter, the menu's Open and a double click on a file column open the
+    // row's entry; a double click on the name column opens nothing.
+    conflicts.setCurrentIndex(conflicts.model()->index(row, 2));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(&conflicts, &enter);
+    ASSERT_EQ(Editors(f).size(), 1u);
+    EXPECT_EQ(Editors(f)[0]->windowTitle(), QStringLiteral("Sample Tweaks.esp - sample_iron_sword"));
+    f.CloseEntryEditors({});
+    auto [menu, texts] = MenuOf(conflicts, 1);
+    EXPECT_EQ(texts, (QStringList{"Open", "Delete", "-", "Copy", "Find Object"}));
+    std::string searched = "none";
+    f.SetFindDialog([&](COptionSet&, const std::string& text, QWidget*) -> std::optional<CFindParams> {
+        searched = text;
+        return std::nullopt;
+    });
+    menu->actions().back()->trigger();
+    EXPECT_EQ(searched, std::string(conflicts.Model().Text(0, 2)));
+    menu->actions().front()->trigger();
+    EXPECT_EQ(Editors(f).size(), 1u);
+    f.CloseEntryEditors({});
+    DoubleClick(conflicts, row, 2);
+    EXPECT_TRUE(Editors(f).empty());
+    DoubleClick(conflicts, row, 3);
+    ASSERT_EQ(Editors(f).size(), 1u);
+    QPointer<CEntryDlg> dlg = Editors(f)[0];
+    EXPECT_EQ(dlg->size(), QSize(625, 250));
+    // Editing starts off; the grid shows one row per subrecord.
+    EXPECT_EQ(Looks(*dlg), "hex (add) (insert) (delrow) (write) (delete) [x] grid");
+    CSubRecords subs;
+    ASSERT_TRUE(SplitSubRecords(tweaks->Data(), subs));
+    ASSERT_EQ(dlg->Grid()->rowCount(), int(subs.size()));
+    EXPECT_EQ(dlg->Grid()->item(0, 1)->text().toStdString(), subs[0].m_tag);
+    EXPECT_FALSE(dlg->Grid()->item(0, 3)->flags() & Qt::ItemIsEditable);
+    dlg->ReadOnlyBox()->setChecked(false);
+    EXPECT_EQ(Looks(*dlg), "hex add insert delrow write delete [ ] editable grid");
+
+    // The hex view: this entry's bytes against the other file's; the row and
+    // write buttons act on the grid, so not while the bytes show.
+    EXPECT_EQ(Marks(*dlg), Marks(tweaks->Data(), armory->Data()));
+    EXPECT_NE(Marks(*dlg).find('x'), std::string::npos);
+    EXPECT_EQ(dlg->HexView()->Layout().Bytes(), tweaks->Data());
+    EXPECT_EQ(Looks(*dlg), "grid (add) (insert) (delrow) (write) delete [ ] hex");
+    dlg->Button(B::kGridView)->click();
+    EXPECT_EQ(Looks(*dlg), "hex add insert delrow write delete [ ] editable grid");
+
+    // The same cell again brings this window forward instead of a second;
+    // the overridden file's entry is compared with the overriding one; the
+    // master's copy is only looked at; a warning whose original file is
+    // "None" is compared with itself.
+    DoubleClick(conflicts, row, 3);
+    EXPECT_EQ(Editors(f).size(), 1u);
+    DoubleClick(conflicts, row, 4);
+    CEntryDlg* older = EditorTitled(f, "Sample Armory.esp - sample_iron_sword");
+    ASSERT_NE(older, nullptr);
+    EXPECT_EQ(Marks(*older), Marks(armory->Data(), tweaks->Data()));
+    DoubleClick(conflicts, row, 5);
+    CEntryDlg* master = EditorTitled(f, "Sample.esm - sample_iron_sword");
+    ASSERT_NE(master, nullptr);
+    EXPECT_EQ(Looks(*master), "hex grid");
+    master->Button(B::kHexView)->click();
+    EXPECT_EQ(Looks(*master), "grid hex");
+    ASSERT_EQ(warnings.Model().Text(0, 4), "None");
+    DoubleClick(warnings, 0, 3);
+    CEntryDlg* alone = EditorTitled(f, file + " - " + std::string(warnings.Model().Text(0, 2)));
+    ASSERT_NE(alone, nullptr);
+    const std::string same = Marks(*alone);
+    EXPECT_TRUE(!same.empty() && same.find_first_not_of('.') == std::string::npos) << same;
+    // Escape closes one window; the others stay.
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(master, &escape);
+    ASSERT_EQ(Editors(f).size(), 3u);
+    f.CloseEntryEditors("Sample Armory.esp - sample_iron_sword");
+    f.CloseEntryEditors(alone->windowTitle().toStdString());
+    ASSERT_EQ(Editors(f).size(), 1u);
+
+    // While an operation runs the file waits: nothing is written or deleted,
+    // Delete on the entry's row neither closes the editor nor acts, and the
+    // lists' menus keep only Copy.
+    ASSERT_TRUE(fx.StartHeldOperation());
+    EXPECT_EQ(Looks(*dlg), "hex add insert delrow (write) (delete) [ ] editable grid");
+    conflicts.setCurrentIndex(conflicts.model()->index(row, 3));
+    ReleaseKey(conflicts, Qt::Key_Delete);
+    EXPECT_EQ(Editors(f).size(), 1u);
+    warnings.setCurrentIndex(warnings.model()->index(0, 2));
+    EXPECT_EQ(MenuOf(warnings, 2).second,
+              (QStringList{"Open (greyed)", "Delete (greyed)", "-", "Copy", "Find Object (greyed)"}));
+    fx.ReleaseHeldOperation();
+    ASSERT_TRUE(fx.WaitIdle());
+    EXPECT_EQ(Looks(*dlg), "hex add insert delrow write delete [ ] editable grid");
+    ASSERT_NE(fx.Doc().FindEntry(file, "sample_iron_sword", "WEAP", false), nullptr);
+
+    // A row that does not fit its type stops the writing with its message;
+    // so does text the game's code page cannot hold, never written as "??".
+    const auto before = ReadEntries(fx.DataDir(), file);
+    const std::pair<std::string, std::string> key{"WEAP", "sample_iron_sword"};
+    ASSERT_TRUE(before.count(key));
+    QTableWidget& grid = *dlg->Grid();
+    int name = 0;
+    while (name < grid.rowCount() && grid.item(name, 1)->text() != QStringLiteral("FNAM")) ++name;
+    ASSERT_LT(name, grid.rowCount());
+    ASSERT_EQ(grid.item(name, 3)->text(), QStringLiteral("Ascii"));
+    dlg->AddRow();
+    const int added = grid.rowCount() - 1;
+    for (const auto& [column, text] : {std::pair(1, "XXXX"), std::pair(3, "Word"), std::pair(4, "2")})
+        grid.item(added, column)->setText(text);
+    fx.m_messages.clear();
+    EXPECT_FALSE(dlg->WriteToEsp());
+    EXPECT_EQ(grid.currentRow(), added);
+    EXPECT_TRUE(dlg->Button(B::kWriteToEsp)->isEnabled());
+    grid.setCurrentCell(added, 1);
+    dlg->DeleteRow();
+    grid.item(name, 2)->setText(QStringLiteral("\u0142\u0105"));
+    EXPECT_FALSE(dlg->WriteToEsp());
+    EXPECT_EQ(fx.TakeAsked(),
+              "Invalid Data: Invalid Type Field.\nInvalid Data: Ascii Type Data not Valid Ascii at Row " +
+                  std::to_string(name + 1) + ".\n");
+    EXPECT_EQ(ReadEntries(fx.DataDir(), file), before);
+    grid.item(name, 2)->setText("Blade of Tests");
+    fx.m_answers = {EAnswer::Yes, EAnswer::Yes};
+    EXPECT_TRUE(dlg->WriteToEsp());
+    EXPECT_TRUE(std::filesystem::exists(fx.DataDir() + "Sample Tweaks.OLD"));
+    EXPECT_EQ(f.MessagePane()->Text(), QStringLiteral("Written to ESP: Sample Tweaks.esp"));
+    // Every other entry of the file keeps its bytes; of this one only FNAM changed.
+    CSubRecords old;
+    ASSERT_TRUE(SplitSubRecords(before.at(key), old));
+    std::vector<records::CSub> edited;
+    for (const auto& sub : old)
+        edited.push_back(
+            records::Sub(sub.m_tag, sub.m_tag == "FNAM" ? std::string("Blade of Tests", 15) : sub.m_payload));
+    auto expected = before;
+    expected[key] = records::SubBytes(edited);
+    EXPECT_TRUE(ReadEntries(fx.DataDir(), file) == expected);
+    // The window now shows what the file holds.
+    EXPECT_EQ(grid.item(name, 2)->text(), QStringLiteral("Blade of Tests"));
+    EXPECT_EQ(grid.item(name, 4)->text(), QStringLiteral("15"));
+
+    // A new row below the visible ones is scrolled to.
+    for (int i = 0; i < 12; ++i) dlg->Button(B::kAddRow)->click();
+    QCoreApplication::processEvents();
+    const QRect last = grid.visualItemRect(grid.item(grid.rowCount() - 1, 1));
+    EXPECT_TRUE(grid.viewport()->rect().contains(last)) << last.y() << " in " << grid.viewport()->height();
+    EXPECT_EQ(grid.currentRow(), grid.rowCount() - 1);
+    // Unwritten edits: Escape asks; No keeps the window, and so does closing
+    // the main window, which then stays open too.
+    fx.m_messages.clear();
+    fx.m_answers = {EAnswer::No};
+    QCoreApplication::sendEvent(dlg, &escape);
+    ASSERT_EQ(fx.m_messages.size(), 1u);
+    EXPECT_EQ(fx.m_messages[0].m_caption, "Discard Changes");
+    EXPECT_EQ(fx.m_messages[0].m_default, EAnswer::No);
+    ASSERT_EQ(Editors(f).size(), 1u);
+    fx.m_answers = {EAnswer::No};
+    EXPECT_FALSE(f.close());
+    EXPECT_TRUE(f.isVisible());
+    ASSERT_EQ(Editors(f).size(), 1u);
+    fx.m_answers = {EAnswer::Yes};
+    QCoreApplication::sendEvent(dlg, &escape);
+    EXPECT_TRUE(Editors(f).empty());
+    // An editor without edits closes without a question.
+    DoubleClick(conflicts, row, 3);
+    ASSERT_EQ(Editors(f).size(), 1u);
+    fx.m_messages.clear();
+    QCoreApplication::sendEvent(Editors(f)[0], &escape);
+    EXPECT_TRUE(Editors(f).empty());
+    EXPECT_TRUE(fx.m_messages.empty());
+    // Every editor closes when an operation starts.
+    DoubleClick(conflicts, row, 4);
+    f.Action(CMainFrame::kCheckAll)->trigger();
+    ASSERT_TRUE(fx.WaitIdle());
+    EXPECT_TRUE(Editors(f).empty());
+
+    // Delete Entry: not while "Read Only" is ticked; declined, nothing
+    // changes; accepted, the window closes and the entry's rows go from the
+    // list and the file.
+    const std::size_t rowsBefore = warnings.Model().Table().RowCount();
+    DoubleClick(warnings, RowWith(warnings, "sample_priest", "Sample Quests.esp", 3), 3);
+    ASSERT_EQ(Editors(f).size(), 1u);
+    dlg = Editors(f)[0];
+    EXPECT_FALSE(dlg->Button(B::kDeleteEntry)->isEnabled());
+    dlg->ReadOnlyBox()->setChecked(false);
+    fx.m_answers = {EAnswer::No};
+    dlg->Button(B::kDeleteEntry)->click();
+    EXPECT_EQ(Editors(f).size(), 1u);
+    EXPECT_EQ(warnings.Model().Table().RowCount(), rowsBefore);
+    fx.m_answers = {EAnswer::Yes};
+    dlg->Button(B::kDeleteEntry)->click();
+    EXPECT_TRUE(Editors(f).empty());
+    EXPECT_TRUE(dlg.isNull());
+    EXPECT_EQ(RowWith(warnings, "sample_priest", "Sample Quests.esp", 3), -1);
+    EXPECT_LT(warnings.Model().Table().RowCount(), rowsBefore);
+    EXPECT_EQ(fx.Doc().ResultTable(EPane::Warning)->RowCount(), warnings.Model().Table().RowCount());
+    EXPECT_FALSE(ReadEntries(fx.DataDir(), "Sample Quests.esp").count({"NPC_", "sample_priest"}));
+    // Delete from the menu of a warning row's name cell deletes the entry
+    // from the row's plugin.
+    const auto cell = [&](int column) { return std::string(warnings.Model().Text(0, column)); };
+    const std::string other = cell(3), id = cell(2), tag = cell(0);
+    warnings.setCurrentIndex(warnings.model()->index(0, 2));
+    fx.m_answers = {EAnswer::Yes};
+    MenuOf(warnings, 2).first->actions()[1]->trigger();
+    EXPECT_EQ(fx.Doc().FindEntry(other, id, tag, false), nullptr);
+}
+
+TEST(OptionsSheet, PagesCopyInWhenShownAndBackOnlyIfShown) {
+    COptionSet options;
+    options.m_defaultOps = 0x0F;
+    options.m_conflictChecks[3] = 0;
+    COptionsSheet sheet(options);
+    EXPECT_EQ(sheet.windowTitle(), QStringLiteral("VANTOR Options"));
+    EXPECT_EQ(sheet.Tabs()->count(), 3);
+    sheet.show();
+    CPPageOP& op = *sheet.Operations();
+    EXPECT_TRUE(op.WasShown());
+    EXPECT_FALSE(sheet.Conflicts()->WasShown());
+    for (QCheckBox* box : {op.m_checkDeleted, op.m_reportDialog, op.m_extractLand}) {
+        EXPECT_EQ(box->isChecked(), box == op.m_checkDeleted) << box->text().toStdString();
+        box->toggle();
+    }
+    // Only the named bit of DefaultOps changes; the unseen page changes nothing.
+    COptionSet expected = options;
+    expected.m_defaultOps = 0x0D;
+    expected.m_uncleanChecks[kInfoCheck] = 1;
+    expected.m_extractOpts.m_landData = 1;
+    COptionSet result = sheet.Result();
+    EXPECT_EQ(result.m_defaultOps, expected.m_defaultOps);
+    EXPECT_EQ(result.m_uncleanChecks, expected.m_uncleanChecks);
+    EXPECT_EQ(result.m_extractOpts.m_landData, 1);
+    EXPECT_EQ(result.m_conflictChecks, options.m_conflictChecks);
+
+    sheet.Tabs()->setCurrentIndex(1);
+    CPPageID& ids = *sheet.Conflicts();
+    EXPECT_TRUE(ids.WasShown());
+    EXPECT_EQ(ids.m_boxes[7]->text(), QStringLiteral("CLAS- Classes"));
+    EXPECT_FALSE(ids.m_boxes[3]->isChecked());
+    EXPECT_TRUE(ids.m_boxes[37]->isChecked());
+    // Four columns of ten in index order.
+    EXPECT_EQ(ids.m_boxes[10]->y(), ids.m_boxes[0]->y());
+    EXPECT_GT(ids.m_boxes[10]->x(), ids.m_boxes[9]->x());
+    EXPECT_EQ(ids.m_boxes[37]->x(), ids.m_boxes[30]->x());
+    ids.m_boxes[5]->setChecked(false);
+    result = sheet.Result();
+    EXPECT_EQ(std::vector<std::int32_t>(&result.m_conflictChecks[3], &result.m_conflictChecks[6]),
+              (std::vector<std::int32_t>{0, 1, 0}));
+
+    // The load order: OpenMW's configuration file counts only for OpenMW.
+    CPPageGame& game = *sheet.GamePage();
+    EXPECT_TRUE(game.m_morrowind->isChecked());
+    EXPECT_FALSE(game.m_config->isEnabled());
+    game.m_openmw->setChecked(true);
+    EXPECT_TRUE(game.m_config->isEnabled());
+    game.m_config->setText(QStringLiteral("/games/openmw.cfg "));
+    EXPECT_EQ(sheet.Game(), (CGameChoice{CGameChoice::EGame::OpenMW, "/games/openmw.cfg"}));
+}
+
+// Every text-bearing control of `window` as wide and high as its text needs.
+void ExpectWholeTexts(QWidget& window, const char* name) {
+    window.show();
+    QCoreApplication::processEvents();
+    int checked = 0;
+    for (QWidget* w : window.findChildren<QWidget*>()) {
+        if (!w->isVisibleTo(&window)) continue;
+        QSize need;
+        if (qobject_cast<QAbstractButton*>(w) || qobject_cast<QLabel*>(w)) need = w->sizeHint();
+        else if (qobject_cast<QGroupBox*>(w)) need = w->minimumSizeHint();
+        else continue;
+        ++checked;
+        const std::string text = (w->property("text").toString() + w->property("title").toString()).toStdString();
+        EXPECT_GE(w->width(), need.width()) << name << ": " << w->metaObject()->className() << " " << text;
+        EXPECT_GE(w->height(), need.height()) << name;
+        EXPECT_TRUE(window.rect().contains(QRect(w->mapTo(&window, QPoint(0, 0)), w->size()))) << name;
+    }
+    EXPECT_GT(checked, 3) << name;
+    window.hide();
+}
+
+TEST(Dialogs, ShowEveryLabelWholeAtALargeFont) {
+    CFrameFixture fx;
+    const QFont normal = QApplication::font();
+    QFont large = normal;
+    large.setPointSize(normal.pointSize() * 2 + 4);
+    QApplication::setFont(large);
+
+    COptionSet options;
+    CFindDlg find(options, &fx.Frame());
+    ExpectWholeTexts(find, "Find");
+    CViewFileDlg view({{"A Plugin With A Long Name.esp"}, {"Sample.esm"}}, &fx.Frame());
+    ExpectWholeTexts(view, "View File");
+    CRepairDialogSeed seed;
+    seed.m_repairName = "Dialog Repair.esp";
+    CDialogRepairDlg repair(seed, fx.Frame().Link(), &fx.Frame());
+    ExpectWholeTexts(repair, "Dialog Repair Tool");
+
+    QApplication::setFont(normal);
+
+    // A short text under a long caption: the box is wide enough for both.
+    const QString caption = QStringLiteral("Please Select Entries from only one column at a time.");
+    QMessageBox box(QMessageBox::NoIcon, caption, QStringLiteral("Unable to Delete"), QMessageBox::Ok, &fx.Frame());
+    FitCaption(box);
+    box.show();
+    QCoreApplication::processEvents();
+    QFont bold = box.font();
+    bold.setBold(true);
+    // A window manager draws it in bold, beside an icon and three buttons.
+    EXPECT_GT(box.width(), QFontMetrics(bold).horizontalAdvance(caption) + 100);
+    box.hide();
+}
+
+TEST(HexView, PaintsDifferingBytesInRed) {
+    auto redPixels = [](CHexView& view) {
+        view.resize(600, 120);
+        const QImage image = view.viewport()->grab().toImage();
+        int count = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                count += image.pixelColor(x, y).red() > 180 && image.pixelColor(x, y).green() < 120 &&
+                         image.pixelColor(x, y).blue() < 120;
+        return count;
+    };
+    CHexView same("ABCDEFGH", "ABCDEFGH"), differs("ABCDEFGH", "ABCxEFG");
+    EXPECT_EQ(redPixels(same), 0);
+    EXPECT_GT(redPixels(differs), 0);
+    // Byte 3 and byte 7 (past the comparison's end) differ, in both columns.
+    const CHexLayout& l = differs.Layout();
+    const std::pair<std::size_t, bool> columns[] = {
+        {l.HexColumn(3), true}, {l.CharColumn(3), true}, {l.CharColumn(7), true}, {l.HexColumn(2), false}, {0, false}};
+    for (const auto& [column, red] : columns)
+        EXPECT_EQ(differs.ColumnColour(0, column) == QColor(255, 51, 50), red) << column;
+}
+
+QString Items(const QComboBox& box) {
+    QStringList out;
+    for (int i = 0; i < box.count(); ++i) out << box.itemText(i);
+    return out.join('|');
+}
+
+TEST(FindDialog, StartValuesAndHistoryAfterABA) {
+    COptionSet options;
+    // The history and boxes the dialog opens with, then what it was asked to find.
+    auto search = [&](const QString& text, bool exact) {
+        CFindDlg dlg(options, nullptr);
+        QString told = Items(*dlg.FindWhat()) + " [" + dlg.FindWhat()->currentText() + "]";
+        const QAbstractButton* boxes[] = {dlg.MatchCase(), dlg.WholeWord(), dlg.LookInData(), dlg.EsmMode()};
+        for (const QAbstractButton* box : boxes)
+            told += box->isChecked() ? " +" : " -";
+        dlg.FindWhat()->setEditText(text);
+        dlg.EsmMode()->setChecked(exact);
+        dlg.MatchCase()->setChecked(exact);
+        dlg.OnFind();
+        EXPECT_EQ(dlg.result(), QDialog::Accepted);
+        const CFindParams p = dlg.Params();
+        return told.toStdString() + " -> " + p.m_text + (p.m_lookInData ? " data" : "") +
+               (p.m_searchMasters ? " masters" : "") + (p.m_matchCase ? " case" : "");
+    };
+    EXPECT_EQ(search("A", false), "|||| [] - - + - -> A data");
+    search("B", false);
+    EXPECT_EQ(search("A", false), "B|A||| [] - - + - -> A data");
+    // Exact comparison: another case is another entry.
+    EXPECT_EQ(search("a", true), "A|B||| [] - - + - -> a data masters case");
+    EXPECT_EQ(std::vector<std::string>(options.m_findHistory.begin(), options.m_findHistory.begin() + 3),
+              (std::vector<std::string>{"a", "A", "B"}));
+}
+
+TEST(ViewFileDialog, FileTypeSwitchesTheListAndTheGlobalMode) {
+    CViewFileDlg dlg(CViewFileSeed{{"One.esp", "Two.esp"}, {"Main.esm"}}, nullptr);
+    EXPECT_TRUE(dlg.EspFile()->isChecked());
+    EXPECT_TRUE(dlg.AllData()->isChecked());
+    EXPECT_EQ(Items(*dlg.FileBox()), QStringLiteral("One.esp|Two.esp"));
+    EXPECT_TRUE(dlg.GlobalChanges()->isEnabled());
+    dlg.GlobalChanges()->setChecked(true);
+    dlg.EsmFile()->setChecked(true);
+    EXPECT_EQ(Items(*dlg.FileBox()), QStringLiteral("Main.esm"));
+    EXPECT_FALSE(dlg.GlobalChanges()->isEnabled());
+    dlg.FileBox()->setCurrentIndex(0);
+    dlg.OnOk();
+    EXPECT_TRUE(dlg.Choice().m_esmFile);
+    EXPECT_TRUE(dlg.Choice().m_globalChanges) << "the mode keeps its value";
+    EXPECT_EQ(dlg.Choice().m_fileName, "Main.esm");
+}
+
+// The plugins to repair in the added order ("in" a folder other than
+// `data`), then the list as it shows them.
+std::string Listed(const CDialogRepairDlg& dlg, const std::string& data) {
+    const CRepairDialogResult r = dlg.Result();
+    std::string out;
+    for (std::size_t i = 0; i < r.m_pluginNames.size(); ++i) {
+        const std::string folder = i < r.m_pluginFolders.size() ? r.m_pluginFolders[i] : "?";
+        out += r.m_pluginNames[i] + (folder == data ? "" : " in " + folder) + ", ";
+    }
+    if (r.m_pluginFolders.size() != r.m_pluginNames.size()) out += "(folders differ) ";
+    out += "shown:";
+    for (int i = 0; i < dlg.List()->count(); ++i) out += " " + dlg.List()->item(i)->text().toStdString();
+    return out;
+}
+
+CFileChoice Chosen(std::vector<std::string> paths) { return {CFileChoice::EStatus::Chosen, std::move(paths)}; }
+
+TEST(DialogRepairTool, ListsKeepTheAddedOrderAndDeleteExistingAsks) {
+    CFrameFixture fx;
+    fx.CheckSamples();
+    fx.m_choosers.clear();
+    const std::string data = fx.DataDir();
+    const std::string install = fx.Dir().Path() + "game/";
+    std::filesystem::create_directories(install);
+    std::ofstream(install + "Morrowind.ini") << "[Game Files]\r\nGameFile0=Morrowind.esm\r\nGameFile1=Mod.esp\r\n"
+                                                "GameFile2=Loud.ESP\r\nGameFile3=Zeta.esp\r\nGameFile5=Late.esp\r\n";
+    CDialogRepairDlg dlg({"Repair.esp", data, data, loadorder::MorrowindLoadOrder({install, data, {}}),
+                          FilesInUse(fx.Doc().Files())},
+                         fx.Frame().Link(), &fx.Frame());
+    EXPECT_EQ(dlg.RepairNameLabel()->text(), QStringLiteral("Repair.esp"));
+
+    // Three at once, one of them the repair plugin itself: two are listed.
+    // The same name again is not listed twice; the repair plugin's name in
+    // another folder is a plugin like any other.
+    fx.m_choices = {Chosen({data + "Zeta.esp", data + "Alpha.esp", data + "Repair.esp"}),
+                    Chosen({"/elsewhere/Alpha.esp", "/elsewhere/Repair.esp"})};
+    dlg.BrowsePlugins();
+    EXPECT_EQ(Listed(dlg, data), "Zeta.esp, Alpha.esp, shown: Alpha.esp Zeta.esp");
+    dlg.BrowsePlugins();
+    ASSERT_EQ(fx.m_choosers.size(), 2u);
+    EXPECT_EQ(fx.m_choosers[0].m_title, "Select Plugins to Repair");
+    EXPECT_EQ(fx.m_choosers[0].m_mode, CFileChooser::EMode::OpenMany);
+    EXPECT_EQ(fx.m_choosers[0].m_startFolder, data);
+    // The game's load order: plugins only, up to the first missing key.
+    dlg.AddAllActivePlugins();
+    EXPECT_EQ(Listed(dlg, data), "Zeta.esp, Alpha.esp, Repair.esp in /elsewhere/, Mod.esp, Loud.ESP, "
+                                 "shown: Alpha.esp Loud.ESP Mod.esp Repair.esp Zeta.esp");
+
+    // A listed plugin cannot become the repair plugin; a new one typed
+    // without an extension becomes a plugin; a failed choice changes nothing.
+    fx.m_choices = {Chosen({data + "Mod.esp"}), Chosen({fx.Dir().Path() + "out/Merged"}),
+                    {CFileChoice::EStatus::Failed, {}}};
+    dlg.BrowseRepairPlugin();
+    EXPECT_EQ(dlg.Result().m_repairName, "Repair.esp");
+    dlg.CreateNew();
+    EXPECT_EQ(fx.m_choosers.back().m_title, "New Dialog Merge Plugin");
+    EXPECT_EQ(fx.m_choosers.back().m_mode, CFileChooser::EMode::Save);
+    EXPECT_EQ(dlg.Result().m_repairFolder, fx.Dir().Path() + "out/");
+    dlg.CreateNew();
+    EXPECT_EQ(dlg.Result().m_repairName, "Merged.esp");
+    EXPECT_EQ(dlg.RepairNameLabel()->text(), QStringLiteral("Merged.esp"));
+    EXPECT_EQ(fx.TakeAsked(), "Already Loaded: Please Remove from Esp List\nError: Error Selecting File\n");
+
+    // "Remove" takes the selected name out of both lists.
+    const auto found = dlg.List()->findItems("Alpha.esp", Qt::MatchExactly);
+    ASSERT_EQ(found.size(), 1);
+    dlg.List()->setCurrentItem(found.front());
+    dlg.RemoveSelected();
+    EXPECT_EQ(Listed(dlg, data), "Zeta.esp, Repair.esp in /elsewhere/, Mod.esp, Loud.ESP, "
+                                 "shown: Loud.ESP Mod.esp Repair.esp Zeta.esp");
+    dlg.Clear();
+    EXPECT_EQ(Listed(dlg, data), "shown:");
+
+    auto deleteNamed = [&](const std::string& name, EAnswer answer) {
+        fx.m_choices = {Chosen({data + name})};
+        dlg.BrowseRepairPlugin();
+        fx.m_answers = {answer};
+        dlg.DeleteExisting();
+        return std::filesystem::exists(data + name);
+    };
+    // A read plugin and a found master named through "Browse" stay, even
+    // with a Yes ready for a question that is never asked.
+    EXPECT_TRUE(deleteNamed("Sample Quests.esp", EAnswer::Yes));
+    EXPECT_TRUE(deleteNamed("Sample.esm", EAnswer::Yes));
+    for (const CMessage& m : fx.m_messages) EXPECT_EQ(m.m_buttons, EButtons::Ok);
+    EXPECT_EQ(fx.TakeAsked(), "Delete Existing: " + data + "Sample Quests.esp\nis a plugin or master in use. "
+                              "It is not deleted.\nDelete Existing: " + data +
+                                  "Sample.esm\nis a plugin or master in use. It is not deleted.\n");
+
+    // Any other file is deleted only after a question that names it, and a
+    // deletion that fails says so and why.
+    std::ofstream(data + "Old Repair.esp") << "old merge";
+    EXPECT_TRUE(deleteNamed("Old Repair.esp", EAnswer::No));
+    ASSERT_EQ(fx.m_messages.size(), 1u);
+    EXPECT_EQ(fx.m_messages[0].m_buttons, EButtons::YesNo);
+    EXPECT_EQ(fx.m_messages[0].m_default, EAnswer::No);
+    EXPECT_NE(fx.TakeAsked().find("Delete " + data + "Old Repair.esp?"), std::string::npos);
+    {
+        fixtures::CFaultGuard failRemove(
+            [](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Remove; });
+        EXPECT_TRUE(deleteNamed("Old Repair.esp", EAnswer::Yes));
+    }
+    ASSERT_EQ(fx.m_messages.size(), 2u);
+    EXPECT_EQ(fx.m_messages[1].m_text, "Could not delete " + data + "Old Repair.esp:\nInput/output error");
+    fx.m_messages.clear();
+    EXPECT_FALSE(deleteNamed("Old Repair.esp", EAnswer::Yes));
+    EXPECT_EQ(dlg.Result().m_repairName, "Old Repair.esp");
+    dlg.DeleteExisting();
+    ASSERT_EQ(fx.m_messages.size(), 2u);
+    EXPECT_EQ(fx.m_messages[1].m_text, "There is no file " + data + "Old Repair.esp to delete.");
+}
+
+}  // namespace
+}  // namespace vantor::uitest
