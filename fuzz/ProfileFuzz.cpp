@@ -7,47 +7,35 @@
 #include "FuzzKit.h"
 #include "platform/Profile.h"
 
+using namespace vantor::platform;
 using vantor::fuzz::Check;
-using vantor::platform::CProfile;
-
-namespace {
-
-// Sets the value, then checks that the new text reads it back and that a
-// second parse of that text gives the text again.
-void SetAndReadBack(CProfile& profile, std::string_view section, std::string_view key, std::string_view value) {
-    if (!profile.Set(section, key, value)) return;
-    CProfile again;
-    again.Parse(profile.Text());
-    Check(again.Text() == profile.Text());
-    Check(again.Get(section, key) == std::string(value));
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    std::string_view text(reinterpret_cast<const char*>(data), size);
+    const std::string_view text(reinterpret_cast<const char*>(data), size);
     CProfile profile;
     profile.Parse(text);
     Check(profile.Text() == text);
-
     profile.Get("Options", "DefaultOps");
     profile.GetStruct("Options", "ConflictChecks", 152);
     profile.GetNumbered("Game Files", "GameFile");
 
     // Names and a value taken from the input itself, so that they can collide
-    // with what the file holds.
-    std::string_view tail = text.substr(size > 24 ? size - 24 : 0);
-    std::string_view section = tail.substr(0, tail.size() / 3);
-    std::string_view key = tail.substr(tail.size() / 3, tail.size() / 3);
-    std::string_view value = tail.substr(2 * (tail.size() / 3));
-    SetAndReadBack(profile, "Options", "DefaultOps", value);
-    SetAndReadBack(profile, section, "Find0", value);
-    SetAndReadBack(profile, "FindObj", key, value);
-    SetAndReadBack(profile, section, key, value);
+    // with what the file holds. Each write must read back, and a second parse
+    // of the new text must give the text again.
+    const std::string_view tail = text.substr(size > 24 ? size - 24 : 0);
+    const std::string_view section = tail.substr(0, tail.size() / 3), key = tail.substr(section.size(), section.size());
+    const std::string_view value = tail.substr(2 * section.size());
+    for (auto [s, k] : {std::pair{std::string_view("Options"), std::string_view("DefaultOps")}, {section, "Find0"},
+                        {"FindObj", key}, {section, key}}) {
+        if (!profile.Set(s, k, value)) continue;
+        CProfile again;
+        again.Parse(profile.Text());
+        Check(again.Text() == profile.Text() && again.Get(s, k) == std::string(value));
+    }
 
-    std::span<const std::uint8_t> bytes(data, size < 32 ? size : 32);
-    auto decoded = vantor::platform::DecodeStruct(vantor::platform::EncodeStruct(bytes), bytes.size());
+    const std::span<const std::uint8_t> bytes(data, std::min<std::size_t>(size, 32));
+    auto decoded = DecodeStruct(EncodeStruct(bytes), bytes.size());
     Check(decoded && std::equal(decoded->begin(), decoded->end(), bytes.begin(), bytes.end()));
-    vantor::platform::DecodeStruct(text, size / 2 > 0 ? size / 2 - 1 : 0);
+    DecodeStruct(text, size / 2 > 0 ? size / 2 - 1 : 0);
     return 0;
 }
