@@ -1,16 +1,15 @@
-// libFuzzer target for all that reads a plugin's bytes: the reader, the
-// dialogue reader and merge, the entry editor and cell cleaning each take
-// every input and check, beyond "no crash, no leak", what their comments say.
-// A failed check aborts: the trace names its line.
+// libFuzzer target for the reader, the dialogue merge, the entry editor and
+// cell cleaning: each takes every input and checks, beyond "no crash, no
+// leak", what its comment says. A failed check aborts; the trace names it.
 #include <sys/mman.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <set>
 #include <vector>
 
-#include "FuzzKit.h"
 #include "cells/CellClean.h"
 #include "cells/CellLayout.h"
 #include "dialogrepair/DialogMerge.h"
@@ -24,10 +23,12 @@
 namespace {
 
 using namespace vantor;
-using fuzz::Check;
 
-// Memory file `slot` (0 or 1) holding just `bytes`: plugins are read through
-// /proc/self/fd, so the reader runs through its ordinary Open.
+void Check(bool ok) {
+    if (!ok) std::abort();
+}
+
+// Memory file `slot` (0 or 1) holding `bytes`, read through /proc/self/fd as any file.
 int InMemory(int slot, std::string_view bytes) {
     static const int fds[2] = {memfd_create("vantor-fuzz-0", 0), memfd_create("vantor-fuzz-1", 0)};
     Check(fds[slot] >= 0 && ftruncate(fds[slot], 0) == 0 &&
@@ -53,8 +54,8 @@ void CheckEntries(const CPluginFile& file, std::string_view input) {
             Check(e->m_offset >= 0 && e->m_size >= 16 && offset + size <= input.size());
             Check(input.substr(offset, 4) == CPluginFile::kTags[t] && data.size() + 16 <= size &&
                   input.substr(offset + size - data.size(), data.size()) == data);
-            Check((e->m_deleted == 0 || e->m_deleted == 1) && e->m_sizeChange == 0);
-            Check(e->m_topic.has_value() == (CPluginFile::kTags[t] == "INFO"));
+            Check((e->m_deleted == 0 || e->m_deleted == 1) && e->m_sizeChange == 0 &&
+                  e->m_topic.has_value() == (CPluginFile::kTags[t] == "INFO"));
             CSubRecords subs;
             Check(SplitSubRecords(*e, subs) == (data.size() >= 4));
             std::size_t payloadBytes = 0;
@@ -73,8 +74,7 @@ void CheckEntries(const CPluginFile& file, std::string_view input) {
 void Reader(std::string_view input) {
     const int fd = InMemory(0, input);
     auto all = Read(fd, CExtractOpts::All()), plain = Read(fd, CExtractOpts{});
-    CheckEntries(*all, input);
-    CheckEntries(*plain, input);
+    for (const CPluginFile* file : {all.get(), plain.get()}) CheckEntries(*file, input);
     // The options only decide which data is kept: the entries are the same.
     for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
         const auto &a = all->Table(t), &b = plain->Table(t);
@@ -85,8 +85,7 @@ void Reader(std::string_view input) {
     }
     // A raised stop flag ends the reading after the first record.
     Check(Read(fd, CExtractOpts::All(), 1)->EntryCount() <= 1);
-    // The tag scan stops where a scan one byte at a time would (whole plugins
-    // of the corpus are checked by the tests).
+    // The tag scan stops where a scan one byte at a time would.
     Check(input.size() > (std::size_t(1) << 16) ||
           fixtures::FirstScanMismatch(input, input.size() <= 1024 ? 1 : 61) == std::string_view::npos);
 }
@@ -101,9 +100,8 @@ struct CFuzzLink : CUserLink {
     bool m_yes;
 };
 
-// The repair plugin is whole records that its header counts, DIAL and INFO
-// only, each topic once, no deleted response; the ids lead each record, and
-// each chain is linked both ways with empty ends and no id twice.
+// The repair plugin is whole records, counted by its header: DIAL and INFO only, ids first, each
+// topic once, no deleted response, each chain linked both ways with empty ends and no id twice.
 void CheckRepair(std::string_view out, std::size_t topics) {
     Check(out.size() >= 362 && out.substr(0, 4) == "TES3" && le::U32(out, 4) == 346);
     const std::string none(1, '\0');
@@ -136,8 +134,7 @@ void CheckRepair(std::string_view out, std::size_t topics) {
     Check(next == none && le::U32(out, 320) == records && names.size() == topics);
 }
 
-// The first three bytes choose the answers, whether the plugin is read twice
-// and where it ends and its master begins.
+// The first three bytes choose the answers, a second read and where the master begins.
 void Dialogue(std::string_view input) {
     if (input.size() < 3) return;
     const auto* control = reinterpret_cast<const std::uint8_t*>(input.data());
@@ -155,19 +152,22 @@ void Dialogue(std::string_view input) {
         Check(!link.m_yes);  // declined although every question was answered Yes
 }
 
-// The entry editor: every entry shown in the grid writes back to its own
-// bytes without a question; only a tag cut short by the end of the data is
-// refused, at its row.
+// The entry editor: every entry in the grid writes back to its own bytes without a question;
+// only a tag cut short by the end of the data is refused, at its row. With each row's Data
+// typed over by the next row's bytes, the rows are refused once at a row, or what they write
+// shows again as rows that write it back.
 void RoundTrip(std::string_view recordType, std::string_view data) {
     CSubRecords subs;
     if (!SplitSubRecords(data, subs)) return;
     auto rows = FillGrid(recordType, subs);
     Check(rows.size() == subs.size());
     std::vector<CMessage> asked;
-    CWriteBack back = WriteBackRows(rows, [&](const CMessage& m) {
+    auto ask = [&](const CMessage& m) {
         asked.push_back(m);
-        return EAnswer::No;
-    });
+        if (m.m_buttons == EButtons::Ok) return EAnswer::Ok;
+        return (data.size() >> (asked.size() % 32)) & 1 ? EAnswer::Yes : EAnswer::No;
+    };
+    const CWriteBack back = WriteBackRows(rows, ask);
     std::size_t shortTag = 0;
     while (shortTag < subs.size() && subs[shortTag].m_tag.size() == 4) ++shortTag;
     if (shortTag == subs.size())
@@ -175,66 +175,25 @@ void RoundTrip(std::string_view recordType, std::string_view data) {
     else
         Check(!back.m_ok && back.m_row == int(shortTag) + 1 && asked.size() == 1 &&
               asked[0].m_text == "ID Length Invalid.");
-}
 
-std::vector<std::string_view> Split(std::string_view text, char separator) {
-    std::vector<std::string_view> parts;
-    for (std::size_t start = 0, end = 0; end != std::string_view::npos; start = end + 1) {
-        end = text.find(separator, start);
-        parts.push_back(text.substr(start, end - start));
-    }
-    return parts;
-}
-
-// Rows typed by hand, one per line, cells ID, Data, Type, Bytes and value
-// separated by tabs, questions answered from the input's length: refused
-// with one message at a row, or subrecords of the sizes their rows name that
-// show again as rows writing them back.
-void TypedRows(std::string_view text) {
-    std::vector<CEntryRow> rows;
-    for (auto line : Split(text, '\n')) {
-        auto cells = Split(line, '\t');
-        // A size may be up to 16 MB; a few such rows are all one run needs.
-        if (cells.size() < 4 || cells[3].size() > 6 || rows.size() == 16) continue;
-        const long value = cells.size() > 4 ? std::strtol(std::string(cells[4]).c_str(), nullptr, 10) : 0;
-        rows.push_back({std::string(cells[0]), std::string(cells[1]), std::string(cells[2]), std::string(cells[3]),
-                        static_cast<std::int32_t>(value)});
-    }
-    std::size_t questions = 0, refusals = 0;
-    CWriteBack back = WriteBackRows(rows, [&](const CMessage& m) {
-        if (m.m_buttons != EButtons::Ok) return (text.size() >> (++questions % 32)) & 1 ? EAnswer::Yes : EAnswer::No;
-        ++refusals;
-        return EAnswer::Ok;
-    });
-    Check(back.m_ok ? refusals == 0 && back.m_subRecords.size() == rows.size()
-                    : back.m_row >= 1 && std::size_t(back.m_row) <= rows.size() && refusals <= 1);
-    for (std::size_t i = 0; back.m_ok && i < rows.size(); ++i) {
-        const CSubRecord& written = back.m_subRecords[i];
-        std::string type = rows[i].m_type;
-        for (char& c : type) c = (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
-        const std::size_t bytes = std::strtoul(rows[i].m_bytes.c_str(), nullptr, 10);
-        const bool sized = type == "DEC" || type == "FIXED" || type == "MIXED";
-        Check(written.m_tag.size() == 4 && (!sized || written.m_payload.size() == bytes));
-        Check(type != "HEX" || written.m_payload.size() == (rows[i].m_data.size() + 1) / 2);
+    for (std::size_t i = 0; i < rows.size(); ++i) rows[i].m_data = subs[(i + 1) % subs.size()].m_payload;
+    asked.clear();
+    const CWriteBack typed = WriteBackRows(rows, ask);
+    const auto refusals =
+        std::count_if(asked.begin(), asked.end(), [](const CMessage& m) { return m.m_buttons == EButtons::Ok; });
+    Check(typed.m_ok ? refusals == 0 && typed.m_subRecords.size() == rows.size()
+                     : refusals <= 1 && typed.m_row >= 1 && std::size_t(typed.m_row) <= rows.size());
+    for (std::size_t i = 0; typed.m_ok && i < rows.size(); ++i) {
+        const CSubRecord& written = typed.m_subRecords[i];
         auto again = RowPayload(MakeRow("NPC_", written.m_tag, written.m_payload), 1,
                                 [](const CMessage&) -> EAnswer { std::abort(); });
-        Check(again && *again == written.m_payload);
+        Check(written.m_tag.size() == 4 && again && *again == written.m_payload);
     }
 }
 
-// As a plugin, each record's data under its own tag; as one entry's data
-// under types whose rules differ; as typed rows.
-void Editor(std::string_view input) {
-    for (std::size_t at = 0; at + 16 <= input.size(); at += 16 + std::size_t(le::U24(input, at + 4)))
-        RoundTrip(input.substr(at, 4), input.substr(at + 16, le::U24(input, at + 4)));
-    for (std::string_view type : {"INFO", "LTEX", "NPC_"}) RoundTrip(type, input);
-    TypedRows(input);
-}
-
-// Cell cleaning: the input's halves are the data of a master's interior cell
-// "Hall" and of a plugin's copy of it, its references resolved through the
-// MAST list. The layout tiles the data, and a cleaned cell is the old one
-// with whole pieces left out, NAM0 aside.
+// Cell cleaning: the input's halves are the data of a master's interior cell "Hall" and of a
+// plugin's copy resolved through its MAST list. The layout tiles the data, and a cleaned cell
+// is the old one with whole pieces left out, NAM0 aside.
 std::unique_ptr<CPluginFile> CellFile(int slot, const std::string& master, std::string_view cellData) {
     fixtures::CPluginBuilder b;
     b.Header(master.empty() ? std::vector<std::string>{} : std::vector<std::string>{master});
@@ -279,7 +238,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t siz
     const std::string_view input(reinterpret_cast<const char*>(bytes), size);
     Reader(input);
     Dialogue(input);
-    Editor(input);
+    // The editor: as a plugin, each record's data under its own tag; as one
+    // entry's data under types whose rules differ.
+    for (std::size_t at = 0; at + 16 <= size; at += 16 + std::size_t(le::U24(input, at + 4)))
+        RoundTrip(input.substr(at, 4), input.substr(at + 16, le::U24(input, at + 4)));
+    for (std::string_view type : {"INFO", "LTEX", "NPC_"}) RoundTrip(type, input);
     Cells(input);
     return 0;
 }
