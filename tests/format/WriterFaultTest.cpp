@@ -73,7 +73,11 @@ struct CScenario {
 };
 
 const CScenario kScenarios[] = {
-    {"erase many", [](CWriterSession&) {}, [](CWriterSession& s) { return bool(s.EraseMany({1, 5, 9})[0]); }},
+    {"erase and rewrite many", [](CWriterSession&) {},
+     [](CWriterSession& s) {
+         return bool(s.Change({{s.m_recs[1].m_entry, true, {}}, {s.m_recs[5].m_entry, false, "XTRA"},
+                               {s.m_recs[9].m_entry, true, {}}})[0]);
+     }},
     // A second change: the backup exists, the plugin was replaced once.
     {"rewrite after erase", [](CWriterSession& s) { ASSERT_TRUE(s.Erase(2)); },
      [](CWriterSession& s) { return s.Rewrite(6, {}); }},

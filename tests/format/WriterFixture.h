@@ -158,38 +158,33 @@ public:
         if (ok) m_recs[k].m_data = JoinSubRecords(subs);
         return ok;
     }
-    // Appends `extra` bytes to the record's last subrecord (or adds one).
-    bool Grow(std::size_t k, std::size_t extra) {
-        CSubRecords subs;
-        SplitSubRecords(*m_recs[k].m_entry, subs);
-        if (subs.empty()) {
-            subs.push_back({"XTRA", ""});
-            extra = extra >= 8 ? extra - 8 : 0;
-        }
-        subs.back().m_payload.append(extra, 'g');
-        return Rewrite(k, subs);
-    }
-
     // One by one, as Delete Entry does: erase a copy, then detach.
     bool Erase(std::size_t k) {
         CEntry copy = *m_recs[k].m_entry;
         m_last = m_file->EraseEntry(copy, m_policy);
         if (!m_last.Ok()) return false;
         EXPECT_TRUE(m_file->DetachEntry(m_recs[k].m_entry, m_recs[k].m_tag));
+        // A copy of an entry erased already would point at its successor.
+        EXPECT_EQ(m_file->EraseEntry(copy, m_policy).m_failure, EWriteFailure::NotInFile);
         m_recs.erase(m_recs.begin() + std::ptrdiff_t(k));
         return true;
     }
 
-    std::vector<bool> EraseMany(std::vector<std::size_t> ks) {
-        std::vector<const CEntry*> entries;
-        for (std::size_t k : ks) entries.push_back(m_recs[k].m_entry);
-        std::vector<bool> erased;
-        m_last = m_file->EraseEntries(entries, m_policy, erased);
-        std::sort(ks.begin(), ks.end());
-        ks.erase(std::unique(ks.begin(), ks.end()), ks.end());
-        if (!erased.empty() && erased[0])
-            for (auto it = ks.rbegin(); it != ks.rend(); ++it) m_recs.erase(m_recs.begin() + std::ptrdiff_t(*it));
-        return erased;
+    // Changes made in one pass; the reference follows those done.
+    std::vector<bool> Change(const std::vector<CPluginFile::CEntryChange>& changes) {
+        std::vector<bool> done;
+        m_last = m_file->ChangeEntries(changes, m_policy, done);
+        for (std::size_t i = 0; i < done.size(); ++i) {
+            auto r = std::find_if(m_recs.begin(), m_recs.end(),
+                                  [&](const CRec& c) { return c.m_entry == changes[i].m_entry; });
+            if (!done[i] || r == m_recs.end()) continue;
+            if (changes[i].m_erase) {
+                m_recs.erase(r);
+            } else {
+                r->m_data = changes[i].m_data;
+            }
+        }
+        return done;
     }
 
     // The file equals the one rebuilt from the reference, and the model
