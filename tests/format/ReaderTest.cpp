@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <random>
 
 #include "format/PluginFile.h"
+#include "format/ScanReference.h"
+#include "format/SubRecord.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/TempDir.h"
 
@@ -32,12 +35,44 @@ CRead ReadBytes(const CPluginBuilder& builder, CExtractOpts opts = CExtractOpts:
 
 std::string Data(const CEntry& e) { return std::string(e.Data()); }
 
-// Takes an installed fault hook away however the test ends.
-struct CHookReset {
-    ~CHookReset() { platform::SetFaultHook(nullptr); }
-};
-
 }  // namespace
+
+// Damaged sizes: what the splitter gives back is what a reader of the game
+// would take, and nothing past the data.
+TEST(RecordModel, SubRecordHelpers) {
+    CSubRecords subs;
+    for (std::size_t n = 0; n < 4; ++n) EXPECT_FALSE(SplitSubRecords(std::string(n, 'A'), subs));
+    EXPECT_TRUE(subs.empty());
+    // A size claiming more than remains gives a shortened last payload.
+    ASSERT_TRUE(SplitSubRecords(SubBytes({Sub("NAME", "ab"), CSub{"DATA", "xyz", 100}}), subs));
+    EXPECT_EQ(subs, (CSubRecords{{"NAME", "ab"}, {"DATA", "xyz"}}));
+    EXPECT_NE(JoinSubRecords(subs), SubBytes({Sub("NAME", "ab"), CSub{"DATA", "xyz", 100}}));
+    // Only the low three size bytes count.
+    subs.clear();
+    ASSERT_TRUE(SplitSubRecords(SubBytes({CSub{"DATA", "abc", 0x01000003u}, Sub("NEXT", "")}), subs));
+    EXPECT_EQ(subs, (CSubRecords{{"DATA", "abc"}, {"NEXT", ""}}));
+
+    EXPECT_TRUE(IsDeletedData(SubBytes({Sub("DATA", "12345"), Dele()})));
+    EXPECT_FALSE(IsDeletedData(SubBytes({Dele(), Sub("DATA", "")})));
+    EXPECT_TRUE(IsDeletedData("DELE"));  // short data is tested at its start
+    EXPECT_FALSE(IsDeletedData(""));
+    EXPECT_FALSE(SameBytes("ab\0c"s, "ab\0d"s));
+    EXPECT_FALSE(SameBytes("ab"s, "ab\0"s));
+}
+
+TEST(RecordScan, StopsWhereAScanOneByteAtATimeStops) {
+    std::vector<std::string> cases = {
+        "", "TES", "xTES3", std::string(100, '\0') + "STAT", "STAXSTAT", "NPCXNPC_", "MIS" "CELLx",
+        "SSCRMASTTES3", "AAAAAAAAAAAAAAAAINFO", "W" "EAP" + std::string(7, 'W') + "WEAP",
+    };
+    std::mt19937 rng(7);
+    const std::string alphabet("ABCDEFGHIJKLMNOPQRSTUVWXYZ_3\0\1a", 31);
+    for (int round = 0; round < 200; ++round) {
+        std::string& bytes = cases.emplace_back(std::size_t(rng() % 300), ' ');
+        for (char& c : bytes) c = alphabet[rng() % alphabet.size()];
+    }
+    for (const std::string& bytes : cases) EXPECT_EQ(FirstScanMismatch(bytes, 1), std::string::npos) << bytes;
+}
 
 // Each record alone after a header: the ID the reader forms, whether it is
 // deleted, the data left after the ID, and where the record lies.
@@ -93,7 +128,10 @@ TEST(Reader, IdsDeletionsAndData) {
     }
 }
 
-TEST(Reader, TopicsAndExtractionOptions) {
+// The topic each response belongs to; the data each option keeps or drops,
+// and the few bytes kept copied out of the file's buffer when most are
+// dropped, so the whole file need not stay in memory for them.
+TEST(Reader, TopicsExtractionAndCompaction) {
     CPluginBuilder b;
     b.Header()
         .Record("INFO", Info("orphan", "", "", "hi"))
@@ -103,49 +141,67 @@ TEST(Reader, TopicsAndExtractionOptions) {
         .Record("DIAL", {Name("Bye"), Sub("DATA", "\0"s)})
         .Record("INFO", Info("3", "", "", "b"))
         .Record("CELL", Cell("c", 1, 0, 0, false, "refs"))
-        .Record("LAND", {Sub("INTV", I32(0) + I32(0)), Sub("VHGT", "h")})
-        .Record("PGRD", {Sub("DATA", std::string(12, '\0')), Name("p"), Sub("PGRP", "pp")});
+        .Record("LAND", {Sub("INTV", I32(0) + I32(0)), Sub("VHGT", std::string(5000, 'h'))})
+        .Record("PGRD", {Sub("DATA", std::string(12, '\0')), Name("p"), Sub("PGRP", "pp")})
+        .Record("STAT", {Name("s"), Sub("MODL", Z("m"))});
     auto all = ReadBytes(b);
-    ASSERT_TRUE(all.m_ok);
+    auto none = ReadBytes(b, CExtractOpts{0, 0, 0, 0});
+    ASSERT_TRUE(all.m_ok && none.m_ok);
     ASSERT_EQ(all["INFO"].size(), 4u);
+    ASSERT_EQ(none["INFO"].size(), 4u);
     EXPECT_EQ(*all["INFO"][0]->m_topic, "");
     EXPECT_EQ(*all["INFO"][1]->m_topic, "Greeting");
     EXPECT_EQ(all["INFO"][2]->m_deleted, 1);
     EXPECT_EQ(*all["INFO"][3]->m_topic, "Bye");
     EXPECT_FALSE(all["DIAL"][0]->m_topic.has_value());
     EXPECT_EQ(Data(*all["INFO"][1]), SubBytes({Sub("DATA", std::string(12, '\0')), Sub("NAME", "a")}));
+    EXPECT_EQ(all["LAND"][0]->DataLength(), 5008u);
 
-    auto none = ReadBytes(b, CExtractOpts{0, 0, 0, 0});
-    ASSERT_TRUE(none.m_ok);
-    ASSERT_EQ(none["INFO"].size(), 4u);
     for (const auto* tag : {"INFO", "CELL", "LAND", "PGRD"})
         for (const auto& e : none[tag]) EXPECT_EQ(e->DataLength(), 0u) << tag;
     EXPECT_EQ(none["INFO"][2]->m_deleted, 1);  // flags, offsets and sizes stay
     EXPECT_EQ(none["INFO"][2]->m_offset, all["INFO"][2]->m_offset);
     EXPECT_EQ(none["INFO"][2]->m_size, all["INFO"][2]->m_size);
     EXPECT_EQ(none["DIAL"][0]->DataLength(), 2u + 8u - 1u);  // other types always keep data
+    for (const CRead* r : {&all, &none}) {
+        // Taking its own copy moves data still in the shared buffer only.
+        CEntry& stat = *(*r)["STAT"].at(0);
+        const char* before = stat.Data().data();
+        stat.OwnData();
+        EXPECT_EQ(stat.Data().data() == before, r == &none) << (r == &all ? "all kept" : "most dropped");
+        EXPECT_EQ(Data(stat), SubBytes({Sub("MODL", Z("m"))}));
+    }
 }
 
-TEST(Reader, ResynchronisesAndSkips) {
+// Junk and unknown records are passed over, a damaged record is skipped and
+// told, a file cut anywhere has no entry past its end, a stop is no failure
+// and a failed read is told.
+TEST(Reader, JunkDamageCutsStopsAndFailures) {
     CPluginBuilder b;
     b.Header({"A.esm", "B.esm"}, 7).Raw("junk").Record("MISC", {Name("a")}).Raw("\x01\x02\x03");
     b.Record("XXXX", {Name("unknown")});  // unknown records are scanned past byte by byte
     // A start script record is passed over whole: the record its payload
     // happens to hold is no record of the file.
     b.RecordData("SSCR", CPluginBuilder().Record("MISC", {Name("inside")}).Bytes());
-    b.Record("MISC", {Name("b")}).Raw("MIS");
+    b.Record("NPC_", {Name("npc"), Sub("FNAM", Z("Someone")), Sub("NPDT", std::string(52, '\x07'))});
+    b.Record("CELL", Cell("x", 1, 2, 3)).Record("MISC", {Name("b")}).Raw("MIS");
     auto r = ReadBytes(b);
     ASSERT_TRUE(r.m_ok);
     ASSERT_EQ(r["MISC"].size(), 2u);
     EXPECT_EQ(r["MISC"][1]->IdText(), "b");
-    EXPECT_EQ(r.m_file->EntryCount(), 2u);
+    EXPECT_EQ(r.m_file->EntryCount(), 4u);
     // The header comes from the same read as the records.
     EXPECT_EQ(r.m_file->HeaderMasters(), (std::vector<std::string>{"A.esm", "B.esm"}));
     EXPECT_EQ(r.m_file->HeaderRecordCount(), 7u);
-}
+    for (std::size_t cut = 0; cut <= b.Size(); ++cut) {
+        CPluginBuilder t = b;
+        t.Truncate(cut);
+        auto tr = ReadBytes(t);
+        EXPECT_TRUE(tr.m_ok) << cut;
+        for (std::size_t i = 0; i < CPluginFile::kTableCount; ++i)
+            for (const auto& e : tr.m_file->Table(i)) EXPECT_LE(std::size_t(e->m_offset + e->m_size), cut) << cut;
+    }
 
-TEST(Reader, DamagedRecordsStayInsideTheirBounds) {
-    CRead r;
     // A record without its ID subrecord, an ID payload reaching past the
     // record, a size asking for far more than the file holds: the record is
     // skipped, and the good one after it is found.
@@ -163,60 +219,14 @@ TEST(Reader, DamagedRecordsStayInsideTheirBounds) {
         EXPECT_EQ(r.m_file->Diagnostic().m_kind, CReadDiagnostic::EKind::Damaged);
     }
 
-    // Truncated anywhere: never a crash, never an entry past the end.
-    CPluginBuilder full;
-    full.Header().Record("NPC_", {Name("npc"), Sub("FNAM", Z("Someone")), Sub("NPDT", std::string(52, '\x07'))});
-    full.Record("CELL", Cell("x", 1, 2, 3));
-    for (std::size_t cut = 0; cut <= full.Size(); ++cut) {
-        CPluginBuilder t = full;
-        t.Truncate(cut);
-        auto tr = ReadBytes(t);
-        EXPECT_TRUE(tr.m_ok) << cut;
-        for (std::size_t i = 0; i < CPluginFile::kTableCount; ++i)
-            for (const auto& e : tr.m_file->Table(i))
-                EXPECT_LE(std::size_t(e->m_offset + e->m_size), cut) << cut;
-    }
-}
-
-TEST(Reader, StopFlagAndFailures) {
-    CPluginBuilder b;
-    b.Header();
-    for (int i = 0; i < 10; ++i) b.Record("MISC", {Name("m" + std::to_string(i))});
-    auto r = ReadBytes(b, CExtractOpts::All(), 0);
-    EXPECT_TRUE(r.m_ok);  // a stop is not a failure
-    EXPECT_LE(r["MISC"].size(), 1u);
-
-    CTempDir dir;
-    ASSERT_TRUE(b.Write(dir / "f.esp"));
-    std::atomic<std::int32_t> stop{0};
-    {
-        CHookReset reset;
-        platform::SetFaultHook([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Read; });
-        CPluginFile file;
-        ASSERT_TRUE(file.Open("f.esp", dir.Path()));
-        EXPECT_FALSE(file.ReadRecords(stop, CExtractOpts::All()));
-        EXPECT_EQ(file.Diagnostic().m_kind, CReadDiagnostic::EKind::ReadFailed);
-    }
-}
-
-// With the landscape dropped, the few bytes kept are copied out of the file's
-// buffer, so the whole file need not stay in memory for them.
-TEST(Reader, CompactsWhenMostDataIsDropped) {
-    CPluginBuilder b;
-    b.Header().Record("LAND", {Sub("INTV", I32(1) + I32(2)), Sub("VHGT", std::string(5000, 'h'))});
-    b.Record("STAT", {Name("s"), Sub("MODL", Z("m"))});
-    for (std::int32_t land : {1, 0}) {
-        auto r = ReadBytes(b, CExtractOpts{1, 1, land, 0});
-        ASSERT_TRUE(r.m_ok);
-        ASSERT_EQ(r["STAT"].size(), 1u);
-        ASSERT_EQ(r["LAND"].size(), 1u);
-        CEntry& stat = *r["STAT"][0];
-        EXPECT_EQ(Data(stat), SubBytes({Sub("MODL", Z("m"))}));
-        EXPECT_EQ(r["LAND"][0]->DataLength(), land ? 5008u : 0u);
-        // Taking its own copy moves data still in the shared buffer only.
-        const char* before = stat.Data().data();
-        stat.OwnData();
-        EXPECT_EQ(stat.Data().data() == before, land == 0) << "land kept " << land;
-        EXPECT_EQ(Data(stat), SubBytes({Sub("MODL", Z("m"))}));
-    }
+    r = ReadBytes(b, CExtractOpts::All(), 0);
+    EXPECT_TRUE(r.m_ok);
+    EXPECT_TRUE(r["MISC"].empty());
+    struct CHookReset {  // takes the hook away however the test ends
+        ~CHookReset() { platform::SetFaultHook(nullptr); }
+    } reset;
+    platform::SetFaultHook([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Read; });
+    r = ReadBytes(b);
+    EXPECT_FALSE(r.m_ok);
+    EXPECT_EQ(r.m_file->Diagnostic().m_kind, CReadDiagnostic::EKind::ReadFailed);
 }

@@ -160,44 +160,6 @@ TEST(Writer, NamesAndLinksLeadToTheFileOnDisk) {
 #endif
 }
 
-TEST(Writer, CorpusPluginsSurviveEraseAndRewrite) {
-    auto files = CorpusFiles();
-    if (files.empty()) GTEST_SKIP() << "corpus folder absent";
-    int tried = 0;
-    for (const auto& path : files) {
-        auto size = platform::FileSize(path);
-        if (!size || *size > (8u << 20)) continue;
-        CTempDir dir;
-        CPluginBuilder().Raw(FileBytes(path)).Write(dir / "p.esp");
-        auto file = LoadPlugin(dir.Path(), "p.esp");
-        if (file->EntryCount() < 4 || file->Diagnostic().m_kind != CReadDiagnostic::EKind::None) continue;
-        SCOPED_TRACE(path);
-        // Every other entry of every table, erased in one pass, then a rewrite
-        // of the first survivor; a fresh read must see the same entries.
-        std::vector<const CEntry*> doomed;
-        for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t)
-            for (std::size_t i = 0; i < file->Table(t).size(); i += 2) doomed.push_back(file->Table(t)[i].get());
-        CFixedBackupPolicy policy;
-        std::vector<bool> erased;
-        ASSERT_TRUE(file->EraseEntries(doomed, policy, erased).Ok());
-        ASSERT_TRUE(std::all_of(erased.begin(), erased.end(), [](bool b) { return b; }));
-        for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
-            if (file->Table(t).empty() || file->Table(t)[0]->DataLength() < 8) continue;
-            CEntry& e = *file->Table(t)[0];
-            CSubRecords subs;
-            SplitSubRecords(e, subs);
-            subs.push_back({"XTRA", "added"});
-            // Only when the data splits back exactly: damaged sizes would not.
-            if (JoinSubRecords(subs).substr(0, e.DataLength()) != e.Data()) continue;
-            ASSERT_TRUE(file->RewriteEntry(e, subs, policy).Ok());
-            break;
-        }
-        ASSERT_NO_FATAL_FAILURE(ExpectReadsBackAsModel(dir.Path(), "p.esp", *file));
-        if (++tried == 12) break;
-    }
-    if (tried == 0) GTEST_SKIP() << "no corpus plugin small and clean enough";
-}
-
 // A file at the backup path is put to the policy, whose answer is followed
 // as far as it is safe: a file is never replaced by a backup, and the plugin
 // itself (or a hard link to it) is never taken as its backup. A backup made
