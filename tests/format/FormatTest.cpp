@@ -173,16 +173,13 @@ public:
     std::vector<bool> Change(const std::vector<CPluginFile::CEntryChange>& changes) {
         std::vector<bool> done;
         m_last = m_file->ChangeEntries(changes, m_policy, done);
-        for (std::size_t i = 0; i < done.size(); ++i) {
-            auto r = std::find_if(m_recs.begin(), m_recs.end(),
-                                  [&](const CRec& c) { return c.m_entry == changes[i].m_entry; });
-            if (!done[i] || r == m_recs.end()) continue;
-            if (changes[i].m_erase) {
-                m_recs.erase(r);
-            } else {
-                r->m_data = changes[i].m_data;
-            }
-        }
+        for (std::size_t i = 0; i < done.size(); ++i)
+            for (CRec& r : m_recs)
+                if (done[i] && r.m_entry == changes[i].m_entry) {
+                    r.m_data = changes[i].m_data;
+                    r.m_entry = changes[i].m_erase ? nullptr : r.m_entry;  // taken out below
+                }
+        std::erase_if(m_recs, [](const CRec& r) { return !r.m_entry; });
         return done;
     }
 
@@ -265,6 +262,25 @@ void ChangeInOnePass(std::mt19937& rng, CWriterSession& s) {
     EXPECT_EQ(s.m_last.m_failure,
               unread ? EWriteFailure::NotExtracted : any ? EWriteFailure::None : EWriteFailure::NothingToWrite);
 }
+
+struct CCall {
+    EFileOp m_op;
+    std::string m_path;
+};
+
+// Records every file call and fails those `fail` picks, until it goes.
+class CFaultScript {
+public:
+    explicit CFaultScript(std::function<bool(std::size_t, EFileOp)> fail) : m_fail(std::move(fail)) {
+        platform::SetFaultHook([this](EFileOp op, const std::string& path) {
+            m_calls.push_back({op, path});
+            return m_fail(m_calls.size() - 1, op);
+        });
+    }
+    ~CFaultScript() { platform::SetFaultHook(nullptr); }
+    std::function<bool(std::size_t, EFileOp)> m_fail;
+    std::vector<CCall> m_calls;
+};
 
 constexpr std::int64_t kAccess = 1100000000;  // 2004
 constexpr std::int64_t kWrite = 1020000000;   // 2002: the load order rests on it
@@ -461,10 +477,7 @@ TEST(Reader, JunkDamageCutsStopsAndFailures) {
     }
 
     EXPECT_TRUE(ReadBytes(b, CExtractOpts::All(), 1)["MISC"].empty());
-    struct CHookReset {  // takes the hook away however the test ends
-        ~CHookReset() { platform::SetFaultHook(nullptr); }
-    } reset;
-    platform::SetFaultHook([](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Read; });
+    CFaultScript failReads([](std::size_t, EFileOp op) { return op == EFileOp::Read; });
     r = ReadBytes(b, CExtractOpts::All(), 0, true);
     EXPECT_EQ(r.m_file->Diagnostic().m_kind, CReadDiagnostic::EKind::ReadFailed);
 }
@@ -791,24 +804,6 @@ TEST(Writer, DISABLED_ARecordPastTwoGigabytesIsErased) {
 // model stays as it was, and the user is told what the writer promises.
 namespace {
 
-struct CCall {
-    EFileOp m_op;
-    std::string m_path;
-};
-
-// Records every call and fails the one numbered `failAt` (or none).
-class CFaultScript {
-public:
-    explicit CFaultScript(int failAt = -1) : m_failAt(failAt) {
-        platform::SetFaultHook([this](EFileOp op, const std::string& path) {
-            m_calls.push_back({op, path});
-            return int(m_calls.size()) - 1 == m_failAt;
-        });
-    }
-    ~CFaultScript() { platform::SetFaultHook(nullptr); }
-    std::vector<CCall> m_calls;
-    int m_failAt;
-};
 
 // What a failure of call k leads to, read from the clean run's calls: the
 // plugin's state is inspected, the working copy made and filled, then
@@ -882,7 +877,7 @@ TEST(WriterFaults, EachFileCallFailingInTurn) {
             bool ok;
             std::vector<CCall> calls;
             {
-                CFaultScript script{k};
+                CFaultScript script([k](std::size_t i, EFileOp) { return int(i) == k; });
                 ok = scenario.m_change(s);
                 calls = script.m_calls;
             }
@@ -927,10 +922,7 @@ TEST(WriterFaults, CleanupThatFailsLeavesOnlyAWorkingFile) {
     CWriterSession s(SampleRecords());
     {
         // Ending the working copy fails, and so does removing it afterwards.
-        CFaultScript reset;  // takes the hook below away however the test ends
-        platform::SetFaultHook([](EFileOp op, const std::string&) {
-            return op == EFileOp::Remove || op == EFileOp::Truncate;
-        });
+        CFaultScript script([](std::size_t, EFileOp op) { return op == EFileOp::Remove || op == EFileOp::Truncate; });
         EXPECT_FALSE(s.Erase(3));
     }
     // The result tells why the change failed, not why the cleanup did.
