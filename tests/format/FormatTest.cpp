@@ -444,24 +444,35 @@ TEST(Reader, IdsDeletionsAndData) {
     }
 }
 
-// The topic each response belongs to; the data each option keeps or drops,
-// and the few bytes kept copied out of the file's buffer when most are
-// dropped, so the whole file need not stay in memory for them.
-TEST(Reader, TopicsExtractionAndCompaction) {
+// One plugin read whole: the header from the same read as the records, junk,
+// unknown records and a start script record passed over, the topic of each
+// response, the data each option keeps or drops, and the few bytes kept
+// copied out of the file's buffer when most are dropped, so the whole file
+// need not stay in memory for them. Cut anywhere, it has no entry past its
+// end; a damaged record is skipped and told; a stop is no failure, and a
+// failed read is told.
+TEST(Reader, APluginWholeCutDamagedStoppedAndFailing) {
     CPluginBuilder b;
-    b.Header()
-        .Record("INFO", Info("orphan", "", "", "hi"))
-        .Record("DIAL", {Name("Greeting"), Sub("DATA", "\0"s)})
-        .Record("INFO", Info("1", "", "2", "a"))
-        .Record("INFO", {Sub("INAM", Z("2")), Sub("PNAM", Z("1")), Sub("NNAM", Z("")), Dele()})
-        .Record("DIAL", {Name("Bye"), Sub("DATA", "\0"s)})
-        .Record("INFO", Info("3", "", "", "b"))
-        .Record("CELL", Cell("c", 1, 0, 0, false, "refs"))
-        .Record("LAND", {Sub("INTV", I32(0) + I32(0)), Sub("VHGT", std::string(5000, 'h'))})
-        .Record("PGRD", {Sub("DATA", std::string(12, '\0')), Name("p"), Sub("PGRP", "pp")})
-        .Record("STAT", {Name("s"), Sub("MODL", Z("m"))});
+    b.Header({"A.esm", "B.esm"}, 7).Raw("junk").Record("INFO", Info("orphan", "", "", "hi")).Raw("\x01\x02\x03");
+    b.Record("XXXX", {Name("unknown")});  // unknown records are scanned past byte by byte
+    // A start script record is passed over whole: the record its payload
+    // happens to hold is no record of the file.
+    b.RecordData("SSCR", CPluginBuilder().Record("MISC", {Name("inside")}).Bytes());
+    b.Record("DIAL", {Name("Greeting"), Sub("DATA", "\0"s)}).Record("INFO", Info("1", "", "2", "a"));
+    b.Record("INFO", {Sub("INAM", Z("2")), Sub("PNAM", Z("1")), Sub("NNAM", Z("")), Dele()});
+    b.Record("DIAL", {Name("Bye"), Sub("DATA", "\0"s)}).Record("INFO", Info("3", "", "", "b"));
+    b.Record("NPC_", {Name("npc"), Sub("FNAM", Z("Someone")), Sub("NPDT", std::string(52, '\x07'))});
+    b.Record("CELL", Cell("c", 1, 0, 0, false, "refs")).Record("MISC", {Name("b")});
+    const std::size_t cuts = b.Size();  // cut anywhere before the landscape's bulk
+    b.Record("PGRD", {Sub("DATA", std::string(12, '\0')), Name("p"), Sub("PGRP", "pp")});
+    b.Record("LAND", {Sub("INTV", I32(0) + I32(0)), Sub("VHGT", std::string(5000, 'h'))}).Raw("MIS");
     auto all = ReadBytes(b);
     auto none = ReadBytes(b, CExtractOpts{0, 0, 0, 0});
+    EXPECT_EQ(all.m_file->EntryCount(), 11u);
+    ASSERT_EQ(all["MISC"].size(), 1u);
+    EXPECT_EQ(all["MISC"][0]->IdText(), "b");
+    EXPECT_EQ(all.m_file->HeaderMasters(), (std::vector<std::string>{"A.esm", "B.esm"}));
+    EXPECT_EQ(all.m_file->HeaderRecordCount(), 7u);
     ASSERT_EQ(all["INFO"].size(), 4u);
     ASSERT_EQ(none["INFO"].size(), 4u);
     EXPECT_EQ(*all["INFO"][0]->m_topic, "");
@@ -470,44 +481,23 @@ TEST(Reader, TopicsExtractionAndCompaction) {
     EXPECT_EQ(*all["INFO"][3]->m_topic, "Bye");
     EXPECT_FALSE(all["DIAL"][0]->m_topic.has_value());
     EXPECT_EQ(Data(*all["INFO"][1]), SubBytes({Sub("DATA", std::string(12, '\0')), Sub("NAME", "a")}));
-    EXPECT_EQ(all["LAND"][0]->DataLength(), 5008u);
-
+    EXPECT_EQ(all["LAND"].at(0)->DataLength(), 5008u);
     for (const auto* tag : {"INFO", "CELL", "LAND", "PGRD"})
         for (const auto& e : none[tag]) EXPECT_EQ(e->DataLength(), 0u) << tag;
     EXPECT_EQ(none["INFO"][2]->m_deleted, 1);  // flags, offsets and sizes stay
     EXPECT_EQ(none["INFO"][2]->m_offset, all["INFO"][2]->m_offset);
     EXPECT_EQ(none["INFO"][2]->m_size, all["INFO"][2]->m_size);
-    EXPECT_EQ(none["DIAL"][0]->DataLength(), 2u + 8u - 1u);  // other types always keep data
+    EXPECT_EQ(none["DIAL"].at(0)->DataLength(), 2u + 8u - 1u);  // other types always keep data
     for (const CRead* r : {&all, &none}) {
         // Taking its own copy moves data still in the shared buffer only.
-        CEntry& stat = *(*r)["STAT"].at(0);
-        const char* before = stat.Data().data();
-        stat.OwnData();
-        EXPECT_EQ(stat.Data().data() == before, r == &none) << (r == &all ? "all kept" : "most dropped");
-        EXPECT_EQ(Data(stat), SubBytes({Sub("MODL", Z("m"))}));
+        CEntry& npc = *(*r)["NPC_"].at(0);
+        const char* before = npc.Data().data();
+        npc.OwnData();
+        EXPECT_EQ(npc.Data().data() == before, r == &none) << (r == &all ? "all kept" : "most dropped");
+        EXPECT_EQ(Data(npc), SubBytes({Sub("FNAM", Z("Someone")), Sub("NPDT", std::string(52, '\x07'))}));
     }
-}
 
-// Junk and unknown records are passed over, a damaged record is skipped and
-// told, a file cut anywhere has no entry past its end, a stop is no failure
-// and a failed read is told.
-TEST(Reader, JunkDamageCutsStopsAndFailures) {
-    CPluginBuilder b;
-    b.Header({"A.esm", "B.esm"}, 7).Raw("junk").Record("MISC", {Name("a")}).Raw("\x01\x02\x03");
-    b.Record("XXXX", {Name("unknown")});  // unknown records are scanned past byte by byte
-    // A start script record is passed over whole: the record its payload
-    // happens to hold is no record of the file.
-    b.RecordData("SSCR", CPluginBuilder().Record("MISC", {Name("inside")}).Bytes());
-    b.Record("NPC_", {Name("npc"), Sub("FNAM", Z("Someone")), Sub("NPDT", std::string(52, '\x07'))});
-    b.Record("CELL", Cell("x", 1, 2, 3)).Record("MISC", {Name("b")}).Raw("MIS");
-    auto r = ReadBytes(b);
-    ASSERT_EQ(r["MISC"].size(), 2u);
-    EXPECT_EQ(r["MISC"][1]->IdText(), "b");
-    EXPECT_EQ(r.m_file->EntryCount(), 4u);
-    // The header comes from the same read as the records.
-    EXPECT_EQ(r.m_file->HeaderMasters(), (std::vector<std::string>{"A.esm", "B.esm"}));
-    EXPECT_EQ(r.m_file->HeaderRecordCount(), 7u);
-    for (std::size_t cut = 0; cut <= b.Size(); ++cut) {
+    for (std::size_t cut = 0; cut <= cuts; ++cut) {
         CPluginBuilder t = b;
         t.Truncate(cut);
         auto tr = ReadBytes(t);
@@ -524,17 +514,17 @@ TEST(Reader, JunkDamageCutsStopsAndFailures) {
         {{Name("big")}, 0xFFFFFF},
     };
     for (const auto& [subs, size] : bad) {
-        r = ReadBytes(CPluginBuilder().Header().Record("STAT", subs, size).Record("MISC", {Name("found")}));
+        auto r = ReadBytes(CPluginBuilder().Header().Record("STAT", subs, size).Record("MISC", {Name("found")}));
         EXPECT_TRUE(r["STAT"].empty());
         ASSERT_EQ(r["MISC"].size(), 1u);
         EXPECT_EQ(r["MISC"][0]->IdText(), "found");
         EXPECT_EQ(r.m_file->Diagnostic().m_kind, CReadDiagnostic::EKind::Damaged);
     }
 
-    EXPECT_TRUE(ReadBytes(b, CExtractOpts::All(), 1)["MISC"].empty());
+    EXPECT_EQ(ReadBytes(b, CExtractOpts::All(), 1).m_file->EntryCount(), 0u);
     CFaultScript failReads([](std::size_t, EFileOp op) { return op == EFileOp::Read; });
-    r = ReadBytes(b, CExtractOpts::All(), 0, true);
-    EXPECT_EQ(r.m_file->Diagnostic().m_kind, CReadDiagnostic::EKind::ReadFailed);
+    const CRead failed = ReadBytes(b, CExtractOpts::All(), 0, true);
+    EXPECT_EQ(failed.m_file->Diagnostic().m_kind, CReadDiagnostic::EKind::ReadFailed);
 }
 
 // Each seed's plugin is named and reached in one of three ways: plainly; by a
