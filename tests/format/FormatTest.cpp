@@ -1,6 +1,5 @@
-// Reading plugins, and rewriting and erasing their records on disk. For the
-// writer, a reference list of records rebuilds from scratch the file each
-// change should leave; the writer's file and model are compared with it.
+// Reading plugins, and changing their records on disk: the writer's file and
+// model are compared with a file rebuilt from a reference list of records.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -53,9 +52,8 @@ std::string RebuiltBytes(const std::vector<CRec>& recs, std::optional<std::uint3
     return b.Bytes();
 }
 
-// A mix of shapes: same IDs in two tables and twice in one, an ID preceded by
-// a DELE the reader passes over, records with nothing after the ID, an INFO
-// and a CELL whose IDs take several subrecords, and a script header ID.
+// Same IDs in two tables and twice in one, a DELE before the ID, nothing
+// after the ID, IDs of several subrecords and a script header ID.
 std::vector<CRec> SampleRecords(int copies = 1) {
     std::vector<CRec> recs;
     for (int c = 0; c < copies; ++c) {
@@ -186,9 +184,8 @@ public:
         return done;
     }
 
-    // The model holds the records of the reference, each where it now is,
-    // and the file equals the one rebuilt from the reference (unless it was
-    // changed behind the writer's back).
+    // The model holds the reference's records where they now are, and the
+    // file is the one rebuilt from them (unless changed behind the writer).
     void ExpectMatches(bool onDisk = true) const {
         if (onDisk) {
             ASSERT_EQ(FileBytes(Path()), RebuiltBytes(m_recs));
@@ -217,16 +214,13 @@ public:
 // Changes the subrecords of a record: 0 grows, 1 shrinks, 2 keeps the length
 // (or grows when there is no byte to change).
 void Mutate(std::mt19937& rng, int mode, CSubRecords& subs) {
-    std::string* bytes = nullptr;  // the first payload that has any
-    for (auto& s : subs) bytes = bytes ? bytes : s.m_payload.empty() ? nullptr : &s.m_payload;
-    if (mode == 1 && !subs.empty()) {
-        if (rng() % 2 && !subs.back().m_payload.empty()) {
-            subs.back().m_payload.resize(subs.back().m_payload.size() / 2);
-        } else {
-            subs.pop_back();
-        }
-    } else if (mode == 2 && bytes) {
-        (*bytes)[rng() % bytes->size()] ^= 0x5A;
+    auto bytes = std::find_if(subs.begin(), subs.end(), [](const CSubRecord& s) { return !s.m_payload.empty(); });
+    if (mode == 1 && !subs.empty() && rng() % 2 && !subs.back().m_payload.empty()) {
+        subs.back().m_payload.resize(subs.back().m_payload.size() / 2);
+    } else if (mode == 1 && !subs.empty()) {
+        subs.pop_back();
+    } else if (mode == 2 && bytes != subs.end()) {
+        bytes->m_payload[rng() % bytes->m_payload.size()] ^= 0x5A;
     } else if (!subs.empty() && rng() % 2) {
         subs[rng() % subs.size()].m_payload.append(1 + rng() % 20, 'g');
     } else {
@@ -234,9 +228,8 @@ void Mutate(std::mt19937& rng, int mode, CSubRecords& subs) {
     }
 }
 
-// A few changes in one pass, in any order: erasures and rewrites; repeats, data
-// the entry holds already and an entry of no file are passed over, and now and
-// then a rewrite of data never read refuses the whole pass.
+// Erasures and rewrites in one pass, in any order; repeats, unchanged data and
+// an entry of no file are passed over; data never read refuses the pass.
 void ChangeInOnePass(std::mt19937& rng, CWriterSession& s) {
     std::vector<CPluginFile::CEntryChange> changes;
     std::vector<bool> expect;
@@ -286,9 +279,8 @@ public:
 };
 
 // What a failure of call k leads to, read from the clean run's calls: the
-// plugin's state is inspected, the working copy made and filled, then
-// changed, then the backup made, then the working copy renamed over the
-// plugin. Flushing a folder after a rename only makes things safer.
+// plugin is inspected, the working copy made, filled and changed, the backup
+// made, the copy renamed over the plugin. A folder flush after that is extra.
 EWriteFailure Expected(const std::vector<CCall>& clean, std::size_t k, const std::string& plugin) {
     const std::size_t none = clean.size();
     std::size_t create = none, filled = none, closed = none;
@@ -314,8 +306,7 @@ EWriteFailure Expected(const std::vector<CCall>& clean, std::size_t k, const std
     return EWriteFailure::Backup;
 }
 
-// A change to make, after `prepare` (which may make earlier, successful
-// changes); the session's reference follows each change that succeeds.
+// A change to make after `prepare`, which may make earlier ones.
 struct CScenario {
     const char* m_name;
     std::function<void(CWriterSession&)> m_prepare;
@@ -447,13 +438,10 @@ TEST(Reader, IdsDeletionsAndData) {
     }
 }
 
-// One plugin read whole: the header from the same read as the records, junk,
-// unknown records and a start script record passed over, the topic of each
-// response, the data each option keeps or drops, and the few bytes kept
-// copied out of the file's buffer when most are dropped, so the whole file
-// need not stay in memory for them. Cut anywhere, it has no entry past its
-// end; a damaged record is skipped and told; a stop is no failure, and a
-// failed read is told.
+// One plugin read whole: header, junk, topics, what each option keeps, and
+// the few bytes kept copied out of the file's buffer when most are dropped,
+// so that the file need not stay in memory. Then cut anywhere, damaged,
+// stopped and failing.
 TEST(Reader, APluginWholeCutDamagedStoppedAndFailing) {
     CPluginBuilder b;
     b.Header({"A.esm", "B.esm"}, 7).Raw("junk").Record("INFO", Info("orphan", "", "", "hi")).Raw("\x01\x02\x03");
@@ -530,11 +518,9 @@ TEST(Reader, APluginWholeCutDamagedStoppedAndFailing) {
     EXPECT_EQ(failed.m_file->Diagnostic().m_kind, CReadDiagnostic::EKind::ReadFailed);
 }
 
-// Each seed's plugin is named and reached in one of three ways: plainly; by a
-// 250-byte name opened in another letter case, beside the working file of a
-// killed run, which goes (no process has its id: below 2^22 on Linux, a
-// multiple of 4 on Windows), while the working file's name does not grow with
-// the plugin's; or through a link, which stays a link to the file that changes.
+// The plugin is named plainly; or by 250 bytes, opened in another case, beside
+// a killed run's working file (no process has its id) that goes, while the
+// working file's name does not grow with it; or a link that stays a link.
 TEST(Writer, RandomSequencesMatchTheFileRebuiltFromScratch) {
     for (unsigned seed = 1; seed <= 12; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
@@ -580,8 +566,8 @@ TEST(Writer, RandomSequencesMatchTheFileRebuiltFromScratch) {
     }
 }
 
-// Every real plugin reads whole, as a plain walk over its records finds it,
-// and survives erasures and a rewrite.
+// Every real plugin reads as a plain walk over its records finds it, and
+// survives changes.
 TEST(Corpus, EveryFileReadsAsARecordWalkFindsItAndSurvivesChanges) {
     auto files = CorpusFiles();
     if (files.empty()) GTEST_SKIP() << "corpus folder absent";
@@ -603,9 +589,8 @@ TEST(Corpus, EveryFileReadsAsARecordWalkFindsItAndSurvivesChanges) {
         for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t)
             EXPECT_EQ(file->Table(t).size(), walked[std::string(CPluginFile::kTags[t])]) << CPluginFile::kTags[t];
 
-        // In one pass, every other entry of every table erased and the rest
-        // grown by a subrecord: a fresh read finds the entries the model
-        // holds, with their data, where the model says they are now.
+        // Every other entry erased and the rest grown in one pass: a fresh
+        // read finds the model's entries and data where it says they are.
         std::vector<CPluginFile::CEntryChange> changes;
         for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t)
             for (std::size_t i = 0; i < file->Table(t).size(); ++i) {
@@ -628,10 +613,9 @@ TEST(Corpus, EveryFileReadsAsARecordWalkFindsItAndSurvivesChanges) {
     }
 }
 
-// A file at the backup path is put to the policy, whose answer is followed
-// as far as it is safe: a file is never replaced by a backup, and the plugin
-// itself (or a hard link to it) is never taken as its backup. A backup made
-// keeps the plugin's times and mode, and so does the changed plugin.
+// A taken backup name is put to the policy, followed as far as safe: no file
+// is replaced by a backup, nor is the plugin (or a hard link) its own backup.
+// A backup, like the changed plugin, keeps the plugin's times and mode.
 TEST(Writer, TheBackupPolicyDecidesWithinSafeBounds) {
     using enum CBackupDecision::EChoice;
     using enum EWriteFailure;
@@ -870,10 +854,8 @@ TEST(WriterFaults, EachFileCallFailingInTurn) {
             EXPECT_EQ(int(s.m_last.m_failure), int(want));
             const bool shortCall = c.m_op == EFileOp::ShortRead || c.m_op == EFileOp::ShortWrite;
             EXPECT_EQ(s.m_last.m_reason, want == EWriteFailure::None || shortCall ? "" : eio);
-            // Whatever failed, even the final rename, the plugin was not
-            // touched. Other files keep their bytes; the one new file allowed
-            // is the backup, holding the original bytes, and a change made
-            // has one.
+            // Even a failed final rename leaves the plugin untouched; the one
+            // new file allowed is the backup, which a change made must have.
             EXPECT_TRUE(s.m_last.m_pluginUnchanged);
             ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
             auto expected = before, after = FolderFiles(s.m_dir.Path());
