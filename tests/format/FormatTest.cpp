@@ -311,6 +311,7 @@ struct CScenario {
     const char* m_name;
     std::function<void(CWriterSession&)> m_prepare;
     std::function<bool(CWriterSession&)> m_change;
+    bool m_cleanupFails = false;  // every later removal fails too, so a working file may stay
 };
 
 const CScenario kScenarios[] = {
@@ -329,6 +330,7 @@ const CScenario kScenarios[] = {
          s.m_policy.m_decision = {CBackupDecision::EChoice::MakeNew, s.m_dir / "Chosen.bak"};
      },
      [](CWriterSession& s) { return s.Erase(0); }},
+    {"erase, its cleanup failing", [](CWriterSession&) {}, [](CWriterSession& s) { return s.Erase(3); }, true},
 };
 
 constexpr std::int64_t kAccess = 1100000000;  // 2004
@@ -837,7 +839,9 @@ TEST(WriterFaults, EachFileCallFailingInTurn) {
             CWriterSession s(SampleRecords());
             scenario.m_prepare(s);
             const auto before = FolderFiles(s.m_dir.Path());
-            CFaultScript script([k](std::size_t i, EFileOp) { return int(i) == k; });
+            CFaultScript script([&](std::size_t i, EFileOp op) {
+                return int(i) == k || (scenario.m_cleanupFails && k >= 0 && int(i) > k && op == EFileOp::Remove);
+            });
             const bool ok = scenario.m_change(s);
             const std::vector<CCall> calls = script.m_calls;
             if (k < 0) {
@@ -859,27 +863,13 @@ TEST(WriterFaults, EachFileCallFailingInTurn) {
             EXPECT_TRUE(s.m_last.m_pluginUnchanged);
             ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
             auto expected = before, after = FolderFiles(s.m_dir.Path());
+            std::erase_if(after, [&](const auto& file) {  // a leftover the game never takes for a plugin
+                return scenario.m_cleanupFails && file.first.starts_with(".vantor-") && file.first.ends_with(".tmp");
+            });
             expected[s.m_name] = after[s.m_name];  // the reference's bytes, as checked above
             const std::string backup = platform::FileNameOf(s.m_file->BackupPath());
             if (want == EWriteFailure::None || after.count(backup)) expected.emplace(backup, s.m_original);
             EXPECT_EQ(after, expected);
         }
     }
-}
-
-TEST(WriterFaults, CleanupThatFailsLeavesOnlyAWorkingFile) {
-    CWriterSession s(SampleRecords());
-    {
-        // Ending the working copy fails, and so does removing it afterwards.
-        CFaultScript script([](std::size_t, EFileOp op) { return op == EFileOp::Remove || op == EFileOp::Truncate; });
-        EXPECT_FALSE(s.Erase(3));
-    }
-    // The result tells why the change failed, not why the cleanup did.
-    EXPECT_EQ(s.m_last.m_failure, EWriteFailure::WorkingFile);
-    EXPECT_EQ(s.m_last.m_reason, std::strerror(EIO));
-    ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
-    const std::set<std::string> names = FolderNames(s.m_dir.Path());
-    ASSERT_EQ(names.size(), 2u);
-    // The leftover can never be taken for a plugin by the game.
-    EXPECT_TRUE(names.begin()->starts_with(".vantor-") && names.begin()->ends_with(".tmp")) << *names.begin();
 }
