@@ -121,8 +121,7 @@ std::map<std::string, std::string> FolderFiles(const std::string& folder) {
 }
 
 // Gives one answer (Cancel unless set) and records each question.
-class CScriptedPolicy : public CBackupPolicy {
-public:
+struct CScriptedPolicy : CBackupPolicy {
     CBackupDecision BackupExists(const std::string&, const std::string& backupPath, bool isPlugin) override {
         m_asked.emplace_back(backupPath, isPlugin);
         return m_decision;
@@ -132,10 +131,8 @@ public:
 };
 
 // One plugin on disk, its loaded model and the reference beside it.
-class CWriterSession {
-public:
-    // `openAs`: the name the plugin is opened by, when not its own; `original`:
-    // its bytes, when not those rebuilt from the records.
+struct CWriterSession {
+    // `openAs`: the name it is opened by; `original`: its bytes, when not rebuilt from `recs`.
     explicit CWriterSession(std::vector<CRec> recs, std::string name = "Mod.esp", const std::string& openAs = "",
                             const std::string& original = "")
         : m_name(std::move(name)), m_recs(std::move(recs)),
@@ -259,8 +256,7 @@ struct CCall {
 };
 
 // Records every file call and fails those `fail` picks, until it goes.
-class CFaultScript {
-public:
+struct CFaultScript {
     explicit CFaultScript(std::function<bool(std::size_t, EFileOp)> fail) {
         platform::SetFaultHook([this, fail](EFileOp op, const std::string& path) {
             m_calls.push_back({op, path});
@@ -308,13 +304,12 @@ struct CScenario {
 };
 
 const CScenario kScenarios[] = {
-    {"erase and rewrite many", [](CWriterSession&) {}, [](CWriterSession& s) {
+    // A second change: the backup exists, the plugin was replaced once.
+    {"erase and rewrite many after an erasure", [](CWriterSession& s) { ASSERT_TRUE(s.Erase(2)); },
+     [](CWriterSession& s) {
          return bool(s.Change({{s.m_recs[1].m_entry, true, {}}, {s.m_recs[5].m_entry, false, "XTRA"},
                                {s.m_recs[9].m_entry, true, {}}})[0]);
      }},
-    // A second change: the backup exists, the plugin was replaced once.
-    {"rewrite after erase", [](CWriterSession& s) { ASSERT_TRUE(s.Erase(2)); },
-     [](CWriterSession& s) { return s.Rewrite(6, {}); }},
     // An older backup is there; the user chooses a new name for this one.
     {"erase with chosen backup", [](CWriterSession& s) {
          CPluginBuilder().Raw("old").Write(s.BackupPath());
@@ -481,9 +476,7 @@ TEST(Reader, APluginWholeCutDamagedStoppedAndFailing) {
     }
 
     for (std::size_t cut = 0; cut <= cuts; ++cut) {
-        CPluginBuilder t = b;
-        t.Truncate(cut);
-        auto tr = ReadBytes(t);
+        auto tr = ReadBytes(CPluginBuilder(b).Truncate(cut));
         for (std::size_t i = 0; i < CPluginFile::kTableCount; ++i)
             for (const auto& e : tr.m_file->Table(i)) EXPECT_LE(std::size_t(e->m_offset + e->m_size), cut) << cut;
     }
@@ -614,9 +607,7 @@ TEST(Writer, TheBackupPolicyDecidesWithinSafeBounds) {
     using enum EWriteFailure;
     struct CCase {
         const char* m_name;
-        // The plugin (its default backup is *.OLD), then files beside it:
-        // "=name" a hard link to the plugin, "name/" a folder.
-        std::vector<std::string> m_files;
+        std::vector<std::string> m_files;  // the plugin, then files beside it: "=name" a hard link, "name/" a folder
         CBackupDecision m_decision;  // relative path, made absolute below
         int m_asked;                 // 0 not asked, 1 asked, 2 told the backup is the plugin
         EWriteFailure m_failure;
@@ -764,9 +755,8 @@ TEST(Writer, HeaderStatesTheRecordsTheFileHolds) {
 TEST(Writer, AnOutputThatIsAPluginIsBackedUpFirst) {
     CTempDir dir;
     const std::string plugin = CPluginBuilder().Header().Record("MISC", {Name("a")}).Bytes();
-    ASSERT_TRUE(CPluginBuilder().Raw(plugin).Write(dir / "Repair.esp"));
-    ASSERT_TRUE(CPluginBuilder().Raw("a log").Write(dir / "log.txt"));
-    ASSERT_TRUE(MakeFolder(dir / "folder"));
+    ASSERT_TRUE(CPluginBuilder().Raw(plugin).Write(dir / "Repair.esp") &&
+                CPluginBuilder().Raw("a log").Write(dir / "log.txt") && MakeFolder(dir / "folder"));
     CScriptedPolicy policy;
 #ifndef _WIN32  // Windows has no FIFOs
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
@@ -815,7 +805,6 @@ TEST(Writer, DISABLED_ARecordPastTwoGigabytesIsErased) {
 // bytes from before the change stay at the plugin or the backup path, the
 // model stays as it was, and the user is told what the writer promises.
 TEST(WriterFaults, EachFileCallFailingInTurn) {
-    const std::string eio = std::strerror(EIO);
     for (const CScenario& scenario : kScenarios) {
         SCOPED_TRACE(scenario.m_name);
         std::vector<CCall> clean;  // the clean run, first, tells which calls there are
@@ -844,7 +833,7 @@ TEST(WriterFaults, EachFileCallFailingInTurn) {
             EXPECT_EQ(ok, want == EWriteFailure::None);
             EXPECT_EQ(int(s.m_last.m_failure), int(want));
             const bool shortCall = c.m_op == EFileOp::ShortRead || c.m_op == EFileOp::ShortWrite;
-            EXPECT_EQ(s.m_last.m_reason, want == EWriteFailure::None || shortCall ? "" : eio);
+            EXPECT_EQ(s.m_last.m_reason, want == EWriteFailure::None || shortCall ? "" : std::strerror(EIO));
             // Even a failed final rename leaves the plugin untouched; the one
             // new file allowed is the backup, which a change made must have.
             EXPECT_TRUE(s.m_last.m_pluginUnchanged);
