@@ -1,7 +1,6 @@
 #pragma once
-// The reader resynchronises on junk with a scan that skips bytes; it must
-// stop exactly where a scan one byte at a time would. Shared by the tests
-// and the reader's fuzz target.
+// The reader's scan past junk skips bytes, yet must stop where a scan one
+// byte at a time would. Shared by the tests and the reader's fuzz target.
 #include <algorithm>
 #include <string_view>
 #include <vector>
@@ -23,7 +22,8 @@ inline std::size_t FirstScanMismatch(std::string_view bytes, std::size_t step) {
     }
     for (std::size_t from = 0; from <= n; ++from) {
         bool probe = from % step == 0;
-        for (std::size_t ahead = from + 1; !probe && ahead <= std::min(n, from + 8); ++ahead) probe = stops[ahead] == ahead;
+        for (std::size_t ahead = from + 1; !probe && ahead <= std::min(n, from + 8); ++ahead)
+            probe = stops[ahead] == ahead;
         if (probe && NextRecordTag(bytes, from) != stops[from]) return from;
     }
     return std::string_view::npos;
