@@ -4,7 +4,7 @@
 
 using namespace vantor;
 
-TEST(Cp1252, EveryByteSurvivesAndTheHighRangeIsWindows1252) {
+TEST(Cp1252, EveryByteSurvivesTheHighRangeIsWindows1252AndFoldsItsLetters) {
     // Undefined bytes are kept as the control character of the same value.
     EXPECT_EQ(cp1252::Decode(0x81), 0x0081);
     EXPECT_EQ(cp1252::Encode(0x20AC), 0x80);
@@ -18,9 +18,8 @@ TEST(Cp1252, EveryByteSurvivesAndTheHighRangeIsWindows1252) {
     EXPECT_EQ(cp1252::FromUtf8("\u0142\u0105"), std::nullopt);
     EXPECT_EQ(cp1252::FromUtf8("caf\xC3"), std::nullopt);
     EXPECT_EQ(cp1252::Encode(0x80), std::nullopt);
-}
 
-TEST(Cp1252, FoldsTheLettersOfWindows1252Only) {
+    // Folding changes the letters of the code page only, once.
     int changed = 0;
     for (int c = 0; c < 256; ++c) {
         const auto b = static_cast<unsigned char>(c);

@@ -59,27 +59,6 @@ TEST(InstallDir, ReadsTheGamesRegistryEntry) {
 }
 #endif
 
-TEST(InstallDir, MapsWindowsPathsIntoThePrefixIgnoringCase) {
-#ifdef _WIN32
-    GTEST_SKIP() << "Wine prefixes are looked into from Linux";
-#endif
-    fixtures::CTempDir prefix;
-    const std::string game = prefix / "drive_c/Program Files (x86)/Bethesda Softworks/Morrowind";
-    fs::create_directories(game + "/Data Files");
-    fs::create_directories(prefix / "dosdevices");
-    fs::create_directory_symlink(prefix / "drive_c", prefix / "dosdevices/d:");
-    const std::pair<const char*, std::optional<std::string>> cases[] = {
-        {"C:\\PROGRAM FILES (X86)\\bethesda softworks\\Morrowind\\", game},
-        {"d:/Program Files (x86)", prefix / "dosdevices/d:/Program Files (x86)"},
-        // Folders that do not exist keep the spelling they were given.
-        {"C:\\Games\\Morrowind", prefix / "drive_c/Games/Morrowind"},
-        {"Z:\\tmp", "/tmp"}, {"Z:\\", "/"},
-        {"E:\\Morrowind", std::nullopt},  // no such drive
-        {"\\\\server\\share", std::nullopt}, {"Morrowind", std::nullopt},
-    };
-    for (const auto& [windows, unix] : cases) EXPECT_EQ(WinePathToUnix(prefix.Path(), windows), unix) << windows;
-}
-
 CEnvLookup Env(std::map<std::string, std::string> vars) {
     return [vars = std::move(vars)](const std::string& name) -> std::optional<std::string> {
         auto it = vars.find(name);
@@ -103,6 +82,20 @@ TEST(InstallDir, LooksInTheVariableThenThePrefixThenFallsBack) {
     }
     fs::create_directories(bare);
     std::ofstream(bare + "/system.reg") << SystemReg("Software\\\\Other", "C:\\\\x");
+    fs::create_directories(prefix + "dosdevices");
+    fs::create_directory_symlink(prefix + "drive_c", prefix + "dosdevices/d:");
+
+    // Windows paths seen through the prefix, matching names without case.
+    const std::pair<const char*, std::optional<std::string>> paths[] = {
+        {"C:\\PROGRAM FILES (X86)\\bethesda softworks\\Morrowind\\", prefix + wow},
+        {"d:/Program Files (x86)", prefix + "dosdevices/d:/Program Files (x86)"},
+        // Folders that do not exist keep the spelling they were given.
+        {"C:\\Games\\Morrowind", prefix + "drive_c/Games/Morrowind"},
+        {"Z:\\tmp", "/tmp"}, {"Z:\\", "/"},
+        {"E:\\Morrowind", std::nullopt},  // no such drive
+        {"\\\\server\\share", std::nullopt}, {"Morrowind", std::nullopt},
+    };
+    for (const auto& [windows, unix] : paths) EXPECT_EQ(WinePathToUnix(prefix, windows), unix) << windows;
 
     struct CCase {
         const char* m_name;

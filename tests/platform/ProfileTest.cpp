@@ -8,6 +8,7 @@
 #include <unistd.h>
 #endif
 
+#include "FaultGuard.h"
 #include "fixtures/System.h"
 #include "fixtures/TempDir.h"
 #include "platform/FileOps.h"
@@ -127,10 +128,11 @@ TEST(Profile, FilesAreCreatedUpdatedAndNeverReplacedBlindly) {
     // A file that cannot be read is never replaced by a new one, and a failed
     // write leaves the old file whole.
     for (EFileOp failing : {EFileOp::Read, EFileOp::Write}) {
-        SetFaultHook([&](EFileOp op, const std::string&) { return op == failing; });
-        EXPECT_TRUE(failing != EFileOp::Read || CProfile().Load(path) == CProfile::ELoad::Failed);
-        EXPECT_FALSE(WriteProfileString(path, "FindObj", "Find1", "x"));
-        SetFaultHook(nullptr);
+        {
+            const CFaultScope fault([&](EFileOp op, const std::string&) { return op == failing; });
+            EXPECT_TRUE(failing != EFileOp::Read || CProfile().Load(path) == CProfile::ELoad::Failed);
+            EXPECT_FALSE(WriteProfileString(path, "FindObj", "Find1", "x"));
+        }
         EXPECT_EQ(Slurp(path), "[Options]\r\nDefaultOps=0707\r\n\r\n[FindObj]\r\nFind0=VIVEC\r\n");
     }
 
