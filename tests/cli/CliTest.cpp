@@ -64,7 +64,7 @@ struct CGame {
 
 }  // namespace
 
-TEST(Cli, CleanAsksAndKeepsBackups) {
+TEST(Cli, CleanAndCleanCellsAskAndKeepBackups) {
     CGame game;
     EXPECT_EQ(game.Run("active").m_out, "Sample Armory.esp\nSample Quests.esp\nSample Tweaks.esp\n");
     auto extract = game.Run("extract " + kPlugins);
@@ -109,30 +109,23 @@ TEST(Cli, CleanAsksAndKeepsBackups) {
     std::ofstream(game.m_data + "Armory.OLD", std::ios::binary) << before;
     EXPECT_EQ(game.Run("delete --yes --accept-existing-backup 'game/Data Files/Armory.OLD' WEAP x").m_exit, 1);
     EXPECT_EQ(Read(game.m_data + "Armory.OLD"), before);
-}
 
-// Clean Cells lists before it asks, changes nothing on a dry run or without
-// an answer, keeps backups as clean does, and ends by what it did.
-TEST(Cli, CleanCellsListsAsksAndEndsByWhatWasDone) {
-    CGame game;
-    const std::string plugin = game.m_data + "Sample Armory.esp", before = Read(plugin);
-    EXPECT_TRUE(game.Run("clean-cells --dry-run --format json " + kArmory).m_out.starts_with("{\"list\":\"Cells\""));
-    const auto declined = game.Run("clean-cells " + kArmory);
+    // Clean Cells lists before it asks, changes nothing on a dry run or
+    // without an answer, keeps backups as clean does, and ends by what it did.
+    EXPECT_TRUE(game.Run("clean-cells --dry-run --format json" + one).m_out.starts_with("{\"list\":\"Cells\""));
+    const auto declined = game.Run("clean-cells" + one);
     EXPECT_EQ(declined.m_exit, 1);
     EXPECT_NE(declined.m_out.find("Redundant Ambient Light"), std::string::npos);  // listed before the question
-    std::ofstream(game.m_data + "Sample Armory.OLD") << "an older backup";
-    EXPECT_EQ(game.Run("clean-cells --yes " + kArmory).m_exit, 1);  // the backup name is taken
-    EXPECT_EQ(Read(plugin), before);
-
-    const auto cleaned = game.Run("clean-cells --yes --backup-name Kept.OLD " + kArmory);
+    EXPECT_EQ(game.Run("clean-cells --yes" + one).m_exit, 1);  // the backup name is taken
+    EXPECT_EQ(Read(armory), before);
+    const auto cleaned = game.Run("clean-cells --yes --backup-name Kept.OLD" + one);
     EXPECT_EQ(cleaned.m_exit, 0) << game.Err();
     EXPECT_NE(cleaned.m_out.find("1 cells cleaned, backup Kept.OLD\n"), std::string::npos) << cleaned.m_out;
     EXPECT_EQ(Read(game.m_dir / "Kept.OLD"), before);
-    const std::string after = Read(plugin);
+    const std::string after = Read(armory);
     EXPECT_LT(after.size(), before.size());
-    EXPECT_EQ(game.Run("clean-cells --yes " + kArmory).m_exit, 0);  // nothing left to clean
-    EXPECT_EQ(Read(plugin), after);
-
+    EXPECT_EQ(game.Run("clean-cells --yes" + one).m_exit, 0);  // nothing left to clean
+    EXPECT_EQ(Read(armory), after);
     // Sample Tweaks.esp names Sample Armory.esp as a master: a plugin loaded
     // beside it serves as one.
     EXPECT_EQ(game.Run("clean-cells --dry-run " + kPlugins).m_exit, 0);
