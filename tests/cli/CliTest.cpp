@@ -147,6 +147,7 @@ TEST(Cli, ExitStatusFollowsWhatWasDoneAndShowPrintsOneEntry) {
     game.Put("Base.esm", master, 10);
     plugin.Header({"Base.esm"}).Record("MISC", {Name("rock"), Sub("DATA", I32(1))});
     plugin.Record("MISC", {Name("Caf\xE9 rock"), Sub("DATA", I32(1))});
+    plugin.Record("MISC", {Name("hex"), Sub("DATA", I32(-1))});
     plugin.Record("DIAL", {Name("T"), Sub("DATA", std::string(1, '\0'))}).Record("INFO", Info("p", "m2", "", "P"));
     plugin.Record("NPC_", {Name("B\xE9la"), Sub("FNAM", Z("Bela")), Sub("INTV", I32(-1)),
                            Sub("NPCO", I32(2) + Fixed("gold_001", 32))});
@@ -216,14 +217,10 @@ TEST(Cli, ExitStatusFollowsWhatWasDoneAndShowPrintsOneEntry) {
          "ID    Data                      Type   Bytes\n"
          "DATA  000000000000000000000000  Hex    12\n"
          "NAME  Well met.\\nWhat now?      Ascii  19\n"},
-        // FNAM, 5, "Bela\0", then INTV's tag: the ID subrecord is not part of it.
-        {"NPC_ 'Béla' --hex", 0,
-         "Café.esp - Béla (69 bytes)\n"
-         "00000000  46 4E 41 4D 05 00 00 00 42 65 6C 61 00 49 4E 54  FNAM....Bela.INT\n"
-         "00000010  56 04 00 00 00 FF FF FF FF 4E 50 43 4F 24 00 00  V....ÿÿÿÿNPCO$..\n"
-         "00000020  00 02 00 00 00 67 6F 6C 64 5F 30 30 31 00 00 00  .....gold_001...\n"
-         "00000030  00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00  ................\n"
-         "00000040  00 00 00 00 00                                   .....\n"},
+        // The ID subrecord is not part of the dump.
+        {"misc hex --hex", 0,
+         "Café.esp - hex (12 bytes)\n"
+         "00000000  44 41 54 41 04 00 00 00 FF FF FF FF              DATA....ÿÿÿÿ\n"},
         {"NPC_ nobody", 1, "vantor: no NPC_ entry \"nobody\" in Café.esp\n"},
         {"TES3 x", 2, "vantor: TES3 is not a record type that has entries\n"},
     };
@@ -313,11 +310,6 @@ TEST(Cli, OpenMWLoadOrderFromItsConfigurationChain) {
     fs::last_write_time(ex + "Mods/Sample Patch/Sample Patch.omwaddon", fs::file_time_type::clock::now());
     std::ofstream(dir / "partial.cfg") << "data=\"ex/Data Files\"\ncontent=Sample.esm\ncontent=Gone.esp\n";
     const std::string err = dir / "stderr.txt";
-    auto count = [](const std::string& text, const std::string& part) {
-        std::size_t n = 0;
-        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-        return n;
-    };
     const struct {
         std::string m_args;
         int m_exit;
@@ -341,7 +333,9 @@ TEST(Cli, OpenMWLoadOrderFromItsConfigurationChain) {
         EXPECT_NE(r.m_out.find(c.m_out), std::string::npos) << c.m_args << "\n" << r.m_out;
         if (c.m_err.empty()) continue;
         // Each problem once, by name.
-        EXPECT_EQ(count(Read(err), c.m_err), 1u) << c.m_args << "\n" << Read(err);
+        const std::string told = Read(err);
+        const auto at = told.find(c.m_err);
+        EXPECT_TRUE(at != std::string::npos && told.find(c.m_err, at + 1) == std::string::npos) << c.m_args << told;
     }
 }
 

@@ -5,12 +5,10 @@
 
 namespace vantor::platform {
 
-class CFaultScope {
-public:
+struct CFaultScope {
     explicit CFaultScope(CFaultHook hook) { SetFaultHook(std::move(hook)); }
-    ~CFaultScope() { SetFaultHook(nullptr); }
     CFaultScope(const CFaultScope&) = delete;
-    CFaultScope& operator=(const CFaultScope&) = delete;
+    ~CFaultScope() { SetFaultHook(nullptr); }
 };
 
 }  // namespace vantor::platform
