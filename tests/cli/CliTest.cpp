@@ -171,14 +171,6 @@ TEST(Cli, ExitStatusFollowsWhatWasDoneAndShowPrintsOneEntry) {
     EXPECT_NE(game.Err().find("no repair plugin was written"), std::string::npos) << game.Err();
     EXPECT_EQ(Read(game.m_dir / "Repair.esp"), before);
 
-    // The unclean copy cannot be deleted: its backup cannot be made.
-    // Through the platform's path: a narrow name is the ANSI code page on Windows.
-    std::ofstream(vantor::platform::FsPath(game.m_data + "Café.OLD")) << "an older backup";
-    const std::string unchanged = Read(path);
-    EXPECT_EQ(game.Run("clean --yes --backup-name 'no such folder/Café.OLD'" + mod).m_exit, 1);
-    EXPECT_NE(game.Err().find("Error Deleting Entry."), std::string::npos) << game.Err();
-    EXPECT_EQ(Read(path), unchanged);
-
     const std::vector<std::string> usage{"check --format xml", "no-such-command", "show --yes", "show" + mod + " ROC x",
                                          "delete --yes" + mod + " XYZ x", "relink --output Repair.esp"};
     for (const std::string& args : usage) EXPECT_EQ(game.Run(args).m_exit, 2) << args << "\n" << game.Err();
