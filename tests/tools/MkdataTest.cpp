@@ -10,9 +10,7 @@
 #include <set>
 
 #include "MkData.h"
-#include "format/LittleEndian.h"
 #include "format/PluginFile.h"
-#include "format/SubRecord.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/TempDir.h"
 #include "platform/Files.h"
@@ -46,19 +44,6 @@ struct CLoaded {
     std::string m_bytes;
     std::unique_ptr<CPluginFile> m_file;
 };
-
-// Masters and their sizes from the header's MAST/DATA pairs.
-using CMasters = std::vector<std::pair<std::string, std::uint64_t>>;
-CMasters HeaderMasters(const std::string& bytes) {
-    CMasters out;
-    CSubRecords subs;
-    if (bytes.size() < 16 || bytes.compare(0, 4, "TES3") != 0) return out;
-    SplitSubRecords(std::string_view(bytes).substr(16, le::U24(bytes, 4)), subs);
-    for (std::size_t i = 0; i + 1 < subs.size(); ++i)
-        if (subs[i].m_tag == "MAST" && subs[i + 1].m_tag == "DATA" && subs[i + 1].m_payload.size() == 8)
-            out.emplace_back(std::string(UpToNul(subs[i].m_payload)), le::Get(subs[i + 1].m_payload, 0, 8));
-    return out;
-}
 
 // Topics of a master whose responses do not form one chain from "" to ""
 // with every PNAM naming the one before.
@@ -174,12 +159,12 @@ TEST(BenchSet, IsDeterministicScaledAndOverridesInTheGivenShares) {
     std::set<std::string_view> cells;
     for (const auto& e : master["CELL"]) EXPECT_TRUE(cells.insert(e->IdText()).second) << e->IdText();
     EXPECT_TRUE(BrokenChains(master).empty());
-    EXPECT_EQ(HeaderMasters(extra.m_bytes), (CMasters{{"Bench.esm", master.m_bytes.size()}}));
+    EXPECT_EQ(extra.m_file->HeaderMasters(), std::vector<std::string>{"Bench.esm"});
 
     std::vector<CLoaded> plugins;
     for (std::size_t p = 2; p < files.size(); ++p) {
         plugins.emplace_back(files[p]);
-        EXPECT_EQ(HeaderMasters(plugins.back().m_bytes).size(), 2u);
+        EXPECT_EQ(plugins.back().m_file->HeaderMasters().size(), 2u);
     }
     const CTally n = Tally({&master, &extra}, plugins);
     EXPECT_NEAR(double(n.m_overrides) / double(n.m_records), opts.m_fromMasters, 0.15);
