@@ -167,7 +167,6 @@ TEST(OpenMWConfig, ResolvesAChainOfFiles) {
     fs::last_write_time(game + "Global Only.esp", fs::file_time_type::clock::now() - std::chrono::hours(48));
     Write(root / "elsewhere/Newer.esp", "TES3");
     const CFileAge unlisted = order->Age(game + "Global Only.esp");
-    EXPECT_LT(order->Age(game + "Tribunal.esm"), order->Age(rock + "Weapons.ESP"));
     EXPECT_LT(order->Age(rock + "weapons.esp"), order->Age(relative + "both.esp"));
     EXPECT_LT(order->Age(local + "Local.esp"), order->Age(game + "not there.esp"));
     EXPECT_LT(order->Age(game + "not there.esp"), unlisted);

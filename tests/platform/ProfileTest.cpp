@@ -59,20 +59,18 @@ TEST(Profile, ReadsNamesWithoutCaseAndKeepsEveryByte) {
 }
 
 TEST(Profile, WritesInPlaceAndAppendsWhereWindowsWould) {
-    auto p = Parsed("; settings\r\n[options]\r\n  defaultops = 0303 \r\nLoadEsms=0000000000\r\n\r\n"
-                    "; about the next section\r\n[FindObj]\r\nFind0=a\r\n");
-    ASSERT_TRUE(p.Set("Options", "DefaultOps", "0707") && p.Set("Options", "ExtractOpts", "0100000001"));
+    // In place, keeping the key's spelling; after a section's last key, or
+    // after the comments of one with none; a last line without an end gets
+    // one first; a new section goes last, after a blank line.
+    auto p = Parsed("; settings\r\n[options]\r\n  defaultops = 0303 \r\n\r\n; about the next section\r\n[A]\r\n"
+                    "; first\r\n\r\n[B]\r\nz=2");
+    ASSERT_TRUE(p.Set("Options", "DefaultOps", "0707") && p.Set("Options", "ExtractOpts", "01"));
+    ASSERT_TRUE(p.Set("A", "j", "4") && p.Set("b", "y", "3"));
     ASSERT_TRUE(p.Set("DialogRepair", "EspFilename", "") && p.Set("DIALOGREPAIR", "EspPath", "/data/"));
-    EXPECT_EQ(p.Text(), "; settings\r\n[options]\r\n  defaultops = 0707\r\nLoadEsms=0000000000\r\n"
-                        "ExtractOpts=0100000001\r\n\r\n; about the next section\r\n[FindObj]\r\nFind0=a\r\n\r\n"
+    EXPECT_EQ(p.Text(), "; settings\r\n[options]\r\n  defaultops = 0707\r\nExtractOpts=01\r\n\r\n"
+                        "; about the next section\r\n[A]\r\n; first\r\nj=4\r\n\r\n[B]\r\nz=2\r\ny=3\r\n\r\n"
                         "[DialogRepair]\r\nEspFilename=\r\nEspPath=/data/\r\n");
     EXPECT_TRUE(p.Changed());
-
-    // LF files get LF lines; a last line without an end gets one first; a
-    // section with no keys yet takes the key after its comments.
-    auto lf = Parsed("[A]\n; first\n\n[B]\nz=2");
-    ASSERT_TRUE(lf.Set("B", "y", "3") && lf.Set("A", "j", "4") && lf.Set("C", "x", "5"));
-    EXPECT_EQ(lf.Text(), "[A]\n; first\nj=4\n\n[B]\nz=2\ny=3\n\n[C]\nx=5\n");
 
     // What an ini line cannot hold is refused; what reading would strip is quoted.
     CProfile q;

@@ -122,15 +122,12 @@ TEST(SampleSet, CommittedCopyIsCurrentAndOrderedByTime) {
     EXPECT_GT(platform::LastWriteTime(written.m_files.back()), times.back());
 }
 
-// A small set: the same bytes for the same options, other bytes for another
-// seed, temporary copies that leave nothing behind, the master near its
-// size, and plugins that override the masters in the shares asked for, some
-// of them the same records.
+// A small set: the same bytes for the same options, temporary copies that
+// leave nothing behind, the master near its size, and plugins that override
+// the masters in the shares asked for, some of them the same records.
 TEST(BenchSet, IsDeterministicScaledAndOverridesInTheGivenShares) {
     const mkdata::CBenchOptions opts{.m_plugins = 6, .m_masterMegabytes = 3, .m_extraMasters = {{"Extra.esm", 0.5}},
                                      .m_seed = 7, .m_minRecords = 400, .m_maxRecords = 1200};
-    auto reseeded = opts;
-    reseeded.m_seed = 8;
     // Sets in temporary folders of their own, each removed whole when done.
     const mkdata::CTemporarySet set(opts);
     ASSERT_TRUE(set.Written().m_ok) << set.Written().m_error;
@@ -138,14 +135,12 @@ TEST(BenchSet, IsDeterministicScaledAndOverridesInTheGivenShares) {
     ASSERT_EQ(files.size(), 8u);
     std::string folder;
     {
-        const mkdata::CTemporarySet same(opts), other(reseeded);
+        const mkdata::CTemporarySet same(opts);
         ASSERT_EQ(same.Written().m_files.size(), 8u);
-        ASSERT_EQ(other.Written().m_files.size(), 8u);
         EXPECT_NE(same.Folder(), set.Folder());
         folder = same.Folder();
         for (std::size_t i = 0; i < files.size(); ++i) {
             EXPECT_EQ(Bytes(files[i]), Bytes(same.Written().m_files[i])) << files[i];
-            EXPECT_NE(Bytes(files[i]), Bytes(other.Written().m_files[i])) << files[i];
             const std::int64_t previous = i ? platform::LastWriteTime(files[i - 1]).value_or(0) : 0;
             EXPECT_LT(previous, platform::LastWriteTime(files[i]).value_or(0)) << files[i];
         }
