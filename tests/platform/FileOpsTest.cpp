@@ -40,7 +40,7 @@ std::int64_t WrittenAt(const std::string& path) { return GetFileTimes(path).valu
 
 // Everything happens in a folder whose name has letters beyond ASCII: on
 // Windows the wide-character calls carry them, whatever the ANSI code page.
-TEST(FileOps, WorkingFilesRenamesAndCopies) {
+TEST(FileOps, WorkingFilesRenamesCopiesAndWhatIsRead) {
     CTempDir tmp;
     // UTF-8 inside the program; the check mark is in no ANSI code page.
     const std::string folder = tmp / "M\xC3\xB6rrowind \xE2\x9C\x93", dir = WithSeparator(folder);
@@ -156,20 +156,16 @@ TEST(FileOps, WorkingFilesRenamesAndCopies) {
     EXPECT_TRUE(RemoveFile(plugin));
     EXPECT_FALSE(FileExists(plugin));
     EXPECT_TRUE(SyncFolder(dir));
-}
 
-// A FIFO is refused at once, not waited on.
-TEST(Files, OnlyRegularFilesAreRead) {
-    CTempDir dir;
-    std::vector<std::pair<std::string, std::string>> special{{dir.Path(), "Not a regular file: a folder"}};
+    // Only regular files are read: a FIFO is refused at once, not waited on.
+    std::vector<std::pair<std::string, std::string>> special{{folder, "Not a regular file: a folder"}};
 #ifdef _WIN32  // no FIFOs
     special.push_back({"NUL", "Not a regular file: a device"});
 #else
-    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
-    special.push_back({dir / "fifo", "Not a regular file: a FIFO"});
+    ASSERT_EQ(::mkfifo((dir + "fifo").c_str(), 0644), 0);
+    special.push_back({dir + "fifo", "Not a regular file: a FIFO"});
     special.push_back({"/dev/null", "Not a regular file: a device"});
 #endif
-    std::string out;
     for (const auto& [path, why] : special) {
         EXPECT_FALSE(ReadFileStart(path, 4, out)) << path;
         EXPECT_EQ(LastErrorMessage(), why);
