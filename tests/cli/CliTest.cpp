@@ -71,7 +71,6 @@ TEST(Cli, CleanAndCleanCellsAskAndKeepBackups) {
     EXPECT_EQ(extract.m_exit, 0) << game.Err();
     EXPECT_NE(extract.m_out.find("plugin Sample Armory.esp:"), std::string::npos);
     EXPECT_NE(extract.m_out.find("master Sample.esm:"), std::string::npos);
-    EXPECT_EQ(game.Run("extract 'game/Data Files/Nope.esp'").m_exit, 1);
 
     const std::string armory = game.m_data + "Sample Armory.esp", backup = game.m_data + "Sample Armory.OLD";
     const std::string before = Read(armory);
@@ -264,7 +263,6 @@ TEST(Cli, OutputsNeverTakeFilesInUseNorReplaceUnasked) {
     const std::string relink = "relink " + kPlugins + " --output 'game/Data Files/Sample Quests.esp'";
     EXPECT_EQ(game.Run(relink).m_exit, 1);
     EXPECT_EQ(Read(quests), questsBytes);
-    EXPECT_FALSE(fs::exists(game.m_data + "Sample Quests.OLD"));
     EXPECT_EQ(game.Run(relink + " --yes").m_exit, 0) << game.Err();
     EXPECT_EQ(Read(game.m_data + "Sample Quests.OLD"), questsBytes);
     EXPECT_NE(Read(quests).find("VANTOR Dialog Merge File"), std::string::npos);

@@ -71,8 +71,9 @@ TEST(MorrowindLoadOrder, AnswersFromTheIniTheDataFolderAndFileTimes) {
     EXPECT_EQ(given->ActivePlugins().front(), (CGameFile{"mod.esp", root / "other/"}));
 }
 
-std::vector<std::pair<std::string, EConfigStatus>> Statuses(const std::vector<CConfigFile>& files) {
-    std::vector<std::pair<std::string, EConfigStatus>> out;
+using CStatuses = std::vector<std::pair<std::string, EConfigStatus>>;
+CStatuses Statuses(const std::vector<CConfigFile>& files) {
+    CStatuses out;
     for (const auto& f : files) out.emplace_back(f.m_path, f.m_status);
     return out;
 }
@@ -126,10 +127,9 @@ TEST(OpenMWConfig, ResolvesAChainOfFiles) {
     auto order = OpenMWLoadOrder({"", {user, root / "home/.local/share/openmw/", global, root / "share/"}});
     const auto where = std::get<COpenMWWhere>(order->Where());
 
-    EXPECT_EQ(Statuses(where.m_chain), (std::vector<std::pair<std::string, EConfigStatus>>{
-                                           {global + "openmw.cfg", EConfigStatus::Read},
-                                           {user + "openmw.cfg", EConfigStatus::Read},
-                                           {user + "openmw.cfg", EConfigStatus::Repeated}}));
+    EXPECT_EQ(Statuses(where.m_chain), (CStatuses{{global + "openmw.cfg", EConfigStatus::Read},
+                                                  {user + "openmw.cfg", EConfigStatus::Read},
+                                                  {user + "openmw.cfg", EConfigStatus::Repeated}}));
     std::vector<std::string> folders;
     for (const auto& f : where.m_dataFolders) folders.push_back(f.m_path);
     ASSERT_EQ(folders, (std::vector<std::string>{local, root / "home/.local/share/openmw/nowhere/", relative, say,
@@ -179,11 +179,10 @@ TEST(OpenMWConfig, ChainsStopWhereTheyShould) {
     Write(root / "first.cfg", "data=first\nconfig=\"\"\nconfig=fifo\nconfig=folder/openmw.cfg\nconfig=b\nconfig=c\n");
 
     const auto chain = ReadConfigChain(root / "first.cfg", paths);
-    EXPECT_EQ(Statuses(chain.m_files), (std::vector<std::pair<std::string, EConfigStatus>>{
-                                           {root / "first.cfg", EConfigStatus::Read},
-                                           {root / "fifo/openmw.cfg", kFifo},
-                                           {root / "folder/openmw.cfg/openmw.cfg", EConfigStatus::Missing},
-                                           {root / "b/openmw.cfg", EConfigStatus::Read}}));
+    EXPECT_EQ(Statuses(chain.m_files), (CStatuses{{root / "first.cfg", EConfigStatus::Read},
+                                                  {root / "fifo/openmw.cfg", kFifo},
+                                                  {root / "folder/openmw.cfg/openmw.cfg", EConfigStatus::Missing},
+                                                  {root / "b/openmw.cfg", EConfigStatus::Read}}));
     ASSERT_EQ(chain.m_data.size(), 1u);
     EXPECT_EQ(chain.m_data[0].m_path, root / "b/b data/");
     EXPECT_TRUE(chain.m_content.empty());
@@ -193,7 +192,7 @@ TEST(OpenMWConfig, ChainsStopWhereTheyShould) {
     EXPECT_EQ(ReadConfigChain(root / "c", paths).m_content, std::vector<std::string>{"C.esp"});
     // A missing file is named as it was given, not as a folder of that name.
     EXPECT_EQ(Statuses(ReadConfigChain(root / "none/openmw.cfg", paths).m_files),
-              (std::vector<std::pair<std::string, EConfigStatus>>{{root / "none/openmw.cfg", EConfigStatus::Missing}}));
+              (CStatuses{{root / "none/openmw.cfg", EConfigStatus::Missing}}));
     const auto fallback = std::get<COpenMWWhere>(OpenMWLoadOrder({"", paths})->Where());
     ASSERT_FALSE(fallback.m_chain.empty());
     EXPECT_EQ(fallback.m_chain[0].m_path, root / "user/openmw.cfg");

@@ -45,32 +45,6 @@ struct CLoaded {
     std::unique_ptr<CPluginFile> m_file;
 };
 
-// Topics of a master whose responses do not form one chain from "" to ""
-// with every PNAM naming the one before.
-std::set<std::string> BrokenChains(const CLoaded& file) {
-    std::map<std::string, std::array<std::string, 3>> infos;  // by ID: topic, previous, next
-    for (const auto& e : file["INFO"])
-        infos[std::string(e->IdText())] = {*e->m_topic, std::string(UpToNul(e->m_prevInfo)),
-                                           std::string(UpToNul(e->m_nextInfo))};
-    std::map<std::string, std::pair<std::size_t, std::string>> topics;  // response count, first response
-    for (const auto& [id, r] : infos) {
-        ++topics[r[0]].first;
-        if (r[1].empty()) topics[r[0]].second = id;
-    }
-    std::set<std::string> broken;
-    for (const auto& [topic, chain] : topics) {
-        std::string at = chain.second, prev;
-        std::size_t walked = 0;
-        for (; !at.empty() && walked <= chain.first; ++walked) {
-            auto it = infos.find(at);
-            if (it == infos.end() || it->second[0] != topic || it->second[1] != prev) break;
-            prev = std::exchange(at, it->second[2]);
-        }
-        if (!at.empty() || walked != chain.first) broken.insert(topic);
-    }
-    return broken;
-}
-
 }  // namespace
 
 TEST(SampleSet, CommittedCopyIsCurrentAndOrderedByTime) {
@@ -126,7 +100,27 @@ TEST(BenchSet, IsDeterministicScaledAndOverridesInTheGivenShares) {
     // Cell IDs are unique, or a "conflict" would be two different cells.
     std::set<std::string_view> cells;
     for (const auto& e : master["CELL"]) EXPECT_TRUE(cells.insert(e->IdText()).second) << e->IdText();
-    EXPECT_TRUE(BrokenChains(master).empty());
+    // Each topic's responses form one chain from "" to "", every PNAM naming
+    // the one before.
+    std::map<std::string, std::array<std::string, 3>> infos;  // by ID: topic, previous, next
+    for (const auto& e : master["INFO"])
+        infos[std::string(e->IdText())] = {*e->m_topic, std::string(UpToNul(e->m_prevInfo)),
+                                           std::string(UpToNul(e->m_nextInfo))};
+    std::map<std::string, std::pair<std::size_t, std::string>> topics;  // response count, first response
+    for (const auto& [id, r] : infos) {
+        ++topics[r[0]].first;
+        if (r[1].empty()) topics[r[0]].second = id;
+    }
+    for (const auto& [topic, chain] : topics) {
+        std::string at = chain.second, prev;
+        std::size_t walked = 0;
+        for (; !at.empty() && walked <= chain.first; ++walked) {
+            auto it = infos.find(at);
+            if (it == infos.end() || it->second[0] != topic || it->second[1] != prev) break;
+            prev = std::exchange(at, it->second[2]);
+        }
+        EXPECT_TRUE(at.empty() && walked == chain.first) << topic;
+    }
     EXPECT_EQ(extra.m_file->HeaderMasters(), std::vector<std::string>{"Bench.esm"});
 
     // What the plugins do to the masters' records, dialogue aside: responses
