@@ -1,12 +1,15 @@
 // The vantor command line as a user runs it, on a copy of the bundled sample set.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/wait.h>
 #endif
 
+#include "document/Options.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/System.h"
 #include "fixtures/TempDir.h"
@@ -61,16 +64,13 @@ struct CGame {
 
 }  // namespace
 
-TEST(Cli, CleanAsksAndKeepsBackups) {
+TEST(Cli, CleanAndCleanCellsAskAndKeepBackups) {
     CGame game;
     EXPECT_EQ(game.Run("active").m_out, "Sample Armory.esp\nSample Quests.esp\nSample Tweaks.esp\n");
     auto extract = game.Run("extract " + kPlugins);
     EXPECT_EQ(extract.m_exit, 0) << game.Err();
     EXPECT_NE(extract.m_out.find("plugin Sample Armory.esp:"), std::string::npos);
     EXPECT_NE(extract.m_out.find("master Sample.esm:"), std::string::npos);
-    // The settings file is created on the first run.
-    EXPECT_NE(Read(game.m_dir / "vantor.ini").find("DefaultOps=0707"), std::string::npos);
-    EXPECT_EQ(game.Run("extract 'game/Data Files/Nope.esp'").m_exit, 1);
 
     const std::string armory = game.m_data + "Sample Armory.esp", backup = game.m_data + "Sample Armory.OLD";
     const std::string before = Read(armory);
@@ -86,7 +86,6 @@ TEST(Cli, CleanAsksAndKeepsBackups) {
     EXPECT_EQ(Read(backup), before);
     EXPECT_LT(Read(armory).size(), before.size());
     EXPECT_EQ(vantor::platform::LastWriteTime(armory), mtime);
-    EXPECT_EQ(game.Run("check --unclean --format csv" + one).m_out.find("Unclean Entry"), std::string::npos);
 
     // An older backup is never overwritten nor taken without being told; a
     // clean that failed says how much of it was done.
@@ -99,9 +98,6 @@ TEST(Cli, CleanAsksAndKeepsBackups) {
     EXPECT_EQ(Read(game.m_data + "Armory 2.OLD"), before);
     EXPECT_LT(Read(armory).size(), before.size());
 
-    EXPECT_EQ(game.Run("delete --yes --accept-existing-backup" + one + " WEAP sample_iron_sword").m_exit, 0);
-    EXPECT_EQ(Read(armory).find("sample_iron_sword"), std::string::npos);
-
     // A backup name that is taken is never replaced, not even one given on
     // the command line, and a plugin is never accepted as its own backup.
     const std::string master = Read(game.m_data + "Sample.esm");
@@ -112,30 +108,23 @@ TEST(Cli, CleanAsksAndKeepsBackups) {
     std::ofstream(game.m_data + "Armory.OLD", std::ios::binary) << before;
     EXPECT_EQ(game.Run("delete --yes --accept-existing-backup 'game/Data Files/Armory.OLD' WEAP x").m_exit, 1);
     EXPECT_EQ(Read(game.m_data + "Armory.OLD"), before);
-}
 
-// Clean Cells lists before it asks, changes nothing on a dry run or without
-// an answer, keeps backups as clean does, and ends by what it did.
-TEST(Cli, CleanCellsListsAsksAndEndsByWhatWasDone) {
-    CGame game;
-    const std::string plugin = game.m_data + "Sample Armory.esp", before = Read(plugin);
-    EXPECT_TRUE(game.Run("clean-cells --dry-run --format json " + kArmory).m_out.starts_with("{\"list\":\"Cells\""));
-    const auto declined = game.Run("clean-cells " + kArmory);
+    // Clean Cells lists before it asks, changes nothing on a dry run or
+    // without an answer, keeps backups as clean does, and ends by what it did.
+    EXPECT_TRUE(game.Run("clean-cells --dry-run --format json" + one).m_out.starts_with("{\"list\":\"Cells\""));
+    const auto declined = game.Run("clean-cells" + one);
     EXPECT_EQ(declined.m_exit, 1);
     EXPECT_NE(declined.m_out.find("Redundant Ambient Light"), std::string::npos);  // listed before the question
-    std::ofstream(game.m_data + "Sample Armory.OLD") << "an older backup";
-    EXPECT_EQ(game.Run("clean-cells --yes " + kArmory).m_exit, 1);  // the backup name is taken
-    EXPECT_EQ(Read(plugin), before);
-
-    const auto cleaned = game.Run("clean-cells --yes --backup-name Kept.OLD " + kArmory);
+    EXPECT_EQ(game.Run("clean-cells --yes" + one).m_exit, 1);  // the backup name is taken
+    EXPECT_EQ(Read(armory), before);
+    const auto cleaned = game.Run("clean-cells --yes --backup-name Kept.OLD" + one);
     EXPECT_EQ(cleaned.m_exit, 0) << game.Err();
     EXPECT_NE(cleaned.m_out.find("1 cells cleaned, backup Kept.OLD\n"), std::string::npos) << cleaned.m_out;
     EXPECT_EQ(Read(game.m_dir / "Kept.OLD"), before);
-    const std::string after = Read(plugin);
+    const std::string after = Read(armory);
     EXPECT_LT(after.size(), before.size());
-    EXPECT_EQ(game.Run("clean-cells --yes " + kArmory).m_exit, 0);  // nothing left to clean
-    EXPECT_EQ(Read(plugin), after);
-
+    EXPECT_EQ(game.Run("clean-cells --yes" + one).m_exit, 0);  // nothing left to clean
+    EXPECT_EQ(Read(armory), after);
     // Sample Tweaks.esp names Sample Armory.esp as a master: a plugin loaded
     // beside it serves as one.
     EXPECT_EQ(game.Run("clean-cells --dry-run " + kPlugins).m_exit, 0);
@@ -146,7 +135,7 @@ TEST(Cli, CleanCellsListsAsksAndEndsByWhatWasDone) {
 // was left undone, 2 for a usage error; warnings alone never change it. IDs
 // on the command line are the terminal's UTF-8 and become the game's
 // Windows-1252; file names are used and printed as the file system has them.
-TEST(Cli, ExitStatusFollowsWhatWasDone) {
+TEST(Cli, ExitStatusFollowsWhatWasDoneAndShowPrintsOneEntry) {
     CGame game(false);
     CPluginBuilder master, plugin;
     master.Header().Record("MISC", {Name("rock"), Sub("DATA", I32(1))});
@@ -157,7 +146,12 @@ TEST(Cli, ExitStatusFollowsWhatWasDone) {
     game.Put("Base.esm", master, 10);
     plugin.Header({"Base.esm"}).Record("MISC", {Name("rock"), Sub("DATA", I32(1))});
     plugin.Record("MISC", {Name("Caf\xE9 rock"), Sub("DATA", I32(1))});
+    plugin.Record("MISC", {Name("hex"), Sub("DATA", I32(-1))});
     plugin.Record("DIAL", {Name("T"), Sub("DATA", std::string(1, '\0'))}).Record("INFO", Info("p", "m2", "", "P"));
+    plugin.Record("NPC_", {Name("B\xE9la"), Sub("FNAM", Z("Bela")), Sub("INTV", I32(-1)),
+                           Sub("NPCO", I32(2) + Fixed("gold_001", 32))});
+    plugin.Record("DIAL", {Name("Greeting"), Sub("DATA", std::string(1, '\0'))})
+        .Record("INFO", Info("1", "", "", "Well met.\nWhat now?"));
     const std::string path = game.Put("Café.esp", plugin, 5);
     const std::string mod = " 'game/Data Files/Café.esp'";
 
@@ -167,22 +161,12 @@ TEST(Cli, ExitStatusFollowsWhatWasDone) {
     EXPECT_NE(game.Err().find("warning: Warning: Dialog May Be Out of Order"), std::string::npos) << game.Err();
     EXPECT_EQ(warned.m_out, "repair plugin written: Repair.esp\n");
 
-    // A plugin that cannot be read: the old repair plugin is still there,
-    // and nothing says it was written.
-    const std::string before = Read(game.m_dir / "Repair.esp");
+    // A plugin that cannot be read: nothing says the repair plugin was written
+    // (the old one stays, as the merge's own test shows).
     auto unread = game.Run("relink --yes --output Repair.esp" + mod + " 'game/Data Files/Gone.esp'");
     EXPECT_EQ(unread.m_exit, 1);
     EXPECT_EQ(unread.m_out, "");
     EXPECT_NE(game.Err().find("no repair plugin was written"), std::string::npos) << game.Err();
-    EXPECT_EQ(Read(game.m_dir / "Repair.esp"), before);
-
-    // The unclean copy cannot be deleted: its backup cannot be made.
-    // Through the platform's path: a narrow name is the ANSI code page on Windows.
-    std::ofstream(vantor::platform::FsPath(game.m_data + "Café.OLD")) << "an older backup";
-    const std::string unchanged = Read(path);
-    EXPECT_EQ(game.Run("clean --yes --backup-name 'no such folder/Café.OLD'" + mod).m_exit, 1);
-    EXPECT_NE(game.Err().find("Error Deleting Entry."), std::string::npos) << game.Err();
-    EXPECT_EQ(Read(path), unchanged);
 
     const std::vector<std::string> usage{"check --format xml", "no-such-command", "show --yes", "show" + mod + " ROC x",
                                          "delete --yes" + mod + " XYZ x", "relink --output Repair.esp"};
@@ -195,6 +179,49 @@ TEST(Cli, ExitStatusFollowsWhatWasDone) {
     EXPECT_EQ(deleted.m_exit, 0) << game.Err();
     EXPECT_EQ(deleted.m_out, "deleted MISC Café rock from Café.esp\n");
     EXPECT_EQ(Read(path).find("Caf\xE9 rock"), std::string::npos);
+
+    // show prints the editor's rows or the hex dump of one entry, whole even
+    // with settings that keep no dialogue text.
+    vantor::COptionSet options;
+    options.m_extractOpts.m_dialogText = 0;
+    ASSERT_TRUE(options.Save(game.m_dir / "vantor.ini"));
+    const std::string npc =
+        "Café.esp - Béla (3)\n"
+        "ID    Data          Type   Bytes\n"
+        "FNAM  Bela          Ascii  5\n"
+        "INTV  -1            Dec    4\n"
+        "NPCO  2 = gold_001  Mixed  36\n";
+    const struct {
+        std::string m_args;
+        int m_status;
+        std::string m_out;
+    } shown[] = {
+        // The ID typed in UTF-8 finds the entry whose ID is Windows-1252.
+        {"NPC_ 'Béla'", 0, npc},
+        // Bytes that are not UTF-8 are taken as given: Windows-1252 already.
+        {"NPC_ 'B\xE9la'", 0, npc},
+        // A line break inside a text stays on its row; the tag is found in any case.
+        {"info 1", 0,
+         "Café.esp - 1 (2)\n"
+         "ID    Data                      Type   Bytes\n"
+         "DATA  000000000000000000000000  Hex    12\n"
+         "NAME  Well met.\\nWhat now?      Ascii  19\n"},
+        // The ID subrecord is not part of the dump.
+        {"misc hex --hex", 0,
+         "Café.esp - hex (12 bytes)\n"
+         "00000000  44 41 54 41 04 00 00 00 FF FF FF FF              DATA....ÿÿÿÿ\n"},
+        {"NPC_ nobody", 1, "vantor: no NPC_ entry \"nobody\" in Café.esp\n"},
+        {"TES3 x", 2, "vantor: TES3 is not a record type that has entries\n"},
+    };
+    for (const auto& c : shown) {
+        SCOPED_TRACE(c.m_args);
+        const CProgramRun run = game.Run("show" + mod + " " + c.m_args);
+        EXPECT_EQ(run.m_exit, c.m_status);
+        EXPECT_EQ(run.m_out + game.Err(), c.m_out);
+    }
+    const std::string json = game.Run("show" + mod + " NPC_ 'Béla' --format json").m_out;
+    EXPECT_NE(json.find(R"({"ID":"NPCO","Data":"2 = gold_001","Type":"Mixed","Bytes":"36"})"), std::string::npos)
+        << json;
 }
 
 // No output ever lands on a file in use, a device or a FIFO, nor replaces a
@@ -221,7 +248,7 @@ TEST(Cli, OutputsNeverTakeFilesInUseNorReplaceUnasked) {
     EXPECT_EQ(Read(game.m_data + "Sample.esm"), master);
 
     // An existing log is replaced with --yes only, never without a terminal;
-    // the log is the CSV output.
+    // the log is the CSV output (its layout is the document's).
     std::ofstream(game.m_dir / "log.txt") << "keep me";
     EXPECT_EQ(game.Run(check + "log.txt").m_exit, 1);
     EXPECT_EQ(Read(game.m_dir / "log.txt"), "keep me");
@@ -229,10 +256,6 @@ TEST(Cli, OutputsNeverTakeFilesInUseNorReplaceUnasked) {
     EXPECT_EQ(agreed.m_exit, 0) << game.Err();
     EXPECT_EQ(Read(game.m_dir / "log.txt"), agreed.m_out);
     EXPECT_EQ(agreed.m_out.rfind("ID,Conflict,Name,Overriding Esp File,Esp File,Original File\r\n", 0), 0u);
-    for (const char* line : {"\nWEAP,Weapon Entry,sample_iron_sword,Sample Tweaks.esp,Sample Armory.esp,Sample.esm\r\n",
-                             "\nID,Warning,Name,Esp File,Original File\r\n",
-                             "\nID,Entry Type,Name,Esp File,Original File\r\n"})
-        EXPECT_NE(agreed.m_out.find(line), std::string::npos) << line;
 
     // An existing plugin as the repair plugin: refused unasked, backed up
     // before it is replaced with --yes.
@@ -240,7 +263,6 @@ TEST(Cli, OutputsNeverTakeFilesInUseNorReplaceUnasked) {
     const std::string relink = "relink " + kPlugins + " --output 'game/Data Files/Sample Quests.esp'";
     EXPECT_EQ(game.Run(relink).m_exit, 1);
     EXPECT_EQ(Read(quests), questsBytes);
-    EXPECT_FALSE(fs::exists(game.m_data + "Sample Quests.OLD"));
     EXPECT_EQ(game.Run(relink + " --yes").m_exit, 0) << game.Err();
     EXPECT_EQ(Read(game.m_data + "Sample Quests.OLD"), questsBytes);
     EXPECT_NE(Read(quests).find("VANTOR Dialog Merge File"), std::string::npos);
@@ -276,11 +298,6 @@ TEST(Cli, OpenMWLoadOrderFromItsConfigurationChain) {
     fs::last_write_time(ex + "Mods/Sample Patch/Sample Patch.omwaddon", fs::file_time_type::clock::now());
     std::ofstream(dir / "partial.cfg") << "data=\"ex/Data Files\"\ncontent=Sample.esm\ncontent=Gone.esp\n";
     const std::string err = dir / "stderr.txt";
-    auto count = [](const std::string& text, const std::string& part) {
-        std::size_t n = 0;
-        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
-        return n;
-    };
     const struct {
         std::string m_args;
         int m_exit;
@@ -304,6 +321,39 @@ TEST(Cli, OpenMWLoadOrderFromItsConfigurationChain) {
         EXPECT_NE(r.m_out.find(c.m_out), std::string::npos) << c.m_args << "\n" << r.m_out;
         if (c.m_err.empty()) continue;
         // Each problem once, by name.
-        EXPECT_EQ(count(Read(err), c.m_err), 1u) << c.m_args << "\n" << Read(err);
+        const std::string told = Read(err);
+        const auto at = told.find(c.m_err);
+        EXPECT_TRUE(at != std::string::npos && told.find(c.m_err, at + 1) == std::string::npos) << c.m_args << told;
     }
+}
+
+// Running out of memory on the worker is an error the user is told of, not a
+// crash: vantor under an address-space limit that its check cannot fit in.
+TEST(OutOfMemory, ACheckTooLargeForMemoryEndsWithAMessageAndStatusOne) {
+#if defined(_WIN32)
+    GTEST_SKIP() << "the address-space limit is set with bash's ulimit, which Windows lacks";
+#elif defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+    GTEST_SKIP() << "address-space limits and sanitizers do not mix: their shadow memory needs the space";
+#else
+    // 100 plugins that change the same 5,000 records: 25 million conflict
+    // rows, some 600 MB, from 15 MB of plugins.
+    CTempDir dir;
+    std::string plugins;
+    for (int p = 0; p < 100; ++p) {
+        CPluginBuilder b;
+        b.Header();
+        for (int i = 0; i < 5000; ++i) b.Record("MISC", {Name("item" + std::to_string(i)), Sub("DATA", I32(p))});
+        const std::string name = "P" + std::to_string(p) + ".esp";
+        ASSERT_TRUE(b.Write(dir / name));
+        plugins += " " + name;
+    }
+    const std::string command = "cd '" + dir.Path() + "' && ulimit -v 480000 && '" VANTOR_CLI "' check --conflicts" +
+                                " --no-masters --quiet --format csv --install-dir . --settings v.ini" + plugins +
+                                " </dev/null 2>err.txt >/dev/null";
+    const int status = std::system(("bash -c \"" + command + "\"").c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << "vantor was killed";
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    const std::string err = Read(dir / "err.txt");
+    EXPECT_NE(err.find("Not enough memory to check the plugins."), std::string::npos) << err;
+#endif
 }

@@ -24,27 +24,6 @@ std::string SystemReg(const std::string& key, const std::string& path) {
            "\"\n\"SFile\"=hex:01,02,\\\n  03\n";
 }
 
-TEST(InstallDir, ReadsTheGamesEntryFromSystemReg) {
-    const std::pair<std::string, std::optional<std::string>> cases[] = {
-        {SystemReg("Software\\\\Bethesda Softworks\\\\Morrowind", "C:\\\\Games\\\\Morrowind\\\\"),
-         "C:\\Games\\Morrowind\\"},
-        // Key and value names are matched without case; CR LF files read too.
-        {"[SOFTWARE\\\\bethesda softworks\\\\MORROWIND] 1\r\n\"installed path\"=\"D:\\\\Mw\"\r\n", "D:\\Mw"},
-        // The 32-bit view wins on a 64-bit prefix, whichever comes first.
-        {kKey + "\"Installed Path\"=\"C:\\\\Native\"\n[Software\\\\Wow6432Node\\\\Bethesda Softworks\\\\Morrowind] 1\n"
-                "\"Installed Path\"=\"C:\\\\Wow\"\n", "C:\\Wow"},
-        // Expandable strings, quotes and non-ASCII escapes (UTF-16 units to UTF-8).
-        {kKey + "\"Installed Path\"=str(2):\"C:\\\\M\\x00f6rrowind \\\"GOTY\\\"\"\n", "C:\\M\xC3\xB6rrowind \"GOTY\""},
-        {kKey + "\"Installed Path\"=\"\\xd83d\\xde00\"\n", "\xF0\x9F\x98\x80"},
-        // No game key, a subkey of it, a value of another type, a broken line.
-        {"", std::nullopt},
-        {SystemReg("Software\\\\Bethesda Softworks\\\\Morrowind\\\\Sub", "C:\\\\x"), std::nullopt},
-        {kKey + "\"Installed Path\"=dword:00000001\n\"Installed Path2\"=\"C:\\\\x\"\n\"Installed Path\"=\"C:\\\\open\n",
-         std::nullopt},
-    };
-    for (const auto& [reg, path] : cases) EXPECT_EQ(InstalledPathFromSystemReg(reg), path) << reg;
-}
-
 #ifdef _WIN32
 // ./test's Windows stage writes the game's entry into the 32-bit view of a
 // fresh Wine prefix's registry, as the game's installer does, and names it
@@ -59,27 +38,6 @@ TEST(InstallDir, ReadsTheGamesRegistryEntry) {
 }
 #endif
 
-TEST(InstallDir, MapsWindowsPathsIntoThePrefixIgnoringCase) {
-#ifdef _WIN32
-    GTEST_SKIP() << "Wine prefixes are looked into from Linux";
-#endif
-    fixtures::CTempDir prefix;
-    const std::string game = prefix / "drive_c/Program Files (x86)/Bethesda Softworks/Morrowind";
-    fs::create_directories(game + "/Data Files");
-    fs::create_directories(prefix / "dosdevices");
-    fs::create_directory_symlink(prefix / "drive_c", prefix / "dosdevices/d:");
-    const std::pair<const char*, std::optional<std::string>> cases[] = {
-        {"C:\\PROGRAM FILES (X86)\\bethesda softworks\\Morrowind\\", game},
-        {"d:/Program Files (x86)", prefix / "dosdevices/d:/Program Files (x86)"},
-        // Folders that do not exist keep the spelling they were given.
-        {"C:\\Games\\Morrowind", prefix / "drive_c/Games/Morrowind"},
-        {"Z:\\tmp", "/tmp"}, {"Z:\\", "/"},
-        {"E:\\Morrowind", std::nullopt},  // no such drive
-        {"\\\\server\\share", std::nullopt}, {"Morrowind", std::nullopt},
-    };
-    for (const auto& [windows, unix] : cases) EXPECT_EQ(WinePathToUnix(prefix.Path(), windows), unix) << windows;
-}
-
 CEnvLookup Env(std::map<std::string, std::string> vars) {
     return [vars = std::move(vars)](const std::string& name) -> std::optional<std::string> {
         auto it = vars.find(name);
@@ -87,10 +45,28 @@ CEnvLookup Env(std::map<std::string, std::string> vars) {
     };
 }
 
-TEST(InstallDir, LooksInTheVariableThenThePrefixThenFallsBack) {
+TEST(InstallDir, ReadsSystemRegAndLooksInTheVariableThenThePrefixThenFallsBack) {
 #ifdef _WIN32
     GTEST_SKIP() << "Windows asks the registry alone";
 #endif
+    // The game's entry in system.reg; the plain case is the prefix's below.
+    const std::pair<std::string, std::optional<std::string>> regs[] = {
+        // Key and value names are matched without case; CR LF files read too.
+        {"[SOFTWARE\\\\bethesda softworks\\\\MORROWIND] 1\r\n\"installed path\"=\"D:\\\\Mw\"\r\n", "D:\\Mw"},
+        // The 32-bit view wins on a 64-bit prefix, whichever comes first.
+        {kKey + "\"Installed Path\"=\"C:\\\\Native\"\n[Software\\\\Wow6432Node\\\\Bethesda Softworks\\\\Morrowind] 1\n"
+                "\"Installed Path\"=\"C:\\\\Wow\"\n", "C:\\Wow"},
+        // Expandable strings, quotes and non-ASCII escapes (UTF-16 units to UTF-8).
+        {kKey + "\"Installed Path\"=str(2):\"C:\\\\M\\x00f6rrowind \\\"GOTY\\\"\"\n", "C:\\M\xC3\xB6rrowind \"GOTY\""},
+        {kKey + "\"Installed Path\"=\"\\xd83d\\xde00\"\n", "\xF0\x9F\x98\x80"},
+        // No game key, a subkey of it, a value of another type, a broken line.
+        {"", std::nullopt},
+        {SystemReg("Software\\\\Bethesda Softworks\\\\Morrowind\\\\Sub", "C:\\\\x"), std::nullopt},
+        {kKey + "\"Installed Path\"=dword:00000001\n\"Installed Path2\"=\"C:\\\\x\"\n\"Installed Path\"=\"C:\\\\open\n",
+         std::nullopt},
+    };
+    for (const auto& [reg, path] : regs) EXPECT_EQ(InstalledPathFromSystemReg(reg), path) << reg;
+
     fixtures::CTempDir root;
     const std::string game = root / "games/Morrowind";
     fs::create_directories(game + "/data files");  // as a case-insensitive copy left it
@@ -103,6 +79,20 @@ TEST(InstallDir, LooksInTheVariableThenThePrefixThenFallsBack) {
     }
     fs::create_directories(bare);
     std::ofstream(bare + "/system.reg") << SystemReg("Software\\\\Other", "C:\\\\x");
+    fs::create_directories(prefix + "dosdevices");
+    fs::create_directory_symlink(prefix + "drive_c", prefix + "dosdevices/d:");
+
+    // Windows paths seen through the prefix, matching names without case.
+    const std::pair<const char*, std::optional<std::string>> paths[] = {
+        {"C:\\PROGRAM FILES (X86)\\bethesda softworks\\Morrowind\\", prefix + wow},
+        {"d:/Program Files (x86)", prefix + "dosdevices/d:/Program Files (x86)"},
+        // Folders that do not exist keep the spelling they were given.
+        {"C:\\Games\\Morrowind", prefix + "drive_c/Games/Morrowind"},
+        {"Z:\\tmp", "/tmp"}, {"Z:\\", "/"},
+        {"E:\\Morrowind", std::nullopt},  // no such drive
+        {"\\\\server\\share", std::nullopt}, {"Morrowind", std::nullopt},
+    };
+    for (const auto& [windows, unix] : paths) EXPECT_EQ(WinePathToUnix(prefix, windows), unix) << windows;
 
     struct CCase {
         const char* m_name;

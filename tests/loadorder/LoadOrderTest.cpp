@@ -1,22 +1,79 @@
+// The load orders: Morrowind.ini with the data folder, and OpenMW's chain of
+// openmw.cfg files; on Windows with drive letters and backslashes too.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <filesystem>
+#include <fstream>
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
 
+#include "fixtures/System.h"
 #include "fixtures/TempDir.h"
-#include "loadorder/Kit.h"
+#include "loadorder/LoadOrder.h"
+#include "loadorder/OpenMWConfig.h"
+#include "platform/Files.h"
 
 namespace vantor::loadorder {
+
+// Readable failures instead of object bytes.
+inline void PrintTo(const CConfigEntry& e, std::ostream* out) { *out << e.m_key << '=' << e.m_value; }
+inline void PrintTo(const CGameFile& f, std::ostream* out) { *out << f.m_folder << '|' << f.m_name; }
+inline void PrintTo(const CFileAge& a, std::ostream* out) { *out << a.m_tier << ':' << a.m_value; }
 
 namespace {
 
 using fixtures::CTempDir;
 namespace fs = std::filesystem;
 
-std::vector<std::pair<std::string, EConfigStatus>> Statuses(const std::vector<CConfigFile>& files) {
-    std::vector<std::pair<std::string, EConfigStatus>> out;
+// A file written with its folders.
+void Write(const std::string& path, const std::string& text) {
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary) << text;
+}
+
+TEST(MorrowindLoadOrder, AnswersFromTheIniTheDataFolderAndFileTimes) {
+    CTempDir root;
+    const std::string game = root / "Morrowind", data = game + "/Data Files/";
+    for (const char* name : {"tribunal.esm", "bloodmoon.ESM", "Morrowind.esm", "Mod.esp", "notes.txt", ".esm"})
+        Write(data + name, "TES3");
+    fs::create_directories(data + "Folder.esm");
+    fs::create_symlink(data + "Mod.esp", data + "Linked.esm");
+    Write(game + "/Morrowind.ini",
+          "[Game Files]\r\nGameFile0=Morrowind.esm\r\nGameFile1=mod.esp\r\nGameFile2=Upper.ESP\r\n"
+          "GameFile3=mod.esp\r\nGameFile4=Odd.xesp\r\nGameFile6=Gap.esp\r\n");
+
+    auto order = MorrowindLoadOrder({game, std::nullopt, {}});
+    // The data folder's masters by name without regard to case; folders and
+    // other files are none.
+    EXPECT_EQ(order->Masters(), (std::vector<CGameFile>{{"bloodmoon.ESM", data}, {"Linked.esm", data},
+                                                        {"Morrowind.esm", data}, {"tribunal.esm", data}}));
+    // Names ending in "esp" up to the first missing key, each once, as the
+    // game spells them.
+    EXPECT_EQ(order->ActivePlugins(),
+              (std::vector<CGameFile>{{"mod.esp", data}, {"Upper.ESP", data}, {"Odd.xesp", data}}));
+    EXPECT_EQ(order->Find("MOD.ESP"), (CGameFile{"Mod.esp", data}));
+    EXPECT_EQ(order->Find("Folder.esm"), std::nullopt);
+    EXPECT_EQ(std::get<CMorrowindWhere>(order->Where()).m_iniPath, game + "/Morrowind.ini");
+
+    ASSERT_TRUE(fixtures::StampFile(data + "Morrowind.esm", 1020254400));
+    ASSERT_TRUE(fixtures::StampFile(data + "Mod.esp", 1020254400 - 86400));
+    EXPECT_EQ(order->Age(data + "MORROWIND.ESM"), (CFileAge{0, 1020254400}));
+    EXPECT_LT(order->Age(data + "Mod.esp"), order->Age(data + "Morrowind.esm"));
+    EXPECT_LT(order->Age(data + "gone.esp"), order->Age(data + "Mod.esp"));
+
+    // A data folder given wins over the install folder's.
+    auto given = MorrowindLoadOrder({game, root / "other", {}});
+    EXPECT_EQ(given->DataDir(), root / "other/");
+    EXPECT_TRUE(given->Masters().empty());
+    ASSERT_FALSE(given->ActivePlugins().empty());
+    EXPECT_EQ(given->ActivePlugins().front(), (CGameFile{"mod.esp", root / "other/"}));
+}
+
+using CStatuses = std::vector<std::pair<std::string, EConfigStatus>>;
+CStatuses Statuses(const std::vector<CConfigFile>& files) {
+    CStatuses out;
     for (const auto& f : files) out.emplace_back(f.m_path, f.m_status);
     return out;
 }
@@ -70,10 +127,9 @@ TEST(OpenMWConfig, ResolvesAChainOfFiles) {
     auto order = OpenMWLoadOrder({"", {user, root / "home/.local/share/openmw/", global, root / "share/"}});
     const auto where = std::get<COpenMWWhere>(order->Where());
 
-    EXPECT_EQ(Statuses(where.m_chain), (std::vector<std::pair<std::string, EConfigStatus>>{
-                                           {global + "openmw.cfg", EConfigStatus::Read},
-                                           {user + "openmw.cfg", EConfigStatus::Read},
-                                           {user + "openmw.cfg", EConfigStatus::Repeated}}));
+    EXPECT_EQ(Statuses(where.m_chain), (CStatuses{{global + "openmw.cfg", EConfigStatus::Read},
+                                                  {user + "openmw.cfg", EConfigStatus::Read},
+                                                  {user + "openmw.cfg", EConfigStatus::Repeated}}));
     std::vector<std::string> folders;
     for (const auto& f : where.m_dataFolders) folders.push_back(f.m_path);
     ASSERT_EQ(folders, (std::vector<std::string>{local, root / "home/.local/share/openmw/nowhere/", relative, say,
@@ -99,7 +155,6 @@ TEST(OpenMWConfig, ResolvesAChainOfFiles) {
     fs::last_write_time(game + "Global Only.esp", fs::file_time_type::clock::now() - std::chrono::hours(48));
     Write(root / "elsewhere/Newer.esp", "TES3");
     const CFileAge unlisted = order->Age(game + "Global Only.esp");
-    EXPECT_LT(order->Age(game + "Tribunal.esm"), order->Age(rock + "Weapons.ESP"));
     EXPECT_LT(order->Age(rock + "weapons.esp"), order->Age(relative + "both.esp"));
     EXPECT_LT(order->Age(local + "Local.esp"), order->Age(game + "not there.esp"));
     EXPECT_LT(order->Age(game + "not there.esp"), unlisted);
@@ -124,11 +179,10 @@ TEST(OpenMWConfig, ChainsStopWhereTheyShould) {
     Write(root / "first.cfg", "data=first\nconfig=\"\"\nconfig=fifo\nconfig=folder/openmw.cfg\nconfig=b\nconfig=c\n");
 
     const auto chain = ReadConfigChain(root / "first.cfg", paths);
-    EXPECT_EQ(Statuses(chain.m_files), (std::vector<std::pair<std::string, EConfigStatus>>{
-                                           {root / "first.cfg", EConfigStatus::Read},
-                                           {root / "fifo/openmw.cfg", kFifo},
-                                           {root / "folder/openmw.cfg/openmw.cfg", EConfigStatus::Missing},
-                                           {root / "b/openmw.cfg", EConfigStatus::Read}}));
+    EXPECT_EQ(Statuses(chain.m_files), (CStatuses{{root / "first.cfg", EConfigStatus::Read},
+                                                  {root / "fifo/openmw.cfg", kFifo},
+                                                  {root / "folder/openmw.cfg/openmw.cfg", EConfigStatus::Missing},
+                                                  {root / "b/openmw.cfg", EConfigStatus::Read}}));
     ASSERT_EQ(chain.m_data.size(), 1u);
     EXPECT_EQ(chain.m_data[0].m_path, root / "b/b data/");
     EXPECT_TRUE(chain.m_content.empty());
@@ -138,7 +192,7 @@ TEST(OpenMWConfig, ChainsStopWhereTheyShould) {
     EXPECT_EQ(ReadConfigChain(root / "c", paths).m_content, std::vector<std::string>{"C.esp"});
     // A missing file is named as it was given, not as a folder of that name.
     EXPECT_EQ(Statuses(ReadConfigChain(root / "none/openmw.cfg", paths).m_files),
-              (std::vector<std::pair<std::string, EConfigStatus>>{{root / "none/openmw.cfg", EConfigStatus::Missing}}));
+              (CStatuses{{root / "none/openmw.cfg", EConfigStatus::Missing}}));
     const auto fallback = std::get<COpenMWWhere>(OpenMWLoadOrder({"", paths})->Where());
     ASSERT_FALSE(fallback.m_chain.empty());
     EXPECT_EQ(fallback.m_chain[0].m_path, root / "user/openmw.cfg");
@@ -160,6 +214,62 @@ TEST(OpenMWConfig, FindsTheUsersFolders) {
     EXPECT_EQ(DefaultOpenMWPaths(EHost::Linux, env).m_userConfig, home / ".config/openmw/");
 }
 
-}  // namespace
+std::vector<std::string> Names(const std::vector<CGameFile>& files) {
+    std::vector<std::string> names;
+    for (const CGameFile& f : files) {
+        EXPECT_TRUE(platform::ResolvePath(f.m_folder + f.m_name)) << f.m_folder << f.m_name;
+        names.push_back(f.m_name);
+    }
+    return names;
+}
 
+// Folders written the way the system writes them: on Windows a drive letter
+// and backslashes, in Morrowind.ini's folder and in openmw.cfg's data lines;
+// an ini that is no regular file.
+TEST(NativePaths, GameFolderAndConfigurationLinesWithTheSystemsSeparators) {
+    fixtures::CTempDir root;
+    const std::string game = fixtures::Native(root.Path() + "Game");
+    for (const char* name : {"/Data Files/Base.esm", "/Data Files/Mod.esp"}) Write(game + name, "TES3");
+    Write(game + "/Morrowind.ini", "[Game Files]\r\nGameFile0=Base.esm\r\nGameFile1=MOD.ESP\r\n");
+    // A Morrowind.ini that is a FIFO would block the read for ever; one that
+    // is a folder reads as nothing.
+#ifndef _WIN32  // Windows has no FIFOs
+    ASSERT_EQ(::mkfifo((root / "Morrowind.ini").c_str(), 0600), 0);
+#endif
+    fs::create_directories(root / "folder/Morrowind.ini");
+    for (const char* install : {"", "folder"})
+        EXPECT_TRUE(MorrowindLoadOrder({root / install, std::nullopt, {}})->ActivePlugins().empty()) << install;
+
+    // The install folder with and without its last separator.
+    for (const std::string& install : {game, fixtures::Native(game + "/")}) {
+        auto order = MorrowindLoadOrder({install, std::nullopt, {}});
+        EXPECT_EQ(order->DataDir(), fixtures::Native(game + "/Data Files/"));
+        EXPECT_EQ(Names(order->ActivePlugins()), std::vector<std::string>{"MOD.ESP"});
+        EXPECT_EQ(Names(order->Masters()), std::vector<std::string>{"Base.esm"});
+    }
+
+    Write(root / "Mods/One/One.esp", "TES3");
+    Write(root / "Mods/Two/Two.omwaddon", "TES3");
+    // The other separator last, as a hand-written file may have it.
+    std::string cfg = "data=\"" + fixtures::Native(game + "/Data Files") + "\"\r\ndata=\"" +
+                      fixtures::Native(root.Path() + "Mods/One") + "\"\r\ndata=\"" + root.Path() + "Mods/Two/\"\r\n";
+    std::vector<std::string> expected{"Base.esm", "One.esp", "Two.omwaddon"};
+#ifdef _WIN32
+    // A folder relative to the file's own, and a drive letter in lower case.
+    Write(root / "Mods/Three/Three.esp", "TES3");
+    std::string lower = root.Path();
+    lower[0] = char(std::tolower(static_cast<unsigned char>(lower[0])));
+    cfg += "data=\"..\\Mods\\Three\"\r\ndata=\"" + lower + "Mods\\One\"\r\ncontent=Three.esp\r\n";
+    expected.insert(expected.begin(), "Three.esp");
+#endif
+    Write(root / "Config/openmw.cfg", cfg + "content=Base.esm\r\ncontent=One.esp\r\ncontent=Two.omwaddon\r\n");
+
+    auto order = OpenMWLoadOrder({fixtures::Native(root.Path() + "Config/openmw.cfg"), {}});
+    const auto where = std::get<COpenMWWhere>(order->Where());
+    EXPECT_EQ(Names(where.m_content), expected);
+    EXPECT_TRUE(where.m_missing.empty());
+    for (const CDataFolder& folder : where.m_dataFolders) EXPECT_TRUE(folder.m_exists) << folder.m_path;
+}
+
+}  // namespace
 }  // namespace vantor::loadorder
