@@ -8,7 +8,6 @@
 #include <QMessageBox>
 #include <QGroupBox>
 #include <QAbstractButton>
-#include <QComboBox>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
@@ -431,56 +430,6 @@ TEST(HexView, PaintsDifferingBytesInRed) {
         {l.HexColumn(3), true}, {l.CharColumn(3), true}, {l.CharColumn(7), true}, {l.HexColumn(2), false}, {0, false}};
     for (const auto& [column, red] : columns)
         EXPECT_EQ(differs.ColumnColour(0, column) == QColor(255, 51, 50), red) << column;
-}
-
-QString Items(const QComboBox& box) {
-    QStringList out;
-    for (int i = 0; i < box.count(); ++i) out << box.itemText(i);
-    return out.join('|');
-}
-
-TEST(FindDialog, StartValuesAndHistoryAfterABA) {
-    COptionSet options;
-    // The history and boxes the dialog opens with, then what it was asked to find.
-    auto search = [&](const QString& text, bool exact) {
-        CFindDlg dlg(options, nullptr);
-        QString told = Items(*dlg.FindWhat()) + " [" + dlg.FindWhat()->currentText() + "]";
-        const QAbstractButton* boxes[] = {dlg.MatchCase(), dlg.WholeWord(), dlg.LookInData(), dlg.EsmMode()};
-        for (const QAbstractButton* box : boxes)
-            told += box->isChecked() ? " +" : " -";
-        dlg.FindWhat()->setEditText(text);
-        dlg.EsmMode()->setChecked(exact);
-        dlg.MatchCase()->setChecked(exact);
-        dlg.OnFind();
-        EXPECT_EQ(dlg.result(), QDialog::Accepted);
-        const CFindParams p = dlg.Params();
-        return told.toStdString() + " -> " + p.m_text + (p.m_lookInData ? " data" : "") +
-               (p.m_searchMasters ? " masters" : "") + (p.m_matchCase ? " case" : "");
-    };
-    EXPECT_EQ(search("A", false), "|||| [] - - + - -> A data");
-    search("B", false);
-    EXPECT_EQ(search("A", false), "B|A||| [] - - + - -> A data");
-    // Exact comparison: another case is another entry.
-    EXPECT_EQ(search("a", true), "A|B||| [] - - + - -> a data masters case");
-    EXPECT_EQ(std::vector<std::string>(options.m_findHistory.begin(), options.m_findHistory.begin() + 3),
-              (std::vector<std::string>{"a", "A", "B"}));
-}
-
-TEST(ViewFileDialog, FileTypeSwitchesTheListAndTheGlobalMode) {
-    CViewFileDlg dlg(CViewFileSeed{{"One.esp", "Two.esp"}, {"Main.esm"}}, nullptr);
-    EXPECT_TRUE(dlg.EspFile()->isChecked());
-    EXPECT_TRUE(dlg.AllData()->isChecked());
-    EXPECT_EQ(Items(*dlg.FileBox()), QStringLiteral("One.esp|Two.esp"));
-    EXPECT_TRUE(dlg.GlobalChanges()->isEnabled());
-    dlg.GlobalChanges()->setChecked(true);
-    dlg.EsmFile()->setChecked(true);
-    EXPECT_EQ(Items(*dlg.FileBox()), QStringLiteral("Main.esm"));
-    EXPECT_FALSE(dlg.GlobalChanges()->isEnabled());
-    dlg.FileBox()->setCurrentIndex(0);
-    dlg.OnOk();
-    EXPECT_TRUE(dlg.Choice().m_esmFile);
-    EXPECT_TRUE(dlg.Choice().m_globalChanges) << "the mode keeps its value";
-    EXPECT_EQ(dlg.Choice().m_fileName, "Main.esm");
 }
 
 // The plugins to repair in the added order ("in" a folder other than

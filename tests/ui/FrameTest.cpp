@@ -7,7 +7,6 @@
 #include <QPrinter>
 #include <QProcess>
 #include <QSplitter>
-#include <QTextBrowser>
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
@@ -290,16 +289,6 @@ TEST(MainWindow, OpensMaximizedFirstThenWhereItWasLeft) {
     std::ofstream(settings, std::ios::binary) << moved;
     restart();
     EXPECT_TRUE(frame->isMaximized());
-}
-
-TEST(Help, IsTheUsersGuideBuiltIntoTheProgram) {
-    CFrameFixture fx;
-    const QString guide = fx.Frame().HelpBrowser()->toPlainText();
-    for (const char* part : {"The lists", "How the checks decide", "how to restore", "The command line"})
-        EXPECT_TRUE(guide.contains(QString::fromLatin1(part), Qt::CaseInsensitive)) << part;
-    // Not the developers' build notes, and no comment markers as text.
-    EXPECT_FALSE(guide.contains("cmake"));
-    EXPECT_FALSE(guide.contains("BEGIN how-the-checks-decide"));
 }
 
 TEST(CommandLine, HelpAndVersionNeedNoDisplay) {

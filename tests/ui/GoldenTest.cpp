@@ -6,12 +6,16 @@
 // tools/golden-outputs.sh, which runs only the Golden tests.
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
+#include <QRadioButton>
 #include <QStatusTipEvent>
+#include <QTextBrowser>
 #include <QToolBar>
 #include <cstdlib>
 #include <filesystem>
@@ -51,6 +55,22 @@ std::string Greyed(CMainFrame& f) {
     return out;
 }
 
+// A dialog's lists with their items and [typed text], and its boxes ticked (+)
+// or not (-), greyed ones in brackets.
+std::string Choices(QDialog& dlg) {
+    std::string out = "  dialog:";
+    for (QComboBox* box : dlg.findChildren<QComboBox*>()) {
+        QStringList items;
+        for (int i = 0; i < box->count(); ++i) items << box->itemText(i);
+        out += " " + items.join('|').toStdString() + " [" + box->currentText().toStdString() + "]";
+    }
+    for (QAbstractButton* b : dlg.findChildren<QAbstractButton*>())
+        if (b->isCheckable())
+            out += (b->isEnabled() ? ", " : ", (") + b->text().toStdString() + (b->isChecked() ? " +" : " -") +
+                   (b->isEnabled() ? "" : ")");
+    return out + "\n";
+}
+
 // Menus (with keys, prompts and greyed items) and the toolbar as lines of text.
 std::string CommandsText(CMainFrame& f) {
     std::string out;
@@ -79,6 +99,11 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
     EXPECT_EQ(f.windowTitle(), QStringLiteral("Vantorscope"));
     EXPECT_TRUE(f.Tree()->isVisible());
     EXPECT_TRUE(f.actions().contains(f.Action(C::kDefaultCheck)));
+    // The user's guide is built in, without the developers' build notes or comment markers.
+    const QString guide = f.HelpBrowser()->toPlainText();
+    for (const char* part : {"The lists", "How the checks decide", "how to restore", "The command line"})
+        EXPECT_TRUE(guide.contains(QString::fromLatin1(part), Qt::CaseInsensitive)) << part;
+    EXPECT_FALSE(guide.contains("cmake") || guide.contains("BEGIN how-the-checks-decide"));
     // Enable is 0 by default: the relink items and their separator are gone.
     {
         CFrameFixture enabled("[DialogRepair]\r\nEnable=0100000001\r\n");
@@ -111,14 +136,36 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
             EXPECT_FALSE(f.centralWidget()->testAttribute(Qt::WA_SetCursor));
         };
     };
-    // Through the real dialog; a cancelled search changes nothing.
-    auto find = [&](const char* text, bool cancel) {
-        return [&, text, cancel] {
-            WhenShown<CFindDlg>([text, cancel](CFindDlg& dlg) {
+    // Through the real dialogs, which show the history and the boxes they
+    // open with; a cancelled search changes nothing.
+    auto find = [&](const char* text, bool cancel, bool exact = false) {
+        return [&, text, cancel, exact] {
+            WhenShown<CFindDlg>([&, text, cancel, exact](CFindDlg& dlg) {
+                told += Choices(dlg);
                 dlg.FindWhat()->setEditText(text);
-                cancel ? dlg.reject() : dlg.OnFind();
+                dlg.MatchCase()->setChecked(exact);
+                dlg.EsmMode()->setChecked(exact);
+                if (cancel) return dlg.reject();
+                dlg.OnFind();
+                const CFindParams p = dlg.Params();
+                told += "  to find: " + p.m_text + (p.m_lookInData ? ", in data" : "") +
+                        (p.m_searchMasters ? ", in masters" : "") + (p.m_matchCase ? ", matching case\n" : "\n");
             });
             f.Action(C::kFindObject)->trigger();
+        };
+    };
+    // Masters have no global changes of their own: the box greys, and keeps its tick.
+    auto viewFile = [&](const char* name, bool master) {
+        return [&, name, master] {
+            WhenShown<CViewFileDlg>([&, name, master](CViewFileDlg& dlg) {
+                told += Choices(dlg);
+                dlg.GlobalChanges()->setChecked(master);
+                dlg.EsmFile()->setChecked(master);
+                if (master) told += Choices(dlg);
+                dlg.FileBox()->setEditText(name);
+                dlg.OnOk();
+            });
+            f.Action(C::kViewFileData)->trigger();
         };
     };
     auto key = [&](EPane pane, std::vector<std::pair<int, int>> cells, std::optional<EAnswer> answer = {}) {
@@ -184,16 +231,9 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
         {"Find Object sample_trader", find("sample_trader", false), "e"},
         {"Find Object other, cancelled", find("other", true), "e"},
         {"Find Object no_such_thing", find("no_such_thing", false), "e"},
-        {"View File Data of Sample Quests.esp",
-         [&] {
-             WhenShown<CViewFileDlg>([](CViewFileDlg& dlg) {
-                 EXPECT_GE(dlg.FileBox()->findText("Sample Quests.esp"), 0);
-                 dlg.FileBox()->setEditText("Sample Quests.esp");
-                 dlg.OnOk();
-             });
-             f.Action(C::kViewFileData)->trigger();
-         },
-         "e"},
+        {"Find Object sample_trader, matching case in the masters", find("sample_trader", false, true), "e"},
+        {"View File Data of Sample Quests.esp", viewFile("Sample Quests.esp", false), "e"},
+        {"View File Data of Sample.esm, View Global Changes ticked first", viewFile("Sample.esm", true), ""},
         // The worker waits for the window before it reads anything, so the
         // checks asked for meanwhile find it still running.
         {"Check Conflicts, with Check All and Check Unclean asked for while it runs",
@@ -321,7 +361,7 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
                 for (const auto& row : Rows(*f.View(panes[i].first))) told += "    " + row + "\n";
     }
     ExpectGolden("operations.txt", told);
-    EXPECT_EQ(fx.Doc().Options().m_findHistory[1], "sample_trader");
+    EXPECT_EQ(fx.Doc().Options().m_findHistory[0], "sample_trader");
     EXPECT_EQ(fx.Doc().Options().m_espFilename, "Repaired.esp");
     EXPECT_EQ(fx.Doc().Options().m_espPath, fx.DataDir());
 }
