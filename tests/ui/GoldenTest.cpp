@@ -12,12 +12,14 @@
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QListWidget>
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QStatusTipEvent>
 #include <QTextBrowser>
 #include <QToolBar>
 #include <cstdlib>
+#include <fstream>
 #include <filesystem>
 #include <sys/wait.h>
 
@@ -25,6 +27,7 @@
 #include "FindDlg.h"
 #include "FrameFixture.h"
 #include "LeftView.h"
+#include "fixtures/GameFolder.h"
 #include "ViewFileDlg.h"
 #include "platform/Files.h"
 #include "widgets/StatusPane.h"
@@ -33,6 +36,7 @@ namespace vantor::uitest {
 namespace {
 
 using C = CMainFrame;
+namespace fs = std::filesystem;
 
 std::string Status(CMainFrame& f) { return f.MessagePane()->Text().toStdString(); }
 
@@ -69,6 +73,89 @@ std::string Choices(QDialog& dlg) {
             out += (b->isEnabled() ? ", " : ", (") + b->text().toStdString() + (b->isChecked() ? " +" : " -") +
                    (b->isEnabled() ? "" : ")");
     return out + "\n";
+}
+
+// The boxes asked since the last call, one line each.
+std::string Asked(CFrameFixture& fx) {
+    std::string out;
+    for (const CMessage& m : fx.m_messages)
+        out += "  asked: " + m.m_caption + " | " + QString::fromStdString(m.m_text).simplified().toStdString() + "\n";
+    fx.m_messages.clear();
+    return out;
+}
+
+// Everything the repair tool offers before it is closed. After each deed: the
+// plugins to repair in the added order ("in" a folder other than the data
+// folder), the list as it shows them, the repair plugin, the file dialogs and
+// the boxes asked. Delete Existing never takes a plugin or master in use, even
+// with a Yes ready; any other file only after a question that names it.
+void WalkRepairTool(CFrameFixture& fx, CDialogRepairDlg& dlg, std::string& told) {
+    const std::string data = fx.DataDir(), game = fx.Dir().Path();
+    fx.m_choosers.clear();
+    std::ofstream(data + "Old Repair.esp") << "old merge";
+    auto choose = [&](std::vector<std::string> paths, void (CDialogRepairDlg::*deed)()) {
+        return [&, paths, deed] {
+            using S = CFileChoice::EStatus;
+            fx.m_choices.push_back({paths.empty() ? S::Failed : S::Chosen, paths});
+            (dlg.*deed)();
+        };
+    };
+    auto deleteNamed = [&](std::string name, EAnswer answer, bool fail = false) {
+        return [&, name, answer, fail] {
+            choose({data + name}, &CDialogRepairDlg::BrowseRepairPlugin)();
+            fx.m_choosers.clear();
+            fx.m_answers = {answer};
+            const fixtures::CFaultGuard failing(
+                [fail](platform::EFileOp op, const std::string&) { return fail && op == platform::EFileOp::Remove; });
+            dlg.DeleteExisting();
+        };
+    };
+    using D = CDialogRepairDlg;
+    const std::vector<std::pair<std::string, std::function<void()>>> deeds = {
+        // Three at once, one the repair plugin itself; then the same name
+        // again, and the repair plugin's name in another folder.
+        {"Browse Zeta.esp, Alpha.esp, Old.esp", choose({data + "Zeta.esp", data + "Alpha.esp", data + "Old.esp"},
+                                                       &D::BrowsePlugins)},
+        {"Browse /elsewhere/Alpha.esp, Old.esp",
+         choose({"/elsewhere/Alpha.esp", "/elsewhere/Old.esp"}, &D::BrowsePlugins)},
+        {"Add All Active Plugins", [&] { dlg.AddAllActivePlugins(); }},
+        // A listed plugin cannot become the repair plugin; a new one typed
+        // without an extension becomes a plugin; a failed choice changes nothing.
+        {"Browse for the repair plugin Zeta.esp", choose({data + "Zeta.esp"}, &D::BrowseRepairPlugin)},
+        {"Create New out/Merged", choose({game + "out/Merged"}, &D::CreateNew)},
+        {"Create New, failed", choose({}, &D::CreateNew)},
+        {"Remove Alpha.esp",
+         [&] {
+             dlg.List()->setCurrentItem(dlg.List()->findItems("Alpha.esp", Qt::MatchExactly).value(0));
+             dlg.RemoveSelected();
+         }},
+        {"Clear", [&] { dlg.Clear(); }},
+        {"Delete Existing Sample Quests.esp, Yes", deleteNamed("Sample Quests.esp", EAnswer::Yes)},
+        {"Delete Existing Sample.esm, Yes", deleteNamed("Sample.esm", EAnswer::Yes)},
+        {"Delete Existing Old Repair.esp, No", deleteNamed("Old Repair.esp", EAnswer::No)},
+        {"Delete Existing Old Repair.esp, Yes, failing", deleteNamed("Old Repair.esp", EAnswer::Yes, true)},
+        {"Delete Existing Old Repair.esp, Yes", deleteNamed("Old Repair.esp", EAnswer::Yes)},
+        {"Delete Existing Old Repair.esp again", deleteNamed("Old Repair.esp", EAnswer::Yes)},
+    };
+    for (const auto& [name, deed] : deeds) {
+        deed();
+        const CRepairDialogResult r = dlg.Result();
+        std::string text = "  " + name + ":";
+        for (std::size_t i = 0; i < r.m_pluginNames.size(); ++i)
+            text += " " + r.m_pluginNames[i] + (r.m_pluginFolders.at(i) == data ? "," : " in " + r.m_pluginFolders[i] + ",");
+        text += " shown:";
+        for (int i = 0; i < dlg.List()->count(); ++i) text += " " + dlg.List()->item(i)->text().toStdString();
+        text += "; repairs into " + dlg.RepairNameLabel()->text().toStdString() + " in " + r.m_repairFolder + "\n";
+        for (const CFileChooser& c : fx.m_choosers)
+            text += "  chooser: " + c.m_title + (c.m_mode == CFileChooser::EMode::OpenMany ? ", many" : "") +
+                    (c.m_mode == CFileChooser::EMode::Save ? ", to save" : "") + ", from " + c.m_startFolder + "\n";
+        for (const CMessage& m : fx.m_messages)
+            EXPECT_EQ(m.m_default, m.m_buttons == EButtons::YesNo ? EAnswer::No : EAnswer::Ok) << m.m_text;
+        text += Asked(fx) + (fs::exists(data + "Old Repair.esp") ? "" : "  Old Repair.esp is gone\n");
+        for (std::size_t at; (at = text.find(game)) != std::string::npos;) text.replace(at, game.size(), "<game>/");
+        told += text;
+        fx.m_choosers.clear();
+    }
 }
 
 // Menus (with keys, prompts and greyed items) and the toolbar as lines of text.
@@ -176,14 +263,17 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
         };
     };
     // The repair tool shows from the worker; closed without "Repair Dialog"
-    // it changes nothing.
+    // it changes nothing, whatever was done in it.
     auto relink = [&](bool repair) {
         return [&, repair] {
             f.Link().m_repairDialogHook = [&, repair](QDialog& window) {
                 auto& dlg = dynamic_cast<CDialogRepairDlg&>(window);
                 EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Dialog Repair Tool"));
                 EXPECT_EQ(dlg.RepairNameLabel()->text(), QStringLiteral("Old.esp"));
-                if (!repair) return dlg.reject();
+                if (!repair) {
+                    WalkRepairTool(fx, dlg, told);
+                    return dlg.reject();
+                }
                 for (const char* name : {"Repaired.esp", "Sample Quests.esp"})
                     fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.DataDir() + name}});
                 dlg.CreateNew();
@@ -342,9 +432,7 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
         step();
         ASSERT_TRUE(fx.WaitIdle()) << name;
         told += "  " + Status(f) + "\n";
-        for (const CMessage& m : fx.m_messages)
-            told +=
-                "  asked: " + m.m_caption + " | " + QString::fromStdString(m.m_text).simplified().toStdString() + "\n";
+        told += Asked(fx);
         told += "  " + Greyed(f) + "\n  tree:";
         for (int i = 0; i < f.Tree()->topLevelItemCount(); ++i)
             told += " " + f.Tree()->topLevelItem(i)->text(0).toStdString() + " (" +
@@ -365,8 +453,6 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
     EXPECT_EQ(fx.Doc().Options().m_espFilename, "Repaired.esp");
     EXPECT_EQ(fx.Doc().Options().m_espPath, fx.DataDir());
 }
-
-namespace fs = std::filesystem;
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
