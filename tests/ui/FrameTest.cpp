@@ -105,7 +105,7 @@ TEST(MainFrame, ChecksFitsSortsAndSavesTheListsAsShown) {
     EXPECT_FALSE(warnings.Model().SortDescending());
 }
 
-TEST(MainFrame, ProgressDisplayOpensAdvancesAndCloses) {
+TEST(MainFrame, ProgressDisplayAndPendingOptionsFollowTheOperation) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
     // From the worker thread, each call is handled before the worker goes on:
@@ -138,6 +138,20 @@ TEST(MainFrame, ProgressDisplayOpensAdvancesAndCloses) {
     EXPECT_EQ(f.MessagePane()->Bar()->maximum(), 5);
     f.OnProgress({}, 0);
     EXPECT_EQ(f.MessagePane()->Text(), f.MessagePane()->IdleText());
+
+    // Options changed during an operation apply when it ends.
+    ASSERT_TRUE(fx.StartHeldOperation());
+    COptionSet changed = fx.Doc().Options();
+    changed.m_loadEsms = 0;
+    f.ApplyOptions(changed);
+    EXPECT_TRUE(f.OptionsPending());
+    EXPECT_EQ(fx.Doc().Options().m_loadEsms, 1);
+    fx.ReleaseHeldOperation();
+    ASSERT_TRUE(fx.WaitIdle());
+    QElapsedTimer t;
+    t.start();
+    while (f.OptionsPending() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    EXPECT_EQ(fx.Doc().Options().m_loadEsms, 0);
 }
 
 TEST(MainFrame, OpenMWLoadOrderIsKeptAndShowsEachFilesFolder) {
@@ -160,23 +174,6 @@ TEST(MainFrame, OpenMWLoadOrderIsKeptAndShowsEachFilesFolder) {
     f.ApplyGame({CGameChoice::EGame::OpenMW, fx.Dir() / "none.cfg"});
     ASSERT_EQ(fx.m_messages.size(), 1u);
     EXPECT_NE(fx.m_messages[0].m_text.find("none.cfg"), std::string::npos);
-}
-
-TEST(MainFrame, OptionsChangedDuringAnOperationApplyWhenItEnds) {
-    CFrameFixture fx;
-    ASSERT_TRUE(fx.StartHeldOperation());
-    COptionSet changed = fx.Doc().Options();
-    changed.m_loadEsms = 0;
-    fx.Frame().ApplyOptions(changed);
-    EXPECT_TRUE(fx.Frame().OptionsPending());
-    EXPECT_EQ(fx.Doc().Options().m_loadEsms, 1);
-    fx.ReleaseHeldOperation();
-    ASSERT_TRUE(fx.WaitIdle());
-    QElapsedTimer t;
-    t.start();
-    while (fx.Frame().OptionsPending() && t.elapsed() < 5000)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_EQ(fx.Doc().Options().m_loadEsms, 0);
 }
 
 TEST(MainFrame, PrintsTheActiveListWithPageFooters) {

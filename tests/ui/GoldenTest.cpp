@@ -141,8 +141,10 @@ void WalkRepairTool(CFrameFixture& fx, CDialogRepairDlg& dlg, std::string& told)
         deed();
         const CRepairDialogResult r = dlg.Result();
         std::string text = "  " + name + ":";
-        for (std::size_t i = 0; i < r.m_pluginNames.size(); ++i)
-            text += " " + r.m_pluginNames[i] + (r.m_pluginFolders.at(i) == data ? "," : " in " + r.m_pluginFolders[i] + ",");
+        for (std::size_t i = 0; i < r.m_pluginNames.size(); ++i) {
+            const std::string& folder = r.m_pluginFolders.at(i);
+            text += " " + r.m_pluginNames[i] + (folder == data ? "" : " in " + folder) + ',';
+        }
         text += " shown:";
         for (int i = 0; i < dlg.List()->count(); ++i) text += " " + dlg.List()->item(i)->text().toStdString();
         text += "; repairs into " + dlg.RepairNameLabel()->text().toStdString() + " in " + r.m_repairFolder + "\n";
