@@ -75,11 +75,18 @@ std::string Choices(QDialog& dlg) {
     return out + "\n";
 }
 
-// The boxes asked since the last call, one line each.
+// The file dialogs and boxes asked since the last call, one line each.
 std::string Asked(CFrameFixture& fx) {
     std::string out;
+    for (const CFileChooser& c : fx.m_choosers) {
+        out += "  chooser: " + c.m_title + (c.m_mode == CFileChooser::EMode::OpenMany ? ", many" : "") +
+               (c.m_mode == CFileChooser::EMode::Save ? ", to save" : "") + ", from " + c.m_startFolder + ",";
+        for (const CFileFilter& filter : c.m_filters) out += " " + filter.m_pattern;
+        out += "\n";
+    }
     for (const CMessage& m : fx.m_messages)
         out += "  asked: " + m.m_caption + " | " + QString::fromStdString(m.m_text).simplified().toStdString() + "\n";
+    fx.m_choosers.clear();
     fx.m_messages.clear();
     return out;
 }
@@ -91,7 +98,6 @@ std::string Asked(CFrameFixture& fx) {
 // with a Yes ready; any other file only after a question that names it.
 void WalkRepairTool(CFrameFixture& fx, CDialogRepairDlg& dlg, std::string& told) {
     const std::string data = fx.DataDir(), game = fx.Dir().Path();
-    fx.m_choosers.clear();
     std::ofstream(data + "Old Repair.esp") << "old merge";
     auto choose = [&](std::vector<std::string> paths, void (CDialogRepairDlg::*deed)()) {
         return [&, paths, deed] {
@@ -148,15 +154,9 @@ void WalkRepairTool(CFrameFixture& fx, CDialogRepairDlg& dlg, std::string& told)
         text += " shown:";
         for (int i = 0; i < dlg.List()->count(); ++i) text += " " + dlg.List()->item(i)->text().toStdString();
         text += "; repairs into " + dlg.RepairNameLabel()->text().toStdString() + " in " + r.m_repairFolder + "\n";
-        for (const CFileChooser& c : fx.m_choosers)
-            text += "  chooser: " + c.m_title + (c.m_mode == CFileChooser::EMode::OpenMany ? ", many" : "") +
-                    (c.m_mode == CFileChooser::EMode::Save ? ", to save" : "") + ", from " + c.m_startFolder + "\n";
         for (const CMessage& m : fx.m_messages)
             EXPECT_EQ(m.m_default, m.m_buttons == EButtons::YesNo ? EAnswer::No : EAnswer::Ok) << m.m_text;
-        text += Asked(fx) + (fs::exists(data + "Old Repair.esp") ? "" : "  Old Repair.esp is gone\n");
-        for (std::size_t at; (at = text.find(game)) != std::string::npos;) text.replace(at, game.size(), "<game>/");
-        told += text;
-        fx.m_choosers.clear();
+        told += text + Asked(fx) + (fs::exists(data + "Old Repair.esp") ? "" : "  Old Repair.esp is gone\n");
     }
 }
 
@@ -340,6 +340,15 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
         {"Check All", run(C::kCheckAll), ""},
         {"Sort the Warning List by Name", sortByName, "w"},
         {"Sort the Warning List by Name again", sortByName, "w"},
+        // Saved as shown.
+        {"Save Results",
+         [&] {
+             fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.Dir() / "VANTORlog.txt"}});
+             f.Action(C::kSaveResults)->trigger();
+             QString saved = QString::fromStdString(FileText(fx.Dir() / "VANTORlog.txt")).remove('\r');
+             for (const QString& line : saved.split('\n', Qt::SkipEmptyParts)) told += "    " + line.toStdString() + "\n";
+         },
+         ""},
         // The Delete key: one column of the conflict list at a time, and only
         // the "Esp File" column of the others.
         {"Delete key on two columns of a conflict", key(EPane::Conflict, {{0, 3}, {0, 4}}), "c"},
@@ -387,10 +396,8 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
              EXPECT_FALSE(f.Action(C::kFullCheck)->isChecked());
              fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.DataDir() + "Sample.esm"}});
              f.Action(C::kChooseMaster)->trigger();
-             EXPECT_EQ(fx.m_choosers.back().m_title, "Select Master Plugin to Check Against");
              f.Tree()->SelectText("Master Plugin");
              f.Tree()->AddAction()->trigger();
-             EXPECT_EQ(fx.m_choosers.end()[-2].m_title, fx.m_choosers.back().m_title);
          },
          ""},
         // A right click selects the item under the mouse before the menu opens.
@@ -450,6 +457,8 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
             if (listed.find("cwe"[i]) != std::string::npos)
                 for (const auto& row : Rows(*f.View(panes[i].first))) told += "    " + row + "\n";
     }
+    const std::string game = fx.Dir().Path();
+    for (std::size_t at; (at = told.find(game)) != std::string::npos;) told.replace(at, game.size(), "<game>/");
     ExpectGolden("operations.txt", told);
     EXPECT_EQ(fx.Doc().Options().m_findHistory[0], "sample_trader");
     EXPECT_EQ(fx.Doc().Options().m_espFilename, "Repaired.esp");
