@@ -2,19 +2,16 @@
 // View File, the options sheet and the Dialog Repair Tool.
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QTabWidget>
 #include <QMessageBox>
 #include <QGroupBox>
 #include <QAbstractButton>
+#include <QCheckBox>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTableWidget>
 #include <filesystem>
 
@@ -22,7 +19,6 @@
 #include "EntryDlg.h"
 #include "FindDlg.h"
 #include "FrameFixture.h"
-#include "OptionsSheet.h"
 #include "ViewFileDlg.h"
 #include "format/RecordWriter.h"
 #include "format/SubRecord.h"
@@ -90,7 +86,9 @@ std::pair<std::unique_ptr<QMenu>, QStringList> MenuOf(CResultView& view, int col
 TEST(EntryEditor, OpensComparesWritesAndDeletesOnlyWhenItMay) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
-    fx.CheckSamples();
+    fx.ChooseSamplePlugins();
+    f.Action(CMainFrame::kCheckAll)->trigger();
+    ASSERT_TRUE(fx.WaitIdle());
     CResultView& conflicts = *f.View(EPane::Conflict);
     CResultView& warnings = *f.View(EPane::Warning);
     const std::string file = "Sample Tweaks.esp";
@@ -206,8 +204,9 @@ TEST(EntryEditor, OpensComparesWritesAndDeletesOnlyWhenItMay) {
     EXPECT_FALSE(dlg->WriteToEsp());
     EXPECT_EQ(grid.currentRow(), name);
     EXPECT_TRUE(dlg->Button(B::kWriteToEsp)->isEnabled());
-    EXPECT_EQ(fx.TakeAsked(), "Invalid Data: Ascii Type Data not Valid Ascii at Row " + std::to_string(name + 1) +
-                                  ".\n");
+    ASSERT_EQ(fx.m_messages.size(), 1u);
+    EXPECT_EQ(fx.m_messages[0].m_caption + ": " + fx.m_messages[0].m_text,
+              "Invalid Data: Ascii Type Data not Valid Ascii at Row " + std::to_string(name + 1) + ".");
     EXPECT_EQ(ReadEntries(fx.DataDir(), file), before);
     grid.item(name, 2)->setText("Blade of Tests");
     // A row added and deleted again leaves nothing behind.
@@ -295,57 +294,6 @@ TEST(EntryEditor, OpensComparesWritesAndDeletesOnlyWhenItMay) {
     EXPECT_EQ(fx.Doc().FindEntry(other, id, tag, false), nullptr);
 }
 
-TEST(OptionsSheet, PagesCopyInWhenShownAndBackOnlyIfShown) {
-    COptionSet options;
-    options.m_defaultOps = 0x0F;
-    options.m_conflictChecks[3] = 0;
-    COptionsSheet sheet(options);
-    EXPECT_EQ(sheet.windowTitle(), QStringLiteral("VANTOR Options"));
-    EXPECT_EQ(sheet.Tabs()->count(), 3);
-    sheet.show();
-    CPPageOP& op = *sheet.Operations();
-    EXPECT_TRUE(op.WasShown());
-    EXPECT_FALSE(sheet.Conflicts()->WasShown());
-    for (QCheckBox* box : {op.m_checkDeleted, op.m_reportDialog, op.m_extractLand}) {
-        EXPECT_EQ(box->isChecked(), box == op.m_checkDeleted) << box->text().toStdString();
-        box->toggle();
-    }
-    // Only the named bit of DefaultOps changes; the unseen page changes nothing.
-    COptionSet expected = options;
-    expected.m_defaultOps = 0x0D;
-    expected.m_uncleanChecks[kInfoCheck] = 1;
-    expected.m_extractOpts.m_landData = 1;
-    COptionSet result = sheet.Result();
-    EXPECT_EQ(result.m_defaultOps, expected.m_defaultOps);
-    EXPECT_EQ(result.m_uncleanChecks, expected.m_uncleanChecks);
-    EXPECT_EQ(result.m_extractOpts.m_landData, 1);
-    EXPECT_EQ(result.m_conflictChecks, options.m_conflictChecks);
-
-    sheet.Tabs()->setCurrentIndex(1);
-    CPPageID& ids = *sheet.Conflicts();
-    EXPECT_TRUE(ids.WasShown());
-    EXPECT_EQ(ids.m_boxes[7]->text(), QStringLiteral("CLAS- Classes"));
-    EXPECT_FALSE(ids.m_boxes[3]->isChecked());
-    EXPECT_TRUE(ids.m_boxes[37]->isChecked());
-    // Four columns of ten in index order.
-    EXPECT_EQ(ids.m_boxes[10]->y(), ids.m_boxes[0]->y());
-    EXPECT_GT(ids.m_boxes[10]->x(), ids.m_boxes[9]->x());
-    EXPECT_EQ(ids.m_boxes[37]->x(), ids.m_boxes[30]->x());
-    ids.m_boxes[5]->setChecked(false);
-    result = sheet.Result();
-    EXPECT_EQ(std::vector<std::int32_t>(&result.m_conflictChecks[3], &result.m_conflictChecks[6]),
-              (std::vector<std::int32_t>{0, 1, 0}));
-
-    // The load order: OpenMW's configuration file counts only for OpenMW.
-    CPPageGame& game = *sheet.GamePage();
-    EXPECT_TRUE(game.m_morrowind->isChecked());
-    EXPECT_FALSE(game.m_config->isEnabled());
-    game.m_openmw->setChecked(true);
-    EXPECT_TRUE(game.m_config->isEnabled());
-    game.m_config->setText(QStringLiteral("/games/openmw.cfg "));
-    EXPECT_EQ(sheet.Game(), (CGameChoice{CGameChoice::EGame::OpenMW, "/games/openmw.cfg"}));
-}
-
 // Every text-bearing control of `window` as wide and high as its text needs.
 void ExpectWholeTexts(QWidget& window, const char* name) {
     window.show();
@@ -405,9 +353,10 @@ TEST(HexView, PaintsDifferingBytesInRed) {
         const QImage image = view.viewport()->grab().toImage();
         int count = 0;
         for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                count += image.pixelColor(x, y).red() > 180 && image.pixelColor(x, y).green() < 120 &&
-                         image.pixelColor(x, y).blue() < 120;
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                count += c.red() > 180 && c.green() < 120 && c.blue() < 120;
+            }
         return count;
     };
     CHexView same("ABCDEFGH", "ABCDEFGH"), differs("ABCDEFGH", "ABCxEFG");
@@ -415,9 +364,9 @@ TEST(HexView, PaintsDifferingBytesInRed) {
     EXPECT_GT(redPixels(differs), 0);
     // Byte 3 and byte 7 (past the comparison's end) differ, in both columns.
     const CHexLayout& l = differs.Layout();
-    const std::pair<std::size_t, bool> columns[] = {
-        {l.HexColumn(3), true}, {l.CharColumn(3), true}, {l.CharColumn(7), true}, {l.HexColumn(2), false}, {0, false}};
-    for (const auto& [column, red] : columns)
+    for (const auto& [column, red] : {std::pair(l.HexColumn(3), true), std::pair(l.CharColumn(3), true),
+                                      std::pair(l.CharColumn(7), true), std::pair(l.HexColumn(2), false),
+                                      std::pair(decltype(l.HexColumn(0)){0}, false)})
         EXPECT_EQ(differs.ColumnColour(0, column) == QColor(255, 51, 50), red) << column;
 }
 

@@ -149,10 +149,6 @@ TEST(MainFrame, OpenMWLoadOrderIsKeptAndShowsEachFilesFolder) {
     ASSERT_EQ(fx.m_choosers.size(), 1u);
     EXPECT_EQ(fx.m_choosers[0].m_filters[0].m_pattern, "*.esp;*.omwaddon");
     EXPECT_EQ(fx.m_choosers[0].m_filters[1].m_pattern, "*.esm;*.omwgame");
-    // A configuration that cannot be read is told, and still taken.
-    f.ApplyGame({CGameChoice::EGame::OpenMW, fx.Dir() / "none.cfg"});
-    ASSERT_EQ(fx.m_messages.size(), 1u);
-    EXPECT_NE(fx.m_messages[0].m_text.find("none.cfg"), std::string::npos);
 }
 
 TEST(MainFrame, PrintsTheActiveListWithPageFooters) {

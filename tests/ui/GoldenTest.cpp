@@ -13,6 +13,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QListWidget>
+#include <QLineEdit>
 #include <QMenuBar>
 #include <QRadioButton>
 #include <QStatusTipEvent>
@@ -27,6 +28,7 @@
 #include "FindDlg.h"
 #include "FrameFixture.h"
 #include "LeftView.h"
+#include "OptionsSheet.h"
 #include "fixtures/GameFolder.h"
 #include "ViewFileDlg.h"
 #include "platform/Files.h"
@@ -285,6 +287,27 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
             fx.Doc().OnRelinkDialog();
         };
     };
+    // A page of the options sheet copies the options in when first shown and
+    // back only if it was shown; what the sheet shows, then what took effect.
+    auto options = [&](std::function<void(COptionsSheet&)> change) {
+        return [&, change] {
+            WhenShown<COptionsSheet>([&, change](COptionsSheet& sheet) {
+                change(sheet);
+                told += Choices(sheet);
+                sheet.accept();
+            });
+            f.Action(C::kOptions)->trigger();
+            const COptionSet& o = fx.Doc().Options();
+            std::string checks;
+            for (std::int32_t on : o.m_conflictChecks) checks += char('0' + on);
+            const CGameChoice game = CGameChoice::Load(fx.Dir() / "vantor.ini").value_or(CGameChoice{});
+            told += "  options: DefaultOps " + std::to_string(o.m_defaultOps) + ", INFO unclean check " +
+                    std::to_string(o.m_uncleanChecks[kInfoCheck]) + ", landscape " +
+                    std::to_string(o.m_extractOpts.m_landData) + ", conflict checks " + checks + ", " +
+                    (game.m_game == CGameChoice::EGame::OpenMW ? "OpenMW at " + game.m_openmwConfig : "Morrowind") +
+                    "\n";
+        };
+    };
     auto sortByName = [&] {
         CResultView& warnings = *f.View(EPane::Warning);
         emit warnings.horizontalHeader()->sectionClicked(2);
@@ -346,7 +369,8 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
              fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.Dir() / "VANTORlog.txt"}});
              f.Action(C::kSaveResults)->trigger();
              QString saved = QString::fromStdString(FileText(fx.Dir() / "VANTORlog.txt")).remove('\r');
-             for (const QString& line : saved.split('\n', Qt::SkipEmptyParts)) told += "    " + line.toStdString() + "\n";
+             for (const QString& line : saved.split('\n', Qt::SkipEmptyParts))
+                 told += "    " + line.toStdString() + "\n";
          },
          ""},
         // The Delete key: one column of the conflict list at a time, and only
@@ -433,6 +457,29 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
              EXPECT_TRUE(fx.Doc().IsBusy());
              f.Action(C::kNewCheck)->trigger();
          },
+         ""},
+        {"Options: Check Deleted, Report Dialog and Extract Landscape Data switched",
+         options([](COptionsSheet& sheet) {
+             const CPPageOP& op = *sheet.Operations();
+             for (QCheckBox* box : {op.m_checkDeleted, op.m_reportDialog, op.m_extractLand}) box->toggle();
+         }),
+         ""},
+        {"Options: the sixth conflict check off, OpenMW's load order from a file that cannot be read",
+         options([&](COptionsSheet& sheet) {
+             sheet.Tabs()->setCurrentIndex(1);
+             // Four columns of ten in index order.
+             const CPPageID& ids = *sheet.Conflicts();
+             EXPECT_EQ(ids.m_boxes[10]->y(), ids.m_boxes[0]->y());
+             EXPECT_GT(ids.m_boxes[10]->x(), ids.m_boxes[9]->x());
+             EXPECT_EQ(ids.m_boxes[37]->x(), ids.m_boxes[30]->x());
+             ids.m_boxes[5]->setChecked(false);
+             // OpenMW's configuration file counts only for OpenMW.
+             const CPPageGame& game = *sheet.GamePage();
+             EXPECT_FALSE(game.m_config->isEnabled());
+             game.m_openmw->setChecked(true);
+             EXPECT_TRUE(game.m_config->isEnabled());
+             game.m_config->setText(QString::fromStdString(fx.Dir() / "none.cfg "));
+         }),
          ""},
     };
     for (const auto& [name, step, listed] : steps) {
