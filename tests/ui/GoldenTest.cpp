@@ -22,7 +22,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <filesystem>
-#include <sys/wait.h>
 
 #include "DialogRepairDlg.h"
 #include "FindDlg.h"
@@ -30,6 +29,7 @@
 #include "LeftView.h"
 #include "OptionsSheet.h"
 #include "fixtures/GameFolder.h"
+#include "fixtures/System.h"
 #include "ViewFileDlg.h"
 #include "platform/Files.h"
 #include "widgets/StatusPane.h"
@@ -512,21 +512,9 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
     EXPECT_EQ(fx.Doc().Options().m_espPath, fx.DataDir());
 }
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
-
+// The extension in lower case.
 std::string Extension(const fs::path& path) {
-    std::string ext = path.extension().string();
-    for (char& c : ext) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return ext;
-}
-
-// Every plugin of the data folder in name order.
-std::vector<std::string> PluginPaths(const std::string& data) {
-    std::vector<std::string> paths;
-    for (const auto& e : fs::directory_iterator(data))
-        if (Extension(e.path()) == ".esp") paths.push_back(e.path().string());
-    std::sort(paths.begin(), paths.end());
-    return paths;
+    return QString::fromStdString(path.extension().string()).toLower().toStdString();
 }
 
 // The corpus's plugins and masters join the sample set, newer than it and in
@@ -560,20 +548,21 @@ std::string Save(CFrameFixture& fx, const std::string& name) {
 void SaveEverything(bool withCorpus) {
     CFrameFixture fx;
     if (withCorpus) AddCorpus(fx.DataDir());
-    const std::vector<std::string> plugins = PluginPaths(fx.DataDir());
+    // Every plugin of the data folder in name order.
+    std::vector<std::string> plugins;
+    for (const auto& e : fs::directory_iterator(fx.DataDir()))
+        if (Extension(e.path()) == ".esp") plugins.push_back(e.path().string());
+    std::sort(plugins.begin(), plugins.end());
     fx.m_choices.push_back({CFileChoice::EStatus::Chosen, plugins});
     fx.Frame().Action(C::kChoosePlugins)->trigger();
     fx.Frame().Action(C::kCheckAll)->trigger();
     ASSERT_TRUE(fx.WaitIdle());
     const std::string prefix = withCorpus ? "corpus-" : "sample-";
     const std::string gui = Save(fx, prefix + "check.txt");
-
-    std::string command = Quote(VANTOR_CLI) + " check --all --quiet --install-dir " + Quote(fx.Dir().Path()) +
-                          " --settings " + Quote(fx.Dir() / "cli.ini") + " --log " + Quote(fx.Dir() / "cli.txt");
-    for (const auto& p : plugins) command += " " + Quote(p);
-    command += " >/dev/null 2>&1 </dev/null";
-    const int status = std::system(command.c_str());
-    ASSERT_TRUE(WIFEXITED(status));
+    std::string args = "check --all --quiet --install-dir '" + fx.Dir().Path() + "' --settings '" +
+                       (fx.Dir() / "cli.ini") + "' --log '" + (fx.Dir() / "cli.txt") + "'";
+    for (const auto& p : plugins) args += " '" + p + "'";
+    fixtures::RunProgram(VANTOR_CLI, args, {}, fx.Dir() / "cli-errors.txt");
     EXPECT_FALSE(gui.empty());
     EXPECT_EQ(gui, FileText(fx.Dir() / "cli.txt"));
 
