@@ -5,7 +5,6 @@
 
 #include <QHeaderView>
 #include <QPrinter>
-#include <QProcess>
 #include <QSplitter>
 #include <algorithm>
 #include <filesystem>
@@ -15,6 +14,7 @@
 #include "LeftView.h"
 #include "MkData.h"
 #include "fixtures/TableMaker.h"
+#include "fixtures/System.h"
 #include "fixtures/TestOperation.h"
 #include "platform/Files.h"
 #include "widgets/StatusPane.h"
@@ -264,19 +264,11 @@ TEST(MainWindow, OpensMaximizedFirstThenWhereItWasLeft) {
 }
 
 TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
-    for (const char* option : {"--help", "--version"}) {
-        QProcess program;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.remove("DISPLAY");
-        env.remove("WAYLAND_DISPLAY");
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        program.setProcessEnvironment(env);
-        program.start(QStringLiteral(VANTORSCOPE_PATH), {QString::fromLatin1(option)});
-        ASSERT_TRUE(program.waitForFinished(30000)) << option;
-        const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
-        EXPECT_EQ(program.exitStatus(), QProcess::NormalExit) << option;
-        EXPECT_EQ(program.exitCode(), 0) << option << ": " << program.readAllStandardError().toStdString();
-        EXPECT_TRUE(out.contains(std::string(option) == "--help" ? "--install-dir" : VANTOR_VERSION)) << option;
+    for (const std::string option : {"--help", "--version"}) {
+        const fixtures::CProgramRun run = fixtures::RunProgram(
+            "env", "-u DISPLAY -u WAYLAND_DISPLAY QT_QPA_PLATFORM=xcb '" VANTORSCOPE_PATH "' " + option, {}, {});
+        EXPECT_EQ(run.m_exit, 0) << option << ": " << run.m_out;
+        EXPECT_NE(run.m_out.find(option == "--help" ? "--install-dir" : VANTOR_VERSION), std::string::npos) << option;
     }
 }
 
