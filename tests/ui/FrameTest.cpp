@@ -218,9 +218,7 @@ TEST(MainWindow, OpensMaximizedFirstThenWhereItWasLeft) {
     std::ofstream(settings, std::ios::binary) << "; mine\r\n[Mine]\r\nKey=value\r\n";
     std::unique_ptr<CMainFrame> frame;
     auto restart = [&] {
-        if (frame) {
-            EXPECT_TRUE(frame->close());
-        }
+        EXPECT_TRUE(!frame || frame->close());
         frame.reset();
         frame = StartFrame(dir);
         frame->ShowPane(EPane::All);
