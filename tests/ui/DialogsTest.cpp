@@ -2,33 +2,24 @@
 // View File, the options sheet and the Dialog Repair Tool.
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
-#include <QLineEdit>
-#include <QTabWidget>
 #include <QMessageBox>
 #include <QGroupBox>
 #include <QAbstractButton>
-#include <QComboBox>
+#include <QCheckBox>
 #include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QListWidget>
 #include <QMenu>
 #include <QPointer>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QTableWidget>
 #include <filesystem>
-#include <fstream>
 
 #include "DialogRepairDlg.h"
 #include "EntryDlg.h"
 #include "FindDlg.h"
 #include "FrameFixture.h"
-#include "OptionsSheet.h"
 #include "ViewFileDlg.h"
-#include "document/OutputPath.h"
-#include "fixtures/GameFolder.h"
 #include "format/RecordWriter.h"
 #include "format/SubRecord.h"
 #include "widgets/HexView.h"
@@ -95,7 +86,9 @@ std::pair<std::unique_ptr<QMenu>, QStringList> MenuOf(CResultView& view, int col
 TEST(EntryEditor, OpensComparesWritesAndDeletesOnlyWhenItMay) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
-    fx.CheckSamples();
+    fx.ChooseSamplePlugins();
+    f.Action(CMainFrame::kCheckAll)->trigger();
+    ASSERT_TRUE(fx.WaitIdle());
     CResultView& conflicts = *f.View(EPane::Conflict);
     CResultView& warnings = *f.View(EPane::Warning);
     const std::string file = "Sample Tweaks.esp";
@@ -196,8 +189,8 @@ TEST(EntryEditor, OpensComparesWritesAndDeletesOnlyWhenItMay) {
     EXPECT_EQ(Looks(*dlg), "hex add insert delrow write delete [ ] editable grid");
     ASSERT_NE(fx.Doc().FindEntry(file, "sample_iron_sword", "WEAP", false), nullptr);
 
-    // A row that does not fit its type stops the writing with its message;
-    // so does text the game's code page cannot hold, never written as "??".
+    // Text the game's code page cannot hold stops the writing at its row
+    // with the converter's message, never written as "??".
     const auto before = ReadEntries(fx.DataDir(), file);
     const std::pair<std::string, std::string> key{"WEAP", "sample_iron_sword"};
     ASSERT_TRUE(before.count(key));
@@ -205,38 +198,32 @@ TEST(EntryEditor, OpensComparesWritesAndDeletesOnlyWhenItMay) {
     int name = 0;
     while (name < grid.rowCount() && grid.item(name, 1)->text() != QStringLiteral("FNAM")) ++name;
     ASSERT_LT(name, grid.rowCount());
-    ASSERT_EQ(grid.item(name, 3)->text(), QStringLiteral("Ascii"));
-    dlg->AddRow();
-    const int added = grid.rowCount() - 1;
-    for (const auto& [column, text] : {std::pair(1, "XXXX"), std::pair(3, "Word"), std::pair(4, "2")})
-        grid.item(added, column)->setText(text);
+    grid.item(name, 2)->setText(QStringLiteral("\u0142\u0105"));
+    grid.setCurrentCell(0, 1);
     fx.m_messages.clear();
     EXPECT_FALSE(dlg->WriteToEsp());
-    EXPECT_EQ(grid.currentRow(), added);
+    EXPECT_EQ(grid.currentRow(), name);
     EXPECT_TRUE(dlg->Button(B::kWriteToEsp)->isEnabled());
-    grid.setCurrentCell(added, 1);
-    dlg->DeleteRow();
-    grid.item(name, 2)->setText(QStringLiteral("\u0142\u0105"));
-    EXPECT_FALSE(dlg->WriteToEsp());
-    EXPECT_EQ(fx.TakeAsked(),
-              "Invalid Data: Invalid Type Field.\nInvalid Data: Ascii Type Data not Valid Ascii at Row " +
-                  std::to_string(name + 1) + ".\n");
+    ASSERT_EQ(fx.m_messages.size(), 1u);
+    EXPECT_EQ(fx.m_messages[0].m_caption + ": " + fx.m_messages[0].m_text,
+              "Invalid Data: Ascii Type Data not Valid Ascii at Row " + std::to_string(name + 1) + ".");
     EXPECT_EQ(ReadEntries(fx.DataDir(), file), before);
     grid.item(name, 2)->setText("Blade of Tests");
+    // A row added and deleted again leaves nothing behind.
+    dlg->AddRow();
+    dlg->DeleteRow();
     fx.m_answers = {EAnswer::Yes, EAnswer::Yes};
     EXPECT_TRUE(dlg->WriteToEsp());
     EXPECT_TRUE(std::filesystem::exists(fx.DataDir() + "Sample Tweaks.OLD"));
     EXPECT_EQ(f.MessagePane()->Text(), QStringLiteral("Written to ESP: Sample Tweaks.esp"));
-    // Every other entry of the file keeps its bytes; of this one only FNAM changed.
+    // Of the entry only FNAM changed: the grid's other rows went back as read.
     CSubRecords old;
     ASSERT_TRUE(SplitSubRecords(before.at(key), old));
     std::vector<records::CSub> edited;
     for (const auto& sub : old)
         edited.push_back(
             records::Sub(sub.m_tag, sub.m_tag == "FNAM" ? std::string("Blade of Tests", 15) : sub.m_payload));
-    auto expected = before;
-    expected[key] = records::SubBytes(edited);
-    EXPECT_TRUE(ReadEntries(fx.DataDir(), file) == expected);
+    EXPECT_EQ(ReadEntries(fx.DataDir(), file).at(key), records::SubBytes(edited));
     // The window now shows what the file holds.
     EXPECT_EQ(grid.item(name, 2)->text(), QStringLiteral("Blade of Tests"));
     EXPECT_EQ(grid.item(name, 4)->text(), QStringLiteral("15"));
@@ -307,57 +294,6 @@ TEST(EntryEditor, OpensComparesWritesAndDeletesOnlyWhenItMay) {
     EXPECT_EQ(fx.Doc().FindEntry(other, id, tag, false), nullptr);
 }
 
-TEST(OptionsSheet, PagesCopyInWhenShownAndBackOnlyIfShown) {
-    COptionSet options;
-    options.m_defaultOps = 0x0F;
-    options.m_conflictChecks[3] = 0;
-    COptionsSheet sheet(options);
-    EXPECT_EQ(sheet.windowTitle(), QStringLiteral("VANTOR Options"));
-    EXPECT_EQ(sheet.Tabs()->count(), 3);
-    sheet.show();
-    CPPageOP& op = *sheet.Operations();
-    EXPECT_TRUE(op.WasShown());
-    EXPECT_FALSE(sheet.Conflicts()->WasShown());
-    for (QCheckBox* box : {op.m_checkDeleted, op.m_reportDialog, op.m_extractLand}) {
-        EXPECT_EQ(box->isChecked(), box == op.m_checkDeleted) << box->text().toStdString();
-        box->toggle();
-    }
-    // Only the named bit of DefaultOps changes; the unseen page changes nothing.
-    COptionSet expected = options;
-    expected.m_defaultOps = 0x0D;
-    expected.m_uncleanChecks[kInfoCheck] = 1;
-    expected.m_extractOpts.m_landData = 1;
-    COptionSet result = sheet.Result();
-    EXPECT_EQ(result.m_defaultOps, expected.m_defaultOps);
-    EXPECT_EQ(result.m_uncleanChecks, expected.m_uncleanChecks);
-    EXPECT_EQ(result.m_extractOpts.m_landData, 1);
-    EXPECT_EQ(result.m_conflictChecks, options.m_conflictChecks);
-
-    sheet.Tabs()->setCurrentIndex(1);
-    CPPageID& ids = *sheet.Conflicts();
-    EXPECT_TRUE(ids.WasShown());
-    EXPECT_EQ(ids.m_boxes[7]->text(), QStringLiteral("CLAS- Classes"));
-    EXPECT_FALSE(ids.m_boxes[3]->isChecked());
-    EXPECT_TRUE(ids.m_boxes[37]->isChecked());
-    // Four columns of ten in index order.
-    EXPECT_EQ(ids.m_boxes[10]->y(), ids.m_boxes[0]->y());
-    EXPECT_GT(ids.m_boxes[10]->x(), ids.m_boxes[9]->x());
-    EXPECT_EQ(ids.m_boxes[37]->x(), ids.m_boxes[30]->x());
-    ids.m_boxes[5]->setChecked(false);
-    result = sheet.Result();
-    EXPECT_EQ(std::vector<std::int32_t>(&result.m_conflictChecks[3], &result.m_conflictChecks[6]),
-              (std::vector<std::int32_t>{0, 1, 0}));
-
-    // The load order: OpenMW's configuration file counts only for OpenMW.
-    CPPageGame& game = *sheet.GamePage();
-    EXPECT_TRUE(game.m_morrowind->isChecked());
-    EXPECT_FALSE(game.m_config->isEnabled());
-    game.m_openmw->setChecked(true);
-    EXPECT_TRUE(game.m_config->isEnabled());
-    game.m_config->setText(QStringLiteral("/games/openmw.cfg "));
-    EXPECT_EQ(sheet.Game(), (CGameChoice{CGameChoice::EGame::OpenMW, "/games/openmw.cfg"}));
-}
-
 // Every text-bearing control of `window` as wide and high as its text needs.
 void ExpectWholeTexts(QWidget& window, const char* name) {
     window.show();
@@ -417,9 +353,10 @@ TEST(HexView, PaintsDifferingBytesInRed) {
         const QImage image = view.viewport()->grab().toImage();
         int count = 0;
         for (int y = 0; y < image.height(); ++y)
-            for (int x = 0; x < image.width(); ++x)
-                count += image.pixelColor(x, y).red() > 180 && image.pixelColor(x, y).green() < 120 &&
-                         image.pixelColor(x, y).blue() < 120;
+            for (int x = 0; x < image.width(); ++x) {
+                const QColor c = image.pixelColor(x, y);
+                count += c.red() > 180 && c.green() < 120 && c.blue() < 120;
+            }
         return count;
     };
     CHexView same("ABCDEFGH", "ABCDEFGH"), differs("ABCDEFGH", "ABCxEFG");
@@ -427,172 +364,10 @@ TEST(HexView, PaintsDifferingBytesInRed) {
     EXPECT_GT(redPixels(differs), 0);
     // Byte 3 and byte 7 (past the comparison's end) differ, in both columns.
     const CHexLayout& l = differs.Layout();
-    const std::pair<std::size_t, bool> columns[] = {
-        {l.HexColumn(3), true}, {l.CharColumn(3), true}, {l.CharColumn(7), true}, {l.HexColumn(2), false}, {0, false}};
-    for (const auto& [column, red] : columns)
+    for (const auto& [column, red] : {std::pair(l.HexColumn(3), true), std::pair(l.CharColumn(3), true),
+                                      std::pair(l.CharColumn(7), true), std::pair(l.HexColumn(2), false),
+                                      std::pair(decltype(l.HexColumn(0)){0}, false)})
         EXPECT_EQ(differs.ColumnColour(0, column) == QColor(255, 51, 50), red) << column;
-}
-
-QString Items(const QComboBox& box) {
-    QStringList out;
-    for (int i = 0; i < box.count(); ++i) out << box.itemText(i);
-    return out.join('|');
-}
-
-TEST(FindDialog, StartValuesAndHistoryAfterABA) {
-    COptionSet options;
-    // The history and boxes the dialog opens with, then what it was asked to find.
-    auto search = [&](const QString& text, bool exact) {
-        CFindDlg dlg(options, nullptr);
-        QString told = Items(*dlg.FindWhat()) + " [" + dlg.FindWhat()->currentText() + "]";
-        const QAbstractButton* boxes[] = {dlg.MatchCase(), dlg.WholeWord(), dlg.LookInData(), dlg.EsmMode()};
-        for (const QAbstractButton* box : boxes)
-            told += box->isChecked() ? " +" : " -";
-        dlg.FindWhat()->setEditText(text);
-        dlg.EsmMode()->setChecked(exact);
-        dlg.MatchCase()->setChecked(exact);
-        dlg.OnFind();
-        EXPECT_EQ(dlg.result(), QDialog::Accepted);
-        const CFindParams p = dlg.Params();
-        return told.toStdString() + " -> " + p.m_text + (p.m_lookInData ? " data" : "") +
-               (p.m_searchMasters ? " masters" : "") + (p.m_matchCase ? " case" : "");
-    };
-    EXPECT_EQ(search("A", false), "|||| [] - - + - -> A data");
-    search("B", false);
-    EXPECT_EQ(search("A", false), "B|A||| [] - - + - -> A data");
-    // Exact comparison: another case is another entry.
-    EXPECT_EQ(search("a", true), "A|B||| [] - - + - -> a data masters case");
-    EXPECT_EQ(std::vector<std::string>(options.m_findHistory.begin(), options.m_findHistory.begin() + 3),
-              (std::vector<std::string>{"a", "A", "B"}));
-}
-
-TEST(ViewFileDialog, FileTypeSwitchesTheListAndTheGlobalMode) {
-    CViewFileDlg dlg(CViewFileSeed{{"One.esp", "Two.esp"}, {"Main.esm"}}, nullptr);
-    EXPECT_TRUE(dlg.EspFile()->isChecked());
-    EXPECT_TRUE(dlg.AllData()->isChecked());
-    EXPECT_EQ(Items(*dlg.FileBox()), QStringLiteral("One.esp|Two.esp"));
-    EXPECT_TRUE(dlg.GlobalChanges()->isEnabled());
-    dlg.GlobalChanges()->setChecked(true);
-    dlg.EsmFile()->setChecked(true);
-    EXPECT_EQ(Items(*dlg.FileBox()), QStringLiteral("Main.esm"));
-    EXPECT_FALSE(dlg.GlobalChanges()->isEnabled());
-    dlg.FileBox()->setCurrentIndex(0);
-    dlg.OnOk();
-    EXPECT_TRUE(dlg.Choice().m_esmFile);
-    EXPECT_TRUE(dlg.Choice().m_globalChanges) << "the mode keeps its value";
-    EXPECT_EQ(dlg.Choice().m_fileName, "Main.esm");
-}
-
-// The plugins to repair in the added order ("in" a folder other than
-// `data`), then the list as it shows them.
-std::string Listed(const CDialogRepairDlg& dlg, const std::string& data) {
-    const CRepairDialogResult r = dlg.Result();
-    std::string out;
-    for (std::size_t i = 0; i < r.m_pluginNames.size(); ++i) {
-        const std::string folder = i < r.m_pluginFolders.size() ? r.m_pluginFolders[i] : "?";
-        out += r.m_pluginNames[i] + (folder == data ? "" : " in " + folder) + ", ";
-    }
-    if (r.m_pluginFolders.size() != r.m_pluginNames.size()) out += "(folders differ) ";
-    out += "shown:";
-    for (int i = 0; i < dlg.List()->count(); ++i) out += " " + dlg.List()->item(i)->text().toStdString();
-    return out;
-}
-
-CFileChoice Chosen(std::vector<std::string> paths) { return {CFileChoice::EStatus::Chosen, std::move(paths)}; }
-
-TEST(DialogRepairTool, ListsKeepTheAddedOrderAndDeleteExistingAsks) {
-    CFrameFixture fx;
-    fx.CheckSamples();
-    fx.m_choosers.clear();
-    const std::string data = fx.DataDir();
-    const std::string install = fx.Dir().Path() + "game/";
-    std::filesystem::create_directories(install);
-    std::ofstream(install + "Morrowind.ini") << "[Game Files]\r\nGameFile0=Morrowind.esm\r\nGameFile1=Mod.esp\r\n"
-                                                "GameFile2=Loud.ESP\r\nGameFile3=Zeta.esp\r\nGameFile5=Late.esp\r\n";
-    CDialogRepairDlg dlg({"Repair.esp", data, data, loadorder::MorrowindLoadOrder({install, data, {}}),
-                          FilesInUse(fx.Doc().Files())},
-                         fx.Frame().Link(), &fx.Frame());
-    EXPECT_EQ(dlg.RepairNameLabel()->text(), QStringLiteral("Repair.esp"));
-
-    // Three at once, one of them the repair plugin itself: two are listed.
-    // The same name again is not listed twice; the repair plugin's name in
-    // another folder is a plugin like any other.
-    fx.m_choices = {Chosen({data + "Zeta.esp", data + "Alpha.esp", data + "Repair.esp"}),
-                    Chosen({"/elsewhere/Alpha.esp", "/elsewhere/Repair.esp"})};
-    dlg.BrowsePlugins();
-    EXPECT_EQ(Listed(dlg, data), "Zeta.esp, Alpha.esp, shown: Alpha.esp Zeta.esp");
-    dlg.BrowsePlugins();
-    ASSERT_EQ(fx.m_choosers.size(), 2u);
-    EXPECT_EQ(fx.m_choosers[0].m_title, "Select Plugins to Repair");
-    EXPECT_EQ(fx.m_choosers[0].m_mode, CFileChooser::EMode::OpenMany);
-    EXPECT_EQ(fx.m_choosers[0].m_startFolder, data);
-    // The game's load order: plugins only, up to the first missing key.
-    dlg.AddAllActivePlugins();
-    EXPECT_EQ(Listed(dlg, data), "Zeta.esp, Alpha.esp, Repair.esp in /elsewhere/, Mod.esp, Loud.ESP, "
-                                 "shown: Alpha.esp Loud.ESP Mod.esp Repair.esp Zeta.esp");
-
-    // A listed plugin cannot become the repair plugin; a new one typed
-    // without an extension becomes a plugin; a failed choice changes nothing.
-    fx.m_choices = {Chosen({data + "Mod.esp"}), Chosen({fx.Dir().Path() + "out/Merged"}),
-                    {CFileChoice::EStatus::Failed, {}}};
-    dlg.BrowseRepairPlugin();
-    EXPECT_EQ(dlg.Result().m_repairName, "Repair.esp");
-    dlg.CreateNew();
-    EXPECT_EQ(fx.m_choosers.back().m_title, "New Dialog Merge Plugin");
-    EXPECT_EQ(fx.m_choosers.back().m_mode, CFileChooser::EMode::Save);
-    EXPECT_EQ(dlg.Result().m_repairFolder, fx.Dir().Path() + "out/");
-    dlg.CreateNew();
-    EXPECT_EQ(dlg.Result().m_repairName, "Merged.esp");
-    EXPECT_EQ(dlg.RepairNameLabel()->text(), QStringLiteral("Merged.esp"));
-    EXPECT_EQ(fx.TakeAsked(), "Already Loaded: Please Remove from Esp List\nError: Error Selecting File\n");
-
-    // "Remove" takes the selected name out of both lists.
-    const auto found = dlg.List()->findItems("Alpha.esp", Qt::MatchExactly);
-    ASSERT_EQ(found.size(), 1);
-    dlg.List()->setCurrentItem(found.front());
-    dlg.RemoveSelected();
-    EXPECT_EQ(Listed(dlg, data), "Zeta.esp, Repair.esp in /elsewhere/, Mod.esp, Loud.ESP, "
-                                 "shown: Loud.ESP Mod.esp Repair.esp Zeta.esp");
-    dlg.Clear();
-    EXPECT_EQ(Listed(dlg, data), "shown:");
-
-    auto deleteNamed = [&](const std::string& name, EAnswer answer) {
-        fx.m_choices = {Chosen({data + name})};
-        dlg.BrowseRepairPlugin();
-        fx.m_answers = {answer};
-        dlg.DeleteExisting();
-        return std::filesystem::exists(data + name);
-    };
-    // A read plugin and a found master named through "Browse" stay, even
-    // with a Yes ready for a question that is never asked.
-    EXPECT_TRUE(deleteNamed("Sample Quests.esp", EAnswer::Yes));
-    EXPECT_TRUE(deleteNamed("Sample.esm", EAnswer::Yes));
-    for (const CMessage& m : fx.m_messages) EXPECT_EQ(m.m_buttons, EButtons::Ok);
-    EXPECT_EQ(fx.TakeAsked(), "Delete Existing: " + data + "Sample Quests.esp\nis a plugin or master in use. "
-                              "It is not deleted.\nDelete Existing: " + data +
-                                  "Sample.esm\nis a plugin or master in use. It is not deleted.\n");
-
-    // Any other file is deleted only after a question that names it, and a
-    // deletion that fails says so and why.
-    std::ofstream(data + "Old Repair.esp") << "old merge";
-    EXPECT_TRUE(deleteNamed("Old Repair.esp", EAnswer::No));
-    ASSERT_EQ(fx.m_messages.size(), 1u);
-    EXPECT_EQ(fx.m_messages[0].m_buttons, EButtons::YesNo);
-    EXPECT_EQ(fx.m_messages[0].m_default, EAnswer::No);
-    EXPECT_NE(fx.TakeAsked().find("Delete " + data + "Old Repair.esp?"), std::string::npos);
-    {
-        fixtures::CFaultGuard failRemove(
-            [](platform::EFileOp op, const std::string&) { return op == platform::EFileOp::Remove; });
-        EXPECT_TRUE(deleteNamed("Old Repair.esp", EAnswer::Yes));
-    }
-    ASSERT_EQ(fx.m_messages.size(), 2u);
-    EXPECT_EQ(fx.m_messages[1].m_text, "Could not delete " + data + "Old Repair.esp:\nInput/output error");
-    fx.m_messages.clear();
-    EXPECT_FALSE(deleteNamed("Old Repair.esp", EAnswer::Yes));
-    EXPECT_EQ(dlg.Result().m_repairName, "Old Repair.esp");
-    dlg.DeleteExisting();
-    ASSERT_EQ(fx.m_messages.size(), 2u);
-    EXPECT_EQ(fx.m_messages[1].m_text, "There is no file " + data + "Old Repair.esp to delete.");
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 
 #include "EntryDlg.h"
 #include "MkData.h"
+#include "fixtures/PluginBuilder.h"
 #include "fixtures/TestOperation.h"
 #include "format/PluginFile.h"
 #include "platform/Files.h"
@@ -49,13 +50,6 @@ CFrameFixture::~CFrameFixture() {
     m_frame.reset();
 }
 
-std::string CFrameFixture::TakeAsked() {
-    std::string out;
-    for (const CMessage& m : m_messages) out += m.m_caption + ": " + m.m_text + "\n";
-    m_messages.clear();
-    return out;
-}
-
 void CFrameFixture::ChooseSamplePlugins() {
     CFileChoice choice{CFileChoice::EStatus::Chosen, {}};
     for (const char* name : {"Sample Armory.esp", "Sample Quests.esp", "Sample Tweaks.esp"})
@@ -74,12 +68,6 @@ bool CFrameFixture::WaitIdle(int milliseconds) {
     }
     QCoreApplication::processEvents();
     return true;
-}
-
-void CFrameFixture::CheckSamples() {
-    ChooseSamplePlugins();
-    m_frame->Action(CMainFrame::kCheckAll)->trigger();
-    WaitIdle();
 }
 
 bool CFrameFixture::StartHeldOperation() {
@@ -110,12 +98,10 @@ int RowWith(const CResultView& view, const std::string& id, const std::string& f
 std::map<std::pair<std::string, std::string>, std::string> ReadEntries(const std::string& dir,
                                                                        const std::string& name) {
     std::map<std::pair<std::string, std::string>, std::string> out;
-    CPluginFile plugin;
-    std::atomic<std::int32_t> stop{0};
-    if (!plugin.Open(name, dir) || !plugin.ReadRecords(stop, CExtractOpts::All())) return out;
-    for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t)
-        for (const auto& e : plugin.Table(t))
-            out[{std::string(CPluginFile::kTags[t]), std::string(e->IdText())}] = std::string(e->Data());
+    if (const auto plugin = fixtures::ReadPluginAt(dir, name))
+        for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t)
+            for (const auto& e : plugin->Table(t))
+                out[{std::string(CPluginFile::kTags[t]), std::string(e->IdText())}] = std::string(e->Data());
     return out;
 }
 

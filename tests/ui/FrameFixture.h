@@ -39,14 +39,10 @@ public:
     // Serves the event loop until the worker has ended, the window has
     // heard so and no list is sorting; false on time-out.
     bool WaitIdle(int milliseconds = 60000);
-    // Runs Check All on the sample plugins and waits for it.
-    void CheckSamples();
     // Starts an operation that runs until ReleaseHeldOperation().
     bool StartHeldOperation();
     void ReleaseHeldOperation() { m_release = true; }
 
-    // The boxes asked since the last call, as "caption: text" lines.
-    std::string TakeAsked();
 
     std::deque<EAnswer> m_answers;           // empty: the box's default
     std::vector<CMessage> m_messages;        // every box asked for
