@@ -182,22 +182,6 @@ CModel Expect(std::vector<CInput> inputs, const std::vector<std::string>& master
 
 }  // namespace
 
-// A master chain whose links break off: the first response not yet placed
-// goes next, with a warning. The random topics of DialogMergeProperty hold
-// the rules of whole chains.
-TEST(DialogMergeTest, ABrokenMasterChainTakesTheFirstRemainingAndWarns) {
-    CGameFolder game;
-    CPluginBuilder p, m;
-    AddTopic(p.Header(), "T", {{"p", "m3", "", "P"}});
-    AddTopic(m.Header(), "T", {{"m1", "", "m9", "one"}, {"m2", "m7", "m3", "two"}, {"m3", "m2", "", "three"}});
-    game.Write("P.esp", p);
-    game.Write("M.esm", m);
-    ASSERT_EQ(Merge(game, game.m_link, {"P.esp"}, {"M.esm"}), EOutcome::Written);
-    EXPECT_EQ(ReadRepair(game.m_data + "Repair.esp").Chains()["T"], "m1=one m2=two m3=three p=P");
-    ASSERT_EQ(game.m_link.Messages().size(), 1u);  // no question about masters either
-    EXPECT_EQ(game.m_link.Messages()[0].m_text, "Dialog May Be Out of Order");
-}
-
 // What lies between and inside the records is read as the game reads it;
 // the repair plugin's header and the question about the missing master.
 TEST(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
