@@ -1,6 +1,5 @@
-// The files the document writes besides plugins, and what the user is
-// asked and told about writing: the settings file, the results log, the
-// rule for every output path, and the messages about changes on disk.
+// The settings file, the results log, the rule for every output path, and
+// the messages about writing.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -82,8 +81,7 @@ TEST(Options, FirstStartWritesEveryDefaultAndSaveWritesTheCurrentValues) {
     EXPECT_EQ(back, options);
     EXPECT_EQ(Slurp(path), text);  // a valid file is not rewritten by loading it
 
-    // A find text no ini line can hold is not saved, the line keeps its old
-    // text; everything else is saved.
+    // A find text no ini line can hold is not saved; everything else is.
     options.m_findHistory[4] = "two\nlines";
     options.m_loadEsms = 1;
     EXPECT_FALSE(options.Save(path));
@@ -134,8 +132,7 @@ TEST(Options, BadOrMissingValuesAreRepairedInPlace) {
         EXPECT_EQ(fresh.DialogRepairEnabled(), enabled) << line;
     }
 
-    // A file that cannot be read keeps the user's settings: neither the load
-    // nor the save at exit replaces it with defaults.
+    // A file that cannot be read is replaced neither by the load nor the save.
     const std::string mine = "[Options]\r\nDefaultOps=0101\r\n";
     Spit(path, mine);
     {
@@ -163,8 +160,7 @@ TEST(OutputPath, FilesInUseAndWhatIsNoFileAreRefusedByName) {
     std::filesystem::create_hard_link(plugin, dir / "Linked.esp");
     std::filesystem::create_directory(dir / "folder");
 
-    // The command line's test refuses the plugin's own path, a FIFO and a
-    // device; here the other names of a plugin and the other kinds.
+    // The command line's test holds the plugin's own path, a FIFO, a device.
     std::vector<std::pair<std::string, std::string>> cases{
         {dir / "mod.ESP", " is a plugin or master in use."},  // the same file to the game
         {dir / "Linked.esp", " is a plugin or master in use."},
@@ -219,8 +215,7 @@ TEST(OutputPath, AnExistingFileIsReplacedOnlyWhenAgreedAndAPluginIsBackedUpFirst
     EXPECT_EQ(PrepareOutput(log, {}, EReplace::Agreed, "Save Log As", readOnly), std::nullopt);
     EXPECT_EQ(readOnly.Calls(), std::vector<std::string>{"ask VANTOR|Access to " + log + " was denied."});
 
-    // A plugin gets its backup before it may be replaced; a backup name that
-    // is taken is put to the user and never overwritten.
+    // A plugin is backed up before it is replaced; a taken backup name is asked about, never overwritten.
     const std::string plugin = dir / "Other.esp";
     Spit(plugin, "TES3 old plugin");
     CScriptedLink backedUp;
@@ -258,11 +253,9 @@ struct CLists {
 };
 
 
-// Save Results: a cancelled chooser says nothing, a failed one says so, and a
-// plugin the document holds is never the log, whatever the chooser gave. A
-// log that cannot be written leaves the old one whole; a longer old log is
-// replaced whole. (What the log holds, the window's and the command line's
-// golden logs hold.)
+// Save Results: a cancelled chooser says nothing, a failed one says so, a
+// plugin in use is never the log. A failed write leaves the old log whole, a
+// longer old log is replaced whole. (The golden logs hold what a log holds.)
 TEST(ResultsLog, AFailureTellsWhyAndLeavesTheOldLogWhole) {
     CTempDir dir;
     CLists lists;
@@ -328,8 +321,7 @@ TEST(WriteMessages, EveryFailureIsToldOrWasTheUsersOwnChoice) {
         {CWriteResult::Failure(F::WorkingFile, "/d/Mod.esp"), A::Update, {"Could not update this Entry."}, "VANTOR"},
         {CWriteResult::Failure(F::WorkingCopy, "/d/", "Permission denied"), A::Delete,
          {"Could not delete this Entry.\nNo working copy could be made in /d/: Permission denied"}, "VANTOR"},
-        // A rename that lost the plugin points at the backup; one that did
-        // not touch it says so.
+        // A rename that lost the plugin points at the backup; else it says the plugin is unchanged.
         {CWriteResult{F::Rename, "/d/Mod.esp", "Input/output error", false}, A::Delete,
          {"Esp may be lost, restore from generated Backup.", "Input/output error"}, "Critical Error"},
         {CWriteResult::Failure(F::Rename, "/d/Mod.esp", "Input/output error"), A::Delete,
