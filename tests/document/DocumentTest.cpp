@@ -605,9 +605,11 @@ TEST(GameChoice, FirstStartPrefersOpenMWOnlyWithoutTheGameAndKeepsTheChoice) {
     const std::string settings = home / "vantor.ini";
     std::ofstream(settings) << "[General]\r\nLoadEsms=0\r\n";
     EXPECT_FALSE(CGameChoice::Load(settings));
-    const CGameChoice openmw{CGameChoice::EGame::OpenMW, "/games/openmw.cfg"};
-    ASSERT_TRUE(openmw.Save(settings));
-    EXPECT_EQ(CGameChoice::Load(settings), openmw);
+    for (const CGameChoice& choice : {CGameChoice{CGameChoice::EGame::Morrowind, ""},
+                                      CGameChoice{CGameChoice::EGame::OpenMW, "/games/openmw.cfg"}}) {
+        ASSERT_TRUE(choice.Save(settings));
+        EXPECT_EQ(CGameChoice::Load(settings), choice);
+    }
     EXPECT_EQ(Read(settings),
               "[General]\r\nLoadEsms=0\r\n\r\n[Game]\r\nGame=OpenMW\r\nOpenMWConfig=/games/openmw.cfg\r\n");
 }
