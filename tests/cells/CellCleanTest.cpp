@@ -167,8 +167,8 @@ TEST(CellClean, ComparesWithTheNewestVersionAndKeepsReverts) {
     base.Header().Raw(CellRecord("Hall", 1, 0, 0,
                                  kWater + Count(3) + Ref(1, Body("chair", 2)) + Ref(2, Body("table", 3)) +
                                      Ref(3, Body("lamp", 4))));
-    // The newer master moves the chair, deletes the lamp, adds a rug, changes
-    // the ambient light, and names an index of Base's that Base does not hold.
+    // Newer moves the chair, deletes the lamp, adds a rug, changes the ambient
+    // light, and names an index Base does not hold.
     const std::string lampDeleted = Sub("NAME", Z("lamp")) + Sub("DELE", I32(0)), ghost = Body("ghost", 9);
     newer.Header({"Base.esm"})
         .Raw(CellRecord("Hall", 1, 0, 0,
@@ -187,8 +187,7 @@ TEST(CellClean, ComparesWithTheNewestVersionAndKeepsReverts) {
     auto p = ReadPluginAt(dir.Path(), "P.esp");
     ASSERT_TRUE(b && n && p);
 
-    // The chair puts Base's version back (a revert), the deletion is the
-    // plugin's own say, the ghost no master created: they stay.
+    // The chair reverts to Base's, the deletion is the plugin's own, no master made the ghost: they stay.
     const CPluginCells result = CCellCleaner({b.get(), n.get()}).Analyse(*p);
     ASSERT_EQ(result.m_cells.size(), 1u);
     EXPECT_EQ(result.m_cells[0].m_master, "Newer.esm");

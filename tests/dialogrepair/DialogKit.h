@@ -1,6 +1,5 @@
 #pragma once
-// Helpers for the dialogue merge tests: topic and response records with
-// exact id bytes, file times, and a strict reader of the written repair plugin.
+// Topic and response records with exact id bytes, and a strict reader of the written repair plugin.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -60,8 +59,7 @@ inline std::string TextOf(std::string_view rest) {
     return {};
 }
 
-// First PNAM and last NNAM a single zero byte, each NNAM the next INAM and
-// each PNAM the previous INAM, byte for byte.
+// Each PNAM the previous INAM and each NNAM the next, byte for byte; a zero byte at the ends.
 inline ::testing::AssertionResult ChainConsistent(const std::vector<CInfoRecord>& c) {
     for (std::size_t k = 0; k < c.size(); ++k)
         if (c[k].m_pnam != (k ? c[k - 1].m_inam : Id("")) ||
@@ -93,8 +91,7 @@ struct CRepairBack {
     }
 };
 
-// Reads a repair plugin strictly: only topics and responses, every record
-// whole with no flags, every subrecord length exact, the header's count true.
+// Reads a repair plugin strictly: only topics and responses, records whole and unflagged, lengths exact, count true.
 inline CRepairBack ReadRepair(const std::string& path) {
     CRepairBack back;
     std::string bytes;

@@ -1,8 +1,5 @@
-// The document driven through the scripted link: what the user would see,
-// the automatic clean and the single-entry services end to end on files, and
-// both load orders: which file is newer decides the rows of a check, what the
-// automatic clean deletes and what the dialogue merge keeps, and OpenMW's
-// content list decides it where the game's file times do.
+// The document driven through the scripted link: what the user sees, the
+// automatic clean and single-entry services on files, and both load orders.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -72,8 +69,7 @@ struct CCleanGame : CGameFolder {
         Doc(true);
     }
 
-    // The plugin: unclean a, changed b, two unclean copies of dup, a new
-    // entry, and unclean CELL, DIAL and INFO records.
+    // Unclean a, changed b, two unclean dup, a new entry, unclean CELL, DIAL, INFO.
     static CPluginBuilder Plugin(bool withUnclean, int b = 20, bool withNew = true) {
         CPluginBuilder p;
         p.Header({"M.esm"});
@@ -113,8 +109,7 @@ std::string Read(const std::string& path) {
     return platform::ReadWholeFile(path, bytes) ? bytes : "(none)";
 }
 
-// Two masters and two plugins whose file times run against their content
-// order. In OpenMW's load order P2.esp lies in a second data folder.
+// Two masters, two plugins, file times against content order; OpenMW keeps P2.esp in a second data folder.
 struct CAgesGame : CGameFolder {
     std::string m_p2Folder;
 
@@ -163,8 +158,7 @@ std::string Texts(const CTablePtr& table) {
     return out + "\n";
 }
 
-// What a check, the dialogue merge and the automatic clean, in turn, leave
-// for the user to see: rows, the repair plugin, messages and files.
+// What a check, the dialogue merge and the automatic clean leave: rows, repair plugin, messages, files.
 std::vector<std::string> Outcomes(EMode mode) {
     CAgesGame game(mode);
     std::vector<std::string> seen;
@@ -193,8 +187,7 @@ TEST(Document, ChoosingReadingAndCheckingInBothModes) {
     game.Plugin("D.esp", {"d", "-gone"});
     CVANTORDoc& doc = game.Doc();
 
-    // A check with nothing chosen does nothing at all; Single Versus without
-    // a master is refused with a message.
+    // Nothing chosen: a check does nothing; Single Versus without a master is refused.
     Do(game, &CVANTORDoc::OnCheckAll);
     EXPECT_TRUE(game.m_link.Calls().empty());
     doc.OnSingleVersus();
@@ -215,13 +208,11 @@ TEST(Document, ChoosingReadingAndCheckingInBothModes) {
     EXPECT_EQ(calls[0] + calls[1], "close-editors hide 0");
     EXPECT_EQ(calls.back(), "progress 0|Extracting Plugin Data 100% complete");
     EXPECT_EQ(doc.LoadedNames(), (Names{"C.esp", "B.esp", "A.esp", "M.esm"}));
-    // The chosen master plugin is not also read as a found master; the
-    // checks see the masters in the order they were read.
+    // The master plugin is not also a found master; checks see masters in reading order.
     EXPECT_EQ(doc.FoundMasterNames(), (Names{"C.ESM", "b.esm", "A.esm"}));
     EXPECT_EQ(FileNames(doc.Files().MasterFiles()), (Names{"A.esm", "b.esm", "C.ESM"}));
 
-    // A later batch stands first; the master plugin stays last and is the
-    // first file the checks compare. The masters are not read again.
+    // A later batch stands first, the master plugin last; masters are not read again.
     game.Choose({"D.esp", "A.esp"});  // A is loaded already: skipped
     EXPECT_EQ(doc.PendingNames(), Names{"D.esp"});
     Do(game, &CVANTORDoc::OnExtractData);
@@ -249,8 +240,7 @@ TEST(Document, ChoosingReadingAndCheckingInBothModes) {
     EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "B.esp", "A.esp"}));
     EXPECT_EQ(FileNames(doc.Files().PluginFiles()), doc.LoadedNames());
 
-    // A check reads what is pending first and leaves out a chosen file gone
-    // before it is read; both panes are refilled, each shown only with rows.
+    // A check reads pending files first, skipping one gone; panes are shown only with rows.
     doc.OnFullCheck();
     game.Choose({"Gone.esp"});
     platform::RemoveFile(game.m_data + "Gone.esp");
@@ -287,8 +277,7 @@ TEST(Document, ChoosingReadingAndCheckingInBothModes) {
 
 
 
-// A check after Clear Esm Data reads the masters it needs again; without
-// them every Original File would be "None" and nothing unclean.
+// A check after Clear Esm Data reads the masters again, or nothing is unclean.
 TEST(Document, MastersAreReadAgainAfterClearEsmData) {
     CGame game;
     game.Plugin("M.esm", {"x"});
@@ -308,10 +297,9 @@ TEST(Document, MastersAreReadAgainAfterClearEsmData) {
 }
 
 TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
-    // The running operation holds at its first call; meanwhile the user
-    // clicks other commands. It must run with what its own command chose:
-    // Check All (mask 7) still reports the deleted entry, ReLink Dialog
-    // still asks for the window. Choosing, removing and the mode wait too.
+    // While the operation holds at its first call the user clicks other
+    // commands; it runs as its own command chose: Check All still reports the
+    // deleted entry, ReLink Dialog still asks for the window.
     CGame game;
     game.Plugin("A.esp", {"a", "-gone"});
     game.Plugin("B.esp", {"b"});
@@ -351,9 +339,8 @@ TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
 }
 
 TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
-    // As does any other exception: the progress display closes and the
-    // document goes on. What was not read stays chosen; out of memory, what
-    // was read is let go as well.
+    // As any other exception: the progress closes, what was not read stays
+    // chosen; out of memory, what was read is let go too.
     CGame game;
     game.Plugin("A.esp", {"a"});
     game.Plugin("B.esp", {"b"});
@@ -389,9 +376,8 @@ TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
 }
 
 TEST(Document, StoppingClosesTheProgressDisplay) {
-    // Clear Esm Data stops an operation that shows progress; New Check stops
-    // the reading of a set large enough that stops land after another number
-    // of files each round; odd rounds destroy the document while it reads.
+    // Clear Esm Data stops an operation; New Check stops reading after another
+    // number of files each round; odd rounds destroy the document while it reads.
     CGame game;
     Names names, ids;
     for (int i = 0; i < 4000; ++i) ids.push_back("id" + std::to_string(i));
@@ -436,8 +422,7 @@ TEST(AutoClean, DeletesExactlyTheUncleanEntriesAfterABackup) {
     Do(game, &CVANTORDoc::OnCheckUnclean);
     EXPECT_EQ(game.m_doc->ResultTable(EPane::Warning)->m_rows.size(), 3u);
 
-    // Cancelled at the question about a backup that exists: every entry is
-    // told as not deleted and stays, in the file and in the model.
+    // Cancelled at the existing backup: every entry is told as not deleted and stays.
     game.CGameFolder::Write("P.OLD", CPluginBuilder().Raw("older backup"));
     game.m_link.m_answers = {EAnswer::Yes, EAnswer::Cancel};
     Do(game, &CVANTORDoc::OnAutoDeleteUnclean);
@@ -468,8 +453,7 @@ TEST(AutoClean, DeletesExactlyTheUncleanEntriesAfterABackup) {
     EXPECT_TRUE(game.m_doc->ResultTable(EPane::Warning)->m_rows.empty());
     EXPECT_EQ(game.Loaded().RemovedEntries().size(), 3u);
 
-    // Report Dialog Text decides for the INFO copy; CELL and DIAL are never
-    // cleaned.
+    // Report Dialog Text decides for the INFO copy; CELL and DIAL are never cleaned.
     game.Option([](COptionSet& o) { o.m_uncleanChecks[kInfoCheck] = 1; });
     game.Clean();
     EXPECT_TRUE(game.Loaded().GetTable("INFO")->empty());
@@ -478,8 +462,7 @@ TEST(AutoClean, DeletesExactlyTheUncleanEntriesAfterABackup) {
 }
 
 TEST(EntryServices, DeleteAndUpdate) {
-    // A backup that exists is asked about once per file: Cancel leaves the
-    // plugin alone and is no error; keeping it serves every later change.
+    // An existing backup is asked about once per file: Cancel changes nothing, keeping it serves later.
     CCleanGame game;
     game.Option([](COptionSet& o) { o.m_extractOpts.m_dialogText = 0; });
     game.Write(CCleanGame::Plugin(true));
@@ -504,8 +487,7 @@ TEST(EntryServices, DeleteAndUpdate) {
     EXPECT_FALSE(doc.DeleteEntry("Q.esp", "MISC", "new", false));
     EXPECT_EQ(Told(game.m_link), (Names{"Entry Already Deleted or Missing.", "Filename not Found."}));
 
-    // Update after a delete still finds the record further on; only the
-    // update itself is asked.
+    // Update after a delete still finds the record; only the update is asked.
     game.m_link.Clear();
     game.m_link.m_answers = {EAnswer::Yes};
     EXPECT_TRUE(doc.UpdateEntry(game.Ref("MISC", "b"), {{"DATA", I32(99)}}));  // the data after the ID
@@ -526,12 +508,9 @@ TEST(EntryServices, DeleteAndUpdate) {
 }
 
 TEST(AutoClean, KeepsTheRightCopyOfAnIdHeldTwiceAndWhatUndoesANewerMaster) {
-    // A changed copy first, then one identical to the master's: the clean
-    // deletes the second and keeps the change. M.esm and the newer New.esm
-    // both hold "a": the plugin's "a" is M's copy, which undoes New's change
-    // and must survive the clean. A plugin inserts response 2 after or before
-    // the master's response 1: 1 keeps its text but now links to 2, through
-    // its next or its previous alone; cleaning it would cut the chain.
+    // A changed copy then an identical one: the second goes. The plugin's "a" is
+    // M's copy undoing the newer New.esm's change: it stays. Response 1 keeps its
+    // text but links to an inserted 2 by NNAM or PNAM alone: cleaning it would cut the chain.
     CPluginBuilder twice, undoes, newer, after, before;
     twice.Header({"M.esm"}).Record("MISC", Misc("a", 7)).Record("MISC", Misc("a", 1));
     undoes.Header({"M.esm", "New.esm"}).Record("MISC", Misc("a", 1));
@@ -577,9 +556,8 @@ TEST(AutoClean, KeepsTheRightCopyOfAnIdHeldTwiceAndWhatUndoesANewerMaster) {
 }
 
 TEST(LoadOrderAges, OpenMWContentOrderDecidesAsTheGameFileTimesDo) {
-    // An entry is unclean only against the newest master that holds it, so
-    // what the clean deletes depends on age as the check does: m1, A's copy,
-    // is unclean where A is newer and undoes B's change where B is.
+    // Unclean only against the newest master holding it: m1, A's copy, is
+    // unclean where A is newer and undoes B's change where B is.
     const auto openmw = Outcomes(EMode::OpenMW), byTimes = Outcomes(EMode::GameFileTimes);
     EXPECT_EQ(openmw, Outcomes(EMode::GameContentTimes));
     ASSERT_EQ(openmw.size(), byTimes.size());
@@ -627,9 +605,11 @@ TEST(GameChoice, FirstStartPrefersOpenMWOnlyWithoutTheGameAndKeepsTheChoice) {
     const std::string settings = home / "vantor.ini";
     std::ofstream(settings) << "[General]\r\nLoadEsms=0\r\n";
     EXPECT_FALSE(CGameChoice::Load(settings));
-    const CGameChoice openmw{CGameChoice::EGame::OpenMW, "/games/openmw.cfg"};
-    ASSERT_TRUE(openmw.Save(settings));
-    EXPECT_EQ(CGameChoice::Load(settings), openmw);
+    for (const CGameChoice& choice : {CGameChoice{CGameChoice::EGame::Morrowind, ""},
+                                      CGameChoice{CGameChoice::EGame::OpenMW, "/games/openmw.cfg"}}) {
+        ASSERT_TRUE(choice.Save(settings));
+        EXPECT_EQ(CGameChoice::Load(settings), choice);
+    }
     EXPECT_EQ(Read(settings),
               "[General]\r\nLoadEsms=0\r\n\r\n[Game]\r\nGame=OpenMW\r\nOpenMWConfig=/games/openmw.cfg\r\n");
 }
