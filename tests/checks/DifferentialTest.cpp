@@ -8,6 +8,7 @@
 
 #include "checks/CheckFixture.h"
 #include "checks/CheckOperations.h"
+#include "checks/EditorSetUp.h"
 #include "checks/PluginChecker.h"
 #include "checks/ReferenceChecker.h"
 #include "checks/Search.h"
@@ -301,6 +302,19 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         const CPaneFindings none = RunFindOperation(find);
         EXPECT_TRUE(none.m_stopped && !none.m_editor) << where;
 
+        // The editor listing of the plugins or the masters, or of one file named exactly: rows, progress, stop.
+        const bool ofMasters = gen.Chance(0.5);
+        CStoppingLink listStop(check.stopAfter);
+        const CEditorSetUpInputs all{inputs.loadedPlugins, inputs.foundMasters, ofMasters,
+                                     gen.Chance(0.5) ? "" : gen.Pick(names), &listStop.m_flag, &listStop};
+        const CPaneFindings listed = RunEditorSetUp(all);
+        const CReferenceListing model = ReferenceListing(search.m_reference, ofMasters ? all.foundMasters
+                                                         : all.loadedPlugins, ofMasters, all.viewFile, check.stopAfter);
+        EXPECT_EQ(listed.m_stopped, model.m_stopped) << where;
+        EXPECT_EQ(listStop.Calls(), model.m_progress) << where;
+        EXPECT_EQ(listed.m_editor.has_value(), check.stopAfter >= 0) << where;
+        EXPECT_EQ(TextsOf(listed.m_editor.value_or(CFindings{}), listed.m_files), model.m_rows) << where << " listing";
+
         // Pair by pair, in both directions, for every tag and one that is none.
         for (auto* a : order.plugins)
             for (auto* b : order.plugins)
@@ -348,8 +362,14 @@ TEST(CheckDifferential, CorpusGivesTheSameRowsAsTheNestedLoops) {
             Compare(engines, "corpus mode " + std::to_string(mode), false);
         }
 
-    // The object search on real data.
+    // The object search and the masters' listing on real data, thousands of entries: a report per percentage.
     CEngines search(CCheck{plugins, masters});
+    CScriptedLink listLink;
+    const CPaneFindings listed = RunEditorSetUp({plugins, masters, 1, "", nullptr, &listLink});
+    const CReferenceListing model = ReferenceListing(search.m_reference, masters, true, "", 0);
+    ASSERT_TRUE(listed.m_editor);
+    EXPECT_EQ(TextsOf(*listed.m_editor, listed.m_files), model.m_rows);
+    EXPECT_EQ(listLink.Calls(), model.m_progress);
     std::size_t found = 0;
     for (const std::string text : {"a", "Sword", "NPC", "\xE9", "0,"})
         for (std::int32_t o = 0; o < 16 && !HasFailure(); ++o)
