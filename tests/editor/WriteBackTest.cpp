@@ -50,7 +50,6 @@ TEST(WriteBack, EachTypeConvertsOrRefusesWithItsMessage) {
         std::string m_caption = "Invalid Data";
     };
     const std::vector<CCase> cases = {
-        {Row("Dec", "255", "1"), "\xFF"s, ""},
         {Row("Dec", "256", "1"), std::nullopt, "Integer Value Larger than\n255"},
         {Row("Dec", "-5", "2"), std::nullopt, notDec},
         {Row("Dec", "-2147483648", "4"), "\0\0\0\x80"s, ""},
@@ -64,7 +63,6 @@ TEST(WriteBack, EachTypeConvertsOrRefusesWithItsMessage) {
         {Row("Dec", "4294967296", "8"), std::nullopt, over32},
         {Row("Dec", "00000000000000000001", "4"), "\1\0\0\0"s, ""},
         {Row("Dec", "000000000000000000001", "4"), std::nullopt, over32},
-        {Row("Dec", "99999999999999999999999", "8"), std::nullopt, over32},
 
         {Row("Ascii", "", "0", 0), std::string(1, '\0'), ""},  // a new row
         {Row("Ascii", "", "3", 'c'), std::nullopt, notAscii},
@@ -90,19 +88,14 @@ TEST(WriteBack, EachTypeConvertsOrRefusesWithItsMessage) {
         {Row("Mixed", "1-2 = a", "36", 36), std::nullopt, notMixed},
         {Row("Mixed", " = a", "36", 36), std::nullopt, notMixed},
         {Row("Mixed", "5 =", "36", 36), std::nullopt, "Fixed Size Ascii Data is not Valid Ascii at Row 1."},
-        {Row("Mixed", "12345678901 = a", "36", 36), std::nullopt, mixedOver},
         {Row("Mixed", "4294967296 = a", "36", 36), std::nullopt, mixedOver},
         {Row("Mixed", "2 = a=b", "12", 12), "\2\0\0\0a=b\0\0\0\0\0"s, ""},
 
         {Row("hex", "ab12", "2"), "\xAB\x12"s, ""},
-        {Row("Hex", "", "0"), std::string(), ""},
         {Row("Hex", "0G", "1"), std::nullopt, notHex},
         {Row("Hex", "00 11", "2"), std::nullopt, notHex},
 
-        {Row("aScIi", "x", "1", 0), std::string("x\0", 2), ""},
         {Row("Float", "1.0", "4"), std::nullopt, "Invalid Type Field."},
-        {Row("", "1", "4"), std::nullopt, "Invalid Type Field."},
-        {Row("Hex", "00", ""), std::nullopt, noLength},
         {Row("Hex", "00", "one"), std::nullopt, noLength},
         // Padding a fixed text to a size no subrecord can have would only
         // exhaust memory.
