@@ -11,6 +11,8 @@ namespace vantor::fixtures {
 
 namespace {
 
+// Text matching the plain way: lower-casing written out letter by letter,
+// every window copied out and compared as zero-terminated strings.
 unsigned char ReferenceLower(unsigned char c) {
     if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c - 'A' + 'a');
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 0x20);
@@ -27,7 +29,6 @@ unsigned char ReferenceLower(unsigned char c) {
 // helper the engine shares would otherwise pass on both sides.
 std::string_view Cut(std::string_view text) { return text.substr(0, text.find('\0')); }
 std::string Id(const CEntry& e) { return std::string(Cut(e.m_id)); }
-bool SameId(const CEntry& a, const CEntry& b) { return Id(a) == Id(b); }
 // A response that only moves in its chain has changed.
 bool SameRecord(const CEntry& a, const CEntry& b) {
     return a.Data() == b.Data() && a.m_prevInfo == b.m_prevInfo && a.m_nextInfo == b.m_nextInfo;
@@ -92,8 +93,7 @@ bool ReferenceEquals(std::string_view bytes, const std::string& findText, bool m
     return std::strcmp(LowerText(std::string(bytes), matchCase).c_str(), text.c_str()) == 0;
 }
 
-}  // namespace
-
+// The type's text in the rows, from the reference's own table.
 std::string ReferenceDescription(std::string_view tag) {
     static const char* const kTexts[][2] = {
         {"ACTI", "Activator Entry"}, {"ALCH", "Alchemy Item Entry"}, {"APPA", "Apparatus Entry"},
@@ -112,6 +112,8 @@ std::string ReferenceDescription(std::string_view tag) {
         if (tag == t) return text;
     return "?";
 }
+
+}  // namespace
 
 // A row of the editor pane: a master's entries name no plugin, and their own file as the original.
 CTextRow ListedRow(CReferenceChecker& reference, const CPluginFile& file, const std::string& tag, const CEntry& e,
@@ -144,11 +146,7 @@ CReferenceListing ReferenceListing(CReferenceChecker& reference, std::vector<CPl
     out.m_stopped = stopAt < 0;
     if (out.m_stopped) return out;
     std::erase_if(files, [&](const CPluginFile* f) { return !viewFile.empty() && f->FileName() != viewFile; });
-    struct CItem {
-        const CPluginFile* file;
-        std::string tag;
-        const CEntry* entry;
-    };
+    struct CItem { const CPluginFile* file; std::string tag; const CEntry* entry; };
     std::vector<CItem> walk, listed;
     for (CPluginFile* file : files)
         for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t)
@@ -208,7 +206,7 @@ void CReferenceChecker::ComparePair(const CPluginFile& a, const CPluginFile& b, 
     for (const auto& x : *tableA) {
         for (const auto& y : *tableB) {
             if (Stopped(stop)) return;
-            if (!SameId(*x, *y)) continue;
+            if (Id(*x) != Id(*y)) continue;
             if (tag != "LAND" && x->Data() == y->Data()) continue;
             const bool topicsAgree = !x->m_topic || !y->m_topic || Cut(*x->m_topic) == Cut(*y->m_topic);
             // Responses against the original master's version, else by topic.

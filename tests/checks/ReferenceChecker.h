@@ -16,10 +16,7 @@ namespace vantor::fixtures {
 // The reference's findings as the panes show them, one text per column.
 using CTextRow = std::vector<std::string>;
 struct CReferenceResult {
-    std::vector<CTextRow> m_conflicts;
-    std::vector<CTextRow> m_deleted;
-    std::vector<CTextRow> m_unclean;
-    std::vector<CTextRow> m_globalChanges;
+    std::vector<CTextRow> m_conflicts, m_deleted, m_unclean, m_globalChanges;
 };
 
 class CReferenceChecker {
@@ -48,9 +45,6 @@ private:
     std::vector<CPluginFile*> m_plugins;
     std::vector<CPluginFile*> m_masters;
 };
-
-// The type's text in the rows, from the reference's own table.
-std::string ReferenceDescription(std::string_view tag);
 
 // The object search as nested loops over files, tables and entries; the
 // original files come from the masters of `reference`.
