@@ -113,14 +113,14 @@ std::string ReferenceDescription(std::string_view tag) {
     return "?";
 }
 
-}  // namespace
-
 // A row of the editor pane: a master's entries name no plugin, and their own file as the original.
 CTextRow ListedRow(CReferenceChecker& reference, const CPluginFile& file, const std::string& tag, const CEntry& e,
                    bool masters) {
     return {tag, ReferenceDescription(tag), Id(e), masters ? "None" : file.FileName(),
             masters ? file.FileName() : reference.FindOriginalFile(kNoStop, Id(e), tag)};
 }
+
+}  // namespace
 
 std::vector<CTextRow> ReferenceSearch(CReferenceChecker& reference, const std::vector<CPluginFile*>& files,
                                       const std::string& text, bool matchCase, bool wholeWord, bool lookInData,
