@@ -2,7 +2,6 @@
 
 #include <stdexcept>
 
-#include "fixtures/TempDir.h"
 #include "platform/FileOps.h"
 
 namespace vantor::fixtures {
@@ -23,17 +22,6 @@ std::vector<CSub> Named(const std::string& id, const std::string& body, bool del
     if (!body.empty()) subs.push_back(Sub("FNAM", Z(body)));
     if (deleted) subs.push_back(Dele());
     return subs;
-}
-
-CTextRows TextsOf(const CFindings& rows, const std::vector<const CPluginFile*>& files) {
-    const bool conflicts = !rows.empty() && rows.front().m_kind == EFinding::Conflict;
-    CResultTable table = conflicts ? ConflictTableHeader() : WarningTableHeader();
-    // The test owns the files; the table only borrows them.
-    for (const CPluginFile* file : files) table.m_files.push_back(CFileRef(file, [](const CPluginFile*) {}));
-    table.m_rows = rows;
-    CTextRows texts;
-    for (std::size_t r = 0; r < table.RowCount(); ++r) texts.push_back(table.RowTexts(r));
-    return texts;
 }
 
 }  // namespace vantor::fixtures

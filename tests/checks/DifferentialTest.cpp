@@ -4,18 +4,50 @@
 
 #include <filesystem>
 #include <random>
-#include <set>
 
 #include "checks/CheckFixture.h"
 #include "checks/CheckOperations.h"
+#include "checks/EditorSetUp.h"
 #include "checks/PluginChecker.h"
 #include "checks/ReferenceChecker.h"
 #include "checks/Search.h"
+#include "document/ResultTable.h"
+#include "fixtures/ScriptedLink.h"
 
 namespace vantor {
 namespace {
 
 using namespace fixtures;
+
+const std::atomic<std::int32_t> kRunning{0};
+
+// A scripted link that raises its stop flag at its n-th progress report, as a
+// user pressing Stop during an operation would: never for 0, before it for n < 0.
+class CStoppingLink : public CScriptedLink {
+public:
+    explicit CStoppingLink(int after) : m_flag(after < 0), m_after(std::max(after, 0)) {}
+    void Progress(const std::string& text, int total) override {
+        CScriptedLink::Progress(text, total);
+        if (--m_after == 0) m_flag = 1;
+    }
+    std::atomic<std::int32_t> m_flag;
+
+private:
+    int m_after;
+};
+
+// Findings as the panes show them: a conflict's six texts, the others' five.
+using CTextRows = std::vector<std::vector<std::string>>;
+CTextRows TextsOf(const CFindings& rows, const std::vector<const CPluginFile*>& files) {
+    const bool conflicts = !rows.empty() && rows.front().m_kind == EFinding::Conflict;
+    CResultTable table = conflicts ? ConflictTableHeader() : WarningTableHeader();
+    // The test owns the files; the table only borrows them.
+    for (const CPluginFile* file : files) table.m_files.push_back(CFileRef(file, [](const CPluginFile*) {}));
+    table.m_rows = rows;
+    CTextRows texts;
+    for (std::size_t r = 0; r < table.RowCount(); ++r) texts.push_back(table.RowTexts(r));
+    return texts;
+}
 
 constexpr std::int64_t kT = 1'600'000'000;
 
@@ -27,8 +59,7 @@ std::string Upper(std::string name) {
 struct COrder {
     CLoadOrder files;
     std::vector<std::unique_ptr<CPluginFile>> renamed;
-    std::vector<CPluginFile*> plugins;
-    std::vector<CPluginFile*> masters;
+    std::vector<CPluginFile*> plugins, masters;
 };
 
 // One check: the files in the engine's order and the command's choices.
@@ -54,9 +85,7 @@ public:
     std::int32_t Int(std::size_t n) { return std::int32_t(Below(n)); }
     bool Chance(double p) { return std::bernoulli_distribution(p)(m_rng); }
     template <typename T>
-    const T& Pick(const std::vector<T>& from) {
-        return from[Below(from.size())];
-    }
+    const T& Pick(const std::vector<T>& from) { return from[Below(from.size())]; }
 
     // IDs that differ in case (accented letters too) or agree up to an embedded zero byte, and
     // bodies that are equal, differ after a zero byte, or start with one.
@@ -165,14 +194,10 @@ private:
 struct CEngines {
     explicit CEngines(const CCheck& check)
         : m_check(check), m_fastStop(check.stopAfter), m_referenceStop(check.stopAfter) {
-        for (auto* p : m_check.plugins) {
-            m_fast.AddPlugin(*p);
-            m_reference.AddPlugin(*p);
-        }
-        for (auto* m : m_check.masters) {
-            m_fast.AddMaster(*m);
-            m_reference.AddMaster(*m);
-        }
+        for (auto* p : m_check.plugins) m_fast.AddPlugin(*p);
+        for (auto* m : m_check.masters) m_fast.AddMaster(*m);
+        for (auto* p : m_check.plugins) m_reference.AddPlugin(*p);
+        for (auto* m : m_check.masters) m_reference.AddMaster(*m);
     }
     const CReferenceResult& Reference() {
         return m_reference.Run(m_referenceStop.m_flag, m_check.mode, m_check.conflicts, m_check.unclean, m_check.mask);
@@ -301,6 +326,19 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         const CPaneFindings none = RunFindOperation(find);
         EXPECT_TRUE(none.m_stopped && !none.m_editor) << where;
 
+        // The editor listing of the plugins or the masters, or of one file named exactly: rows, progress, stop.
+        const bool ofMasters = gen.Chance(0.5);
+        CStoppingLink listStop(check.stopAfter);
+        const CEditorSetUpInputs all{inputs.loadedPlugins, inputs.foundMasters, ofMasters,
+                                     gen.Chance(0.5) ? "" : gen.Pick(names), &listStop.m_flag, &listStop};
+        const CPaneFindings listed = RunEditorSetUp(all);
+        const CReferenceListing model = ReferenceListing(search.m_reference, ofMasters ? all.foundMasters
+                                                         : all.loadedPlugins, ofMasters, all.viewFile, check.stopAfter);
+        EXPECT_EQ(listed.m_stopped, model.m_stopped) << where;
+        EXPECT_EQ(listStop.Calls(), model.m_progress) << where;
+        EXPECT_EQ(listed.m_editor.has_value(), check.stopAfter >= 0) << where;
+        EXPECT_EQ(TextsOf(listed.m_editor.value_or(CFindings{}), listed.m_files), model.m_rows) << where << " listing";
+
         // Pair by pair, in both directions, for every tag and one that is none.
         for (auto* a : order.plugins)
             for (auto* b : order.plugins)
@@ -323,10 +361,8 @@ TEST(CheckDifferential, CorpusGivesTheSameRowsAsTheNestedLoops) {
     fixtures::CTempDir dir;
     std::vector<std::unique_ptr<CPluginFile>> owned;
     std::vector<CPluginFile*> plugins, masters;
-    std::set<std::string> seen;
     for (std::size_t i = 0; i < paths.size(); ++i) {
-        std::string name = std::filesystem::path(paths[i]).filename().string();
-        if (!seen.insert(name).second) name = std::to_string(i) + "_" + name;
+        const std::string name = std::to_string(i) + "_" + std::filesystem::path(paths[i]).filename().string();
         std::filesystem::copy_file(paths[i], dir / name);
         ASSERT_TRUE(fixtures::StampFile(dir / name, kT + std::int64_t(i % 4)));
         auto file = ReadPluginAt(dir.Path(), name);
@@ -348,8 +384,14 @@ TEST(CheckDifferential, CorpusGivesTheSameRowsAsTheNestedLoops) {
             Compare(engines, "corpus mode " + std::to_string(mode), false);
         }
 
-    // The object search on real data.
+    // The object search and the masters' listing on real data, thousands of entries: a report per percentage.
     CEngines search(CCheck{plugins, masters});
+    CScriptedLink listLink;
+    const CPaneFindings listed = RunEditorSetUp({plugins, masters, 1, "", nullptr, &listLink});
+    const CReferenceListing model = ReferenceListing(search.m_reference, masters, true, "", 0);
+    ASSERT_TRUE(listed.m_editor);
+    EXPECT_EQ(TextsOf(*listed.m_editor, listed.m_files), model.m_rows);
+    EXPECT_EQ(listLink.Calls(), model.m_progress);
     std::size_t found = 0;
     for (const std::string text : {"a", "Sword", "NPC", "\xE9", "0,"})
         for (std::int32_t o = 0; o < 16 && !HasFailure(); ++o)

@@ -9,6 +9,10 @@
 
 namespace vantor::fixtures {
 
+namespace {
+
+// Text matching the plain way: lower-casing written out letter by letter,
+// every window copied out and compared as zero-terminated strings.
 unsigned char ReferenceLower(unsigned char c) {
     if (c >= 'A' && c <= 'Z') return static_cast<unsigned char>(c - 'A' + 'a');
     if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return static_cast<unsigned char>(c + 0x20);
@@ -21,13 +25,10 @@ unsigned char ReferenceLower(unsigned char c) {
     }
 }
 
-namespace {
-
 // The reference makes its own IDs, comparisons and texts: a fault in a
 // helper the engine shares would otherwise pass on both sides.
 std::string_view Cut(std::string_view text) { return text.substr(0, text.find('\0')); }
 std::string Id(const CEntry& e) { return std::string(Cut(e.m_id)); }
-bool SameId(const CEntry& a, const CEntry& b) { return Id(a) == Id(b); }
 // A response that only moves in its chain has changed.
 bool SameRecord(const CEntry& a, const CEntry& b) {
     return a.Data() == b.Data() && a.m_prevInfo == b.m_prevInfo && a.m_nextInfo == b.m_nextInfo;
@@ -79,8 +80,20 @@ const CEntry* FirstOf(const CPluginFile& file, std::string_view tag, std::string
     return nullptr;
 }
 
-}  // namespace
+bool ReferenceOccurs(std::string_view bytes, const std::string& findText, bool matchCase) {
+    const std::string text = LowerText(findText.c_str(), matchCase);
+    for (std::size_t i = 0; i + text.size() <= bytes.size(); ++i)
+        if (std::strcmp(LowerText(std::string(bytes.substr(i, text.size())), matchCase).c_str(), text.c_str()) == 0)
+            return true;
+    return false;
+}
 
+bool ReferenceEquals(std::string_view bytes, const std::string& findText, bool matchCase) {
+    const std::string text = LowerText(findText.c_str(), matchCase);
+    return std::strcmp(LowerText(std::string(bytes), matchCase).c_str(), text.c_str()) == 0;
+}
+
+// The type's text in the rows, from the reference's own table.
 std::string ReferenceDescription(std::string_view tag) {
     static const char* const kTexts[][2] = {
         {"ACTI", "Activator Entry"}, {"ALCH", "Alchemy Item Entry"}, {"APPA", "Apparatus Entry"},
@@ -100,18 +113,14 @@ std::string ReferenceDescription(std::string_view tag) {
     return "?";
 }
 
-bool ReferenceOccurs(std::string_view bytes, const std::string& findText, bool matchCase) {
-    const std::string text = LowerText(findText.c_str(), matchCase);
-    for (std::size_t i = 0; i + text.size() <= bytes.size(); ++i)
-        if (std::strcmp(LowerText(std::string(bytes.substr(i, text.size())), matchCase).c_str(), text.c_str()) == 0)
-            return true;
-    return false;
+// A row of the editor pane: a master's entries name no plugin, and their own file as the original.
+CTextRow ListedRow(CReferenceChecker& reference, const CPluginFile& file, const std::string& tag, const CEntry& e,
+                   bool masters) {
+    return {tag, ReferenceDescription(tag), Id(e), masters ? "None" : file.FileName(),
+            masters ? file.FileName() : reference.FindOriginalFile(kNoStop, Id(e), tag)};
 }
 
-bool ReferenceEquals(std::string_view bytes, const std::string& findText, bool matchCase) {
-    const std::string text = LowerText(findText.c_str(), matchCase);
-    return std::strcmp(LowerText(std::string(bytes), matchCase).c_str(), text.c_str()) == 0;
-}
+}  // namespace
 
 std::vector<CTextRow> ReferenceSearch(CReferenceChecker& reference, const std::vector<CPluginFile*>& files,
                                       const std::string& text, bool matchCase, bool wholeWord, bool lookInData,
@@ -125,14 +134,43 @@ std::vector<CTextRow> ReferenceSearch(CReferenceChecker& reference, const std::v
                                             : ReferenceOccurs(e->IdText(), text, matchCase);
                 const bool data = lookInData && ReferenceOccurs(e->Data(), text, matchCase);
                 const bool tagged = lookInData && !name && !data && ReferenceOccurs(tag, text, matchCase);
-                if (!name && !data && !tagged) continue;
-                const std::string original =
-                    masters ? file->FileName() : reference.FindOriginalFile(kNoStop, e->IdText(), tag);
-                rows.push_back({tag, ReferenceDescription(tag), std::string(e->IdText()),
-                                masters ? "None" : file->FileName(), original.empty() ? "None" : original});
+                if (name || data || tagged) rows.push_back(ListedRow(reference, *file, tag, *e, masters));
             }
         }
     return rows;
+}
+
+CReferenceListing ReferenceListing(CReferenceChecker& reference, std::vector<CPluginFile*> files, bool masters,
+                                   const std::string& viewFile, int stopAt) {
+    CReferenceListing out;
+    out.m_stopped = stopAt < 0;
+    if (out.m_stopped) return out;
+    std::erase_if(files, [&](const CPluginFile* f) { return !viewFile.empty() && f->FileName() != viewFile; });
+    struct CItem { const CPluginFile* file; std::string tag; const CEntry* entry; };
+    std::vector<CItem> walk, listed;
+    for (CPluginFile* file : files)
+        for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t)
+            for (const auto& e : file->Table(t)) walk.push_back({file, std::string(CPluginFile::kTags[t]), e.get()});
+    const auto text = [](std::size_t percent, std::size_t total) {
+        return "progress " + std::to_string(total) + "|Setting up Editor - " + std::to_string(percent) + "% complete";
+    };
+    const auto stopped = [&] { return stopAt > 0 && out.m_progress.size() >= std::size_t(stopAt); };
+    const std::size_t steps = std::min<std::size_t>(walk.size(), 100);
+    std::size_t percent = 0;
+    out.m_progress.push_back(text(0, steps));
+    for (std::size_t r = 1; r <= walk.size() && !stopped(); ++r) {
+        listed.push_back(walk[r - 1]);
+        if (r * 100 / walk.size() != percent) out.m_progress.push_back(text(percent = r * 100 / walk.size(), steps));
+    }
+    out.m_stopped = stopped();
+    if (!out.m_stopped) out.m_progress.push_back(text(percent, 0));
+    std::stable_sort(listed.begin(), listed.end(), [](const CItem& a, const CItem& b) {
+        return a.file->FileName() != b.file->FileName() ? a.file->FileName() < b.file->FileName()
+                                                         : a.entry->m_offset < b.entry->m_offset;
+    });
+    for (const CItem& item : listed)
+        out.m_rows.push_back(ListedRow(reference, *item.file, item.tag, *item.entry, masters));
+    return out;
 }
 
 void CReferenceChecker::Report(const std::atomic<std::int32_t>& stop, const std::string& text, int total) {
@@ -168,7 +206,7 @@ void CReferenceChecker::ComparePair(const CPluginFile& a, const CPluginFile& b, 
     for (const auto& x : *tableA) {
         for (const auto& y : *tableB) {
             if (Stopped(stop)) return;
-            if (!SameId(*x, *y)) continue;
+            if (Id(*x) != Id(*y)) continue;
             if (tag != "LAND" && x->Data() == y->Data()) continue;
             const bool topicsAgree = !x->m_topic || !y->m_topic || Cut(*x->m_topic) == Cut(*y->m_topic);
             // Responses against the original master's version, else by topic.

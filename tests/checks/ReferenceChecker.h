@@ -16,10 +16,7 @@ namespace vantor::fixtures {
 // The reference's findings as the panes show them, one text per column.
 using CTextRow = std::vector<std::string>;
 struct CReferenceResult {
-    std::vector<CTextRow> m_conflicts;
-    std::vector<CTextRow> m_deleted;
-    std::vector<CTextRow> m_unclean;
-    std::vector<CTextRow> m_globalChanges;
+    std::vector<CTextRow> m_conflicts, m_deleted, m_unclean, m_globalChanges;
 };
 
 class CReferenceChecker {
@@ -49,18 +46,22 @@ private:
     std::vector<CPluginFile*> m_masters;
 };
 
-// The type's text in the rows, from the reference's own table.
-std::string ReferenceDescription(std::string_view tag);
-
-// Text matching the plain way: lower-casing written out letter by letter,
-// every window copied out and compared as zero-terminated strings.
-unsigned char ReferenceLower(unsigned char c);
-bool ReferenceOccurs(std::string_view bytes, const std::string& text, bool matchCase);
-bool ReferenceEquals(std::string_view bytes, const std::string& text, bool matchCase);
 // The object search as nested loops over files, tables and entries; the
 // original files come from the masters of `reference`.
 std::vector<CTextRow> ReferenceSearch(CReferenceChecker& reference, const std::vector<CPluginFile*>& files,
                                       const std::string& text, bool matchCase, bool wholeWord, bool lookInData,
                                       bool masters);
+
+// The editor's listing of `files` (or of the one named exactly), walked in
+// the given order with a report per percentage, shown by file name and then
+// in file order. A stop raised at the `stopAt`-th report (never for 0, before
+// the first for < 0) ends the walk after the entry that made that report.
+struct CReferenceListing {
+    std::vector<CTextRow> m_rows;
+    std::vector<std::string> m_progress;
+    bool m_stopped = false;
+};
+CReferenceListing ReferenceListing(CReferenceChecker& reference, std::vector<CPluginFile*> files, bool masters,
+                                   const std::string& viewFile, int stopAt);
 
 }  // namespace vantor::fixtures

@@ -38,10 +38,6 @@ std::vector<std::string> Told(const CScriptedLink& link) {
 TEST(WriteBack, EachTypeConvertsOrRefusesWithItsMessage) {
     const std::string name33(33, 'n'), name31(31, 'n');
     const std::string notDec = "Decimal Data field not Numeric", over32 = "Integer Value Larger than\n4294967295";
-    const std::string notAscii = "Ascii Type Data not Valid Ascii at Row 1.", size = "Invalid Size";
-    const std::string notFixed = "Fixed Size Ascii Type Data not Valid Ascii at Row 1.";
-    const std::string mixedOver = "Decimal Value Larger than\n4294967295";
-    const std::string notMixed = "Decimal Data not Numeric at Row 1.";
     const std::string noLength = "Length in Bytes Field Invalid", notHex = "Hex Data field not Valid Hexadecimal";
     struct CCase {
         CEntryRow m_row;
@@ -50,7 +46,6 @@ TEST(WriteBack, EachTypeConvertsOrRefusesWithItsMessage) {
         std::string m_caption = "Invalid Data";
     };
     const std::vector<CCase> cases = {
-        {Row("Dec", "255", "1"), "\xFF"s, ""},
         {Row("Dec", "256", "1"), std::nullopt, "Integer Value Larger than\n255"},
         {Row("Dec", "-5", "2"), std::nullopt, notDec},
         {Row("Dec", "-2147483648", "4"), "\0\0\0\x80"s, ""},
@@ -64,45 +59,38 @@ TEST(WriteBack, EachTypeConvertsOrRefusesWithItsMessage) {
         {Row("Dec", "4294967296", "8"), std::nullopt, over32},
         {Row("Dec", "00000000000000000001", "4"), "\1\0\0\0"s, ""},
         {Row("Dec", "000000000000000000001", "4"), std::nullopt, over32},
-        {Row("Dec", "99999999999999999999999", "8"), std::nullopt, over32},
 
         {Row("Ascii", "", "0", 0), std::string(1, '\0'), ""},  // a new row
-        {Row("Ascii", "", "3", 'c'), std::nullopt, notAscii},
-        {Row("Ascii", "a\x01z", "3", 'z'), std::nullopt, notAscii},
-        {Row("Ascii", "??", "3", 0, "DATA", true), std::nullopt, notAscii},
+        {Row("Ascii", "a\x01z", "3", 'z'), std::nullopt, "Ascii Type Data not Valid Ascii at Row 1."},
+        {Row("Ascii", "??", "3", 0, "DATA", true), std::nullopt, "Ascii Type Data not Valid Ascii at Row 1."},
 
         {Row("Fixed", "  spell\t", "8", 8), std::string("spell\0\0\0", 8), ""},
         {Row("Fixed", "spell", "5", 5), std::string("spell"), ""},
         {Row("Fixed", "spells", "5", 5), std::nullopt,
-         "Fixed Size Ascii Type Data is Greater than its Max Size at Row 1.", size},
-        {Row("Fixed", "   ", "8", 8), std::nullopt, notFixed},
-        {Row("Fixed", "??", "8", 8, "DATA", true), std::nullopt, notFixed},
+         "Fixed Size Ascii Type Data is Greater than its Max Size at Row 1.", "Invalid Size"},
+        {Row("Fixed", "   ", "8", 8), std::nullopt, "Fixed Size Ascii Type Data not Valid Ascii at Row 1."},
+        {Row("Fixed", "?", "8", 8, "DATA", true), std::nullopt, "Fixed Size Ascii Type Data not Valid Ascii at Row 1."},
 
         {Row("Mixed", "7=x", "8", 0), "\7\0\0\0x\0\0\0"s, ""},
         // The name would make the subrecord longer than its size.
         {Row("Mixed", "5 = " + name33, "36", 36), std::nullopt,
-         "Fixed Size Data is Greater than its Max Size at Row 1.", size},
+         "Fixed Size Data is Greater than its Max Size at Row 1.", "Invalid Size"},
         // Longer as typed than the size, but the count and name fit.
         {Row("Mixed", "1000 = " + name31, "36", 36), "\xE8\3\0\0"s + name31 + "\0"s, ""},
-        {Row("Mixed", "1 = a", "36", 20), std::nullopt, "Fixed Size Data has Changed Size at Row 1.", size},
+        {Row("Mixed", "1 = a", "36", 20), std::nullopt, "Fixed Size Data has Changed Size at Row 1.", "Invalid Size"},
         {Row("Mixed", "1 =\x02 a", "36", 36), std::nullopt, "Fixed Size Ascii Data not Valid Ascii at Row 1."},
         {Row("Mixed", "1 a", "36", 36), std::nullopt, "Mixed Mode Marker '=' not Found at Row 1."},
-        {Row("Mixed", "1-2 = a", "36", 36), std::nullopt, notMixed},
-        {Row("Mixed", " = a", "36", 36), std::nullopt, notMixed},
+        {Row("Mixed", "1-2 = a", "36", 36), std::nullopt, "Decimal Data not Numeric at Row 1."},
+        {Row("Mixed", " = a", "36", 36), std::nullopt, "Decimal Data not Numeric at Row 1."},
         {Row("Mixed", "5 =", "36", 36), std::nullopt, "Fixed Size Ascii Data is not Valid Ascii at Row 1."},
-        {Row("Mixed", "12345678901 = a", "36", 36), std::nullopt, mixedOver},
-        {Row("Mixed", "4294967296 = a", "36", 36), std::nullopt, mixedOver},
+        {Row("Mixed", "4294967296 = a", "36", 36), std::nullopt, "Decimal Value Larger than\n4294967295"},
         {Row("Mixed", "2 = a=b", "12", 12), "\2\0\0\0a=b\0\0\0\0\0"s, ""},
 
         {Row("hex", "ab12", "2"), "\xAB\x12"s, ""},
-        {Row("Hex", "", "0"), std::string(), ""},
         {Row("Hex", "0G", "1"), std::nullopt, notHex},
         {Row("Hex", "00 11", "2"), std::nullopt, notHex},
 
-        {Row("aScIi", "x", "1", 0), std::string("x\0", 2), ""},
         {Row("Float", "1.0", "4"), std::nullopt, "Invalid Type Field."},
-        {Row("", "1", "4"), std::nullopt, "Invalid Type Field."},
-        {Row("Hex", "00", ""), std::nullopt, noLength},
         {Row("Hex", "00", "one"), std::nullopt, noLength},
         // Padding a fixed text to a size no subrecord can have would only
         // exhaust memory.
@@ -146,14 +134,11 @@ TEST(WriteBack, RowsAskAboutHexLengthsAndStopAtTheFirstFault) {
         {{Row("Hex", "ABCD", "1")}, {EAnswer::Yes}, 0, {changed1}, {{"DATA", "\xAB\xCD"s}}},
         {{intv, Row("Hex", "01", "1", 0, "NAM")}, {}, 2, {badTag}},
         {{intv, Row("Hex", "01", "1", 0, "NAMEE")}, {}, 2, {badTag}},
-        {{intv, Row("Hex", "01", "1", 0, "")}, {}, 2, {badTag}},
         // Bad data in a row with a bad tag names the data, not the tag.
         {{Row("Hex", "0Z", "1", 0, "AB")}, {}, 1, {"Invalid Data|Hex Data field not Valid Hexadecimal"}},
         // The rows after a failing one are never looked at.
-        {{Row("Ascii", "a", "2", 0), Row("Fixed", "b", "4", 4), Row("Fixed", "ccccc", "4", 4), Row("Bogus", "", "")},
-         {},
-         3,
-         {"Invalid Size|Fixed Size Ascii Type Data is Greater than its Max Size at Row 3."}},
+        {{Row("Ascii", "a", "2", 0), Row("Fixed", "b", "4", 4), Row("Fixed", "ccccc", "4", 4), Row("Bog", "", "")}, {},
+         3, {"Invalid Size|Fixed Size Ascii Type Data is Greater than its Max Size at Row 3."}},
         // No rows at all is an entry with no data after its ID.
         {{}, {}, 0, {}},
     };
