@@ -12,7 +12,7 @@
 #include <unistd.h>
 #endif
 
-#include "FaultGuard.h"
+#include "fixtures/FaultGuard.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/System.h"
 #include "fixtures/TempDir.h"
@@ -199,7 +199,7 @@ TEST(FileOps, EveryCallPassesTheSeam) {
     };
     for (const auto& [op, call] : calls) {
         const EFileOp failing = op;
-        const CFaultScope fault([failing](EFileOp o, const std::string&) { return o == failing; });
+        const fixtures::CFaultGuard fault([failing](EFileOp o, const std::string&) { return o == failing; });
         ClearLastError();
         EXPECT_FALSE(call()) << int(op);
         EXPECT_EQ(LastErrorMessage(), std::strerror(EIO)) << int(op);

@@ -8,7 +8,7 @@
 #include <unistd.h>
 #endif
 
-#include "FaultGuard.h"
+#include "fixtures/FaultGuard.h"
 #include "fixtures/System.h"
 #include "fixtures/TempDir.h"
 #include "platform/FileOps.h"
@@ -121,7 +121,7 @@ TEST(Profile, FilesAreCreatedUpdatedAndNeverReplacedBlindly) {
     // write leaves the old file whole.
     for (EFileOp failing : {EFileOp::Read, EFileOp::Write}) {
         {
-            const CFaultScope fault([&](EFileOp op, const std::string&) { return op == failing; });
+            const fixtures::CFaultGuard fault([&](EFileOp op, const std::string&) { return op == failing; });
             EXPECT_TRUE(failing != EFileOp::Read || CProfile().Load(path) == CProfile::ELoad::Failed);
             EXPECT_FALSE(WriteProfileString(path, "FindObj", "Find1", "x"));
         }
