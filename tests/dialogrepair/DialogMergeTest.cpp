@@ -211,14 +211,13 @@ TEST(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
     ASSERT_EQ(Merge(game, game.m_link, {"P.esp"}, {}), EOutcome::Written);
     CRepairBack back = ReadRepair(game.m_data + "Repair.esp");
     ASSERT_TRUE(back.m_ok);
+    std::string topics;
+    for (const auto& t : back.m_topics) topics += t.m_name + t.m_rest + "|";
+    const std::string none = SubBytes(Sub("DATA", "\0"s)), two = SubBytes(Sub("DATA", "\x02"s));
+    EXPECT_EQ(topics, Id("T") + none + "|" + Id("lonely topic") + two + "|" + Id("t") + none + "|");
+    EXPECT_EQ(back.Chains(), (std::map<std::string, std::string>{
+                                 {"T", "a=A b=B"}, {"lonely topic", ""}, {"t", "1234567890=first ABC=second"}}));
     ASSERT_EQ(back.m_topics.size(), 3u);
-    EXPECT_EQ(back.m_topics[0].m_name, Id("T"));
-    EXPECT_EQ(back.m_topics[0].m_rest, SubBytes(Sub("DATA", "\0"s)));
-    EXPECT_EQ(back.Chains()["T"], "a=A b=B");
-    EXPECT_EQ(back.m_topics[1].m_name, Id("lonely topic"));
-    EXPECT_EQ(back.m_topics[1].m_rest, SubBytes(Sub("DATA", "\x02"s)));
-    EXPECT_TRUE(back.m_topics[1].m_infos.empty());
-    EXPECT_EQ(back.m_topics[2].m_name, Id("t"));
     const auto& raw = back.m_topics[2].m_infos;
     ASSERT_EQ(raw.size(), 2u);
     EXPECT_EQ(raw[0].m_inam + "|" + raw[0].m_pnam + "|" + raw[0].m_nnam, "1234567890\0|\0|ABC"s);
@@ -414,8 +413,7 @@ TEST(DialogCorpus, SharedTopicsMergeIntoConsistentChains) {
         CDialogMerge merge(link);
         for (bool plugin : {true, false})
             for (const auto& name : plugin ? plugins : masters) {
-                const auto path =
-                    std::find_if(files.begin(), files.end(), [&](const auto& f) { return f.ends_with(name); });
+                const auto path = std::ranges::find_if(files, [&](const std::string& f) { return f.ends_with(name); });
                 ASSERT_NE(path, files.end()) << name;
                 if (plugin) merge.AddPlugin(platform::FileNameOf(*path), platform::FolderOf(*path));
                 else merge.AddMaster(platform::FileNameOf(*path), platform::FolderOf(*path));
@@ -426,10 +424,6 @@ TEST(DialogCorpus, SharedTopicsMergeIntoConsistentChains) {
         const CRepairBack back = ReadRepair(out / "Repair.esp");
         ASSERT_TRUE(back.m_ok);
         EXPECT_GT(back.m_records, back.m_topics.size());
-        for (const auto& topic : back.m_topics) {
-            EXPECT_TRUE(ChainConsistent(topic.m_infos));
-            std::set<std::string> ids;
-            for (const auto& info : topic.m_infos) EXPECT_TRUE(ids.insert(info.m_inam).second) << "written twice";
-        }
+        back.Chains();  // checks every chain
     }
 }
