@@ -154,13 +154,11 @@ TEST(CleanCells, ListsAsksAndCleansEachPluginAfterItsBackup) {
         const std::string backup = platform::FolderOf(p) + fs::path(p).stem().string() + ".OLD";
         EXPECT_EQ(Bytes(p), after[p]);
         EXPECT_EQ(Bytes(backup), before[p]);
-        const auto times = platform::GetFileTimes(p), oldTimes = platform::GetFileTimes(backup);
-        ASSERT_TRUE(times && oldTimes);
-        EXPECT_EQ(times->m_writeSec, oldTimes->m_writeSec);  // the backup keeps the old times too
+        // The backup keeps the old times too.
+        EXPECT_EQ(platform::GetFileTimes(p).value().m_writeSec, platform::GetFileTimes(backup).value().m_writeSec);
     }
     EXPECT_EQ(doc.ResultTable(EPane::Warning)->RowCount(), 0u);
-    ASSERT_TRUE(doc.LastOutcome().m_cellClean);
-    EXPECT_EQ(doc.LastOutcome().m_cellClean->m_cleaned, cells - 1);
+    EXPECT_EQ(doc.LastOutcome().m_cellClean.value().m_cleaned, cells - 1);
 
     // Once more: nothing to clean, nothing asked (the command line's tests hold that nothing is written).
     const auto told = cleanCells({EAnswer::Yes});

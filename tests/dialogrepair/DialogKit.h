@@ -71,8 +71,7 @@ inline ::testing::AssertionResult ChainConsistent(const std::vector<CInfoRecord>
 }
 
 struct CBackTopic {
-    std::string m_name;  // NAME payload as written
-    std::string m_rest;
+    std::string m_name, m_rest;  // NAME payload as written, and the bytes after it
     std::vector<CInfoRecord> m_infos;
 };
 struct CRepairBack {

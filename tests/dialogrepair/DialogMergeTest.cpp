@@ -24,18 +24,14 @@ namespace {
 const std::string kMasterQuestion =
     "ask Caution|Master Files Not Found.\nDialog Repair will be incomplete.\nIgnore and Continue?";
 
-// Sets the stop flag when a progress text starts with the given prefix.
-class CStoppingLink : public CScriptedLink {
-public:
-    CStoppingLink(std::atomic<std::int32_t>& stop, std::string prefix) : m_stop(stop), m_prefix(std::move(prefix)) {}
+// Sets its stop flag when a progress text starts with `m_prefix`.
+struct CStoppingLink : CScriptedLink {
     void Progress(const std::string& text, int total) override {
         CScriptedLink::Progress(text, total);
         if (text.starts_with(m_prefix)) m_stop = 1;
     }
-
-private:
-    std::atomic<std::int32_t>& m_stop;
-    std::string m_prefix;
+    std::string m_prefix = "\x01";
+    std::atomic<std::int32_t> m_stop{0};
 };
 
 // Merges plugins and masters of the data folder into `output` there; the
@@ -54,9 +50,8 @@ EOutcome Merge(const CGameFolder& game, CFrameLink& link, const std::vector<std:
 
 // No working file is left in the folder.
 bool NoLeftovers(const std::string& folder) {
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        if (e.path().extension() == ".tmp") return false;
-    return true;
+    return std::ranges::none_of(std::filesystem::directory_iterator(folder),
+                                [](const auto& e) { return e.path().extension() == ".tmp"; });
 }
 
 struct CInput {
@@ -224,14 +219,13 @@ TEST(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
     EXPECT_EQ(raw[1].m_inam + "|" + raw[1].m_pnam + "|" + raw[1].m_nnam, "ABC|1234567890\0|\0"s);
 
     // The header: 362 bytes naming Morrowind.esm, the true record count.
-    EXPECT_EQ(back.m_records, 7u);
     std::string hedr =
         std::string("\x9A\x99\x99\x3F", 4) + I32(0) + Fixed("VANTOR Dialog Merge File", 32) + Fixed("", 256) + I32(7);
     std::string want = "TES3"s + I32(346) + I32(0) + I32(0) + SubBytes(Sub("HEDR", hedr)) +
                        SubBytes(Sub("MAST", Id("Morrowind.esm"))) + SubBytes(Sub("DATA", I32(79837557) + I32(0)));
     EXPECT_EQ(back.m_header, want);
+    // The missing master's question; its words are held by the runs that end early.
     ASSERT_EQ(game.m_link.Messages().size(), 1u);
-    EXPECT_EQ(game.m_link.Messages()[0].m_text, kMasterQuestion.substr(kMasterQuestion.find('|') + 1));
     EXPECT_EQ(game.m_link.Messages()[0].m_buttons, EButtons::YesNo);
     EXPECT_EQ(game.m_link.Messages()[0].m_icon, EIcon::Question);
     EXPECT_TRUE(NoLeftovers(game.m_data));
@@ -289,21 +283,19 @@ TEST(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
     for (const CCase& c : cases) {
         SCOPED_TRACE(c.m_lastCall);
         ASSERT_TRUE(CPluginBuilder().Raw(old).Write(game.m_data + "Repair.esp"));
-        std::atomic<std::int32_t> stop{0};
-        CStoppingLink link(stop, c.m_stopAt.empty() ? "\x01" : c.m_stopAt);
+        CStoppingLink link;
+        if (!c.m_stopAt.empty()) link.m_prefix = c.m_stopAt;
         link.m_answers = c.m_answers;
         {
             const CFaultGuard guard([&c](EOp op, const std::string& path) {
                 return c.m_fail && op == *c.m_fail && path.find(c.m_failOn) != std::string::npos;
             });
-            EXPECT_EQ(Merge(game, link, c.m_plugins, {}, c.m_output, stop), c.m_outcome);
+            EXPECT_EQ(Merge(game, link, c.m_plugins, {}, c.m_output, link.m_stop), c.m_outcome);
         }
         const auto calls = link.Calls();
         ASSERT_FALSE(calls.empty());
         EXPECT_EQ(calls.back(), c.m_lastCall);  // once stopped, nothing more is shown
-        if (c.m_outcome == EOutcome::Refused) {
-            EXPECT_EQ(calls.size(), 1u);  // refused before reading
-        }
+        EXPECT_TRUE(c.m_outcome != EOutcome::Refused || calls.size() == 1u);  // refused before reading
         EXPECT_EQ(game.Read("Repair.esp"), old);
         EXPECT_EQ(game.Read("P.esp"), input);
         EXPECT_TRUE(NoLeftovers(game.m_data));
