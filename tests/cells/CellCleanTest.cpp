@@ -43,10 +43,9 @@ const std::string kNpc = Ref(kFirst | 1, Body("npc", 1)), kChair = Ref(kFirst | 
 
 std::string MasterBytes() {
     fixtures::CPluginBuilder b;
-    b.Header();
-    b.Raw(CellRecord("Hall", 1, 0, 0,
-                     kWater + kAmbi + Ref(1, Body("npc", 1)) + Count(3) + Ref(2, Body("chair", 2)) +
-                         Ref(3, Body("table", 3)) + Ref(4, Body("lamp", 4))));
+    b.Header().Raw(CellRecord("Hall", 1, 0, 0,
+                              kWater + kAmbi + Ref(1, Body("npc", 1)) + Count(3) + Ref(2, Body("chair", 2)) +
+                                  Ref(3, Body("table", 3)) + Ref(4, Body("lamp", 4))));
     // Older files give the water height as an integer.
     b.Raw(CellRecord("Old Hall", 1, 0, 0, Sub("INTV", I32(-5)) + kAmbi + Count(1) + Ref(5, Body("cup", 5))));
     b.Raw(CellRecord("", 0, 3, -4,

@@ -328,10 +328,8 @@ TEST(DialogMergeProperty, EveryLiveResponseIsInItsChainOnceBetweenTheNeighboursI
         ASSERT_EQ(merge.Merge(stop), 1);
         ASSERT_EQ(merge.Topics().size(), 1u);
         const CModel model = Expect(inputs, masterOrder);
-        const auto calls = link.Calls();
-        ASSERT_EQ(
-            std::count(calls.begin(), calls.end(), "ask Conflict Found|Conflicting Dialog Found. Ignore and Continue?"),
-            model.m_conflicts);
+        ASSERT_EQ(std::ranges::count(link.Calls(), "ask Conflict Found|Conflicting Dialog Found. Ignore and Continue?"),
+                  model.m_conflicts);
 
         const auto& chain = merge.Topics()[0].m_chain;
         std::vector<std::string> ids, masters;
@@ -411,8 +409,7 @@ TEST(DialogCorpus, SharedTopicsMergeIntoConsistentChains) {
                 else merge.AddMaster(platform::FileNameOf(*path), platform::FolderOf(*path));
             }
         merge.SetOutputPath(out / "Repair.esp");
-        std::atomic<std::int32_t> stop{0};
-        ASSERT_EQ(merge.Run(stop), 1);
+        ASSERT_EQ(merge.Run(std::atomic<std::int32_t>{0}), 1);
         const CRepairBack back = ReadRepair(out / "Repair.esp");
         ASSERT_TRUE(back.m_ok);
         EXPECT_GT(back.m_records, back.m_topics.size());
