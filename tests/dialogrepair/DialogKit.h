@@ -66,7 +66,7 @@ inline ::testing::AssertionResult ChainConsistent(const std::vector<CInfoRecord>
     for (std::size_t k = 0; k < c.size(); ++k)
         if (!ids.insert(c[k].m_inam).second || c[k].m_pnam != (k ? c[k - 1].m_inam : Id("")) ||
             c[k].m_nnam != (k + 1 < c.size() ? c[k + 1].m_inam : Id("")))
-            return ::testing::AssertionFailure() << "links of response " << k << ", " << UpToNul(c[k].m_inam);
+            return ::testing::AssertionFailure() << "link or copy of response " << k << ", " << UpToNul(c[k].m_inam);
     return ::testing::AssertionSuccess();
 }
 

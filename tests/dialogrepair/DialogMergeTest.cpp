@@ -30,7 +30,7 @@ struct CStoppingLink : CScriptedLink {
         CScriptedLink::Progress(text, total);
         if (text.starts_with(m_prefix)) m_stop = 1;
     }
-    std::string m_prefix = "\x01";
+    std::string m_prefix = "\x01";  // no progress text starts so
     std::atomic<std::int32_t> m_stop{0};
 };
 
@@ -413,6 +413,6 @@ TEST(DialogCorpus, SharedTopicsMergeIntoConsistentChains) {
         const CRepairBack back = ReadRepair(out / "Repair.esp");
         ASSERT_TRUE(back.m_ok);
         EXPECT_GT(back.m_records, back.m_topics.size());
-        back.Chains();  // checks every chain
+        back.Chains();  // fails on a chain with a wrong link or a response written twice
     }
 }
