@@ -43,10 +43,9 @@ const std::string kNpc = Ref(kFirst | 1, Body("npc", 1)), kChair = Ref(kFirst | 
 
 std::string MasterBytes() {
     fixtures::CPluginBuilder b;
-    b.Header();
-    b.Raw(CellRecord("Hall", 1, 0, 0,
-                     kWater + kAmbi + Ref(1, Body("npc", 1)) + Count(3) + Ref(2, Body("chair", 2)) +
-                         Ref(3, Body("table", 3)) + Ref(4, Body("lamp", 4))));
+    b.Header().Raw(CellRecord("Hall", 1, 0, 0,
+                              kWater + kAmbi + Ref(1, Body("npc", 1)) + Count(3) + Ref(2, Body("chair", 2)) +
+                                  Ref(3, Body("table", 3)) + Ref(4, Body("lamp", 4))));
     // Older files give the water height as an integer.
     b.Raw(CellRecord("Old Hall", 1, 0, 0, Sub("INTV", I32(-5)) + kAmbi + Count(1) + Ref(5, Body("cup", 5))));
     b.Raw(CellRecord("", 0, 3, -4,
@@ -153,9 +152,7 @@ TEST(CellClean, EachRuleAndEachException) {
         EXPECT_EQ(cell.m_entry, plugin->GetTable("CELL")->front().get());
         EXPECT_EQ(cell.m_master, "M.esm");
         EXPECT_EQ(Found(cell), c.m_found);
-        if (!cell.m_junk) {
-            EXPECT_EQ(cell.m_data, expected);
-        }
+        EXPECT_TRUE(cell.m_junk || cell.m_data == expected);
     }
 }
 
@@ -177,11 +174,9 @@ TEST(CellClean, ComparesWithTheNewestVersionAndKeepsReverts) {
     // MAST: Newer first, so Newer's references carry 1 and Base's 2.
     const std::string kept =
         Ref(kSecond | 1, Body("chair", 2)) + Ref(kSecond | 3, lampDeleted) + Ref(kSecond | 9, ghost);
+    const std::string table = Ref(kSecond | 2, Body("table", 3)), rug = Ref(kFirst | 1, Body("rug", 5));
     plugin.Header({"Newer.esm", "Base.esm"})
-        .Raw(CellRecord("Hall", 1, 0, 0,
-                        kWater + kAmbi + Count(5) + Ref(kSecond | 1, Body("chair", 2)) +
-                            Ref(kSecond | 2, Body("table", 3)) + Ref(kFirst | 1, Body("rug", 5)) +
-                            Ref(kSecond | 3, lampDeleted) + Ref(kSecond | 9, ghost)));
+        .Raw(CellRecord("Hall", 1, 0, 0, kWater + kAmbi + Count(5) + table + rug + kept));
     ASSERT_TRUE(base.Write(dir / "Base.esm") && newer.Write(dir / "Newer.esm") && plugin.Write(dir / "P.esp"));
     auto b = ReadPluginAt(dir.Path(), "Base.esm"), n = ReadPluginAt(dir.Path(), "Newer.esm");
     auto p = ReadPluginAt(dir.Path(), "P.esp");

@@ -52,18 +52,20 @@ std::string Apply(const std::string& bytes, const CPluginCells& result) {
     return out;
 }
 
+std::string Bytes(const std::string& path) {
+    std::string bytes;
+    return platform::ReadWholeFile(path, bytes) ? bytes : "<missing>";
+}
+
 // Analyses `plugin` and checks that the plugin as Apply cleans it, written
 // into `scratch`, reads back whole with nothing more to clean.
 CPluginCells CleanAndCheck(const CCellCleaner& cleaner, const CPluginFile& plugin, const std::string& scratch) {
     CPluginCells result = cleaner.Analyse(plugin);
-    std::string bytes;
-    EXPECT_TRUE(platform::ReadWholeFile(plugin.FullPath(), bytes));
-    EXPECT_TRUE(fixtures::CPluginBuilder().Raw(Apply(bytes, result)).Write(scratch + plugin.FileName()));
+    const std::string cleanedBytes = Apply(Bytes(plugin.FullPath()), result);
+    EXPECT_TRUE(fixtures::CPluginBuilder().Raw(cleanedBytes).Write(scratch + plugin.FileName()));
     const auto cleaned = ReadPluginAt(scratch, plugin.FileName());
-    if (!cleaned) {
-        ADD_FAILURE() << "the cleaned " << plugin.FileName() << " does not read";
-        return result;
-    }
+    EXPECT_TRUE(cleaned) << "the cleaned " << plugin.FileName() << " does not read";
+    if (!cleaned) return result;
     EXPECT_EQ(cleaned->Diagnostic().m_message, "");
     EXPECT_EQ(cleaned->EntryCount(), plugin.EntryCount() - result.JunkCells());
     const CPluginCells again = cleaner.Analyse(*cleaned);
@@ -72,16 +74,6 @@ CPluginCells CleanAndCheck(const CCellCleaner& cleaner, const CPluginFile& plugi
     return result;
 }
 
-std::string Bytes(const std::string& path) {
-    std::string bytes;
-    return platform::ReadWholeFile(path, bytes) ? bytes : "<missing>";
-}
-std::int64_t WriteTime(const std::string& path) {
-    return platform::GetFileTimes(path).value_or(platform::CFileTimes{}).m_writeSec;
-}
-std::string Backup(const std::string& path) {
-    return platform::FolderOf(path) + fs::path(path).stem().string() + ".OLD";
-}
 }  // namespace
 
 TEST(CleanCells, ListsAsksAndCleansEachPluginAfterItsBackup) {
@@ -159,18 +151,18 @@ TEST(CleanCells, ListsAsksAndCleansEachPluginAfterItsBackup) {
     cleanCells({EAnswer::Yes});
     for (const auto& p : paths) {
         SCOPED_TRACE(p);
+        const std::string backup = platform::FolderOf(p) + fs::path(p).stem().string() + ".OLD";
         EXPECT_EQ(Bytes(p), after[p]);
-        EXPECT_EQ(Bytes(Backup(p)), before[p]);
-        EXPECT_EQ(WriteTime(p), WriteTime(Backup(p)));  // the backup keeps the old times too
+        EXPECT_EQ(Bytes(backup), before[p]);
+        // The backup keeps the old times too.
+        EXPECT_EQ(platform::GetFileTimes(p).value().m_writeSec, platform::GetFileTimes(backup).value().m_writeSec);
     }
     EXPECT_EQ(doc.ResultTable(EPane::Warning)->RowCount(), 0u);
-    ASSERT_TRUE(doc.LastOutcome().m_cellClean);
-    EXPECT_EQ(doc.LastOutcome().m_cellClean->m_cleaned, cells - 1);
+    EXPECT_EQ(doc.LastOutcome().m_cellClean.value().m_cleaned, cells - 1);
 
-    // Once more: nothing to clean, nothing asked, nothing written.
+    // Once more: nothing to clean, nothing asked (the command line's tests hold that nothing is written).
     const auto told = cleanCells({EAnswer::Yes});
     EXPECT_TRUE(told.size() == 1 && told[0].m_text == "No Cells to Clean.\n");
-    for (const auto& p : paths) EXPECT_EQ(Bytes(p), after[p]) << p;
 }
 
 // Real plugins with cells and their masters, each file copied under the name

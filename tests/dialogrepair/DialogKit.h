@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -59,18 +60,18 @@ inline std::string TextOf(std::string_view rest) {
     return {};
 }
 
-// Each PNAM the previous INAM and each NNAM the next, byte for byte; a zero byte at the ends.
+// Each response once, each PNAM the previous INAM and each NNAM the next, byte for byte; a zero byte at the ends.
 inline ::testing::AssertionResult ChainConsistent(const std::vector<CInfoRecord>& c) {
+    std::set<std::string> ids;
     for (std::size_t k = 0; k < c.size(); ++k)
-        if (c[k].m_pnam != (k ? c[k - 1].m_inam : Id("")) ||
+        if (!ids.insert(c[k].m_inam).second || c[k].m_pnam != (k ? c[k - 1].m_inam : Id("")) ||
             c[k].m_nnam != (k + 1 < c.size() ? c[k + 1].m_inam : Id("")))
-            return ::testing::AssertionFailure() << "links of response " << k << ", " << UpToNul(c[k].m_inam);
+            return ::testing::AssertionFailure() << "link or copy of response " << k << ", " << UpToNul(c[k].m_inam);
     return ::testing::AssertionSuccess();
 }
 
 struct CBackTopic {
-    std::string m_name;  // NAME payload as written
-    std::string m_rest;
+    std::string m_name, m_rest;  // NAME payload as written, and the bytes after it
     std::vector<CInfoRecord> m_infos;
 };
 struct CRepairBack {

@@ -24,18 +24,14 @@ namespace {
 const std::string kMasterQuestion =
     "ask Caution|Master Files Not Found.\nDialog Repair will be incomplete.\nIgnore and Continue?";
 
-// Sets the stop flag when a progress text starts with the given prefix.
-class CStoppingLink : public CScriptedLink {
-public:
-    CStoppingLink(std::atomic<std::int32_t>& stop, std::string prefix) : m_stop(stop), m_prefix(std::move(prefix)) {}
+// Sets its stop flag when a progress text starts with `m_prefix`.
+struct CStoppingLink : CScriptedLink {
     void Progress(const std::string& text, int total) override {
         CScriptedLink::Progress(text, total);
         if (text.starts_with(m_prefix)) m_stop = 1;
     }
-
-private:
-    std::atomic<std::int32_t>& m_stop;
-    std::string m_prefix;
+    std::string m_prefix = "\x01";  // no progress text starts so
+    std::atomic<std::int32_t> m_stop{0};
 };
 
 // Merges plugins and masters of the data folder into `output` there; the
@@ -54,9 +50,8 @@ EOutcome Merge(const CGameFolder& game, CFrameLink& link, const std::vector<std:
 
 // No working file is left in the folder.
 bool NoLeftovers(const std::string& folder) {
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        if (e.path().extension() == ".tmp") return false;
-    return true;
+    return std::ranges::none_of(std::filesystem::directory_iterator(folder),
+                                [](const auto& e) { return e.path().extension() == ".tmp"; });
 }
 
 struct CInput {
@@ -211,28 +206,26 @@ TEST(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
     ASSERT_EQ(Merge(game, game.m_link, {"P.esp"}, {}), EOutcome::Written);
     CRepairBack back = ReadRepair(game.m_data + "Repair.esp");
     ASSERT_TRUE(back.m_ok);
+    std::string topics;
+    for (const auto& t : back.m_topics) topics += t.m_name + t.m_rest + "|";
+    const std::string none = SubBytes(Sub("DATA", "\0"s)), two = SubBytes(Sub("DATA", "\x02"s));
+    EXPECT_EQ(topics, Id("T") + none + "|" + Id("lonely topic") + two + "|" + Id("t") + none + "|");
+    EXPECT_EQ(back.Chains(), (std::map<std::string, std::string>{
+                                 {"T", "a=A b=B"}, {"lonely topic", ""}, {"t", "1234567890=first ABC=second"}}));
     ASSERT_EQ(back.m_topics.size(), 3u);
-    EXPECT_EQ(back.m_topics[0].m_name, Id("T"));
-    EXPECT_EQ(back.m_topics[0].m_rest, SubBytes(Sub("DATA", "\0"s)));
-    EXPECT_EQ(back.Chains()["T"], "a=A b=B");
-    EXPECT_EQ(back.m_topics[1].m_name, Id("lonely topic"));
-    EXPECT_EQ(back.m_topics[1].m_rest, SubBytes(Sub("DATA", "\x02"s)));
-    EXPECT_TRUE(back.m_topics[1].m_infos.empty());
-    EXPECT_EQ(back.m_topics[2].m_name, Id("t"));
     const auto& raw = back.m_topics[2].m_infos;
     ASSERT_EQ(raw.size(), 2u);
     EXPECT_EQ(raw[0].m_inam + "|" + raw[0].m_pnam + "|" + raw[0].m_nnam, "1234567890\0|\0|ABC"s);
     EXPECT_EQ(raw[1].m_inam + "|" + raw[1].m_pnam + "|" + raw[1].m_nnam, "ABC|1234567890\0|\0"s);
 
     // The header: 362 bytes naming Morrowind.esm, the true record count.
-    EXPECT_EQ(back.m_records, 7u);
     std::string hedr =
         std::string("\x9A\x99\x99\x3F", 4) + I32(0) + Fixed("VANTOR Dialog Merge File", 32) + Fixed("", 256) + I32(7);
     std::string want = "TES3"s + I32(346) + I32(0) + I32(0) + SubBytes(Sub("HEDR", hedr)) +
                        SubBytes(Sub("MAST", Id("Morrowind.esm"))) + SubBytes(Sub("DATA", I32(79837557) + I32(0)));
     EXPECT_EQ(back.m_header, want);
+    // The missing master's question; its words are held by the runs that end early.
     ASSERT_EQ(game.m_link.Messages().size(), 1u);
-    EXPECT_EQ(game.m_link.Messages()[0].m_text, kMasterQuestion.substr(kMasterQuestion.find('|') + 1));
     EXPECT_EQ(game.m_link.Messages()[0].m_buttons, EButtons::YesNo);
     EXPECT_EQ(game.m_link.Messages()[0].m_icon, EIcon::Question);
     EXPECT_TRUE(NoLeftovers(game.m_data));
@@ -290,21 +283,19 @@ TEST(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
     for (const CCase& c : cases) {
         SCOPED_TRACE(c.m_lastCall);
         ASSERT_TRUE(CPluginBuilder().Raw(old).Write(game.m_data + "Repair.esp"));
-        std::atomic<std::int32_t> stop{0};
-        CStoppingLink link(stop, c.m_stopAt.empty() ? "\x01" : c.m_stopAt);
+        CStoppingLink link;
+        if (!c.m_stopAt.empty()) link.m_prefix = c.m_stopAt;
         link.m_answers = c.m_answers;
         {
             const CFaultGuard guard([&c](EOp op, const std::string& path) {
                 return c.m_fail && op == *c.m_fail && path.find(c.m_failOn) != std::string::npos;
             });
-            EXPECT_EQ(Merge(game, link, c.m_plugins, {}, c.m_output, stop), c.m_outcome);
+            EXPECT_EQ(Merge(game, link, c.m_plugins, {}, c.m_output, link.m_stop), c.m_outcome);
         }
         const auto calls = link.Calls();
         ASSERT_FALSE(calls.empty());
         EXPECT_EQ(calls.back(), c.m_lastCall);  // once stopped, nothing more is shown
-        if (c.m_outcome == EOutcome::Refused) {
-            EXPECT_EQ(calls.size(), 1u);  // refused before reading
-        }
+        EXPECT_TRUE(c.m_outcome != EOutcome::Refused || calls.size() == 1u);  // refused before reading
         EXPECT_EQ(game.Read("Repair.esp"), old);
         EXPECT_EQ(game.Read("P.esp"), input);
         EXPECT_TRUE(NoLeftovers(game.m_data));
@@ -337,10 +328,8 @@ TEST(DialogMergeProperty, EveryLiveResponseIsInItsChainOnceBetweenTheNeighboursI
         ASSERT_EQ(merge.Merge(stop), 1);
         ASSERT_EQ(merge.Topics().size(), 1u);
         const CModel model = Expect(inputs, masterOrder);
-        const auto calls = link.Calls();
-        ASSERT_EQ(
-            std::count(calls.begin(), calls.end(), "ask Conflict Found|Conflicting Dialog Found. Ignore and Continue?"),
-            model.m_conflicts);
+        ASSERT_EQ(std::ranges::count(link.Calls(), "ask Conflict Found|Conflicting Dialog Found. Ignore and Continue?"),
+                  model.m_conflicts);
 
         const auto& chain = merge.Topics()[0].m_chain;
         std::vector<std::string> ids, masters;
@@ -414,22 +403,16 @@ TEST(DialogCorpus, SharedTopicsMergeIntoConsistentChains) {
         CDialogMerge merge(link);
         for (bool plugin : {true, false})
             for (const auto& name : plugin ? plugins : masters) {
-                const auto path =
-                    std::find_if(files.begin(), files.end(), [&](const auto& f) { return f.ends_with(name); });
+                const auto path = std::ranges::find_if(files, [&](const std::string& f) { return f.ends_with(name); });
                 ASSERT_NE(path, files.end()) << name;
                 if (plugin) merge.AddPlugin(platform::FileNameOf(*path), platform::FolderOf(*path));
                 else merge.AddMaster(platform::FileNameOf(*path), platform::FolderOf(*path));
             }
         merge.SetOutputPath(out / "Repair.esp");
-        std::atomic<std::int32_t> stop{0};
-        ASSERT_EQ(merge.Run(stop), 1);
+        ASSERT_EQ(merge.Run(std::atomic<std::int32_t>{0}), 1);
         const CRepairBack back = ReadRepair(out / "Repair.esp");
         ASSERT_TRUE(back.m_ok);
         EXPECT_GT(back.m_records, back.m_topics.size());
-        for (const auto& topic : back.m_topics) {
-            EXPECT_TRUE(ChainConsistent(topic.m_infos));
-            std::set<std::string> ids;
-            for (const auto& info : topic.m_infos) EXPECT_TRUE(ids.insert(info.m_inam).second) << "written twice";
-        }
+        back.Chains();  // fails on a chain with a wrong link or a response written twice
     }
 }
