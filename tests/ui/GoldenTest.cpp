@@ -507,7 +507,6 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
     const std::string game = fx.Dir().Path();
     for (std::size_t at; (at = told.find(game)) != std::string::npos;) told.replace(at, game.size(), "<game>/");
     ExpectGolden("operations.txt", told);
-    EXPECT_EQ(fx.Doc().Options().m_findHistory[0], "sample_trader");
     EXPECT_EQ(fx.Doc().Options().m_espFilename, "Repaired.esp");
     EXPECT_EQ(fx.Doc().Options().m_espPath, fx.DataDir());
 }
