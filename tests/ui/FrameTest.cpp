@@ -82,55 +82,7 @@ TEST(MainFrame, ChecksFitsCopiesAndSortsTheLists) {
     EXPECT_FALSE(warnings.Model().SortDescending());
 }
 
-TEST(MainFrame, ProgressDisplayAndPendingOptionsFollowTheOperation) {
-    CFrameFixture fx;
-    CMainFrame& f = fx.Frame();
-    // From the worker thread, each call is handled before the worker goes on:
-    // a question asked after each report sees the frame's state then.
-    std::vector<int> seen;
-    QStringList texts;
-    f.Link().m_askHook = [&](const CMessage&) -> std::optional<EAnswer> {
-        seen.push_back(f.MessagePane()->Bar() ? f.MessagePane()->Bar()->value() : -1);
-        texts << f.MessagePane()->Text();
-        return EAnswer::Ok;
-    };
-    ASSERT_TRUE(fx.Doc().StartOperation(fixtures::CTestOperation::Make([&](COperationContext& context) {
-        for (int step = 0; step <= 3; ++step) {
-            context.Link().Progress("Searching " + std::to_string(step * 100 / 3) + "% complete", 3);
-            context.Link().Tell("probe", "probe");
-        }
-        context.Link().Progress({}, 0);
-        context.Link().Tell("probe", "probe");
-    })));
-    ASSERT_TRUE(fx.WaitIdle());
-    EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3, -1}));
-    EXPECT_EQ(texts, (QStringList{"Searching 0% complete", "Searching 33% complete", "Searching 66% complete",
-                                  "Searching 100% complete", "Ready"}));
-    // The bar keeps to the right of the text.
-    f.OnProgress("Extracting Plugin Data 0% complete", 5);
-    ASSERT_NE(f.MessagePane()->Bar(), nullptr);
-    const int textEnd = f.MessagePane()->fontMetrics().horizontalAdvance(f.MessagePane()->Text());
-    EXPECT_GT(f.MessagePane()->Bar()->geometry().left(), textEnd);
-    EXPECT_EQ(f.MessagePane()->Bar()->maximum(), 5);
-    f.OnProgress({}, 0);
-    EXPECT_EQ(f.MessagePane()->Text(), f.MessagePane()->IdleText());
-
-    // Options changed during an operation apply when it ends.
-    ASSERT_TRUE(fx.StartHeldOperation());
-    COptionSet changed = fx.Doc().Options();
-    changed.m_loadEsms = 0;
-    f.ApplyOptions(changed);
-    EXPECT_TRUE(f.OptionsPending());
-    EXPECT_EQ(fx.Doc().Options().m_loadEsms, 1);
-    fx.ReleaseHeldOperation();
-    ASSERT_TRUE(fx.WaitIdle());
-    QElapsedTimer t;
-    t.start();
-    while (f.OptionsPending() && t.elapsed() < 5000) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-    EXPECT_EQ(fx.Doc().Options().m_loadEsms, 0);
-}
-
-TEST(MainFrame, PrintsTheActiveListThenTakesOpenMWsLoadOrder) {
+TEST(MainFrame, PrintsTakesOpenMWsLoadOrderAndShowsProgress) {
     CFrameFixture fx;
     CMainFrame& f = fx.Frame();
     std::vector<fixtures::CRowSpec> rows;
@@ -174,6 +126,48 @@ TEST(MainFrame, PrintsTheActiveListThenTakesOpenMWsLoadOrder) {
     ASSERT_EQ(fx.m_choosers.size(), 1u);
     EXPECT_EQ(fx.m_choosers[0].m_filters[0].m_pattern, "*.esp;*.omwaddon");
     EXPECT_EQ(fx.m_choosers[0].m_filters[1].m_pattern, "*.esm;*.omwgame");
+
+    // From the worker thread, each call is handled before the worker goes on:
+    // a question asked after each report sees the frame's state then.
+    std::vector<int> seen;
+    QStringList texts;
+    f.Link().m_askHook = [&](const CMessage&) -> std::optional<EAnswer> {
+        seen.push_back(f.MessagePane()->Bar() ? f.MessagePane()->Bar()->value() : -1);
+        texts << f.MessagePane()->Text();
+        return EAnswer::Ok;
+    };
+    ASSERT_TRUE(fx.Doc().StartOperation(fixtures::CTestOperation::Make([&](COperationContext& context) {
+        for (int step = 0; step <= 3; ++step) {
+            context.Link().Progress("Searching " + std::to_string(step * 100 / 3) + "% complete", 3);
+            context.Link().Tell("probe", "probe");
+        }
+        context.Link().Progress({}, 0);
+        context.Link().Tell("probe", "probe");
+    })));
+    ASSERT_TRUE(fx.WaitIdle());
+    EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3, -1}));
+    EXPECT_EQ(texts, (QStringList{"Searching 0% complete", "Searching 33% complete", "Searching 66% complete",
+                                  "Searching 100% complete", "Ready"}));
+    // The bar keeps to the right of the text.
+    f.OnProgress("Extracting Plugin Data 0% complete", 5);
+    ASSERT_NE(f.MessagePane()->Bar(), nullptr);
+    const int textEnd = f.MessagePane()->fontMetrics().horizontalAdvance(f.MessagePane()->Text());
+    EXPECT_GT(f.MessagePane()->Bar()->geometry().left(), textEnd);
+    EXPECT_EQ(f.MessagePane()->Bar()->maximum(), 5);
+    f.OnProgress({}, 0);
+    EXPECT_EQ(f.MessagePane()->Text(), f.MessagePane()->IdleText());
+
+    // Options changed during an operation apply when it ends.
+    ASSERT_TRUE(fx.StartHeldOperation());
+    COptionSet changed = fx.Doc().Options();
+    changed.m_loadEsms = 0;
+    f.ApplyOptions(changed);
+    EXPECT_TRUE(f.OptionsPending());
+    EXPECT_EQ(fx.Doc().Options().m_loadEsms, 1);
+    fx.ReleaseHeldOperation();
+    ASSERT_TRUE(fx.WaitIdle());
+    EXPECT_FALSE(f.OptionsPending());
+    EXPECT_EQ(fx.Doc().Options().m_loadEsms, 0);
 }
 
 TEST(MainFrame, ClosingDuringALongExtractionStopsAndWaits) {
@@ -232,7 +226,6 @@ TEST(MainWindow, OpensMaximizedFirstThenWhereItWasLeft) {
     restart();
     const std::string after = FileText(settings);
     EXPECT_EQ(after.rfind(before, 0), 0u) << "the file's bytes before [Window] changed";
-    EXPECT_NE(after.find("[Window]"), std::string::npos);
     EXPECT_FALSE(frame->isMaximized());
     EXPECT_EQ(frame->geometry(), QRect(40, 50, 620, 430));
     EXPECT_EQ(frame->findChildren<QSplitter*>().front()->sizes(), sizes);

@@ -68,17 +68,17 @@ TEST(Widgets, CodePageFiltersPagesAndTheProgressBar) {
     EXPECT_EQ(QtNameFilter({"Plugin Files (*.esp)", "*.esp"}), QStringLiteral("Plugin Files (*.esp)"));
     EXPECT_EQ(QtNameFilter({"Plugins and Masters", "*.esp;*.esm"}),
               QStringLiteral("Plugins and Masters (*.esp *.esm)"));
-    EXPECT_EQ(PageCountFor(0, 40), 1);
-    EXPECT_EQ(PageCountFor(40, 40), 1);
-    EXPECT_EQ(PageCountFor(41, 40), 2);
+    for (const auto& [rows, pages] : std::vector<std::pair<int, int>>{{0, 1}, {40, 1}, {41, 2}})
+        EXPECT_EQ(PageCountFor(rows, 40), pages) << rows;
     // A text wider than the pane leaves the bar no room, never a negative width.
     EXPECT_EQ(ProgressBarRect(QRect(0, 0, 600, 20), 700, 5).width(), 0);
 }
 
 struct CDeleteRecorder {
-    std::vector<std::string> m_calls;
-    std::set<std::string> m_fail;  // IDs whose deletion fails
+    std::vector<std::string> m_calls;  // of the last run only
+    std::set<std::string> m_fail;      // IDs whose deletion fails
     CDeleteEntryFn Fn() {
+        m_calls.clear();
         return [this](const CEntryRef& e, bool ask) {
             const std::string id(e.m_entry->IdText());
             m_calls.push_back(e.m_file->FileName() + "|" + std::string(CPluginFile::kTags[e.m_table]) + "|" + id +
@@ -112,7 +112,6 @@ TEST(DeleteSelected, TakesEveryRowOfEachEntryFromTheRightColumn) {
     EXPECT_EQ(closed, (std::vector<std::string>{"Two.esp - c", "One.esp - b", "One.esp - a"}));
     EXPECT_EQ(out.m_deleted, 3);
     EXPECT_EQ(out.m_rows, (std::set<int>{0, 1, 2, 3}));
-    rec = {};
     rec.m_fail = {"c"};
     out = DeleteSelectedEntries(EPane::Editor, table, three, rec.Fn(), close);
     EXPECT_EQ(rec.m_calls, (std::vector<std::string>{"Two.esp|MISC|c|ask", "One.esp|GMST|b|ask", "One.esp|GMST|a"}));
@@ -120,10 +119,8 @@ TEST(DeleteSelected, TakesEveryRowOfEachEntryFromTheRightColumn) {
 
     // A Clean Cells row stands for cleaning its entry: Delete on it cleans,
     // and without a way to clean does nothing; it never deletes the record.
-    rec = {};
     EXPECT_EQ(DeleteSelectedEntries(EPane::Warning, table, {{5, 3}, {1, 3}}, rec.Fn(), close).m_rows, std::set<int>{1});
     EXPECT_EQ(rec.m_calls, std::vector<std::string>{"One.esp|GMST|b|ask"});
-    rec = {};
     out = DeleteSelectedEntries(EPane::Warning, table, {{5, 3}}, rec.Fn(), close, cleaned.Fn());
     EXPECT_TRUE(rec.m_calls.empty());
     EXPECT_EQ(cleaned.m_calls, std::vector<std::string>{"One.esp|MISC|Hall|ask"});
@@ -135,7 +132,6 @@ TEST(DeleteSelected, TakesEveryRowOfEachEntryFromTheRightColumn) {
         maker.Make(EPane::Conflict, {{"NPC_", "guard", "New.esp", "Old.esp", "M.esm", kConflict},
                                      {"NPC_", "guard", "Newer.esp", "New.esp", "M.esm", kConflict},
                                      {"NPC_", "guard", "Newer.esp", "Old.esp", "M.esm", kConflict}});
-    rec = {};
     out = DeleteSelectedEntries(EPane::Conflict, conflicts, {{0, 3}}, rec.Fn(), close);
     EXPECT_EQ(rec.m_calls, (std::vector<std::string>{"New.esp|NPC_|guard|ask"}));
     EXPECT_EQ(out.m_rows, (std::set<int>{0, 1}));
