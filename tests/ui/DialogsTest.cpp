@@ -308,10 +308,9 @@ void ExpectWholeTexts(QWidget& window, const char* name) {
         EXPECT_TRUE(window.rect().contains(QRect(w->mapTo(&window, QPoint(0, 0)), w->size()))) << name;
     }
     EXPECT_GT(checked, 3) << name;
-    window.hide();
 }
 
-TEST(Dialogs, ShowEveryLabelWholeAtALargeFont) {
+TEST(Dialogs, ShowWholeLabelsAndDifferingBytesInRed) {
     CFrameFixture fx;
     const QFont normal = QApplication::font();
     QFont large = normal;
@@ -340,9 +339,8 @@ TEST(Dialogs, ShowEveryLabelWholeAtALargeFont) {
     bold.setBold(true);
     // A window manager draws it in bold, beside an icon and three buttons.
     EXPECT_GT(box.width(), QFontMetrics(bold).horizontalAdvance(caption) + 100);
-}
 
-TEST(HexView, PaintsDifferingBytesInRed) {
+    // The hex view paints the bytes that differ in red.
     auto redPixels = [](CHexView& view) {
         view.resize(600, 120);
         const QImage image = view.viewport()->grab().toImage();

@@ -88,21 +88,19 @@ struct CDeleteRecorder {
     }
 };
 
-constexpr auto kUnclean = EFinding::Unclean;
-constexpr auto kConflict = EFinding::Conflict;
-
 // Rows are taken last to first; only the first deletion asks, and the
 // question repeats until one succeeds. A row showing a deleted entry goes
 // too; one with the same ID in another file stays.
 TEST(DeleteSelected, TakesEveryRowOfEachEntryFromTheRightColumn) {
+    using enum EFinding;
     fixtures::CTableMaker maker;
     const CResultTable table =
-        maker.Make(EPane::Warning, {{"GMST", "a", "One.esp", "", "M.esm", kUnclean},
-                                    {"GMST", "b", "One.esp", "", "M.esm", kUnclean},
-                                    {"MISC", "c", "Two.esp", "", "", EFinding::Deleted},
-                                    {"GMST", "a", "One.esp", "", "M.esm", EFinding::Deleted},
-                                    {"GMST", "a", "Two.esp", "", "M.esm", kUnclean},
-                                    {"MISC", "Hall", "One.esp", "", "M.esm", EFinding::CellClean}});
+        maker.Make(EPane::Warning, {{"GMST", "a", "One.esp", "", "M.esm", Unclean},
+                                    {"GMST", "b", "One.esp", "", "M.esm", Unclean},
+                                    {"MISC", "c", "Two.esp", "", "", Deleted},
+                                    {"GMST", "a", "One.esp", "", "M.esm", Deleted},
+                                    {"GMST", "a", "Two.esp", "", "M.esm", Unclean},
+                                    {"MISC", "Hall", "One.esp", "", "M.esm", CellClean}});
     CDeleteRecorder rec, cleaned;
     std::vector<std::string> closed;
     auto close = [&](const std::string& title) { closed.push_back(title); };
@@ -129,9 +127,9 @@ TEST(DeleteSelected, TakesEveryRowOfEachEntryFromTheRightColumn) {
     // In the conflict list New.esp's entry shows in column 3 of row 0 and
     // column 4 of row 1.
     const CResultTable conflicts =
-        maker.Make(EPane::Conflict, {{"NPC_", "guard", "New.esp", "Old.esp", "M.esm", kConflict},
-                                     {"NPC_", "guard", "Newer.esp", "New.esp", "M.esm", kConflict},
-                                     {"NPC_", "guard", "Newer.esp", "Old.esp", "M.esm", kConflict}});
+        maker.Make(EPane::Conflict, {{"NPC_", "guard", "New.esp", "Old.esp", "M.esm", Conflict},
+                                     {"NPC_", "guard", "Newer.esp", "New.esp", "M.esm", Conflict},
+                                     {"NPC_", "guard", "Newer.esp", "Old.esp", "M.esm", Conflict}});
     out = DeleteSelectedEntries(EPane::Conflict, conflicts, {{0, 3}}, rec.Fn(), close);
     EXPECT_EQ(rec.m_calls, (std::vector<std::string>{"New.esp|NPC_|guard|ask"}));
     EXPECT_EQ(out.m_rows, (std::set<int>{0, 1}));
@@ -203,8 +201,7 @@ TEST(OperationSummary, StopsAndFailuresAreToldAsSuch) {
     };
     COperationOutcome extract = outcome(EOperation::Extract), cells = outcome(EOperation::CleanCells);
     extract.m_extraction = CExtractionCount{};
-    cells.m_cellClean = CCellCleanResult{};
-    cells.m_cellClean->m_cells = 3;
+    cells.m_cellClean.emplace().m_cells = 3;
     // What the sample set's runs come to (cancelled, written, stopped with
     // rows found) is in the window's operations transcript.
     const std::vector<std::pair<COperationOutcome, std::string>> cases = {
