@@ -51,10 +51,9 @@ CFrameFixture::~CFrameFixture() {
 }
 
 void CFrameFixture::ChooseSamplePlugins() {
-    CFileChoice choice{CFileChoice::EStatus::Chosen, {}};
-    for (const char* name : {"Sample Armory.esp", "Sample Quests.esp", "Sample Tweaks.esp"})
-        choice.m_paths.push_back(DataDir() + name);
-    m_choices.push_back(choice);
+    const std::string d = DataDir();
+    m_choices.push_back(
+        {CFileChoice::EStatus::Chosen, {d + "Sample Armory.esp", d + "Sample Quests.esp", d + "Sample Tweaks.esp"}});
     m_frame->Action(CMainFrame::kChoosePlugins)->trigger();
 }
 

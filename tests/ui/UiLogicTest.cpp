@@ -62,25 +62,23 @@ TEST(PaneLayout, HideAndShowSequences) {
 
 TEST(Widgets, CodePageFiltersPagesAndTheProgressBar) {
     EXPECT_EQ(DecodeCp1252("\x80\x92\x9F caf\xE9"), QStringLiteral("\u20AC\u2019\u0178 caf\u00E9"));
-    std::string all;
-    for (int b = 0; b < 256; ++b) all.push_back(char(b));
-    EXPECT_EQ(EncodeCp1252(DecodeCp1252(all)), all);
+    EXPECT_EQ(EncodeCp1252(QStringLiteral("\u20AC\u0178 caf\u00E9")), "\x80\x9F caf\xE9");
     EXPECT_EQ(EncodeCp1252(QStringLiteral("\u2014 ok \u4E2D")), std::nullopt);
     // The file dialogs' filters, the printer's pages and the progress bar.
     EXPECT_EQ(QtNameFilter({"Plugin Files (*.esp)", "*.esp"}), QStringLiteral("Plugin Files (*.esp)"));
     EXPECT_EQ(QtNameFilter({"Plugins and Masters", "*.esp;*.esm"}),
               QStringLiteral("Plugins and Masters (*.esp *.esm)"));
-    EXPECT_EQ(PageCountFor(0, 40), 1);
-    EXPECT_EQ(PageCountFor(40, 40), 1);
-    EXPECT_EQ(PageCountFor(41, 40), 2);
+    for (const auto& [rows, pages] : std::vector<std::pair<int, int>>{{0, 1}, {40, 1}, {41, 2}})
+        EXPECT_EQ(PageCountFor(rows, 40), pages) << rows;
     // A text wider than the pane leaves the bar no room, never a negative width.
     EXPECT_EQ(ProgressBarRect(QRect(0, 0, 600, 20), 700, 5).width(), 0);
 }
 
 struct CDeleteRecorder {
-    std::vector<std::string> m_calls;
-    std::set<std::string> m_fail;  // IDs whose deletion fails
+    std::vector<std::string> m_calls;  // of the last run only
+    std::set<std::string> m_fail;      // IDs whose deletion fails
     CDeleteEntryFn Fn() {
+        m_calls.clear();
         return [this](const CEntryRef& e, bool ask) {
             const std::string id(e.m_entry->IdText());
             m_calls.push_back(e.m_file->FileName() + "|" + std::string(CPluginFile::kTags[e.m_table]) + "|" + id +
@@ -90,21 +88,19 @@ struct CDeleteRecorder {
     }
 };
 
-constexpr auto kUnclean = EFinding::Unclean;
-constexpr auto kConflict = EFinding::Conflict;
-
 // Rows are taken last to first; only the first deletion asks, and the
 // question repeats until one succeeds. A row showing a deleted entry goes
 // too; one with the same ID in another file stays.
 TEST(DeleteSelected, TakesEveryRowOfEachEntryFromTheRightColumn) {
+    using enum EFinding;
     fixtures::CTableMaker maker;
     const CResultTable table =
-        maker.Make(EPane::Warning, {{"GMST", "a", "One.esp", "", "M.esm", kUnclean},
-                                    {"GMST", "b", "One.esp", "", "M.esm", kUnclean},
-                                    {"MISC", "c", "Two.esp", "", "", EFinding::Deleted},
-                                    {"GMST", "a", "One.esp", "", "M.esm", EFinding::Deleted},
-                                    {"GMST", "a", "Two.esp", "", "M.esm", kUnclean},
-                                    {"MISC", "Hall", "One.esp", "", "M.esm", EFinding::CellClean}});
+        maker.Make(EPane::Warning, {{"GMST", "a", "One.esp", "", "M.esm", Unclean},
+                                    {"GMST", "b", "One.esp", "", "M.esm", Unclean},
+                                    {"MISC", "c", "Two.esp", "", "", Deleted},
+                                    {"GMST", "a", "One.esp", "", "M.esm", Deleted},
+                                    {"GMST", "a", "Two.esp", "", "M.esm", Unclean},
+                                    {"MISC", "Hall", "One.esp", "", "M.esm", CellClean}});
     CDeleteRecorder rec, cleaned;
     std::vector<std::string> closed;
     auto close = [&](const std::string& title) { closed.push_back(title); };
@@ -114,7 +110,6 @@ TEST(DeleteSelected, TakesEveryRowOfEachEntryFromTheRightColumn) {
     EXPECT_EQ(closed, (std::vector<std::string>{"Two.esp - c", "One.esp - b", "One.esp - a"}));
     EXPECT_EQ(out.m_deleted, 3);
     EXPECT_EQ(out.m_rows, (std::set<int>{0, 1, 2, 3}));
-    rec = {};
     rec.m_fail = {"c"};
     out = DeleteSelectedEntries(EPane::Editor, table, three, rec.Fn(), close);
     EXPECT_EQ(rec.m_calls, (std::vector<std::string>{"Two.esp|MISC|c|ask", "One.esp|GMST|b|ask", "One.esp|GMST|a"}));
@@ -122,10 +117,8 @@ TEST(DeleteSelected, TakesEveryRowOfEachEntryFromTheRightColumn) {
 
     // A Clean Cells row stands for cleaning its entry: Delete on it cleans,
     // and without a way to clean does nothing; it never deletes the record.
-    rec = {};
     EXPECT_EQ(DeleteSelectedEntries(EPane::Warning, table, {{5, 3}, {1, 3}}, rec.Fn(), close).m_rows, std::set<int>{1});
     EXPECT_EQ(rec.m_calls, std::vector<std::string>{"One.esp|GMST|b|ask"});
-    rec = {};
     out = DeleteSelectedEntries(EPane::Warning, table, {{5, 3}}, rec.Fn(), close, cleaned.Fn());
     EXPECT_TRUE(rec.m_calls.empty());
     EXPECT_EQ(cleaned.m_calls, std::vector<std::string>{"One.esp|MISC|Hall|ask"});
@@ -134,10 +127,9 @@ TEST(DeleteSelected, TakesEveryRowOfEachEntryFromTheRightColumn) {
     // In the conflict list New.esp's entry shows in column 3 of row 0 and
     // column 4 of row 1.
     const CResultTable conflicts =
-        maker.Make(EPane::Conflict, {{"NPC_", "guard", "New.esp", "Old.esp", "M.esm", kConflict},
-                                     {"NPC_", "guard", "Newer.esp", "New.esp", "M.esm", kConflict},
-                                     {"NPC_", "guard", "Newer.esp", "Old.esp", "M.esm", kConflict}});
-    rec = {};
+        maker.Make(EPane::Conflict, {{"NPC_", "guard", "New.esp", "Old.esp", "M.esm", Conflict},
+                                     {"NPC_", "guard", "Newer.esp", "New.esp", "M.esm", Conflict},
+                                     {"NPC_", "guard", "Newer.esp", "Old.esp", "M.esm", Conflict}});
     out = DeleteSelectedEntries(EPane::Conflict, conflicts, {{0, 3}}, rec.Fn(), close);
     EXPECT_EQ(rec.m_calls, (std::vector<std::string>{"New.esp|NPC_|guard|ask"}));
     EXPECT_EQ(out.m_rows, (std::set<int>{0, 1}));
@@ -209,8 +201,7 @@ TEST(OperationSummary, StopsAndFailuresAreToldAsSuch) {
     };
     COperationOutcome extract = outcome(EOperation::Extract), cells = outcome(EOperation::CleanCells);
     extract.m_extraction = CExtractionCount{};
-    cells.m_cellClean = CCellCleanResult{};
-    cells.m_cellClean->m_cells = 3;
+    cells.m_cellClean.emplace().m_cells = 3;
     // What the sample set's runs come to (cancelled, written, stopped with
     // rows found) is in the window's operations transcript.
     const std::vector<std::pair<COperationOutcome, std::string>> cases = {
