@@ -25,12 +25,6 @@ CProgramRun Vantor(const std::string& dir, const std::string& args) {
     return RunProgram(VANTOR_CLI, args, dir, dir + "stderr.txt");
 }
 
-std::string Read(const std::string& path) {
-    std::string out;
-    vantor::platform::ReadWholeFile(path, out);
-    return out;
-}
-
 const std::string kArmory = "'game/Data Files/Sample Armory.esp'";
 const std::string kPlugins = kArmory + " 'game/Data Files/Sample Tweaks.esp'";
 
@@ -59,7 +53,7 @@ struct CGame {
     CProgramRun Run(const std::string& args) const {
         return Vantor(m_dir.Path(), args + " --install-dir game --settings vantor.ini");
     }
-    std::string Err() const { return Read(m_dir / "stderr.txt"); }
+    std::string Err() const { return ReadText(m_dir / "stderr.txt"); }
 };
 
 }  // namespace
@@ -73,18 +67,18 @@ TEST(Cli, CleanAndCleanCellsAskAndKeepBackups) {
     EXPECT_NE(extract.m_out.find("master Sample.esm:"), std::string::npos);
 
     const std::string armory = game.m_data + "Sample Armory.esp", backup = game.m_data + "Sample Armory.OLD";
-    const std::string before = Read(armory);
+    const std::string before = ReadText(armory);
     const auto mtime = vantor::platform::LastWriteTime(armory);
     const std::string one = " " + kArmory;
 
     // Nobody to ask: the confirmation is declined, nothing changes.
     EXPECT_EQ(game.Run("clean" + one).m_exit, 1);
-    EXPECT_EQ(Read(armory), before);
+    EXPECT_EQ(ReadText(armory), before);
     EXPECT_FALSE(fs::exists(backup));
 
     EXPECT_EQ(game.Run("clean --yes" + one).m_exit, 0) << game.Err();
-    EXPECT_EQ(Read(backup), before);
-    EXPECT_LT(Read(armory).size(), before.size());
+    EXPECT_EQ(ReadText(backup), before);
+    EXPECT_LT(ReadText(armory).size(), before.size());
     EXPECT_EQ(vantor::platform::LastWriteTime(armory), mtime);
 
     // An older backup is never overwritten nor taken without being told; a
@@ -92,22 +86,22 @@ TEST(Cli, CleanAndCleanCellsAskAndKeepBackups) {
     std::ofstream(armory, std::ios::binary | std::ios::trunc) << before;
     EXPECT_EQ(game.Run("clean --yes" + one).m_exit, 1);
     EXPECT_NE(game.Err().find("vantor: 0 of "), std::string::npos) << game.Err();
-    EXPECT_EQ(Read(armory), before);
-    EXPECT_EQ(Read(backup), before);
+    EXPECT_EQ(ReadText(armory), before);
+    EXPECT_EQ(ReadText(backup), before);
     EXPECT_EQ(game.Run("clean --yes --backup-name 'game/Data Files/Armory 2.OLD'" + one).m_exit, 0) << game.Err();
-    EXPECT_EQ(Read(game.m_data + "Armory 2.OLD"), before);
-    EXPECT_LT(Read(armory).size(), before.size());
+    EXPECT_EQ(ReadText(game.m_data + "Armory 2.OLD"), before);
+    EXPECT_LT(ReadText(armory).size(), before.size());
 
     // A backup name that is taken is never replaced, not even one given on
     // the command line, and a plugin is never accepted as its own backup.
-    const std::string master = Read(game.m_data + "Sample.esm");
+    const std::string master = ReadText(game.m_data + "Sample.esm");
     std::ofstream(armory, std::ios::binary | std::ios::trunc) << before;
     EXPECT_EQ(game.Run("clean --yes --backup-name 'game/Data Files/Sample.esm'" + one).m_exit, 1);
-    EXPECT_EQ(Read(game.m_data + "Sample.esm"), master);
-    EXPECT_EQ(Read(armory), before);
+    EXPECT_EQ(ReadText(game.m_data + "Sample.esm"), master);
+    EXPECT_EQ(ReadText(armory), before);
     std::ofstream(game.m_data + "Armory.OLD", std::ios::binary) << before;
     EXPECT_EQ(game.Run("delete --yes --accept-existing-backup 'game/Data Files/Armory.OLD' WEAP x").m_exit, 1);
-    EXPECT_EQ(Read(game.m_data + "Armory.OLD"), before);
+    EXPECT_EQ(ReadText(game.m_data + "Armory.OLD"), before);
 
     // Clean Cells lists before it asks, changes nothing on a dry run or
     // without an answer, keeps backups as clean does, and ends by what it did.
@@ -116,15 +110,15 @@ TEST(Cli, CleanAndCleanCellsAskAndKeepBackups) {
     EXPECT_EQ(declined.m_exit, 1);
     EXPECT_NE(declined.m_out.find("Redundant Ambient Light"), std::string::npos);  // listed before the question
     EXPECT_EQ(game.Run("clean-cells --yes" + one).m_exit, 1);  // the backup name is taken
-    EXPECT_EQ(Read(armory), before);
+    EXPECT_EQ(ReadText(armory), before);
     const auto cleaned = game.Run("clean-cells --yes --backup-name Kept.OLD" + one);
     EXPECT_EQ(cleaned.m_exit, 0) << game.Err();
     EXPECT_NE(cleaned.m_out.find("1 cells cleaned, backup Kept.OLD\n"), std::string::npos) << cleaned.m_out;
-    EXPECT_EQ(Read(game.m_dir / "Kept.OLD"), before);
-    const std::string after = Read(armory);
+    EXPECT_EQ(ReadText(game.m_dir / "Kept.OLD"), before);
+    const std::string after = ReadText(armory);
     EXPECT_LT(after.size(), before.size());
     EXPECT_EQ(game.Run("clean-cells --yes" + one).m_exit, 0);  // nothing left to clean
-    EXPECT_EQ(Read(armory), after);
+    EXPECT_EQ(ReadText(armory), after);
     // Sample Tweaks.esp names Sample Armory.esp as a master: a plugin loaded
     // beside it serves as one.
     EXPECT_EQ(game.Run("clean-cells --dry-run " + kPlugins).m_exit, 0);
@@ -178,7 +172,7 @@ TEST(Cli, ExitStatusFollowsWhatWasDoneAndShowPrintsOneEntry) {
     const auto deleted = game.Run("delete --yes --accept-existing-backup" + mod + " MISC 'Café rock'");
     EXPECT_EQ(deleted.m_exit, 0) << game.Err();
     EXPECT_EQ(deleted.m_out, "deleted MISC Café rock from Café.esp\n");
-    EXPECT_EQ(Read(path).find("Caf\xE9 rock"), std::string::npos);
+    EXPECT_EQ(ReadText(path).find("Caf\xE9 rock"), std::string::npos);
 
     // show prints the editor's rows or the hex dump of one entry, whole even
     // with settings that keep no dialogue text.
@@ -230,7 +224,7 @@ TEST(Cli, ExitStatusFollowsWhatWasDoneAndShowPrintsOneEntry) {
 TEST(Cli, OutputsNeverTakeFilesInUseNorReplaceUnasked) {
     CGame game;
     const std::string check = "check --all --format csv " + kPlugins + " --log ";
-    const std::string master = Read(game.m_data + "Sample.esm");
+    const std::string master = ReadText(game.m_data + "Sample.esm");
     std::vector<std::pair<std::string, std::string>> refused{
         {"'game/Data Files/Sample.esm'", "Sample.esm is a plugin or master in use."},
         {"'game/Data Files/Sample Tweaks.esp'", "Sample Tweaks.esp is a plugin or master in use."}};
@@ -245,27 +239,27 @@ TEST(Cli, OutputsNeverTakeFilesInUseNorReplaceUnasked) {
         EXPECT_EQ(game.Run(check + log).m_exit, 1) << log;
         EXPECT_NE(game.Err().find(why), std::string::npos) << game.Err();
     }
-    EXPECT_EQ(Read(game.m_data + "Sample.esm"), master);
+    EXPECT_EQ(ReadText(game.m_data + "Sample.esm"), master);
 
     // An existing log is replaced with --yes only, never without a terminal;
     // the log is the CSV output (its layout is the document's).
     std::ofstream(game.m_dir / "log.txt") << "keep me";
     EXPECT_EQ(game.Run(check + "log.txt").m_exit, 1);
-    EXPECT_EQ(Read(game.m_dir / "log.txt"), "keep me");
+    EXPECT_EQ(ReadText(game.m_dir / "log.txt"), "keep me");
     auto agreed = game.Run(check + "log.txt --yes");
     EXPECT_EQ(agreed.m_exit, 0) << game.Err();
-    EXPECT_EQ(Read(game.m_dir / "log.txt"), agreed.m_out);
+    EXPECT_EQ(ReadText(game.m_dir / "log.txt"), agreed.m_out);
     EXPECT_EQ(agreed.m_out.rfind("ID,Conflict,Name,Overriding Esp File,Esp File,Original File\r\n", 0), 0u);
 
     // An existing plugin as the repair plugin: refused unasked, backed up
     // before it is replaced with --yes.
-    const std::string quests = game.m_data + "Sample Quests.esp", questsBytes = Read(quests);
+    const std::string quests = game.m_data + "Sample Quests.esp", questsBytes = ReadText(quests);
     const std::string relink = "relink " + kPlugins + " --output 'game/Data Files/Sample Quests.esp'";
     EXPECT_EQ(game.Run(relink).m_exit, 1);
-    EXPECT_EQ(Read(quests), questsBytes);
+    EXPECT_EQ(ReadText(quests), questsBytes);
     EXPECT_EQ(game.Run(relink + " --yes").m_exit, 0) << game.Err();
-    EXPECT_EQ(Read(game.m_data + "Sample Quests.OLD"), questsBytes);
-    EXPECT_NE(Read(quests).find("VANTOR Dialog Merge File"), std::string::npos);
+    EXPECT_EQ(ReadText(game.m_data + "Sample Quests.OLD"), questsBytes);
+    EXPECT_NE(ReadText(quests).find("VANTOR Dialog Merge File"), std::string::npos);
 
 #ifndef _WIN32  // no FIFOs
     // A FIFO as settings file and as master, a folder as plugin or as
@@ -317,11 +311,11 @@ TEST(Cli, OpenMWLoadOrderFromItsConfigurationChain) {
     };
     for (const auto& c : cases) {
         const CProgramRun r = Vantor(dir.Path(), c.m_args);
-        EXPECT_EQ(r.m_exit, c.m_exit) << c.m_args << "\n" << Read(err);
+        EXPECT_EQ(r.m_exit, c.m_exit) << c.m_args << "\n" << ReadText(err);
         EXPECT_NE(r.m_out.find(c.m_out), std::string::npos) << c.m_args << "\n" << r.m_out;
         if (c.m_err.empty()) continue;
         // Each problem once, by name.
-        const std::string told = Read(err);
+        const std::string told = ReadText(err);
         const auto at = told.find(c.m_err);
         EXPECT_TRUE(at != std::string::npos && told.find(c.m_err, at + 1) == std::string::npos) << c.m_args << told;
     }
@@ -353,7 +347,7 @@ TEST(OutOfMemory, ACheckTooLargeForMemoryEndsWithAMessageAndStatusOne) {
     const int status = std::system(("bash -c \"" + command + "\"").c_str());
     ASSERT_TRUE(WIFEXITED(status)) << "vantor was killed";
     EXPECT_EQ(WEXITSTATUS(status), 1);
-    const std::string err = Read(dir / "err.txt");
+    const std::string err = ReadText(dir / "err.txt");
     EXPECT_NE(err.find("Not enough memory to check the plugins."), std::string::npos) << err;
 #endif
 }

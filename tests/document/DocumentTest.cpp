@@ -97,11 +97,6 @@ struct CCleanGame : CGameFolder {
 
 enum class EMode { OpenMW, GameContentTimes, GameFileTimes };
 
-std::string Read(const std::string& path) {
-    std::string bytes;
-    return platform::ReadWholeFile(path, bytes) ? bytes : "(none)";
-}
-
 // Two masters, two plugins, file times against content order; OpenMW keeps P2.esp in a second data folder.
 struct CAgesGame : CGameFolder {
     std::string m_p2Folder;
@@ -162,13 +157,13 @@ std::vector<std::string> Outcomes(EMode mode) {
         o.m_espPath = game.m_dir.Path();
     });
     game.Run([](CVANTORDoc& doc) { doc.OnAutoRelinkDialog(); });
-    seen.push_back(Read(game.m_dir / "Repair.esp"));
+    seen.push_back(ReadText(game.m_dir / "Repair.esp"));
     game.Run([](CVANTORDoc& doc) { doc.OnAutoDeleteUnclean(); });
     std::string told;
     for (const CMessage& m : game.m_link.Messages()) told += m.m_text + "\n";
     // Each plugin is cleaned where it was found, its backup beside it.
     EXPECT_TRUE(fs::exists(game.m_p2Folder + "P2.OLD"));
-    seen.push_back(told + game.Read("P1.esp") + Read(game.m_p2Folder + "P2.esp"));
+    seen.push_back(told + game.Read("P1.esp") + ReadText(game.m_p2Folder + "P2.esp"));
     return seen;
 }
 
@@ -599,6 +594,6 @@ TEST(GameChoice, FirstStartPrefersOpenMWOnlyWithoutTheGameAndKeepsTheChoice) {
         ASSERT_TRUE(choice.Save(settings));
         EXPECT_EQ(CGameChoice::Load(settings), choice);
     }
-    EXPECT_EQ(Read(settings),
+    EXPECT_EQ(ReadText(settings),
               "[General]\r\nLoadEsms=0\r\n\r\n[Game]\r\nGame=OpenMW\r\nOpenMWConfig=/games/openmw.cfg\r\n");
 }

@@ -24,11 +24,7 @@ namespace {
 using fixtures::CFaultGuard;
 using fixtures::CScriptedLink;
 using fixtures::CTempDir;
-
-std::string Slurp(const std::string& path) {
-    std::string text;
-    return platform::ReadWholeFile(path, text) ? text : "(none)";
-}
+using fixtures::ReadText;
 
 void Spit(const std::string& path, const std::string& text) { std::ofstream(path, std::ios::binary) << text; }
 
@@ -46,7 +42,7 @@ TEST(Options, FirstStartWritesDefaultsSaveWritesValuesAndBadValuesAreRepairedInP
     COptionSet options;
     options.m_defaultOps = 1;  // overwritten by the defaults
     options.Load(path);
-    EXPECT_EQ(Slurp(path), "[Options]\r\nConflictChecks=" + Repeat("01000000", 38) + "26\r\nUncleanChecks=" +
+    EXPECT_EQ(ReadText(path), "[Options]\r\nConflictChecks=" + Repeat("01000000", 38) + "26\r\nUncleanChecks=" +
                                kUncleanDefault +
                                "\r\nDefaultOps=0707\r\nLoadEsms=0100000001\r\n"
                                "ExtractOpts=0100000001000000000000000000000002\r\n"
@@ -55,10 +51,10 @@ TEST(Options, FirstStartWritesDefaultsSaveWritesValuesAndBadValuesAreRepairedInP
     EXPECT_EQ(options, COptionSet());
     EXPECT_FALSE(options.DialogRepairEnabled());
     // Saving unchanged options at exit leaves the file as it is.
-    Spit(path, "; kept\r\n" + Slurp(path));
-    const std::string unchanged = Slurp(path);
+    Spit(path, "; kept\r\n" + ReadText(path));
+    const std::string unchanged = ReadText(path);
     EXPECT_TRUE(options.Save(path));
-    EXPECT_EQ(Slurp(path), unchanged);
+    EXPECT_EQ(ReadText(path), unchanged);
 
     options.m_conflictChecks[0] = 0;
     options.m_uncleanChecks[37] = 5;  // kept as read, though nothing uses it
@@ -71,7 +67,7 @@ TEST(Options, FirstStartWritesDefaultsSaveWritesValuesAndBadValuesAreRepairedInP
     // A text searched again moves to the front; the oldest falls off.
     for (const char* text : {"1", "2", "3", "4", "5", "3", "Caius Cosades", " padded "}) options.RememberFind(text);
     ASSERT_TRUE(options.Save(path));
-    std::string text = Slurp(path);
+    std::string text = ReadText(path);
     for (const char* part : {"; kept\r\n[Options]\r\nConflictChecks=00000000", "\r\nDefaultOps=8585\r\n",
                              "\r\nExtractOpts=0100000001000000010000000100000004\r\n", "\r\nEnable=FFFFFFFFFC\r\n",
                              "\r\nFind0=\" padded \"\r\nFind1=Caius Cosades\r\nFind2=3\r\nFind3=5\r\nFind4=4\r\n"})
@@ -80,7 +76,7 @@ TEST(Options, FirstStartWritesDefaultsSaveWritesValuesAndBadValuesAreRepairedInP
     back.Load(path);
     EXPECT_EQ(back, options);
     EXPECT_TRUE(back.DialogRepairEnabled());  // any non-zero value
-    EXPECT_EQ(Slurp(path), text);  // a valid file is not rewritten by loading it
+    EXPECT_EQ(ReadText(path), text);  // a valid file is not rewritten by loading it
 
     // A find text no ini line can hold is not saved; everything else is.
     options.m_findHistory[4] = "two\nlines";
@@ -113,7 +109,7 @@ TEST(Options, FirstStartWritesDefaultsSaveWritesValuesAndBadValuesAreRepairedInP
     EXPECT_EQ(options.m_espFilename, "Repair.esp");
     EXPECT_TRUE(options.DialogRepairEnabled());
     EXPECT_EQ(options.m_findHistory, (std::array<std::string, 5>{"Vivec", "", "ALMA", "", ""}));
-    EXPECT_EQ(Slurp(path), kept +
+    EXPECT_EQ(ReadText(path), kept +
                                "UncleanChecks=" + kUncleanDefault + "\n"
                                "DefaultOps=0707\n"
                                "LoadEsms=0000000000\n"
@@ -131,7 +127,7 @@ TEST(Options, FirstStartWritesDefaultsSaveWritesValuesAndBadValuesAreRepairedInP
         EXPECT_EQ(options.m_defaultOps, 7);
         EXPECT_FALSE(options.Save(path));
     }
-    EXPECT_EQ(Slurp(path), mine);
+    EXPECT_EQ(ReadText(path), mine);
 }
 
 TEST(OutputPath, FilesInUseAndWhatIsNoFileAreRefusedByName) {
@@ -167,7 +163,7 @@ TEST(OutputPath, FilesInUseAndWhatIsNoFileAreRefusedByName) {
         const std::string told = "ask Cannot Complete Request|" + path + why + "\nChoose another file.";
         EXPECT_EQ(link.Calls(), std::vector<std::string>{told});
     }
-    EXPECT_EQ(Slurp(plugin), "TES3 plugin");
+    EXPECT_EQ(ReadText(plugin), "TES3 plugin");
 #ifndef _WIN32
     ::close(sock);
 #endif
@@ -188,7 +184,7 @@ TEST(OutputPath, AnExistingFileIsReplacedOnlyWhenAgreedAndAPluginIsBackedUpFirst
     EXPECT_EQ(PrepareOutput(log, {}, EReplace::Ask, "Save Log As", link), log);
     EXPECT_EQ(PrepareOutput(log, {}, EReplace::Agreed, "Save Log As", link), log);
     EXPECT_EQ(link.Calls(), (std::vector<std::string>{question, question}));
-    EXPECT_EQ(Slurp(log), "old log");
+    EXPECT_EQ(ReadText(log), "old log");
 
     // A file made read-only is left alone, also for the superuser.
     fixtures::SetMode(log, 0444);
@@ -201,15 +197,15 @@ TEST(OutputPath, AnExistingFileIsReplacedOnlyWhenAgreedAndAPluginIsBackedUpFirst
     Spit(plugin, "TES3 old plugin");
     CScriptedLink backedUp;
     EXPECT_EQ(PrepareOutput(plugin, {}, EReplace::Agreed, "New Dialog Merge Plugin", backedUp), plugin);
-    EXPECT_EQ(Slurp(dir / "Other.OLD"), "TES3 old plugin");
+    EXPECT_EQ(ReadText(dir / "Other.OLD"), "TES3 old plugin");
     Spit(plugin, "TES3 newer plugin");
     CScriptedLink taken;
     taken.m_answers = {EAnswer::Cancel};
     EXPECT_EQ(PrepareOutput(plugin, {}, EReplace::Agreed, "New Dialog Merge Plugin", taken), std::nullopt);
     ASSERT_EQ(taken.Messages().size(), 1u);
     EXPECT_EQ(taken.Messages()[0].m_caption, "File Exists");
-    EXPECT_EQ(Slurp(dir / "Other.OLD"), "TES3 old plugin");
-    EXPECT_EQ(Slurp(plugin), "TES3 newer plugin");
+    EXPECT_EQ(ReadText(dir / "Other.OLD"), "TES3 old plugin");
+    EXPECT_EQ(ReadText(plugin), "TES3 newer plugin");
 }
 
 // Save Results: a cancelled chooser says nothing, a failed one says so, a
@@ -233,7 +229,7 @@ TEST(ResultsLog, AFailureTellsWhyAndLeavesTheOldLogWhole) {
     ASSERT_EQ(told.size(), 2u);
     EXPECT_EQ(told[0].m_text, "Error Selecting Save File");
     EXPECT_EQ(told[1].m_text, plugin + " is a plugin or master in use.\nChoose another file.");
-    EXPECT_EQ(Slurp(plugin), "TES3 and more");
+    EXPECT_EQ(ReadText(plugin), "TES3 and more");
 
     const std::string path = dir / "log.txt", old = "the old log\r\n";
     const std::pair<platform::EFileOp, std::string> cases[] = {
@@ -247,14 +243,14 @@ TEST(ResultsLog, AFailureTellsWhyAndLeavesTheOldLogWhole) {
         CScriptedLink link;
         EXPECT_FALSE(WriteResultsLog(path, conflict, warning, editor, link));
         EXPECT_EQ(link.Calls(), (std::vector<std::string>{"ask VANTOR|" + message}));
-        EXPECT_EQ(Slurp(path), old);
+        EXPECT_EQ(ReadText(path), old);
         EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2) << "a working file was left";
     }
     Spit(path, std::string(4096, 'x'));
     CScriptedLink link;
     ASSERT_TRUE(WriteResultsLog(path, conflict, warning, editor, link));
-    EXPECT_EQ(Slurp(path).rfind("ID,Conflict,Name,Overriding Esp File,Esp File,Original File\r\n", 0), 0u);
-    EXPECT_EQ(Slurp(path).find(std::string(8, 'x')), std::string::npos);
+    EXPECT_EQ(ReadText(path).rfind("ID,Conflict,Name,Overriding Esp File,Esp File,Original File\r\n", 0), 0u);
+    EXPECT_EQ(ReadText(path).find(std::string(8, 'x')), std::string::npos);
     EXPECT_EQ(FileErrorMessage(ENOSPC, "x.txt"), "Disk full while accessing x.txt.");
     EXPECT_EQ(FileErrorMessage(ENOENT, "/no/x.txt"), "/no/x.txt contains an invalid path.");
 }

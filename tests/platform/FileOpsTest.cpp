@@ -22,16 +22,12 @@
 using namespace vantor;
 using namespace vantor::platform;
 using vantor::fixtures::CTempDir;
+using vantor::fixtures::ReadText;
 
 namespace {
 
 void Put(const std::string& path, const std::string& bytes) {
     ASSERT_TRUE(fixtures::CPluginBuilder().Raw(bytes).Write(path));
-}
-
-std::string Get(const std::string& path) {
-    std::string out;
-    return ReadWholeFile(path, out) ? out : "<missing>";
 }
 
 std::int64_t WrittenAt(const std::string& path) { return GetFileTimes(path).value_or(CFileTimes{}).m_writeSec; }
@@ -91,7 +87,7 @@ TEST(FileOps, WorkingFilesRenamesCopiesAndWhatIsRead) {
     EXPECT_TRUE(std::filesystem::is_regular_file(FsPath(tmp.Path()) / std::filesystem::path(u8"M\u00f6rrowind \u2713") /
                                                 std::filesystem::path(u8"Caf\u00e9 \u00c6r\u00f8.esp")));
     EXPECT_EQ(ListFolder(folder), std::vector<std::string>{name});
-    EXPECT_EQ(Get(plugin), "Jello");
+    EXPECT_EQ(ReadText(plugin), "Jello");
     EXPECT_TRUE(ReadFileStart(plugin, 2, out));
     EXPECT_EQ(out, "Je");
     // Another case of the ASCII letters finds the file, spelt as on disk,
@@ -108,7 +104,7 @@ TEST(FileOps, WorkingFilesRenamesCopiesAndWhatIsRead) {
     CFile opened;
     ASSERT_TRUE(opened.Open(plugin));
     opened.Discard();
-    EXPECT_EQ(Get(plugin), "Jello");
+    EXPECT_EQ(ReadText(plugin), "Jello");
 #ifndef _WIN32  // links need a privilege on Windows
     // Opening for writing never goes through a link; a dangling link exists.
     ASSERT_EQ(::symlink(plugin.c_str(), (dir + "link.esp").c_str()), 0);
@@ -123,7 +119,7 @@ TEST(FileOps, WorkingFilesRenamesCopiesAndWhatIsRead) {
     Put(dir + "b", "B");
     EXPECT_FALSE(RenameFile(dir + "a", dir + "b", false));
     EXPECT_EQ(LastError(), EEXIST);
-    EXPECT_EQ(Get(dir + "a") + Get(dir + "b"), "AB");
+    EXPECT_EQ(ReadText(dir + "a") + ReadText(dir + "b"), "AB");
     EXPECT_TRUE(RenameFile(dir + "a", dir + "b", true));
     EXPECT_FALSE(FileExists(dir + "a"));
     EXPECT_TRUE(RenameFile(dir + "b", dir + "c", false));
@@ -136,12 +132,12 @@ TEST(FileOps, WorkingFilesRenamesCopiesAndWhatIsRead) {
     EXPECT_EQ(WrittenAt(dir + "dst"), 2222);
     EXPECT_EQ(GetFileTimes(dir + "dst").value_or(CFileTimes{}).m_accessSec, 1111);
     EXPECT_EQ(FileMode(dir + "dst"), fixtures::KeptMode(0640));
-    EXPECT_EQ(Get(dir + "dst"), Get(dir + "src"));
+    EXPECT_EQ(ReadText(dir + "dst"), ReadText(dir + "src"));
     EXPECT_FALSE(CopyFile(dir + "c", dir + "dst", false));
-    EXPECT_EQ(Get(dir + "dst").size(), std::size_t(3 << 20));
+    EXPECT_EQ(ReadText(dir + "dst").size(), std::size_t(3 << 20));
     CFileTimes given{5, 0, 6, 0};
     ASSERT_TRUE(CopyFile(dir + "c", dir + "dst", true, &given));
-    EXPECT_EQ(Get(dir + "dst"), "A");
+    EXPECT_EQ(ReadText(dir + "dst"), "A");
     EXPECT_EQ(WrittenAt(dir + "dst"), 6);
     ASSERT_TRUE(fixtures::StampFile(plugin, 1234567890));
     ASSERT_TRUE(CopyFile(plugin, plugin + ".OLD", false));
@@ -205,7 +201,7 @@ TEST(FileOps, EveryCallPassesTheSeam) {
         EXPECT_EQ(LastErrorMessage(), std::strerror(EIO)) << int(op);
     }
     EXPECT_FALSE(open.IsOpen());
-    EXPECT_EQ(Get(dir / "a"), "data");
+    EXPECT_EQ(ReadText(dir / "a"), "data");
     EXPECT_EQ(ListFolder(dir.Path()).size(), 1u);
 }
 

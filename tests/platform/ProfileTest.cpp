@@ -18,10 +18,7 @@
 namespace vantor::platform {
 namespace {
 
-std::string Slurp(const std::string& path) {
-    std::string text;
-    return platform::ReadWholeFile(path, text) ? text : "<unreadable>";
-}
+using fixtures::ReadText;
 
 CProfile Parsed(std::string_view text) {
     CProfile p;
@@ -125,7 +122,7 @@ TEST(Profile, FilesAreCreatedUpdatedAndNeverReplacedBlindly) {
             EXPECT_TRUE(failing != EFileOp::Read || CProfile().Load(path) == CProfile::ELoad::Failed);
             EXPECT_FALSE(WriteProfileString(path, "FindObj", "Find1", "x"));
         }
-        EXPECT_EQ(Slurp(path), "[FindObj]\r\nFind0=VIVEC\r\n");
+        EXPECT_EQ(ReadText(path), "[FindObj]\r\nFind0=VIVEC\r\n");
     }
 
     // The game's own file is found whatever the case of its name.
@@ -141,7 +138,7 @@ TEST(Profile, FilesAreCreatedUpdatedAndNeverReplacedBlindly) {
     struct stat link{};
     ASSERT_EQ(::lstat((dir / "link.ini").c_str(), &link), 0);
     EXPECT_TRUE(S_ISLNK(link.st_mode));
-    EXPECT_EQ(Slurp(dir / "real.ini"), "[A]\r\nk=2\r\n");
+    EXPECT_EQ(ReadText(dir / "real.ini"), "[A]\r\nk=2\r\n");
 #endif
     EXPECT_FALSE(WriteProfileString(dir / "no/such/vantor.ini", "A", "k", "v"));  // no folder to take it
 }
