@@ -243,6 +243,14 @@ TEST(Document, ChoosingReadingAndCheckingInBothModes) {
     for (const auto& t : game.m_link.ProgressTexts()) EXPECT_EQ(t.find("Extracting"), std::string::npos) << t;
     EXPECT_TRUE(doc.ResultTable(EPane::Warning)->m_rows.empty());
 
+    // The default check runs the checks the settings name, and only those
+    // (DefaultOps=0101: conflicts alone; D.esp's deleted entry is a warning).
+    for (const std::uint8_t checks : {kCheckConflicts, kCheckDeleted}) {
+        game.Option([&](COptionSet& o) { o.m_defaultOps = checks; });
+        game.Run(std::mem_fn(&CVANTORDoc::OnDefaultCheck));
+        EXPECT_EQ(doc.ResultTable(EPane::Warning)->m_rows.size(), checks == kCheckDeleted ? 1u : 0u) << int(checks);
+    }
+
     // An unknown code is reported and the worker still ends.
     game.m_link.Clear();
     ASSERT_TRUE(doc.StartOperation(42));
