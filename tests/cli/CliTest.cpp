@@ -106,6 +106,8 @@ TEST(Cli, CleanAndCleanCellsAskAndKeepBackups) {
     // Clean Cells lists before it asks, changes nothing on a dry run or
     // without an answer, keeps backups as clean does, and ends by what it did.
     EXPECT_TRUE(game.Run("clean-cells --dry-run --format json" + one).m_out.starts_with("{\"list\":\"Cells\""));
+    EXPECT_NE(game.Err().find("1 cell to clean: 0 duplicate references, 2 redundant settings, 0 junk cells"),
+              std::string::npos) << game.Err();
     const auto declined = game.Run("clean-cells" + one);
     EXPECT_EQ(declined.m_exit, 1);
     EXPECT_NE(declined.m_out.find("Redundant Ambient Light"), std::string::npos);  // listed before the question
@@ -113,7 +115,7 @@ TEST(Cli, CleanAndCleanCellsAskAndKeepBackups) {
     EXPECT_EQ(ReadText(armory), before);
     const auto cleaned = game.Run("clean-cells --yes --backup-name Kept.OLD" + one);
     EXPECT_EQ(cleaned.m_exit, 0) << game.Err();
-    EXPECT_NE(cleaned.m_out.find("1 cells cleaned, backup Kept.OLD\n"), std::string::npos) << cleaned.m_out;
+    EXPECT_NE(cleaned.m_out.find("1 cell cleaned, backup Kept.OLD\n"), std::string::npos) << cleaned.m_out;
     EXPECT_EQ(ReadText(game.m_dir / "Kept.OLD"), before);
     const std::string after = ReadText(armory);
     EXPECT_LT(after.size(), before.size());
