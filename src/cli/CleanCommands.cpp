@@ -11,6 +11,14 @@ namespace {
 
 using platform::CountOf;
 
+// Plugins are changed only when they are named, or with --active: a command
+// line naming none is wrong, never a run that changes nothing.
+bool NoPluginNamed(const CCommonOptions& options) {
+    if (!options.m_plugins.empty() || options.m_active) return false;
+    std::cerr << "vantor: name the plugins to clean, or --active\n";
+    return true;
+}
+
 struct CChangeArgs {
     CCommonOptions m_common;
     CBackupOptions m_backup;
@@ -18,6 +26,7 @@ struct CChangeArgs {
 };
 
 int RunClean(CChangeArgs args) {
+    if (NoPluginNamed(args.m_common)) return kExitUsage;
     // Deleting is never done to plugins nobody named.
     args.m_common.m_loadOrderWhenNone = false;
     CSession session(args.m_common);
@@ -73,6 +82,7 @@ struct CCellArgs {
 };
 
 int RunCleanCells(CCellArgs args) {
+    if (NoPluginNamed(args.m_common)) return kExitUsage;
     // Cleaning is never done to plugins nobody named.
     args.m_common.m_loadOrderWhenNone = false;
     const std::string format = args.m_common.m_format;

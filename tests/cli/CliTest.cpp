@@ -157,6 +157,13 @@ TEST(Cli, ExitStatusFollowsWhatWasDoneAndShowPrintsOneEntry) {
     EXPECT_NE(game.Err().find("warning: Warning: Dialog May Be Out of Order"), std::string::npos) << game.Err();
     EXPECT_EQ(warned.m_out, "repair plugin written: Repair.esp\n");
 
+    // A plugin that cannot be read beside one that can: the check runs, and
+    // the run has failed.
+    const auto partly = game.Run("check" + mod + " 'game/Data Files/Gone.esp'");
+    EXPECT_EQ(partly.m_exit, 1);
+    EXPECT_NE(partly.m_out.find("Conflicts (0)"), std::string::npos) << partly.m_out;
+    EXPECT_NE(game.Err().find("could not read game/Data Files/Gone.esp"), std::string::npos) << game.Err();
+
     // A plugin that cannot be read: nothing says the repair plugin was written
     // (the old one stays, as the merge's own test shows).
     auto unread = game.Run("relink --yes --output Repair.esp" + mod + " 'game/Data Files/Gone.esp'");
@@ -164,8 +171,10 @@ TEST(Cli, ExitStatusFollowsWhatWasDoneAndShowPrintsOneEntry) {
     EXPECT_EQ(unread.m_out, "");
     EXPECT_NE(game.Err().find("no repair plugin was written"), std::string::npos) << game.Err();
 
+    // Plugins are cleaned only when named, or with --active.
     const std::vector<std::string> usage{"check --format xml", "no-such-command", "show --yes", "show" + mod + " ROC x",
-                                         "delete --yes" + mod + " XYZ x", "relink --output Repair.esp"};
+                                         "delete --yes" + mod + " XYZ x", "relink --output Repair.esp",
+                                         "clean --yes", "clean-cells --yes"};
     for (const std::string& args : usage) EXPECT_EQ(game.Run(args).m_exit, 2) << args << "\n" << game.Err();
     EXPECT_EQ(game.Run("check --help").m_exit, 0);
 
