@@ -94,7 +94,7 @@ record_set() {
     run "$set" extract "$vantor" extract "${common[@]}" "${paths[@]}"
 
     local format flags name
-    for format in text csv json; do
+    for format in text csv log json; do
         for flags in "" --conflicts --deleted --unclean --all "--deleted --unclean" "--all --no-masters"; do
             name="check${flags// /}-$format"
             # shellcheck disable=SC2086
@@ -129,7 +129,8 @@ record_set() {
     run "$set" find-json "$vantor" find sample --format json "${common[@]}" "${paths[@]}"
     run "$set" find-text "$vantor" find sample --format text "${common[@]}" "${paths[@]}"
 
-    # show: every 40th entry of the plugin listing whose ID holds no comma.
+    # show: every 40th entry of the plugin listing whose ID holds no comma
+    # (read from the log's lines, where every cell is as it is).
     local n=0
     while IFS=, read -r tag desc id file original extra; do
         [ -n "$extra" ] && continue
@@ -138,7 +139,7 @@ record_set() {
         run "$set" "show-$n" "$vantor" show "$data/$file" "$tag" "$id"
         run "$set" "show-$n-hex" "$vantor" show --hex "$data/$file" "$tag" "$id"
         run "$set" "show-$n-json" "$vantor" show --format json "$data/$file" "$tag" "$id"
-    done < <(tail -n +2 "$out/$set/list-csv.out" | tr -d '\r')
+    done < <(tail -n +2 "$out/$set/list-log.out" | tr -d '\r')
 
     # clean on a copy: what it says and the files it leaves.
     fresh "$set"
@@ -156,7 +157,7 @@ record_set() {
         k=$((k + 1))
         [ "$k" -le 3 ] || break
         run "$set" "delete-$k" "$vantor" delete --yes "${common[@]}" "$data/$file" "$tag" "$id"
-    done < <(sed -n '/^ID,Warning/,/^ID,Entry Type/p' "$out/$set/check--all-csv.out" | tr -d '\r' | sed '1d;$d')
+    done < <(sed -n '/^ID,Warning/,/^ID,Entry Type/p' "$out/$set/check--all-log.out" | tr -d '\r' | sed '1d;$d')
     run "$set" delete-missing "$vantor" delete --yes "${common[@]}" "$data/${plugins[0]}" MISC no_such_entry
     checksums "$data" >"$out/$set/delete.files"
 
