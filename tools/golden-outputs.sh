@@ -108,10 +108,11 @@ record_set() {
     done
     run "$set" single-versus "$vantor" check --all --format csv --single-versus "$data/${plugins[0]}" "${common[@]}" \
         "${paths[@]:1}"
-    run "$set" check-log "$vantor" check --all --log "$work/log-$set.txt" "${common[@]}" "${paths[@]}"
-    cp "$work/log-$set.txt" "$out/$set/check-log.txt" 2>/dev/null
-    run "$set" global-changes-log "$vantor" global-changes --log "$work/glog-$set.txt" "${common[@]}" "${paths[@]}"
-    cp "$work/glog-$set.txt" "$out/$set/global-changes-log.txt" 2>/dev/null
+    # The results log --log writes ("-log" alone names --format log's output).
+    run "$set" check-log-file "$vantor" check --all --log "$work/log-$set.txt" "${common[@]}" "${paths[@]}"
+    cp "$work/log-$set.txt" "$out/$set/check-log-file.txt" 2>/dev/null
+    run "$set" global-changes-log-file "$vantor" global-changes --log "$work/glog-$set.txt" "${common[@]}" "${paths[@]}"
+    cp "$work/glog-$set.txt" "$out/$set/global-changes-log-file.txt" 2>/dev/null
     for p in "${plugins[@]:0:3}"; do
         run "$set" "list-file-${p// /_}" "$vantor" list --file "$p" --format csv "${common[@]}" "${paths[@]}"
     done
