@@ -44,7 +44,7 @@ _vantor() {
 
     local help
     help=$(_vantor_help "$command" "$program")
-    # An option that takes a value: "  --format TEXT:{text,csv,json}=text".
+    # An option that takes a value: "  --format TEXT:{text,csv,log,json}=text".
     local valueLine
     valueLine=$(printf '%s\n' "$help" | grep -E -- "^  (-[a-z],)?$prev (TEXT|INT|UINT|FLOAT|NUMBER)" | head -n 1)
     if [[ $prev == -* && -n $valueLine ]]; then

@@ -94,7 +94,7 @@ record_set() {
     run "$set" extract "$vantor" extract "${common[@]}" "${paths[@]}"
 
     local format flags name
-    for format in text csv json; do
+    for format in text csv log json; do
         for flags in "" --conflicts --deleted --unclean --all "--deleted --unclean" "--all --no-masters"; do
             name="check${flags// /}-$format"
             # shellcheck disable=SC2086
@@ -108,10 +108,11 @@ record_set() {
     done
     run "$set" single-versus "$vantor" check --all --format csv --single-versus "$data/${plugins[0]}" "${common[@]}" \
         "${paths[@]:1}"
-    run "$set" check-log "$vantor" check --all --log "$work/log-$set.txt" "${common[@]}" "${paths[@]}"
-    cp "$work/log-$set.txt" "$out/$set/check-log.txt" 2>/dev/null
-    run "$set" global-changes-log "$vantor" global-changes --log "$work/glog-$set.txt" "${common[@]}" "${paths[@]}"
-    cp "$work/glog-$set.txt" "$out/$set/global-changes-log.txt" 2>/dev/null
+    # The results log --log writes ("-log" alone names --format log's output).
+    run "$set" check-log-file "$vantor" check --all --log "$work/log-$set.txt" "${common[@]}" "${paths[@]}"
+    cp "$work/log-$set.txt" "$out/$set/check-log-file.txt" 2>/dev/null
+    run "$set" global-changes-log-file "$vantor" global-changes --log "$work/glog-$set.txt" "${common[@]}" "${paths[@]}"
+    cp "$work/glog-$set.txt" "$out/$set/global-changes-log-file.txt" 2>/dev/null
     for p in "${plugins[@]:0:3}"; do
         run "$set" "list-file-${p// /_}" "$vantor" list --file "$p" --format csv "${common[@]}" "${paths[@]}"
     done
@@ -129,7 +130,8 @@ record_set() {
     run "$set" find-json "$vantor" find sample --format json "${common[@]}" "${paths[@]}"
     run "$set" find-text "$vantor" find sample --format text "${common[@]}" "${paths[@]}"
 
-    # show: every 40th entry of the plugin listing whose ID holds no comma.
+    # show: every 40th entry of the plugin listing whose ID holds no comma
+    # (read from the log's lines, where every cell is as it is).
     local n=0
     while IFS=, read -r tag desc id file original extra; do
         [ -n "$extra" ] && continue
@@ -138,7 +140,7 @@ record_set() {
         run "$set" "show-$n" "$vantor" show "$data/$file" "$tag" "$id"
         run "$set" "show-$n-hex" "$vantor" show --hex "$data/$file" "$tag" "$id"
         run "$set" "show-$n-json" "$vantor" show --format json "$data/$file" "$tag" "$id"
-    done < <(tail -n +2 "$out/$set/list-csv.out" | tr -d '\r')
+    done < <(tail -n +2 "$out/$set/list-log.out" | tr -d '\r')
 
     # clean on a copy: what it says and the files it leaves.
     fresh "$set"
@@ -156,7 +158,7 @@ record_set() {
         k=$((k + 1))
         [ "$k" -le 3 ] || break
         run "$set" "delete-$k" "$vantor" delete --yes "${common[@]}" "$data/$file" "$tag" "$id"
-    done < <(sed -n '/^ID,Warning/,/^ID,Entry Type/p' "$out/$set/check--all-csv.out" | tr -d '\r' | sed '1d;$d')
+    done < <(sed -n '/^ID,Warning/,/^ID,Entry Type/p' "$out/$set/check--all-log.out" | tr -d '\r' | sed '1d;$d')
     run "$set" delete-missing "$vantor" delete --yes "${common[@]}" "$data/${plugins[0]}" MISC no_such_entry
     checksums "$data" >"$out/$set/delete.files"
 

@@ -98,7 +98,7 @@ expect() {
 expect $'check\nclean\nclean-cells' vantor c
 expect $'--help\n--hex' vantor show --h
 expect $'--format' vantor check --form
-expect $'csv\njson\ntext' vantor check --format ""
+expect $'csv\njson\nlog\ntext' vantor check --format ""
 expect $'Data Files/A Mod.esp\nData Files/B Master.ESM' vantor check --quiet "Data Files/"
 expect $'Data Files' vantor relink --output Dat
 exit $failed

@@ -50,6 +50,7 @@ cp -a "$work/sample" "$work/linux" && cp -a "$work/sample" "$work/windows" || ex
 plugins=("Data Files/Sample Armory.esp" "Data Files/Sample Quests.esp" "Data Files/Sample Tweaks.esp")
 commands=(
     "check --all --format csv"
+    "check --all --format log"
     "check --conflicts --format csv --active"
     "find sample --format csv"
     "find sample_trader --whole-word --format text"

@@ -16,14 +16,19 @@ struct CCheckArgs {
     std::string m_file;
 };
 
-// Prints the three lists in the chosen format; csv is the results log.
+// Prints the three lists in the chosen format; log is the results log, csv
+// the same lists one after the other, each with its header line.
 void PrintResults(CVANTORDoc& doc, const std::string& format) {
     const CResultTable& conflict = *doc.ResultTable(EPane::Conflict);
     const CResultTable& warning = *doc.ResultTable(EPane::Warning);
     const CResultTable& editor = *doc.ResultTable(EPane::Editor);
-    if (format == "csv") {
+    if (format == "log") {
         auto write = [](std::string_view bytes) { return bool(std::cout.write(bytes.data(), std::streamsize(bytes.size()))); };
         WriteLogList(conflict, {}, write) && WriteLogList(warning, {}, write) && WriteLogList(editor, {}, write);
+        return;
+    }
+    if (format == "csv") {
+        for (const CResultTable* table : {&conflict, &warning, &editor}) PrintTable(std::cout, *table, format, {});
         return;
     }
     if (format == "json") {

@@ -3,10 +3,21 @@
 
 #include "cli/Common.h"
 #include "cli/Json.h"
+#include "platform/Text.h"
 
 namespace vantor::cli {
 
 namespace {
+
+using platform::CountOf;
+
+// Plugins are changed only when they are named, or with --active: a command
+// line naming none is wrong, never a run that changes nothing.
+bool NoPluginNamed(const CCommonOptions& options) {
+    if (!options.m_plugins.empty() || options.m_active) return false;
+    std::cerr << "vantor: name the plugins to clean, or --active\n";
+    return true;
+}
 
 struct CChangeArgs {
     CCommonOptions m_common;
@@ -15,6 +26,7 @@ struct CChangeArgs {
 };
 
 int RunClean(CChangeArgs args) {
+    if (NoPluginNamed(args.m_common)) return kExitUsage;
     // Deleting is never done to plugins nobody named.
     args.m_common.m_loadOrderWhenNone = false;
     CSession session(args.m_common);
@@ -25,14 +37,16 @@ int RunClean(CChangeArgs args) {
     const CFileList files = session.Doc().Files();
     for (const CLoadedFile* item : files.Loaded())
         if (const auto& file = item->m_file; !file->RemovedEntries().empty())
-            std::cout << DisplayText(file->FileName()) << ": " << file->RemovedEntries().size() << " unclean entries deleted"
+            std::cout << DisplayText(file->FileName()) << ": "
+                      << CountOf(file->RemovedEntries().size(), "unclean entry", "unclean entries") << " deleted"
                       << (file->BackupPath().empty() ? "" : ", backup " + DisplayText(file->BackupPath())) << "\n";
     int status = session.ExitStatus();
     if (!result.m_confirmed) {
         std::cerr << "vantor: nothing was deleted: the clean was not confirmed\n";
         status = kExitFailed;
     } else if (result.m_failed || result.m_stopped) {
-        std::cerr << "vantor: " << result.m_deleted << " of " << result.m_unclean << " unclean entries deleted\n";
+        std::cerr << "vantor: " << result.m_deleted << " of "
+                  << CountOf(result.m_unclean, "unclean entry", "unclean entries") << " deleted\n";
         status = kExitFailed;
     }
     return status;
@@ -68,6 +82,7 @@ struct CCellArgs {
 };
 
 int RunCleanCells(CCellArgs args) {
+    if (NoPluginNamed(args.m_common)) return kExitUsage;
     // Cleaning is never done to plugins nobody named.
     args.m_common.m_loadOrderWhenNone = false;
     const std::string format = args.m_common.m_format;
@@ -92,34 +107,39 @@ int RunCleanCells(CCellArgs args) {
     // Machine-readable output stays alone on stdout.
     std::ostream& report = format == "text" ? std::cout : std::cerr;
     if (result->m_stopped) {
-        std::cerr << "vantor: stopped: " << result->m_cleaned << " of " << result->m_cells << " cells cleaned\n";
+        std::cerr << "vantor: stopped: " << result->m_cleaned << " of " << CountOf(result->m_cells, "cell", "cells")
+                  << " cleaned\n";
         return kExitFailed;
     }
     if (args.m_dryRun) {
-        report << result->m_cells << " cells to clean: " << result->m_duplicates << " duplicate references, "
-               << result->m_settings << " redundant settings, " << result->m_junk << " junk cells (nothing was changed)\n";
+        report << CountOf(result->m_cells, "cell", "cells") << " to clean: "
+               << CountOf(result->m_duplicates, "duplicate reference", "duplicate references") << ", "
+               << CountOf(result->m_settings, "redundant setting", "redundant settings") << ", "
+               << CountOf(result->m_junk, "junk cell", "junk cells") << " (nothing was changed)\n";
         for (const auto& name : result->m_missingMasters)
             std::cerr << "vantor: warning: " << DisplayText(name) << " is not loaded: its references are kept\n";
         if (result->m_unjudged)
-            std::cerr << "vantor: warning: " << result->m_unjudged
-                      << " cells could not be judged (data not extracted, or damaged) and are left alone\n";
+            std::cerr << "vantor: warning: " << CountOf(result->m_unjudged, "cell", "cells")
+                      << " could not be judged (data not extracted, or damaged) and "
+                      << platform::Plural(result->m_unjudged, "is", "are") << " left alone\n";
         return status;
     }
     if (result->m_cells == 0) return status;
     const CFileList files = session.Doc().Files();
     for (const CLoadedFile* item : files.Loaded())
         if (const auto& file = item->m_file; !file->RewrittenEntries().empty() || !file->RemovedEntries().empty())
-            report << DisplayText(file->FileName()) << ": " << file->RewrittenEntries().size() + file->RemovedEntries().size()
-                   << " cells cleaned, backup " << DisplayText(file->BackupPath()) << "\n";
+            report << DisplayText(file->FileName()) << ": "
+                   << CountOf(file->RewrittenEntries().size() + file->RemovedEntries().size(), "cell", "cells")
+                   << " cleaned, backup " << DisplayText(file->BackupPath()) << "\n";
     if (!result->m_confirmed) {
         std::cerr << "vantor: nothing was cleaned: the cleaning was not confirmed\n";
         return kExitFailed;
     }
     if (result->m_failed) {
-        std::cerr << "vantor: " << result->m_cleaned << " of " << result->m_cells << " cells cleaned\n";
+        std::cerr << "vantor: " << result->m_cleaned << " of " << CountOf(result->m_cells, "cell", "cells") << " cleaned\n";
         return kExitFailed;
     }
-    report << result->m_cleaned << " cells cleaned\n";
+    report << CountOf(result->m_cleaned, "cell", "cells") << " cleaned\n";
     return status;
 }
 

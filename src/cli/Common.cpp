@@ -33,7 +33,7 @@ void AddCommonOptions(CLI::App& command, CCommonOptions& o, bool pluginsRequired
     command.add_flag("--yes,-y", o.m_yes, "Answer Yes to every question");
     command.add_flag("--quiet,-q", o.m_quiet, "No progress display");
     command.add_option("--format", o.m_format, "Output format")
-        ->check(CLI::IsMember({"text", "csv", "json"}))
+        ->check(CLI::IsMember({"text", "csv", "log", "json"}))
         ->capture_default_str();
     auto* plugins = command.add_option("plugins", o.m_plugins, "Plugin files to examine");
     if (pluginsRequired) plugins->required();
@@ -160,17 +160,37 @@ namespace {
 bool IsFileColumn(const std::string& header) { return header.ends_with("File"); }
 }  // namespace
 
+void WriteCsvField(std::ostream& out, std::string_view cell) {
+    if (cell.find_first_of(",\"\r\n") == std::string_view::npos) {
+        out << cell;
+        return;
+    }
+    std::string quoted = "\"";
+    for (const char c : cell) {
+        if (c == '"') quoted += '"';
+        quoted += c;
+    }
+    out << quoted << '"';
+}
+
 void PrintTable(std::ostream& out, const CTableView& table, const std::string& format, const std::string& name) {
     const std::vector<std::string>& header = table.m_header;
     const std::size_t columns = header.size();
-    if (format == "csv") {
-        // Exactly the results log's lines: bytes as they are, CR LF.
-        for (std::size_t c = 0; c < columns; ++c) out << (c ? "," : "") << header[c];
-        out << "\r\n";
-        for (std::size_t r = 0; r < table.m_rows; ++r) {
-            for (std::size_t c = 0; c < columns; ++c) out << (c ? "," : "") << table.m_cell(r, c);
+    if (format == "csv" || format == "log") {
+        // Bytes as they are, CR LF. The log's lines join cells as they are,
+        // so a comma inside one splits it; csv quotes such a cell.
+        auto line = [&](auto&& cell) {
+            for (std::size_t c = 0; c < columns; ++c) {
+                if (c) out << ',';
+                if (format == "csv")
+                    WriteCsvField(out, cell(c));
+                else
+                    out << cell(c);
+            }
             out << "\r\n";
-        }
+        };
+        line([&](std::size_t c) { return std::string_view(header[c]); });
+        for (std::size_t r = 0; r < table.m_rows; ++r) line([&](std::size_t c) { return table.m_cell(r, c); });
         return;
     }
     if (format == "json") {

@@ -117,16 +117,22 @@ extern const std::vector<CAddCommands> kCommandAreas;
 // of entries has it.
 std::string RecordTag(const std::string& argument);
 
-// Writes a result table as text (aligned), csv (the log's format) or json.
-// File columns are printed as the file system has the names, the other
-// cells as the plugin's text; `name` is display text.
 // Any table of texts: a header and a cell for each row and column.
 struct CTableView {
     const std::vector<std::string>& m_header;
     std::size_t m_rows = 0;
     std::function<std::string_view(std::size_t row, std::size_t column)> m_cell;
 };
+// Writes a table as text (aligned columns), csv (RFC 4180: a cell holding a
+// comma, a quote or a line break is quoted, its quotes doubled), log (the
+// results log's lines, cells joined as they are) or json. csv and log keep
+// the cells' bytes and end lines with CR LF. In text and json, file columns
+// are printed as the file system has the names, the other cells as the
+// plugin's text; `name` is display text.
 void PrintTable(std::ostream& out, const CTableView& table, const std::string& format, const std::string& name);
 void PrintTable(std::ostream& out, const CResultTable& table, const std::string& format, const std::string& name);
+
+// One csv field: `cell` as it is, or quoted with its quotes doubled.
+void WriteCsvField(std::ostream& out, std::string_view cell);
 
 }  // namespace vantor::cli

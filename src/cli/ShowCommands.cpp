@@ -8,6 +8,7 @@
 #include "editor/EntryRows.h"
 #include "editor/HexLayout.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 namespace vantor::cli {
 
@@ -72,7 +73,7 @@ void PrintHex(const CEntry& entry, const std::string& format, const std::string&
         std::cout << "\n";
         return;
     }
-    std::cout << title << " (" << layout.Size() << " bytes)\n";
+    std::cout << title << " (" << platform::CountOf(layout.Size(), "byte", "bytes") << ")\n";
     for (std::size_t line = 0; line < layout.LineCount(); ++line) {
         std::string chars = layout.CharText(line);
         for (char& c : chars)

@@ -13,6 +13,7 @@
 #include "format/PluginFile.h"
 #include "platform/Console.h"
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 namespace {
 
@@ -109,9 +110,11 @@ int RunExtract(const cli::CCommonOptions& options) {
     } else {
         for (const CLoadedFile* f : loaded)
             std::cout << (f->m_role == EFileRole::MasterPlugin ? "master plugin " : "plugin ")
-                      << cli::DisplayText(f->m_name) << ": " << describe(*f->m_file) << " entries\n";
+                      << cli::DisplayText(f->m_name) << ": " << platform::CountOf(describe(*f->m_file), "entry", "entries")
+                      << "\n";
         for (const CPluginFile* m : masters)
-            std::cout << "master " << cli::DisplayText(m->FileName()) << ": " << describe(*m) << " entries\n";
+            std::cout << "master " << cli::DisplayText(m->FileName()) << ": "
+                      << platform::CountOf(describe(*m), "entry", "entries") << "\n";
     }
     return status;
 }

@@ -27,4 +27,15 @@ std::string PercentText(std::string_view prefix, std::uint64_t done, std::uint64
     return std::string(prefix) + std::to_string(total ? done * 100 / total : 0) + "% complete";
 }
 
+std::string_view Plural(std::uint64_t n, std::string_view one, std::string_view many) { return n == 1 ? one : many; }
+
+std::string CountOf(std::uint64_t n, std::string_view one, std::string_view many) {
+    return CountOf(std::to_string(n), n, one, many);
+}
+
+std::string CountOf(std::string_view digits, std::uint64_t n, std::string_view one, std::string_view many) {
+    std::string text(digits);
+    return text.append(" ").append(Plural(n, one, many));
+}
+
 }  // namespace vantor::platform

@@ -17,4 +17,12 @@ std::string LowerAscii(std::string_view text);
 // steps done (integer division, 0 for no steps), then "% complete".
 std::string PercentText(std::string_view prefix, std::uint64_t done, std::uint64_t total);
 
+// The word that agrees with a count: `one` for exactly one, `many` for any
+// other count, none included ("1 cell is", "0 cells are").
+std::string_view Plural(std::uint64_t n, std::string_view one, std::string_view many);
+// The count and its noun: "1 cell", "3 cells". `digits` is the count as it
+// is shown, when the caller groups its digits.
+std::string CountOf(std::uint64_t n, std::string_view one, std::string_view many);
+std::string CountOf(std::string_view digits, std::uint64_t n, std::string_view one, std::string_view many);
+
 }  // namespace vantor::platform

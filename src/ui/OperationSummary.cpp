@@ -1,5 +1,9 @@
 #include "OperationSummary.h"
 
+#include <QLocale>
+
+#include "platform/Text.h"
+
 namespace vantor {
 
 namespace {
@@ -23,12 +27,12 @@ std::string ExtractionText(const CExtractionCount& read) {
     std::string text;
     auto add = [&](const std::string& part) { text += (text.empty() ? "" : ", ") + part; };
     if (read.m_plugins || read.m_masters) {
-        if (read.m_plugins) add(CountOf(read.m_plugins, "plugin", "plugins"));
-        if (read.m_masters) add(CountOf(read.m_masters, "master", "masters"));
+        if (read.m_plugins) add(GroupedCount(read.m_plugins, "plugin", "plugins"));
+        if (read.m_masters) add(GroupedCount(read.m_masters, "master", "masters"));
         text += " read";
     }
-    if (read.m_unreadable) add(CountOf(read.m_unreadable, "file", "files") + " could not be read");
-    if (read.m_left) add(CountOf(read.m_left, "chosen plugin", "chosen plugins") + " not read yet");
+    if (read.m_unreadable) add(GroupedCount(read.m_unreadable, "file", "files") + " could not be read");
+    if (read.m_left) add(GroupedCount(read.m_left, "chosen plugin", "chosen plugins") + " not read yet");
     return text;
 }
 
@@ -36,8 +40,9 @@ std::string CleanText(const CAutoCleanResult& clean, bool stopped) {
     if (!clean.m_confirmed) return "Auto clean cancelled: nothing deleted";
     std::string text = stopped ? "Auto clean stopped: " : "Auto clean: ";
     if (!stopped && clean.m_unclean == 0) return text + "no unclean entries found";
-    text += CountOf(clean.m_deleted, "entry", "entries") + " deleted from " + CountOf(clean.m_plugins, "plugin", "plugins");
-    if (clean.m_failed) text += ", " + std::to_string(clean.m_failed) + " could not be deleted";
+    text += GroupedCount(clean.m_deleted, "entry", "entries") + " deleted from " +
+            GroupedCount(clean.m_plugins, "plugin", "plugins");
+    if (clean.m_failed) text += ", " + Grouped(clean.m_failed) + " could not be deleted";
     return text;
 }
 
@@ -47,8 +52,8 @@ std::string RelinkText(const std::optional<CRelinkResult>& relink, bool stopped)
     const std::string name = relink->m_espFilename.value_or("");
     switch (relink->m_outcome) {
         case E::Written:
-            return "Repair plugin written: " + name + " (" + CountOf(relink->m_topics, "topic", "topics") + ", " +
-                   CountOf(relink->m_responses, "response", "responses") + ")";
+            return "Repair plugin written: " + name + " (" + GroupedCount(relink->m_topics, "topic", "topics") + ", " +
+                   GroupedCount(relink->m_responses, "response", "responses") + ")";
         case E::Stopped: return "Dialog repair stopped: no repair plugin written";
         case E::Declined: return "Dialog repair ended on your answer: no repair plugin written";
         case E::OpenFailed: return "Dialog repair failed: a file could not be read, no repair plugin written";
@@ -83,20 +88,22 @@ std::string Label(const COperationOutcome& outcome, const std::string& command) 
 }
 
 std::string CellCleanText(const CCellCleanResult& cells, bool stopped) {
-    const std::string found = CountOf(cells.m_cells, "cell", "cells");
-    if (stopped) return "Clean Cells stopped: " + std::to_string(cells.m_cleaned) + " of " + found + " cleaned";
+    const std::string found = GroupedCount(cells.m_cells, "cell", "cells");
+    if (stopped) return "Clean Cells stopped: " + Grouped(cells.m_cleaned) + " of " + found + " cleaned";
     if (cells.m_cells == 0) return "Clean Cells: no cells to clean";
     if (!cells.m_confirmed) return "Clean Cells: " + found + " to clean, nothing changed";
     if (cells.m_failed)
-        return "Clean Cells: " + std::to_string(cells.m_cleaned) + " of " + found + " cleaned, " +
-               std::to_string(cells.m_failed) + " could not be";
-    return "Clean Cells: " + CountOf(cells.m_cleaned, "cell", "cells") + " cleaned";
+        return "Clean Cells: " + Grouped(cells.m_cleaned) + " of " + found + " cleaned, " +
+               Grouped(cells.m_failed) + " could not be";
+    return "Clean Cells: " + GroupedCount(cells.m_cleaned, "cell", "cells") + " cleaned";
 }
 
 }  // namespace
 
-std::string CountOf(std::size_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
+std::string Grouped(std::size_t n) { return QLocale().toString(qulonglong(n)).toStdString(); }
+
+std::string GroupedCount(std::size_t n, const char* one, const char* many) {
+    return platform::CountOf(Grouped(n), n, one, many);
 }
 
 std::string OperationSummary(const COperationOutcome& outcome, const std::string& command) {
@@ -111,9 +118,9 @@ std::string OperationSummary(const COperationOutcome& outcome, const std::string
         case EOperation::Check:
         case EOperation::ExtractCheck:
             if (outcome.m_checks & kCheckConflicts)
-                counts = CountOf(Rows(outcome, EPane::Conflict), "conflict", "conflicts");
+                counts = GroupedCount(Rows(outcome, EPane::Conflict), "conflict", "conflicts");
             if (outcome.m_checks & (kCheckDeleted | kCheckUnclean))
-                counts += (counts.empty() ? "" : ", ") + CountOf(Rows(outcome, EPane::Warning), "warning", "warnings");
+                counts += (counts.empty() ? "" : ", ") + GroupedCount(Rows(outcome, EPane::Warning), "warning", "warnings");
             break;
         case EOperation::Clean:
         case EOperation::ExtractClean:
@@ -125,16 +132,16 @@ std::string OperationSummary(const COperationOutcome& outcome, const std::string
             break;
         case EOperation::Find:
         case EOperation::ExtractFind:
-            counts = CountOf(Rows(outcome, EPane::Editor), "entry", "entries");
+            counts = GroupedCount(Rows(outcome, EPane::Editor), "entry", "entries");
             if (!stopped) counts = Rows(outcome, EPane::Editor) ? counts + " found" : "nothing found";
             break;
         case EOperation::GlobalChanges:
         case EOperation::ExtractGlobalChanges:
-            counts = CountOf(Rows(outcome, EPane::Editor), "global change", "global changes");
+            counts = GroupedCount(Rows(outcome, EPane::Editor), "global change", "global changes");
             break;
         case EOperation::EditorSetUp:
         case EOperation::ExtractEditorSetUp:
-            counts = CountOf(Rows(outcome, EPane::Editor), "entry", "entries");
+            counts = GroupedCount(Rows(outcome, EPane::Editor), "entry", "entries");
             break;
         case EOperation::Relink:
             return RelinkText(outcome.m_relink, stopped);
@@ -155,7 +162,7 @@ std::string OperationSummary(const COperationOutcome& outcome, const std::string
     std::string text = label + (counts.empty() ? "" : ": " + counts);
     // Files that could not be read are worth a word beside the counts.
     if (outcome.m_extraction && outcome.m_extraction->m_unreadable)
-        text += " (" + CountOf(outcome.m_extraction->m_unreadable, "file", "files") + " could not be read)";
+        text += " (" + GroupedCount(outcome.m_extraction->m_unreadable, "file", "files") + " could not be read)";
     return text;
 }
 

@@ -13,7 +13,10 @@ namespace vantor {
 // which the outcome alone cannot tell apart.
 std::string OperationSummary(const COperationOutcome& outcome, const std::string& command = {});
 
-// "1 conflict", "3 conflicts".
-std::string CountOf(std::size_t n, const char* one, const char* many);
+// A count as the window shows it: digits grouped as in the list captions
+// ("1,234" in an English locale), as UTF-8.
+std::string Grouped(std::size_t n);
+// "1 conflict", "1,234 conflicts".
+std::string GroupedCount(std::size_t n, const char* one, const char* many);
 
 }  // namespace vantor

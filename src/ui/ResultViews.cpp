@@ -235,8 +235,8 @@ void CResultView::DeleteCells(const std::set<std::pair<int, int>>& cells) {
         return;
     }
     if (outcome.m_deleted > 0)
-        m_frame.ShowOutcome(QString::fromStdString("Delete: " + CountOf(std::size_t(outcome.m_deleted), "entry", "entries") +
-                                                   " deleted"));
+        m_frame.ShowOutcome(
+            QString::fromStdString("Delete: " + GroupedCount(std::size_t(outcome.m_deleted), "entry", "entries") + " deleted"));
     if (outcome.m_rows.empty()) return;
     m_model.RemoveRows(outcome.m_rows);
     viewport()->update();

@@ -106,6 +106,8 @@ TEST(Cli, CleanAndCleanCellsAskAndKeepBackups) {
     // Clean Cells lists before it asks, changes nothing on a dry run or
     // without an answer, keeps backups as clean does, and ends by what it did.
     EXPECT_TRUE(game.Run("clean-cells --dry-run --format json" + one).m_out.starts_with("{\"list\":\"Cells\""));
+    EXPECT_NE(game.Err().find("1 cell to clean: 0 duplicate references, 2 redundant settings, 0 junk cells"),
+              std::string::npos) << game.Err();
     const auto declined = game.Run("clean-cells" + one);
     EXPECT_EQ(declined.m_exit, 1);
     EXPECT_NE(declined.m_out.find("Redundant Ambient Light"), std::string::npos);  // listed before the question
@@ -113,7 +115,7 @@ TEST(Cli, CleanAndCleanCellsAskAndKeepBackups) {
     EXPECT_EQ(ReadText(armory), before);
     const auto cleaned = game.Run("clean-cells --yes --backup-name Kept.OLD" + one);
     EXPECT_EQ(cleaned.m_exit, 0) << game.Err();
-    EXPECT_NE(cleaned.m_out.find("1 cells cleaned, backup Kept.OLD\n"), std::string::npos) << cleaned.m_out;
+    EXPECT_NE(cleaned.m_out.find("1 cell cleaned, backup Kept.OLD\n"), std::string::npos) << cleaned.m_out;
     EXPECT_EQ(ReadText(game.m_dir / "Kept.OLD"), before);
     const std::string after = ReadText(armory);
     EXPECT_LT(after.size(), before.size());
@@ -141,6 +143,7 @@ TEST(Cli, ExitStatusFollowsWhatWasDoneAndShowPrintsOneEntry) {
     plugin.Header({"Base.esm"}).Record("MISC", {Name("rock"), Sub("DATA", I32(1))});
     plugin.Record("MISC", {Name("Caf\xE9 rock"), Sub("DATA", I32(1))});
     plugin.Record("MISC", {Name("hex"), Sub("DATA", I32(-1))});
+    plugin.Record("MISC", {Name("a \"b\",\nc"), Sub("DATA", I32(1))});
     plugin.Record("DIAL", {Name("T"), Sub("DATA", std::string(1, '\0'))}).Record("INFO", Info("p", "m2", "", "P"));
     plugin.Record("NPC_", {Name("B\xE9la"), Sub("FNAM", Z("Bela")), Sub("INTV", I32(-1)),
                            Sub("NPCO", I32(2) + Fixed("gold_001", 32))});
@@ -155,6 +158,13 @@ TEST(Cli, ExitStatusFollowsWhatWasDoneAndShowPrintsOneEntry) {
     EXPECT_NE(game.Err().find("warning: Warning: Dialog May Be Out of Order"), std::string::npos) << game.Err();
     EXPECT_EQ(warned.m_out, "repair plugin written: Repair.esp\n");
 
+    // A plugin that cannot be read beside one that can: the check runs, and
+    // the run has failed.
+    const auto partly = game.Run("check" + mod + " 'game/Data Files/Gone.esp'");
+    EXPECT_EQ(partly.m_exit, 1);
+    EXPECT_NE(partly.m_out.find("Conflicts (0)"), std::string::npos) << partly.m_out;
+    EXPECT_NE(game.Err().find("could not read game/Data Files/Gone.esp"), std::string::npos) << game.Err();
+
     // A plugin that cannot be read: nothing says the repair plugin was written
     // (the old one stays, as the merge's own test shows).
     auto unread = game.Run("relink --yes --output Repair.esp" + mod + " 'game/Data Files/Gone.esp'");
@@ -162,13 +172,20 @@ TEST(Cli, ExitStatusFollowsWhatWasDoneAndShowPrintsOneEntry) {
     EXPECT_EQ(unread.m_out, "");
     EXPECT_NE(game.Err().find("no repair plugin was written"), std::string::npos) << game.Err();
 
+    // Plugins are cleaned only when named, or with --active.
     const std::vector<std::string> usage{"check --format xml", "no-such-command", "show --yes", "show" + mod + " ROC x",
-                                         "delete --yes" + mod + " XYZ x", "relink --output Repair.esp"};
+                                         "delete --yes" + mod + " XYZ x", "relink --output Repair.esp",
+                                         "clean --yes", "clean-cells --yes"};
     for (const std::string& args : usage) EXPECT_EQ(game.Run(args).m_exit, 2) << args << "\n" << game.Err();
     EXPECT_EQ(game.Run("check --help").m_exit, 0);
 
     const auto list = game.Run("list --file Café.esp" + mod);
     EXPECT_NE(list.m_out.find("MISC  Misc. Items Entry  Café rock  Café.esp"), std::string::npos) << list.m_out;
+    // csv quotes a cell holding a comma, a quote or a line break and doubles
+    // its quotes; the log's format joins the cells as they are.
+    const std::string row = "MISC,Misc. Items Entry,";
+    EXPECT_NE(game.Run("list --format csv" + mod).m_out.find(row + "\"a \"\"b\"\",\nc\",Caf"), std::string::npos);
+    EXPECT_NE(game.Run("list --format log" + mod).m_out.find(row + "a \"b\",\nc,Caf"), std::string::npos);
     const auto deleted = game.Run("delete --yes --accept-existing-backup" + mod + " MISC 'Café rock'");
     EXPECT_EQ(deleted.m_exit, 0) << game.Err();
     EXPECT_EQ(deleted.m_out, "deleted MISC Café rock from Café.esp\n");
@@ -223,7 +240,7 @@ TEST(Cli, ExitStatusFollowsWhatWasDoneAndShowPrintsOneEntry) {
 // as input are named and passed over, never read nor waited on.
 TEST(Cli, OutputsNeverTakeFilesInUseNorReplaceUnasked) {
     CGame game;
-    const std::string check = "check --all --format csv " + kPlugins + " --log ";
+    const std::string check = "check --all " + kPlugins + " --log ";
     const std::string master = ReadText(game.m_data + "Sample.esm");
     std::vector<std::pair<std::string, std::string>> refused{
         {"'game/Data Files/Sample.esm'", "Sample.esm is a plugin or master in use."},
@@ -242,14 +259,17 @@ TEST(Cli, OutputsNeverTakeFilesInUseNorReplaceUnasked) {
     EXPECT_EQ(ReadText(game.m_data + "Sample.esm"), master);
 
     // An existing log is replaced with --yes only, never without a terminal;
-    // the log is the CSV output (its layout is the document's).
+    // the log is what --format log prints (its layout is the document's),
+    // where csv quotes a cell that holds a comma.
     std::ofstream(game.m_dir / "log.txt") << "keep me";
     EXPECT_EQ(game.Run(check + "log.txt").m_exit, 1);
     EXPECT_EQ(ReadText(game.m_dir / "log.txt"), "keep me");
-    auto agreed = game.Run(check + "log.txt --yes");
+    auto agreed = game.Run(check + "log.txt --yes --format log");
     EXPECT_EQ(agreed.m_exit, 0) << game.Err();
     EXPECT_EQ(ReadText(game.m_dir / "log.txt"), agreed.m_out);
     EXPECT_EQ(agreed.m_out.rfind("ID,Conflict,Name,Overriding Esp File,Esp File,Original File\r\n", 0), 0u);
+    EXPECT_NE(agreed.m_out.find(",1,0,0 Sample Cellar,"), std::string::npos) << agreed.m_out;
+    EXPECT_NE(game.Run(check + "log.txt --yes --format csv").m_out.find(",\"1,0,0 Sample Cellar\","), std::string::npos);
 
     // An existing plugin as the repair plugin: refused unasked, backed up
     // before it is replaced with --yes.

@@ -8,6 +8,7 @@
 
 #include "document/GameChoice.h"
 #include "document/VANTORDoc.h"
+#include "fixtures/Deadline.h"
 #include "fixtures/GameFolder.h"
 #include "fixtures/System.h"
 #include "fixtures/TestOperation.h"
@@ -242,6 +243,14 @@ TEST(Document, ChoosingReadingAndCheckingInBothModes) {
     for (const auto& t : game.m_link.ProgressTexts()) EXPECT_EQ(t.find("Extracting"), std::string::npos) << t;
     EXPECT_TRUE(doc.ResultTable(EPane::Warning)->m_rows.empty());
 
+    // The default check runs the checks the settings name, and only those
+    // (DefaultOps=0101: conflicts alone; D.esp's deleted entry is a warning).
+    for (const std::uint8_t checks : {kCheckConflicts, kCheckDeleted}) {
+        game.Option([&](COptionSet& o) { o.m_defaultOps = checks; });
+        game.Run(std::mem_fn(&CVANTORDoc::OnDefaultCheck));
+        EXPECT_EQ(doc.ResultTable(EPane::Warning)->m_rows.size(), checks == kCheckDeleted ? 1u : 0u) << int(checks);
+    }
+
     // An unknown code is reported and the worker still ends.
     game.m_link.Clear();
     ASSERT_TRUE(doc.StartOperation(42));
@@ -300,7 +309,7 @@ TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
         game.m_link.Clear();
         game.m_link.HoldAt("hide 0");
         (doc.*running)();
-        game.m_link.WaitUntilHeld();
+        ASSERT_TRUE(game.m_link.WaitUntilHeld()) << "the operation never came to its first call";
         EXPECT_TRUE(doc.IsBusy());
         clicks();
         game.m_link.Release();
@@ -322,6 +331,12 @@ TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
     game.m_link.m_choices.clear();
     interrupt(&CVANTORDoc::OnRelinkDialog, [&] { doc.OnAutoRelinkDialog(); });
     EXPECT_TRUE(HasCallStartingWith(game.m_link, "repair-tool "));
+
+    // A hold that nothing reaches in time fails the wait and lets a late call pass.
+    game.m_link.HoldAt("hide 0");
+    EXPECT_FALSE(game.m_link.WaitUntilHeld(std::chrono::milliseconds(1)));
+    game.Run(std::mem_fn(&CVANTORDoc::OnCheckConflicts));
+    EXPECT_FALSE(doc.IsBusy());
 }
 
 TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
@@ -377,9 +392,9 @@ TEST(Document, StoppingClosesTheProgressDisplay) {
     ASSERT_TRUE(doc.StartOperation(CTestOperation::Make([&](COperationContext& context) {
         context.Progress("Checking Warnings 28% complete", 7);
         reported = true;
-        while (!context.Stopped()) std::this_thread::yield();
+        EXPECT_TRUE(SpinUntil([&] { return context.Stopped(); })) << "the operation was never stopped";
     })));
-    while (!reported) std::this_thread::yield();
+    ASSERT_TRUE(SpinUntil([&] { return reported.load(); })) << "the operation never reported";
     doc.OnClearEsmData();
     EXPECT_TRUE(HasCallStartingWith(game.m_link, "progress 7|Checking Warnings 28% complete"));
     EXPECT_TRUE(ProgressClosed(game.m_link));
@@ -389,7 +404,8 @@ TEST(Document, StoppingClosesTheProgressDisplay) {
         game.Choose(names);
         game.m_link.Clear();
         reading.OnExtractData();
-        while (game.m_link.ProgressTexts().size() < std::size_t(round % 7)) std::this_thread::yield();
+        ASSERT_TRUE(SpinUntil([&] { return game.m_link.ProgressTexts().size() >= std::size_t(round % 7); }))
+            << "round " << round << ": the reading never told its progress";
         if (round % 2) continue;
         reading.OnNewCheck();  // waits, then frees
         EXPECT_FALSE(reading.IsBusy());

@@ -8,6 +8,7 @@
 
 #include "EntryDlg.h"
 #include "MkData.h"
+#include "fixtures/Deadline.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/TestOperation.h"
 #include "format/PluginFile.h"
@@ -72,7 +73,9 @@ bool CFrameFixture::WaitIdle(int milliseconds) {
 bool CFrameFixture::StartHeldOperation() {
     m_release = false;
     return Doc().StartOperation(fixtures::CTestOperation::Make([this](COperationContext&) {
-        while (!m_release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const bool released = fixtures::SpinUntil([this] { return m_release.load(); }, fixtures::kWaitLimit,
+                                                  std::chrono::milliseconds(5));
+        EXPECT_TRUE(released) << "the held operation was never released";
     }));
 }
 

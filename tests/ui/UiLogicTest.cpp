@@ -2,6 +2,8 @@
 // geometry, page counts, and which entries the Delete key and the editor act on.
 #include <gtest/gtest.h>
 
+#include <QLocale>
+
 #include "EntryActions.h"
 #include "OperationSummary.h"
 #include "PaneLayout.h"
@@ -219,6 +221,11 @@ TEST(OperationSummary, StopsAndFailuresAreToldAsSuch) {
     };
     for (const auto& [o, text] : cases) EXPECT_EQ(OperationSummary(o), text);
     EXPECT_EQ(OperationSummary(check(false, 4, {}), "View File Data"), "Check All: 4 conflicts, 4 warnings");
+    // Counts are grouped as the list captions group them.
+    const QLocale saved;
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    EXPECT_EQ(OperationSummary(check(false, 1234567, {})), "Check All: 1,234,567 conflicts, 1,234,567 warnings");
+    QLocale::setDefault(saved);
 }
 
 }  // namespace

@@ -14,7 +14,7 @@ namespace {
 
 const std::uint8_t kCellTable = std::uint8_t(CPluginFile::TagIndex("CELL"));
 
-std::string Counted(std::size_t n, const char* one, const char* many) { return std::to_string(n) + " " + (n == 1 ? one : many); }
+using platform::CountOf;
 
 // What the user is told besides the counts: masters that are not loaded, and
 // cells that could not be judged.
@@ -26,8 +26,9 @@ std::string Notes(const CCellCleanResult& r) {
         notes += "\n";
     }
     if (r.m_unjudged)
-        notes += Counted(r.m_unjudged, "Cell", "Cells") +
-                 " could not be judged (data not extracted, see the Extract options, or damaged) and are left alone.\n";
+        notes += CountOf(r.m_unjudged, "Cell", "Cells") +
+                 " could not be judged (data not extracted, see the Extract options, or damaged) and " +
+                 std::string(platform::Plural(r.m_unjudged, "is", "are")) + " left alone.\n";
     return notes;
 }
 
@@ -53,7 +54,7 @@ std::vector<const CPluginFile*> MastersOldestFirst(const CFileList& files, CFile
 
 std::string CellCleanText(const cells::CCellClean& cell) {
     std::vector<std::string> parts;
-    if (cell.m_duplicates) parts.push_back(Counted(cell.m_duplicates, "Duplicate Reference", "Duplicate References"));
+    if (cell.m_duplicates) parts.push_back(CountOf(cell.m_duplicates, "Duplicate Reference", "Duplicate References"));
     if (cell.m_redundantAmbient && cell.m_redundantWater)
         parts.push_back("Redundant Ambient Light and Water Height");
     else if (cell.m_redundantAmbient)
@@ -145,11 +146,11 @@ CCellCleanResult RunCellClean(const COperationContext& context, const CFileList&
         return outcome;
     }
     const std::string question =
-        "This Operation will Clean " + Counted(outcome.m_cells, "Cell", "Cells") + " in " +
-        Counted(pluginsToClean, "Plugin", "Plugins") + ":\n" + "It removes " +
-        Counted(outcome.m_duplicates, "Duplicate Reference", "Duplicate References") + ", " +
-        Counted(outcome.m_settings, "Redundant Setting", "Redundant Settings") + " (Ambient Light, Water Height)" +
-        " and " + Counted(outcome.m_junk, "Junk Cell", "Junk Cells") + ".\n" +
+        "This Operation will Clean " + CountOf(outcome.m_cells, "Cell", "Cells") + " in " +
+        CountOf(pluginsToClean, "Plugin", "Plugins") + ":\n" + "It removes " +
+        CountOf(outcome.m_duplicates, "Duplicate Reference", "Duplicate References") + ", " +
+        CountOf(outcome.m_settings, "Redundant Setting", "Redundant Settings") + " (Ambient Light, Water Height)" +
+        " and " + CountOf(outcome.m_junk, "Junk Cell", "Junk Cells") + ".\n" +
         "Moved, Deleted and New References and every other Setting are never touched.\n" + Notes(outcome) +
         "Backup(s) Saved with Extension \".OLD\"\n";
     if (link.Ask({question, "Clean Cells", EButtons::YesNo, EIcon::Question, EAnswer::Yes}) != EAnswer::Yes) {
