@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 
 #include "document/GameChoice.h"
 #include "document/VANTORDoc.h"
@@ -249,14 +250,25 @@ TEST(Document, ChoosingReadingAndCheckingInBothModes) {
     EXPECT_EQ(Told(game.m_link), Names{"Operation Does Not Exist"});
     EXPECT_FALSE(doc.IsBusy());
 
-    // A damaged file is told once, with where it is damaged.
+    // A damaged file is told once, with where it is damaged; files that are
+    // no plugin are named and left out, and the check goes on without them.
     game.Plugin("Cut.esp", {"a", "b"});
     fs::resize_file(game.m_data + "Cut.esp", fs::file_size(game.m_data + "Cut.esp") - 3);
-    game.Choose({"Cut.esp"});
+    std::string random(3000, '\0');
+    std::mt19937 rng(29);
+    for (char& c : random) c = char(rng());
+    game.Write("Broken.esp", CPluginBuilder().Raw(random));
+    game.Write("Truncated.esp", CPluginBuilder().Raw(std::string("TES3\x2c\x01\0\0", 8)));
+    game.Choose({"Broken.esp", "Cut.esp", "Truncated.esp"});
     game.Run(std::mem_fn(&CVANTORDoc::OnCheckAll));
-    const Names told = Told(game.m_link);
-    ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(told[0].rfind("Cut.esp: record MISC at offset ", 0), 0u) << told[0];
+    Names told;
+    for (const CMessage& m : game.m_link.Messages()) told.push_back(m.m_caption + "|" + m.m_text);
+    ASSERT_EQ(told.size(), 3u);
+    EXPECT_EQ(told[0], "Error|Broken.esp: not a TES3 plugin or master: it does not begin with a TES3 header record");
+    EXPECT_EQ(told[1].rfind("Warning|Cut.esp: record MISC at offset ", 0), 0u) << told[1];
+    EXPECT_EQ(told[2], "Error|Truncated.esp: not a TES3 plugin or master: it ends inside its TES3 header record, after 8 bytes");
+    EXPECT_EQ(doc.LoadedNames().front(), "Cut.esp");
+    EXPECT_EQ(doc.LastOutcome().m_extraction->m_unreadable, 2u);
     game.Run(std::mem_fn(&CVANTORDoc::OnCheckAll));
     EXPECT_TRUE(game.m_link.Messages().empty());
 }
