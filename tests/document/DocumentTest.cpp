@@ -294,6 +294,43 @@ TEST(Document, MastersAreReadAgainAfterClearEsmData) {
     }
 }
 
+// The deleted row names the newest master holding the ID, as unclean and
+// changed rows do; a check names the masters its plugins need that are not
+// loaded, and says when no master was there for the unclean test.
+TEST(Document, ChecksNameTheNewestMasterAndTheMastersNotLoaded) {
+    CGameFolder game;
+    const CPluginBuilder deletesWick = CPluginBuilder().Header().Record("MISC", {Name("Wick"), Dele()});
+    game.Write("Old.esm", deletesWick, 1000000);
+    game.Write("New.esm", CPluginBuilder().Header().Record("MISC", Misc("Wick", 1)), 1001000);
+    CPluginBuilder p = CPluginBuilder().Header({"Old.esm", "New.esm", "Gone.esm", "GONE.esm"});
+    game.Write("P.esp", p.Record("MISC", {Name("Wick"), Dele()}), 1002000);
+    game.Write("Q.esp", CPluginBuilder().Header({"gone.esm", "P.esp", "Other.esp"}), 1003000);
+    CVANTORDoc& doc = game.Doc();
+    game.Choose({"P.esp", "Q.esp"});
+    game.Run(std::mem_fn(&CVANTORDoc::OnCheckAll));
+    const auto warnings = doc.ResultTable(EPane::Warning);
+    ASSERT_EQ(warnings->RowCount(), 1u);
+    EXPECT_EQ(warnings->Cell(0, 4), "New.esm");
+    const CMasterCoverage missing{{{"Gone.esm", {"P.esp", "Q.esp"}}, {"Other.esp", {"Q.esp"}}}, false};
+    EXPECT_EQ(doc.LastOutcome().m_masterCoverage, missing);
+
+    // Without masters: the deleted row names none, and the unclean test
+    // (alone of the checks) could not be made.
+    doc.OnClearEsmData();
+    game.Option([](COptionSet& o) { o.m_loadEsms = 0; });
+    const std::pair<void (CVANTORDoc::*)(), bool> checks[] = {{&CVANTORDoc::OnCheckAll, true},
+                                                             {&CVANTORDoc::OnCheckDeleted, false}};
+    for (const auto& [command, noneRead] : checks) {
+        game.Run(std::mem_fn(command));
+        const auto coverage = doc.LastOutcome().m_masterCoverage;
+        ASSERT_TRUE(coverage.has_value());
+        EXPECT_EQ(coverage->m_noneRead, noneRead);
+        ASSERT_EQ(coverage->m_missing.size(), 4u);
+        EXPECT_EQ(coverage->m_missing[0], (CMissingMaster{"Old.esm", {"P.esp"}}));
+        EXPECT_EQ(doc.ResultTable(EPane::Warning)->Cell(0, 4), "None");
+    }
+}
+
 TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
     // While the operation holds at its first call the user clicks other
     // commands; it runs as its own command chose: Check All still reports the
