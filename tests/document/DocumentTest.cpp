@@ -176,9 +176,26 @@ TEST(Document, ChoosingReadingAndCheckingInBothModes) {
     game.Plugin("D.esp", {"d", "-gone"});
     CVANTORDoc& doc = game.Doc();
 
-    // Nothing chosen: a check does nothing; Single Versus without a master is refused.
-    game.Run(std::mem_fn(&CVANTORDoc::OnCheckAll));
-    EXPECT_TRUE(game.m_link.Calls().empty());
+    // Nothing chosen: a check or a clean says so and starts nothing; Choose
+    // Active Plugins says why it chose none; Single Versus without a master
+    // is refused.
+    const Names nothing{"No Plugins Chosen to Check: Choose Plugins or Choose Active Plugins First."};
+    EXPECT_EQ(game.Run(std::mem_fn(&CVANTORDoc::OnCheckAll)), Names{"ask Cannot Continue|" + nothing[0]});
+    EXPECT_EQ(Told(game.m_link), nothing);
+    game.Run([](CVANTORDoc& d) { d.OnCleanCells(); });
+    EXPECT_EQ(Told(game.m_link), Names{"No Plugins Chosen to Clean: Choose Plugins or Choose Active Plugins First."});
+    const std::string ini = fixtures::Native(game.m_dir.Path() + "Morrowind.ini");
+    game.Run(std::mem_fn(&CVANTORDoc::OnChooseActivePlugins));
+    EXPECT_EQ(Told(game.m_link), Names{"No Active Plugins: " + ini + " was not found."});
+    std::ofstream(ini) << "[Game Files]\r\nGameFile0=M.esm\r\n";
+    game.Run(std::mem_fn(&CVANTORDoc::OnChooseActivePlugins));
+    EXPECT_EQ(Told(game.m_link), Names{"No Active Plugins: " + ini + " names none."});
+    doc.SetLoadOrder(loadorder::MorrowindLoadOrder(
+        {std::nullopt, game.m_data, [](const std::string&) { return std::optional<std::string>(); }}));
+    game.Run(std::mem_fn(&CVANTORDoc::OnChooseActivePlugins));
+    EXPECT_EQ(Told(game.m_link),
+              Names{"No Active Plugins: the game's folder was not found, so there is no Morrowind.ini to read them from."});
+    EXPECT_TRUE(doc.PendingNames().empty());
     doc.OnSingleVersus();
     game.Run(std::mem_fn(&CVANTORDoc::OnCheckConflicts));
     EXPECT_EQ(Told(game.m_link), Names{"Select a Master Plugin for Single Versus Mode"});
