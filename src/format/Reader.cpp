@@ -229,7 +229,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
         if (kind == EKind::Skipped) {
             // Passed over by its size, whatever its data begins with: a start
             // script whose data begins with zero bytes hides no record after it.
-            pos = dataEnd;
+            pos = dataStart + dataSize;
         } else {
             CSubRecordCursor cursor(std::string_view(buf).substr(dataStart, dataSize),
                                     CSubRecordCursor::ELength::LowByte);

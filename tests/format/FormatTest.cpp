@@ -518,6 +518,16 @@ TEST(Reader, APluginWholeCutDamagedStoppedAndFailing) {
                   c.m_said.empty() ? "" : "t.esp: record " + std::string(c.m_tag) + " at offset " + std::to_string(at) + c.m_said);
     }
 
+    // A header whose master list runs past its end is read up to there.
+    auto header = ReadBytes(CPluginBuilder()
+                                .RecordData("TES3", SubBytes({Sub("MAST", Z("A.esm")), CSub{"MAST", Z("B.esm"), 200}}))
+                                .Record("MISC", {Name("found")}));
+    EXPECT_EQ(header.m_file->HeaderMasters(), (std::vector<std::string>{"A.esm", "B.esm"}));
+    EXPECT_EQ(header["MISC"].size(), 1u);
+    EXPECT_EQ(header.m_file->Diagnostic().m_message,
+              "t.esp: record TES3 at offset 0: its subrecord MAST at offset 30 runs past the end of the header; the "
+              "masters and the record count after it are not read");
+
     // Files that are no plugin or master at all are refused by name, and
     // nothing of them is kept.
     std::string random(65536, '\0');
@@ -794,6 +804,30 @@ TEST(Writer, HeaderStatesTheRecordsTheFileHolds) {
         ASSERT_TRUE(s.Rewrite(1, {{"MODL", Z("new.nif")}}));
         EXPECT_EQ(LoadPlugin(s.m_dir.Path(), s.m_name)->HeaderRecordCount(), c.m_expect);
     }
+
+    // Every record after the header counts, whatever its type: one of each
+    // (a start script among them, which no table holds), one erased.
+    CPluginBuilder every;
+    every.Header({}, std::uint32_t(CPluginFile::kTableCount + 1));
+    for (const std::string_view tag : CPluginFile::kTags) {
+        std::vector<CSub> id{Name("id")};
+        if (tag == "INFO") id = {Sub("INAM", Z("1")), Sub("PNAM", Z("")), Sub("NNAM", Z(""))};
+        if (tag == "MGEF" || tag == "SKIL") id = {Sub("INDX", I32(1))};
+        if (tag == "SCPT") id = {Sub("SCHD", Fixed("id", 32) + std::string(20, '\0'))};
+        if (tag == "CELL") id = Cell("id", 1, 0, 0);
+        if (tag == "LAND") id = {Sub("INTV", I32(0) + I32(0))};
+        if (tag == "PGRD") id = {Sub("DATA", std::string(12, '\0')), Name("id")};
+        every.Record(std::string(tag), id);
+    }
+    every.Record("SSCR", {Sub("DATA", "1"), Name("start")});
+    CTempDir dir;
+    ASSERT_TRUE(every.Write(dir / "Every.esp"));
+    const auto file = LoadPlugin(dir.Path(), "Every.esp");
+    ASSERT_EQ(file->EntryCount(), CPluginFile::kTableCount);
+    CScriptedPolicy policy;
+    std::vector<bool> erased;
+    ASSERT_TRUE(file->EraseEntries({file->GetTable("MISC")->front().get()}, policy, erased).Ok());
+    EXPECT_EQ(LoadPlugin(dir.Path(), "Every.esp")->HeaderRecordCount(), CPluginFile::kTableCount);
 }
 
 TEST(Writer, AnOutputThatIsAPluginIsBackedUpFirst) {
