@@ -62,8 +62,8 @@ std::string NoActivePluginsText(const loadorder::CLoadOrder& order) {
     if (game->m_installDir.empty())
         return "No Active Plugins: the game's folder was not found, so there is no Morrowind.ini to read them from.";
     const auto ini = platform::ResolvePath(game->m_iniPath);
-    if (!ini || !platform::FileExists(*ini)) return "No Active Plugins: " + game->m_iniPath + " was not found.";
-    return "No Active Plugins: " + *ini + " names none.";
+    return "No Active Plugins: " + game->m_iniPath +
+           (ini && platform::FileExists(*ini) ? " names none." : " was not found.");
 }
 
 }  // namespace

@@ -184,17 +184,19 @@ TEST(Document, ChoosingReadingAndCheckingInBothModes) {
     EXPECT_EQ(Told(game.m_link), nothing);
     game.Run([](CVANTORDoc& d) { d.OnCleanCells(); });
     EXPECT_EQ(Told(game.m_link), Names{"No Plugins Chosen to Clean: Choose Plugins or Choose Active Plugins First."});
-    const std::string ini = fixtures::Native(game.m_dir.Path() + "Morrowind.ini");
+    const std::string ini = std::get<loadorder::CMorrowindWhere>(doc.LoadOrder()->Where()).m_iniPath;
     game.Run(std::mem_fn(&CVANTORDoc::OnChooseActivePlugins));
     EXPECT_EQ(Told(game.m_link), Names{"No Active Plugins: " + ini + " was not found."});
-    std::ofstream(ini) << "[Game Files]\r\nGameFile0=M.esm\r\n";
+    std::ofstream(platform::FsPath(ini)) << "[Game Files]\r\nGameFile0=M.esm\r\n";
     game.Run(std::mem_fn(&CVANTORDoc::OnChooseActivePlugins));
     EXPECT_EQ(Told(game.m_link), Names{"No Active Plugins: " + ini + " names none."});
+#ifndef _WIN32  // Windows asks the registry, whatever the environment says
     doc.SetLoadOrder(loadorder::MorrowindLoadOrder(
         {std::nullopt, game.m_data, [](const std::string&) { return std::optional<std::string>(); }}));
     game.Run(std::mem_fn(&CVANTORDoc::OnChooseActivePlugins));
     EXPECT_EQ(Told(game.m_link),
               Names{"No Active Plugins: the game's folder was not found, so there is no Morrowind.ini to read them from."});
+#endif
     EXPECT_TRUE(doc.PendingNames().empty());
     doc.OnSingleVersus();
     game.Run(std::mem_fn(&CVANTORDoc::OnCheckConflicts));
