@@ -70,11 +70,36 @@ void CheckEntries(const CPluginFile& file, std::string_view input) {
     for (std::size_t i = 1; i < all.size(); ++i) Check(all[i]->m_offset >= all[i - 1]->m_offset + all[i - 1]->m_size);
 }
 
-// The reader: the input is written to memory once and read three times.
+// Whether the bytes begin with a whole TES3 header record: what the reader
+// takes for a plugin or master.
+bool BeginsWithHeader(std::string_view bytes) {
+    return bytes.size() >= 16 && bytes.substr(0, 4) == "TES3" && le::U24(bytes, 4) <= bytes.size() - 16;
+}
+
+// The reader: the input is written to memory once and read three times. An
+// input that is no plugin is refused, naming the file, and its bytes are
+// read once more behind a header, so that every input reaches the records.
 void Reader(std::string_view input) {
+    if (!BeginsWithHeader(input)) {
+        CPluginFile refused;
+        const std::atomic<std::int32_t> stop{0};
+        const std::string name = std::to_string(InMemory(0, input));
+        Check(refused.Open(name, "/proc/self/fd/") && !refused.ReadRecords(stop, CExtractOpts::All()));
+        Check(refused.EntryCount() == 0 && refused.Diagnostics().size() == 1 &&
+              refused.Diagnostic().m_kind == CReadDiagnostic::EKind::NotAPlugin &&
+              refused.Diagnostic().m_message.starts_with(name + ": "));
+        return Reader(fixtures::CPluginBuilder().Header().Bytes() + std::string(input));
+    }
     const int fd = InMemory(0, input);
     auto all = Read(fd, CExtractOpts::All()), plain = Read(fd, CExtractOpts{});
-    for (const CPluginFile* file : {all.get(), plain.get()}) CheckEntries(*file, input);
+    for (const CPluginFile* file : {all.get(), plain.get()}) {
+        CheckEntries(*file, input);
+        // What was passed over is told as a warning naming the file, each kind once.
+        for (const CReadDiagnostic& d : file->Diagnostics())
+            Check((d.m_kind == CReadDiagnostic::EKind::Damaged || d.m_kind == CReadDiagnostic::EKind::Skipped) &&
+                  d.m_message.starts_with(file->FileName() + ": "));
+        Check(file->Diagnostics().size() <= 6);
+    }
     // The options only decide which data is kept: the entries are the same.
     for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
         const auto &a = all->Table(t), &b = plain->Table(t);

@@ -83,6 +83,24 @@ CWritten WriteFuzzSeeds(const std::string& dir, const std::vector<std::string>& 
         write("id-overruns.esp", b.Bytes());
     }
     {
+        // A header whose size hides every record: no plugin at all.
+        CRecordWriter b = plugin();
+        b.Record("MISC", {Name("hidden")});
+        std::string bytes = b.Bytes();
+        bytes.replace(4, 4, std::string(4, '\xFF'));
+        write("header-size-past-end.esp", bytes);
+    }
+    {
+        // A start script whose data begins with zero bytes, a tag with a
+        // flipped byte, and the records after each.
+        CRecordWriter b = plugin();
+        b.RecordData("SSCR", std::string(4, '\0') + "1234");
+        b.Record("MISC", {Name("after script")});
+        b.Record("MISK", {Name("flipped")});
+        b.Record("MISC", {Name("after flip")});
+        write("script-zeros-flipped-tag.esp", b.Bytes());
+    }
+    {
         // The size field's fourth byte is ignored.
         CRecordWriter b = plugin();
         const std::size_t at = b.Size();

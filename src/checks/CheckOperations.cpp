@@ -1,6 +1,10 @@
 #include "checks/CheckOperations.h"
 
 #include <array>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "platform/Text.h"
 
 namespace vantor {
 
@@ -17,6 +21,9 @@ CPaneFindings Run(const CCheckInputs& inputs, const std::vector<CPluginFile*>& p
     AddDocumentFiles(checker, plugins, inputs.foundMasters);
     checker.Run(stop, inputs.checkMode, inputs.conflictChecks, inputs.uncleanChecks, mask);
     CPaneFindings panes;
+    panes.m_masters = MasterCoverage(checker.Plugins(), checker.Masters());
+    // Only the unclean and the global-change test need a master to compare with.
+    panes.m_masters->m_noneRead &= (mask & (CPluginChecker::kUnclean | CPluginChecker::kGlobalChanges)) != 0;
     panes.m_stopped = Stopped(stop);
     CCheckResult result = checker.TakeResult();
     if (panes.m_stopped && result.m_conflicts.empty() && result.m_deleted.empty() && result.m_unclean.empty() &&
@@ -40,6 +47,26 @@ CPaneFindings Run(const CCheckInputs& inputs, const std::vector<CPluginFile*>& p
 }
 
 }  // namespace
+
+CMasterCoverage MasterCoverage(const std::vector<CPluginFile*>& plugins, const std::vector<CPluginFile*>& masters) {
+    CMasterCoverage coverage;
+    coverage.m_noneRead = masters.empty();
+    std::unordered_set<std::string> loaded;
+    for (const auto* list : {&plugins, &masters})
+        for (const CPluginFile* file : *list) loaded.insert(platform::LowerAscii(file->FileName()));
+    std::unordered_map<std::string, std::size_t> missing;
+    for (const CPluginFile* plugin : plugins)
+        for (const std::string& name : plugin->HeaderMasters()) {
+            const std::string key = platform::LowerAscii(name);
+            if (loaded.count(key)) continue;
+            auto [it, added] = missing.try_emplace(key, coverage.m_missing.size());
+            if (added) coverage.m_missing.push_back({name, {}});
+            std::vector<std::string>& naming = coverage.m_missing[it->second].m_plugins;
+            // A header naming one master twice names it once here.
+            if (naming.empty() || naming.back() != plugin->FileName()) naming.push_back(plugin->FileName());
+        }
+    return coverage;
+}
 
 void AddDocumentFiles(CPluginChecker& checker, const std::vector<CPluginFile*>& loadedPlugins,
                       const std::vector<CPluginFile*>& foundMasters) {

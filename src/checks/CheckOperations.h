@@ -29,6 +29,29 @@ struct CCheckInputs {
     CFileAges* ages = nullptr;  // the files' last-write times when none
 };
 
+// A master that examined plugins name in their headers and that no loaded
+// file is, with the plugins that name it, in the order they were examined.
+struct CMissingMaster {
+    std::string m_name;
+    std::vector<std::string> m_plugins;
+    bool operator==(const CMissingMaster&) const = default;
+};
+
+// What the masters a check was made against leave out.
+struct CMasterCoverage {
+    std::vector<CMissingMaster> m_missing;  // in the order first named
+    // No master was read at all, though the unclean or the global-change
+    // test was asked for and needs one.
+    bool m_noneRead = false;
+    bool operator==(const CMasterCoverage&) const = default;
+};
+
+// The masters the plugins' headers name that are neither among the masters
+// read nor among the plugins (names compared without regard to ASCII case,
+// as the game's platform does), each once with every plugin naming it;
+// m_noneRead when `masters` is empty.
+CMasterCoverage MasterCoverage(const std::vector<CPluginFile*>& plugins, const std::vector<CPluginFile*>& masters);
+
 // The rows an operation made for the panes it refills, and the files their
 // indexes name. m_stopped: a stop request cut the run short; the rows are
 // those found before it (each one whole), and a run stopped before it found
@@ -39,6 +62,9 @@ struct CPaneFindings {
     std::optional<CFindings> m_conflict;
     std::optional<CFindings> m_warning;
     std::optional<CFindings> m_editor;
+    // The check and the listing: the masters the examined plugins name that
+    // were not there to compare with.
+    std::optional<CMasterCoverage> m_masters;
 };
 
 // Adds the document's files so that the engine's plugin list starts with

@@ -382,32 +382,19 @@ void CPluginChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, const 
             const CEntry& e = *entry;
             const bool hasData = HasData(e);
             const bool deleted = (mask & kDeleted) && e.m_deleted;
-            // Unclean or changed is judged against the copy the entry would
-            // otherwise leave in effect: the newest master's (of equally old
-            // ones the earliest in the list). An entry equal to an older
-            // master's copy undoes the newer master's change; it is not
-            // unclean, and it is one finding, never two.
+            // Every finding names the copy the entry would otherwise leave in
+            // effect: the newest master's (of equally old ones the earliest
+            // in the list). Unclean or changed is judged against it: an entry
+            // equal to an older master's copy undoes the newer master's
+            // change; it is not unclean, and it is one finding, never two.
             long newest = -1;
             std::uint32_t newestPos = 0;
-            // A deleted row names the master of the last finding, or else the
-            // last master holding the ID, with findings made as each master
-            // newer than the last finding's is met.
-            long reference = -1;
-            long lastHolder = -1;
-            long lastFinding = -1;
             for (std::uint32_t h = index ? index->Head(e.IdText()) : kNone; h != kNone; h = index->Hit(h).m_next) {
                 const auto& hit = index->Hit(h);
                 if (newest < 0 || ages[hit.m_master] > ages[std::size_t(newest)]) {
                     newest = long(hit.m_master);
                     newestPos = hit.m_pos;
                 }
-                if (!deleted) continue;
-                if (reference >= 0 && !(ages[hit.m_master] > ages[std::size_t(reference)])) continue;
-                lastHolder = long(hit.m_master);
-                if (!hasData) continue;
-                const bool same = e.SameRecordAs(*m_masters[hit.m_master]->Table(t)[hit.m_pos]);
-                if ((same && (mask & kUnclean)) || (!same && (mask & kGlobalChanges)))
-                    reference = lastFinding = long(hit.m_master);
             }
             long uncleanMaster = -1;
             long modifiedMaster = -1;
@@ -423,9 +410,7 @@ void CPluginChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, const 
                 m_result.m_globalChanges.push_back(
                     {&e, nullptr, file, kNoFile, MasterFileOf(modifiedMaster), table, EFinding::GlobalChange});
             if (deleted)
-                m_result.m_deleted.push_back({&e, nullptr, file, kNoFile,
-                                              MasterFileOf(lastFinding >= 0 ? lastFinding : lastHolder), table,
-                                              EFinding::Deleted});
+                m_result.m_deleted.push_back({&e, nullptr, file, kNoFile, MasterFileOf(newest), table, EFinding::Deleted});
         }
     }
 }

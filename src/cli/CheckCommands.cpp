@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "cli/Common.h"
+#include "cli/Json.h"
 #include "document/OutputPath.h"
 #include "document/ResultsLog.h"
 
@@ -50,8 +51,25 @@ void PrintResults(CVANTORDoc& doc, const std::string& format) {
     }
 }
 
+// What the check could not compare with: said on stderr, so that no list
+// reads as all clear when the masters it needed were not there.
+void TellMasterCoverage(const COperationOutcome& outcome) {
+    if (!outcome.m_masterCoverage) return;
+    const CMasterCoverage& coverage = *outcome.m_masterCoverage;
+    if (coverage.m_noneRead)
+        std::cerr << "vantor: warning: no master was read, so unclean entries and global changes could not be checked\n";
+    for (const CMissingMaster& master : coverage.m_missing) {
+        // A header's master name is the plugin's own text.
+        std::cerr << "vantor: warning: the master " << Cp1252ToUtf8(master.m_name) << " of ";
+        for (std::size_t i = 0; i < master.m_plugins.size(); ++i)
+            std::cerr << (i ? ", " : "") << DisplayText(master.m_plugins[i]);
+        std::cerr << " is not loaded: nothing was compared with its records\n";
+    }
+}
+
 int Finish(CSession& session, const CCheckArgs& args) {
     CVANTORDoc& doc = session.Doc();
+    TellMasterCoverage(doc.LastOutcome());
     bool logged = true;
     if (!args.m_log.empty()) {
         std::vector<std::string> inUse = FilesInUse(doc.Files());

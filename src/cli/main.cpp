@@ -38,13 +38,14 @@ int RunInfo(const std::vector<std::string>& paths, const std::string& format) {
             continue;
         }
         if (!file.ReadRecords(stop, CExtractOpts::All())) {
-            std::cerr << "vantor: cannot read " << cli::DisplayText(path) << ": " << file.Diagnostic().m_message << "\n";
+            // The reader's messages name the file.
+            std::cerr << "vantor: error: " << cli::DisplayText(file.Diagnostic().m_message) << "\n";
             status = cli::kExitFailed;
             continue;
         }
         file.Close();
-        if (file.Diagnostic().m_kind == CReadDiagnostic::EKind::Damaged)
-            std::cerr << "vantor: warning: " << file.Diagnostic().m_message << "\n";
+        for (const CReadDiagnostic& d : file.Diagnostics())
+            std::cerr << "vantor: warning: " << cli::DisplayText(d.m_message) << "\n";
         CInfoResult r;
         r.m_file = file.FileName();
         for (std::size_t i = 0; i < CPluginFile::kTableCount; ++i) {

@@ -42,8 +42,13 @@ CExtractionCount ExtractFiles(CDocState& state, const COperationContext& context
             return nullptr;
         }
         if (!file->ReadRecords(context.Stop(), opts)) {
-            if (file->Diagnostic().m_kind == CReadDiagnostic::EKind::Exception)
-                context.Link().Ask({file->Diagnostic().m_message, "VANTOR", EButtons::Ok, EIcon::Stop, EAnswer::Ok});
+            const CReadDiagnostic& why = file->Diagnostic();
+            if (why.m_kind == CReadDiagnostic::EKind::Exception)
+                context.Link().Ask({why.m_message, "VANTOR", EButtons::Ok, EIcon::Stop, EAnswer::Ok});
+            // A file that is no plugin, or that could not be read, is named:
+            // left out in silence, it would read as a file without findings.
+            else if (why.m_kind != CReadDiagnostic::EKind::None)
+                context.Link().Tell(why.m_message, "Error", EIcon::Exclamation);
             // A read cut short by a stop is no fault of the file.
             if (!context.Stopped()) ++count.m_unreadable;
             return nullptr;
@@ -52,10 +57,11 @@ CExtractionCount ExtractFiles(CDocState& state, const COperationContext& context
         // file: such a file is read again, whole, by the next extraction.
         if (context.Stopped()) return nullptr;
         file->Close();
-        // What the reader passed over is told once for the file, with the
-        // record and the offset where it began.
-        if (file->Diagnostic().m_kind == CReadDiagnostic::EKind::Damaged)
-            context.Link().Tell(file->Diagnostic().m_message, "Warning", EIcon::Exclamation);
+        // What the reader passed over is told once for the file: each kind
+        // of damage with the record and the offset where it was first met.
+        std::string damage;
+        for (const CReadDiagnostic& d : file->Diagnostics()) damage += (damage.empty() ? "" : "\n") + d.m_message;
+        if (!damage.empty()) context.Link().Tell(damage, "Warning", EIcon::Exclamation);
         return file;
     };
     try {

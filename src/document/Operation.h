@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "checks/CheckOperations.h"
 #include "checks/FileAges.h"
 #include "checks/Search.h"
 #include "document/operations/RelinkDialog.h"
@@ -118,6 +119,9 @@ struct COperationOutcome {
     std::optional<CAutoCleanResult> m_clean;
     std::optional<CRelinkResult> m_relink;
     std::optional<CCellCleanResult> m_cellClean;
+    // A check or global-change listing: the masters its plugins name that
+    // were not loaded, and whether any master was.
+    std::optional<CMasterCoverage> m_masterCoverage;
 };
 
 // What the worker offers an operation: the frame, the stop request, and the

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <new>
+#include <variant>
 
 #include "document/Extraction.h"
 #include "document/GameChoice.h"
@@ -51,6 +52,18 @@ const char* Doing(EOperation code, bool extracting) {
         case EOperation::ExtractCleanCells: return "clean the cells";
     }
     return "go on";
+}
+
+// Why the load order names no active plugin.
+std::string NoActivePluginsText(const loadorder::CLoadOrder& order) {
+    const loadorder::CWhere where = order.Where();
+    const auto* game = std::get_if<loadorder::CMorrowindWhere>(&where);
+    if (!game) return "No Active Plugins: the OpenMW configuration names no plugin that a data folder holds.";
+    if (game->m_installDir.empty())
+        return "No Active Plugins: the game's folder was not found, so there is no Morrowind.ini to read them from.";
+    const auto ini = platform::ResolvePath(game->m_iniPath);
+    return "No Active Plugins: " + game->m_iniPath +
+           (ini && platform::FileExists(*ini) ? " names none." : " was not found.");
 }
 
 }  // namespace
@@ -305,6 +318,11 @@ bool CVANTORDoc::MastersToRead() const {
     return m_options.m_loadEsms && !m_mastersLoaded;
 }
 
+void CVANTORDoc::TellNothingChosen(const std::string& verb) {
+    m_link->Ask({"No Plugins Chosen to " + verb + ": Choose Plugins or Choose Active Plugins First.", "Cannot Continue",
+                 EButtons::Ok, EIcon::Information, EAnswer::Ok});
+}
+
 void CVANTORDoc::BeginCheck(std::uint8_t mask) {
     if (IsBusy()) return;
     if (m_checkMode == ECheckMode::SingleVersus && !Files().Has(EFileRole::PendingMaster) &&
@@ -314,7 +332,10 @@ void CVANTORDoc::BeginCheck(std::uint8_t mask) {
         return;
     }
     auto code = CheckCode(EOperation::ExtractCheck, EOperation::Check);
-    if (!code) return;
+    if (!code) {
+        TellNothingChosen("Check");
+        return;
+    }
     CloseEntryEditors();
     CCommandParams params;
     params.m_checkMask = mask;
@@ -336,7 +357,10 @@ void CVANTORDoc::OnAutoDeleteUnclean() {
         !Files().Has(EFileRole::MasterPlugin))
         return;
     CloseEntryEditors();
-    if (auto code = CheckCode(EOperation::ExtractClean, EOperation::Clean)) StartOperation(*code);
+    if (auto code = CheckCode(EOperation::ExtractClean, EOperation::Clean))
+        StartOperation(*code);
+    else
+        TellNothingChosen("Clean");
 }
 
 void CVANTORDoc::OnCleanCells(bool listOnly) {
@@ -348,7 +372,10 @@ void CVANTORDoc::OnCleanCells(bool listOnly) {
     CloseEntryEditors();
     CCommandParams params;
     params.m_listOnly = listOnly;
-    if (auto code = CheckCode(EOperation::ExtractCleanCells, EOperation::CleanCells)) StartOperation(*code, params);
+    if (auto code = CheckCode(EOperation::ExtractCleanCells, EOperation::CleanCells))
+        StartOperation(*code, params);
+    else
+        TellNothingChosen("Clean");
 }
 
 void CVANTORDoc::OnRelinkDialog() {
@@ -473,10 +500,16 @@ void CVANTORDoc::OnChoosePlugins() {
 
 void CVANTORDoc::OnChooseActivePlugins() {
     if (IsBusy()) return;
+    const std::shared_ptr<const loadorder::CLoadOrder> order = LoadOrder();
+    const std::vector<loadorder::CGameFile> active = order->ActivePlugins();
+    if (active.empty()) {
+        m_link->Tell(NoActivePluginsText(*order), "Not Found", EIcon::Information);
+        return;
+    }
     {
         std::lock_guard lock(m_stateMutex);
         // Each from the folder it was found in: OpenMW's lie in many.
-        for (const loadorder::CGameFile& plugin : m_loadOrder->ActivePlugins()) {
+        for (const loadorder::CGameFile& plugin : active) {
             if (m_files.IsChosen(plugin.m_name)) continue;
             m_files.Append({plugin.m_name, plugin.m_folder, EFileRole::Pending, nullptr});
         }

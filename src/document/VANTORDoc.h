@@ -175,6 +175,8 @@ private:
     void RefillPluginRoot();
     void DropLoadedMaster();
     std::optional<EOperation> CheckCode(EOperation withExtraction, EOperation without) const;
+    // Says why a command that needs plugins did nothing.
+    void TellNothingChosen(const std::string& verb);
     void AddChosenPlugins(const std::vector<std::string>& paths);
     void RememberRepairPlugin(const std::string& name, const std::string& folder);
     // Takes the waiting load order into use; the caller holds m_stateMutex.

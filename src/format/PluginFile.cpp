@@ -48,6 +48,11 @@ bool CPluginFile::DetachEntry(const CEntry* entry, std::string_view tag) {
     return true;
 }
 
+const CReadDiagnostic& CPluginFile::Diagnostic() const {
+    static const CReadDiagnostic kClean;
+    return m_diagnostics.empty() ? kClean : m_diagnostics.front();
+}
+
 std::size_t CPluginFile::EntryCount() const {
     std::size_t n = 0;
     for (const auto& t : m_tables) n += t.size();

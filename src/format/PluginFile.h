@@ -29,9 +29,17 @@ struct CExtractOpts {
     static CExtractOpts All() { return {1, 1, 1, 1}; }
 };
 
-// Why a read ended badly, or what it passed over, with the place it happened.
+// Why a read ended badly, or what it passed over, with the file, the record
+// and the offset where it happened.
 struct CReadDiagnostic {
-    enum class EKind { None, ReadFailed, Exception, Damaged };
+    enum class EKind {
+        None,
+        ReadFailed,  // the read failed: nothing of the file is loaded
+        Exception,   // an exception ended the read: nothing is loaded
+        NotAPlugin,  // no TES3 plugin or master: refused, nothing is loaded
+        Damaged,     // a record cut short, or without its ID, was passed over
+        Skipped,     // bytes that are no known record were passed over
+    };
     EKind m_kind = EKind::None;
     std::string m_message;  // "" when the read was clean
 };
@@ -99,7 +107,13 @@ public:
     const std::string& Folder() const { return m_folder; }
     std::string FullPath() const { return m_folder + m_fileName; }
     std::size_t EntryCount() const;
-    const CReadDiagnostic& Diagnostic() const { return m_diagnostic; }
+    // The failure of a read that returned false; after a read that did not,
+    // the first of Diagnostics(), or one of kind None.
+    const CReadDiagnostic& Diagnostic() const;
+    // All the last read has to report: its failure alone, or each kind of
+    // damage it passed over once, where it first met it, with the number of
+    // other places like it in the file.
+    const std::vector<CReadDiagnostic>& Diagnostics() const { return m_diagnostics; }
     // From the TES3 header record the file begins with (empty, and no count,
     // when it has none): the masters its MAST subrecords name, in order, and
     // the record count its HEDR states.
@@ -130,7 +144,7 @@ private:
     std::vector<std::unique_ptr<CEntry>> m_removed;
     std::vector<CEntry*> m_rewritten;
     platform::CReadFile m_readFile;
-    CReadDiagnostic m_diagnostic;
+    std::vector<CReadDiagnostic> m_diagnostics;
     std::vector<std::string> m_headerMasters;
     std::optional<std::uint32_t> m_headerRecordCount;
     // Where the HEDR record count lies in the file, or -1.

@@ -1,6 +1,7 @@
 // The record reader. The file is read whole into one buffer and parsed from
 // there; each entry's data is a slice of that buffer.
-#include <cstdio>
+#include <algorithm>
+#include <array>
 #include <new>
 
 #include "format/LittleEndian.h"
@@ -32,10 +33,63 @@ EKind Classify(std::string_view tag) {
 // payload does not have count as zero.
 int Signed16At(std::string_view payload, std::size_t offset) { return le::I16(payload, offset); }
 
+// "1 byte", "45 bytes".
+std::string Bytes(std::size_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
+
+// Four bytes that read as a record tag of some type: capitals, digits and '_'.
+bool TagLike(std::string_view tag) {
+    return std::all_of(tag.begin(), tag.end(),
+                       [](char c) { return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_'; });
+}
+
+// What one read passed over or found damaged: each kind of problem once,
+// where it was first met, with the number of other places like it.
+class CReadNotes {
+public:
+    enum class EProblem { UnknownRecord, NoRecord, HeaderCut, SizePastEnd, IdMissing, DamagedHeader, Count };
+
+    explicit CReadNotes(const std::string& fileName) : m_fileName(fileName) {}
+
+    // `where` names the record (or the bytes) and its offset; `what` says
+    // what the reader made of it.
+    void Note(EProblem problem, const std::string& where, const std::string& what) {
+        CFirst& first = m_first[std::size_t(problem)];
+        if (first.m_seen++ > 0) return;
+        first.m_text = m_fileName + ": " + where + ": " + what;
+        m_order.push_back(problem);
+    }
+    static std::string Record(std::string_view tag, std::size_t at) {
+        return "record " + std::string(tag) + " at offset " + std::to_string(at);
+    }
+
+    std::vector<CReadDiagnostic> Diagnostics() const {
+        std::vector<CReadDiagnostic> out;
+        for (EProblem problem : m_order) {
+            const CFirst& first = m_first[std::size_t(problem)];
+            std::string text = first.m_text;
+            if (first.m_seen > 1)
+                text += "; " + std::to_string(first.m_seen - 1) + (first.m_seen == 2 ? " more place" : " more places") +
+                        " like it in the file";
+            const bool skipped = problem == EProblem::UnknownRecord || problem == EProblem::NoRecord;
+            out.push_back({skipped ? CReadDiagnostic::EKind::Skipped : CReadDiagnostic::EKind::Damaged, text});
+        }
+        return out;
+    }
+
+private:
+    struct CFirst {
+        std::size_t m_seen = 0;
+        std::string m_text;
+    };
+    const std::string& m_fileName;
+    std::array<CFirst, std::size_t(EProblem::Count)> m_first;
+    std::vector<EProblem> m_order;
+};
+
 // The masters and record count of the TES3 header record, whose data
 // starts at `dataStart` in the file.
 void ReadHeader(std::string_view data, std::size_t dataStart, std::vector<std::string>& masters,
-                std::optional<std::uint32_t>& count, std::int64_t& countOffset) {
+                std::optional<std::uint32_t>& count, std::int64_t& countOffset, CReadNotes& notes) {
     for (std::size_t p = 0; p + 8 <= data.size();) {
         const std::string_view tag = data.substr(p, 4);
         const std::size_t length = le::U24(data, p + 4);
@@ -46,15 +100,34 @@ void ReadHeader(std::string_view data, std::size_t dataStart, std::vector<std::s
             count = le::U32(payload, 296);
             countOffset = std::int64_t(dataStart + p + 8 + 296);
         }
-        if (length > data.size() - p - 8) break;
+        if (length > data.size() - p - 8) {
+            notes.Note(CReadNotes::EProblem::DamagedHeader, CReadNotes::Record("TES3", dataStart - 16),
+                       "its subrecord " + std::string(tag) + " at offset " + std::to_string(dataStart + p) +
+                           " runs past the end of the header; the masters and the record count after it are not read");
+            break;
+        }
         p += 8 + length;
     }
+}
+
+// Why the bytes are no TES3 plugin or master, or "" when they begin with a
+// whole TES3 header record.
+std::string NotAPlugin(std::string_view buf) {
+    constexpr std::string_view kTag = "TES3";
+    if (buf.empty()) return "the file is empty";
+    if (!kTag.starts_with(buf.substr(0, 4))) return "it does not begin with a TES3 header record";
+    if (buf.size() < 16) return "it ends inside its TES3 header record, after " + Bytes(buf.size());
+    const std::size_t size = le::U24(buf, 4);
+    if (size > buf.size() - 16)
+        return "its TES3 header record claims " + Bytes(size) + " of data, but the file holds " +
+               Bytes(buf.size() - 16) + " after the record's own header";
+    return {};
 }
 
 }  // namespace
 
 bool CPluginFile::ReadRecords(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts) {
-    m_diagnostic = {};
+    m_diagnostics.clear();
     m_headerMasters.clear();
     m_headerRecordCount.reset();
     m_headerCountOffset = -1;
@@ -62,9 +135,9 @@ bool CPluginFile::ReadRecords(const std::atomic<std::int32_t>& stop, const CExtr
     try {
         return ParseBuffer(stop, opts);
     } catch (const std::bad_alloc&) {
-        m_diagnostic = {CReadDiagnostic::EKind::Exception, "Not enough memory to read " + m_fileName + "."};
+        m_diagnostics = {{CReadDiagnostic::EKind::Exception, "Not enough memory to read " + m_fileName + "."}};
     } catch (const std::exception& e) {
-        m_diagnostic = {CReadDiagnostic::EKind::Exception, e.what()};
+        m_diagnostics = {{CReadDiagnostic::EKind::Exception, e.what()}};
     }
     return false;
 }
@@ -72,8 +145,9 @@ bool CPluginFile::ReadRecords(const std::atomic<std::int32_t>& stop, const CExtr
 bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts) {
     auto owned = std::make_shared<std::string>();
     if (!m_readFile.ReadAll(*owned)) {
-        m_diagnostic = {CReadDiagnostic::EKind::ReadFailed,
-                        m_fileName + ": " + (platform::LastErrorMessage().empty() ? "read failed" : platform::LastErrorMessage())};
+        m_diagnostics = {{CReadDiagnostic::EKind::ReadFailed,
+                          m_fileName + ": " +
+                              (platform::LastErrorMessage().empty() ? "read failed" : platform::LastErrorMessage())}};
         return false;
     }
     std::shared_ptr<const std::string> buffer = owned;
@@ -81,66 +155,82 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
     const std::size_t n = buf.size();
     std::size_t keptBytes = 0;
 
-    auto damaged = [&](std::string_view tag, std::size_t at, const char* what) {
-        if (m_diagnostic.m_kind != CReadDiagnostic::EKind::None) return;
-        char where[64];
-        std::snprintf(where, sizeof where, " at offset %zu", at);
-        m_diagnostic = {CReadDiagnostic::EKind::Damaged,
-                        m_fileName + ": record " + std::string(tag) + where + ": " + what};
+    // Anything else (a text, an archive, another game's file, a file cut
+    // inside its header) is refused whole rather than scanned for records
+    // that happen to be in it.
+    if (const std::string why = NotAPlugin(buf); !why.empty()) {
+        m_diagnostics = {{CReadDiagnostic::EKind::NotAPlugin, m_fileName + ": not a TES3 plugin or master: " + why}};
+        return false;
+    }
+    CReadNotes notes(m_fileName);
+    const std::size_t headerSize = le::U24(buf, 4);
+    ReadHeader(std::string_view(buf).substr(16, headerSize), 16, m_headerMasters, m_headerRecordCount,
+               m_headerCountOffset, notes);
+
+    // Moves on from bytes that are no record to the next record tag at or
+    // after `from`, or to the end of the file when no record follows.
+    auto passOver = [&](std::size_t from) {
+        const std::size_t next = NextRecordTag(buf, from);
+        return n - next >= 4 ? next : n;
     };
+    auto upTo = [&](std::size_t next) { return next < n ? "up to the next record" : "up to the end of the file"; };
 
     std::string topic;
-    std::size_t pos = 0;
+    std::size_t pos = 16 + headerSize;
     // Records after the header, and whether the file was walked as whole
     // records from end to end.
     std::int64_t records = 0;
     bool whole = true;
-    while (n - pos >= 4) {
+    bool stopped = false;
+    while (pos < n) {
+        // A stop ends the reading after the record read last (the header is
+        // one too).
+        if (stop.load(std::memory_order_relaxed)) {
+            stopped = true;
+            break;
+        }
         const std::size_t tagStart = pos;
         const std::string_view tag = std::string_view(buf).substr(pos, 4);
+        const EKind kind = n - pos < 4 ? EKind::Unknown : Classify(tag);
         pos += 4;
-        const EKind kind = Classify(tag);
 
         if (kind == EKind::Unknown) {
             // Resynchronise on the next record tag after this position.
             whole = false;
-            pos = NextRecordTag(buf, tagStart + 1);
-        } else if (kind == EKind::Skipped) {
-            if (n - pos < 4) {
-                whole = false;
-                break;
-            }
-            const std::uint32_t dataSize = le::U24(buf, pos);
-            if (tagStart == 0 && tag == "TES3")
-                ReadHeader(std::string_view(buf).substr(std::min(n, std::size_t(16)), dataSize), 16, m_headerMasters,
-                           m_headerRecordCount, m_headerCountOffset);
+            pos = passOver(tagStart + 1);
+            if (tag.size() == 4 && TagLike(tag))
+                notes.Note(CReadNotes::EProblem::UnknownRecord, CReadNotes::Record(tag, tagStart),
+                           "unknown record type, " + Bytes(pos - tagStart) + " passed over " + upTo(pos));
             else
-                ++records;
-            pos = std::min(n, pos + 12);
-            // The header is passed over from its first non-zero byte on.
-            while (pos < n && buf[pos] == 0) ++pos;
-            if (pos >= n) {
-                whole = false;
-                break;
-            }
-            pos = std::min(n, pos + 1 + dataSize - 1);
-            if (pos != tagStart + 16 + dataSize) whole = false;
+                notes.Note(CReadNotes::EProblem::NoRecord, "offset " + std::to_string(tagStart),
+                           Bytes(pos - tagStart) + " that are no record passed over " + upTo(pos));
+            continue;
+        }
+        if (n - pos < 12) {
+            notes.Note(CReadNotes::EProblem::HeaderCut, CReadNotes::Record(tag, tagStart),
+                       "its header is cut short by the end of the file");
+            whole = false;
+            break;
+        }
+        const std::uint32_t dataSize = le::U24(buf, pos);
+        const std::size_t dataStart = pos + 12;
+        const std::size_t dataEnd = dataStart + dataSize;
+        if (dataEnd > n) {
+            whole = false;
+            pos = passOver(tagStart + 1);
+            notes.Note(CReadNotes::EProblem::SizePastEnd, CReadNotes::Record(tag, tagStart),
+                       "its size runs past the end of the file; " + Bytes(pos - tagStart) + " passed over " +
+                           upTo(pos));
+            continue;
+        }
+        // The header's record count counts every record after the header,
+        // of whatever type.
+        ++records;
+        if (kind == EKind::Skipped) {
+            // Passed over by its size, whatever its data begins with: a start
+            // script whose data begins with zero bytes hides no record after it.
+            pos = dataStart + dataSize;
         } else {
-            if (n - pos < 12) {
-                damaged(tag, tagStart, "header cut short by the end of the file");
-                whole = false;
-                break;
-            }
-            const std::uint32_t dataSize = le::U24(buf, pos);
-            const std::size_t dataStart = pos + 12;
-            const std::size_t dataEnd = dataStart + dataSize;
-            if (dataEnd > n) {
-                damaged(tag, tagStart, "size runs past the end of the file");
-                whole = false;
-                pos = tagStart + 1;
-                continue;
-            }
-
             CSubRecordCursor cursor(std::string_view(buf).substr(dataStart, dataSize),
                                     CSubRecordCursor::ELength::LowByte);
             std::string id, prevInfo, nextInfo;
@@ -200,10 +290,10 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                 default:
                     break;
             }
-            ++records;
             if (!ok) {
                 // The ID is not inside this record: pass the record over whole.
-                damaged(tag, tagStart, "ID subrecord missing or cut short; record skipped");
+                notes.Note(CReadNotes::EProblem::IdMissing, CReadNotes::Record(tag, tagStart),
+                           "its ID subrecord is missing or cut short; the record is passed over");
                 pos = dataEnd;
             } else {
                 auto entry = std::make_unique<CEntry>();
@@ -234,12 +324,9 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                 pos = dataEnd;
             }
         }
-        if (stop.load(std::memory_order_relaxed)) {
-            whole = false;
-            break;
-        }
     }
-    if (whole && pos == n) m_recordsInFile = records;
+    if (whole && !stopped && pos == n) m_recordsInFile = records;
+    m_diagnostics = notes.Diagnostics();
 
     // When most of the file was dropped (landscape or cell data off), the
     // kept slices are copied out so the whole buffer need not stay alive.

@@ -98,6 +98,18 @@ std::string CellCleanText(const CCellCleanResult& cells, bool stopped) {
     return "Clean Cells: " + GroupedCount(cells.m_cleaned, "cell", "cells") + " cleaned";
 }
 
+// The masters a check could not compare with, each part after "; ".
+std::string MastersNote(const CMasterCoverage& masters) {
+    std::string note;
+    if (masters.m_noneRead) note = "; no master was read: unclean entries and global changes could not be checked";
+    if (!masters.m_missing.empty()) {
+        note += masters.m_missing.size() == 1 ? "; master not loaded:" : "; masters not loaded:";
+        for (std::size_t i = 0; i < masters.m_missing.size(); ++i)
+            note += (i ? ", " : " ") + masters.m_missing[i].m_name;
+    }
+    return note;
+}
+
 }  // namespace
 
 std::string Grouped(std::size_t n) { return QLocale().toString(qulonglong(n)).toStdString(); }
@@ -160,10 +172,13 @@ std::string OperationSummary(const COperationOutcome& outcome, const std::string
     }
     if (extractOnly) return label + ": " + (read.empty() ? "nothing new to read" : read);
     std::string text = label + (counts.empty() ? "" : ": " + counts);
-    // Files that could not be read are worth a word beside the counts.
+    // Files that could not be read, and masters that were not there to
+    // compare with, are worth a word beside the counts.
+    std::string notes;
     if (outcome.m_extraction && outcome.m_extraction->m_unreadable)
-        text += " (" + GroupedCount(outcome.m_extraction->m_unreadable, "file", "files") + " could not be read)";
-    return text;
+        notes = "; " + GroupedCount(outcome.m_extraction->m_unreadable, "file", "files") + " could not be read";
+    if (outcome.m_masterCoverage) notes += MastersNote(*outcome.m_masterCoverage);
+    return notes.empty() ? text : text + " (" + notes.substr(2) + ")";
 }
 
 }  // namespace vantor

@@ -250,25 +250,10 @@ void CReferenceChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, con
                 (same ? m_result.m_unclean : m_result.m_globalChanges)
                     .push_back({std::string(tag), description + " " + (same ? kUnclean : kChanged), Id(*e),
                                 plugin.FileName(), newest->FileName()});
-            // A deleted entry names the master of the last finding made as
-            // the masters are met, a later one counting only when newer than
-            // that finding's, or else the last master that holds the ID.
-            const CPluginFile* reference = nullptr;
-            std::string lastHolder = "None", lastFinding = "None";
-            for (const CPluginFile* master : m_masters) {
-                if (Stopped(stop) || !compared) break;
-                const CEntry* m = FirstOf(*master, tag, Id(*e));
-                if (!m || (reference && !(ReferenceAge(*master) > ReferenceAge(*reference)))) continue;
-                lastHolder = master->FileName();
-                if (empty) continue;
-                if (mask & (SameRecord(*e, *m) ? 4 : 8)) {
-                    reference = master;
-                    lastFinding = master->FileName();
-                }
-            }
+            // A deleted entry names the same master.
             if ((mask & 2) && e->m_deleted)
                 m_result.m_deleted.push_back({std::string(tag), description + " " + kDeleted, Id(*e), plugin.FileName(),
-                                              lastFinding != "None" ? lastFinding : lastHolder});
+                                              newest ? newest->FileName() : "None"});
         }
     }
 }

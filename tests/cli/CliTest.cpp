@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -324,7 +325,8 @@ TEST(Cli, OpenMWLoadOrderFromItsConfigurationChain) {
          "data folders, highest priority first:\n  " + ex + "Mods/Sample Patch/\n  " + ex + "Data Files/\n", ""},
         // A bare name is the load order's file of that name, wherever it lies.
         {"show --openmw-config ex 'Sample Patch.omwaddon' NPC_ sample_trader", 0, "Ulvena Dravil", ""},
-        {"check --openmw-config partial.cfg", 0, "Conflicts (0)", "Gone.esp"},
+        // No plugin to check: said, and nothing was done.
+        {"check --openmw-config partial.cfg", 1, "Conflicts (0)", "Gone.esp"},
         {"check --openmw-config none.cfg", 1, "", "cannot read the OpenMW configuration " + dir.Path() + "none.cfg"},
         {"active --openmw-config ex/Mods", 1, "", "ex/Mods/openmw.cfg: there is no such file"},
         {"check --openmw --install-dir ex", 2, "", "excludes"},
@@ -339,6 +341,59 @@ TEST(Cli, OpenMWLoadOrderFromItsConfigurationChain) {
         const auto at = told.find(c.m_err);
         EXPECT_TRUE(at != std::string::npos && told.find(c.m_err, at + 1) == std::string::npos) << c.m_args << told;
     }
+}
+
+// What could not be read or compared is said. A file that is no plugin is
+// refused by name with status 1 by every command that reads it, and the rest
+// of the run goes on; damage is a warning naming the record and its offset;
+// masters that were not there to compare with are named.
+TEST(Cli, WhatCouldNotBeReadOrComparedIsSaid) {
+    CGame game;
+    std::string random(65536, '\0');
+    std::mt19937 rng(29);
+    for (char& c : random) c = char(rng());
+    game.Put("Broken.esp", CPluginBuilder().Raw(random), 1);
+    std::string hidden = CPluginBuilder().Header().Record("MISC", {Name("hidden")}).Bytes();
+    hidden.replace(4, 4, std::string(4, '\xFF'));
+    game.Put("Hidden.esp", CPluginBuilder().Raw(hidden), 1);
+    CPluginBuilder flipped;
+    flipped.Header({"Sample.esm", "Gone.esm"}).Record("MISC", {Name("a")});
+    const std::size_t at = flipped.Size();
+    game.Put("Flipped.esp", flipped.Record("MISK", {Name("b")}).Record("MISC", {Name("c")}), 1);
+    const std::string armory = " " + kArmory, broken = " 'game/Data Files/Broken.esp'";
+    const std::string noPlugin = "Broken.esp: not a TES3 plugin or master: it does not begin with a TES3 header record\n";
+    const struct {
+        std::string m_args;
+        int m_exit;
+        std::string m_out, m_err;
+    } cases[] = {
+        {"check --all" + broken + armory, 1, "GMST  Gameplay Settings", "vantor: error: Error: " + noPlugin},
+        {"list" + broken + armory, 1, "sample_goblet", "vantor: error: Error: " + noPlugin},
+        {"extract" + broken + armory, 1, "plugin Sample Armory.esp:", "vantor: error: Error: " + noPlugin},
+        {"check 'game/Data Files/Hidden.esp'", 1, "",
+         "Hidden.esp: not a TES3 plugin or master: its TES3 header record claims 16777215 bytes of data"},
+        {"check --all 'game/Data Files/Flipped.esp'", 0, "Warnings (0)",
+         "vantor: warning: Warning: Flipped.esp: record MISK at offset " + std::to_string(at) +
+             ": unknown record type, 26 bytes passed over up to the next record\n"
+             "vantor: warning: the master Gone.esm of Flipped.esp is not loaded: nothing was compared with its records\n"},
+        {"check --all --no-masters" + armory, 0, "Warnings (",
+         "vantor: warning: no master was read, so unclean entries and global changes could not be checked\n"},
+        {"check --all", 1, "", "No Plugins Chosen to Check"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_args);
+        const CProgramRun r = game.Run(c.m_args);
+        EXPECT_EQ(r.m_exit, c.m_exit) << game.Err();
+        EXPECT_NE(r.m_out.find(c.m_out), std::string::npos) << r.m_out;
+        const std::string told = game.Err();
+        const auto said = told.find(c.m_err);
+        EXPECT_TRUE(said != std::string::npos && told.find(c.m_err, said + 1) == std::string::npos) << told;
+    }
+    // info reads each file alone.
+    const CProgramRun info = Vantor(game.m_dir.Path(), "info" + broken + armory);
+    EXPECT_EQ(info.m_exit, 1);
+    EXPECT_EQ(info.m_out.rfind("Sample Armory.esp\n", 0), 0u) << info.m_out;
+    EXPECT_EQ(game.Err(), "vantor: error: " + noPlugin);
 }
 
 // Running out of memory on the worker is an error the user is told of, not a

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 
 #include "document/GameChoice.h"
 #include "document/VANTORDoc.h"
@@ -176,9 +177,28 @@ TEST(Document, ChoosingReadingAndCheckingInBothModes) {
     game.Plugin("D.esp", {"d", "-gone"});
     CVANTORDoc& doc = game.Doc();
 
-    // Nothing chosen: a check does nothing; Single Versus without a master is refused.
-    game.Run(std::mem_fn(&CVANTORDoc::OnCheckAll));
-    EXPECT_TRUE(game.m_link.Calls().empty());
+    // Nothing chosen: a check or a clean says so and starts nothing; Choose
+    // Active Plugins says why it chose none; Single Versus without a master
+    // is refused.
+    const Names nothing{"No Plugins Chosen to Check: Choose Plugins or Choose Active Plugins First."};
+    EXPECT_EQ(game.Run(std::mem_fn(&CVANTORDoc::OnCheckAll)), Names{"ask Cannot Continue|" + nothing[0]});
+    EXPECT_EQ(Told(game.m_link), nothing);
+    game.Run([](CVANTORDoc& d) { d.OnCleanCells(); });
+    EXPECT_EQ(Told(game.m_link), Names{"No Plugins Chosen to Clean: Choose Plugins or Choose Active Plugins First."});
+    const std::string ini = std::get<loadorder::CMorrowindWhere>(doc.LoadOrder()->Where()).m_iniPath;
+    game.Run(std::mem_fn(&CVANTORDoc::OnChooseActivePlugins));
+    EXPECT_EQ(Told(game.m_link), Names{"No Active Plugins: " + ini + " was not found."});
+    std::ofstream(platform::FsPath(ini)) << "[Game Files]\r\nGameFile0=M.esm\r\n";
+    game.Run(std::mem_fn(&CVANTORDoc::OnChooseActivePlugins));
+    EXPECT_EQ(Told(game.m_link), Names{"No Active Plugins: " + ini + " names none."});
+#ifndef _WIN32  // Windows asks the registry, whatever the environment says
+    doc.SetLoadOrder(loadorder::MorrowindLoadOrder(
+        {std::nullopt, game.m_data, [](const std::string&) { return std::optional<std::string>(); }}));
+    game.Run(std::mem_fn(&CVANTORDoc::OnChooseActivePlugins));
+    EXPECT_EQ(Told(game.m_link),
+              Names{"No Active Plugins: the game's folder was not found, so there is no Morrowind.ini to read them from."});
+#endif
+    EXPECT_TRUE(doc.PendingNames().empty());
     doc.OnSingleVersus();
     game.Run(std::mem_fn(&CVANTORDoc::OnCheckConflicts));
     EXPECT_EQ(Told(game.m_link), Names{"Select a Master Plugin for Single Versus Mode"});
@@ -258,14 +278,25 @@ TEST(Document, ChoosingReadingAndCheckingInBothModes) {
     EXPECT_EQ(Told(game.m_link), Names{"Operation Does Not Exist"});
     EXPECT_FALSE(doc.IsBusy());
 
-    // A damaged file is told once, with where it is damaged.
+    // A damaged file is told once, with where it is damaged; files that are
+    // no plugin are named and left out, and the check goes on without them.
     game.Plugin("Cut.esp", {"a", "b"});
     fs::resize_file(game.m_data + "Cut.esp", fs::file_size(game.m_data + "Cut.esp") - 3);
-    game.Choose({"Cut.esp"});
+    std::string random(3000, '\0');
+    std::mt19937 rng(29);
+    for (char& c : random) c = char(rng());
+    game.Write("Broken.esp", CPluginBuilder().Raw(random));
+    game.Write("Truncated.esp", CPluginBuilder().Raw(std::string("TES3\x2c\x01\0\0", 8)));
+    game.Choose({"Broken.esp", "Cut.esp", "Truncated.esp"});
     game.Run(std::mem_fn(&CVANTORDoc::OnCheckAll));
-    const Names told = Told(game.m_link);
-    ASSERT_EQ(told.size(), 1u);
-    EXPECT_EQ(told[0].rfind("Cut.esp: record MISC at offset ", 0), 0u) << told[0];
+    Names told;
+    for (const CMessage& m : game.m_link.Messages()) told.push_back(m.m_caption + "|" + m.m_text);
+    ASSERT_EQ(told.size(), 3u);
+    EXPECT_EQ(told[0], "Error|Broken.esp: not a TES3 plugin or master: it does not begin with a TES3 header record");
+    EXPECT_EQ(told[1].rfind("Warning|Cut.esp: record MISC at offset ", 0), 0u) << told[1];
+    EXPECT_EQ(told[2], "Error|Truncated.esp: not a TES3 plugin or master: it ends inside its TES3 header record, after 8 bytes");
+    EXPECT_EQ(doc.LoadedNames().front(), "Cut.esp");
+    EXPECT_EQ(doc.LastOutcome().m_extraction->m_unreadable, 2u);
     game.Run(std::mem_fn(&CVANTORDoc::OnCheckAll));
     EXPECT_TRUE(game.m_link.Messages().empty());
 }
@@ -288,6 +319,43 @@ TEST(Document, MastersAreReadAgainAfterClearEsmData) {
         const auto warnings = doc.ResultTable(EPane::Warning);
         ASSERT_EQ(warnings->RowCount(), 1u) << "round " << round;
         EXPECT_EQ(warnings->Cell(0, 4), "M.esm");
+    }
+}
+
+// The deleted row names the newest master holding the ID, as unclean and
+// changed rows do; a check names the masters its plugins need that are not
+// loaded, and says when no master was there for the unclean test.
+TEST(Document, ChecksNameTheNewestMasterAndTheMastersNotLoaded) {
+    CGameFolder game;
+    const CPluginBuilder deletesWick = CPluginBuilder().Header().Record("MISC", {Name("Wick"), Dele()});
+    game.Write("Old.esm", deletesWick, 1000000);
+    game.Write("New.esm", CPluginBuilder().Header().Record("MISC", Misc("Wick", 1)), 1001000);
+    CPluginBuilder p = CPluginBuilder().Header({"Old.esm", "New.esm", "Gone.esm", "GONE.esm"});
+    game.Write("P.esp", p.Record("MISC", {Name("Wick"), Dele()}), 1002000);
+    game.Write("Q.esp", CPluginBuilder().Header({"gone.esm", "P.esp", "Other.esp"}), 1003000);
+    CVANTORDoc& doc = game.Doc();
+    game.Choose({"P.esp", "Q.esp"});
+    game.Run(std::mem_fn(&CVANTORDoc::OnCheckAll));
+    const auto warnings = doc.ResultTable(EPane::Warning);
+    ASSERT_EQ(warnings->RowCount(), 1u);
+    EXPECT_EQ(warnings->Cell(0, 4), "New.esm");
+    const CMasterCoverage missing{{{"Gone.esm", {"P.esp", "Q.esp"}}, {"Other.esp", {"Q.esp"}}}, false};
+    EXPECT_EQ(doc.LastOutcome().m_masterCoverage, missing);
+
+    // Without masters: the deleted row names none, and the unclean test
+    // (alone of the checks) could not be made.
+    doc.OnClearEsmData();
+    game.Option([](COptionSet& o) { o.m_loadEsms = 0; });
+    const std::pair<void (CVANTORDoc::*)(), bool> checks[] = {{&CVANTORDoc::OnCheckAll, true},
+                                                             {&CVANTORDoc::OnCheckDeleted, false}};
+    for (const auto& [command, noneRead] : checks) {
+        game.Run(std::mem_fn(command));
+        const auto coverage = doc.LastOutcome().m_masterCoverage;
+        ASSERT_TRUE(coverage.has_value());
+        EXPECT_EQ(coverage->m_noneRead, noneRead);
+        ASSERT_EQ(coverage->m_missing.size(), 4u);
+        EXPECT_EQ(coverage->m_missing[0], (CMissingMaster{"Old.esm", {"P.esp"}}));
+        EXPECT_EQ(doc.ResultTable(EPane::Warning)->Cell(0, 4), "None");
     }
 }
 

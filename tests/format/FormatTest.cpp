@@ -447,6 +447,13 @@ TEST(Reader, APluginWholeCutDamagedStoppedAndFailing) {
     auto all = ReadBytes(b);
     auto none = ReadBytes(b, CExtractOpts{0, 0, 0, 0});
     EXPECT_EQ(all.m_file->EntryCount(), 11u);
+    // The junk is told once, where it was first met, with how often it came.
+    const std::size_t headerSize = CPluginBuilder().Header({"A.esm", "B.esm"}, 7).Size();
+    ASSERT_EQ(all.m_file->Diagnostics().size(), 1u);
+    EXPECT_EQ(all.m_file->Diagnostic().m_kind, CReadDiagnostic::EKind::Skipped);
+    EXPECT_EQ(all.m_file->Diagnostic().m_message,
+              "t.esp: offset " + std::to_string(headerSize) +
+                  ": 4 bytes that are no record passed over up to the next record; 2 more places like it in the file");
     ASSERT_EQ(all["MISC"].size(), 1u);
     EXPECT_EQ(all["MISC"][0]->IdText(), "b");
     EXPECT_EQ(all.m_file->HeaderMasters(), (std::vector<std::string>{"A.esm", "B.esm"}));
@@ -475,25 +482,72 @@ TEST(Reader, APluginWholeCutDamagedStoppedAndFailing) {
     }
 
     for (std::size_t cut = 0; cut <= cuts; ++cut) {
-        auto tr = ReadBytes(CPluginBuilder(b).Truncate(cut));
+        // Cut inside its header, it is no plugin.
+        auto tr = ReadBytes(CPluginBuilder(b).Truncate(cut), CExtractOpts::All(), 0, cut < headerSize);
         for (std::size_t i = 0; i < CPluginFile::kTableCount; ++i)
             for (const auto& e : tr.m_file->Table(i)) EXPECT_LE(std::size_t(e->m_offset + e->m_size), cut) << cut;
     }
 
     // A record without its ID subrecord, an ID payload reaching past the
-    // record, a size asking for far more than the file holds: the record is
-    // skipped, and the good one after it is found.
-    const std::pair<std::vector<CSub>, std::optional<std::uint32_t>> bad[] = {
-        {{Sub("MODL", Z("rock.nif")), Sub("DATA", "xxxxxxxx")}, std::nullopt},
-        {{CSub{"NAME", "abc", 200}}, std::nullopt},
-        {{Name("big")}, 0xFFFFFF},
+    // record, a size asking for far more than the file holds, a tag with a
+    // flipped byte: the record is skipped and told of by its tag and offset,
+    // and the good one after it is found. A start script whose data begins
+    // with zero bytes is passed over by its size, hiding nothing.
+    const std::string noId = ": its ID subrecord is missing or cut short; the record is passed over";
+    const struct {
+        const char* m_tag;
+        std::vector<CSub> m_subs;
+        std::optional<std::uint32_t> m_size;
+        std::string m_said;  // after the record's tag and offset; "" for nothing
+    } bad[] = {
+        {"STAT", {Sub("MODL", Z("rock.nif")), Sub("DATA", "xxxxxxxx")}, std::nullopt, noId},
+        {"STAT", {CSub{"NAME", "abc", 200}}, std::nullopt, noId},
+        {"STAT", {Name("big")}, 0xFFFFFF,
+         ": its size runs past the end of the file; 28 bytes passed over up to the next record"},
+        {"MISK", {Name("flipped")}, std::nullopt, ": unknown record type, 32 bytes passed over up to the next record"},
+        {"SSCR", {CSub{std::string(4, '\0'), "1234", std::nullopt}, Name("script")}, std::nullopt, ""},
     };
-    for (const auto& [subs, size] : bad) {
-        auto r = ReadBytes(CPluginBuilder().Header().Record("STAT", subs, size).Record("MISC", {Name("found")}));
-        EXPECT_TRUE(r["STAT"].empty());
+    const std::size_t at = CPluginBuilder().Header().Size();
+    for (const auto& c : bad) {
+        SCOPED_TRACE(c.m_tag + c.m_said);
+        auto r = ReadBytes(CPluginBuilder().Header().Record(c.m_tag, c.m_subs, c.m_size).Record("MISC", {Name("found")}));
+        EXPECT_EQ(r.m_file->EntryCount(), 1u);
         ASSERT_EQ(r["MISC"].size(), 1u);
         EXPECT_EQ(r["MISC"][0]->IdText(), "found");
-        EXPECT_EQ(r.m_file->Diagnostic().m_kind, CReadDiagnostic::EKind::Damaged);
+        EXPECT_EQ(r.m_file->Diagnostic().m_message,
+                  c.m_said.empty() ? "" : "t.esp: record " + std::string(c.m_tag) + " at offset " + std::to_string(at) + c.m_said);
+    }
+
+    // A header whose master list runs past its end is read up to there.
+    auto header = ReadBytes(CPluginBuilder()
+                                .RecordData("TES3", SubBytes({Sub("MAST", Z("A.esm")), CSub{"MAST", Z("B.esm"), 200}}))
+                                .Record("MISC", {Name("found")}));
+    EXPECT_EQ(header.m_file->HeaderMasters(), (std::vector<std::string>{"A.esm", "B.esm"}));
+    EXPECT_EQ(header["MISC"].size(), 1u);
+    EXPECT_EQ(header.m_file->Diagnostic().m_message,
+              "t.esp: record TES3 at offset 0: its subrecord MAST at offset 30 runs past the end of the header; the "
+              "masters and the record count after it are not read");
+
+    // Files that are no plugin or master at all are refused by name, and
+    // nothing of them is kept.
+    std::string random(65536, '\0');
+    std::mt19937 rng(29);
+    for (char& c : random) c = char(rng());
+    std::string hidden = CPluginBuilder().Header().Record("MISC", {Name("hidden")}).Bytes();
+    hidden.replace(4, 4, std::string(4, '\xFF'));
+    const std::pair<std::string, std::string> refused[] = {
+        {"", "the file is empty"},
+        {random, "it does not begin with a TES3 header record"},
+        {"TES", "it ends inside its TES3 header record, after 3 bytes"},
+        {std::string("TES3\x2c\x01\0\0", 8), "it ends inside its TES3 header record, after 8 bytes"},
+        {hidden, "its TES3 header record claims 16777215 bytes of data, but the file holds " +
+                     std::to_string(hidden.size() - 16) + " bytes after the record's own header"},
+    };
+    for (const auto& [bytes, why] : refused) {
+        auto r = ReadBytes(CPluginBuilder().Raw(bytes), CExtractOpts::All(), 0, true);
+        EXPECT_EQ(r.m_file->Diagnostic().m_kind, CReadDiagnostic::EKind::NotAPlugin);
+        EXPECT_EQ(r.m_file->Diagnostic().m_message, "t.esp: not a TES3 plugin or master: " + why);
+        EXPECT_EQ(r.m_file->EntryCount(), 0u);
     }
 
     EXPECT_EQ(ReadBytes(b, CExtractOpts::All(), 1).m_file->EntryCount(), 0u);
@@ -750,6 +804,30 @@ TEST(Writer, HeaderStatesTheRecordsTheFileHolds) {
         ASSERT_TRUE(s.Rewrite(1, {{"MODL", Z("new.nif")}}));
         EXPECT_EQ(LoadPlugin(s.m_dir.Path(), s.m_name)->HeaderRecordCount(), c.m_expect);
     }
+
+    // Every record after the header counts, whatever its type: one of each
+    // (a start script among them, which no table holds), one erased.
+    CPluginBuilder every;
+    every.Header({}, std::uint32_t(CPluginFile::kTableCount + 1));
+    for (const std::string_view tag : CPluginFile::kTags) {
+        std::vector<CSub> id{Name("id")};
+        if (tag == "INFO") id = {Sub("INAM", Z("1")), Sub("PNAM", Z("")), Sub("NNAM", Z(""))};
+        if (tag == "MGEF" || tag == "SKIL") id = {Sub("INDX", I32(1))};
+        if (tag == "SCPT") id = {Sub("SCHD", Fixed("id", 32) + std::string(20, '\0'))};
+        if (tag == "CELL") id = Cell("id", 1, 0, 0);
+        if (tag == "LAND") id = {Sub("INTV", I32(0) + I32(0))};
+        if (tag == "PGRD") id = {Sub("DATA", std::string(12, '\0')), Name("id")};
+        every.Record(std::string(tag), id);
+    }
+    every.Record("SSCR", {Sub("DATA", "1"), Name("start")});
+    CTempDir dir;
+    ASSERT_TRUE(every.Write(dir / "Every.esp"));
+    const auto file = LoadPlugin(dir.Path(), "Every.esp");
+    ASSERT_EQ(file->EntryCount(), CPluginFile::kTableCount);
+    CScriptedPolicy policy;
+    std::vector<bool> erased;
+    ASSERT_TRUE(file->EraseEntries({file->GetTable("MISC")->front().get()}, policy, erased).Ok());
+    EXPECT_EQ(LoadPlugin(dir.Path(), "Every.esp")->HeaderRecordCount(), CPluginFile::kTableCount);
 }
 
 TEST(Writer, AnOutputThatIsAPluginIsBackedUpFirst) {

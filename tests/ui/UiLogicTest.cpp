@@ -201,6 +201,10 @@ TEST(OperationSummary, StopsAndFailuresAreToldAsSuch) {
         o.m_failure = failure;
         return o;
     };
+    // Masters that were not there to compare with are named beside what could not be read.
+    COperationOutcome unread = check(false, 0, {2, 0, 1, 0}), unloaded = check(false, 2, {});
+    unread.m_masterCoverage = CMasterCoverage{{{"Tribunal.esm", {"A.esp"}}, {"Bloodmoon.esm", {"A.esp", "B.esp"}}}, true};
+    unloaded.m_masterCoverage = CMasterCoverage{{{"Tribunal.esm", {"A.esp"}}}, false};
     COperationOutcome extract = outcome(EOperation::Extract), cells = outcome(EOperation::CleanCells);
     extract.m_extraction = CExtractionCount{};
     cells.m_cellClean.emplace().m_cells = 3;
@@ -214,6 +218,10 @@ TEST(OperationSummary, StopsAndFailuresAreToldAsSuch) {
         {clean(2, 1, false), "Auto clean: 2 entries deleted from 1 plugin, 1 could not be deleted"},
         {clean(0, 0, true), "Auto clean stopped: 0 entries deleted from 0 plugins"},
         {check(false, 0, {2, 0, 1, 0}), "Check All: 0 conflicts, 0 warnings (1 file could not be read)"},
+        {unread,
+         "Check All: 0 conflicts, 0 warnings (1 file could not be read; no master was read: unclean entries and global "
+         "changes could not be checked; masters not loaded: Tribunal.esm, Bloodmoon.esm)"},
+        {unloaded, "Check All: 2 conflicts, 2 warnings (master not loaded: Tribunal.esm)"},
         {check(false, {}, {}, "not enough memory to check the plugins"),
          "Check All failed: not enough memory to check the plugins"},
         {extract, "Extract Data: nothing new to read"},

@@ -74,6 +74,7 @@ public:
         m_inputs.link = &context.Link();
         m_inputs.ages = &context.Ages();
         CPaneFindings findings = m_globalChanges ? RunGlobalChangeListing(m_inputs) : RunCheckOperation(m_inputs);
+        m_outcome.m_masterCoverage = std::move(findings.m_masters);
         Publish(context, State().m_files, findings, m_outcome);
     }
 
