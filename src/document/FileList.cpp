@@ -41,6 +41,13 @@ bool CFileList::IsChosen(const std::string& name) const {
                        [&](const CLoadedFile& f) { return f.m_role != EFileRole::FoundMaster && f.m_name == name; });
 }
 
+std::unordered_set<std::string> CFileList::ChosenNames() const {
+    std::unordered_set<std::string> names;
+    for (const CLoadedFile& f : m_items)
+        if (f.m_role != EFileRole::FoundMaster) names.insert(f.m_name);
+    return names;
+}
+
 std::vector<CPluginFile*> CFileList::PluginFiles() const {
     std::vector<CPluginFile*> out;
     for (const CLoadedFile* item : Loaded()) out.push_back(item->m_file.get());

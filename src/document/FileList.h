@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "format/PluginFile.h"
@@ -43,6 +44,7 @@ public:
     std::vector<const CLoadedFile*> Loaded() const;
     // Whether the name is chosen: pending, read, or the master plugin.
     bool IsChosen(const std::string& name) const;
+    std::unordered_set<std::string> ChosenNames() const;
 
     // The data of the read plugins in list order, and of the read masters
     // in the reverse of the order they were read (each read master was put
