@@ -53,8 +53,10 @@ public:
     std::vector<CPluginFile*> MasterFiles() const;
 
     void Append(CLoadedFile file) { m_items.push_back(std::move(file)); }
-    // A newly read plugin stands before every plugin read earlier.
-    void AddReadPlugin(CLoadedFile file);
+    // Takes the first `count` pending plugins out, and puts those of them
+    // that were read (in reading order) before every plugin read earlier,
+    // the last read first: a newly read plugin stands before the older ones.
+    void SettlePending(std::size_t count, std::vector<CLoadedFile> read);
     // Takes out the first item of that role (and name, when one is given).
     bool Remove(EFileRole role, const std::string& name = {});
     void RemoveRole(EFileRole role);
