@@ -123,7 +123,7 @@ void PrintMorrowind(const loadorder::CMorrowindWhere& w, const loadorder::CLoadO
 }
 
 std::string StatusWords(const loadorder::CConfigFile& file) {
-    if (!file.m_droppedBy.empty()) return " (dropped: replace=config in " + file.m_droppedBy + ")";
+    if (!file.m_droppedBy.empty()) return " (dropped: replace=config in " + DisplayText(file.m_droppedBy) + ")";
     return file.m_status == loadorder::EConfigStatus::Read ? "" : " (not read: " + ConfigProblem(file) + ")";
 }
 
