@@ -52,10 +52,19 @@ std::string UnreadableConfigText(const loadorder::CConfigFile& file) {
     return "cannot read the OpenMW configuration " + DisplayText(file.m_path) + ": " + ConfigProblem(file);
 }
 
+bool ReportConfigErrors(const loadorder::CLoadOrder& order) {
+    const loadorder::CWhere where = order.Where();
+    const auto* openmw = std::get_if<loadorder::COpenMWWhere>(&where);
+    if (!openmw) return false;
+    for (const auto& error : openmw->m_errors) std::cerr << "vantor: error: " << DisplayText(error.m_text) << "\n";
+    return !openmw->m_errors.empty();
+}
+
 std::shared_ptr<const loadorder::CLoadOrder> LoadOrderOf(const CCommonOptions& options, bool reportMissing) {
     auto order = ChosenLoadOrder(options);
     if (const auto problem = UnreadableConfig(*order)) throw CCommandError(UnreadableConfigText(*problem));
     if (reportMissing) {
+        ReportConfigErrors(*order);
         const loadorder::CWhere where = order->Where();
         if (const auto* openmw = std::get_if<loadorder::COpenMWWhere>(&where))
             for (const std::string& name : openmw->m_missing)

@@ -55,9 +55,12 @@ bool OpenMWChosen(const CCommonOptions& options);
 std::shared_ptr<const loadorder::CLoadOrder> ChosenLoadOrder(const CCommonOptions& options);
 // What is said of a configuration file that cannot be read.
 std::string UnreadableConfigText(const loadorder::CConfigFile& file);
+// Names on stderr each error of an OpenMW configuration (a content file
+// named twice, ...); true when there was one.
+bool ReportConfigErrors(const loadorder::CLoadOrder& order);
 // The load order the options name, whole: a configuration that cannot be
-// read throws CCommandError; with `reportMissing` each content file that no
-// data folder holds is named on stderr.
+// read throws CCommandError; with `reportMissing` its errors and each
+// content file that no data folder holds are named on stderr.
 std::shared_ptr<const loadorder::CLoadOrder> LoadOrderOf(const CCommonOptions& options, bool reportMissing);
 
 // A document with its console link, set up from the options: settings

@@ -80,12 +80,17 @@ std::string SourceWords(const loadorder::CMorrowindWhere& w) {
     return {};
 }
 
-// The files oldest first, as the game loads them.
+// The files oldest first, as the game loads them. Each file's age is asked
+// once: it is a look at the disk.
 std::vector<CGameFile> ByAge(std::vector<CGameFile> files, const loadorder::CLoadOrder& order) {
-    std::stable_sort(files.begin(), files.end(), [&](const CGameFile& a, const CGameFile& b) {
-        return order.Age(a.m_folder + a.m_name) < order.Age(b.m_folder + b.m_name);
-    });
-    return files;
+    std::vector<std::pair<loadorder::CFileAge, std::size_t>> ages;
+    ages.reserve(files.size());
+    for (std::size_t i = 0; i < files.size(); ++i) ages.emplace_back(order.Age(files[i].m_folder + files[i].m_name), i);
+    std::sort(ages.begin(), ages.end());
+    std::vector<CGameFile> sorted;
+    sorted.reserve(files.size());
+    for (const auto& [age, i] : ages) sorted.push_back(std::move(files[i]));
+    return sorted;
 }
 
 void PrintMorrowind(const loadorder::CMorrowindWhere& w, const loadorder::CLoadOrder& order, bool json) {
@@ -118,6 +123,7 @@ void PrintMorrowind(const loadorder::CMorrowindWhere& w, const loadorder::CLoadO
 }
 
 std::string StatusWords(const loadorder::CConfigFile& file) {
+    if (!file.m_droppedBy.empty()) return " (dropped: replace=config in " + DisplayText(file.m_droppedBy) + ")";
     return file.m_status == loadorder::EConfigStatus::Read ? "" : " (not read: " + ConfigProblem(file) + ")";
 }
 
@@ -131,12 +137,14 @@ void PrintOpenMW(const loadorder::COpenMWWhere& w, bool json) {
                 .Key("path").Name(file.m_path)
                 .Key("read").Bool(file.m_status == loadorder::EConfigStatus::Read)
                 .Key("problem").Name(file.m_status == loadorder::EConfigStatus::Read ? "" : ConfigProblem(file))
+                .Key("droppedBy").Name(file.m_droppedBy)
                 .EndObject();
         out.EndArray().Key("dataFolders").BeginArray();
         for (const auto& folder : w.m_dataFolders)
             out.BeginObject()
                 .Key("path").Name(folder.m_path)
                 .Key("from").Name(folder.m_configPath)
+                .Key("line").Number(static_cast<long long>(folder.m_line))
                 .Key("local").Bool(folder.m_local)
                 .Key("exists").Bool(folder.m_exists)
                 .EndObject();
@@ -144,6 +152,13 @@ void PrintOpenMW(const loadorder::COpenMWWhere& w, bool json) {
         JsonFiles(out, w.m_content);
         out.Key("missing").BeginArray();
         for (const auto& name : w.m_missing) out.Name(name);
+        out.EndArray().Key("errors").BeginArray();
+        for (const auto& error : w.m_errors)
+            out.BeginObject()
+                .Key("file").Name(error.m_path)
+                .Key("line").Number(static_cast<long long>(error.m_line))
+                .Key("message").Name(error.m_text)
+                .EndObject();
         out.EndArray().EndObject();
         std::cout << "\n";
         return;
@@ -154,7 +169,8 @@ void PrintOpenMW(const loadorder::COpenMWWhere& w, bool json) {
     std::cout << "data folders, highest priority first:\n";
     for (const auto& folder : w.m_dataFolders)
         std::cout << "  " << DisplayText(folder.m_path) << (folder.m_local ? " (data-local)" : "")
-                  << (folder.m_exists ? "" : " (no such folder)") << "\n";
+                  << (folder.m_exists ? "" : " (no such folder)") << " from " << DisplayText(folder.m_configPath)
+                  << " line " << folder.m_line << "\n";
     std::cout << "load order:\n";
     PrintFiles(w.m_content, "  ");
 }
@@ -170,7 +186,9 @@ int RunWhere(const CCommonOptions& options) {
         std::cerr << "vantor: " << UnreadableConfigText(*problem) << "\n";
         return kExitFailed;
     }
-    return kExitDone;
+    // What OpenMW would not start with: shown as read, and a failure here,
+    // where the load order is what was asked about.
+    return ReportConfigErrors(*order) ? kExitFailed : kExitDone;
 }
 
 }  // namespace

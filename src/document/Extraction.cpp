@@ -118,27 +118,37 @@ CExtractionCount ExtractFiles(CDocState& state, const COperationContext& context
         }
 
         if (!pending.empty()) {
-            for (CLoadedFile& plugin : pending) {
-                // Plugins a stop kept from being read stay chosen, for the
-                // next extraction.
-                if (context.Stopped()) {
-                    ++count.m_left;
-                    continue;
+            // The list is brought up to date once, not for every plugin: a
+            // load order may name hundreds of thousands.
+            std::size_t settled = 0;
+            std::vector<CLoadedFile> read;
+            try {
+                for (CLoadedFile& plugin : pending) {
+                    // Plugins a stop kept from being read stay chosen, for
+                    // the next extraction.
+                    if (context.Stopped()) {
+                        ++count.m_left;
+                        continue;
+                    }
+                    plugin.m_file = readOne(plugin.m_name, plugin.m_folder);
+                    if (!plugin.m_file && context.Stopped()) {
+                        ++count.m_left;
+                        continue;
+                    }
+                    ++settled;
+                    if (plugin.m_file) {
+                        plugin.m_role = EFileRole::Plugin;
+                        read.push_back(std::move(plugin));
+                        ++count.m_plugins;
+                    }
+                    text = platform::PercentText("Extracting Plugin Data ", ++step, total);
+                    context.Progress(text, total);
                 }
-                plugin.m_file = readOne(plugin.m_name, plugin.m_folder);
-                if (!plugin.m_file && context.Stopped()) {
-                    ++count.m_left;
-                    continue;
-                }
-                files.Remove(EFileRole::Pending, plugin.m_name);
-                if (plugin.m_file) {
-                    plugin.m_role = EFileRole::Plugin;
-                    files.AddReadPlugin(std::move(plugin));
-                    ++count.m_plugins;
-                }
-                text = platform::PercentText("Extracting Plugin Data ", ++step, total);
-                context.Progress(text, total);
+            } catch (...) {
+                files.SettlePending(settled, std::move(read));
+                throw;
             }
+            files.SettlePending(settled, std::move(read));
             context.Progress(text, 0);
         }
     } catch (const std::bad_alloc&) {

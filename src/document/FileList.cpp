@@ -1,6 +1,7 @@
 #include "document/FileList.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace vantor {
 
@@ -41,6 +42,13 @@ bool CFileList::IsChosen(const std::string& name) const {
                        [&](const CLoadedFile& f) { return f.m_role != EFileRole::FoundMaster && f.m_name == name; });
 }
 
+std::unordered_set<std::string> CFileList::ChosenNames() const {
+    std::unordered_set<std::string> names;
+    for (const CLoadedFile& f : m_items)
+        if (f.m_role != EFileRole::FoundMaster) names.insert(f.m_name);
+    return names;
+}
+
 std::vector<CPluginFile*> CFileList::PluginFiles() const {
     std::vector<CPluginFile*> out;
     for (const CLoadedFile* item : Loaded()) out.push_back(item->m_file.get());
@@ -54,9 +62,19 @@ std::vector<CPluginFile*> CFileList::MasterFiles() const {
     return out;
 }
 
-void CFileList::AddReadPlugin(CLoadedFile file) {
+void CFileList::SettlePending(std::size_t count, std::vector<CLoadedFile> read) {
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < m_items.size(); ++i) {
+        if (m_items[i].m_role == EFileRole::Pending && count > 0) {
+            --count;
+            continue;
+        }
+        if (kept != i) m_items[kept] = std::move(m_items[i]);
+        ++kept;
+    }
+    m_items.resize(kept);
     auto first = std::find_if(m_items.begin(), m_items.end(), [](const CLoadedFile& f) { return IsRead(f.m_role); });
-    m_items.insert(first, std::move(file));
+    m_items.insert(first, std::make_move_iterator(read.rbegin()), std::make_move_iterator(read.rend()));
 }
 
 bool CFileList::Remove(EFileRole role, const std::string& name) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "format/PluginFile.h"
@@ -43,6 +44,7 @@ public:
     std::vector<const CLoadedFile*> Loaded() const;
     // Whether the name is chosen: pending, read, or the master plugin.
     bool IsChosen(const std::string& name) const;
+    std::unordered_set<std::string> ChosenNames() const;
 
     // The data of the read plugins in list order, and of the read masters
     // in the reverse of the order they were read (each read master was put
@@ -51,8 +53,10 @@ public:
     std::vector<CPluginFile*> MasterFiles() const;
 
     void Append(CLoadedFile file) { m_items.push_back(std::move(file)); }
-    // A newly read plugin stands before every plugin read earlier.
-    void AddReadPlugin(CLoadedFile file);
+    // Takes the first `count` pending plugins out, and puts those of them
+    // that were read (in reading order) before every plugin read earlier,
+    // the last read first: a newly read plugin stands before the older ones.
+    void SettlePending(std::size_t count, std::vector<CLoadedFile> read);
     // Takes out the first item of that role (and name, when one is given).
     bool Remove(EFileRole role, const std::string& name = {});
     void RemoveRole(EFileRole role);

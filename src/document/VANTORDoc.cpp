@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <new>
+#include <unordered_set>
 #include <variant>
 
 #include "document/Extraction.h"
@@ -508,9 +509,12 @@ void CVANTORDoc::OnChooseActivePlugins() {
     }
     {
         std::lock_guard lock(m_stateMutex);
-        // Each from the folder it was found in: OpenMW's lie in many.
+        // Each from the folder it was found in: OpenMW's lie in many. The
+        // chosen names are looked up in a set: a load order may name
+        // hundreds of thousands.
+        std::unordered_set<std::string> chosen = m_files.ChosenNames();
         for (const loadorder::CGameFile& plugin : active) {
-            if (m_files.IsChosen(plugin.m_name)) continue;
+            if (!chosen.insert(plugin.m_name).second) continue;
             m_files.Append({plugin.m_name, plugin.m_folder, EFileRole::Pending, nullptr});
         }
     }

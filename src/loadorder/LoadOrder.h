@@ -59,13 +59,25 @@ struct CConfigFile {
     std::string m_path;
     EConfigStatus m_status = EConfigStatus::Missing;
     std::string m_error;  // the system's message for Unreadable
+    // Read, but a later file's "replace=config" dropped it and all it says:
+    // that file's path.
+    std::string m_droppedBy;
 };
 
 struct CDataFolder {
     std::string m_path;        // ending with a separator
-    std::string m_configPath;  // the file that named it, "" for the default local folder
-    bool m_local = false;      // data-local (or its default, ?userdata?data): searched first
+    std::string m_configPath;  // the file that named it
+    std::size_t m_line = 0;    // and the line, from 1
+    bool m_local = false;      // data-local: searched first
     bool m_exists = false;     // a folder is there
+};
+
+// Something in the configuration that OpenMW would not start with, at
+// `m_path` line `m_line`; `m_text` says it whole, file and line included.
+struct CConfigError {
+    std::string m_path;
+    std::size_t m_line = 0;
+    std::string m_text;
 };
 
 struct COpenMWWhere {
@@ -75,6 +87,7 @@ struct COpenMWWhere {
     // as found (m_folder "" when no data folder holds it).
     std::vector<CGameFile> m_content;
     std::vector<std::string> m_missing;  // content names no data folder holds, each once
+    std::vector<CConfigError> m_errors;  // in reading order
 };
 
 using CWhere = std::variant<CMorrowindWhere, COpenMWWhere>;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <limits>
+#include <unordered_set>
 
 #include "loadorder/Folder.h"
 #include "loadorder/LoadOrder.h"
@@ -50,11 +51,11 @@ public:
         auto ini = platform::ResolvePath(m_where.m_iniPath);
         if (!ini || !platform::FileExists(*ini)) return {};
         std::vector<CGameFile> plugins;
+        std::unordered_set<std::string> named;
         for (auto& value : platform::ReadNumberedKeys(*ini, "Game Files", "GameFile")) {
             // The game takes a value by its last three letters only.
             if (value.size() < 3 || LowerAscii(value.substr(value.size() - 3)) != "esp") continue;
-            CGameFile file{std::move(value), m_where.m_dataDir};
-            if (std::find(plugins.begin(), plugins.end(), file) == plugins.end()) plugins.push_back(std::move(file));
+            if (named.insert(value).second) plugins.push_back({std::move(value), m_where.m_dataDir});
         }
         return plugins;
     }

@@ -1,8 +1,11 @@
 #include "loadorder/OpenMWConfig.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
+#include <unordered_map>
 
 #include "loadorder/Folder.h"
 #include "platform/FileOps.h"
@@ -67,7 +70,7 @@ std::vector<CConfigEntry> ParseConfigText(std::string_view text) {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     std::vector<CConfigEntry> entries;
     std::string section;
-    while (!text.empty()) {
+    for (std::size_t number = 1; !text.empty(); ++number) {
         const auto end = text.find('\n');
         std::string_view line = Trim(text.substr(0, end));
         text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
@@ -81,7 +84,7 @@ std::vector<CConfigEntry> ParseConfigText(std::string_view text) {
         if (equals == std::string_view::npos) continue;
         std::string_view key = Trim(line.substr(0, equals));
         if (key.empty()) continue;
-        entries.push_back({section + std::string(key), std::string(Trim(line.substr(equals + 1)))});
+        entries.push_back({section + std::string(key), std::string(Trim(line.substr(equals + 1))), number});
     }
     return entries;
 }
@@ -129,60 +132,137 @@ CConfigChain ReadConfigChain(const std::string& first, const COpenMWPaths& paths
     // A missing "openmw.cfg" (or "other.cfg") is that file, not a folder of
     // that name: the user is told of the file they named.
     const bool missingFile = !fs::exists(fs::symlink_status(platform::FsPath(firstPath), ec)) && EndsWithNoCase(firstPath, ".cfg");
-    // The next file to read is at the back.
-    std::vector<std::string> pending{missingFile ? firstPath : ConfigFileAt(firstPath)};
-    std::set<std::string> seen;
+
+    // The files whose values count, in reading order: the first, and what
+    // no "replace=config" dropped since.
+    struct CCounted {
+        std::size_t m_file;  // in chain.m_files
+        std::vector<CConfigEntry> m_entries;
+    };
+    std::vector<CCounted> counted;
+    auto refuse = [&](const std::string& path, const CConfigEntry& e, const std::string& what) {
+        chain.m_errors.push_back({path, e.m_line, path + " line " + std::to_string(e.m_line) + ": " + what});
+    };
+    // A path value made a path, or "" when there is none to look at.
+    auto pathOf = [&](const std::string& file, const CConfigEntry& e) -> std::string {
+        // Normalising a path of millions of parts takes minutes, and no
+        // system would take it.
+        if (e.m_value.size() > kLongestPath) {
+            refuse(file, e, "the " + e.m_key + "= path is " + std::to_string(e.m_value.size()) +
+                                " bytes long, longer than any system takes (" + std::to_string(kLongestPath) +
+                                "): left out");
+            return {};
+        }
+        return ResolveConfigPath(e.m_value, platform::FolderOf(file), paths);
+    };
+
+    // The next file to read is at the back, with how deep it lies.
+    std::vector<std::pair<std::string, std::size_t>> pending{{missingFile ? firstPath : ConfigFileAt(firstPath), 0}};
+    // Device and inode of each file read: one a link or another spelling
+    // leads to again is not read twice, and telling so costs no walk of
+    // every folder of a deep path.
+    std::set<std::pair<std::uint64_t, std::uint64_t>> seen;
     std::string text;
     while (!pending.empty()) {
-        CConfigFile file{std::move(pending.back()), EConfigStatus::Missing, {}};
+        CConfigFile file{std::move(pending.back().first), EConfigStatus::Missing, {}, {}};
+        const std::size_t depth = pending.back().second;
         pending.pop_back();
-        const std::string identity = platform::ResolveLinks(file.m_path);
-        if (seen.count(identity)) {
+        const platform::CPathProbe probe = platform::ProbePath(file.m_path);
+        const auto identity = std::pair(probe.m_id.m_device, probe.m_id.m_inode);
+        const bool there = probe.m_known && probe.m_kind == platform::EFileKind::Regular;
+        if (there && seen.count(identity)) {
             file.m_status = EConfigStatus::Repeated;
-        } else if (ReadConfigFile(file, text)) {
+        } else if (ReadConfigFile(file, text) && there) {
             seen.insert(identity);
         }
         chain.m_files.push_back(file);
         if (file.m_status != EConfigStatus::Read) continue;
 
-        const std::string folder = platform::FolderOf(file.m_path);
-        const auto entries = ParseConfigText(text);
-        // "replace" drops what earlier files gave, wherever in this file it
-        // stands; this file's own values all count.
-        for (const auto& e : entries) {
-            if (e.m_key != "replace") continue;
-            if (e.m_value == "data") chain.m_data.clear();
-            else if (e.m_value == "data-local") chain.m_dataLocal.reset();
-            else if (e.m_value == "content") chain.m_content.clear();
-            else if (e.m_value == "fallback-archive") chain.m_fallbackArchives.clear();
-            else if (e.m_value == "config") pending.clear();
+        std::vector<CConfigEntry> entries = ParseConfigText(text);
+        const bool replacesConfig = std::any_of(entries.begin(), entries.end(), [](const CConfigEntry& e) {
+            return e.m_key == "replace" && e.m_value == "config";
+        });
+        if (replacesConfig && counted.size() > 1) {
+            for (std::size_t i = 1; i < counted.size(); ++i) chain.m_files[counted[i].m_file].m_droppedBy = file.m_path;
+            counted.resize(1);
         }
-        std::vector<std::string> configs;
-        for (const auto& e : entries) {
-            if (e.m_value.empty()) continue;
+        // This file's folders are read next, in the order it names them;
+        // those of the files before it that are still waiting come after.
+        std::vector<std::pair<std::string, std::size_t>> configs;
+        for (const CConfigEntry& e : entries) {
+            if (e.m_key != "config" || e.m_value.empty()) continue;
+            // Each level looks at ever longer paths: a chain thousands deep
+            // would take minutes, and no setup needs more than a few.
+            if (depth == kDeepestConfig) {
+                refuse(file.m_path, e, "config=" + e.m_value + " lies more than " + std::to_string(kDeepestConfig) +
+                                           " configuration folders deep: not read");
+                continue;
+            }
             // A path that resolves to nothing ("") would stand for the
             // working folder.
-            const bool isPath = e.m_key == "data" || e.m_key == "data-local" || e.m_key == "config";
-            const std::string path = isPath ? ResolveConfigPath(e.m_value, folder, paths) : std::string();
-            if (isPath && path.empty()) continue;
-            if (e.m_key == "data" || e.m_key == "data-local") {
+            if (const std::string path = pathOf(file.m_path, e); !path.empty())
+                configs.emplace_back(ConfigFileAt(path), depth + 1);
+        }
+        pending.insert(pending.end(), configs.rbegin(), configs.rend());
+        counted.push_back({chain.m_files.size() - 1, std::move(entries)});
+    }
+
+    // The last file that replaces each setting: the values of the files
+    // before it are dropped.
+    std::unordered_map<std::string, std::size_t> lastReplacing;
+    for (std::size_t k = 0; k < counted.size(); ++k)
+        for (const CConfigEntry& e : counted[k].m_entries)
+            if (e.m_key == "replace") lastReplacing[e.m_value] = k;
+    struct CNamed {
+        std::string m_path;
+        std::size_t m_line;
+    };
+    std::vector<std::pair<std::string, CNamed>> content;
+    for (std::size_t k = 0; k < counted.size(); ++k) {
+        const std::string& path = chain.m_files[counted[k].m_file].m_path;
+        auto counts = [&](const std::string& key) {
+            auto it = lastReplacing.find(key);
+            return it == lastReplacing.end() || it->second <= k;
+        };
+        for (const CConfigEntry& e : counted[k].m_entries) {
+            // OpenMW's engine takes an empty data-local as none.
+            if (e.m_key == "data-local" && e.m_value.empty()) chain.m_dataLocal.reset();
+            if (e.m_value.empty()) continue;
+            if ((e.m_key == "data" && counts("data")) || e.m_key == "data-local") {
+                const std::string resolved = pathOf(path, e);
+                if (resolved.empty()) continue;
                 CDataFolder data;
-                data.m_path = platform::WithSeparator(path);
-                data.m_configPath = file.m_path;
+                data.m_path = platform::WithSeparator(resolved);
+                data.m_configPath = path;
+                data.m_line = e.m_line;
                 data.m_local = e.m_key == "data-local";
                 data.m_exists = IsFolder(data.m_path);
                 if (data.m_local) chain.m_dataLocal = std::move(data);
                 else chain.m_data.push_back(std::move(data));
-            } else if (e.m_key == "content") {
-                chain.m_content.push_back(e.m_value);
-            } else if (e.m_key == "fallback-archive") {
+            } else if (e.m_key == "content" && counts("content")) {
+                content.emplace_back(e.m_value, CNamed{path, e.m_line});
+            } else if (e.m_key == "fallback-archive" && counts("fallback-archive")) {
                 chain.m_fallbackArchives.push_back(e.m_value);
-            } else if (e.m_key == "config") {
-                configs.push_back(ConfigFileAt(path));
             }
         }
-        // This file's folders are read next, in the order it names them.
-        pending.insert(pending.end(), configs.rbegin(), configs.rend());
+    }
+
+    // OpenMW stops on a content file named twice; the first one is kept
+    // here, and the user told where the repeat is.
+    std::unordered_map<std::string, CNamed> named;
+    for (auto& [name, where] : content) {
+        auto [it, added] = named.try_emplace(LowerAscii(name), where);
+        if (added) {
+            chain.m_content.push_back(std::move(name));
+            continue;
+        }
+        std::string firstAt = "line " + std::to_string(it->second.m_line);
+        if (it->second.m_path != where.m_path) firstAt += " of " + it->second.m_path;
+        chain.m_errors.push_back({where.m_path, where.m_line,
+                                  where.m_path + " line " + std::to_string(where.m_line) + ": the content file " +
+                                      name + " is named again (first at " + firstAt +
+                                      "); OpenMW will not start until one of the two lines is removed, and the "
+                                      "first is used here"});
     }
     return chain;
 }

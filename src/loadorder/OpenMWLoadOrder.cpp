@@ -26,33 +26,34 @@ public:
         }
         CConfigChain chain = ReadConfigChain(first, setup.m_paths);
         m_where.m_chain = std::move(chain.m_files);
+        m_where.m_errors = std::move(chain.m_errors);
 
-        // Highest priority first: data-local (or OpenMW's default for it),
-        // then the data folders from the last named to the first.
-        if (!chain.m_dataLocal && !setup.m_paths.m_userData.empty()) {
-            const std::string folder = setup.m_paths.m_userData + "data/";
-            if (IsFolder(folder)) chain.m_dataLocal = CDataFolder{folder, "", true, true};
-        }
+        // Highest priority first: data-local, then the data folders from the
+        // last named to the first. OpenMW's engine adds no local folder of
+        // its own when no file names one.
         if (chain.m_dataLocal) m_where.m_dataFolders.push_back(std::move(*chain.m_dataLocal));
         m_where.m_dataFolders.insert(m_where.m_dataFolders.end(), chain.m_data.rbegin(), chain.m_data.rend());
 
-        // Each folder is listed once; a name is then found without touching
-        // the disk.
-        m_index.resize(m_where.m_dataFolders.size());
+        // Each folder is listed once, and each name kept with the folder of
+        // highest priority that holds it; a name is then found without
+        // touching the disk, however many folders there are.
         for (std::size_t i = 0; i < m_where.m_dataFolders.size(); ++i) {
             if (!m_where.m_dataFolders[i].m_exists) continue;
+            std::unordered_map<std::string, std::vector<std::string>> here;
             for (auto& name : RegularFilesIn(m_where.m_dataFolders[i].m_path))
-                m_index[i][LowerAscii(name)].push_back(std::move(name));
-            // So that a choice among names differing only in case never
-            // depends on the order the system lists them.
-            for (auto& [key, names] : m_index[i]) std::sort(names.begin(), names.end());
+                here[LowerAscii(name)].push_back(std::move(name));
+            for (auto& [key, names] : here) {
+                // So that a choice among names differing only in case never
+                // depends on the order the system lists them.
+                std::sort(names.begin(), names.end());
+                m_index.try_emplace(key, CFound{i, std::move(names)});
+            }
         }
 
         for (const auto& name : chain.m_content) {
             // Other content (OpenMW's scripts) is no TES3 file.
             if (!IsContentFile(name)) continue;
             const std::string key = LowerAscii(name);
-            if (m_rank.count(key)) continue;
             m_rank.emplace(key, std::int64_t(m_rank.size()));
             auto found = Find(name);
             if (!found) m_where.m_missing.push_back(name);
@@ -64,17 +65,14 @@ public:
     std::vector<CGameFile> ActivePlugins() const override { return Content(false); }
 
     std::optional<CGameFile> Find(std::string_view name) const override {
-        const std::string key = LowerAscii(name);
-        for (std::size_t i = 0; i < m_index.size(); ++i) {
-            auto it = m_index[i].find(key);
-            if (it == m_index[i].end()) continue;
-            // A folder may hold several spellings (Linux): the one asked for
-            // first.
-            const auto& names = it->second;
-            auto exact = std::find(names.begin(), names.end(), name);
-            return CGameFile{exact != names.end() ? *exact : names.front(), m_where.m_dataFolders[i].m_path};
-        }
-        return std::nullopt;
+        auto it = m_index.find(LowerAscii(name));
+        if (it == m_index.end()) return std::nullopt;
+        // A folder may hold several spellings (Linux): the one asked for
+        // first.
+        const auto& names = it->second.m_names;
+        auto exact = std::find(names.begin(), names.end(), name);
+        const std::string& folder = m_where.m_dataFolders[it->second.m_folder].m_path;
+        return CGameFile{exact != names.end() ? *exact : names.front(), folder};
     }
 
     CFileAge Age(const std::string& path) const override {
@@ -106,8 +104,12 @@ private:
     }
 
     COpenMWWhere m_where;
-    // Per data folder (in m_where's order): lower-case name -> names on disk.
-    std::vector<std::unordered_map<std::string, std::vector<std::string>>> m_index;
+    struct CFound {
+        std::size_t m_folder;             // in m_where.m_dataFolders
+        std::vector<std::string> m_names;  // the spellings there
+    };
+    // Lower-case name -> the folder of highest priority holding it.
+    std::unordered_map<std::string, CFound> m_index;
     // Lower-case content name -> place in the load order.
     std::unordered_map<std::string, std::int64_t> m_rank;
 };

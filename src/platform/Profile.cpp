@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <unordered_map>
 
 #include "platform/FileOps.h"
 #include "platform/Files.h"
@@ -253,10 +254,30 @@ std::vector<std::string> CProfile::GetNumbered(std::string_view section, std::st
     std::vector<std::string> values;
     auto range = FindSection(section);
     if (!range) return values;
+    // One pass over the section: a load order of many thousand plugins must
+    // not be searched again for every number. As Get, the first line of a key
+    // counts, and only the number as written without leading zeros names it.
+    std::unordered_map<std::size_t, std::size_t> lineOf;
+    for (std::size_t i = range->m_header + 1; i < range->m_end; ++i) {
+        auto text = Content(i);
+        auto eq = EqualsOf(text);
+        if (!eq) continue;
+        auto key = Trim(text.substr(0, *eq));
+        if (key.size() <= prefix.size() || !EqualsNoCase(key.substr(0, prefix.size()), prefix)) continue;
+        auto digits = key.substr(prefix.size());
+        if (digits.size() > 9 || (digits.size() > 1 && digits.front() == '0')) continue;
+        std::size_t n = 0;
+        bool number = true;
+        for (char c : digits) {
+            number = number && c >= '0' && c <= '9';
+            n = n * 10 + std::size_t(c - '0');
+        }
+        if (number) lineOf.try_emplace(n, i);
+    }
     for (std::size_t n = 0;; ++n) {
-        auto at = FindKey(*range, std::string(prefix) + std::to_string(n));
-        if (!at) break;
-        auto text = Content(*at);
+        auto at = lineOf.find(n);
+        if (at == lineOf.end()) break;
+        auto text = Content(at->second);
         auto value = DecodeValue(text.substr(*EqualsOf(text) + 1));
         if (value.empty()) break;
         values.emplace_back(value);

@@ -671,10 +671,16 @@ void CMainFrame::TellLoadOrderProblems(const loadorder::CLoadOrder& order) {
     }
     const loadorder::CWhere where = order.Where();
     const auto* openmw = std::get_if<loadorder::COpenMWWhere>(&where);
-    if (!openmw || openmw->m_missing.empty()) return;
-    std::string text = "These content files of the load order are in no data folder:";
+    if (!openmw) return;
+    std::string text;
+    if (!openmw->m_errors.empty()) text = "Errors in the OpenMW configuration:";
+    for (const loadorder::CConfigError& error : openmw->m_errors) text += "\n" + error.m_text;
+    if (!openmw->m_missing.empty()) {
+        if (!text.empty()) text += "\n\n";
+        text += "These content files of the load order are in no data folder:";
+    }
     for (const std::string& name : openmw->m_missing) text += "\n" + name;
-    m_link->Tell(text, "Warning", EIcon::Exclamation);
+    if (!text.empty()) m_link->Tell(text, "Warning", EIcon::Exclamation);
 }
 
 QStringList CMainFrame::PrintActiveList(QPrinter& printer) {

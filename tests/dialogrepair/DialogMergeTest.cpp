@@ -61,10 +61,12 @@ struct CInput {
 };
 
 // One topic: a master chain (its order into `masterOrder`), now and then a
-// newer master that inserts, relinks and deletes; then one to three plugins,
-// each as old as or newer than the last, that add responses linked anyhow,
-// copy, change, delete and give back responses they know.
-std::vector<CInput> RandomTopic(std::mt19937& rng, std::vector<std::string>& masterOrder) {
+// newer master that inserts, relinks and deletes, and now and then
+// expansions that disagree with both (`mastersAgree` false); then one to
+// three plugins, each as old as or newer than the last, that add responses
+// linked anyhow, copy (relinked past a neighbour, swapped with it, anyhow),
+// change, delete and give back responses they know.
+std::vector<CInput> RandomTopic(std::mt19937& rng, std::vector<std::string>& masterOrder, bool& mastersAgree) {
     auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
     std::vector<std::string> chain;
     for (int k = pick(1, 6); k > 0; --k) chain.push_back("m" + std::to_string(k));
@@ -86,8 +88,36 @@ std::vector<CInput> RandomTopic(std::mt19937& rng, std::vector<std::string>& mas
         inputs.insert(newer.m_time > 1000 && pick(0, 1) ? inputs.begin() : inputs.end(), newer);
         masterOrder.insert(masterOrder.begin() + std::ptrdiff_t(at) + 1, "n");
     }
+    // Expansions, as Tribunal and Bloodmoon hold the game's topics: each
+    // older or newer than any master before it, with its own version of the
+    // chain (one response of its own inserted, one linked past though it
+    // still stands, two swapped), written in part, now and then deleting one.
+    mastersAgree = true;
+    for (int e = std::max(0, pick(-1, 2)); e > 0; --e) {
+        const std::string own = "x" + std::to_string(e);
+        std::vector<std::string> seen = masterOrder;
+        seen.insert(seen.begin() + pick(0, int(seen.size())), own);
+        if (const auto past = seen.begin() + pick(0, int(seen.size()) - 1); *past != own && pick(0, 1)) seen.erase(past);
+        if (seen.size() > 1 && pick(0, 1)) {
+            const auto i = std::size_t(pick(0, int(seen.size()) - 2));
+            std::swap(seen[i], seen[i + 1]);
+        }
+        CInput version{{}, 500 * pick(1, 5), false};
+        for (std::size_t i = 0; i < seen.size(); ++i)
+            if (seen[i] == own || pick(0, 2))
+                version.m_responses.push_back(
+                    {seen[i], i ? seen[i - 1] : "", i + 1 < seen.size() ? seen[i + 1] : "", "E" + std::to_string(e)});
+        const std::string doomed = masterOrder[std::size_t(pick(0, int(masterOrder.size()) - 1))];
+        if (!pick(0, 3)) {
+            std::erase_if(version.m_responses, [&](const CResp& r) { return r.m_id == doomed; });
+            version.m_responses.push_back({doomed, "", "", "", true});
+        }
+        inputs.insert(inputs.begin() + pick(0, int(inputs.size())), version);
+        masterOrder.push_back(own);
+        mastersAgree = false;
+    }
 
-    std::vector<std::string> known = chain;
+    std::vector<std::string> known = masterOrder;
     known.push_back("");
     std::int64_t time = 3000;
     for (int p = 0, plugins = pick(1, 3); p < plugins; ++p) {
@@ -109,9 +139,18 @@ std::vector<CInput> RandomTopic(std::mt19937& rng, std::vector<std::string>& mas
             known.push_back(id);
         }
         const std::string texts[] = {"M", "P", "c" + std::to_string(p)};
-        for (const std::string& id : known)
-            if (!id.empty() && !pick(0, 2) && id.rfind(own, 0) != 0)
-                plugin.m_responses.push_back({id, any(), any(), texts[pick(0, 2)]});
+        for (const std::string& id : known) {
+            if (id.empty() || pick(0, 2) || id.rfind(own, 0) == 0) continue;
+            std::string prev = any(), next = any();
+            const auto at = std::size_t(std::find(masterOrder.begin(), masterOrder.end(), id) - masterOrder.begin());
+            if (at < masterOrder.size() && pick(0, 1)) {
+                // A master response linked past its next one, or swapped with it.
+                prev = at ? masterOrder[at - 1] : "";
+                next = at + 2 < masterOrder.size() ? masterOrder[at + 2] : "";
+                if (at + 1 < masterOrder.size() && pick(0, 1)) prev = masterOrder[at + 1];
+            }
+            plugin.m_responses.push_back({id, prev, next, texts[pick(0, 2)]});
+        }
         const std::string doomed = any();
         if (!doomed.empty() && !pick(0, 2)) {
             std::erase_if(plugin.m_responses, [&](const CResp& r) { return r.m_id == doomed; });
@@ -130,18 +169,25 @@ struct CModel {
     long m_conflicts = 0;
 };
 
-CModel Expect(std::vector<CInput> inputs, const std::vector<std::string>& masterOrder) {
+// Masters oldest first, then plugins in the order read: the last word on an
+// id is the newest.
+std::vector<const CInput*> ByAge(const std::vector<CInput>& inputs) {
+    std::vector<const CInput*> sorted;
+    for (const CInput& in : inputs) sorted.push_back(&in);
+    std::stable_sort(sorted.begin(), sorted.end(), [](const CInput* a, const CInput* b) {
+        return std::pair(a->m_plugin, a->m_plugin ? 0 : a->m_time) < std::pair(b->m_plugin, b->m_plugin ? 0 : b->m_time);
+    });
+    return sorted;
+}
+
+CModel Expect(const std::vector<CInput>& inputs, const std::vector<std::string>& masterOrder) {
     CModel model;
     std::map<std::string, long> conflicts;
     std::set<std::string> deleted;
     bool anyPlugin = false;
-    // Masters oldest first, then plugins: the last word on an id is the newest.
-    std::stable_sort(inputs.begin(), inputs.end(), [](const CInput& a, const CInput& b) {
-        return std::pair(a.m_plugin, a.m_plugin ? 0 : a.m_time) < std::pair(b.m_plugin, b.m_plugin ? 0 : b.m_time);
-    });
-    for (const CInput& in : inputs)
-        for (const CResp& r : in.m_responses) {
-            anyPlugin = anyPlugin || in.m_plugin;
+    for (const CInput* in : ByAge(inputs))
+        for (const CResp& r : in->m_responses) {
+            anyPlugin = anyPlugin || in->m_plugin;
             if (r.m_deleted) {
                 deleted.insert(r.m_id);
                 continue;
@@ -231,6 +277,42 @@ TEST(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
     EXPECT_TRUE(NoLeftovers(game.m_data));
 }
 
+// A plugin's deletion of a master response counts wherever its DELE stands
+// before the ids or as the last subrecord, as the plugin reader takes it;
+// one in the middle of the data after them is no deletion. A topic with
+// DELE before its name is gone, responses and all.
+TEST(DialogMergeTest, ADeletionCountsBeforeTheIdsOrLast) {
+    CPluginBuilder master;
+    AddTopic(master.Header(), "T", {{"m1", "", "m2", "M"}, {"m2", "m1", "m3", "M"}, {"m3", "m2", "", "M"}});
+    const CSub inam = Sub("INAM", Id("m2")), pnam = Sub("PNAM", Id("m1")), nnam = Sub("NNAM", Id("m3"));
+    const CSub text = Sub("NAME", "P");
+    const std::pair<std::vector<CSub>, std::string> cases[] = {
+        {{Dele(), inam, pnam, nnam, text}, "m1=M m3=M"},
+        {{inam, Dele(), pnam, nnam, text}, "m1=M m3=M"},
+        {{inam, pnam, Dele(), nnam, text}, "m1=M m3=M"},
+        {{inam, pnam, nnam, text, Dele()}, "m1=M m3=M"},
+        {{inam, pnam, nnam, Dele(), text}, "m1=M m2=P m3=M"},
+    };
+    for (std::size_t k = 0; k < std::size(cases); ++k) {
+        const auto& [subs, chain] = cases[k];
+        SCOPED_TRACE("case " + std::to_string(k));
+        CPluginBuilder plugin;
+        plugin.Header().Record("DIAL", DialSubs("T")).Record("INFO", subs);
+        plugin.Record("DIAL", {Dele(), Name("U"), Sub("DATA", "\0"s)}).Record("INFO", InfoSubs(Id("u"), Id(""), Id(""), "U"));
+        CScriptedLink link;
+        CDialogMerge merge(link);
+        const std::atomic<std::int32_t> stop{0};
+        merge.ReadDialogFile(stop, plugin.Bytes(), {0, 2}, true);
+        merge.ReadDialogFile(stop, master.Bytes(), {0, 1}, false);
+        ASSERT_EQ(merge.Merge(stop), 1);
+        ASSERT_EQ(merge.Topics().size(), 1u);
+        std::string got;
+        for (const CInfoRecord& i : merge.Topics()[0].m_chain)
+            got += (got.empty() ? "" : " ") + std::string(UpToNul(i.m_inam)) + "=" + TextOf(i.m_rest);
+        EXPECT_EQ(got, chain);
+    }
+}
+
 // Every run that ends early leaves the repair plugin that was there as it
 // was, no working file behind, the inputs untouched, and says why once.
 TEST(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
@@ -312,7 +394,8 @@ TEST(DialogMergeProperty, EveryLiveResponseIsInItsChainOnceBetweenTheNeighboursI
         SCOPED_TRACE("seed " + std::to_string(seed));
         std::mt19937 rng(seed);
         std::vector<std::string> masterOrder;
-        const std::vector<CInput> inputs = RandomTopic(rng, masterOrder);
+        bool mastersAgree = true;
+        const std::vector<CInput> inputs = RandomTopic(rng, masterOrder, mastersAgree);
         CScriptedLink link;
         CDialogMerge merge(link);
         std::atomic<std::int32_t> stop{0};
@@ -328,6 +411,19 @@ TEST(DialogMergeProperty, EveryLiveResponseIsInItsChainOnceBetweenTheNeighboursI
         ASSERT_EQ(merge.Merge(stop), 1);
         ASSERT_EQ(merge.Topics().size(), 1u);
         const CModel model = Expect(inputs, masterOrder);
+        auto dump = [&] {
+            std::string d;
+            for (const CInput& in : inputs) {
+                d += (in.m_plugin ? "plugin " : "master ") + std::to_string(in.m_time) + ":";
+                for (const CResp& r : in.m_responses)
+                    d += " " + r.m_id + (r.m_deleted ? "(DEL)" : "(" + r.m_prev + "<>" + r.m_next + " " + r.m_text + ")");
+                d += "\n";
+            }
+            std::string c;
+            for (const auto& i : merge.Topics()[0].m_chain) c += " " + std::string(UpToNul(i.m_inam)) + "=" + TextOf(i.m_rest);
+            return d + "chain:" + c;
+        };
+        SCOPED_TRACE(dump());
         ASSERT_EQ(std::ranges::count(link.Calls(), "ask Conflict Found|Conflicting Dialog Found. Ignore and Continue?"),
                   model.m_conflicts);
 
@@ -345,14 +441,28 @@ TEST(DialogMergeProperty, EveryLiveResponseIsInItsChainOnceBetweenTheNeighboursI
         ASSERT_EQ(texts, model.m_text);
         std::vector<std::string> liveMasters = masterOrder;
         std::erase_if(liveMasters, [&](const std::string& id) { return !texts.count(id); });
-        ASSERT_EQ(masters, liveMasters);
+        // Masters that disagree have no one order to keep.
+        if (mastersAgree) {
+            ASSERT_EQ(masters, liveMasters);
+        }
 
         // A deleted master response as previous stands for the live one before
-        // it. `anchor` walks up to what a chain hangs from, or "loop".
+        // it: by the masters' order where they agree, else by the previous the
+        // newest live master copy names. `anchor` walks up to what a chain
+        // hangs from, or "loop".
+        std::map<std::string, std::string> masterPrev;
+        for (const CInput* in : ByAge(inputs))
+            for (const CResp& r : in->m_responses)
+                if (!in->m_plugin && !r.m_deleted) masterPrev[r.m_id] = r.m_prev;
         auto previous = [&](const std::string& id) {
-            const std::string& prev = model.m_prev.at(id);
+            std::string prev = model.m_prev.at(id);
             std::size_t i = std::size_t(std::find(masterOrder.begin(), masterOrder.end(), prev) - masterOrder.begin());
-            if (i == masterOrder.size()) return prev;
+            if (i == masterOrder.size() || at.count(prev)) return prev;
+            if (!mastersAgree) {
+                for (std::size_t steps = 0; !prev.empty() && !at.count(prev) && masterPrev.count(prev); ++steps)
+                    prev = steps > masterPrev.size() ? "" : masterPrev[prev];
+                return prev;
+            }
             while (!at.count(masterOrder[i]))
                 if (i-- == 0) return std::string();
             return masterOrder[i];
@@ -416,3 +526,5 @@ TEST(DialogCorpus, SharedTopicsMergeIntoConsistentChains) {
         back.Chains();  // fails on a chain with a wrong link or a response written twice
     }
 }
+
+

@@ -396,6 +396,11 @@ TEST(Reader, IdsDeletionsAndData) {
         {"STAT", {Sub("MODL", Z("m.nif")), Dele(), Name("gone")}, "gone\0"s, 1, ""},
         {"STAT", {Sub("FNAM", "A DELETED sign"), Name("sign")}, "sign\0"s, 0, ""},
         {"STAT", {Sub("XXXX", "xDELE\4\0\0\0\0\0\0\0"s), Name("sign")}, "sign\0"s, 0, ""},
+        // So for a response, before its id or between its links.
+        {"INFO", {Dele(), Sub("INAM", Z("r")), Sub("PNAM", Z("")), Sub("NNAM", Z("")), Name("t")}, "r\0"s, 1,
+         SubBytes(Name("t"))},
+        {"INFO", {Sub("INAM", Z("r")), Sub("PNAM", Z("")), Dele(), Sub("NNAM", Z("")), Name("t")}, "r\0"s, 1,
+         SubBytes(Name("t"))},
         {"MGEF", {Sub("INDX", I32(142)), Sub("MEDT", "x")}, "Index -114", 0, SubBytes(Sub("MEDT", "x"))},
         {"SKIL", {Sub("INDX", I32(5))}, "Index 5", 0, ""},
         // The whole script header is the stored ID.

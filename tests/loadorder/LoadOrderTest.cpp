@@ -18,7 +18,7 @@
 namespace vantor::loadorder {
 
 // Readable failures instead of object bytes.
-inline void PrintTo(const CConfigEntry& e, std::ostream* out) { *out << e.m_key << '=' << e.m_value; }
+inline void PrintTo(const CConfigEntry& e, std::ostream* out) { *out << e.m_line << ':' << e.m_key << '=' << e.m_value; }
 inline void PrintTo(const CGameFile& f, std::ostream* out) { *out << f.m_folder << '|' << f.m_name; }
 inline void PrintTo(const CFileAge& a, std::ostream* out) { *out << a.m_tier << ':' << a.m_value; }
 
@@ -81,9 +81,9 @@ CStatuses Statuses(const std::vector<CConfigFile>& files) {
 TEST(OpenMWConfig, ParsesLinesAndPathsAsOpenMWDoes) {
     EXPECT_EQ(ParseConfigText("\xEF\xBB\xBF# a comment\r\n  data = \"/x # y\"  \r\ncontent=a.esp\nno equals\n=no key\n"
                               "   # indented\ncontent=b.esp # not a comment\n[Section]\ncontent=c.esp\ndata="),
-              (std::vector<CConfigEntry>{{"data", "\"/x # y\""}, {"content", "a.esp"},
-                                         {"content", "b.esp # not a comment"}, {"Section.content", "c.esp"},
-                                         {"Section.data", ""}}));
+              (std::vector<CConfigEntry>{{"data", "\"/x # y\"", 2}, {"content", "a.esp", 3},
+                                         {"content", "b.esp # not a comment", 7}, {"Section.content", "c.esp", 9},
+                                         {"Section.data", "", 10}}));
 
     const COpenMWPaths paths{"/cfg/", "/share/", "/etc/openmw/", "/usr/share/games/openmw/"};
     const std::pair<const char*, const char*> cases[] = {
@@ -130,23 +130,29 @@ TEST(OpenMWConfig, ResolvesAChainOfFiles) {
     EXPECT_EQ(Statuses(where.m_chain), (CStatuses{{global + "openmw.cfg", EConfigStatus::Read},
                                                   {user + "openmw.cfg", EConfigStatus::Read},
                                                   {user + "openmw.cfg", EConfigStatus::Repeated}}));
+    // No data-local is named, and OpenMW's engine then adds no folder of
+    // its own: ?userdata?data is none.
     std::vector<std::string> folders;
     for (const auto& f : where.m_dataFolders) folders.push_back(f.m_path);
-    ASSERT_EQ(folders, (std::vector<std::string>{local, root / "home/.local/share/openmw/nowhere/", relative, say,
-                                                 rock, game}));
-    EXPECT_TRUE(where.m_dataFolders[0].m_local);
-    EXPECT_FALSE(where.m_dataFolders[1].m_exists);
-    EXPECT_EQ(where.m_dataFolders[2].m_configPath, user + "openmw.cfg");
+    ASSERT_EQ(folders, (std::vector<std::string>{root / "home/.local/share/openmw/nowhere/", relative, say, rock, game}));
+    EXPECT_FALSE(where.m_dataFolders[0].m_exists);
+    EXPECT_EQ(where.m_dataFolders[1].m_configPath + ":" + std::to_string(where.m_dataFolders[1].m_line),
+              user + "openmw.cfg:5");
 
     // The user's list replaced the global one; names as they lie on disk,
     // "both.esp" from the later of its two folders.
     const std::vector<CGameFile> content{{"Morrowind.esm", game}, {"Tribunal.esm", game}, {"Rock.omwgame", rock},
                                          {"Weapons.ESP", rock},   {"Missing.esp", ""},    {"BOTH.ESP", relative},
-                                         {"Hi.omwaddon", say},    {"Local.esp", local}};
+                                         {"Hi.omwaddon", say},    {"Local.esp", ""}};
     EXPECT_EQ(where.m_content, content);
-    EXPECT_EQ(where.m_missing, std::vector<std::string>{"Missing.esp"});
+    EXPECT_EQ(where.m_missing, (std::vector<std::string>{"Missing.esp", "Local.esp"}));
+    // A repeat differing in case only is the same file named twice.
+    ASSERT_EQ(where.m_errors.size(), 1u);
+    EXPECT_EQ(where.m_errors[0].m_text, user + "openmw.cfg line 15: the content file MISSING.ESP is named again (first "
+                                               "at line 11); OpenMW will not start until one of the two lines is "
+                                               "removed, and the first is used here");
     EXPECT_EQ(order->Masters(), (std::vector<CGameFile>{content[0], content[1], content[2]}));
-    EXPECT_EQ(order->ActivePlugins(), (std::vector<CGameFile>{content[3], content[5], content[6], content[7]}));
+    EXPECT_EQ(order->ActivePlugins(), (std::vector<CGameFile>{content[3], content[5], content[6]}));
     EXPECT_EQ(order->Find("GLOBAL ONLY.ESP"), (CGameFile{"Global Only.esp", game}));
     EXPECT_EQ(order->DataDir(), game);
 
@@ -156,7 +162,7 @@ TEST(OpenMWConfig, ResolvesAChainOfFiles) {
     Write(root / "elsewhere/Newer.esp", "TES3");
     const CFileAge unlisted = order->Age(game + "Global Only.esp");
     EXPECT_LT(order->Age(rock + "weapons.esp"), order->Age(relative + "both.esp"));
-    EXPECT_LT(order->Age(local + "Local.esp"), order->Age(game + "not there.esp"));
+    EXPECT_LT(order->Age(relative + "both.esp"), order->Age(game + "not there.esp"));
     EXPECT_LT(order->Age(game + "not there.esp"), unlisted);
     EXPECT_LT(unlisted, order->Age(root / "elsewhere/Newer.esp"));
 }
@@ -175,17 +181,19 @@ TEST(OpenMWConfig, ChainsStopWhereTheyShould) {
     constexpr EConfigStatus kFifo = EConfigStatus::Missing;  // Windows has no FIFOs
 #endif
     fs::create_directories(root / "folder/openmw.cfg");
-    // The first file names b then c; b drops c and the data so far.
+    // The first file names b then c. Files that could not be read are no
+    // files read before b: its replace=config drops nothing, and c is read.
     Write(root / "first.cfg", "data=first\nconfig=\"\"\nconfig=fifo\nconfig=folder/openmw.cfg\nconfig=b\nconfig=c\n");
 
     const auto chain = ReadConfigChain(root / "first.cfg", paths);
     EXPECT_EQ(Statuses(chain.m_files), (CStatuses{{root / "first.cfg", EConfigStatus::Read},
                                                   {root / "fifo/openmw.cfg", kFifo},
                                                   {root / "folder/openmw.cfg/openmw.cfg", EConfigStatus::Missing},
-                                                  {root / "b/openmw.cfg", EConfigStatus::Read}}));
+                                                  {root / "b/openmw.cfg", EConfigStatus::Read},
+                                                  {root / "c/openmw.cfg", EConfigStatus::Read}}));
     ASSERT_EQ(chain.m_data.size(), 1u);
     EXPECT_EQ(chain.m_data[0].m_path, root / "b/b data/");
-    EXPECT_TRUE(chain.m_content.empty());
+    EXPECT_EQ(chain.m_content, std::vector<std::string>{"C.esp"});
 
     // A folder given as the first path stands for its openmw.cfg; given
     // nothing, the user's file is read when there is no global one.
@@ -197,6 +205,95 @@ TEST(OpenMWConfig, ChainsStopWhereTheyShould) {
     ASSERT_FALSE(fallback.m_chain.empty());
     EXPECT_EQ(fallback.m_chain[0].m_path, root / "user/openmw.cfg");
     EXPECT_EQ(fallback.m_missing, std::vector<std::string>{"User.esp"});
+}
+
+// Chains of folders A, B, ... (each "X/openmw.cfg", the first A) read as
+// OpenMW reads them: depth first; "replace=config" drops every file read so
+// far but the first when more than one was; lists joined in reading order
+// unless a later file replaces them; of data-local the last one given wins.
+TEST(OpenMWConfig, ChainsAndSettingsFollowOpenMWsRules) {
+    const std::string tooLong(kLongestPath + 1, 'x');
+    struct CCase {
+        const char* m_what;
+        std::vector<std::pair<std::string, std::string>> m_files;  // folder, text
+        // Files as read ("-": dropped), data folders lowest priority first,
+        // data-local, content, and where the errors are.
+        std::string m_expected;
+    };
+    const CCase cases[] = {
+        {"replace=config with only the first read before: nothing dropped",
+         {{"A", "data=a\nconfig=../B\nconfig=../C\n"}, {"B", "replace=config\ndata=b\n"}, {"C", "data=c\n"}},
+         "A B C | a b c | - | |"},
+        {"replace=config after two: all but the first dropped",
+         {{"A", "data=a\nconfig=../B\nconfig=../C\n"}, {"B", "data=b\n"}, {"C", "data=c\nreplace=config\n"}},
+         "A B- C | a c | - | |"},
+        {"a file's folders right after it, before those its parent named after it",
+         {{"A", "config=../B\nconfig=../C\ncontent=a.esp\n"}, {"B", "config=../D\ncontent=b.esp\n"},
+          {"C", "content=c.esp\n"}, {"D", "content=d.esp\n"}},
+         "A B D C | | - | a.esp b.esp d.esp c.esp |"},
+        {"the folders a dropped file named are still read; a second replace drops again",
+         {{"A", "config=../B\nconfig=../E\n"}, {"B", "config=../C\nconfig=../D\ncontent=b.esp\n"},
+          {"C", "replace=config\ncontent=c.esp\n"}, {"D", "content=d.esp\n"}, {"E", "content=e.esp\n"}},
+         "A B- C D E | | - | c.esp d.esp e.esp |"},
+        {"replace=NAME drops what the files before gave, never its own file's",
+         {{"A", "data=a\ncontent=a.esp\nfallback-archive=a.bsa\nconfig=../B\nconfig=../C\n"},
+          {"B", "content=b.esp\ndata=b\nreplace=content\n"}, {"C", "data=c\nreplace=data\nfallback-archive=c.bsa\n"}},
+         "A B C | c | - | b.esp |"},
+        {"data-local: the last file that gives one wins; replace=data-local changes nothing",
+         {{"A", "data-local=a\nconfig=../B\nconfig=../C\n"}, {"B", "data-local=b\n"},
+          {"C", "replace=data-local\ndata=c\n"}},
+         "A B C | c | b | |"},
+        {"an empty data-local given last is none",
+         {{"A", "data-local=a\nconfig=../B\n"}, {"B", "data-local=\n"}}, "A B | | - | |"},
+        {"a content file named again, in any case, in any file: the first kept",
+         {{"A", "content=a.esp\ncontent=b.esp\nconfig=../B\n"}, {"B", "content=A.ESP\ncontent=c.esp\ncontent=b.esp\n"}},
+         "A B | | - | a.esp b.esp c.esp | B:1 B:3"},
+        {"a name replaced away is not named twice",
+         {{"A", "content=a.esp\nconfig=../B\n"}, {"B", "replace=content\ncontent=a.esp\n"}}, "A B | | - | a.esp |"},
+        {"a path longer than any system takes is refused, not looked at",
+         {{"A", "data=a\ndata=" + tooLong + "\nconfig=" + tooLong + "\n"}}, "A | a | - | | A:3 A:2"},
+    };
+    auto summary = [](const CConfigChain& chain, const std::string& root) {
+        // "X" for the file ROOT/X/openmw.cfg, "x" for the folder ROOT/X/x/
+        // (Windows gives back its own separators).
+        auto part = [&](const std::string& path, std::size_t n) {
+            std::string rest = path.substr(root.size());
+            for (; n > 0; --n) rest = rest.substr(rest.find_first_of("/\\") + 1);
+            return rest.substr(0, rest.find_first_of("/\\"));
+        };
+        std::string files, data, content, errors;
+        for (const CConfigFile& f : chain.m_files)
+            files += " " + part(f.m_path, 0) + (f.m_droppedBy.empty() ? "" : "-") +
+                     (f.m_status == EConfigStatus::Read ? "" : "?");
+        for (const CDataFolder& d : chain.m_data) data += " " + part(d.m_path, 1);
+        for (const std::string& c : chain.m_content) content += " " + c;
+        for (const CConfigError& e : chain.m_errors) errors += " " + part(e.m_path, 0) + ":" + std::to_string(e.m_line);
+        return files.substr(1) + " |" + data + " | " + (chain.m_dataLocal ? part(chain.m_dataLocal->m_path, 1) : "-") +
+               " |" + content + " |" + errors;
+    };
+    for (const CCase& c : cases) {
+        CTempDir root;
+        for (const auto& [folder, text] : c.m_files) {
+            Write(root / (folder + "/openmw.cfg"), text);
+            fs::create_directories(root / (folder + "/" + std::string(1, char(std::tolower(folder[0])))));
+        }
+        EXPECT_EQ(summary(ReadConfigChain(root / "A", {}), root.Path()), c.m_expected) << c.m_what;
+    }
+}
+
+// Deeper than OpenMW's setups ever are, a chain of files stops with a word.
+TEST(OpenMWConfig, DeepChainsStopAtTheirLimit) {
+    CTempDir root;
+    for (std::size_t depth = 0; depth <= kDeepestConfig + 1; ++depth)
+        Write(root / (std::to_string(depth) + "/openmw.cfg"),
+              "content=" + std::to_string(depth) + ".esp\nconfig=../" + std::to_string(depth + 1) + "\n");
+    const CConfigChain chain = ReadConfigChain(root / "0", {});
+    EXPECT_EQ(chain.m_files.size(), kDeepestConfig + 1);
+    EXPECT_EQ(chain.m_content.back(), std::to_string(kDeepestConfig) + ".esp");
+    ASSERT_EQ(chain.m_errors.size(), 1u);
+    EXPECT_EQ(chain.m_errors[0].m_path, chain.m_files.back().m_path);
+    EXPECT_NE(chain.m_errors[0].m_text.find("config=../257 lies more than 256 configuration folders deep: not read"),
+              std::string::npos);
 }
 
 // XDG's folders, or the Flatpak build's when only they hold a configuration.

@@ -46,9 +46,12 @@ TEST(Profile, ReadsNamesWithoutCaseAndKeepsEveryByte) {
     // A byte-order mark written by an editor does not hide the first header.
     EXPECT_EQ(Parsed("\xEF\xBB\xBF[FindObj]\r\nFind0=x\r\n").Get("findobj", "find0"), "x");
 
-    // Numbered keys stop at the first gap or empty value.
+    // Numbered keys stop at the first gap or empty value; of a key given
+    // twice the first counts, as for Get; "01" is not 1.
     EXPECT_EQ(Parsed("[General]\r\nGameFile0=wrong section\r\n[Game Files]\r\nGameFile1=Tribunal.esm\r\n"
-                     "GAMEFILE0=Morrowind.esm\r\ngamefile2=My Mod.ESP\r\nGameFile4=after a gap.esp\r\n")
+                     "GameFile02=not two\r\nGameFile=none\r\nGameFile2x=none\r\nGameFile99999999999999999999=x\r\n"
+                     "GAMEFILE0=Morrowind.esm\r\n gamefile2 = My Mod.ESP\r\nGameFile1=repeated.esp\r\n"
+                     "GameFile4=after a gap.esp\r\n")
                   .GetNumbered("game files", "GameFile"),
               (std::vector<std::string>{"Morrowind.esm", "Tribunal.esm", "My Mod.ESP"}));
     EXPECT_EQ(Parsed("[Game Files]\nGameFile0=a\nGameFile1=\nGameFile2=b\n").GetNumbered("Game Files", "GameFile"),
