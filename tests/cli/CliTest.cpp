@@ -312,7 +312,7 @@ TEST(Cli, OpenMWLoadOrderFromItsConfigurationChain) {
     // The patch is the newest file, but loads before the tweaks.
     fs::last_write_time(ex + "Mods/Sample Patch/Sample Patch.omwaddon", fs::file_time_type::clock::now());
     std::ofstream(dir / "partial.cfg") << "data=\"ex/Data Files\"\ncontent=Sample.esm\ncontent=Gone.esp\n";
-    std::ofstream(dir / "twice.cfg") << "data=\"ex/Data Files\"\ncontent=Sample.esm\ncontent=sample.esm\n";
+    std::ofstream(dir / "twice.cfg") << "data=\"ex/Data Files\"\ncontent=Sample.esm\ncontent=sample.esm\ncontent=Sample Tweaks.esp\n";
     const std::string twice = dir.Path() + "twice.cfg line 3: the content file sample.esm is named again (first at line 2)";
     const std::string err = dir / "stderr.txt";
     const struct {
@@ -329,7 +329,7 @@ TEST(Cli, OpenMWLoadOrderFromItsConfigurationChain) {
          ""},
         // A content file named twice stops OpenMW: an error, and the first is used.
         {"check --openmw-config twice.cfg", 0, "Conflicts (0)", twice},
-        {"where --openmw-config twice.cfg", 1, "load order:\n  Sample.esm  " + ex + "Data Files/\n", twice},
+        {"where --openmw-config twice.cfg", 1, "load order:\n  Sample.esm         " + ex + "Data Files/\n  Sample Tweaks.esp", twice},
         // A bare name is the load order's file of that name, wherever it lies.
         {"show --openmw-config ex 'Sample Patch.omwaddon' NPC_ sample_trader", 0, "Ulvena Dravil", ""},
         // No plugin to check: said, and nothing was done.
