@@ -98,11 +98,22 @@ int RunCleanCells(CCellArgs args) {
     if (args.m_dryRun) {
         report << result->m_cells << " cells to clean: " << result->m_duplicates << " duplicate references, "
                << result->m_settings << " redundant settings, " << result->m_junk << " junk cells (nothing was changed)\n";
+        // Composed first: stderr writes each piece at once, and a plugin may
+        // name tens of thousands of masters.
+        std::string warnings;
         for (const auto& name : result->m_missingMasters)
-            std::cerr << "vantor: warning: " << DisplayText(name) << " is not loaded: its references are kept\n";
-        if (result->m_unjudged)
-            std::cerr << "vantor: warning: " << result->m_unjudged
-                      << " cells could not be judged (data not extracted, or damaged) and are left alone\n";
+            warnings += "vantor: warning: " + DisplayText(name) + " is not loaded: its references are kept\n";
+        if (const std::size_t forData = result->m_unjudged - result->m_unjudgedForMissing)
+            warnings += "vantor: warning: " + std::to_string(forData) +
+                        " cells could not be judged (data not extracted, or damaged) and are left alone\n";
+        if (const std::size_t n = result->m_unjudgedForMissing) {
+            warnings += "vantor: warning: " + std::to_string(n) + (n == 1 ? " cell" : " cells") +
+                        " could not be judged: a master named after the one compared with is not loaded:";
+            for (std::size_t i = 0; i < result->m_unjudgedMasters.size(); ++i)
+                warnings += (i ? ", " : " ") + DisplayText(result->m_unjudgedMasters[i]);
+            warnings += "\n";
+        }
+        std::cerr << warnings;
         return status;
     }
     if (result->m_cells == 0) return status;
