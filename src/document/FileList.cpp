@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/FileOps.h"
+
 namespace vantor {
 
 namespace {
@@ -39,6 +41,15 @@ std::vector<const CLoadedFile*> CFileList::Loaded() const {
 bool CFileList::IsChosen(const std::string& name) const {
     return std::any_of(m_items.begin(), m_items.end(),
                        [&](const CLoadedFile& f) { return f.m_role != EFileRole::FoundMaster && f.m_name == name; });
+}
+
+std::vector<platform::CFileId> CFileList::ChosenFileIds() const {
+    std::vector<platform::CFileId> ids;
+    for (const CLoadedFile& f : m_items)
+        if (f.m_role != EFileRole::FoundMaster)
+            if (const platform::CPathProbe probe = platform::ProbePath(f.m_folder + f.m_name); probe.Exists())
+                ids.push_back(probe.m_id);
+    return ids;
 }
 
 std::vector<CPluginFile*> CFileList::PluginFiles() const {
