@@ -158,6 +158,7 @@ CReadFile::~CReadFile() { Close(); }
 bool CReadFile::Open(const std::string& path) {
     Close();
     m_path = path;
+    m_readState.reset();
     if (Injected(EFileOp::Open, path)) return false;
     auto resolved = ResolvePath(path);
     // Without blocking: opening a FIFO would wait for a writer.

@@ -318,6 +318,7 @@ CReadFile::~CReadFile() { Close(); }
 bool CReadFile::Open(const std::string& path) {
     Close();
     m_path = path;
+    m_readState.reset();
     if (Injected(EFileOp::Open, path)) return false;
     auto resolved = ResolvePath(path);
     // Folders open too, so that they are refused by name below.

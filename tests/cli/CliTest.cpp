@@ -298,7 +298,7 @@ TEST(Cli, TheSettingsFileIsAnOutputLikeAnyOther) {
     EXPECT_EQ(vantor::platform::ListFolder(game.m_data).size(), 4u);  // no backup, no working file
 
     // Read-only, with keys to add: the check is done, the settings are not.
-    std::ofstream(game.m_dir / "ro.ini") << "[Options]\r\n";
+    std::ofstream(game.m_dir / "ro.ini", std::ios::binary) << "[Options]\r\n";
     ASSERT_TRUE(SetMode(game.m_dir / "ro.ini", 0444));
     const auto unsaved = Vantor(game.m_dir.Path(), check + "ro.ini");
     EXPECT_EQ(unsaved.m_exit, 1);
