@@ -1,7 +1,6 @@
 // The file functions on POSIX systems.
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>

@@ -231,45 +231,29 @@ TEST(Cli, ExitStatusFollowsWhatWasDoneAndShowPrintsOneEntry) {
         << json;
 }
 
-// A change is made once to the file it read. A plugin named twice, once
-// through a link, is one file: its clean deletes its unclean records once and
-// nothing else (its records are all GLOBs of one size, so the old offsets of
-// a second copy would find its own records). Two plugins of one run never
-// share a backup, even with --accept-existing-backup.
-TEST(Cli, APluginIsChangedOnceAndBackupsAreNeverShared) {
+// A plugin named twice, once through a link, is one file: its clean deletes
+// its unclean records once and nothing else (its records are all GLOBs of one
+// size, so the old offsets of a second copy would find its own records).
+TEST(Cli, APluginNamedTwiceIsChangedOnce) {
+#ifdef _WIN32
+    GTEST_SKIP() << "links need a privilege on Windows";
+#else
     CGame game(false);
     auto glob = [](const std::string& id, float value) {
         return std::vector<CSub>{Name(id), Sub("FNAM", "f"), Sub("FLTV", F32(value))};
     };
-    CPluginBuilder base, plugin, esp, esm;
+    CPluginBuilder base, plugin;
     base.Header().Record("GLOB", glob("g1", 1)).Record("GLOB", glob("g2", 2));
     game.Put("Base.esm", base, 10);
     plugin.Header({"Base.esm"}).Record("GLOB", glob("g1", 1)).Record("GLOB", glob("o1", 5)).Record("GLOB", glob("o2", 6));
     const std::string path = game.Put("P.esp", plugin, 5);
-#ifndef _WIN32  // links need a privilege on Windows
     ASSERT_EQ(::symlink(path.c_str(), (game.m_data + "Link.esp").c_str()), 0);
     const auto run = game.Run("clean --yes 'game/Data Files/P.esp' 'game/Data Files/Link.esp'");
     EXPECT_EQ(run.m_exit, 0) << game.Err();
     EXPECT_EQ(run.m_out, "P.esp: 1 unclean entries deleted, backup game/Data Files/P.OLD\n");
-    EXPECT_EQ(ReadText(path), CPluginBuilder()
-                                  .Header({"Base.esm"}, 2)
-                                  .Record("GLOB", glob("o1", 5))
-                                  .Record("GLOB", glob("o2", 6))
-                                  .Bytes());
+    EXPECT_EQ(ReadText(path),
+              CPluginBuilder().Header({"Base.esm"}, 2).Record("GLOB", glob("o1", 5)).Record("GLOB", glob("o2", 6)).Bytes());
 #endif
-
-    esp.Header({"Base.esm"}).Record("GLOB", glob("g1", 1)).Record("GLOB", glob("x1", 7));
-    esm.Header({"Base.esm"}).Record("GLOB", glob("g2", 2)).Record("GLOB", glob("x2", 8));
-    const std::string espPath = game.Put("X.esp", esp, 4), esmPath = game.Put("X.esm", esm, 3);
-    const auto both = game.Run("clean --yes --accept-existing-backup 'game/Data Files/X.esp' 'game/Data Files/X.esm'");
-    EXPECT_EQ(both.m_exit, 0) << game.Err();
-    EXPECT_NE(both.m_out.find("X.esp: 1 unclean entries deleted, backup game/Data Files/X.OLD\n"), std::string::npos)
-        << both.m_out;
-    EXPECT_NE(both.m_out.find("X.esm: 1 unclean entries deleted, backup game/Data Files/X.esm.OLD\n"),
-              std::string::npos)
-        << both.m_out;
-    EXPECT_EQ(ReadText(game.m_data + "X.OLD"), esp.Bytes());
-    EXPECT_EQ(ReadText(game.m_data + "X.esm.OLD"), esm.Bytes());
 }
 
 // The settings file is an output like any other: never a plugin or master
