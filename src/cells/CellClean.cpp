@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cstring>
 #include <optional>
+#include <unordered_set>
 
 #include "cells/CellLayout.h"
 #include "platform/Text.h"
@@ -115,29 +116,47 @@ CPluginCells CCellCleaner::AnalyseCell(const CPluginFile& plugin, const CEntry& 
 CPluginCells CCellCleaner::Judge(const CPluginFile& plugin, const CEntry* only) const {
     CPluginCells out;
     out.m_plugin = &plugin;
-    std::vector<int> pluginMasters;
-    for (const auto& name : plugin.HeaderMasters()) {
-        pluginMasters.push_back(Resolve(name));
-        if (pluginMasters.back() < 0) out.m_missingMasters.push_back(name);
+    // Everything per MAST entry is done once per plugin, so that a plugin
+    // naming many masters (or one master many times) costs its length once.
+    CPluginMasters masters;
+    masters.m_lastEntry.assign(m_masters.size(), -1);
+    std::unordered_set<std::string> missing;
+    const std::vector<std::string>& names = plugin.HeaderMasters();
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        const int m = Resolve(names[k]);
+        masters.m_byEntry.push_back(m);
+        if (m >= 0) {
+            if (masters.m_lastEntry[std::size_t(m)] < 0) masters.m_given.push_back(m);
+            masters.m_lastEntry[std::size_t(m)] = int(k);
+        } else {
+            masters.m_lastMissing = int(k);
+            if (missing.insert(LowerAscii(names[k])).second) out.m_missingMasters.push_back(names[k]);
+        }
     }
+    std::sort(masters.m_given.begin(), masters.m_given.end());
     if (const CEntryTable* cells = plugin.GetTable("CELL"))
         for (const auto& e : *cells)
-            if (!only || e.get() == only) JudgeCell(*e, pluginMasters, out);
+            if (!only || e.get() == only) JudgeCell(*e, masters, out);
+    if (masters.m_firstHiding >= 0) {
+        std::unordered_set<std::string> named;
+        for (std::size_t k = std::size_t(masters.m_firstHiding) + 1; k < names.size(); ++k)
+            if (masters.m_byEntry[k] < 0 && named.insert(LowerAscii(names[k])).second)
+                out.m_unjudgedMasters.push_back(names[k]);
+    }
     return out;
 }
 
-void CCellCleaner::JudgeCell(const CEntry& cell, const std::vector<int>& pluginMasters, CPluginCells& out) const {
+void CCellCleaner::JudgeCell(const CEntry& cell, CPluginMasters& masters, CPluginCells& out) const {
     if (cell.m_deleted) return;
     const auto place = PlaceOf(cell);
     if (!place) return;
+    const std::vector<int>& pluginMasters = masters.m_byEntry;
 
     // The plugin's own masters that hold the cell, oldest first.
     std::vector<int> holders;
-    for (int m : pluginMasters)
-        if (m >= 0 && m_masters[std::size_t(m)].m_cells.count(place->m_key)) holders.push_back(m);
+    for (int m : masters.m_given)
+        if (m_masters[std::size_t(m)].m_cells.count(place->m_key)) holders.push_back(m);
     if (holders.empty()) return;
-    std::sort(holders.begin(), holders.end());
-    holders.erase(std::unique(holders.begin(), holders.end()), holders.end());
 
     auto unjudged = [&] { ++out.m_unjudged; };
     if (cell.m_dataDropped) return unjudged();
@@ -157,6 +176,14 @@ void CCellCleaner::JudgeCell(const CEntry& cell, const std::vector<int>& pluginM
     const CCopy& newest = copies.back();
     // A master that deleted the cell leaves nothing to compare with.
     if (newest.m_entry->m_deleted || newest.m_layout.m_deleted) return;
+    // A master named after the one compared with loads after it: what it
+    // holds of the cell is what the plugin's copy changes or reverts.
+    const int compared = masters.m_lastEntry[std::size_t(newest.m_master)];
+    if (masters.m_lastMissing > compared) {
+        ++out.m_unjudgedForMissing;
+        if (masters.m_firstHiding < 0 || compared < masters.m_firstHiding) masters.m_firstHiding = compared;
+        return unjudged();
+    }
 
     // Every reference of the masters' copies, the newest version last.
     std::vector<CVersion> versions;

@@ -34,11 +34,18 @@ struct CCellClean {
 struct CPluginCells {
     const CPluginFile* m_plugin = nullptr;
     std::vector<CCellClean> m_cells;  // in table order; only cells that change
-    // The plugin's masters not among the files given: their references stay.
+    // The plugin's masters not among the files given, each once: their
+    // references stay.
     std::vector<std::string> m_missingMasters;
     // Cells of the plugin or of its masters that could not be judged (their
-    // data was not read, or is damaged): left alone.
+    // data was not read, or is damaged, or a master that is not loaded may
+    // hold them): left alone.
     std::size_t m_unjudged = 0;
+    // Of those, the cells a master not loaded may hold: one the plugin names
+    // after the master it would be compared with, which may change (or
+    // revert) what that master holds. Those masters, each once.
+    std::size_t m_unjudgedForMissing = 0;
+    std::vector<std::string> m_unjudgedMasters;
 
     std::size_t Duplicates() const;
     std::size_t RedundantSettings() const;
@@ -67,7 +74,15 @@ private:
     };
     // Index of the given file of that name (without regard to case), or -1.
     int Resolve(std::string_view fileName) const;
-    void JudgeCell(const CEntry& cell, const std::vector<int>& pluginMasters, CPluginCells& out) const;
+    // A plugin's MAST list as the cleaner uses it.
+    struct CPluginMasters {
+        std::vector<int> m_byEntry;    // per MAST entry: index in m_masters, -1 when not given
+        std::vector<int> m_given;      // the given ones, each once, oldest first
+        std::vector<int> m_lastEntry;  // per index in m_masters: its last MAST entry, or -1
+        int m_lastMissing = -1;        // the last MAST entry not given, or -1
+        int m_firstHiding = -1;        // the first MAST entry after which a missing one kept a cell from being judged
+    };
+    void JudgeCell(const CEntry& cell, CPluginMasters& masters, CPluginCells& out) const;
     // Judges the plugin's cells, or only `only` when it is given.
     CPluginCells Judge(const CPluginFile& plugin, const CEntry* only) const;
 

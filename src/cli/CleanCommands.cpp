@@ -116,12 +116,23 @@ int RunCleanCells(CCellArgs args) {
                << CountOf(result->m_duplicates, "duplicate reference", "duplicate references") << ", "
                << CountOf(result->m_settings, "redundant setting", "redundant settings") << ", "
                << CountOf(result->m_junk, "junk cell", "junk cells") << " (nothing was changed)\n";
+        // Composed first: stderr writes each piece at once, and a plugin may
+        // name tens of thousands of masters.
+        std::string warnings;
         for (const auto& name : result->m_missingMasters)
-            std::cerr << "vantor: warning: " << DisplayText(name) << " is not loaded: its references are kept\n";
-        if (result->m_unjudged)
-            std::cerr << "vantor: warning: " << CountOf(result->m_unjudged, "cell", "cells")
-                      << " could not be judged (data not extracted, or damaged) and "
-                      << platform::Plural(result->m_unjudged, "is", "are") << " left alone\n";
+            warnings += "vantor: warning: " + DisplayText(name) + " is not loaded: its references are kept\n";
+        if (const std::size_t forData = result->m_unjudged - result->m_unjudgedForMissing)
+            warnings += "vantor: warning: " + CountOf(forData, "cell", "cells") +
+                        " could not be judged (data not extracted, or damaged) and " +
+                        std::string(platform::Plural(forData, "is", "are")) + " left alone\n";
+        if (const std::size_t n = result->m_unjudgedForMissing) {
+            warnings += "vantor: warning: " + CountOf(n, "cell", "cells") +
+                        " could not be judged: a master named after the one compared with is not loaded:";
+            for (std::size_t i = 0; i < result->m_unjudgedMasters.size(); ++i)
+                warnings += (i ? ", " : " ") + DisplayText(result->m_unjudgedMasters[i]);
+            warnings += "\n";
+        }
+        std::cerr << warnings;
         return status;
     }
     if (result->m_cells == 0) return status;

@@ -6,7 +6,9 @@
 
 #include "cli/Json.h"
 #include "document/GameChoice.h"
+#include "document/OutputPath.h"
 #include "platform/Files.h"
+#include "platform/Profile.h"
 
 namespace vantor::cli {
 
@@ -74,6 +76,27 @@ std::shared_ptr<const loadorder::CLoadOrder> LoadOrderOf(const CCommonOptions& o
     return order;
 }
 
+namespace {
+
+bool gSettingsUnsaved = false;
+
+// The settings file is an output like any other: never a plugin or master
+// the run reads, never a file that is not a settings file to begin with.
+void CheckSettingsPath(const std::string& settings, std::vector<std::string> reads) {
+    const std::string shown = DisplayText(settings);
+    if (IsFileInUse(settings, reads))
+        throw CCommandError("the settings file " + shown + " is a plugin or master in use: choose another --settings file");
+    const std::string onDisk = platform::ResolvePath(settings).value_or(settings);
+    std::string bytes;
+    if (platform::FileExists(onDisk) && platform::ReadWholeFile(onDisk, bytes) && !platform::IsTextLines(bytes))
+        throw CCommandError("the settings file " + shown +
+                            " is not a settings file (it holds bytes that are not text): choose another --settings file");
+}
+
+}  // namespace
+
+bool SettingsUnsaved() { return gSettingsUnsaved; }
+
 CSession::CSession(const CCommonOptions& options) : m_options(options), m_link(options.m_yes, options.m_quiet) {
     CDocConfig config;
     config.m_settingsPath = options.m_settings;
@@ -89,6 +112,9 @@ CSession::CSession(const CCommonOptions& options) : m_options(options), m_link(o
         for (std::string& path : m_options.m_plugins) resolve(path);
         if (!m_options.m_singleVersus.empty()) resolve(m_options.m_singleVersus);
     }
+    std::vector<std::string> reads = m_options.m_plugins;
+    if (!m_options.m_singleVersus.empty()) reads.push_back(m_options.m_singleVersus);
+    CheckSettingsPath(options.m_settings, std::move(reads));
     m_doc = std::make_unique<CVANTORDoc>(config, &m_link);
     COptionSet settings = m_doc->Options();
     m_savedLoadEsms = settings.m_loadEsms;
@@ -117,16 +143,27 @@ CSession::~CSession() {
     COptionSet settings = m_doc->Options();
     settings.m_loadEsms = m_savedLoadEsms;
     m_doc->SetOptions(settings);
+    // Written here, where a failure can still be told; the document's own
+    // write at its end then finds nothing to change.
+    platform::ClearLastError();
+    if (!settings.Save(m_options.m_settings)) {
+        const std::string why = platform::LastErrorMessage();
+        std::cerr << "vantor: the settings could not be written to " << DisplayText(m_options.m_settings)
+                  << (why.empty() ? "" : ": " + why) << "\n";
+        gSettingsUnsaved = true;
+    }
 }
 
 std::vector<std::string> CSession::MissingPlugins() const {
     std::vector<std::string> missing;
     const std::vector<std::string> loaded = m_doc->LoadedNames();
     const std::vector<std::string> pending = m_doc->PendingNames();
+    const std::vector<std::string> inUse = FilesInUse(m_doc->Files());
     for (const auto& path : m_options.m_plugins) {
         auto name = platform::FileNameOf(path);
+        // Named twice, the second time through a link: one file, read once.
         if (std::find(loaded.begin(), loaded.end(), name) == loaded.end() &&
-            std::find(pending.begin(), pending.end(), name) == pending.end())
+            std::find(pending.begin(), pending.end(), name) == pending.end() && !IsFileInUse(path, inUse))
             missing.push_back(path);
     }
     return missing;

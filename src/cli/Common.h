@@ -44,6 +44,10 @@ void AddCommonOptions(CLI::App& command, CCommonOptions& options, bool pluginsRe
 // Adds only the options that say where the game is and how it orders files.
 void AddLoadOrderOptions(CLI::App& command, CCommonOptions& options);
 
+// A session's settings could not be written (it said so on stderr): the
+// run ends with kExitFailed whatever its command did.
+bool SettingsUnsaved();
+
 // A command that cannot go on; main tells the message and ends with kExitFailed.
 class CCommandError : public std::runtime_error {
 public:

@@ -15,10 +15,12 @@ struct CRelinkArgs {
     std::string m_output;
 };
 
-// Why no repair plugin was written, from the merge's own outcome.
-const char* NotWrittenReason(const CRelinkResult& result) {
+// Why no repair plugin was written, from the operation's outcome.
+std::string NotWrittenReason(const COperationOutcome& outcome, const CRelinkResult& result) {
     using EOutcome = CDialogMerge::EOutcome;
-    if (!result.m_ran) return "there were no plugins to repair";
+    // The operation itself failed (out of memory): the document said so.
+    if (!outcome.m_failure.empty()) return outcome.m_failure;
+    if (!result.m_ran || result.m_noPlugins) return "there were no plugins to repair";
     switch (result.m_outcome) {
         case EOutcome::Stopped: return "the run was stopped";
         case EOutcome::Declined: return "a question was answered No";
@@ -32,6 +34,11 @@ const char* NotWrittenReason(const CRelinkResult& result) {
 int RunRelink(const CRelinkArgs& args) {
     if (args.m_common.m_plugins.empty() && !args.m_common.m_active && !OpenMWChosen(args.m_common)) {
         std::cerr << "vantor: name the plugins to repair, or --active\n";
+        return kExitUsage;
+    }
+    if (platform::FileNameOf(args.m_output).empty()) {
+        std::cerr << "vantor: --output must name the repair plugin's file, not "
+                  << (args.m_output.empty() ? std::string("nothing") : "the folder " + DisplayText(args.m_output)) << "\n";
         return kExitUsage;
     }
     CSession session(args.m_common);
@@ -49,10 +56,11 @@ int RunRelink(const CRelinkArgs& args) {
     after.m_espFilename = saved.m_espFilename;
     after.m_espPath = saved.m_espPath;
     doc.SetOptions(after);
-    const CRelinkResult result = doc.LastOutcome().m_relink.value_or(CRelinkResult{});
+    const COperationOutcome outcome = doc.LastOutcome();
+    const CRelinkResult result = outcome.m_relink.value_or(CRelinkResult{});
     int status = session.ExitStatus();
     if (!result.m_ran || result.m_outcome != CDialogMerge::EOutcome::Written) {
-        std::cerr << "vantor: no repair plugin was written: " << NotWrittenReason(result) << "\n";
+        std::cerr << "vantor: no repair plugin was written: " << NotWrittenReason(outcome, result) << "\n";
         return kExitFailed;
     }
     if (!args.m_common.m_quiet) std::cout << "repair plugin written: " << DisplayText(args.m_output) << "\n";

@@ -156,7 +156,8 @@ int main(int argc, char** argv) {
     for (const auto& command : commands) {
         if (!command.m_app->parsed()) continue;
         try {
-            return command.m_run();
+            const int status = command.m_run();
+            return status == cli::kExitDone && cli::SettingsUnsaved() ? cli::kExitFailed : status;
         } catch (const cli::CCommandError& e) {
             std::cerr << "vantor: " << e.what() << "\n";
             return cli::kExitFailed;

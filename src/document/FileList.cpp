@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "platform/FileOps.h"
+
 namespace vantor {
 
 namespace {
@@ -47,6 +49,15 @@ std::unordered_set<std::string> CFileList::ChosenNames() const {
     for (const CLoadedFile& f : m_items)
         if (f.m_role != EFileRole::FoundMaster) names.insert(f.m_name);
     return names;
+}
+
+std::vector<platform::CFileId> CFileList::ChosenFileIds() const {
+    std::vector<platform::CFileId> ids;
+    for (const CLoadedFile& f : m_items)
+        if (f.m_role != EFileRole::FoundMaster)
+            if (const platform::CPathProbe probe = platform::ProbePath(f.m_folder + f.m_name); probe.Exists())
+                ids.push_back(probe.m_id);
+    return ids;
 }
 
 std::vector<CPluginFile*> CFileList::PluginFiles() const {

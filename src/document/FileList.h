@@ -45,6 +45,9 @@ public:
     // Whether the name is chosen: pending, read, or the master plugin.
     bool IsChosen(const std::string& name) const;
     std::unordered_set<std::string> ChosenNames() const;
+    // The files chosen, as the file system tells files apart: a file chosen
+    // again through a link, or in another letter case, is one of them.
+    std::vector<platform::CFileId> ChosenFileIds() const;
 
     // The data of the read plugins in list order, and of the read masters
     // in the reverse of the order they were read (each read master was put

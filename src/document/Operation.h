@@ -88,8 +88,12 @@ struct CCellCleanResult {
     bool m_stopped = false;
     std::size_t m_cells = 0;  // cells found to clean, in every plugin
     std::size_t m_duplicates = 0, m_settings = 0, m_junk = 0;
-    // Cells that could not be judged (data not extracted, or damaged): left alone.
+    // Cells that could not be judged (data not extracted, or damaged, or a
+    // master not loaded may hold them): left alone.
     std::size_t m_unjudged = 0;
+    // Of those, the cells a master not loaded may hold, and those masters.
+    std::size_t m_unjudgedForMissing = 0;
+    std::vector<std::string> m_unjudgedMasters;
     // Masters the plugins name that are not loaded: their references stay.
     std::vector<std::string> m_missingMasters;
     std::size_t m_cleaned = 0;  // cells cleaned

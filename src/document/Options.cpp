@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/FileOps.h"
 #include "platform/Profile.h"
 
 namespace vantor {
@@ -67,6 +68,9 @@ COptionSet::COptionSet() {
 
 void COptionSet::Load(const std::string& settingsPath) {
     *this = COptionSet();
+    // Working files of a killed settings write go when the settings are next
+    // read, whether or not anything is written this time.
+    platform::RemoveStaleWorkFiles(platform::FolderOf(platform::ResolveLinks(settingsPath)));
     platform::CProfile ini;
     auto state = ini.Load(settingsPath);
     if (state == platform::CProfile::ELoad::Failed) return;

@@ -93,6 +93,8 @@ COutputWrite WriteOutputFile(const std::string& path, const COutputProducer& pro
     };
 
     platform::ClearLastError();
+    // Working files a killed run left here go first.
+    platform::RemoveStaleWorkFiles(folder);
     platform::CFile file;
     if (!file.CreateUnique(folder, platform::FileMode(target).value_or(0644)))
         return failed(COutputWrite::EStep::Create);

@@ -10,6 +10,7 @@
 #include "document/GameChoice.h"
 #include "document/OutputPath.h"
 #include "document/ResultsLog.h"
+#include "platform/FileOps.h"
 #include "platform/Files.h"
 
 namespace vantor {
@@ -474,11 +475,17 @@ void CVANTORDoc::RefillPluginRoot() {
 
 void CVANTORDoc::AddChosenPlugins(const std::vector<std::string>& paths) {
     std::lock_guard lock(m_stateMutex);
+    std::vector<platform::CFileId> chosen = m_files.ChosenFileIds();
     for (const auto& path : paths) {
         const std::string name = platform::FileNameOf(path);
         // A found master chosen as a plugin is no longer a master.
         m_files.Remove(EFileRole::FoundMaster, name);
         if (m_files.IsChosen(name)) continue;
+        // One file chosen twice, once through a link, is read and changed once.
+        if (const platform::CPathProbe probe = platform::ProbePath(path); probe.Exists()) {
+            if (std::find(chosen.begin(), chosen.end(), probe.m_id) != chosen.end()) continue;
+            chosen.push_back(probe.m_id);
+        }
         m_files.Append({name, platform::WithSeparator(platform::FolderOf(path)), EFileRole::Pending, nullptr});
     }
 }

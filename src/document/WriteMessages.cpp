@@ -1,6 +1,7 @@
 #include "document/WriteMessages.h"
 
 #include <cctype>
+#include <chrono>
 
 #include "platform/Files.h"
 
@@ -52,6 +53,14 @@ CBackupDecision CLinkBackupPolicy::BackupExists(const std::string& pluginPath, c
     return {CBackupDecision::EChoice::MakeNew, choice.m_paths.front()};
 }
 
+void CLinkBackupPolicy::Waiting(const std::string& pluginPath, std::chrono::milliseconds wait) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(wait).count();
+    Show(m_link,
+         pluginPath + "\nAnother process is changing this file. Waiting up to " + std::to_string(seconds) +
+             " seconds for it to finish.",
+         "Warning", EIcon::Exclamation);
+}
+
 bool ShowWriteResult(const CWriteResult& result, EWriteAction action, CFrameLink& link) {
     const char* failText = action == EWriteAction::Update   ? "Could not update this Entry."
                            : action == EWriteAction::Delete ? "Could not delete this Entry."
@@ -59,7 +68,16 @@ bool ShowWriteResult(const CWriteResult& result, EWriteAction action, CFrameLink
     const std::string& path = result.m_path;
     auto refuse = [&](const std::string& why) { Show(link, path + "\n" + why, "Cannot Complete Request", EIcon::Exclamation); };
     switch (result.m_failure) {
-        case EWriteFailure::None: return true;
+        case EWriteFailure::None:
+            if (!result.m_ownerNotKept.empty()) {
+                std::string files;
+                for (const std::string& f : result.m_ownerNotKept) files += f + "\n";
+                Show(link,
+                     files + "The owner and group of the file changed could not be kept (only the superuser may give "
+                             "a file away): it now belongs to the user who ran this change.",
+                     "Warning", EIcon::Exclamation);
+            }
+            return true;
         case EWriteFailure::NothingToWrite:
         case EWriteFailure::NotInFile:
         case EWriteFailure::BackupCancelled:
@@ -87,15 +105,23 @@ bool ShowWriteResult(const CWriteResult& result, EWriteAction action, CFrameLink
             break;
         case EWriteFailure::WorkingFile: Show(link, ReasonOr(result, failText), kCaption, EIcon::Stop); break;
         case EWriteFailure::ChangedOnDisk:
-            Show(link, path + "\nThe file has changed since it was read. Load it again before changing it.", "Error",
-                 EIcon::Stop);
+            Show(link, path + ": the file has changed since it was read.\nIt was not changed; load it again before changing it.",
+                 "Error", EIcon::Stop);
             break;
+        case EWriteFailure::Busy:
+            refuse("Another process is still changing this file, so it was not changed. Try again once it has finished.");
+            break;
+        case EWriteFailure::InsideRecord: refuse(result.m_reason + "\nThe plugin was not changed."); break;
         case EWriteFailure::BackupChooser: Show(link, "Error Selecting Backup File", "Error", EIcon::None); break;
         case EWriteFailure::BackupIsPlugin:
             refuse("This is the plugin itself, which cannot be its own backup; the plugin was not changed.");
             break;
         case EWriteFailure::BackupNameTaken:
             refuse("A file of this name exists, and a backup never replaces a file; the plugin was not changed.");
+            break;
+        case EWriteFailure::BackupShared:
+            refuse("This is the backup of " + result.m_reason +
+                   ", made in this run; a backup holds one plugin's bytes, so the plugin was not changed.");
             break;
         case EWriteFailure::Backup: Show(link, ReasonOr(result, "Could not create a Backup."), kCaption, EIcon::None); break;
         case EWriteFailure::Rename:

@@ -16,6 +16,7 @@ class CLinkBackupPolicy : public CBackupPolicy {
 public:
     explicit CLinkBackupPolicy(CFrameLink& link) : m_link(link) {}
     CBackupDecision BackupExists(const std::string& pluginPath, const std::string& backupPath, bool isPlugin) override;
+    void Waiting(const std::string& pluginPath, std::chrono::milliseconds wait) override;
 
 private:
     CFrameLink& m_link;

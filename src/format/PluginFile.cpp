@@ -21,6 +21,7 @@ CPluginFile::CPluginFile() = default;
 bool CPluginFile::Open(const std::string& fileName, const std::string& folder) {
     m_fileName = fileName;
     m_folder = folder;
+    m_written.reset();
     m_readFile.Close();
     return m_readFile.Open(folder + fileName);
 }

@@ -14,6 +14,7 @@
 #include "format/Entry.h"
 #include "format/SubRecord.h"
 #include "format/WriteResult.h"
+#include "platform/FileOps.h"
 #include "platform/Files.h"
 
 namespace vantor {
@@ -73,8 +74,12 @@ public:
 
     // Changes on disk (Writer.cpp). Each works on an exclusively created copy
     // beside the plugin and renames it over the plugin once the backup
-    // exists, keeping the plugin's times; on failure the plugin and the model
-    // are unchanged. The policy decides when the backup name is taken.
+    // exists, keeping the plugin's times, mode and owner; on failure the
+    // plugin and the model are unchanged. A change is made only to the file
+    // this object read (or last wrote) as it was then, byte for byte, and
+    // only to whole records; one process at a time changes a file. The policy
+    // decides when the backup name is taken, and hears of a wait for another
+    // process.
     CWriteResult MakeBackup(const std::string& pluginPath, CBackupPolicy& policy);
     // NothingToWrite, without writing, when the new data equals the entry's.
     CWriteResult RewriteEntry(CEntry& entry, const CSubRecords& subs, CBackupPolicy& policy);
@@ -132,7 +137,11 @@ public:
 private:
     struct CSplice;
     CWriteResult ApplySplices(const std::vector<CSplice>& splices, CBackupPolicy& policy);
-    bool WriteRecordCount(platform::CFile& work, std::int64_t erasing);
+    CWriteResult LockForChange(platform::CFileLock& lock, const std::string& target, const std::string& pluginPath,
+                               CBackupPolicy& policy);
+    CWriteResult ReadUnchanged(const std::string& target, const std::string& pluginPath, std::string& bytes) const;
+    // Sets the header's record count in the bytes of the changed file.
+    void WriteRecordCount(std::string& bytes, std::int64_t erasing) const;
     // The model after the entry's record was rewritten with `newData`.
     void NoteRewritten(CEntry& entry, std::string newData);
     bool ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts);
@@ -145,6 +154,8 @@ private:
     std::vector<CEntry*> m_rewritten;
     platform::CReadFile m_readFile;
     std::vector<CReadDiagnostic> m_diagnostics;
+    // The file as this object last wrote it; until then it is as read.
+    std::optional<platform::CFileState> m_written;
     std::vector<std::string> m_headerMasters;
     std::optional<std::uint32_t> m_headerRecordCount;
     // Where the HEDR record count lies in the file, or -1.

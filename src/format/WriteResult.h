@@ -2,7 +2,9 @@
 // What a change to a file on disk did, and how its backup is decided. The
 // format layer reports; the front ends turn reports into words and answer the
 // backup question.
+#include <chrono>
 #include <string>
+#include <vector>
 
 namespace vantor {
 
@@ -14,14 +16,17 @@ enum class EWriteFailure {
     TooLarge,         // the record would outgrow its size field
     NotRegular,       // a folder, device, FIFO or socket where a file was expected
     ReadOnly,         // the plugin has no write permission
-    Inspect,          // the plugin's times or permissions could not be read
+    Inspect,          // the plugin could not be looked at or read
     WorkingCopy,      // the working copy beside the plugin could not be made
     WorkingFile,      // reading or writing the working copy failed
-    ChangedOnDisk,    // the plugin no longer holds what was read from it
+    ChangedOnDisk,    // the plugin is no longer the file, or holds no longer the bytes, that were read
+    Busy,             // another process kept the plugin locked for longer than the policy waits
+    InsideRecord,     // an entry is no whole record of the file as walked from its start
     BackupCancelled,  // the backup policy said cancel
     BackupChooser,    // the backup policy could not give a name
     BackupIsPlugin,   // the backup would be the plugin itself
     BackupNameTaken,  // the backup name is taken: a backup never replaces a file
+    BackupShared,     // the file is another plugin's backup, made or kept in this run
     Backup,           // copying the plugin to its backup failed
     Rename,           // the working copy could not replace the plugin
 };
@@ -32,10 +37,13 @@ struct CWriteResult {
     std::string m_reason;  // the system's message ("Permission denied"); "" when there is none
     // The plugin still holds exactly its bytes from before the call.
     bool m_pluginUnchanged = true;
+    // Success: files written (the plugin, its backup) that could not be given
+    // the owner and group of the file they stand for.
+    std::vector<std::string> m_ownerNotKept;
 
     bool Ok() const { return m_failure == EWriteFailure::None; }
     static CWriteResult Failure(EWriteFailure failure, std::string path = {}, std::string reason = {}) {
-        return CWriteResult{failure, std::move(path), std::move(reason), true};
+        return CWriteResult{failure, std::move(path), std::move(reason), true, {}};
     }
 };
 
@@ -53,6 +61,10 @@ public:
     // itself (or a link to it), which can never serve as its backup.
     virtual CBackupDecision BackupExists(const std::string& pluginPath, const std::string& backupPath,
                                          bool isPlugin) = 0;
+    // How long a change waits for another process that is changing the same
+    // file; told once, before the wait, that it waits.
+    virtual std::chrono::milliseconds LockWait() const { return std::chrono::seconds(30); }
+    virtual void Waiting(const std::string& /*pluginPath*/, std::chrono::milliseconds /*wait*/) {}
 };
 
 // A policy that always gives the same answer (tests, batch tools).

@@ -6,7 +6,9 @@
 // copy, so the plugin stays where it is) exists. At every instant the bytes
 // from before the change are at the plugin path or at the backup path.
 #include <algorithm>
+#include <chrono>
 #include <limits>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -14,6 +16,7 @@
 #include "format/PluginFile.h"
 #include "format/SubRecord.h"
 #include "format/Backup.h"
+#include "platform/Digest.h"
 #include "platform/FileOps.h"
 
 namespace vantor {
@@ -79,9 +82,79 @@ struct CPluginFile::CSplice {
     std::int64_t m_start = 0;
     std::int64_t m_length = 0;  // size + size change
     bool m_erase = false;
-    std::string_view m_oldData;  // rewrite: the data that ends the record
+    std::size_t m_oldDataLength = 0;  // rewrite: the data that ends the record
     std::string m_newData;
 };
+
+namespace {
+
+// Record tags are capitals, digits and '_': bytes that are not one start no
+// record, while a tag the reader does not know still starts one.
+bool TagLike(std::string_view bytes, std::size_t at) {
+    for (std::size_t k = 0; k < 4; ++k) {
+        const char c = bytes[at + k];
+        if (!((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_')) return false;
+    }
+    return true;
+}
+
+// The first splice that is no whole record of the chain walked from the
+// file's start by the records' sizes, or npos when every one is. Junk
+// between records is passed to the next place where a record of a size that
+// fits begins; nothing inside a record, whatever its tag, is a record of its
+// own, though the reader's resynchronisation may have found one there.
+template <class CSplices>
+std::size_t FirstOffChain(std::string_view bytes, const CSplices& splices) {
+    std::size_t k = 0;
+    std::size_t pos = 0;
+    const std::size_t n = bytes.size();
+    while (k < splices.size() && n >= 16 && pos <= n - 16) {
+        const std::size_t end = pos + 16 + le::U24(bytes, pos + 4);
+        if (!TagLike(bytes, pos) || end > n) {
+            ++pos;
+            continue;
+        }
+        if (std::int64_t(pos) > splices[k].m_start) return k;
+        if (std::int64_t(pos) == splices[k].m_start) {
+            if (std::int64_t(end - pos) != splices[k].m_length) return k;
+            ++k;
+        }
+        pos = end;
+    }
+    return k < splices.size() ? k : std::string::npos;
+}
+
+}  // namespace
+
+CWriteResult CPluginFile::LockForChange(platform::CFileLock& lock, const std::string& target,
+                                        const std::string& pluginPath, CBackupPolicy& policy) {
+    using EState = platform::CFileLock::EState;
+    EState state = lock.TryLock(target);
+    if (state == EState::Busy) {
+        const auto wait = policy.LockWait();
+        policy.Waiting(pluginPath, wait);
+        const auto until = std::chrono::steady_clock::now() + wait;
+        while (state == EState::Busy && std::chrono::steady_clock::now() < until) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            state = lock.TryLock(target);
+        }
+    }
+    if (state == EState::Busy) return CWriteResult::Failure(EWriteFailure::Busy, pluginPath);
+    if (state == EState::Failed) return Failed(EWriteFailure::Inspect, pluginPath);
+    return {};
+}
+
+// The plugin's bytes now, when it is still the file this object knows (as
+// read, or as it last wrote it): the same file, size and write time, and the
+// same bytes.
+CWriteResult CPluginFile::ReadUnchanged(const std::string& target, const std::string& pluginPath,
+                                        std::string& bytes) const {
+    platform::CReadFile file;
+    if (!file.Open(target) || !file.ReadAll(bytes)) return Failed(EWriteFailure::Inspect, pluginPath);
+    const std::optional<platform::CFileState>& known = m_written ? m_written : m_readFile.ReadState();
+    if (!known || file.ReadState() != known) return CWriteResult::Failure(EWriteFailure::ChangedOnDisk, pluginPath);
+    return {};
+}
 
 // Writes the splices (sorted by start, not overlapping) through a working
 // copy and replaces the plugin with it. A failure leaves the plugin as it was.
@@ -102,6 +175,46 @@ CWriteResult CPluginFile::ApplySplices(const std::vector<CSplice>& splices, CBac
     auto times = platform::GetFileTimes(target);
     if (!times) return Failed(EWriteFailure::Inspect, pluginPath);
 
+    // From the read that proves the file unchanged to the rename, no other
+    // run of this tool changes it.
+    platform::CFileLock lock;
+    if (CWriteResult locked = LockForChange(lock, target, pluginPath, policy); !locked.Ok()) return locked;
+    std::string bytes;
+    if (CWriteResult read = ReadUnchanged(target, pluginPath, bytes); !read.Ok()) return read;
+    // Offsets the reader found by resynchronising may lie inside a record,
+    // whose bytes they would cut.
+    if (const std::size_t off = FirstOffChain(bytes, splices); off != std::string::npos) {
+        std::string where = "The entry at offset " + std::to_string(splices[off].m_start) +
+                            " lies inside another record or after damage the file cannot be walked past.";
+        if (!Diagnostic().m_message.empty()) where += "\n" + Diagnostic().m_message;
+        return CWriteResult::Failure(EWriteFailure::InsideRecord, pluginPath, where);
+    }
+
+    const std::size_t first = std::size_t(splices.front().m_start);
+    std::int64_t erasing = 0;
+    std::string out;
+    out.reserve(bytes.size());
+    out.append(bytes, 0, first);
+    std::size_t pos = first;
+    for (const CSplice& s : splices) {
+        const std::size_t at = std::size_t(s.m_start);
+        out.append(bytes, pos, at - pos);
+        if (s.m_erase) {
+            ++erasing;
+        } else {
+            const std::size_t keep = std::size_t(s.m_length) - s.m_oldDataLength;  // header and ID subrecords
+            out.append(bytes, at, 4);
+            le::PutU32(out, std::uint32_t(keep - 16 + s.m_newData.size()));
+            out.append(bytes, at + 8, keep - 8);
+            out.append(s.m_newData);
+        }
+        pos = at + std::size_t(s.m_length);
+    }
+    out.append(bytes, pos, std::string::npos);
+    bytes.clear();
+    bytes.shrink_to_fit();
+    WriteRecordCount(out, erasing);
+
     platform::RemoveStaleWorkFiles(folder);
     platform::CFile work;
     if (!work.CreateUnique(folder, plugin.m_mode)) return Failed(EWriteFailure::WorkingCopy, folder);
@@ -110,60 +223,12 @@ CWriteResult CPluginFile::ApplySplices(const std::vector<CSplice>& splices, CBac
         work.Discard();
         return result;
     };
-    if (!work.CopyFrom(target)) return workFailed(EWriteFailure::WorkingCopy, folder);
-    const std::int64_t first = splices.front().m_start;
-    auto size = work.Size();
-    if (!size || !work.Seek(std::uint64_t(first))) return workFailed(EWriteFailure::WorkingFile, pluginPath);
-
-    // Each record must still be where the model says: a file changed by
-    // another program since it was read would be damaged by these offsets.
-    bool inFile = first >= 0 && std::int64_t(*size) >= splices.back().m_start + splices.back().m_length;
-    for (std::size_t k = 0; k < splices.size() && inFile; ++k)
-        inFile = splices[k].m_length >= 16 &&
-                 (k == 0 || splices[k - 1].m_start + splices[k - 1].m_length <= splices[k].m_start);
-    std::string tail;
-    if (inFile && !work.Read(tail, std::size_t(std::int64_t(*size) - first)))
-        return workFailed(EWriteFailure::WorkingFile, pluginPath);
-    bool matches = inFile;
-    for (const CSplice& s : splices) {
-        if (!matches) break;
-        const std::size_t at = std::size_t(s.m_start - first);
-        const std::size_t length = std::size_t(s.m_length);
-        matches = TagIndex(std::string_view(tail).substr(at, 4)) >= 0 &&
-                  (le::U32(tail, at + 4) & 0xFFFFFF) == ((length - 16) & 0xFFFFFF) &&
-                  (s.m_erase || (s.m_oldData.size() <= length - 16 &&
-                                 std::string_view(tail).substr(at + length - s.m_oldData.size(), s.m_oldData.size()) ==
-                                     s.m_oldData));
-    }
-    if (!matches) {
-        work.Discard();
-        return CWriteResult::Failure(EWriteFailure::ChangedOnDisk, pluginPath);
-    }
-
-    std::string out;
-    out.reserve(tail.size());
-    std::size_t pos = 0;
-    std::int64_t erasing = 0;
-    for (const CSplice& s : splices) {
-        const std::size_t at = std::size_t(s.m_start - first);
-        out.append(tail, pos, at - pos);
-        if (s.m_erase) {
-            ++erasing;
-        } else {
-            const std::size_t keep = std::size_t(s.m_length) - s.m_oldData.size();  // header and ID subrecords
-            out.append(tail, at, 4);
-            le::PutU32(out, std::uint32_t(keep - 16 + s.m_newData.size()));
-            out.append(tail, at + 8, keep - 8);
-            out.append(s.m_newData);
-        }
-        pos = at + std::size_t(s.m_length);
-    }
-    out.append(tail, pos, std::string::npos);
-    tail.clear();
-    tail.shrink_to_fit();
-
-    if (!work.Seek(std::uint64_t(first)) || !work.Write(out) || !work.SetEnd() || !WriteRecordCount(work, erasing) ||
-        !work.SetTimes(*times) || !work.Sync() || !work.Close())
+    std::vector<std::string> ownerLost;
+    if (!work.SetOwner(plugin.m_owner)) ownerLost.push_back(pluginPath);
+    // Kept open, and so locked, until the rename: runs that remove the
+    // working files of killed runs tell it from theirs by the lock.
+    std::optional<platform::CFileIdentity> written;
+    if (!work.Write(out) || !work.SetTimes(*times) || !work.Sync() || !(written = work.Identity()))
         return workFailed(EWriteFailure::WorkingFile, pluginPath);
 
     CWriteResult backup = MakeBackupCopy(pluginPath, m_backup, policy, &*times);
@@ -171,6 +236,15 @@ CWriteResult CPluginFile::ApplySplices(const std::vector<CSplice>& splices, CBac
         work.Discard();
         return backup;
     }
+    ownerLost.insert(ownerLost.end(), backup.m_ownerNotKept.begin(), backup.m_ownerNotKept.end());
+    // The backup may have asked a question, and another program may have
+    // saved the plugin while it waited for the answer.
+    if (CWriteResult again = ReadUnchanged(target, pluginPath, bytes); !again.Ok()) {
+        work.Discard();
+        return again;
+    }
+    bytes.clear();
+    if (!work.Close()) return workFailed(EWriteFailure::WorkingFile, pluginPath);
 
     if (!platform::RenameFile(work.Path(), target, true)) {
         CWriteResult result = Failed(EWriteFailure::Rename, pluginPath);
@@ -181,29 +255,27 @@ CWriteResult CPluginFile::ApplySplices(const std::vector<CSplice>& splices, CBac
         work.Discard();
         return result;
     }
+    m_written = platform::CFileState{*written, platform::CDigest::Of(out)};
     // The change is in place; a folder that cannot be flushed does not undo it.
     platform::SyncFolder(folder);
-    return {};
+    CWriteResult done;
+    done.m_ownerNotKept = std::move(ownerLost);
+    return done;
 }
 
 // The header's record count becomes the number of records the changed file
 // holds: exactly, when the file was read as whole records from end to end,
 // else the count it stated less the records erased now.
-bool CPluginFile::WriteRecordCount(platform::CFile& work, std::int64_t erasing) {
-    if (m_headerCountOffset < 0) return true;
+void CPluginFile::WriteRecordCount(std::string& bytes, std::int64_t erasing) const {
+    if (m_headerCountOffset < 0) return;
     // HEDR's tag and size, then its payload up to the count.
-    const std::uint64_t hedrAt = std::uint64_t(m_headerCountOffset) - 304;
-    std::string bytes;
-    if (!work.Seek(hedrAt) || !work.Read(bytes, 308)) return false;
-    if (bytes.compare(0, 4, "HEDR") != 0) return true;
-    const std::uint32_t stated = le::U32(bytes, 304);
+    const std::size_t countAt = std::size_t(m_headerCountOffset);
+    if (countAt < 304 || bytes.compare(countAt - 304, 4, "HEDR") != 0) return;
+    const std::uint32_t stated = le::U32(bytes, countAt);
     std::int64_t count = m_recordsInFile >= 0 ? m_recordsInFile - std::int64_t(m_removed.size()) - erasing
                                               : std::int64_t(stated) - erasing;
-    if (count < 0 || count > std::int64_t(std::numeric_limits<std::uint32_t>::max()) || std::uint32_t(count) == stated)
-        return true;
-    std::string field;
-    le::PutU32(field, std::uint32_t(count));
-    return work.Seek(std::uint64_t(m_headerCountOffset)) && work.Write(field);
+    if (count < 0 || count > std::int64_t(std::numeric_limits<std::uint32_t>::max())) return;
+    le::SetU32(bytes, countAt, std::uint32_t(count));
 }
 
 std::int64_t CPluginFile::CurrentOffset(const CEntry& entry) const {
@@ -249,7 +321,7 @@ CWriteResult CPluginFile::RewriteEntry(CEntry& entry, const CSubRecords& subs, C
     CSplice splice;
     splice.m_start = CurrentOffset(entry);
     splice.m_length = entry.m_size + entry.m_sizeChange;
-    splice.m_oldData = entry.Data();
+    splice.m_oldDataLength = entry.DataLength();
     splice.m_newData = newData;
     CWriteResult result = ApplySplices({splice}, policy);
     if (result.Ok()) NoteRewritten(entry, std::move(newData));
@@ -307,7 +379,7 @@ CWriteResult CPluginFile::ChangeEntries(std::vector<CEntryChange> changes, CBack
         s.m_length = c.m_entry->m_size + c.m_entry->m_sizeChange;
         s.m_erase = c.m_erase;
         if (!c.m_erase) {
-            s.m_oldData = c.m_entry->Data();
+            s.m_oldDataLength = c.m_entry->DataLength();
             s.m_newData = c.m_data;
         }
         splices.push_back(std::move(s));

@@ -28,11 +28,12 @@ std::optional<unsigned> FileMode(const std::string& path);
 // cannot be told.
 std::optional<bool> PathExists(const std::string& path);
 
-// Device and inode: two paths that lead to one file (hard links too) agree.
-struct CFileId {
-    std::uint64_t m_device = 0;
-    std::uint64_t m_inode = 0;
-    bool operator==(const CFileId&) const = default;
+// Who owns a file (POSIX user and group ids; none on Windows, where a
+// new file takes the folder's access rules).
+struct CFileOwner {
+    std::uint32_t m_user = 0;
+    std::uint32_t m_group = 0;
+    bool operator==(const CFileOwner&) const = default;
 };
 // What is at a path, following links; a dangling link is Other.
 struct CPathProbe {
@@ -40,6 +41,7 @@ struct CPathProbe {
     EFileKind m_kind = EFileKind::Missing;
     CFileId m_id;
     unsigned m_mode = 0;  // permission bits
+    CFileOwner m_owner;
     bool Exists() const { return m_kind != EFileKind::Missing; }
 };
 CPathProbe ProbePath(const std::string& path);
@@ -50,8 +52,9 @@ std::string ResolveLinks(const std::string& path);
 
 bool RemoveFile(const std::string& path);
 // Removes the working files that runs of this tool which were killed left in
-// a folder: those whose process is gone and which no process holds locked.
-// Returns how many were removed.
+// a folder: those no process holds locked (a live run holds each of its own
+// working files locked while it is open; the process id in the name may have
+// been given to another process since). Returns how many were removed.
 int RemoveStaleWorkFiles(const std::string& folder);
 // The permission bits allow writing: for the superuser too, who could
 // override them, a file without any write bit is left as it is.
@@ -68,10 +71,43 @@ bool RenameFile(const std::string& from, const std::string& to, bool replace);
 // Moves a file, across file systems too: there as a flushed copy renamed into
 // place in the destination folder, after which the source is removed.
 bool MoveFile(const std::string& from, const std::string& to, bool replace);
-// Copies contents, permission bits and times (the source's, or `times`).
-// The copy is made in a working file beside `to` and renamed into place, so
-// `to` never holds a partial copy.
-bool CopyFile(const std::string& from, const std::string& to, bool replace, const CFileTimes* times = nullptr);
+// What CopyFile made: which file the copy is, and whether it has the
+// source's owner and group.
+struct CCopied {
+    CFileId m_id;
+    bool m_ownerKept = true;
+};
+// Copies contents, permission bits, times (the source's, or `times`) and,
+// where the system lets this process, owner and group. The copy is made in a
+// working file beside `to` and renamed into place, so `to` never holds a
+// partial copy.
+bool CopyFile(const std::string& from, const std::string& to, bool replace, const CFileTimes* times = nullptr,
+              CCopied* copied = nullptr);
+
+// An exclusive lock on a file among the runs of this tool, so that one file
+// is changed by one process at a time. Other programs do not see it. It is
+// tied to the file, not the name: once the file is replaced by a rename, a
+// run that waited for the old one finds the name leading elsewhere.
+class CFileLock {
+public:
+    enum class EState {
+        Locked,  // held (also where the file system has no locks to take)
+        Busy,    // another process or thread holds it
+        Failed,  // the file could not be opened; see LastErrorMessage
+    };
+    CFileLock() = default;
+    ~CFileLock() { Unlock(); }
+    CFileLock(const CFileLock&) = delete;
+    CFileLock& operator=(const CFileLock&) = delete;
+
+    // Takes the lock without waiting; may be called again after Busy.
+    EState TryLock(const std::string& path);
+    void Unlock();
+
+private:
+    std::intptr_t m_handle = kNoHandle;
+    std::string m_path;
+};
 
 // A file opened for reading and writing. Reads and writes start at the
 // position that Seek set and advance it.
@@ -94,6 +130,11 @@ public:
     bool IsOpen() const { return m_handle != kNoHandle; }
     const std::string& Path() const { return m_path; }
     std::optional<std::uint64_t> Size();
+    std::optional<CFileIdentity> Identity();
+    // Gives the file that owner and group, and then again the permission
+    // bits CreateUnique gave it. False when the system does not let this
+    // process (only the superuser may give a file away).
+    bool SetOwner(const CFileOwner& owner);
     bool Seek(std::uint64_t offset);
     std::uint64_t Position() const { return m_position; }
     // Exactly n bytes; a file that ends sooner is a failure (a short read)
@@ -115,6 +156,7 @@ public:
 private:
     std::intptr_t m_handle = kNoHandle;
     bool m_created = false;
+    unsigned m_mode = 0;  // CreateUnique's permission bits
     std::string m_path;
     std::uint64_t m_position = 0;
 };

@@ -137,19 +137,29 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
     return file.Open(path) && file.ReadAll(out);
 }
 
-bool CopyFile(const std::string& from, const std::string& to, bool replace, const CFileTimes* times) {
-    auto mode = FileMode(from);
-    if (!mode) return false;
-    // Taken before the copy reads the source and perhaps touches its access time.
+bool CopyFile(const std::string& from, const std::string& to, bool replace, const CFileTimes* times,
+              CCopied* copied) {
+    // Taken before anything opens the source and perhaps touches its access time.
     std::optional<CFileTimes> keep = times ? std::optional<CFileTimes>(*times) : GetFileTimes(from);
     if (!keep) return false;
+    const CPathProbe source = ProbePath(from);
+    if (!source.m_known) return false;
+    if (!source.Exists()) {
+        SetLastError(ENOENT);
+        return false;
+    }
     CFile copy;
-    if (!copy.CreateUnique(FolderOf(to), *mode)) return false;
-    if (!copy.CopyFrom(from) || !copy.SetTimes(*keep) || !copy.Sync() || !copy.Close() ||
+    if (!copy.CreateUnique(FolderOf(to), source.m_mode)) return false;
+    // The copy is usable whoever owns it; the caller hears whether it is
+    // the source's owner's.
+    const bool kept = copy.SetOwner(source.m_owner);
+    std::optional<CFileIdentity> made;
+    if (!(made = copy.Identity()) || !copy.CopyFrom(from) || !copy.SetTimes(*keep) || !copy.Sync() || !copy.Close() ||
         !RenameFile(copy.Path(), to, replace)) {
         copy.Discard();
         return false;
     }
+    if (copied) *copied = {made->m_id, kept};
     return true;
 }
 

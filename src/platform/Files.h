@@ -11,7 +11,7 @@
 
 namespace vantor::platform {
 
-enum class EFileOp { Open, Read, Write, Stat, Copy, Move, Remove, SetTime, CreateTemp, Seek, Truncate, Sync, Close, ShortRead, ShortWrite };
+enum class EFileOp { Open, Read, Write, Stat, Copy, Move, Remove, SetTime, CreateTemp, Seek, Truncate, Sync, Close, ShortRead, ShortWrite, Lock, SetOwner };
 
 // A hook returning true makes the named operation on that path fail with EIO.
 // Tests install one; production code never does.
@@ -52,6 +52,31 @@ std::optional<std::int64_t> LastWriteTime(const std::string& path);
 // A descriptor, or a Windows handle; -1 is none on both.
 inline constexpr std::intptr_t kNoHandle = -1;
 
+// Device and inode: two paths that lead to one file (hard links too) agree.
+struct CFileId {
+    std::uint64_t m_device = 0;
+    std::uint64_t m_inode = 0;
+    bool operator==(const CFileId&) const = default;
+};
+// What tells one state of a file from another without reading it: which
+// file it is, its size and its last-write time to the nanosecond.
+struct CFileIdentity {
+    CFileId m_id;
+    std::uint64_t m_size = 0;
+    std::int64_t m_writeSec = 0;
+    std::int64_t m_writeNsec = 0;
+    bool operator==(const CFileIdentity&) const = default;
+};
+// A file as it was read whole: its identity and the digest of its bytes.
+struct CFileState {
+    CFileIdentity m_identity;
+    std::uint64_t m_digest = 0;
+    bool operator==(const CFileState&) const = default;
+};
+// The identity of what is at `path` now (links followed); nullopt when it
+// cannot be told.
+std::optional<CFileIdentity> IdentityOf(const std::string& path);
+
 // A file opened for reading; the handle is closed by Close or destruction.
 class CReadFile {
 public:
@@ -68,10 +93,15 @@ public:
     bool ReadAll(std::string& out);
     bool Close();
     const std::string& Path() const { return m_path; }
+    // The file as the last ReadAll found it, kept after Close; nullopt
+    // before a read, after a failed one, and when the file changed while it
+    // was read (the bytes read are then no state the file was ever in).
+    const std::optional<CFileState>& ReadState() const { return m_readState; }
 
 private:
     std::intptr_t m_handle = kNoHandle;
     std::string m_path;
+    std::optional<CFileState> m_readState;
 };
 
 // Convenience: open (with the case fallback), read everything, close.

@@ -1,7 +1,6 @@
 // The file functions on POSIX systems.
 #include <cerrno>
 #include <climits>
-#include <csignal>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -9,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/Digest.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
 #include "platform/FilesDetail.h"
@@ -64,7 +64,10 @@ timespec ToTimespec(std::int64_t sec, std::int64_t nsec) {
     return ts;
 }
 
-bool ProcessRuns(long long pid) { return ::kill(pid_t(pid), 0) == 0 || errno == EPERM; }
+CFileIdentity IdentityOfStat(const struct stat& st) {
+    return {{std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)}, std::uint64_t(st.st_size),
+            std::int64_t(st.st_mtim.tv_sec), std::int64_t(st.st_mtim.tv_nsec)};
+}
 
 // Renames without the seam; sets errno on failure.
 bool RawRename(const std::string& from, const std::string& to, bool replace) {
@@ -129,6 +132,16 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
     return static_cast<std::uint64_t>(st.st_size);
 }
 
+std::optional<CFileIdentity> IdentityOf(const std::string& path) {
+    if (Injected(EFileOp::Stat, path)) return std::nullopt;
+    struct stat st{};
+    if (::stat(path.c_str(), &st) != 0) {
+        SetLastError(errno);
+        return std::nullopt;
+    }
+    return IdentityOfStat(st);
+}
+
 std::optional<std::int64_t> LastWriteTime(const std::string& path) {
     if (Injected(EFileOp::Stat, path)) return std::nullopt;
     struct stat st{};
@@ -144,6 +157,7 @@ CReadFile::~CReadFile() { Close(); }
 bool CReadFile::Open(const std::string& path) {
     Close();
     m_path = path;
+    m_readState.reset();
     if (Injected(EFileOp::Open, path)) return false;
     auto resolved = ResolvePath(path);
     // Without blocking: opening a FIFO would wait for a writer.
@@ -163,6 +177,7 @@ bool CReadFile::Open(const std::string& path) {
 
 bool CReadFile::ReadAll(std::string& out) {
     out.clear();
+    m_readState.reset();
     if (m_handle < 0) {
         SetLastError(EBADF);
         return false;
@@ -205,6 +220,11 @@ bool CReadFile::ReadAll(std::string& out) {
         }
         done += static_cast<std::size_t>(n);
     }
+    // A file changed while it was read gave bytes it never held at once.
+    struct stat after{};
+    if (::fstat(m_handle, &after) == 0 && IdentityOfStat(after) == IdentityOfStat(st) &&
+        std::uint64_t(st.st_size) == out.size())
+        m_readState = CFileState{IdentityOfStat(st), CDigest::Of(out)};
     return true;
 }
 
@@ -290,6 +310,7 @@ CPathProbe ProbePath(const std::string& path) {
         probe.m_kind = FileKindOf(st.st_mode);
         probe.m_id = {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino)};
         probe.m_mode = unsigned(st.st_mode & 07777);
+        probe.m_owner = {std::uint32_t(st.st_uid), std::uint32_t(st.st_gid)};
         return probe;
     }
     if (errno != ENOENT && errno != ENOTDIR) {
@@ -322,11 +343,11 @@ bool RemoveFile(const std::string& path) {
 int RemoveStaleWorkFiles(const std::string& folder) {
     const std::string name = folder.empty() ? std::string("./") : WithSeparator(folder);
     int removed = 0;
-    const long long self = ::getpid();
     for (const std::string& entry : ListFolder(name)) {
-        const long long owner = detail::WorkFileOwner(entry);
-        // A process id may be reused: the lock tells a live holder apart.
-        if (owner == 0 || owner == self || ProcessRuns(owner)) continue;
+        // Whether the process of that id runs says nothing: ids are reused.
+        // The lock alone tells a live holder apart, this process's own too
+        // (a lock taken through another descriptor conflicts with it).
+        if (detail::WorkFileOwner(entry) == 0) continue;
         const std::string path = name + entry;
         int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
         if (fd < 0) continue;
@@ -368,6 +389,31 @@ bool MoveFile(const std::string& from, const std::string& to, bool replace) {
     return CopyFile(from, to, replace) && RemoveFile(from);
 }
 
+CFileLock::EState CFileLock::TryLock(const std::string& path) {
+    if (m_handle < 0 || m_path != path) {
+        Unlock();
+        if (Injected(EFileOp::Lock, path)) return EState::Failed;
+        const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            Failed();
+            return EState::Failed;
+        }
+        m_handle = fd;
+        m_path = path;
+    }
+    if (::flock(int(m_handle), LOCK_EX | LOCK_NB) == 0) return EState::Locked;
+    if (errno == EWOULDBLOCK || errno == EINTR) return EState::Busy;
+    // A file system without locks: the check that the file is still the
+    // one read is all there is.
+    return EState::Locked;
+}
+
+void CFileLock::Unlock() {
+    if (m_handle >= 0) ::close(int(m_handle));
+    m_handle = kNoHandle;
+    m_path.clear();
+}
+
 CFile::~CFile() {
     if (m_handle >= 0) ::close(m_handle);
 }
@@ -407,6 +453,7 @@ bool CFile::CreateUnique(const std::string& folder, unsigned mode) {
         // The umask must not narrow the plugin's own permissions; a file
         // system without permission bits is no reason to fail.
         (void)::fchmod(fd, mode & 0777);
+        m_mode = mode & 0777;
         m_handle = fd;
         m_path = path;
         m_created = true;
@@ -424,6 +471,30 @@ std::optional<std::uint64_t> CFile::Size() {
         return std::nullopt;
     }
     return std::uint64_t(st.st_size);
+}
+
+std::optional<CFileIdentity> CFile::Identity() {
+    if (Injected(EFileOp::Stat, m_path)) return std::nullopt;
+    struct stat st{};
+    if (::fstat(m_handle, &st) != 0) {
+        Failed();
+        return std::nullopt;
+    }
+    return IdentityOfStat(st);
+}
+
+bool CFile::SetOwner(const CFileOwner& owner) {
+    struct stat st{};
+    if (::fstat(m_handle, &st) != 0) return Failed();
+    if (st.st_uid == owner.m_user && st.st_gid == owner.m_group) return true;
+    if (Injected(EFileOp::SetOwner, m_path)) return false;
+    bool kept = ::fchown(m_handle, owner.m_user, owner.m_group) == 0;
+    // Without the right to give the file away, the group may still be
+    // kept: a member of it may give a file to it.
+    if (!kept) (void)::fchown(m_handle, uid_t(-1), owner.m_group);
+    // A change of owner clears the set-id bits.
+    (void)::fchmod(m_handle, m_mode);
+    return kept;
 }
 
 bool CFile::Seek(std::uint64_t offset) {

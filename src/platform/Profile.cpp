@@ -6,6 +6,7 @@
 
 #include "platform/FileOps.h"
 #include "platform/Files.h"
+#include "platform/FilesDetail.h"
 
 namespace vantor::platform {
 
@@ -84,9 +85,24 @@ bool ReplaceFile(const std::string& path, const std::string& text) {
     if (!probe.m_known) return false;
     // A read-only file stays as it is, as it would for the Windows calls,
     // even for a user who could override the permission.
-    if (probe.Exists() && (probe.m_kind != EFileKind::Regular || !WritePermitted(target, probe.m_mode))) return false;
+    if (probe.Exists() && (probe.m_kind != EFileKind::Regular || !WritePermitted(target, probe.m_mode))) {
+        SetLastError(probe.m_kind == EFileKind::Regular ? EACCES : EINVAL);
+        return false;
+    }
+    // Whatever is not lines of text (a plugin named by mistake) is no
+    // settings file to replace.
+    if (std::string before; probe.Exists()) {
+        if (!ReadWholeFile(target, before)) return false;
+        if (!IsTextLines(before)) {
+            detail::SetErrorWithText(EINVAL, "Not a settings file: it holds bytes that are not text");
+            return false;
+        }
+    }
+    const std::string folder = FolderOf(target);
+    // Working files a killed run left here go first.
+    RemoveStaleWorkFiles(folder);
     CFile work;
-    if (!work.CreateUnique(FolderOf(target), probe.Exists() ? probe.m_mode : 0644)) return false;
+    if (!work.CreateUnique(folder, probe.Exists() ? probe.m_mode : 0644)) return false;
     // A new file is not put over one that appeared meanwhile.
     if (!work.Write(text) || !work.Sync() || !work.Close() || !RenameFile(work.Path(), target, probe.Exists())) {
         work.Discard();
@@ -97,6 +113,14 @@ bool ReplaceFile(const std::string& path, const std::string& text) {
 
 }  // namespace
 
+bool IsTextLines(std::string_view bytes) {
+    for (const char c : bytes) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 && c != '\t' && c != '\n' && c != '\r' && c != '\v' && c != '\f') return false;
+    }
+    return true;
+}
+
 CProfile::ELoad CProfile::Load(const std::string& path) {
     Parse({});
     m_loadedPath.clear();
@@ -106,7 +130,7 @@ CProfile::ELoad CProfile::Load(const std::string& path) {
     if (!ReadWholeFile(*resolved, data)) return ELoad::Failed;
     Parse(data);
     m_loadedPath = *resolved;
-    return ELoad::Read;
+    return IsTextLines(data) ? ELoad::Read : ELoad::Failed;
 }
 
 bool CProfile::Save(const std::string& path) const {

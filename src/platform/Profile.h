@@ -25,7 +25,10 @@ public:
     enum class ELoad {
         Read,     // the file was read
         Missing,  // no such file: the profile starts empty
-        Failed    // the file exists but could not be read: the profile is empty
+        // The file exists but could not be read (the profile is empty), or
+        // is not lines of text (a plugin, say: what parses is there). Either
+        // way it is no settings file to write.
+        Failed
     };
 
     // Reads `path` (a name differing only in case is found too, and later
@@ -33,7 +36,8 @@ public:
     ELoad Load(const std::string& path);
     // Writes the whole text to `path`, replacing an existing file atomically
     // and keeping its permissions. False when the file or its folder cannot be
-    // written (a read-only file is never replaced).
+    // written (a read-only file, and a file that is not lines of text, are
+    // never replaced).
     bool Save(const std::string& path) const;
 
     void Parse(std::string_view text);
@@ -88,6 +92,10 @@ private:
     bool m_bomLine = false;
     bool m_changed = false;
 };
+
+// Lines of text: no control characters but tabs, line and page breaks. A
+// plugin, a master or any other binary file is not.
+bool IsTextLines(std::string_view bytes);
 
 // Struct values: every byte as two upper-case hex digits, then the checksum
 // (the sum of the bytes modulo 256) as two more.

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 
+#include "platform/Digest.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
 #include "platform/FilesDetail.h"
@@ -187,11 +188,15 @@ bool ReadUpTo(HANDLE h, std::string& out, std::uint64_t limit) {
     return true;
 }
 
-bool ProcessRuns(long long pid) {
-    CHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, DWORD(pid)));
-    if (!process.Valid()) return ::GetLastError() != ERROR_INVALID_PARAMETER;
-    DWORD code = 0;
-    return !::GetExitCodeProcess(process.Get(), &code) || code == STILL_ACTIVE;
+std::optional<CFileIdentity> IdentityOfHandle(HANDLE h) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!::GetFileInformationByHandle(h, &info)) {
+        FailedWindows();
+        return std::nullopt;
+    }
+    const auto [sec, nsec] = SecondsOf(info.ftLastWriteTime);
+    return CFileIdentity{{info.dwVolumeSerialNumber, (std::uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow},
+                         (std::uint64_t(info.nFileSizeHigh) << 32) | info.nFileSizeLow, sec, nsec};
 }
 
 bool RawMove(const std::string& from, const std::string& to, DWORD flags) {
@@ -292,6 +297,16 @@ std::optional<CFileTimes> GetFileTimes(const std::string& path) {
     return CFileTimes{accessSec, accessNsec, writeSec, writeNsec};
 }
 
+std::optional<CFileIdentity> IdentityOf(const std::string& path) {
+    if (Injected(EFileOp::Stat, path)) return std::nullopt;
+    CHandle h(OpenToQuery(path));
+    if (!h.Valid()) {
+        FailedWindows();
+        return std::nullopt;
+    }
+    return IdentityOfHandle(h.Get());
+}
+
 std::optional<std::int64_t> LastWriteTime(const std::string& path) {
     auto times = GetFileTimes(path);
     if (!times) return std::nullopt;
@@ -303,6 +318,7 @@ CReadFile::~CReadFile() { Close(); }
 bool CReadFile::Open(const std::string& path) {
     Close();
     m_path = path;
+    m_readState.reset();
     if (Injected(EFileOp::Open, path)) return false;
     auto resolved = ResolvePath(path);
     // Folders open too, so that they are refused by name below.
@@ -317,9 +333,16 @@ bool CReadFile::Open(const std::string& path) {
 
 bool CReadFile::ReadAll(std::string& out) {
     out.clear();
+    m_readState.reset();
     if (m_handle == kNoHandle) return FailedWindows(ERROR_INVALID_HANDLE);
     if (Injected(EFileOp::Read, m_path)) return false;
-    return ReadUpTo(H(m_handle), out, UINT64_MAX);
+    const auto before = IdentityOfHandle(H(m_handle));
+    if (!ReadUpTo(H(m_handle), out, UINT64_MAX)) return false;
+    // A file changed while it was read gave bytes it never held at once.
+    const auto after = IdentityOfHandle(H(m_handle));
+    if (before && after && *before == *after && before->m_size == out.size())
+        m_readState = CFileState{*before, CDigest::Of(out)};
+    return true;
 }
 
 bool CReadFile::Close() {
@@ -431,13 +454,12 @@ bool RemoveFile(const std::string& path) {
 int RemoveStaleWorkFiles(const std::string& folder) {
     const std::string name = folder.empty() ? std::string(".\\") : WithSeparator(folder);
     int removed = 0;
-    const long long self = ::GetCurrentProcessId();
     for (const std::string& entry : ListFolder(name)) {
-        const long long owner = detail::WorkFileOwner(entry);
-        if (owner == 0 || owner == self || ProcessRuns(owner)) continue;
+        if (detail::WorkFileOwner(entry) == 0) continue;
         const std::string path = name + entry;
-        // A file still open in a process that reused the id cannot be
-        // deleted: working files are opened without sharing deletion.
+        // Whether the process of that id runs says nothing: ids are reused.
+        // A working file still open, in this process too, cannot be deleted:
+        // working files are opened without sharing deletion.
         const DWORD attributes = ::GetFileAttributesW(Wide(path).c_str());
         if (attributes == INVALID_FILE_ATTRIBUTES ||
             (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0)
@@ -468,6 +490,41 @@ bool MoveFile(const std::string& from, const std::string& to, bool replace) {
     // Another volume: the copy is complete and flushed before the source
     // goes, so the file is never only half anywhere.
     return CopyFile(from, to, replace) && RemoveFile(from);
+}
+
+// A named mutex for the file's identity: a byte-range lock would need a
+// handle open on the plugin, and Windows refuses to rename over a file that
+// is open. A mutex whose holder was killed is given to the next waiter.
+CFileLock::EState CFileLock::TryLock(const std::string& path) {
+    if (m_handle == kNoHandle || m_path != path) {
+        Unlock();
+        if (Injected(EFileOp::Lock, path)) return EState::Failed;
+        const auto id = IdentityOf(path);
+        if (!id) return EState::Failed;
+        const std::wstring name = L"Local\\vantor-file-" + std::to_wstring(id->m_id.m_device) + L"-" +
+                                  std::to_wstring(id->m_id.m_inode);
+        HANDLE h = ::CreateMutexW(nullptr, FALSE, name.c_str());
+        if (!h) {
+            FailedWindows();
+            return EState::Failed;
+        }
+        m_handle = Stored(h);
+        m_path = path;
+    }
+    switch (::WaitForSingleObject(H(m_handle), 0)) {
+        case WAIT_OBJECT_0:
+        case WAIT_ABANDONED: return EState::Locked;
+        case WAIT_TIMEOUT: return EState::Busy;
+        default: FailedWindows(); return EState::Failed;
+    }
+}
+
+void CFileLock::Unlock() {
+    if (m_handle == kNoHandle) return;
+    ::ReleaseMutex(H(m_handle));
+    ::CloseHandle(H(m_handle));
+    m_handle = kNoHandle;
+    m_path.clear();
 }
 
 CFile::~CFile() {
@@ -511,6 +568,7 @@ bool CFile::CreateUnique(const std::string& folder, unsigned mode) {
         }
         m_handle = Stored(h);
         m_path = path;
+        m_mode = mode;
         m_created = true;
         return true;
     }
@@ -527,6 +585,15 @@ std::optional<std::uint64_t> CFile::Size() {
     }
     return std::uint64_t(size.QuadPart);
 }
+
+std::optional<CFileIdentity> CFile::Identity() {
+    if (Injected(EFileOp::Stat, m_path)) return std::nullopt;
+    return IdentityOfHandle(H(m_handle));
+}
+
+// Windows files have no owner to hand on: a new file takes the access rules
+// of its folder, as the file it replaces did.
+bool CFile::SetOwner(const CFileOwner&) { return true; }
 
 bool CFile::Seek(std::uint64_t offset) {
     if (Injected(EFileOp::Seek, m_path)) return false;

@@ -50,6 +50,7 @@ std::string MasterBytes() {
     b.Raw(CellRecord("Old Hall", 1, 0, 0, Sub("INTV", I32(-5)) + kAmbi + Count(1) + Ref(5, Body("cup", 5))));
     b.Raw(CellRecord("", 0, 3, -4,
                      kRegion + kMapColour + Count(2) + Ref(6, Body("rock", 6)) + Ref(7, Body("tree", 7))));
+    b.Raw(CellRecord("Dry Hall", 1, 0, 0, Sub("WHGT", F32(0.0f)) + kAmbi));
     return b.Bytes();
 }
 
@@ -78,6 +79,7 @@ TEST(CellClean, EachRuleAndEachException) {
         std::vector<std::string> m_masters = {"M.esm"};
         bool m_deleted = false;
         std::size_t m_unjudged = 0;
+        std::vector<std::string> m_unjudgedFor = {};  // missing masters that kept the cell from being judged
     };
     const CCase cases[] = {
         {"identical references go, then the cell with its identical header", "Hall",
@@ -100,7 +102,12 @@ TEST(CellClean, EachRuleAndEachException) {
         {"a reference the plugin created stays, even on a master's index", "Hall",
          {Recount(2, 1), Keep(Ref(2, Body("chair", 2))), Drop(kTable)}, "1"},
         {"a reference of a master that is not loaded stays", "Hall",
-         {Recount(2, 1), Keep(Ref(kSecond | 2, Body("chair", 2))), Drop(kTable)}, "1", {"M.esm", "Gone.esm"}},
+         {Recount(2, 1), Keep(Ref(kFirst | 2, Body("chair", 2))), Drop(Ref(kSecond | 3, Body("table", 3)))}, "1",
+         {"Gone.esm", "M.esm"}},
+        // N.esm loads after M.esm and may change (or the plugin revert) what M
+        // holds: without it nothing of the cell can be judged.
+        {"a master named after the one compared with is not loaded", "Hall", {Keep(kWater), Keep(kAmbi), Keep(kNpc)},
+         "", {"M.esm", "N.esm", "Gone.esm", "n.esm"}, false, 1, {"N.esm", "Gone.esm"}},
         {"a persistent reference copied among the temporary ones stays", "Hall",
          {Recount(2, 1), Keep(kNpc), Drop(kTable)}, "1"},
         {"an index the master does not hold stays", "Hall", {Keep(Count(1)), Keep(Ref(kFirst | 99, Body("chair", 2)))},
@@ -109,6 +116,8 @@ TEST(CellClean, EachRuleAndEachException) {
          {Drop(kWater), Keep(kOtherAmbi), Drop(kNpc), Recount(1, 0), Drop(kLamp)}, "2 water"},
         {"interiors match without regard to case; the renamed cell stays", "HALL",
          {Drop(kWater), Drop(kAmbi), Recount(1, 0), Drop(kChair)}, "1 ambient water"},
+        {"a water height of -0 is the master's 0", "Dry Hall", {Drop(Sub("WHGT", F32(-0.0f))), Keep(kOtherAmbi)},
+         "0 water"},
         {"a water height equal to the master's integer one", "Old Hall",
          {Drop(kWater), Keep(kOtherAmbi), Keep(Count(1)), Keep(Ref(kFirst | 5, Body("cup", 1)))}, "0 water"},
         {"an exterior matches by grid though the plugin renames its region", "",
@@ -145,7 +154,12 @@ TEST(CellClean, EachRuleAndEachException) {
 
         const CPluginCells result = cleaner.Analyse(*plugin);
         EXPECT_EQ(result.m_unjudged, c.m_unjudged);
-        EXPECT_EQ(result.m_missingMasters, std::vector<std::string>(c.m_masters.begin() + 1, c.m_masters.end()));
+        EXPECT_EQ(result.m_unjudgedForMissing, c.m_unjudgedFor.empty() ? 0u : 1u);
+        EXPECT_EQ(result.m_unjudgedMasters, c.m_unjudgedFor);
+        std::vector<std::string> missing;  // each once, whatever its case
+        for (const std::string& m : c.m_masters)
+            if (m != "M.esm" && m != "n.esm") missing.push_back(m);
+        EXPECT_EQ(result.m_missingMasters, missing);
         ASSERT_EQ(result.m_cells.size(), c.m_found.empty() ? 0u : 1u);
         if (c.m_found.empty()) continue;
         const CCellClean& cell = result.m_cells[0];

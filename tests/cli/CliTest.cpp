@@ -100,6 +100,10 @@ TEST(Cli, CleanAndCleanCellsAskAndKeepBackups) {
     EXPECT_EQ(game.Run("clean --yes --backup-name 'game/Data Files/Sample.esm'" + one).m_exit, 1);
     EXPECT_EQ(ReadText(game.m_data + "Sample.esm"), master);
     EXPECT_EQ(ReadText(armory), before);
+    // Nor is a case twin of a plugin made: the game and Windows see one file.
+    EXPECT_EQ(game.Run("clean --yes --backup-name 'game/Data Files/SAMPLE TWEAKS.ESP'" + one).m_exit, 1);
+    EXPECT_FALSE(vantor::platform::ResolvePath(game.m_data + "SAMPLE TWEAKS.ESP") != game.m_data + "Sample Tweaks.esp");
+    EXPECT_EQ(ReadText(armory), before);
     std::ofstream(game.m_data + "Armory.OLD", std::ios::binary) << before;
     EXPECT_EQ(game.Run("delete --yes --accept-existing-backup 'game/Data Files/Armory.OLD' WEAP x").m_exit, 1);
     EXPECT_EQ(ReadText(game.m_data + "Armory.OLD"), before);
@@ -178,6 +182,15 @@ TEST(Cli, ExitStatusFollowsWhatWasDoneAndShowPrintsOneEntry) {
                                          "delete --yes" + mod + " XYZ x", "relink --output Repair.esp",
                                          "clean --yes", "clean-cells --yes"};
     for (const std::string& args : usage) EXPECT_EQ(game.Run(args).m_exit, 2) << args << "\n" << game.Err();
+    // An output that names no file is said to be so.
+    for (const std::string output : {"''", "game/"}) {
+        EXPECT_EQ(game.Run("relink --output " + output + mod).m_exit, 2) << output;
+        EXPECT_NE(game.Err().find("--output must name the repair plugin's file, not "), std::string::npos) << game.Err();
+    }
+    // The working file a killed run left beside the repair plugin goes.
+    std::ofstream(game.m_dir / ".vantor-999999996-abcdefghijkl.tmp") << "half a plugin";
+    EXPECT_EQ(game.Run("relink --yes --accept-existing-backup --output Repair.esp" + mod).m_exit, 0) << game.Err();
+    EXPECT_FALSE(fs::exists(game.m_dir / ".vantor-999999996-abcdefghijkl.tmp"));
     EXPECT_EQ(game.Run("check --help").m_exit, 0);
 
     const auto list = game.Run("list --file Café.esp" + mod);
@@ -234,6 +247,67 @@ TEST(Cli, ExitStatusFollowsWhatWasDoneAndShowPrintsOneEntry) {
     const std::string json = game.Run("show" + mod + " NPC_ 'Béla' --format json").m_out;
     EXPECT_NE(json.find(R"({"ID":"NPCO","Data":"2 = gold_001","Type":"Mixed","Bytes":"36"})"), std::string::npos)
         << json;
+}
+
+// A plugin named twice, once through a link, is one file: its clean deletes
+// its unclean records once and nothing else (its records are all GLOBs of one
+// size, so the old offsets of a second copy would find its own records).
+TEST(Cli, APluginNamedTwiceIsChangedOnce) {
+#ifdef _WIN32
+    GTEST_SKIP() << "links need a privilege on Windows";
+#else
+    CGame game(false);
+    auto glob = [](const std::string& id, float value) {
+        return std::vector<CSub>{Name(id), Sub("FNAM", "f"), Sub("FLTV", F32(value))};
+    };
+    CPluginBuilder base, plugin;
+    base.Header().Record("GLOB", glob("g1", 1)).Record("GLOB", glob("g2", 2));
+    game.Put("Base.esm", base, 10);
+    plugin.Header({"Base.esm"}).Record("GLOB", glob("g1", 1)).Record("GLOB", glob("o1", 5)).Record("GLOB", glob("o2", 6));
+    const std::string path = game.Put("P.esp", plugin, 5);
+    ASSERT_EQ(::symlink(path.c_str(), (game.m_data + "Link.esp").c_str()), 0);
+    const auto run = game.Run("clean --yes 'game/Data Files/P.esp' 'game/Data Files/Link.esp'");
+    EXPECT_EQ(run.m_exit, 0) << game.Err();
+    EXPECT_EQ(run.m_out, "P.esp: 1 unclean entry deleted, backup game/Data Files/P.OLD\n");
+    EXPECT_EQ(ReadText(path),
+              CPluginBuilder().Header({"Base.esm"}, 2).Record("GLOB", glob("o1", 5)).Record("GLOB", glob("o2", 6)).Bytes());
+#endif
+}
+
+// The settings file is an output like any other: never a plugin or master
+// the run reads (in any case of its name), never a file that is not lines of
+// text; and settings that cannot be written are told, with status 1.
+TEST(Cli, TheSettingsFileIsAnOutputLikeAnyOther) {
+    CGame game;
+    const std::string quests = game.m_data + "Sample Quests.esp", bytes = ReadText(quests);
+    const auto mtime = vantor::platform::LastWriteTime(quests);
+    const std::string check = "check --all --install-dir game 'game/Data Files/Sample Quests.esp' --settings ";
+    const std::pair<std::string, std::string> refused[] = {
+        {"'game/Data Files/Sample Quests.esp'", "is a plugin or master in use"},
+        {"'game/Data Files/SAMPLE QUESTS.ESP'", "is a plugin or master in use"},
+        {"'game/Data Files/Sample.esm'", "is not a settings file"},
+    };
+    for (const auto& [settings, why] : refused) {
+        const auto r = Vantor(game.m_dir.Path(), check + settings);
+        EXPECT_EQ(r.m_exit, 1) << settings;
+        EXPECT_EQ(r.m_out, "");
+        EXPECT_NE(game.Err().find("the settings file " + settings.substr(1, settings.size() - 2) + " " + why),
+                  std::string::npos)
+            << game.Err();
+    }
+    EXPECT_EQ(ReadText(quests), bytes);
+    EXPECT_EQ(vantor::platform::LastWriteTime(quests), mtime);
+    EXPECT_EQ(vantor::platform::ListFolder(game.m_data).size(), 4u);  // no backup, no working file
+
+    // Read-only, with keys to add: the check is done, the settings are not.
+    std::ofstream(game.m_dir / "ro.ini", std::ios::binary) << "[Options]\r\n";
+    ASSERT_TRUE(SetMode(game.m_dir / "ro.ini", 0444));
+    const auto unsaved = Vantor(game.m_dir.Path(), check + "ro.ini");
+    EXPECT_EQ(unsaved.m_exit, 1);
+    EXPECT_NE(unsaved.m_out.find("Conflicts"), std::string::npos);
+    EXPECT_NE(game.Err().find("vantor: the settings could not be written to ro.ini"), std::string::npos) << game.Err();
+    EXPECT_EQ(ReadText(game.m_dir / "ro.ini"), "[Options]\r\n");
+    EXPECT_EQ(Vantor(game.m_dir.Path(), check + "new.ini").m_exit, 0) << game.Err();
 }
 
 // No output ever lands on a file in use, a device or a FIFO, nor replaces a

@@ -3,6 +3,7 @@
 #include <atomic>
 
 #include "DialogKit.h"
+#include "document/OutputPath.h"
 #include "document/operations/RelinkDialog.h"
 #include "fixtures/GameFolder.h"
 
@@ -109,4 +110,26 @@ TEST(Relink, TheFilesReadComeFromTheDocumentOrTheWindow) {
                   *platform::FileSize(data + "Morrowind.esm"));
     }
     EXPECT_FALSE(platform::FileExists(data + "Old.esp"));
+
+    // The window confirmed without a plugin: refused before any question,
+    // the repair plugin there left as it is, nothing read.
+    ASSERT_TRUE(CPluginBuilder().Header().Write(chosen.m_repairFolder + "Fixed.esp"));
+    const std::string old = ReadText(chosen.m_repairFolder + "Fixed.esp");
+    CScriptedLink link;
+    link.m_repairDialogs.push_back(CRepairDialogResult{"Fixed.esp", chosen.m_repairFolder, {}, {}});
+    link.m_answers = {EAnswer::Yes};
+    in.m_link = &link;
+    in.m_autoRelink = 0;
+    in.m_prepareOutput = [&link](const std::string& path, bool agreed, const std::vector<std::string>&) {
+        return PrepareOutput(path, {}, agreed ? EReplace::Agreed : EReplace::Ask, "New Dialog Merge Plugin", link);
+    };
+    const CRelinkResult empty = RelinkDialog(in);
+    EXPECT_TRUE(empty.m_noPlugins);
+    EXPECT_NE(empty.m_outcome, CDialogMerge::EOutcome::Written);
+    EXPECT_EQ(searches, runs);
+    const auto calls = link.Calls();
+    ASSERT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls[1], "ask Cannot Complete Request|There are no Plugins to Repair.\nAdd the plugins whose dialogue "
+                        "is to be merged.");
+    EXPECT_EQ(ReadText(chosen.m_repairFolder + "Fixed.esp"), old);
 }

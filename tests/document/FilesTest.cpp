@@ -274,8 +274,17 @@ TEST(WriteMessages, EveryFailureIsToldOrWasTheUsersOwnChoice) {
         {CWriteResult::Failure(F::WorkingCopy, "/d/", "Permission denied"), A::Delete,
          {"Could not delete this Entry.\nNo working copy could be made in /d/: Permission denied"}, "VANTOR"},
         // A rename that lost the plugin points at the backup; else it says the plugin is unchanged.
-        {CWriteResult{F::Rename, "/d/Mod.esp", "Input/output error", false}, A::Delete,
+        {CWriteResult{F::Rename, "/d/Mod.esp", "Input/output error", false, {}}, A::Delete,
          {"Esp may be lost, restore from generated Backup.", "Input/output error"}, "Critical Error"},
+        // The file is named, and the change it was refused.
+        {CWriteResult::Failure(F::ChangedOnDisk, "/d/Mod.esp"), A::Delete,
+         {"/d/Mod.esp: the file has changed since it was read.\nIt was not changed; load it again before changing it."},
+         "Error"},
+        // Done, but not all of it as it was: said.
+        {CWriteResult{F::None, "", "", true, {"/d/Mod.esp", "/d/Mod.OLD"}}, A::Delete,
+         {"/d/Mod.esp\n/d/Mod.OLD\nThe owner and group of the file changed could not be kept (only the superuser may "
+          "give a file away): it now belongs to the user who ran this change."},
+         "Warning"},
         {CWriteResult::Failure(F::Rename, "/d/Mod.esp", "Input/output error"), A::Delete,
          {"Input/output error\nThe plugin /d/Mod.esp was not changed."}, "VANTOR"},
         {CWriteResult::Failure(F::BackupIsPlugin, "/d/Mod.OLD"), A::Delete,

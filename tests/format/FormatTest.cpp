@@ -9,6 +9,7 @@
 #include <map>
 #include <random>
 #include <set>
+#include <thread>
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +24,7 @@
 #include "fixtures/TempDir.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
+#include "platform/Profile.h"
 
 using namespace vantor;
 using namespace vantor::fixtures;
@@ -120,14 +122,21 @@ std::map<std::string, std::string> FolderFiles(const std::string& folder) {
     return files;
 }
 
-// Gives one answer (Cancel unless set) and records each question.
+// Gives one answer (Cancel unless set) and records each question, and each
+// wait for another process.
 struct CScriptedPolicy : CBackupPolicy {
     CBackupDecision BackupExists(const std::string&, const std::string& backupPath, bool isPlugin) override {
         m_asked.emplace_back(backupPath, isPlugin);
+        if (m_whileAsked) m_whileAsked();
         return m_decision;
     }
+    std::chrono::milliseconds LockWait() const override { return m_wait; }
+    void Waiting(const std::string& pluginPath, std::chrono::milliseconds) override { m_waited.push_back(pluginPath); }
     CBackupDecision m_decision;
     std::vector<std::pair<std::string, bool>> m_asked;  // the backup path; told it is the plugin
+    std::chrono::milliseconds m_wait{30000};
+    std::vector<std::string> m_waited;
+    std::function<void()> m_whileAsked;  // what happens while the question waits for its answer
 };
 
 // One plugin on disk, its loaded model and the reference beside it.
@@ -138,7 +147,13 @@ struct CWriterSession {
         : m_name(std::move(name)), m_recs(std::move(recs)),
           m_original(original.empty() ? RebuiltBytes(m_recs) : original) {
         EXPECT_TRUE(CPluginBuilder().Raw(m_original).Write(Path()));
-        m_file = LoadPlugin(m_dir.Path(), openAs.empty() ? m_name : openAs);
+        m_openAs = openAs.empty() ? m_name : openAs;
+        Reload();
+    }
+
+    // Reads the plugin afresh: the writer changes only the file it read.
+    void Reload() {
+        m_file = LoadPlugin(m_dir.Path(), m_openAs);
         std::map<std::string, std::size_t> next;  // the k-th record of a tag is the k-th entry of its table
         for (auto& r : m_recs) r.m_entry = m_file->GetTable(r.m_tag)->at(next[r.m_tag]++).get();
     }
@@ -176,6 +191,13 @@ struct CWriterSession {
         return done;
     }
 
+    // Where record k lies in the file rebuilt from the reference, and its length.
+    std::pair<std::size_t, std::size_t> RecordPlace(std::size_t k) const {
+        std::size_t at = CPluginBuilder().Header({"Morrowind.esm"}).Size();
+        for (std::size_t i = 0; i < k; ++i) at += 16 + m_recs[i].m_head.size() + m_recs[i].m_data.size();
+        return {at, 16 + m_recs[k].m_head.size() + m_recs[k].m_data.size()};
+    }
+
     // The model holds the reference's records where they now are, and the
     // file is the one rebuilt from them (unless changed behind the writer).
     void ExpectMatches(bool onDisk = true) const {
@@ -195,7 +217,7 @@ struct CWriterSession {
     }
 
     CTempDir m_dir;
-    std::string m_name;
+    std::string m_name, m_openAs;
     std::vector<CRec> m_recs;
     std::string m_original;
     std::unique_ptr<CPluginFile> m_file;
@@ -250,6 +272,76 @@ void ChangeInOnePass(std::mt19937& rng, CWriterSession& s) {
     EXPECT_EQ(s.m_last.m_failure, unread ? NotExtracted : std::ranges::count(expect, true) ? None : NothingToWrite);
 }
 
+// Bytes put in place of a file's own, in the same file, with its times kept.
+void Overwrite(const std::string& path, const std::string& bytes) {
+    const auto times = platform::GetFileTimes(path);
+    platform::CFile f;
+    ASSERT_TRUE(times && f.Open(path) && f.Write(bytes) && f.SetEnd() && f.Close());
+    ASSERT_TRUE(platform::SetFileTimes(path, *times));
+}
+
+// Another program saves the plugin between the read and a change of several
+// records, in one of three ways, at one record of that batch: a record
+// removed elsewhere, the record edited in place at its size (its write time
+// put back), or the file replaced by a rename with the same bytes and times.
+// The change is refused and leaves the file as that program left it; then
+// the file is put back as the writer knows it, and the session goes on.
+void ChangedBehindTheWriter(std::mt19937& rng, CWriterSession& s) {
+    const std::string real = platform::ResolveLinks(s.Path());
+    const std::string known = FileBytes(real);
+    std::vector<CPluginFile::CEntryChange> changes;
+    std::vector<std::size_t> picked;
+    for (std::size_t n = 1 + rng() % 3; picked.size() < std::min(n, s.m_recs.size());) {
+        const std::size_t k = rng() % s.m_recs.size();
+        if (std::ranges::count(picked, k)) continue;
+        picked.push_back(k);
+        changes.push_back({s.m_recs[k].m_entry, rng() % 2 == 0, s.m_recs[k].m_data + SubBytes(Sub("XTRA", "x"))});
+    }
+    const auto [at, length] = s.RecordPlace(picked[rng() % picked.size()]);
+    const int way = int(rng() % 3);
+    SCOPED_TRACE("changed behind the writer, way " + std::to_string(way));
+    CTempDir side;
+    std::string changed = known;
+    if (way == 0) {
+        const auto [elsewhere, cut] = s.RecordPlace(rng() % s.m_recs.size());
+        changed.erase(elsewhere, cut);
+        ASSERT_NO_FATAL_FAILURE(Overwrite(real, changed));
+    } else if (way == 1) {
+        changed[at + 16 + rng() % (length - 16)] ^= 0x20;
+        ASSERT_NO_FATAL_FAILURE(Overwrite(real, changed));
+    } else {
+        const auto times = platform::GetFileTimes(real);
+        ASSERT_TRUE(times && platform::RenameFile(real, side / "kept", false));
+        ASSERT_TRUE(CPluginBuilder().Raw(known).Write(real) && platform::SetFileTimes(real, *times));
+    }
+    const auto folder = FolderFiles(s.m_dir.Path());
+    EXPECT_EQ(s.Change(changes), std::vector<bool>(changes.size(), false));
+    EXPECT_EQ(s.m_last.m_failure, EWriteFailure::ChangedOnDisk);
+    EXPECT_EQ(s.m_last.m_path, s.Path());
+    EXPECT_EQ(FolderFiles(s.m_dir.Path()), folder);  // no backup, no working file
+    EXPECT_EQ(FileBytes(real), changed);
+    ASSERT_NO_FATAL_FAILURE(s.ExpectMatches(false));
+    if (way == 2) {
+        ASSERT_TRUE(platform::RenameFile(side / "kept", real, true));
+    } else {
+        ASSERT_NO_FATAL_FAILURE(Overwrite(real, known));
+    }
+}
+
+// The settings, written to the plugin by mistake, never reach it: not by a
+// change of one key, not by a whole settings text.
+void SettingsAimedAtThePlugin(CWriterSession& s) {
+    const auto before = platform::GetFileTimes(s.Path());
+    EXPECT_FALSE(platform::WriteProfileString(s.Path(), "Options", "LoadEsms", "0100000001"));
+    platform::CProfile settings;
+    settings.Parse("[Options]\r\nLoadEsms=0100000001\r\n");
+    EXPECT_FALSE(settings.Save(s.Path()));
+    EXPECT_EQ(platform::LastErrorMessage(), "Not a settings file: it holds bytes that are not text");
+    const auto after = platform::GetFileTimes(s.Path());
+    ASSERT_TRUE(before && after);
+    EXPECT_TRUE(before->m_writeSec == after->m_writeSec && before->m_writeNsec == after->m_writeNsec);
+}
+
 struct CCall {
     EFileOp m_op;
     std::string m_path;
@@ -268,30 +360,31 @@ struct CFaultScript {
 };
 
 // What a failure of call k leads to, read from the clean run's calls: the
-// plugin is inspected, the working copy made, filled and changed, the backup
-// made, the copy renamed over the plugin. A folder flush after that is extra.
+// plugin is inspected, locked and read, the working copy made and written,
+// the backup made, the plugin read again, the working copy closed and renamed
+// over the plugin. A folder flush after that is extra.
 EWriteFailure Expected(const std::vector<CCall>& clean, std::size_t k, const std::string& plugin) {
     const std::size_t none = clean.size();
-    std::size_t create = none, filled = none, closed = none;
+    std::size_t create = none;
     std::string work;
     for (std::size_t i = 0; i < clean.size(); ++i) {
         if (clean[i].m_op == EFileOp::CreateTemp && create == none) create = i;
-        if (clean[i].m_op == EFileOp::Copy && work.empty()) work = clean[i].m_path;
-        if (clean[i].m_op == EFileOp::Open && clean[i].m_path == plugin && filled == none) filled = i;
-        if (clean[i].m_op == EFileOp::Close && clean[i].m_path == work) closed = i;
+        if (create != none && work.empty() && clean[i].m_op == EFileOp::Write) work = clean[i].m_path;
     }
-    // Where the system has no copy call of its own, the copy into the
-    // working file writes it in pieces: those writes still make the copy.
-    while (filled + 1 < clean.size() && clean[filled + 1].m_path == work &&
-           (clean[filled + 1].m_op == EFileOp::Write || clean[filled + 1].m_op == EFileOp::ShortWrite))
-        ++filled;
     const CCall& c = clean[k];
     if (c.m_op == EFileOp::Sync && !c.m_path.empty() && (c.m_path.back() == '/' || c.m_path.back() == '\\'))
         return EWriteFailure::None;
     if (k < create) return EWriteFailure::Inspect;
-    if (k <= filled) return EWriteFailure::WorkingCopy;
-    if (k <= closed) return EWriteFailure::WorkingFile;
+    if (k == create) return EWriteFailure::WorkingCopy;
+    if (c.m_path == work) return EWriteFailure::WorkingFile;
     if (c.m_op == EFileOp::Move && c.m_path == plugin) return EWriteFailure::Rename;
+    // The plugin read again before the rename (the backup's copy opens it
+    // too, but reads it by another call).
+    const auto readsPlugin = [&](std::size_t i) {
+        return i < clean.size() && clean[i].m_op == EFileOp::Read && clean[i].m_path == plugin;
+    };
+    if (c.m_path == plugin && (readsPlugin(k) || (c.m_op == EFileOp::Open && readsPlugin(k + 1))))
+        return EWriteFailure::Inspect;
     return EWriteFailure::Backup;
 }
 
@@ -564,6 +657,8 @@ TEST(Reader, APluginWholeCutDamagedStoppedAndFailing) {
 // The plugin is named plainly; or by 250 bytes, opened in another case, beside
 // a killed run's working file (no process has its id) that goes, while the
 // working file's name does not grow with it; or a link that stays a link.
+// Between the changes, other programs save the plugin, and the settings are
+// aimed at it.
 TEST(Writer, RandomSequencesMatchTheFileRebuiltFromScratch) {
     for (unsigned seed = 1; seed <= 12; ++seed) {
         SCOPED_TRACE("seed " + std::to_string(seed));
@@ -582,8 +677,12 @@ TEST(Writer, RandomSequencesMatchTheFileRebuiltFromScratch) {
 #endif
         for (int step = 0; step < 14 && !s.m_recs.empty(); ++step) {
             const std::size_t k = rng() % s.m_recs.size();
-            const int kind = int(rng() % 5);
-            if (kind <= 1 || kind == 4) {
+            const int kind = int(rng() % 7);
+            if (kind == 5) {
+                ASSERT_NO_FATAL_FAILURE(ChangedBehindTheWriter(rng, s));
+            } else if (kind == 6) {
+                SettingsAimedAtThePlugin(s);
+            } else if (kind <= 1 || kind == 4) {
                 CSubRecords subs;
                 SplitSubRecords(*s.m_recs[k].m_entry, subs);
                 Mutate(rng, int(rng() % 3), subs);
@@ -679,6 +778,9 @@ TEST(Writer, TheBackupPolicyDecidesWithinSafeBounds) {
         {"keep the older backup", {"Mod.esp", "Mod.OLD"}, {UseExisting, ""}, 1, None, ""},
         {"a new name", {"Mod.esp", "Mod.OLD"}, {MakeNew, "Mod.OLD2"}, 1, None, "Mod.OLD2"},
         {"a chosen name taken", {"Mod.esp", "Mod.OLD", "Other.esp"}, {MakeNew, "Other.esp"}, 1, BackupNameTaken, ""},
+        // The game and Windows would see one file: no case twin of a plugin.
+        {"a chosen name taken in another case", {"Mod.esp", "Mod.OLD", "Other.esp"}, {MakeNew, "OTHER.ESP"}, 1,
+         BackupNameTaken, ""},
         {"a plugin named like its backup, accepted", {"Mod.OLD"}, {UseExisting, ""}, 2, BackupIsPlugin, ""},
         {"a plugin named like its backup, a new name", {"Mod.OLD"}, {MakeNew, "Mod.bak"}, 2, None, "Mod.bak"},
         {"a hard link to the plugin, accepted", {"Mod.esp", "=Mod.OLD"}, {UseExisting, ""}, 2, BackupIsPlugin, ""},
@@ -699,7 +801,9 @@ TEST(Writer, TheBackupPolicyDecidesWithinSafeBounds) {
         }
         auto before = FolderFiles(s.m_dir.Path());  // and after, with the backup made
         ASSERT_TRUE(SetMode(s.Path(), 0640));
-        SetTimes(s.Path());  // after reading, which touches the access time
+        SetTimes(s.Path());
+        s.Reload();
+        SetTimes(s.Path());  // again: reading touches the access time
         s.m_policy.m_decision = c.m_decision;
         if (!c.m_decision.m_path.empty()) s.m_policy.m_decision.m_path = s.m_dir / c.m_decision.m_path;
 
@@ -765,6 +869,20 @@ TEST(Writer, APluginThatIsNotAsReadIsRefused) {
                          ASSERT_TRUE(::unlink(s.Path().c_str()) == 0 && ::mkfifo(s.Path().c_str(), 0644) == 0);
                      }, 'g', NotRegular});
 #endif
+    // Saved by another program while the backup question waits for its
+    // answer: the plugin is read again before it is replaced.
+    {
+        CWriterSession s(SampleRecords());
+        ASSERT_TRUE(CPluginBuilder().Raw("older").Write(s.BackupPath()));
+        std::string saved = s.m_original;
+        saved[saved.size() - 1] ^= 1;
+        s.m_policy.m_decision = {CBackupDecision::EChoice::MakeNew, s.m_dir / "Chosen.bak"};
+        s.m_policy.m_whileAsked = [&] { Overwrite(s.Path(), saved); };
+        EXPECT_FALSE(s.Erase(0));
+        EXPECT_EQ(s.m_last.m_failure, ChangedOnDisk);
+        EXPECT_EQ(FileBytes(s.Path()), saved);
+        ASSERT_NO_FATAL_FAILURE(s.ExpectMatches(false));
+    }
     for (const CCase& c : cases) {
         SCOPED_TRACE(c.m_name);
         CWriterSession s(SampleRecords());
@@ -784,6 +902,54 @@ TEST(Writer, APluginThatIsNotAsReadIsRefused) {
         EXPECT_EQ(FolderFiles(s.m_dir.Path()), (std::map<std::string, std::string>{{"Mod.esp", onDisk}}));  // alone
         EXPECT_TRUE(!s.m_file->BackedUp() && s.m_policy.m_asked.empty());
     }
+}
+
+// Plugins of one run never share a backup: X.esm, after X.esp, takes its
+// whole name rather than X.esp's X.OLD, and another plugin's backup of this
+// run is never kept as its own, even where the user would keep an existing
+// backup. An .omwaddon's backup replaces its whole extension.
+TEST(Writer, PluginsOfOneRunNeverShareABackup) {
+    CTempDir dir;
+    CScriptedPolicy policy;
+    policy.m_decision = {CBackupDecision::EChoice::UseExisting, ""};
+    std::map<std::string, std::unique_ptr<CPluginFile>> files;
+    std::map<std::string, std::string> expected;  // every file of the folder at the end
+    for (const std::string name : {"X.esp", "X.esm.esp", "X.esm", "Q.omwaddon"}) {
+        CPluginBuilder b;
+        b.Header().Record("GLOB", {Name("in " + name), Sub("FLTV", F32(1))}).Record("MISC", {Name("kept")});
+        ASSERT_TRUE(b.Write(dir / name));
+        files[name] = LoadPlugin(dir.Path(), name);
+        expected[name] = CPluginBuilder().Header().Record("MISC", {Name("kept")}).Bytes();
+    }
+    const struct {
+        std::string m_plugin;
+        std::string m_backup;          // made, or kept, for it
+        std::string m_refused = "";    // first refused as this other plugin's backup
+    } cases[] = {
+        {"X.esp", "X.OLD"},
+        {"X.esm.esp", "X.esm.OLD"},
+        {"X.esm", "X.esm.bak", "X.esm.esp"},  // X.OLD and X.esm.OLD are taken: the user names one
+        {"Q.omwaddon", "Q.OLD"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.m_plugin);
+        CPluginFile& file = *files[c.m_plugin];
+        const CEntry glob = *file.GetTable("GLOB")->at(0);
+        if (!c.m_refused.empty()) {
+            EXPECT_EQ(file.EraseEntry(glob, policy).m_failure, EWriteFailure::BackupShared);
+            EXPECT_EQ(policy.m_asked.back(), std::pair(dir / "X.esm.OLD", false));
+            policy.m_decision = {CBackupDecision::EChoice::MakeNew, dir / c.m_backup};
+        }
+        const CWriteResult r = file.EraseEntry(glob, policy);
+        EXPECT_TRUE(r.Ok()) << int(r.m_failure) << " " << r.m_path;
+        EXPECT_EQ(file.BackupPath(), dir / c.m_backup);
+        expected[c.m_backup] = CPluginBuilder()
+                                   .Header()
+                                   .Record("GLOB", {Name("in " + c.m_plugin), Sub("FLTV", F32(1))})
+                                   .Record("MISC", {Name("kept")})
+                                   .Bytes();
+    }
+    EXPECT_EQ(FolderFiles(dir.Path()), expected);
 }
 
 TEST(Writer, HeaderStatesTheRecordsTheFileHolds) {
@@ -855,6 +1021,114 @@ TEST(Writer, AnOutputThatIsAPluginIsBackedUpFirst) {
     EXPECT_EQ(BackUpOutput(dir / "Repair.esp", policy).m_failure, EWriteFailure::BackupCancelled);
     EXPECT_EQ(FileBytes(dir / "Repair.OLD"), plugin);
     EXPECT_EQ(policy.m_asked, (std::vector{std::pair(dir / "Repair.OLD", false)}));
+}
+
+// The reader resynchronises past a record whose tag it does not know and may
+// find a copy of a record inside it; erasing the copy would cut the outer
+// record, whose size would then swallow the record after it. Only whole
+// records of the chain walked from the file's start are changed, each one
+// of a batch; junk between records is passed over as the reader passes it.
+TEST(Writer, OnlyWholeRecordsOfTheFileAreChanged) {
+    const std::vector<CSub> copy{Name("copy"), Sub("FLTV", F32(1))};
+    CPluginBuilder b;
+    b.Header({"Morrowind.esm"}).Record("GLOB", {Name("first"), Sub("FLTV", F32(1))});
+    b.RecordData("XXXX", "pad" + CPluginBuilder().Record("GLOB", copy).Bytes());
+    b.Raw("junk").Record("GLOB", {Name("last"), Sub("FLTV", F32(1))});
+    CTempDir dir;
+    ASSERT_TRUE(b.Write(dir / "Mod.esp"));
+    auto file = LoadPlugin(dir.Path(), "Mod.esp");
+    const CEntryTable& globs = *file->GetTable("GLOB");
+    ASSERT_EQ(globs.size(), 3u) << "the reader no longer finds the copy inside the unknown record";
+    ASSERT_EQ(globs[1]->IdText(), "copy");
+    CFixedBackupPolicy policy;
+    for (const std::vector<std::size_t>& batch : {std::vector<std::size_t>{1}, {1, 2}, {0, 1, 2}}) {
+        std::vector<const CEntry*> entries;
+        for (std::size_t i : batch) entries.push_back(globs[i].get());
+        std::vector<bool> erased;
+        const CWriteResult r = file->EraseEntries(entries, policy, erased);
+        EXPECT_EQ(r.m_failure, EWriteFailure::InsideRecord) << batch.size();
+        EXPECT_NE(r.m_reason.find("offset " + std::to_string(globs[1]->m_offset)), std::string::npos) << r.m_reason;
+        EXPECT_EQ(erased, std::vector<bool>(batch.size(), false));
+        EXPECT_EQ(FolderFiles(dir.Path()), (std::map<std::string, std::string>{{"Mod.esp", b.Bytes()}}));
+    }
+    // The records of the chain are changed, past the junk too.
+    std::vector<bool> done;
+    ASSERT_TRUE(file->ChangeEntries({{globs[0].get(), false, SubBytes(Sub("FLTV", F32(2)))}, {globs[2].get(), true, {}}},
+                                    policy, done)
+                    .Ok());
+    EXPECT_EQ(done, (std::vector<bool>{true, true}));
+    auto again = LoadPlugin(dir.Path(), "Mod.esp");
+    ASSERT_EQ(again->GetTable("GLOB")->size(), 2u);
+    EXPECT_EQ(Data(*again->GetTable("GLOB")->at(0)), SubBytes(Sub("FLTV", F32(2))));
+    EXPECT_EQ(again->GetTable("GLOB")->at(1)->IdText(), "copy");
+}
+
+// One process at a time changes a file. A change that finds another holding
+// the plugin says it waits, and is refused when the wait runs out; when the
+// other lets go within the wait, it goes ahead.
+TEST(Writer, OneProcessAtATimeChangesAFile) {
+    CWriterSession s(SampleRecords());
+    // The other holds the lock from another thread: a lock is the holder's,
+    // and a thread of one process may hold it again.
+    auto holdFor = [&](std::chrono::milliseconds hold) {
+        auto held = std::make_shared<std::atomic<int>>(0);
+        std::thread other([path = s.Path(), hold, held] {
+            platform::CFileLock lock;
+            held->store(lock.TryLock(path) == platform::CFileLock::EState::Locked ? 1 : 2);
+            std::this_thread::sleep_for(hold);
+        });
+        for (auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+             *held == 0 && std::chrono::steady_clock::now() < until;)
+            std::this_thread::yield();
+        EXPECT_EQ(*held, 1);
+        return other;
+    };
+    s.m_policy.m_wait = std::chrono::milliseconds(100);
+    std::thread other = holdFor(std::chrono::milliseconds(1500));
+    EXPECT_FALSE(s.Erase(0));
+    EXPECT_EQ(s.m_last.m_failure, EWriteFailure::Busy);
+    EXPECT_EQ(s.m_policy.m_waited, std::vector<std::string>{s.Path()});
+    EXPECT_EQ(FolderFiles(s.m_dir.Path()), (std::map<std::string, std::string>{{"Mod.esp", s.m_original}}));
+    other.join();
+
+    s.m_policy.m_wait = std::chrono::seconds(30);
+    other = holdFor(std::chrono::milliseconds(300));
+    EXPECT_TRUE(s.Erase(0));
+    other.join();
+    EXPECT_EQ(s.m_policy.m_waited.size(), 2u);
+    ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
+    EXPECT_TRUE(s.Erase(0));  // nobody holds it: no wait
+    EXPECT_EQ(s.m_policy.m_waited.size(), 2u);
+}
+
+// The rewritten plugin and its backup keep the plugin's owner, group and
+// mode, for the superuser too; where the system does not let the owner be
+// kept, the change is made and says so.
+TEST(Writer, OwnerGroupAndModeAreKept) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows files have no owner to hand on";
+#else
+    if (::geteuid() != 0) GTEST_SKIP() << "only the superuser may give a file away";
+    CWriterSession s(SampleRecords());
+    ASSERT_EQ(::chown(s.Path().c_str(), 65534, 65534), 0);
+    ASSERT_TRUE(SetMode(s.Path(), 0600));
+    auto owned = [](const std::string& path) {
+        struct stat st{};
+        EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+        return std::to_string(st.st_uid) + ":" + std::to_string(st.st_gid) + " " + std::to_string(st.st_mode & 07777);
+    };
+    ASSERT_TRUE(s.Erase(0));
+    EXPECT_TRUE(s.m_last.m_ownerNotKept.empty());
+    EXPECT_EQ(owned(s.Path()), "65534:65534 384");
+    EXPECT_EQ(owned(s.BackupPath()), "65534:65534 384");
+    {
+        const CFaultScript failing([](std::size_t, EFileOp op) { return op == EFileOp::SetOwner; });
+        ASSERT_TRUE(s.Erase(0));
+    }
+    EXPECT_EQ(s.m_last.m_ownerNotKept, std::vector<std::string>{s.Path()});
+    EXPECT_EQ(owned(s.Path()), "0:0 384");
+    ASSERT_NO_FATAL_FAILURE(s.ExpectMatches());
+#endif
 }
 
 // On demand (about 2 GB of memory and 6 GB of disk, most of it sparse):

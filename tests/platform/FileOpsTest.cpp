@@ -226,11 +226,14 @@ TEST(FileOps, LeftoversOfKilledRunsAreRemoved) {
         {dead + "abcdefghijk.tmp", false},  // not a name this tool makes
         {dead + "abcdefghijkl.esp", false},
         {".Mod.esp.abcdefghijkl.tmp", false},
-        {alive + "abcdefghijkl.tmp", false},  // its process still runs
+        // Its id belongs to a live process now: the lock alone tells.
+        {alive + "abcdefghijkl.tmp", true},
         {held, false},
     };
     for (const auto& [name, removed] : cases) Put(dir / name, "work");
     ASSERT_TRUE(fixtures::MakeFolder(dir / (dead + "0123456789ab.tmp")));
+    CFile own;  // this process's own, open, is no leftover
+    ASSERT_TRUE(own.CreateUnique(WithSeparator(dir.Path()), 0644));
     {
         // Held as a live owner holds its working file: locked, or on Windows
         // open without sharing its deletion (as the C library opens files).
@@ -242,8 +245,9 @@ TEST(FileOps, LeftoversOfKilledRunsAreRemoved) {
         ASSERT_GE(holder, 0);
         ASSERT_EQ(::flock(holder, LOCK_EX), 0);
 #endif
-        EXPECT_EQ(RemoveStaleWorkFiles(dir.Path()), 1);
+        EXPECT_EQ(RemoveStaleWorkFiles(dir.Path()), 2);
         for (const auto& [name, removed] : cases) EXPECT_EQ(FileExists(dir / name), !removed) << name;
+        EXPECT_TRUE(FileExists(own.Path()));
         EXPECT_TRUE(PathExists(dir / (dead + "0123456789ab.tmp")).value_or(false));  // a folder is never removed
 #ifndef _WIN32
         ::close(holder);

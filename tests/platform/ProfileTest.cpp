@@ -18,6 +18,8 @@
 namespace vantor::platform {
 namespace {
 
+using namespace std::string_literals;
+
 using fixtures::ReadText;
 
 CProfile Parsed(std::string_view text) {
@@ -144,6 +146,29 @@ TEST(Profile, FilesAreCreatedUpdatedAndNeverReplacedBlindly) {
     EXPECT_EQ(ReadText(dir / "real.ini"), "[A]\r\nk=2\r\n");
 #endif
     EXPECT_FALSE(WriteProfileString(dir / "no/such/vantor.ini", "A", "k", "v"));  // no folder to take it
+
+    // A plugin named as the settings file is no settings file: neither a key
+    // nor a whole text reaches it, and its write time stays. Text stays text.
+    const std::string plugin = "TES3\x2c\x01\0\0\0\0\0\0\0\0\0\0HEDR"s;
+    std::ofstream(dir / "Mod.esp", std::ios::binary) << plugin;
+    ASSERT_TRUE(SetFileTimes(dir / "Mod.esp", {1000, 0, 2000, 0}));
+    EXPECT_EQ(CProfile().Load(dir / "mod.esp"), CProfile::ELoad::Failed);
+    EXPECT_FALSE(WriteProfileString(dir / "Mod.esp", "A", "k", "v"));
+    CProfile text;
+    text.Parse("[A]\r\nk=v\r\n");
+    EXPECT_FALSE(text.Save(dir / "Mod.esp"));
+    EXPECT_EQ(LastErrorMessage(), "Not a settings file: it holds bytes that are not text");
+    EXPECT_EQ(ReadText(dir / "Mod.esp"), plugin);
+    EXPECT_EQ(LastWriteTime(dir / "Mod.esp"), 2000);
+    EXPECT_TRUE(IsTextLines("[A]\r\n\tk = v\f\v\n; caf\xE9\n"));
+    EXPECT_FALSE(IsTextLines("k=\x1A"));
+
+    // The working file a killed write left beside the settings goes with the
+    // next write.
+    const std::string leftover = dir / ".vantor-999999996-abcdefghijkl.tmp";
+    std::ofstream(leftover) << "[A]\r\nk=half";
+    ASSERT_TRUE(WriteProfileString(path, "A", "k", "w"));
+    EXPECT_FALSE(FileExists(leftover));
 }
 
 }  // namespace

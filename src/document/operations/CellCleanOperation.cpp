@@ -3,6 +3,7 @@
 // plugin is cleaned in one pass of the writer after its backup.
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "document/WriteMessages.h"
 #include "document/operations/Operations.h"
@@ -18,18 +19,31 @@ using platform::CountOf;
 
 // What the user is told besides the counts: masters that are not loaded, and
 // cells that could not be judged.
+std::string Joined(const std::vector<std::string>& names) {
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i) text += (i ? ", " : "") + names[i];
+    return text;
+}
+
 std::string Notes(const CCellCleanResult& r) {
     std::string notes;
-    if (!r.m_missingMasters.empty()) {
-        notes += "Masters not loaded, whose references are kept:";
-        for (std::size_t i = 0; i < r.m_missingMasters.size(); ++i) notes += (i ? ", " : " ") + r.m_missingMasters[i];
-        notes += "\n";
-    }
-    if (r.m_unjudged)
-        notes += CountOf(r.m_unjudged, "Cell", "Cells") +
+    if (!r.m_missingMasters.empty()) notes += "Masters not loaded, whose references are kept: " + Joined(r.m_missingMasters) + "\n";
+    if (const std::size_t forData = r.m_unjudged - r.m_unjudgedForMissing)
+        notes += CountOf(forData, "Cell", "Cells") +
                  " could not be judged (data not extracted, see the Extract options, or damaged) and " +
-                 std::string(platform::Plural(r.m_unjudged, "is", "are")) + " left alone.\n";
+                 std::string(platform::Plural(forData, "is", "are")) + " left alone.\n";
+    if (r.m_unjudgedForMissing)
+        notes += CountOf(r.m_unjudgedForMissing, "Cell", "Cells") +
+                 " could not be judged, because a master named after the one compared with is not loaded (" +
+                 Joined(r.m_unjudgedMasters) + "), and " + std::string(platform::Plural(r.m_unjudgedForMissing, "is", "are")) +
+                 " left alone.\n";
     return notes;
+}
+
+// Each name once, in the order first met.
+void AddOnce(std::vector<std::string>& names, std::unordered_set<std::string>& seen, const std::vector<std::string>& more) {
+    for (const std::string& name : more)
+        if (seen.insert(name).second) names.push_back(name);
 }
 
 }  // namespace
@@ -110,12 +124,12 @@ CCellCleanResult RunCellClean(const COperationContext& context, const CFileList&
     std::unordered_map<std::string, const CPluginFile*> masterByName;
     for (const CPluginFile* m : masters) masterByName[m->FileName()] = m;
     std::size_t pluginsToClean = 0;
+    std::unordered_set<std::string> missingSeen, unjudgedSeen;
     for (const cells::CPluginCells& p : found) {
-        for (const std::string& name : p.m_missingMasters)
-            if (std::find(outcome.m_missingMasters.begin(), outcome.m_missingMasters.end(), name) ==
-                outcome.m_missingMasters.end())
-                outcome.m_missingMasters.push_back(name);
+        AddOnce(outcome.m_missingMasters, missingSeen, p.m_missingMasters);
+        AddOnce(outcome.m_unjudgedMasters, unjudgedSeen, p.m_unjudgedMasters);
         outcome.m_unjudged += p.m_unjudged;
+        outcome.m_unjudgedForMissing += p.m_unjudgedForMissing;
         outcome.m_duplicates += p.Duplicates();
         outcome.m_settings += p.RedundantSettings();
         outcome.m_junk += p.JunkCells();

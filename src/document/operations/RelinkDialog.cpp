@@ -1,5 +1,6 @@
 #include "document/operations/RelinkDialog.h"
 
+#include "platform/FileOps.h"
 #include "platform/Files.h"
 
 namespace vantor {
@@ -38,6 +39,16 @@ CRelinkResult RelinkDialog(const CRelinkInputs& in) {
         replaceAgreed = chosen->m_replaceAgreed;
         for (std::size_t i = 0; i < chosen->m_pluginNames.size() && i < chosen->m_pluginFolders.size(); ++i)
             addPlugin(chosen->m_pluginNames[i], chosen->m_pluginFolders[i]);
+        // Before any question: a repair plugin of nothing would only replace
+        // the one there.
+        if (reads.empty()) {
+            in.m_link->Tell("There are no Plugins to Repair.\nAdd the plugins whose dialogue is to be merged.",
+                            "Cannot Complete Request", EIcon::Exclamation);
+            result.m_ran = true;
+            result.m_noPlugins = true;
+            result.m_outcome = CDialogMerge::EOutcome::Refused;
+            return result;
+        }
     }
 
     std::vector<std::string> masterNames, masterFolders;
@@ -59,6 +70,9 @@ CRelinkResult RelinkDialog(const CRelinkInputs& in) {
         output = *checked;
     }
     merge.SetOutputPath(output);
+    // Working files a killed run left beside the repair plugin go first.
+    const std::string folder = platform::FolderOf(platform::ResolveLinks(output));
+    platform::RemoveStaleWorkFiles(folder.empty() ? "./" : folder);
     static const std::atomic<std::int32_t> kNeverStop{0};
     result.m_runResult = merge.Run(in.m_stop ? *in.m_stop : kNeverStop);
     result.m_outcome = merge.Outcome();

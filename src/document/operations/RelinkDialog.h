@@ -59,6 +59,8 @@ struct CRelinkResult {
     std::string m_output;
     std::size_t m_topics = 0;
     std::size_t m_responses = 0;
+    // Refused: the window was confirmed without a plugin to repair.
+    bool m_noPlugins = false;
 };
 
 CRelinkResult RelinkDialog(const CRelinkInputs& in);
