@@ -28,22 +28,20 @@ struct CPeak {
 std::optional<CPeak> MeasureInChild(const std::vector<std::string>& args);
 void PrintPeak(long beforeKb);
 
-// A link that shows nothing and counts the questions; it answers each with
-// the box's default, or with Yes to every Yes/No question when asked to.
+// A link that shows nothing and counts the questions; it answers each No,
+// or Yes when asked to (an existing backup is then kept).
 class CBenchLink : public CFrameLink {
 public:
     explicit CBenchLink(bool yesToYesNo) : m_yes(yesToYesNo) {}
     void Progress(const std::string&, int) override {}
-    void HidePane(EPane) override {}
-    void ShowPane(EPane) override {}
-    void SetPaneRows(EPane, CTablePtr) override {}
-    EAnswer Ask(const CMessage& m) override {
+    void Tell(const CNotice&) override {}
+    void Publish(EPane, CTablePtr, EShow) override {}
+    CAnswer Ask(const CQuestion& question) override {
         ++m_asked;
-        if (m_yes) return m.m_buttons == EButtons::YesNo ? EAnswer::Yes : EAnswer::Ok;
-        return m.m_default;
+        // An existing backup is kept as the backup: no file name to choose.
+        if (m_yes) return {KindOf(question) == EQuestion::ReplaceBackup ? EAnswer::No : EAnswer::Yes, {}};
+        return {EAnswer::No, {}};
     }
-    CFileChoice ChooseFile(const CFileChooser&) override { return {}; }
-    void CloseEntryEditors(const std::string&) override {}
     int m_asked = 0;
 
 private:

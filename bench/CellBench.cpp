@@ -119,7 +119,7 @@ void BM_UncleanCheck(benchmark::State& state) {
         CPluginChecker engine;
         for (const auto& p : set.m_plugins) engine.AddPlugin(*p);
         for (const auto& m : set.m_masters) engine.AddMaster(*m);
-        const CCheckResult& result = engine.Run(kRunning, 0, off, on, CPluginChecker::kUnclean);
+        const CCheckResult& result = engine.Run(kRunning, false, off, on, CCheckSet::Unclean());
         unclean = result.m_unclean.size();
     }
     state.counters["unclean"] = double(unclean);
@@ -170,12 +170,7 @@ int CleanMode(const std::string& which, const std::string& folder) {
     }
     std::sort(plugins.begin(), plugins.end());
 
-    class CLink : public bench::CBenchLink {
-    public:
-        explicit CLink(std::vector<std::string> paths) : CBenchLink(true), m_paths(std::move(paths)) {}
-        CFileChoice ChooseFile(const CFileChooser&) override { return {CFileChoice::EStatus::Chosen, m_paths}; }
-        std::vector<std::string> m_paths;
-    } link(plugins);
+    bench::CBenchLink link(true);
     CDocConfig config;
     config.m_settingsPath = game + "/vantor.ini";
     config.m_installDir = game;
@@ -183,18 +178,13 @@ int CleanMode(const std::string& which, const std::string& folder) {
     std::size_t done = 0;
     {
         CVANTORDoc doc(config, &link);
-        doc.OnChoosePlugins();
-        doc.OnExtractData();
-        doc.WaitForWorker();
+        CReadRequest read;
+        read.m_plugins = plugins;
+        doc.Run(read);
         before = bench::MaxRssKilobytes();
         const auto start = std::chrono::steady_clock::now();
-        if (which == "cells")
-            doc.OnCleanCells();
-        else
-            doc.OnAutoDeleteUnclean();
-        doc.WaitForWorker();
+        const COutcome outcome = which == "cells" ? doc.Run(CCleanCellsRequest{}) : doc.Run(CAutoCleanRequest{});
         took = long(std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() - start).count());
-        const COperationOutcome outcome = doc.LastOutcome();
         done = outcome.m_cellClean ? outcome.m_cellClean->m_cleaned : outcome.m_clean ? outcome.m_clean->m_deleted : 0;
     }
     std::error_code ec;

@@ -27,15 +27,6 @@ namespace {
 using namespace vantor;
 
 // The plugins of the set chosen as "Select Files" would choose them.
-class CChooseAllLink : public bench::CBenchLink {
-public:
-    explicit CChooseAllLink(std::vector<std::string> paths) : CBenchLink(false), m_paths(std::move(paths)) {}
-    CFileChoice ChooseFile(const CFileChooser&) override { return {CFileChoice::EStatus::Chosen, m_paths}; }
-
-private:
-    std::vector<std::string> m_paths;
-};
-
 // The set's folder (holding "Data Files/"), generated when none was given.
 std::string SetFolder(int plugins) {
     if (const char* given = std::getenv("VANTOR_BENCH_LOAD_ORDERS"); given && *given)
@@ -61,16 +52,16 @@ int CheckMode(const std::string& folder) {
     for (const auto& e : std::filesystem::directory_iterator(folder + "/Data Files"))
         if (e.path().extension() == ".esp") plugins.push_back(e.path().string());
     std::sort(plugins.begin(), plugins.end());
-    CChooseAllLink link(plugins);
+    bench::CBenchLink link(false);
     const std::string settings = bench::MakeScratchFolder("load-order-bench") + "/vantor.ini";
     CDocConfig config;
     config.m_settingsPath = settings;
     config.m_installDir = folder;
     {
         CVANTORDoc doc(config, &link);
-        doc.OnChoosePlugins();
-        doc.OnCheckAll();
-        doc.WaitForWorker();
+        CCheckRequest request;
+        request.m_plugins = plugins;
+        doc.Run(request);
         const std::size_t rows = doc.ResultTable(EPane::Conflict)->RowCount() + doc.ResultTable(EPane::Warning)->RowCount();
         std::printf("%ld %ld %zu\n", before, bench::MaxRssKilobytes(), rows);
     }

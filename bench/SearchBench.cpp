@@ -159,7 +159,7 @@ void BM_Listing(benchmark::State& state) {
     CEditorSetUpInputs in;
     in.loadedPlugins = order.m_plugins;
     in.foundMasters = order.m_masters;
-    in.viewMasters = std::int32_t(state.range(0));
+    in.viewMasters = state.range(0) != 0;
     std::size_t rows = 0;
     for (auto _ : state) {
         auto found = RunEditorSetUp(in);

@@ -44,7 +44,7 @@ void BM_ChooseActivePlugins(benchmark::State& state) {
         config.m_settingsPath = game + "/vantor.ini";
         config.m_installDir = game;
         CVANTORDoc doc(config, &link);
-        doc.OnChooseActivePlugins();
+        doc.ChooseActivePlugins();
         chosen = doc.PendingNames().size();
     }
     if (chosen != std::size_t(state.range(0))) state.SkipWithError("not every plugin was chosen");

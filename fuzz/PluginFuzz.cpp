@@ -119,9 +119,8 @@ void Reader(std::string_view input) {
 struct CFuzzLink : CUserLink {
     explicit CFuzzLink(bool yes) : m_yes(yes) {}
     void Progress(const std::string&, int) override {}
-    EAnswer Ask(const CMessage& m) override {
-        return m.m_buttons != EButtons::YesNo ? EAnswer::Ok : m_yes ? EAnswer::Yes : EAnswer::No;
-    }
+    void Tell(const CNotice&) override {}
+    CAnswer Ask(const CQuestion&) override { return {m_yes ? EAnswer::Yes : EAnswer::No, {}}; }
     bool m_yes;
 };
 
@@ -186,32 +185,48 @@ void RoundTrip(std::string_view recordType, std::string_view data) {
     if (!SplitSubRecords(data, subs)) return;
     auto rows = FillGrid(recordType, subs);
     Check(rows.size() == subs.size());
-    std::vector<CMessage> asked;
-    auto ask = [&](const CMessage& m) {
-        asked.push_back(m);
-        if (m.m_buttons == EButtons::Ok) return EAnswer::Ok;
-        return (data.size() >> (asked.size() % 32)) & 1 ? EAnswer::Yes : EAnswer::No;
-    };
-    const CWriteBack back = WriteBackRows(rows, ask);
+    // Refusals are told; the questions about hexadecimal rows are answered
+    // by the input's bits.
+    struct CRowLink : CUserLink {
+        std::size_t m_bits = 0;
+        std::vector<CNotice> m_told;
+        std::size_t m_asked = 0;
+        void Progress(const std::string&, int) override {}
+        void Tell(const CNotice& notice) override { m_told.push_back(notice); }
+        CAnswer Ask(const CQuestion&) override {
+            ++m_asked;
+            return {(m_bits >> (m_asked % 32)) & 1 ? EAnswer::Yes : EAnswer::No, {}};
+        }
+    } link;
+    link.m_bits = data.size();
+    const CWriteBack back = WriteBackRows(rows, link);
     std::size_t shortTag = 0;
     while (shortTag < subs.size() && subs[shortTag].m_tag.size() == 4) ++shortTag;
-    if (shortTag == subs.size())
-        Check(back.m_ok && asked.empty() && JoinSubRecords(back.m_subRecords) == JoinSubRecords(subs));
-    else
-        Check(!back.m_ok && back.m_row == int(shortTag) + 1 && asked.size() == 1 &&
-              asked[0].m_text == "ID Length Invalid.");
+    if (shortTag == subs.size()) {
+        Check(back.m_ok && link.m_told.empty() && link.m_asked == 0 &&
+              JoinSubRecords(back.m_subRecords) == JoinSubRecords(subs));
+    } else {
+        const auto* told = link.m_told.size() == 1 ? std::get_if<CInvalidRowNotice>(&link.m_told[0]) : nullptr;
+        Check(!back.m_ok && back.m_row == int(shortTag) + 1 && link.m_asked == 0 && told &&
+              told->m_why == CInvalidRowNotice::EWhy::TagLength);
+    }
 
     for (std::size_t i = 0; i < rows.size(); ++i) rows[i].m_data = subs[(i + 1) % subs.size()].m_payload;
-    asked.clear();
-    const CWriteBack typed = WriteBackRows(rows, ask);
-    const auto refusals =
-        std::count_if(asked.begin(), asked.end(), [](const CMessage& m) { return m.m_buttons == EButtons::Ok; });
+    link.m_told.clear();
+    link.m_asked = 0;
+    const CWriteBack typed = WriteBackRows(rows, link);
+    const std::size_t refusals = link.m_told.size();
     Check(typed.m_ok ? refusals == 0 && typed.m_subRecords.size() == rows.size()
                      : refusals <= 1 && typed.m_row >= 1 && std::size_t(typed.m_row) <= rows.size());
+    // Written rows ask nothing when they are read back.
+    struct CNoQuestions : CUserLink {
+        void Progress(const std::string&, int) override {}
+        void Tell(const CNotice&) override { std::abort(); }
+        CAnswer Ask(const CQuestion&) override { std::abort(); }
+    } silent;
     for (std::size_t i = 0; typed.m_ok && i < rows.size(); ++i) {
         const CSubRecord& written = typed.m_subRecords[i];
-        auto again = RowPayload(MakeRow("NPC_", written.m_tag, written.m_payload), 1,
-                                [](const CMessage&) -> EAnswer { std::abort(); });
+        auto again = RowPayload(MakeRow("NPC_", written.m_tag, written.m_payload), 1, silent);
         Check(written.m_tag.size() == 4 && again && *again == written.m_payload);
     }
 }

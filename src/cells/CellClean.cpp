@@ -14,6 +14,8 @@ namespace vantor::cells {
 
 namespace {
 
+constexpr std::size_t kCellTable = TableOf(ERecordId::Cell);
+
 using EKind = CCellPiece::EKind;
 
 using platform::LowerAscii;
@@ -98,8 +100,7 @@ CCellCleaner::CCellCleaner(std::vector<const CPluginFile*> masters) {
     }
     for (auto& m : m_masters) {
         for (const auto& name : m.m_file->HeaderMasters()) m.m_masters.push_back(Resolve(name));
-        if (const CEntryTable* cells = m.m_file->GetTable("CELL"))
-            for (const auto& e : *cells)
+        for (const auto& e : m.m_file->Table(kCellTable))
                 if (auto place = PlaceOf(*e)) m.m_cells[place->m_key].push_back(e.get());
     }
 }
@@ -134,8 +135,7 @@ CPluginCells CCellCleaner::Judge(const CPluginFile& plugin, const CEntry* only) 
         }
     }
     std::sort(masters.m_given.begin(), masters.m_given.end());
-    if (const CEntryTable* cells = plugin.GetTable("CELL"))
-        for (const auto& e : *cells)
+    for (const auto& e : plugin.Table(kCellTable))
             if (!only || e.get() == only) JudgeCell(*e, masters, out);
     if (masters.m_firstHiding >= 0) {
         std::unordered_set<std::string> named;

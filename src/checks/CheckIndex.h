@@ -1,6 +1,6 @@
 #pragma once
 // The record types the checks report, in the order the option set and the
-// conflict phase go through them, and the bits of a check mask.
+// conflict phase go through them, and the set of checks a run makes.
 #include <array>
 #include <cstdint>
 #include <string_view>
@@ -26,13 +26,35 @@ int CheckIndexOf(std::string_view tag);
 // One switch per record type, indexed by the check index; non-zero is on.
 using CCheckSwitches = std::array<std::int32_t, kCheckCount>;
 
-// Bits of DefaultOps and of a check command's own mask.
-enum ECheckBits : std::uint8_t {
-    kCheckConflicts = 1,
-    kCheckDeleted = 2,
-    kCheckUnclean = 4,
-    kCheckAll = 7,
-    kCheckGlobalChanges = 8,  // the global-change listing's own
+// Which checks a run makes.
+struct CCheckSet {
+    bool m_conflicts = false;
+    bool m_deleted = false;
+    bool m_unclean = false;
+    bool m_globalChanges = false;  // the global-change listing's own
+
+    static constexpr CCheckSet Conflicts() { return {true, false, false, false}; }
+    static constexpr CCheckSet Deleted() { return {false, true, false, false}; }
+    static constexpr CCheckSet Unclean() { return {false, false, true, false}; }
+    static constexpr CCheckSet All() { return {true, true, true, false}; }
+    static constexpr CCheckSet GlobalChanges() { return {false, false, false, true}; }
+
+    // As the settings file keeps DefaultOps: 1 conflicts, 2 deleted,
+    // 4 unclean, 8 global changes.
+    static constexpr CCheckSet FromBits(std::uint8_t bits) {
+        return {(bits & 1) != 0, (bits & 2) != 0, (bits & 4) != 0, (bits & 8) != 0};
+    }
+    constexpr std::uint8_t Bits() const {
+        return std::uint8_t((m_conflicts ? 1 : 0) | (m_deleted ? 2 : 0) | (m_unclean ? 4 : 0) | (m_globalChanges ? 8 : 0));
+    }
+    constexpr CCheckSet operator|(const CCheckSet& o) const {
+        return {m_conflicts || o.m_conflicts, m_deleted || o.m_deleted, m_unclean || o.m_unclean,
+                m_globalChanges || o.m_globalChanges};
+    }
+    // Whether the warning phase runs: a check that is not a conflict.
+    constexpr bool Warnings() const { return m_deleted || m_unclean || m_globalChanges; }
+    constexpr bool Any() const { return m_conflicts || Warnings(); }
+    bool operator==(const CCheckSet&) const = default;
 };
 
 }  // namespace vantor

@@ -14,16 +14,15 @@ const std::atomic<std::int32_t> kNeverStop{0};
 
 bool Stopped(const std::atomic<std::int32_t>& stop) { return stop.load(std::memory_order_relaxed) != 0; }
 
-CPaneFindings Run(const CCheckInputs& inputs, const std::vector<CPluginFile*>& plugins, std::uint8_t mask,
-                  bool listing) {
+CPaneFindings Run(const CCheckInputs& inputs, const std::vector<CPluginFile*>& plugins, CCheckSet checks, bool listing) {
     const std::atomic<std::int32_t>& stop = inputs.stop ? *inputs.stop : kNeverStop;
     CPluginChecker checker(inputs.link, inputs.ages);
     AddDocumentFiles(checker, plugins, inputs.foundMasters);
-    checker.Run(stop, inputs.checkMode, inputs.conflictChecks, inputs.uncleanChecks, mask);
+    checker.Run(stop, inputs.singleVersus, inputs.conflictChecks, inputs.uncleanChecks, checks);
     CPaneFindings panes;
     panes.m_masters = MasterCoverage(checker.Plugins(), checker.Masters());
     // Only the unclean and the global-change test need a master to compare with.
-    panes.m_masters->m_noneRead &= (mask & (CPluginChecker::kUnclean | CPluginChecker::kGlobalChanges)) != 0;
+    panes.m_masters->m_noneRead &= checks.m_unclean || checks.m_globalChanges;
     panes.m_stopped = Stopped(stop);
     CCheckResult result = checker.TakeResult();
     if (panes.m_stopped && result.m_conflicts.empty() && result.m_deleted.empty() && result.m_unclean.empty() &&
@@ -96,14 +95,14 @@ void SortByTag(CFindings& rows) {
     Permute(rows, place);
 }
 
-CPaneFindings RunCheckOperation(const CCheckInputs& inputs) { return Run(inputs, inputs.loadedPlugins, inputs.mask, false); }
+CPaneFindings RunCheckOperation(const CCheckInputs& inputs) { return Run(inputs, inputs.loadedPlugins, inputs.checks, false); }
 
 CPaneFindings RunGlobalChangeListing(const CCheckInputs& inputs) {
     std::vector<CPluginFile*> plugins;
     for (CPluginFile* plugin : inputs.loadedPlugins)
         if (inputs.globalChangesFile.empty() || plugin->FileName() == inputs.globalChangesFile)
             plugins.push_back(plugin);
-    return Run(inputs, plugins, kCheckGlobalChanges, true);
+    return Run(inputs, plugins, CCheckSet::GlobalChanges(), true);
 }
 
 }  // namespace vantor

@@ -19,10 +19,10 @@ struct CCheckInputs {
     std::vector<CPluginFile*> loadedPlugins;
     // Document order: each master read is inserted at the front.
     std::vector<CPluginFile*> foundMasters;
-    std::int32_t checkMode = 0;  // 1 = Single Versus
+    bool singleVersus = false;
     CCheckSwitches conflictChecks{};
     CCheckSwitches uncleanChecks{};
-    std::uint8_t mask = kCheckAll;  // the check command's own mask, or DefaultOps
+    CCheckSet checks = CCheckSet::All();
     std::string globalChangesFile;  // "" = every plugin
     const std::atomic<std::int32_t>* stop = nullptr;
     CUserLink* link = nullptr;

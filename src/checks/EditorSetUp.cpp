@@ -29,7 +29,7 @@ void SortListing(CFindings& rows, const std::vector<const CPluginFile*>& files) 
 
 CPaneFindings RunEditorSetUp(const CEditorSetUpInputs& inputs) {
     const std::atomic<std::int32_t>& stop = inputs.stop ? *inputs.stop : kNeverStop;
-    const bool masters = inputs.viewMasters != 0;
+    const bool masters = inputs.viewMasters;
     CPaneFindings panes;
     if (Stopped(stop)) {
         panes.m_stopped = true;

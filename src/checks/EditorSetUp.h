@@ -20,7 +20,7 @@ struct CEditorSetUpInputs {
     std::vector<CPluginFile*> loadedPlugins;
     // Document order: each master read is inserted at the front.
     std::vector<CPluginFile*> foundMasters;
-    std::int32_t viewMasters = 0;  // 1: list the masters
+    bool viewMasters = false;  // list the masters
     std::string viewFile;          // "" = every listed file
     const std::atomic<std::int32_t>* stop = nullptr;
     CUserLink* link = nullptr;

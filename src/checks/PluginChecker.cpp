@@ -17,46 +17,22 @@ using checks_detail::kNone;
 
 namespace {
 
+// The descriptions of the kinds of finding; a record type's own is in the
+// record type table.
 struct CDescription {
-    std::string_view m_tag;
+    std::string_view m_key;
     std::string_view m_text;
 };
-
-// The SNDG text really ends in a blank: rows show two blanks after it.
-constexpr CDescription kDescriptions[] = {
-    {"ACTI", "Activator Entry"},       {"ALCH", "Alchemy Item Entry"},
-    {"APPA", "Apparatus Entry"},       {"ARMO", "Armor Entry"},
-    {"BODY", "Body Entry"},            {"BOOK", "Book Entry"},
-    {"BSGN", "BirthSign Entry"},       {"CELL", "Cell Entry"},
-    {"CLAS", "Class Settings"},        {"CLOT", "Cloth Settings"},
-    {"CONT", "Container Entry"},       {"CREA", "Creature Entry"},
-    {"DIAL", "Dialog Topic"},          {"DOOR", "Door Entry"},
-    {"ENCH", "Enchantment Settings"},  {"FACT", "Faction Settings"},
-    {"GLOB", "Global Settings"},       {"GMST", "Gameplay Settings"},
-    {"INGR", "Ingredient Entry"},      {"INFO", "Dialog Text"},
-    {"LAND", "Landscape Entry"},       {"LEVC", "Creature Leveled List"},
-    {"LEVI", "Item Leveled List"},     {"LIGH", "Light Settings"},
-    {"LOCK", "Lockpick Tool"},         {"LTEX", "Texture Entry"},
-    {"MGEF", "Magic Effects Entry"},   {"MISC", "Misc. Items Entry"},
-    {"NPC_", "NPC Entry"},             {"PGRD", "Path Grid"},
-    {"PROB", "Probe Tool"},            {"RACE", "Race Settings"},
-    {"REGN", "Region Settings Entry"}, {"REPA", "Repair Item Entry"},
-    {"SCPT", "Script"},                {"SKIL", "Skill Entry"},
-    {"SNDG", "Sound Gen "},            {"SOUN", "Sound Entry"},
-    {"SPEL", "Spell Entry"},           {"STAT", "Static Entry"},
-    {"WEAP", "Weapon Entry"},          {"DELE", "Marked as DELETED (Removed from Game)"},
+constexpr CDescription kFindingDescriptions[] = {
+    {"DELE", "Marked as DELETED (Removed from Game)"},
     {"UNCL", "Identical to Default Entry. (Unclean Entry)"},
-    {"GCHG", "Modified from Esm"},     {"POTE", "(Potential Conflict)"},
+    {"GCHG", "Modified from Esm"},
+    {"POTE", "(Potential Conflict)"},
 };
-static_assert(std::size(kDescriptions) == 45);
 
 const std::string kNoneText = "None";
 
-const std::size_t kCell = std::size_t(CPluginFile::TagIndex("CELL"));
-const std::size_t kDial = std::size_t(CPluginFile::TagIndex("DIAL"));
-const std::size_t kInfo = std::size_t(CPluginFile::TagIndex("INFO"));
-const std::size_t kLand = std::size_t(CPluginFile::TagIndex("LAND"));
-const std::size_t kLtex = std::size_t(CPluginFile::TagIndex("LTEX"));
+const std::size_t kInfo = TableOf(ERecordId::Response);
 
 // The data test of the warning phase reads the data as a zero-terminated
 // text, so data that starts with a zero byte counts as empty.
@@ -72,7 +48,7 @@ template <typename FVersion, typename FSameAsVersion>
 bool ConflictRule(std::size_t t, const CEntry& x, const CEntry& y, bool sameData, FVersion&& version,
                   FSameAsVersion&& sameAsVersion) {
     // Landscape entries of the same ID are always reported, as potential conflicts.
-    if (t == kLand) return true;
+    if (kRecordTypes[t].IsLandscape()) return true;
     if (sameData) return false;
     if (t != kInfo) return true;
     // A response is a conflict when both plugins change the master's text;
@@ -114,8 +90,9 @@ CFileIndex CPluginChecker::FileIndexOf(const CPluginFile& file) {
 }
 
 std::string CPluginChecker::GetDescription(std::string_view tag) {
-    for (const CDescription& d : kDescriptions)
-        if (d.m_tag == tag) return std::string(d.m_text);
+    if (const CRecordType* type = FindRecordType(tag)) return std::string(type->m_description);
+    for (const CDescription& d : kFindingDescriptions)
+        if (d.m_key == tag) return std::string(d.m_text);
     return {};
 }
 
@@ -190,14 +167,13 @@ const CEntry* CPluginChecker::FindEntry(std::string_view fileName, std::string_v
     return nullptr;
 }
 
-const CCheckResult& CPluginChecker::Run(const std::atomic<std::int32_t>& stop, std::int32_t checkMode,
+const CCheckResult& CPluginChecker::Run(const std::atomic<std::int32_t>& stop, bool singleVersus,
                                         const CCheckSwitches& conflictChecks, const CCheckSwitches& uncleanChecks,
-                                        std::uint8_t mask) {
+                                        CCheckSet checks) {
     m_result = CCheckResult{};
     m_result.m_files = m_files;
-    const bool singleVersus = checkMode == 1;
-    if (mask & kConflicts) ConflictPhase(stop, singleVersus, conflictChecks);
-    if (mask & ~kConflicts) WarningPhase(stop, singleVersus, uncleanChecks, mask);
+    if (checks.m_conflicts) ConflictPhase(stop, singleVersus, conflictChecks);
+    if (checks.Warnings()) WarningPhase(stop, singleVersus, uncleanChecks, checks);
     return m_result;
 }
 
@@ -348,15 +324,15 @@ CFinding CPluginChecker::Conflict(std::size_t t, const CEntry& overriding, const
 }
 
 void CPluginChecker::WarningPhase(const std::atomic<std::int32_t>& stop, bool singleVersus,
-                                  const CCheckSwitches& uncleanChecks, std::uint8_t mask) {
+                                  const CCheckSwitches& uncleanChecks, CCheckSet checks) {
     const std::size_t n = m_plugins.size();
     const std::size_t examined = singleVersus ? std::min<std::size_t>(1, n) : n;
-    const std::string prefix = (mask & kGlobalChanges) ? "Checking Global Changes " : "Checking Warnings ";
+    const std::string prefix = checks.m_globalChanges ? "Checking Global Changes " : "Checking Warnings ";
     std::string text = prefix + "0% complete";
     Report(stop, text, int(examined));
     for (std::size_t i = 0; i < examined; ++i) {
         if (stop.load(std::memory_order_relaxed)) break;
-        CheckWarnings(stop, *m_plugins[i], uncleanChecks, mask);
+        CheckWarnings(stop, *m_plugins[i], uncleanChecks, checks);
         text = platform::PercentText(prefix, i, examined);
         Report(stop, text, int(examined));
     }
@@ -364,7 +340,7 @@ void CPluginChecker::WarningPhase(const std::atomic<std::int32_t>& stop, bool si
 }
 
 void CPluginChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, const CPluginFile& plugin,
-                                   const CCheckSwitches& uncleanChecks, std::uint8_t mask) {
+                                   const CCheckSwitches& uncleanChecks, CCheckSet checks) {
     const std::vector<CFileAge>& ages = MasterAges();
     const CFileIndex file = FileIndexOf(plugin);
     m_result.m_files = m_files;
@@ -372,16 +348,15 @@ void CPluginChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, const 
     for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
         const CEntryTable& table = plugin.Table(t);
         if (table.empty()) continue;
-        // Cells, topics, landscape and textures are never compared with the
-        // masters; responses only when "Report Dialog Text" is on.
-        const bool compared = !m_masters.empty() && t != kCell && t != kDial && t != kLand && t != kLtex &&
+        // Responses are compared only when "Report Dialog Text" is on.
+        const bool compared = !m_masters.empty() && kRecordTypes[t].m_comparedWithMasters &&
                               !(t == kInfo && uncleanChecks[kInfoCheck] == 0);
         const CMasterIndex* index = compared ? &MasterIndex(t) : nullptr;
         for (const auto& entry : table) {
             if (stop.load(std::memory_order_relaxed)) return;
             const CEntry& e = *entry;
             const bool hasData = HasData(e);
-            const bool deleted = (mask & kDeleted) && e.m_deleted;
+            const bool deleted = checks.m_deleted && e.m_deleted;
             // Every finding names the copy the entry would otherwise leave in
             // effect: the newest master's (of equally old ones the earliest
             // in the list). Unclean or changed is judged against it: an entry
@@ -400,8 +375,8 @@ void CPluginChecker::CheckWarnings(const std::atomic<std::int32_t>& stop, const 
             long modifiedMaster = -1;
             if (newest >= 0 && hasData) {
                 const bool same = e.SameRecordAs(*m_masters[std::size_t(newest)]->Table(t)[newestPos]);
-                if (same && (mask & kUnclean)) uncleanMaster = newest;
-                if (!same && (mask & kGlobalChanges)) modifiedMaster = newest;
+                if (same && checks.m_unclean) uncleanMaster = newest;
+                if (!same && checks.m_globalChanges) modifiedMaster = newest;
             }
             const auto table = std::uint8_t(t);
             if (uncleanMaster >= 0)

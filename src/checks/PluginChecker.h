@@ -40,12 +40,6 @@ struct CCheckResult {
 
 class CPluginChecker {
 public:
-    // Bits of the check mask.
-    static constexpr std::uint8_t kConflicts = 1;
-    static constexpr std::uint8_t kDeleted = 2;
-    static constexpr std::uint8_t kUnclean = 4;
-    static constexpr std::uint8_t kGlobalChanges = 8;
-
     enum class EList { Plugins, Masters };
 
     // Progress goes to `link` when one is given; which file is newer comes
@@ -70,21 +64,21 @@ public:
     // for any other text.
     static std::string GetDescription(std::string_view tag);
 
-    // The conflict phase when the mask has bit 1, the warning phase when it
-    // has any other bit, starting from empty row lists. checkMode 1 is Single
-    // Versus: only the first plugin is compared with the others and examined
-    // for warnings. The rows come in the order of the plain nested loops
+    // The conflict phase for conflicts, the warning phase for any other
+    // check, starting from empty row lists. In Single Versus only the first
+    // plugin is compared with the others and examined for warnings. The rows
+    // come in the order of the plain nested loops
     // (plugin pair, check index, entry order), found through indexes by ID.
     // A set stop flag ends the loops; the rows found so far stay.
-    const CCheckResult& Run(const std::atomic<std::int32_t>& stop, std::int32_t checkMode,
-                            const CCheckSwitches& conflictChecks, const CCheckSwitches& uncleanChecks, std::uint8_t mask);
+    const CCheckResult& Run(const std::atomic<std::int32_t>& stop, bool singleVersus, const CCheckSwitches& conflictChecks,
+                            const CCheckSwitches& uncleanChecks, CCheckSet checks);
 
     // Appends the conflicts of one record tag between two plugins.
     void ComparePair(const CPluginFile& a, const CPluginFile& b, std::string_view tag,
                      const std::atomic<std::int32_t>& stop);
     // Appends one plugin's deleted, unclean and global-change rows.
     void CheckWarnings(const std::atomic<std::int32_t>& stop, const CPluginFile& plugin,
-                       const CCheckSwitches& uncleanChecks, std::uint8_t mask);
+                       const CCheckSwitches& uncleanChecks, CCheckSet checks);
 
     // The newest master that holds the ID in its table of `tag` (of equally
     // old ones the earliest in the list), or "None".
@@ -105,7 +99,7 @@ public:
 private:
     void ConflictPhase(const std::atomic<std::int32_t>& stop, bool singleVersus, const CCheckSwitches& conflictChecks);
     void WarningPhase(const std::atomic<std::int32_t>& stop, bool singleVersus, const CCheckSwitches& uncleanChecks,
-                      std::uint8_t mask);
+                      CCheckSet checks);
     // The master's version of an ID: its entry in the master named as the
     // ID's original file; nullptr when there is none.
     const CEntry* MasterVersion(std::string_view id, std::size_t tableIndex, long original);

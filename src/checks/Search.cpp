@@ -94,11 +94,10 @@ bool CTextMatcher::Equals(std::string_view bytes) const {
 }
 
 CFindings Search(CPluginChecker& engine, CUserLink* link, const std::atomic<std::int32_t>& stop,
-                             std::string findText, std::int32_t matchCase, std::int32_t wholeWord,
-                             std::int32_t lookInData, std::int32_t searchMasters) {
+                 std::string findText, bool matchCase, bool wholeWord, bool lookInData, bool searchMasters) {
     CFindings rows;
     const std::vector<CPluginFile*>& files = searchMasters ? engine.Masters() : engine.Plugins();
-    const CTextMatcher matcher(findText, matchCase != 0);
+    const CTextMatcher matcher(findText, matchCase);
 
     // The tag test only depends on the table.
     std::array<bool, CPluginFile::kTableCount> tagMatches{};

@@ -20,10 +20,10 @@ class CUserLink;
 
 // The find dialog's choices; the 32-bit flags are nonzero for on.
 struct CFindParams {
-    std::int32_t m_matchCase = 0;
-    std::int32_t m_wholeWord = 0;
-    std::int32_t m_lookInData = 0;
-    std::int32_t m_searchMasters = 0;  // "Esm Mode"
+    bool m_matchCase = false;
+    bool m_wholeWord = false;
+    bool m_lookInData = false;
+    bool m_searchMasters = false;  // "Esm Mode"
     std::string m_text;
 };
 
@@ -53,13 +53,12 @@ private:
 };
 
 // Searches the engine's plugin list (which holds the loaded master), or its
-// master list when searchMasters is nonzero: one row per matching entry, in
+// master list with searchMasters: one row per matching entry, in
 // file, table and entry order. Progress "Searching... N% complete" goes to
 // `link` when one is given; a set stop flag ends the search with the rows
 // found so far.
 CFindings Search(CPluginChecker& engine, CUserLink* link, const std::atomic<std::int32_t>& stop,
-                             std::string findText, std::int32_t matchCase, std::int32_t wholeWord,
-                             std::int32_t lookInData, std::int32_t searchMasters);
+                 std::string findText, bool matchCase, bool wholeWord, bool lookInData, bool searchMasters);
 
 struct CFindInputs {
     // Document order: newest extraction batch first, the loaded master last.

@@ -51,72 +51,38 @@ void PrintResults(CVANTORDoc& doc, const std::string& format) {
     }
 }
 
-// What the check could not compare with: said on stderr, so that no list
-// reads as all clear when the masters it needed were not there.
-void TellMasterCoverage(const COperationOutcome& outcome) {
-    if (!outcome.m_masterCoverage) return;
-    const CMasterCoverage& coverage = *outcome.m_masterCoverage;
-    if (coverage.m_noneRead)
-        std::cerr << "vantor: warning: no master was read, so unclean entries and global changes could not be checked\n";
-    for (const CMissingMaster& master : coverage.m_missing) {
-        // A header's master name is the plugin's own text.
-        std::cerr << "vantor: warning: the master " << Cp1252ToUtf8(master.m_name) << " of ";
-        for (std::size_t i = 0; i < master.m_plugins.size(); ++i)
-            std::cerr << (i ? ", " : "") << DisplayText(master.m_plugins[i]);
-        std::cerr << " is not loaded: nothing was compared with its records\n";
-    }
-}
-
-int Finish(CSession& session, const CCheckArgs& args) {
+int Finish(CSession& session, const CCheckArgs& args, const COutcome& outcome) {
     CVANTORDoc& doc = session.Doc();
-    TellMasterCoverage(doc.LastOutcome());
+    TellMasterCoverage(outcome);
     bool logged = true;
     if (!args.m_log.empty()) {
         std::vector<std::string> inUse = FilesInUse(doc.Files());
         inUse.insert(inUse.end(), args.m_common.m_plugins.begin(), args.m_common.m_plugins.end());
-        const auto path = PrepareOutput(args.m_log, inUse, EReplace::Ask, "Save Log As", session.Link());
+        const auto path = PrepareOutput(args.m_log, inUse, EReplace::Ask, EOutput::ResultsLog, session.Link());
         logged = path && WriteResultsLog(*path, *doc.ResultTable(EPane::Conflict), *doc.ResultTable(EPane::Warning),
                                          *doc.ResultTable(EPane::Editor), session.Link());
         if (!logged) std::cerr << "vantor: the results log was not written\n";
     }
     PrintResults(doc, args.m_common.m_format);
-    const int status = session.ExitStatus();
+    const int status = session.ExitStatus(outcome);
     return logged ? status : kExitFailed;
 }
 
 int RunCheck(const CCheckArgs& args) {
     CSession session(args.m_common);
-    session.Run([&](CVANTORDoc& d) {
-        if (args.m_all || (args.m_conflicts + args.m_deleted + args.m_unclean) > 1) {
-            // Several flags: their union, as a one-shot mask.
-            d.BeginCheck(std::uint8_t((args.m_all ? kCheckAll : 0) | (args.m_conflicts ? kCheckConflicts : 0) |
-                                      (args.m_deleted ? kCheckDeleted : 0) | (args.m_unclean ? kCheckUnclean : 0)));
-        } else if (args.m_conflicts) {
-            d.OnCheckConflicts();
-        } else if (args.m_deleted) {
-            d.OnCheckDeleted();
-        } else if (args.m_unclean) {
-            d.OnCheckUnclean();
-        } else {
-            d.OnDefaultCheck();
-        }
-    });
-    return Finish(session, args);
+    CCheckRequest request;
+    // The flags given, together; none: the default checks of the settings.
+    const CCheckSet given = (args.m_all ? CCheckSet::All() : CCheckSet{}) |
+                            CCheckSet{args.m_conflicts, args.m_deleted, args.m_unclean, false};
+    request.m_checks = given.Any() ? given : session.Doc().DefaultChecks();
+    return Finish(session, args, session.Run(request));
 }
 
 int RunGlobalChanges(const CCheckArgs& args) {
     CSession session(args.m_common);
-    session.Run([&](CVANTORDoc& d) {
-        if (args.m_file.empty()) {
-            d.OnViewAllGlobalChanges();
-        } else {
-            CViewFileChoice choice;
-            choice.m_globalChanges = true;
-            choice.m_fileName = args.m_file;
-            d.OnViewFileData(choice);
-        }
-    });
-    return Finish(session, args);
+    CGlobalChangesRequest request;
+    request.m_file = args.m_file;
+    return Finish(session, args, session.Run(request));
 }
 
 }  // namespace

@@ -31,24 +31,19 @@ int RunClean(CChangeArgs args) {
     args.m_common.m_loadOrderWhenNone = false;
     CSession session(args.m_common);
     ApplyBackupOptions(session, args.m_backup);
-    session.Run([](CVANTORDoc& d) { d.OnAutoDeleteUnclean(); });
-    const CAutoCleanResult result = session.Doc().LastOutcome().m_clean.value_or(CAutoCleanResult{});
-    // The copy of the list outlives the loop over the pointers into it.
-    const CFileList files = session.Doc().Files();
-    for (const CLoadedFile* item : files.Loaded())
-        if (const auto& file = item->m_file; !file->RemovedEntries().empty())
-            std::cout << DisplayText(file->FileName()) << ": "
-                      << CountOf(file->RemovedEntries().size(), "unclean entry", "unclean entries") << " deleted"
-                      << (file->BackupPath().empty() ? "" : ", backup " + DisplayText(file->BackupPath())) << "\n";
-    int status = session.ExitStatus();
-    if (!result.m_confirmed) {
+    const COutcome outcome = session.Run(CAutoCleanRequest{});
+    const CAutoCleanResult result = outcome.m_clean.value_or(CAutoCleanResult{});
+    for (const CFileChange& file : outcome.m_changed)
+        std::cout << DisplayText(file.m_file) << ": " << CountOf(file.m_entries, "unclean entry", "unclean entries")
+                  << " deleted" << (file.m_backup.empty() ? "" : ", backup " + DisplayText(file.m_backup)) << "\n";
+    // Nothing can be unclean against a master that is not there.
+    if (result.m_confirmed) TellMasterCoverage(outcome);
+    const int status = session.ExitStatus(outcome);
+    if (!result.m_confirmed)
         std::cerr << "vantor: nothing was deleted: the clean was not confirmed\n";
-        status = kExitFailed;
-    } else if (result.m_failed || result.m_stopped) {
+    else if (result.m_failed || outcome.Stopped())
         std::cerr << "vantor: " << result.m_deleted << " of "
                   << CountOf(result.m_unclean, "unclean entry", "unclean entries") << " deleted\n";
-        status = kExitFailed;
-    }
     return status;
 }
 
@@ -61,18 +56,19 @@ int RunDelete(CChangeArgs args) {
     args.m_common.m_plugins = {args.m_plugin};
     CSession session(args.m_common);
     ApplyBackupOptions(session, args.m_backup);
-    session.Run([](CVANTORDoc& d) { d.OnExtractData(); });
+    const COutcome read = session.Run(CReadRequest{});
     const std::vector<std::string> loaded = session.Doc().LoadedNames();
     if (loaded.empty()) {
-        session.ExitStatus();
+        session.ExitStatus(read);
         return kExitFailed;
     }
     const std::string name = loaded.front();
     // IDs are the game's text; the terminal gives UTF-8.
-    const bool deleted = session.Doc().DeleteEntry(name, tag, Utf8ToCp1252(args.m_id), true);
-    if (deleted) std::cout << "deleted " << tag << " " << args.m_id << " from " << DisplayText(name) << "\n";
-    const int status = session.ExitStatus();
-    return deleted ? status : kExitFailed;
+    CDeleteEntryRequest request;
+    request.m_entry = session.Doc().FindEntryRef(name, tag, Utf8ToCp1252(args.m_id));
+    const COutcome deleted = session.Run(request);
+    if (deleted.Ok()) std::cout << "deleted " << tag << " " << args.m_id << " from " << DisplayText(name) << "\n";
+    return session.ExitStatus(read) == kExitDone ? session.ExitStatus(deleted) : kExitFailed;
 }
 
 struct CCellArgs {
@@ -96,17 +92,19 @@ int RunCleanCells(CCellArgs args) {
         PrintTable(std::cout, table, format, "Cells");
         std::cout.flush();
     };
-    session.Run([&](CVANTORDoc& d) { d.OnCleanCells(args.m_dryRun); });
+    CCleanCellsRequest request;
+    request.m_listOnly = args.m_dryRun;
+    const COutcome outcome = session.Run(request);
     session.Link().m_onRows = nullptr;
-    int status = session.ExitStatus();
-    const std::optional<CCellCleanResult> result = session.Doc().LastOutcome().m_cellClean;
+    const int status = session.ExitStatus(outcome);
+    const std::optional<CCellCleanResult> result = outcome.m_cellClean;
     if (!result) {
         std::cerr << "vantor: nothing was cleaned: no plugin was read\n";
         return kExitFailed;
     }
     // Machine-readable output stays alone on stdout.
     std::ostream& report = format == "text" ? std::cout : std::cerr;
-    if (result->m_stopped) {
+    if (outcome.Stopped()) {
         std::cerr << "vantor: stopped: " << result->m_cleaned << " of " << CountOf(result->m_cells, "cell", "cells")
                   << " cleaned\n";
         return kExitFailed;
@@ -119,29 +117,27 @@ int RunCleanCells(CCellArgs args) {
         // Composed first: stderr writes each piece at once, and a plugin may
         // name tens of thousands of masters.
         std::string warnings;
-        for (const auto& name : result->m_missingMasters)
+        const CCellNotes& notes = result->m_notes;
+        for (const auto& name : notes.m_missingMasters)
             warnings += "vantor: warning: " + DisplayText(name) + " is not loaded: its references are kept\n";
-        if (const std::size_t forData = result->m_unjudged - result->m_unjudgedForMissing)
+        if (const std::size_t forData = notes.m_unjudged - notes.m_unjudgedForMissing)
             warnings += "vantor: warning: " + CountOf(forData, "cell", "cells") +
                         " could not be judged (data not extracted, or damaged) and " +
                         std::string(platform::Plural(forData, "is", "are")) + " left alone\n";
-        if (const std::size_t n = result->m_unjudgedForMissing) {
+        if (const std::size_t n = notes.m_unjudgedForMissing) {
             warnings += "vantor: warning: " + CountOf(n, "cell", "cells") +
                         " could not be judged: a master named after the one compared with is not loaded:";
-            for (std::size_t i = 0; i < result->m_unjudgedMasters.size(); ++i)
-                warnings += (i ? ", " : " ") + DisplayText(result->m_unjudgedMasters[i]);
+            for (std::size_t i = 0; i < notes.m_unjudgedMasters.size(); ++i)
+                warnings += (i ? ", " : " ") + DisplayText(notes.m_unjudgedMasters[i]);
             warnings += "\n";
         }
         std::cerr << warnings;
         return status;
     }
     if (result->m_cells == 0) return status;
-    const CFileList files = session.Doc().Files();
-    for (const CLoadedFile* item : files.Loaded())
-        if (const auto& file = item->m_file; !file->RewrittenEntries().empty() || !file->RemovedEntries().empty())
-            report << DisplayText(file->FileName()) << ": "
-                   << CountOf(file->RewrittenEntries().size() + file->RemovedEntries().size(), "cell", "cells")
-                   << " cleaned, backup " << DisplayText(file->BackupPath()) << "\n";
+    for (const CFileChange& file : outcome.m_changed)
+        report << DisplayText(file.m_file) << ": " << CountOf(file.m_entries, "cell", "cells") << " cleaned, backup "
+               << DisplayText(file.m_backup) << "\n";
     if (!result->m_confirmed) {
         std::cerr << "vantor: nothing was cleaned: the cleaning was not confirmed\n";
         return kExitFailed;

@@ -119,26 +119,19 @@ CSession::CSession(const CCommonOptions& options) : m_options(options), m_link(o
     COptionSet settings = m_doc->Options();
     m_savedLoadEsms = settings.m_loadEsms;
     if (options.m_masters) {
-        settings.m_loadEsms = *options.m_masters ? 1 : 0;
+        settings.m_loadEsms = *options.m_masters;
         m_doc->SetOptions(settings);
     }
 
     if (!m_options.m_singleVersus.empty()) {
-        m_doc->OnSingleVersus();
-        m_link.m_choices = {m_options.m_singleVersus};
-        m_doc->OnChooseMasterPlugin();
+        m_doc->SetCheckMode(ECheckMode::SingleVersus);
+        m_setUp = m_doc->ChooseMasterPlugin(m_options.m_singleVersus);
     }
     const bool noneNamed = m_options.m_plugins.empty() && m_options.m_singleVersus.empty();
-    if (m_options.m_active || (openmw && noneNamed && m_options.m_loadOrderWhenNone)) m_doc->OnChooseActivePlugins();
-    if (!m_options.m_plugins.empty()) {
-        m_link.m_choices = m_options.m_plugins;
-        m_doc->OnChoosePlugins();
-    }
-    m_link.m_choices.clear();
+    if (m_options.m_active || (openmw && noneNamed && m_options.m_loadOrderWhenNone)) m_doc->ChooseActivePlugins();
 }
 
 CSession::~CSession() {
-    m_doc->WaitForWorker();
     // The run's own --masters choice is not remembered.
     COptionSet settings = m_doc->Options();
     settings.m_loadEsms = m_savedLoadEsms;
@@ -154,27 +147,43 @@ CSession::~CSession() {
     }
 }
 
-std::vector<std::string> CSession::MissingPlugins() const {
-    std::vector<std::string> missing;
-    const std::vector<std::string> loaded = m_doc->LoadedNames();
-    const std::vector<std::string> pending = m_doc->PendingNames();
-    const std::vector<std::string> inUse = FilesInUse(m_doc->Files());
-    for (const auto& path : m_options.m_plugins) {
-        auto name = platform::FileNameOf(path);
-        // Named twice, the second time through a link: one file, read once.
-        if (std::find(loaded.begin(), loaded.end(), name) == loaded.end() &&
-            std::find(pending.begin(), pending.end(), name) == pending.end() && !IsFileInUse(path, inUse))
-            missing.push_back(path);
-    }
-    return missing;
+COutcome CSession::Run(CRequest request) {
+    std::visit(
+        [this](auto& r) {
+            if constexpr (std::is_base_of_v<CWithPlugins, std::decay_t<decltype(r)>>) r.m_plugins = m_options.m_plugins;
+        },
+        request);
+    return m_doc->Run(request);
 }
 
-int CSession::ExitStatus() {
-    const auto missing = MissingPlugins();
-    if (!m_missingReported)
-        for (const auto& path : missing) std::cerr << "vantor: could not read " << DisplayText(path) << "\n";
-    m_missingReported = true;
-    return (m_link.Declined() || m_link.SawFailure() || !missing.empty()) ? kExitFailed : kExitDone;
+int CSession::ExitStatus(const COutcome& outcome) {
+    if (!m_unreadReported) {
+        // Each file once: the reader's own message, when it gave one, says
+        // what is wrong with it.
+        for (const CUnreadFile& file : outcome.m_unread) {
+            if (file.m_told) continue;
+            std::string shown = file.m_folder + file.m_name;
+            for (const std::string& named : m_options.m_plugins)
+                if (platform::FileNameOf(named) == file.m_name) shown = named;
+            std::cerr << "vantor: could not read " << DisplayText(shown) << "\n";
+        }
+    }
+    m_unreadReported = true;
+    return m_setUp && outcome.Ok() ? kExitDone : kExitFailed;
+}
+
+void TellMasterCoverage(const COutcome& outcome) {
+    if (!outcome.m_masterCoverage) return;
+    const CMasterCoverage& coverage = *outcome.m_masterCoverage;
+    if (coverage.m_noneRead)
+        std::cerr << "vantor: warning: no master was read, so unclean entries and global changes could not be checked\n";
+    for (const CMissingMaster& master : coverage.m_missing) {
+        // A header's master name is the plugin's own text.
+        std::cerr << "vantor: warning: the master " << Cp1252ToUtf8(master.m_name) << " of ";
+        for (std::size_t i = 0; i < master.m_plugins.size(); ++i)
+            std::cerr << (i ? ", " : "") << DisplayText(master.m_plugins[i]);
+        std::cerr << " is not loaded: nothing was compared with its records\n";
+    }
 }
 
 void AddBackupOptions(CLI::App& command, CBackupOptions& options) {
@@ -185,11 +194,12 @@ void AddBackupOptions(CLI::App& command, CBackupOptions& options) {
 }
 
 void ApplyBackupOptions(CSession& session, const CBackupOptions& options) {
+    auto& answers = session.Link().m_answers;
     if (!options.m_backupName.empty()) {
-        session.Link().m_answers.push_back({"File Exists", EAnswer::Yes});
-        session.Link().m_choices.push_back(options.m_backupName);
+        answers[EQuestion::ReplaceBackup] = answers[EQuestion::BackupIsPlugin] = EAnswer::Yes;
+        session.Link().m_backupName = options.m_backupName;
     } else if (options.m_acceptBackup) {
-        session.Link().m_answers.push_back({"File Exists", EAnswer::No});
+        answers[EQuestion::ReplaceBackup] = answers[EQuestion::BackupIsPlugin] = EAnswer::No;
     }
 }
 

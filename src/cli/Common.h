@@ -68,25 +68,21 @@ bool ReportConfigErrors(const loadorder::CLoadOrder& order);
 std::shared_ptr<const loadorder::CLoadOrder> LoadOrderOf(const CCommonOptions& options, bool reportMissing);
 
 // A document with its console link, set up from the options: settings
-// read, mode and choices made as the GUI's commands would make them.
+// read, the mode and the master plugin chosen, and the active plugins with
+// --active.
 class CSession {
 public:
     explicit CSession(const CCommonOptions& options);
     ~CSession();
     CVANTORDoc& Doc() { return *m_doc; }
     CConsoleLink& Link() { return m_link; }
-    // Runs a command method that starts the worker and waits for its end.
-    template <class F>
-    void Run(F&& command) {
-        command(*m_doc);
-        m_doc->WaitForWorker();
-    }
-    // kExitFailed when a box reported a failure, a question could not be
-    // asked, or a plugin named on the command line did not load (each such
-    // plugin is reported on stderr, once); otherwise kExitDone.
-    int ExitStatus();
-    // Plugins named on the command line that did not load.
-    std::vector<std::string> MissingPlugins() const;
+    // Runs a request here to its end, the plugins named on the command line
+    // chosen first.
+    COutcome Run(CRequest request);
+    // kExitDone when the outcome did everything asked and the session was
+    // set up as asked; otherwise kExitFailed. A file it could not read,
+    // whose reason was not told, is named on stderr, once.
+    int ExitStatus(const COutcome& outcome);
     // The plugins named on the command line, bare names found through the
     // load order in OpenMW mode.
     const std::vector<std::string>& Plugins() const { return m_options.m_plugins; }
@@ -95,9 +91,14 @@ private:
     CCommonOptions m_options;
     CConsoleLink m_link;
     std::unique_ptr<CVANTORDoc> m_doc;
-    std::int32_t m_savedLoadEsms = 1;
-    bool m_missingReported = false;
+    bool m_savedLoadEsms = true;
+    bool m_setUp = true;  // the master plugin was taken
+    bool m_unreadReported = false;
 };
+
+// What a run could not compare with: said on stderr, so that no list reads
+// as all clear when the masters it needed were not there.
+void TellMasterCoverage(const COutcome& outcome);
 
 // What to do when a ".OLD" backup exists already, for the commands that
 // change or replace plugins.
@@ -106,7 +107,7 @@ struct CBackupOptions {
     bool m_acceptBackup = false;
 };
 void AddBackupOptions(CLI::App& command, CBackupOptions& options);
-// Answers the backup question and chooser of this run as the options say.
+// Answers the backup questions of this run as the options say.
 void ApplyBackupOptions(CSession& session, const CBackupOptions& options);
 
 // One subcommand and what runs it when it was given.

@@ -1,13 +1,12 @@
 #pragma once
-// The frame link of the command line: progress on stderr, messages on
-// stderr, questions answered by --yes or asked on the terminal. Without a
-// terminal a question gets the answer that loses nothing, and the run is
-// marked so it can exit non-zero.
-#include <cstdio>
+// The frame link of the command line: progress on stderr, notices on
+// stderr, questions answered by kind from the command line, by --yes, or on
+// the terminal. Without a terminal a question gets the answer that loses
+// nothing, and the run's outcome shows that nothing was done.
 #include <functional>
-#include <mutex>
+#include <map>
+#include <optional>
 #include <string>
-#include <vector>
 
 #include "document/FrameLink.h"
 
@@ -18,37 +17,27 @@ public:
     CConsoleLink(bool yes, bool quiet);
 
     void Progress(const std::string& text, int total) override;
-    void HidePane(EPane) override {}
-    void ShowPane(EPane) override {}
-    void SetPaneRows(EPane pane, CTablePtr table) override;
-    EAnswer Ask(const CMessage& message) override;
-    CFileChoice ChooseFile(const CFileChooser& chooser) override;
-    void CloseEntryEditors(const std::string&) override {}
+    void Tell(const CNotice& notice) override;
+    CAnswer Ask(const CQuestion& question) override;
+    void Publish(EPane pane, CTablePtr table, EShow show) override;
 
     // Given each table an operation publishes, when it is published and
     // before the operation goes on (its questions come after).
     std::function<void(EPane, const CResultTable&)> m_onRows;
-    // Paths handed to the next file choosers, in order (from the command line).
-    std::vector<std::string> m_choices;
-    // Answers the command line gave for questions of one caption.
-    std::vector<std::pair<std::string, EAnswer>> m_answers;
-    // A question was answered by the safe default because nobody could be asked.
-    bool Declined() const { return m_declined; }
-    // A box reported a failure or a refusal. Warnings ("Dialog May Be Out of
-    // Order") and a search that found nothing are not failures.
-    bool SawFailure() const { return m_sawFailure; }
+    // Answers the command line gives, by the kind of question.
+    std::map<EQuestion, EAnswer> m_answers;
+    // The name of one new backup (--backup-name), used by the first
+    // question for one.
+    std::optional<std::string> m_backupName;
 
 private:
     void ClearProgressLine();
 
-    std::mutex m_mutex;
     bool m_yes;
     bool m_quiet;
     bool m_stderrTty;
     bool m_stdinTty;
     bool m_progressShown = false;
-    bool m_declined = false;
-    bool m_sawFailure = false;
 };
 
 }  // namespace vantor::cli

@@ -54,7 +54,8 @@ int RunActive(const CCommonOptions& options) {
         return kExitDone;
     }
     CSession session(options);
-    session.Run([](CVANTORDoc& doc) { doc.OnChooseActivePlugins(); });
+    session.Doc().ChooseActivePlugins();
+    session.Doc().ChoosePlugins(session.Plugins());
     const auto names = session.Doc().PendingNames();
     if (options.m_format == "json") {
         CJsonWriter json(std::cout);
@@ -65,7 +66,7 @@ int RunActive(const CCommonOptions& options) {
     } else {
         for (const auto& n : names) std::cout << DisplayText(n) << "\n";
     }
-    return session.ExitStatus();
+    return session.ExitStatus(COutcome{});
 }
 
 std::string SourceWords(const loadorder::CMorrowindWhere& w) {

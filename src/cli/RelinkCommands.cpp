@@ -4,6 +4,7 @@
 #include "cli/Common.h"
 #include "cli/Json.h"
 #include "platform/Files.h"
+#include "texts/Texts.h"
 
 namespace vantor::cli {
 
@@ -16,10 +17,10 @@ struct CRelinkArgs {
 };
 
 // Why no repair plugin was written, from the operation's outcome.
-std::string NotWrittenReason(const COperationOutcome& outcome, const CRelinkResult& result) {
+std::string NotWrittenReason(const COutcome& outcome, const CRelinkResult& result) {
     using EOutcome = CDialogMerge::EOutcome;
     // The operation itself failed (out of memory): the document said so.
-    if (!outcome.m_failure.empty()) return outcome.m_failure;
+    if (outcome.m_reason == EReason::OutOfMemory) return "not enough memory to " + texts::Doing(outcome.m_activity);
     if (!result.m_ran || result.m_noPlugins) return "there were no plugins to repair";
     switch (result.m_outcome) {
         case EOutcome::Stopped: return "the run was stopped";
@@ -43,22 +44,13 @@ int RunRelink(const CRelinkArgs& args) {
     }
     CSession session(args.m_common);
     ApplyBackupOptions(session, args.m_backup);
-    CVANTORDoc& doc = session.Doc();
     // The repair plugin of this run; the settings keep their own.
-    const COptionSet saved = doc.Options();
-    COptionSet forRun = saved;
-    forRun.m_espFilename = platform::FileNameOf(args.m_output);
-    std::string folder = platform::FolderOf(args.m_output);
-    forRun.m_espPath = folder.empty() ? "./" : folder;
-    doc.SetOptions(forRun);
-    session.Run([](CVANTORDoc& d) { d.OnAutoRelinkDialog(); });
-    COptionSet after = doc.Options();
-    after.m_espFilename = saved.m_espFilename;
-    after.m_espPath = saved.m_espPath;
-    doc.SetOptions(after);
-    const COperationOutcome outcome = doc.LastOutcome();
+    CRelinkRequest request;
+    request.m_automatic = true;
+    request.m_output = args.m_output;
+    const COutcome outcome = session.Run(request);
     const CRelinkResult result = outcome.m_relink.value_or(CRelinkResult{});
-    int status = session.ExitStatus();
+    const int status = session.ExitStatus(outcome);
     if (!result.m_ran || result.m_outcome != CDialogMerge::EOutcome::Written) {
         std::cerr << "vantor: no repair plugin was written: " << NotWrittenReason(outcome, result) << "\n";
         return kExitFailed;

@@ -33,14 +33,14 @@ const char* const kMastersHelp = "Search or list the data folder's masters (they
 
 int RunFind(const CFindArgs& args) {
     CSession session(args.m_common);
-    CFindParams params;
+    CFindRequest request;
+    CFindParams& params = request.m_find;
     params.m_text = Utf8ToCp1252(args.m_text);
-    params.m_matchCase = args.m_matchCase ? 1 : 0;
-    params.m_wholeWord = args.m_wholeWord ? 1 : 0;
-    params.m_lookInData = args.m_noData ? 0 : 1;
-    params.m_searchMasters = MastersMode(args.m_common) ? 1 : 0;
-    session.Run([&](CVANTORDoc& d) { d.OnFindObject(params); });
-    int status = session.ExitStatus();
+    params.m_matchCase = args.m_matchCase;
+    params.m_wholeWord = args.m_wholeWord;
+    params.m_lookInData = !args.m_noData;
+    params.m_searchMasters = MastersMode(args.m_common);
+    const int status = session.ExitStatus(session.Run(request));
     CVANTORDoc& doc = session.Doc();
     // The search runs only over a load order with a plugin in it, also when
     // it searches the masters.
@@ -62,19 +62,10 @@ int RunList(CListArgs args) {
         args.m_common.m_plugins.push_back(args.m_file);
 
     CSession session(args.m_common);
-    session.Run([&](CVANTORDoc& d) {
-        if (!args.m_file.empty()) {
-            CViewFileChoice choice;
-            choice.m_esmFile = masters;
-            choice.m_fileName = fileName;
-            d.OnViewFileData(choice);
-        } else if (masters) {
-            d.OnViewAllEsmData();
-        } else {
-            d.OnViewAllEspData();
-        }
-    });
-    int status = session.ExitStatus();
+    CListRequest request;
+    request.m_masters = masters;
+    request.m_file = fileName;
+    int status = session.ExitStatus(session.Run(request));
     CVANTORDoc& doc = session.Doc();
     if (!fileName.empty()) {
         const auto names = masters ? doc.FoundMasterNames() : doc.LoadedNames();

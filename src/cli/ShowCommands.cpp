@@ -101,17 +101,15 @@ int RunShow(const CShowArgs& args) {
     const CExtractOpts kept = options.m_extractOpts;
     options.m_extractOpts = CExtractOpts::All();
     doc.SetOptions(options);
-    session.Run([](CVANTORDoc& d) { d.OnExtractData(); });
+    const COutcome read = session.Run(CReadRequest{});
     options = doc.Options();
     options.m_extractOpts = kept;
     doc.SetOptions(options);
 
-    if (!session.MissingPlugins().empty() || doc.LoadedNames().empty()) {
-        session.ExitStatus();
-        return kExitFailed;
-    }
-    const std::string id = Utf8ToCp1252(args.m_id);
+    const int status = session.ExitStatus(read);
     const std::string fileName = platform::FileNameOf(session.Plugins().front());
+    if (!doc.FindLoadedFile(fileName, false)) return kExitFailed;
+    const std::string id = Utf8ToCp1252(args.m_id);
     const CEntry* entry = doc.FindEntry(fileName, id, tag, false);
     if (!entry) entry = doc.FindEntry(fileName, id, tag, true);
     if (!entry) {
@@ -125,7 +123,7 @@ int RunShow(const CShowArgs& args) {
         PrintHex(*entry, common.m_format, title);
     else
         PrintRows(FillGrid(tag, *entry), common.m_format, title);
-    return session.ExitStatus();
+    return status;
 }
 
 }  // namespace

@@ -87,9 +87,8 @@ int RunInfo(const std::vector<std::string>& paths, const std::string& format) {
 
 int RunExtract(const cli::CCommonOptions& options) {
     cli::CSession session(options);
-    session.Run([](CVANTORDoc& doc) { doc.OnExtractData(); });
+    const int status = session.ExitStatus(session.Run(CReadRequest{}));
     const CFileList files = session.Doc().Files();
-    const int status = session.ExitStatus();
     auto describe = [](const CPluginFile& f) { return f.EntryCount(); };
     const std::vector<const CLoadedFile*> loaded = files.Loaded();
     const std::vector<CPluginFile*> masters = files.MasterFiles();

@@ -5,6 +5,7 @@
 #include "format/Entry.h"
 #include "format/LittleEndian.h"
 #include "format/RecordCursor.h"
+#include "format/RecordTypes.h"
 #include "format/RecordWriter.h"
 #include "format/SubRecord.h"
 #include "platform/FileOps.h"
@@ -14,6 +15,20 @@
 namespace vantor {
 
 namespace {
+
+// The first words of a response's text (its NAME subrecord), for a question
+// that shows which copy is which.
+std::string TextStart(std::string_view subRecords) {
+    constexpr std::size_t kShown = 60;
+    for (std::size_t pos = 0; pos + 8 <= subRecords.size();) {
+        const std::string_view tag = subRecords.substr(pos, 4);
+        const std::size_t size = le::U32(subRecords, pos + 4);
+        if (size > subRecords.size() - pos - 8) break;
+        if (tag == "NAME") return std::string(subRecords.substr(pos + 8, std::min(size, kShown)));
+        pos += 8 + size;
+    }
+    return {};
+}
 
 constexpr std::size_t kRecordHeader = 16;
 constexpr std::uint64_t kDefaultMasterSize = 79837557;
@@ -76,12 +91,7 @@ void SpliceOut(std::vector<CInfoRecord>& master, std::vector<CInfoRecord>& plugi
     }
 }
 
-std::string CreateFailedText(const std::string& path) {
-    std::string text = "Could not Create " + platform::FileNameOf(path);
-    std::string why = platform::LastErrorMessage();
-    if (!why.empty()) text += "\n" + why;
-    return text;
-}
+CCannotCreateNotice CannotCreate(const std::string& path) { return {path, platform::LastErrorMessage()}; }
 
 }  // namespace
 
@@ -144,7 +154,7 @@ std::int32_t CDialogMerge::Run(const std::atomic<std::int32_t>& stop) {
 
 bool CDialogMerge::RefuseOutput() {
     if (platform::FileNameOf(m_outputPath).empty()) {
-        m_link.Tell("No Repair Plugin Named", "Cannot Complete Request", EIcon::Exclamation);
+        m_link.Tell(CNoRepairPluginNamedNotice{});
         return true;
     }
     const std::string target = platform::ResolvePath(m_outputPath).value_or(m_outputPath);
@@ -152,9 +162,7 @@ bool CDialogMerge::RefuseOutput() {
         for (std::size_t i = 0; i < names.size(); ++i) {
             auto input = platform::ResolvePath(folders[i] + names[i]);
             if (input && platform::SameFile(*input, target)) {
-                m_link.Tell("The Repair Plugin " + names[i] +
-                                " is also a file to be read.\nChoose another name for the Repair Plugin.",
-                            "Cannot Complete Request", EIcon::Exclamation);
+                m_link.Tell(CRepairPluginIsReadNotice{names[i]});
                 return true;
             }
         }
@@ -167,7 +175,7 @@ bool CDialogMerge::RefuseOutput() {
     platform::CFile probe;
     std::string folder = platform::FolderOf(target);
     if (!probe.CreateUnique(folder.empty() ? "./" : folder, 0644)) {
-        m_link.Ask(CMessage{CreateFailedText(target), "Error", EButtons::Ok, EIcon::Exclamation, EAnswer::Ok});
+        m_link.Tell(CannotCreate(target));
         return true;
     }
     std::string probePath = probe.Path();
@@ -183,9 +191,7 @@ bool CDialogMerge::ReadFiles(const std::atomic<std::int32_t>& stop, bool plugins
     const std::size_t n = names.size();
 
     if (!plugins && n == 0) {
-        EAnswer a = m_link.Ask(CMessage{"Master Files Not Found.\nDialog Repair will be incomplete.\nIgnore and Continue?",
-                                        "Caution", EButtons::YesNo, EIcon::Question, EAnswer::Yes});
-        if (a != EAnswer::Yes) {
+        if (!m_link.Agrees(CDialogueWithoutMastersQuestion{})) {
             m_outcome = EOutcome::Declined;
             return false;
         }
@@ -205,11 +211,12 @@ bool CDialogMerge::ReadFiles(const std::atomic<std::int32_t>& stop, bool plugins
         ok = ok && file.ReadAll(bytes);
         file.Close();
         if (!ok) {
-            m_link.Ask(CMessage{"Could not Open " + names[i], "Error", EButtons::Ok, EIcon::Exclamation, EAnswer::Ok});
+            m_link.Tell(CCannotOpenNotice{names[i]});
             m_outcome = EOutcome::OpenFailed;
             return false;
         }
         if (!plugins && !m_morrowindSize && platform::EqualsNoCase(names[i], kHeaderMaster)) m_morrowindSize = bytes.size();
+        m_readingFile = std::uint32_t(i);
         ReadDialogFile(stop, bytes, age, plugins);
         Progress(stop, prefix, i, n);
     }
@@ -230,8 +237,9 @@ std::int32_t CDialogMerge::ReadDialogFile(const std::atomic<std::int32_t>& stop,
     std::string_view inam, pnam, nnam;
     while (n - pos >= 4 && !stop.load(std::memory_order_relaxed)) {
         const std::string_view tag = bytes.substr(pos, 4);
-        const bool dial = tag == "DIAL";
-        const bool info = tag == "INFO";
+        const CRecordType* type = FindRecordType(tag);
+        const bool dial = type && type->IsTopic();
+        const bool info = type && type->IsResponse();
         if (!IsRecordTag(tag)) {
             pos = NextRecordTag(bytes, pos + 1);
             continue;
@@ -273,6 +281,7 @@ std::int32_t CDialogMerge::ReadDialogFile(const std::atomic<std::int32_t>& stop,
         record.m_deleted = ids.SkippedDele() || (!rest.empty() && IsDeletedData(rest));
         record.m_inam = inam;
         record.m_fileAge = fileAge;
+        record.m_file = m_readingFile;
         if (!record.m_deleted) {
             record.m_pnam = pnam;
             record.m_nnam = nnam;
@@ -381,9 +390,12 @@ bool CDialogMerge::MergeTopic(CTopic& topic, const std::atomic<std::int32_t>& st
                 dropped[j] = 1;
                 continue;
             }
-            EAnswer a = m_link.Ask(CMessage{"Conflicting Dialog Found. Ignore and Continue?", "Conflict Found",
-                                            EButtons::YesNo, EIcon::Question, EAnswer::Yes});
-            if (a != EAnswer::Yes) return false;
+            CConflictingDialogueQuestion question{topic.m_key, Key(plugin[j].m_inam), {}, {}};
+            for (const CInfoRecord* copy : {&plugin[i], &plugin[j]}) {
+                question.m_plugins.push_back(copy->m_file < m_pluginNames.size() ? m_pluginNames[copy->m_file] : "");
+                question.m_texts.push_back(TextStart(copy->m_rest));
+            }
+            if (!m_link.Agrees(question)) return false;
             if (Newer(plugin[j], plugin[i])) {
                 dropped[i] = 1;
                 it->second = j;
@@ -443,7 +455,7 @@ bool CDialogMerge::MergeTopic(CTopic& topic, const std::atomic<std::int32_t>& st
                 if (it != byId.end() && !used[it->second]) found = it->second;
             }
             if (!found) {
-                m_link.Tell("Dialog May Be Out of Order", "Warning", EIcon::Exclamation);
+                m_link.Tell(CDialogueOutOfOrderNotice{topic.m_key});
                 while (used[first]) ++first;
                 found = first;
             }
@@ -569,14 +581,14 @@ std::int32_t CDialogMerge::WriteRepairPlugin(const std::atomic<std::int32_t>& st
     // repair plugin as it was.
     platform::CFile file;
     if (!file.CreateUnique(writeFolder, platform::FileMode(target).value_or(0644))) {
-        m_link.Ask(CMessage{CreateFailedText(target), "Error", EButtons::Ok, EIcon::Exclamation, EAnswer::Ok});
+        m_link.Tell(CannotCreate(target));
         m_outcome = EOutcome::WriteFailed;
         return 0;
     }
     auto fail = [&]() {
         std::string text = platform::LastErrorMessage();
         file.Discard();
-        m_link.Tell(text.empty() ? "Could not update this Entry." : text, "VANTOR");
+        m_link.Tell(CRepairNotWrittenNotice{text});
         m_outcome = EOutcome::WriteFailed;
         return 0;
     };
@@ -609,7 +621,7 @@ std::int32_t CDialogMerge::WriteRepairPlugin(const std::atomic<std::int32_t>& st
     if (!platform::RenameFile(written, target, true)) {
         std::string text = platform::LastErrorMessage();
         platform::RemoveFile(written);
-        m_link.Tell(text.empty() ? "Could not update this Entry." : text, "VANTOR");
+        m_link.Tell(CRepairNotWrittenNotice{text});
         m_outcome = EOutcome::WriteFailed;
         return 0;
     }

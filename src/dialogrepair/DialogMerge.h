@@ -32,6 +32,7 @@ struct CInfoRecord {
     std::string m_nnam;
     std::string m_rest;
     CFileAge m_fileAge;      // the age of the file it came from
+    std::uint32_t m_file = 0;  // the file's place among the plugins (or the masters) added
     bool m_deleted = false;  // a deletion: never written, but it removes what it deletes
 };
 
@@ -126,6 +127,7 @@ private:
     std::unordered_map<std::string, std::size_t> m_topicIndex;
     std::unordered_map<std::string, CMasterTopic> m_masterTopics;
     std::optional<std::uint64_t> m_morrowindSize;
+    std::uint32_t m_readingFile = 0;  // what ReadDialogFile marks its records with
 
     // Successors named by master infos; one queue for the whole merge.
     std::deque<std::string> m_successors;

@@ -8,11 +8,11 @@
 
 namespace vantor {
 
-void TellIfNotAFile(CFrameLink& link, const std::string& path) {
+bool TellIfNotAFile(CUserLink& link, const std::string& path) {
     const platform::CPathProbe probe = platform::ProbePath(platform::ResolvePath(path).value_or(path));
-    if (probe.m_known && probe.Exists() && probe.m_kind != platform::EFileKind::Regular)
-        link.Tell(path + "\nNot a regular file but " + platform::KindWords(probe.m_kind) + ": it is neither read nor written.",
-                  "VANTOR", EIcon::Exclamation);
+    if (!probe.m_known || !probe.Exists() || probe.m_kind == platform::EFileKind::Regular) return false;
+    link.Tell(CNotAFileNotice{path, probe.m_kind});
+    return true;
 }
 
 bool FindMasters(CFileList& files, const loadorder::CLoadOrder& loadOrder) {
@@ -29,7 +29,7 @@ bool FindMasters(CFileList& files, const loadorder::CLoadOrder& loadOrder) {
     return files.Has(EFileRole::FoundMaster);
 }
 
-CExtractionCount ExtractFiles(CDocState& state, const COperationContext& context) {
+CExtractionCount ExtractFiles(CDocState& state, const COperationContext& context, std::vector<CUnreadFile>& unread) {
     const CExtractOpts opts = state.m_options.m_extractOpts;
     CFileList& files = state.m_files;
     CExtractionCount count;
@@ -37,20 +37,25 @@ CExtractionCount ExtractFiles(CDocState& state, const COperationContext& context
     auto readOne = [&](const std::string& name, const std::string& folder) -> std::shared_ptr<CPluginFile> {
         auto file = std::make_shared<CPluginFile>();
         if (!file->Open(name, folder)) {
-            TellIfNotAFile(context.Link(), folder + name);
+            const bool told = TellIfNotAFile(context.Link(), folder + name);
+            unread.push_back({name, folder, told ? CUnreadFile::EWhy::NotAFile : CUnreadFile::EWhy::NotOpened, told});
             ++count.m_unreadable;
             return nullptr;
         }
-        if (!file->ReadRecords(context.Stop(), opts)) {
+        if (!file->ReadRecords(context.Stop().Flag(), opts)) {
             const CReadDiagnostic& why = file->Diagnostic();
-            if (why.m_kind == CReadDiagnostic::EKind::Exception)
-                context.Link().Ask({why.m_message, "VANTOR", EButtons::Ok, EIcon::Stop, EAnswer::Ok});
             // A file that is no plugin, or that could not be read, is named:
             // left out in silence, it would read as a file without findings.
-            else if (why.m_kind != CReadDiagnostic::EKind::None)
-                context.Link().Tell(why.m_message, "Error", EIcon::Exclamation);
+            const bool told = why.m_kind != CReadDiagnostic::EKind::None;
+            if (told) context.Link().Tell(CReadFailedNotice{folder + name, why});
             // A read cut short by a stop is no fault of the file.
-            if (!context.Stopped()) ++count.m_unreadable;
+            if (!context.Stopped()) {
+                ++count.m_unreadable;
+                unread.push_back({name, folder,
+                                  why.m_kind == CReadDiagnostic::EKind::NotAPlugin ? CUnreadFile::EWhy::NotAPlugin
+                                                                                   : CUnreadFile::EWhy::ReadFailed,
+                                  told});
+            }
             return nullptr;
         }
         // A stop ends the reading after any record and leaves part of the
@@ -59,9 +64,7 @@ CExtractionCount ExtractFiles(CDocState& state, const COperationContext& context
         file->Close();
         // What the reader passed over is told once for the file: each kind
         // of damage with the record and the offset where it was first met.
-        std::string damage;
-        for (const CReadDiagnostic& d : file->Diagnostics()) damage += (damage.empty() ? "" : "\n") + d.m_message;
-        if (!damage.empty()) context.Link().Tell(damage, "Warning", EIcon::Exclamation);
+        if (!file->Diagnostics().empty()) context.Link().Tell(CReadDamageNotice{folder + name, file->Diagnostics()});
         return file;
     };
     try {
@@ -85,7 +88,7 @@ CExtractionCount ExtractFiles(CDocState& state, const COperationContext& context
             }
             // A stopped phase is finished by the next extraction: checks
             // against half the masters would tell wrong original files.
-            if (!context.Stopped()) state.m_mastersLoaded = 1;
+            if (!context.Stopped()) state.m_mastersLoaded = true;
             context.Progress(text, 0);
         }
 
@@ -154,7 +157,7 @@ CExtractionCount ExtractFiles(CDocState& state, const COperationContext& context
     } catch (const std::bad_alloc&) {
         throw;  // the worker tells the user what ran out
     } catch (const std::exception&) {
-        context.Link().Ask({"File Error", "Error", EButtons::Ok, EIcon::None, EAnswer::Ok});
+        context.Link().Tell(CFileErrorNotice{});
         // The progress display does not outlive the failure.
         context.Link().Progress(text, 0);
         ++count.m_unreadable;

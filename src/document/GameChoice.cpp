@@ -100,14 +100,4 @@ std::string ConfigProblem(const loadorder::CConfigFile& file) {
     return {};
 }
 
-CFileFilter PluginFilter(bool openmw) {
-    if (openmw) return {"Plugin Files (*.esp *.omwaddon)", "*.esp;*.omwaddon"};
-    return {"Plugin Files (*.esp)", "*.esp"};
-}
-
-CFileFilter MasterFilter(bool openmw) {
-    if (openmw) return {"Master Files (*.esm *.omwgame)", "*.esm;*.omwgame"};
-    return {"Master Files (*.esm)", "*.esm"};
-}
-
 }  // namespace vantor

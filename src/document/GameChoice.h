@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "document/FrameLink.h"
 #include "loadorder/LoadOrder.h"
 #include "platform/InstallDir.h"
 
@@ -53,10 +52,5 @@ bool IsOpenMW(const loadorder::CLoadOrder& order);
 std::optional<loadorder::CConfigFile> UnreadableConfig(const loadorder::CLoadOrder& order);
 // Why a file of the chain was not read, in words.
 std::string ConfigProblem(const loadorder::CConfigFile& file);
-
-// The plugin and master filters of the file choosers; with OpenMW's load
-// order they take its own extensions too.
-CFileFilter PluginFilter(bool openmw);
-CFileFilter MasterFilter(bool openmw);
 
 }  // namespace vantor

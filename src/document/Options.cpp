@@ -80,9 +80,9 @@ void COptionSet::Load(const std::string& settingsPath) {
     LoadInts(ini, kOptions, "UncleanChecks", m_uncleanChecks);
     if (auto bytes = ini.GetStruct(kOptions, "DefaultOps", 1)) m_defaultOps = bytes->front();
     else ini.SetStruct(kOptions, "DefaultOps", std::array<std::uint8_t, 1>{m_defaultOps});
-    std::array<std::int32_t, 1> loadEsms{m_loadEsms};
+    std::array<std::int32_t, 1> loadEsms{m_loadEsms ? 1 : 0};
     LoadInts(ini, kOptions, "LoadEsms", loadEsms);
-    m_loadEsms = loadEsms[0];
+    m_loadEsms = loadEsms[0] != 0;
     auto extract = ExtractArray(m_extractOpts);
     LoadInts(ini, kOptions, "ExtractOpts", extract);
     m_extractOpts = {extract[0], extract[1], extract[2], extract[3]};
@@ -106,7 +106,7 @@ bool COptionSet::Save(const std::string& settingsPath) const {
     bool stored = ini.SetStruct(kOptions, "ConflictChecks", ToBytes(m_conflictChecks));
     stored = ini.SetStruct(kOptions, "UncleanChecks", ToBytes(m_uncleanChecks)) && stored;
     stored = ini.SetStruct(kOptions, "DefaultOps", std::array<std::uint8_t, 1>{m_defaultOps}) && stored;
-    stored = ini.SetStruct(kOptions, "LoadEsms", ToBytes(std::array<std::int32_t, 1>{m_loadEsms})) && stored;
+    stored = ini.SetStruct(kOptions, "LoadEsms", ToBytes(std::array<std::int32_t, 1>{m_loadEsms ? 1 : 0})) && stored;
     stored = ini.SetStruct(kOptions, "ExtractOpts", ToBytes(ExtractArray(m_extractOpts))) && stored;
     stored = ini.Set(kDialogRepair, "EspFilename", m_espFilename) && stored;
     stored = ini.Set(kDialogRepair, "EspPath", m_espPath) && stored;

@@ -36,11 +36,14 @@ public:
     void RememberFind(const std::string& text);
 
     bool DialogRepairEnabled() const { return m_enable != 0; }
+    // The checks of the default check (the bits a check makes of DefaultOps).
+    CCheckSet DefaultChecks() const { return CCheckSet::FromBits(m_defaultOps & CCheckSet::All().Bits()); }
 
     CCheckSwitches m_conflictChecks;
     CCheckSwitches m_uncleanChecks;  // only the INFO entry has an effect
-    std::uint8_t m_defaultOps = kCheckAll;
-    std::int32_t m_loadEsms = 1;
+    // DefaultOps as the settings file keeps it (CCheckSet::FromBits).
+    std::uint8_t m_defaultOps = CCheckSet::All().Bits();
+    bool m_loadEsms = true;
     CExtractOpts m_extractOpts;
     std::string m_espFilename;
     std::string m_espPath;

@@ -2,7 +2,6 @@
 
 #include <cerrno>
 
-#include "document/ResultsLog.h"
 #include "document/FileList.h"
 #include "document/WriteMessages.h"
 #include "format/Backup.h"
@@ -10,16 +9,6 @@
 #include "platform/Files.h"
 
 namespace vantor {
-
-namespace {
-
-constexpr const char* kRefused = "Cannot Complete Request";
-
-void Refuse(CFrameLink& link, const std::string& text) {
-    link.Ask(CMessage{text + "\nChoose another file.", kRefused, EButtons::Ok, EIcon::Exclamation, EAnswer::Ok});
-}
-
-}  // namespace
 
 std::vector<std::string> FilesInUse(const CFileList& files) {
     std::vector<std::string> paths;
@@ -35,45 +24,42 @@ bool IsFileInUse(const std::string& path, const std::vector<std::string>& inUse)
 }
 
 std::optional<std::string> PrepareOutput(const std::string& path, const std::vector<std::string>& inUse, EReplace replace,
-                   const std::string& caption, CFrameLink& link) {
+                                         EOutput output, CUserLink& link) {
     // The game finds its files whatever their case, so neither may an output
     // slip past a plugin by its case.
     const std::string onDisk = platform::ResolvePath(path).value_or(path);
     if (IsFileInUse(onDisk, inUse)) {
-        Refuse(link, path + " is a plugin or master in use.");
+        link.Tell(COutputRefusedNotice{path, true, platform::EFileKind::Regular});
         return std::nullopt;
     }
 
     platform::ClearLastError();
     const platform::CPathProbe probe = platform::ProbePath(onDisk);
     if (!probe.m_known) {
-        link.Tell(FileErrorMessage(platform::LastError(), path), "VANTOR", EIcon::Exclamation);
+        link.Tell(CFileProblemNotice{platform::LastError(), path});
         return std::nullopt;
     }
     if (!probe.Exists()) return onDisk;
     if (probe.m_kind != platform::EFileKind::Regular) {
-        Refuse(link, path + " is " + platform::KindWords(probe.m_kind) + ".");
+        link.Tell(COutputRefusedNotice{path, false, probe.m_kind});
         return std::nullopt;
     }
     // Renaming over a file needs no permission on the file itself; a file
     // the user made read-only is not to be replaced behind their back.
     if ((probe.m_mode & 0222) == 0) {
-        link.Tell(FileErrorMessage(EACCES, path), "VANTOR", EIcon::Exclamation);
+        link.Tell(CFileProblemNotice{EACCES, path});
         return std::nullopt;
     }
-    if (replace == EReplace::Ask &&
-        link.Ask(CMessage{onDisk + " already exists.\nDo you want to replace it?", caption, EButtons::YesNo,
-                          EIcon::Exclamation, EAnswer::No}) != EAnswer::Yes)
-        return std::nullopt;
+    if (replace == EReplace::Ask && !link.Agrees(CReplaceOutputQuestion{onDisk, output})) return std::nullopt;
 
     // A plugin, master or earlier repair plugin: kept like any changed plugin.
     CLinkBackupPolicy policy(link);
     const CWriteResult backup = BackUpOutput(onDisk, policy);
     if (backup.m_failure == EWriteFailure::Inspect) {
-        link.Tell(FileErrorMessage(platform::LastError(), path), "VANTOR", EIcon::Exclamation);
+        link.Tell(CFileProblemNotice{platform::LastError(), path});
         return std::nullopt;
     }
-    if (!ShowWriteResult(backup, EWriteAction::Update, link)) return std::nullopt;
+    if (!TellWriteResult(backup, EChange::Update, link)) return std::nullopt;
     return onDisk;
 }
 

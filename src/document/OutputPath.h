@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "document/FrameLink.h"
+#include "engine/UserLink.h"
 
 namespace vantor {
 
@@ -40,7 +40,7 @@ enum class EReplace {
 // No is the end of it. An existing plugin or master is backed up before this
 // returns.
 std::optional<std::string> PrepareOutput(const std::string& path, const std::vector<std::string>& inUse, EReplace replace,
-                   const std::string& caption, CFrameLink& link);
+                                         EOutput output, CUserLink& link);
 
 struct COutputWrite {
     enum class EStep { Done, Create, Write };

@@ -25,7 +25,7 @@ struct CTexts {
             const std::string description = CPluginChecker::GetDescription(tag);
             m_plain[t] = description;
             // Landscape entries of one ID are always reported, as potential conflicts.
-            m_conflict[t] = tag == "LAND" ? description + " " + pote : description;
+            m_conflict[t] = kRecordTypes[t].IsLandscape() ? description + " " + pote : description;
             m_deleted[t] = description + " " + dele;
             m_unclean[t] = description + " " + uncl;
             m_modified[t] = description + " " + gchg;

@@ -8,8 +8,8 @@
 #include <string_view>
 #include <vector>
 
-#include "document/FrameLink.h"
 #include "document/ResultTable.h"
+#include "engine/UserLink.h"
 
 namespace vantor {
 
@@ -23,22 +23,17 @@ std::string FormatLogList(const CResultTable& table, const std::vector<std::stri
 
 // Writes the three lists to `path`, replacing a file already there, through
 // a working file renamed into place: the log is written whole or not at all.
-// A file that cannot be created is reported with the file error's message, a
-// failed write as "Unable to save grid list". `path` is taken as it is: the
-// caller has checked it as an output (OutputPath.h).
+// A file that cannot be created is reported with the file error, a failed
+// write as the log not written. `path` is taken as it is: the caller has
+// checked it as an output (OutputPath.h).
 bool WriteResultsLog(const std::string& path, const CResultTable& conflict, const CResultTable& warning,
-                     const CResultTable& editor, CFrameLink& link);
+                     const CResultTable& editor, CUserLink& link);
 
-// The "&Save Results" command: asks for the file ("Save Log As", starting in
-// the data directory), checks it as an output (never one of `inUse`, the
-// files the document holds), then writes the log. False when the user
-// cancelled, the dialog failed, the file was refused or could not be
-// written. The caller does nothing while an operation runs.
-bool SaveResults(CFrameLink& link, const std::string& dataDirectory, const std::vector<std::string>& inUse,
-                 const CResultTable& conflict, const CResultTable& warning, const CResultTable& editor);
-
-// The standard message for a file error (an errno value) on `path`, e.g.
-// "Access to /x/log.txt was denied."
-std::string FileErrorMessage(int error, const std::string& path);
+// "&Save Results" once the front end's chooser gave `path` (and asked before
+// replacing a file): checks it as an output (never one of `inUse`, the
+// files the document holds), then writes the log. False when the file was
+// refused or could not be written.
+bool SaveResults(const std::string& path, const std::vector<std::string>& inUse, const CResultTable& conflict,
+                 const CResultTable& warning, const CResultTable& editor, CUserLink& link);
 
 }  // namespace vantor

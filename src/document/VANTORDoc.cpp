@@ -1,15 +1,12 @@
 #include "document/VANTORDoc.h"
 
 #include <algorithm>
-#include <chrono>
 #include <new>
 #include <unordered_set>
 #include <variant>
 
 #include "document/Extraction.h"
 #include "document/GameChoice.h"
-#include "document/OutputPath.h"
-#include "document/ResultsLog.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
 
@@ -17,85 +14,70 @@ namespace vantor {
 
 namespace {
 
-// Answers every question with its default and shows nothing: used until a
-// front end attaches its own link.
+// Drops everything: the document's link until a front end gives its own.
 class CNullLink : public CFrameLink {
 public:
     void Progress(const std::string&, int) override {}
-    void HidePane(EPane) override {}
-    void ShowPane(EPane) override {}
-    void SetPaneRows(EPane, CTablePtr) override {}
-    EAnswer Ask(const CMessage& m) override { return m.m_default; }
-    CFileChoice ChooseFile(const CFileChooser&) override { return {}; }
-    void CloseEntryEditors(const std::string&) override {}
+    void Tell(const CNotice&) override {}
+    CAnswer Ask(const CQuestion&) override { return {}; }
+    void Publish(EPane, CTablePtr, EShow) override {}
 };
 
 bool Contains(const std::vector<std::string>& list, const std::string& name) {
     return std::find(list.begin(), list.end(), name) != list.end();
 }
 
-// What an operation was doing, for the message when memory runs out.
-const char* Doing(EOperation code, bool extracting) {
-    if (extracting) return "read the plugins and masters";
-    switch (code) {
-        case EOperation::Extract: return "read the plugins and masters";
-        case EOperation::Check:
-        case EOperation::ExtractCheck: return "check the plugins";
-        case EOperation::Clean:
-        case EOperation::ExtractClean: return "clean the plugins";
-        case EOperation::Find:
-        case EOperation::ExtractFind: return "search the loaded files";
-        case EOperation::GlobalChanges:
-        case EOperation::ExtractGlobalChanges: return "list the global changes";
-        case EOperation::EditorSetUp:
-        case EOperation::ExtractEditorSetUp: return "list the entries";
-        case EOperation::Relink: return "merge the dialogue";
-        case EOperation::CleanCells:
-        case EOperation::ExtractCleanCells: return "clean the cells";
-    }
-    return "go on";
-}
-
 // Why the load order names no active plugin.
-std::string NoActivePluginsText(const loadorder::CLoadOrder& order) {
+CNoActivePluginsNotice NoActivePlugins(const loadorder::CLoadOrder& order) {
+    using E = CNoActivePluginsNotice::EWhy;
     const loadorder::CWhere where = order.Where();
     const auto* game = std::get_if<loadorder::CMorrowindWhere>(&where);
-    if (!game) return "No Active Plugins: the OpenMW configuration names no plugin that a data folder holds.";
-    if (game->m_installDir.empty())
-        return "No Active Plugins: the game's folder was not found, so there is no Morrowind.ini to read them from.";
+    if (!game) return {E::OpenMWNamesNone, {}};
+    if (game->m_installDir.empty()) return {E::NoGameFolder, {}};
     const auto ini = platform::ResolvePath(game->m_iniPath);
-    return "No Active Plugins: " + game->m_iniPath +
-           (ini && platform::FileExists(*ini) ? " names none." : " was not found.");
+    return {ini && platform::FileExists(*ini) ? E::IniNamesNone : E::IniMissing, game->m_iniPath};
 }
 
 }  // namespace
 
+const std::vector<std::string>& PluginsOf(const CRequest& request) {
+    static const std::vector<std::string> kNone;
+    return std::visit(
+        [](const auto& r) -> const std::vector<std::string>& {
+            if constexpr (std::is_base_of_v<CWithPlugins, std::decay_t<decltype(r)>>)
+                return r.m_plugins;
+            else
+                return kNone;
+        },
+        request);
+}
+
+COutcome Refusal(const CRequest& request, EReason reason) {
+    COutcome outcome;
+    outcome.m_request = request;
+    outcome.m_result = EResult::Refused;
+    outcome.m_reason = reason;
+    return outcome;
+}
+
 // ------------------------------------------------------------- context --
 
-COperationContext::COperationContext(CVANTORDoc& doc, std::shared_ptr<const loadorder::CLoadOrder> loadOrder)
-    : m_doc(doc), m_loadOrder(std::move(loadOrder)) {
-    if (m_loadOrder)
-        m_ages = std::make_unique<CLoadOrderAges>(*m_loadOrder);
+COperationContext::COperationContext(CVANTORDoc& doc, CFrameLink& link, CStopToken stop, std::uint64_t generation,
+                                     std::shared_ptr<const loadorder::CLoadOrder> loadOrder)
+    : m_doc(doc), m_link(link), m_stop(std::move(stop)), m_generation(generation) {
+    if (loadOrder)
+        m_ages = std::make_unique<CLoadOrderAges>(*loadOrder);
     else
         m_ages = std::make_unique<CLastWriteAges>();
 }
-CFrameLink& COperationContext::Link() const { return *m_doc.m_link; }
-const std::atomic<std::int32_t>& COperationContext::Stop() const { return m_doc.m_stop; }
-bool COperationContext::Stopped() const { return m_doc.Stopped(); }
 
 void COperationContext::Progress(const std::string& text, int total) const {
-    if (!Stopped()) m_doc.m_link->Progress(text, total);
+    if (!Stopped()) m_link.Progress(text, total);
 }
 
-void COperationContext::Publish(EPane pane, CResultTable table, bool showByRows, COperationOutcome* outcome) const {
-    const bool any = !table.m_rows.empty();
+void COperationContext::Publish(EPane pane, CResultTable table, EShow show, COutcome* outcome) const {
     if (outcome && pane != EPane::All) outcome->m_paneRows[std::size_t(pane) - 1] = table.m_rows.size();
-    m_doc.SetResultTable(pane, std::move(table));
-    if (!showByRows) return;
-    if (any)
-        m_doc.m_link->ShowPane(pane);
-    else
-        m_doc.m_link->HidePane(pane);
+    m_doc.Publish(pane, std::move(table), m_generation, show);
 }
 
 void COperationContext::RememberRepairPlugin(const std::string& name, const std::string& folder) const {
@@ -117,8 +99,6 @@ CVANTORDoc::CVANTORDoc(CDocConfig config, CFrameLink* link) : m_config(std::move
 }
 
 CVANTORDoc::~CVANTORDoc() {
-    StopOperation();
-    if (m_worker.joinable()) m_worker.join();
     m_files = {};
     m_tables = {};
     m_options.Save(m_config.m_settingsPath);
@@ -127,6 +107,11 @@ CVANTORDoc::~CVANTORDoc() {
 CDocState CVANTORDoc::State() const {
     std::lock_guard lock(m_stateMutex);
     return {m_checkMode, m_options, m_files, m_mastersLoaded, m_dataDir, m_loadOrder};
+}
+
+ECheckMode CVANTORDoc::CheckMode() const {
+    std::lock_guard lock(m_stateMutex);
+    return m_checkMode;
 }
 
 std::shared_ptr<const loadorder::CLoadOrder> CVANTORDoc::LoadOrder() const {
@@ -149,7 +134,7 @@ void CVANTORDoc::UseNextLoadOrder() {
     m_dataDir = m_loadOrder->DataDir();
     // Masters found through the old load order are not this one's.
     m_files.RemoveRole(EFileRole::FoundMaster);
-    m_mastersLoaded = 0;
+    m_mastersLoaded = false;
 }
 
 COptionSet CVANTORDoc::Options() const {
@@ -170,7 +155,7 @@ void CVANTORDoc::RememberRepairPlugin(const std::string& name, const std::string
 
 bool CVANTORDoc::MastersLoaded() const {
     std::lock_guard lock(m_stateMutex);
-    return m_mastersLoaded != 0;
+    return m_mastersLoaded;
 }
 
 CFileList CVANTORDoc::Files() const {
@@ -190,290 +175,147 @@ bool CVANTORDoc::HasPending() const {
     return m_files.Has(EFileRole::Pending) || m_files.Has(EFileRole::PendingMaster);
 }
 
-// ---------------------------------------------------------------- worker --
-
-bool CVANTORDoc::StartOperation(std::int32_t code, const CCommandParams& params) {
-    if (IsBusy()) return false;
-    return StartOperation(MakeOperation(code, State(), params));
-}
-
-bool CVANTORDoc::StartOperation(std::unique_ptr<COperation> operation) {
-    // The busy flag is set here, before the thread exists, so a second
-    // command can never start a second worker.
-    std::int32_t idle = 0;
-    if (!operation || !m_busy.compare_exchange_strong(idle, 1)) return false;
-    if (m_worker.joinable()) m_worker.join();
-    // A stop asked of an earlier operation is not this one's.
-    m_stop = 0;
-    {
-        std::lock_guard lock(m_workerMutex);
-        m_workerRunning = true;
-    }
-    m_link->OperationStarted();
-    m_worker = std::thread([this, op = std::move(operation)]() mutable { RunOperation(std::move(op)); });
-    return true;
-}
-
-void CVANTORDoc::RunOperation(std::unique_ptr<COperation> operation) {
-    m_busy = 1;
-    m_link->HidePane(EPane::All);
-    COperationContext context(*this, operation->State().m_loadOrder);
-    const EOperation code = operation->Code();
-    bool extracting = ExtractsFirst(code);
-    COperationOutcome outcome;
-    std::optional<CExtractionCount> extraction;
-    try {
-        if (extracting) {
-            CDocState& state = operation->State();
-            extraction = ExtractFiles(state, context);
-            // Nothing else changes the list while the worker runs: every
-            // command that would waits for it or does nothing.
-            std::lock_guard lock(m_stateMutex);
-            m_files = state.m_files;
-            m_mastersLoaded = state.m_mastersLoaded;
-            extracting = false;
-        }
-        // A stop during the extraction ends the operation with it.
-        if (!Stopped()) operation->Run(context);
-        outcome = operation->Outcome();
-    } catch (const std::bad_alloc&) {
-        // What the operation had made is gone with it; the document keeps
-        // its files and panes as they were, and the user is told.
-        operation.reset();
-        m_link->Progress({}, 0);
-        const std::string doing = Doing(code, extracting);
-        m_link->Ask({"Not enough memory to " + doing + ".", "Critical Error", EButtons::Ok, EIcon::Stop, EAnswer::Ok});
-        outcome.m_failure = "not enough memory to " + doing;
-    }
-    outcome.m_code = code;
-    outcome.m_extraction = extraction;
-    outcome.m_stopped = Stopped();
-    // The operation's references to files go before the document is idle.
-    operation.reset();
-    {
-        std::lock_guard lock(m_workerMutex);
-        m_lastOutcome = outcome;
-        m_workerRunning = false;
-        m_busy = 0;
-    }
-    m_workerDone.notify_all();
-    m_link->OperationEnded(outcome);
-}
-
-COperationOutcome CVANTORDoc::LastOutcome() const {
-    std::lock_guard lock(m_workerMutex);
-    return m_lastOutcome;
-}
-
-void CVANTORDoc::WaitForWorker() {
-    // No bound on the wait: the worker polls the stop flag after every
-    // record, and freeing files it still reads would be far worse. The
-    // frame keeps serving the worker's blocking requests meanwhile.
-    std::unique_lock lock(m_workerMutex);
-    while (m_workerRunning) {
-        lock.unlock();
-        m_link->ServeWhileWaiting();
-        lock.lock();
-        m_workerDone.wait_for(lock, std::chrono::milliseconds(10), [this] { return !m_workerRunning; });
-    }
-    lock.unlock();
-    if (!m_worker.joinable()) return;
-    m_worker.join();
-    // What the worker posted last (that it has ended) is handled before the
-    // caller goes on to change what the frame shows.
-    m_link->ServeWhileWaiting();
-}
-
-void CVANTORDoc::StopOperation() {
-    const bool running = IsBusy();
-    m_stop = 1;
-    WaitForWorker();
-    // A stopped operation reports no more progress: its display goes with it.
-    if (running) m_link->Progress({}, 0);
-}
-
-void CVANTORDoc::RequestStop() {
-    if (IsBusy()) m_stop = 1;
-}
-
-void CVANTORDoc::CloseEntryEditors() { m_link->CloseEntryEditors({}); }
-
-std::optional<EOperation> CVANTORDoc::CheckCode(EOperation withExtraction, EOperation without) const {
-    // Loaded plugins are checked against the masters: with those to be read
-    // (after Clear Esm Data, say) the extraction reads them first.
-    const EOperation loaded = MastersToRead() ? withExtraction : without;
-    std::lock_guard lock(m_stateMutex);
-    const bool pending = m_files.Has(EFileRole::Pending);
-    if (m_checkMode == ECheckMode::SingleVersus) {
-        if (pending) return withExtraction;
-        if (m_files.Has(EFileRole::MasterPlugin)) return loaded;
-        if (m_files.Has(EFileRole::PendingMaster)) return withExtraction;
-        return std::nullopt;
-    }
-    if (pending) return withExtraction;
-    if (!m_files.Loaded().empty()) return loaded;
-    return std::nullopt;
-}
-
 bool CVANTORDoc::MastersToRead() const {
     std::lock_guard lock(m_stateMutex);
     return m_options.m_loadEsms && !m_mastersLoaded;
 }
 
-void CVANTORDoc::TellNothingChosen(const std::string& verb) {
-    m_link->Ask({"No Plugins Chosen to " + verb + ": Choose Plugins or Choose Active Plugins First.", "Cannot Continue",
-                 EButtons::Ok, EIcon::Information, EAnswer::Ok});
+// -------------------------------------------------------------- requests --
+
+COutcome CVANTORDoc::Run(const CRequest& request, const CStopToken& stop) {
+    CPrepared prepared = Prepare(request);
+    if (!prepared) return prepared.m_refusal;
+    return Execute(std::move(prepared.m_operation), stop);
 }
 
-void CVANTORDoc::BeginCheck(std::uint8_t mask) {
-    if (IsBusy()) return;
-    if (m_checkMode == ECheckMode::SingleVersus && !Files().Has(EFileRole::PendingMaster) &&
-        !Files().Has(EFileRole::MasterPlugin)) {
-        m_link->Ask({"Select a Master Plugin for Single Versus Mode", "Cannot Continue", EButtons::Ok, EIcon::Information,
-                     EAnswer::Ok});
-        return;
-    }
-    auto code = CheckCode(EOperation::ExtractCheck, EOperation::Check);
-    if (!code) {
-        TellNothingChosen("Check");
-        return;
-    }
-    CloseEntryEditors();
-    CCommandParams params;
-    params.m_checkMask = mask;
-    StartOperation(*code, params);
-}
-
-// -------------------------------------------------------------- commands --
-
-void CVANTORDoc::OnExtractData() {
-    if (IsBusy()) return;
-    if (!HasPending() && MastersLoaded()) return;
-    CloseEntryEditors();
-    StartOperation(EOperation::Extract);
-}
-
-void CVANTORDoc::OnAutoDeleteUnclean() {
-    if (IsBusy()) return;
-    if (m_checkMode == ECheckMode::SingleVersus && !Files().Has(EFileRole::PendingMaster) &&
-        !Files().Has(EFileRole::MasterPlugin))
-        return;
-    CloseEntryEditors();
-    if (auto code = CheckCode(EOperation::ExtractClean, EOperation::Clean))
-        StartOperation(*code);
-    else
-        TellNothingChosen("Clean");
-}
-
-void CVANTORDoc::OnCleanCells(bool listOnly) {
-    // Started as the automatic clean is.
-    if (IsBusy()) return;
-    if (m_checkMode == ECheckMode::SingleVersus && !Files().Has(EFileRole::PendingMaster) &&
-        !Files().Has(EFileRole::MasterPlugin))
-        return;
-    CloseEntryEditors();
-    CCommandParams params;
-    params.m_listOnly = listOnly;
-    if (auto code = CheckCode(EOperation::ExtractCleanCells, EOperation::CleanCells))
-        StartOperation(*code, params);
-    else
-        TellNothingChosen("Clean");
-}
-
-void CVANTORDoc::OnRelinkDialog() {
-    CCommandParams params;
-    params.m_relinkMode = 0;
-    StartOperation(EOperation::Relink, params);
-}
-
-void CVANTORDoc::OnAutoRelinkDialog() {
-    CCommandParams params;
-    params.m_relinkMode = 1;
-    StartOperation(EOperation::Relink, params);
-}
-
-void CVANTORDoc::OnViewAllEspData() {
-    if (IsBusy()) return;
-    CloseEntryEditors();
-    StartOperation(HasPending() || MastersToRead() ? EOperation::ExtractEditorSetUp : EOperation::EditorSetUp);
-}
-
-void CVANTORDoc::OnViewAllEsmData() {
-    if (IsBusy()) return;
-    CloseEntryEditors();
-    CCommandParams params;
-    params.m_viewMasters = 1;
-    StartOperation((MastersLoaded() || !Options().m_loadEsms) ? EOperation::EditorSetUp : EOperation::ExtractEditorSetUp,
-                   params);
-}
-
-void CVANTORDoc::OnViewAllGlobalChanges() {
-    if (IsBusy()) return;
-    CloseEntryEditors();
-    StartOperation(HasPending() || MastersToRead() ? EOperation::ExtractGlobalChanges : EOperation::GlobalChanges);
-}
-
-std::optional<CViewFileSeed> CVANTORDoc::ViewFileDataSeed() {
-    if (IsBusy()) return std::nullopt;
-    CViewFileSeed seed;
+std::optional<bool> CVANTORDoc::CheckReadsFirst() const {
+    // Loaded plugins are checked against the masters: with those to be read
+    // (after Clear Esm Data, say) they are read first.
+    const bool loaded = MastersToRead();
     std::lock_guard lock(m_stateMutex);
-    seed.m_plugins = m_files.Names(EFileRole::Pending);
-    for (const CLoadedFile* f : m_files.Loaded()) seed.m_plugins.push_back(f->m_name);
+    const bool pending = m_files.Has(EFileRole::Pending);
     if (m_checkMode == ECheckMode::SingleVersus) {
-        if (const CLoadedFile* master = m_files.First(EFileRole::PendingMaster))
-            seed.m_plugins.push_back(master->m_name);
-        else if (const CLoadedFile* loaded = m_files.First(EFileRole::MasterPlugin))
-            seed.m_plugins.push_back(loaded->m_name);
+        if (pending) return true;
+        if (m_files.Has(EFileRole::MasterPlugin)) return loaded;
+        if (m_files.Has(EFileRole::PendingMaster)) return true;
+        return std::nullopt;
     }
-    vantor::FindMasters(m_files, *m_loadOrder);
-    seed.m_masters = m_files.Names(EFileRole::FoundMaster);
-    return seed;
+    if (pending) return true;
+    if (!m_files.Loaded().empty()) return loaded;
+    return std::nullopt;
 }
 
-void CVANTORDoc::OnViewFileData(const CViewFileChoice& choice) {
-    if (IsBusy()) return;
-    CloseEntryEditors();
-    CCommandParams params;
-    params.m_viewMasters = choice.m_esmFile ? 1 : 0;
-    if (choice.m_globalChanges) {
-        params.m_globalChangesFile = choice.m_fileName;
-        StartOperation(HasPending() || MastersToRead() ? EOperation::ExtractGlobalChanges : EOperation::GlobalChanges,
-                       params);
-    } else {
-        params.m_viewFile = choice.m_fileName;
-        const bool extract = HasPending() || (!MastersLoaded() && Options().m_loadEsms);
-        StartOperation(extract ? EOperation::ExtractEditorSetUp : EOperation::EditorSetUp, params);
+std::optional<EReason> CVANTORDoc::Refuse(const CRequest& request, bool& readFirst) {
+    const bool noMasterPlugin = CheckMode() == ECheckMode::SingleVersus && !Files().Has(EFileRole::PendingMaster) &&
+                                !Files().Has(EFileRole::MasterPlugin);
+    // A check or a clean needs a plugin chosen or read.
+    auto needsPlugins = [&](EActivity activity) -> std::optional<EReason> {
+        const std::optional<bool> read = CheckReadsFirst();
+        if (!read) {
+            m_link->Tell(CNothingChosenNotice{activity});
+            return EReason::NothingChosen;
+        }
+        readFirst = *read;
+        return std::nullopt;
+    };
+    const bool readAll = HasPending() || MastersToRead();
+    return std::visit(
+        [&](const auto& r) -> std::optional<EReason> {
+            using T = std::decay_t<decltype(r)>;
+            if constexpr (std::is_same_v<T, CReadRequest>) {
+                if (!HasPending() && MastersLoaded()) return EReason::NothingToDo;
+                readFirst = true;
+            } else if constexpr (std::is_same_v<T, CCheckRequest>) {
+                if (noMasterPlugin) {
+                    m_link->Tell(CNoMasterPluginNotice{});
+                    return EReason::NoMasterPlugin;
+                }
+                return needsPlugins(EActivity::Checking);
+            } else if constexpr (std::is_same_v<T, CAutoCleanRequest> || std::is_same_v<T, CCleanCellsRequest>) {
+                if (noMasterPlugin) return EReason::NothingToDo;
+                return needsPlugins(std::is_same_v<T, CAutoCleanRequest> ? EActivity::Cleaning : EActivity::CleaningCells);
+            } else if constexpr (std::is_same_v<T, CListRequest>) {
+                // The masters' listing reads the masters alone.
+                readFirst = r.m_masters && r.m_file.empty() ? MastersToRead() : readAll;
+            } else if constexpr (std::is_same_v<T, CGlobalChangesRequest> || std::is_same_v<T, CFindRequest>) {
+                readFirst = readAll;
+            }
+            return std::nullopt;
+        },
+        request);
+}
+
+CVANTORDoc::CPrepared CVANTORDoc::Prepare(const CRequest& request) {
+    CPrepared prepared;
+    prepared.m_refusal = Refusal(request, EReason::Busy);
+    if (IsBusy()) return prepared;
+    if (!PluginsOf(request).empty()) ChoosePlugins(PluginsOf(request));
+    bool readFirst = false;
+    if (const std::optional<EReason> reason = Refuse(request, readFirst)) {
+        prepared.m_refusal = Refusal(request, *reason);
+        return prepared;
     }
+    // Claimed here, on the thread that changes the files, so that no
+    // command changes them between now and the operation's end.
+    std::int32_t idle = 0;
+    if (!m_busy.compare_exchange_strong(idle, 1)) return prepared;
+    prepared.m_operation = MakeOperation(request, State(), readFirst);
+    prepared.m_operation->m_claim = std::shared_ptr<void>(nullptr, [this](void*) { m_busy = 0; });
+    return prepared;
 }
 
-void CVANTORDoc::OnFindObject(const CFindParams& findParams) {
-    if (IsBusy()) return;
-    CloseEntryEditors();
-    CCommandParams params;
-    params.m_find = findParams;
-    StartOperation(HasPending() || MastersToRead() ? EOperation::ExtractFind : EOperation::Find, params);
-}
-
-bool CVANTORDoc::FindMasters() {
-    std::lock_guard lock(m_stateMutex);
-    return vantor::FindMasters(m_files, *m_loadOrder);
-}
-
-void CVANTORDoc::RefillPluginRoot() {
+COutcome CVANTORDoc::Execute(std::unique_ptr<COperation> operation, const CStopToken& stop) {
+    std::uint64_t generation = 0;
     {
         std::lock_guard lock(m_stateMutex);
-        m_tree.m_pluginItems.clear();
-        // The master plugin is shown under its own root.
-        for (EFileRole role : {EFileRole::Pending, EFileRole::Plugin})
-            for (const CLoadedFile* f : m_files.Of(role)) {
-                m_tree.m_pluginItems.push_back(f->m_name);
-                m_tree.m_folders[f->m_name] = f->m_folder;
-            }
+        generation = m_generation;
     }
-    m_link->UpdateViews();
+    COperationContext context(*this, *m_link, stop, generation, operation->State().m_loadOrder);
+    COutcome outcome;
+    outcome.m_request = operation->Request();
+    bool reading = operation->ReadsFirst();
+    try {
+        if (reading) {
+            CDocState& state = operation->State();
+            outcome.m_extraction = ExtractFiles(state, context, outcome.m_unread);
+            // Nothing else changes the list while an operation runs: every
+            // command that would waits for it or does nothing; after a New
+            // Check what this one read is not the document's.
+            std::lock_guard lock(m_stateMutex);
+            if (generation == m_generation) {
+                m_files = state.m_files;
+                m_mastersLoaded = state.m_mastersLoaded;
+            }
+            reading = false;
+        }
+        // A stop during the reading ends the operation with it.
+        if (!stop.Stopped()) operation->Run(context, outcome);
+    } catch (const std::bad_alloc&) {
+        // What the operation had made is gone with it; the document keeps
+        // its files and lists as they were, and the user is told.
+        const EActivity activity = reading ? EActivity::Reading : operation->Activity();
+        operation.reset();
+        COutcome failed;
+        failed.m_request = std::move(outcome.m_request);
+        failed.m_extraction = outcome.m_extraction;
+        failed.m_unread = std::move(outcome.m_unread);
+        failed.m_result = EResult::Failed;
+        failed.m_reason = EReason::OutOfMemory;
+        failed.m_activity = activity;
+        outcome = std::move(failed);
+        m_link->Progress({}, 0);
+        m_link->Tell(COutOfMemoryNotice{activity});
+    }
+    if (stop.Stopped() && outcome.m_result != EResult::Failed) outcome.m_result = EResult::Stopped;
+    // The operation's references to files go before the document is idle.
+    operation.reset();
+    return outcome;
 }
 
-void CVANTORDoc::AddChosenPlugins(const std::vector<std::string>& paths) {
+// ------------------------------------------------------ files and roles --
+
+bool CVANTORDoc::ChoosePlugins(const std::vector<std::string>& paths) {
+    if (IsBusy()) return false;
     std::lock_guard lock(m_stateMutex);
     std::vector<platform::CFileId> chosen = m_files.ChosenFileIds();
     for (const auto& path : paths) {
@@ -488,168 +330,100 @@ void CVANTORDoc::AddChosenPlugins(const std::vector<std::string>& paths) {
         }
         m_files.Append({name, platform::WithSeparator(platform::FolderOf(path)), EFileRole::Pending, nullptr});
     }
+    return true;
 }
 
-void CVANTORDoc::OnChoosePlugins() {
-    if (IsBusy()) return;
-    CFileChooser chooser;
-    chooser.m_mode = CFileChooser::EMode::OpenMany;
-    chooser.m_title = "Select Files";
-    const bool openmw = IsOpenMW(*LoadOrder());
-    chooser.m_filters = {PluginFilter(openmw), MasterFilter(openmw), {"All Files (*.*)", "*.*"}};
-    chooser.m_startFolder = m_dataDir;
-    chooser.m_defaultExtension = "esp";
-    chooser.m_mustExist = true;
-    CFileChoice choice = m_link->ChooseFile(chooser);
-    if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty()) return;
-    AddChosenPlugins(choice.m_paths);
-    RefillPluginRoot();
-}
-
-void CVANTORDoc::OnChooseActivePlugins() {
-    if (IsBusy()) return;
+bool CVANTORDoc::ChooseActivePlugins() {
+    if (IsBusy()) return false;
     const std::shared_ptr<const loadorder::CLoadOrder> order = LoadOrder();
     const std::vector<loadorder::CGameFile> active = order->ActivePlugins();
     if (active.empty()) {
-        m_link->Tell(NoActivePluginsText(*order), "Not Found", EIcon::Information);
-        return;
+        m_link->Tell(NoActivePlugins(*order));
+        return false;
     }
-    {
-        std::lock_guard lock(m_stateMutex);
-        // Each from the folder it was found in: OpenMW's lie in many. The
-        // chosen names are looked up in a set: a load order may name
-        // hundreds of thousands.
-        std::unordered_set<std::string> chosen = m_files.ChosenNames();
-        for (const loadorder::CGameFile& plugin : active) {
-            if (!chosen.insert(plugin.m_name).second) continue;
-            m_files.Append({plugin.m_name, plugin.m_folder, EFileRole::Pending, nullptr});
-        }
+    std::lock_guard lock(m_stateMutex);
+    // Each from the folder it was found in: OpenMW's lie in many. The chosen
+    // names are looked up in a set: a load order may name hundreds of
+    // thousands.
+    std::unordered_set<std::string> chosen = m_files.ChosenNames();
+    for (const loadorder::CGameFile& plugin : active) {
+        if (!chosen.insert(plugin.m_name).second) continue;
+        m_files.Append({plugin.m_name, plugin.m_folder, EFileRole::Pending, nullptr});
     }
-    RefillPluginRoot();
+    return true;
 }
 
-void CVANTORDoc::DropLoadedMaster() {
+bool CVANTORDoc::ChooseMasterPlugin(const std::string& path) {
+    if (IsBusy() || CheckMode() != ECheckMode::SingleVersus) return false;
+    const std::string name = platform::FileNameOf(path);
+    if (Contains(PendingNames(), name) || Contains(LoadedNames(), name)) {
+        m_link->Tell(CMasterIsPluginNotice{name});
+        return false;
+    }
     std::lock_guard lock(m_stateMutex);
     m_files.RemoveRole(EFileRole::MasterPlugin);
+    m_files.RemoveRole(EFileRole::PendingMaster);
+    m_files.Append({name, platform::WithSeparator(platform::FolderOf(path)), EFileRole::PendingMaster, nullptr});
+    return true;
 }
 
-void CVANTORDoc::OnChooseMasterPlugin() {
-    if (IsBusy() || m_checkMode != ECheckMode::SingleVersus) return;
-    CFileChooser chooser;
-    chooser.m_mode = CFileChooser::EMode::OpenOne;
-    chooser.m_title = "Select Master Plugin to Check Against";
-    chooser.m_filters = {PluginFilter(IsOpenMW(*LoadOrder())), {"All Files (*.*)", "*.*"}};
-    chooser.m_startFolder = m_dataDir;
-    chooser.m_defaultExtension = "esp";
-    chooser.m_mustExist = true;
-    CFileChoice choice = m_link->ChooseFile(chooser);
-    if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty()) return;
-    m_tree.m_hasMasterRoot = true;
-    m_tree.m_masterItems.clear();
-    const std::string name = platform::FileNameOf(choice.m_paths.front());
-    if (Contains(PendingNames(), name) || Contains(LoadedNames(), name)) {
-        m_link->Ask({"Please Remove Chosen File from Plugin List Before Selecting it as a Master.",
-                     "Cannot Complete Request", EButtons::Ok, EIcon::None, EAnswer::Ok});
-        m_link->UpdateViews();
-        return;
-    }
-    DropLoadedMaster();
-    {
-        std::lock_guard lock(m_stateMutex);
-        m_files.RemoveRole(EFileRole::PendingMaster);
-        m_files.Append({name, platform::WithSeparator(platform::FolderOf(choice.m_paths.front())),
-                        EFileRole::PendingMaster, nullptr});
-    }
-    m_tree.m_masterItems = {name};
-    m_tree.m_folders[name] = platform::WithSeparator(platform::FolderOf(choice.m_paths.front()));
-    m_link->UpdateViews();
+CVANTORDoc::ERemoved CVANTORDoc::RemoveFile(const std::string& name) {
+    // Files a running operation reads are never freed under it.
+    if (IsBusy()) return ERemoved::Nothing;
+    std::lock_guard lock(m_stateMutex);
+    if (m_files.Remove(EFileRole::PendingMaster, name) || m_files.Remove(EFileRole::MasterPlugin, name))
+        return ERemoved::MasterPlugin;
+    if (m_files.Remove(EFileRole::Pending, name) || m_files.Remove(EFileRole::Plugin, name)) return ERemoved::Plugin;
+    return ERemoved::Nothing;
 }
 
-void CVANTORDoc::OnNewCheck() {
-    StopOperation();
-    m_link->Progress({}, 0);
-    m_stop = 0;
-    m_link->HidePane(EPane::All);
+bool CVANTORDoc::SetCheckMode(ECheckMode mode) {
+    if (IsBusy()) return false;
+    std::lock_guard lock(m_stateMutex);
+    m_checkMode = mode;
+    return true;
+}
+
+void CVANTORDoc::NewCheck() {
     {
-        std::lock_guard lock(m_stateMutex);
+        std::scoped_lock lock(m_stateMutex, m_tablesMutex);
+        ++m_generation;
         for (EFileRole role : {EFileRole::Pending, EFileRole::PendingMaster, EFileRole::Plugin, EFileRole::MasterPlugin})
             m_files.RemoveRole(role);
         UseNextLoadOrder();
     }
-    ClearResultTables();
-    m_tree.m_pluginItems.clear();
-    m_tree.m_masterItems.clear();
-    m_tree.m_folders.clear();
-    m_link->UpdateViews();
+    ForgetResults();
 }
 
-void CVANTORDoc::OnSingleVersus() {
-    if (IsBusy()) return;
-    m_checkMode = ECheckMode::SingleVersus;
-    if (!m_tree.m_hasMasterRoot) {
-        m_tree.m_hasMasterRoot = true;
-        m_tree.m_masterItems.clear();
-    }
-    m_link->UpdateViews();
-}
-
-void CVANTORDoc::OnFullCheck() {
-    if (IsBusy()) return;
-    m_checkMode = ECheckMode::Full;
-    m_tree.m_hasMasterRoot = false;
-    m_tree.m_masterItems.clear();
-    m_link->UpdateViews();
-}
-
-void CVANTORDoc::OnTreeAdd(const std::optional<CFileTree::CSelection>& selection) {
-    if (selection && selection->m_root == CFileTree::ERoot::Master)
-        OnChooseMasterPlugin();
-    else
-        OnChoosePlugins();
-}
-
-void CVANTORDoc::OnTreeRemove(const std::optional<CFileTree::CSelection>& selection) {
-    if (!selection || selection->m_isRoot) return;
-    // Files a running operation reads are never freed under it.
-    if (IsBusy()) return;
-    const std::string& text = selection->m_text;
-    auto eraseItem = [&](std::vector<std::string>& items) {
-        auto it = std::find(items.begin(), items.end(), text);
-        if (it != items.end()) items.erase(it);
-    };
-    bool removed = false;
+void CVANTORDoc::ClearMasters() {
     {
-        std::lock_guard lock(m_stateMutex);
-        if (m_files.Remove(EFileRole::PendingMaster, text) || m_files.Remove(EFileRole::MasterPlugin, text)) {
-            eraseItem(m_tree.m_masterItems);
-            removed = true;
-        } else if (m_files.Remove(EFileRole::Pending, text) || m_files.Remove(EFileRole::Plugin, text)) {
-            eraseItem(m_tree.m_pluginItems);
-            removed = true;
-        }
-    }
-    if (removed) m_link->UpdateViews();
-}
-
-void CVANTORDoc::OnClearEsmData() {
-    // Masters a running operation reads are not freed under it: stop it.
-    if (IsBusy()) {
-        StopOperation();
-        m_stop = 0;
-    }
-    {
-        std::lock_guard lock(m_stateMutex);
+        std::scoped_lock lock(m_stateMutex, m_tablesMutex);
+        ++m_generation;
         m_files.RemoveRole(EFileRole::FoundMaster);
-        m_mastersLoaded = 0;
+        m_mastersLoaded = false;
     }
-    m_link->HidePane(EPane::All);
-    ClearResultTables();
+    ForgetResults();
 }
 
-void CVANTORDoc::OnSaveResults() {
-    if (IsBusy()) return;
-    SaveResults(*m_link, m_dataDir, FilesInUse(Files()), *ResultTable(EPane::Conflict), *ResultTable(EPane::Warning),
-                *ResultTable(EPane::Editor));
+bool CVANTORDoc::FindMasters() {
+    std::lock_guard lock(m_stateMutex);
+    return vantor::FindMasters(m_files, *m_loadOrder);
+}
+
+CViewFileSeed CVANTORDoc::ViewFileSeed() {
+    CViewFileSeed seed;
+    std::lock_guard lock(m_stateMutex);
+    seed.m_plugins = m_files.Names(EFileRole::Pending);
+    for (const CLoadedFile* f : m_files.Loaded()) seed.m_plugins.push_back(f->m_name);
+    if (m_checkMode == ECheckMode::SingleVersus) {
+        if (const CLoadedFile* master = m_files.First(EFileRole::PendingMaster))
+            seed.m_plugins.push_back(master->m_name);
+        else if (const CLoadedFile* loaded = m_files.First(EFileRole::MasterPlugin))
+            seed.m_plugins.push_back(loaded->m_name);
+    }
+    vantor::FindMasters(m_files, *m_loadOrder);
+    seed.m_masters = m_files.Names(EFileRole::FoundMaster);
+    return seed;
 }
 
 // --------------------------------------------------------------- lookups --
@@ -687,16 +461,26 @@ CEntry* CVANTORDoc::FindEntry(const std::string& fileName, const std::string& id
     return nullptr;
 }
 
+CEntryRef CVANTORDoc::FindEntryRef(const std::string& fileName, const std::string& tag, const std::string& id) const {
+    CEntryRef ref;
+    ref.m_file = FindLoadedFile(fileName, false);
+    const int table = CPluginFile::TagIndex(tag);
+    ref.m_table = std::uint8_t(table < 0 ? CPluginFile::kTableCount : table);
+    if (ref.m_file) ref.m_entry = FindEntry(fileName, id, tag, false);
+    return ref;
+}
+
 // ---------------------------------------------------------------- tables --
 
-void CVANTORDoc::SetResultTable(EPane pane, CResultTable table) {
+void CVANTORDoc::Publish(EPane pane, CResultTable table, std::uint64_t generation, EShow show) {
     if (pane == EPane::All) return;
     auto shared = std::make_shared<CResultTable>(std::move(table));
-    {
-        std::lock_guard lock(m_tablesMutex);
-        m_tables[std::size_t(pane) - 1] = shared;
-    }
-    m_link->SetPaneRows(pane, std::move(shared));
+    // Handed on under the lock, so that a New Check's empty lists never come
+    // before an older operation's rows.
+    std::lock_guard lock(m_tablesMutex);
+    if (generation != m_generation) return;
+    m_tables[std::size_t(pane) - 1] = shared;
+    m_link->Publish(pane, std::move(shared), show);
 }
 
 std::shared_ptr<const CResultTable> CVANTORDoc::ResultTable(EPane pane) const {
@@ -706,8 +490,14 @@ std::shared_ptr<const CResultTable> CVANTORDoc::ResultTable(EPane pane) const {
     return m_tables[std::size_t(pane) - 1];
 }
 
-void CVANTORDoc::ClearResultTables() {
-    for (EPane pane : {EPane::Conflict, EPane::Warning, EPane::Editor}) SetResultTable(pane, PaneTableHeader(pane));
+void CVANTORDoc::ForgetResults() {
+    std::uint64_t generation = 0;
+    {
+        std::lock_guard lock(m_stateMutex);
+        generation = m_generation;
+    }
+    for (EPane pane : {EPane::Conflict, EPane::Warning, EPane::Editor})
+        Publish(pane, PaneTableHeader(pane), generation, EShow::Keep);
 }
 
 }  // namespace vantor

@@ -1,24 +1,25 @@
 #pragma once
-// The one document: check mode, option set, chosen and loaded files, the
-// result tables and the state of the one operation that may run. Every menu
-// and toolbar command is a method here; the Qt frame and the CLI call them.
+// The one document: the chosen and read files and their roles, the check
+// mode, the options, and the result lists the operations made. A front end
+// changes the files through the methods below and runs everything else as
+// a request (Requests.h) through Run, or Prepare and Execute on a worker.
 #include <array>
 #include <atomic>
-#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "document/FileList.h"
-#include "document/FileTree.h"
 #include "document/FrameLink.h"
 #include "document/Operation.h"
 #include "document/Options.h"
+#include "document/Outcome.h"
+#include "document/Requests.h"
 #include "document/ResultTable.h"
+#include "engine/StopToken.h"
 #include "format/SubRecord.h"
 #include "loadorder/LoadOrder.h"
 
@@ -34,91 +35,81 @@ struct CDocConfig {
     std::optional<std::string> m_dataDir;     // overrides install + "Data Files"
 };
 
-// What the View File dialog offers and what it answers.
+// What the View File dialog offers: the chosen and read plugins (and the
+// master plugin in Single Versus), and the masters the search found.
 struct CViewFileSeed {
     std::vector<std::string> m_plugins;
     std::vector<std::string> m_masters;
 };
-struct CViewFileChoice {
-    bool m_esmFile = false;         // "Esm File" selected
-    bool m_globalChanges = false;   // "View Global Changes" mode
-    std::string m_fileName;
-};
 
 class CVANTORDoc {
 public:
+    // Notices of the document go to `link` (none: they are dropped).
     explicit CVANTORDoc(CDocConfig config = {}, CFrameLink* link = nullptr);
     ~CVANTORDoc();
     CVANTORDoc(const CVANTORDoc&) = delete;
     CVANTORDoc& operator=(const CVANTORDoc&) = delete;
 
-    void SetLink(CFrameLink* link) { m_link = link; }
     CFrameLink& Link() { return *m_link; }
 
-    // --- commands -------------------------------------------------------
-    void OnExtractData();
-    void OnCheckConflicts() { BeginCheck(kCheckConflicts); }
-    void OnCheckDeleted() { BeginCheck(kCheckDeleted); }
-    void OnCheckUnclean() { BeginCheck(kCheckUnclean); }
-    void OnCheckAll() { BeginCheck(kCheckAll); }
-    void OnDefaultCheck() { BeginCheck(0); }
-    // The shared start of the check commands, with the command's own mask
-    // (0: the default checks of the option set).
-    void BeginCheck(std::uint8_t mask);
-    void OnAutoDeleteUnclean();
-    // Clean Cells: lists what cell cleaning changes in the loaded plugins,
-    // then asks and cleans; with `listOnly` it only lists.
-    void OnCleanCells(bool listOnly = false);
-    void OnRelinkDialog();
-    void OnAutoRelinkDialog();
-    void OnViewAllEspData();
-    void OnViewAllEsmData();
-    void OnViewAllGlobalChanges();
-    // View File Data: the seed fills the dialog (it runs the master search);
-    // the choice, when the dialog was confirmed, starts the operation.
-    std::optional<CViewFileSeed> ViewFileDataSeed();
-    void OnViewFileData(const CViewFileChoice& choice);
-    void OnFindObject(const CFindParams& params);
-    void OnChoosePlugins();
-    void OnChooseActivePlugins();
-    void OnChooseMasterPlugin();
-    void OnNewCheck();
-    void OnSingleVersus();
-    void OnFullCheck();
-    void OnTreeAdd(const std::optional<CFileTree::CSelection>& selection);
-    void OnTreeRemove(const std::optional<CFileTree::CSelection>& selection);
-    void OnClearEsmData();
-    void OnSaveResults();
-
-    // --- the worker -----------------------------------------------------
-    // Starts the worker on the operation of a code, made from the document's
-    // state now; false when one is already running.
-    bool StartOperation(std::int32_t code, const CCommandParams& params = {});
-    bool StartOperation(EOperation code, const CCommandParams& params = {}) {
-        return StartOperation(std::int32_t(code), params);
-    }
-    // Starts the worker on an operation already made.
-    bool StartOperation(std::unique_ptr<COperation> operation);
-    // Sets the stop flag and waits until the worker has ended. The flag is
-    // left set; the caller clears it when it goes on.
-    void StopOperation();
-    // The Stop command: asks the running operation to stop and returns at
-    // once; the frame hears when it has ended. The chosen and read files and
-    // the rows found so far stay. The next operation starts unstopped.
-    void RequestStop();
-    void ClearStop() { m_stop = 0; }
-    // Blocks until the running worker (if any) has ended.
-    void WaitForWorker();
+    // --- requests ---------------------------------------------------------
+    // Runs a request on this thread to its end: a refusal is told and
+    // returned at once; otherwise the files are read first where the request
+    // needs them, and the operation runs.
+    COutcome Run(const CRequest& request, const CStopToken& stop = {});
+    // The same in two steps, for a worker thread. Prepare runs on the thread
+    // that changes the files: it chooses the request's plugins, decides
+    // whether the request may run (telling why not) and makes its operation
+    // with a copy of the state; the document is busy from then until the
+    // operation is gone. Execute runs it, on any thread.
+    struct CPrepared {
+        std::unique_ptr<COperation> m_operation;  // none: refused
+        COutcome m_refusal;
+        explicit operator bool() const { return m_operation != nullptr; }
+    };
+    CPrepared Prepare(const CRequest& request);
+    COutcome Execute(std::unique_ptr<COperation> operation, const CStopToken& stop);
     bool IsBusy() const { return m_busy.load() != 0; }
-    bool Stopped() const { return m_stop.load(std::memory_order_relaxed) != 0; }
-    const std::atomic<std::int32_t>& StopFlag() const { return m_stop; }
-    // What the last operation to end reported.
-    COperationOutcome LastOutcome() const;
+    // The checks the default check makes: DefaultOps of the options.
+    CCheckSet DefaultChecks() const { return Options().DefaultChecks(); }
 
-    // --- state ------------------------------------------------------------
-    // A copy of what a command would hand its operation now.
-    CDocState State() const;
-    ECheckMode CheckMode() const { return m_checkMode; }
+    // --- files and their roles --------------------------------------------
+    // Each of these does nothing (and returns false) while an operation runs.
+    // Chooses plugins by path: a name chosen already, or a file chosen
+    // already through another name, is passed over; a found master chosen
+    // as a plugin is no longer a master.
+    bool ChoosePlugins(const std::vector<std::string>& paths);
+    // The load order's active plugins; tells why when it names none.
+    bool ChooseActivePlugins();
+    // The master plugin of Single Versus; refused (and told) when it is a
+    // chosen plugin.
+    bool ChooseMasterPlugin(const std::string& path);
+    // Takes a chosen or read file out by name: the master plugin of that
+    // name, else the plugin.
+    enum class ERemoved { Nothing, MasterPlugin, Plugin };
+    ERemoved RemoveFile(const std::string& name);
+    bool SetCheckMode(ECheckMode mode);
+    // Forgets the chosen and read plugins and the lists, and takes a waiting
+    // load order into use. Whoever runs operations stops them first: an
+    // operation still running then changes neither the files nor the lists.
+    void NewCheck();
+    // Forgets the masters read (Clear Esm Data) and the lists, as NewCheck.
+    void ClearMasters();
+
+    ECheckMode CheckMode() const;
+    // The file list (a copy: the worker may be updating it).
+    CFileList Files() const;
+    // Names of the chosen and read files, in the document's orders.
+    std::vector<std::string> PendingNames() const { return Files().Names(EFileRole::Pending); }
+    std::vector<std::string> LoadedNames() const;
+    std::vector<std::string> FoundMasterNames() const { return Files().Names(EFileRole::FoundMaster); }
+    bool MastersLoaded() const;
+    // The master search of the data folder, as View File Data runs it.
+    bool FindMasters();
+    // What the View File dialog offers (it runs the master search).
+    CViewFileSeed ViewFileSeed();
+
+    // --- options and the game ----------------------------------------------
     COptionSet Options() const;
     void SetOptions(const COptionSet& options);
     const std::string& DataDir() const { return m_dataDir; }
@@ -128,84 +119,59 @@ public:
     // read, otherwise from the next New Check, which then also forgets the
     // masters found through the old one.
     void SetLoadOrder(std::shared_ptr<const loadorder::CLoadOrder> loadOrder);
-    const CFileTree& Tree() const { return m_tree; }
-    bool MastersLoaded() const;
-    // The file list (a copy: the worker may be updating it).
-    CFileList Files() const;
-    // Names of the chosen and read files, in the document's orders.
-    std::vector<std::string> PendingNames() const { return Files().Names(EFileRole::Pending); }
-    std::vector<std::string> LoadedNames() const;
-    std::vector<std::string> FoundMasterNames() const { return Files().Names(EFileRole::FoundMaster); }
-    // The master search of the data folder, as View File Data runs it.
-    bool FindMasters();
 
-    // --- lookups (entry services) ----------------------------------------
+    // --- lookups -----------------------------------------------------------
     // The read plugin (or master) of that name.
     std::shared_ptr<CPluginFile> FindLoadedFile(const std::string& fileName, bool masters) const;
+    // The first entry of that ID in the read plugin (or master) of that name.
     CEntry* FindEntry(const std::string& fileName, const std::string& id, const std::string& tag, bool masters) const;
-
-    // Rewrites exactly this entry of a loaded plugin with new subrecords (the
-    // data after its ID) after asking; true when the entry now holds them.
-    bool UpdateEntry(const CEntryRef& entry, const CSubRecords& subs);
-    // Erases exactly this entry of a loaded plugin from its file and its
-    // table; true when it was deleted.
-    bool DeleteEntry(const CEntryRef& entry, bool askFirst);
-    // The same for the first entry of that ID in the loaded plugin of that name.
-    bool DeleteEntry(const std::string& fileName, const std::string& tag, const std::string& id, bool askFirst);
-    // Cleans the cell of a loaded plugin as Clean Cells would, judged anew,
-    // after asking; true when it was cleaned.
-    bool CleanCell(const CEntryRef& cell, bool askFirst);
+    // The same as a reference for a request; the file alone when it holds
+    // no such entry, nothing when it is not read.
+    CEntryRef FindEntryRef(const std::string& fileName, const std::string& tag, const std::string& id) const;
     // Whether the file is read and loaded (among the masters, or the plugins).
     bool IsLoaded(const CFileRef& file, bool masters) const;
 
-    // Replaces one result table and tells the frame.
-    void SetResultTable(EPane pane, CResultTable table);
-    // The table a pane shows (shared with the pane, which sorts it and takes
+    // --- the operations' results -------------------------------------------
+    // The table a list shows (shared with the list, which sorts it and takes
     // rows out of it on the user-interface thread).
     std::shared_ptr<const CResultTable> ResultTable(EPane pane) const;
-    void ClearResultTables();
 
 private:
     friend class COperationContext;
-    void RunOperation(std::unique_ptr<COperation> operation);
-    void CloseEntryEditors();
+    CDocState State() const;
+    // Why the request may not run now, told; nullopt when it may. `readFirst`
+    // says whether its files are read first.
+    std::optional<EReason> Refuse(const CRequest& request, bool& readFirst);
     bool HasPending() const;
     // LoadEsms is on and the masters are not read (yet, or since Clear Esm Data).
     bool MastersToRead() const;
-    void RefillPluginRoot();
-    void DropLoadedMaster();
-    std::optional<EOperation> CheckCode(EOperation withExtraction, EOperation without) const;
-    // Says why a command that needs plugins did nothing.
-    void TellNothingChosen(const std::string& verb);
-    void AddChosenPlugins(const std::vector<std::string>& paths);
+    std::optional<bool> CheckReadsFirst() const;
     void RememberRepairPlugin(const std::string& name, const std::string& folder);
+    void Publish(EPane pane, CResultTable table, std::uint64_t generation, EShow show);
     // Takes the waiting load order into use; the caller holds m_stateMutex.
     void UseNextLoadOrder();
+    void ForgetResults();
 
     CDocConfig m_config;
     CFrameLink* m_link;
     std::unique_ptr<CFrameLink> m_nullLink;
-
-    ECheckMode m_checkMode = ECheckMode::Full;
     std::string m_dataDir;  // the load order's, for the file choosers
-    CFileTree m_tree;
 
-    // What the worker may write while the user-interface thread reads it:
-    // the options (the repair plugin's name) and the file list (extraction).
+    // What the worker may write while the front end reads it: the options
+    // (the repair plugin's name) and the file list (extraction).
     mutable std::mutex m_stateMutex;
+    ECheckMode m_checkMode = ECheckMode::Full;
     COptionSet m_options;
     CFileList m_files;
-    std::int32_t m_mastersLoaded = 0;
+    bool m_mastersLoaded = false;
     std::shared_ptr<const loadorder::CLoadOrder> m_loadOrder;
     std::shared_ptr<const loadorder::CLoadOrder> m_nextLoadOrder;  // waiting for New Check
+    // Counts New Check and Clear Esm Data: what an operation made before
+    // the last of them is not the document's any more. Changed under both
+    // mutexes.
+    std::uint64_t m_generation = 0;
 
-    std::atomic<std::int32_t> m_stop{0};
     std::atomic<std::int32_t> m_busy{0};
-    std::thread m_worker;
-    mutable std::mutex m_workerMutex;
-    std::condition_variable m_workerDone;
-    bool m_workerRunning = false;
-    COperationOutcome m_lastOutcome;  // guarded by m_workerMutex
 
     mutable std::mutex m_tablesMutex;
     std::array<CTablePtr, 3> m_tables;

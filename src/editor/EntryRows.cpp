@@ -6,6 +6,7 @@
 #include "format/SubRecord.h"
 #include "editor/WriteBack.h"
 #include "format/LittleEndian.h"
+#include "format/RecordTypes.h"
 
 namespace vantor {
 
@@ -14,7 +15,7 @@ namespace {
 bool IsAsciiTag(std::string_view recordType, std::string_view tag) {
     for (std::string_view t : {"TEXT", "SCRI", "MODL", "DESC", "STRV", "SCTX", "NAME", "RGNN"})
         if (tag == t) return true;
-    if (tag == "SCVR" && recordType == "INFO") return true;
+    if (tag == "SCVR" && FindRecordType(recordType) && FindRecordType(recordType)->IsResponse()) return true;
     if (tag == "DATA" && recordType == "LTEX") return true;
     if (tag.size() < 3) return false;
     std::string_view last = tag.substr(tag.size() - 3);
@@ -82,12 +83,18 @@ CEntryRow MakeRow(std::string_view recordType, std::string_view tag, std::string
     // A typed form that would not give the same bytes back (junk after a
     // fixed name's terminator, blanks the write trims, a name the checks
     // refuse) would change or refuse a row the user never touched.
-    bool asked = false;
-    auto payloadBack = RowPayload(row, 1, [&asked](const CMessage&) {
-        asked = true;
-        return EAnswer::No;
-    });
-    if (asked || payloadBack != payload) {
+    // Any notice or question of the checks means the form does not fit.
+    struct CObjects : CUserLink {
+        bool m_objected = false;
+        void Progress(const std::string&, int) override {}
+        void Tell(const CNotice&) override { m_objected = true; }
+        CAnswer Ask(const CQuestion&) override {
+            m_objected = true;
+            return {EAnswer::No, {}};
+        }
+    } objects;
+    auto payloadBack = RowPayload(row, 1, objects);
+    if (objects.m_objected || payloadBack != payload) {
         row.m_type = kTypeHex;
         row.m_data = HexDigits(payload);
         row.m_value = 0;

@@ -2,25 +2,15 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <string_view>
 
 namespace vantor {
 
 namespace {
 
-constexpr const char* kInvalidData = "Invalid Data";
-constexpr const char* kInvalidSize = "Invalid Size";
-
 // A payload's size field is read as 24 bits; a longer "Bytes" value could
 // never be read back and would only make the padding allocate without bound.
 constexpr std::uint32_t kMaxPayloadLength = 0xFFFFFF;
-
-std::string WithRow(const char* format, int row) {
-    char text[128];
-    std::snprintf(text, sizeof text, format, row);
-    return text;
-}
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f'); }
@@ -69,13 +59,15 @@ std::string Upper(std::string_view s) {
 
 class CRowWriter {
 public:
-    CRowWriter(const CEntryRow& row, int rowNumber, const CAsk& ask) : m_row(row), m_number(rowNumber), m_ask(ask) {}
+    using EWhy = CInvalidRowNotice::EWhy;
+
+    CRowWriter(const CEntryRow& row, int rowNumber, CUserLink& link) : m_row(row), m_number(rowNumber), m_link(link) {}
 
     std::optional<std::string> Payload() {
         auto bytes = BytesCell(m_row.m_bytes);
         // Only an empty cell is named by the message; a cell that is no
         // length at all is as unusable.
-        if (!bytes) return Refuse("Length in Bytes Field Invalid");
+        if (!bytes) return Refuse(EWhy::LengthField);
         m_length = *bytes;
         const std::string type = Upper(m_row.m_type);
         if (type == "HEX") return Hex();
@@ -83,31 +75,25 @@ public:
         if (type == "ASCII") return Ascii();
         if (type == "FIXED") return Fixed();
         if (type == "MIXED") return Mixed();
-        return Refuse("Invalid Type Field.");
+        return Refuse(EWhy::TypeField);
     }
 
-    static std::nullopt_t Refuse(const CAsk& ask, std::string text, const char* caption = kInvalidData) {
-        ask(CMessage{std::move(text), caption, EButtons::Ok, EIcon::Exclamation, EAnswer::Ok});
+    static std::nullopt_t Refuse(CUserLink& link, EWhy why, int row, unsigned long long limit = 0) {
+        link.Tell(CInvalidRowNotice{why, row, limit});
         return std::nullopt;
     }
 
 private:
-    std::nullopt_t Refuse(std::string text, const char* caption = kInvalidData) {
-        return Refuse(m_ask, std::move(text), caption);
-    }
-    bool Confirm(std::string text, const char* caption) {
-        return m_ask(CMessage{std::move(text), caption, EButtons::YesNo, EIcon::Question, EAnswer::Yes}) == EAnswer::Yes;
-    }
+    std::nullopt_t Refuse(EWhy why, unsigned long long limit = 0) { return Refuse(m_link, why, m_number, limit); }
 
     std::optional<std::string> Hex() {
         std::string digits = m_row.m_data;
-        if (m_row.m_dataOutsideCodePage || !std::all_of(digits.begin(), digits.end(), IsHexDigit)) return Refuse("Hex Data field not Valid Hexadecimal");
+        if (m_row.m_dataOutsideCodePage || !std::all_of(digits.begin(), digits.end(), IsHexDigit)) return Refuse(EWhy::HexDigits);
         if (digits.size() != 2 * std::size_t(m_length) &&
-            !Confirm(WithRow("Hex-Type Data's Length at Row %d has Changed.\n Continue?", m_number), "Length Changed"))
+            !m_link.Agrees(CRowLengthChangedQuestion{m_number}))
             return std::nullopt;
         if (digits.size() % 2) {
-            if (!Confirm(WithRow("Hex-Type Data's Length at Row %d not Even.\n Fill and Continue?", m_number),
-                         "Length not Even"))
+            if (!m_link.Agrees(CRowLengthOddQuestion{m_number}))
                 return std::nullopt;
             digits += '0';
         }
@@ -125,13 +111,13 @@ private:
         // that is what it takes back. Other lengths are shown without a sign.
         const bool negative = m_length == 4 && text.starts_with('-');
         std::string_view digits = negative ? text.substr(1) : text;
-        if (m_row.m_dataOutsideCodePage || !AllDigits(digits)) return Refuse("Decimal Data field not Numeric");
+        if (m_row.m_dataOutsideCodePage || !AllDigits(digits)) return Refuse(EWhy::DecimalDigits);
         // More than 4 bytes still carry a 32-bit value: the rest are zero.
         const std::uint64_t max = m_length >= 4 ? 0xFFFFFFFFull : (1ull << (8 * m_length)) - 1;
         const std::uint64_t value = DigitsValue(digits);
         if (text.size() > 20 || (!negative && value > max))
-            return Refuse("Integer Value Larger than\n" + std::to_string(max));
-        if (negative && value > 0x80000000ull) return Refuse("Integer Value Smaller than\n-2147483648");
+            return Refuse(EWhy::IntegerTooLarge, max);
+        if (negative && value > 0x80000000ull) return Refuse(EWhy::IntegerTooSmall);
         auto word = static_cast<std::uint32_t>(negative ? 0x100000000ull - value : value);
         return LittleEndian(word, m_length);
     }
@@ -139,7 +125,7 @@ private:
     std::optional<std::string> Ascii() {
         // Text the code page cannot hold would be written as something else.
         if (m_row.m_dataOutsideCodePage || (m_row.m_value != 0 && !IsValidAscii(m_row.m_data)))
-            return Refuse(WithRow("Ascii Type Data not Valid Ascii at Row %d.", m_number));
+            return Refuse(EWhy::AsciiText);
         std::string payload = m_row.m_data;
         // Row value 0: the payload ended in its zero terminator (or the row
         // is new), which the text does not show.
@@ -150,10 +136,8 @@ private:
     std::optional<std::string> Fixed() {
         std::string_view text = Trim(m_row.m_data);
         if (m_row.m_dataOutsideCodePage || !IsValidAscii(text))
-            return Refuse(WithRow("Fixed Size Ascii Type Data not Valid Ascii at Row %d.", m_number));
-        if (text.size() > m_length)
-            return Refuse(WithRow("Fixed Size Ascii Type Data is Greater than its Max Size at Row %d.", m_number),
-                          kInvalidSize);
+            return Refuse(EWhy::FixedText);
+        if (text.size() > m_length) return Refuse(EWhy::FixedTooLong);
         std::string payload(text);
         payload.resize(m_length, '\0');
         return payload;
@@ -161,27 +145,25 @@ private:
 
     std::optional<std::string> Mixed() {
         if (m_row.m_value != 0 && m_row.m_value != static_cast<std::int64_t>(m_length))
-            return Refuse(WithRow("Fixed Size Data has Changed Size at Row %d.", m_number), kInvalidSize);
+            return Refuse(EWhy::FixedSizeChanged);
         std::string_view text = m_row.m_data;
         if (m_row.m_dataOutsideCodePage || !IsValidAscii(text))
-            return Refuse(WithRow("Fixed Size Ascii Data not Valid Ascii at Row %d.", m_number));
+            return Refuse(EWhy::FixedNotAscii);
         auto marker = text.find('=');
-        if (marker == std::string_view::npos)
-            return Refuse(WithRow("Mixed Mode Marker '=' not Found at Row %d.", m_number));
+        if (marker == std::string_view::npos) return Refuse(EWhy::MixedMarker);
         std::string_view number = Trim(text.substr(0, marker));
         std::string_view name = Trim(text.substr(marker + 1));
         // A sign may only lead: "1-2" or a lone "-" is no number.
         const bool negative = number.starts_with('-');
         std::string_view digits = negative ? number.substr(1) : number;
-        if (!AllDigits(digits)) return Refuse(WithRow("Decimal Data not Numeric at Row %d.", m_number));
-        if (!IsValidAscii(name)) return Refuse(WithRow("Fixed Size Ascii Data is not Valid Ascii at Row %d.", m_number));
+        if (!AllDigits(digits)) return Refuse(EWhy::MixedDecimal);
+        if (!IsValidAscii(name)) return Refuse(EWhy::MixedName);
         const std::uint64_t value = DigitsValue(digits);
-        if (number.size() > 10 || value > 0xFFFFFFFFull) return Refuse("Decimal Value Larger than\n4294967295");
+        if (number.size() > 10 || value > 0xFFFFFFFFull) return Refuse(EWhy::MixedTooLarge);
         // The count and name must fit the subrecord's size: a count-and-name
         // subrecord that grows corrupts the record. The text as typed may be
         // longer than the size ("10 = " and a 31-letter name still fit 36).
-        if (4 + name.size() > m_length)
-            return Refuse(WithRow("Fixed Size Data is Greater than its Max Size at Row %d.", m_number), kInvalidSize);
+        if (4 + name.size() > m_length) return Refuse(EWhy::MixedTooLong);
         auto word = static_cast<std::uint32_t>(negative ? 0x100000000ull - value : value);
         std::string payload = LittleEndian(word, 4);
         payload += name;
@@ -191,24 +173,24 @@ private:
 
     const CEntryRow& m_row;
     int m_number;
-    const CAsk& m_ask;
+    CUserLink& m_link;
     std::uint32_t m_length = 0;
 };
 
 }  // namespace
 
-std::optional<std::string> RowPayload(const CEntryRow& row, int rowNumber, const CAsk& ask) {
-    return CRowWriter(row, rowNumber, ask).Payload();
+std::optional<std::string> RowPayload(const CEntryRow& row, int rowNumber, CUserLink& link) {
+    return CRowWriter(row, rowNumber, link).Payload();
 }
 
-CWriteBack WriteBackRows(const std::vector<CEntryRow>& rows, const CAsk& ask) {
+CWriteBack WriteBackRows(const std::vector<CEntryRow>& rows, CUserLink& link) {
     CWriteBack result;
     for (std::size_t i = 0; i < rows.size(); ++i) {
         const int number = static_cast<int>(i) + 1;
-        auto payload = RowPayload(rows[i], number, ask);
+        auto payload = RowPayload(rows[i], number, link);
         // The tag is checked after the row's data has passed.
         if (payload && (rows[i].m_tag.size() != 4 || rows[i].m_tagOutsideCodePage))
-            payload = CRowWriter::Refuse(ask, "ID Length Invalid.");
+            payload = CRowWriter::Refuse(link, CRowWriter::EWhy::TagLength, number);
         if (!payload) {
             result.m_row = number;
             return result;
@@ -217,10 +199,6 @@ CWriteBack WriteBackRows(const std::vector<CEntryRow>& rows, const CAsk& ask) {
     }
     result.m_ok = true;
     return result;
-}
-
-CWriteBack WriteBackRows(const std::vector<CEntryRow>& rows, CUserLink& link) {
-    return WriteBackRows(rows, [&link](const CMessage& message) { return link.Ask(message); });
 }
 
 }  // namespace vantor

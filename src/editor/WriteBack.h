@@ -2,7 +2,6 @@
 // "Write to ESP" without a window: the grid's rows turned back into a
 // subrecord tag list and payload list, or refused at the first row that does
 // not fit its type, with the message the user is shown.
-#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,9 +11,6 @@
 #include "format/SubRecord.h"
 
 namespace vantor {
-
-// Shows a message box owned by the editor window and returns the answer.
-using CAsk = std::function<EAnswer(const CMessage&)>;
 
 struct CWriteBack {
     bool m_ok = false;
@@ -26,15 +22,13 @@ struct CWriteBack {
     int m_row = 0;
 };
 
-// Checks the rows in order. A refusal is told through `ask` (OK button,
-// exclamation icon, caption "Invalid Size" or "Invalid Data") and stops; so
-// does a "No" to the questions asked about a hexadecimal row whose length
-// changed or is odd.
-CWriteBack WriteBackRows(const std::vector<CEntryRow>& rows, const CAsk& ask);
+// Checks the rows in order. A refusal is told through `link` (an invalid
+// row) and stops; so does a "No" to the questions asked about a hexadecimal
+// row whose length changed or is odd.
 CWriteBack WriteBackRows(const std::vector<CEntryRow>& rows, CUserLink& link);
 
 // The payload of one row (grid row number `row`), or nullopt when it was
 // refused or the user stopped it. The row's ID cell is not checked here.
-std::optional<std::string> RowPayload(const CEntryRow& row, int rowNumber, const CAsk& ask);
+std::optional<std::string> RowPayload(const CEntryRow& row, int rowNumber, CUserLink& link);
 
 }  // namespace vantor

@@ -4,16 +4,19 @@
 
 namespace vantor {
 
-const std::array<std::string_view, CPluginFile::kTableCount> CPluginFile::kTags = {
-    "ACTI", "ALCH", "APPA", "ARMO", "BODY", "BOOK", "BSGN", "CELL", "CLAS", "CLOT", "CONT",
-    "CREA", "DIAL", "DOOR", "ENCH", "FACT", "GLOB", "GMST", "INFO", "INGR", "LAND", "LEVC",
-    "LEVI", "LIGH", "LOCK", "LTEX", "MGEF", "MISC", "NPC_", "PGRD", "PROB", "RACE", "REGN",
-    "REPA", "SCPT", "SKIL", "SNDG", "SOUN", "SPEL", "STAT", "WEAP"};
+namespace {
+std::array<std::string_view, CPluginFile::kTableCount> TableTags() {
+    std::array<std::string_view, CPluginFile::kTableCount> tags;
+    for (std::size_t t = 0; t < tags.size(); ++t) tags[t] = kRecordTypes[t].m_tag;
+    return tags;
+}
+}  // namespace
+
+const std::array<std::string_view, CPluginFile::kTableCount> CPluginFile::kTags = TableTags();
 
 int CPluginFile::TagIndex(std::string_view tag) {
-    if (tag.size() != 4) return -1;
-    auto it = std::lower_bound(kTags.begin(), kTags.end(), tag);
-    return (it != kTags.end() && *it == tag) ? int(it - kTags.begin()) : -1;
+    const auto index = RecordTypeIndex(tag);
+    return index ? int(*index) : -1;
 }
 
 CPluginFile::CPluginFile() = default;

@@ -12,6 +12,7 @@
 
 #include "format/Backup.h"
 #include "format/Entry.h"
+#include "format/RecordTypes.h"
 #include "format/SubRecord.h"
 #include "format/WriteResult.h"
 #include "platform/FileOps.h"
@@ -47,9 +48,10 @@ struct CReadDiagnostic {
 
 class CPluginFile {
 public:
-    static constexpr std::size_t kTableCount = 41;
+    // One table per record type, in the order of kRecordTypes.
+    static constexpr std::size_t kTableCount = kRecordTypeCount;
     static const std::array<std::string_view, kTableCount> kTags;
-    // Index of a tag among the 41, or -1.
+    // Index of a tag among the tables, or -1.
     static int TagIndex(std::string_view tag);
 
     CPluginFile();

@@ -16,16 +16,19 @@ namespace {
 enum class EKind { Named, Dial, Info, Index, Script, Cell, Land, PathGrid, Skipped, Unknown };
 
 EKind Classify(std::string_view tag) {
-    if (tag == "TES3" || tag == "MAST" || tag == "SSCR") return EKind::Skipped;
-    int index = CPluginFile::TagIndex(tag);
-    if (index < 0) return EKind::Unknown;
-    if (tag == "DIAL") return EKind::Dial;
-    if (tag == "INFO") return EKind::Info;
-    if (tag == "MGEF" || tag == "SKIL") return EKind::Index;
-    if (tag == "SCPT") return EKind::Script;
-    if (tag == "CELL") return EKind::Cell;
-    if (tag == "LAND") return EKind::Land;
-    if (tag == "PGRD") return EKind::PathGrid;
+    if (IsHeaderRecord(tag)) return EKind::Skipped;
+    const CRecordType* type = FindRecordType(tag);
+    if (!type) return EKind::Unknown;
+    switch (type->m_id) {
+        case ERecordId::Name: return EKind::Named;
+        case ERecordId::Index: return EKind::Index;
+        case ERecordId::Script: return EKind::Script;
+        case ERecordId::Cell: return EKind::Cell;
+        case ERecordId::Landscape: return EKind::Land;
+        case ERecordId::PathGrid: return EKind::PathGrid;
+        case ERecordId::Topic: return EKind::Dial;
+        case ERecordId::Response: return EKind::Info;
+    }
     return EKind::Named;
 }
 

@@ -25,7 +25,7 @@ bool TagByte(char c) { return kTagByte[static_cast<unsigned char>(c)]; }
 }  // namespace
 
 bool IsRecordTag(std::string_view tag) {
-    return CPluginFile::TagIndex(tag) >= 0 || tag == "TES3" || tag == "MAST" || tag == "SSCR";
+    return FindRecordType(tag) || IsHeaderRecord(tag);
 }
 
 std::size_t NextRecordTag(std::string_view bytes, std::size_t from) {

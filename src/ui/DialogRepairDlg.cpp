@@ -24,7 +24,7 @@ CFileChooser PluginChooser(CFileChooser::EMode mode, const char* title, const CR
     CFileChooser chooser;
     chooser.m_mode = mode;
     chooser.m_title = title;
-    chooser.m_filters = {PluginFilter(seed.m_loadOrder && IsOpenMW(*seed.m_loadOrder)), {"All Files (*.*)", "*.*"}};
+    chooser.m_filters = {texts::PluginFilter(seed.m_loadOrder && IsOpenMW(*seed.m_loadOrder)), {"All Files (*.*)", "*.*"}};
     chooser.m_startFolder = seed.m_dataDir;
     chooser.m_defaultExtension = "esp";
     chooser.m_mustExist = mode != CFileChooser::EMode::Save;
@@ -46,7 +46,7 @@ std::string WithSeparator(std::string folder) {
 
 }  // namespace
 
-CDialogRepairDlg::CDialogRepairDlg(const CRepairDialogSeed& seed, CFrameLink& link, QWidget* owner)
+CDialogRepairDlg::CDialogRepairDlg(const CRepairDialogSeed& seed, CQtFrameLink& link, QWidget* owner)
     : QDialog(owner), m_seed(seed), m_link(link) {
     setWindowTitle(QStringLiteral("Dialog Repair Tool"));
 
@@ -158,7 +158,7 @@ void CDialogRepairDlg::DeleteExisting() {
                     EIcon::Exclamation);
         return;
     }
-    if (m_link.Ask({"Delete " + path + "?\n\nThe file is removed for good; no backup is made.", caption,
+    if (m_link.Show({"Delete " + path + "?\n\nThe file is removed for good; no backup is made.", caption,
                     EButtons::YesNo, EIcon::Question, EAnswer::No}) != EAnswer::Yes)
         return;
     platform::ClearLastError();

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "document/FrameLink.h"
+#include "QtFrameLink.h"
 
 class QLabel;
 class QListWidget;
@@ -21,7 +21,7 @@ public:
                    kButtonCount };
 
     // File choosers and message boxes go through `link`.
-    CDialogRepairDlg(const CRepairDialogSeed& seed, CFrameLink& link, QWidget* owner);
+    CDialogRepairDlg(const CRepairDialogSeed& seed, CQtFrameLink& link, QWidget* owner);
 
     QPushButton* Button(EButton button) const { return m_buttons[button]; }
     QListWidget* List() const { return m_list; }
@@ -48,7 +48,7 @@ private:
     void SetRepairPlugin(const std::string& path);
 
     CRepairDialogSeed m_seed;
-    CFrameLink& m_link;
+    CQtFrameLink& m_link;
     std::vector<std::string> m_names;
     std::vector<std::string> m_folders;
     bool m_replaceAgreed = false;

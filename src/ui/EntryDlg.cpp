@@ -250,7 +250,7 @@ bool CEntryDlg::WriteToEsp() {
     if (!result.m_ok) {
         if (result.m_row > 0) m_grid->setCurrentCell(result.m_row - 1, 2);
     } else {
-        written = doc.UpdateEntry(m_request.m_entry, result.m_subRecords);
+        written = m_frame.UpdateEntry(m_request.m_entry, result.m_subRecords);
     }
     if (written) {
         m_frame.ShowOutcome(QStringLiteral("Written to ESP: ") + FromCoreText(m_request.m_file));
@@ -273,7 +273,7 @@ bool CEntryDlg::WriteToEsp() {
 bool CEntryDlg::DeleteEntry() {
     CVANTORDoc& doc = m_frame.Doc();
     if (doc.IsBusy()) return false;
-    if (!doc.DeleteEntry(m_request.m_entry, true)) return false;
+    if (!m_frame.DeleteEntry(m_request.m_entry, true)) return false;
     for (EPane pane : {EPane::Conflict, EPane::Warning, EPane::Editor}) {
         CResultView* view = m_frame.View(pane);
         if (!view) continue;
@@ -307,7 +307,7 @@ void CEntryDlg::showEvent(QShowEvent* event) {
 
 void CEntryDlg::closeEvent(QCloseEvent* event) {
     if (m_unwritten && !m_request.m_viewOnly) {
-        const EAnswer answer = m_frame.Link().Ask({"The changes to this entry have not been written to its file.\n"
+        const EAnswer answer = m_frame.Link().Show({"The changes to this entry have not been written to its file.\n"
                                                    "Discard them?",
                                                    "Discard Changes", EButtons::YesNo, EIcon::Question, EAnswer::No});
         if (answer != EAnswer::Yes) {

@@ -51,10 +51,10 @@ void CFindDlg::OnFind() {
         return;
     }
     m_params.m_text = *text;
-    m_params.m_matchCase = m_matchCase->isChecked() ? 1 : 0;
-    m_params.m_wholeWord = m_wholeWord->isChecked() ? 1 : 0;
-    m_params.m_lookInData = m_lookInData->isChecked() ? 1 : 0;
-    m_params.m_searchMasters = m_esmMode->isChecked() ? 1 : 0;
+    m_params.m_matchCase = m_matchCase->isChecked();
+    m_params.m_wholeWord = m_wholeWord->isChecked();
+    m_params.m_lookInData = m_lookInData->isChecked();
+    m_params.m_searchMasters = m_esmMode->isChecked();
     m_options.RememberFind(m_params.m_text);
     accept();
 }

@@ -4,7 +4,7 @@
 #include <QTreeWidget>
 #include <optional>
 
-#include "document/FileTree.h"
+#include "FileTree.h"
 
 class QAction;
 

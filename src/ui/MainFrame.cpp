@@ -38,6 +38,7 @@
 #include "UiText.h"
 #include "ViewFileDlg.h"
 #include "document/OutputPath.h"
+#include "platform/Files.h"
 #include "document/ResultsLog.h"
 #include "widgets/GridPrinter.h"
 #include "widgets/StatusPane.h"
@@ -151,6 +152,7 @@ CMainFrame::CMainFrame(CDocConfig config)
       m_dataDir(config.m_dataDir) {
     m_link = std::make_unique<CQtFrameLink>(this);
     m_doc = std::make_unique<CVANTORDoc>(std::move(config), m_link.get());
+    m_worker = std::make_unique<CWorker>([link = m_link.get()](const COutcome& outcome) { link->Ended(outcome); });
     // Kept, so that the choice stays when the game is installed later.
     if (m_firstStart) m_game.Save(m_settingsPath);
 
@@ -185,8 +187,9 @@ CMainFrame::CMainFrame(CDocConfig config)
 
 CMainFrame::~CMainFrame() {
     qApp->removeEventFilter(this);
-    // The document stops its worker (still served by this frame) and writes
-    // the settings; only then may the link go.
+    // The worker is stopped and joined first (closing waited for it), then
+    // the document writes the settings; only then may the link go.
+    m_worker.reset();
     m_doc.reset();
     m_link.reset();
 }
@@ -247,7 +250,6 @@ void CMainFrame::CreateActions() {
         {kStop, icons::EIcon::Stop}};
     for (const auto& [command, image] : images) a[command]->setIcon(icons::Make(image));
 
-    CVANTORDoc* doc = m_doc.get();
     // The command is known while it runs, so the status bar can name it.
     auto on = [this](ECommand c, auto slot) {
         connect(m_actions[c], &QAction::triggered, this, [this, c, slot] {
@@ -257,13 +259,13 @@ void CMainFrame::CreateActions() {
         });
     };
     // Both empty the lists: what an operation came to is no longer shown.
-    on(kNewCheck, [this, doc] {
-        doc->OnNewCheck();
+    on(kNewCheck, [this] {
+        OnNewCheck();
         ShowOutcome({});
     });
-    on(kChooseMaster, [doc] { doc->OnChooseMasterPlugin(); });
-    on(kChooseActive, [doc] { doc->OnChooseActivePlugins(); });
-    on(kChoosePlugins, [doc] { doc->OnChoosePlugins(); });
+    on(kChooseMaster, [this] { OnChooseMasterPlugin(); });
+    on(kChooseActive, [this] { OnChooseActivePlugins(); });
+    on(kChoosePlugins, [this] { OnChoosePlugins(); });
     on(kSaveResults, [this] { OnSaveResults(); });
     on(kPrint, [this] { OnPrint(); });
     on(kPrintPreview, [this] { OnPrintPreview(); });
@@ -271,40 +273,53 @@ void CMainFrame::CreateActions() {
     on(kExit, [this] { close(); });
     on(kCopy, [this] { OnEditCopy(); });
     on(kSelectAll, [this] { OnEditSelectAll(); });
-    on(kSingleVersus, [this, doc] {
-        doc->OnSingleVersus();
+    on(kSingleVersus, [this] {
+        SetCheckMode(ECheckMode::SingleVersus);
         UpdateCommandStates();
     });
-    on(kFullCheck, [this, doc] {
-        doc->OnFullCheck();
+    on(kFullCheck, [this] {
+        SetCheckMode(ECheckMode::Full);
         UpdateCommandStates();
     });
     on(kViewFileData, [this] { OnViewFileData(); });
-    on(kViewAllEsp, [doc] { doc->OnViewAllEspData(); });
-    on(kViewAllEsm, [doc] { doc->OnViewAllEsmData(); });
-    on(kViewAllGlobal, [doc] { doc->OnViewAllGlobalChanges(); });
+    on(kViewAllEsp, [this] { RunOnWorker(CListRequest{}); });
+    on(kViewAllEsm, [this] {
+        CListRequest request;
+        request.m_masters = true;
+        RunOnWorker(request);
+    });
+    on(kViewAllGlobal, [this] { RunOnWorker(CGlobalChangesRequest{}); });
     on(kFindObject, [this] { FindObject({}); });
-    on(kExtractData, [doc] { doc->OnExtractData(); });
-    on(kClearEsm, [this, doc] {
-        doc->OnClearEsmData();
+    on(kExtractData, [this] { RunOnWorker(CReadRequest{}); });
+    on(kClearEsm, [this] {
+        OnClearEsmData();
         ShowOutcome({});
     });
-    on(kCheckConflicts, [doc] { doc->OnCheckConflicts(); });
-    on(kCheckDeleted, [doc] { doc->OnCheckDeleted(); });
-    on(kCheckUnclean, [doc] { doc->OnCheckUnclean(); });
-    on(kCheckAll, [doc] { doc->OnCheckAll(); });
-    on(kAutoDeleteUnclean, [doc] { doc->OnAutoDeleteUnclean(); });
-    on(kCleanCells, [doc] { doc->OnCleanCells(); });
-    on(kAutoRelink, [doc] { doc->OnAutoRelinkDialog(); });
-    on(kRelink, [doc] { doc->OnRelinkDialog(); });
+    auto check = [this](CCheckSet checks) {
+        CCheckRequest request;
+        request.m_checks = checks;
+        RunOnWorker(request);
+    };
+    on(kCheckConflicts, [check] { check(CCheckSet::Conflicts()); });
+    on(kCheckDeleted, [check] { check(CCheckSet::Deleted()); });
+    on(kCheckUnclean, [check] { check(CCheckSet::Unclean()); });
+    on(kCheckAll, [check] { check(CCheckSet::All()); });
+    on(kAutoDeleteUnclean, [this] { RunOnWorker(CAutoCleanRequest{}); });
+    on(kCleanCells, [this] { RunOnWorker(CCleanCellsRequest{}); });
+    on(kAutoRelink, [this] {
+        CRelinkRequest request;
+        request.m_automatic = true;
+        RunOnWorker(request);
+    });
+    on(kRelink, [this] { RunOnWorker(CRelinkRequest{}); });
     on(kOptions, [this] { OnOptions(); });
     on(kHelp, [this] { OnHelp(); });
     on(kAbout, [this] { OnAbout(); });
-    on(kDefaultCheck, [doc] { doc->OnDefaultCheck(); });
+    on(kDefaultCheck, [this, check] { check(m_doc->DefaultChecks()); });
     on(kToggleConflict, [this] { Toggle(EPane::Conflict); });
     on(kToggleWarning, [this] { Toggle(EPane::Warning); });
     on(kToggleEditor, [this] { Toggle(EPane::Editor); });
-    on(kStop, [doc] { doc->RequestStop(); });
+    on(kStop, [this] { m_worker->RequestStop(); });
 }
 
 void CMainFrame::CreateMenus() {
@@ -390,8 +405,8 @@ void CMainFrame::CreatePanes() {
     m_s2->setSizes({100, 100});
     setCentralWidget(m_s0);
 
-    connect(m_tree, &CLeftView::RemoveRequested, this, [this](auto selection) { m_doc->OnTreeRemove(selection); });
-    connect(m_tree, &CLeftView::AddRequested, this, [this](auto selection) { m_doc->OnTreeAdd(selection); });
+    connect(m_tree, &CLeftView::RemoveRequested, this, [this](auto selection) { OnTreeRemove(selection); });
+    connect(m_tree, &CLeftView::AddRequested, this, [this](auto selection) { OnTreeAdd(selection); });
 }
 
 QWidget* CMainFrame::MakePane(CResultView* view) {
@@ -511,10 +526,20 @@ void CMainFrame::SetPaneRows(EPane pane, CTablePtr table) {
     if (CResultView* view = View(pane)) view->SetRows(std::move(table));
 }
 
+void CMainFrame::Publish(EPane pane, CTablePtr table, EShow show) {
+    const bool rows = table && table->RowCount() > 0;
+    SetPaneRows(pane, std::move(table));
+    if (show == EShow::Keep) return;
+    if (rows)
+        ShowPane(pane);
+    else
+        HidePane(pane);
+}
+
 void CMainFrame::OnProgress(const std::string& text, int total) { m_messagePane->Progress(FromCoreText(text), total); }
 
 void CMainFrame::UpdateViews() {
-    m_tree->Rebuild(m_doc->Tree());
+    m_tree->Rebuild(m_fileTree);
     FitTreeWidth();
     UpdateCommandStates();
 }
@@ -549,24 +574,58 @@ void CMainFrame::UpdateCommandStates() {
         centralWidget()->unsetCursor();
 }
 
-void CMainFrame::OnOperationStarted() {
+bool CMainFrame::RunOnWorker(const CRequest& request) {
+    if (m_worker->Running()) return false;
+    CVANTORDoc::CPrepared prepared = m_doc->Prepare(request);
+    if (!prepared) return false;
+    // An editor's entry may be gone once the lists are made anew; the
+    // dialogue merge leaves the lists as they are.
+    if (!std::holds_alternative<CRelinkRequest>(request)) CloseEntryEditors({});
+    return Start(std::move(prepared.m_operation));
+}
+
+bool CMainFrame::Start(std::unique_ptr<COperation> prepared) {
+    if (m_worker->Running()) return false;
     ++m_running;
     m_runningCommand = m_command;
     m_messagePane->SetIdleText({});
+    HidePane(EPane::All);
     UpdateCommandStates();
+    auto operation = std::make_shared<std::unique_ptr<COperation>>(std::move(prepared));
+    CVANTORDoc* doc = m_doc.get();
+    m_worker->Start([doc, operation](const CStopToken& stop) { return doc->Execute(std::move(*operation), stop); });
+    return true;
 }
 
-void CMainFrame::OnOperationEnded(const COperationOutcome& outcome) {
+bool CMainFrame::StopAndWait(std::chrono::milliseconds limit) {
+    if (!m_worker->Running() && m_running == 0) return true;
+    m_worker->RequestStop();
+    // The worker may be waiting for an answer of this thread: serve it (and
+    // paint) until the window has heard the run end, or the limit passes.
+    if (m_running > 0) {
+        QEventLoop loop;
+        connect(this, &CMainFrame::WorkerEnded, &loop, &QEventLoop::quit);
+        QTimer::singleShot(limit, &loop, &QEventLoop::quit);
+        loop.exec(QEventLoop::ExcludeUserInputEvents);
+    }
+    if (!m_worker->Wait(std::chrono::milliseconds(0))) return false;
+    // A stopped operation reports no more progress: its display goes with it.
+    m_messagePane->Progress({}, 0);
+    return true;
+}
+
+void CMainFrame::OnOperationEnded(const COutcome& outcome) {
     if (!m_doc) return;
     m_running = std::max(0, m_running - 1);
     // A stopped operation may leave its progress display open.
     if (m_running == 0 && m_messagePane->Bar()) m_messagePane->Progress({}, 0);
-    if (outcome.m_stopped)
+    if (outcome.Stopped())
         for (std::size_t k = 0; k < m_views.size(); ++k)
             if (outcome.m_paneRows[k]) m_views[k]->SetStoppedEarly(true);
     ShowOutcome(FromCoreText(OperationSummary(outcome, CommandName(m_runningCommand))));
     if (m_pendingOptions && !m_doc->IsBusy()) ApplyOptions(*m_pendingOptions);
     UpdateCommandStates();
+    emit WorkerEnded();
 }
 
 void CMainFrame::ShowOutcome(const QString& text) { m_messagePane->SetIdleText(text); }
@@ -614,10 +673,109 @@ bool CMainFrame::BringEntryEditorForward(const std::string& title) {
 }
 
 bool CMainFrame::DeleteEntry(const CEntryRef& entry, bool ask) {
-    return m_doc->DeleteEntry(entry, ask);
+    return m_doc->Run(CDeleteEntryRequest{entry, ask}).Ok();
 }
 
-bool CMainFrame::CleanCell(const CEntryRef& cell, bool ask) { return m_doc->CleanCell(cell, ask); }
+bool CMainFrame::CleanCell(const CEntryRef& cell, bool ask) { return m_doc->Run(CCleanCellRequest{cell, ask}).Ok(); }
+
+bool CMainFrame::UpdateEntry(const CEntryRef& entry, const CSubRecords& subs) {
+    return m_doc->Run(CUpdateEntryRequest{entry, subs}).Ok();
+}
+
+// ----------------------------------------------------- files and roles --
+
+void CMainFrame::RefillPluginRoot() {
+    m_fileTree.m_pluginItems.clear();
+    // The master plugin is shown under its own root.
+    const CFileList files = m_doc->Files();
+    for (EFileRole role : {EFileRole::Pending, EFileRole::Plugin})
+        for (const CLoadedFile* f : files.Of(role)) {
+            m_fileTree.m_pluginItems.push_back(f->m_name);
+            m_fileTree.m_folders[f->m_name] = f->m_folder;
+        }
+    UpdateViews();
+}
+
+void CMainFrame::OnChoosePlugins() {
+    if (m_doc->IsBusy()) return;
+    const CFileChoice choice = m_link->ChooseFile(texts::PluginsChooser(IsOpenMW(*m_doc->LoadOrder()), m_doc->DataDir()));
+    if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty()) return;
+    if (m_doc->ChoosePlugins(choice.m_paths)) RefillPluginRoot();
+}
+
+void CMainFrame::OnChooseActivePlugins() {
+    if (m_doc->IsBusy()) return;
+    if (m_doc->ChooseActivePlugins()) RefillPluginRoot();
+}
+
+void CMainFrame::OnChooseMasterPlugin() {
+    if (m_doc->IsBusy() || m_doc->CheckMode() != ECheckMode::SingleVersus) return;
+    const CFileChoice choice =
+        m_link->ChooseFile(texts::MasterPluginChooser(IsOpenMW(*m_doc->LoadOrder()), m_doc->DataDir()));
+    if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty()) return;
+    m_fileTree.m_hasMasterRoot = true;
+    m_fileTree.m_masterItems.clear();
+    const std::string& path = choice.m_paths.front();
+    if (m_doc->ChooseMasterPlugin(path)) {
+        const std::string name = platform::FileNameOf(path);
+        m_fileTree.m_masterItems = {name};
+        m_fileTree.m_folders[name] = platform::WithSeparator(platform::FolderOf(path));
+    }
+    UpdateViews();
+}
+
+void CMainFrame::OnNewCheck() {
+    StopAndWait();
+    m_messagePane->Progress({}, 0);
+    HidePane(EPane::All);
+    m_doc->NewCheck();
+    m_fileTree.m_pluginItems.clear();
+    m_fileTree.m_masterItems.clear();
+    m_fileTree.m_folders.clear();
+    UpdateViews();
+}
+
+void CMainFrame::OnClearEsmData() {
+    // Masters a running operation reads are not freed under it: stop it.
+    StopAndWait();
+    m_doc->ClearMasters();
+    HidePane(EPane::All);
+}
+
+void CMainFrame::SetCheckMode(ECheckMode mode) {
+    if (!m_doc->SetCheckMode(mode)) return;
+    if (mode == ECheckMode::SingleVersus) {
+        if (!m_fileTree.m_hasMasterRoot) {
+            m_fileTree.m_hasMasterRoot = true;
+            m_fileTree.m_masterItems.clear();
+        }
+    } else {
+        m_fileTree.m_hasMasterRoot = false;
+        m_fileTree.m_masterItems.clear();
+    }
+    UpdateViews();
+}
+
+void CMainFrame::OnTreeAdd(const std::optional<CFileTree::CSelection>& selection) {
+    if (selection && selection->m_root == CFileTree::ERoot::Master)
+        OnChooseMasterPlugin();
+    else
+        OnChoosePlugins();
+}
+
+void CMainFrame::OnTreeRemove(const std::optional<CFileTree::CSelection>& selection) {
+    if (!selection || selection->m_isRoot) return;
+    auto eraseItem = [&](std::vector<std::string>& items) {
+        auto it = std::find(items.begin(), items.end(), selection->m_text);
+        if (it != items.end()) items.erase(it);
+    };
+    switch (m_doc->RemoveFile(selection->m_text)) {
+        case CVANTORDoc::ERemoved::MasterPlugin: eraseItem(m_fileTree.m_masterItems); break;
+        case CVANTORDoc::ERemoved::Plugin: eraseItem(m_fileTree.m_pluginItems); break;
+        case CVANTORDoc::ERemoved::Nothing: return;
+    }
+    UpdateViews();
+}
 
 // --------------------------------------------------------------- commands --
 
@@ -631,8 +789,15 @@ void CMainFrame::OnSaveResults() {
     // A list being sorted is saved in the order it will show.
     if (Busy()) return;
     // The lists as shown, in the order shown.
-    SaveResults(*m_link, m_doc->DataDir(), FilesInUse(m_doc->Files()), m_views[0]->Model().Table(),
-                m_views[1]->Model().Table(), m_views[2]->Model().Table());
+    const texts::CFileChooser chooser = texts::SaveLogChooser(m_doc->DataDir());
+    const CFileChoice choice = m_link->ChooseFile(chooser);
+    if (choice.m_status == CFileChoice::EStatus::Cancelled) return;
+    if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty() || choice.m_paths.front().empty()) {
+        m_link->Tell("Error Selecting Save File", "Error");
+        return;
+    }
+    SaveResults(choice.m_paths.front(), FilesInUse(m_doc->Files()), m_views[0]->Model().Table(),
+                m_views[1]->Model().Table(), m_views[2]->Model().Table(), *m_link);
 }
 
 void CMainFrame::ApplyOptions(const COptionSet& options) {
@@ -712,14 +877,28 @@ void CMainFrame::FindObject(const std::string& text) {
     COptionSet options = m_doc->Options();
     auto params = m_findDialog(options, text, this);
     m_doc->SetOptions(options);
-    if (params) m_doc->OnFindObject(*params);
+    if (!params) return;
+    CFindRequest request;
+    request.m_find = *params;
+    RunOnWorker(request);
 }
 
 void CMainFrame::OnViewFileData() {
     if (!m_viewFileDialog) return;
-    auto seed = m_doc->ViewFileDataSeed();
-    if (!seed) return;
-    if (auto choice = m_viewFileDialog(*seed, this)) m_doc->OnViewFileData(*choice);
+    if (m_doc->IsBusy()) return;
+    const CViewFileSeed seed = m_doc->ViewFileSeed();
+    const auto choice = m_viewFileDialog(seed, this);
+    if (!choice) return;
+    if (choice->m_globalChanges) {
+        CGlobalChangesRequest request;
+        request.m_file = choice->m_fileName;
+        RunOnWorker(request);
+    } else {
+        CListRequest request;
+        request.m_masters = choice->m_esmFile;
+        request.m_file = choice->m_fileName;
+        RunOnWorker(request);
+    }
 }
 
 QTextBrowser* CMainFrame::HelpBrowser() {
@@ -834,7 +1013,7 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     // The worker is stopped and waited for, whatever it takes: the files and
     // tables it reads belong to the document that closing destroys. It polls
     // the stop flag after every record, so this is short.
-    m_doc->StopOperation();
+    StopAndWait();
     if (m_pendingOptions) m_doc->SetOptions(*m_pendingOptions);
     CloseEntryEditors({});
     if (m_help) m_help->close();

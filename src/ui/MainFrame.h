@@ -6,6 +6,7 @@
 #include <QPointer>
 #include <QPrinter>
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -14,7 +15,10 @@
 #include "PaneLayout.h"
 #include "WindowState.h"
 #include "document/GameChoice.h"
+#include "FileTree.h"
+#include "ViewFileDlg.h"
 #include "document/VANTORDoc.h"
+#include "document/Worker.h"
 
 class QLabel;
 class QSplitter;
@@ -63,10 +67,22 @@ public:
     void HidePane(EPane pane);
     void ShowPane(EPane pane);
     void SetPaneRows(EPane pane, CTablePtr table);
+    // A list's new rows, shown as the operation asks.
+    void Publish(EPane pane, CTablePtr table, EShow show);
     void UpdateViews();
-    // The document started an operation, and one ended with this outcome.
-    void OnOperationStarted();
-    void OnOperationEnded(const COperationOutcome& outcome);
+    // The worker's run ended with this outcome.
+    void OnOperationEnded(const COutcome& outcome);
+
+    // Runs a request on the worker, as the menu commands do; false when it
+    // was refused (told why) or another runs.
+    bool RunOnWorker(const CRequest& request);
+    // Runs an operation made already (Prepare) on the worker.
+    bool Start(std::unique_ptr<COperation> operation);
+    // Asks the running operation to stop and waits until the worker has
+    // ended, at most `limit`, serving its questions meanwhile; true when
+    // none runs then.
+    bool StopAndWait(std::chrono::milliseconds limit = std::chrono::minutes(10));
+    const CFileTree& FileTree() const { return m_fileTree; }
 
     // An operation runs or a list is being sorted: the commands that would
     // change the lists or the files wait, and Stop is offered.
@@ -86,9 +102,11 @@ public:
     void CloseEntryEditors(const std::string& title);
     bool BringEntryEditorForward(const std::string& title);
 
-    // Delete Entry of the document, as the result lists call it.
+    // Delete Entry of the document, as the result lists call it; true when
+    // it was done.
     bool DeleteEntry(const CEntryRef& entry, bool ask);
     bool CleanCell(const CEntryRef& cell, bool ask);
+    bool UpdateEntry(const CEntryRef& entry, const CSubRecords& subs);
 
     // The Find and View File dialogs: nullopt when closed without a choice.
     // The find dialog opens with `text` as its find text.
@@ -127,6 +145,8 @@ signals:
     // An operation started or ended: what waits for it (the entry editors'
     // writing) follows.
     void BusyChanged(bool busy);
+    // The worker's run has ended and the window has heard its outcome.
+    void WorkerEnded();
 
 protected:
     bool event(QEvent* event) override;
@@ -157,6 +177,16 @@ private:
     void OnPrintPreview();
     void OnPrintSetup();
     void OnViewFileData();
+    void OnChoosePlugins();
+    void OnChooseMasterPlugin();
+    void OnChooseActivePlugins();
+    void OnNewCheck();
+    void OnClearEsmData();
+    void SetCheckMode(ECheckMode mode);
+    void OnTreeAdd(const std::optional<CFileTree::CSelection>& selection);
+    void OnTreeRemove(const std::optional<CFileTree::CSelection>& selection);
+    // The tree's plugin root again, from the document's files.
+    void RefillPluginRoot();
     void OnHelp();
     void OnAbout();
     void OnEditCopy();
@@ -173,6 +203,9 @@ private:
     std::optional<std::string> m_dataDir;
     std::unique_ptr<CQtFrameLink> m_link;
     std::unique_ptr<CVANTORDoc> m_doc;
+    // Runs the document's operations; goes before the document.
+    std::unique_ptr<CWorker> m_worker;
+    CFileTree m_fileTree;
     std::array<QAction*, kCommandCount> m_actions{};
     QMenu* m_operationsMenu = nullptr;
     QToolBar* m_toolBar = nullptr;

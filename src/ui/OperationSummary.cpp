@@ -3,22 +3,26 @@
 #include <QLocale>
 
 #include "platform/Text.h"
+#include "texts/Texts.h"
 
 namespace vantor {
 
 namespace {
 
-std::string CheckName(std::uint8_t mask) {
-    switch (mask) {
-        case kCheckConflicts: return "Check Conflicts";
-        case kCheckDeleted: return "Check Deleted";
-        case kCheckUnclean: return "Check Unclean";
-        case kCheckAll: return "Check All";
-        default: return "Check";
-    }
+std::string CheckName(const CCheckSet& checks) {
+    if (checks == CCheckSet::Conflicts()) return "Check Conflicts";
+    if (checks == CCheckSet::Deleted()) return "Check Deleted";
+    if (checks == CCheckSet::Unclean()) return "Check Unclean";
+    if (checks == CCheckSet::All()) return "Check All";
+    return "Check";
 }
 
-std::size_t Rows(const COperationOutcome& outcome, EPane pane) {
+template <class T>
+const T* As(const COutcome& outcome) {
+    return std::get_if<T>(&outcome.m_request);
+}
+
+std::size_t Rows(const COutcome& outcome, EPane pane) {
     return outcome.m_paneRows[std::size_t(pane) - 1].value_or(0);
 }
 
@@ -67,24 +71,21 @@ std::string RelinkText(const std::optional<CRelinkResult>& relink, bool stopped)
 }
 
 // The operation's name as the status bar gives it.
-std::string Label(const COperationOutcome& outcome, const std::string& command) {
-    switch (outcome.m_code) {
-        case EOperation::Extract: return "Extract Data";
-        case EOperation::Check:
-        case EOperation::ExtractCheck: return CheckName(outcome.m_checks);
-        case EOperation::Clean:
-        case EOperation::ExtractClean: return "Auto clean";
-        case EOperation::Find:
-        case EOperation::ExtractFind: return "Find Object";
-        case EOperation::GlobalChanges:
-        case EOperation::ExtractGlobalChanges: return command.empty() ? "View Global Changes" : command;
-        case EOperation::EditorSetUp:
-        case EOperation::ExtractEditorSetUp: return command.empty() ? "View Data" : command;
-        case EOperation::Relink: return "Dialog repair";
-        case EOperation::CleanCells:
-        case EOperation::ExtractCleanCells: return "Clean Cells";
-    }
-    return "Operation";
+std::string Label(const COutcome& outcome, const std::string& command) {
+    return std::visit(
+        [&](const auto& r) -> std::string {
+            using T = std::decay_t<decltype(r)>;
+            if constexpr (std::is_same_v<T, CReadRequest>) return "Extract Data";
+            if constexpr (std::is_same_v<T, CCheckRequest>) return CheckName(r.m_checks);
+            if constexpr (std::is_same_v<T, CAutoCleanRequest>) return "Auto clean";
+            if constexpr (std::is_same_v<T, CFindRequest>) return "Find Object";
+            if constexpr (std::is_same_v<T, CGlobalChangesRequest>) return command.empty() ? "View Global Changes" : command;
+            if constexpr (std::is_same_v<T, CListRequest>) return command.empty() ? "View Data" : command;
+            if constexpr (std::is_same_v<T, CRelinkRequest>) return "Dialog repair";
+            if constexpr (std::is_same_v<T, CCleanCellsRequest>) return "Clean Cells";
+            return "Operation";
+        },
+        outcome.m_request);
 }
 
 std::string CellCleanText(const CCellCleanResult& cells, bool stopped) {
@@ -118,50 +119,32 @@ std::string GroupedCount(std::size_t n, const char* one, const char* many) {
     return platform::CountOf(Grouped(n), n, one, many);
 }
 
-std::string OperationSummary(const COperationOutcome& outcome, const std::string& command) {
-    const bool stopped = outcome.m_stopped;
+std::string OperationSummary(const COutcome& outcome, const std::string& command) {
+    const bool stopped = outcome.Stopped();
     const std::string label = Label(outcome, command);
-    if (!outcome.m_failure.empty()) return label + " failed: " + outcome.m_failure;
+    if (outcome.m_reason == EReason::OutOfMemory) return label + " failed: not enough memory to " + texts::Doing(outcome.m_activity);
     const bool ran = outcome.m_paneRows[0] || outcome.m_paneRows[1] || outcome.m_paneRows[2];
     std::string counts;
-    switch (outcome.m_code) {
-        case EOperation::Extract:
-            break;
-        case EOperation::Check:
-        case EOperation::ExtractCheck:
-            if (outcome.m_checks & kCheckConflicts)
-                counts = GroupedCount(Rows(outcome, EPane::Conflict), "conflict", "conflicts");
-            if (outcome.m_checks & (kCheckDeleted | kCheckUnclean))
-                counts += (counts.empty() ? "" : ", ") + GroupedCount(Rows(outcome, EPane::Warning), "warning", "warnings");
-            break;
-        case EOperation::Clean:
-        case EOperation::ExtractClean:
-            if (outcome.m_clean) return CleanText(*outcome.m_clean, stopped);
-            break;
-        case EOperation::CleanCells:
-        case EOperation::ExtractCleanCells:
-            if (outcome.m_cellClean) return CellCleanText(*outcome.m_cellClean, stopped);
-            break;
-        case EOperation::Find:
-        case EOperation::ExtractFind:
-            counts = GroupedCount(Rows(outcome, EPane::Editor), "entry", "entries");
-            if (!stopped) counts = Rows(outcome, EPane::Editor) ? counts + " found" : "nothing found";
-            break;
-        case EOperation::GlobalChanges:
-        case EOperation::ExtractGlobalChanges:
-            counts = GroupedCount(Rows(outcome, EPane::Editor), "global change", "global changes");
-            break;
-        case EOperation::EditorSetUp:
-        case EOperation::ExtractEditorSetUp:
-            counts = GroupedCount(Rows(outcome, EPane::Editor), "entry", "entries");
-            break;
-        case EOperation::Relink:
-            return RelinkText(outcome.m_relink, stopped);
-        default:
-            return "Operation Does Not Exist";
+    if (const auto* check = As<CCheckRequest>(outcome)) {
+        if (check->m_checks.m_conflicts) counts = GroupedCount(Rows(outcome, EPane::Conflict), "conflict", "conflicts");
+        if (check->m_checks.m_deleted || check->m_checks.m_unclean)
+            counts += (counts.empty() ? "" : ", ") + GroupedCount(Rows(outcome, EPane::Warning), "warning", "warnings");
+    } else if (As<CAutoCleanRequest>(outcome)) {
+        if (outcome.m_clean) return CleanText(*outcome.m_clean, stopped);
+    } else if (As<CCleanCellsRequest>(outcome)) {
+        if (outcome.m_cellClean) return CellCleanText(*outcome.m_cellClean, stopped);
+    } else if (As<CFindRequest>(outcome)) {
+        counts = GroupedCount(Rows(outcome, EPane::Editor), "entry", "entries");
+        if (!stopped) counts = Rows(outcome, EPane::Editor) ? counts + " found" : "nothing found";
+    } else if (As<CGlobalChangesRequest>(outcome)) {
+        counts = GroupedCount(Rows(outcome, EPane::Editor), "global change", "global changes");
+    } else if (As<CListRequest>(outcome)) {
+        counts = GroupedCount(Rows(outcome, EPane::Editor), "entry", "entries");
+    } else if (As<CRelinkRequest>(outcome)) {
+        return RelinkText(outcome.m_relink, stopped);
     }
 
-    const bool extractOnly = outcome.m_code == EOperation::Extract;
+    const bool extractOnly = As<CReadRequest>(outcome) != nullptr;
     const std::string read = outcome.m_extraction ? ExtractionText(*outcome.m_extraction) : std::string();
     if (stopped) {
         // Rows found before the stop are told as such; a stop while the

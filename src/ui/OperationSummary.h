@@ -4,14 +4,14 @@
 // so; only a whole run is told as done.
 #include <string>
 
-#include "document/Operation.h"
+#include "document/Outcome.h"
 
 namespace vantor {
 
 // `command` is the name of the menu command that started the operation
 // ("View File Data"), or empty when none is known; it names the listings,
 // which the outcome alone cannot tell apart.
-std::string OperationSummary(const COperationOutcome& outcome, const std::string& command = {});
+std::string OperationSummary(const COutcome& outcome, const std::string& command = {});
 
 // A count as the window shows it: digits grouped as in the list captions
 // ("1,234" in an English locale), as UTF-8.

@@ -37,6 +37,17 @@ void SetBit(std::uint8_t& mask, std::uint8_t bit, bool on) {
 
 }  // namespace
 
+const char* ExtractionOptionLabel(EExtractOption option) {
+    switch (option) {
+        case EExtractOption::CellData: return "Extract Cell Data";
+        case EExtractOption::DialogText: return "Extract Dialog Text";
+        case EExtractOption::LandData: return "Extract Landscape Data";
+        case EExtractOption::PathGridData: return "Extract Path Grid Data";
+        case EExtractOption::None: break;
+    }
+    return nullptr;
+}
+
 void COptionsPage::showEvent(QShowEvent* event) {
     if (!m_shown) {
         m_shown = true;
@@ -66,19 +77,20 @@ CPPageOP::CPPageOP(const COptionSet& source, QWidget* parent) : COptionsPage(sou
     left->addStretch();
 
     QGroupBox* extraction = Group("Extraction Options", this);
-    m_extractCell = AddBox(extraction, "Extract Cell Data");
-    m_extractDialog = AddBox(extraction, "Extract Dialog Text");
-    m_extractLand = AddBox(extraction, "Extract Landscape Data");
-    m_extractPathGrid = AddBox(extraction, "Extract Path Grid Data");
+    m_extractCell = AddBox(extraction, ExtractionOptionLabel(EExtractOption::CellData));
+    m_extractDialog = AddBox(extraction, ExtractionOptionLabel(EExtractOption::DialogText));
+    m_extractLand = AddBox(extraction, ExtractionOptionLabel(EExtractOption::LandData));
+    m_extractPathGrid = AddBox(extraction, ExtractionOptionLabel(EExtractOption::PathGridData));
     right->addWidget(extraction);
     right->addStretch();
 }
 
 void CPPageOP::CopyIn(const COptionSet& o) {
-    m_checkConflicts->setChecked(o.m_defaultOps & kCheckConflicts);
-    m_checkDeleted->setChecked(o.m_defaultOps & kCheckDeleted);
-    m_checkUnclean->setChecked(o.m_defaultOps & kCheckUnclean);
-    m_loadEsms->setChecked(o.m_loadEsms != 0);
+    const CCheckSet defaults = CCheckSet::FromBits(o.m_defaultOps);
+    m_checkConflicts->setChecked(defaults.m_conflicts);
+    m_checkDeleted->setChecked(defaults.m_deleted);
+    m_checkUnclean->setChecked(defaults.m_unclean);
+    m_loadEsms->setChecked(o.m_loadEsms);
     m_extractCell->setChecked(o.m_extractOpts.m_cellData != 0);
     m_extractDialog->setChecked(o.m_extractOpts.m_dialogText != 0);
     m_extractLand->setChecked(o.m_extractOpts.m_landData != 0);
@@ -88,10 +100,10 @@ void CPPageOP::CopyIn(const COptionSet& o) {
 
 void CPPageOP::CopyBack(COptionSet& o) const {
     // Only the three named bits: others a settings file may hold stay.
-    SetBit(o.m_defaultOps, kCheckConflicts, m_checkConflicts->isChecked());
-    SetBit(o.m_defaultOps, kCheckDeleted, m_checkDeleted->isChecked());
-    SetBit(o.m_defaultOps, kCheckUnclean, m_checkUnclean->isChecked());
-    o.m_loadEsms = m_loadEsms->isChecked() ? 1 : 0;
+    SetBit(o.m_defaultOps, CCheckSet::Conflicts().Bits(), m_checkConflicts->isChecked());
+    SetBit(o.m_defaultOps, CCheckSet::Deleted().Bits(), m_checkDeleted->isChecked());
+    SetBit(o.m_defaultOps, CCheckSet::Unclean().Bits(), m_checkUnclean->isChecked());
+    o.m_loadEsms = m_loadEsms->isChecked();
     o.m_extractOpts.m_cellData = m_extractCell->isChecked() ? 1 : 0;
     o.m_extractOpts.m_dialogText = m_extractDialog->isChecked() ? 1 : 0;
     o.m_extractOpts.m_landData = m_extractLand->isChecked() ? 1 : 0;

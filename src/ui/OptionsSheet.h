@@ -16,6 +16,9 @@ class QTabWidget;
 
 namespace vantor {
 
+// The label of an extraction option's box ("Extract Cell Data"); nullptr for none.
+const char* ExtractionOptionLabel(EExtractOption option);
+
 class COptionsPage : public QWidget {
     Q_OBJECT
 public:

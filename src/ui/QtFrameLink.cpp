@@ -167,79 +167,70 @@ R CQtFrameLink::OnGui(F f, R fallback) {
 }
 
 template <class F>
-void CQtFrameLink::OnGui(F f) {
-    OnGui([&] { f(); return 0; }, 0);
-}
-
-void CQtFrameLink::Progress(const std::string& text, int total) {
-    OnGui([&] {
-        if (m_progressHook) m_progressHook(text, total);
-        m_frame->OnProgress(text, total);
-    });
-}
-
-void CQtFrameLink::HidePane(EPane pane) {
-    OnGui([&] { m_frame->HidePane(pane); });
-}
-
-void CQtFrameLink::ShowPane(EPane pane) {
-    OnGui([&] { m_frame->ShowPane(pane); });
-}
-
-void CQtFrameLink::SetPaneRows(EPane pane, CTablePtr table) {
-    OnGui([&] { m_frame->SetPaneRows(pane, std::move(table)); });
-}
-
-EAnswer CQtFrameLink::Ask(const CMessage& message) {
-    return OnGui(
-        [&] {
-            if (m_askHook)
-                if (auto answer = m_askHook(message)) return *answer;
-            return ShowMessage(m_frame, message);
-        },
-        message.m_default);
-}
-
-CFileChoice CQtFrameLink::ChooseFile(const CFileChooser& chooser) {
-    return OnGui(
-        [&] {
-            if (m_chooserHook)
-                if (auto choice = m_chooserHook(chooser)) return *choice;
-            return ShowFileDialog(m_frame, chooser);
-        },
-        CFileChoice{});
-}
-
-void CQtFrameLink::CloseEntryEditors(const std::string& title) {
-    OnGui([&] { m_frame->CloseEntryEditors(title); });
-}
-
-void CQtFrameLink::UpdateViews() {
-    OnGui([&] { m_frame->UpdateViews(); });
-}
-
-void CQtFrameLink::OperationStarted() {
-    OnGui([&] { m_frame->OnOperationStarted(); });
-}
-
-void CQtFrameLink::OperationEnded(const COperationOutcome& outcome) {
-    // Posted, not waited for: the user-interface thread may be waiting for
-    // this worker to end. The frame outlives the worker, which the document
-    // joins before the frame goes.
+void CQtFrameLink::Post(F f) {
+    if (OnGuiThread()) {
+        if (m_frame) f();
+        return;
+    }
     CMainFrame* frame = m_frame.data();
     if (!frame) return;
-    // Through the posting mutex, as every hand-over, so thread checkers see it.
+    // Through the posting mutex, as every hand-over, so thread checkers see
+    // it. The frame outlives the worker, which it stops and joins first.
     std::lock_guard posting(PostingMutex());
     QMetaObject::invokeMethod(
         frame,
-        [frame, outcome] {
+        [f = std::move(f)]() mutable {
             { std::lock_guard posted(PostingMutex()); }
-            frame->OnOperationEnded(outcome);
+            f();
         },
         Qt::QueuedConnection);
 }
 
-std::optional<CRepairDialogResult> CQtFrameLink::RunDialogRepairTool(const CRepairDialogSeed& seed) {
+void CQtFrameLink::Progress(const std::string& text, int total) {
+    Post([this, text, total] {
+        if (m_progressHook) m_progressHook(text, total);
+        if (m_frame) m_frame->OnProgress(text, total);
+    });
+}
+
+void CQtFrameLink::Tell(const CNotice& notice) {
+    Post([this, message = texts::Render(notice)] { Show(message); });
+}
+
+EAnswer CQtFrameLink::Show(const CMessage& message) {
+    if (m_askHook)
+        if (auto answer = m_askHook(message)) return *answer;
+    return m_frame ? ShowMessage(m_frame, message) : message.m_default;
+}
+
+CFileChoice CQtFrameLink::ChooseFile(const CFileChooser& chooser) {
+    if (m_chooserHook)
+        if (auto choice = m_chooserHook(chooser)) return *choice;
+    return m_frame ? ShowFileDialog(m_frame, chooser) : CFileChoice{};
+}
+
+CAnswer CQtFrameLink::Ask(const CQuestion& question) {
+    if (texts::IsChooser(question)) {
+        const CFileChooser chooser = texts::Chooser(question);
+        return OnGui([&] { return texts::AnswerOf(ChooseFile(chooser)); }, CAnswer{});
+    }
+    const CMessage message = texts::Render(question);
+    return OnGui([&] { return CAnswer{Show(message), {}}; }, CAnswer{message.m_default, {}});
+}
+
+void CQtFrameLink::Publish(EPane pane, CTablePtr table, EShow show) {
+    Post([this, pane, table = std::move(table), show]() mutable {
+        if (m_frame) m_frame->Publish(pane, std::move(table), show);
+    });
+}
+
+void CQtFrameLink::Ended(const COutcome& outcome) {
+    Post([this, outcome] {
+        if (m_frame) m_frame->OnOperationEnded(outcome);
+    });
+}
+
+std::optional<CRepairDialogResult> CQtFrameLink::ChooseRepair(const CRepairDialogSeed& seed) {
     // The answer crosses the threads as a flag and a plain struct.
     CRepairDialogResult chosen;
     const bool accepted = OnGui(
@@ -256,12 +247,6 @@ std::optional<CRepairDialogResult> CQtFrameLink::RunDialogRepairTool(const CRepa
         false);
     if (!accepted) return std::nullopt;
     return chosen;
-}
-
-void CQtFrameLink::ServeWhileWaiting() {
-    // Only the worker's requests and painting: no user command may start
-    // while the user-interface thread waits for the worker to end.
-    if (OnGuiThread()) QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 }  // namespace vantor

@@ -11,27 +11,41 @@ class QDialog;
 class QMessageBox;
 
 #include "document/FrameLink.h"
+#include "texts/Texts.h"
 
 namespace vantor {
 
 class CMainFrame;
 
+// The window renders the library's words as message boxes and file dialogs.
+using texts::CFileChoice;
+using texts::CFileChooser;
+using texts::CFileFilter;
+using texts::CMessage;
+using texts::EButtons;
+using texts::EIcon;
+
 class CQtFrameLink : public CFrameLink {
 public:
     explicit CQtFrameLink(CMainFrame* frame);
 
+    // From any thread. Progress, notices, lists and the end of a run are
+    // posted: the worker goes on at once. Questions and the "Dialog Repair
+    // Tool" window wait for the user.
     void Progress(const std::string& text, int total) override;
-    void HidePane(EPane pane) override;
-    void ShowPane(EPane pane) override;
-    void SetPaneRows(EPane pane, CTablePtr table) override;
-    EAnswer Ask(const CMessage& message) override;
-    CFileChoice ChooseFile(const CFileChooser& chooser) override;
-    void CloseEntryEditors(const std::string& title = {}) override;
-    void UpdateViews() override;
-    void OperationStarted() override;
-    void OperationEnded(const COperationOutcome& outcome) override;
-    void ServeWhileWaiting() override;
-    std::optional<CRepairDialogResult> RunDialogRepairTool(const CRepairDialogSeed& seed) override;
+    void Tell(const CNotice& notice) override;
+    CAnswer Ask(const CQuestion& question) override;
+    void Publish(EPane pane, CTablePtr table, EShow show) override;
+    void Ended(const COutcome& outcome) override;
+    std::optional<CRepairDialogResult> ChooseRepair(const CRepairDialogSeed& seed) override;
+
+    // The window's own boxes and file dialogs, on the user-interface thread.
+    EAnswer Show(const CMessage& message);
+    // A box with one OK button.
+    void Tell(const std::string& text, const std::string& caption, EIcon icon = EIcon::None) {
+        Show(CMessage{text, caption, EButtons::Ok, icon, EAnswer::Ok});
+    }
+    CFileChoice ChooseFile(const CFileChooser& chooser);
 
     // Whether the user-interface thread is inside a request of the worker
     // (a question box, say): the worker cannot end before it returns.
@@ -43,8 +57,7 @@ public:
     std::function<std::optional<EAnswer>(const CMessage&)> m_askHook;
     std::function<std::optional<CFileChoice>(const CFileChooser&)> m_chooserHook;
     // Sees each progress report on the user-interface thread, before the
-    // frame shows it, while the worker waits: a test can act at a known
-    // point of an operation.
+    // frame shows it: a test can act at a known point of an operation.
     std::function<void(const std::string& text, int total)> m_progressHook;
     // Stands in for showing the "Dialog Repair Tool" window modally: a test
     // fills the window in and accepts it (as "Repair Dialog") or not.
@@ -55,8 +68,9 @@ private:
     // gone it does nothing and returns the fallback.
     template <class F, class R>
     R OnGui(F f, R fallback);
+    // Runs f on the user-interface thread: at once there, else posted.
     template <class F>
-    void OnGui(F f);
+    void Post(F f);
 
     QPointer<CMainFrame> m_frame;
     int m_servingWorker = 0;  // user-interface thread only

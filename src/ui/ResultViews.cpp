@@ -13,6 +13,7 @@
 #include "EntryActions.h"
 #include "MainFrame.h"
 #include "OperationSummary.h"
+#include "OptionsSheet.h"
 #include "QtFrameLink.h"
 #include "UiText.h"
 #include "document/VANTORDoc.h"
@@ -27,15 +28,6 @@ namespace {
 constexpr std::size_t kMeasured = 16;
 constexpr int kCellPadding = 14;
 constexpr int kSortIndicatorRoom = 18;
-
-// The option without which the reader keeps no data of a record type.
-const char* ExtractionOption(const std::string& tag) {
-    if (tag == "LAND") return "Extract Landscape Data";
-    if (tag == "CELL") return "Extract Cell Data";
-    if (tag == "INFO") return "Extract Dialog Text";
-    if (tag == "PGRD") return "Extract Path Grid Data";
-    return nullptr;
-}
 
 }  // namespace
 
@@ -188,13 +180,14 @@ void CResultView::OpenEntry(int row, int column) {
     if (request->m_subRecords.empty()) {
         // Say why no editor opens rather than doing nothing.
         const CEntry* entry = request->m_entry.m_entry;
-        const char* option = ExtractionOption(request->m_tag);
+        const CRecordType* type = FindRecordType(request->m_tag);
+        const char* option = type ? ExtractionOptionLabel(type->m_extract) : nullptr;
         std::string text = "This entry holds no subrecords besides its ID, so there is nothing to show.";
         if (entry && entry->m_dataDropped && option)
             text = std::string("The data of this entry was not read, because \"") + option +
                    "\" is off in Operations > Options.\n\nTurn it on, then start a New Check (or Clear Esm Data for a "
                    "master's entry) and run the check again to read it.";
-        m_frame.Link().Ask({text, "Nothing to Show", EButtons::Ok, EIcon::Information, EAnswer::Ok});
+        m_frame.Link().Show({text, "Nothing to Show", EButtons::Ok, EIcon::Information, EAnswer::Ok});
         return;
     }
     m_frame.OpenEntryEditor(*request);
@@ -230,7 +223,7 @@ void CResultView::DeleteCells(const std::set<std::pair<int, int>>& cells) {
         [this](const CEntryRef& cell, bool ask) { return m_frame.CleanCell(cell, ask); });
     if (outcome.m_refused) {
         // The sentence is the box's title and the short phrase its text.
-        m_frame.Link().Ask({"Unable to Delete", "Please Select One Column at a time.", EButtons::Ok, EIcon::None,
+        m_frame.Link().Show({"Unable to Delete", "Please Select One Column at a time.", EButtons::Ok, EIcon::None,
                             EAnswer::Ok});
         return;
     }

@@ -11,6 +11,13 @@ class QRadioButton;
 
 namespace vantor {
 
+// What the dialog answers.
+struct CViewFileChoice {
+    bool m_esmFile = false;        // "Esm File" selected
+    bool m_globalChanges = false;  // "View Global Changes" mode
+    std::string m_fileName;
+};
+
 class CViewFileDlg : public QDialog {
     Q_OBJECT
 public:

@@ -49,7 +49,7 @@ QWidget* OpenDialogForPicture(CMainFrame& frame, const QString& name) {
         options = doc.Options();
         dialog = new CFindDlg(options, &frame, "sample_trader");
     } else if (name == "view-file") {
-        if (auto seed = doc.ViewFileDataSeed()) dialog = new CViewFileDlg(*seed, &frame);
+        dialog = new CViewFileDlg(doc.ViewFileSeed(), &frame);
     } else if (name == "repair") {
         auto* repair = new CDialogRepairDlg({"Dialog Repair.esp", doc.DataDir(), doc.DataDir(), doc.LoadOrder(), FilesInUse(doc.Files())}, frame.Link(),
                                             &frame);
@@ -156,10 +156,10 @@ int main(int argc, char** argv) {
         CFileChoice choice{CFileChoice::EStatus::Chosen, {}};
         for (const QString& p : plugins) choice.m_paths.push_back(ToCorePath(QFileInfo(p).absoluteFilePath()));
         frame.Link().m_chooserHook = [&choice](const CFileChooser&) -> std::optional<CFileChoice> { return choice; };
-        frame.Doc().OnChoosePlugins();
+        frame.Action(CMainFrame::kChoosePlugins)->trigger();
         frame.Link().m_chooserHook = nullptr;
     }
-    if (parser.isSet(options.m_check)) frame.Doc().OnCheckAll();
+    if (parser.isSet(options.m_check)) frame.Action(CMainFrame::kCheckAll)->trigger();
 
     if (parser.isSet(options.m_screenshot)) {
         const QString target = parser.value(options.m_screenshot);

@@ -111,13 +111,14 @@ TEST(CleanCells, ListsAsksAndCleansEachPluginAfterItsBackup) {
     config.m_settingsPath = set.Folder() + "/vantor.ini";
     config.m_installDir = set.Folder();
     CVANTORDoc doc(config, &link);
-    link.m_choices.push_back({CFileChoice::EStatus::Chosen, paths});
-    doc.OnChoosePlugins();
+    doc.ChoosePlugins(paths);
+    COutcome outcome;
     auto cleanCells = [&](std::deque<EAnswer> answers, bool listOnly = false) {
         link.Clear();
         link.m_answers = std::move(answers);
-        doc.OnCleanCells(listOnly);
-        doc.WaitForWorker();
+        CCleanCellsRequest request;
+        request.m_listOnly = listOnly;
+        outcome = doc.Run(request);
         return link.Messages();
     };
     // Listed only or declined (the command line's tests hold that nothing is written): rows stay.
@@ -143,7 +144,7 @@ TEST(CleanCells, ListsAsksAndCleansEachPluginAfterItsBackup) {
                  [&](const CCellClean& c) { return c.m_entry->IdText() == row.m_entry->IdText(); });
     ASSERT_EQ(one.m_cells.size(), 1u);
     link.m_answers = {EAnswer::Yes};
-    EXPECT_TRUE(doc.CleanCell(row, true));
+    EXPECT_TRUE(doc.Run(CCleanCellRequest{row, true}).Ok());
     EXPECT_EQ(Bytes(path), Apply(before[path], one));
 
     // Agreed: each plugin is exactly its cleaned self with its times, and its
@@ -158,7 +159,14 @@ TEST(CleanCells, ListsAsksAndCleansEachPluginAfterItsBackup) {
         EXPECT_EQ(platform::GetFileTimes(p).value().m_writeSec, platform::GetFileTimes(backup).value().m_writeSec);
     }
     EXPECT_EQ(doc.ResultTable(EPane::Warning)->RowCount(), 0u);
-    EXPECT_EQ(doc.LastOutcome().m_cellClean.value().m_cleaned, cells - 1);
+    EXPECT_EQ(outcome.m_cellClean.value().m_cleaned, cells - 1);
+    // The outcome names each plugin changed, with its cells and its backup.
+    std::size_t changed = 0;
+    for (const CFileChange& change : outcome.m_changed) {
+        changed += change.m_entries;
+        EXPECT_TRUE(change.m_backup.ends_with(".OLD")) << change.m_backup;
+    }
+    EXPECT_EQ(changed, cells - 1);
 
     // Once more: nothing to clean, nothing asked (the command line's tests hold that nothing is written).
     const auto told = cleanCells({EAnswer::Yes});

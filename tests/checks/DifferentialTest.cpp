@@ -66,13 +66,13 @@ struct COrder {
 struct CCheck {
     std::vector<CPluginFile*> plugins, masters;
     CCheckSwitches conflicts{}, unclean{};
-    std::uint8_t mask = kCheckAll;
+    std::uint8_t mask = CCheckSet::All().Bits();  // the reference checker's own
     std::int32_t mode = 0;
     int stopAfter = 0;
 
     // The document's lists, newest first, as the operations take them.
     CCheckInputs Inputs(CStoppingLink& stopper) const {
-        return {{plugins.rbegin(), plugins.rend()}, {masters.rbegin(), masters.rend()}, mode, conflicts, unclean, mask,
+        return {{plugins.rbegin(), plugins.rend()}, {masters.rbegin(), masters.rend()}, mode != 0, conflicts, unclean, CCheckSet::FromBits(mask),
                 "", &stopper.m_flag, &stopper};
     }
 };
@@ -232,7 +232,7 @@ void ExpectSameLookups(CEngines& e, const std::string& where, bool allLookups = 
 // Rows, progress and the lookups the other operations build on.
 void Compare(CEngines& e, const std::string& where, bool allLookups = true) {
     const CCheck& c = e.m_check;
-    const CCheckResult& fast = e.m_fast.Run(e.m_fastStop.m_flag, c.mode, c.conflicts, c.unclean, c.mask);
+    const CCheckResult& fast = e.m_fast.Run(e.m_fastStop.m_flag, c.mode != 0, c.conflicts, c.unclean, CCheckSet::FromBits(c.mask));
     const CReferenceResult& reference = e.Reference();
     EXPECT_EQ(TextsOf(fast.m_conflicts, fast.m_files), reference.m_conflicts) << where;
     EXPECT_EQ(TextsOf(fast.m_deleted, fast.m_files), reference.m_deleted) << where;
@@ -300,7 +300,7 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         const CPaneFindings listing = RunGlobalChangeListing(inputs);
         const std::string& named = inputs.globalChangesFile;
         std::erase_if(check.plugins, [&](auto* p) { return !named.empty() && p->FileName() != named; });
-        check.mask = kCheckGlobalChanges;
+        check.mask = CCheckSet::GlobalChanges().Bits();
         CEngines changes(check);
         const CTextRows& changed = changes.Reference().m_globalChanges;
         EXPECT_FALSE(listing.m_conflict || listing.m_warning) << where;
@@ -311,7 +311,7 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         // case, under any options; a stop before the search shows nothing.
         CStoppingLink findStop(std::min(check.stopAfter, 0));
         CFindInputs find{inputs.loadedPlugins, inputs.foundMasters,
-                         {gen.Int(2), gen.Int(2), gen.Int(2), gen.Int(2),
+                         {gen.Int(2) != 0, gen.Int(2) != 0, gen.Int(2) != 0, gen.Int(2) != 0,
                           gen.Pick<std::string>({"a", "A", "b", std::string("a\0x", 3), "\xE9", "ONE",
                                                  std::string("e\0", 2), "pc", "Gm", "1,", "ndex 1", "",
                                                  std::string(40, 'a')})},
@@ -395,7 +395,7 @@ TEST(CheckDifferential, CorpusGivesTheSameRowsAsTheNestedLoops) {
     std::size_t found = 0;
     for (const std::string text : {"a", "Sword", "NPC", "\xE9", "0,"})
         for (std::int32_t o = 0; o < 16 && !HasFailure(); ++o)
-            found += ExpectSameSearch(search, {o & 1, o & 2, o & 4, o & 8, text}, "corpus").size();
+            found += ExpectSameSearch(search, {(o & 1) != 0, (o & 2) != 0, (o & 4) != 0, (o & 8) != 0, text}, "corpus").size();
     EXPECT_GT(found, 0u);
 }
 

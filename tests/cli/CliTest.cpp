@@ -443,10 +443,12 @@ TEST(Cli, WhatCouldNotBeReadOrComparedIsSaid) {
     game.Put("Flipped.esp", flipped.Record("MISK", {Name("b")}).Record("MISC", {Name("c")}), 1);
     const std::string armory = " " + kArmory, broken = " 'game/Data Files/Broken.esp'";
     const std::string noPlugin = "Broken.esp: not a TES3 plugin or master: it does not begin with a TES3 header record\n";
+    // A file the reader refused is said once, by the reader.
     const struct {
         std::string m_args;
         int m_exit;
         std::string m_out, m_err;
+        std::string m_notSaid = "could not read";
     } cases[] = {
         {"check --all" + broken + armory, 1, "GMST  Gameplay Settings", "vantor: error: Error: " + noPlugin},
         {"list" + broken + armory, 1, "sample_goblet", "vantor: error: Error: " + noPlugin},
@@ -459,8 +461,18 @@ TEST(Cli, WhatCouldNotBeReadOrComparedIsSaid) {
              "vantor: warning: the master Gone.esm of Flipped.esp is not loaded: nothing was compared with its records\n"},
         {"check --all --no-masters" + armory, 0, "Warnings (",
          "vantor: warning: no master was read, so unclean entries and global changes could not be checked\n"},
+        // The automatic clean compares with the masters as the checks do.
+        {"clean --yes --no-masters" + armory, 0, "",
+         "vantor: warning: no master was read, so unclean entries and global changes could not be checked\n"},
+        {"clean --yes 'game/Data Files/Flipped.esp'", 0, "",
+         "vantor: warning: the master Gone.esm of Flipped.esp is not loaded: nothing was compared with its records\n"},
         {"check --all", 1, "", "No Plugins Chosen to Check"},
+        // An active plugin the data folder does not hold is a file not read.
+        {"check --active", 1, "Conflicts (", "vantor: could not read game/Data Files/Nowhere.esp\n", "Gone"},
     };
+    std::string ini = ReadText(game.m_dir / "game/Morrowind.ini");
+    ini.insert(ini.find("[Game Files]\r\n") + 14, "GameFile9=Nowhere.esp\r\n");
+    std::ofstream(game.m_dir / "game/Morrowind.ini", std::ios::binary) << ini;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.m_args);
         const CProgramRun r = game.Run(c.m_args);
@@ -469,6 +481,7 @@ TEST(Cli, WhatCouldNotBeReadOrComparedIsSaid) {
         const std::string told = game.Err();
         const auto said = told.find(c.m_err);
         EXPECT_TRUE(said != std::string::npos && told.find(c.m_err, said + 1) == std::string::npos) << told;
+        EXPECT_EQ(told.find(c.m_notSaid), std::string::npos) << told;
     }
     // info reads each file alone.
     const CProgramRun info = Vantor(game.m_dir.Path(), "info" + broken + armory);

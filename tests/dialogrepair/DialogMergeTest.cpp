@@ -271,9 +271,8 @@ TEST(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
                        SubBytes(Sub("MAST", Id("Morrowind.esm"))) + SubBytes(Sub("DATA", I32(79837557) + I32(0)));
     EXPECT_EQ(back.m_header, want);
     // The missing master's question; its words are held by the runs that end early.
-    ASSERT_EQ(game.m_link.Messages().size(), 1u);
-    EXPECT_EQ(game.m_link.Messages()[0].m_buttons, EButtons::YesNo);
-    EXPECT_EQ(game.m_link.Messages()[0].m_icon, EIcon::Question);
+    ASSERT_EQ(game.m_link.Questions().size(), 1u);
+    EXPECT_EQ(KindOf(game.m_link.Questions()[0]), EQuestion::DialogueWithoutMasters);
     EXPECT_TRUE(NoLeftovers(game.m_data));
 }
 
@@ -426,6 +425,17 @@ TEST(DialogMergeProperty, EveryLiveResponseIsInItsChainOnceBetweenTheNeighboursI
         SCOPED_TRACE(dump());
         ASSERT_EQ(std::ranges::count(link.Calls(), "ask Conflict Found|Conflicting Dialog Found. Ignore and Continue?"),
                   model.m_conflicts);
+        // Each question names the response and shows the start of both copies' texts.
+        for (const CQuestion& asked : link.Questions()) {
+            const auto* q = std::get_if<CConflictingDialogueQuestion>(&asked);
+            ASSERT_TRUE(q && q->m_texts.size() == 2 && q->m_plugins.size() == 2);
+            for (const std::string& text : q->m_texts)
+                EXPECT_TRUE(std::ranges::any_of(inputs, [&](const CInput& in) {
+                    return std::ranges::any_of(in.m_responses, [&](const CResp& r) {
+                        return r.m_id == q->m_response && r.m_text.substr(0, 60) == text;
+                    });
+                })) << q->m_response << ": " << text;
+        }
 
         const auto& chain = merge.Topics()[0].m_chain;
         std::vector<std::string> ids, masters;

@@ -70,8 +70,8 @@ TEST(Relink, TheFilesReadComeFromTheDocumentOrTheWindow) {
         CScriptedLink link;
         if (c.m_window) link.m_repairDialogs.push_back(chosen);
         in.m_link = &link;
-        in.m_autoRelink = c.m_auto;
-        in.m_checkMode = c.m_checkMode;
+        in.m_automatic = c.m_auto != 0;
+        in.m_singleVersus = c.m_checkMode != 0;
         in.m_espFilename = c.m_esp;
         in.m_pendingNames = c.m_pending;
         in.m_pendingFolders = std::vector<std::string>(c.m_pending.size(), data);
@@ -119,9 +119,9 @@ TEST(Relink, TheFilesReadComeFromTheDocumentOrTheWindow) {
     link.m_repairDialogs.push_back(CRepairDialogResult{"Fixed.esp", chosen.m_repairFolder, {}, {}});
     link.m_answers = {EAnswer::Yes};
     in.m_link = &link;
-    in.m_autoRelink = 0;
+    in.m_automatic = false;
     in.m_prepareOutput = [&link](const std::string& path, bool agreed, const std::vector<std::string>&) {
-        return PrepareOutput(path, {}, agreed ? EReplace::Agreed : EReplace::Ask, "New Dialog Merge Plugin", link);
+        return PrepareOutput(path, {}, agreed ? EReplace::Agreed : EReplace::Ask, EOutput::RepairPlugin, link);
     };
     const CRelinkResult empty = RelinkDialog(in);
     EXPECT_TRUE(empty.m_noPlugins);

@@ -13,6 +13,8 @@
 #include "fixtures/GameFolder.h"
 #include "fixtures/System.h"
 #include "fixtures/TestOperation.h"
+#include "document/Worker.h"
+#include <thread>
 
 using namespace vantor;
 using namespace vantor::fixtures;
@@ -24,7 +26,7 @@ using Names = std::vector<std::string>;
 
 Names Told(const CScriptedLink& link) {
     Names texts;
-    for (const CMessage& m : link.Messages()) texts.push_back(m.m_text);
+    for (const texts::CMessage& m : link.Messages()) texts.push_back(m.m_text);
     return texts;
 }
 
@@ -44,6 +46,19 @@ Names FileNames(const std::vector<CPluginFile*>& files) {
 bool HasCallStartingWith(const CScriptedLink& link, const std::string& prefix) {
     const auto calls = link.Calls();
     return std::any_of(calls.begin(), calls.end(), [&](const std::string& c) { return c.starts_with(prefix); });
+}
+
+CCheckRequest Check(CCheckSet checks) {
+    CCheckRequest request;
+    request.m_checks = checks;
+    return request;
+}
+
+bool Delete(CVANTORDoc& doc, const std::string& file, const std::string& tag, const std::string& id, bool ask) {
+    return doc.Run(CDeleteEntryRequest{doc.FindEntryRef(file, tag, id), ask}).Ok();
+}
+bool Update(CVANTORDoc& doc, const CEntryRef& entry, const CSubRecords& subs) {
+    return doc.Run(CUpdateEntryRequest{entry, subs}).Ok();
 }
 
 std::vector<CSub> Misc(const std::string& id, int value) { return {Name(id), Sub("DATA", I32(value))}; }
@@ -93,7 +108,7 @@ struct CCleanGame : CGameFolder {
     // Answers Yes to the automatic clean.
     void Clean() {
         m_link.m_answers = {EAnswer::Yes};
-        Run(std::mem_fn(&CVANTORDoc::OnAutoDeleteUnclean));
+        Run(CAutoCleanRequest{});
     }
 };
 
@@ -137,7 +152,7 @@ struct CAgesGame : CGameFolder {
         if (mode == EMode::OpenMW)
             config.m_loadOrder = MakeLoadOrder({CGameChoice::EGame::OpenMW, m_dir / "openmw.cfg"});
         m_doc = std::make_unique<CVANTORDoc>(config, &m_link);
-        m_doc->OnChooseActivePlugins();
+        m_doc->ChooseActivePlugins();
     }
 };
 
@@ -152,17 +167,17 @@ std::string Texts(const CTablePtr& table) {
 std::vector<std::string> Outcomes(EMode mode) {
     CAgesGame game(mode);
     std::vector<std::string> seen;
-    game.Run([](CVANTORDoc& doc) { doc.OnCheckAll(); });
+    game.Run(Check(CCheckSet::All()));
     seen.push_back(Texts(game.m_link.Pane(EPane::Conflict)) + Texts(game.m_link.Pane(EPane::Warning)));
     game.Option([&](COptionSet& o) {
         o.m_espFilename = "Repair.esp";
         o.m_espPath = game.m_dir.Path();
     });
-    game.Run([](CVANTORDoc& doc) { doc.OnAutoRelinkDialog(); });
+    game.Run(CRelinkRequest{{}, true, {}});
     seen.push_back(ReadText(game.m_dir / "Repair.esp"));
-    game.Run([](CVANTORDoc& doc) { doc.OnAutoDeleteUnclean(); });
+    game.Run(CAutoCleanRequest{});
     std::string told;
-    for (const CMessage& m : game.m_link.Messages()) told += m.m_text + "\n";
+    for (const texts::CMessage& m : game.m_link.Messages()) told += m.m_text + "\n";
     // Each plugin is cleaned where it was found, its backup beside it.
     EXPECT_TRUE(fs::exists(game.m_p2Folder + "P2.OLD"));
     seen.push_back(told + game.Read("P1.esp") + ReadText(game.m_p2Folder + "P2.esp"));
@@ -181,38 +196,40 @@ TEST(Document, ChoosingReadingAndCheckingInBothModes) {
     // Active Plugins says why it chose none; Single Versus without a master
     // is refused.
     const Names nothing{"No Plugins Chosen to Check: Choose Plugins or Choose Active Plugins First."};
-    EXPECT_EQ(game.Run(std::mem_fn(&CVANTORDoc::OnCheckAll)), Names{"ask Cannot Continue|" + nothing[0]});
+    EXPECT_EQ(game.Run(Check(CCheckSet::All())), Names{"ask Cannot Continue|" + nothing[0]});
     EXPECT_EQ(Told(game.m_link), nothing);
-    game.Run([](CVANTORDoc& d) { d.OnCleanCells(); });
+    game.Run(CCleanCellsRequest{});
     EXPECT_EQ(Told(game.m_link), Names{"No Plugins Chosen to Clean: Choose Plugins or Choose Active Plugins First."});
     const std::string ini = std::get<loadorder::CMorrowindWhere>(doc.LoadOrder()->Where()).m_iniPath;
-    game.Run(std::mem_fn(&CVANTORDoc::OnChooseActivePlugins));
+    game.m_link.Clear();
+    doc.ChooseActivePlugins();
     EXPECT_EQ(Told(game.m_link), Names{"No Active Plugins: " + ini + " was not found."});
     std::ofstream(platform::FsPath(ini)) << "[Game Files]\r\nGameFile0=M.esm\r\n";
-    game.Run(std::mem_fn(&CVANTORDoc::OnChooseActivePlugins));
+    game.m_link.Clear();
+    doc.ChooseActivePlugins();
     EXPECT_EQ(Told(game.m_link), Names{"No Active Plugins: " + ini + " names none."});
 #ifndef _WIN32  // Windows asks the registry, whatever the environment says
     doc.SetLoadOrder(loadorder::MorrowindLoadOrder(
         {std::nullopt, game.m_data, [](const std::string&) { return std::optional<std::string>(); }}));
-    game.Run(std::mem_fn(&CVANTORDoc::OnChooseActivePlugins));
+    game.m_link.Clear();
+    doc.ChooseActivePlugins();
     EXPECT_EQ(Told(game.m_link),
               Names{"No Active Plugins: the game's folder was not found, so there is no Morrowind.ini to read them from."});
 #endif
     EXPECT_TRUE(doc.PendingNames().empty());
-    doc.OnSingleVersus();
-    game.Run(std::mem_fn(&CVANTORDoc::OnCheckConflicts));
+    doc.SetCheckMode(ECheckMode::SingleVersus);
+    game.Run(Check(CCheckSet::Conflicts()));
     EXPECT_EQ(Told(game.m_link), Names{"Select a Master Plugin for Single Versus Mode"});
     game.ChooseMaster("M.esm");
     game.Choose({"A.esp", "B.esp", "C.esp"});
 
-    game.Run(std::mem_fn(&CVANTORDoc::OnExtractData));
+    game.Run(CReadRequest{});
     Names progress;  // three masters, then four plugins with the master plugin
     for (int p : {0, 33, 66, 100}) progress.push_back("Extracting Master Esm Data " + std::to_string(p) + "% complete");
     for (int p : {0, 25, 50, 75, 100}) progress.push_back("Extracting Plugin Data " + std::to_string(p) + "% complete");
     EXPECT_EQ(game.m_link.ProgressTexts(), progress);
     auto calls = game.m_link.Calls();
     ASSERT_GE(calls.size(), 2u);
-    EXPECT_EQ(calls[0] + calls[1], "close-editors hide 0");
     EXPECT_EQ(calls.back(), "progress 0|Extracting Plugin Data 100% complete");
     EXPECT_EQ(doc.LoadedNames(), (Names{"C.esp", "B.esp", "A.esp", "M.esm"}));
     // The master plugin is not also a found master; checks see masters in reading order.
@@ -222,11 +239,11 @@ TEST(Document, ChoosingReadingAndCheckingInBothModes) {
     // A later batch stands first, the master plugin last; masters are not read again.
     game.Choose({"D.esp", "A.esp"});  // A is loaded already: skipped
     EXPECT_EQ(doc.PendingNames(), Names{"D.esp"});
-    game.Run(std::mem_fn(&CVANTORDoc::OnExtractData));
+    game.Run(CReadRequest{});
     for (const auto& t : game.m_link.ProgressTexts()) EXPECT_EQ(t.find("Master Esm"), std::string::npos) << t;
     EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "C.esp", "B.esp", "A.esp", "M.esm"}));
     // Nothing pending and masters loaded: Extract Data does nothing at all.
-    game.Run(std::mem_fn(&CVANTORDoc::OnExtractData));
+    game.Run(CReadRequest{});
     EXPECT_TRUE(game.m_link.Calls().empty());
 
     // Choosing a found master as a plugin takes it out of the masters.
@@ -237,46 +254,38 @@ TEST(Document, ChoosingReadingAndCheckingInBothModes) {
     // A chosen master that is already a plugin is refused.
     game.ChooseMaster("A.esp");
     EXPECT_EQ(Told(game.m_link), Names{"Please Remove Chosen File from Plugin List Before Selecting it as a Master."});
-    EXPECT_TRUE(doc.Tree().m_masterItems.empty());
     EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "C.esp", "B.esp", "A.esp", "M.esm"}));
 
     // Remove of the master plugin and of a plugin.
-    doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Master, false, "M.esm"});
+    doc.RemoveFile("M.esm");
     EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "C.esp", "B.esp", "A.esp"}));
-    doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Plugins, false, "C.esp"});
+    doc.RemoveFile("C.esp");
     EXPECT_EQ(doc.LoadedNames(), (Names{"D.esp", "B.esp", "A.esp"}));
     EXPECT_EQ(FileNames(doc.Files().PluginFiles()), doc.LoadedNames());
 
     // A check reads pending files first, skipping one gone; panes are shown only with rows.
-    doc.OnFullCheck();
+    doc.SetCheckMode(ECheckMode::Full);
     game.Choose({"Gone.esp"});
     platform::RemoveFile(game.m_data + "Gone.esp");
-    game.Run(std::mem_fn(&CVANTORDoc::OnCheckDeleted));
+    game.Run(Check(CCheckSet::Deleted()));
     EXPECT_TRUE(HasCallStartingWith(game.m_link, "progress 2|Extracting Plugin Data"));
     EXPECT_EQ(doc.LoadedNames(), (Names{"b.esm", "D.esp", "B.esp", "A.esp"}));
     EXPECT_TRUE(doc.PendingNames().empty());
     calls = game.m_link.Calls();
-    std::erase_if(calls, [](const std::string& c) { return c.starts_with("progress") || c.starts_with("close"); });
-    EXPECT_EQ(calls, (Names{"hide 0", "rows 1|0", "hide 1", "rows 2|1", "show 2"}));
+    std::erase_if(calls, [](const std::string& c) { return c.starts_with("progress"); });
+    EXPECT_EQ(calls, (Names{"rows 1|0 shown by rows", "rows 2|1 shown by rows"}));
 
-    game.Run(std::mem_fn(&CVANTORDoc::OnCheckConflicts));
+    game.Run(Check(CCheckSet::Conflicts()));
     for (const auto& t : game.m_link.ProgressTexts()) EXPECT_EQ(t.find("Extracting"), std::string::npos) << t;
     EXPECT_TRUE(doc.ResultTable(EPane::Warning)->m_rows.empty());
 
     // The default check runs the checks the settings name, and only those
     // (DefaultOps=0101: conflicts alone; D.esp's deleted entry is a warning).
-    for (const std::uint8_t checks : {kCheckConflicts, kCheckDeleted}) {
-        game.Option([&](COptionSet& o) { o.m_defaultOps = checks; });
-        game.Run(std::mem_fn(&CVANTORDoc::OnDefaultCheck));
-        EXPECT_EQ(doc.ResultTable(EPane::Warning)->m_rows.size(), checks == kCheckDeleted ? 1u : 0u) << int(checks);
+    for (const CCheckSet checks : {CCheckSet::Conflicts(), CCheckSet::Deleted()}) {
+        game.Option([&](COptionSet& o) { o.m_defaultOps = checks.Bits(); });
+        game.Run(Check(doc.DefaultChecks()));
+        EXPECT_EQ(doc.ResultTable(EPane::Warning)->m_rows.size(), checks.m_deleted ? 1u : 0u) << int(checks.Bits());
     }
-
-    // An unknown code is reported and the worker still ends.
-    game.m_link.Clear();
-    ASSERT_TRUE(doc.StartOperation(42));
-    doc.WaitForWorker();
-    EXPECT_EQ(Told(game.m_link), Names{"Operation Does Not Exist"});
-    EXPECT_FALSE(doc.IsBusy());
 
     // A damaged file is told once, with where it is damaged; files that are
     // no plugin are named and left out, and the check goes on without them.
@@ -288,16 +297,16 @@ TEST(Document, ChoosingReadingAndCheckingInBothModes) {
     game.Write("Broken.esp", CPluginBuilder().Raw(random));
     game.Write("Truncated.esp", CPluginBuilder().Raw(std::string("TES3\x2c\x01\0\0", 8)));
     game.Choose({"Broken.esp", "Cut.esp", "Truncated.esp"});
-    game.Run(std::mem_fn(&CVANTORDoc::OnCheckAll));
+    game.Run(Check(CCheckSet::All()));
     Names told;
-    for (const CMessage& m : game.m_link.Messages()) told.push_back(m.m_caption + "|" + m.m_text);
+    for (const texts::CMessage& m : game.m_link.Messages()) told.push_back(m.m_caption + "|" + m.m_text);
     ASSERT_EQ(told.size(), 3u);
     EXPECT_EQ(told[0], "Error|Broken.esp: not a TES3 plugin or master: it does not begin with a TES3 header record");
     EXPECT_EQ(told[1].rfind("Warning|Cut.esp: record MISC at offset ", 0), 0u) << told[1];
     EXPECT_EQ(told[2], "Error|Truncated.esp: not a TES3 plugin or master: it ends inside its TES3 header record, after 8 bytes");
     EXPECT_EQ(doc.LoadedNames().front(), "Cut.esp");
-    EXPECT_EQ(doc.LastOutcome().m_extraction->m_unreadable, 2u);
-    game.Run(std::mem_fn(&CVANTORDoc::OnCheckAll));
+    EXPECT_EQ(game.m_outcome.m_extraction->m_unreadable, 2u);
+    game.Run(Check(CCheckSet::All()));
     EXPECT_TRUE(game.m_link.Messages().empty());
 }
 
@@ -312,10 +321,10 @@ TEST(Document, MastersAreReadAgainAfterClearEsmData) {
     game.Choose({"P.esp"});
     for (int round = 0; round < 2; ++round) {
         if (round) {
-            doc.OnClearEsmData();
+            doc.ClearMasters();
             EXPECT_TRUE(doc.Files().MasterFiles().empty());
         }
-        game.Run(std::mem_fn(&CVANTORDoc::OnCheckUnclean));
+        game.Run(Check(CCheckSet::Unclean()));
         const auto warnings = doc.ResultTable(EPane::Warning);
         ASSERT_EQ(warnings->RowCount(), 1u) << "round " << round;
         EXPECT_EQ(warnings->Cell(0, 4), "M.esm");
@@ -335,22 +344,21 @@ TEST(Document, ChecksNameTheNewestMasterAndTheMastersNotLoaded) {
     game.Write("Q.esp", CPluginBuilder().Header({"gone.esm", "P.esp", "Other.esp"}), 1003000);
     CVANTORDoc& doc = game.Doc();
     game.Choose({"P.esp", "Q.esp"});
-    game.Run(std::mem_fn(&CVANTORDoc::OnCheckAll));
+    game.Run(Check(CCheckSet::All()));
     const auto warnings = doc.ResultTable(EPane::Warning);
     ASSERT_EQ(warnings->RowCount(), 1u);
     EXPECT_EQ(warnings->Cell(0, 4), "New.esm");
     const CMasterCoverage missing{{{"Gone.esm", {"P.esp", "Q.esp"}}, {"Other.esp", {"Q.esp"}}}, false};
-    EXPECT_EQ(doc.LastOutcome().m_masterCoverage, missing);
+    EXPECT_EQ(game.m_outcome.m_masterCoverage, missing);
 
     // Without masters: the deleted row names none, and the unclean test
     // (alone of the checks) could not be made.
-    doc.OnClearEsmData();
+    doc.ClearMasters();
     game.Option([](COptionSet& o) { o.m_loadEsms = 0; });
-    const std::pair<void (CVANTORDoc::*)(), bool> checks[] = {{&CVANTORDoc::OnCheckAll, true},
-                                                             {&CVANTORDoc::OnCheckDeleted, false}};
+    const std::pair<CCheckSet, bool> checks[] = {{CCheckSet::All(), true}, {CCheckSet::Deleted(), false}};
     for (const auto& [command, noneRead] : checks) {
-        game.Run(std::mem_fn(command));
-        const auto coverage = doc.LastOutcome().m_masterCoverage;
+        game.Run(Check(command));
+        const auto coverage = game.m_outcome.m_masterCoverage;
         ASSERT_TRUE(coverage.has_value());
         EXPECT_EQ(coverage->m_noneRead, noneRead);
         ASSERT_EQ(coverage->m_missing.size(), 4u);
@@ -360,50 +368,53 @@ TEST(Document, ChecksNameTheNewestMasterAndTheMastersNotLoaded) {
 }
 
 TEST(Document, ACommandIssuedWhileAnOperationRunsNeverChangesIt) {
-    // While the operation holds at its first call the user clicks other
-    // commands; it runs as its own command chose: Check All still reports the
-    // deleted entry, ReLink Dialog still asks for the window.
+    // While the operation holds at its first call on the worker the user
+    // clicks other commands; it runs as its own request chose: Check All
+    // still reports the deleted entry, ReLink Dialog still asks for the window.
     CGameFolder game;
     game.Plugin("A.esp", {"a", "-gone"});
     game.Plugin("B.esp", {"b"});
     CVANTORDoc& doc = game.Doc(false);
     game.Option([&](COptionSet& o) {
-        o.m_defaultOps = kCheckConflicts;
+        o.m_defaultOps = CCheckSet::Conflicts().Bits();
         o.m_espFilename = "Repair.esp";
         o.m_espPath = game.m_data;
     });
     game.Choose({"A.esp"});
-    auto interrupt = [&](void (CVANTORDoc::*running)(), const std::function<void()>& clicks) {
+    auto interrupt = [&](const CRequest& running, const std::string& firstCall, const std::function<void()>& clicks) {
         game.m_link.Clear();
-        game.m_link.HoldAt("hide 0");
-        (doc.*running)();
+        game.m_link.HoldAt(firstCall);
+        CWorker worker;
+        CVANTORDoc::CPrepared prepared = doc.Prepare(running);
+        ASSERT_TRUE(prepared);
+        auto operation = std::make_shared<std::unique_ptr<COperation>>(std::move(prepared.m_operation));
+        ASSERT_TRUE(worker.Start([&, operation](const CStopToken& stop) { return doc.Execute(std::move(*operation), stop); }));
         ASSERT_TRUE(game.m_link.WaitUntilHeld()) << "the operation never came to its first call";
         EXPECT_TRUE(doc.IsBusy());
+        EXPECT_FALSE(worker.Start([](const CStopToken&) { return COutcome{}; }));
         clicks();
         game.m_link.Release();
-        doc.WaitForWorker();
+        EXPECT_TRUE(worker.Wait(kWaitLimit));
         EXPECT_FALSE(doc.IsBusy());
     };
-    interrupt(&CVANTORDoc::OnCheckAll, [&] {
-        doc.OnCheckConflicts();
-        doc.OnDefaultCheck();
-        EXPECT_FALSE(doc.StartOperation(EOperation::Extract));
-        game.Choose({"B.esp"});
-        doc.OnSingleVersus();
-        doc.OnTreeRemove(CFileTree::CSelection{CFileTree::ERoot::Plugins, false, "A.esp"});
+    interrupt(Check(CCheckSet::All()), "progress 1|Extracting Plugin Data 0% complete", [&] {
+        EXPECT_EQ(doc.Prepare(Check(CCheckSet::Conflicts())).m_refusal.m_reason, EReason::Busy);
+        EXPECT_FALSE(doc.Prepare(CReadRequest{}));
+        EXPECT_FALSE(doc.ChoosePlugins({game.m_data + "B.esp"}));
+        EXPECT_FALSE(doc.SetCheckMode(ECheckMode::SingleVersus));
+        EXPECT_EQ(doc.RemoveFile("A.esp"), CVANTORDoc::ERemoved::Nothing);
     });
     EXPECT_EQ(doc.ResultTable(EPane::Warning)->m_rows.size(), 1u);
-    EXPECT_TRUE(game.m_link.Choosers().empty());
     EXPECT_EQ(doc.CheckMode(), ECheckMode::Full);
     EXPECT_EQ(doc.LoadedNames(), Names{"A.esp"});
-    game.m_link.m_choices.clear();
-    interrupt(&CVANTORDoc::OnRelinkDialog, [&] { doc.OnAutoRelinkDialog(); });
+    interrupt(CRelinkRequest{}, "repair-tool " + game.m_data + "|Repair.esp",
+              [&] { EXPECT_FALSE(doc.Prepare(CRelinkRequest{{}, true, {}})); });
     EXPECT_TRUE(HasCallStartingWith(game.m_link, "repair-tool "));
 
     // A hold that nothing reaches in time fails the wait and lets a late call pass.
-    game.m_link.HoldAt("hide 0");
+    game.m_link.HoldAt("rows 1");
     EXPECT_FALSE(game.m_link.WaitUntilHeld(std::chrono::milliseconds(1)));
-    game.Run(std::mem_fn(&CVANTORDoc::OnCheckConflicts));
+    game.Run(Check(CCheckSet::Conflicts()));
     EXPECT_FALSE(doc.IsBusy());
 }
 
@@ -421,7 +432,7 @@ TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
             if (outOfMemory) throw std::bad_alloc();
             throw std::runtime_error("boom");
         });
-        game.Run(std::mem_fn(&CVANTORDoc::OnCheckAll));
+        game.Run(Check(CCheckSet::All()));
         const auto told = game.m_link.Messages();
         ASSERT_EQ(told.size(), 1u);
         EXPECT_EQ(told[0].m_text, outOfMemory ? "Not enough memory to read the plugins and masters." : "File Error");
@@ -431,22 +442,25 @@ TEST(Document, RunningOutOfMemoryEndsTheOperationWithAMessage) {
         EXPECT_EQ(doc.PendingNames(), (outOfMemory ? Names{"A.esp", "B.esp"} : Names{"B.esp"}));
     }
     game.m_link.Clear();
-    ASSERT_TRUE(doc.StartOperation(CTestOperation::Make([](COperationContext& c) {
+    const COutcome failed = doc.Execute(CTestOperation::Make([](COperationContext& c) {
         c.Progress("Searching... 0% complete", 3);
         throw std::bad_alloc();
-    })));
-    doc.WaitForWorker();
+    }), {});
+    EXPECT_EQ(failed.m_result, EResult::Failed);
+    EXPECT_EQ(failed.m_reason, EReason::OutOfMemory);
     ASSERT_EQ(Told(game.m_link), Names{"Not enough memory to search the loaded files."});
     EXPECT_EQ(game.m_link.Messages().back().m_caption, "Critical Error");
     EXPECT_TRUE(ProgressClosed(game.m_link));
     EXPECT_FALSE(doc.IsBusy());
-    game.Run(std::mem_fn(&CVANTORDoc::OnExtractData));
+    game.Run(CReadRequest{});
     EXPECT_EQ(doc.LoadedNames(), (Names{"B.esp", "A.esp"}));
 }
 
-TEST(Document, StoppingClosesTheProgressDisplay) {
-    // Clear Esm Data stops an operation; New Check stops reading after another
-    // number of files each round; odd rounds destroy the document while it reads.
+TEST(Document, StoppingEndsTheRunAndKeepsWhatWasRead) {
+    // A stop ends a test operation where it waits for one; a stop of the
+    // reading after another number of files each round leaves the files not
+    // yet read chosen; odd rounds destroy the worker and the document while
+    // they read.
     CGameFolder game;
     Names names, ids;
     for (int i = 0; i < 4000; ++i) ids.push_back("id" + std::to_string(i));
@@ -456,30 +470,36 @@ TEST(Document, StoppingClosesTheProgressDisplay) {
     }
     game.Plugin("Big.esm", Names(3000, "m"));
     CVANTORDoc& doc = game.Doc();
-    std::atomic<bool> reported{false};
-    ASSERT_TRUE(doc.StartOperation(CTestOperation::Make([&](COperationContext& context) {
+    CStopSource stop;
+    std::thread stopper([&] {
+        EXPECT_TRUE(SpinUntil([&] { return !game.m_link.ProgressTexts().empty(); })) << "the operation never reported";
+        stop.RequestStop();
+    });
+    const COutcome stopped = doc.Execute(CTestOperation::Make([&](COperationContext& context) {
         context.Progress("Checking Warnings 28% complete", 7);
-        reported = true;
         EXPECT_TRUE(SpinUntil([&] { return context.Stopped(); })) << "the operation was never stopped";
-    })));
-    ASSERT_TRUE(SpinUntil([&] { return reported.load(); })) << "the operation never reported";
-    doc.OnClearEsmData();
-    EXPECT_TRUE(HasCallStartingWith(game.m_link, "progress 7|Checking Warnings 28% complete"));
-    EXPECT_TRUE(ProgressClosed(game.m_link));
+    }), stop.Token());
+    stopper.join();
+    EXPECT_EQ(stopped.m_result, EResult::Stopped);
 
     for (int round = 0; round < 20; ++round) {
         CVANTORDoc& reading = game.Doc();
         game.Choose(names);
         game.m_link.Clear();
-        reading.OnExtractData();
+        CWorker worker;
+        CVANTORDoc::CPrepared prepared = reading.Prepare(CReadRequest{});
+        ASSERT_TRUE(prepared);
+        auto operation = std::make_shared<std::unique_ptr<COperation>>(std::move(prepared.m_operation));
+        worker.Start([&reading, operation](const CStopToken& token) { return reading.Execute(std::move(*operation), token); });
         ASSERT_TRUE(SpinUntil([&] { return game.m_link.ProgressTexts().size() >= std::size_t(round % 7); }))
             << "round " << round << ": the reading never told its progress";
         if (round % 2) continue;
-        reading.OnNewCheck();  // waits, then frees
+        worker.RequestStop();
+        ASSERT_TRUE(worker.Wait(kWaitLimit)) << "round " << round;
         EXPECT_FALSE(reading.IsBusy());
+        EXPECT_EQ(reading.LoadedNames().size() + reading.PendingNames().size(), names.size() + 0u) << "round " << round;
+        reading.NewCheck();
         EXPECT_TRUE(reading.LoadedNames().empty());
-        EXPECT_FALSE(reading.Stopped());
-        EXPECT_TRUE(ProgressClosed(game.m_link)) << "round " << round;
     }
 }
 
@@ -487,13 +507,13 @@ TEST(AutoClean, DeletesExactlyTheUncleanEntriesAfterABackup) {
     CCleanGame game;
     game.Write(CCleanGame::Plugin(true));
     const std::string before = game.Read();
-    game.Run(std::mem_fn(&CVANTORDoc::OnCheckUnclean));
+    game.Run(Check(CCheckSet::Unclean()));
     EXPECT_EQ(game.m_doc->ResultTable(EPane::Warning)->m_rows.size(), 3u);
 
     // Cancelled at the existing backup: every entry is told as not deleted and stays.
     game.CGameFolder::Write("P.OLD", CPluginBuilder().Raw("older backup"));
     game.m_link.m_answers = {EAnswer::Yes, EAnswer::Cancel};
-    game.Run(std::mem_fn(&CVANTORDoc::OnAutoDeleteUnclean));
+    game.Run(CAutoCleanRequest{});
     EXPECT_EQ(game.Read(), before);
     EXPECT_EQ(game.Read("P.OLD"), "older backup");
     auto messages = game.m_link.Messages();
@@ -507,6 +527,13 @@ TEST(AutoClean, DeletesExactlyTheUncleanEntriesAfterABackup) {
     game.Clean();
     EXPECT_EQ(game.Read(), CCleanGame::Plugin(false).Bytes());
     EXPECT_EQ(game.Read("P.OLD"), before);
+    // The outcome names each entry deleted, with the plugin's backup.
+    ASSERT_EQ(game.m_outcome.m_changed.size(), 1u);
+    const CFileChange& change = game.m_outcome.m_changed[0];
+    EXPECT_EQ(change.m_backup, fixtures::Native(game.m_data + "P.OLD"));
+    std::string deleted;
+    for (const CEntryName& e : change.m_changed) deleted += e.m_file + ":" + e.m_tag + ":" + e.m_id + " ";
+    EXPECT_EQ(deleted, "P.esp:MISC:a P.esp:MISC:dup P.esp:MISC:dup ");
     const Names told = Told(game.m_link);  // only the confirmation
     ASSERT_EQ(told.size(), 1u);
     EXPECT_EQ(told[0].rfind("This Operation will Delete all Unclean Entries.\nWARNING:", 0), 0u);
@@ -517,7 +544,7 @@ TEST(AutoClean, DeletesExactlyTheUncleanEntriesAfterABackup) {
     EXPECT_TRUE(game.m_doc->ResultTable(EPane::Conflict)->m_rows.empty());
 
     // The model follows the file: a second check finds nothing to clean.
-    game.Run(std::mem_fn(&CVANTORDoc::OnCheckUnclean));
+    game.Run(Check(CCheckSet::Unclean()));
     EXPECT_TRUE(game.m_doc->ResultTable(EPane::Warning)->m_rows.empty());
     EXPECT_EQ(game.Loaded().RemovedEntries().size(), 3u);
 
@@ -536,12 +563,12 @@ TEST(EntryServices, DeleteAndUpdate) {
     game.Write(CCleanGame::Plugin(true));
     game.CGameFolder::Write("P.OLD", CPluginBuilder().Raw("older backup"));
     const std::string before = game.Read();
-    game.Run(std::mem_fn(&CVANTORDoc::OnExtractData));
+    game.Run(CReadRequest{});
     CVANTORDoc& doc = *game.m_doc;
 
     const CEntryRef gone = game.Ref("MISC", "new");
     game.m_link.m_answers = {EAnswer::Yes, EAnswer::Cancel};
-    EXPECT_FALSE(doc.DeleteEntry("P.esp", "MISC", "new", true));
+    EXPECT_FALSE(Delete(doc, "P.esp", "MISC", "new", true));
     const auto asked = game.m_link.Messages();
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0].m_text, "Delete Entry(s)?\n\nBackup(s) Saved with Extension \".OLD\"");
@@ -549,29 +576,29 @@ TEST(EntryServices, DeleteAndUpdate) {
     EXPECT_EQ(game.Read(), before);
 
     game.m_link.m_answers = {EAnswer::No};
-    EXPECT_TRUE(doc.DeleteEntry("P.esp", "MISC", "new", false));
+    EXPECT_TRUE(Delete(doc, "P.esp", "MISC", "new", false));
     game.m_link.Clear();
-    EXPECT_FALSE(doc.DeleteEntry("P.esp", "MISC", "new", true));
-    EXPECT_FALSE(doc.DeleteEntry("Q.esp", "MISC", "new", false));
+    EXPECT_FALSE(Delete(doc, "P.esp", "MISC", "new", true));
+    EXPECT_FALSE(Delete(doc, "Q.esp", "MISC", "new", false));
     EXPECT_EQ(Told(game.m_link), (Names{"Entry Already Deleted or Missing.", "Filename not Found."}));
 
     // Update after a delete still finds the record; only the update is asked.
     game.m_link.Clear();
     game.m_link.m_answers = {EAnswer::Yes};
-    EXPECT_TRUE(doc.UpdateEntry(game.Ref("MISC", "b"), {{"DATA", I32(99)}}));  // the data after the ID
+    EXPECT_TRUE(Update(doc, game.Ref("MISC", "b"), {{"DATA", I32(99)}}));  // the data after the ID
     EXPECT_EQ(game.m_link.Messages().size(), 1u);
     EXPECT_EQ(game.Read(), CCleanGame::Plugin(true, 99, false).Bytes());
     EXPECT_EQ(game.Read("P.OLD"), "older backup");
-    EXPECT_FALSE(doc.UpdateEntry(gone, {}));
+    EXPECT_FALSE(Update(doc, gone, {}));
     EXPECT_EQ(game.m_link.Messages().back().m_text, "Entry Deleted or Missing.");
 
     // Data that was not extracted is never rewritten; erasing needs none.
     const std::string updated = game.Read();
     game.m_link.m_answers = {EAnswer::Yes};
-    EXPECT_FALSE(doc.UpdateEntry(game.Ref("INFO", "1"), {{"DATA", std::string(12, '\1')}}));
+    EXPECT_FALSE(Update(doc, game.Ref("INFO", "1"), {{"DATA", std::string(12, '\1')}}));
     EXPECT_EQ(game.Read(), updated);
     EXPECT_EQ(game.m_link.Messages().back().m_caption, "Cannot Complete Request");
-    EXPECT_TRUE(doc.DeleteEntry("P.esp", "INFO", "1", false));
+    EXPECT_TRUE(Delete(doc, "P.esp", "INFO", "1", false));
     EXPECT_EQ(game.Read().find("INAM"), std::string::npos);
 }
 
@@ -610,9 +637,9 @@ TEST(AutoClean, KeepsTheRightCopyOfAnIdHeldTwiceAndWhatUndoesANewerMaster) {
             game.CGameFolder::Write("New.esm", newer, *time + 100);
         }
         game.Write(c.m_plugin);
-        game.Run(std::mem_fn(&CVANTORDoc::OnCheckUnclean));
+        game.Run(Check(CCheckSet::Unclean()));
         EXPECT_EQ(game.m_doc->ResultTable(EPane::Warning)->m_rows.size(), c.m_unclean);
-        game.Run(std::mem_fn(&CVANTORDoc::OnViewAllGlobalChanges));
+        game.Run(CGlobalChangesRequest{});
         const auto changes = game.m_doc->ResultTable(EPane::Editor);
         std::string rows;
         for (std::size_t r = 0; r < changes->RowCount(); ++r)
@@ -634,13 +661,13 @@ TEST(LoadOrderAges, OpenMWContentOrderDecidesAsTheGameFileTimesDo) {
 
 TEST(LoadOrderAges, ANewLoadOrderWaitsForNewCheckAndBringsItsOwnMasters) {
     CAgesGame game(EMode::OpenMW);
-    game.m_doc->OnChooseActivePlugins();  // again: nothing is chosen twice
+    game.m_doc->ChooseActivePlugins();  // again: nothing is chosen twice
     EXPECT_EQ(game.m_doc->PendingNames(), (std::vector<std::string>{"P1.esp", "P2.esp"}));
-    EXPECT_EQ(game.m_doc->Tree().m_folders.at("P2.esp"), fixtures::Native(game.m_dir.Path() + "Mods/Patch/"));
+    EXPECT_EQ(game.m_doc->Files().Of(EFileRole::Pending).back()->m_folder, fixtures::Native(game.m_dir.Path() + "Mods/Patch/"));
     ASSERT_TRUE(game.m_doc->FindMasters());
     game.m_doc->SetLoadOrder(MakeLoadOrder({}, game.m_dir.Path()));
     EXPECT_TRUE(IsOpenMW(*game.m_doc->LoadOrder()));
-    game.m_doc->OnNewCheck();
+    game.m_doc->NewCheck();
     EXPECT_FALSE(IsOpenMW(*game.m_doc->LoadOrder()));
     EXPECT_TRUE(game.m_doc->FoundMasterNames().empty());
     EXPECT_EQ(game.m_doc->DataDir(), fixtures::Native(game.m_dir.Path() + "Data Files/"));

@@ -159,7 +159,7 @@ TEST(OutputPath, FilesInUseAndWhatIsNoFileAreRefusedByName) {
     for (const auto& [path, why] : cases) {
         CScriptedLink link;
         link.m_answers = {EAnswer::Yes, EAnswer::Yes};
-        EXPECT_EQ(PrepareOutput(path, {plugin}, EReplace::Ask, "Save Log As", link), std::nullopt) << path;
+        EXPECT_EQ(PrepareOutput(path, {plugin}, EReplace::Ask, EOutput::ResultsLog, link), std::nullopt) << path;
         const std::string told = "ask Cannot Complete Request|" + path + why + "\nChoose another file.";
         EXPECT_EQ(link.Calls(), std::vector<std::string>{told});
     }
@@ -176,32 +176,32 @@ TEST(OutputPath, AnExistingFileIsReplacedOnlyWhenAgreedAndAPluginIsBackedUpFirst
 
     // A new file needs no word; an existing one a Yes, or a chooser that asked.
     CScriptedLink link;
-    EXPECT_EQ(PrepareOutput(log, {}, EReplace::Ask, "Save Log As", link), log);
+    EXPECT_EQ(PrepareOutput(log, {}, EReplace::Ask, EOutput::ResultsLog, link), log);
     Spit(log, "old log");
     link.m_answers = {EAnswer::No};
-    EXPECT_EQ(PrepareOutput(log, {}, EReplace::Ask, "Save Log As", link), std::nullopt);
+    EXPECT_EQ(PrepareOutput(log, {}, EReplace::Ask, EOutput::ResultsLog, link), std::nullopt);
     link.m_answers = {EAnswer::Yes};
-    EXPECT_EQ(PrepareOutput(log, {}, EReplace::Ask, "Save Log As", link), log);
-    EXPECT_EQ(PrepareOutput(log, {}, EReplace::Agreed, "Save Log As", link), log);
+    EXPECT_EQ(PrepareOutput(log, {}, EReplace::Ask, EOutput::ResultsLog, link), log);
+    EXPECT_EQ(PrepareOutput(log, {}, EReplace::Agreed, EOutput::ResultsLog, link), log);
     EXPECT_EQ(link.Calls(), (std::vector<std::string>{question, question}));
     EXPECT_EQ(ReadText(log), "old log");
 
     // A file made read-only is left alone, also for the superuser.
     fixtures::SetMode(log, 0444);
     CScriptedLink readOnly;
-    EXPECT_EQ(PrepareOutput(log, {}, EReplace::Agreed, "Save Log As", readOnly), std::nullopt);
+    EXPECT_EQ(PrepareOutput(log, {}, EReplace::Agreed, EOutput::ResultsLog, readOnly), std::nullopt);
     EXPECT_EQ(readOnly.Calls(), std::vector<std::string>{"ask VANTOR|Access to " + log + " was denied."});
 
     // A plugin is backed up before it is replaced; a taken backup name is asked about, never overwritten.
     const std::string plugin = dir / "Other.esp";
     Spit(plugin, "TES3 old plugin");
     CScriptedLink backedUp;
-    EXPECT_EQ(PrepareOutput(plugin, {}, EReplace::Agreed, "New Dialog Merge Plugin", backedUp), plugin);
+    EXPECT_EQ(PrepareOutput(plugin, {}, EReplace::Agreed, EOutput::RepairPlugin, backedUp), plugin);
     EXPECT_EQ(ReadText(dir / "Other.OLD"), "TES3 old plugin");
     Spit(plugin, "TES3 newer plugin");
     CScriptedLink taken;
     taken.m_answers = {EAnswer::Cancel};
-    EXPECT_EQ(PrepareOutput(plugin, {}, EReplace::Agreed, "New Dialog Merge Plugin", taken), std::nullopt);
+    EXPECT_EQ(PrepareOutput(plugin, {}, EReplace::Agreed, EOutput::RepairPlugin, taken), std::nullopt);
     ASSERT_EQ(taken.Messages().size(), 1u);
     EXPECT_EQ(taken.Messages()[0].m_caption, "File Exists");
     EXPECT_EQ(ReadText(dir / "Other.OLD"), "TES3 old plugin");
@@ -218,17 +218,13 @@ TEST(ResultsLog, AFailureTellsWhyAndLeavesTheOldLogWhole) {
     const std::string plugin = dir / "Mod.esp";
     Spit(plugin, "TES3 and more");
     CScriptedLink chooser;
-    chooser.m_choices = {{CFileChoice::EStatus::Cancelled, {}}, {CFileChoice::EStatus::Failed, {}},
-                         {CFileChoice::EStatus::Chosen, {plugin}}};
-    for (int i = 0; i < 3; ++i)
-        EXPECT_FALSE(SaveResults(chooser, "/data/Data Files/", {plugin}, conflict, warning, editor));
-    ASSERT_EQ(chooser.Choosers().size(), 3u);
-    EXPECT_EQ(chooser.Choosers()[0].m_startFolder + chooser.Choosers()[0].m_fileName, "/data/Data Files/VANTORlog.txt");
-    EXPECT_TRUE(chooser.Choosers()[0].m_confirmOverwrite);
+    EXPECT_FALSE(SaveResults(plugin, {plugin}, conflict, warning, editor, chooser));
+    const texts::CFileChooser saveAs = texts::SaveLogChooser("/data/Data Files/");
+    EXPECT_EQ(saveAs.m_startFolder + saveAs.m_fileName, "/data/Data Files/VANTORlog.txt");
+    EXPECT_TRUE(saveAs.m_confirmOverwrite);
     const auto told = chooser.Messages();
-    ASSERT_EQ(told.size(), 2u);
-    EXPECT_EQ(told[0].m_text, "Error Selecting Save File");
-    EXPECT_EQ(told[1].m_text, plugin + " is a plugin or master in use.\nChoose another file.");
+    ASSERT_EQ(told.size(), 1u);
+    EXPECT_EQ(told[0].m_text, plugin + " is a plugin or master in use.\nChoose another file.");
     EXPECT_EQ(ReadText(plugin), "TES3 and more");
 
     const std::string path = dir / "log.txt", old = "the old log\r\n";
@@ -251,16 +247,16 @@ TEST(ResultsLog, AFailureTellsWhyAndLeavesTheOldLogWhole) {
     ASSERT_TRUE(WriteResultsLog(path, conflict, warning, editor, link));
     EXPECT_EQ(ReadText(path).rfind("ID,Conflict,Name,Overriding Esp File,Esp File,Original File\r\n", 0), 0u);
     EXPECT_EQ(ReadText(path).find(std::string(8, 'x')), std::string::npos);
-    EXPECT_EQ(FileErrorMessage(ENOSPC, "x.txt"), "Disk full while accessing x.txt.");
-    EXPECT_EQ(FileErrorMessage(ENOENT, "/no/x.txt"), "/no/x.txt contains an invalid path.");
+    EXPECT_EQ(texts::FileErrorMessage(ENOSPC, "x.txt"), "Disk full while accessing x.txt.");
+    EXPECT_EQ(texts::FileErrorMessage(ENOENT, "/no/x.txt"), "/no/x.txt contains an invalid path.");
 }
 
 TEST(WriteMessages, EveryFailureIsToldOrWasTheUsersOwnChoice) {
     using F = EWriteFailure;
-    using A = EWriteAction;
+    using A = EChange;
     const struct {
         CWriteResult m_result;
-        EWriteAction m_action;
+        EChange m_action;
         std::vector<std::string> m_texts;  // the boxes shown, in order
         const char* m_caption;             // of the first box
     } cases[] = {
@@ -294,7 +290,7 @@ TEST(WriteMessages, EveryFailureIsToldOrWasTheUsersOwnChoice) {
     for (const auto& c : cases) {
         SCOPED_TRACE(int(c.m_result.m_failure));
         CScriptedLink link;
-        EXPECT_EQ(ShowWriteResult(c.m_result, c.m_action, link), c.m_result.Ok());
+        EXPECT_EQ(TellWriteResult(c.m_result, c.m_action, link), c.m_result.Ok());
         const auto messages = link.Messages();
         ASSERT_EQ(messages.size(), c.m_texts.size());
         for (std::size_t i = 0; i < messages.size(); ++i) EXPECT_EQ(messages[i].m_text, c.m_texts[i]);
@@ -304,25 +300,25 @@ TEST(WriteMessages, EveryFailureIsToldOrWasTheUsersOwnChoice) {
     for (int f = int(F::NotExtracted); f <= int(F::Rename); ++f) {
         if (F(f) == F::BackupCancelled) continue;
         CScriptedLink link;
-        EXPECT_FALSE(ShowWriteResult(CWriteResult::Failure(F(f), "/d/Mod.esp"), A::Delete, link));
+        EXPECT_FALSE(TellWriteResult(CWriteResult::Failure(F(f), "/d/Mod.esp"), A::Delete, link));
         EXPECT_EQ(link.Messages().size(), 1u) << f;
     }
 }
 
 TEST(WriteMessages, ExistingBackupQuestionAndChooser) {
     using EChoice = CBackupDecision::EChoice;
-    const CFileChoice mine{CFileChoice::EStatus::Chosen, {"/d/Mine.bak"}};
+    const texts::CFileChoice mine{texts::CFileChoice::EStatus::Chosen, {"/d/Mine.bak"}};
     const struct {
         bool m_isPlugin;  // the backup would be the plugin itself
         EAnswer m_answer;
-        std::optional<CFileChoice> m_choice;
+        std::optional<texts::CFileChoice> m_choice;
         EChoice m_decision;
     } cases[] = {
         {false, EAnswer::No, std::nullopt, EChoice::UseExisting},
         {false, EAnswer::Cancel, std::nullopt, EChoice::Cancel},
         {false, EAnswer::Yes, mine, EChoice::MakeNew},
-        {false, EAnswer::Yes, CFileChoice{CFileChoice::EStatus::Cancelled, {}}, EChoice::Cancel},
-        {false, EAnswer::Yes, CFileChoice{CFileChoice::EStatus::Failed, {}}, EChoice::Failed},
+        {false, EAnswer::Yes, texts::CFileChoice{texts::CFileChoice::EStatus::Cancelled, {}}, EChoice::Cancel},
+        {false, EAnswer::Yes, texts::CFileChoice{texts::CFileChoice::EStatus::Failed, {}}, EChoice::Failed},
         // Keeping it is not offered: No cancels.
         {true, EAnswer::No, std::nullopt, EChoice::Cancel},
         {true, EAnswer::Yes, mine, EChoice::MakeNew},
@@ -336,15 +332,15 @@ TEST(WriteMessages, ExistingBackupQuestionAndChooser) {
         EXPECT_EQ(d.m_choice, c.m_decision);
         EXPECT_EQ(d.m_path, c.m_decision == EChoice::MakeNew ? "/d/Mine.bak" : "");
         ASSERT_EQ(link.Messages().size(), 1u);
-        const CMessage asked = link.Messages()[0];
-        EXPECT_EQ(asked.m_buttons, c.m_isPlugin ? EButtons::YesNo : EButtons::YesNoCancel);
+        const texts::CMessage asked = link.Messages()[0];
+        EXPECT_EQ(asked.m_buttons, c.m_isPlugin ? texts::EButtons::YesNo : texts::EButtons::YesNoCancel);
         if (!c.m_isPlugin) {
             EXPECT_EQ(asked.m_text, "/d/Mod.OLD\nBackup File Exists, Create a new Backup?");
             EXPECT_EQ(asked.m_default, EAnswer::No);
         }
         ASSERT_EQ(link.Choosers().size(), c.m_choice ? 1u : 0u);
         if (!c.m_choice) continue;
-        const CFileChooser chooser = link.Choosers()[0];
+        const texts::CFileChooser chooser = link.Choosers()[0];
         EXPECT_EQ(chooser.m_startFolder + chooser.m_fileName, "/d/Mod.OLD");
         EXPECT_FALSE(chooser.m_confirmOverwrite);  // a name that is taken is refused, never replaced
     }

@@ -4,6 +4,7 @@
 
 #include <map>
 
+#include "fixtures/ScriptedLink.h"
 #include "editor/EntryRows.h"
 #include "editor/WriteBack.h"
 #include "fixtures/PluginBuilder.h"
@@ -31,11 +32,10 @@ TEST(EditorCorpus, EveryEntryRoundTripsThroughTheGrid) {
                     ++types[row.m_type];
                     negative += row.m_type == kTypeDec && row.m_data.starts_with('-');
                 }
+                fixtures::CScriptedLink link;
+                const CWriteBack back = WriteBackRows(rows, link);
                 std::string asked;
-                const CWriteBack back = WriteBackRows(rows, [&](const CMessage& m) {
-                    asked += m.m_text;
-                    return EAnswer::No;
-                });
+                for (const auto& m : link.Messages()) asked += m.m_text;
                 const std::string where = path + " " + std::string(tag) + " " + std::string(entry->IdText());
                 ASSERT_TRUE(back.m_ok && asked.empty()) << where << " row " << back.m_row << ": " << asked;
                 ASSERT_TRUE(SameBytes(JoinSubRecords(back.m_subRecords), entry->Data())) << where;

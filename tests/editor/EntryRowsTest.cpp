@@ -5,6 +5,7 @@
 #include <map>
 #include <random>
 
+#include "fixtures/ScriptedLink.h"
 #include "editor/EntryRows.h"
 #include "editor/WriteBack.h"
 #include "fixtures/PluginBuilder.h"
@@ -106,11 +107,9 @@ TEST(EntryRows, AnyPayloadWritesBackUnchanged) {
         }
         CEntryRow row = MakeRow(record, tag, payload);
         ++types[row.m_type];
-        bool asked = false;
-        const auto back = RowPayload(row, 1, [&](const CMessage&) {
-            asked = true;
-            return EAnswer::No;
-        });
+        fixtures::CScriptedLink link;
+        const auto back = RowPayload(row, 1, link);
+        const bool asked = !link.Calls().empty();
         ASSERT_TRUE(back == payload && !asked) << record << " " << tag << " " << testing::PrintToString(payload);
     }
     for (std::string_view type : {kTypeDec, kTypeAscii, kTypeFixed, kTypeMixed, kTypeHex})

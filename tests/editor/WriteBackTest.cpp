@@ -23,8 +23,8 @@ std::vector<std::string> Told(const CScriptedLink& link) {
     std::vector<std::string> told;
     for (const auto& m : link.Messages()) {
         const bool question = m.m_caption.starts_with("Length");
-        EXPECT_EQ(m.m_buttons, question ? EButtons::YesNo : EButtons::Ok);
-        EXPECT_EQ(m.m_icon, question ? EIcon::Question : EIcon::Exclamation);
+        EXPECT_EQ(m.m_buttons, question ? texts::EButtons::YesNo : texts::EButtons::Ok);
+        EXPECT_EQ(m.m_icon, question ? texts::EIcon::Question : texts::EIcon::Exclamation);
         told.push_back(m.m_caption + "|" + m.m_text);
     }
     return told;

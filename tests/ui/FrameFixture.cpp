@@ -72,7 +72,7 @@ bool CFrameFixture::WaitIdle(int milliseconds) {
 
 bool CFrameFixture::StartHeldOperation() {
     m_release = false;
-    return Doc().StartOperation(fixtures::CTestOperation::Make([this](COperationContext&) {
+    return m_frame->Start(fixtures::CTestOperation::Make([this](COperationContext&) {
         const bool released = fixtures::SpinUntil([this] { return m_release.load(); }, fixtures::kWaitLimit,
                                                   std::chrono::milliseconds(5));
         EXPECT_TRUE(released) << "the held operation was never released";

@@ -127,8 +127,8 @@ TEST(MainFrame, PrintsTakesOpenMWsLoadOrderAndShowsProgress) {
     EXPECT_EQ(fx.m_choosers[0].m_filters[0].m_pattern, "*.esp;*.omwaddon");
     EXPECT_EQ(fx.m_choosers[0].m_filters[1].m_pattern, "*.esm;*.omwgame");
 
-    // From the worker thread, each call is handled before the worker goes on:
-    // a question asked after each report sees the frame's state then.
+    // From the worker thread the calls are posted and handled in the order
+    // made: a notice told after each report sees the frame's state then.
     std::vector<int> seen;
     QStringList texts;
     f.Link().m_askHook = [&](const CMessage&) -> std::optional<EAnswer> {
@@ -136,13 +136,13 @@ TEST(MainFrame, PrintsTakesOpenMWsLoadOrderAndShowsProgress) {
         texts << f.MessagePane()->Text();
         return EAnswer::Ok;
     };
-    ASSERT_TRUE(fx.Doc().StartOperation(fixtures::CTestOperation::Make([&](COperationContext& context) {
+    ASSERT_TRUE(f.Start(fixtures::CTestOperation::Make([&](COperationContext& context) {
         for (int step = 0; step <= 3; ++step) {
             context.Link().Progress("Searching " + std::to_string(step * 100 / 3) + "% complete", 3);
-            context.Link().Tell("probe", "probe");
+            context.Link().Tell(CNothingFoundNotice{"probe"});
         }
         context.Link().Progress({}, 0);
-        context.Link().Tell("probe", "probe");
+        context.Link().Tell(CNothingFoundNotice{"probe"});
     })));
     ASSERT_TRUE(fx.WaitIdle());
     EXPECT_EQ(seen, (std::vector<int>{0, 1, 2, 3, -1}));
@@ -193,7 +193,7 @@ TEST(MainFrame, ClosingDuringALongExtractionStopsAndWaits) {
     // only after that, with the window.
     EXPECT_TRUE(frame->close());
     EXPECT_FALSE(frame->Doc().IsBusy());
-    EXPECT_TRUE(frame->Doc().Stopped());
+    EXPECT_FALSE(frame->Busy());
     frame.reset();
     EXPECT_TRUE(std::filesystem::exists(dir / "vantor.ini"));
 }

@@ -281,7 +281,7 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
                 dlg.BrowsePlugins();
                 dlg.accept();
             };
-            fx.Doc().OnRelinkDialog();
+            f.RunOnWorker(CRelinkRequest{});
         };
     };
     // A page of the options sheet copies the options in when first shown and
@@ -354,7 +354,7 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
              EXPECT_TRUE(fx.Doc().IsBusy());
              f.Action(C::kCheckAll)->trigger();
              f.Action(C::kCheckUnclean)->trigger();
-             fx.Doc().OnCheckAll();
+             EXPECT_FALSE(f.RunOnWorker(CCheckRequest{}));
          },
          "c"},
         {"Check All", run(C::kCheckAll), ""},

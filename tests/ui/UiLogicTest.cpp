@@ -155,7 +155,9 @@ TEST(DuplicateIds, DeleteAndTheEditorActOnTheRowsOwnEntry) {
         game.Write("P.esp", plugin);
         CVANTORDoc& doc = game.Doc();
         game.Choose({"P.esp"});
-        game.Run([](CVANTORDoc& d) { d.OnCheckUnclean(); });
+        CCheckRequest unclean;
+        unclean.m_checks = CCheckSet::Unclean();
+        game.Run(unclean);
         const auto warnings = doc.ResultTable(EPane::Warning);
         ASSERT_EQ(warnings->RowCount(), 1u);
         game.m_link.m_answers = {EAnswer::Yes};
@@ -163,11 +165,11 @@ TEST(DuplicateIds, DeleteAndTheEditorActOnTheRowsOwnEntry) {
             const auto request = ResolveDoubleClick(doc, EPane::Warning, *warnings, 0, 3);
             ASSERT_TRUE(request);
             EXPECT_EQ(request->m_data, identical);
-            EXPECT_TRUE(doc.DeleteEntry(request->m_entry, true));
+            EXPECT_TRUE(doc.Run(CDeleteEntryRequest{request->m_entry, true}).Ok());
         } else {
             const CDeleteOutcome out = DeleteSelectedEntries(
                 EPane::Warning, *warnings, {{0, 3}},
-                [&](const CEntryRef& e, bool ask) { return doc.DeleteEntry(e, ask); }, [](const std::string&) {});
+                [&](const CEntryRef& e, bool ask) { return doc.Run(CDeleteEntryRequest{e, ask}).Ok(); }, [](const std::string&) {});
             EXPECT_EQ(out.m_rows, std::set<int>{0});
         }
         EXPECT_EQ(game.Read("P.esp"), changedOnly.Bytes()) << (throughEditor ? "editor" : "row");
@@ -177,40 +179,43 @@ TEST(DuplicateIds, DeleteAndTheEditorActOnTheRowsOwnEntry) {
 // Stopped, refused and failed operations are never told as done.
 TEST(OperationSummary, StopsAndFailuresAreToldAsSuch) {
     using E = CDialogMerge::EOutcome;
-    auto outcome = [](EOperation code, bool stopped = false) {
-        COperationOutcome o;
-        o.m_code = code;
-        o.m_stopped = stopped;
-        o.m_checks = kCheckAll;
+    auto outcome = [](CRequest request, bool stopped = false) {
+        COutcome o;
+        o.m_request = std::move(request);
+        o.m_result = stopped ? EResult::Stopped : EResult::Done;
         return o;
     };
     auto relink = [&](E result) {
-        COperationOutcome o = outcome(EOperation::Relink);
+        COutcome o = outcome(CRelinkRequest{});
         o.m_relink = CRelinkResult{true, "Repair.esp", {}, 0, result, {}, 1, 2};
         return o;
     };
     auto clean = [&](std::size_t deleted, std::size_t failed, bool stopped) {
-        COperationOutcome o = outcome(EOperation::Clean, stopped);
-        o.m_clean = CAutoCleanResult{true, stopped, deleted + failed, deleted, deleted ? 1u : 0u, failed};
+        COutcome o = outcome(CAutoCleanRequest{}, stopped);
+        o.m_clean = CAutoCleanResult{true, deleted + failed, deleted, deleted ? 1u : 0u, failed};
         return o;
     };
-    auto check = [&](bool stopped, std::optional<std::size_t> rows, CExtractionCount read, std::string failure = {}) {
-        COperationOutcome o = outcome(EOperation::ExtractCheck, stopped);
+    auto check = [&](bool stopped, std::optional<std::size_t> rows, CExtractionCount read, bool outOfMemory = false) {
+        COutcome o = outcome(CCheckRequest{}, stopped);
         o.m_paneRows = {rows, rows, std::nullopt};
         o.m_extraction = read;
-        o.m_failure = failure;
+        if (outOfMemory) {
+            o.m_result = EResult::Failed;
+            o.m_reason = EReason::OutOfMemory;
+            o.m_activity = EActivity::Checking;
+        }
         return o;
     };
     // Masters that were not there to compare with are named beside what could not be read.
-    COperationOutcome unread = check(false, 0, {2, 0, 1, 0}), unloaded = check(false, 2, {});
+    COutcome unread = check(false, 0, {2, 0, 1, 0}), unloaded = check(false, 2, {});
     unread.m_masterCoverage = CMasterCoverage{{{"Tribunal.esm", {"A.esp"}}, {"Bloodmoon.esm", {"A.esp", "B.esp"}}}, true};
     unloaded.m_masterCoverage = CMasterCoverage{{{"Tribunal.esm", {"A.esp"}}}, false};
-    COperationOutcome extract = outcome(EOperation::Extract), cells = outcome(EOperation::CleanCells);
+    COutcome extract = outcome(CReadRequest{}), cells = outcome(CCleanCellsRequest{});
     extract.m_extraction = CExtractionCount{};
     cells.m_cellClean.emplace().m_cells = 3;
     // What the sample set's runs come to (cancelled, written, stopped with
     // rows found) is in the window's operations transcript.
-    const std::vector<std::pair<COperationOutcome, std::string>> cases = {
+    const std::vector<std::pair<COutcome, std::string>> cases = {
         {relink(E::Stopped), "Dialog repair stopped: no repair plugin written"},
         {relink(E::WriteFailed), "Dialog repair failed: Repair.esp could not be written"},
         {relink(E::Refused), "Dialog repair failed: Repair.esp may not be written"},
@@ -222,7 +227,7 @@ TEST(OperationSummary, StopsAndFailuresAreToldAsSuch) {
          "Check All: 0 conflicts, 0 warnings (1 file could not be read; no master was read: unclean entries and global "
          "changes could not be checked; masters not loaded: Tribunal.esm, Bloodmoon.esm)"},
         {unloaded, "Check All: 2 conflicts, 2 warnings (master not loaded: Tribunal.esm)"},
-        {check(false, {}, {}, "not enough memory to check the plugins"),
+        {check(false, {}, {}, true),
          "Check All failed: not enough memory to check the plugins"},
         {extract, "Extract Data: nothing new to read"},
         {cells, "Clean Cells: 3 cells to clean, nothing changed"},

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "document/WriteMessages.h"
+#include "format/RecordTypes.h"
 #include "document/operations/Operations.h"
 #include "platform/Text.h"
 
@@ -13,32 +14,9 @@ namespace vantor {
 
 namespace {
 
-const std::uint8_t kCellTable = std::uint8_t(CPluginFile::TagIndex("CELL"));
+const std::uint8_t kCellTable = std::uint8_t(TableOf(ERecordId::Cell));
 
 using platform::CountOf;
-
-// What the user is told besides the counts: masters that are not loaded, and
-// cells that could not be judged.
-std::string Joined(const std::vector<std::string>& names) {
-    std::string text;
-    for (std::size_t i = 0; i < names.size(); ++i) text += (i ? ", " : "") + names[i];
-    return text;
-}
-
-std::string Notes(const CCellCleanResult& r) {
-    std::string notes;
-    if (!r.m_missingMasters.empty()) notes += "Masters not loaded, whose references are kept: " + Joined(r.m_missingMasters) + "\n";
-    if (const std::size_t forData = r.m_unjudged - r.m_unjudgedForMissing)
-        notes += CountOf(forData, "Cell", "Cells") +
-                 " could not be judged (data not extracted, see the Extract options, or damaged) and " +
-                 std::string(platform::Plural(forData, "is", "are")) + " left alone.\n";
-    if (r.m_unjudgedForMissing)
-        notes += CountOf(r.m_unjudgedForMissing, "Cell", "Cells") +
-                 " could not be judged, because a master named after the one compared with is not loaded (" +
-                 Joined(r.m_unjudgedMasters) + "), and " + std::string(platform::Plural(r.m_unjudgedForMissing, "is", "are")) +
-                 " left alone.\n";
-    return notes;
-}
 
 // Each name once, in the order first met.
 void AddOnce(std::vector<std::string>& names, std::unordered_set<std::string>& seen, const std::vector<std::string>& more) {
@@ -88,8 +66,9 @@ std::vector<CPluginFile::CEntryChange> CellChanges(std::vector<cells::CCellClean
     return changes;
 }
 
-CCellCleanResult RunCellClean(const COperationContext& context, const CFileList& files, bool listOnly) {
-    CCellCleanResult outcome;
+void RunCellClean(const COperationContext& context, const CFileList& files, bool listOnly, COutcome& result) {
+    CCellCleanResult& outcome = result.m_cellClean.emplace();
+    CCellNotes& notes = outcome.m_notes;
     CFrameLink& link = context.Link();
     const std::vector<CPluginFile*> plugins = files.PluginFiles();
     const std::vector<const CPluginFile*> masters = MastersOldestFirst(files, context.Ages());
@@ -104,10 +83,7 @@ CCellCleanResult RunCellClean(const COperationContext& context, const CFileList&
         text = platform::PercentText("Checking Cells ", i, plugins.size());
         context.Progress(text, int(plugins.size()));
     }
-    if (context.Stopped()) {
-        outcome.m_stopped = true;
-        return outcome;
-    }
+    if (context.Stopped()) return;
 
     // One row per cell, in the plugins' order and each plugin's file order.
     CResultTable table = WarningTableHeader();
@@ -126,10 +102,10 @@ CCellCleanResult RunCellClean(const COperationContext& context, const CFileList&
     std::size_t pluginsToClean = 0;
     std::unordered_set<std::string> missingSeen, unjudgedSeen;
     for (const cells::CPluginCells& p : found) {
-        AddOnce(outcome.m_missingMasters, missingSeen, p.m_missingMasters);
-        AddOnce(outcome.m_unjudgedMasters, unjudgedSeen, p.m_unjudgedMasters);
-        outcome.m_unjudged += p.m_unjudged;
-        outcome.m_unjudgedForMissing += p.m_unjudgedForMissing;
+        AddOnce(notes.m_missingMasters, missingSeen, p.m_missingMasters);
+        AddOnce(notes.m_unjudgedMasters, unjudgedSeen, p.m_unjudgedMasters);
+        notes.m_unjudged += p.m_unjudged;
+        notes.m_unjudgedForMissing += p.m_unjudgedForMissing;
         outcome.m_duplicates += p.Duplicates();
         outcome.m_settings += p.RedundantSettings();
         outcome.m_junk += p.JunkCells();
@@ -148,33 +124,29 @@ CCellCleanResult RunCellClean(const COperationContext& context, const CFileList&
         }
     }
     const CResultTable listed = table;
-    context.Publish(EPane::Warning, std::move(table), true);
+    context.Publish(EPane::Warning, std::move(table), EShow::ByRows);
 
     if (listOnly) {
         context.Progress(text, 0);
-        return outcome;
+        return;
     }
     if (outcome.m_cells == 0) {
         context.Progress(text, 0);
-        link.Tell("No Cells to Clean.\n" + Notes(outcome), "Not Found", EIcon::Information);
-        return outcome;
+        link.Tell(CNoCellsToCleanNotice{notes});
+        return;
     }
-    const std::string question =
-        "This Operation will Clean " + CountOf(outcome.m_cells, "Cell", "Cells") + " in " +
-        CountOf(pluginsToClean, "Plugin", "Plugins") + ":\n" + "It removes " +
-        CountOf(outcome.m_duplicates, "Duplicate Reference", "Duplicate References") + ", " +
-        CountOf(outcome.m_settings, "Redundant Setting", "Redundant Settings") + " (Ambient Light, Water Height)" +
-        " and " + CountOf(outcome.m_junk, "Junk Cell", "Junk Cells") + ".\n" +
-        "Moved, Deleted and New References and every other Setting are never touched.\n" + Notes(outcome) +
-        "Backup(s) Saved with Extension \".OLD\"\n";
-    if (link.Ask({question, "Clean Cells", EButtons::YesNo, EIcon::Question, EAnswer::Yes}) != EAnswer::Yes) {
+    if (!link.Agrees(CCleanCellsQuestion{outcome.m_cells, pluginsToClean, outcome.m_duplicates, outcome.m_settings,
+                                         outcome.m_junk, notes})) {
         context.Progress(text, 0);
-        return outcome;
+        result.m_result = EResult::Refused;
+        result.m_reason = EReason::Declined;
+        return;
     }
     outcome.m_confirmed = true;
 
     // Each plugin in one pass; the rows of cells that were cleaned go.
     std::unordered_map<const CEntry*, bool> cleaned;
+    std::unordered_map<const CPluginFile*, std::vector<CEntryName>> cleanedIn;
     std::size_t step = 0;
     text = platform::PercentText("Cleaning Cells ", 0, pluginsToClean);
     context.Progress(text, int(pluginsToClean));
@@ -186,21 +158,31 @@ CCellCleanResult RunCellClean(const COperationContext& context, const CFileList&
         const std::size_t made = std::size_t(std::count(done.begin(), done.end(), true));
         outcome.m_cleaned += made;
         outcome.m_failed += found[i].m_cells.size() - made;
-        if (made < found[i].m_cells.size()) link.Tell(file.FileName() + " - Error Cleaning Cells.", "VANTOR");
-        for (std::size_t k = 0; k < done.size(); ++k)
-            if (done[k]) cleaned[found[i].m_cells[k].m_entry] = true;
+        if (made < found[i].m_cells.size()) link.Tell(CCellsNotCleanedNotice{file.FileName()});
+        for (std::size_t k = 0; k < done.size(); ++k) {
+            if (!done[k]) continue;
+            cleaned[found[i].m_cells[k].m_entry] = true;
+            cleanedIn[&file].push_back({file.FileName(), std::string(CPluginFile::kTags[TableOf(ERecordId::Cell)]),
+                                        std::string(found[i].m_cells[k].m_entry->IdText())});
+        }
         text = platform::PercentText("Cleaning Cells ", ++step, pluginsToClean);
         context.Progress(text, int(pluginsToClean));
     }
 
+    for (const CLoadedFile* item : files.Loaded())
+        if (auto it = cleanedIn.find(item->m_file.get()); it != cleanedIn.end())
+            result.m_changed.push_back({item->m_name, it->second.size(), item->m_file->BackupPath(), it->second});
+    if (outcome.m_failed) {
+        result.m_result = EResult::Failed;
+        result.m_reason = EReason::WriteFailed;
+    }
+
     CResultTable left = listed;
     std::erase_if(left.m_rows, [&](const CFinding& f) { return cleaned.count(f.m_entry) != 0; });
-    context.Publish(EPane::Warning, std::move(left), true);
+    context.Publish(EPane::Warning, std::move(left), EShow::ByRows);
     // Cells erased or changed: the conflict findings no longer match the files.
-    context.Publish(EPane::Conflict, ConflictTableHeader(), false);
+    context.Publish(EPane::Conflict, ConflictTableHeader(), EShow::Keep);
     context.Progress(text, 0);
-    outcome.m_stopped = context.Stopped();
-    return outcome;
 }
 
 }  // namespace vantor

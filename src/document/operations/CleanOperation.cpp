@@ -1,7 +1,6 @@
 #include "document/operations/Operations.h"
 
-#include <cstdio>
-#include <set>
+#include <map>
 
 #include "checks/CheckOperations.h"
 #include "document/WriteMessages.h"
@@ -11,13 +10,6 @@ namespace vantor {
 
 namespace {
 
-const char* const kConfirmation =
-    "This Operation will Delete all Unclean Entries.\n"
-    "WARNING: There are a few rare cases where the Unclean entries are actually necessary.\n"
-    "Morrowind will report this when it is loading the file as Reference Missing errors.\n"
-    "This usually occurs when the objects are used with a Trap.\n"
-    "Restore from Affected Esp from Backup if this occurs.\n";
-
 std::string Percent(std::size_t i, std::size_t total) { return platform::PercentText("Auto-Deleting ", i, total); }
 
 // Rows of one plugin that follow each other are erased with one copy of the
@@ -26,7 +18,7 @@ std::string Percent(std::size_t i, std::size_t total) { return platform::Percent
 struct CBatch {
     CPluginFile* m_file = nullptr;
     std::vector<const CEntry*> m_entries;
-    std::vector<std::string> m_labels;  // "plugin - ID" for the failure message
+    std::vector<std::string> m_ids;  // for the failure message
     std::vector<std::size_t> m_rows;
 };
 
@@ -38,44 +30,49 @@ bool InTable(const CPluginFile& file, std::size_t table, const CEntry* entry) {
 
 }  // namespace
 
-CAutoCleanResult RunAutoClean(const COperationContext& context, const CFileList& files,
-                              const CCheckSwitches& conflictChecks, const CCheckSwitches& uncleanChecks) {
-    CAutoCleanResult outcome;
+void RunAutoClean(const COperationContext& context, const CFileList& files, const CCheckSwitches& conflictChecks,
+                  const CCheckSwitches& uncleanChecks, COutcome& result) {
+    CAutoCleanResult& outcome = result.m_clean.emplace();
     CFrameLink& link = context.Link();
-    auto tell = [&](const std::string& text) { link.Ask({text, "VANTOR", EButtons::Ok, EIcon::None, EAnswer::Ok}); };
-    if (link.Ask({kConfirmation, "Auto Clean Plugins", EButtons::YesNo, EIcon::Question, EAnswer::Yes}) == EAnswer::No)
-        return outcome;
+    CAutoCleanQuestion question;
+    for (const CLoadedFile* item : files.Loaded()) question.m_plugins.push_back(item->m_name);
+    if (!link.Agrees(question)) {
+        result.m_result = EResult::Refused;
+        result.m_reason = EReason::Declined;
+        return;
+    }
     outcome.m_confirmed = true;
 
     CPluginChecker checker(&link, &context.Ages());
     AddDocumentFiles(checker, files.PluginFiles(), files.MasterFiles());
-    const CCheckResult& result = checker.Run(context.Stop(), 0, conflictChecks, uncleanChecks, kCheckUnclean);
-    if (context.Stopped()) {
-        outcome.m_stopped = true;
-        return outcome;
-    }
+    const CCheckResult& found =
+        checker.Run(context.Stop().Flag(), false, conflictChecks, uncleanChecks, CCheckSet::Unclean());
+    // What could not be compared: nothing is unclean against a master that is not there.
+    result.m_masterCoverage = MasterCoverage(checker.Plugins(), checker.Masters());
+    if (context.Stopped()) return;
 
     // Each row deletes the very entry it was made for, also where a plugin
     // holds its ID twice.
-    const CFindings& rows = result.m_unclean;
+    const CFindings& rows = found.m_unclean;
     outcome.m_unclean = rows.size();
     const std::size_t total = rows.size();
     std::string text = Percent(0, total);
     context.Progress(text, int(total));
 
     CBatch batch;
-    std::set<const CPluginFile*> changed;
+    std::map<const CPluginFile*, std::vector<CEntryName>> changed;
     auto flush = [&] {
         if (!batch.m_file) return;
         std::vector<bool> erased = EraseEntries(*batch.m_file, batch.m_entries, link);
         for (std::size_t k = 0; k < batch.m_entries.size(); ++k) {
             if (k >= erased.size() || !erased[k]) {
-                tell(batch.m_labels[k] + " Error Deleting Entry.");
+                link.Tell(CEntryNotDeletedNotice{batch.m_file->FileName(), batch.m_ids[k], false});
                 ++outcome.m_failed;
                 continue;
             }
             ++outcome.m_deleted;
-            changed.insert(batch.m_file);
+            const std::string tag(CPluginFile::kTags[rows[batch.m_rows[k]].m_table]);
+            changed[batch.m_file].push_back({batch.m_file->FileName(), tag, batch.m_ids[k]});
             text = Percent(batch.m_rows[k], total);
             context.Progress(text, int(total));
         }
@@ -88,27 +85,32 @@ CAutoCleanResult RunAutoClean(const COperationContext& context, const CFileList&
         const CFinding& row = rows[i];
         CPluginFile* file = plugins[row.m_file];
         if (file != batch.m_file) flush();
-        const std::string label = file->FileName() + " - " + std::string(row.m_entry->IdText());
+        const std::string id(row.m_entry->IdText());
         if (!InTable(*file, row.m_table, row.m_entry)) {
             flush();
-            tell(label + " Already Deleted or Missing.");
+            link.Tell(CEntryNotDeletedNotice{file->FileName(), id, true});
             ++outcome.m_failed;
             continue;
         }
         batch.m_file = file;
         batch.m_entries.push_back(row.m_entry);
-        batch.m_labels.push_back(label);
+        batch.m_ids.push_back(id);
         batch.m_rows.push_back(i);
     }
     flush();
     outcome.m_plugins = changed.size();
+    for (const CLoadedFile* item : files.Loaded())
+        if (auto it = changed.find(item->m_file.get()); it != changed.end())
+            result.m_changed.push_back({item->m_name, it->second.size(), item->m_file->BackupPath(), it->second});
+    if (outcome.m_failed) {
+        result.m_result = EResult::Failed;
+        result.m_reason = EReason::WriteFailed;
+    }
 
     // The findings no longer match the files.
-    context.Publish(EPane::Warning, WarningTableHeader(), false);
-    context.Publish(EPane::Conflict, ConflictTableHeader(), false);
+    context.Publish(EPane::Warning, WarningTableHeader(), EShow::Keep);
+    context.Publish(EPane::Conflict, ConflictTableHeader(), EShow::Keep);
     context.Progress(text, 0);
-    outcome.m_stopped = context.Stopped();
-    return outcome;
 }
 
 }  // namespace vantor

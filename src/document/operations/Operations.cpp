@@ -1,14 +1,14 @@
-// Every worker operation, made in one place from a code and the command's
-// inputs.
+// Every operation, made in one place from its request.
 #include "document/operations/Operations.h"
 
 #include "checks/CheckOperations.h"
 #include "checks/EditorSetUp.h"
 #include "checks/Search.h"
-#include "document/operations/RelinkDialog.h"
 #include "document/Extraction.h"
 #include "document/OutputPath.h"
 #include "document/VANTORDoc.h"
+#include "document/operations/RelinkDialog.h"
+#include "platform/Files.h"
 
 namespace vantor {
 
@@ -27,9 +27,9 @@ std::vector<CFileRef> FileRefs(const std::vector<const CPluginFile*>& files, con
     return refs;
 }
 
-// The panes an operation refilled, each shown when it has rows; their row
+// The lists an operation refilled, each shown when it has rows; their row
 // counts go into the outcome.
-void Publish(COperationContext& context, const CFileList& list, CPaneFindings& findings, COperationOutcome& outcome) {
+void Publish(COperationContext& context, const CFileList& list, CPaneFindings& findings, COutcome& outcome) {
     const std::vector<CFileRef> files = FileRefs(findings.m_files, list);
     auto publish = [&](EPane pane, std::optional<CFindings>& rows) {
         if (!rows) return;
@@ -37,45 +37,38 @@ void Publish(COperationContext& context, const CFileList& list, CPaneFindings& f
         table.m_files = files;
         table.m_rows = std::move(*rows);
         rows.reset();
-        context.Publish(pane, std::move(table), true, &outcome);
+        context.Publish(pane, std::move(table), EShow::ByRows, &outcome);
     };
-    // Both check panes are refilled even when their check did not run.
+    // Both check lists are refilled even when their check did not run.
     publish(EPane::Conflict, findings.m_conflict);
     publish(EPane::Warning, findings.m_warning);
     publish(EPane::Editor, findings.m_editor);
 }
 
-// Extract Data: the worker's extraction is all there is to it.
-class CExtractOperation : public COperation {
+// Extract Data: the reading is all there is to it.
+class CReadOperation : public COperation {
 public:
     using COperation::COperation;
-    void Run(COperationContext&) override {}
-};
-
-class CUnknownOperation : public COperation {
-public:
-    using COperation::COperation;
-    void Run(COperationContext& context) override {
-        context.Link().Ask({"Operation Does Not Exist", "Warning", EButtons::Ok, EIcon::Exclamation, EAnswer::Ok});
-    }
+    void Run(COperationContext&, COutcome&) override {}
 };
 
 class CCheckOperation : public COperation {
 public:
-    CCheckOperation(EOperation code, CDocState state, CCheckInputs inputs, bool globalChanges)
-        : COperation(code, std::move(state)), m_inputs(std::move(inputs)), m_globalChanges(globalChanges) {
-        m_outcome.m_checks = m_inputs.mask;
-    }
+    CCheckOperation(CRequest request, CDocState state, bool readFirst, CCheckInputs inputs, bool globalChanges)
+        : COperation(std::move(request), std::move(state),
+                     globalChanges ? EActivity::ListingGlobalChanges : EActivity::Checking, readFirst),
+          m_inputs(std::move(inputs)),
+          m_globalChanges(globalChanges) {}
 
-    void Run(COperationContext& context) override {
+    void Run(COperationContext& context, COutcome& outcome) override {
         m_inputs.loadedPlugins = State().m_files.PluginFiles();
         m_inputs.foundMasters = State().m_files.MasterFiles();
-        m_inputs.stop = &context.Stop();
+        m_inputs.stop = &context.Stop().Flag();
         m_inputs.link = &context.Link();
         m_inputs.ages = &context.Ages();
         CPaneFindings findings = m_globalChanges ? RunGlobalChangeListing(m_inputs) : RunCheckOperation(m_inputs);
-        m_outcome.m_masterCoverage = std::move(findings.m_masters);
-        Publish(context, State().m_files, findings, m_outcome);
+        outcome.m_masterCoverage = std::move(findings.m_masters);
+        Publish(context, State().m_files, findings, outcome);
     }
 
 private:
@@ -83,20 +76,22 @@ private:
     bool m_globalChanges;
 };
 
-class CCleanOperation : public COperation {
+class CAutoCleanOperation : public COperation {
 public:
     using COperation::COperation;
-    void Run(COperationContext& context) override {
+    void Run(COperationContext& context, COutcome& outcome) override {
         const COptionSet& options = State().m_options;
-        m_outcome.m_clean = RunAutoClean(context, State().m_files, options.m_conflictChecks, options.m_uncleanChecks);
+        RunAutoClean(context, State().m_files, options.m_conflictChecks, options.m_uncleanChecks, outcome);
     }
 };
 
 class CCellCleanOperation : public COperation {
 public:
-    CCellCleanOperation(EOperation code, CDocState state, bool listOnly)
-        : COperation(code, std::move(state)), m_listOnly(listOnly) {}
-    void Run(COperationContext& context) override { m_outcome.m_cellClean = RunCellClean(context, State().m_files, m_listOnly); }
+    CCellCleanOperation(CRequest request, CDocState state, bool readFirst, bool listOnly)
+        : COperation(std::move(request), std::move(state), EActivity::CleaningCells, readFirst), m_listOnly(listOnly) {}
+    void Run(COperationContext& context, COutcome& outcome) override {
+        RunCellClean(context, State().m_files, m_listOnly, outcome);
+    }
 
 private:
     bool m_listOnly;
@@ -104,81 +99,112 @@ private:
 
 class CFindOperation : public COperation {
 public:
-    CFindOperation(EOperation code, CDocState state, CFindParams params)
-        : COperation(code, std::move(state)), m_params(std::move(params)) {}
+    CFindOperation(CRequest request, CDocState state, bool readFirst, CFindParams params)
+        : COperation(std::move(request), std::move(state), EActivity::Searching, readFirst), m_params(std::move(params)) {}
 
-    void Run(COperationContext& context) override {
+    void Run(COperationContext& context, COutcome& outcome) override {
         CFindInputs inputs;
         inputs.loadedPlugins = State().m_files.PluginFiles();
         inputs.foundMasters = State().m_files.MasterFiles();
         inputs.params = m_params;
-        inputs.stop = &context.Stop();
+        inputs.stop = &context.Stop().Flag();
         inputs.link = &context.Link();
         inputs.ages = &context.Ages();
         CPaneFindings findings = RunFindOperation(inputs);
         if (!findings.m_stopped && findings.m_editor && findings.m_editor->empty())
-            context.Link().Tell("Cannot find " + m_params.m_text, "Not Found");
-        Publish(context, State().m_files, findings, m_outcome);
+            context.Link().Tell(CNothingFoundNotice{m_params.m_text});
+        Publish(context, State().m_files, findings, outcome);
     }
 
 private:
     CFindParams m_params;
 };
 
-class CListingOperation : public COperation {
+class CListOperation : public COperation {
 public:
-    CListingOperation(EOperation code, CDocState state, std::int32_t viewMasters, std::string viewFile)
-        : COperation(code, std::move(state)), m_viewMasters(viewMasters), m_viewFile(std::move(viewFile)) {}
+    CListOperation(CRequest request, CDocState state, bool readFirst, bool masters, std::string file)
+        : COperation(std::move(request), std::move(state), EActivity::Listing, readFirst),
+          m_masters(masters),
+          m_file(std::move(file)) {}
 
-    void Run(COperationContext& context) override {
+    void Run(COperationContext& context, COutcome& outcome) override {
         CEditorSetUpInputs inputs;
         inputs.loadedPlugins = State().m_files.PluginFiles();
         inputs.foundMasters = State().m_files.MasterFiles();
-        inputs.viewMasters = m_viewMasters;
-        inputs.viewFile = m_viewFile;
-        inputs.stop = &context.Stop();
+        inputs.viewMasters = m_masters;
+        inputs.viewFile = m_file;
+        inputs.stop = &context.Stop().Flag();
         inputs.link = &context.Link();
         inputs.ages = &context.Ages();
         CPaneFindings findings = RunEditorSetUp(inputs);
-        Publish(context, State().m_files, findings, m_outcome);
+        Publish(context, State().m_files, findings, outcome);
     }
 
 private:
-    std::int32_t m_viewMasters;
-    std::string m_viewFile;
+    bool m_masters;
+    std::string m_file;
 };
 
 class CRelinkOperation : public COperation {
 public:
-    CRelinkOperation(EOperation code, CDocState state, CRelinkInputs inputs)
-        : COperation(code, std::move(state)), m_inputs(std::move(inputs)) {}
+    CRelinkOperation(CRequest request, CDocState state, CRelinkInputs inputs, bool remember)
+        : COperation(std::move(request), std::move(state), EActivity::MergingDialogue, false),
+          m_inputs(std::move(inputs)),
+          m_remember(remember) {}
 
-    void Run(COperationContext& context) override {
-        m_inputs.m_stop = &context.Stop();
+    void Run(COperationContext& context, COutcome& outcome) override {
+        m_inputs.m_stop = &context.Stop().Flag();
         m_inputs.m_link = &context.Link();
         m_inputs.m_ages = &context.Ages();
-        m_inputs.m_prepareOutput = [this, &context](const std::string& path, bool replaceAgreed,
-                                                   const std::vector<std::string>& reads) {
+        m_inputs.m_prepareOutput = [this](const std::string& path, bool replaceAgreed, const std::vector<std::string>& reads) {
             std::vector<std::string> inUse = FilesInUse(State().m_files);
             inUse.insert(inUse.end(), reads.begin(), reads.end());
-            return PrepareOutput(path, inUse, replaceAgreed ? EReplace::Agreed : EReplace::Ask,
-                                 "New Dialog Merge Plugin", context.Link());
+            return PrepareOutput(path, inUse, replaceAgreed ? EReplace::Agreed : EReplace::Ask, EOutput::RepairPlugin,
+                                 *m_inputs.m_link);
         };
         const CRelinkResult result = RelinkDialog(m_inputs);
-        if (result.m_espFilename && result.m_espPath)
+        if (m_remember && result.m_espFilename && result.m_espPath)
             context.RememberRepairPlugin(*result.m_espFilename, *result.m_espPath);
-        m_outcome.m_relink = result;
+        using E = CDialogMerge::EOutcome;
+        switch (result.m_outcome) {
+            case E::Written: break;
+            case E::Stopped: outcome.m_result = EResult::Stopped; break;
+            case E::NotRun:
+            case E::Declined:
+                outcome.m_result = EResult::Refused;
+                outcome.m_reason = result.m_noPlugins ? EReason::NoPluginsToRepair : EReason::Declined;
+                break;
+            case E::Refused:
+                outcome.m_result = EResult::Refused;
+                outcome.m_reason = result.m_noPlugins ? EReason::NoPluginsToRepair : EReason::OutputRefused;
+                break;
+            case E::OpenFailed:
+                outcome.m_result = EResult::Failed;
+                outcome.m_reason = EReason::OpenFailed;
+                break;
+            case E::WriteFailed:
+                outcome.m_result = EResult::Failed;
+                outcome.m_reason = EReason::WriteFailed;
+                break;
+        }
+        outcome.m_relink = result;
     }
 
 private:
     CRelinkInputs m_inputs;
+    bool m_remember;
 };
 
-CRelinkInputs RelinkInputsOf(const CDocState& state, std::int32_t relinkMode) {
+CRelinkInputs RelinkInputsOf(const CDocState& state, const CRelinkRequest& request) {
     CRelinkInputs in;
-    in.m_autoRelink = relinkMode;
+    in.m_automatic = request.m_automatic;
     in.m_espFilename = state.m_options.m_espFilename;
     in.m_espPath = state.m_options.m_espPath;
+    if (!request.m_output.empty()) {
+        in.m_espFilename = platform::FileNameOf(request.m_output);
+        const std::string folder = platform::FolderOf(request.m_output);
+        in.m_espPath = folder.empty() ? "./" : folder;
+    }
     for (const CLoadedFile* f : state.m_files.Of(EFileRole::Pending)) {
         in.m_pendingNames.push_back(f->m_name);
         in.m_pendingFolders.push_back(f->m_folder);
@@ -187,7 +213,7 @@ CRelinkInputs RelinkInputsOf(const CDocState& state, std::int32_t relinkMode) {
         in.m_loadedNames.push_back(f->m_name);
         in.m_loadedFolders.push_back(f->m_folder);
     }
-    in.m_checkMode = static_cast<std::int32_t>(state.m_checkMode);
+    in.m_singleVersus = state.m_checkMode == ECheckMode::SingleVersus;
     if (const CLoadedFile* f = state.m_files.First(EFileRole::PendingMaster)) {
         in.m_pendingMasterName = f->m_name;
         in.m_pendingMasterFolder = f->m_folder;
@@ -199,7 +225,7 @@ CRelinkInputs RelinkInputsOf(const CDocState& state, std::int32_t relinkMode) {
     in.m_dataDir = state.m_dataDir;
     in.m_loadOrder = state.m_loadOrder;
     in.m_filesInUse = FilesInUse(state.m_files);
-    // The master search runs on the command's copy of the file list.
+    // The master search runs on the request's copy of the file list.
     in.m_findMasters = [files = state.m_files, order = state.m_loadOrder](std::vector<std::string>& names,
                                                                          std::vector<std::string>& folders) mutable {
         FindMasters(files, *order);
@@ -213,65 +239,40 @@ CRelinkInputs RelinkInputsOf(const CDocState& state, std::int32_t relinkMode) {
 
 }  // namespace
 
-bool ExtractsFirst(EOperation code) {
-    switch (code) {
-        case EOperation::Extract:
-        case EOperation::ExtractCheck:
-        case EOperation::ExtractClean:
-        case EOperation::ExtractFind:
-        case EOperation::ExtractGlobalChanges:
-        case EOperation::ExtractEditorSetUp:
-        case EOperation::ExtractCleanCells:
-            return true;
-        case EOperation::Check:
-        case EOperation::Clean:
-        case EOperation::Find:
-        case EOperation::GlobalChanges:
-        case EOperation::EditorSetUp:
-        case EOperation::Relink:
-        case EOperation::CleanCells:
-            return false;
-    }
-    return false;
-}
-
-std::unique_ptr<COperation> MakeOperation(std::int32_t number, CDocState state, const CCommandParams& params) {
-    const auto code = static_cast<EOperation>(number);
-    const COptionSet& options = state.m_options;
-    switch (code) {
-        case EOperation::Extract:
-            return std::make_unique<CExtractOperation>(code, std::move(state));
-        case EOperation::Check:
-        case EOperation::ExtractCheck:
-        case EOperation::GlobalChanges:
-        case EOperation::ExtractGlobalChanges: {
-            const bool globalChanges = code == EOperation::GlobalChanges || code == EOperation::ExtractGlobalChanges;
-            CCheckInputs inputs;
-            inputs.checkMode = static_cast<std::int32_t>(state.m_checkMode);
-            inputs.conflictChecks = options.m_conflictChecks;
-            inputs.uncleanChecks = options.m_uncleanChecks;
-            inputs.mask = params.m_checkMask ? params.m_checkMask : options.m_defaultOps;
-            inputs.globalChangesFile = params.m_globalChangesFile;
-            return std::make_unique<CCheckOperation>(code, std::move(state), std::move(inputs), globalChanges);
-        }
-        case EOperation::Clean:
-        case EOperation::ExtractClean:
-            return std::make_unique<CCleanOperation>(code, std::move(state));
-        case EOperation::CleanCells:
-        case EOperation::ExtractCleanCells:
-            return std::make_unique<CCellCleanOperation>(code, std::move(state), params.m_listOnly);
-        case EOperation::Find:
-        case EOperation::ExtractFind:
-            return std::make_unique<CFindOperation>(code, std::move(state), params.m_find);
-        case EOperation::EditorSetUp:
-        case EOperation::ExtractEditorSetUp:
-            return std::make_unique<CListingOperation>(code, std::move(state), params.m_viewMasters, params.m_viewFile);
-        case EOperation::Relink: {
-            CRelinkInputs inputs = RelinkInputsOf(state, params.m_relinkMode);
-            return std::make_unique<CRelinkOperation>(code, std::move(state), std::move(inputs));
-        }
-    }
-    return std::make_unique<CUnknownOperation>(code, std::move(state));
+std::unique_ptr<COperation> MakeOperation(const CRequest& request, CDocState state, bool readFirst) {
+    return std::visit(
+        [&](const auto& r) -> std::unique_ptr<COperation> {
+            using T = std::decay_t<decltype(r)>;
+            if constexpr (std::is_same_v<T, CReadRequest>) {
+                return std::make_unique<CReadOperation>(request, std::move(state), EActivity::Reading, readFirst);
+            } else if constexpr (std::is_same_v<T, CCheckRequest> || std::is_same_v<T, CGlobalChangesRequest>) {
+                constexpr bool globalChanges = std::is_same_v<T, CGlobalChangesRequest>;
+                CCheckInputs inputs;
+                inputs.singleVersus = state.m_checkMode == ECheckMode::SingleVersus;
+                inputs.conflictChecks = state.m_options.m_conflictChecks;
+                inputs.uncleanChecks = state.m_options.m_uncleanChecks;
+                if constexpr (globalChanges)
+                    inputs.globalChangesFile = r.m_file;
+                else
+                    inputs.checks = r.m_checks;
+                return std::make_unique<CCheckOperation>(request, std::move(state), readFirst, std::move(inputs),
+                                                         globalChanges);
+            } else if constexpr (std::is_same_v<T, CAutoCleanRequest>) {
+                return std::make_unique<CAutoCleanOperation>(request, std::move(state), EActivity::Cleaning, readFirst);
+            } else if constexpr (std::is_same_v<T, CCleanCellsRequest>) {
+                return std::make_unique<CCellCleanOperation>(request, std::move(state), readFirst, r.m_listOnly);
+            } else if constexpr (std::is_same_v<T, CFindRequest>) {
+                return std::make_unique<CFindOperation>(request, std::move(state), readFirst, r.m_find);
+            } else if constexpr (std::is_same_v<T, CListRequest>) {
+                return std::make_unique<CListOperation>(request, std::move(state), readFirst, r.m_masters, r.m_file);
+            } else if constexpr (std::is_same_v<T, CRelinkRequest>) {
+                CRelinkInputs inputs = RelinkInputsOf(state, r);
+                return std::make_unique<CRelinkOperation>(request, std::move(state), std::move(inputs), r.m_output.empty());
+            } else {
+                return MakeEntryOperation(request, std::move(state));
+            }
+        },
+        request);
 }
 
 }  // namespace vantor

@@ -1,22 +1,27 @@
 #pragma once
-// The worker operations that need the document's files and panes. The pure
-// parts (the check run, the search, the listing, the dialogue merge) live in
-// the engine; these take what the command copied and publish the results.
+// The operations that need the document's files and lists. The pure parts
+// (the check run, the search, the listing, the dialogue merge, the cell
+// rules) live in the engine; these take what the request copied and publish
+// the results.
 #include "cells/CellClean.h"
 #include "document/Operation.h"
 
 namespace vantor {
 
-// Worker operations 3 and 4 (after extraction): asks, finds every unclean
-// entry of every loaded plugin, deletes them from their files after the
-// backup, and empties the warning and conflict panes.
-CAutoCleanResult RunAutoClean(const COperationContext& context, const CFileList& files,
-                              const CCheckSwitches& conflictChecks, const CCheckSwitches& uncleanChecks);
+// Auto Delete Unclean (after the reading): asks, finds every unclean entry
+// of every loaded plugin, deletes them from their files after the backup,
+// and empties the warning and conflict lists.
+void RunAutoClean(const COperationContext& context, const CFileList& files, const CCheckSwitches& conflictChecks,
+                  const CCheckSwitches& uncleanChecks, COutcome& outcome);
 
-// Clean Cells (worker operations 12 and 13): lists what cell cleaning would
-// change in every loaded plugin in the warning pane, one row per cell, and,
-// unless `listOnly`, asks and cleans each plugin in one pass after its backup.
-CCellCleanResult RunCellClean(const COperationContext& context, const CFileList& files, bool listOnly);
+// Clean Cells (after the reading): lists what cell cleaning would change in
+// every loaded plugin in the warning list, one row per cell, and, unless
+// `listOnly`, asks and cleans each plugin in one pass after its backup.
+void RunCellClean(const COperationContext& context, const CFileList& files, bool listOnly, COutcome& outcome);
+
+// Update Entry, Delete Entry and the cleaning of one cell: single changes
+// to a loaded plugin, each written after its backup.
+std::unique_ptr<COperation> MakeEntryOperation(const CRequest& request, CDocState state);
 
 // The files that may be a plugin's masters (its MAST list says which): the
 // read masters, then the read plugins, each oldest first by the operation's

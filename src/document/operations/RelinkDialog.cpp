@@ -18,18 +18,18 @@ CRelinkResult RelinkDialog(const CRelinkInputs& in) {
     };
 
     const bool automatic =
-        in.m_autoRelink == 1 && !in.m_espFilename.empty() && (!in.m_pendingNames.empty() || !in.m_loadedNames.empty());
+        in.m_automatic && !in.m_espFilename.empty() && (!in.m_pendingNames.empty() || !in.m_loadedNames.empty());
     if (automatic) {
         for (std::size_t i = 0; i < in.m_pendingNames.size(); ++i) addPlugin(in.m_pendingNames[i], in.m_pendingFolders[i]);
         for (std::size_t i = 0; i < in.m_loadedNames.size(); ++i) addPlugin(in.m_loadedNames[i], in.m_loadedFolders[i]);
-        if (in.m_checkMode == 1) {
+        if (in.m_singleVersus) {
             if (!in.m_pendingMasterName.empty())
                 addPlugin(in.m_pendingMasterName, in.m_pendingMasterFolder);
             else if (!in.m_loadedMasterName.empty())
                 addPlugin(in.m_loadedMasterName, in.m_loadedMasterFolder);
         }
     } else {
-        auto chosen = in.m_link->RunDialogRepairTool(
+        auto chosen = in.m_link->ChooseRepair(
             CRepairDialogSeed{in.m_espFilename, in.m_espPath, in.m_dataDir, in.m_loadOrder, in.m_filesInUse});
         if (!chosen) return result;
         espFilename = chosen->m_repairName;
@@ -42,8 +42,7 @@ CRelinkResult RelinkDialog(const CRelinkInputs& in) {
         // Before any question: a repair plugin of nothing would only replace
         // the one there.
         if (reads.empty()) {
-            in.m_link->Tell("There are no Plugins to Repair.\nAdd the plugins whose dialogue is to be merged.",
-                            "Cannot Complete Request", EIcon::Exclamation);
+            in.m_link->Tell(CNoPluginsToRepairNotice{});
             result.m_ran = true;
             result.m_noPlugins = true;
             result.m_outcome = CDialogMerge::EOutcome::Refused;

@@ -18,12 +18,12 @@ namespace vantor {
 
 // What the operation reads from the document. Folders end with a separator.
 struct CRelinkInputs {
-    std::int32_t m_autoRelink = 0;  // 1 after "Auto ReLink Dialog"
+    bool m_automatic = false;  // "Auto ReLink Dialog"
     std::string m_espFilename;      // the repair plugin
     std::string m_espPath;
     std::vector<std::string> m_pendingNames, m_pendingFolders;  // in document order
     std::vector<std::string> m_loadedNames, m_loadedFolders;
-    std::int32_t m_checkMode = 0;  // 1: Single Versus
+    bool m_singleVersus = false;
     std::string m_pendingMasterName, m_pendingMasterFolder;
     std::string m_loadedMasterName, m_loadedMasterFolder;
     std::string m_dataDir;
