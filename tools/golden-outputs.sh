@@ -62,7 +62,7 @@ run() {
     local set="$1" name="$2"
     shift 2
     rm -f "$work/vantor.ini"
-    (cd "$work/$set" && "$@" >"$out/$set/$name.out" 2>"$out/$set/$name.err")
+    (cd "$work/$set" && "$@" >"$out/$set/$name.out" 2>"$out/$set/$name.err" </dev/null)
     echo $? >"$out/$set/$name.status"
 }
 
@@ -169,7 +169,55 @@ record_set() {
     fresh "$set"
 }
 
+# What is said when something goes wrong or needs an answer: files that
+# cannot be read, outputs that may not be written, questions nobody answers,
+# and the backup options; on the sample set.
+record_edges() {
+    local set=sample
+    local data="$work/$set/Data Files"
+    local common=(--install-dir "$work/$set" --settings "$work/vantor.ini" --quiet)
+    local armory="$data/Sample Armory.esp" tweaks="$data/Sample Tweaks.esp"
+    fresh "$set"
+    printf 'not a plugin at all' >"$work/junk.esp"
+    run "$set" edge-missing-plugin "$vantor" check --all --format csv "${common[@]}" "$data/Missing.esp" "$armory"
+    run "$set" edge-not-a-plugin "$vantor" check --all --format csv "${common[@]}" "$work/junk.esp" "$armory"
+    run "$set" edge-folder-plugin "$vantor" check --all --format csv "${common[@]}" "$work/$set" "$armory"
+    run "$set" edge-nothing-chosen "$vantor" check --all "${common[@]}"
+    run "$set" edge-log-in-use "$vantor" check --all --log "$armory" "${common[@]}" "$armory"
+    printf 'old log' >"$work/existing-log.txt"
+    run "$set" edge-log-exists "$vantor" check --all --log "$work/existing-log.txt" "${common[@]}" "$armory"
+    run "$set" edge-single-versus-named "$vantor" check --all --single-versus "$armory" "${common[@]}" "$armory" "$tweaks"
+    run "$set" edge-find-nothing "$vantor" find no_such_thing_anywhere "${common[@]}" "$armory"
+    run "$set" edge-active "$vantor" active "${common[@]}"
+    run "$set" edge-clean-unconfirmed "$vantor" clean "${common[@]}" "$armory" "$tweaks"
+    checksums "$data" >"$out/$set/edge-clean-unconfirmed.files"
+    local backup
+    for backup in accept name neither; do
+        fresh "$set"
+        printf 'an older backup' >"$data/Sample Armory.OLD"
+        case "$backup" in
+            accept) run "$set" edge-backup-$backup "$vantor" clean --yes --accept-existing-backup "${common[@]}" "$armory" ;;
+            name) run "$set" edge-backup-$backup "$vantor" clean --yes --backup-name "$data/Armory.bak" "${common[@]}" "$armory" "$tweaks" ;;
+            neither) run "$set" edge-backup-$backup "$vantor" clean --yes "${common[@]}" "$armory" ;;
+        esac
+        checksums "$data" >"$out/$set/edge-backup-$backup.files"
+    done
+    fresh "$set"
+    run "$set" edge-clean-cells-dry "$vantor" clean-cells --dry-run "${common[@]}" "$armory" "$tweaks"
+    run "$set" edge-clean-cells-unconfirmed "$vantor" clean-cells "${common[@]}" "$armory" "$tweaks"
+    run "$set" edge-clean-cells "$vantor" clean-cells --yes "${common[@]}" "$armory" "$tweaks"
+    checksums "$data" >"$out/$set/edge-clean-cells.files"
+    fresh "$set"
+    run "$set" edge-delete-missing-file "$vantor" delete --yes "${common[@]}" "$data/Missing.esp" MISC sample_goblet
+    run "$set" edge-delete-unconfirmed "$vantor" delete "${common[@]}" "$armory" MISC sample_goblet
+    run "$set" edge-relink-in-use "$vantor" relink --yes --output "$armory" "${common[@]}" "$armory" "$tweaks"
+    run "$set" edge-relink-existing "$vantor" relink --output "$data/Sample Quests.esp" "${common[@]}" "$armory" "$tweaks"
+    checksums "$data" >"$out/$set/edge-relink.files"
+    fresh "$set"
+}
+
 record_set sample
+record_edges
 [ -d "$work/corpus" ] && record_set corpus
 
 # Save Results in the window, through its test (when the window is built).
