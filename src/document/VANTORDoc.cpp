@@ -257,11 +257,17 @@ CVANTORDoc::CPrepared CVANTORDoc::Prepare(const CRequest& request) {
     }
     // Claimed here, on the thread that changes the files, so that no
     // command changes them between now and the operation's end.
-    std::int32_t idle = 0;
-    if (!m_busy.compare_exchange_strong(idle, 1)) return prepared;
-    prepared.m_operation = MakeOperation(request, State(), readFirst);
-    prepared.m_operation->m_claim = std::shared_ptr<void>(nullptr, [this](void*) { m_busy = 0; });
+    std::unique_ptr<COperation> operation = MakeOperation(request, State(), readFirst);
+    if (Claim(*operation)) prepared.m_operation = std::move(operation);
     return prepared;
+}
+
+bool CVANTORDoc::Claim(COperation& operation) {
+    if (operation.m_claim.use_count() > 0) return true;  // holds no pointer, only its deleter
+    std::int32_t idle = 0;
+    if (!m_busy.compare_exchange_strong(idle, 1)) return false;
+    operation.m_claim = std::shared_ptr<void>(nullptr, [this](void*) { m_busy = 0; });
+    return true;
 }
 
 COutcome CVANTORDoc::Execute(std::unique_ptr<COperation> operation, const CStopToken& stop) {

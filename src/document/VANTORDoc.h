@@ -69,6 +69,9 @@ public:
     };
     CPrepared Prepare(const CRequest& request);
     COutcome Execute(std::unique_ptr<COperation> operation, const CStopToken& stop);
+    // Makes the document busy until the operation is gone, as Prepare does
+    // for the operations it makes; false while another holds it.
+    bool Claim(COperation& operation);
     bool IsBusy() const { return m_busy.load() != 0; }
     // The checks the default check makes: DefaultOps of the options.
     CCheckSet DefaultChecks() const { return Options().DefaultChecks(); }

@@ -585,7 +585,7 @@ bool CMainFrame::RunOnWorker(const CRequest& request) {
 }
 
 bool CMainFrame::Start(std::unique_ptr<COperation> prepared) {
-    if (m_worker->Running()) return false;
+    if (m_worker->Running() || !m_doc->Claim(*prepared)) return false;
     ++m_running;
     m_runningCommand = m_command;
     m_messagePane->SetIdleText({});

@@ -78,6 +78,8 @@ public:
     bool RunOnWorker(const CRequest& request);
     // Runs an operation made already (Prepare) on the worker.
     bool Start(std::unique_ptr<COperation> operation);
+    // Asks the running operation to stop, as Stop does; from any thread.
+    void RequestStop() { m_worker->RequestStop(); }
     // Asks the running operation to stop and waits until the worker has
     // ended, at most `limit`, serving its questions meanwhile; true when
     // none runs then.

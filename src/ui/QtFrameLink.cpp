@@ -187,6 +187,7 @@ void CQtFrameLink::Post(F f) {
 }
 
 void CQtFrameLink::Progress(const std::string& text, int total) {
+    if (m_madeProgressHook) m_madeProgressHook(text, total);
     Post([this, text, total] {
         if (m_progressHook) m_progressHook(text, total);
         if (m_frame) m_frame->OnProgress(text, total);

@@ -59,6 +59,9 @@ public:
     // Sees each progress report on the user-interface thread, before the
     // frame shows it: a test can act at a known point of an operation.
     std::function<void(const std::string& text, int total)> m_progressHook;
+    // Sees each progress report on the thread that makes it, before it is
+    // posted: a test can stop a run at a known point.
+    std::function<void(const std::string& text, int total)> m_madeProgressHook;
     // Stands in for showing the "Dialog Repair Tool" window modally: a test
     // fills the window in and accepts it (as "Repair Dialog") or not.
     std::function<void(QDialog&)> m_repairDialogHook;

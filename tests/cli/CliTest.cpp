@@ -471,7 +471,7 @@ TEST(Cli, WhatCouldNotBeReadOrComparedIsSaid) {
         {"check --active", 1, "Conflicts (", "vantor: could not read game/Data Files/Nowhere.esp\n", "Gone"},
     };
     std::string ini = ReadText(game.m_dir / "game/Morrowind.ini");
-    ini.insert(ini.find("[Game Files]\r\n") + 14, "GameFile9=Nowhere.esp\r\n");
+    ini.insert(ini.find("[Game Files]\r\n") + 14, "GameFile4=Nowhere.esp\r\n");
     std::ofstream(game.m_dir / "game/Morrowind.ini", std::ios::binary) << ini;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.m_args);

@@ -6,6 +6,8 @@
 // tools/golden-outputs.sh, which runs only the Golden tests.
 #include <gtest/gtest.h>
 
+#include <atomic>
+
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
@@ -212,15 +214,23 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
     // what waits then is told too.
     auto stopped = [&](std::string prefix, int n) {
         return [&, prefix, n] {
-            f.Link().m_progressHook = [&, prefix, n, count = 0](const std::string& text, int) mutable {
+            // Stopped where the worker makes the report; the window is seen
+            // as it shows that report.
+            auto stopAt = std::make_shared<std::atomic<bool>>(false);
+            f.Link().m_madeProgressHook = [&, prefix, n, stopAt, count = 0](const std::string& text, int) mutable {
                 if (text.rfind(prefix, 0) != 0 || ++count != n) return;
+                *stopAt = true;
+                f.RequestStop();
+            };
+            f.Link().m_progressHook = [&, stopAt](const std::string&, int) {
+                if (!stopAt->exchange(false)) return;
                 told += "  while it ran, " + Greyed(f) +
                         (f.centralWidget()->cursor().shape() == Qt::BusyCursor ? ", busy cursor\n" : "\n");
-                f.Action(C::kStop)->trigger();
             };
             f.Action(C::kCheckAll)->trigger();
             ASSERT_TRUE(fx.WaitIdle());
             f.Link().m_progressHook = nullptr;
+            f.Link().m_madeProgressHook = nullptr;
             EXPECT_FALSE(f.centralWidget()->testAttribute(Qt::WA_SetCursor));
         };
     };
