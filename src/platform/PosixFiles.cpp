@@ -228,6 +228,40 @@ bool CReadFile::ReadAll(std::string& out) {
     return true;
 }
 
+bool CReadFile::ReadShared(std::shared_ptr<const CFileBytes>& out) {
+    out.reset();
+    m_readState.reset();
+    if (m_handle < 0) {
+        SetLastError(EBADF);
+        return false;
+    }
+    if (Injected(EFileOp::Read, m_path)) return false;
+    struct stat st{};
+    if (::fstat(m_handle, &st) != 0) {
+        SetLastError(errno);
+        return false;
+    }
+    auto bytes = std::make_shared<CFileBytes>();
+    if (st.st_size > 0 && bytes->Map(m_handle, std::size_t(st.st_size))) {
+        // The digest is taken from the mapping itself, so the file must be
+        // the same after it as before: else it is read as ReadAll reads a
+        // file that changes.
+        const std::uint64_t digest = CDigest::Of(bytes->View());
+        struct stat after{};
+        if (!bytes->Cut() && ::fstat(m_handle, &after) == 0 && IdentityOfStat(after) == IdentityOfStat(st)) {
+            m_readState = CFileState{IdentityOfStat(st), digest};
+            out = std::move(bytes);
+            return true;
+        }
+        bytes = std::make_shared<CFileBytes>();
+    }
+    std::string held;
+    if (!ReadAll(held)) return false;
+    bytes->Hold(std::move(held));
+    out = std::move(bytes);
+    return true;
+}
+
 bool CReadFile::Close() {
     if (m_handle < 0) return true;
     int rc = ::close(m_handle);
