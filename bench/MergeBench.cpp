@@ -33,55 +33,13 @@ using namespace vantor;
 
 const std::atomic<std::int32_t> kRunning{0};
 
-// One set, generated and read once per process.
-struct CLoaded {
-    std::string m_folder;
-    std::vector<std::unique_ptr<CPluginFile>> m_files;
-    std::vector<CPluginFile*> m_masters, m_plugins;
+using CLoaded = bench::CReadLoadOrder;
 
-    explicit CLoaded(int plugins) {
-        std::vector<std::string> paths;
-        const char* given = std::getenv("VANTOR_BENCH_MERGE_SET");
-        if (given && *given) {
-            for (const auto& e : std::filesystem::directory_iterator(std::string(given) + "/Data Files/"))
-                paths.push_back(e.path().string());
-            std::sort(paths.begin(), paths.end());
-        } else {
-            m_folder = bench::MakeScratchFolder("merge-bench");
-            mkdata::CBenchOptions opts;
-            opts.m_plugins = plugins;
-            const auto written = mkdata::WriteBenchSet(m_folder, opts);
-            if (!written.m_ok) {
-                std::cerr << "vantor merge bench: cannot generate the set: " << written.m_error << "\n";
-                std::exit(1);
-            }
-            paths = written.m_files;
-        }
-        for (const auto& path : paths) {
-            const std::string ext = std::filesystem::path(path).extension().string();
-            if (ext != ".esm" && ext != ".esp") continue;
-            auto file = std::make_unique<CPluginFile>();
-            if (!file->Open(platform::FileNameOf(path), platform::FolderOf(path)) ||
-                !file->ReadRecords(kRunning, CExtractOpts{})) {
-                std::cerr << "vantor merge bench: cannot read " << path << "\n";
-                std::exit(1);
-            }
-            file->Close();
-            (ext == ".esm" ? m_masters : m_plugins).push_back(file.get());
-            m_files.push_back(std::move(file));
-        }
-    }
-    ~CLoaded() {
-        m_files.clear();
-        std::error_code ec;
-        if (!m_folder.empty()) std::filesystem::remove_all(m_folder, ec);
-    }
-};
-
+// One set of each size, generated and read once per process.
 const CLoaded& Set(int plugins) {
     static std::unique_ptr<CLoaded> sets[2];
     auto& slot = sets[plugins > 100 ? 1 : 0];
-    if (!slot) slot = std::make_unique<CLoaded>(plugins);
+    if (!slot) slot = std::make_unique<CLoaded>("merge", "VANTOR_BENCH_MERGE_SET", plugins);
     return *slot;
 }
 

@@ -38,7 +38,8 @@ void PrintReport(const merge::CMergeResult& r, const std::string& format) {
         }
         rows.push_back({std::string(m.m_tag), std::string(UpToNul(m.m_id)), m.m_winner->FileName(), fields, contested});
     }
-    static const std::vector<std::string> kSkipped = {"Type", "ID", "Winner", "Reason"};
+    // The file that deletes the record, or the winner.
+    static const std::vector<std::string> kSkipped = {"Type", "ID", "File", "Reason"};
     std::vector<std::array<std::string, 4>> skipped;
     for (const merge::CSkippedRecord& s : r.m_skipped)
         skipped.push_back({std::string(s.m_tag), std::string(UpToNul(s.m_id)), s.m_file->FileName(), s.m_reason});

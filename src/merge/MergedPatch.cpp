@@ -67,7 +67,7 @@ struct CCopyFields {
 
 class CGroupMerge {
 public:
-    CGroupMerge(std::string_view tag) : m_tag(tag) {}
+    explicit CGroupMerge(std::string_view tag) : m_tag(tag) {}
 
     // Why the record cannot be merged, or "".
     std::string Decompose(const std::vector<const CEntry*>& copies) {

@@ -24,7 +24,8 @@ struct CMergedPatchRequest {
 
 struct CMergedPatchOutcome {
     CMergedPatchRequest m_request;
-    // What was merged; null when the merge did not run.
+    // What was merged; null when the merge did not run. It names the files
+    // by pointer: valid while the document holds them (until New Check).
     std::shared_ptr<const merge::CMergeResult> m_result;
     bool m_written = false;
     std::string m_output;  // the path written
