@@ -4,9 +4,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
+
+#include "MkData.h"
+#include "platform/Files.h"
 
 namespace vantor::bench {
 
@@ -17,6 +23,46 @@ std::string MakeScratchFolder(const std::string& what) {
         std::exit(1);
     }
     return folder;
+}
+
+CReadLoadOrder::CReadLoadOrder(const std::string& what, const char* setVariable, int plugins) {
+    std::string dataDir;
+    if (const char* given = std::getenv(setVariable); given && *given) {
+        dataDir = std::string(given) + "/Data Files/";
+    } else {
+        m_folder = MakeScratchFolder(what + "-bench");
+        mkdata::CBenchOptions opts;
+        opts.m_plugins = plugins;
+        const auto written = mkdata::WriteBenchSet(m_folder, opts);
+        if (!written.m_ok) {
+            std::cerr << "vantor " << what << " bench: cannot generate the set: " << written.m_error << "\n";
+            std::exit(1);
+        }
+        dataDir = m_folder + "/Data Files/";
+    }
+    std::vector<std::string> paths;
+    for (const auto& e : std::filesystem::directory_iterator(dataDir)) paths.push_back(e.path().string());
+    std::sort(paths.begin(), paths.end());
+    const std::atomic<std::int32_t> running{0};
+    for (const auto& path : paths) {
+        const std::string ext = std::filesystem::path(path).extension().string();
+        if (ext != ".esm" && ext != ".esp") continue;
+        auto file = std::make_unique<CPluginFile>();
+        if (!file->Open(platform::FileNameOf(path), platform::FolderOf(path)) ||
+            !file->ReadRecords(running, CExtractOpts{})) {
+            std::cerr << "vantor " << what << " bench: cannot read " << path << "\n";
+            std::exit(1);
+        }
+        file->Close();
+        (ext == ".esm" ? m_masters : m_plugins).push_back(file.get());
+        m_files.push_back(std::move(file));
+    }
+}
+
+CReadLoadOrder::~CReadLoadOrder() {
+    m_files.clear();
+    std::error_code ec;
+    if (!m_folder.empty()) std::filesystem::remove_all(m_folder, ec);
 }
 
 long MaxRssKilobytes() {

@@ -6,12 +6,33 @@
 #include <vector>
 
 #include "document/FrameLink.h"
+#include "format/PluginFile.h"
 
 namespace vantor::bench {
 
 // A new folder under the system's temporary folder named after `what`
 // (without a trailing separator); the process ends when it cannot be made.
 std::string MakeScratchFolder(const std::string& what);
+
+// A generated load order of `plugins` plugins over the default masters, or
+// the set in the folder the environment variable `setVariable` names
+// ("Data Files/" inside), every master and plugin read once in name order.
+// The process ends when the set cannot be made or read; a generated set is
+// removed with the object.
+class CReadLoadOrder {
+public:
+    CReadLoadOrder(const std::string& what, const char* setVariable, int plugins);
+    ~CReadLoadOrder();
+    CReadLoadOrder(const CReadLoadOrder&) = delete;
+    CReadLoadOrder& operator=(const CReadLoadOrder&) = delete;
+
+    std::vector<CPluginFile*> m_plugins;
+    std::vector<CPluginFile*> m_masters;
+
+private:
+    std::string m_folder;
+    std::vector<std::unique_ptr<CPluginFile>> m_files;
+};
 
 // The process's resident-set high-water mark in kilobytes.
 long MaxRssKilobytes();

@@ -7,6 +7,7 @@ void AddCheckCommands(CLI::App& app, CCommandList& commands);
 void AddCleanCommands(CLI::App& app, CCommandList& commands);
 void AddLoadOrderCommands(CLI::App& app, CCommandList& commands);
 void AddRelinkCommands(CLI::App& app, CCommandList& commands);
+void AddMergeCommands(CLI::App& app, CCommandList& commands);
 void AddShowCommands(CLI::App& app, CCommandList& commands);
 void AddSearchCommands(CLI::App& app, CCommandList& commands);
 
@@ -15,6 +16,7 @@ const std::vector<CAddCommands> kCommandAreas = {
     AddCheckCommands,
     AddCleanCommands,
     AddRelinkCommands,
+    AddMergeCommands,
     AddShowCommands,
     AddSearchCommands,
 };

@@ -15,6 +15,7 @@
 #include "checks/CheckOperations.h"
 #include "checks/FileAges.h"
 #include "checks/Search.h"
+#include "document/operations/MergedPatchOperation.h"
 #include "document/operations/RelinkDialog.h"
 #include "document/FileList.h"
 #include "document/FrameLink.h"
@@ -43,6 +44,8 @@ enum class EOperation : std::int32_t {
     Relink = 11,
     CleanCells = 12,
     ExtractCleanCells = 13,
+    MergedPatch = 14,
+    ExtractMergedPatch = 15,
 };
 
 bool ExtractsFirst(EOperation code);
@@ -123,6 +126,7 @@ struct COperationOutcome {
     std::optional<CAutoCleanResult> m_clean;
     std::optional<CRelinkResult> m_relink;
     std::optional<CCellCleanResult> m_cellClean;
+    std::optional<CMergedPatchOutcome> m_mergedPatch;
     // A check or global-change listing: the masters its plugins name that
     // were not loaded, and whether any master was.
     std::optional<CMasterCoverage> m_masterCoverage;

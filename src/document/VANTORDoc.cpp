@@ -52,6 +52,8 @@ const char* Doing(EOperation code, bool extracting) {
         case EOperation::Relink: return "merge the dialogue";
         case EOperation::CleanCells:
         case EOperation::ExtractCleanCells: return "clean the cells";
+        case EOperation::MergedPatch:
+        case EOperation::ExtractMergedPatch: return "make the merged patch";
     }
     return "go on";
 }
@@ -378,6 +380,15 @@ void CVANTORDoc::OnCleanCells(bool listOnly) {
         StartOperation(*code, params);
     else
         TellNothingChosen("Clean");
+}
+
+void CVANTORDoc::OnMakeMergedPatch(const CMergedPatchRequest& request) {
+    if (IsBusy()) return;
+    CloseEntryEditors();
+    if (auto code = CheckCode(EOperation::ExtractMergedPatch, EOperation::MergedPatch))
+        StartOperation(MakeMergedPatchOperation(*code, State(), request));
+    else
+        TellNothingChosen("Merge");
 }
 
 void CVANTORDoc::OnRelinkDialog() {

@@ -69,6 +69,8 @@ public:
     // Clean Cells: lists what cell cleaning changes in the loaded plugins,
     // then asks and cleans; with `listOnly` it only lists.
     void OnCleanCells(bool listOnly = false);
+    // Make Merged Patch, after reading what is chosen.
+    void OnMakeMergedPatch(const CMergedPatchRequest& request);
     void OnRelinkDialog();
     void OnAutoRelinkDialog();
     void OnViewAllEspData();

@@ -39,6 +39,7 @@
 #include "ViewFileDlg.h"
 #include "document/OutputPath.h"
 #include "document/ResultsLog.h"
+#include "MergedPatchCommand.h"
 #include "widgets/GridPrinter.h"
 #include "widgets/StatusPane.h"
 
@@ -86,6 +87,7 @@ const CCommandText kCommands[CMainFrame::kCommandCount] = {
     {"Clean Cells", "Remove Duplicate References, Redundant Settings and Junk Cells from Loaded Plugins"},
     {"Auto ReLink Dialog", "Merge and Repair Dialog in all Loaded Esps"},
     {"ReLink Dialog", "Open Repair Tool"},
+    {"Make Merged Patch", "Merge the Leveled Lists and Object Records the Plugins Change into a Patch that Loads Last"},
     {"&Options", "Select Check Options"},
     {"VANTOR Help", "VANTOR Help"},
     {"&About VANTOR...", "Display VANTOR Version Number and Author\nAbout"},
@@ -105,6 +107,7 @@ const CMainFrame::ECommand kWaitingCommands[] = {
     CMainFrame::kViewAllEsm,     CMainFrame::kViewAllGlobal,  CMainFrame::kFindObject,      CMainFrame::kExtractData,
     CMainFrame::kCheckConflicts, CMainFrame::kCheckDeleted,   CMainFrame::kCheckUnclean,    CMainFrame::kCheckAll,
     CMainFrame::kAutoDeleteUnclean, CMainFrame::kCleanCells,  CMainFrame::kAutoRelink,      CMainFrame::kRelink,
+    CMainFrame::kMakeMergedPatch,
     CMainFrame::kDefaultCheck,
     CMainFrame::kToggleConflict, CMainFrame::kToggleWarning,  CMainFrame::kToggleEditor};
 
@@ -297,6 +300,7 @@ void CMainFrame::CreateActions() {
     on(kCleanCells, [doc] { doc->OnCleanCells(); });
     on(kAutoRelink, [doc] { doc->OnAutoRelinkDialog(); });
     on(kRelink, [doc] { doc->OnRelinkDialog(); });
+    on(kMakeMergedPatch, [this, doc] { MakeMergedPatch(*doc, *m_link); });
     on(kOptions, [this] { OnOptions(); });
     on(kHelp, [this] { OnHelp(); });
     on(kAbout, [this] { OnAbout(); });
@@ -327,7 +331,7 @@ void CMainFrame::CreateMenus() {
     fill("&CheckType", {kSingleVersus, kFullCheck});
     fill("Editor", {kViewFileData, sep, kViewAllEsp, kViewAllEsm, kViewAllGlobal, sep, kFindObject});
     m_operationsMenu = fill("&Operations", {kExtractData, kClearEsm, sep, kCheckConflicts, kCheckDeleted, kCheckUnclean,
-                                            kCheckAll, sep, kAutoDeleteUnclean, kCleanCells, kAutoRelink, sep, kRelink, sep,
+                                            kCheckAll, sep, kAutoDeleteUnclean, kCleanCells, kAutoRelink, sep, kRelink, kMakeMergedPatch, sep,
                                             kOptions});
     fill("&Help", {kHelp, sep, kAbout});
 }

@@ -36,7 +36,7 @@ public:
         kSingleVersus, kFullCheck,
         kViewFileData, kViewAllEsp, kViewAllEsm, kViewAllGlobal, kFindObject,
         kExtractData, kClearEsm, kCheckConflicts, kCheckDeleted, kCheckUnclean, kCheckAll, kAutoDeleteUnclean,
-        kCleanCells, kAutoRelink, kRelink, kOptions,
+        kCleanCells, kAutoRelink, kRelink, kMakeMergedPatch, kOptions,
         kHelp, kAbout,
         kDefaultCheck, kToggleConflict, kToggleWarning, kToggleEditor,
         kStop,

@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include "platform/Files.h"
 #include "platform/Text.h"
 
 namespace vantor {
@@ -83,6 +84,8 @@ std::string Label(const COperationOutcome& outcome, const std::string& command) 
         case EOperation::Relink: return "Dialog repair";
         case EOperation::CleanCells:
         case EOperation::ExtractCleanCells: return "Clean Cells";
+        case EOperation::MergedPatch:
+        case EOperation::ExtractMergedPatch: return "Make Merged Patch";
     }
     return "Operation";
 }
@@ -96,6 +99,16 @@ std::string CellCleanText(const CCellCleanResult& cells, bool stopped) {
         return "Clean Cells: " + Grouped(cells.m_cleaned) + " of " + found + " cleaned, " +
                Grouped(cells.m_failed) + " could not be";
     return "Clean Cells: " + GroupedCount(cells.m_cleaned, "cell", "cells") + " cleaned";
+}
+
+// What the patch holds, and how it is made to load last in OpenMW.
+std::string MergedPatchText(const CMergedPatchOutcome& patch, bool stopped) {
+    if (stopped || !patch.m_result) return "Make Merged Patch stopped: nothing was written";
+    const merge::CMergeResult& r = *patch.m_result;
+    if (!patch.m_written)
+        return "Make Merged Patch: " + GroupedCount(r.m_records.size(), "record", "records") + " to merge, nothing written";
+    return "Merged Patch " + platform::FileNameOf(patch.m_output) + " written: " + merge::CountsByType(r) +
+           " merged; for OpenMW add " + OpenMWContentLine(patch.m_output) + " at the end of the content list";
 }
 
 // The masters a check could not compare with, each part after "; ".
@@ -157,6 +170,10 @@ std::string OperationSummary(const COperationOutcome& outcome, const std::string
             break;
         case EOperation::Relink:
             return RelinkText(outcome.m_relink, stopped);
+        case EOperation::MergedPatch:
+        case EOperation::ExtractMergedPatch:
+            if (outcome.m_mergedPatch) return MergedPatchText(*outcome.m_mergedPatch, stopped);
+            break;
         default:
             return "Operation Does Not Exist";
     }

@@ -406,6 +406,8 @@ TEST(Cli, OpenMWLoadOrderFromItsConfigurationChain) {
         {"where --openmw-config twice.cfg", 1, "load order:\n  Sample.esm         " + ex + "Data Files/\n  Sample Tweaks.esp", twice},
         // A bare name is the load order's file of that name, wherever it lies.
         {"show --openmw-config ex 'Sample Patch.omwaddon' NPC_ sample_trader", 0, "Ulvena Dravil", ""},
+        // The merged patch loads last through the line the user adds.
+        {"merge --openmw-config ex -o Patch.esp", 0, "at the end of the content list in openmw.cfg:\ncontent=Patch.esp\n", ""},
         // No plugin to check: said, and nothing was done.
         {"check --openmw-config partial.cfg", 1, "Conflicts (0)", "Gone.esp"},
         {"check --openmw-config none.cfg", 1, "", "cannot read the OpenMW configuration " + dir.Path() + "none.cfg"},
@@ -506,4 +508,51 @@ TEST(OutOfMemory, ACheckTooLargeForMemoryEndsWithAMessageAndStatusOne) {
     const std::string err = ReadText(dir / "err.txt");
     EXPECT_NE(err.find("Not enough memory to check the plugins."), std::string::npos) << err;
 #endif
+}
+
+// vantor merge: the report, a dry run that writes nothing, a patch that
+// reads back and loads last, its backup, and the output rule.
+TEST(Cli, MergeWritesAPatchThatLoadsLastAndChangesNoInput) {
+    CGame game;
+    const std::string patch = game.m_data + "Merged Patch.esp", out = " -o 'game/Data Files/Merged Patch.esp' ";
+    const std::string all = kPlugins + " 'game/Data Files/Sample Quests.esp'";
+    std::vector<std::string> inputs;
+    for (const char* name : {"Sample.esm", "Sample Armory.esp", "Sample Quests.esp", "Sample Tweaks.esp"})
+        inputs.push_back(ReadText(game.m_data + name));
+
+    auto dry = game.Run("merge --dry-run" + out + all);
+    EXPECT_EQ(dry.m_exit, 0) << game.Err();
+    EXPECT_NE(dry.m_out.find("WEAP  sample_iron_sword  Sample Tweaks.esp  WPDT Value: Sample Tweaks.esp; WPDT Health: "
+                             "Sample Tweaks.esp; WPDT Chop Max: Sample Armory.esp"),
+              std::string::npos)
+        << dry.m_out;
+    EXPECT_NE(dry.m_out.find("dry run: 1 NPC_, 1 WEAP would be merged; nothing was written"), std::string::npos);
+    EXPECT_FALSE(fs::exists(patch));
+
+    auto made = game.Run("merge" + out + all);
+    EXPECT_EQ(made.m_exit, 0) << game.Err();
+    EXPECT_NE(made.m_out.find("merged patch written: game/Data Files/Merged Patch.esp (1 NPC_, 1 WEAP merged)"),
+              std::string::npos);
+    auto read = ReadPluginAt(game.m_data, "Merged Patch.esp");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->HeaderMasters(), (std::vector<std::string>{"Sample.esm", "Sample Armory.esp", "Sample Tweaks.esp"}));
+    EXPECT_EQ(read->HeaderRecordCount(), 2u);
+    for (const char* name : {"Sample Armory.esp", "Sample Quests.esp", "Sample Tweaks.esp"})
+        EXPECT_GT(vantor::platform::LastWriteTime(patch), vantor::platform::LastWriteTime(game.m_data + name)) << name;
+    // With the patch last, the check finds it overriding both plugins.
+    auto check = game.Run("check --conflicts --format csv 'game/Data Files/Merged Patch.esp' " + all);
+    EXPECT_NE(check.m_out.find("WEAP,Weapon Entry,sample_iron_sword,Merged Patch.esp,Sample Tweaks.esp"), std::string::npos)
+        << check.m_out;
+
+    // An existing patch is replaced only when agreed, after its backup.
+    const std::string first = ReadText(patch);
+    EXPECT_EQ(game.Run("merge" + out + all).m_exit, 1);
+    EXPECT_FALSE(fs::exists(game.m_data + "Merged Patch.OLD"));
+    EXPECT_EQ(game.Run("merge --yes" + out + all).m_exit, 0) << game.Err();
+    EXPECT_EQ(ReadText(game.m_data + "Merged Patch.OLD"), first);
+    // Never over a file read.
+    EXPECT_EQ(game.Run("merge --yes -o 'game/Data Files/Sample.esm' " + all).m_exit, 1);
+    EXPECT_NE(game.Err().find("Sample.esm is a plugin or master in use"), std::string::npos) << game.Err();
+    const char* names[] = {"Sample.esm", "Sample Armory.esp", "Sample Quests.esp", "Sample Tweaks.esp"};
+    for (std::size_t i = 0; i < inputs.size(); ++i) EXPECT_EQ(ReadText(game.m_data + names[i]), inputs[i]) << names[i];
 }

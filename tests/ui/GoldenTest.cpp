@@ -409,6 +409,14 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
          },
          ""},
         {"ReLink Dialog, Sample Quests.esp repaired into Repaired.esp", relink(true), ""},
+        // The patch is written where the chooser says; the status bar counts
+        // what it holds and tells OpenMW's players how to load it last.
+        {"Make Merged Patch",
+         [&] {
+             fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.Dir() / "Merged Patch.esp"}});
+             f.Action(C::kMakeMergedPatch)->trigger();
+         },
+         ""},
         // Single Versus offers a master root; Add on it chooses a master, and
         // Full Check drops it.
         {"Single Versus, then Choose Master Plugin Sample.esm",

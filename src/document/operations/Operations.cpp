@@ -222,6 +222,7 @@ bool ExtractsFirst(EOperation code) {
         case EOperation::ExtractGlobalChanges:
         case EOperation::ExtractEditorSetUp:
         case EOperation::ExtractCleanCells:
+        case EOperation::ExtractMergedPatch:
             return true;
         case EOperation::Check:
         case EOperation::Clean:
@@ -230,6 +231,7 @@ bool ExtractsFirst(EOperation code) {
         case EOperation::EditorSetUp:
         case EOperation::Relink:
         case EOperation::CleanCells:
+        case EOperation::MergedPatch:
             return false;
     }
     return false;
@@ -270,6 +272,10 @@ std::unique_ptr<COperation> MakeOperation(std::int32_t number, CDocState state, 
             CRelinkInputs inputs = RelinkInputsOf(state, params.m_relinkMode);
             return std::make_unique<CRelinkOperation>(code, std::move(state), std::move(inputs));
         }
+        case EOperation::MergedPatch:
+        case EOperation::ExtractMergedPatch:
+            // Made by its command with the patch's path; by number, a dry run.
+            return MakeMergedPatchOperation(code, std::move(state), CMergedPatchRequest{{}, true, false});
     }
     return std::make_unique<CUnknownOperation>(code, std::move(state));
 }
