@@ -1,0 +1,57 @@
+#include "document/operations/RecordConflictList.h"
+
+#include "checks/PluginChecker.h"
+
+namespace vantor {
+
+const std::array<std::string_view, kRecordColumnCount> kRecordConflictHeader = {
+    "ID", "Record", "Name", "Winning Esp File", "Esp Files", "Original File", "Agreeing Override", "Contested",
+};
+
+std::string AgreementText(ERecordAgreement agreement) {
+    switch (agreement) {
+        case ERecordAgreement::Conflict: return "No";
+        case ERecordAgreement::Agreeing: return "Yes";
+        case ERecordAgreement::NotRead: return "Not compared: data not read";
+    }
+    return {};
+}
+
+std::string RecordConflictCell(const CRecordConflict& record, std::size_t column) {
+    const CRecordGroup& group = record.m_group;
+    const std::string_view tag = CPluginFile::kTags[group.m_table];
+    switch (column) {
+        case kRecordTag: return std::string(tag);
+        case kRecordType: return CPluginChecker::GetDescription(tag);
+        case kRecordName: return std::string(group.m_id);
+        case kRecordWinner: return group.Winner().m_file->FileName();
+        case kRecordFiles: {
+            std::string files;
+            for (const CRecordCopy& copy : group.m_copies) files += (files.empty() ? "" : ", ") + copy.m_file->FileName();
+            return files;
+        }
+        case kRecordOriginal: return group.m_master ? group.m_master->m_file->FileName() : "None";
+        case kRecordAgreeing: return AgreementText(record.m_agreement);
+        case kRecordContested: {
+            const CRecordComparison comparison(record);
+            return comparison.Names(comparison.Contested());
+        }
+    }
+    return {};
+}
+
+CRecordConflictList FindRecordConflictList(const CRecordConflictInputs& inputs, const CFileList& files,
+                                           CFileAges& ages, const std::atomic<std::int32_t>& stop, CUserLink* link) {
+    CRecordConflictList list;
+    for (const CLoadedFile& item : files.Items())
+        if (item.m_file) list.m_files.push_back(item.m_file);
+    // In Single Versus the loaded master plugin, last in the document's
+    // list, is the one the others are measured against.
+    const CPluginFile* versus = inputs.m_singleVersus && !inputs.m_plugins.empty() ? inputs.m_plugins.back() : nullptr;
+    list.m_records = FindRecordConflicts(inputs.m_plugins, inputs.m_masters, ages, inputs.m_types, stop, link, versus);
+    list.m_masters = MasterCoverage(inputs.m_plugins, inputs.m_masters);
+    list.m_stopped = stop.load(std::memory_order_relaxed) != 0;
+    return list;
+}
+
+}  // namespace vantor
