@@ -6,7 +6,24 @@ namespace vantor {
 
 const std::array<std::string_view, kRecordColumnCount> kRecordConflictHeader = {
     "ID", "Record", "Name", "Winning Esp File", "Esp Files", "Original File", "Agreeing Override", "Contested",
+    "Changes by File", "Overridden by File",
 };
+
+namespace {
+
+// "A.esp: WPDT (Weight); B.esp: FNAM": the lines each plugin's copy differs
+// in from the copy `from` names, for the plugins whose copy does.
+std::string ByFile(const CRecordComparison& comparison, std::uint8_t from) {
+    std::string text;
+    for (std::size_t c = comparison.HasMaster() ? 1 : 0; c < comparison.ColumnCount(); ++c) {
+        const std::vector<std::size_t> lines = comparison.Changed(c, from);
+        if (lines.empty()) continue;
+        text += (text.empty() ? "" : "; ") + comparison.File(c).FileName() + ": " + comparison.Names(lines);
+    }
+    return text;
+}
+
+}  // namespace
 
 std::string AgreementText(ERecordAgreement agreement) {
     switch (agreement) {
@@ -17,7 +34,12 @@ std::string AgreementText(ERecordAgreement agreement) {
     return {};
 }
 
-std::string RecordConflictCell(const CRecordConflict& record, std::size_t column) {
+std::string RecordConflictCell(const CRecordConflict& record, std::size_t column,
+                               const CRecordComparison* comparison) {
+    if (ComparesCopies(column) && !comparison) {
+        const CRecordComparison made(record);
+        return RecordConflictCell(record, column, &made);
+    }
     const CRecordGroup& group = record.m_group;
     const std::string_view tag = CPluginFile::kTags[group.m_table];
     switch (column) {
@@ -32,10 +54,9 @@ std::string RecordConflictCell(const CRecordConflict& record, std::size_t column
         }
         case kRecordOriginal: return group.m_master ? group.m_master->m_file->FileName() : "None";
         case kRecordAgreeing: return AgreementText(record.m_agreement);
-        case kRecordContested: {
-            const CRecordComparison comparison(record);
-            return comparison.Names(comparison.Contested());
-        }
+        case kRecordContested: return comparison->Names(comparison->Contested());
+        case kRecordChanges: return ByFile(*comparison, CRecordComparison::kFromMaster);
+        case kRecordOverridden: return ByFile(*comparison, CRecordComparison::kFromWinner);
     }
     return {};
 }

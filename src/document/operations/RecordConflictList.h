@@ -38,14 +38,19 @@ enum ERecordColumn : std::size_t {
     kRecordOriginal,   // "Original File": the master copy compared with, or "None"
     kRecordAgreeing,   // "Agreeing Override": "Yes", "No", or that the data was not read
     kRecordContested,  // "Contested": the subrecords and fields the plugins disagree on
+    kRecordChanges,    // "Changes by File": what each plugin's copy changes from the original
+    kRecordOverridden, // "Overridden by File": where each other plugin's copy differs from the winner's
     kRecordColumnCount
 };
 extern const std::array<std::string_view, kRecordColumnCount> kRecordConflictHeader;
 
 // A row's cell: names and IDs as the plugin's bytes, file names as the file
-// system has them. The contested cell compares the copies, so it is made
-// only when asked for.
-std::string RecordConflictCell(const CRecordConflict& record, std::size_t column);
+// system has them. The last three columns compare the copies: `comparison`,
+// of the same record, is used when given, else made.
+std::string RecordConflictCell(const CRecordConflict& record, std::size_t column,
+                               const CRecordComparison* comparison = nullptr);
+// Whether a column's cells are made by comparing the copies.
+inline bool ComparesCopies(std::size_t column) { return column >= kRecordContested; }
 std::string AgreementText(ERecordAgreement agreement);
 
 // What the operation reads: the document's plugins (newest extraction
