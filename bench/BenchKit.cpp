@@ -4,9 +4,15 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <iostream>
+#include <map>
+#include <memory>
+
+#include "MkData.h"
 
 namespace vantor::bench {
 
@@ -49,9 +55,34 @@ std::optional<CPeak> MeasureInChild(const std::vector<std::string>& args) {
     waitpid(child, &status, 0);
     CPeak peak;
     if (got <= 0 || !WIFEXITED(status) || WEXITSTATUS(status) != 0 ||
-        std::sscanf(buf, "%ld %ld %ld", &peak.m_beforeKb, &peak.m_peakKb, &peak.m_extra) < 2)
+        std::sscanf(buf, "%ld %ld %ld %ld", &peak.m_beforeKb, &peak.m_peakKb, &peak.m_extra, &peak.m_extra2) < 2)
         return std::nullopt;
     return peak;
+}
+
+std::string LoadOrderSetFolder(int plugins) {
+    if (const char* given = std::getenv("VANTOR_BENCH_LOAD_ORDERS"); given && *given)
+        return std::string(given) + "/" + std::to_string(plugins);
+    static std::map<int, std::unique_ptr<mkdata::CTemporarySet>> sets;
+    auto& set = sets[plugins];
+    if (!set) {
+        mkdata::CBenchOptions options;
+        options.m_plugins = plugins;
+        set = std::make_unique<mkdata::CTemporarySet>(options);
+        if (!set->Written().m_ok) {
+            std::cerr << "vantor bench: " << set->Written().m_error << "\n";
+            std::exit(1);
+        }
+    }
+    return set->Folder();
+}
+
+std::vector<std::string> SetPlugins(const std::string& folder) {
+    std::vector<std::string> plugins;
+    for (const auto& e : std::filesystem::directory_iterator(folder + "/Data Files"))
+        if (e.path().extension() == ".esp") plugins.push_back(e.path().string());
+    std::sort(plugins.begin(), plugins.end());
+    return plugins;
 }
 
 void PrintPeak(long beforeKb) { std::printf("%ld %ld\n", beforeKb, MaxRssKilobytes()); }
