@@ -93,18 +93,12 @@ void TellCoverage(const CRecordConflictList& list) {
 
 int RunConflicts(const CCommonOptions& options) {
     CSession session(options);
-    session.Run([](CVANTORDoc& d) { d.OnExtractData(); });
+    session.Run([](CVANTORDoc& d) { d.OnCheckRecordConflicts(); });
     const int status = session.ExitStatus();
-    CVANTORDoc& doc = session.Doc();
-    if (doc.LoadedNames().empty()) {
-        std::cerr << "vantor: no plugin was loaded, so nothing was compared\n";
-        return kExitFailed;
-    }
-    const CDocState state = doc.State();
-    CRecordConflictInputs inputs{state.m_files.PluginFiles(), state.m_files.MasterFiles(),
-                                 state.m_checkMode == ECheckMode::SingleVersus, state.m_options.m_conflictChecks};
-    CLoadOrderAges ages(*state.m_loadOrder);
-    const CRecordConflictList list = FindRecordConflictList(inputs, state.m_files, ages, doc.StopFlag(), &session.Link());
+    const COperationOutcome outcome = session.Doc().LastOutcome();
+    // Nothing to compare was said already ("No Plugins Chosen to Check").
+    if (!outcome.m_recordConflicts) return status == kExitDone ? kExitFailed : status;
+    const CRecordConflictList& list = *outcome.m_recordConflicts;
     TellCoverage(list);
     if (options.m_format == "json")
         PrintJson(list);

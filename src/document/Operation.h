@@ -25,6 +25,7 @@
 namespace vantor {
 
 class CVANTORDoc;
+struct CRecordConflictList;
 
 // The worker's operation codes; the even codes 2 to 10 read the chosen files
 // first.
@@ -43,6 +44,8 @@ enum class EOperation : std::int32_t {
     Relink = 11,
     CleanCells = 12,
     ExtractCleanCells = 13,
+    RecordConflicts = 14,
+    ExtractRecordConflicts = 15,
 };
 
 bool ExtractsFirst(EOperation code);
@@ -126,6 +129,8 @@ struct COperationOutcome {
     // A check or global-change listing: the masters its plugins name that
     // were not loaded, and whether any master was.
     std::optional<CMasterCoverage> m_masterCoverage;
+    // Check Record Conflicts: what it found, for the "Record Conflicts" list.
+    std::shared_ptr<const CRecordConflictList> m_recordConflicts;
 };
 
 // What the worker offers an operation: the frame, the stop request, and the

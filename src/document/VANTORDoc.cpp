@@ -52,6 +52,8 @@ const char* Doing(EOperation code, bool extracting) {
         case EOperation::Relink: return "merge the dialogue";
         case EOperation::CleanCells:
         case EOperation::ExtractCleanCells: return "clean the cells";
+        case EOperation::RecordConflicts:
+        case EOperation::ExtractRecordConflicts: return "compare the records";
     }
     return "go on";
 }
@@ -363,6 +365,24 @@ void CVANTORDoc::OnAutoDeleteUnclean() {
         StartOperation(*code);
     else
         TellNothingChosen("Clean");
+}
+
+void CVANTORDoc::OnCheckRecordConflicts() {
+    // Started as the checks are.
+    if (IsBusy()) return;
+    if (m_checkMode == ECheckMode::SingleVersus && !Files().Has(EFileRole::PendingMaster) &&
+        !Files().Has(EFileRole::MasterPlugin)) {
+        m_link->Ask({"Select a Master Plugin for Single Versus Mode", "Cannot Continue", EButtons::Ok, EIcon::Information,
+                     EAnswer::Ok});
+        return;
+    }
+    auto code = CheckCode(EOperation::ExtractRecordConflicts, EOperation::RecordConflicts);
+    if (!code) {
+        TellNothingChosen("Check");
+        return;
+    }
+    CloseEntryEditors();
+    StartOperation(*code);
 }
 
 void CVANTORDoc::OnCleanCells(bool listOnly) {

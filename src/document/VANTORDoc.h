@@ -66,6 +66,8 @@ public:
     // (0: the default checks of the option set).
     void BeginCheck(std::uint8_t mask);
     void OnAutoDeleteUnclean();
+    // Check Record Conflicts: each record two or more plugins hold, once.
+    void OnCheckRecordConflicts();
     // Clean Cells: lists what cell cleaning changes in the loaded plugins,
     // then asks and cleans; with `listOnly` it only lists.
     void OnCleanCells(bool listOnly = false);

@@ -638,6 +638,7 @@ TEST(Cli, WhatCouldNotBeReadOrComparedIsSaid) {
          "vantor: warning: no master was read, so unclean entries and global changes could not be checked\n"},
         {"check --all", 1, "", "No Plugins Chosen to Check"},
         {"conflicts" + broken + armory, 1, "Record Conflicts (0)", "vantor: error: Error: " + noPlugin},
+        {"conflicts", 1, "", "No Plugins Chosen to Check"},
         {"conflicts 'game/Data Files/Flipped.esp'", 0, "Record Conflicts (0)",
          "vantor: warning: the master Gone.esm of Flipped.esp is not loaded: nothing was compared with its records\n"},
     };

@@ -61,6 +61,30 @@ std::string RecordConflictCell(const CRecordConflict& record, std::size_t column
     return {};
 }
 
+namespace {
+
+class CRecordConflictsOperation : public COperation {
+public:
+    using COperation::COperation;
+    void Run(COperationContext& context) override {
+        const CDocState& state = State();
+        const CRecordConflictInputs inputs{state.m_files.PluginFiles(), state.m_files.MasterFiles(),
+                                           state.m_checkMode == ECheckMode::SingleVersus, state.m_options.m_conflictChecks};
+        auto list = std::make_shared<CRecordConflictList>(
+            FindRecordConflictList(inputs, state.m_files, context.Ages(), context.Stop(), &context.Link()));
+        m_outcome.m_masterCoverage = list->m_masters;
+        // Without masters the records are still compared with each other.
+        m_outcome.m_masterCoverage->m_noneRead = false;
+        m_outcome.m_recordConflicts = std::move(list);
+    }
+};
+
+}  // namespace
+
+std::unique_ptr<COperation> MakeRecordConflictsOperation(EOperation code, CDocState state) {
+    return std::make_unique<CRecordConflictsOperation>(code, std::move(state));
+}
+
 CRecordConflictList FindRecordConflictList(const CRecordConflictInputs& inputs, const CFileList& files,
                                            CFileAges& ages, const std::atomic<std::int32_t>& stop, CUserLink* link) {
     CRecordConflictList list;

@@ -13,6 +13,7 @@
 #include "checks/CheckOperations.h"
 #include "checks/RecordConflicts.h"
 #include "document/FileList.h"
+#include "document/Operation.h"
 #include "document/ResultTable.h"
 
 namespace vantor {
@@ -66,5 +67,9 @@ struct CRecordConflictInputs {
 // `files` names every file so the list keeps them alive.
 CRecordConflictList FindRecordConflictList(const CRecordConflictInputs& inputs, const CFileList& files,
                                            CFileAges& ages, const std::atomic<std::int32_t>& stop, CUserLink* link);
+
+// Check Record Conflicts (worker operations 14 and 15, after the reading):
+// the list, and the masters not loaded, go into the outcome.
+std::unique_ptr<COperation> MakeRecordConflictsOperation(EOperation code, CDocState state);
 
 }  // namespace vantor
