@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include "document/operations/RecordConflictList.h"
 #include "platform/Text.h"
 
 namespace vantor {
@@ -83,6 +84,8 @@ std::string Label(const COperationOutcome& outcome, const std::string& command) 
         case EOperation::Relink: return "Dialog repair";
         case EOperation::CleanCells:
         case EOperation::ExtractCleanCells: return "Clean Cells";
+        case EOperation::RecordConflicts:
+        case EOperation::ExtractRecordConflicts: return "Record Conflicts";
     }
     return "Operation";
 }
@@ -96,6 +99,14 @@ std::string CellCleanText(const CCellCleanResult& cells, bool stopped) {
         return "Clean Cells: " + Grouped(cells.m_cleaned) + " of " + found + " cleaned, " +
                Grouped(cells.m_failed) + " could not be";
     return "Clean Cells: " + GroupedCount(cells.m_cleaned, "cell", "cells") + " cleaned";
+}
+
+// "4 records, 1 agreeing override".
+std::string RecordConflictsText(const CRecordConflictList& list) {
+    std::size_t agreeing = 0;
+    for (const CRecordConflict& record : list.m_records) agreeing += record.m_agreement == ERecordAgreement::Agreeing;
+    std::string text = GroupedCount(list.m_records.size(), "record", "records");
+    return agreeing ? text + ", " + GroupedCount(agreeing, "agreeing override", "agreeing overrides") : text;
 }
 
 // The masters a check could not compare with, each part after "; ".
@@ -157,6 +168,10 @@ std::string OperationSummary(const COperationOutcome& outcome, const std::string
             break;
         case EOperation::Relink:
             return RelinkText(outcome.m_relink, stopped);
+        case EOperation::RecordConflicts:
+        case EOperation::ExtractRecordConflicts:
+            if (outcome.m_recordConflicts) counts = RecordConflictsText(*outcome.m_recordConflicts);
+            break;
         default:
             return "Operation Does Not Exist";
     }
