@@ -12,6 +12,8 @@
 #include <map>
 #include <memory>
 
+#include <benchmark/benchmark.h>
+
 #include "MkData.h"
 
 namespace vantor::bench {
@@ -83,6 +85,15 @@ std::vector<std::string> SetPlugins(const std::string& folder) {
         if (e.path().extension() == ".esp") plugins.push_back(e.path().string());
     std::sort(plugins.begin(), plugins.end());
     return plugins;
+}
+
+int BenchMain(int argc, char** argv, const char* childFlag, int (*child)(const std::string& folder)) {
+    if (argc == 3 && std::string(argv[1]) == childFlag) return child(argv[2]);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 void PrintPeak(long beforeKb) { std::printf("%ld %ld\n", beforeKb, MaxRssKilobytes()); }

@@ -51,6 +51,11 @@ private:
     bool m_yes;
 };
 
+// A benchmark program's main: with `childFlag` and a folder it is the child
+// MeasureInChild started, and runs `child` on the folder; otherwise it runs
+// the benchmarks.
+int BenchMain(int argc, char** argv, const char* childFlag, int (*child)(const std::string& folder));
+
 // The plugins of a set chosen as "Select Files" would choose them.
 class CChooseAllLink : public CBenchLink {
 public:

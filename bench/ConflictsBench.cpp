@@ -7,7 +7,6 @@
 // what the conflicts added to the memory the read files hold.
 #include <benchmark/benchmark.h>
 
-#include <cstring>
 #include <ctime>
 #include <filesystem>
 
@@ -72,11 +71,4 @@ BENCHMARK(BM_RecordConflicts)->ArgName("plugins")->Arg(100)->Arg(1000)->UseManua
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "--conflicts") == 0) return ConflictsMode(argv[2]);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vantor::bench::BenchMain(argc, argv, "--conflicts", ConflictsMode); }

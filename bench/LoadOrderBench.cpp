@@ -12,7 +12,6 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
 
@@ -63,11 +62,4 @@ BENCHMARK(BM_CheckAll)->ArgName("plugins")->Arg(100)->Arg(300)->Arg(1000)->UseMa
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "--check-all") == 0) return CheckMode(argv[2]);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vantor::bench::BenchMain(argc, argv, "--check-all", CheckMode); }

@@ -328,6 +328,12 @@ void CVANTORDoc::TellNothingChosen(const std::string& verb) {
 }
 
 void CVANTORDoc::BeginCheck(std::uint8_t mask) {
+    CCommandParams params;
+    params.m_checkMask = mask;
+    StartComparison(EOperation::ExtractCheck, EOperation::Check, params);
+}
+
+void CVANTORDoc::StartComparison(EOperation withExtraction, EOperation without, const CCommandParams& params) {
     if (IsBusy()) return;
     if (m_checkMode == ECheckMode::SingleVersus && !Files().Has(EFileRole::PendingMaster) &&
         !Files().Has(EFileRole::MasterPlugin)) {
@@ -335,14 +341,12 @@ void CVANTORDoc::BeginCheck(std::uint8_t mask) {
                      EAnswer::Ok});
         return;
     }
-    auto code = CheckCode(EOperation::ExtractCheck, EOperation::Check);
+    auto code = CheckCode(withExtraction, without);
     if (!code) {
         TellNothingChosen("Check");
         return;
     }
     CloseEntryEditors();
-    CCommandParams params;
-    params.m_checkMask = mask;
     StartOperation(*code, params);
 }
 
@@ -368,21 +372,7 @@ void CVANTORDoc::OnAutoDeleteUnclean() {
 }
 
 void CVANTORDoc::OnCheckRecordConflicts() {
-    // Started as the checks are.
-    if (IsBusy()) return;
-    if (m_checkMode == ECheckMode::SingleVersus && !Files().Has(EFileRole::PendingMaster) &&
-        !Files().Has(EFileRole::MasterPlugin)) {
-        m_link->Ask({"Select a Master Plugin for Single Versus Mode", "Cannot Continue", EButtons::Ok, EIcon::Information,
-                     EAnswer::Ok});
-        return;
-    }
-    auto code = CheckCode(EOperation::ExtractRecordConflicts, EOperation::RecordConflicts);
-    if (!code) {
-        TellNothingChosen("Check");
-        return;
-    }
-    CloseEntryEditors();
-    StartOperation(*code);
+    StartComparison(EOperation::ExtractRecordConflicts, EOperation::RecordConflicts);
 }
 
 void CVANTORDoc::OnCleanCells(bool listOnly) {

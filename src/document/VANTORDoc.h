@@ -177,6 +177,8 @@ private:
     void RefillPluginRoot();
     void DropLoadedMaster();
     std::optional<EOperation> CheckCode(EOperation withExtraction, EOperation without) const;
+    // Starts a check or Check Record Conflicts, or says why not.
+    void StartComparison(EOperation withExtraction, EOperation without, const CCommandParams& params = {});
     // Says why a command that needs plugins did nothing.
     void TellNothingChosen(const std::string& verb);
     void AddChosenPlugins(const std::vector<std::string>& paths);
