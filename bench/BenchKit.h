@@ -41,11 +41,12 @@ struct CPeak {
     long m_beforeKb = 0;  // high-water mark before the measured work
     long m_peakKb = 0;    // and after it
     long m_extra = 0;     // a third number the child printed, when it did
+    long m_extra2 = 0;    // and a fourth
 };
 
 // Runs this executable again with `args`; the child does the work and
-// prints "before peak" in kilobytes (PrintPeak), and may add a third
-// number. Nothing when it failed.
+// prints "before peak" in kilobytes (PrintPeak), and may add a third and
+// a fourth number. Nothing when it failed.
 std::optional<CPeak> MeasureInChild(const std::vector<std::string>& args);
 void PrintPeak(long beforeKb);
 
@@ -70,5 +71,28 @@ public:
 private:
     bool m_yes;
 };
+
+// A benchmark program's main: with `childFlag` and a folder it is the child
+// MeasureInChild started, and runs `child` on the folder; otherwise it runs
+// the benchmarks.
+int BenchMain(int argc, char** argv, const char* childFlag, int (*child)(const std::string& folder));
+
+// The plugins of a set chosen as "Select Files" would choose them.
+class CChooseAllLink : public CBenchLink {
+public:
+    explicit CChooseAllLink(std::vector<std::string> paths) : CBenchLink(false), m_paths(std::move(paths)) {}
+    CFileChoice ChooseFile(const CFileChooser&) override { return {CFileChoice::EStatus::Chosen, m_paths}; }
+
+private:
+    std::vector<std::string> m_paths;
+};
+
+// The folder (holding "Data Files/") of a generated load order of that many
+// plugins (vantor-mkdata bench with its default overlap), generated once per
+// process into a temporary folder; VANTOR_BENCH_LOAD_ORDERS names a folder
+// that holds them already as 100/, 300/ and 1000/.
+std::string LoadOrderSetFolder(int plugins);
+// The set's plugins, by name.
+std::vector<std::string> SetPlugins(const std::string& folder);
 
 }  // namespace vantor::bench

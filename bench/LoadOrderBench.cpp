@@ -12,56 +12,20 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
-#include <map>
-#include <memory>
 
 #include "BenchKit.h"
-#include "MkData.h"
 #include "document/VANTORDoc.h"
 
 namespace {
 
 using namespace vantor;
 
-// The plugins of the set chosen as "Select Files" would choose them.
-class CChooseAllLink : public bench::CBenchLink {
-public:
-    explicit CChooseAllLink(std::vector<std::string> paths) : CBenchLink(false), m_paths(std::move(paths)) {}
-    CFileChoice ChooseFile(const CFileChooser&) override { return {CFileChoice::EStatus::Chosen, m_paths}; }
-
-private:
-    std::vector<std::string> m_paths;
-};
-
-// The set's folder (holding "Data Files/"), generated when none was given.
-std::string SetFolder(int plugins) {
-    if (const char* given = std::getenv("VANTOR_BENCH_LOAD_ORDERS"); given && *given)
-        return std::string(given) + "/" + std::to_string(plugins);
-    static std::map<int, std::unique_ptr<mkdata::CTemporarySet>> sets;
-    auto& set = sets[plugins];
-    if (!set) {
-        mkdata::CBenchOptions options;
-        options.m_plugins = plugins;
-        set = std::make_unique<mkdata::CTemporarySet>(options);
-        if (!set->Written().m_ok) {
-            std::cerr << "vantor load-order bench: " << set->Written().m_error << "\n";
-            std::exit(1);
-        }
-    }
-    return set->Folder();
-}
-
 // The child: Check All on the set, then its peak and the rows it made.
 int CheckMode(const std::string& folder) {
     const long before = bench::MaxRssKilobytes();
-    std::vector<std::string> plugins;
-    for (const auto& e : std::filesystem::directory_iterator(folder + "/Data Files"))
-        if (e.path().extension() == ".esp") plugins.push_back(e.path().string());
-    std::sort(plugins.begin(), plugins.end());
-    CChooseAllLink link(plugins);
+    bench::CChooseAllLink link(bench::SetPlugins(folder));
     const std::string settings = bench::MakeScratchFolder("load-order-bench") + "/vantor.ini";
     CDocConfig config;
     config.m_settingsPath = settings;
@@ -79,7 +43,7 @@ int CheckMode(const std::string& folder) {
 }
 
 void BM_CheckAll(benchmark::State& state) {
-    const std::string folder = SetFolder(int(state.range(0)));
+    const std::string folder = bench::LoadOrderSetFolder(int(state.range(0)));
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         const auto measured = bench::MeasureInChild({"--check-all", folder});
@@ -98,11 +62,4 @@ BENCHMARK(BM_CheckAll)->ArgName("plugins")->Arg(100)->Arg(300)->Arg(1000)->UseMa
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "--check-all") == 0) return CheckMode(argv[2]);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vantor::bench::BenchMain(argc, argv, "--check-all", CheckMode); }

@@ -203,7 +203,7 @@ std::string RecordTag(const std::string& argument) {
 
 namespace {
 // "Esp File", "Overriding Esp File", "Original File": file names.
-bool IsFileColumn(const std::string& header) { return header.ends_with("File"); }
+bool IsFileColumn(const std::string& header) { return header.ends_with("File") || header.ends_with("Files"); }
 
 void AppendCsvField(std::string& out, std::string_view cell) {
     // A plain loop: find_first_of searches the four characters for every byte.

@@ -26,6 +26,7 @@
 namespace vantor {
 
 class CVANTORDoc;
+struct CRecordConflictList;
 
 // The worker's operation codes; the even codes 2 to 10 read the chosen files
 // first.
@@ -46,6 +47,8 @@ enum class EOperation : std::int32_t {
     ExtractCleanCells = 13,
     MergedPatch = 14,
     ExtractMergedPatch = 15,
+    RecordConflicts = 16,
+    ExtractRecordConflicts = 17,
 };
 
 bool ExtractsFirst(EOperation code);
@@ -130,6 +133,8 @@ struct COperationOutcome {
     // A check or global-change listing: the masters its plugins name that
     // were not loaded, and whether any master was.
     std::optional<CMasterCoverage> m_masterCoverage;
+    // Check Record Conflicts: what it found, for the "Record Conflicts" list.
+    std::shared_ptr<const CRecordConflictList> m_recordConflicts;
 };
 
 // What the worker offers an operation: the frame, the stop request, and the

@@ -54,6 +54,8 @@ const char* Doing(EOperation code, bool extracting) {
         case EOperation::ExtractCleanCells: return "clean the cells";
         case EOperation::MergedPatch:
         case EOperation::ExtractMergedPatch: return "make the merged patch";
+        case EOperation::RecordConflicts:
+        case EOperation::ExtractRecordConflicts: return "compare the records";
     }
     return "go on";
 }
@@ -328,6 +330,12 @@ void CVANTORDoc::TellNothingChosen(const std::string& verb) {
 }
 
 void CVANTORDoc::BeginCheck(std::uint8_t mask) {
+    CCommandParams params;
+    params.m_checkMask = mask;
+    StartComparison(EOperation::ExtractCheck, EOperation::Check, params);
+}
+
+void CVANTORDoc::StartComparison(EOperation withExtraction, EOperation without, const CCommandParams& params) {
     if (IsBusy()) return;
     if (m_checkMode == ECheckMode::SingleVersus && !Files().Has(EFileRole::PendingMaster) &&
         !Files().Has(EFileRole::MasterPlugin)) {
@@ -335,14 +343,12 @@ void CVANTORDoc::BeginCheck(std::uint8_t mask) {
                      EAnswer::Ok});
         return;
     }
-    auto code = CheckCode(EOperation::ExtractCheck, EOperation::Check);
+    auto code = CheckCode(withExtraction, without);
     if (!code) {
         TellNothingChosen("Check");
         return;
     }
     CloseEntryEditors();
-    CCommandParams params;
-    params.m_checkMask = mask;
     StartOperation(*code, params);
 }
 
@@ -365,6 +371,10 @@ void CVANTORDoc::OnAutoDeleteUnclean() {
         StartOperation(*code);
     else
         TellNothingChosen("Clean");
+}
+
+void CVANTORDoc::OnCheckRecordConflicts() {
+    StartComparison(EOperation::ExtractRecordConflicts, EOperation::RecordConflicts);
 }
 
 void CVANTORDoc::OnCleanCells(bool listOnly) {

@@ -66,6 +66,8 @@ public:
     // (0: the default checks of the option set).
     void BeginCheck(std::uint8_t mask);
     void OnAutoDeleteUnclean();
+    // Check Record Conflicts: each record two or more plugins hold, once.
+    void OnCheckRecordConflicts();
     // Clean Cells: lists what cell cleaning changes in the loaded plugins,
     // then asks and cleans; with `listOnly` it only lists.
     void OnCleanCells(bool listOnly = false);
@@ -177,6 +179,8 @@ private:
     void RefillPluginRoot();
     void DropLoadedMaster();
     std::optional<EOperation> CheckCode(EOperation withExtraction, EOperation without) const;
+    // Starts a check or Check Record Conflicts, or says why not.
+    void StartComparison(EOperation withExtraction, EOperation without, const CCommandParams& params = {});
     // Says why a command that needs plugins did nothing.
     void TellNothingChosen(const std::string& verb);
     void AddChosenPlugins(const std::vector<std::string>& paths);

@@ -34,6 +34,7 @@
 #include "OperationSummary.h"
 #include "OptionsSheet.h"
 #include "QtFrameLink.h"
+#include "RecordConflictsPane.h"
 #include "ResultViews.h"
 #include "UiText.h"
 #include "ViewFileDlg.h"
@@ -165,6 +166,7 @@ CMainFrame::CMainFrame(CDocConfig config)
     CreateToolBar();
     CreateStatusBar();
     CreatePanes();
+    AddRecordConflicts();
     RestoreWindowState();
     SetEntryEditorOpener(&CEntryDlg::Open);
     SetFindDialog(&CFindDlg::Run);
@@ -373,6 +375,26 @@ void CMainFrame::CreateStatusBar() {
     UpdateIndicators();
 }
 
+void CMainFrame::AddRecordConflicts() {
+    m_recordDock = new CRecordConflictsDock(
+        *m_doc,
+        [this](const CEntryOpenRequest& request) {
+            if (!BringEntryEditorForward(request.m_title)) OpenEntryEditor(request);
+        },
+        this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_recordDock);
+    // Beside the other lists' toggles, and its command after Check All.
+    const QList<QAction*> buttons = m_toolBar->actions();
+    const qsizetype after = buttons.indexOf(m_actions[kToggleEditor]) + 1;
+    m_toolBar->insertAction(after < buttons.size() ? buttons[after] : nullptr, m_recordDock->ToggleAction());
+    m_checkRecords = new QAction(QStringLiteral("Check &Record Conflicts"), this);
+    m_checkRecords->setStatusTip(QStringLiteral("List each record two or more plugins hold, who wins it and what each changes"));
+    const QList<QAction*> items = m_operationsMenu->actions();
+    const qsizetype next = items.indexOf(m_actions[kCheckAll]) + 1;
+    m_operationsMenu->insertAction(next < items.size() ? items[next] : nullptr, m_checkRecords);
+    connect(m_checkRecords, &QAction::triggered, this, [this] { m_doc->OnCheckRecordConflicts(); });
+}
+
 void CMainFrame::CreatePanes() {
     m_s0 = new QSplitter(Qt::Horizontal, this);
     m_tree = new CLeftView(m_s0);
@@ -534,6 +556,10 @@ void CMainFrame::UpdateCommandStates() {
     if (!m_doc) return;
     const bool busy = Busy();
     for (ECommand c : kWaitingCommands) m_actions[c]->setEnabled(!busy);
+    if (m_recordDock) {
+        m_checkRecords->setEnabled(!busy);
+        m_recordDock->ToggleAction()->setEnabled(!busy);
+    }
     m_tree->AddAction()->setEnabled(!busy);
     m_tree->RemoveAction()->setEnabled(!busy);
     m_actions[kStop]->setEnabled(m_running > 0);
@@ -568,6 +594,7 @@ void CMainFrame::OnOperationEnded(const COperationOutcome& outcome) {
     if (outcome.m_stopped)
         for (std::size_t k = 0; k < m_views.size(); ++k)
             if (outcome.m_paneRows[k]) m_views[k]->SetStoppedEarly(true);
+    if (outcome.m_recordConflicts) m_recordDock->Show(outcome.m_recordConflicts);
     ShowOutcome(FromCoreText(OperationSummary(outcome, CommandName(m_runningCommand))));
     if (m_pendingOptions && !m_doc->IsBusy()) ApplyOptions(*m_pendingOptions);
     UpdateCommandStates();

@@ -23,6 +23,7 @@ class QTextBrowser;
 namespace vantor {
 
 class CLeftView;
+class CRecordConflictsDock;
 class CResultView;
 class CQtFrameLink;
 class CStatusMessagePane;
@@ -52,6 +53,9 @@ public:
     QToolBar* ToolBar() const { return m_toolBar; }
     CLeftView* Tree() const { return m_tree; }
     CResultView* View(EPane pane) const;
+    // The "Record Conflicts" list, and the Operations command that fills it.
+    CRecordConflictsDock* RecordConflicts() const { return m_recordDock; }
+    QAction* CheckRecordConflictsAction() const { return m_checkRecords; }
     CStatusMessagePane* MessagePane() const { return m_messagePane; }
     QList<QLabel*> Indicators() const { return m_indicators; }
     const CPaneLayout& Panes() const { return m_panes; }
@@ -140,6 +144,8 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreatePanes();
+    // The "Record Conflicts" dock, its toolbar toggle and its command.
+    void AddRecordConflicts();
     void RestoreWindowState();
     void FitTreeWidth();
     // Asks every entry editor with unwritten edits whether to drop them;
@@ -186,6 +192,8 @@ private:
     CLeftView* m_tree = nullptr;
     std::array<CResultView*, 3> m_views{};
     std::array<QWidget*, 3> m_paneWidgets{};  // each list under its caption
+    CRecordConflictsDock* m_recordDock = nullptr;
+    QAction* m_checkRecords = nullptr;
     CPaneLayout m_panes;
     bool m_firstShow = true;
     bool m_closing = false;

@@ -3,6 +3,7 @@
 #include <QLocale>
 
 #include "platform/Files.h"
+#include "document/operations/RecordConflictList.h"
 #include "platform/Text.h"
 
 namespace vantor {
@@ -86,6 +87,8 @@ std::string Label(const COperationOutcome& outcome, const std::string& command) 
         case EOperation::ExtractCleanCells: return "Clean Cells";
         case EOperation::MergedPatch:
         case EOperation::ExtractMergedPatch: return "Make Merged Patch";
+        case EOperation::RecordConflicts:
+        case EOperation::ExtractRecordConflicts: return "Record Conflicts";
     }
     return "Operation";
 }
@@ -109,6 +112,12 @@ std::string MergedPatchText(const CMergedPatchOutcome& patch, bool stopped) {
         return "Make Merged Patch: " + GroupedCount(r.m_records.size(), "record", "records") + " to merge, nothing written";
     return "Merged Patch " + platform::FileNameOf(patch.m_output) + " written: " + merge::CountsByType(r) +
            " merged; for OpenMW add " + OpenMWContentLine(patch.m_output) + " at the end of the content list";
+// "4 records, 1 agreeing override".
+std::string RecordConflictsText(const CRecordConflictList& list) {
+    std::size_t agreeing = 0;
+    for (const CRecordConflict& record : list.m_records) agreeing += record.m_agreement == ERecordAgreement::Agreeing;
+    std::string text = GroupedCount(list.m_records.size(), "record", "records");
+    return agreeing ? text + ", " + GroupedCount(agreeing, "agreeing override", "agreeing overrides") : text;
 }
 
 // The masters a check could not compare with, each part after "; ".
@@ -173,6 +182,9 @@ std::string OperationSummary(const COperationOutcome& outcome, const std::string
         case EOperation::MergedPatch:
         case EOperation::ExtractMergedPatch:
             if (outcome.m_mergedPatch) return MergedPatchText(*outcome.m_mergedPatch, stopped);
+        case EOperation::RecordConflicts:
+        case EOperation::ExtractRecordConflicts:
+            if (outcome.m_recordConflicts) counts = RecordConflictsText(*outcome.m_recordConflicts);
             break;
         default:
             return "Operation Does Not Exist";

@@ -5,6 +5,7 @@
 #include "checks/CheckOperations.h"
 #include "checks/EditorSetUp.h"
 #include "checks/Search.h"
+#include "document/operations/RecordConflictList.h"
 #include "document/operations/RelinkDialog.h"
 #include "document/Extraction.h"
 #include "document/OutputPath.h"
@@ -223,6 +224,7 @@ bool ExtractsFirst(EOperation code) {
         case EOperation::ExtractEditorSetUp:
         case EOperation::ExtractCleanCells:
         case EOperation::ExtractMergedPatch:
+        case EOperation::ExtractRecordConflicts:
             return true;
         case EOperation::Check:
         case EOperation::Clean:
@@ -232,6 +234,7 @@ bool ExtractsFirst(EOperation code) {
         case EOperation::Relink:
         case EOperation::CleanCells:
         case EOperation::MergedPatch:
+        case EOperation::RecordConflicts:
             return false;
     }
     return false;
@@ -268,6 +271,9 @@ std::unique_ptr<COperation> MakeOperation(std::int32_t number, CDocState state, 
         case EOperation::EditorSetUp:
         case EOperation::ExtractEditorSetUp:
             return std::make_unique<CListingOperation>(code, std::move(state), params.m_viewMasters, params.m_viewFile);
+        case EOperation::RecordConflicts:
+        case EOperation::ExtractRecordConflicts:
+            return MakeRecordConflictsOperation(code, std::move(state));
         case EOperation::Relink: {
             CRelinkInputs inputs = RelinkInputsOf(state, params.m_relinkMode);
             return std::make_unique<CRelinkOperation>(code, std::move(state), std::move(inputs));
