@@ -680,4 +680,11 @@ TEST(GameChoice, FirstStartPrefersOpenMWOnlyWithoutTheGameAndKeepsTheChoice) {
     }
     EXPECT_EQ(ReadText(settings),
               "[General]\r\nLoadEsms=0\r\n\r\n[Game]\r\nGame=OpenMW\r\nOpenMWConfig=/games/openmw.cfg\r\n");
+
+    // The game's folder set in the window is where its load order looks.
+    const CGameChoice set{CGameChoice::EGame::Morrowind, "", home.Path() + "game"};
+    ASSERT_TRUE(set.Save(settings));
+    EXPECT_EQ(CGameChoice::Load(settings), set);
+    const loadorder::CWhere where = MakeLoadOrder(set)->Where();
+    EXPECT_EQ(std::get<loadorder::CMorrowindWhere>(where).m_installDir, set.m_installDir);
 }
