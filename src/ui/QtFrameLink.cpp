@@ -12,6 +12,7 @@
 #include "DialogRepairDlg.h"
 #include "MainFrame.h"
 #include "UiText.h"
+#include "widgets/StatusPane.h"
 
 namespace vantor {
 
@@ -193,9 +194,11 @@ void CQtFrameLink::SetPaneRows(EPane pane, CTablePtr table) {
 EAnswer CQtFrameLink::Ask(const CMessage& message) {
     return OnGui(
         [&] {
-            if (m_askHook)
-                if (auto answer = m_askHook(message)) return *answer;
-            return ShowMessage(m_frame, message);
+            m_frame->MessagePane()->PauseProgress(true);
+            std::optional<EAnswer> answer = m_askHook ? m_askHook(message) : std::nullopt;
+            if (!answer) answer = ShowMessage(m_frame, message);
+            m_frame->MessagePane()->PauseProgress(false);
+            return *answer;
         },
         message.m_default);
 }

@@ -6,6 +6,10 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "DialogRepairDlg.h"
 #include "EntryDlg.h"
@@ -96,6 +100,10 @@ struct COptions {
                                 "name"};
 
     COptions() {
+        // The pictures of the user's guide are taken through these; users
+        // have no need of them.
+        for (QCommandLineOption* developers : {&m_screenshot, &m_openEntry, &m_hexView, &m_dialog})
+            developers->setFlags(QCommandLineOption::HiddenFromHelp);
         m_parser.setApplicationDescription("Vantorscope examines, cleans and repairs Morrowind plugins and masters.");
         m_parser.addHelpOption();
         m_parser.addVersionOption();
@@ -123,6 +131,29 @@ bool AsksOnlyForText(int argc, char** argv) {
     return false;
 }
 
+// While the window system starts, Qt's own messages are held back: when it
+// cannot start (no display) the user gets one plain sentence and status 1,
+// not a page about platform plugins and an abort.
+bool gStarting = false;
+QtMessageHandler gQtHandler = nullptr;
+std::vector<std::pair<QtMsgType, QString>> gHeld;
+
+void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (!gStarting) {
+        if (gQtHandler) gQtHandler(type, context, text);
+        return;
+    }
+    if (type != QtFatalMsg) {
+        gHeld.emplace_back(type, text);
+        return;
+    }
+    std::fputs("vantorscope: cannot open its window: no display was found (is DISPLAY or WAYLAND_DISPLAY set?).\n"
+               "The command-line program vantor needs none.\n",
+               stderr);
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -137,7 +168,12 @@ int main(int argc, char** argv) {
         if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
         parser.showHelp(0);
     }
+    gStarting = true;
+    gQtHandler = qInstallMessageHandler(StartupMessages);
     QApplication app(argc, argv);
+    gStarting = false;
+    for (const auto& [type, text] : gHeld) StartupMessages(type, QMessageLogContext(), text);
+    gHeld.clear();
     NameTheApplication();
     parser.process(app);
     CDocConfig config;
@@ -153,11 +189,9 @@ int main(int argc, char** argv) {
     if (!plugins.isEmpty()) {
         // The files of the command line go through the same choice as the
         // "Select Files" dialog would make.
-        CFileChoice choice{CFileChoice::EStatus::Chosen, {}};
-        for (const QString& p : plugins) choice.m_paths.push_back(ToCorePath(QFileInfo(p).absoluteFilePath()));
-        frame.Link().m_chooserHook = [&choice](const CFileChooser&) -> std::optional<CFileChoice> { return choice; };
-        frame.Doc().OnChoosePlugins();
-        frame.Link().m_chooserHook = nullptr;
+        std::vector<std::string> paths;
+        for (const QString& p : plugins) paths.push_back(ToCorePath(QFileInfo(p).absoluteFilePath()));
+        frame.ChoosePluginFiles(paths);
     }
     if (parser.isSet(options.m_check)) frame.Doc().OnCheckAll();
 

@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDate>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -57,7 +58,7 @@ std::string Greyed(CMainFrame& f) {
     all += {f.Tree()->AddAction(), f.Tree()->RemoveAction()};
     std::string out = "greyed:";
     for (QAction* a : all)
-        if (!a->isSeparator() && !a->isEnabled()) out += " " + a->text().section('\t', 0, 0).remove('&').toStdString();
+        if (!a->isSeparator() && a->isVisible() && !a->isEnabled()) out += " " + a->text().section('\t', 0, 0).remove('&').toStdString();
     return out;
 }
 
@@ -166,6 +167,7 @@ void WalkRepairTool(CFrameFixture& fx, CDialogRepairDlg& dlg, std::string& told)
 std::string CommandsText(CMainFrame& f) {
     std::string out;
     auto line = [&](QAction* a) {
+        if (!a->isVisible()) return;
         if (a->isSeparator()) return out += "  -\n", void();
         out += "  " + a->text().toStdString();
         for (const QKeySequence& k : a->shortcuts()) out += " [" + k.toString().toStdString() + "]";
@@ -302,7 +304,7 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
                     std::to_string(o.m_uncleanChecks[kInfoCheck]) + ", landscape " +
                     std::to_string(o.m_extractOpts.m_landData) + ", conflict checks " + checks + ", " +
                     (game.m_game == CGameChoice::EGame::OpenMW ? "OpenMW at " + game.m_openmwConfig : "Morrowind") +
-                    "\n";
+                    (f.Action(C::kRelink)->isVisible() ? ", Dialog Repair offered" : "") + "\n";
         };
     };
     auto sortByName = [&] {
@@ -365,6 +367,10 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
          [&] {
              fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.Dir() / "VANTORlog.txt"}});
              f.Action(C::kSaveResults)->trigger();
+             // Named by the day, so that yesterday's log stays.
+             ASSERT_FALSE(fx.m_choosers.empty());
+             EXPECT_NE(fx.m_choosers.back().m_fileName.find(QDate::currentDate().toString(Qt::ISODate).toStdString()),
+                       std::string::npos);
              QString saved = QString::fromStdString(FileText(fx.Dir() / "VANTORlog.txt")).remove('\r');
              for (const QString& line : saved.split('\n', Qt::SkipEmptyParts))
                  told += "    " + line.toStdString() + "\n";
@@ -455,10 +461,11 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
              f.Action(C::kNewCheck)->trigger();
          },
          ""},
-        {"Options: Check Deleted, Report Dialog and Extract Landscape Data switched",
+        {"Options: Check Deleted, Report Dialog, Extract Landscape Data and Offer Dialog Repair switched",
          options([](COptionsSheet& sheet) {
              const CPPageOP& op = *sheet.Operations();
-             for (QCheckBox* box : {op.m_checkDeleted, op.m_reportDialog, op.m_extractLand}) box->toggle();
+             for (QCheckBox* box : {op.m_checkDeleted, op.m_reportDialog, op.m_extractLand, op.m_dialogRepair})
+                 box->toggle();
          }),
          ""},
         {"Options: the sixth conflict check off, OpenMW's load order from a file that cannot be read",
@@ -557,6 +564,12 @@ void SaveEverything(bool withCorpus) {
     fixtures::RunProgram(VANTOR_CLI, args, {}, fx.Dir() / "cli-errors.txt");
     EXPECT_FALSE(gui.empty());
     EXPECT_EQ(gui, FileText(fx.Dir() / "cli.txt"));
+    // A name ending in .csv: the lists as the command line's csv, quoted.
+    const std::string csv = Save(fx, prefix + "check.csv");
+    std::string csvArgs = "check --all --quiet --format csv --install-dir '" + fx.Dir().Path() + "' --settings '" +
+                          (fx.Dir() / "cli.ini") + "'";
+    for (const auto& p : plugins) csvArgs += " '" + p + "'";
+    EXPECT_EQ(csv, fixtures::RunProgram(VANTOR_CLI, csvArgs, {}, fx.Dir() / "cli-errors.txt").m_out);
 
     // Sorted as the user sorts, then the other lists' fills.
     emit fx.Frame().View(EPane::Warning)->horizontalHeader()->sectionClicked(2);
