@@ -837,8 +837,7 @@ QStringList CMainFrame::PrintActiveList(QPrinter& printer, int from, int to, boo
     if (!turnPage) printer.setPageOrientation(chosen);
     if (from > 0) gridPrinter.SetPageRange(from, to);
     // A long list takes a while: the user sees how far it is and may stop it.
-    QProgressDialog progress(QStringLiteral("Printing the %1\u2026").arg(list->CaptionText().section(QLatin1Char(':'), 0, 0)),
-                             QStringLiteral("Cancel"), 0, pages, this);
+    QProgressDialog progress(QStringLiteral("Printing the list\u2026"), QStringLiteral("Cancel"), 0, pages, this);
     progress.setWindowTitle(QString::fromLatin1(kTitle));
     progress.setWindowModality(Qt::WindowModal);
     progress.setMinimumDuration(500);

@@ -3,8 +3,12 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QPointer>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
+#include <variant>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
@@ -15,6 +19,7 @@
 #include "EntryDlg.h"
 #include "FindDlg.h"
 #include "MainFrame.h"
+#include "OptionsSheet.h"
 #include "QtFrameLink.h"
 #include "ResultViews.h"
 #include "UiText.h"
@@ -59,6 +64,22 @@ QWidget* OpenDialogForPicture(CMainFrame& frame, const QString& name) {
                                             &frame);
         repair->AddAllActivePlugins();
         dialog = repair;
+    } else if (name == "options-game") {
+        // The game's folder as the load order found it.
+        const loadorder::CWhere where = doc.LoadOrder()->Where();
+        platform::CInstallDirs found;
+        if (const auto* game = std::get_if<loadorder::CMorrowindWhere>(&where))
+            found = {game->m_installDir, game->m_dataDir, game->m_installSource, game->m_winePrefix};
+        auto* sheet = new COptionsSheet(doc.Options(), &frame, frame.Game(), DefaultOpenMWConfig(), found);
+        sheet->Tabs()->setCurrentWidget(sheet->GamePage());
+        dialog = sheet;
+    } else if (name == "preview") {
+        static QPrinter printer(QPrinter::HighResolution);
+        auto* preview = new QPrintPreviewDialog(&printer, &frame);
+        QObject::connect(preview, &QPrintPreviewDialog::paintRequested, &frame,
+                         [&frame](QPrinter* target) { frame.PrintActiveList(*target); });
+        if (QScreen* screen = frame.screen()) preview->resize(screen->availableGeometry().size() * 4 / 5);
+        dialog = preview;
     }
     if (!dialog) return nullptr;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -95,7 +116,8 @@ struct COptions {
                                    "id"};
     QCommandLineOption m_hexView{"hex-view", "With --open-entry: picture the editor's hex view."};
     QCommandLineOption m_dialog{"show-dialog",
-                                "With --screenshot: open this dialog (find, view-file or repair) and picture it "
+                                "With --screenshot: open this dialog (find, view-file, repair, options-game or "
+                                "preview) and picture it "
                                 "instead of the main window.",
                                 "name"};
 
