@@ -9,6 +9,8 @@
 #include <QDropEvent>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QMessageBox>
+#include <QAbstractButton>
 #include <QMimeData>
 #include <QTextBrowser>
 #include <QTreeWidget>
@@ -454,6 +456,48 @@ TEST(MainWindow, DroppedFilesRecentSetsTheTreesKeysAndHelp) {
     again->HelpBrowser();
     EXPECT_EQ(again->HelpWindow()->size(), QSize(520, 410));
     again->close();
+}
+
+TEST(MainWindow, AQuestionAskedAgainInARunOffersYesToAll) {
+    CFrameFixture fx;
+    CMainFrame& f = fx.Frame();
+    f.Link().m_askHook = nullptr;
+    // The real boxes: each one's buttons are noted, and "Yes to All" is
+    // clicked where it is offered, else Yes.
+    std::vector<QStringList> offered;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        QStringList texts;
+        QAbstractButton* all = nullptr;
+        for (QAbstractButton* b : box->buttons()) {
+            texts << b->text();
+            if (b->text() == QStringLiteral("Yes to &All")) all = b;
+        }
+        offered.push_back(texts);
+        (all ? all : box->button(QMessageBox::Yes))->click();
+    });
+    answer.start(20);
+    std::vector<EAnswer> answers;
+    auto run = [&] {
+        offered.clear();
+        answers.clear();
+        ASSERT_TRUE(fx.Doc().StartOperation(fixtures::CTestOperation::Make([&](COperationContext& context) {
+            for (int i = 0; i < 4; ++i)
+                answers.push_back(context.Link().Ask({"Conflicting Dialog Found. Ignore and Continue?", "Conflict Found",
+                                                      EButtons::YesNo, EIcon::Question, EAnswer::Yes}));
+        })));
+        ASSERT_TRUE(fx.WaitIdle());
+    };
+    run();
+    ASSERT_EQ(offered.size(), 2u);
+    EXPECT_FALSE(offered[0].contains(QStringLiteral("Yes to &All")));
+    EXPECT_TRUE(offered[1].contains(QStringLiteral("No to A&ll")));
+    EXPECT_EQ(answers, std::vector<EAnswer>(4, EAnswer::Yes));
+    // The next run asks again.
+    run();
+    EXPECT_EQ(offered.size(), 2u);
 }
 
 TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
