@@ -544,7 +544,7 @@ TEST(EntryServices, DeleteAndUpdate) {
     EXPECT_FALSE(doc.DeleteEntry("P.esp", "MISC", "new", true));
     const auto asked = game.m_link.Messages();
     ASSERT_EQ(asked.size(), 2u);
-    EXPECT_EQ(asked[0].m_text, "Delete Entry(s)?\n\nBackup(s) Saved with Extension \".OLD\"");
+    EXPECT_EQ(asked[0].m_text, "Delete Entry(s)?\n\nMISC new in P.esp\n\nBackup(s) Saved with Extension \".OLD\"");
     EXPECT_EQ(asked[1].m_caption, "File Exists");
     EXPECT_EQ(game.Read(), before);
 
