@@ -5,6 +5,8 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDockWidget>
+#include <QTreeWidget>
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QFile>
@@ -423,6 +425,18 @@ void CMainFrame::CreatePanes() {
     m_s2->setSizes({100, 100});
     setCentralWidget(m_s0);
 
+    // What the cleans and deletions of this session changed, per plugin with
+    // its backup: it stays on screen, and Save Results writes it too.
+    m_changesDock = new QDockWidget(QStringLiteral("Changes Made"), this);
+    m_changesDock->setObjectName(QStringLiteral("ChangesMade"));
+    m_changesList = new QTreeWidget(m_changesDock);
+    m_changesList->setHeaderLabels({QStringLiteral("Esp File / Change"), QStringLiteral("ID"), QStringLiteral("Name"),
+                                    QStringLiteral("Backup")});
+    m_changesList->setRootIsDecorated(true);
+    m_changesDock->setWidget(m_changesList);
+    addDockWidget(Qt::BottomDockWidgetArea, m_changesDock);
+    m_changesDock->hide();
+
     connect(m_tree, &CLeftView::RemoveRequested, this, [this](auto selection) { m_doc->OnTreeRemove(selection); });
     connect(m_tree, &CLeftView::AddRequested, this, [this](auto selection) { m_doc->OnTreeAdd(selection); });
 }
@@ -603,6 +617,8 @@ void CMainFrame::OnOperationEnded(const COperationOutcome& outcome) {
         for (std::size_t k = 0; k < m_views.size(); ++k)
             if (outcome.m_paneRows[k]) m_views[k]->SetStoppedEarly(true);
     ShowOutcome(FromCoreText(OperationSummary(outcome, CommandName(m_runningCommand))));
+    if (outcome.m_clean) AddChanges(outcome.m_clean->m_changes);
+    if (outcome.m_cellClean) AddChanges(outcome.m_cellClean->m_changes);
     if (m_pendingOptions && !m_doc->IsBusy()) ApplyOptions(*m_pendingOptions);
     UpdateCommandStates();
 }
@@ -734,10 +750,51 @@ bool CMainFrame::BringEntryEditorForward(const std::string& title) {
 }
 
 bool CMainFrame::DeleteEntry(const CEntryRef& entry, bool ask) {
-    return m_doc->DeleteEntry(entry, ask);
+    // Named before the deletion takes the entry out of its table.
+    CChangeMade change;
+    if (entry) change = {entry.m_file->FileName(), {}, std::string(CPluginFile::kTags[entry.m_table]),
+                         std::string(entry.m_entry->IdText()), "Deleted"};
+    if (!m_doc->DeleteEntry(entry, ask)) return false;
+    change.m_backup = entry.m_file->BackupPath();
+    AddChanges({change});
+    return true;
 }
 
-bool CMainFrame::CleanCell(const CEntryRef& cell, bool ask) { return m_doc->CleanCell(cell, ask); }
+bool CMainFrame::CleanCell(const CEntryRef& cell, bool ask) {
+    CChangeMade change;
+    if (cell) change = {cell.m_file->FileName(), {}, "CELL", std::string(cell.m_entry->IdText()), "Cleaned"};
+    if (!m_doc->CleanCell(cell, ask)) return false;
+    change.m_backup = cell.m_file->BackupPath();
+    // A cell left with nothing of its own goes whole.
+    const auto& table = cell.m_file->Table(cell.m_table);
+    if (std::none_of(table.begin(), table.end(), [&](const auto& e) { return e.get() == cell.m_entry; }))
+        change.m_change = "Removed";
+    AddChanges({change});
+    return true;
+}
+
+void CMainFrame::AddChanges(const std::vector<CChangeMade>& changes) {
+    if (changes.empty()) return;
+    m_changesMade.insert(m_changesMade.end(), changes.begin(), changes.end());
+    // One item per plugin with its backup, the changes below it.
+    for (const CChangeMade& change : changes) {
+        const QString file = FromCoreText(change.m_file);
+        QTreeWidgetItem* plugin = nullptr;
+        for (int i = 0; i < m_changesList->topLevelItemCount() && !plugin; ++i)
+            if (m_changesList->topLevelItem(i)->text(0) == file) plugin = m_changesList->topLevelItem(i);
+        if (!plugin) {
+            plugin = new QTreeWidgetItem(m_changesList, QStringList{file});
+            plugin->setExpanded(true);
+        }
+        plugin->setText(3, FromCoreText(change.m_backup));
+        new QTreeWidgetItem(plugin, QStringList{FromCoreText(change.m_change), FromCoreText(change.m_tag),
+                                                FromCoreText(change.m_id)});
+        plugin->setText(2, QStringLiteral("%1 changed").arg(plugin->childCount()));
+    }
+    for (int c = 0; c < m_changesList->columnCount(); ++c) m_changesList->resizeColumnToContents(c);
+    m_changesDock->setWindowTitle(QStringLiteral("Changes Made \u2014 %1").arg(m_changesMade.size()));
+    m_changesDock->show();
+}
 
 // --------------------------------------------------------------- commands --
 
@@ -754,7 +811,7 @@ void CMainFrame::OnSaveResults() {
     // file (the working folder), never among the game's files.
     const std::string folder = platform::FolderOf(m_settingsPath);
     const auto saved = SaveResultsFile(*m_link, folder, FilesInUse(m_doc->Files()), m_views[0]->Model().Table(),
-                                       m_views[1]->Model().Table(), m_views[2]->Model().Table());
+                                       m_views[1]->Model().Table(), m_views[2]->Model().Table(), m_changesMade);
     if (saved) ShowOutcome(QStringLiteral("The lists were saved to ") + FromCoreText(*saved));
 }
 

@@ -17,7 +17,9 @@
 #include "document/GameChoice.h"
 #include "document/VANTORDoc.h"
 
+class QDockWidget;
 class QLabel;
+class QTreeWidget;
 class QSplitter;
 class QTextBrowser;
 
@@ -90,6 +92,11 @@ public:
     // Delete Entry of the document, as the result lists call it.
     bool DeleteEntry(const CEntryRef& entry, bool ask);
     bool CleanCell(const CEntryRef& cell, bool ask);
+    // "Changes Made": every entry or cell this session's cleans and
+    // deletions took out of a plugin or cleaned, with the plugin's backup.
+    const std::vector<CChangeMade>& ChangesMade() const { return m_changesMade; }
+    QTreeWidget* ChangesList() const { return m_changesList; }
+    QDockWidget* ChangesDock() const { return m_changesDock; }
 
     // The Find and View File dialogs: nullopt when closed without a choice.
     // The find dialog opens with `text` as its find text.
@@ -193,6 +200,7 @@ private:
     // changed them from `before`.
     void RememberPluginSet(const std::vector<std::string>& before);
     void FillRecentMenu();
+    void AddChanges(const std::vector<CChangeMade>& changes);
     // Tells the user what keeps the load order from being whole.
     void TellLoadOrderProblems(const loadorder::CLoadOrder& order);
     // Says why the game's folder is needed and offers the Game page; true
@@ -238,6 +246,9 @@ private:
     QSize m_helpSize;  // as the settings file had it
     QMenu* m_recentMenu = nullptr;
     std::vector<std::vector<std::string>> m_recentSets;
+    std::vector<CChangeMade> m_changesMade;
+    QDockWidget* m_changesDock = nullptr;
+    QTreeWidget* m_changesList = nullptr;
 };
 
 }  // namespace vantor

@@ -56,9 +56,16 @@ bool WriteCsvList(const CResultTable& table, const std::vector<std::string>& fal
     return write(out);
 }
 
+std::vector<std::string> ChangesHeader() { return {"Esp File", "Backup", "ID", "Name", "Change"}; }
+
+std::vector<std::string> ChangeCells(const CChangeMade& change) {
+    return {change.m_file, change.m_backup, change.m_tag, change.m_id, change.m_change};
+}
+
 std::optional<std::string> SaveResultsFile(CFrameLink& link, const std::string& folder,
                                            const std::vector<std::string>& inUse, const CResultTable& conflict,
-                                           const CResultTable& warning, const CResultTable& editor) {
+                                           const CResultTable& warning, const CResultTable& editor,
+                                           const std::vector<CChangeMade>& changes) {
     CFileChooser chooser;
     chooser.m_mode = CFileChooser::EMode::Save;
     chooser.m_title = "Save Log As";
@@ -78,13 +85,31 @@ std::optional<std::string> SaveResultsFile(CFrameLink& link, const std::string& 
     // The chooser asked before replacing a file.
     const auto path = PrepareOutput(choice.m_paths.front(), inUse, EReplace::Agreed, chooser.m_title, link);
     if (!path) return std::nullopt;
-    if (!EndsWithNoCase(*path, ".csv"))
-        return WriteResultsLog(*path, conflict, warning, editor, link) ? path : std::nullopt;
-    // Written whole or not at all, as the log is.
+    const bool csv = EndsWithNoCase(*path, ".csv");
+    // The lists as the log has them (or quoted), then what was changed;
+    // written whole or not at all, as the log is.
+    auto list = [csv](const CResultTable& table, const CResultTable& header, const auto& write) {
+        return csv ? WriteCsvList(table, header.m_header, write) : WriteLogList(table, header.m_header, write);
+    };
+    auto line = [csv](const std::vector<std::string>& cells) {
+        std::string out;
+        for (std::size_t c = 0; c < cells.size(); ++c) {
+            if (c) out += ',';
+            if (csv)
+                AppendCsvField(out, cells[c]);
+            else
+                out += cells[c];
+        }
+        return out + "\r\n";
+    };
     const COutputWrite written = WriteOutputFile(*path, [&](const std::function<bool(std::string_view)>& write) {
-        return WriteCsvList(conflict, ConflictTableHeader().m_header, write) &&
-               WriteCsvList(warning, WarningTableHeader().m_header, write) &&
-               WriteCsvList(editor, EditorTableHeader().m_header, write);
+        if (!list(conflict, ConflictTableHeader(), write) || !list(warning, WarningTableHeader(), write) ||
+            !list(editor, EditorTableHeader(), write))
+            return false;
+        if (changes.empty()) return true;
+        std::string out = line(ChangesHeader());
+        for (const CChangeMade& change : changes) out += line(ChangeCells(change));
+        return write(out);
     });
     const CMessage failed{written.m_failed == COutputWrite::EStep::Create ? FileErrorMessage(written.m_error, *path)
                                                                           : "Unable to save grid list",

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "document/FrameLink.h"
+#include "document/Operation.h"
 #include "document/ResultTable.h"
 
 namespace vantor {
@@ -21,11 +22,17 @@ std::string ProposedLogName(const QDate& day);
 bool WriteCsvList(const CResultTable& table, const std::vector<std::string>& fallbackHeader,
                   const std::function<bool(std::string_view)>& write);
 
+// The "Changes Made" list's columns, as saved after the three lists.
+std::vector<std::string> ChangesHeader();
+std::vector<std::string> ChangeCells(const CChangeMade& change);
+
 // Asks for the file (starting in `folder`), checks it as an output (never one
-// of `inUse`) and writes the lists, as csv when its name ends in ".csv". The
-// path written, or nullopt when cancelled, refused or failed (each told).
+// of `inUse`) and writes the lists, as csv when its name ends in ".csv", and
+// the changes made when there are any. The path written, or nullopt when
+// cancelled, refused or failed (each told).
 std::optional<std::string> SaveResultsFile(CFrameLink& link, const std::string& folder,
                                            const std::vector<std::string>& inUse, const CResultTable& conflict,
-                                           const CResultTable& warning, const CResultTable& editor);
+                                           const CResultTable& warning, const CResultTable& editor,
+                                           const std::vector<CChangeMade>& changes = {});
 
 }  // namespace vantor

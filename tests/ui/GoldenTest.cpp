@@ -9,6 +9,7 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDockWidget>
 #include <QDate>
 #include <QContextMenuEvent>
 #include <QHeaderView>
@@ -392,6 +393,18 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
          "w"},
         {"Auto Delete Unclean, answered No", run(C::kAutoDeleteUnclean, EAnswer::No), ""},
         {"Auto Delete Unclean, answered Yes", run(C::kAutoDeleteUnclean, EAnswer::Yes), ""},
+        // The changes made follow the three lists in the saved file.
+        {"Save Results with the changes made",
+         [&] {
+             fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.Dir() / "changes.txt"}});
+             f.Action(C::kSaveResults)->trigger();
+             const std::string saved = FileText(fx.Dir() / "changes.txt");
+             const std::size_t at = saved.find("Esp File,Backup,ID,Name,Change");
+             ASSERT_NE(at, std::string::npos);
+             for (const QString& line : QString::fromStdString(saved.substr(at)).remove('\r').split('\n', Qt::SkipEmptyParts))
+                 told += "    " + line.toStdString() + "\n";
+         },
+         ""},
         {"Check All", run(C::kCheckAll), "cw"},
         {"View All Esm Data", run(C::kViewAllEsm), ""},
         {"View All Global Changes", run(C::kViewAllGlobal), ""},
@@ -486,6 +499,7 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
          }),
          ""},
     };
+    std::size_t changesTold = 0;
     for (const auto& [name, step, listed] : steps) {
         fx.m_messages.clear();
         told += name + "\n";
@@ -507,6 +521,16 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
         for (int i = 0; i < 3; ++i)
             if (listed.find("cwe"[i]) != std::string::npos)
                 for (const auto& row : Rows(*f.View(panes[i].first))) told += "    " + row + "\n";
+        // What a clean or a deletion changed stays listed, with the backups.
+        for (std::size_t i = changesTold; i < f.ChangesMade().size(); ++i) {
+            const CChangeMade& c = f.ChangesMade()[i];
+            told += "  changed: " + c.m_change + " " + c.m_tag + " " + c.m_id + " in " + c.m_file + ", backup " +
+                    c.m_backup + "\n";
+        }
+        changesTold = f.ChangesMade().size();
+        if (changesTold) {
+            EXPECT_TRUE(f.ChangesDock()->isVisibleTo(&f)) << name;
+        }
     }
     const std::string game = fx.Dir().Path();
     for (std::size_t at; (at = told.find(game)) != std::string::npos;) told.replace(at, game.size(), "<game>/");
