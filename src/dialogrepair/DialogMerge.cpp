@@ -1,5 +1,6 @@
 #include "dialogrepair/DialogMerge.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "format/Entry.h"
@@ -210,7 +211,7 @@ bool CDialogMerge::ReadFiles(const std::atomic<std::int32_t>& stop, bool plugins
             return false;
         }
         if (!plugins && !m_morrowindSize && platform::EqualsNoCase(names[i], kHeaderMaster)) m_morrowindSize = bytes.size();
-        ReadDialogFile(stop, bytes, age, plugins);
+        ReadDialogFile(stop, bytes, age, plugins, names[i]);
         Progress(stop, prefix, i, n);
     }
     if (i == n && !stop.load()) {
@@ -220,8 +221,11 @@ bool CDialogMerge::ReadFiles(const std::atomic<std::int32_t>& stop, bool plugins
 }
 
 std::int32_t CDialogMerge::ReadDialogFile(const std::atomic<std::int32_t>& stop, std::string_view bytes,
-                                          CFileAge fileAge, bool isPlugin) {
+                                          CFileAge fileAge, bool isPlugin, const std::string& fileName) {
     const std::size_t n = bytes.size();
+    const auto named = std::find(m_fileNames.begin(), m_fileNames.end(), fileName);
+    const auto file = std::uint32_t(named - m_fileNames.begin());
+    if (named == m_fileNames.end()) m_fileNames.push_back(fileName);
     // The topic the INFO records that follow belong to; none before the first
     // kept DIAL and after a deleted one, whose responses are skipped.
     std::vector<CInfoRecord>* current = nullptr;
@@ -273,6 +277,7 @@ std::int32_t CDialogMerge::ReadDialogFile(const std::atomic<std::int32_t>& stop,
         record.m_deleted = ids.SkippedDele() || (!rest.empty() && IsDeletedData(rest));
         record.m_inam = inam;
         record.m_fileAge = fileAge;
+        record.m_file = file;
         if (!record.m_deleted) {
             record.m_pnam = pnam;
             record.m_nnam = nnam;
@@ -281,6 +286,28 @@ std::int32_t CDialogMerge::ReadDialogFile(const std::atomic<std::int32_t>& stop,
         current->push_back(std::move(record));
     }
     return 1;
+}
+
+std::string CDialogMerge::ConflictQuestion(const CTopic& topic, const CInfoRecord& kept,
+                                          const CInfoRecord& other) const {
+    auto fileName = [this](const CInfoRecord& r) {
+        return r.m_file < m_fileNames.size() && !m_fileNames[r.m_file].empty() ? m_fileNames[r.m_file]
+                                                                                 : std::string("a plugin");
+    };
+    // The start of the response's text, enough to know it by.
+    constexpr std::size_t kTextStart = 60;
+    std::string text;
+    CSubRecordCursor subs(kept.m_rest, CSubRecordCursor::ELength::Whole);
+    for (std::string_view tag, payload; subs.Next(tag, payload);) {
+        if (tag != "NAME") continue;
+        text = std::string(UpToNul(payload));
+        if (text.size() > kTextStart) text = text.substr(0, kTextStart) + "...";
+        break;
+    }
+    const std::string name = topic.m_dials.empty() ? topic.m_key : std::string(UpToNul(topic.m_dials.front().m_name));
+    return "Conflicting Dialog Found. Ignore and Continue?\n\nTopic: " + name + "\nResponse " +
+           std::string(UpToNul(kept.m_inam)) + (text.empty() ? "" : ": \"" + text + "\"") + "\nIn " +
+           fileName(other) + " and " + fileName(kept) + ". Yes keeps the copy of " + fileName(kept) + ".";
 }
 
 std::int32_t CDialogMerge::Merge(const std::atomic<std::int32_t>& stop) {
@@ -381,10 +408,11 @@ bool CDialogMerge::MergeTopic(CTopic& topic, const std::atomic<std::int32_t>& st
                 dropped[j] = 1;
                 continue;
             }
-            EAnswer a = m_link.Ask(CMessage{"Conflicting Dialog Found. Ignore and Continue?", "Conflict Found",
-                                            EButtons::YesNo, EIcon::Question, EAnswer::Yes});
+            const bool later = Newer(plugin[j], plugin[i]);
+            EAnswer a = m_link.Ask(CMessage{ConflictQuestion(topic, plugin[later ? j : i], plugin[later ? i : j]),
+                                            "Conflict Found", EButtons::YesNo, EIcon::Question, EAnswer::Yes});
             if (a != EAnswer::Yes) return false;
-            if (Newer(plugin[j], plugin[i])) {
+            if (later) {
                 dropped[i] = 1;
                 it->second = j;
             } else {

@@ -32,6 +32,7 @@ struct CInfoRecord {
     std::string m_nnam;
     std::string m_rest;
     CFileAge m_fileAge;      // the age of the file it came from
+    std::uint32_t m_file = 0;  // the file it came from, for the questions that name it
     bool m_deleted = false;  // a deletion: never written, but it removes what it deletes
 };
 
@@ -82,7 +83,7 @@ public:
     // Reads the dialogue records of one file's bytes into the plugin or the
     // master tables. 0 when the bytes end inside a record.
     std::int32_t ReadDialogFile(const std::atomic<std::int32_t>& stop, std::string_view bytes, CFileAge fileAge,
-                                bool isPlugin);
+                                bool isPlugin, const std::string& fileName = {});
     // 0 when the user declined a conflict; 1 when done or stopped.
     std::int32_t Merge(const std::atomic<std::int32_t>& stop);
     // Appends every unplaced pool element whose PNAM names `id`, in pool
@@ -107,6 +108,9 @@ private:
     bool ReadFiles(const std::atomic<std::int32_t>& stop, bool plugins);
     bool RefuseOutput();
     bool MergeTopic(CTopic& topic, const std::atomic<std::int32_t>& stop);
+    // "Conflicting Dialog Found", naming the topic, the response and the two
+    // files, and which copy going on keeps.
+    std::string ConflictQuestion(const CTopic& topic, const CInfoRecord& kept, const CInfoRecord& other) const;
     void Progress(const std::atomic<std::int32_t>& stop, const std::string& prefix, std::size_t done,
                   std::size_t total);
     std::size_t RecordCount() const;
@@ -123,6 +127,7 @@ private:
     EOutcome m_outcome = EOutcome::NotRun;
 
     std::vector<CTopic> m_topics;
+    std::vector<std::string> m_fileNames;  // by CInfoRecord::m_file
     std::unordered_map<std::string, std::size_t> m_topicIndex;
     std::unordered_map<std::string, CMasterTopic> m_masterTopics;
     std::optional<std::uint64_t> m_morrowindSize;

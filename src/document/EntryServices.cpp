@@ -35,6 +35,12 @@ CLocated Locate(const CFileList& files, CFrameLink& link, const CEntryRef& ref, 
     return found;
 }
 
+// How a question names the entry it is about: "GMST fSampleJumpBase in Sample Tweaks.esp".
+std::string EntryName(const CEntryRef& ref, const CLocated& found) {
+    return std::string(CPluginFile::kTags[ref.m_table]) + " " + std::string(found.m_entry->IdText()) + " in " +
+           found.m_file->FileName();
+}
+
 }  // namespace
 
 bool CVANTORDoc::UpdateEntry(const CEntryRef& ref, const CSubRecords& subs) {
@@ -42,8 +48,8 @@ bool CVANTORDoc::UpdateEntry(const CEntryRef& ref, const CSubRecords& subs) {
     if (IsBusy()) return false;
     CLocated found = Locate(Files(), *m_link, ref, "Entry Deleted or Missing.");
     if (!found.m_entry) return false;
-    if (m_link->Ask({"Update Entry?\nBackup Saved with Extension .OLD", "Update Entry", EButtons::YesNo,
-                     EIcon::Question, EAnswer::Yes}) != EAnswer::Yes)
+    if (m_link->Ask({"Update Entry?\n" + EntryName(ref, found) + "\nBackup Saved with Extension .OLD",
+                     "Update Entry", EButtons::YesNo, EIcon::Question, EAnswer::Yes}) != EAnswer::Yes)
         return false;
     // The caller hears whether the entry now holds what it asked for, not a
     // success that may not have happened.
@@ -55,8 +61,11 @@ bool CVANTORDoc::DeleteEntry(const CEntryRef& ref, bool askFirst) {
     if (IsBusy()) return false;
     CLocated found = Locate(Files(), *m_link, ref, "Entry Already Deleted or Missing.");
     if (!found.m_entry) return false;
-    if (askFirst && m_link->Ask({"Delete Entry(s)?\n\nBackup(s) Saved with Extension \".OLD\"", "Delete Entry(s)",
-                                 EButtons::YesNo, EIcon::Question, EAnswer::Yes}) != EAnswer::Yes)
+    // The question names the entry (the first of those a Delete key takes).
+    const std::string question =
+        "Delete Entry(s)?\n\n" + EntryName(ref, found) + "\n\nBackup(s) Saved with Extension \".OLD\"";
+    if (askFirst &&
+        m_link->Ask({question, "Delete Entry(s)", EButtons::YesNo, EIcon::Question, EAnswer::Yes}) != EAnswer::Yes)
         return false;
     if (!EraseEntry(*found.m_file, *found.m_entry, *m_link)) return false;
     found.m_file->DetachEntry(found.m_entry, CPluginFile::kTags[ref.m_table]);

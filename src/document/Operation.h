@@ -78,6 +78,16 @@ struct CDocState {
     std::shared_ptr<const loadorder::CLoadOrder> m_loadOrder;
 };
 
+// One entry or cell a run took out of a plugin on disk or cleaned, and the
+// plugin's backup: the record of what was changed.
+struct CChangeMade {
+    std::string m_file;    // the plugin's file name
+    std::string m_backup;  // its backup's path
+    std::string m_tag;
+    std::string m_id;
+    std::string m_change;  // "Deleted", "Cleaned" or "Removed" (a junk cell)
+};
+
 // What the automatic clean did.
 struct CAutoCleanResult {
     bool m_confirmed = false;  // the user agreed to delete
@@ -86,6 +96,7 @@ struct CAutoCleanResult {
     std::size_t m_deleted = 0;
     std::size_t m_plugins = 0;  // plugins that had entries deleted
     std::size_t m_failed = 0;  // not deleted: an error, or the entry or its plugin was not found
+    std::vector<CChangeMade> m_changes = {};  // each entry deleted
 };
 
 // What Clean Cells found and did.
@@ -104,6 +115,7 @@ struct CCellCleanResult {
     std::vector<std::string> m_missingMasters;
     std::size_t m_cleaned = 0;  // cells cleaned
     std::size_t m_failed = 0;   // cells of plugins whose writing failed or was refused
+    std::vector<CChangeMade> m_changes = {};  // each cell cleaned or removed
 };
 
 // What the reading of the chosen files (and the masters) came to.

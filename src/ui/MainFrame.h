@@ -11,12 +11,15 @@
 #include <optional>
 
 #include "EntryActions.h"
+#include "HelpWindow.h"
 #include "PaneLayout.h"
 #include "WindowState.h"
 #include "document/GameChoice.h"
 #include "document/VANTORDoc.h"
 
+class QDockWidget;
 class QLabel;
+class QTreeWidget;
 class QSplitter;
 class QTextBrowser;
 
@@ -93,6 +96,11 @@ public:
     // Delete Entry of the document, as the result lists call it.
     bool DeleteEntry(const CEntryRef& entry, bool ask);
     bool CleanCell(const CEntryRef& cell, bool ask);
+    // "Changes Made": every entry or cell this session's cleans and
+    // deletions took out of a plugin or cleaned, with the plugin's backup.
+    const std::vector<CChangeMade>& ChangesMade() const { return m_changesMade; }
+    QTreeWidget* ChangesList() const { return m_changesList; }
+    QDockWidget* ChangesDock() const { return m_changesDock; }
 
     // The Find and View File dialogs: nullopt when closed without a choice.
     // The find dialog opens with `text` as its find text.
@@ -108,8 +116,17 @@ public:
     // The list that Copy, Select All and printing act on: the active list,
     // or the conflict list when the tree is active.
     CResultView* ActiveList() const;
-    // Prints the active list; the footers of the pages printed.
-    QStringList PrintActiveList(QPrinter& printer);
+    // Prints the active list, all pages or those from `from` to `to`, with a
+    // progress window that can stop it; the footers of the pages printed.
+    // `turnPage`: landscape when the columns need it, else portrait.
+    QStringList PrintActiveList(QPrinter& printer, int from = 0, int to = 0, bool turnPage = true);
+    // Sees each page printed (pages done, pages to print); false cancels,
+    // as the progress window's Cancel does.
+    std::function<bool(int done, int total)> m_printProgressHook;
+    // The pages a preview shows: all of a short list; of a longer one, the
+    // range the user picks (nullopt: no preview).
+    static constexpr int kPreviewPages = 50;
+    std::optional<std::pair<int, int>> AskPreviewPages(int pages);
 
     // Options: the sheet's result goes into effect now, or, while an
     // operation runs, as soon as it has ended.
@@ -118,10 +135,21 @@ public:
     // taken into use as the document takes a new load order.
     void ApplyGame(const CGameChoice& game);
     const CGameChoice& Game() const { return m_game; }
+    // The options sheet, on its Game page when asked; true when accepted.
+    bool OpenOptions(bool gamePage);
+    // Whether the game's own load order is in use and its folder unknown.
+    bool GameFolderUnknown() const;
     bool OptionsPending() const { return m_pendingOptions.has_value(); }
 
     // The help window's browser (created on first use).
     QTextBrowser* HelpBrowser();
+    CHelpWindow* HelpWindow() const { return m_help; }
+
+    // Chooses plugin files as the "Select Files" dialog would.
+    void ChoosePluginFiles(const std::vector<std::string>& paths);
+    // File > Recent Plugin Sets.
+    QMenu* RecentMenu() const { return m_recentMenu; }
+    static bool IsPluginFile(const QString& path);
 
     // Where the window, its splitters and the list columns are as they would
     // be stored at closing.
@@ -137,6 +165,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateActions();
@@ -151,12 +181,14 @@ private:
     // Asks every entry editor with unwritten edits whether to drop them;
     // false when one of them is kept open.
     bool CloseEditorsForExit();
+    // Writes the options and the window's place, and says so when it cannot.
+    void SaveSettingsForExit();
     void ApplyPaneLayout();
     void SyncToggleButtons(bool pressVisible);
     void Toggle(EPane pane);
     void UpdateCommandStates();
     QWidget* MakePane(CResultView* view);
-    void RemoveRelinkItems();
+    void OfferRelinkItems(bool offer);
     void OnSaveResults();
     void OnOptions();
     void OnPrint();
@@ -168,8 +200,18 @@ private:
     void OnEditCopy();
     void OnEditSelectAll();
     void UpdateIndicators();
+    // The chosen plugins as paths, the tree's order.
+    std::vector<std::string> ChosenPluginPaths() const;
+    // Puts the chosen plugins at the top of the recent sets when a command
+    // changed them from `before`.
+    void RememberPluginSet(const std::vector<std::string>& before);
+    void FillRecentMenu();
+    void AddChanges(const std::vector<CChangeMade>& changes);
     // Tells the user what keeps the load order from being whole.
     void TellLoadOrderProblems(const loadorder::CLoadOrder& order);
+    // Says why the game's folder is needed and offers the Game page; true
+    // when the folder is known afterwards.
+    bool OfferGameFolder(const std::string& why);
 
     std::string m_settingsPath;
     bool m_firstStart = false;  // no load order was chosen before
@@ -208,7 +250,13 @@ private:
     int m_command = -1;          // the command being handled, while it is
     int m_runningCommand = -1;   // the command that started the operation
     QPrinter m_printer{QPrinter::HighResolution};
-    QPointer<QDialog> m_help;
+    QPointer<CHelpWindow> m_help;
+    QSize m_helpSize;  // as the settings file had it
+    QMenu* m_recentMenu = nullptr;
+    std::vector<std::vector<std::string>> m_recentSets;
+    std::vector<CChangeMade> m_changesMade;
+    QDockWidget* m_changesDock = nullptr;
+    QTreeWidget* m_changesList = nullptr;
 };
 
 }  // namespace vantor

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QThread>
 #include <condition_variable>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "DialogRepairDlg.h"
 #include "MainFrame.h"
 #include "UiText.h"
+#include "widgets/StatusPane.h"
 
 namespace vantor {
 
@@ -38,7 +40,9 @@ EAnswer FromButton(int button) {
     }
 }
 
-EAnswer ShowMessage(QWidget* owner, const CMessage& m) {
+// `offerAll`: a question asked again in one run also offers "Yes to All"
+// and "No to All"; `forAll` then tells whether one of those was chosen.
+EAnswer ShowMessage(QWidget* owner, const CMessage& m, bool offerAll = false, bool* forAll = nullptr) {
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     EAnswer closeAnswer = EAnswer::Ok;
     switch (m.m_buttons) {
@@ -60,10 +64,19 @@ EAnswer ShowMessage(QWidget* owner, const CMessage& m) {
     }
     QMessageBox box(icon, FromCoreText(m.m_caption), FromCoreText(m.m_text), buttons, owner);
     box.setDefaultButton(ToButton(m.m_default));
+    QAbstractButton* yesAll = nullptr;
+    QAbstractButton* noAll = nullptr;
+    if (offerAll && m.m_buttons == EButtons::YesNo) {
+        yesAll = box.addButton(QStringLiteral("Yes to &All"), QMessageBox::YesRole);
+        noAll = box.addButton(QStringLiteral("No to A&ll"), QMessageBox::NoRole);
+    }
     FitCaption(box);
     const int result = box.exec();
     // Closing the box without a button gives the answer its Escape would.
     if (!box.clickedButton()) return closeAnswer;
+    if (forAll) *forAll = box.clickedButton() == yesAll || box.clickedButton() == noAll;
+    if (box.clickedButton() == yesAll) return EAnswer::Yes;
+    if (box.clickedButton() == noAll) return EAnswer::No;
     return FromButton(result);
 }
 
@@ -193,9 +206,20 @@ void CQtFrameLink::SetPaneRows(EPane pane, CTablePtr table) {
 EAnswer CQtFrameLink::Ask(const CMessage& message) {
     return OnGui(
         [&] {
-            if (m_askHook)
-                if (auto answer = m_askHook(message)) return *answer;
-            return ShowMessage(m_frame, message);
+            // A question an operation asks again and again (one per
+            // conflicting response, say) is answered once for the rest of
+            // the run when the user says so.
+            const bool repeatable = m_servingWorker > 0 && message.m_buttons == EButtons::YesNo;
+            if (repeatable)
+                if (const auto given = m_forAll.find(message.m_caption); given != m_forAll.end()) return given->second;
+            const bool offerAll = repeatable && ++m_asked[message.m_caption] > 1;
+            m_frame->MessagePane()->PauseProgress(true);
+            std::optional<EAnswer> answer = m_askHook ? m_askHook(message) : std::nullopt;
+            bool forAll = false;
+            if (!answer) answer = ShowMessage(m_frame, message, offerAll, &forAll);
+            m_frame->MessagePane()->PauseProgress(false);
+            if (forAll) m_forAll[message.m_caption] = *answer;
+            return *answer;
         },
         message.m_default);
 }
@@ -219,7 +243,12 @@ void CQtFrameLink::UpdateViews() {
 }
 
 void CQtFrameLink::OperationStarted() {
-    OnGui([&] { m_frame->OnOperationStarted(); });
+    OnGui([&] {
+        // Answers "to All" hold for one run.
+        m_asked.clear();
+        m_forAll.clear();
+        m_frame->OnOperationStarted();
+    });
 }
 
 void CQtFrameLink::OperationEnded(const COperationOutcome& outcome) {

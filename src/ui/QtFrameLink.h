@@ -5,6 +5,7 @@
 // run at once. Widgets are touched only on the user-interface thread.
 #include <QPointer>
 #include <functional>
+#include <map>
 #include <optional>
 
 class QDialog;
@@ -60,6 +61,10 @@ private:
 
     QPointer<CMainFrame> m_frame;
     int m_servingWorker = 0;  // user-interface thread only
+    // Of the running operation, by caption: how often a question was asked,
+    // and the answers given "to All".
+    std::map<std::string, int> m_asked;
+    std::map<std::string, EAnswer> m_forAll;
 };
 
 // Widens a message box so its whole caption shows in the title bar (a short

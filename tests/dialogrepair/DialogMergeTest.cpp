@@ -376,7 +376,13 @@ TEST(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
         }
         const auto calls = link.Calls();
         ASSERT_FALSE(calls.empty());
-        EXPECT_EQ(calls.back(), c.m_lastCall);  // once stopped, nothing more is shown
+        // once stopped, nothing more is shown; a conflict names its topic,
+        // response and the two plugins after the question
+        EXPECT_EQ(calls.back().substr(0, c.m_lastCall.size()), c.m_lastCall);
+        if (c.m_lastCall == conflict) {
+            for (const char* named : {"\n\nTopic: ", "\nResponse ", "In P.esp and Q.esp", "keeps the copy of Q.esp"})
+                EXPECT_NE(calls.back().find(named), std::string::npos) << named;
+        }
         EXPECT_TRUE(c.m_outcome != EOutcome::Refused || calls.size() == 1u);  // refused before reading
         EXPECT_EQ(game.Read("Repair.esp"), old);
         EXPECT_EQ(game.Read("P.esp"), input);
@@ -424,7 +430,10 @@ TEST(DialogMergeProperty, EveryLiveResponseIsInItsChainOnceBetweenTheNeighboursI
             return d + "chain:" + c;
         };
         SCOPED_TRACE(dump());
-        ASSERT_EQ(std::ranges::count(link.Calls(), "ask Conflict Found|Conflicting Dialog Found. Ignore and Continue?"),
+        ASSERT_EQ(std::ranges::count_if(link.Calls(),
+                                        [](const std::string& call) {
+                                            return call.starts_with("ask Conflict Found|Conflicting Dialog Found.");
+                                        }),
                   model.m_conflicts);
 
         const auto& chain = merge.Topics()[0].m_chain;

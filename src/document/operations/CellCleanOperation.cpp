@@ -187,8 +187,13 @@ CCellCleanResult RunCellClean(const COperationContext& context, const CFileList&
         outcome.m_cleaned += made;
         outcome.m_failed += found[i].m_cells.size() - made;
         if (made < found[i].m_cells.size()) link.Tell(file.FileName() + " - Error Cleaning Cells.", "VANTOR");
-        for (std::size_t k = 0; k < done.size(); ++k)
-            if (done[k]) cleaned[found[i].m_cells[k].m_entry] = true;
+        for (std::size_t k = 0; k < done.size(); ++k) {
+            if (!done[k]) continue;
+            const cells::CCellClean& cell = found[i].m_cells[k];
+            cleaned[cell.m_entry] = true;
+            outcome.m_changes.push_back({file.FileName(), file.BackupPath(), "CELL", std::string(cell.m_entry->IdText()),
+                                         cell.m_junk ? "Removed" : "Cleaned"});
+        }
         text = platform::PercentText("Cleaning Cells ", ++step, pluginsToClean);
         context.Progress(text, int(pluginsToClean));
     }

@@ -43,7 +43,11 @@ CAutoCleanResult RunAutoClean(const COperationContext& context, const CFileList&
     CAutoCleanResult outcome;
     CFrameLink& link = context.Link();
     auto tell = [&](const std::string& text) { link.Ask({text, "VANTOR", EButtons::Ok, EIcon::None, EAnswer::Ok}); };
-    if (link.Ask({kConfirmation, "Auto Clean Plugins", EButtons::YesNo, EIcon::Question, EAnswer::Yes}) == EAnswer::No)
+    // The question names the plugins it may change.
+    std::string question = kConfirmation;
+    for (const CPluginFile* plugin : files.PluginFiles())
+        question += (question.back() == '\n' ? "\nPlugins: " : ", ") + plugin->FileName();
+    if (link.Ask({question, "Auto Clean Plugins", EButtons::YesNo, EIcon::Question, EAnswer::Yes}) == EAnswer::No)
         return outcome;
     outcome.m_confirmed = true;
 
@@ -76,6 +80,10 @@ CAutoCleanResult RunAutoClean(const COperationContext& context, const CFileList&
             }
             ++outcome.m_deleted;
             changed.insert(batch.m_file);
+            const CFinding& row = rows[batch.m_rows[k]];
+            outcome.m_changes.push_back({batch.m_file->FileName(), batch.m_file->BackupPath(),
+                                         std::string(CPluginFile::kTags[row.m_table]),
+                                         std::string(batch.m_entries[k]->IdText()), "Deleted"});
             text = Percent(batch.m_rows[k], total);
             context.Progress(text, int(total));
         }
