@@ -112,6 +112,8 @@ std::string MergedPatchText(const CMergedPatchOutcome& patch, bool stopped) {
         return "Make Merged Patch: " + GroupedCount(r.m_records.size(), "record", "records") + " to merge, nothing written";
     return "Merged Patch " + platform::FileNameOf(patch.m_output) + " written: " + merge::CountsByType(r) +
            " merged; for OpenMW add " + OpenMWContentLine(patch.m_output) + " at the end of the content list";
+}
+
 // "4 records, 1 agreeing override".
 std::string RecordConflictsText(const CRecordConflictList& list) {
     std::size_t agreeing = 0;
@@ -182,6 +184,7 @@ std::string OperationSummary(const COperationOutcome& outcome, const std::string
         case EOperation::MergedPatch:
         case EOperation::ExtractMergedPatch:
             if (outcome.m_mergedPatch) return MergedPatchText(*outcome.m_mergedPatch, stopped);
+            break;
         case EOperation::RecordConflicts:
         case EOperation::ExtractRecordConflicts:
             if (outcome.m_recordConflicts) counts = RecordConflictsText(*outcome.m_recordConflicts);
