@@ -5,6 +5,7 @@
 
 #include "format/Entry.h"
 #include "format/LittleEndian.h"
+#include "format/PluginFile.h"
 #include "format/RecordCursor.h"
 #include "format/RecordWriter.h"
 #include "format/SubRecord.h"
@@ -210,8 +211,20 @@ bool CDialogMerge::ReadFiles(const std::atomic<std::int32_t>& stop, bool plugins
             m_outcome = EOutcome::OpenFailed;
             return false;
         }
+        // Anything but a plugin or master is refused, as the checks refuse
+        // it: its bytes would be searched for dialogue that is not there.
+        if (const std::string why = WhyNotAPlugin(bytes); !why.empty()) {
+            m_link.Ask(CMessage{names[i] + ": not a TES3 plugin or master: " + why, "Error", EButtons::Ok,
+                                EIcon::Exclamation, EAnswer::Ok});
+            m_outcome = EOutcome::OpenFailed;
+            return false;
+        }
         if (!plugins && !m_morrowindSize && platform::EqualsNoCase(names[i], kHeaderMaster)) m_morrowindSize = bytes.size();
+        m_damage.clear();
         ReadDialogFile(stop, bytes, age, plugins, names[i]);
+        if (!m_damage.empty())
+            m_link.Tell(names[i] + ": " + m_damage + "; the dialogue after it may be incomplete", "Warning",
+                        EIcon::Exclamation);
         Progress(stop, prefix, i, n);
     }
     if (i == n && !stop.load()) {
@@ -237,14 +250,21 @@ std::int32_t CDialogMerge::ReadDialogFile(const std::atomic<std::int32_t>& stop,
         const bool dial = tag == "DIAL";
         const bool info = tag == "INFO";
         if (!IsRecordTag(tag)) {
+            if (m_damage.empty()) m_damage = "bytes that are no record were passed over at offset " + std::to_string(pos);
             pos = NextRecordTag(bytes, pos + 1);
             continue;
         }
-        if (n - pos < kRecordHeader) return 0;
+        // The file ends inside the record: it is dropped.
+        const auto cut = [&] {
+            if (m_damage.empty())
+                m_damage = "the file ends inside its " + std::string(tag) + " record at offset " + std::to_string(pos);
+            return 0;
+        };
+        if (n - pos < kRecordHeader) return cut();
         // Only the low three bytes: no record of the game reaches 16 MiB.
         const std::size_t size = le::U24(bytes, pos + 4);
         const std::size_t dataStart = pos + kRecordHeader;
-        if (size > n - dataStart) return 0;  // the file ends inside the record: it is dropped
+        if (size > n - dataStart) return cut();
         pos = dataStart + size;
         if (!dial && !info) continue;
 

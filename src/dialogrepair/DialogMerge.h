@@ -77,11 +77,13 @@ public:
     // stop request ended the run (nothing is written then), 0 otherwise.
     std::int32_t Run(const std::atomic<std::int32_t>& stop);
     EOutcome Outcome() const { return m_outcome; }
+    const std::string& Damage() const { return m_damage; }
 
     // The inner steps, public so that tests and the fuzzer can drive them.
 
     // Reads the dialogue records of one file's bytes into the plugin or the
-    // master tables. 0 when the bytes end inside a record.
+    // master tables. 0 when the bytes end inside a record. The first damage
+    // met (bytes passed over, a record cut short) is kept in Damage().
     std::int32_t ReadDialogFile(const std::atomic<std::int32_t>& stop, std::string_view bytes, CFileAge fileAge,
                                 bool isPlugin, const std::string& fileName = {});
     // 0 when the user declined a conflict; 1 when done or stopped.
@@ -125,6 +127,7 @@ private:
     std::vector<std::string> m_masterFolders;
     std::string m_outputPath;
     EOutcome m_outcome = EOutcome::NotRun;
+    std::string m_damage;  // the first damage of the file being read, "" when none
 
     std::vector<CTopic> m_topics;
     std::vector<std::string> m_fileNames;  // by CInfoRecord::m_file

@@ -110,9 +110,9 @@ void ReadHeader(std::string_view data, std::size_t dataStart, std::vector<std::s
     }
 }
 
-// Why the bytes are no TES3 plugin or master, or "" when they begin with a
-// whole TES3 header record.
-std::string NotAPlugin(std::string_view buf) {
+}  // namespace
+
+std::string WhyNotAPlugin(std::string_view buf) {
     constexpr std::string_view kTag = "TES3";
     if (buf.empty()) return "the file is empty";
     if (!kTag.starts_with(buf.substr(0, 4))) return "it does not begin with a TES3 header record";
@@ -123,8 +123,6 @@ std::string NotAPlugin(std::string_view buf) {
                Bytes(buf.size() - 16) + " after the record's own header";
     return {};
 }
-
-}  // namespace
 
 bool CPluginFile::ReadRecords(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts) {
     m_diagnostics.clear();
@@ -157,7 +155,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
     // Anything else (a text, an archive, another game's file, a file cut
     // inside its header) is refused whole rather than scanned for records
     // that happen to be in it.
-    if (const std::string why = NotAPlugin(buf); !why.empty()) {
+    if (const std::string why = WhyNotAPlugin(buf); !why.empty()) {
         m_diagnostics = {{CReadDiagnostic::EKind::NotAPlugin, m_fileName + ": not a TES3 plugin or master: " + why}};
         return false;
     }
