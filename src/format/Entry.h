@@ -54,6 +54,8 @@ public:
     // The record had data that the reader dropped because its extraction
     // option was off: the data held here is not the record's.
     bool m_dataDropped = false;
+    // The record header's flags (persistent, blocked, ...) as read.
+    std::uint32_t m_flags = 0;
 
 private:
     std::shared_ptr<const void> m_owner;

@@ -296,6 +296,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                 auto entry = std::make_unique<CEntry>();
                 entry->m_id = std::move(id);
                 entry->m_offset = std::int64_t(tagStart);
+                entry->m_flags = le::U32(buf, tagStart + 12);
                 entry->m_size = std::int64_t(dataSize) + 16;
                 entry->m_sizeChange = 0;
                 const std::size_t dataOffset = dataStart + cursor.Position();

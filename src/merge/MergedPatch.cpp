@@ -429,7 +429,7 @@ CMergeResult MergeRecords(const std::vector<CPluginFile*>& plugins, const std::v
             skip(winner.m_file, "not merged: " + why);
             continue;
         }
-        CMergedRecord record{tag, winner.m_entry->m_id, {}, files.front(), winner.m_file, {}};
+        CMergedRecord record{tag, winner.m_entry->m_id, {}, files.front(), winner.m_file, {}, winner.m_entry->m_flags};
         merge.Merge(files, record.m_fields);
         if (merge.MergedEquals(copies.size() - 1)) {
             ++result.m_sameAsWinner;
@@ -481,7 +481,7 @@ std::string PatchBytes(const CMergeResult& result) {
         std::string data;
         records::AppendSub(data, "NAME", record.m_id);
         data += record.m_data;
-        records::AppendRecord(bytes, record.m_tag, data);
+        records::AppendRecord(bytes, record.m_tag, data, std::nullopt, record.m_flags);
     }
     return bytes;
 }

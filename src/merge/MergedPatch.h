@@ -37,6 +37,7 @@ struct CMergedRecord {
     const CPluginFile* m_base = nullptr;
     const CPluginFile* m_winner = nullptr;  // what the game loads without the patch
     std::vector<CFieldSource> m_fields;     // the fields the plugins changed
+    std::uint32_t m_flags = 0;              // the winner's record flags, kept
     std::size_t Contested() const;
 };
 

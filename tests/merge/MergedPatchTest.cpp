@@ -49,10 +49,10 @@ std::vector<CSub> Npc(const std::string& id, std::uint8_t fight, const std::vect
 class CLoadOrder {
 public:
     CPluginFile& Add(const std::string& name, const std::vector<std::pair<std::string, std::vector<CSub>>>& records,
-                     bool master = false) {
+                     bool master = false, std::uint32_t flags = 0) {
         CPluginBuilder b;
         b.Header({}, std::uint32_t(records.size()));
-        for (const auto& [tag, subs] : records) b.Record(tag, subs);
+        for (const auto& [tag, subs] : records) b.Record(tag, subs, std::nullopt, flags);
         if (!b.Write(m_dir / name) || !StampFile(m_dir / name, 1'000'000 + 60 * std::int64_t(m_files.size())))
             throw std::runtime_error("cannot write " + name);
         m_files.push_back(ReadPluginAt(m_dir.Path(), name));
@@ -235,7 +235,9 @@ TEST(MergedPatch, ThePatchNamesEveryContributingFileAndCountsItsRecords) {
     order.Add("Tribunal.esm", {{"MISC", {Name("coin"), Sub("DATA", I32(1))}}}, true);
     order.Add("A.esp", {{"LEVI", LevelledItems("list", 0, 0, {{"a", 1}, {"b", 1}})}});
     order.Add("Idle.esp", {{"LEVI", LevelledItems("list", 0, 0, {{"a", 1}})}});
-    order.Add("B.esp", {{"LEVI", LevelledItems("list", 0, 0, {{"a", 1}, {"c", 1}})}});
+    // The winner's record flags (here blocked and persistent) stay on the merged record.
+    constexpr std::uint32_t kBlockedPersistent = 0x2400;
+    order.Add("B.esp", {{"LEVI", LevelledItems("list", 0, 0, {{"a", 1}, {"c", 1}})}}, false, kBlockedPersistent);
     order.Add("C.esp", {{"LEVI", LevelledItems("other", 0, 0, {{"a", 1}, {"c", 1}})}});
     const CMergeResult result = order.Merge();
     auto patch = order.Patch(result);
@@ -252,6 +254,9 @@ TEST(MergedPatch, ThePatchNamesEveryContributingFileAndCountsItsRecords) {
     const auto mast = bytes.find(std::string("A.esp\0DATA", 10));
     ASSERT_NE(mast, std::string::npos);
     EXPECT_EQ(le::U64(bytes, mast + 6 + 8), ReadText(order.Folder() + "A.esp").size());
+    const auto levi = bytes.find("LEVI");
+    ASSERT_NE(levi, std::string::npos);
+    EXPECT_EQ(le::U32(bytes, levi + 12), kBlockedPersistent);
 }
 
 }  // namespace
