@@ -9,6 +9,7 @@
 #include "document/OutputPath.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
+#include "platform/Text.h"
 
 namespace vantor::cli {
 
@@ -205,22 +206,6 @@ namespace {
 // "Esp File", "Overriding Esp File", "Original File": file names.
 bool IsFileColumn(const std::string& header) { return header.ends_with("File") || header.ends_with("Files"); }
 
-void AppendCsvField(std::string& out, std::string_view cell) {
-    // A plain loop: find_first_of searches the four characters for every byte.
-    const bool plain = std::none_of(cell.begin(), cell.end(),
-                                    [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
-    if (plain) {
-        out += cell;
-        return;
-    }
-    out += '"';
-    for (const char c : cell) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
-}
-
 // Lines gathered into large writes: a stream written a cell at a time costs
 // more than making the cells.
 class CChunkedOut {
@@ -272,7 +257,7 @@ private:
 
 void WriteCsvField(std::ostream& out, std::string_view cell) {
     std::string field;
-    AppendCsvField(field, cell);
+    platform::AppendCsvField(field, cell);
     out << field;
 }
 
@@ -289,7 +274,7 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
             for (std::size_t c = 0; c < columns; ++c) {
                 if (c) text += ',';
                 if (csv)
-                    AppendCsvField(text, cell(c));
+                    platform::AppendCsvField(text, cell(c));
                 else
                     text += cell(c);
             }

@@ -4,23 +4,11 @@
 
 #include "document/OutputPath.h"
 #include "document/ResultsLog.h"
+#include "platform/Text.h"
 
 namespace vantor {
 
 namespace {
-
-void AppendCsvField(std::string& out, std::string_view cell) {
-    if (cell.find_first_of(",\"\r\n") == std::string_view::npos) {
-        out += cell;
-        return;
-    }
-    out += '"';
-    for (const char c : cell) {
-        if (c == '"') out += '"';
-        out += c;
-    }
-    out += '"';
-}
 
 bool EndsWithNoCase(const std::string& text, const char* suffix) {
     return QString::fromStdString(text).endsWith(QLatin1String(suffix), Qt::CaseInsensitive);
@@ -38,13 +26,13 @@ bool WriteCsvList(const CResultTable& table, const std::vector<std::string>& fal
     const std::vector<std::string>& header = table.m_header.empty() ? fallbackHeader : table.m_header;
     for (std::size_t c = 0; c < header.size(); ++c) {
         if (c) out += ',';
-        AppendCsvField(out, header[c]);
+        platform::AppendCsvField(out, header[c]);
     }
     out += "\r\n";
     for (std::size_t r = 0; r < table.RowCount(); ++r) {
         for (std::size_t c = 0; c < table.ColumnCount(); ++c) {
             if (c) out += ',';
-            AppendCsvField(out, table.Cell(r, c));
+            platform::AppendCsvField(out, table.Cell(r, c));
         }
         out += "\r\n";
         // A list can hold millions of rows: handed on a piece at a time.
@@ -96,7 +84,7 @@ std::optional<std::string> SaveResultsFile(CFrameLink& link, const std::string& 
         for (std::size_t c = 0; c < cells.size(); ++c) {
             if (c) out += ',';
             if (csv)
-                AppendCsvField(out, cells[c]);
+                platform::AppendCsvField(out, cells[c]);
             else
                 out += cells[c];
         }
