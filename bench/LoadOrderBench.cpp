@@ -12,46 +12,20 @@
 
 #include <chrono>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <iostream>
-#include <map>
-#include <memory>
 
 #include "BenchKit.h"
-#include "MkData.h"
 #include "document/VANTORDoc.h"
 
 namespace {
 
 using namespace vantor;
 
-// The plugins of the set chosen as "Select Files" would choose them.
-// The set's folder (holding "Data Files/"), generated when none was given.
-std::string SetFolder(int plugins) {
-    if (const char* given = std::getenv("VANTOR_BENCH_LOAD_ORDERS"); given && *given)
-        return std::string(given) + "/" + std::to_string(plugins);
-    static std::map<int, std::unique_ptr<mkdata::CTemporarySet>> sets;
-    auto& set = sets[plugins];
-    if (!set) {
-        mkdata::CBenchOptions options;
-        options.m_plugins = plugins;
-        set = std::make_unique<mkdata::CTemporarySet>(options);
-        if (!set->Written().m_ok) {
-            std::cerr << "vantor load-order bench: " << set->Written().m_error << "\n";
-            std::exit(1);
-        }
-    }
-    return set->Folder();
-}
-
 // The child: Check All on the set, then its peak and the rows it made.
 int CheckMode(const std::string& folder) {
     const long before = bench::MaxRssKilobytes();
-    std::vector<std::string> plugins;
-    for (const auto& e : std::filesystem::directory_iterator(folder + "/Data Files"))
-        if (e.path().extension() == ".esp") plugins.push_back(e.path().string());
-    std::sort(plugins.begin(), plugins.end());
+    const std::vector<std::string> plugins = bench::SetPlugins(folder);
     bench::CBenchLink link(false);
     const std::string settings = bench::MakeScratchFolder("load-order-bench") + "/vantor.ini";
     CDocConfig config;
@@ -70,7 +44,7 @@ int CheckMode(const std::string& folder) {
 }
 
 void BM_CheckAll(benchmark::State& state) {
-    const std::string folder = SetFolder(int(state.range(0)));
+    const std::string folder = bench::LoadOrderSetFolder(int(state.range(0)));
     for (auto _ : state) {
         const auto start = std::chrono::steady_clock::now();
         const auto measured = bench::MeasureInChild({"--check-all", folder});
@@ -89,11 +63,4 @@ BENCHMARK(BM_CheckAll)->ArgName("plugins")->Arg(100)->Arg(300)->Arg(1000)->UseMa
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    if (argc == 3 && std::strcmp(argv[1], "--check-all") == 0) return CheckMode(argv[2]);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+int main(int argc, char** argv) { return vantor::bench::BenchMain(argc, argv, "--check-all", CheckMode); }

@@ -40,57 +40,8 @@ using namespace vantor;
 
 const std::atomic<std::int32_t> kRunning{0};
 
-class CLoadOrder {
-public:
-    CLoadOrder() {
-        std::string dataDir;
-        if (const char* given = std::getenv("VANTOR_BENCH_SEARCH_SET"); given && *given) {
-            dataDir = std::string(given) + "/Data Files/";
-        } else {
-            m_folder = bench::MakeScratchFolder("search-bench");
-            mkdata::CBenchOptions opts;
-            opts.m_plugins = 200;
-            const auto written = mkdata::WriteBenchSet(m_folder, opts);
-            if (!written.m_ok) {
-                std::cerr << "vantor search bench: cannot generate the set: " << written.m_error << "\n";
-                std::exit(1);
-            }
-            dataDir = m_folder + "/Data Files/";
-        }
-        std::vector<std::string> paths;
-        for (const auto& e : std::filesystem::directory_iterator(dataDir)) paths.push_back(e.path().string());
-        std::sort(paths.begin(), paths.end());
-        for (const auto& path : paths) {
-            const std::string ext = std::filesystem::path(path).extension().string();
-            if (ext != ".esm" && ext != ".esp") continue;
-            auto file = std::make_unique<CPluginFile>();
-            if (!file->Open(platform::FileNameOf(path), platform::FolderOf(path)) ||
-                !file->ReadRecords(kRunning, CExtractOpts{})) {
-                std::cerr << "vantor search bench: cannot read " << path << "\n";
-                std::exit(1);
-            }
-            file->Close();
-            (ext == ".esm" ? m_masters : m_plugins).push_back(file.get());
-            m_files.push_back(std::move(file));
-        }
-    }
-    ~CLoadOrder() {
-        m_files.clear();
-        std::error_code ec;
-        if (!m_folder.empty()) std::filesystem::remove_all(m_folder, ec);
-    }
-
-    // Document order, as the operations take it.
-    std::vector<CPluginFile*> m_plugins;
-    std::vector<CPluginFile*> m_masters;
-
-private:
-    std::string m_folder;
-    std::vector<std::unique_ptr<CPluginFile>> m_files;
-};
-
-const CLoadOrder& Order() {
-    static CLoadOrder order;
+const bench::CReadLoadOrder& Order() {
+    static bench::CReadLoadOrder order("search", "VANTOR_BENCH_SEARCH_SET", 200);
     return order;
 }
 
@@ -107,7 +58,7 @@ std::int64_t SearchedBytes(const std::vector<CPluginFile*>& files) {
 const char* const kTexts[] = {"exquisite_unused", "Dra"};
 
 void BM_Search(benchmark::State& state) {
-    const CLoadOrder& order = Order();
+    const bench::CReadLoadOrder& order = Order();
     const bool masters = state.range(2) != 0;
     CPluginChecker engine;
     for (auto it = order.m_plugins.rbegin(); it != order.m_plugins.rend(); ++it) engine.AddPlugin(**it);
@@ -130,7 +81,7 @@ BENCHMARK(BM_Search)
 
 // The plain way over the master: each window copied out, lowered, compared.
 void BM_SearchWindowByWindow(benchmark::State& state) {
-    const CLoadOrder& order = Order();
+    const bench::CReadLoadOrder& order = Order();
     const std::string text = cp1252::Fold(kTexts[0]);
     std::size_t found = 0;
     for (auto _ : state) {
@@ -155,7 +106,7 @@ BENCHMARK(BM_SearchWindowByWindow)->Unit(benchmark::kMillisecond)->Iterations(1)
 
 // Argument: 1 the master ("View All Esm Data"), 0 the plugins.
 void BM_Listing(benchmark::State& state) {
-    const CLoadOrder& order = Order();
+    const bench::CReadLoadOrder& order = Order();
     CEditorSetUpInputs in;
     in.loadedPlugins = order.m_plugins;
     in.foundMasters = order.m_masters;

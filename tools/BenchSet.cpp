@@ -62,7 +62,10 @@ struct CInfoPlace {
 
 // Relink: a response saved again only because a new one was inserted next
 // to it, with m_place as its new chain neighbours.
-enum class EAction { Own, Copy, Change, Delete, Relink };
+// ModChange: a master record changed the way mods change it (entries added
+// to and removed from a shared leveled list, stats set, an inventory
+// extended), so that plugins fight over the same lists and fields.
+enum class EAction { Own, Copy, Change, Delete, Relink, ModChange };
 
 struct CPlanned {
     CKey m_key;
@@ -126,6 +129,8 @@ public:
 private:
     void AddMaster(const std::string& name, double megabytes);
     void AddPlugin(int number);
+    void AddModChanges(CSource& src, std::set<CKey>& seen) const;
+    CSubs ModChange(const CKey& key, int writer) const;
     bool RelinkAround(CSource& src, const CKey& removed, std::set<CKey>& seen) const;
     void LayOutDialogue(CSource& src, CRng& rng);
     std::string BuildFile(const CSource& src, const CHeader& header) const;
@@ -529,6 +534,7 @@ std::size_t IdSubCount(int tag) {
 }
 
 CSubs CBenchSet::Apply(const CPlanned& item, int writer) const {
+    if (item.m_action == EAction::ModChange) return ModChange(item.m_key, writer);
     CSubs subs = Render(item.m_key, item.m_action == EAction::Relink ? &item.m_place : nullptr);
     const int tag = item.m_key.m_tag;
     if (item.m_action == EAction::Delete) {
@@ -963,7 +969,70 @@ void CBenchSet::AddPlugin(int number) {
         }
     }
     src.m_own[std::size_t(kInfo)] = static_cast<std::uint32_t>(src.m_infos.size());
+    AddModChanges(src, seen);
     m_sources.push_back(std::move(src));
+}
+
+void CBenchSet::AddModChanges(CSource& src, std::set<CKey>& seen) const {
+    // Each plugin changes a few of the same few dozen master records, so
+    // that a hundred plugins share every one of them several times over.
+    static const int kShared[] = {TagOf("LEVI"), TagOf("LEVI"), TagOf("LEVC"), kNpc, TagOf("WEAP"), TagOf("ARMO")};
+    constexpr std::int64_t kPool = 24;
+    CRng rng(Mix(src.m_seed, 0x3E26ull));
+    const CSource& master = m_sources[0];
+    for (std::int64_t n = rng.Range(2, 8); n > 0; --n) {
+        const int tag = kShared[rng.Range(0, std::int64_t(std::size(kShared)) - 1)];
+        const std::int64_t pool = std::min<std::int64_t>(kPool, master.m_own[std::size_t(tag)]);
+        if (pool == 0) continue;
+        const CKey key{0, tag, static_cast<std::uint32_t>(rng.Range(0, pool - 1))};
+        if (seen.insert(key).second) src.m_overrides.push_back({key, EAction::ModChange});
+    }
+}
+
+CSubs CBenchSet::ModChange(const CKey& key, int writer) const {
+    CSubs subs = Render(key);
+    CRng rng(Mix(m_opts.m_seed, std::uint64_t(writer) + 5000, std::uint64_t(key.m_tag) << 32 | key.m_index, 11));
+    const std::string tag = kFileOrder[std::size_t(key.m_tag)];
+    auto find = [&](const char* sub) {
+        return std::find_if(subs.begin(), subs.end(), [&](const CSub& s) { return s.m_tag == sub; });
+    };
+    // Few values, so that two plugins often set a stat alike and sometimes not.
+    auto stat = [&](std::int64_t lo, std::int64_t step) { return lo + step * rng.Range(0, 3); };
+    if (tag == "LEVI" || tag == "LEVC") {
+        const std::string entry = tag == "LEVI" ? "INAM" : "CNAM";
+        auto indx = find("INDX");
+        const std::size_t first = std::size_t(indx - subs.begin()) + 1;
+        std::vector<std::pair<std::string, std::string>> entries;
+        for (std::size_t i = first; i + 1 < subs.size(); i += 2) entries.emplace_back(subs[i].m_payload, subs[i + 1].m_payload);
+        if (entries.size() > 1 && rng.Chance(0.5)) entries.erase(entries.begin() + rng.Range(0, std::int64_t(entries.size()) - 1));
+        for (std::int64_t a = rng.Range(1, 3); a > 0; --a)
+            entries.emplace_back(Z(RandomObject(rng)), I16(static_cast<std::int16_t>(rng.Range(1, 30))));
+        if (rng.Chance(0.25)) find("NNAM")->m_payload = std::string(1, static_cast<char>(stat(0, 10)));
+        subs.resize(first);
+        subs.back().m_payload = I32(static_cast<std::int32_t>(entries.size()));
+        for (auto& [id, level] : entries) {
+            subs.push_back(Sub(entry, id));
+            subs.push_back(Sub("INTV", level));
+        }
+    } else if (tag == "NPC_") {
+        // Inventories extended after their last item; the level set.
+        auto at = find("AIDT");
+        while (at != subs.begin() && (at - 1)->m_tag == "NPCS") --at;
+        CSubs items;
+        for (std::int64_t a = rng.Range(1, 3); a > 0; --a)
+            items.push_back(Sub("NPCO", I32(static_cast<std::int32_t>(rng.Range(1, 5))) + Fixed(RandomObject(rng), 32)));
+        subs.insert(at, items.begin(), items.end());
+        if (rng.Chance(0.5)) find("NPDT")->m_payload.replace(0, 2, I16(static_cast<std::int16_t>(stat(5, 5))));
+    } else {
+        // WPDT and AODT: weight and value, and an armour's rating.
+        const bool weapon = tag == "WEAP";
+        std::string& data = find(weapon ? "WPDT" : "AODT")->m_payload;
+        const std::size_t weight = weapon ? 0 : 4;
+        if (rng.Chance(0.6)) data.replace(weight, 4, F32(float(stat(5, 5))));
+        if (rng.Chance(0.6)) data.replace(weight + 4, 4, I32(static_cast<std::int32_t>(stat(50, 25))));
+        if (!weapon && rng.Chance(0.5)) data.replace(20, 4, I32(static_cast<std::int32_t>(stat(10, 5))));
+    }
+    return subs;
 }
 
 std::string CBenchSet::BuildFile(const CSource& src, const CHeader& header) const {

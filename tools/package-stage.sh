@@ -95,7 +95,7 @@ expect() {
     got="$(completion "$@")"
     [ "$got" = "$want" ] || fail "completing \"$*\" gave \"$got\", not \"$want\""
 }
-expect $'check\nclean\nclean-cells' vantor c
+expect $'check\nclean\nclean-cells\nconflicts' vantor c
 expect $'--help\n--hex' vantor show --h
 expect $'--format' vantor check --form
 expect $'csv\njson\nlog\ntext' vantor check --format ""

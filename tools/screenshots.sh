@@ -3,9 +3,10 @@
 # virtual X display with a real window manager (openbox), so each picture
 # shows the window whole with its title bar. Pictures: the main window after
 # Check All on the bundled sample set, the Find dialog, the Dialog Repair
-# Tool, and the entry editor in its grid and hex views. The two dialogs are
-# taken again at 150% and 200% display scale into the build folder, to look
-# at, not to commit. Anyone can rerun it; it installs what is missing and
+# Tool, the Game page of the Options, a print preview of the conflict list,
+# and the entry editor in its grid and hex views. The dialogs are taken
+# again at 150% on a 1366x768 screen and at 200% into the build folder, to
+# look at, not to commit. Anyone can rerun it; it installs what is missing and
 # builds what it needs.
 set -uo pipefail
 cd "$(dirname "$0")/.."
@@ -32,7 +33,7 @@ shot() {
     shift
     vantor_say "Screenshot ${target#"$VANTOR_ROOT/"}"
     rm -f "$work/vantor.ini"
-    (cd "$work" && xvfb-run -a -s "-screen 0 1280x800x24" sh -c '
+    (cd "$work" && xvfb-run -a -s "-screen 0 ${VANTOR_SCREEN:-1280x800}x24" sh -c '
         openbox >/dev/null 2>&1 &
         sleep 1
         exec "$@"' vantorscope \
@@ -45,12 +46,18 @@ docs="$VANTOR_ROOT/docs"
 shot "$docs/main-window.png" --check "${plugins[@]}" || exit 1
 shot "$docs/find-dialog.png" --check --show-dialog find "${plugins[@]}" || exit 1
 shot "$docs/dialog-repair-tool.png" --show-dialog repair || exit 1
+shot "$docs/options-game.png" --show-dialog options-game || exit 1
+shot "$docs/print-preview.png" --check --show-dialog preview "${plugins[@]}" || exit 1
 # The entry editor on a conflicting NPC, in its grid and its hex view.
 shot "$docs/entry-editor-grid.png" --check --open-entry sample_trader "${plugins[@]}" || exit 1
 shot "$docs/entry-editor-hex.png" --check --open-entry sample_trader --hex-view "${plugins[@]}" || exit 1
+# 150% as a laptop of 1366x768 shows it: nothing may be cut off there.
 for scale in 1.5 2; do
-    for dialog in find repair; do
-        QT_SCALE_FACTOR=$scale shot "$VANTOR_ROOT/$build/screenshots/$dialog-$scale.png" --show-dialog "$dialog" || exit 1
+    screen=1280x800
+    [ "$scale" = 1.5 ] && screen=1366x768
+    for dialog in find repair options-game preview; do
+        VANTOR_SCREEN=$screen QT_SCALE_FACTOR=$scale shot "$VANTOR_ROOT/$build/screenshots/$dialog-$scale.png" \
+            --check --show-dialog "$dialog" "${plugins[@]}" || exit 1
     done
 done
 echo "vantor: screenshots written to docs/ (scaled dialogs in $build/screenshots/)"

@@ -1,5 +1,6 @@
 #include "checks/CheckOperations.h"
 
+#include <algorithm>
 #include <array>
 #include <unordered_map>
 #include <unordered_set>
@@ -85,14 +86,17 @@ void Permute(CFindings& rows, std::vector<std::uint32_t>& place) {
 }
 
 void SortByTag(CFindings& rows) {
-    // The tags are in text order by table index, so this is a counting sort
-    // on the index: each row's place first, then the rows moved there.
-    std::array<std::size_t, CPluginFile::kTableCount + 1> next{};
-    for (const CFinding& f : rows) ++next[std::size_t(f.m_table) + 1];
-    for (std::size_t t = 1; t < next.size(); ++t) next[t] += next[t - 1];
-    std::vector<std::uint32_t> place(rows.size());
-    for (std::size_t r = 0; r < rows.size(); ++r) place[r] = std::uint32_t(next[rows[r].m_table]++);
-    Permute(rows, place);
+    // The tags are in text order by table index, so the rows are dealt out
+    // to one list per table and gathered back in table order: every row is
+    // read and written in sequence (swapping rows into their places would
+    // jump about millions of them), and the blocks of the lists are freed
+    // as they are emptied, so the rows never need room twice.
+    const auto byTable = [](const CFinding& a, const CFinding& b) { return a.m_table < b.m_table; };
+    if (std::is_sorted(rows.begin(), rows.end(), byTable)) return;
+    std::array<CFindings, CPluginFile::kTableCount> tables;
+    for (; !rows.empty(); rows.pop_front()) tables.at(rows.front().m_table).push_back(rows.front());
+    for (CFindings& table : tables)
+        for (; !table.empty(); table.pop_front()) rows.push_back(table.front());
 }
 
 CPaneFindings RunCheckOperation(const CCheckInputs& inputs) { return Run(inputs, inputs.loadedPlugins, inputs.checks, false); }

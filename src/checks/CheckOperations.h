@@ -73,8 +73,8 @@ struct CPaneFindings {
 void AddDocumentFiles(CPluginChecker& checker, const std::vector<CPluginFile*>& loadedPlugins,
                       const std::vector<CPluginFile*>& foundMasters);
 
-// Orders rows by their tag's text, keeping the order among equal tags: in
-// one pass, without a second copy of the rows.
+// Orders rows by their tag's text, keeping the order among equal tags: rows
+// read and written in sequence, without a second copy of them all.
 void SortByTag(CFindings& rows);
 // Moves row r to place[r] (a permutation, which it leaves as the identity).
 void Permute(CFindings& rows, std::vector<std::uint32_t>& place);

@@ -9,6 +9,7 @@
 #include "document/OutputPath.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
+#include "platform/Text.h"
 
 namespace vantor::cli {
 
@@ -213,20 +214,61 @@ std::string RecordTag(const std::string& argument) {
 
 namespace {
 // "Esp File", "Overriding Esp File", "Original File": file names.
-bool IsFileColumn(const std::string& header) { return header.ends_with("File"); }
+bool IsFileColumn(const std::string& header) { return header.ends_with("File") || header.ends_with("Files"); }
+
+// Lines gathered into large writes: a stream written a cell at a time costs
+// more than making the cells.
+class CChunkedOut {
+public:
+    explicit CChunkedOut(std::ostream& out) : m_out(out) {}
+    ~CChunkedOut() { Flush(); }
+    std::string& Text() { return m_text; }
+    void LineDone() {
+        if (m_text.size() >= kChunk) Flush();
+    }
+    void Flush() {
+        m_out.write(m_text.data(), std::streamsize(m_text.size()));
+        m_text.clear();
+    }
+
+private:
+    static constexpr std::size_t kChunk = std::size_t(1) << 16;
+    std::ostream& m_out;
+    std::string m_text;
+};
+
+// A file column's cells repeat the same few names: each is made fit for
+// display once, when it differs from the cell before it.
+class CNameText {
+public:
+    const std::string& Of(std::string_view cell) {
+        if (!m_made || cell != m_cell) {
+            m_cell.assign(cell);
+            m_text = DisplayText(cell);
+            m_width = Utf8Width(m_text);
+            m_made = true;
+        }
+        return m_text;
+    }
+    std::size_t Width() const { return m_width; }
+    static std::size_t Utf8Width(std::string_view s) {
+        std::size_t n = 0;
+        for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+        return n;
+    }
+
+private:
+    bool m_made = false;
+    std::string m_cell, m_text;
+    std::size_t m_width = 0;
+};
+
 }  // namespace
 
 void WriteCsvField(std::ostream& out, std::string_view cell) {
-    if (cell.find_first_of(",\"\r\n") == std::string_view::npos) {
-        out << cell;
-        return;
-    }
-    std::string quoted = "\"";
-    for (const char c : cell) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    out << quoted << '"';
+    std::string field;
+    platform::AppendCsvField(field, cell);
+    out << field;
 }
 
 void PrintTable(std::ostream& out, const CTableView& table, const std::string& format, const std::string& name) {
@@ -235,15 +277,19 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
     if (format == "csv" || format == "log") {
         // Bytes as they are, CR LF. The log's lines join cells as they are,
         // so a comma inside one splits it; csv quotes such a cell.
+        const bool csv = format == "csv";
+        CChunkedOut chunks(out);
+        std::string& text = chunks.Text();
         auto line = [&](auto&& cell) {
             for (std::size_t c = 0; c < columns; ++c) {
-                if (c) out << ',';
-                if (format == "csv")
-                    WriteCsvField(out, cell(c));
+                if (c) text += ',';
+                if (csv)
+                    platform::AppendCsvField(text, cell(c));
                 else
-                    out << cell(c);
+                    text += cell(c);
             }
-            out << "\r\n";
+            text += "\r\n";
+            chunks.LineDone();
         };
         line([&](std::size_t c) { return std::string_view(header[c]); });
         for (std::size_t r = 0; r < table.m_rows; ++r) line([&](std::size_t c) { return table.m_cell(r, c); });
@@ -271,31 +317,53 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
         return;
     }
     // Aligned columns: the widths in a first pass, the lines in a second, so
-    // that no row's texts are kept.
-    auto text = [&](std::size_t r, std::size_t c) {
-        const std::string_view cell = table.m_cell(r, c);
-        return IsFileColumn(header[c]) ? DisplayText(cell) : Cp1252ToUtf8(UpToNul(cell));
-    };
-    auto width = [](const std::string& s) {
-        std::size_t n = 0;
-        for (unsigned char c : s) n += (c & 0xC0) != 0x80;
-        return n;
-    };
+    // that no row's texts are kept. A plugin's text (Windows-1252) is one
+    // character a byte, so its width needs no conversion.
+    std::vector<bool> fileColumn(columns);
+    std::vector<CNameText> names(columns);
     std::vector<std::size_t> widths(columns, 0);
-    for (std::size_t c = 0; c < columns; ++c) widths[c] = width(header[c]);
+    for (std::size_t c = 0; c < columns; ++c) {
+        fileColumn[c] = IsFileColumn(header[c]);
+        widths[c] = CNameText::Utf8Width(header[c]);
+    }
     for (std::size_t r = 0; r < table.m_rows; ++r)
-        for (std::size_t c = 0; c < columns; ++c) widths[c] = std::max(widths[c], width(text(r, c)));
-    auto line = [&](auto&& cellText) {
         for (std::size_t c = 0; c < columns; ++c) {
-            const std::string cell = cellText(c);
-            out << cell;
-            if (c + 1 < columns) out << std::string(widths[c] - width(cell) + 2, ' ');
+            const std::string_view cell = table.m_cell(r, c);
+            std::size_t width = 0;
+            if (fileColumn[c]) {
+                names[c].Of(cell);
+                width = names[c].Width();
+            } else {
+                width = UpToNul(cell).size();
+            }
+            widths[c] = std::max(widths[c], width);
         }
-        out << "\n";
+    CChunkedOut chunks(out);
+    std::string& text = chunks.Text();
+    auto pad = [&](std::size_t c, std::size_t width) {
+        if (c + 1 < columns) text.append(widths[c] - width + 2, ' ');
     };
-    out << name << " (" << table.m_rows << ")\n";
-    line([&](std::size_t c) { return header[c]; });
-    for (std::size_t r = 0; r < table.m_rows; ++r) line([&](std::size_t c) { return text(r, c); });
+    text += name + " (" + std::to_string(table.m_rows) + ")\n";
+    for (std::size_t c = 0; c < columns; ++c) {
+        text += header[c];
+        pad(c, CNameText::Utf8Width(header[c]));
+    }
+    text += '\n';
+    for (std::size_t r = 0; r < table.m_rows; ++r) {
+        for (std::size_t c = 0; c < columns; ++c) {
+            const std::string_view cell = table.m_cell(r, c);
+            if (fileColumn[c]) {
+                text += names[c].Of(cell);
+                pad(c, names[c].Width());
+            } else {
+                const std::string_view shown = UpToNul(cell);
+                text += Cp1252ToUtf8(shown);
+                pad(c, shown.size());
+            }
+        }
+        text += '\n';
+        chunks.LineDone();
+    }
 }
 
 void PrintTable(std::ostream& out, const CResultTable& table, const std::string& format, const std::string& name) {

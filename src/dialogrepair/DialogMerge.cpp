@@ -1,9 +1,11 @@
 #include "dialogrepair/DialogMerge.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "format/Entry.h"
 #include "format/LittleEndian.h"
+#include "format/PluginFile.h"
 #include "format/RecordCursor.h"
 #include "format/RecordTypes.h"
 #include "format/RecordWriter.h"
@@ -16,15 +18,18 @@ namespace vantor {
 
 namespace {
 
-// The first words of a response's text (its NAME subrecord), for a question
-// that shows which copy is which.
+// The first words of a response's text (its NAME subrecord), enough to know
+// it by in a question.
 std::string TextStart(std::string_view subRecords) {
     constexpr std::size_t kShown = 60;
     for (std::size_t pos = 0; pos + 8 <= subRecords.size();) {
         const std::string_view tag = subRecords.substr(pos, 4);
         const std::size_t size = le::U32(subRecords, pos + 4);
         if (size > subRecords.size() - pos - 8) break;
-        if (tag == "NAME") return std::string(subRecords.substr(pos + 8, std::min(size, kShown)));
+        if (tag == "NAME") {
+            const std::string_view text = UpToNul(subRecords.substr(pos + 8, size));
+            return text.size() > kShown ? std::string(text.substr(0, kShown)) + "..." : std::string(text);
+        }
         pos += 8 + size;
     }
     return {};
@@ -215,9 +220,21 @@ bool CDialogMerge::ReadFiles(const std::atomic<std::int32_t>& stop, bool plugins
             m_outcome = EOutcome::OpenFailed;
             return false;
         }
+        // Anything but a plugin or master is refused, as the checks refuse
+        // it: its bytes would be searched for dialogue that is not there.
+        if (std::string why = WhyNotAPlugin(bytes); !why.empty()) {
+            m_link.Tell(CNotAPluginNotice{names[i], std::move(why)});
+            m_outcome = EOutcome::OpenFailed;
+            return false;
+        }
         if (!plugins && !m_morrowindSize && platform::EqualsNoCase(names[i], kHeaderMaster)) m_morrowindSize = bytes.size();
         m_readingFile = std::uint32_t(i);
+        m_damage.reset();
         ReadDialogFile(stop, bytes, age, plugins);
+        if (m_damage) {
+            m_damage->m_file = names[i];
+            m_link.Tell(*m_damage);
+        }
         Progress(stop, prefix, i, n);
     }
     if (i == n && !stop.load()) {
@@ -241,14 +258,20 @@ std::int32_t CDialogMerge::ReadDialogFile(const std::atomic<std::int32_t>& stop,
         const bool dial = type && type->IsTopic();
         const bool info = type && type->IsResponse();
         if (!IsRecordTag(tag)) {
+            if (!m_damage) m_damage = CDialogueDamageNotice{{}, {}, pos};
             pos = NextRecordTag(bytes, pos + 1);
             continue;
         }
-        if (n - pos < kRecordHeader) return 0;
+        // The file ends inside the record: it is dropped.
+        const auto cut = [&] {
+            if (!m_damage) m_damage = CDialogueDamageNotice{{}, std::string(tag), pos};
+            return 0;
+        };
+        if (n - pos < kRecordHeader) return cut();
         // Only the low three bytes: no record of the game reaches 16 MiB.
         const std::size_t size = le::U24(bytes, pos + 4);
         const std::size_t dataStart = pos + kRecordHeader;
-        if (size > n - dataStart) return 0;  // the file ends inside the record: it is dropped
+        if (size > n - dataStart) return cut();
         pos = dataStart + size;
         if (!dial && !info) continue;
 
@@ -390,13 +413,17 @@ bool CDialogMerge::MergeTopic(CTopic& topic, const std::atomic<std::int32_t>& st
                 dropped[j] = 1;
                 continue;
             }
-            CConflictingDialogueQuestion question{topic.m_key, Key(plugin[j].m_inam), {}, {}};
-            for (const CInfoRecord* copy : {&plugin[i], &plugin[j]}) {
+            // The newer file's copy is the one going on keeps.
+            const bool later = Newer(plugin[j], plugin[i]);
+            const CInfoRecord& kept = plugin[later ? j : i];
+            const CInfoRecord& other = plugin[later ? i : j];
+            const std::string name =
+                topic.m_dials.empty() ? topic.m_key : std::string(UpToNul(topic.m_dials.front().m_name));
+            CConflictingDialogueQuestion question{name, Key(kept.m_inam), {}, TextStart(kept.m_rest)};
+            for (const CInfoRecord* copy : {&other, &kept})
                 question.m_plugins.push_back(copy->m_file < m_pluginNames.size() ? m_pluginNames[copy->m_file] : "");
-                question.m_texts.push_back(TextStart(copy->m_rest));
-            }
             if (!m_link.Agrees(question)) return false;
-            if (Newer(plugin[j], plugin[i])) {
+            if (later) {
                 dropped[i] = 1;
                 it->second = j;
             } else {

@@ -77,6 +77,9 @@ public:
     // stop request ended the run (nothing is written then), 0 otherwise.
     std::int32_t Run(const std::atomic<std::int32_t>& stop);
     EOutcome Outcome() const { return m_outcome; }
+    // The first damage met in the file read last (bytes passed over, a
+    // record cut short).
+    const std::optional<CDialogueDamageNotice>& Damage() const { return m_damage; }
 
     // The inner steps, public so that tests and the fuzzer can drive them.
 
@@ -128,6 +131,8 @@ private:
     std::unordered_map<std::string, CMasterTopic> m_masterTopics;
     std::optional<std::uint64_t> m_morrowindSize;
     std::uint32_t m_readingFile = 0;  // what ReadDialogFile marks its records with
+    // The first damage ReadDialogFile met in the file it read, if any.
+    std::optional<CDialogueDamageNotice> m_damage;
 
     // Successors named by master infos; one queue for the whole merge.
     std::deque<std::string> m_successors;

@@ -11,6 +11,7 @@ namespace {
 
 constexpr const char* kGameKey = "Game";
 constexpr const char* kConfigKey = "OpenMWConfig";
+constexpr const char* kInstallDirKey = "InstallDir";
 constexpr const char* kMorrowindValue = "Morrowind";
 constexpr const char* kOpenMWValue = "OpenMW";
 
@@ -31,6 +32,7 @@ std::optional<CGameChoice> CGameChoice::Load(const std::string& settingsPath) {
     else if (!platform::EqualsNoCase(*game, kMorrowindValue))
         return std::nullopt;
     choice.m_openmwConfig = profile.Get(kSection, kConfigKey, "");
+    choice.m_installDir = profile.Get(kSection, kInstallDirKey, "");
     return choice;
 }
 
@@ -43,6 +45,8 @@ bool CGameChoice::Save(const std::string& settingsPath) const {
     // An empty value is what the key says when it is missing: the default place.
     if (!m_openmwConfig.empty() || profile.Get(kSection, kConfigKey))
         if (!profile.Set(kSection, kConfigKey, m_openmwConfig)) return false;
+    if (!m_installDir.empty() || profile.Get(kSection, kInstallDirKey))
+        if (!profile.Set(kSection, kInstallDirKey, m_installDir)) return false;
     return !profile.Changed() || profile.Save(settingsPath);
 }
 
@@ -69,7 +73,8 @@ std::shared_ptr<const loadorder::CLoadOrder> MakeLoadOrder(const CGameChoice& ch
                                                            const std::optional<std::string>& dataDir) {
     if (choice.m_game == CGameChoice::EGame::OpenMW)
         return loadorder::OpenMWLoadOrder({choice.m_openmwConfig, OpenMWPaths({})});
-    return loadorder::MorrowindLoadOrder({installDir, dataDir, {}});
+    const bool chosen = !installDir && !choice.m_installDir.empty();
+    return loadorder::MorrowindLoadOrder({chosen ? std::optional(choice.m_installDir) : installDir, dataDir, {}});
 }
 
 bool IsOpenMW(const loadorder::CLoadOrder& order) {

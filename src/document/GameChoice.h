@@ -20,6 +20,10 @@ struct CGameChoice {
     EGame m_game = EGame::Morrowind;
     // An openmw.cfg or the folder holding one; "" for OpenMW's own places.
     std::string m_openmwConfig;
+    // The game's folder as the user set it; "" to look it up (registry,
+    // environment, Wine prefix). Initialised, so that a choice written with
+    // the first two members only is complete.
+    std::string m_installDir = {};
 
     bool operator==(const CGameChoice&) const = default;
 
@@ -39,7 +43,7 @@ CGameChoice FirstStartChoice(const platform::CEnvLookup& env = {});
 std::string DefaultOpenMWConfig(const platform::CEnvLookup& env = {});
 
 // The load order of a choice; the folders, when given, say where the game
-// is instead of the lookup.
+// is instead of the choice's folder or the lookup.
 std::shared_ptr<const loadorder::CLoadOrder> MakeLoadOrder(const CGameChoice& choice,
                                                            const std::optional<std::string>& installDir = {},
                                                            const std::optional<std::string>& dataDir = {});

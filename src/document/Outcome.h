@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -15,6 +16,11 @@
 #include "engine/Notices.h"
 
 namespace vantor {
+
+namespace merge {
+struct CMergeResult;
+}
+struct CRecordConflictList;
 
 enum class EResult : std::uint8_t {
     Done,     // everything asked was done (a file that could not be read is in m_unread)
@@ -56,13 +62,32 @@ struct CUnreadFile {
     bool m_told = false;  // a notice said why
 };
 
+// What a run did to an entry or cell: deleted it, cleaned it, removed it
+// whole (a junk cell), or wrote the entry editor's data into it.
+enum class EEntryChange : std::uint8_t { Deleted, Cleaned, Removed, Updated };
+struct CChangedEntry : CEntryName {
+    EEntryChange m_how = EEntryChange::Deleted;
+};
+
 // A plugin a run changed on disk: how many of its entries (or cells), which
 // (their tags and IDs, in the order changed), and its backup.
 struct CFileChange {
     std::string m_file;
     std::size_t m_entries = 0;
     std::string m_backup;
-    std::vector<CEntryName> m_changed;
+    std::vector<CChangedEntry> m_changed;
+};
+
+// What Make Merged Patch merged and wrote.
+struct CMergedPatchResult {
+    // What was merged; null when the merge did not run. It names the files
+    // by pointer: valid while the document holds them (until New Check).
+    std::shared_ptr<const merge::CMergeResult> m_merged;
+    bool m_written = false;
+    std::string m_output;  // the path written
+    // The masters the plugins name that were not read: their records were
+    // merged against the plugins' own copies.
+    std::vector<std::string> m_missingMasters;
 };
 
 // What the automatic clean did.
@@ -101,6 +126,9 @@ struct COutcome {
     std::optional<CAutoCleanResult> m_clean;
     std::optional<CCellCleanResult> m_cellClean;
     std::optional<CRelinkResult> m_relink;
+    std::optional<CMergedPatchResult> m_mergedPatch;
+    // Check Record Conflicts: what it found, for the "Record Conflicts" list.
+    std::shared_ptr<const CRecordConflictList> m_recordConflicts;
     // The plugins it changed on disk, in the document's order.
     std::vector<CFileChange> m_changed;
 

@@ -63,6 +63,18 @@ struct CRelinkRequest : CWithPlugins {
     std::string m_output;
 };
 
+// Check Record Conflicts: each record two or more plugins hold, once, with
+// what each copy changes.
+struct CRecordConflictsRequest : CWithPlugins {};
+
+// Make Merged Patch: the leveled lists and object records the plugins
+// change, merged into a patch plugin.
+struct CMergedPatchRequest : CWithPlugins {
+    std::string m_output;          // the patch's path
+    bool m_dryRun = false;         // merge and report; write nothing
+    bool m_replaceAgreed = false;  // the window's file chooser asked about replacing it
+};
+
 // Write to ESP of the entry editor: the entry's new subrecords (after its ID).
 struct CUpdateEntryRequest {
     CEntryRef m_entry;
@@ -83,7 +95,7 @@ struct CCleanCellRequest {
 
 using CRequest = std::variant<CReadRequest, CCheckRequest, CGlobalChangesRequest, CFindRequest, CListRequest,
                               CAutoCleanRequest, CCleanCellsRequest, CRelinkRequest, CUpdateEntryRequest,
-                              CDeleteEntryRequest, CCleanCellRequest>;
+                              CDeleteEntryRequest, CCleanCellRequest, CRecordConflictsRequest, CMergedPatchRequest>;
 
 // The plugins a request chooses first (none for the single-entry requests).
 const std::vector<std::string>& PluginsOf(const CRequest& request);

@@ -142,17 +142,23 @@ void CResultTable::SortByColumn(std::size_t column, bool descending) { Reorder(S
 std::vector<std::uint32_t> CResultTable::SortedOrder(std::size_t column, bool descending,
                                                      const std::atomic<bool>* cancel) const {
     auto cancelled = [cancel] { return cancel && cancel->load(std::memory_order_relaxed); };
-    // The row numbers are sorted, not the rows: a few bytes a row beside
-    // tables of millions.
-    std::vector<std::uint32_t> order(m_rows.size());
-    for (std::size_t r = 0; r < order.size(); ++r) order[r] = std::uint32_t(r);
+    // Each row's text is found once and sorted beside its row number, not
+    // the rows themselves: a comparison then reads neither rows nor entries.
+    struct CKeyed {
+        std::string_view m_key;
+        std::uint32_t m_row;
+    };
+    std::vector<CKeyed> keyed(m_rows.size());
+    for (std::size_t r = 0; r < keyed.size(); ++r) keyed[r] = {CellOf(m_rows[r], column), std::uint32_t(r)};
+    if (cancelled()) return {};
     // Once cancelled every pair compares equal, so the sort runs out at once.
-    std::stable_sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+    std::stable_sort(keyed.begin(), keyed.end(), [&](const CKeyed& a, const CKeyed& b) {
         if (cancelled()) return false;
-        const std::string_view x = CellOf(m_rows[a], column), y = CellOf(m_rows[b], column);
-        return descending ? y < x : x < y;
+        return descending ? b.m_key < a.m_key : a.m_key < b.m_key;
     });
     if (cancelled()) return {};
+    std::vector<std::uint32_t> order(keyed.size());
+    for (std::size_t k = 0; k < keyed.size(); ++k) order[k] = keyed[k].m_row;
     return order;
 }
 

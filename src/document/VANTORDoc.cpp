@@ -225,12 +225,14 @@ std::optional<EReason> CVANTORDoc::Refuse(const CRequest& request, bool& readFir
             if constexpr (std::is_same_v<T, CReadRequest>) {
                 if (!HasPending() && MastersLoaded()) return EReason::NothingToDo;
                 readFirst = true;
-            } else if constexpr (std::is_same_v<T, CCheckRequest>) {
+            } else if constexpr (std::is_same_v<T, CCheckRequest> || std::is_same_v<T, CRecordConflictsRequest>) {
                 if (noMasterPlugin) {
                     m_link->Tell(CNoMasterPluginNotice{});
                     return EReason::NoMasterPlugin;
                 }
                 return needsPlugins(EActivity::Checking);
+            } else if constexpr (std::is_same_v<T, CMergedPatchRequest>) {
+                return needsPlugins(EActivity::MergingRecords);
             } else if constexpr (std::is_same_v<T, CAutoCleanRequest> || std::is_same_v<T, CCleanCellsRequest>) {
                 if (noMasterPlugin) return EReason::NothingToDo;
                 return needsPlugins(std::is_same_v<T, CAutoCleanRequest> ? EActivity::Cleaning : EActivity::CleaningCells);

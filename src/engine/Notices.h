@@ -25,6 +25,8 @@ enum class EActivity : std::uint8_t {
     Listing,
     MergingDialogue,
     CleaningCells,
+    MergingRecords,    // the merged patch
+    ComparingRecords,  // the record conflicts
     Changing,  // a single entry
 };
 
@@ -164,6 +166,31 @@ struct CCannotCreateNotice {
     std::string m_path;
     std::string m_reason;  // the system's message, "" when there is none
 };
+// Make Merged Patch found nothing two plugins change that the newest does
+// not hold already: no patch is written.
+struct CNothingToMergeNotice {};
+// The merged patch could not be written whole.
+struct CPatchNotWrittenNotice {
+    std::string m_path;
+};
+// The merged patch was written, but its file time, which makes it load
+// last, could not be set.
+struct CPatchTimeNotSetNotice {
+    std::string m_path;
+};
+
+// A file given to the dialogue merge is no plugin or master.
+struct CNotAPluginNotice {
+    std::string m_name;
+    std::string m_why;  // WhyNotAPlugin's words
+};
+// The dialogue merge passed over damage in a file: bytes that are no
+// record, or (m_cutTag) a record the end of the file cuts short.
+struct CDialogueDamageNotice {
+    std::string m_file;
+    std::string m_cutTag;  // "" for bytes passed over
+    std::size_t m_offset = 0;
+};
 // A file of the dialogue merge could not be read.
 struct CCannotOpenNotice {
     std::string m_name;
@@ -210,7 +237,7 @@ using CNotice =
                  CFileProblemNotice, CLogNotWrittenNotice, CWriteFailedNotice, CPluginMayBeLostNotice,
                  COwnerNotKeptNotice, CWaitingForFileNotice, CNoCellsToCleanNotice, CCellsNotCleanedNotice,
                  CEntryNotDeletedNotice, CNothingFoundNotice, CNoPluginsToRepairNotice, CNoRepairPluginNamedNotice,
-                 CRepairPluginIsReadNotice, CCannotCreateNotice, CCannotOpenNotice, CDialogueOutOfOrderNotice,
+                 CRepairPluginIsReadNotice, CCannotCreateNotice, CNotAPluginNotice, CDialogueDamageNotice, CNothingToMergeNotice, CPatchNotWrittenNotice, CPatchTimeNotSetNotice, CCannotOpenNotice, CDialogueOutOfOrderNotice,
                  CRepairNotWrittenNotice, CInvalidRowNotice>;
 
 }  // namespace vantor

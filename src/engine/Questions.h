@@ -60,7 +60,7 @@ struct CBackupNameQuestion {
     std::string m_proposed;  // a file name beside the plugin
 };
 
-enum class EOutput : std::uint8_t { ResultsLog, RepairPlugin };
+enum class EOutput : std::uint8_t { ResultsLog, RepairPlugin, MergedPatch };
 
 // An output file exists. Yes: replace it (a plugin after its backup).
 struct CReplaceOutputQuestion {
@@ -130,8 +130,8 @@ struct CConflictingDialogueQuestion {
     static constexpr EQuestion kKind = EQuestion::ConflictingDialogue;
     std::string m_topic;
     std::string m_response;  // its ID
-    std::vector<std::string> m_plugins;  // the files of the two copies
-    std::vector<std::string> m_texts;    // the start of each copy's text, as the plugins hold it
+    std::vector<std::string> m_plugins;  // the files of the two copies, the one going on keeps last
+    std::string m_text;  // the start of the kept copy's text, as its plugin holds it
 };
 
 // Write to ESP: a hexadecimal row's data has another length than its byte

@@ -3,30 +3,37 @@
 namespace vantor {
 
 void CEntry::SetData(std::string bytes) {
-    m_dataLength = bytes.size();
-    m_dataOffset = 0;
-    m_buffer = bytes.empty() ? nullptr : std::make_shared<const std::string>(std::move(bytes));
-}
-
-void CEntry::SetSharedData(std::shared_ptr<const std::string> buffer, std::size_t offset, std::size_t length) {
-    if (length == 0) {
+    if (bytes.empty()) {
         ClearData();
         return;
     }
-    m_buffer = std::move(buffer);
-    m_dataOffset = offset;
-    m_dataLength = length;
+    auto owned = std::make_shared<const std::string>(std::move(bytes));
+    m_data = owned->data();
+    m_dataLength = owned->size();
+    m_owner = std::move(owned);
+    m_ownsData = true;
+}
+
+void CEntry::SetSharedData(std::shared_ptr<const void> owner, std::string_view data) {
+    if (data.empty()) {
+        ClearData();
+        return;
+    }
+    m_owner = std::move(owner);
+    m_ownsData = false;
+    m_data = data.data();
+    m_dataLength = data.size();
 }
 
 void CEntry::ClearData() {
-    m_buffer.reset();
-    m_dataOffset = 0;
+    m_owner.reset();
+    m_ownsData = false;
+    m_data = nullptr;
     m_dataLength = 0;
 }
 
 void CEntry::OwnData() {
-    if (!m_buffer || (m_dataOffset == 0 && m_dataLength == m_buffer->size())) return;
-    SetData(std::string(Data()));
+    if (m_owner && !m_ownsData) SetData(std::string(Data()));
 }
 
 }  // namespace vantor

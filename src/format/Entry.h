@@ -26,16 +26,15 @@ public:
     // Data: the record's remaining subrecords exactly as in the file. It is
     // usually a slice of the file buffer shared by every entry of the file,
     // so reading a master costs no copy of its records.
-    std::string_view Data() const {
-        return m_buffer ? std::string_view(*m_buffer).substr(m_dataOffset, m_dataLength) : std::string_view();
-    }
+    std::string_view Data() const { return {m_data, m_dataLength}; }
     std::size_t DataLength() const { return m_dataLength; }
     void SetData(std::string bytes);
-    void SetSharedData(std::shared_ptr<const std::string> buffer, std::size_t offset, std::size_t length);
+    // `data` lies in what `owner` keeps alive.
+    void SetSharedData(std::shared_ptr<const void> owner, std::string_view data);
     void ClearData();
     // Gives the entry its own copy of its data, releasing the shared buffer.
     void OwnData();
-    bool SharesBuffer(const std::string* buffer) const { return m_buffer.get() == buffer; }
+    bool SharesBuffer(const void* owner) const { return m_owner.get() == owner; }
 
     std::optional<std::string> m_topic;  // INFO only
     // INFO only: the PNAM and NNAM payloads, the response's place in its
@@ -55,11 +54,14 @@ public:
     // The record had data that the reader dropped because its extraction
     // option was off: the data held here is not the record's.
     bool m_dataDropped = false;
+    // The record header's flags (persistent, blocked, ...) as read.
+    std::uint32_t m_flags = 0;
 
 private:
-    std::shared_ptr<const std::string> m_buffer;
-    std::size_t m_dataOffset = 0;
+    std::shared_ptr<const void> m_owner;
+    const char* m_data = nullptr;
     std::size_t m_dataLength = 0;
+    bool m_ownsData = false;  // the owner holds this entry's data and nothing else
 };
 
 // Text of a byte string up to its first NUL.

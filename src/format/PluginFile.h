@@ -33,6 +33,11 @@ struct CExtractOpts {
 
 // Why a read ended badly, or what it passed over, with the file, the record
 // and the offset where it happened.
+// Why the bytes are no TES3 plugin or master (empty, another kind of file, or
+// cut inside its header record), or "" when they begin with a whole TES3
+// header record.
+std::string WhyNotAPlugin(std::string_view bytes);
+
 struct CReadDiagnostic {
     enum class EKind {
         None,

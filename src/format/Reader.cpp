@@ -1,5 +1,5 @@
-// The record reader. The file is read whole into one buffer and parsed from
-// there; each entry's data is a slice of that buffer.
+// The record reader. The file is read (or mapped) whole and parsed from
+// there; each entry's data is a slice of those bytes.
 #include <algorithm>
 #include <array>
 #include <new>
@@ -113,9 +113,9 @@ void ReadHeader(std::string_view data, std::size_t dataStart, std::vector<std::s
     }
 }
 
-// Why the bytes are no TES3 plugin or master, or "" when they begin with a
-// whole TES3 header record.
-std::string NotAPlugin(std::string_view buf) {
+}  // namespace
+
+std::string WhyNotAPlugin(std::string_view buf) {
     constexpr std::string_view kTag = "TES3";
     if (buf.empty()) return "the file is empty";
     if (!kTag.starts_with(buf.substr(0, 4))) return "it does not begin with a TES3 header record";
@@ -126,8 +126,6 @@ std::string NotAPlugin(std::string_view buf) {
                Bytes(buf.size() - 16) + " after the record's own header";
     return {};
 }
-
-}  // namespace
 
 bool CPluginFile::ReadRecords(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts) {
     m_diagnostics.clear();
@@ -146,28 +144,27 @@ bool CPluginFile::ReadRecords(const std::atomic<std::int32_t>& stop, const CExtr
 }
 
 bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts) {
-    auto owned = std::make_shared<std::string>();
-    if (!m_readFile.ReadAll(*owned)) {
+    std::shared_ptr<const platform::CFileBytes> buffer;
+    if (!m_readFile.ReadShared(buffer)) {
         m_diagnostics = {{CReadDiagnostic::EKind::ReadFailed,
                           m_fileName + ": " +
                               (platform::LastErrorMessage().empty() ? "read failed" : platform::LastErrorMessage())}};
         return false;
     }
-    std::shared_ptr<const std::string> buffer = owned;
-    const std::string& buf = *buffer;
+    const std::string_view buf = buffer->View();
     const std::size_t n = buf.size();
     std::size_t keptBytes = 0;
 
     // Anything else (a text, an archive, another game's file, a file cut
     // inside its header) is refused whole rather than scanned for records
     // that happen to be in it.
-    if (const std::string why = NotAPlugin(buf); !why.empty()) {
+    if (const std::string why = WhyNotAPlugin(buf); !why.empty()) {
         m_diagnostics = {{CReadDiagnostic::EKind::NotAPlugin, m_fileName + ": not a TES3 plugin or master: " + why}};
         return false;
     }
     CReadNotes notes(m_fileName);
     const std::size_t headerSize = le::U24(buf, 4);
-    ReadHeader(std::string_view(buf).substr(16, headerSize), 16, m_headerMasters, m_headerRecordCount,
+    ReadHeader(buf.substr(16, headerSize), 16, m_headerMasters, m_headerRecordCount,
                m_headerCountOffset, notes);
 
     // Moves on from bytes that are no record to the next record tag at or
@@ -193,7 +190,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
             break;
         }
         const std::size_t tagStart = pos;
-        const std::string_view tag = std::string_view(buf).substr(pos, 4);
+        const std::string_view tag = buf.substr(pos, 4);
         const EKind kind = n - pos < 4 ? EKind::Unknown : Classify(tag);
         pos += 4;
 
@@ -234,7 +231,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
             // script whose data begins with zero bytes hides no record after it.
             pos = dataStart + dataSize;
         } else {
-            CSubRecordCursor cursor(std::string_view(buf).substr(dataStart, dataSize),
+            CSubRecordCursor cursor(buf.substr(dataStart, dataSize),
                                     CSubRecordCursor::ELength::LowByte);
             std::string id, prevInfo, nextInfo;
             std::string_view payload, nextTag;
@@ -302,10 +299,11 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                 auto entry = std::make_unique<CEntry>();
                 entry->m_id = std::move(id);
                 entry->m_offset = std::int64_t(tagStart);
+                entry->m_flags = le::U32(buf, tagStart + 12);
                 entry->m_size = std::int64_t(dataSize) + 16;
                 entry->m_sizeChange = 0;
                 const std::size_t dataOffset = dataStart + cursor.Position();
-                const std::string_view data = std::string_view(buf).substr(dataOffset, dataEnd - dataOffset);
+                const std::string_view data = buf.substr(dataOffset, dataEnd - dataOffset);
                 if (deleted < 0) deleted = (IsDeletedData(data) || cursor.SkippedDele()) ? 1 : 0;
                 entry->m_deleted = deleted;
                 if (kind == EKind::Dial) topic.assign(UpToNul(entry->m_id));
@@ -320,7 +318,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                                   (kind != EKind::Info && kind != EKind::Cell && kind != EKind::Land && kind != EKind::PathGrid);
                 entry->m_dataDropped = !keep && !data.empty();
                 if (keep && !data.empty()) {
-                    entry->SetSharedData(buffer, dataOffset, data.size());
+                    entry->SetSharedData(buffer, data);
                     keptBytes += data.size();
                 }
                 m_tables[std::size_t(TagIndex(tag))].push_back(std::move(entry));
@@ -336,7 +334,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
     if (keptBytes < buf.size() / 2) {
         for (auto& table : m_tables)
             for (auto& entry : table)
-                if (entry->SharesBuffer(&buf)) entry->OwnData();
+                if (entry->SharesBuffer(buffer.get())) entry->OwnData();
     }
     return true;
 }

@@ -56,7 +56,19 @@ void CDigest::Add(std::string_view bytes) {
         Block(m_pending);
         m_pendingSize = 0;
     }
-    for (; n >= kBlock; p += kBlock, n -= kBlock) Block(p);
+    // The lanes in locals: stored through `this` they would be reloaded
+    // after every read of the bytes, which may alias them.
+    std::uint64_t a = m_lanes[0], b = m_lanes[1], c = m_lanes[2], d = m_lanes[3];
+    for (; n >= kBlock; p += kBlock, n -= kBlock) {
+        a = Round(a, Word(p));
+        b = Round(b, Word(p + 8));
+        c = Round(c, Word(p + 16));
+        d = Round(d, Word(p + 24));
+    }
+    m_lanes[0] = a;
+    m_lanes[1] = b;
+    m_lanes[2] = c;
+    m_lanes[3] = d;
     std::memcpy(m_pending, p, n);
     m_pendingSize = n;
 }

@@ -132,6 +132,12 @@ std::optional<std::string> ResolvePath(const std::string& path) {
     return std::nullopt;
 }
 
+void CFileBytes::Hold(std::string bytes) {
+    m_held = std::move(bytes);
+    m_data = m_held.data();
+    m_size = m_held.size();
+}
+
 bool ReadWholeFile(const std::string& path, std::string& out) {
     CReadFile file;
     return file.Open(path) && file.ReadAll(out);

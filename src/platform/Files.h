@@ -5,8 +5,10 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace vantor::platform {
@@ -77,6 +79,35 @@ struct CFileState {
 // cannot be told.
 std::optional<CFileIdentity> IdentityOf(const std::string& path);
 
+// The bytes of a file as one read found them, shared by everything made of
+// them and never changed by us. Where the system allows it the file is
+// mapped rather than copied (on Windows it is read: a mapped file could not
+// be replaced by a save). A mapped file that another program shrinks does
+// not bring the process down: the bytes past its new end read as zeros
+// from then on, and Cut() says so.
+class CFileBytes {
+public:
+    CFileBytes() = default;
+    ~CFileBytes();
+    CFileBytes(const CFileBytes&) = delete;
+    CFileBytes& operator=(const CFileBytes&) = delete;
+
+    std::string_view View() const { return {m_data, m_size}; }
+    bool Cut() const;
+
+private:
+    friend class CReadFile;
+    // The first `size` bytes of the open file, mapped; false when they
+    // cannot be (nothing is mapped then).
+    bool Map(std::intptr_t handle, std::size_t size);
+    void Hold(std::string bytes);
+
+    const char* m_data = nullptr;
+    std::size_t m_size = 0;
+    std::string m_held;      // the bytes when read rather than mapped
+    void* m_guard = nullptr;  // the mapping's place among the guarded ones
+};
+
 // A file opened for reading; the handle is closed by Close or destruction.
 class CReadFile {
 public:
@@ -91,6 +122,9 @@ public:
     bool IsOpen() const { return m_handle != kNoHandle; }
     // Reads the whole file into `out` with as few system calls as it takes.
     bool ReadAll(std::string& out);
+    // The same, as shared bytes that cost no copy where the file can be
+    // mapped; the read state is kept as by ReadAll.
+    bool ReadShared(std::shared_ptr<const CFileBytes>& out);
     bool Close();
     const std::string& Path() const { return m_path; }
     // The file as the last ReadAll found it, kept after Close; nullopt

@@ -69,6 +69,21 @@ CFileIdentity IdentityOfStat(const struct stat& st) {
             std::int64_t(st.st_mtim.tv_sec), std::int64_t(st.st_mtim.tv_nsec)};
 }
 
+// The state of a file opened for a whole read, with the error recorded
+// when there is none.
+bool StatForRead(std::intptr_t handle, const std::string& path, struct stat& st) {
+    if (handle < 0) {
+        SetLastError(EBADF);
+        return false;
+    }
+    if (Injected(EFileOp::Read, path)) return false;
+    if (::fstat(int(handle), &st) != 0) {
+        SetLastError(errno);
+        return false;
+    }
+    return true;
+}
+
 // Renames without the seam; sets errno on failure.
 bool RawRename(const std::string& from, const std::string& to, bool replace) {
     if (replace) return ::rename(from.c_str(), to.c_str()) == 0;
@@ -178,16 +193,8 @@ bool CReadFile::Open(const std::string& path) {
 bool CReadFile::ReadAll(std::string& out) {
     out.clear();
     m_readState.reset();
-    if (m_handle < 0) {
-        SetLastError(EBADF);
-        return false;
-    }
-    if (Injected(EFileOp::Read, m_path)) return false;
     struct stat st{};
-    if (::fstat(m_handle, &st) != 0) {
-        SetLastError(errno);
-        return false;
-    }
+    if (!StatForRead(m_handle, m_path, st)) return false;
     // One read of the size the file has now; a file that grows meanwhile is
     // read on until end of file, one that shrinks ends early.
     out.resize(static_cast<std::size_t>(st.st_size));
@@ -225,6 +232,32 @@ bool CReadFile::ReadAll(std::string& out) {
     if (::fstat(m_handle, &after) == 0 && IdentityOfStat(after) == IdentityOfStat(st) &&
         std::uint64_t(st.st_size) == out.size())
         m_readState = CFileState{IdentityOfStat(st), CDigest::Of(out)};
+    return true;
+}
+
+bool CReadFile::ReadShared(std::shared_ptr<const CFileBytes>& out) {
+    out.reset();
+    m_readState.reset();
+    struct stat st{};
+    if (!StatForRead(m_handle, m_path, st)) return false;
+    auto bytes = std::make_shared<CFileBytes>();
+    if (st.st_size > 0 && bytes->Map(m_handle, std::size_t(st.st_size))) {
+        // The digest is taken from the mapping itself, so the file must be
+        // the same after it as before: else it is read as ReadAll reads a
+        // file that changes.
+        const std::uint64_t digest = CDigest::Of(bytes->View());
+        struct stat after{};
+        if (!bytes->Cut() && ::fstat(m_handle, &after) == 0 && IdentityOfStat(after) == IdentityOfStat(st)) {
+            m_readState = CFileState{IdentityOfStat(st), digest};
+            out = std::move(bytes);
+            return true;
+        }
+        bytes = std::make_shared<CFileBytes>();
+    }
+    std::string held;
+    if (!ReadAll(held)) return false;
+    bytes->Hold(std::move(held));
+    out = std::move(bytes);
     return true;
 }
 

@@ -38,4 +38,20 @@ std::string CountOf(std::string_view digits, std::uint64_t n, std::string_view o
     return text.append(" ").append(Plural(n, one, many));
 }
 
+void AppendCsvField(std::string& out, std::string_view cell) {
+    // A plain loop: find_first_of searches the four characters for every byte.
+    const bool plain = std::none_of(cell.begin(), cell.end(),
+                                    [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
+    if (plain) {
+        out += cell;
+        return;
+    }
+    out += '"';
+    for (const char c : cell) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    out += '"';
+}
+
 }  // namespace vantor::platform

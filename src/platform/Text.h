@@ -25,4 +25,8 @@ std::string_view Plural(std::uint64_t n, std::string_view one, std::string_view 
 std::string CountOf(std::uint64_t n, std::string_view one, std::string_view many);
 std::string CountOf(std::string_view digits, std::uint64_t n, std::string_view one, std::string_view many);
 
+// Appends a CSV field as RFC 4180 writes it: quoted when it holds a comma,
+// a quote or a line break, its quotes doubled.
+void AppendCsvField(std::string& out, std::string_view cell);
+
 }  // namespace vantor::platform

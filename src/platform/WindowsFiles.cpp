@@ -345,6 +345,22 @@ bool CReadFile::ReadAll(std::string& out) {
     return true;
 }
 
+// Read, not mapped: a file mapped here could not be replaced by a save,
+// ours or another program's, until every record read from it was gone.
+bool CReadFile::ReadShared(std::shared_ptr<const CFileBytes>& out) {
+    out.reset();
+    std::string held;
+    if (!ReadAll(held)) return false;
+    auto bytes = std::make_shared<CFileBytes>();
+    bytes->Hold(std::move(held));
+    out = std::move(bytes);
+    return true;
+}
+
+bool CFileBytes::Map(std::intptr_t, std::size_t) { return false; }
+bool CFileBytes::Cut() const { return false; }
+CFileBytes::~CFileBytes() = default;
+
 bool CReadFile::Close() {
     if (m_handle == kNoHandle) return true;
     HANDLE h = H(m_handle);

@@ -48,6 +48,9 @@ std::string Joined(const std::vector<std::string>& names) {
 
 using platform::CountOf;
 
+// How a question names the entry it is about: "GMST fSampleJumpBase in Sample Tweaks.esp".
+std::string EntryText(const CEntryName& entry) { return entry.m_tag + " " + entry.m_id + " in " + entry.m_file; }
+
 // A write result in words; "" for a result the user is not told about.
 CMessage WriteFailure(const CWriteResult& result, EChange change) {
     const char* failText = change == EChange::Update   ? "Could not update this Entry."
@@ -144,6 +147,8 @@ std::string Doing(EActivity activity) {
         case EActivity::Listing: return "list the entries";
         case EActivity::MergingDialogue: return "merge the dialogue";
         case EActivity::CleaningCells: return "clean the cells";
+        case EActivity::MergingRecords: return "make the merged patch";
+        case EActivity::ComparingRecords: return "compare the records";
         case EActivity::Changing: break;
     }
     return "go on";
@@ -179,10 +184,17 @@ CMessage Render(const CQuestion& question) {
             [](const CBackupNameQuestion&) { return Box("Select a Backup Filename", kVantor); },
             [](const CReplaceOutputQuestion& q) {
                 return YesNo(q.m_path + " already exists.\nDo you want to replace it?",
-                             q.m_output == EOutput::ResultsLog ? "Save Log As" : "New Dialog Merge Plugin", EAnswer::No,
+                             q.m_output == EOutput::ResultsLog     ? "Save Log As"
+                             : q.m_output == EOutput::MergedPatch ? "Make Merged Patch"
+                                                                  : "New Dialog Merge Plugin",
+                             EAnswer::No,
                              EIcon::Exclamation);
             },
-            [](const CAutoCleanQuestion&) { return YesNo(kAutoClean, "Auto Clean Plugins"); },
+            [](const CAutoCleanQuestion& q) {
+                // It names the plugins it may change.
+                return YesNo(kAutoClean + (q.m_plugins.empty() ? "" : "\nPlugins: " + Joined(q.m_plugins)),
+                             "Auto Clean Plugins");
+            },
             [](const CCleanCellsQuestion& q) {
                 return YesNo("This Operation will Clean " + CountOf(q.m_cells, "Cell", "Cells") + " in " +
                                  CountOf(q.m_plugins, "Plugin", "Plugins") + ":\n" + "It removes " +
@@ -193,9 +205,12 @@ CMessage Render(const CQuestion& question) {
                                  CellNotes(q.m_notes) + "Backup(s) Saved with Extension \".OLD\"\n",
                              "Clean Cells");
             },
-            [](const CUpdateEntryQuestion&) { return YesNo("Update Entry?\nBackup Saved with Extension .OLD", "Update Entry"); },
-            [](const CDeleteEntriesQuestion&) {
-                return YesNo("Delete Entry(s)?\n\nBackup(s) Saved with Extension \".OLD\"", "Delete Entry(s)");
+            [](const CUpdateEntryQuestion& q) {
+                return YesNo("Update Entry?\n" + EntryText(q.m_entry) + "\nBackup Saved with Extension .OLD", "Update Entry");
+            },
+            [](const CDeleteEntriesQuestion& q) {
+                return YesNo("Delete Entry(s)?\n\n" + EntryText(q.m_entry) + "\n\nBackup(s) Saved with Extension \".OLD\"",
+                             "Delete Entry(s)");
             },
             [](const CCleanCellQuestion&) {
                 return YesNo("Clean Cell(s)?\n\nBackup(s) Saved with Extension \".OLD\"", "Clean Cells");
@@ -203,8 +218,14 @@ CMessage Render(const CQuestion& question) {
             [](const CDialogueWithoutMastersQuestion&) {
                 return YesNo("Master Files Not Found.\nDialog Repair will be incomplete.\nIgnore and Continue?", "Caution");
             },
-            [](const CConflictingDialogueQuestion&) {
-                return YesNo("Conflicting Dialog Found. Ignore and Continue?", "Conflict Found");
+            [](const CConflictingDialogueQuestion& q) {
+                auto plugin = [&](std::size_t i) {
+                    return i < q.m_plugins.size() && !q.m_plugins[i].empty() ? q.m_plugins[i] : std::string("a plugin");
+                };
+                return YesNo("Conflicting Dialog Found. Ignore and Continue?\n\nTopic: " + q.m_topic + "\nResponse " +
+                                 q.m_response + (q.m_text.empty() ? "" : ": \"" + q.m_text + "\"") + "\nIn " + plugin(0) +
+                                 " and " + plugin(1) + ". Yes keeps the copy of " + plugin(1) + ".",
+                             "Conflict Found");
             },
             [](const CRowLengthChangedQuestion& q) {
                 return YesNo(WithRow("Hex-Type Data's Length at Row %d has Changed.\n Continue?", q.m_row), "Length Changed");
@@ -248,7 +269,9 @@ CMessage Render(const CNotice& notice) {
                 return Box("Not enough memory to " + Doing(n.m_activity) + ".", "Critical Error", EIcon::Stop);
             },
             [](const CNothingChosenNotice& n) {
-                const char* verb = n.m_activity == EActivity::Checking ? "Check" : "Clean";
+                const char* verb = n.m_activity == EActivity::Checking          ? "Check"
+                                   : n.m_activity == EActivity::MergingRecords ? "Merge"
+                                                                               : "Clean";
                 return Box(std::string("No Plugins Chosen to ") + verb + ": Choose Plugins or Choose Active Plugins First.",
                            "Cannot Continue", EIcon::Information);
             },
@@ -338,6 +361,27 @@ CMessage Render(const CNotice& notice) {
                 return Box("Could not Create " + platform::FileNameOf(n.m_path) + (n.m_reason.empty() ? "" : "\n" + n.m_reason),
                            "Error", EIcon::Exclamation);
             },
+            [](const CNothingToMergeNotice&) {
+                return Box("Nothing to Merge.\nNo leveled list or object record is changed by two plugins in ways the "
+                           "newest of them does not hold already.\nNo Merged Patch was written.",
+                           "Not Found", EIcon::Information);
+            },
+            [](const CPatchNotWrittenNotice& n) { return Box("Could not write " + n.m_path, kVantor, EIcon::Exclamation); },
+            [](const CPatchTimeNotSetNotice& n) {
+                return Box("The Merged Patch " + n.m_path + " was written, but its file time could not be set: it may not load last.",
+                           "Warning", EIcon::Exclamation);
+            },
+            [](const CNotAPluginNotice& n) {
+                return Box(n.m_name + ": not a TES3 plugin or master: " + n.m_why, "Error", EIcon::Exclamation);
+            },
+            [](const CDialogueDamageNotice& n) {
+                const std::string offset = std::to_string(n.m_offset);
+                return Box(n.m_file + ": " +
+                               (n.m_cutTag.empty() ? "bytes that are no record were passed over at offset " + offset
+                                                   : "the file ends inside its " + n.m_cutTag + " record at offset " + offset) +
+                               "; the dialogue after it may be incomplete",
+                           "Warning", EIcon::Exclamation);
+            },
             [](const CCannotOpenNotice& n) { return Box("Could not Open " + n.m_name, "Error", EIcon::Exclamation); },
             [](const CDialogueOutOfOrderNotice&) { return Box("Dialog May Be Out of Order", "Warning", EIcon::Exclamation); },
             [](const CRepairNotWrittenNotice& n) {
@@ -352,10 +396,12 @@ CMessage Render(const CNotice& notice) {
 
 ESeverity SeverityOf(const CNotice& notice) {
     if (std::holds_alternative<CReadDamageNotice>(notice) || std::holds_alternative<COwnerNotKeptNotice>(notice) ||
-        std::holds_alternative<CWaitingForFileNotice>(notice) || std::holds_alternative<CDialogueOutOfOrderNotice>(notice))
+        std::holds_alternative<CWaitingForFileNotice>(notice) || std::holds_alternative<CDialogueOutOfOrderNotice>(notice) ||
+        std::holds_alternative<CDialogueDamageNotice>(notice) ||
+        std::holds_alternative<CPatchTimeNotSetNotice>(notice))
         return ESeverity::Warning;
     if (std::holds_alternative<CNoActivePluginsNotice>(notice) || std::holds_alternative<CNoCellsToCleanNotice>(notice) ||
-        std::holds_alternative<CNothingFoundNotice>(notice))
+        std::holds_alternative<CNothingFoundNotice>(notice) || std::holds_alternative<CNothingToMergeNotice>(notice))
         return ESeverity::Note;
     return ESeverity::Error;
 }
@@ -400,6 +446,18 @@ CFileChooser SaveLogChooser(const std::string& dataDir) {
     chooser.m_startFolder = dataDir;
     chooser.m_fileName = "VANTORlog.txt";
     chooser.m_defaultExtension = "txt";
+    chooser.m_confirmOverwrite = true;
+    return chooser;
+}
+
+CFileChooser MergedPatchChooser(bool openmw, const std::string& dataDir) {
+    CFileChooser chooser;
+    chooser.m_mode = CFileChooser::EMode::Save;
+    chooser.m_title = "Make Merged Patch";
+    chooser.m_filters = {PluginFilter(openmw), {"All Files (*.*)", "*.*"}};
+    chooser.m_startFolder = dataDir;
+    chooser.m_fileName = "Merged Patch.esp";
+    chooser.m_defaultExtension = "esp";
     chooser.m_confirmOverwrite = true;
     return chooser;
 }

@@ -73,6 +73,8 @@ CFileFilter MasterFilter(bool openmw);
 CFileChooser PluginsChooser(bool openmw, const std::string& dataDir);
 CFileChooser MasterPluginChooser(bool openmw, const std::string& dataDir);
 CFileChooser SaveLogChooser(const std::string& dataDir);
+// Make Merged Patch: where the patch goes.
+CFileChooser MergedPatchChooser(bool openmw, const std::string& dataDir);
 
 // The standard message for a file error (an errno value) on `path`, e.g.
 // "Access to /x/log.txt was denied."

@@ -32,11 +32,15 @@ std::optional<CEntryOpenRequest> ResolveDoubleClick(CVANTORDoc& doc, EPane pane,
     if (pane == EPane::All || row < 0 || column < 0 || std::size_t(row) >= table.RowCount()) return std::nullopt;
     const bool masters = column == MasterColumn(pane);
     const CEntryRef entry = table.EntryAt(std::size_t(row), std::size_t(column));
-    if (!StillThere(doc, entry, masters)) return std::nullopt;
     const CEntryRef compare = table.EntryAt(std::size_t(row), std::size_t(CompareColumn(pane, column)));
     // The conflict list always has two files.
     if (pane == EPane::Conflict && !StillThere(doc, compare, masters)) return std::nullopt;
+    return EntryOpenRequest(doc, pane, entry, compare, masters);
+}
 
+std::optional<CEntryOpenRequest> EntryOpenRequest(const CVANTORDoc& doc, EPane pane, const CEntryRef& entry,
+                                                  const CEntryRef& compare, bool masters) {
+    if (!StillThere(doc, entry, masters)) return std::nullopt;
     CEntryOpenRequest request;
     request.m_pane = pane;
     request.m_entry = entry;

@@ -40,6 +40,13 @@ int MasterColumn(EPane pane);
 std::optional<CEntryOpenRequest> ResolveDoubleClick(CVANTORDoc& doc, EPane pane, const CResultTable& table, int row,
                                                     int column);
 
+// The request that opens the editor on `entry`, showing where it differs from
+// `compare` (from itself when that is empty); `masters`: the entry lives
+// among the found masters and is only looked at. nullopt when the entry is
+// no longer loaded.
+std::optional<CEntryOpenRequest> EntryOpenRequest(const CVANTORDoc& doc, EPane pane, const CEntryRef& entry,
+                                                  const CEntryRef& compare, bool masters);
+
 using CDeleteEntryFn = std::function<bool(const CEntryRef& entry, bool ask)>;
 using CCloseEditorFn = std::function<void(const std::string& title)>;
 

@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QVBoxLayout>
 #include <QTableWidget>
+#include <QToolTip>
 #include <set>
 
 #include "MainFrame.h"
@@ -174,9 +175,12 @@ void CEntryDlg::SetViewMode(int mode) {
             m_grid->setSelectionMode(QAbstractItemView::SingleSelection);
             FillGridFromEntry();
             // Edits from here on are the user's, until they are written.
-            connect(m_grid, &QTableWidget::itemChanged, this, [this] {
-                if (!m_filling) m_unwritten = true;
+            connect(m_grid, &QTableWidget::itemChanged, this, [this](QTableWidgetItem* item) {
+                if (m_filling) return;
+                m_unwritten = true;
+                if (item->column() == 2) FollowBytes(item->row());
             });
+            m_grid->installEventFilter(this);
             m_layout->addWidget(m_grid, 1);
         }
         m_grid->show();
@@ -319,9 +323,54 @@ void CEntryDlg::closeEvent(QCloseEvent* event) {
     QDialog::closeEvent(event);
 }
 
+void CEntryDlg::FollowBytes(int row) {
+    const std::vector<CEntryRow> rows = GridRows();
+    if (row < 0 || std::size_t(row) >= rows.size()) return;
+    const CEntryRow& values = rows[std::size_t(row)];
+    // Only these two take their size from the text; the other types have a
+    // size the text must fit, which stays.
+    const QString type = QString::fromStdString(values.m_type).toUpper();
+    if (type != QLatin1String("HEX") && type != QLatin1String("ASCII")) return;
+    // Measured as "Write to ESP" would make it, without its questions: what
+    // it would refuse leaves the number as it was.
+    struct CMeasuringLink : CUserLink {
+        void Progress(const std::string&, int) override {}
+        void Tell(const CNotice&) override {}
+        CAnswer Ask(const CQuestion&) override { return {EAnswer::Yes, {}}; }
+    } measuring;
+    const auto payload = RowPayload(values, row + 1, measuring);
+    if (!payload || values.m_dataOutsideCodePage) return;
+    const QScopedValueRollback<bool> filling(m_filling, true);
+    if (QTableWidgetItem* bytes = m_grid->item(row, 4)) bytes->setText(QString::number(payload->size()));
+}
+
+bool CEntryDlg::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != m_grid || event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
+    auto* key = static_cast<QKeyEvent*>(event);
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    const bool editable = m_editing && !m_request.m_viewOnly;
+    if (enter) {
+        // Enter in the grid edits the cell, never closes the window.
+        if (editable && m_grid->currentItem() && (m_grid->currentItem()->flags() & Qt::ItemIsEditable))
+            m_grid->editItem(m_grid->currentItem());
+        return true;
+    }
+    // Typing that would change a cell, while the grid cannot be edited: say why.
+    const bool typing = !key->text().isEmpty() && key->text().at(0).isPrint() &&
+                        !(key->modifiers() & (Qt::ControlModifier | Qt::AltModifier));
+    if (typing && !editable) {
+        const QString why = m_request.m_viewOnly
+                                ? QStringLiteral("This entry is open for viewing only: it cannot be edited here.")
+                                : QStringLiteral("\"Read Only\" is ticked: clear it to edit the entry.");
+        QToolTip::showText(m_readOnly->mapToGlobal(QPoint(0, m_readOnly->height())), why, m_readOnly);
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
 void CEntryDlg::keyPressEvent(QKeyEvent* event) {
-    // Enter (outside a cell being typed in, whose editor takes it) and
-    // Escape close the window like its close box.
+    // Enter (outside the grid, which takes it) and Escape close the window
+    // like its close box.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter || event->key() == Qt::Key_Escape) {
         close();
         return;

@@ -57,11 +57,14 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FillGridFromEntry();
     void SetRow(int row, const CEntryRow& values);
     void UpdateButtons();
+    // The "Bytes" cell of a Hex or Ascii row follows its edited "Data".
+    void FollowBytes(int row);
 
     CEntryOpenRequest m_request;
     CMainFrame& m_frame;

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QHeaderView>
 #include <QMenu>
 #include <QScrollBar>
@@ -42,8 +43,9 @@ void CLeftView::Rebuild(const CFileTree& tree) {
         for (const auto& name : items) {
             auto* child = new QTreeWidgetItem(item, QStringList{FromCoreText(name)});
             child->setIcon(0, fileIcon);
-            if (auto folder = tree.m_folders.find(name); folder != tree.m_folders.end())
-                child->setToolTip(0, FromCoreText(folder->second));
+            // The whole name, also when the tree is narrower than it, and its folder.
+            const auto folder = tree.m_folders.find(name);
+            child->setToolTip(0, FromCoreText(folder == tree.m_folders.end() ? name : folder->second + name));
             child->setData(0, kBytesRole, QByteArray::fromStdString(name));
             child->setData(0, kRootRole, int(root));
         }
@@ -79,6 +81,20 @@ bool CLeftView::SelectText(const QString& text) {
     return true;
 }
 
+void CLeftView::keyPressEvent(QKeyEvent* event) {
+    const bool shiftF10 = event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier;
+    if (event->key() == Qt::Key_Menu || shiftF10) {
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, QPoint(), QPoint());
+        contextMenuEvent(&menu);
+        return;
+    }
+    if (event->key() == Qt::Key_Delete && event->modifiers() == Qt::NoModifier) {
+        if (m_remove->isEnabled() && !selectedItems().isEmpty()) m_remove->trigger();
+        return;
+    }
+    QTreeWidget::keyPressEvent(event);
+}
+
 void CLeftView::contextMenuEvent(QContextMenuEvent* event) {
     QPoint at = event->globalPos();
     // A right click selects the item under the mouse before the menu opens.
@@ -89,7 +105,9 @@ void CLeftView::contextMenuEvent(QContextMenuEvent* event) {
             setCurrentItem(item);
         }
     } else {
-        at = QCursor::pos();
+        // From the keyboard: at the current item, where the user is looking.
+        QTreeWidgetItem* item = currentItem();
+        at = viewport()->mapToGlobal(item ? visualItemRect(item).center() : QPoint(0, 0));
     }
     QMenu menu(this);
     menu.addAction(m_remove);

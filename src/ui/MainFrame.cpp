@@ -5,6 +5,10 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QDockWidget>
+#include <QTreeWidget>
+#include <QDragEnterEvent>
+#include <QMimeData>
 #include <QFile>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,6 +17,7 @@
 #include <QPageSetupDialog>
 #include <QPrintDialog>
 #include <QPrintPreviewDialog>
+#include <QProgressDialog>
 #include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
@@ -26,20 +31,28 @@
 #ifdef _WIN32
 #include <windows.h>
 #endif
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 #include "EntryDlg.h"
 #include "FindDlg.h"
+#include "HelpWindow.h"
 #include "Icons.h"
 #include "LeftView.h"
 #include "OperationSummary.h"
 #include "OptionsSheet.h"
+#include "PageRangeDlg.h"
 #include "QtFrameLink.h"
+#include "RecordConflictsPane.h"
 #include "ResultViews.h"
+#include "ResultsFile.h"
 #include "UiText.h"
 #include "ViewFileDlg.h"
 #include "document/OutputPath.h"
 #include "platform/Files.h"
 #include "document/ResultsLog.h"
+#include "platform/Files.h"
 #include "widgets/GridPrinter.h"
 #include "widgets/StatusPane.h"
 
@@ -72,23 +85,24 @@ const CCommandText kCommands[CMainFrame::kCommandCount] = {
     {"Select &All\tCtrl+A", "Select every cell of the list\nSelect All"},
     {"&Single Versus", "Sets Operation Type to Single vs All"},
     {"&Full Check", "Sets Operation Type to All vs All"},
-    {"View File Data", "View a Specific File's Data or Global Changes"},
-    {"View All Esp Data", "View All Loaded Plugin Data"},
-    {"View All Esm Data", "View Loaded Master File Data"},
-    {"View All Global Changes", ""},
-    {"Find Object", "Find Object in Loaded Plugins"},
-    {"&Extract Data", "Extracts Data from Selected Files"},
-    {"Clear Esm Data", ""},
-    {"Check &Conflicts", "Checks for Entry Conflicts"},
-    {"Check &Deleted", "Checks for Entry Deletions"},
-    {"Check &Unclean", "Checks for Unclean Entries"},
-    {"Check &All", "Checks for All Plugin Conflicts"},
+    {"&View File Data\tCtrl+D", "View a Specific File's Data or Global Changes"},
+    {"View All &Esp Data", "View All Loaded Plugin Data"},
+    {"View All Es&m Data", "View Loaded Master File Data"},
+    {"View All &Global Changes", ""},
+    {"&Find Object\tCtrl+F", "Find Object in Loaded Plugins"},
+    {"&Extract Data\tCtrl+E", "Extracts Data from Selected Files"},
+    {"Clea&r Esm Data", ""},
+    {"Check &Conflicts\tCtrl+Shift+C", "Checks for Entry Conflicts"},
+    {"Check &Deleted\tCtrl+Shift+D", "Checks for Entry Deletions"},
+    {"Check &Unclean\tCtrl+Shift+U", "Checks for Unclean Entries"},
+    {"Check &All\tCtrl+Shift+A", "Checks for All Plugin Conflicts"},
     {"Auto Delete Unclea&n", "Automatically Delete All Unclean Entries in Loaded Plugins"},
-    {"Clean Cells", "Remove Duplicate References, Redundant Settings and Junk Cells from Loaded Plugins"},
-    {"Auto ReLink Dialog", "Merge and Repair Dialog in all Loaded Esps"},
-    {"ReLink Dialog", "Open Repair Tool"},
+    {"Clean Cell&s", "Remove Duplicate References, Redundant Settings and Junk Cells from Loaded Plugins"},
+    {"Auto ReLin&k Dialog", "Merge and Repair Dialog in all Loaded Esps"},
+    {"ReLink D&ialog", "Open Repair Tool"},
+    {"Make &Merged Patch", "Merge the Leveled Lists and Object Records the Plugins Change into a Patch that Loads Last"},
     {"&Options", "Select Check Options"},
-    {"VANTOR Help", "VANTOR Help"},
+    {"VANTOR &Help\tF1", "VANTOR Help"},
     {"&About VANTOR...", "Display VANTOR Version Number and Author\nAbout"},
     {"Begin Default Check Operation", "Begin Default Check Operation"},
     {"Toggle Conflict Pane", "Toggle Conflict Pane"},
@@ -106,6 +120,7 @@ const CMainFrame::ECommand kWaitingCommands[] = {
     CMainFrame::kViewAllEsm,     CMainFrame::kViewAllGlobal,  CMainFrame::kFindObject,      CMainFrame::kExtractData,
     CMainFrame::kCheckConflicts, CMainFrame::kCheckDeleted,   CMainFrame::kCheckUnclean,    CMainFrame::kCheckAll,
     CMainFrame::kAutoDeleteUnclean, CMainFrame::kCleanCells,  CMainFrame::kAutoRelink,      CMainFrame::kRelink,
+    CMainFrame::kMakeMergedPatch,
     CMainFrame::kDefaultCheck,
     CMainFrame::kToggleConflict, CMainFrame::kToggleWarning,  CMainFrame::kToggleEditor};
 
@@ -139,7 +154,7 @@ CGameChoice StartingGame(CDocConfig& config, bool& firstStart) {
         firstStart = true;
         game = FirstStartChoice();
     }
-    if (game->m_game == CGameChoice::EGame::OpenMW) config.m_loadOrder = MakeLoadOrder(*game);
+    if (game->m_game == CGameChoice::EGame::OpenMW || !game->m_installDir.empty()) config.m_loadOrder = MakeLoadOrder(*game);
     return *game;
 }
 
@@ -158,12 +173,14 @@ CMainFrame::CMainFrame(CDocConfig config)
 
     setWindowTitle(kTitle);
     setWindowIcon(icons::Make(icons::EIcon::App));
+    setAcceptDrops(true);
 
     CreateActions();
     CreateMenus();
     CreateToolBar();
     CreateStatusBar();
     CreatePanes();
+    AddRecordConflicts();
     RestoreWindowState();
     SetEntryEditorOpener(&CEntryDlg::Open);
     SetFindDialog(&CFindDlg::Run);
@@ -229,6 +246,13 @@ void CMainFrame::CreateActions() {
     a[kPaste]->setEnabled(false);
     a[kChoosePlugins]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
     a[kFindObject]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_F));
+    a[kViewFileData]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_D));
+    a[kExtractData]->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    a[kCheckConflicts]->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C));
+    a[kCheckDeleted]->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_D));
+    a[kCheckUnclean]->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_U));
+    a[kCheckAll]->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_A));
+    a[kHelp]->setShortcut(QKeySequence(QKeySequence::HelpContents));
     a[kDefaultCheck]->setShortcut(QKeySequence(Qt::Key_F5));
     a[kStop]->setShortcut(QKeySequence(Qt::Key_Escape));
     a[kStop]->setEnabled(false);
@@ -264,8 +288,20 @@ void CMainFrame::CreateActions() {
         ShowOutcome({});
     });
     on(kChooseMaster, [this] { OnChooseMasterPlugin(); });
-    on(kChooseActive, [this] { OnChooseActivePlugins(); });
-    on(kChoosePlugins, [this] { OnChoosePlugins(); });
+    on(kChooseActive, [this] {
+        // Nothing to read them from: the user is shown where to set the folder.
+        if (GameFolderUnknown() &&
+            !OfferGameFolder(texts::Render(CNoActivePluginsNotice{CNoActivePluginsNotice::EWhy::NoGameFolder, {}}).m_text))
+            return;
+        const auto before = ChosenPluginPaths();
+        OnChooseActivePlugins();
+        RememberPluginSet(before);
+    });
+    on(kChoosePlugins, [this] {
+        const auto before = ChosenPluginPaths();
+        OnChoosePlugins();
+        RememberPluginSet(before);
+    });
     on(kSaveResults, [this] { OnSaveResults(); });
     on(kPrint, [this] { OnPrint(); });
     on(kPrintPreview, [this] { OnPrintPreview(); });
@@ -312,6 +348,7 @@ void CMainFrame::CreateActions() {
         RunOnWorker(request);
     });
     on(kRelink, [this] { RunOnWorker(CRelinkRequest{}); });
+    on(kMakeMergedPatch, [this] { OnMakeMergedPatch(); });
     on(kOptions, [this] { OnOptions(); });
     on(kHelp, [this] { OnHelp(); });
     on(kAbout, [this] { OnAbout(); });
@@ -336,13 +373,15 @@ void CMainFrame::CreateMenus() {
         return menu;
     };
     const int sep = -1;
-    fill("&File", {kNewCheck, sep, kChooseMaster, kChooseActive, kChoosePlugins, sep, kSaveResults, sep, kPrint,
-                   kPrintPreview, kPrintSetup, sep, kExit});
+    QMenu* file = fill("&File", {kNewCheck, sep, kChooseMaster, kChooseActive, kChoosePlugins, sep, kSaveResults, sep,
+                                 kPrint, kPrintPreview, kPrintSetup, sep, kExit});
+    m_recentMenu = new QMenu(QStringLiteral("&Recent Plugin Sets"), file);
+    file->insertMenu(file->actions().value(file->actions().indexOf(a[kChoosePlugins]) + 1), m_recentMenu);
     fill("&Edit", {kCut, kCopy, kPaste, sep, kSelectAll});
     fill("&CheckType", {kSingleVersus, kFullCheck});
-    fill("Editor", {kViewFileData, sep, kViewAllEsp, kViewAllEsm, kViewAllGlobal, sep, kFindObject});
+    fill("E&ditor", {kViewFileData, sep, kViewAllEsp, kViewAllEsm, kViewAllGlobal, sep, kFindObject});
     m_operationsMenu = fill("&Operations", {kExtractData, kClearEsm, sep, kCheckConflicts, kCheckDeleted, kCheckUnclean,
-                                            kCheckAll, sep, kAutoDeleteUnclean, kCleanCells, kAutoRelink, sep, kRelink, sep,
+                                            kCheckAll, sep, kAutoDeleteUnclean, kCleanCells, kAutoRelink, sep, kRelink, kMakeMergedPatch, sep,
                                             kOptions});
     fill("&Help", {kHelp, sep, kAbout});
 }
@@ -384,6 +423,26 @@ void CMainFrame::CreateStatusBar() {
     UpdateIndicators();
 }
 
+void CMainFrame::AddRecordConflicts() {
+    m_recordDock = new CRecordConflictsDock(
+        *m_doc,
+        [this](const CEntryOpenRequest& request) {
+            if (!BringEntryEditorForward(request.m_title)) OpenEntryEditor(request);
+        },
+        this);
+    addDockWidget(Qt::BottomDockWidgetArea, m_recordDock);
+    // Beside the other lists' toggles, and its command after Check All.
+    const QList<QAction*> buttons = m_toolBar->actions();
+    const qsizetype after = buttons.indexOf(m_actions[kToggleEditor]) + 1;
+    m_toolBar->insertAction(after < buttons.size() ? buttons[after] : nullptr, m_recordDock->ToggleAction());
+    m_checkRecords = new QAction(QStringLiteral("Check Record Con&flicts"), this);
+    m_checkRecords->setStatusTip(QStringLiteral("List each record two or more plugins hold, who wins it and what each changes"));
+    const QList<QAction*> items = m_operationsMenu->actions();
+    const qsizetype next = items.indexOf(m_actions[kCheckAll]) + 1;
+    m_operationsMenu->insertAction(next < items.size() ? items[next] : nullptr, m_checkRecords);
+    connect(m_checkRecords, &QAction::triggered, this, [this] { RunOnWorker(CRecordConflictsRequest{}); });
+}
+
 void CMainFrame::CreatePanes() {
     m_s0 = new QSplitter(Qt::Horizontal, this);
     m_tree = new CLeftView(m_s0);
@@ -404,6 +463,18 @@ void CMainFrame::CreatePanes() {
     m_s1->setSizes({400, 200});
     m_s2->setSizes({100, 100});
     setCentralWidget(m_s0);
+
+    // What the cleans and deletions of this session changed, per plugin with
+    // its backup: it stays on screen, and Save Results writes it too.
+    m_changesDock = new QDockWidget(QStringLiteral("Changes Made"), this);
+    m_changesDock->setObjectName(QStringLiteral("ChangesMade"));
+    m_changesList = new QTreeWidget(m_changesDock);
+    m_changesList->setHeaderLabels({QStringLiteral("Esp File / Change"), QStringLiteral("ID"), QStringLiteral("Name"),
+                                    QStringLiteral("Backup")});
+    m_changesList->setRootIsDecorated(true);
+    m_changesDock->setWidget(m_changesList);
+    addDockWidget(Qt::BottomDockWidgetArea, m_changesDock);
+    m_changesDock->hide();
 
     connect(m_tree, &CLeftView::RemoveRequested, this, [this](auto selection) { OnTreeRemove(selection); });
     connect(m_tree, &CLeftView::AddRequested, this, [this](auto selection) { OnTreeAdd(selection); });
@@ -427,6 +498,9 @@ QWidget* CMainFrame::MakePane(CResultView* view) {
 void CMainFrame::RestoreWindowState() {
     const CWindowState state = CWindowState::Load(m_settingsPath);
     for (std::size_t i = 0; i < m_views.size(); ++i) m_views[i]->SetUserColumnWidths(state.m_columns[i]);
+    m_helpSize = state.m_helpSize;
+    m_recentSets = state.m_recentSets;
+    FillRecentMenu();
     QSplitter* splitters[] = {m_s0, m_s1, m_s2};
     for (std::size_t i = 0; i < 3; ++i)
         if (state.m_splitters[i].size() == 2) splitters[i]->setSizes(state.m_splitters[i]);
@@ -461,6 +535,8 @@ CWindowState CMainFrame::WindowState() const {
         if (sizes.size() == 2 && sizes[0] > 0 && sizes[1] > 0) state.m_splitters[i] = sizes;
     }
     for (std::size_t i = 0; i < m_views.size(); ++i) state.m_columns[i] = m_views[i]->UserColumnWidths();
+    state.m_helpSize = m_help ? m_help->size() : m_helpSize;
+    state.m_recentSets = m_recentSets;
     return state;
 }
 
@@ -555,6 +631,10 @@ void CMainFrame::UpdateCommandStates() {
     if (!m_doc) return;
     const bool busy = Busy();
     for (ECommand c : kWaitingCommands) m_actions[c]->setEnabled(!busy);
+    if (m_recordDock) {
+        m_checkRecords->setEnabled(!busy);
+        m_recordDock->ToggleAction()->setEnabled(!busy);
+    }
     m_tree->AddAction()->setEnabled(!busy);
     m_tree->RemoveAction()->setEnabled(!busy);
     m_actions[kStop]->setEnabled(m_running > 0);
@@ -575,7 +655,8 @@ void CMainFrame::UpdateCommandStates() {
 }
 
 bool CMainFrame::RunOnWorker(const CRequest& request) {
-    if (m_worker->Running()) return false;
+    // A run whose end the window has not shown yet still counts as running.
+    if (m_worker->Running() || m_running > 0) return false;
     CVANTORDoc::CPrepared prepared = m_doc->Prepare(request);
     if (!prepared) return false;
     // An editor's entry may be gone once the lists are made anew; the
@@ -585,9 +666,11 @@ bool CMainFrame::RunOnWorker(const CRequest& request) {
 }
 
 bool CMainFrame::Start(std::unique_ptr<COperation> prepared) {
-    if (m_worker->Running() || !m_doc->Claim(*prepared)) return false;
+    if (m_worker->Running() || m_running > 0 || !m_doc->Claim(*prepared)) return false;
     ++m_running;
     m_runningCommand = m_command;
+    // Answers "to All" hold for one run.
+    m_link->ForgetAnswersForAll();
     m_messagePane->SetIdleText({});
     HidePane(EPane::All);
     UpdateCommandStates();
@@ -622,7 +705,9 @@ void CMainFrame::OnOperationEnded(const COutcome& outcome) {
     if (outcome.Stopped())
         for (std::size_t k = 0; k < m_views.size(); ++k)
             if (outcome.m_paneRows[k]) m_views[k]->SetStoppedEarly(true);
+    if (outcome.m_recordConflicts) m_recordDock->Show(outcome.m_recordConflicts);
     ShowOutcome(FromCoreText(OperationSummary(outcome, CommandName(m_runningCommand))));
+    AddChanges(ChangeRows(outcome));
     if (m_pendingOptions && !m_doc->IsBusy()) ApplyOptions(*m_pendingOptions);
     UpdateCommandStates();
     emit WorkerEnded();
@@ -630,13 +715,91 @@ void CMainFrame::OnOperationEnded(const COutcome& outcome) {
 
 void CMainFrame::ShowOutcome(const QString& text) { m_messagePane->SetIdleText(text); }
 
-void CMainFrame::RemoveRelinkItems() {
-    const QList<QAction*> items = m_operationsMenu->actions();
+void CMainFrame::OfferRelinkItems(bool offer) {
+    // Hidden rather than removed, so that they come back in their place.
+    m_actions[kAutoRelink]->setVisible(offer);
+    m_actions[kRelink]->setVisible(offer);
     // The separator between "Auto ReLink Dialog" and "ReLink Dialog".
+    const QList<QAction*> items = m_operationsMenu->actions();
     const qsizetype relink = items.indexOf(m_actions[kRelink]);
-    if (relink > 0 && items[relink - 1]->isSeparator()) m_operationsMenu->removeAction(items[relink - 1]);
-    m_operationsMenu->removeAction(m_actions[kRelink]);
-    m_operationsMenu->removeAction(m_actions[kAutoRelink]);
+    if (relink > 0 && items[relink - 1]->isSeparator()) items[relink - 1]->setVisible(offer);
+}
+
+// ------------------------------------------------------- plugin sets --
+
+std::vector<std::string> CMainFrame::ChosenPluginPaths() const {
+    const CFileTree& tree = m_fileTree;
+    std::vector<std::string> paths;
+    for (const std::string& name : tree.m_pluginItems) {
+        const auto folder = tree.m_folders.find(name);
+        paths.push_back(folder == tree.m_folders.end() ? name : folder->second + name);
+    }
+    return paths;
+}
+
+void CMainFrame::RememberPluginSet(const std::vector<std::string>& before) {
+    std::vector<std::string> set = ChosenPluginPaths();
+    if (set.empty() || set == before) return;
+    if (std::any_of(set.begin(), set.end(), [](const std::string& p) { return p.find('|') != std::string::npos; }))
+        return;
+    std::erase(m_recentSets, set);
+    m_recentSets.insert(m_recentSets.begin(), std::move(set));
+    if (m_recentSets.size() > std::size_t(CWindowState::kRecentSets)) m_recentSets.resize(CWindowState::kRecentSets);
+    FillRecentMenu();
+}
+
+void CMainFrame::FillRecentMenu() {
+    m_recentMenu->clear();
+    for (std::size_t i = 0; i < m_recentSets.size(); ++i) {
+        const std::vector<std::string>& set = m_recentSets[i];
+        // The first names, enough to know the set by; the tip has them all.
+        QStringList names, paths;
+        for (const std::string& path : set) {
+            if (names.size() < 3) names << FromCoreText(platform::FileNameOf(path));
+            paths << FromCoreText(path);
+        }
+        QString text = names.join(QStringLiteral(", "));
+        if (set.size() > 3) text += QStringLiteral(" and %1 more").arg(set.size() - 3);
+        text.replace(QLatin1Char('&'), QStringLiteral("&&"));
+        QAction* item = m_recentMenu->addAction(QStringLiteral("&%1 ").arg(i + 1) + text);
+        item->setStatusTip(QStringLiteral("Choose these %1 plugins again").arg(set.size()));
+        item->setToolTip(paths.join(QLatin1Char('\n')));
+        connect(item, &QAction::triggered, this, [this, set] {
+            if (Busy()) return;
+            const auto before = ChosenPluginPaths();
+            ChoosePluginFiles(set);
+            RememberPluginSet(before);
+        });
+    }
+    m_recentMenu->setToolTipsVisible(true);
+    m_recentMenu->setEnabled(!m_recentSets.empty());
+}
+
+void CMainFrame::ChoosePluginFiles(const std::vector<std::string>& paths) {
+    if (m_doc->IsBusy()) return;
+    if (m_doc->ChoosePlugins(paths)) RefillPluginRoot();
+}
+
+bool CMainFrame::IsPluginFile(const QString& path) {
+    for (const char* extension : {".esp", ".esm", ".omwaddon", ".omwgame"})
+        if (path.endsWith(QLatin1String(extension), Qt::CaseInsensitive)) return true;
+    return false;
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile() && IsPluginFile(url.toLocalFile()) && !Busy()) return event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile() && IsPluginFile(url.toLocalFile())) paths.push_back(ToCorePath(url.toLocalFile()));
+    if (paths.empty() || Busy()) return;
+    event->acceptProposedAction();
+    const auto before = ChosenPluginPaths();
+    ChoosePluginFiles(paths);
+    RememberPluginSet(before);
 }
 
 // --------------------------------------------------------- entry editors --
@@ -673,10 +836,16 @@ bool CMainFrame::BringEntryEditorForward(const std::string& title) {
 }
 
 bool CMainFrame::DeleteEntry(const CEntryRef& entry, bool ask) {
-    return m_doc->Run(CDeleteEntryRequest{entry, ask}).Ok();
+    const COutcome outcome = m_doc->Run(CDeleteEntryRequest{entry, ask});
+    AddChanges(ChangeRows(outcome));
+    return outcome.Ok();
 }
 
-bool CMainFrame::CleanCell(const CEntryRef& cell, bool ask) { return m_doc->Run(CCleanCellRequest{cell, ask}).Ok(); }
+bool CMainFrame::CleanCell(const CEntryRef& cell, bool ask) {
+    const COutcome outcome = m_doc->Run(CCleanCellRequest{cell, ask});
+    AddChanges(ChangeRows(outcome));
+    return outcome.Ok();
+}
 
 bool CMainFrame::UpdateEntry(const CEntryRef& entry, const CSubRecords& subs) {
     return m_doc->Run(CUpdateEntryRequest{entry, subs}).Ok();
@@ -700,7 +869,18 @@ void CMainFrame::OnChoosePlugins() {
     if (m_doc->IsBusy()) return;
     const CFileChoice choice = m_link->ChooseFile(texts::PluginsChooser(IsOpenMW(*m_doc->LoadOrder()), m_doc->DataDir()));
     if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty()) return;
-    if (m_doc->ChoosePlugins(choice.m_paths)) RefillPluginRoot();
+    ChoosePluginFiles(choice.m_paths);
+}
+
+void CMainFrame::OnMakeMergedPatch() {
+    if (m_doc->IsBusy()) return;
+    const CFileChoice choice =
+        m_link->ChooseFile(texts::MergedPatchChooser(IsOpenMW(*m_doc->LoadOrder()), m_doc->DataDir()));
+    if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty()) return;
+    CMergedPatchRequest request;
+    request.m_output = choice.m_paths.front();
+    request.m_replaceAgreed = true;  // the chooser asked about replacing an existing patch
+    RunOnWorker(request);
 }
 
 void CMainFrame::OnChooseActivePlugins() {
@@ -777,6 +957,29 @@ void CMainFrame::OnTreeRemove(const std::optional<CFileTree::CSelection>& select
     UpdateViews();
 }
 
+void CMainFrame::AddChanges(const std::vector<CChangeMade>& changes) {
+    if (changes.empty()) return;
+    m_changesMade.insert(m_changesMade.end(), changes.begin(), changes.end());
+    // One item per plugin with its backup, the changes below it.
+    for (const CChangeMade& change : changes) {
+        const QString file = FromCoreText(change.m_file);
+        QTreeWidgetItem* plugin = nullptr;
+        for (int i = 0; i < m_changesList->topLevelItemCount() && !plugin; ++i)
+            if (m_changesList->topLevelItem(i)->text(0) == file) plugin = m_changesList->topLevelItem(i);
+        if (!plugin) {
+            plugin = new QTreeWidgetItem(m_changesList, QStringList{file});
+            plugin->setExpanded(true);
+        }
+        plugin->setText(3, FromCoreText(change.m_backup));
+        new QTreeWidgetItem(plugin, QStringList{FromCoreText(change.m_change), FromCoreText(change.m_tag),
+                                                FromCoreText(change.m_id)});
+        plugin->setText(2, QStringLiteral("%1 changed").arg(plugin->childCount()));
+    }
+    for (int c = 0; c < m_changesList->columnCount(); ++c) m_changesList->resizeColumnToContents(c);
+    m_changesDock->setWindowTitle(QStringLiteral("Changes Made \u2014 %1").arg(m_changesMade.size()));
+    m_changesDock->show();
+}
+
 // --------------------------------------------------------------- commands --
 
 CResultView* CMainFrame::ActiveList() const { return m_activeList ? m_activeList.data() : m_views[0]; }
@@ -788,19 +991,16 @@ void CMainFrame::OnEditSelectAll() { ActiveList()->selectAll(); }
 void CMainFrame::OnSaveResults() {
     // A list being sorted is saved in the order it will show.
     if (Busy()) return;
-    // The lists as shown, in the order shown.
-    const texts::CFileChooser chooser = texts::SaveLogChooser(m_doc->DataDir());
-    const CFileChoice choice = m_link->ChooseFile(chooser);
-    if (choice.m_status == CFileChoice::EStatus::Cancelled) return;
-    if (choice.m_status != CFileChoice::EStatus::Chosen || choice.m_paths.empty() || choice.m_paths.front().empty()) {
-        m_link->Tell("Error Selecting Save File", "Error");
-        return;
-    }
-    SaveResults(choice.m_paths.front(), FilesInUse(m_doc->Files()), m_views[0]->Model().Table(),
-                m_views[1]->Model().Table(), m_views[2]->Model().Table(), *m_link);
+    // The lists as shown, in the order shown; proposed beside the settings
+    // file (the working folder), never among the game's files.
+    const std::string folder = platform::FolderOf(m_settingsPath);
+    const auto saved = SaveResultsFile(*m_link, folder, FilesInUse(m_doc->Files()), m_views[0]->Model().Table(),
+                                       m_views[1]->Model().Table(), m_views[2]->Model().Table(), m_changesMade);
+    if (saved) ShowOutcome(QStringLiteral("The lists were saved to ") + FromCoreText(*saved));
 }
 
 void CMainFrame::ApplyOptions(const COptionSet& options) {
+    OfferRelinkItems(options.DialogRepairEnabled());
     if (!m_doc->IsBusy()) {
         m_doc->SetOptions(options);
         m_pendingOptions.reset();
@@ -812,10 +1012,18 @@ void CMainFrame::ApplyOptions(const COptionSet& options) {
 }
 
 void CMainFrame::OnOptions() {
-    COptionsSheet sheet(m_pendingOptions.value_or(m_doc->Options()), this, m_game, DefaultOpenMWConfig());
-    if (sheet.exec() != QDialog::Accepted) return;
+    OpenOptions(false);
+}
+
+bool CMainFrame::OpenOptions(bool gamePage) {
+    const platform::CInstallDirs found =
+        m_installDir ? platform::DirsFromInstallPath(*m_installDir) : platform::FindInstallDirs();
+    COptionsSheet sheet(m_pendingOptions.value_or(m_doc->Options()), this, m_game, DefaultOpenMWConfig(), found);
+    if (gamePage) sheet.Tabs()->setCurrentWidget(sheet.GamePage());
+    if (sheet.exec() != QDialog::Accepted) return false;
     ApplyOptions(sheet.Result());
     ApplyGame(sheet.Game());
+    return true;
 }
 
 void CMainFrame::ApplyGame(const CGameChoice& game) {
@@ -825,6 +1033,18 @@ void CMainFrame::ApplyGame(const CGameChoice& game) {
     auto order = MakeLoadOrder(m_game, m_installDir, m_dataDir);
     TellLoadOrderProblems(*order);
     m_doc->SetLoadOrder(std::move(order));
+}
+
+bool CMainFrame::GameFolderUnknown() const {
+    const loadorder::CWhere where = m_doc->LoadOrder()->Where();
+    const auto* game = std::get_if<loadorder::CMorrowindWhere>(&where);
+    return game && game->m_installDir.empty();
+}
+
+bool CMainFrame::OfferGameFolder(const std::string& why) {
+    const CMessage question{why + "\n\nSet the game's folder on the Game page of the Options now?", "Game Not Found",
+                            EButtons::YesNo, EIcon::Question, EAnswer::Yes};
+    return m_link->Show(question) == EAnswer::Yes && OpenOptions(true) && !GameFolderUnknown();
 }
 
 void CMainFrame::TellLoadOrderProblems(const loadorder::CLoadOrder& order) {
@@ -848,22 +1068,64 @@ void CMainFrame::TellLoadOrderProblems(const loadorder::CLoadOrder& order) {
     if (!text.empty()) m_link->Tell(text, "Warning", EIcon::Exclamation);
 }
 
-QStringList CMainFrame::PrintActiveList(QPrinter& printer) {
+QStringList CMainFrame::PrintActiveList(QPrinter& printer, int from, int to, bool turnPage) {
     CResultView* list = ActiveList();
-    CGridPrinter gridPrinter(list->Model(), list->ColumnWidths(), QString::fromLatin1(kTitle), QStringLiteral("VANTOR"));
+    CGridPrinter gridPrinter(list->Model(), QString::fromLatin1(kTitle), QStringLiteral("VANTOR"));
+    // The page was turned before the dialogs showed it, where the user may
+    // have turned it back.
+    const QPageLayout::Orientation chosen = printer.pageLayout().orientation();
+    const int pages = gridPrinter.PreparePage(printer);
+    if (!turnPage) printer.setPageOrientation(chosen);
+    if (from > 0) gridPrinter.SetPageRange(from, to);
+    // A long list takes a while: the user sees how far it is and may stop it.
+    QProgressDialog progress(QStringLiteral("Printing the list\u2026"), QStringLiteral("Cancel"), 0, pages, this);
+    progress.setWindowTitle(QString::fromLatin1(kTitle));
+    progress.setWindowModality(Qt::WindowModal);
+    progress.setMinimumDuration(500);
+    gridPrinter.SetProgress([&](int done, int total) {
+        if (m_printProgressHook && !m_printProgressHook(done, total)) progress.cancel();
+        progress.setMaximum(total);
+        progress.setValue(done);
+        return !progress.wasCanceled();
+    });
     return gridPrinter.Print(printer);
 }
 
 void CMainFrame::OnPrint() {
+    CResultView* list = ActiveList();
+    const int pages = CGridPrinter(list->Model(), {}, {}).PreparePage(m_printer);
     QPrintDialog dialog(&m_printer, this);
-    if (dialog.exec() == QDialog::Accepted) PrintActiveList(m_printer);
+    dialog.setOption(QAbstractPrintDialog::PrintPageRange);
+    dialog.setMinMax(1, pages);
+    if (dialog.exec() == QDialog::Accepted) PrintActiveList(m_printer, 0, 0, false);
+}
+
+std::optional<std::pair<int, int>> CMainFrame::AskPreviewPages(int pages) {
+    // A preview holds every page it shows in memory: a long list is looked
+    // at a part at a time.
+    if (pages <= kPreviewPages) return std::pair(1, pages);
+    CPageRangeDlg dialog(pages, kPreviewPages, this);
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.Range();
 }
 
 void CMainFrame::OnPrintPreview() {
-    QPrintPreviewDialog preview(&m_printer, this);
-    connect(&preview, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* printer) { PrintActiveList(*printer); });
-    preview.exec();
+    const int pages = CGridPrinter(ActiveList()->Model(), {}, {}).PreparePage(m_printer);
+    const auto range = AskPreviewPages(pages);
+    if (!range) return;
+    {
+        QPrintPreviewDialog preview(&m_printer, this);
+        preview.setWindowTitle(QStringLiteral("Print Preview"));
+        connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+                [this, range](QPrinter* printer) { PrintActiveList(*printer, range->first, range->second, false); });
+        preview.exec();
+    }
     setWindowTitle(kTitle);
+    // The pages' pictures are freed with the preview; the memory goes back
+    // to the system too, not only to this program's heap.
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }
 
 void CMainFrame::OnPrintSetup() {
@@ -902,22 +1164,8 @@ void CMainFrame::OnViewFileData() {
 }
 
 QTextBrowser* CMainFrame::HelpBrowser() {
-    if (!m_help) {
-        auto* dialog = new QDialog(this);
-        dialog->setWindowTitle("VANTOR Help");
-        dialog->resize(QFontMetrics(dialog->font()).averageCharWidth() * 100, 640);
-        auto* layout = new QVBoxLayout(dialog);
-        auto* browser = new QTextBrowser(dialog);
-        browser->setObjectName("help");
-        browser->setOpenExternalLinks(true);
-        browser->setMarkdown(GuideText());
-        layout->addWidget(browser);
-        auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
-        connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::close);
-        layout->addWidget(buttons);
-        m_help = dialog;
-    }
-    return m_help->findChild<QTextBrowser*>("help");
+    if (!m_help) m_help = new CHelpWindow(GuideText(), m_helpSize, this);
+    return m_help->Browser();
 }
 
 void CMainFrame::OnHelp() {
@@ -936,6 +1184,22 @@ void CMainFrame::OnAbout() {
         "Examines, cleans and repairs Morrowind plugins and masters.\n\n"
         "Written by the Vantorscope developers.");
     box.exec();
+}
+
+void CMainFrame::SaveSettingsForExit() {
+    // Written here, where a failure can still be told; the document's own
+    // write at its end then finds nothing to change.
+    platform::ClearLastError();
+    bool saved = WindowState().Save(m_settingsPath);
+    std::string why = platform::LastErrorMessage();
+    if (saved) {
+        saved = m_doc->Options().Save(m_settingsPath);
+        why = platform::LastErrorMessage();
+    }
+    if (saved) return;
+    m_link->Tell("The settings could not be written to " + m_settingsPath + (why.empty() ? "" : ":\n" + why) +
+                     "\n\nThe options, the window's place and the choices of this run are lost.",
+                 "Warning", EIcon::Exclamation);
 }
 
 bool CMainFrame::CloseEditorsForExit() {
@@ -987,10 +1251,15 @@ void CMainFrame::showEvent(QShowEvent* event) {
     if (!m_firstShow) return;
     m_firstShow = false;
     HidePane(EPane::All);
-    if (!m_doc->Options().DialogRepairEnabled()) RemoveRelinkItems();
+    OfferRelinkItems(m_doc->Options().DialogRepairEnabled());
     menuBar()->update();
     // Once the window is there to own the message.
-    QTimer::singleShot(0, this, [this] { TellLoadOrderProblems(*m_doc->LoadOrder()); });
+    QTimer::singleShot(0, this, [this] {
+        TellLoadOrderProblems(*m_doc->LoadOrder());
+        if (m_firstStart && GameFolderUnknown())
+            OfferGameFolder("The game's folder was not found, so Vantorscope cannot read the active plugins or find "
+                            "the masters.");
+    });
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
@@ -1008,14 +1277,13 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
         return;
     }
     m_closing = true;
-    // A settings file that cannot be written loses the placement, nothing more.
-    WindowState().Save(m_settingsPath);
     // The worker is stopped and waited for, whatever it takes: the files and
     // tables it reads belong to the document that closing destroys. It polls
     // the stop flag after every record, so this is short.
     StopAndWait();
     if (m_pendingOptions) m_doc->SetOptions(*m_pendingOptions);
     CloseEntryEditors({});
+    SaveSettingsForExit();
     if (m_help) m_help->close();
     event->accept();
 }

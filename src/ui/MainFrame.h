@@ -12,7 +12,9 @@
 #include <optional>
 
 #include "EntryActions.h"
+#include "HelpWindow.h"
 #include "PaneLayout.h"
+#include "ResultsFile.h"
 #include "WindowState.h"
 #include "document/GameChoice.h"
 #include "FileTree.h"
@@ -20,13 +22,16 @@
 #include "document/VANTORDoc.h"
 #include "document/Worker.h"
 
+class QDockWidget;
 class QLabel;
+class QTreeWidget;
 class QSplitter;
 class QTextBrowser;
 
 namespace vantor {
 
 class CLeftView;
+class CRecordConflictsDock;
 class CResultView;
 class CQtFrameLink;
 class CStatusMessagePane;
@@ -40,7 +45,7 @@ public:
         kSingleVersus, kFullCheck,
         kViewFileData, kViewAllEsp, kViewAllEsm, kViewAllGlobal, kFindObject,
         kExtractData, kClearEsm, kCheckConflicts, kCheckDeleted, kCheckUnclean, kCheckAll, kAutoDeleteUnclean,
-        kCleanCells, kAutoRelink, kRelink, kOptions,
+        kCleanCells, kAutoRelink, kRelink, kMakeMergedPatch, kOptions,
         kHelp, kAbout,
         kDefaultCheck, kToggleConflict, kToggleWarning, kToggleEditor,
         kStop,
@@ -56,6 +61,9 @@ public:
     QToolBar* ToolBar() const { return m_toolBar; }
     CLeftView* Tree() const { return m_tree; }
     CResultView* View(EPane pane) const;
+    // The "Record Conflicts" list, and the Operations command that fills it.
+    CRecordConflictsDock* RecordConflicts() const { return m_recordDock; }
+    QAction* CheckRecordConflictsAction() const { return m_checkRecords; }
     CStatusMessagePane* MessagePane() const { return m_messagePane; }
     QList<QLabel*> Indicators() const { return m_indicators; }
     const CPaneLayout& Panes() const { return m_panes; }
@@ -109,6 +117,11 @@ public:
     bool DeleteEntry(const CEntryRef& entry, bool ask);
     bool CleanCell(const CEntryRef& cell, bool ask);
     bool UpdateEntry(const CEntryRef& entry, const CSubRecords& subs);
+    // "Changes Made": every entry or cell this session's cleans and
+    // deletions took out of a plugin or cleaned, with the plugin's backup.
+    const std::vector<CChangeMade>& ChangesMade() const { return m_changesMade; }
+    QTreeWidget* ChangesList() const { return m_changesList; }
+    QDockWidget* ChangesDock() const { return m_changesDock; }
 
     // The Find and View File dialogs: nullopt when closed without a choice.
     // The find dialog opens with `text` as its find text.
@@ -124,8 +137,17 @@ public:
     // The list that Copy, Select All and printing act on: the active list,
     // or the conflict list when the tree is active.
     CResultView* ActiveList() const;
-    // Prints the active list; the footers of the pages printed.
-    QStringList PrintActiveList(QPrinter& printer);
+    // Prints the active list, all pages or those from `from` to `to`, with a
+    // progress window that can stop it; the footers of the pages printed.
+    // `turnPage`: landscape when the columns need it, else portrait.
+    QStringList PrintActiveList(QPrinter& printer, int from = 0, int to = 0, bool turnPage = true);
+    // Sees each page printed (pages done, pages to print); false cancels,
+    // as the progress window's Cancel does.
+    std::function<bool(int done, int total)> m_printProgressHook;
+    // The pages a preview shows: all of a short list; of a longer one, the
+    // range the user picks (nullopt: no preview).
+    static constexpr int kPreviewPages = 50;
+    std::optional<std::pair<int, int>> AskPreviewPages(int pages);
 
     // Options: the sheet's result goes into effect now, or, while an
     // operation runs, as soon as it has ended.
@@ -134,10 +156,21 @@ public:
     // taken into use as the document takes a new load order.
     void ApplyGame(const CGameChoice& game);
     const CGameChoice& Game() const { return m_game; }
+    // The options sheet, on its Game page when asked; true when accepted.
+    bool OpenOptions(bool gamePage);
+    // Whether the game's own load order is in use and its folder unknown.
+    bool GameFolderUnknown() const;
     bool OptionsPending() const { return m_pendingOptions.has_value(); }
 
     // The help window's browser (created on first use).
     QTextBrowser* HelpBrowser();
+    CHelpWindow* HelpWindow() const { return m_help; }
+
+    // Chooses plugin files as the "Select Files" dialog would.
+    void ChoosePluginFiles(const std::vector<std::string>& paths);
+    // File > Recent Plugin Sets.
+    QMenu* RecentMenu() const { return m_recentMenu; }
+    static bool IsPluginFile(const QString& path);
 
     // Where the window, its splitters and the list columns are as they would
     // be stored at closing.
@@ -155,6 +188,8 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateActions();
@@ -162,17 +197,21 @@ private:
     void CreateToolBar();
     void CreateStatusBar();
     void CreatePanes();
+    // The "Record Conflicts" dock, its toolbar toggle and its command.
+    void AddRecordConflicts();
     void RestoreWindowState();
     void FitTreeWidth();
     // Asks every entry editor with unwritten edits whether to drop them;
     // false when one of them is kept open.
     bool CloseEditorsForExit();
+    // Writes the options and the window's place, and says so when it cannot.
+    void SaveSettingsForExit();
     void ApplyPaneLayout();
     void SyncToggleButtons(bool pressVisible);
     void Toggle(EPane pane);
     void UpdateCommandStates();
     QWidget* MakePane(CResultView* view);
-    void RemoveRelinkItems();
+    void OfferRelinkItems(bool offer);
     void OnSaveResults();
     void OnOptions();
     void OnPrint();
@@ -180,6 +219,8 @@ private:
     void OnPrintSetup();
     void OnViewFileData();
     void OnChoosePlugins();
+    // Make Merged Patch: asks where the patch goes, then runs the merge.
+    void OnMakeMergedPatch();
     void OnChooseMasterPlugin();
     void OnChooseActivePlugins();
     void OnNewCheck();
@@ -194,8 +235,18 @@ private:
     void OnEditCopy();
     void OnEditSelectAll();
     void UpdateIndicators();
+    // The chosen plugins as paths, the tree's order.
+    std::vector<std::string> ChosenPluginPaths() const;
+    // Puts the chosen plugins at the top of the recent sets when a command
+    // changed them from `before`.
+    void RememberPluginSet(const std::vector<std::string>& before);
+    void FillRecentMenu();
+    void AddChanges(const std::vector<CChangeMade>& changes);
     // Tells the user what keeps the load order from being whole.
     void TellLoadOrderProblems(const loadorder::CLoadOrder& order);
+    // Says why the game's folder is needed and offers the Game page; true
+    // when the folder is known afterwards.
+    bool OfferGameFolder(const std::string& why);
 
     std::string m_settingsPath;
     bool m_firstStart = false;  // no load order was chosen before
@@ -221,6 +272,8 @@ private:
     CLeftView* m_tree = nullptr;
     std::array<CResultView*, 3> m_views{};
     std::array<QWidget*, 3> m_paneWidgets{};  // each list under its caption
+    CRecordConflictsDock* m_recordDock = nullptr;
+    QAction* m_checkRecords = nullptr;
     CPaneLayout m_panes;
     bool m_firstShow = true;
     bool m_closing = false;
@@ -235,7 +288,13 @@ private:
     int m_command = -1;          // the command being handled, while it is
     int m_runningCommand = -1;   // the command that started the operation
     QPrinter m_printer{QPrinter::HighResolution};
-    QPointer<QDialog> m_help;
+    QPointer<CHelpWindow> m_help;
+    QSize m_helpSize;  // as the settings file had it
+    QMenu* m_recentMenu = nullptr;
+    std::vector<std::vector<std::string>> m_recentSets;
+    std::vector<CChangeMade> m_changesMade;
+    QDockWidget* m_changesDock = nullptr;
+    QTreeWidget* m_changesList = nullptr;
 };
 
 }  // namespace vantor

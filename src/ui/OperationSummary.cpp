@@ -2,6 +2,10 @@
 
 #include <QLocale>
 
+#include "platform/Files.h"
+#include "document/operations/MergedPatchOperation.h"
+#include "document/operations/RecordConflictList.h"
+#include "merge/MergedPatch.h"
 #include "platform/Text.h"
 #include "texts/Texts.h"
 
@@ -83,6 +87,8 @@ std::string Label(const COutcome& outcome, const std::string& command) {
             if constexpr (std::is_same_v<T, CListRequest>) return command.empty() ? "View Data" : command;
             if constexpr (std::is_same_v<T, CRelinkRequest>) return "Dialog repair";
             if constexpr (std::is_same_v<T, CCleanCellsRequest>) return "Clean Cells";
+            if constexpr (std::is_same_v<T, CMergedPatchRequest>) return "Make Merged Patch";
+            if constexpr (std::is_same_v<T, CRecordConflictsRequest>) return "Record Conflicts";
             return "Operation";
         },
         outcome.m_request);
@@ -97,6 +103,24 @@ std::string CellCleanText(const CCellCleanResult& cells, bool stopped) {
         return "Clean Cells: " + Grouped(cells.m_cleaned) + " of " + found + " cleaned, " +
                Grouped(cells.m_failed) + " could not be";
     return "Clean Cells: " + GroupedCount(cells.m_cleaned, "cell", "cells") + " cleaned";
+}
+
+// What the patch holds, and how it is made to load last in OpenMW.
+std::string MergedPatchText(const CMergedPatchResult& patch, bool stopped) {
+    if (stopped || !patch.m_merged) return "Make Merged Patch stopped: nothing was written";
+    const merge::CMergeResult& r = *patch.m_merged;
+    if (!patch.m_written)
+        return "Make Merged Patch: " + GroupedCount(r.m_records.size(), "record", "records") + " to merge, nothing written";
+    return "Merged Patch " + platform::FileNameOf(patch.m_output) + " written: " + merge::CountsByType(r) +
+           " merged; for OpenMW add " + OpenMWContentLine(patch.m_output) + " at the end of the content list";
+}
+
+// "4 records, 1 agreeing override".
+std::string RecordConflictsText(const CRecordConflictList& list) {
+    std::size_t agreeing = 0;
+    for (const CRecordConflict& record : list.m_records) agreeing += record.m_agreement == ERecordAgreement::Agreeing;
+    std::string text = GroupedCount(list.m_records.size(), "record", "records");
+    return agreeing ? text + ", " + GroupedCount(agreeing, "agreeing override", "agreeing overrides") : text;
 }
 
 // The masters a check could not compare with, each part after "; ".
@@ -142,6 +166,10 @@ std::string OperationSummary(const COutcome& outcome, const std::string& command
         counts = GroupedCount(Rows(outcome, EPane::Editor), "entry", "entries");
     } else if (As<CRelinkRequest>(outcome)) {
         return RelinkText(outcome.m_relink, stopped);
+    } else if (As<CMergedPatchRequest>(outcome)) {
+        if (outcome.m_mergedPatch) return MergedPatchText(*outcome.m_mergedPatch, stopped);
+    } else if (As<CRecordConflictsRequest>(outcome)) {
+        if (outcome.m_recordConflicts) counts = RecordConflictsText(*outcome.m_recordConflicts);
     }
 
     const bool extractOnly = As<CReadRequest>(outcome) != nullptr;

@@ -1,6 +1,7 @@
 #include "OptionsSheet.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -69,6 +70,8 @@ CPPageOP::CPPageOP(const COptionSet& source, QWidget* parent) : COptionsPage(sou
     m_checkUnclean = AddBox(defaults, "Check Unclean");
     QGroupBox* general = Group("General", this);
     m_loadEsms = AddBox(general, "Load Esm Files");
+    m_dialogRepair = AddBox(general, "Offer Dialog Repair Commands");
+    m_dialogRepair->setToolTip(QStringLiteral("\"Auto ReLink Dialog\" and \"ReLink Dialog\" in the Operations menu"));
     QGroupBox* unclean = Group("Unclean Detection", this);
     m_reportDialog = AddBox(unclean, "Report Dialog Text");
     left->addWidget(defaults);
@@ -91,6 +94,7 @@ void CPPageOP::CopyIn(const COptionSet& o) {
     m_checkDeleted->setChecked(defaults.m_deleted);
     m_checkUnclean->setChecked(defaults.m_unclean);
     m_loadEsms->setChecked(o.m_loadEsms);
+    m_dialogRepair->setChecked(o.DialogRepairEnabled());
     m_extractCell->setChecked(o.m_extractOpts.m_cellData != 0);
     m_extractDialog->setChecked(o.m_extractOpts.m_dialogText != 0);
     m_extractLand->setChecked(o.m_extractOpts.m_landData != 0);
@@ -104,6 +108,8 @@ void CPPageOP::CopyBack(COptionSet& o) const {
     SetBit(o.m_defaultOps, CCheckSet::Deleted().Bits(), m_checkDeleted->isChecked());
     SetBit(o.m_defaultOps, CCheckSet::Unclean().Bits(), m_checkUnclean->isChecked());
     o.m_loadEsms = m_loadEsms->isChecked();
+    // Any value but 0 offers them: one the user wrote stays as it was.
+    if (m_dialogRepair->isChecked() != o.DialogRepairEnabled()) o.m_enable = m_dialogRepair->isChecked() ? 1 : 0;
     o.m_extractOpts.m_cellData = m_extractCell->isChecked() ? 1 : 0;
     o.m_extractOpts.m_dialogText = m_extractDialog->isChecked() ? 1 : 0;
     o.m_extractOpts.m_landData = m_extractLand->isChecked() ? 1 : 0;
@@ -132,20 +138,59 @@ void CPPageID::CopyBack(COptionSet& o) const {
     for (std::size_t k = 0; k < kCheckCount; ++k) o.m_conflictChecks[k] = m_boxes[k]->isChecked() ? 1 : 0;
 }
 
-CPPageGame::CPPageGame(const CGameChoice& choice, const std::string& defaultConfig, QWidget* parent)
+QString FoundGameText(const platform::CInstallDirs& found) {
+    if (found.m_installDir.empty())
+        return QStringLiteral("Not found. Choose the folder that holds Morrowind.ini and \"Data Files\".");
+    const QString dir = FromCoreText(found.m_installDir);
+    switch (found.m_source) {
+        case platform::EInstallSource::Given: return QStringLiteral("Given on the command line: ") + dir;
+        case platform::EInstallSource::Registry: return QStringLiteral("Found in the registry: ") + dir;
+        case platform::EInstallSource::Environment:
+            return QStringLiteral("Found through %1: ").arg(QString::fromLatin1(platform::kInstallDirVariable)) + dir;
+        case platform::EInstallSource::WinePrefix:
+            return QStringLiteral("Found in the Wine prefix %1: ").arg(FromCoreText(found.m_winePrefix)) + dir;
+        case platform::EInstallSource::Default: break;
+    }
+    return QStringLiteral("Not found. Choose the folder that holds Morrowind.ini and \"Data Files\".");
+}
+
+CPPageGame::CPPageGame(const CGameChoice& choice, const std::string& defaultConfig,
+                       const platform::CInstallDirs& found, QWidget* parent)
     : QWidget(parent) {
     auto* layout = new QVBoxLayout(this);
     auto* group = new QGroupBox(QStringLiteral("Load Order"), this);
     auto* inner = new QVBoxLayout(group);
-    m_morrowind = new QRadioButton(QStringLiteral("Morrowind (Morrowind.ini and file times)"), group);
-    m_openmw = new QRadioButton(QStringLiteral("OpenMW (openmw.cfg)"), group);
+    m_morrowind = new QRadioButton(QStringLiteral("&Morrowind (Morrowind.ini and file times)"), group);
     inner->addWidget(m_morrowind);
+    auto* gameRow = new QHBoxLayout;
+    gameRow->setContentsMargins(20, 0, 0, 0);
+    auto* gameLabel = new QLabel(QStringLiteral("&Game folder:"), group);
+    m_gameFolder = new QLineEdit(FromCoreText(choice.m_installDir), group);
+    m_gameFolder->setPlaceholderText(FromCoreText(found.m_installDir));
+    m_gameFolder->setToolTip(QStringLiteral("The folder that holds Morrowind.ini and \"Data Files\"; empty: the one found"));
+    gameLabel->setBuddy(m_gameFolder);
+    m_browseGame = new QPushButton(QStringLiteral("B&rowse..."), group);
+    gameRow->addWidget(gameLabel);
+    gameRow->addWidget(m_gameFolder, 1);
+    gameRow->addWidget(m_browseGame);
+    inner->addLayout(gameRow);
+    m_found = new QLabel(FoundGameText(found), group);
+    m_found->setContentsMargins(20, 0, 0, 0);
+    m_found->setWordWrap(true);
+    m_found->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    inner->addWidget(m_found);
+
+    m_openmw = new QRadioButton(QStringLiteral("&OpenMW (openmw.cfg)"), group);
     inner->addWidget(m_openmw);
     auto* row = new QHBoxLayout;
+    row->setContentsMargins(20, 0, 0, 0);
+    auto* configLabel = new QLabel(QStringLiteral("&Configuration:"), group);
     m_config = new QLineEdit(FromCoreText(choice.m_openmwConfig), group);
     m_config->setPlaceholderText(FromCoreText(defaultConfig));
     m_config->setToolTip(QStringLiteral("The openmw.cfg to read, or the folder holding it; empty: where OpenMW keeps it"));
-    m_browse = new QPushButton(QStringLiteral("Browse"), group);
+    configLabel->setBuddy(m_config);
+    m_browse = new QPushButton(QStringLiteral("Bro&wse..."), group);
+    row->addWidget(configLabel);
     row->addWidget(m_config, 1);
     row->addWidget(m_browse);
     inner->addLayout(row);
@@ -155,8 +200,11 @@ CPPageGame::CPPageGame(const CGameChoice& choice, const std::string& defaultConf
 
     (choice.m_game == CGameChoice::EGame::OpenMW ? m_openmw : m_morrowind)->setChecked(true);
     auto enable = [this] {
-        m_config->setEnabled(m_openmw->isChecked());
-        m_browse->setEnabled(m_openmw->isChecked());
+        const bool openmw = m_openmw->isChecked();
+        m_config->setEnabled(openmw);
+        m_browse->setEnabled(openmw);
+        m_gameFolder->setEnabled(!openmw);
+        m_browseGame->setEnabled(!openmw);
     };
     enable();
     connect(m_openmw, &QRadioButton::toggled, this, enable);
@@ -166,24 +214,30 @@ CPPageGame::CPPageGame(const CGameChoice& choice, const std::string& defaultConf
                                                           QStringLiteral("OpenMW Configuration (openmw.cfg);;All Files (*)"));
         if (!path.isEmpty()) m_config->setText(path);
     });
+    connect(m_browseGame, &QPushButton::clicked, this, [this] {
+        const QString start = m_gameFolder->text().isEmpty() ? m_gameFolder->placeholderText() : m_gameFolder->text();
+        const QString path = QFileDialog::getExistingDirectory(this, QStringLiteral("Select the Game Folder"), start);
+        if (!path.isEmpty()) m_gameFolder->setText(QDir::toNativeSeparators(path));
+    });
 }
 
 CGameChoice CPPageGame::Choice() const {
     CGameChoice choice;
     choice.m_game = m_openmw->isChecked() ? CGameChoice::EGame::OpenMW : CGameChoice::EGame::Morrowind;
     choice.m_openmwConfig = ToCorePath(m_config->text().trimmed());
+    choice.m_installDir = ToCorePath(m_gameFolder->text().trimmed());
     return choice;
 }
 
 COptionsSheet::COptionsSheet(const COptionSet& options, QWidget* parent, const CGameChoice& game,
-                             const std::string& defaultOpenMWConfig)
+                             const std::string& defaultOpenMWConfig, const platform::CInstallDirs& found)
     : QDialog(parent), m_options(options) {
     setWindowTitle("VANTOR Options");
     auto* layout = new QVBoxLayout(this);
     m_tabs = new QTabWidget(this);
     m_operations = new CPPageOP(m_options, m_tabs);
     m_conflicts = new CPPageID(m_options, m_tabs);
-    m_game = new CPPageGame(game, defaultOpenMWConfig, m_tabs);
+    m_game = new CPPageGame(game, defaultOpenMWConfig, found, m_tabs);
     m_tabs->addTab(m_operations, "Operations");
     m_tabs->addTab(m_conflicts, "Conflicts");
     m_tabs->addTab(m_game, "Game");

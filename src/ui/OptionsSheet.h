@@ -9,6 +9,7 @@
 #include "document/Options.h"
 
 class QCheckBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -45,6 +46,7 @@ public:
     QCheckBox* m_checkDeleted;
     QCheckBox* m_checkUnclean;
     QCheckBox* m_loadEsms;
+    QCheckBox* m_dialogRepair;  // the Enable key: the Dialog Repair commands offered
     QCheckBox* m_extractCell;
     QCheckBox* m_extractDialog;
     QCheckBox* m_extractLand;
@@ -67,25 +69,34 @@ protected:
     void CopyIn(const COptionSet& options) override;
 };
 
-// Which load order the program works on, and OpenMW's configuration file.
+// Which load order the program works on, the game's folder and OpenMW's
+// configuration file.
 class CPPageGame : public QWidget {
     Q_OBJECT
 public:
-    // `defaultConfig` is what an empty path stands for.
-    CPPageGame(const CGameChoice& choice, const std::string& defaultConfig, QWidget* parent = nullptr);
+    // `defaultConfig` is what an empty path stands for; `found` is the game's
+    // folder as the lookup (or the command line) found it.
+    CPPageGame(const CGameChoice& choice, const std::string& defaultConfig, const platform::CInstallDirs& found,
+               QWidget* parent = nullptr);
     CGameChoice Choice() const;
 
     QRadioButton* m_morrowind;
     QRadioButton* m_openmw;
+    QLineEdit* m_gameFolder;
+    QPushButton* m_browseGame;
+    QLabel* m_found;  // where the folder an empty field stands for came from
     QLineEdit* m_config;
     QPushButton* m_browse;
 };
+
+// What the Game page says of a folder found by the lookup.
+QString FoundGameText(const platform::CInstallDirs& found);
 
 class COptionsSheet : public QDialog {
     Q_OBJECT
 public:
     COptionsSheet(const COptionSet& options, QWidget* parent = nullptr, const CGameChoice& game = {},
-                  const std::string& defaultOpenMWConfig = {});
+                  const std::string& defaultOpenMWConfig = {}, const platform::CInstallDirs& found = {});
 
     // The option set with the shown pages' boxes copied back into it.
     COptionSet Result() const;

@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QThread>
 #include <condition_variable>
 #include <memory>
@@ -12,6 +13,7 @@
 #include "DialogRepairDlg.h"
 #include "MainFrame.h"
 #include "UiText.h"
+#include "widgets/StatusPane.h"
 
 namespace vantor {
 
@@ -38,7 +40,9 @@ EAnswer FromButton(int button) {
     }
 }
 
-EAnswer ShowMessage(QWidget* owner, const CMessage& m) {
+// `offerAll`: a question asked again in one run also offers "Yes to All"
+// and "No to All"; `forAll` then tells whether one of those was chosen.
+EAnswer ShowMessage(QWidget* owner, const CMessage& m, bool offerAll = false, bool* forAll = nullptr) {
     QMessageBox::StandardButtons buttons = QMessageBox::Ok;
     EAnswer closeAnswer = EAnswer::Ok;
     switch (m.m_buttons) {
@@ -60,10 +64,19 @@ EAnswer ShowMessage(QWidget* owner, const CMessage& m) {
     }
     QMessageBox box(icon, FromCoreText(m.m_caption), FromCoreText(m.m_text), buttons, owner);
     box.setDefaultButton(ToButton(m.m_default));
+    QAbstractButton* yesAll = nullptr;
+    QAbstractButton* noAll = nullptr;
+    if (offerAll && m.m_buttons == EButtons::YesNo) {
+        yesAll = box.addButton(QStringLiteral("Yes to &All"), QMessageBox::YesRole);
+        noAll = box.addButton(QStringLiteral("No to A&ll"), QMessageBox::NoRole);
+    }
     FitCaption(box);
     const int result = box.exec();
     // Closing the box without a button gives the answer its Escape would.
     if (!box.clickedButton()) return closeAnswer;
+    if (forAll) *forAll = box.clickedButton() == yesAll || box.clickedButton() == noAll;
+    if (box.clickedButton() == yesAll) return EAnswer::Yes;
+    if (box.clickedButton() == noAll) return EAnswer::No;
     return FromButton(result);
 }
 
@@ -198,10 +211,13 @@ void CQtFrameLink::Tell(const CNotice& notice) {
     Post([this, message = texts::Render(notice)] { Show(message); });
 }
 
-EAnswer CQtFrameLink::Show(const CMessage& message) {
-    if (m_askHook)
-        if (auto answer = m_askHook(message)) return *answer;
-    return m_frame ? ShowMessage(m_frame, message) : message.m_default;
+EAnswer CQtFrameLink::Show(const CMessage& message, bool offerAll, bool* forAll) {
+    // No progress display is left counting behind a box, nor over it.
+    if (m_showing++ == 0 && m_frame) m_frame->MessagePane()->PauseProgress(true);
+    std::optional<EAnswer> answer = m_askHook ? m_askHook(message) : std::nullopt;
+    if (!answer) answer = m_frame ? ShowMessage(m_frame, message, offerAll, forAll) : message.m_default;
+    if (--m_showing == 0 && m_frame) m_frame->MessagePane()->PauseProgress(false);
+    return *answer;
 }
 
 CFileChoice CQtFrameLink::ChooseFile(const CFileChooser& chooser) {
@@ -216,7 +232,22 @@ CAnswer CQtFrameLink::Ask(const CQuestion& question) {
         return OnGui([&] { return texts::AnswerOf(ChooseFile(chooser)); }, CAnswer{});
     }
     const CMessage message = texts::Render(question);
-    return OnGui([&] { return CAnswer{Show(message), {}}; }, CAnswer{message.m_default, {}});
+    const EQuestion kind = KindOf(question);
+    return OnGui(
+        [&] {
+            // A question an operation asks again and again (one per
+            // conflicting response, say) is answered once for the rest of
+            // the run when the user says so.
+            const bool repeatable = m_servingWorker > 0 && message.m_buttons == EButtons::YesNo;
+            if (repeatable)
+                if (const auto given = m_forAll.find(kind); given != m_forAll.end()) return CAnswer{given->second, {}};
+            const bool offerAll = repeatable && ++m_asked[kind] > 1;
+            bool forAll = false;
+            const EAnswer answer = Show(message, offerAll, &forAll);
+            if (forAll) m_forAll[kind] = answer;
+            return CAnswer{answer, {}};
+        },
+        CAnswer{message.m_default, {}});
 }
 
 void CQtFrameLink::Publish(EPane pane, CTablePtr table, EShow show) {

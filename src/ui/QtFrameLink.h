@@ -5,6 +5,7 @@
 // run at once. Widgets are touched only on the user-interface thread.
 #include <QPointer>
 #include <functional>
+#include <map>
 #include <optional>
 
 class QDialog;
@@ -40,7 +41,9 @@ public:
     std::optional<CRepairDialogResult> ChooseRepair(const CRepairDialogSeed& seed) override;
 
     // The window's own boxes and file dialogs, on the user-interface thread.
-    EAnswer Show(const CMessage& message);
+    // `offerAll`: a question asked again in one run also offers "Yes to All"
+    // and "No to All"; `forAll` then tells whether one of those was chosen.
+    EAnswer Show(const CMessage& message, bool offerAll = false, bool* forAll = nullptr);
     // A box with one OK button.
     void Tell(const std::string& text, const std::string& caption, EIcon icon = EIcon::None) {
         Show(CMessage{text, caption, EButtons::Ok, icon, EAnswer::Ok});
@@ -50,6 +53,11 @@ public:
     // Whether the user-interface thread is inside a request of the worker
     // (a question box, say): the worker cannot end before it returns.
     bool ServingWorker() const { return m_servingWorker > 0; }
+    // A new run of the worker: answers given "to All" no longer hold.
+    void ForgetAnswersForAll() {
+        m_asked.clear();
+        m_forAll.clear();
+    }
 
     // Stand-ins for the modal boxes and file dialogs, for tests and for the
     // files named on the command line: an answer given here is used instead
@@ -77,6 +85,11 @@ private:
 
     QPointer<CMainFrame> m_frame;
     int m_servingWorker = 0;  // user-interface thread only
+    int m_showing = 0;        // boxes on screen, one over the other
+    // Of the running operation, by kind: how often a question was asked,
+    // and the answers given "to All".
+    std::map<EQuestion, int> m_asked;
+    std::map<EQuestion, EAnswer> m_forAll;
 };
 
 // Widens a message box so its whole caption shows in the title bar (a short

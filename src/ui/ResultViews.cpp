@@ -2,7 +2,9 @@
 
 #include <QApplication>
 #include <QContextMenuEvent>
+#include <QCursor>
 #include <QHeaderView>
+#include <QToolTip>
 #include <QLocale>
 #include <QMenu>
 #include <QScrollBar>
@@ -47,6 +49,7 @@ CResultView::CResultView(EPane pane, CResultTable header, const QList<int>& widt
         if (!m_fitting && column >= 0 && column < m_userWidths.size()) m_userWidths[column] = width;
     });
     connect(&m_model, &QAbstractItemModel::modelReset, this, &CResultView::CaptionChanged);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &CResultView::FollowToolTip);
     connect(&m_model, &CResultModel::SortingChanged, this, [this](bool sorting) {
         // The list can still be scrolled and looked at while it sorts.
         if (sorting)
@@ -257,6 +260,20 @@ QMenu* CResultView::ContextMenu(int row, int column) {
     copy->setEnabled(!SelectedCells().isEmpty());
     find->setEnabled(onRow && idle && !id.empty());
     return menu;
+}
+
+void CResultView::FollowToolTip() {
+    // A tip on screen names the cell it was shown for; after a sort another
+    // row lies under the pointer.
+    if (!QToolTip::isVisible()) return;
+    const QPoint at = viewport()->mapFromGlobal(QCursor::pos());
+    if (!viewport()->rect().contains(at)) return;
+    const QModelIndex index = indexAt(at);
+    const QString tip = index.isValid() ? index.data(Qt::ToolTipRole).toString() : QString();
+    if (tip.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(QCursor::pos(), tip, viewport(), visualRect(index));
 }
 
 void CResultView::contextMenuEvent(QContextMenuEvent* event) {

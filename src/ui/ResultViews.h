@@ -51,6 +51,8 @@ public:
     // User widths stay; the other columns fit their longest text (up to a
     // maximum) and the widest of them takes the width left over.
     void FitColumns();
+    // The tip on screen shows the cell now under the pointer.
+    void FollowToolTip();
 
 signals:
     void CaptionChanged();

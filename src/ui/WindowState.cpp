@@ -30,6 +30,12 @@ QList<int> Split(const std::string& text, int low = 0) {
     return values;
 }
 
+// A set's paths in one value, separated by a character no Windows file name
+// holds (a Linux name holding it is not kept in the list).
+constexpr char kPathSeparator = '|';
+
+std::string RecentKey(int i) { return "RecentSet" + std::to_string(i + 1); }
+
 }  // namespace
 
 CWindowState CWindowState::Load(const std::string& settingsPath) {
@@ -46,6 +52,15 @@ CWindowState CWindowState::Load(const std::string& settingsPath) {
     for (int i = 0; i < 3; ++i) {
         state.m_splitters[std::size_t(i)] = Split(ini.Get(kSection, kSplitterKeys[i], ""));
         state.m_columns[std::size_t(i)] = Split(ini.Get(kSection, kColumnKeys[i], ""));
+    }
+    const QList<int> help = Split(ini.Get(kSection, "HelpSize", ""), 1);
+    if (help.size() == 2) state.m_helpSize = QSize(help[0], help[1]);
+    for (int i = 0; i < kRecentSets; ++i) {
+        const QByteArray set = QByteArray::fromStdString(ini.Get(kSection, RecentKey(i), ""));
+        std::vector<std::string> paths;
+        for (const QByteArray& path : set.split(kPathSeparator))
+            if (!path.isEmpty()) paths.push_back(path.toStdString());
+        if (!paths.empty()) state.m_recentSets.push_back(std::move(paths));
     }
     return state;
 }
@@ -65,6 +80,15 @@ bool CWindowState::Save(const std::string& settingsPath) const {
     for (int i = 0; i < 3; ++i)
         if (!m_columns[std::size_t(i)].isEmpty())
             stored = ini.Set(kSection, kColumnKeys[i], Join(m_columns[std::size_t(i)])) && stored;
+    if (m_helpSize.isValid())
+        stored = ini.Set(kSection, "HelpSize", Join({m_helpSize.width(), m_helpSize.height()})) && stored;
+    for (int i = 0; i < kRecentSets; ++i) {
+        std::string set;
+        if (std::size_t(i) < m_recentSets.size())
+            for (const std::string& path : m_recentSets[std::size_t(i)]) (set.empty() ? set : set += kPathSeparator) += path;
+        // A key written once is emptied when its set is gone.
+        if (!set.empty() || ini.Get(kSection, RecentKey(i))) stored = ini.Set(kSection, RecentKey(i), set) && stored;
+    }
     if (!ini.Changed()) return stored;
     return ini.Save(settingsPath) && stored;
 }

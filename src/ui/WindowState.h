@@ -5,8 +5,10 @@
 // every other byte of the file stay as they are.
 #include <QList>
 #include <QRect>
+#include <QSize>
 #include <array>
 #include <string>
+#include <vector>
 
 namespace vantor {
 
@@ -18,6 +20,10 @@ struct CWindowState {
     bool m_maximized = false;
     std::array<QList<int>, 3> m_splitters;  // sizes of S0, S1, S2
     std::array<QList<int>, 3> m_columns;    // per list; 0 = sized to its content
+    QSize m_helpSize;                       // the help window's; invalid: never shown
+    // File > Recent Plugin Sets, the most recent first, each a list of paths.
+    static constexpr int kRecentSets = 5;
+    std::vector<std::vector<std::string>> m_recentSets;
 
     // What the file holds; fields that are missing or damaged keep their
     // defaults.

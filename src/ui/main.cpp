@@ -3,14 +3,23 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QPointer>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QPushButton>
 #include <QScreen>
+#include <QTabWidget>
+#include <variant>
 #include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+#include <utility>
+#include <vector>
 
 #include "DialogRepairDlg.h"
 #include "EntryDlg.h"
 #include "FindDlg.h"
 #include "MainFrame.h"
+#include "OptionsSheet.h"
 #include "QtFrameLink.h"
 #include "ResultViews.h"
 #include "UiText.h"
@@ -55,6 +64,22 @@ QWidget* OpenDialogForPicture(CMainFrame& frame, const QString& name) {
                                             &frame);
         repair->AddAllActivePlugins();
         dialog = repair;
+    } else if (name == "options-game") {
+        // The game's folder as the load order found it.
+        const loadorder::CWhere where = doc.LoadOrder()->Where();
+        platform::CInstallDirs found;
+        if (const auto* game = std::get_if<loadorder::CMorrowindWhere>(&where))
+            found = {game->m_installDir, game->m_dataDir, game->m_installSource, game->m_winePrefix};
+        auto* sheet = new COptionsSheet(doc.Options(), &frame, frame.Game(), DefaultOpenMWConfig(), found);
+        sheet->Tabs()->setCurrentWidget(sheet->GamePage());
+        dialog = sheet;
+    } else if (name == "preview") {
+        static QPrinter printer(QPrinter::HighResolution);
+        auto* preview = new QPrintPreviewDialog(&printer, &frame);
+        QObject::connect(preview, &QPrintPreviewDialog::paintRequested, &frame,
+                         [&frame](QPrinter* target) { frame.PrintActiveList(*target); });
+        if (QScreen* screen = frame.screen()) preview->resize(screen->availableGeometry().size() * 4 / 5);
+        dialog = preview;
     }
     if (!dialog) return nullptr;
     dialog->setAttribute(Qt::WA_DeleteOnClose);
@@ -91,11 +116,16 @@ struct COptions {
                                    "id"};
     QCommandLineOption m_hexView{"hex-view", "With --open-entry: picture the editor's hex view."};
     QCommandLineOption m_dialog{"show-dialog",
-                                "With --screenshot: open this dialog (find, view-file or repair) and picture it "
+                                "With --screenshot: open this dialog (find, view-file, repair, options-game or "
+                                "preview) and picture it "
                                 "instead of the main window.",
                                 "name"};
 
     COptions() {
+        // The pictures of the user's guide are taken through these; users
+        // have no need of them.
+        for (QCommandLineOption* developers : {&m_screenshot, &m_openEntry, &m_hexView, &m_dialog})
+            developers->setFlags(QCommandLineOption::HiddenFromHelp);
         m_parser.setApplicationDescription("Vantorscope examines, cleans and repairs Morrowind plugins and masters.");
         m_parser.addHelpOption();
         m_parser.addVersionOption();
@@ -123,6 +153,29 @@ bool AsksOnlyForText(int argc, char** argv) {
     return false;
 }
 
+// While the window system starts, Qt's own messages are held back: when it
+// cannot start (no display) the user gets one plain sentence and status 1,
+// not a page about platform plugins and an abort.
+bool gStarting = false;
+QtMessageHandler gQtHandler = nullptr;
+std::vector<std::pair<QtMsgType, QString>> gHeld;
+
+void StartupMessages(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (!gStarting) {
+        if (gQtHandler) gQtHandler(type, context, text);
+        return;
+    }
+    if (type != QtFatalMsg) {
+        gHeld.emplace_back(type, text);
+        return;
+    }
+    std::fputs("vantorscope: cannot open its window: no display was found (is DISPLAY or WAYLAND_DISPLAY set?).\n"
+               "The command-line program vantor needs none.\n",
+               stderr);
+    std::fflush(stderr);
+    std::_Exit(1);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -137,7 +190,12 @@ int main(int argc, char** argv) {
         if (parser.isSet(QStringLiteral("version"))) parser.showVersion();
         parser.showHelp(0);
     }
+    gStarting = true;
+    gQtHandler = qInstallMessageHandler(StartupMessages);
     QApplication app(argc, argv);
+    gStarting = false;
+    for (const auto& [type, text] : gHeld) StartupMessages(type, QMessageLogContext(), text);
+    gHeld.clear();
     NameTheApplication();
     parser.process(app);
     CDocConfig config;
@@ -153,11 +211,9 @@ int main(int argc, char** argv) {
     if (!plugins.isEmpty()) {
         // The files of the command line go through the same choice as the
         // "Select Files" dialog would make.
-        CFileChoice choice{CFileChoice::EStatus::Chosen, {}};
-        for (const QString& p : plugins) choice.m_paths.push_back(ToCorePath(QFileInfo(p).absoluteFilePath()));
-        frame.Link().m_chooserHook = [&choice](const CFileChooser&) -> std::optional<CFileChoice> { return choice; };
-        frame.Action(CMainFrame::kChoosePlugins)->trigger();
-        frame.Link().m_chooserHook = nullptr;
+        std::vector<std::string> paths;
+        for (const QString& p : plugins) paths.push_back(ToCorePath(QFileInfo(p).absoluteFilePath()));
+        frame.ChoosePluginFiles(paths);
     }
     if (parser.isSet(options.m_check)) frame.Action(CMainFrame::kCheckAll)->trigger();
 

@@ -49,6 +49,7 @@ void CStatusMessagePane::Progress(const QString& text, int total) {
     if (total < 1) {
         delete m_bar;
         m_bar = nullptr;
+        m_paused = false;
         SetText(m_idle);
         return;
     }
@@ -62,6 +63,14 @@ void CStatusMessagePane::Progress(const QString& text, int total) {
     }
     LayOutBar();
     update();
+}
+
+void CStatusMessagePane::PauseProgress(bool paused) {
+    if (!m_bar || paused == m_paused) return;
+    m_paused = paused;
+    m_bar->setVisible(!paused);
+    if (paused) m_pausedText = m_text;
+    SetText(paused ? QStringLiteral("Waiting for an answer") : m_pausedText);
 }
 
 void CStatusMessagePane::LayOutBar() {

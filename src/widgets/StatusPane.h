@@ -38,6 +38,9 @@ public:
     // advances one step.
     void Progress(const QString& text, int total);
     CProgressBar* Bar() const { return m_bar; }
+    // While a question waits for the user the display is put away, so that
+    // it does not stand at "99%" as if still working; then it comes back.
+    void PauseProgress(bool paused);
 
     QSize sizeHint() const override;
 
@@ -51,6 +54,8 @@ private:
     QString m_text;
     QString m_idle;
     CProgressBar* m_bar = nullptr;
+    QString m_pausedText;  // the status text while paused
+    bool m_paused = false;
 };
 
 }  // namespace vantor

@@ -9,6 +9,7 @@
 #include "checks/CheckOperations.h"
 #include "checks/EditorSetUp.h"
 #include "checks/PluginChecker.h"
+#include "checks/RecordCopies.h"
 #include "checks/ReferenceChecker.h"
 #include "checks/Search.h"
 #include "document/ResultTable.h"
@@ -262,6 +263,46 @@ void ExpectPane(const std::optional<CFindings>& pane, const CPaneFindings& found
     EXPECT_EQ(TextsOf(*pane, found.m_files), rows) << where;
 }
 
+// The copies of each record two or more plugins hold, against a walk of the
+// plugins sorted by age: every copy in load order (a plugin's first of the
+// ID), and the master copy the reference compares with.
+void ExpectSameGroups(const COrder& order, CEngines& e, const std::string& where) {
+    CLastWriteAges ages;
+    std::vector<std::pair<CFileAge, std::size_t>> byAge;
+    for (std::size_t p = 0; p < order.plugins.size(); ++p) byAge.emplace_back(ages.AgeOf(order.plugins[p]->FullPath()), p);
+    std::stable_sort(byAge.begin(), byAge.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<std::string> expected, found;
+    for (std::size_t t = 0; t < CPluginFile::kTableCount; ++t) {
+        std::vector<std::string_view> ids;
+        for (const auto& [age, p] : byAge)
+            for (const auto& x : order.plugins[p]->Table(t))
+                if (std::find(ids.begin(), ids.end(), x->IdText()) == ids.end()) ids.push_back(x->IdText());
+        for (std::string_view id : ids) {
+            std::string line;
+            std::size_t holders = 0;
+            for (const auto& [age, p] : byAge)
+                for (const auto& x : order.plugins[p]->Table(t))
+                    if (x->IdText() == id) {
+                        line += " " + order.plugins[p]->FileName() + "@" + std::to_string(x->m_offset);
+                        ++holders;
+                        break;
+                    }
+            if (holders < 2) continue;
+            const std::string master = e.m_reference.FindOriginalFile(kRunning, std::string(id), CPluginFile::kTags[t]);
+            expected.push_back(std::string(CPluginFile::kTags[t]) + " " + std::string(id) + " <" + master + ">" + line);
+        }
+    }
+    for (const CRecordGroup& g : CollectRecordGroups(order.plugins, order.masters, ages, 2, kRunning)) {
+        std::string line = std::string(CPluginFile::kTags[g.m_table]) + " " + std::string(g.m_id) + " <" +
+                           (g.m_master && g.m_master->m_entry->IdText() == g.m_id ? g.m_master->m_file->FileName() : "None") + ">";
+        for (const CRecordCopy& c : g.m_copies)
+            line += " " + c.m_file->FileName() + "@" + std::to_string(c.m_entry->m_offset) +
+                    (c.m_entry->IdText() == g.m_id ? "" : "?");
+        found.push_back(line);
+    }
+    EXPECT_EQ(found, expected) << where;
+}
+
 TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
     for (unsigned seed = 1; seed <= 250; ++seed) {
         CGenerator gen(seed);
@@ -272,6 +313,7 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
                                   std::to_string(check.mode) + " stop " + std::to_string(check.stopAfter);
         CEngines engines(check);
         Compare(engines, where);
+        ExpectSameGroups(order, engines, where);
         // The indexes follow entries erased after they were built.
         gen.Erase(order);
         ExpectSameLookups(engines, where + " erased");

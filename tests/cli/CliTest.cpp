@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <random>
 #ifndef _WIN32
 #include <sys/stat.h>
@@ -55,6 +56,123 @@ struct CGame {
         return Vantor(m_dir.Path(), args + " --install-dir game --settings vantor.ini");
     }
     std::string Err() const { return ReadText(m_dir / "stderr.txt"); }
+};
+
+// A JSON value read back from what a command printed; a text that is not
+// well-formed JSON (or has anything after its value) reads as nothing.
+struct CJson {
+    enum class EKind { Null, Bool, Number, String, Array, Object } m_kind = EKind::Null;
+    std::string m_text;  // a string's UTF-8, a number's digits, "true"/"false"
+    std::vector<CJson> m_items;
+    std::vector<std::pair<std::string, CJson>> m_members;
+    const CJson& operator[](const std::string& key) const {
+        static const CJson none;
+        for (const auto& [k, v] : m_members)
+            if (k == key) return v;
+        return none;
+    }
+    std::vector<std::string> Texts() const {
+        std::vector<std::string> texts;
+        for (const CJson& item : m_items) texts.push_back(item.m_text);
+        return texts;
+    }
+};
+
+class CJsonReader {
+public:
+    static std::optional<CJson> Read(std::string_view text) {
+        CJsonReader r{text};
+        auto value = r.Value();
+        r.Blanks();
+        if (!value || r.m_at != text.size()) return std::nullopt;
+        return value;
+    }
+
+private:
+    explicit CJsonReader(std::string_view text) : m_text(text) {}
+    void Blanks() {
+        while (m_at < m_text.size() && std::string_view(" \t\r\n").find(m_text[m_at]) != std::string_view::npos) ++m_at;
+    }
+    bool Take(char c) {
+        Blanks();
+        if (m_at >= m_text.size() || m_text[m_at] != c) return false;
+        ++m_at;
+        return true;
+    }
+    std::optional<std::string> String() {
+        if (!Take('"')) return std::nullopt;
+        std::string out;
+        while (m_at < m_text.size() && m_text[m_at] != '"') {
+            const char c = m_text[m_at++];
+            if (static_cast<unsigned char>(c) < 0x20) return std::nullopt;
+            if (c != '\\') {
+                out += c;
+                continue;
+            }
+            if (m_at >= m_text.size()) return std::nullopt;
+            const char e = m_text[m_at++];
+            const std::string_view simple = "\"\\/bfnrt", meant = "\"\\/\b\f\n\r\t";
+            if (const auto k = simple.find(e); k != std::string_view::npos) {
+                out += meant[k];
+            } else if (e == 'u' && m_at + 4 <= m_text.size()) {
+                out += "\\u" + std::string(m_text.substr(m_at, 4));  // kept as written
+                m_at += 4;
+            } else {
+                return std::nullopt;
+            }
+        }
+        if (!Take('"')) return std::nullopt;
+        return out;
+    }
+    std::optional<CJson> Value() {
+        Blanks();
+        if (m_at >= m_text.size()) return std::nullopt;
+        CJson v;
+        const char c = m_text[m_at];
+        if (c == '"') {
+            auto s = String();
+            if (!s) return std::nullopt;
+            v.m_kind = CJson::EKind::String;
+            v.m_text = *s;
+        } else if (c == '[' || c == '{') {
+            const bool object = c == '{';
+            v.m_kind = object ? CJson::EKind::Object : CJson::EKind::Array;
+            ++m_at;
+            if (Take(object ? '}' : ']')) return v;
+            do {
+                std::string key;
+                if (object) {
+                    auto k = String();
+                    if (!k || !Take(':')) return std::nullopt;
+                    key = *k;
+                }
+                auto item = Value();
+                if (!item) return std::nullopt;
+                if (object)
+                    v.m_members.emplace_back(key, *item);
+                else
+                    v.m_items.push_back(*item);
+            } while (Take(','));
+            if (!Take(object ? '}' : ']')) return std::nullopt;
+        } else {
+            for (std::string_view word : {"true", "false", "null"})
+                if (m_text.substr(m_at, word.size()) == word) {
+                    m_at += word.size();
+                    v.m_kind = word == "null" ? CJson::EKind::Null : CJson::EKind::Bool;
+                    v.m_text = std::string(word);
+                    return v;
+                }
+            const std::size_t start = m_at;
+            while (m_at < m_text.size() && std::string_view("-+.eE0123456789").find(m_text[m_at]) != std::string_view::npos)
+                ++m_at;
+            if (m_at == start) return std::nullopt;
+            v.m_kind = CJson::EKind::Number;
+            v.m_text = std::string(m_text.substr(start, m_at - start));
+        }
+        return v;
+    }
+    std::string_view m_text;
+    std::size_t m_at = 0;
 };
 
 }  // namespace
@@ -406,6 +524,8 @@ TEST(Cli, OpenMWLoadOrderFromItsConfigurationChain) {
         {"where --openmw-config twice.cfg", 1, "load order:\n  Sample.esm         " + ex + "Data Files/\n  Sample Tweaks.esp", twice},
         // A bare name is the load order's file of that name, wherever it lies.
         {"show --openmw-config ex 'Sample Patch.omwaddon' NPC_ sample_trader", 0, "Ulvena Dravil", ""},
+        // The merged patch loads last through the line the user adds.
+        {"merge --openmw-config ex -o Patch.esp", 0, "at the end of the content list in openmw.cfg:\ncontent=Patch.esp\n", ""},
         // No plugin to check: said, and nothing was done.
         {"check --openmw-config partial.cfg", 1, "Conflicts (0)", "Gone.esp"},
         {"check --openmw-config none.cfg", 1, "", "cannot read the OpenMW configuration " + dir.Path() + "none.cfg"},
@@ -422,6 +542,65 @@ TEST(Cli, OpenMWLoadOrderFromItsConfigurationChain) {
         const auto at = told.find(c.m_err);
         EXPECT_TRUE(at != std::string::npos && told.find(c.m_err, at + 1) == std::string::npos) << c.m_args << told;
     }
+}
+
+// vantor conflicts: one row per record two plugins hold, in text, csv and
+// json (read back), with the winner, the files in load order, the master
+// copy and what each copy changes, by field.
+TEST(Cli, ConflictsByRecordInEveryFormat) {
+    CGame game(false);
+    auto weapon = [](const std::string& id, float weight, std::int32_t value) {
+        return std::vector<CSub>{Name(id), Sub("WPDT", F32(weight) + I32(value) + std::string(24, '\0'))};
+    };
+    game.Put("Base.esm", CPluginBuilder().Header().Record("WEAP", weapon("Caf\xE9 sword", 1, 10)), 10);
+    game.Put("B, the newer.esp",
+             CPluginBuilder().Header({"Base.esm"}).Record("WEAP", weapon("Caf\xE9 sword", 3, 20)).Record(
+                 "MISC", {Name("rock"), Sub("DATA", I32(1))}),
+             2);
+    game.Put("A.esp",
+             CPluginBuilder().Header({"Base.esm"}).Record("WEAP", weapon("Caf\xE9 sword", 2, 10)).Record(
+                 "MISC", {Name("rock"), Sub("DATA", I32(1))}),
+             5);
+    const std::string mods = " 'game/Data Files/B, the newer.esp' 'game/Data Files/A.esp'";
+
+    const CProgramRun text = game.Run("conflicts" + mods);
+    EXPECT_EQ(text.m_exit, 0) << game.Err();
+    EXPECT_EQ(text.m_out,
+              "Record Conflicts (2)\n"
+              "ID    Record             Name        Winning Esp File  Esp Files                Original File  "
+              "Agreeing Override  Contested             Changes by File                                               "
+              "Overridden by File\n"
+              "MISC  Misc. Items Entry  rock        B, the newer.esp  A.esp, B, the newer.esp  None           "
+              "Yes                " + std::string(84, ' ') + "\n"
+              "WEAP  Weapon Entry       Caf\u00e9 sword  B, the newer.esp  A.esp, B, the newer.esp  Base.esm       "
+              "No                 WPDT (Weight, Value)  A.esp: WPDT (Weight); B, the newer.esp: WPDT (Weight, Value)  "
+              "A.esp: WPDT (Weight, Value)\n");
+
+    // csv keeps the plugin's bytes and quotes the cells holding commas.
+    const CProgramRun csv = game.Run("conflicts --format csv" + mods);
+    EXPECT_EQ(csv.m_out.substr(csv.m_out.find("WEAP")),
+              "WEAP,Weapon Entry,Caf\xE9 sword,\"B, the newer.esp\",\"A.esp, B, the newer.esp\",Base.esm,No,"
+              "\"WPDT (Weight, Value)\",\"A.esp: WPDT (Weight); B, the newer.esp: WPDT (Weight, Value)\","
+              "\"A.esp: WPDT (Weight, Value)\"\r\n");
+
+    const CProgramRun json = game.Run("conflicts --format json" + mods);
+    const std::optional<CJson> read = CJsonReader::Read(json.m_out);
+    ASSERT_TRUE(read) << json.m_out;
+    const CJson& records = (*read)["records"];
+    ASSERT_EQ(records.m_items.size(), 2u) << json.m_out;
+    const CJson& sword = records.m_items[1];
+    EXPECT_EQ(sword["id"].m_text, "Caf\u00e9 sword");
+    EXPECT_EQ(sword["winner"].m_text, "B, the newer.esp");
+    EXPECT_EQ(sword["original"].m_text, "Base.esm");
+    EXPECT_EQ(sword["agreeing"].m_text, "false");
+    EXPECT_EQ(records.m_items[0]["agreeing"].m_text, "true");
+    EXPECT_EQ(sword["contested"].Texts(), (std::vector<std::string>{"WPDT.Weight", "WPDT.Value"}));
+    const CJson& files = sword["files"];
+    ASSERT_EQ(files.m_items.size(), 2u);
+    EXPECT_EQ(files.m_items[0]["file"].m_text, "A.esp");
+    EXPECT_EQ(files.m_items[0]["changed"].Texts(), std::vector<std::string>{"WPDT.Weight"});
+    EXPECT_EQ(files.m_items[0]["overridden"].Texts(), (std::vector<std::string>{"WPDT.Weight", "WPDT.Value"}));
+    EXPECT_TRUE(files.m_items[1]["overridden"].m_items.empty());
 }
 
 // What could not be read or compared is said. A file that is no plugin is
@@ -469,6 +648,10 @@ TEST(Cli, WhatCouldNotBeReadOrComparedIsSaid) {
         {"check --all", 1, "", "No Plugins Chosen to Check"},
         // An active plugin the data folder does not hold is a file not read.
         {"check --active", 1, "Conflicts (", "vantor: could not read game/Data Files/Nowhere.esp\n", "Gone"},
+        {"conflicts" + broken + armory, 1, "Record Conflicts (0)", "vantor: error: Error: " + noPlugin},
+        {"conflicts", 1, "", "No Plugins Chosen to Check"},
+        {"conflicts 'game/Data Files/Flipped.esp'", 0, "Record Conflicts (0)",
+         "vantor: warning: the master Gone.esm of Flipped.esp is not loaded: nothing was compared with its records\n"},
     };
     std::string ini = ReadText(game.m_dir / "game/Morrowind.ini");
     ini.insert(ini.find("[Game Files]\r\n") + 14, "GameFile4=Nowhere.esp\r\n");
@@ -519,4 +702,51 @@ TEST(OutOfMemory, ACheckTooLargeForMemoryEndsWithAMessageAndStatusOne) {
     const std::string err = ReadText(dir / "err.txt");
     EXPECT_NE(err.find("Not enough memory to check the plugins."), std::string::npos) << err;
 #endif
+}
+
+// vantor merge: the report, a dry run that writes nothing, a patch that
+// reads back and loads last, its backup, and the output rule.
+TEST(Cli, MergeWritesAPatchThatLoadsLastAndChangesNoInput) {
+    CGame game;
+    const std::string patch = game.m_data + "Merged Patch.esp", out = " -o 'game/Data Files/Merged Patch.esp' ";
+    const std::string all = kPlugins + " 'game/Data Files/Sample Quests.esp'";
+    std::vector<std::string> inputs;
+    for (const char* name : {"Sample.esm", "Sample Armory.esp", "Sample Quests.esp", "Sample Tweaks.esp"})
+        inputs.push_back(ReadText(game.m_data + name));
+
+    auto dry = game.Run("merge --dry-run" + out + all);
+    EXPECT_EQ(dry.m_exit, 0) << game.Err();
+    EXPECT_NE(dry.m_out.find("WEAP  sample_iron_sword  Sample Tweaks.esp  WPDT Value: Sample Tweaks.esp; WPDT Health: "
+                             "Sample Tweaks.esp; WPDT Chop Max: Sample Armory.esp"),
+              std::string::npos)
+        << dry.m_out;
+    EXPECT_NE(dry.m_out.find("dry run: 1 NPC_, 1 WEAP would be merged; nothing was written"), std::string::npos);
+    EXPECT_FALSE(fs::exists(patch));
+
+    auto made = game.Run("merge" + out + all);
+    EXPECT_EQ(made.m_exit, 0) << game.Err();
+    EXPECT_NE(made.m_out.find("merged patch written: game/Data Files/Merged Patch.esp (1 NPC_, 1 WEAP merged)"),
+              std::string::npos);
+    auto read = ReadPluginAt(game.m_data, "Merged Patch.esp");
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->HeaderMasters(), (std::vector<std::string>{"Sample.esm", "Sample Armory.esp", "Sample Tweaks.esp"}));
+    EXPECT_EQ(read->HeaderRecordCount(), 2u);
+    for (const char* name : {"Sample Armory.esp", "Sample Quests.esp", "Sample Tweaks.esp"})
+        EXPECT_GT(vantor::platform::LastWriteTime(patch), vantor::platform::LastWriteTime(game.m_data + name)) << name;
+    // With the patch last, the check finds it overriding both plugins.
+    auto check = game.Run("check --conflicts --format csv 'game/Data Files/Merged Patch.esp' " + all);
+    EXPECT_NE(check.m_out.find("WEAP,Weapon Entry,sample_iron_sword,Merged Patch.esp,Sample Tweaks.esp"), std::string::npos)
+        << check.m_out;
+
+    // An existing patch is replaced only when agreed, after its backup.
+    const std::string first = ReadText(patch);
+    EXPECT_EQ(game.Run("merge" + out + all).m_exit, 1);
+    EXPECT_FALSE(fs::exists(game.m_data + "Merged Patch.OLD"));
+    EXPECT_EQ(game.Run("merge --yes" + out + all).m_exit, 0) << game.Err();
+    EXPECT_EQ(ReadText(game.m_data + "Merged Patch.OLD"), first);
+    // Never over a file read.
+    EXPECT_EQ(game.Run("merge --yes -o 'game/Data Files/Sample.esm' " + all).m_exit, 1);
+    EXPECT_NE(game.Err().find("Sample.esm is a plugin or master in use"), std::string::npos) << game.Err();
+    const char* names[] = {"Sample.esm", "Sample Armory.esp", "Sample Quests.esp", "Sample Tweaks.esp"};
+    for (std::size_t i = 0; i < inputs.size(); ++i) EXPECT_EQ(ReadText(game.m_data + names[i]), inputs[i]) << names[i];
 }

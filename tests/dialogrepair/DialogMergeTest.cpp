@@ -222,6 +222,7 @@ TEST(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
     CGameFolder game;
     CPluginBuilder p;
     p.Header({"Morrowind.esm"});
+    const std::size_t garbageAt = p.Size();
     p.Raw("\x01\x02garbageIN"s);
     p.Record("INFO", InfoSubs(Id("early"), Id(""), Id(""), "E"));  // before any topic: it belongs nowhere
     p.Record("DIAL", DialSubs("T"));
@@ -270,9 +271,15 @@ TEST(DialogMergeTest, RecordsAreReadAsTheGameWritesThem) {
     std::string want = "TES3"s + I32(346) + I32(0) + I32(0) + SubBytes(Sub("HEDR", hedr)) +
                        SubBytes(Sub("MAST", Id("Morrowind.esm"))) + SubBytes(Sub("DATA", I32(79837557) + I32(0)));
     EXPECT_EQ(back.m_header, want);
-    // The missing master's question; its words are held by the runs that end early.
-    ASSERT_EQ(game.m_link.Questions().size(), 1u);
-    EXPECT_EQ(KindOf(game.m_link.Questions()[0]), EQuestion::DialogueWithoutMasters);
+    // The damage, once for the file, at the first place met; then the missing
+    // master's question, whose words are held by the runs that end early.
+    ASSERT_EQ(game.m_link.Messages().size(), 2u);
+    EXPECT_EQ(game.m_link.Messages()[0].m_caption, "Warning");
+    EXPECT_EQ(game.m_link.Messages()[0].m_text,
+              "P.esp: bytes that are no record were passed over at offset " + std::to_string(garbageAt) +
+                  "; the dialogue after it may be incomplete");
+    EXPECT_EQ(game.m_link.Messages()[1].m_buttons, texts::EButtons::YesNo);
+    EXPECT_EQ(game.m_link.Messages()[1].m_icon, texts::EIcon::Question);
     EXPECT_TRUE(NoLeftovers(game.m_data));
 }
 
@@ -321,6 +328,7 @@ TEST(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
     AddTopic(q.Header(), "T", {{"a", "", "", "other A"}});
     game.Write("P.esp", p);
     game.Write("Q.esp", q);
+    ASSERT_TRUE(CPluginBuilder().Raw("MZ\x90\x00 not a plugin at all").Write(game.m_data + "Broken.esp"));
     const std::string input = game.Read("P.esp"), old = "an earlier repair plugin";
     using EOp = platform::EFileOp;
     const std::string taken = "ask Cannot Complete Request|The Repair Plugin P.esp is also a file to be read.\n"
@@ -351,6 +359,10 @@ TEST(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
         {out, {}, EOp::Open, "P.esp", "", EOutcome::OpenFailed, "ask Error|Could not Open P.esp"},
         // Its time cannot be read: it may be gone already.
         {out, {}, EOp::Stat, "P.esp", "", EOutcome::OpenFailed, "ask Error|Could not Open P.esp"},
+        // A file that is no plugin is refused by name, not searched for dialogue.
+        {out, {}, {}, "", "", EOutcome::OpenFailed,
+         "ask Error|Broken.esp: not a TES3 plugin or master: it does not begin with a TES3 header record",
+         {"P.esp", "Broken.esp"}},
         {"P.esp", {}, {}, "", "", EOutcome::Refused, taken},
         {"p.ESP", {}, {}, "", "", EOutcome::Refused, taken},
         {"", {}, {}, "", "", EOutcome::Refused, "ask Cannot Complete Request|No Repair Plugin Named"},
@@ -375,12 +387,30 @@ TEST(DialogMergeTest, RunsThatEndEarlyLeaveTheOldRepairPlugin) {
         }
         const auto calls = link.Calls();
         ASSERT_FALSE(calls.empty());
-        EXPECT_EQ(calls.back(), c.m_lastCall);  // once stopped, nothing more is shown
+        // once stopped, nothing more is shown; a conflict names its topic,
+        // response and the two plugins after the question
+        EXPECT_EQ(calls.back().substr(0, c.m_lastCall.size()), c.m_lastCall);
+        if (c.m_lastCall == conflict) {
+            for (const char* named : {"\n\nTopic: ", "\nResponse ", "In P.esp and Q.esp", "keeps the copy of Q.esp"})
+                EXPECT_NE(calls.back().find(named), std::string::npos) << named;
+        }
         EXPECT_TRUE(c.m_outcome != EOutcome::Refused || calls.size() == 1u);  // refused before reading
         EXPECT_EQ(game.Read("Repair.esp"), old);
         EXPECT_EQ(game.Read("P.esp"), input);
         EXPECT_TRUE(NoLeftovers(game.m_data));
     }
+
+    // A plugin cut inside a response is merged as far as it goes, and says so.
+    ASSERT_TRUE(CPluginBuilder().Raw(input.substr(0, input.size() - 3)).Write(game.m_data + "Cut.esp"));
+    CStoppingLink link;
+    link.m_answers = {EAnswer::Yes};
+    EXPECT_EQ(Merge(game, link, {"Cut.esp"}, {}), EOutcome::Written);
+    const auto calls = link.Calls();
+    EXPECT_EQ(std::ranges::count_if(calls, [](const std::string& c) {
+                  return c.starts_with("ask Warning|Cut.esp: the file ends inside its INFO record at offset ") &&
+                         c.ends_with("; the dialogue after it may be incomplete");
+              }),
+              1);
 }
 
 // Random topics linked as real load orders link them (in order, in reverse,
@@ -423,18 +453,22 @@ TEST(DialogMergeProperty, EveryLiveResponseIsInItsChainOnceBetweenTheNeighboursI
             return d + "chain:" + c;
         };
         SCOPED_TRACE(dump());
-        ASSERT_EQ(std::ranges::count(link.Calls(), "ask Conflict Found|Conflicting Dialog Found. Ignore and Continue?"),
+        ASSERT_EQ(std::ranges::count_if(link.Calls(),
+                                        [](const std::string& call) {
+                                            return call.starts_with("ask Conflict Found|Conflicting Dialog Found.");
+                                        }),
                   model.m_conflicts);
-        // Each question names the response and shows the start of both copies' texts.
+        // Each question names the response, its two files, and shows the
+        // start of the kept copy's text.
         for (const CQuestion& asked : link.Questions()) {
             const auto* q = std::get_if<CConflictingDialogueQuestion>(&asked);
-            ASSERT_TRUE(q && q->m_texts.size() == 2 && q->m_plugins.size() == 2);
-            for (const std::string& text : q->m_texts)
-                EXPECT_TRUE(std::ranges::any_of(inputs, [&](const CInput& in) {
-                    return std::ranges::any_of(in.m_responses, [&](const CResp& r) {
-                        return r.m_id == q->m_response && r.m_text.substr(0, 60) == text;
-                    });
-                })) << q->m_response << ": " << text;
+            ASSERT_TRUE(q && q->m_plugins.size() == 2);
+            EXPECT_TRUE(std::ranges::any_of(inputs, [&](const CInput& in) {
+                return std::ranges::any_of(in.m_responses, [&](const CResp& r) {
+                    const std::string start = r.m_text.size() > 60 ? r.m_text.substr(0, 60) + "..." : r.m_text;
+                    return r.m_id == q->m_response && start == q->m_text;
+                });
+            })) << q->m_response << ": " << q->m_text;
         }
 
         const auto& chain = merge.Topics()[0].m_chain;

@@ -101,7 +101,10 @@ TEST(Relink, TheFilesReadComeFromTheDocumentOrTheWindow) {
         std::string topics;
         for (const auto& t : back.m_topics) topics += std::string(UpToNul(t.m_name)) + "|";
         EXPECT_EQ(topics, c.m_topics);
-        EXPECT_EQ(std::ranges::count(calls, "ask Conflict Found|Conflicting Dialog Found. Ignore and Continue?"),
+        EXPECT_EQ(std::ranges::count_if(calls,
+                                        [](const std::string& call) {
+                                            return call.starts_with("ask Conflict Found|Conflicting Dialog Found.");
+                                        }),
                   c.m_conflicts);
         // Same file times: the plugin read last stays; the master's size is in the header.
         const std::string last = c.m_topics.substr(c.m_topics.rfind("own ") + 4);

@@ -571,7 +571,7 @@ TEST(EntryServices, DeleteAndUpdate) {
     EXPECT_FALSE(Delete(doc, "P.esp", "MISC", "new", true));
     const auto asked = game.m_link.Messages();
     ASSERT_EQ(asked.size(), 2u);
-    EXPECT_EQ(asked[0].m_text, "Delete Entry(s)?\n\nBackup(s) Saved with Extension \".OLD\"");
+    EXPECT_EQ(asked[0].m_text, "Delete Entry(s)?\n\nMISC new in P.esp\n\nBackup(s) Saved with Extension \".OLD\"");
     EXPECT_EQ(asked[1].m_caption, "File Exists");
     EXPECT_EQ(game.Read(), before);
 
@@ -707,4 +707,11 @@ TEST(GameChoice, FirstStartPrefersOpenMWOnlyWithoutTheGameAndKeepsTheChoice) {
     }
     EXPECT_EQ(ReadText(settings),
               "[General]\r\nLoadEsms=0\r\n\r\n[Game]\r\nGame=OpenMW\r\nOpenMWConfig=/games/openmw.cfg\r\n");
+
+    // The game's folder set in the window is where its load order looks.
+    const CGameChoice set{CGameChoice::EGame::Morrowind, "", home.Path() + "game"};
+    ASSERT_TRUE(set.Save(settings));
+    EXPECT_EQ(CGameChoice::Load(settings), set);
+    const loadorder::CWhere where = MakeLoadOrder(set)->Where();
+    EXPECT_EQ(std::get<loadorder::CMorrowindWhere>(where).m_installDir, set.m_installDir);
 }

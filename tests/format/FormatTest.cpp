@@ -16,6 +16,8 @@
 #endif
 
 #include "format/Backup.h"
+#include "format/FieldLayout.h"
+#include "format/LittleEndian.h"
 #include "format/PluginFile.h"
 #include "format/ScanReference.h"
 #include "format/SubRecord.h"
@@ -1205,4 +1207,58 @@ TEST(WriterFaults, EachFileCallFailingInTurn) {
             EXPECT_EQ(after, expected);
         }
     }
+}
+
+TEST(FieldLayout, EveryByteIsOneNamedFieldAndValuesCompareAsNumbers) {
+    for (const CFieldLayout& layout : AllFieldLayouts()) {
+        SCOPED_TRACE(std::string(layout.m_record) + " " + std::string(layout.m_sub));
+        std::size_t next = 0;
+        std::set<std::string_view> names;
+        for (const CField& f : layout.m_fields) {
+            EXPECT_EQ(f.m_offset, next) << f.m_name;
+            EXPECT_TRUE(names.insert(f.m_name).second) << f.m_name;
+            next += f.m_size;
+        }
+        EXPECT_EQ(next, layout.m_size);
+        EXPECT_EQ(FindFieldLayout(layout.m_record, layout.m_sub, layout.m_size), &layout);
+        EXPECT_EQ(FindFieldLayout(layout.m_record, layout.m_sub, layout.m_size + 1), nullptr);
+    }
+    // An NPC's data block has a long form and a short, auto-calculated one.
+    ASSERT_NE(FindFieldLayout("NPC_", "NPDT", 52), nullptr);
+    ASSERT_NE(FindFieldLayout("NPC_", "NPDT", 12), nullptr);
+    EXPECT_EQ(FindFieldLayout("NPC_", "NPDT", 12)->m_fields.back().m_name, "Gold");
+    EXPECT_EQ(FindFieldLayout("WEAP", "AODT", 24), nullptr);
+
+    // A weapon: weight, value, type, health, speed, reach, enchant points,
+    // six damage bytes, flags.
+    auto weapon = [](float weight, std::int32_t value, unsigned char chopMax) {
+        std::string p;
+        le::PutF32(p, weight);
+        le::PutI32(p, value);
+        le::PutI16(p, -2);
+        le::PutU16(p, 60000);
+        le::PutF32(p, 1.25f);
+        le::PutF32(p, 1.0f);
+        le::PutU16(p, 300);
+        p += std::string{char(3), char(chopMax), char(4), char(5), char(6), char(7)};
+        le::PutI32(p, -1);
+        return p;
+    };
+    const CFieldLayout& wpdt = *FindFieldLayout("WEAP", "WPDT", 32);
+    const std::string a = weapon(0.0f, 100, 200);
+    const std::vector<std::pair<std::string_view, std::string>> texts = {
+        {"Weight", "0"}, {"Value", "100"}, {"Type", "-2"}, {"Health", "60000"}, {"Speed", "1.25"},
+        {"Enchant Points", "300"}, {"Chop Max", "200"}, {"Thrust Max", "7"}, {"Flags", "-1"}};
+    for (const auto& [name, text] : texts) {
+        auto f = std::find_if(wpdt.m_fields.begin(), wpdt.m_fields.end(), [&](const CField& x) { return x.m_name == name; });
+        ASSERT_NE(f, wpdt.m_fields.end()) << name;
+        EXPECT_EQ(FieldText(*f, a), text) << name;
+    }
+    // -0.0 is the weight 0.0; a changed value and damage byte are named.
+    EXPECT_TRUE(DifferingFields(wpdt, a, weapon(-0.0f, 100, 200)).empty());
+    EXPECT_EQ(DifferingFields(wpdt, a, weapon(0.0f, 101, 201)), (std::vector<std::size_t>{1, 8}));
+    // A NaN equals only its own bytes.
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    EXPECT_TRUE(DifferingFields(wpdt, weapon(nan, 1, 1), weapon(nan, 1, 1)).empty());
+    EXPECT_EQ(DifferingFields(wpdt, weapon(nan, 1, 1), weapon(-nan, 1, 1)), (std::vector<std::size_t>{0}));
 }

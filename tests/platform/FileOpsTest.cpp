@@ -16,6 +16,7 @@
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/System.h"
 #include "fixtures/TempDir.h"
+#include "platform/Digest.h"
 #include "platform/FileOps.h"
 #include "platform/Files.h"
 
@@ -167,6 +168,47 @@ TEST(FileOps, WorkingFilesRenamesCopiesAndWhatIsRead) {
         EXPECT_EQ(LastErrorMessage(), why);
     }
 }
+
+#ifndef _WIN32  // Windows reads; only a mapping can lose its pages
+// Bytes held from a file stay the bytes read when a save renames another
+// file over it; when another program truncates it, the bytes past its new
+// end read as zeros and say the file was cut, and the process lives on.
+TEST(FileOps, HeldBytesSurviveReplacedAndTruncatedFiles) {
+    CTempDir tmp;
+    std::string content(3 << 16, '\0');
+    for (std::size_t i = 0; i < content.size(); ++i) content[i] = char('a' + i % 23);
+    const std::string path = tmp / "Big.esm", other = tmp / "Other.esm";
+    Put(path, content);
+    Put(other, content);
+    CReadFile file, second;
+    std::shared_ptr<const CFileBytes> bytes, replaced;
+    ASSERT_TRUE(file.Open(path) && file.ReadShared(bytes));
+    ASSERT_TRUE(second.Open(other) && second.ReadShared(replaced));
+    ASSERT_TRUE(file.ReadState());
+    EXPECT_EQ(file.ReadState()->m_digest, CDigest::Of(content));
+    CDigest split;  // however the bytes come, and no other bytes give it
+    split.Add(std::string_view(content).substr(0, 45));
+    split.Add(std::string_view(content).substr(45));
+    EXPECT_EQ(split.Value(), CDigest::Of(content));
+    EXPECT_NE(CDigest::Of(content.substr(1)), CDigest::Of(content));
+    EXPECT_EQ(bytes->View(), content);
+
+    Put(tmp / "new", "TES3");
+    ASSERT_TRUE(RenameFile(tmp / "new", other, true));
+    ASSERT_EQ(::truncate(path.c_str(), 5000), 0);
+    EXPECT_EQ(replaced->View(), content);
+    EXPECT_FALSE(replaced->Cut());
+    const std::string_view cut = bytes->View();
+    ASSERT_EQ(cut.size(), content.size());
+    EXPECT_EQ(cut.substr(0, 5000), std::string_view(content).substr(0, 5000));
+    EXPECT_EQ(cut.find_first_not_of('\0', 5000), std::string_view::npos);
+    EXPECT_TRUE(bytes->Cut());
+    // Read again, the file is what it holds now.
+    ASSERT_TRUE(file.Open(path) && file.ReadShared(bytes));
+    EXPECT_EQ(bytes->View(), std::string_view(content).substr(0, 5000));
+    EXPECT_FALSE(bytes->Cut());
+}
+#endif
 
 TEST(FileOps, EveryCallPassesTheSeam) {
     CTempDir dir;

@@ -2,6 +2,8 @@
 // View File, the options sheet and the Dialog Repair Tool.
 #include <gtest/gtest.h>
 
+#include <QToolTip>
+
 #include <QMessageBox>
 #include <QGroupBox>
 #include <QAbstractButton>
@@ -131,6 +133,15 @@ TEST(EntryEditor, OpensComparesWritesAndDeletesOnlyWhenItMay) {
     ASSERT_EQ(dlg->Grid()->rowCount(), int(subs.size()));
     EXPECT_EQ(dlg->Grid()->item(0, 1)->text().toStdString(), subs[0].m_tag);
     EXPECT_FALSE(dlg->Grid()->item(0, 3)->flags() & Qt::ItemIsEditable);
+    // Typing while "Read Only" is ticked says why nothing changes; Enter in
+    // the grid never closes the window.
+    dlg->Grid()->setCurrentCell(0, 2);
+    QKeyEvent typed(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QCoreApplication::sendEvent(dlg->Grid(), &typed);
+    EXPECT_TRUE(QToolTip::text().contains(QStringLiteral("\"Read Only\" is ticked"))) << QToolTip::text().toStdString();
+    EXPECT_EQ(dlg->Grid()->item(0, 2)->text().toStdString(), std::string(subs[0].m_payload.c_str()));
+    QCoreApplication::sendEvent(dlg->Grid(), &enter);
+    ASSERT_EQ(Editors(f).size(), 1u);
     dlg->ReadOnlyBox()->setChecked(false);
     EXPECT_EQ(Looks(*dlg), "hex add insert delrow write delete [ ] editable grid");
 
@@ -211,7 +222,11 @@ TEST(EntryEditor, OpensComparesWritesAndDeletesOnlyWhenItMay) {
     EXPECT_EQ(fx.m_messages[0].m_caption + ": " + fx.m_messages[0].m_text,
               "Invalid Data: Ascii Type Data not Valid Ascii at Row " + std::to_string(name + 1) + ".");
     EXPECT_EQ(ReadEntries(fx.DataDir(), file), before);
+    // "Bytes" follows the text at once: the letters and the closing zero byte.
+    grid.item(name, 2)->setText("Blade");
+    EXPECT_EQ(grid.item(name, 4)->text(), QStringLiteral("6"));
     grid.item(name, 2)->setText("Blade of Tests");
+    EXPECT_EQ(grid.item(name, 4)->text(), QStringLiteral("15"));
     // A row added and deleted again leaves nothing behind.
     dlg->AddRow();
     dlg->DeleteRow();

@@ -13,6 +13,7 @@
 #include "fixtures/TestOperation.h"
 #include "format/PluginFile.h"
 #include "platform/Files.h"
+#include "widgets/StatusPane.h"
 
 namespace vantor::uitest {
 
@@ -32,6 +33,9 @@ CFrameFixture::CFrameFixture(const std::string& settingsText) {
     m_frame = StartFrame(m_dir);
     m_frame->Link().m_askHook = [this](const CMessage& m) -> std::optional<EAnswer> {
         m_messages.push_back(m);
+        // A question is never asked over a progress display still counting.
+        const CProgressBar* bar = m_frame->MessagePane()->Bar();
+        EXPECT_FALSE(bar && bar->isVisible()) << m.m_text;
         if (m_answers.empty()) return m.m_default;
         const EAnswer a = m_answers.front();
         m_answers.pop_front();

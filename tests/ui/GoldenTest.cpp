@@ -11,6 +11,8 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDockWidget>
+#include <QDate>
 #include <QContextMenuEvent>
 #include <QHeaderView>
 #include <QLabel>
@@ -59,7 +61,7 @@ std::string Greyed(CMainFrame& f) {
     all += {f.Tree()->AddAction(), f.Tree()->RemoveAction()};
     std::string out = "greyed:";
     for (QAction* a : all)
-        if (!a->isSeparator() && !a->isEnabled()) out += " " + a->text().section('\t', 0, 0).remove('&').toStdString();
+        if (!a->isSeparator() && a->isVisible() && !a->isEnabled()) out += " " + a->text().section('\t', 0, 0).remove('&').toStdString();
     return out;
 }
 
@@ -168,6 +170,7 @@ void WalkRepairTool(CFrameFixture& fx, CDialogRepairDlg& dlg, std::string& told)
 std::string CommandsText(CMainFrame& f) {
     std::string out;
     auto line = [&](QAction* a) {
+        if (!a->isVisible()) return;
         if (a->isSeparator()) return out += "  -\n", void();
         out += "  " + a->text().toStdString();
         for (const QKeySequence& k : a->shortcuts()) out += " [" + k.toString().toStdString() + "]";
@@ -312,7 +315,7 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
                     std::to_string(o.m_uncleanChecks[kInfoCheck]) + ", landscape " +
                     std::to_string(o.m_extractOpts.m_landData) + ", conflict checks " + checks + ", " +
                     (game.m_game == CGameChoice::EGame::OpenMW ? "OpenMW at " + game.m_openmwConfig : "Morrowind") +
-                    "\n";
+                    (f.Action(C::kRelink)->isVisible() ? ", Dialog Repair offered" : "") + "\n";
         };
     };
     auto sortByName = [&] {
@@ -356,12 +359,12 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
         {"Find Object sample_trader, matching case in the masters", find("sample_trader", false, true), "e"},
         {"View File Data of Sample Quests.esp", viewFile("Sample Quests.esp", false), "e"},
         {"View File Data of Sample.esm, View Global Changes ticked first", viewFile("Sample.esm", true), ""},
-        // The worker waits for the window before it reads anything, so the
-        // checks asked for meanwhile find it still running.
+        // The window starts no run before it has shown the last one's end, so
+        // the checks asked for meanwhile find it still running.
         {"Check Conflicts, with Check All and Check Unclean asked for while it runs",
          [&] {
              f.Action(C::kCheckConflicts)->trigger();
-             EXPECT_TRUE(fx.Doc().IsBusy());
+             EXPECT_TRUE(f.Busy());
              f.Action(C::kCheckAll)->trigger();
              f.Action(C::kCheckUnclean)->trigger();
              EXPECT_FALSE(f.RunOnWorker(CCheckRequest{}));
@@ -375,6 +378,10 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
          [&] {
              fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.Dir() / "VANTORlog.txt"}});
              f.Action(C::kSaveResults)->trigger();
+             // Named by the day, so that yesterday's log stays.
+             ASSERT_FALSE(fx.m_choosers.empty());
+             EXPECT_NE(fx.m_choosers.back().m_fileName.find(QDate::currentDate().toString(Qt::ISODate).toStdString()),
+                       std::string::npos);
              QString saved = QString::fromStdString(FileText(fx.Dir() / "VANTORlog.txt")).remove('\r');
              for (const QString& line : saved.split('\n', Qt::SkipEmptyParts))
                  told += "    " + line.toStdString() + "\n";
@@ -396,6 +403,18 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
          "w"},
         {"Auto Delete Unclean, answered No", run(C::kAutoDeleteUnclean, EAnswer::No), ""},
         {"Auto Delete Unclean, answered Yes", run(C::kAutoDeleteUnclean, EAnswer::Yes), ""},
+        // The changes made follow the three lists in the saved file.
+        {"Save Results with the changes made",
+         [&] {
+             fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.Dir() / "changes.txt"}});
+             f.Action(C::kSaveResults)->trigger();
+             const std::string saved = FileText(fx.Dir() / "changes.txt");
+             const std::size_t at = saved.find("Esp File,Backup,ID,Name,Change");
+             ASSERT_NE(at, std::string::npos);
+             for (const QString& line : QString::fromStdString(saved.substr(at)).remove('\r').split('\n', Qt::SkipEmptyParts))
+                 told += "    " + line.toStdString() + "\n";
+         },
+         ""},
         {"Check All", run(C::kCheckAll), "cw"},
         {"View All Esm Data", run(C::kViewAllEsm), ""},
         {"View All Global Changes", run(C::kViewAllGlobal), ""},
@@ -419,6 +438,14 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
          },
          ""},
         {"ReLink Dialog, Sample Quests.esp repaired into Repaired.esp", relink(true), ""},
+        // The patch is written where the chooser says; the status bar counts
+        // what it holds and tells OpenMW's players how to load it last.
+        {"Make Merged Patch",
+         [&] {
+             fx.m_choices.push_back({CFileChoice::EStatus::Chosen, {fx.Dir() / "Merged Patch.esp"}});
+             f.Action(C::kMakeMergedPatch)->trigger();
+         },
+         ""},
         // Single Versus offers a master root; Add on it chooses a master, and
         // Full Check drops it.
         {"Single Versus, then Choose Master Plugin Sample.esm",
@@ -461,14 +488,15 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
         {"Check All, with New Check asked for while it runs",
          [&] {
              f.Action(C::kCheckAll)->trigger();
-             EXPECT_TRUE(fx.Doc().IsBusy());
+             EXPECT_TRUE(f.Busy());
              f.Action(C::kNewCheck)->trigger();
          },
          ""},
-        {"Options: Check Deleted, Report Dialog and Extract Landscape Data switched",
+        {"Options: Check Deleted, Report Dialog, Extract Landscape Data and Offer Dialog Repair switched",
          options([](COptionsSheet& sheet) {
              const CPPageOP& op = *sheet.Operations();
-             for (QCheckBox* box : {op.m_checkDeleted, op.m_reportDialog, op.m_extractLand}) box->toggle();
+             for (QCheckBox* box : {op.m_checkDeleted, op.m_reportDialog, op.m_extractLand, op.m_dialogRepair})
+                 box->toggle();
          }),
          ""},
         {"Options: the sixth conflict check off, OpenMW's load order from a file that cannot be read",
@@ -489,6 +517,7 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
          }),
          ""},
     };
+    std::size_t changesTold = 0;
     for (const auto& [name, step, listed] : steps) {
         fx.m_messages.clear();
         told += name + "\n";
@@ -510,6 +539,16 @@ TEST(Window, TellsItsCommandsAndWhatEachOperationCameTo) {
         for (int i = 0; i < 3; ++i)
             if (listed.find("cwe"[i]) != std::string::npos)
                 for (const auto& row : Rows(*f.View(panes[i].first))) told += "    " + row + "\n";
+        // What a clean or a deletion changed stays listed, with the backups.
+        for (std::size_t i = changesTold; i < f.ChangesMade().size(); ++i) {
+            const CChangeMade& c = f.ChangesMade()[i];
+            told += "  changed: " + c.m_change + " " + c.m_tag + " " + c.m_id + " in " + c.m_file + ", backup " +
+                    c.m_backup + "\n";
+        }
+        changesTold = f.ChangesMade().size();
+        if (changesTold) {
+            EXPECT_TRUE(f.ChangesDock()->isVisibleTo(&f)) << name;
+        }
     }
     const std::string game = fx.Dir().Path();
     for (std::size_t at; (at = told.find(game)) != std::string::npos;) told.replace(at, game.size(), "<game>/");
@@ -567,6 +606,12 @@ void SaveEverything(bool withCorpus) {
     fixtures::RunProgram(VANTOR_CLI, args, {}, fx.Dir() / "cli-errors.txt");
     EXPECT_FALSE(gui.empty());
     EXPECT_EQ(gui, FileText(fx.Dir() / "cli.txt"));
+    // A name ending in .csv: the lists as the command line's csv, quoted.
+    const std::string csv = Save(fx, prefix + "check.csv");
+    std::string csvArgs = "check --all --quiet --format csv --install-dir '" + fx.Dir().Path() + "' --settings '" +
+                          (fx.Dir() / "cli.ini") + "'";
+    for (const auto& p : plugins) csvArgs += " '" + p + "'";
+    EXPECT_EQ(csv, fixtures::RunProgram(VANTOR_CLI, csvArgs, {}, fx.Dir() / "cli-errors.txt").m_out);
 
     // Sorted as the user sorts, then the other lists' fills.
     emit fx.Frame().View(EPane::Warning)->horizontalHeader()->sectionClicked(2);

@@ -74,6 +74,26 @@ TEST(Widgets, CodePageFiltersPagesAndTheProgressBar) {
         EXPECT_EQ(PageCountFor(rows, 40), pages) << rows;
     // A text wider than the pane leaves the bar no room, never a negative width.
     EXPECT_EQ(ProgressBarRect(QRect(0, 0, 600, 20), 700, 5).width(), 0);
+    // Put away while a question waits, back as it was after the answer.
+    CStatusMessagePane pane;
+    pane.Progress(QStringLiteral("Checking Cells 99% complete"), 3);
+    pane.PauseProgress(true);
+    EXPECT_TRUE(pane.Bar()->isHidden());
+    EXPECT_EQ(pane.Text(), QStringLiteral("Waiting for an answer"));
+    pane.PauseProgress(false);
+    EXPECT_FALSE(pane.Bar()->isHidden());
+    EXPECT_EQ(pane.Text(), QStringLiteral("Checking Cells 99% complete"));
+
+    // Printed columns: spare room shared out; short of room the IDs and file
+    // names keep theirs and the others narrow; only when those alone are too
+    // wide is every column narrowed.
+    const QList<bool> keep{true, false, true, true};
+    EXPECT_EQ(FitColumnsToPage({100, 100, 100, 100}, keep, 800), (QList<int>{200, 200, 200, 200}));
+    EXPECT_EQ(FitColumnsToPage({100, 400, 300, 300}, keep, 800), (QList<int>{100, 100, 300, 300}));
+    EXPECT_EQ(FitColumnsToPage({400, 400, 400, 400}, keep, 800), (QList<int>{200, 200, 200, 200}));
+    for (const char* whole : {"ID", "Name", "Overriding Esp File", "Original File"})
+        EXPECT_TRUE(KeepColumnWhole(QString::fromLatin1(whole))) << whole;
+    EXPECT_FALSE(KeepColumnWhole(QStringLiteral("Conflict")));
 }
 
 struct CDeleteRecorder {

@@ -146,7 +146,7 @@ void RunCellClean(const COperationContext& context, const CFileList& files, bool
 
     // Each plugin in one pass; the rows of cells that were cleaned go.
     std::unordered_map<const CEntry*, bool> cleaned;
-    std::unordered_map<const CPluginFile*, std::vector<CEntryName>> cleanedIn;
+    std::unordered_map<const CPluginFile*, std::vector<CChangedEntry>> cleanedIn;
     std::size_t step = 0;
     text = platform::PercentText("Cleaning Cells ", 0, pluginsToClean);
     context.Progress(text, int(pluginsToClean));
@@ -161,9 +161,11 @@ void RunCellClean(const COperationContext& context, const CFileList& files, bool
         if (made < found[i].m_cells.size()) link.Tell(CCellsNotCleanedNotice{file.FileName()});
         for (std::size_t k = 0; k < done.size(); ++k) {
             if (!done[k]) continue;
-            cleaned[found[i].m_cells[k].m_entry] = true;
-            cleanedIn[&file].push_back({file.FileName(), std::string(CPluginFile::kTags[TableOf(ERecordId::Cell)]),
-                                        std::string(found[i].m_cells[k].m_entry->IdText())});
+            const cells::CCellClean& cell = found[i].m_cells[k];
+            cleaned[cell.m_entry] = true;
+            cleanedIn[&file].push_back({{file.FileName(), std::string(CPluginFile::kTags[TableOf(ERecordId::Cell)]),
+                                         std::string(cell.m_entry->IdText())},
+                                        cell.m_junk ? EEntryChange::Removed : EEntryChange::Cleaned});
         }
         text = platform::PercentText("Cleaning Cells ", ++step, pluginsToClean);
         context.Progress(text, int(pluginsToClean));

@@ -60,7 +60,7 @@ void RunAutoClean(const COperationContext& context, const CFileList& files, cons
     context.Progress(text, int(total));
 
     CBatch batch;
-    std::map<const CPluginFile*, std::vector<CEntryName>> changed;
+    std::map<const CPluginFile*, std::vector<CChangedEntry>> changed;
     auto flush = [&] {
         if (!batch.m_file) return;
         std::vector<bool> erased = EraseEntries(*batch.m_file, batch.m_entries, link);
@@ -72,7 +72,7 @@ void RunAutoClean(const COperationContext& context, const CFileList& files, cons
             }
             ++outcome.m_deleted;
             const std::string tag(CPluginFile::kTags[rows[batch.m_rows[k]].m_table]);
-            changed[batch.m_file].push_back({batch.m_file->FileName(), tag, batch.m_ids[k]});
+            changed[batch.m_file].push_back({{batch.m_file->FileName(), tag, batch.m_ids[k]}, EEntryChange::Deleted});
             text = Percent(batch.m_rows[k], total);
             context.Progress(text, int(total));
         }

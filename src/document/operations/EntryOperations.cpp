@@ -44,9 +44,9 @@ void Declined(COutcome& outcome) {
     outcome.m_reason = EReason::Declined;
 }
 
-void Written(COutcome& outcome, const CPluginFile& file, const CEntryName& entry, bool written) {
+void Written(COutcome& outcome, const CPluginFile& file, const CEntryName& entry, EEntryChange how, bool written) {
     if (written) {
-        outcome.m_changed.push_back({file.FileName(), 1, file.BackupPath(), {entry}});
+        outcome.m_changed.push_back({file.FileName(), 1, file.BackupPath(), {CChangedEntry{entry, how}}});
     } else {
         outcome.m_result = EResult::Failed;
         outcome.m_reason = EReason::WriteFailed;
@@ -70,7 +70,7 @@ private:
         // The caller hears whether the entry now holds what it asked for, not
         // a success that may not have happened.
         if (SameBytes(JoinSubRecords(r.m_subRecords), found.m_entry->Data())) return;
-        Written(outcome, *found.m_file, NameOf(r.m_entry), RewriteEntry(*found.m_file, *found.m_entry, r.m_subRecords, link));
+        Written(outcome, *found.m_file, NameOf(r.m_entry), EEntryChange::Updated, RewriteEntry(*found.m_file, *found.m_entry, r.m_subRecords, link));
     }
 
     void Change(const CDeleteEntryRequest& r, COperationContext& context, COutcome& outcome) {
@@ -81,7 +81,7 @@ private:
         const CEntryName name = NameOf(r.m_entry);
         const bool erased = EraseEntry(*found.m_file, *found.m_entry, link);
         if (erased) found.m_file->DetachEntry(found.m_entry, CPluginFile::kTags[r.m_entry.m_table]);
-        Written(outcome, *found.m_file, name, erased);
+        Written(outcome, *found.m_file, name, EEntryChange::Deleted, erased);
     }
 
     void Change(const CCleanCellRequest& r, COperationContext& context, COutcome& outcome) {
@@ -100,7 +100,9 @@ private:
         }
         if (r.m_askFirst && !link.Agrees(CCleanCellQuestion{NameOf(r.m_cell)})) return Declined(outcome);
         const std::vector<bool> done = ChangeEntries(*found.m_file, CellChanges(result.m_cells), link);
-        Written(outcome, *found.m_file, NameOf(r.m_cell), !done.empty() && done.front());
+        // A cell left with nothing of its own goes whole.
+        const EEntryChange how = result.m_cells.front().m_junk ? EEntryChange::Removed : EEntryChange::Cleaned;
+        Written(outcome, *found.m_file, NameOf(r.m_cell), how, !done.empty() && done.front());
     }
 
     template <class T>

@@ -7,6 +7,8 @@
 #include "document/Extraction.h"
 #include "document/OutputPath.h"
 #include "document/VANTORDoc.h"
+#include "document/operations/MergedPatchOperation.h"
+#include "document/operations/RecordConflictList.h"
 #include "document/operations/RelinkDialog.h"
 #include "platform/Files.h"
 
@@ -265,6 +267,10 @@ std::unique_ptr<COperation> MakeOperation(const CRequest& request, CDocState sta
                 return std::make_unique<CFindOperation>(request, std::move(state), readFirst, r.m_find);
             } else if constexpr (std::is_same_v<T, CListRequest>) {
                 return std::make_unique<CListOperation>(request, std::move(state), readFirst, r.m_masters, r.m_file);
+            } else if constexpr (std::is_same_v<T, CRecordConflictsRequest>) {
+                return MakeRecordConflictsOperation(request, std::move(state), readFirst);
+            } else if constexpr (std::is_same_v<T, CMergedPatchRequest>) {
+                return MakeMergedPatchOperation(r, std::move(state), readFirst);
             } else if constexpr (std::is_same_v<T, CRelinkRequest>) {
                 CRelinkInputs inputs = RelinkInputsOf(state, r);
                 return std::make_unique<CRelinkOperation>(request, std::move(state), std::move(inputs), r.m_output.empty());

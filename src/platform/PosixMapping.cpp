@@ -1,0 +1,120 @@
+// Files mapped instead of read, on POSIX systems. A mapped file that another
+// program truncates would raise SIGBUS at the first touch of a page past its
+// new end; a handler puts zero pages there instead and marks the mapping as
+// cut, so a file changed under us is a changed file, never a crash. (The
+// writer's own saves replace a file by renaming over it, which leaves the
+// mapped one whole.)
+#include <signal.h>
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "platform/Files.h"
+
+namespace vantor::platform {
+
+namespace {
+
+struct CGuardSlot {
+    std::atomic<std::uintptr_t> m_begin{0};  // 0: free
+    std::atomic<std::uintptr_t> m_end{0};
+    std::atomic<bool> m_cut{false};
+};
+// Blocks are only ever added, so the handler can walk them without a lock.
+struct CGuardBlock {
+    CGuardSlot m_slots[256];
+    std::atomic<CGuardBlock*> m_next{nullptr};
+};
+
+std::atomic<CGuardBlock*> g_blocks{nullptr};
+std::mutex g_claims;  // claiming and freeing slots; the handler only reads
+std::uintptr_t g_pageSize = 4096;
+struct sigaction g_previous {};
+
+void OnBusError(int sig, siginfo_t* info, void* context) {
+    const auto at = reinterpret_cast<std::uintptr_t>(info->si_addr);
+    for (CGuardBlock* b = g_blocks.load(std::memory_order_acquire); b; b = b->m_next.load(std::memory_order_acquire))
+        for (CGuardSlot& slot : b->m_slots) {
+            const std::uintptr_t begin = slot.m_begin.load(std::memory_order_acquire);
+            const std::uintptr_t end = slot.m_end.load(std::memory_order_acquire);
+            if (begin == 0 || at < begin || at >= end) continue;
+            // Everything from this page on reads as zeros; the file ended
+            // somewhere before it.
+            const std::uintptr_t page = at & ~(g_pageSize - 1);
+            if (::mmap(reinterpret_cast<void*>(page), end - page, PROT_READ, MAP_FIXED | MAP_PRIVATE | MAP_ANONYMOUS, -1,
+                       0) == MAP_FAILED)
+                break;
+            slot.m_cut.store(true, std::memory_order_release);
+            return;
+        }
+    // Not a mapping of ours: as it would have been without us.
+    if (g_previous.sa_flags & SA_SIGINFO) {
+        if (g_previous.sa_sigaction) return g_previous.sa_sigaction(sig, info, context);
+    } else if (g_previous.sa_handler != SIG_DFL && g_previous.sa_handler != SIG_IGN) {
+        return g_previous.sa_handler(sig);
+    }
+    ::signal(sig, SIG_DFL);  // the fault comes again on return and ends the process
+}
+
+void InstallHandler() {
+    g_pageSize = std::uintptr_t(::sysconf(_SC_PAGESIZE));
+    struct sigaction action {};
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO | SA_ONSTACK | SA_RESTART;
+    sigemptyset(&action.sa_mask);
+    ::sigaction(SIGBUS, &action, &g_previous);
+}
+
+CGuardSlot* Claim(const void* data, std::size_t size) {
+    std::lock_guard lock(g_claims);
+    CGuardBlock* last = nullptr;
+    for (CGuardBlock* b = g_blocks.load(std::memory_order_acquire); b; b = b->m_next.load(std::memory_order_acquire)) {
+        for (CGuardSlot& slot : b->m_slots)
+            if (slot.m_begin.load(std::memory_order_relaxed) == 0) {
+                slot.m_cut.store(false, std::memory_order_relaxed);
+                slot.m_end.store(reinterpret_cast<std::uintptr_t>(data) + size, std::memory_order_release);
+                slot.m_begin.store(reinterpret_cast<std::uintptr_t>(data), std::memory_order_release);
+                return &slot;
+            }
+        last = b;
+    }
+    auto* block = new CGuardBlock;
+    CGuardSlot& slot = block->m_slots[0];
+    slot.m_end.store(reinterpret_cast<std::uintptr_t>(data) + size, std::memory_order_relaxed);
+    slot.m_begin.store(reinterpret_cast<std::uintptr_t>(data), std::memory_order_relaxed);
+    (last ? last->m_next : g_blocks).store(block, std::memory_order_release);
+    return &slot;
+}
+
+}  // namespace
+
+bool CFileBytes::Map(std::intptr_t handle, std::size_t size) {
+    static std::once_flag installed;
+    std::call_once(installed, InstallHandler);
+    // Populated at once: one call fills the page tables instead of a fault
+    // for every few pages.
+    void* at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, int(handle), 0);
+    if (at == MAP_FAILED) return false;
+    m_data = static_cast<const char*>(at);
+    m_size = size;
+    m_guard = Claim(at, size);
+    return true;
+}
+
+bool CFileBytes::Cut() const {
+    return m_guard && static_cast<const CGuardSlot*>(m_guard)->m_cut.load(std::memory_order_acquire);
+}
+
+CFileBytes::~CFileBytes() {
+    if (!m_guard) return;
+    {
+        std::lock_guard lock(g_claims);
+        static_cast<CGuardSlot*>(m_guard)->m_begin.store(0, std::memory_order_release);
+    }
+    ::munmap(const_cast<char*>(m_data), m_size);
+}
+
+}  // namespace vantor::platform
