@@ -104,6 +104,8 @@ record_set() {
         run "$set" "global-changes-file-$format" "$vantor" global-changes --file "${plugins[0]}" --format "$format" \
             "${common[@]}" "${paths[@]}"
         run "$set" "list-$format" "$vantor" list --format "$format" "${common[@]}" "${paths[@]}"
+        run "$set" "conflicts-$format" "$vantor" conflicts --format "$format" "${common[@]}" "${paths[@]}"
+        run "$set" "merge-dry-run-$format" "$vantor" merge --dry-run --format "$format" "${common[@]}" "${paths[@]}"
         run "$set" "list-masters-$format" "$vantor" list --masters --format "$format" "${common[@]}" "${paths[@]}"
     done
     run "$set" single-versus "$vantor" check --all --format csv --single-versus "$data/${plugins[0]}" "${common[@]}" \
@@ -149,6 +151,11 @@ record_set() {
     fresh "$set"
     run "$set" clean-no-masters "$vantor" clean --yes --no-masters "${common[@]}" "${paths[@]}"
     checksums "$data" >"$out/$set/clean-no-masters.files"
+
+    # merge on a copy: what it says and the patch it writes.
+    fresh "$set"
+    run "$set" merge "$vantor" merge --yes -o "$data/Merged Patch.esp" "${common[@]}" "${paths[@]}"
+    checksums "$data" >"$out/$set/merge.files"
 
     # delete on a copy: the first three unclean or deleted rows of Check All.
     fresh "$set"
