@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QDir>
 #include <QDockWidget>
-#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QItemSelectionModel>
@@ -24,19 +23,25 @@ bool Inside(const QString& path, const QString& folder) {
     const QString resolved = info.exists() ? info.canonicalFilePath()
                                            : QFileInfo(info.absolutePath()).canonicalFilePath() + "/" + info.fileName();
     const QString root = QDir(folder).canonicalPath();
-    return !root.isEmpty() && resolved.startsWith(root + "/");
+#ifdef Q_OS_WIN
+    constexpr Qt::CaseSensitivity kNames = Qt::CaseInsensitive;
+#else
+    constexpr Qt::CaseSensitivity kNames = Qt::CaseSensitive;
+#endif
+    return !root.isEmpty() && resolved.startsWith(root + "/", kNames);
 }
 
 // Serves the event loop until the operation started and the window have
 // both ended their work; false after a minute.
 bool WaitUntilIdle(CMainFrame& frame) {
-    QElapsedTimer waited;
-    waited.start();
-    while (frame.Doc().IsBusy() || frame.Busy()) {
-        if (waited.elapsed() > 60000) return false;
-        QEventLoop().processEvents(QEventLoop::AllEvents, 20);
-    }
-    return true;
+    QEventLoop wait;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &wait, [&] {
+        if (!frame.Doc().IsBusy() && !frame.Busy()) wait.exit(0);
+    });
+    QTimer::singleShot(60000, &wait, [&wait] { wait.exit(1); });
+    poll.start(20);
+    return wait.exec() == 0;
 }
 
 bool IsScene(const QString& name) {
