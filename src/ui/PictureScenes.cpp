@@ -11,6 +11,8 @@
 #include "MainFrame.h"
 #include "QtFrameLink.h"
 #include "ResultViews.h"
+#include "UiText.h"
+#include "format/PluginFile.h"
 
 namespace vantor {
 
@@ -90,6 +92,12 @@ QWidget* OpenSceneForPicture(CMainFrame& frame, const QString& scene) {
         return &frame;
     }
     if (scene == QStringLiteral("changes")) {
+        // The start-up check has read the plugins the cleans change: each
+        // is judged again as read, whatever the command line named.
+        const std::vector<CPluginFile*> plugins = frame.Doc().Files().PluginFiles();
+        if (plugins.empty()) return nullptr;
+        for (const CPluginFile* plugin : plugins)
+            if (!Inside(FromCoreText(plugin->FullPath()), QDir::tempPath())) return nullptr;
         // Every question of the cleans gets the answer it offers first (Yes
         // to the clean), so nothing waits for a hand that is not there.
         frame.Link().m_askHook = [](const CMessage& message) { return std::optional<EAnswer>(message.m_default); };

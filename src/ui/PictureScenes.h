@@ -26,7 +26,9 @@ QString SceneRefusal(const QString& scene, const QStringList& plugins, const QSt
 //   screen afterwards, which answers No, so nothing is changed);
 // - "changes": Auto Delete Unclean and then Clean Cells on the chosen
 //   plugins, every question answered as it proposes (Yes to the cleans),
-//   then the window with its "Changes Made" list.
+//   then the window with its "Changes Made" list; nullptr, and nothing
+//   cleaned, unless the start-up check has read the plugins and each lies
+//   inside the temporary folder.
 QWidget* OpenSceneForPicture(CMainFrame& frame, const QString& scene);
 
 }  // namespace vantor
