@@ -20,6 +20,7 @@
 #include "FindDlg.h"
 #include "MainFrame.h"
 #include "OptionsSheet.h"
+#include "PictureScenes.h"
 #include "QtFrameLink.h"
 #include "ResultViews.h"
 #include "UiText.h"
@@ -50,6 +51,7 @@ QWidget* OpenEntryForPicture(CMainFrame& frame, const std::string& id, bool hex)
 // A dialog opened as its menu command would open it, shown without waiting
 // for it; nullptr for an unknown name.
 QWidget* OpenDialogForPicture(CMainFrame& frame, const QString& name) {
+    if (QWidget* scene = OpenSceneForPicture(frame, name)) return scene;
     CVANTORDoc& doc = frame.Doc();
     QDialog* dialog = nullptr;
     if (name == "find") {
@@ -117,8 +119,10 @@ struct COptions {
     QCommandLineOption m_hexView{"hex-view", "With --open-entry: picture the editor's hex view."};
     QCommandLineOption m_dialog{"show-dialog",
                                 "With --screenshot: open this dialog (find, view-file, repair, options-game or "
-                                "preview) and picture it "
-                                "instead of the main window.",
+                                "preview) and picture it instead of the main window; or picture the main window "
+                                "with the question of a Delete (delete-question) or of Clean Cells (clean-question) "
+                                "on screen, or after both cleans (changes): these act only on copies in the "
+                                "temporary folder.",
                                 "name"};
 
     COptions() {
@@ -203,6 +207,12 @@ int main(int argc, char** argv) {
                                                            : ToCorePath(QDir::currentPath() + "/vantor.ini");
     if (parser.isSet(options.m_installDir)) config.m_installDir = ToCorePath(parser.value(options.m_installDir));
     if (parser.isSet(options.m_dataDir)) config.m_dataDir = ToCorePath(parser.value(options.m_dataDir));
+    if (const QString refused = SceneRefusal(parser.value(options.m_dialog), parser.positionalArguments(),
+                                             FromCoreText(config.m_settingsPath));
+        !refused.isEmpty()) {
+        std::fprintf(stderr, "vantorscope: %s\n", qPrintable(refused));
+        return 1;
+    }
 
     CMainFrame frame(std::move(config));
     frame.show();
@@ -233,6 +243,9 @@ int main(int argc, char** argv) {
             // panes to be laid out and painted.
             QTimer::singleShot(1500, &frame, [&frame, target, pictured] {
                 const bool saved = pictured && SavePicture(*pictured, target);
+                // A question still on screen is answered as its Escape would.
+                if (QWidget* question = QApplication::activeModalWidget(); question && question != pictured)
+                    question->close();
                 if (pictured && pictured != &frame) pictured->close();
                 frame.close();
                 QApplication::exit(saved ? 0 : 1);

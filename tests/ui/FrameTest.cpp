@@ -519,5 +519,31 @@ TEST(CommandLine, HelpAndVersionNeedNoDisplay) {
                           "set?).\nThe command-line program vantor needs none.\n");
 }
 
+TEST(CommandLine, PictureScenesCleanOnlyCopiesInTheTemporaryFolder) {
+    // The guide's "changes" scene cleans the plugins it is given: a modder's
+    // own files, or a link to them from the temporary folder, are refused
+    // before anything is read.
+    const fixtures::CTempDir temp, own;
+    ASSERT_FALSE(mkdata::WriteSampleSet(own.Path()).m_files.empty());
+    const std::string armory = own.Path() + "Data Files/Sample Armory.esp";
+    const std::string quests = own.Path() + "Data Files/Sample Quests.esp";
+    const std::string linked = temp.Path() + "Sample Quests.esp";
+    std::filesystem::create_symlink(quests, linked);
+    const std::string before = FileText(armory) + FileText(quests);
+    const fixtures::CProgramRun run = fixtures::RunProgram(
+        "env", "QT_QPA_PLATFORM=offscreen TMPDIR='" + temp.Path() + "' '" VANTORSCOPE_PATH "' --install-dir '" +
+                   own.Path() + "' --settings '" + temp.Path() + "vantor.ini' --screenshot '" + temp.Path() +
+                   "x.png' --show-dialog changes '" + armory + "' '" + linked + "'",
+        {}, {});
+    EXPECT_EQ(run.m_exit, 1) << run.m_out;
+    EXPECT_NE(run.m_out.find("runs only on copies inside"), std::string::npos) << run.m_out;
+    EXPECT_NE(run.m_out.find(armory), std::string::npos) << run.m_out;
+    EXPECT_NE(run.m_out.find(linked), std::string::npos) << run.m_out;
+    EXPECT_EQ(run.m_out.find("vantor.ini"), std::string::npos) << run.m_out;
+    EXPECT_EQ(FileText(armory) + FileText(quests), before);
+    EXPECT_FALSE(std::filesystem::exists(own.Path() + "Data Files/Sample Armory.OLD"));
+    EXPECT_FALSE(std::filesystem::exists(temp.Path() + "x.png"));
+}
+
 }  // namespace
 }  // namespace vantor::uitest
