@@ -95,6 +95,7 @@ struct CCleanCellsQuestion {
     std::size_t m_plugins = 0;
     std::size_t m_duplicates = 0, m_settings = 0, m_junk = 0;
     CCellNotes m_notes;
+    std::vector<std::string> m_names;  // the plugins it changes
 };
 
 // One entry of a plugin, as the single-entry questions name it.

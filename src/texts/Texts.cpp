@@ -197,7 +197,8 @@ CMessage Render(const CQuestion& question) {
             },
             [](const CCleanCellsQuestion& q) {
                 return YesNo("This Operation will Clean " + CountOf(q.m_cells, "Cell", "Cells") + " in " +
-                                 CountOf(q.m_plugins, "Plugin", "Plugins") + ":\n" + "It removes " +
+                                 CountOf(q.m_plugins, "Plugin", "Plugins") +
+                                 (q.m_names.empty() ? "" : " (" + Joined(q.m_names) + ")") + ":\n" + "It removes " +
                                  CountOf(q.m_duplicates, "Duplicate Reference", "Duplicate References") + ", " +
                                  CountOf(q.m_settings, "Redundant Setting", "Redundant Settings") +
                                  " (Ambient Light, Water Height)" + " and " + CountOf(q.m_junk, "Junk Cell", "Junk Cells") +
@@ -212,8 +213,9 @@ CMessage Render(const CQuestion& question) {
                 return YesNo("Delete Entry(s)?\n\n" + EntryText(q.m_entry) + "\n\nBackup(s) Saved with Extension \".OLD\"",
                              "Delete Entry(s)");
             },
-            [](const CCleanCellQuestion&) {
-                return YesNo("Clean Cell(s)?\n\nBackup(s) Saved with Extension \".OLD\"", "Clean Cells");
+            [](const CCleanCellQuestion& q) {
+                return YesNo("Clean Cell(s)?\n\n" + EntryText(q.m_cell) + "\n\nBackup(s) Saved with Extension \".OLD\"",
+                             "Clean Cells");
             },
             [](const CDialogueWithoutMastersQuestion&) {
                 return YesNo("Master Files Not Found.\nDialog Repair will be incomplete.\nIgnore and Continue?", "Caution");

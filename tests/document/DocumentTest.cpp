@@ -530,7 +530,7 @@ TEST(AutoClean, DeletesExactlyTheUncleanEntriesAfterABackup) {
     // The outcome names each entry deleted, with the plugin's backup.
     ASSERT_EQ(game.m_outcome.m_changed.size(), 1u);
     const CFileChange& change = game.m_outcome.m_changed[0];
-    EXPECT_EQ(change.m_backup, fixtures::Native(game.m_data + "P.OLD"));
+    EXPECT_EQ(fixtures::Native(change.m_backup), fixtures::Native(game.m_data + "P.OLD"));
     std::string deleted;
     for (const CEntryName& e : change.m_changed) deleted += e.m_file + ":" + e.m_tag + ":" + e.m_id + " ";
     EXPECT_EQ(deleted, "P.esp:MISC:a P.esp:MISC:dup P.esp:MISC:dup ");

@@ -100,6 +100,7 @@ void RunCellClean(const COperationContext& context, const CFileList& files, bool
     std::unordered_map<std::string, const CPluginFile*> masterByName;
     for (const CPluginFile* m : masters) masterByName[m->FileName()] = m;
     std::size_t pluginsToClean = 0;
+    std::vector<std::string> pluginNames;
     std::unordered_set<std::string> missingSeen, unjudgedSeen;
     for (const cells::CPluginCells& p : found) {
         AddOnce(notes.m_missingMasters, missingSeen, p.m_missingMasters);
@@ -111,6 +112,7 @@ void RunCellClean(const COperationContext& context, const CFileList& files, bool
         outcome.m_junk += p.JunkCells();
         outcome.m_cells += p.m_cells.size();
         pluginsToClean += !p.m_cells.empty();
+        if (!p.m_cells.empty()) pluginNames.push_back(p.m_plugin->FileName());
         for (const cells::CCellClean& c : p.m_cells) {
             CFinding row;
             row.m_entry = c.m_entry;
@@ -136,7 +138,7 @@ void RunCellClean(const COperationContext& context, const CFileList& files, bool
         return;
     }
     if (!link.Agrees(CCleanCellsQuestion{outcome.m_cells, pluginsToClean, outcome.m_duplicates, outcome.m_settings,
-                                         outcome.m_junk, notes})) {
+                                         outcome.m_junk, notes, pluginNames})) {
         context.Progress(text, 0);
         result.m_result = EResult::Refused;
         result.m_reason = EReason::Declined;
