@@ -1,6 +1,8 @@
 #include "format/PluginFile.h"
 
 #include <algorithm>
+#include <memory>
+#include <new>
 
 namespace vantor {
 
@@ -17,6 +19,26 @@ int CPluginFile::TagIndex(std::string_view tag) {
 }
 
 CPluginFile::CPluginFile() = default;
+
+CEntry* CPluginFile::CEntryStore::New() {
+    if (m_blocks.empty() || m_blocks.back().m_used == m_blockSize) {
+        // Doubling keeps the blocks few for a master of a million records.
+        m_blockSize = m_blocks.empty() ? 64 : std::min<std::size_t>(m_blockSize * 2, 16384);
+        m_blocks.reserve(m_blocks.size() + 1);
+        m_blocks.push_back({static_cast<CEntry*>(::operator new(m_blockSize * sizeof(CEntry))), 0});
+    }
+    CBlock& block = m_blocks.back();
+    CEntry* entry = new (block.m_entries + block.m_used) CEntry();
+    ++block.m_used;
+    return entry;
+}
+
+CPluginFile::CEntryStore::~CEntryStore() {
+    for (const CBlock& block : m_blocks) {
+        std::destroy_n(block.m_entries, block.m_used);
+        ::operator delete(block.m_entries);
+    }
+}
 
 bool CPluginFile::Open(const std::string& fileName, const std::string& folder) {
     m_fileName = fileName;

@@ -19,7 +19,24 @@
 
 namespace vantor {
 
-using CEntryTable = std::vector<std::unique_ptr<CEntry>>;
+// An entry as a table holds it. The entry itself lives in its file's entry
+// store, made thousands at a time rather than one allocation a record; it
+// never moves and lives as long as the file, so rows and indexes may point
+// at it.
+class CEntryPtr {
+public:
+    CEntryPtr() = default;
+    explicit CEntryPtr(CEntry* entry) : m_entry(entry) {}
+    CEntry* get() const { return m_entry; }
+    CEntry* operator->() const { return m_entry; }
+    CEntry& operator*() const { return *m_entry; }
+    explicit operator bool() const { return m_entry != nullptr; }
+
+private:
+    CEntry* m_entry = nullptr;
+};
+
+using CEntryTable = std::vector<CEntryPtr>;
 
 // The four data-keeping switches of the option set; non-zero means on.
 struct CExtractOpts {
@@ -136,7 +153,7 @@ public:
     // The entries erased from the file on disk, owned here, and those whose
     // record was rewritten (they stay in their tables); together they tell
     // where every record lies now.
-    const std::vector<std::unique_ptr<CEntry>>& RemovedEntries() const { return m_removed; }
+    const CEntryTable& RemovedEntries() const { return m_removed; }
     const std::vector<CEntry*>& RewrittenEntries() const { return m_rewritten; }
 
 private:
@@ -151,11 +168,33 @@ private:
     void NoteRewritten(CEntry& entry, std::string newData);
     bool ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts);
 
+    // The entries the tables and m_removed point at, made in blocks that
+    // grow as the file turns out to hold more records. A block's room is
+    // constructed only as it is used, so the unused end of the last one
+    // costs address space, not memory.
+    class CEntryStore {
+    public:
+        CEntryStore() = default;
+        CEntryStore(const CEntryStore&) = delete;
+        CEntryStore& operator=(const CEntryStore&) = delete;
+        ~CEntryStore();
+        CEntry* New();
+
+    private:
+        struct CBlock {
+            CEntry* m_entries;
+            std::size_t m_used;
+        };
+        std::vector<CBlock> m_blocks;
+        std::size_t m_blockSize = 0;
+    };
+
+    CEntryStore m_entries;
     std::array<CEntryTable, kTableCount> m_tables;
     std::string m_fileName;
     std::string m_folder;
     CBackupState m_backup;
-    std::vector<std::unique_ptr<CEntry>> m_removed;
+    CEntryTable m_removed;
     std::vector<CEntry*> m_rewritten;
     platform::CReadFile m_readFile;
     std::vector<CReadDiagnostic> m_diagnostics;

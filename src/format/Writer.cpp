@@ -26,7 +26,7 @@ namespace {
 // How far each record has moved on disk, from the changes made so far.
 class CShiftIndex {
 public:
-    CShiftIndex(const std::vector<std::unique_ptr<CEntry>>& removedEntries, const std::vector<CEntry*>& rewritten) {
+    CShiftIndex(const CEntryTable& removedEntries, const std::vector<CEntry*>& rewritten) {
         // An entry rewritten and then erased stands in both lists; its
         // removal already accounts for the whole record, so it counts once.
         std::unordered_set<const CEntry*> removed;
