@@ -127,6 +127,12 @@ public:
     // without writing, when none is left; NotExtracted or TooLarge, without
     // writing, when any rewrite cannot be made.
     CWriteResult ChangeEntries(std::vector<CEntryChange> changes, CBackupPolicy& policy, std::vector<bool>& done);
+    // Ok when the file on disk still holds exactly the bytes this object read
+    // (or last wrote), else ChangedOnDisk (or Inspect when it cannot be
+    // read): the test every change above makes first, for an output built
+    // from this file's entries. A file rewritten in place while mapped would
+    // otherwise hand on bytes that were never read as they are now.
+    CWriteResult CheckUnchanged() const;
     // Where the entry's record starts on disk now, after the changes so far.
     std::int64_t CurrentOffset(const CEntry& entry) const;
 

@@ -156,6 +156,13 @@ CWriteResult CPluginFile::ReadUnchanged(const std::string& target, const std::st
     return {};
 }
 
+CWriteResult CPluginFile::CheckUnchanged() const {
+    platform::ClearLastError();
+    const std::string pluginPath = PluginPathOnDisk(*this);
+    std::string bytes;
+    return ReadUnchanged(platform::ResolveLinks(pluginPath), pluginPath, bytes);
+}
+
 // Writes the splices (sorted by start, not overlapping) through a working
 // copy and replaces the plugin with it. A failure leaves the plugin as it was.
 CWriteResult CPluginFile::ApplySplices(const std::vector<CSplice>& splices, CBackupPolicy& policy) {

@@ -208,6 +208,43 @@ TEST(OutputPath, AnExistingFileIsReplacedOnlyWhenAgreedAndAPluginIsBackedUpFirst
     EXPECT_EQ(ReadText(plugin), "TES3 newer plugin");
 }
 
+// A source rewritten in place (same file, new bytes) after the merge read
+// it: the patch made of it is refused by the source's name, as the writer
+// refuses to change such a file.
+TEST(OutputPath, AMergedPatchIsNotWrittenFromASourceThatChangedSinceItWasRead) {
+    using namespace fixtures;
+    CGameFolder game;
+    auto list = [](const std::string& item) {
+        return std::vector{Name("list"), Sub("DATA", I32(0)), Sub("NNAM", std::string(1, '\0')), Sub("INDX", I32(2)),
+                           Sub("INAM", Z("a")), Sub("INTV", std::string(2, '\1')), Sub("INAM", Z(item)),
+                           Sub("INTV", std::string(2, '\1'))};
+    };
+    for (const char* item : {"b", "c", "d"}) {
+        CPluginBuilder b;
+        b.Header();
+        b.Record("LEVI", list(item));
+        game.Write(std::string(1, char(std::toupper(item[0]))) + ".esp", b, 1'000'000 + item[0]);
+    }
+    CVANTORDoc& doc = game.Doc(false);
+    game.Choose({"B.esp", "C.esp", "D.esp"});
+    game.m_link.HoldAt("progress 0|Merging Records");
+    doc.OnMakeMergedPatch({game.m_data + "Patch.esp"});
+    ASSERT_TRUE(game.m_link.WaitUntilHeld());
+    {
+        std::fstream c(game.m_data + "C.esp", std::ios::in | std::ios::out | std::ios::binary);
+        const std::string bytes = game.Read("C.esp");
+        c.seekp(std::streamoff(bytes.rfind("c\0")));
+        c.put('x');
+    }
+    game.m_link.Release();
+    doc.WaitForWorker();
+    EXPECT_FALSE(std::filesystem::exists(game.m_data + "Patch.esp"));
+    const auto messages = game.m_link.Messages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back().m_text, game.m_data + "C.esp: the file has changed since it was read.\n"
+                                                    "No Merged Patch was written; load the plugins again before making one.");
+}
+
 // Save Results: a cancelled chooser says nothing, a failed one says so, a
 // plugin in use is never the log. A failed write leaves the old log whole, a
 // longer old log is replaced whole. (The golden logs hold what a log holds.)

@@ -66,7 +66,16 @@ public:
                                         out.m_request.m_replaceAgreed ? EReplace::Agreed : EReplace::Ask,
                                         "Make Merged Patch", link);
         if (!path) return;
-        const COutputWrite written = WriteOutputFile(*path, merge::PatchBytes(*result));
+        const std::string bytes = merge::PatchBytes(*result);
+        if (const CWriteResult sources = merge::CheckSources(*result); !sources.Ok()) {
+            link.Tell(sources.m_path +
+                          (sources.m_failure == EWriteFailure::ChangedOnDisk ? ": the file has changed since it was read."
+                                                                              : ": the file could not be read again.") +
+                          "\nNo Merged Patch was written; load the plugins again before making one.",
+                      "Error", EIcon::Stop);
+            return;
+        }
+        const COutputWrite written = WriteOutputFile(*path, bytes);
         if (!written.Ok()) {
             link.Ask(CMessage{written.m_failed == COutputWrite::EStep::Create ? FileErrorMessage(written.m_error, *path)
                                                                                : "Could not write " + *path,
