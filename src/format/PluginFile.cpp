@@ -21,11 +21,14 @@ int CPluginFile::TagIndex(std::string_view tag) {
 CPluginFile::CPluginFile() = default;
 
 CEntry* CPluginFile::CEntryStore::New() {
-    if (m_blocks.empty() || m_blocks.back().m_used == m_blockSize) {
-        // Doubling keeps the blocks few for a master of a million records.
-        m_blockSize = m_blocks.empty() ? 64 : std::min<std::size_t>(m_blockSize * 2, 16384);
+    if (m_blocks.empty() || m_blocks.back().m_used == m_blocks.back().m_size) {
+        // Doubling keeps the blocks few for a master of a million records;
+        // from a few megabytes on they are as large as the system's large
+        // pages make cheap.
+        constexpr std::size_t kLargest = (std::size_t(4) << 20) / sizeof(CEntry);
+        const std::size_t size = m_blocks.empty() ? 64 : std::min(m_blocks.back().m_size * 2, kLargest);
         m_blocks.reserve(m_blocks.size() + 1);
-        m_blocks.push_back({static_cast<CEntry*>(::operator new(m_blockSize * sizeof(CEntry))), 0});
+        m_blocks.push_back({static_cast<CEntry*>(platform::AllocateBlock(size * sizeof(CEntry))), 0, size});
     }
     CBlock& block = m_blocks.back();
     CEntry* entry = new (block.m_entries + block.m_used) CEntry();
@@ -36,7 +39,7 @@ CEntry* CPluginFile::CEntryStore::New() {
 CPluginFile::CEntryStore::~CEntryStore() {
     for (const CBlock& block : m_blocks) {
         std::destroy_n(block.m_entries, block.m_used);
-        ::operator delete(block.m_entries);
+        platform::FreeBlock(block.m_entries, block.m_size * sizeof(CEntry));
     }
 }
 

@@ -190,9 +190,9 @@ private:
         struct CBlock {
             CEntry* m_entries;
             std::size_t m_used;
+            std::size_t m_size;
         };
         std::vector<CBlock> m_blocks;
-        std::size_t m_blockSize = 0;
     };
 
     CEntryStore m_entries;
