@@ -173,6 +173,12 @@ struct CNothingToMergeNotice {};
 struct CPatchNotWrittenNotice {
     std::string m_path;
 };
+// A source of the merged patch changed on disk since it was read (or could
+// not be read again): no patch is written.
+struct CPatchSourceChangedNotice {
+    std::string m_path;
+    bool m_changed = true;  // false: it could not be read again
+};
 // The merged patch was written, but its file time, which makes it load
 // last, could not be set.
 struct CPatchTimeNotSetNotice {
@@ -237,7 +243,7 @@ using CNotice =
                  CFileProblemNotice, CLogNotWrittenNotice, CWriteFailedNotice, CPluginMayBeLostNotice,
                  COwnerNotKeptNotice, CWaitingForFileNotice, CNoCellsToCleanNotice, CCellsNotCleanedNotice,
                  CEntryNotDeletedNotice, CNothingFoundNotice, CNoPluginsToRepairNotice, CNoRepairPluginNamedNotice,
-                 CRepairPluginIsReadNotice, CCannotCreateNotice, CNotAPluginNotice, CDialogueDamageNotice, CNothingToMergeNotice, CPatchNotWrittenNotice, CPatchTimeNotSetNotice, CCannotOpenNotice, CDialogueOutOfOrderNotice,
+                 CRepairPluginIsReadNotice, CCannotCreateNotice, CNotAPluginNotice, CDialogueDamageNotice, CNothingToMergeNotice, CPatchNotWrittenNotice, CPatchSourceChangedNotice, CPatchTimeNotSetNotice, CCannotOpenNotice, CDialogueOutOfOrderNotice,
                  CRepairNotWrittenNotice, CInvalidRowNotice>;
 
 }  // namespace vantor

@@ -1,6 +1,8 @@
 #include "format/PluginFile.h"
 
 #include <algorithm>
+#include <memory>
+#include <new>
 
 namespace vantor {
 
@@ -20,6 +22,29 @@ int CPluginFile::TagIndex(std::string_view tag) {
 }
 
 CPluginFile::CPluginFile() = default;
+
+CEntry* CPluginFile::CEntryStore::New() {
+    if (m_blocks.empty() || m_blocks.back().m_used == m_blocks.back().m_size) {
+        // Doubling keeps the blocks few for a master of a million records;
+        // from a few megabytes on they are as large as the system's large
+        // pages make cheap.
+        constexpr std::size_t kLargest = (std::size_t(4) << 20) / sizeof(CEntry);
+        const std::size_t size = m_blocks.empty() ? 64 : std::min(m_blocks.back().m_size * 2, kLargest);
+        m_blocks.reserve(m_blocks.size() + 1);
+        m_blocks.push_back({static_cast<CEntry*>(platform::AllocateBlock(size * sizeof(CEntry))), 0, size});
+    }
+    CBlock& block = m_blocks.back();
+    CEntry* entry = new (block.m_entries + block.m_used) CEntry();
+    ++block.m_used;
+    return entry;
+}
+
+CPluginFile::CEntryStore::~CEntryStore() {
+    for (const CBlock& block : m_blocks) {
+        std::destroy_n(block.m_entries, block.m_used);
+        platform::FreeBlock(block.m_entries, block.m_size * sizeof(CEntry));
+    }
+}
 
 bool CPluginFile::Open(const std::string& fileName, const std::string& folder) {
     m_fileName = fileName;

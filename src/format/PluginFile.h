@@ -20,7 +20,24 @@
 
 namespace vantor {
 
-using CEntryTable = std::vector<std::unique_ptr<CEntry>>;
+// An entry as a table holds it. The entry itself lives in its file's entry
+// store, made thousands at a time rather than one allocation a record; it
+// never moves and lives as long as the file, so rows and indexes may point
+// at it.
+class CEntryPtr {
+public:
+    CEntryPtr() = default;
+    explicit CEntryPtr(CEntry* entry) : m_entry(entry) {}
+    CEntry* get() const { return m_entry; }
+    CEntry* operator->() const { return m_entry; }
+    CEntry& operator*() const { return *m_entry; }
+    explicit operator bool() const { return m_entry != nullptr; }
+
+private:
+    CEntry* m_entry = nullptr;
+};
+
+using CEntryTable = std::vector<CEntryPtr>;
 
 // The four data-keeping switches of the option set; non-zero means on.
 struct CExtractOpts {
@@ -112,6 +129,12 @@ public:
     // without writing, when none is left; NotExtracted or TooLarge, without
     // writing, when any rewrite cannot be made.
     CWriteResult ChangeEntries(std::vector<CEntryChange> changes, CBackupPolicy& policy, std::vector<bool>& done);
+    // Ok when the file on disk still holds exactly the bytes this object read
+    // (or last wrote), else ChangedOnDisk (or Inspect when it cannot be
+    // read): the test every change above makes first, for an output built
+    // from this file's entries. A file rewritten in place while mapped would
+    // otherwise hand on bytes that were never read as they are now.
+    CWriteResult CheckUnchanged() const;
     // Where the entry's record starts on disk now, after the changes so far.
     std::int64_t CurrentOffset(const CEntry& entry) const;
 
@@ -138,7 +161,7 @@ public:
     // The entries erased from the file on disk, owned here, and those whose
     // record was rewritten (they stay in their tables); together they tell
     // where every record lies now.
-    const std::vector<std::unique_ptr<CEntry>>& RemovedEntries() const { return m_removed; }
+    const CEntryTable& RemovedEntries() const { return m_removed; }
     const std::vector<CEntry*>& RewrittenEntries() const { return m_rewritten; }
 
 private:
@@ -153,11 +176,33 @@ private:
     void NoteRewritten(CEntry& entry, std::string newData);
     bool ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts);
 
+    // The entries the tables and m_removed point at, made in blocks that
+    // grow as the file turns out to hold more records. A block's room is
+    // constructed only as it is used, so the unused end of the last one
+    // costs address space, not memory.
+    class CEntryStore {
+    public:
+        CEntryStore() = default;
+        CEntryStore(const CEntryStore&) = delete;
+        CEntryStore& operator=(const CEntryStore&) = delete;
+        ~CEntryStore();
+        CEntry* New();
+
+    private:
+        struct CBlock {
+            CEntry* m_entries;
+            std::size_t m_used;
+            std::size_t m_size;
+        };
+        std::vector<CBlock> m_blocks;
+    };
+
+    CEntryStore m_entries;
     std::array<CEntryTable, kTableCount> m_tables;
     std::string m_fileName;
     std::string m_folder;
     CBackupState m_backup;
-    std::vector<std::unique_ptr<CEntry>> m_removed;
+    CEntryTable m_removed;
     std::vector<CEntry*> m_rewritten;
     platform::CReadFile m_readFile;
     std::vector<CReadDiagnostic> m_diagnostics;

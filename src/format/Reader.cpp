@@ -296,7 +296,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                            "its ID subrecord is missing or cut short; the record is passed over");
                 pos = dataEnd;
             } else {
-                auto entry = std::make_unique<CEntry>();
+                CEntry* entry = m_entries.New();
                 entry->m_id = std::move(id);
                 entry->m_offset = std::int64_t(tagStart);
                 entry->m_flags = le::U32(buf, tagStart + 12);
@@ -321,7 +321,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                     entry->SetSharedData(buffer, data);
                     keptBytes += data.size();
                 }
-                m_tables[std::size_t(TagIndex(tag))].push_back(std::move(entry));
+                m_tables[std::size_t(TagIndex(tag))].emplace_back(entry);
                 pos = dataEnd;
             }
         }

@@ -26,7 +26,7 @@ namespace {
 // How far each record has moved on disk, from the changes made so far.
 class CShiftIndex {
 public:
-    CShiftIndex(const std::vector<std::unique_ptr<CEntry>>& removedEntries, const std::vector<CEntry*>& rewritten) {
+    CShiftIndex(const CEntryTable& removedEntries, const std::vector<CEntry*>& rewritten) {
         // An entry rewritten and then erased stands in both lists; its
         // removal already accounts for the whole record, so it counts once.
         std::unordered_set<const CEntry*> removed;
@@ -154,6 +154,13 @@ CWriteResult CPluginFile::ReadUnchanged(const std::string& target, const std::st
     const std::optional<platform::CFileState>& known = m_written ? m_written : m_readFile.ReadState();
     if (!known || file.ReadState() != known) return CWriteResult::Failure(EWriteFailure::ChangedOnDisk, pluginPath);
     return {};
+}
+
+CWriteResult CPluginFile::CheckUnchanged() const {
+    platform::ClearLastError();
+    const std::string pluginPath = PluginPathOnDisk(*this);
+    std::string bytes;
+    return ReadUnchanged(platform::ResolveLinks(pluginPath), pluginPath, bytes);
 }
 
 // Writes the splices (sorted by start, not overlapping) through a working

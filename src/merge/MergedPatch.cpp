@@ -448,6 +448,15 @@ CMergeResult MergeRecords(const std::vector<CPluginFile*>& plugins, const std::v
     return result;
 }
 
+CWriteResult CheckSources(const CMergeResult& result) {
+    std::unordered_set<const CPluginFile*> checked;
+    for (const auto* files : {&result.m_contributors, &result.m_plugins})
+        for (const CPluginFile* file : *files)
+            if (checked.insert(file).second)
+                if (CWriteResult same = file->CheckUnchanged(); !same.Ok()) return same;
+    return {};
+}
+
 std::string PatchDescription(const CMergeResult& result) {
     const std::size_t n = result.m_plugins.size();
     std::string text = "Merged patch of " + std::to_string(n) + " plugins, to load last:";

@@ -74,6 +74,13 @@ CMergeResult MergeRecords(const std::vector<CPluginFile*>& plugins, const std::v
 // its size, as a master, then the merged records.
 std::string PatchBytes(const CMergeResult& result);
 
+// Whether every file the result was made from (the plugins and the files
+// it takes something from) still holds the bytes it was read with, by the
+// test the writer makes before changing a file: Ok, or the first file's
+// failure. A file rewritten in place since could have handed its new bytes
+// to the merge unseen.
+CWriteResult CheckSources(const CMergeResult& result);
+
 // The author and description the header carries.
 inline constexpr std::string_view kPatchAuthor = "VANTOR Merged Patch";
 std::string PatchDescription(const CMergeResult& result);

@@ -138,6 +138,14 @@ private:
     std::optional<CFileState> m_readState;
 };
 
+// Room for many small objects that live and go together (a file's
+// entries): a block of at least `bytes`, which the system may back with
+// large pages, so that filling it takes a fraction of the page faults.
+// Throws std::bad_alloc when there is no room. FreeBlock takes the block
+// back with the size it was asked for.
+void* AllocateBlock(std::size_t bytes);
+void FreeBlock(void* block, std::size_t bytes);
+
 // Convenience: open (with the case fallback), read everything, close.
 bool ReadWholeFile(const std::string& path, std::string& out);
 // The first n bytes of a regular file (fewer when it is shorter), by the

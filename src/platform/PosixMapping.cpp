@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <new>
 
 #include "platform/Files.h"
 
@@ -115,6 +116,39 @@ CFileBytes::~CFileBytes() {
         static_cast<CGuardSlot*>(m_guard)->m_begin.store(0, std::memory_order_release);
     }
     ::munmap(const_cast<char*>(m_data), m_size);
+}
+
+namespace {
+// Transparent huge pages are this large and this aligned on the systems
+// that have them; elsewhere the advice is ignored.
+constexpr std::size_t kLargePage = std::size_t(2) << 20;
+std::size_t LargePages(std::size_t bytes) { return (bytes + kLargePage - 1) / kLargePage * kLargePage; }
+}  // namespace
+
+void* AllocateBlock(std::size_t bytes) {
+    if (bytes < kLargePage) return ::operator new(bytes);
+    const std::size_t size = LargePages(bytes);
+    // Mapped one large page more than needed, and cut to a large page's
+    // alignment: only whole aligned large pages can be huge.
+    void* at = ::mmap(nullptr, size + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (at == MAP_FAILED) throw std::bad_alloc();
+    const auto start = reinterpret_cast<std::uintptr_t>(at);
+    const std::uintptr_t aligned = (start + kLargePage - 1) & ~(kLargePage - 1);
+    if (aligned > start) ::munmap(at, aligned - start);
+    if (const std::uintptr_t tail = start + size + kLargePage - (aligned + size); tail > 0)
+        ::munmap(reinterpret_cast<void*>(aligned + size), tail);
+#ifdef MADV_HUGEPAGE
+    ::madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+#endif
+    return reinterpret_cast<void*>(aligned);
+}
+
+void FreeBlock(void* block, std::size_t bytes) {
+    if (!block) return;
+    if (bytes < kLargePage)
+        ::operator delete(block);
+    else
+        ::munmap(block, LargePages(bytes));
 }
 
 }  // namespace vantor::platform

@@ -357,6 +357,9 @@ bool CReadFile::ReadShared(std::shared_ptr<const CFileBytes>& out) {
     return true;
 }
 
+void* AllocateBlock(std::size_t bytes) { return ::operator new(bytes); }
+void FreeBlock(void* block, std::size_t) { ::operator delete(block); }
+
 bool CFileBytes::Map(std::intptr_t, std::size_t) { return false; }
 bool CFileBytes::Cut() const { return false; }
 CFileBytes::~CFileBytes() = default;

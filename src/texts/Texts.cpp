@@ -368,6 +368,11 @@ CMessage Render(const CNotice& notice) {
                            "newest of them does not hold already.\nNo Merged Patch was written.",
                            "Not Found", EIcon::Information);
             },
+            [](const CPatchSourceChangedNotice& n) {
+                return Box(n.m_path + (n.m_changed ? ": the file has changed since it was read." : ": the file could not be read again.") +
+                               "\nNo Merged Patch was written; load the plugins again before making one.",
+                           "Error", EIcon::Stop);
+            },
             [](const CPatchNotWrittenNotice& n) { return Box("Could not write " + n.m_path, kVantor, EIcon::Exclamation); },
             [](const CPatchTimeNotSetNotice& n) {
                 return Box("The Merged Patch " + n.m_path + " was written, but its file time could not be set: it may not load last.",

@@ -14,6 +14,7 @@
 #include "document/OutputPath.h"
 #include "document/ResultsLog.h"
 #include "document/WriteMessages.h"
+#include "document/Worker.h"
 #include "fixtures/GameFolder.h"
 #include "fixtures/System.h"
 #include "platform/Files.h"
@@ -206,6 +207,49 @@ TEST(OutputPath, AnExistingFileIsReplacedOnlyWhenAgreedAndAPluginIsBackedUpFirst
     EXPECT_EQ(taken.Messages()[0].m_caption, "File Exists");
     EXPECT_EQ(ReadText(dir / "Other.OLD"), "TES3 old plugin");
     EXPECT_EQ(ReadText(plugin), "TES3 newer plugin");
+}
+
+// A source rewritten in place (same file, new bytes) after the merge read
+// it: the patch made of it is refused by the source's name, as the writer
+// refuses to change such a file.
+TEST(OutputPath, AMergedPatchIsNotWrittenFromASourceThatChangedSinceItWasRead) {
+    using namespace fixtures;
+    CGameFolder game;
+    auto list = [](const std::string& item) {
+        return std::vector{Name("list"), Sub("DATA", I32(0)), Sub("NNAM", std::string(1, '\0')), Sub("INDX", I32(2)),
+                           Sub("INAM", Z("a")), Sub("INTV", std::string(2, '\1')), Sub("INAM", Z(item)),
+                           Sub("INTV", std::string(2, '\1'))};
+    };
+    for (const char* item : {"b", "c", "d"}) {
+        CPluginBuilder b;
+        b.Header();
+        b.Record("LEVI", list(item));
+        game.Write(std::string(1, char(std::toupper(item[0]))) + ".esp", b, 1'000'000 + item[0]);
+    }
+    CVANTORDoc& doc = game.Doc(false);
+    game.Choose({"B.esp", "C.esp", "D.esp"});
+    game.m_link.HoldAt("progress 0|Merging Records");
+    CMergedPatchRequest request;
+    request.m_output = game.m_data + "Patch.esp";
+    CWorker worker;
+    CVANTORDoc::CPrepared prepared = doc.Prepare(request);
+    ASSERT_TRUE(prepared);
+    auto operation = std::make_shared<std::unique_ptr<COperation>>(std::move(prepared.m_operation));
+    ASSERT_TRUE(worker.Start([&, operation](const CStopToken& stop) { return doc.Execute(std::move(*operation), stop); }));
+    ASSERT_TRUE(game.m_link.WaitUntilHeld());
+    {
+        std::fstream c(game.m_data + "C.esp", std::ios::in | std::ios::out | std::ios::binary);
+        const std::string bytes = game.Read("C.esp");
+        c.seekp(std::streamoff(bytes.rfind("c\0")));
+        c.put('x');
+    }
+    game.m_link.Release();
+    ASSERT_TRUE(worker.Wait(fixtures::kWaitLimit));
+    EXPECT_FALSE(std::filesystem::exists(game.m_data + "Patch.esp"));
+    const auto messages = game.m_link.Messages();
+    ASSERT_FALSE(messages.empty());
+    EXPECT_EQ(messages.back().m_text, game.m_data + "C.esp: the file has changed since it was read.\n"
+                                                    "No Merged Patch was written; load the plugins again before making one.");
 }
 
 // Save Results: a cancelled chooser says nothing, a failed one says so, a

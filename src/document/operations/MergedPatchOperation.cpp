@@ -67,7 +67,16 @@ public:
             outcome.m_reason = EReason::OutputRefused;
             return;
         }
-        const COutputWrite written = WriteOutputFile(*path, merge::PatchBytes(*result));
+        const std::string bytes = merge::PatchBytes(*result);
+        // A source rewritten since it was read would put bytes nobody
+        // checked into the patch.
+        if (const CWriteResult sources = merge::CheckSources(*result); !sources.Ok()) {
+            link.Tell(CPatchSourceChangedNotice{sources.m_path, sources.m_failure == EWriteFailure::ChangedOnDisk});
+            outcome.m_result = EResult::Failed;
+            outcome.m_reason = EReason::WriteFailed;
+            return;
+        }
+        const COutputWrite written = WriteOutputFile(*path, bytes);
         if (!written.Ok()) {
             if (written.m_failed == COutputWrite::EStep::Create)
                 link.Tell(CFileProblemNotice{written.m_error, *path});
