@@ -989,29 +989,9 @@ void CMainFrame::OnEditCopy() { ActiveList()->CopySelection(); }
 
 void CMainFrame::OnEditSelectAll() { ActiveList()->selectAll(); }
 
-bool CMainFrame::WaitForSorts(std::chrono::milliseconds limit) {
-    auto sorting = [this] {
-        return std::any_of(m_views.begin(), m_views.end(), [](const CResultView* v) { return v && v->Model().Sorting(); });
-    };
-    if (!sorting()) return true;
-    QEventLoop loop;
-    for (CResultView* view : m_views)
-        if (view) connect(&view->Model(), &CResultModel::SortingChanged, &loop, [&] {
-                if (!sorting()) loop.quit();
-            });
-    QTimer::singleShot(limit, &loop, &QEventLoop::quit);
-    loop.exec(QEventLoop::ExcludeUserInputEvents);
-    return !sorting();
-}
-
 void CMainFrame::OnSaveResults() {
-    if (m_running > 0 || m_doc->IsBusy()) return;
-    // A list being sorted is saved in the order it will show: its sort, a
-    // second or so, ends first. Saving nothing without a word is no answer.
-    if (!WaitForSorts()) {
-        m_link->Tell("The lists are still being sorted. Save Results again when the sort has ended.", "VANTOR");
-        return;
-    }
+    // A list being sorted is saved in the order it will show.
+    if (Busy()) return;
     // The lists as shown, in the order shown; proposed beside the settings
     // file (the working folder), never among the game's files.
     const std::string folder = platform::FolderOf(m_settingsPath);

@@ -97,9 +97,6 @@ public:
     // An operation runs or a list is being sorted: the commands that would
     // change the lists or the files wait, and Stop is offered.
     bool Busy() const;
-    // Serves the window until no list is being sorted, or the limit passes;
-    // true when none is.
-    bool WaitForSorts(std::chrono::milliseconds limit = std::chrono::seconds(60));
     // What the status bar says when no prompt or progress covers it: what
     // the last operation or change came to, or "Ready".
     void ShowOutcome(const QString& text);

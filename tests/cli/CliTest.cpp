@@ -647,7 +647,7 @@ TEST(Cli, WhatCouldNotBeReadOrComparedIsSaid) {
          "vantor: warning: the master Gone.esm of Flipped.esp is not loaded: nothing was compared with its records\n"},
         {"check --all", 1, "", "No Plugins Chosen to Check"},
         // An active plugin the data folder does not hold is a file not read.
-        {"check --active", 1, "Conflicts (", "vantor: could not read " + fixtures::Native("game/Data Files/Nowhere.esp") + "\n",
+        {"check --active", 1, "Conflicts (", "vantor: could not read " + Native("game/Data Files/Nowhere.esp") + "\n",
          "Gone"},
         {"conflicts" + broken + armory, 1, "Record Conflicts (0)", "vantor: error: Error: " + noPlugin},
         {"conflicts", 1, "", "No Plugins Chosen to Check"},

@@ -617,8 +617,9 @@ void SaveEverything(bool withCorpus) {
     emit fx.Frame().View(EPane::Warning)->horizontalHeader()->sectionClicked(2);
     emit fx.Frame().View(EPane::Conflict)->horizontalHeader()->sectionClicked(3);
     emit fx.Frame().View(EPane::Conflict)->horizontalHeader()->sectionClicked(3);
-    // Saved at once, while the sort may still run: it waits for the sort
-    // and writes the lists in their new order, never nothing.
+    // Save Results is greyed while a list sorts: saved once the sorts end,
+    // the lists are in their new order.
+    ASSERT_TRUE(fx.WaitIdle());
     const std::string sorted = Save(fx, prefix + "check-sorted.txt");
     EXPECT_FALSE(sorted.empty());
     EXPECT_NE(sorted, gui);
