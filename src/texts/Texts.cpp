@@ -445,13 +445,16 @@ CFileChooser MasterPluginChooser(bool openmw, const std::string& dataDir) {
     return chooser;
 }
 
-CFileChooser SaveLogChooser(const std::string& dataDir) {
+CFileChooser SaveLogChooser(const std::string& folder, const std::string& fileName) {
     CFileChooser chooser;
     chooser.m_mode = CFileChooser::EMode::Save;
     chooser.m_title = "Save Log As";
-    chooser.m_filters = {{"Any File (*.*)", "*.*"}};
-    chooser.m_startFolder = dataDir;
-    chooser.m_fileName = "VANTORlog.txt";
+    // A name ending in .csv saves the lists quoted, as the command line's csv.
+    chooser.m_filters = {{"Results Log (*.txt)", "*.txt"},
+                         {"Comma-Separated Values (*.csv)", "*.csv"},
+                         {"Any File (*.*)", "*.*"}};
+    chooser.m_startFolder = folder;
+    chooser.m_fileName = fileName;
     chooser.m_defaultExtension = "txt";
     chooser.m_confirmOverwrite = true;
     return chooser;

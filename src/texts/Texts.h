@@ -72,7 +72,7 @@ CFileFilter MasterFilter(bool openmw);
 // Results.
 CFileChooser PluginsChooser(bool openmw, const std::string& dataDir);
 CFileChooser MasterPluginChooser(bool openmw, const std::string& dataDir);
-CFileChooser SaveLogChooser(const std::string& dataDir);
+CFileChooser SaveLogChooser(const std::string& folder, const std::string& fileName);
 // Make Merged Patch: where the patch goes.
 CFileChooser MergedPatchChooser(bool openmw, const std::string& dataDir);
 

@@ -15,12 +15,6 @@ namespace vantor {
 // "VANTORlog 2026-12-08.txt": a save a day later does not replace it.
 std::string ProposedLogName(const QDate& day);
 
-// The three lists one after the other, each with its header line, cells
-// quoted where they hold a comma, a quote or a line break (RFC 4180), lines
-// ending in CR LF: what `vantor check --format csv` prints.
-bool WriteCsvList(const CResultTable& table, const std::vector<std::string>& fallbackHeader,
-                  const std::function<bool(std::string_view)>& write);
-
 class CQtFrameLink;
 
 // A row of the "Changes Made" list: one entry or cell a run took out of a

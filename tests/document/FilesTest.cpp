@@ -263,7 +263,7 @@ TEST(ResultsLog, AFailureTellsWhyAndLeavesTheOldLogWhole) {
     Spit(plugin, "TES3 and more");
     CScriptedLink chooser;
     EXPECT_FALSE(SaveResults(plugin, {plugin}, conflict, warning, editor, chooser));
-    const texts::CFileChooser saveAs = texts::SaveLogChooser("/data/Data Files/");
+    const texts::CFileChooser saveAs = texts::SaveLogChooser("/data/Data Files/", "VANTORlog.txt");
     EXPECT_EQ(saveAs.m_startFolder + saveAs.m_fileName, "/data/Data Files/VANTORlog.txt");
     EXPECT_TRUE(saveAs.m_confirmOverwrite);
     const auto told = chooser.Messages();
