@@ -148,7 +148,7 @@ void RunCellClean(const COperationContext& context, const CFileList& files, bool
 
     // Each plugin in one pass; the rows of cells that were cleaned go.
     std::unordered_map<const CEntry*, bool> cleaned;
-    std::unordered_map<const CPluginFile*, std::vector<CChangedEntry>> cleanedIn;
+    CChangesByFile cleanedIn;
     std::size_t step = 0;
     text = platform::PercentText("Cleaning Cells ", 0, pluginsToClean);
     context.Progress(text, int(pluginsToClean));
@@ -173,13 +173,7 @@ void RunCellClean(const COperationContext& context, const CFileList& files, bool
         context.Progress(text, int(pluginsToClean));
     }
 
-    for (const CLoadedFile* item : files.Loaded())
-        if (auto it = cleanedIn.find(item->m_file.get()); it != cleanedIn.end())
-            result.m_changed.push_back({item->m_name, it->second.size(), item->m_file->BackupPath(), it->second});
-    if (outcome.m_failed) {
-        result.m_result = EResult::Failed;
-        result.m_reason = EReason::WriteFailed;
-    }
+    RecordChanges(files, cleanedIn, outcome.m_failed != 0, result);
 
     CResultTable left = listed;
     std::erase_if(left.m_rows, [&](const CFinding& f) { return cleaned.count(f.m_entry) != 0; });

@@ -1,7 +1,5 @@
 #include "document/operations/Operations.h"
 
-#include <map>
-
 #include "checks/CheckOperations.h"
 #include "document/WriteMessages.h"
 #include "platform/Text.h"
@@ -60,7 +58,7 @@ void RunAutoClean(const COperationContext& context, const CFileList& files, cons
     context.Progress(text, int(total));
 
     CBatch batch;
-    std::map<const CPluginFile*, std::vector<CChangedEntry>> changed;
+    CChangesByFile changed;
     auto flush = [&] {
         if (!batch.m_file) return;
         std::vector<bool> erased = EraseEntries(*batch.m_file, batch.m_entries, link);
@@ -99,13 +97,7 @@ void RunAutoClean(const COperationContext& context, const CFileList& files, cons
     }
     flush();
     outcome.m_plugins = changed.size();
-    for (const CLoadedFile* item : files.Loaded())
-        if (auto it = changed.find(item->m_file.get()); it != changed.end())
-            result.m_changed.push_back({item->m_name, it->second.size(), item->m_file->BackupPath(), it->second});
-    if (outcome.m_failed) {
-        result.m_result = EResult::Failed;
-        result.m_reason = EReason::WriteFailed;
-    }
+    RecordChanges(files, changed, outcome.m_failed != 0, result);
 
     // The findings no longer match the files.
     context.Publish(EPane::Warning, WarningTableHeader(), EShow::Keep);

@@ -241,6 +241,16 @@ CRelinkInputs RelinkInputsOf(const CDocState& state, const CRelinkRequest& reque
 
 }  // namespace
 
+void RecordChanges(const CFileList& files, const CChangesByFile& changed, bool failed, COutcome& outcome) {
+    for (const CLoadedFile* item : files.Loaded())
+        if (auto it = changed.find(item->m_file.get()); it != changed.end())
+            outcome.m_changed.push_back({item->m_name, it->second.size(), item->m_file->BackupPath(), it->second});
+    if (failed) {
+        outcome.m_result = EResult::Failed;
+        outcome.m_reason = EReason::WriteFailed;
+    }
+}
+
 std::unique_ptr<COperation> MakeOperation(const CRequest& request, CDocState state, bool readFirst) {
     return std::visit(
         [&](const auto& r) -> std::unique_ptr<COperation> {

@@ -3,6 +3,9 @@
 // (the check run, the search, the listing, the dialogue merge, the cell
 // rules) live in the engine; these take what the request copied and publish
 // the results.
+#include <unordered_map>
+#include <vector>
+
 #include "cells/CellClean.h"
 #include "document/Operation.h"
 
@@ -18,6 +21,12 @@ void RunAutoClean(const COperationContext& context, const CFileList& files, cons
 // every loaded plugin in the warning list, one row per cell, and, unless
 // `listOnly`, asks and cleans each plugin in one pass after its backup.
 void RunCellClean(const COperationContext& context, const CFileList& files, bool listOnly, COutcome& outcome);
+
+// What a run changed on disk, per plugin, in the order changed.
+using CChangesByFile = std::unordered_map<const CPluginFile*, std::vector<CChangedEntry>>;
+// Puts `changed` into the outcome in the document's order of its plugins,
+// each with its backup; with `failed` the outcome is a failed write.
+void RecordChanges(const CFileList& files, const CChangesByFile& changed, bool failed, COutcome& outcome);
 
 // Update Entry, Delete Entry and the cleaning of one cell: single changes
 // to a loaded plugin, each written after its backup.
