@@ -836,20 +836,18 @@ bool CMainFrame::BringEntryEditorForward(const std::string& title) {
     return false;
 }
 
-bool CMainFrame::DeleteEntry(const CEntryRef& entry, bool ask) {
-    const COutcome outcome = m_doc->Run(CDeleteEntryRequest{entry, ask});
+bool CMainFrame::RunChange(const CRequest& request) {
+    const COutcome outcome = m_doc->Run(request);
     AddChanges(ChangeRows(outcome));
     return outcome.Ok();
 }
 
-bool CMainFrame::CleanCell(const CEntryRef& cell, bool ask) {
-    const COutcome outcome = m_doc->Run(CCleanCellRequest{cell, ask});
-    AddChanges(ChangeRows(outcome));
-    return outcome.Ok();
-}
+bool CMainFrame::DeleteEntry(const CEntryRef& entry, bool ask) { return RunChange(CDeleteEntryRequest{entry, ask}); }
+
+bool CMainFrame::CleanCell(const CEntryRef& cell, bool ask) { return RunChange(CCleanCellRequest{cell, ask}); }
 
 bool CMainFrame::UpdateEntry(const CEntryRef& entry, const CSubRecords& subs) {
-    return m_doc->Run(CUpdateEntryRequest{entry, subs}).Ok();
+    return RunChange(CUpdateEntryRequest{entry, subs});
 }
 
 // ----------------------------------------------------- files and roles --

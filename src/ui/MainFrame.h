@@ -241,6 +241,9 @@ private:
     // changed them from `before`.
     void RememberPluginSet(const std::vector<std::string>& before);
     void FillRecentMenu();
+    // A single change on this thread; what it took out of a plugin goes into
+    // "Changes Made". True when it was done.
+    bool RunChange(const CRequest& request);
     void AddChanges(const std::vector<CChangeMade>& changes);
     // Tells the user what keeps the load order from being whole.
     void TellLoadOrderProblems(const loadorder::CLoadOrder& order);
