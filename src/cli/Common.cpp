@@ -274,6 +274,14 @@ void WriteCsvField(std::ostream& out, std::string_view cell) {
 void PrintTable(std::ostream& out, const CTableView& table, const std::string& format, const std::string& name) {
     const std::vector<std::string>& header = table.m_header;
     const std::size_t columns = header.size();
+    std::vector<std::string_view> row(columns);
+    // The cells of row r into `row`.
+    auto fetch = [&](std::size_t r) {
+        if (table.m_rowCells)
+            table.m_rowCells(r, row.data());
+        else
+            for (std::size_t c = 0; c < columns; ++c) row[c] = table.m_cell(r, c);
+    };
     if (format == "csv" || format == "log") {
         // Bytes as they are, CR LF. The log's lines join cells as they are,
         // so a comma inside one splits it; csv quotes such a cell.
@@ -292,7 +300,10 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
             chunks.LineDone();
         };
         line([&](std::size_t c) { return std::string_view(header[c]); });
-        for (std::size_t r = 0; r < table.m_rows; ++r) line([&](std::size_t c) { return table.m_cell(r, c); });
+        for (std::size_t r = 0; r < table.m_rows; ++r) {
+            fetch(r);
+            line([&](std::size_t c) { return row[c]; });
+        }
         return;
     }
     if (format == "json") {
@@ -301,10 +312,11 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
         for (const auto& h : header) json.String(h);
         json.EndArray().Key("rows").BeginArray();
         for (std::size_t r = 0; r < table.m_rows; ++r) {
+            fetch(r);
             json.BeginObject();
             for (std::size_t c = 0; c < columns; ++c) {
                 json.Key(header[c]);
-                const std::string cell(table.m_cell(r, c));
+                const std::string cell(row[c]);
                 if (IsFileColumn(header[c]))
                     json.Name(cell);
                 else
@@ -326,9 +338,10 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
         fileColumn[c] = IsFileColumn(header[c]);
         widths[c] = CNameText::Utf8Width(header[c]);
     }
-    for (std::size_t r = 0; r < table.m_rows; ++r)
+    for (std::size_t r = 0; r < table.m_rows; ++r) {
+        fetch(r);
         for (std::size_t c = 0; c < columns; ++c) {
-            const std::string_view cell = table.m_cell(r, c);
+            const std::string_view cell = row[c];
             std::size_t width = 0;
             if (fileColumn[c]) {
                 names[c].Of(cell);
@@ -338,6 +351,7 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
             }
             widths[c] = std::max(widths[c], width);
         }
+    }
     CChunkedOut chunks(out);
     std::string& text = chunks.Text();
     auto pad = [&](std::size_t c, std::size_t width) {
@@ -350,8 +364,9 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
     }
     text += '\n';
     for (std::size_t r = 0; r < table.m_rows; ++r) {
+        fetch(r);
         for (std::size_t c = 0; c < columns; ++c) {
-            const std::string_view cell = table.m_cell(r, c);
+            const std::string_view cell = row[c];
             if (fileColumn[c]) {
                 text += names[c].Of(cell);
                 pad(c, names[c].Width());
@@ -367,9 +382,10 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
 }
 
 void PrintTable(std::ostream& out, const CResultTable& table, const std::string& format, const std::string& name) {
-    PrintTable(out, CTableView{table.m_header, table.RowCount(), [&table](std::size_t r, std::size_t c) {
-                                   return table.Cell(r, c);
-                               }},
+    PrintTable(out,
+               CTableView{table.m_header, table.RowCount(),
+                          [&table](std::size_t r, std::size_t c) { return table.Cell(r, c); },
+                          [&table](std::size_t r, std::string_view* cells) { table.RowCells(r, cells); }},
                format, name);
 }
 

@@ -130,6 +130,8 @@ struct CTableView {
     const std::vector<std::string>& m_header;
     std::size_t m_rows = 0;
     std::function<std::string_view(std::size_t row, std::size_t column)> m_cell;
+    // Optional: a whole row's cells at once, where that is cheaper.
+    std::function<void(std::size_t row, std::string_view* cells)> m_rowCells = {};
 };
 // Writes a table as text (aligned columns), csv (RFC 4180: a cell holding a
 // comma, a quote or a line break is quoted, its quotes doubled), log (the
