@@ -1,6 +1,7 @@
 #pragma once
 // One record of one plugin or master: its key, its remaining bytes kept
 // opaque, and where it lay in the file as read.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -8,6 +9,88 @@
 #include <string_view>
 
 namespace vantor {
+
+// Bytes an entry is known by: its ID, and a response's topic and place in
+// its chain. The reader points them at text its file keeps as long as it
+// lives, so reading makes no allocation a record; set from a string they
+// hold their own copy. The text up to the first NUL is found once.
+class CEntryText {
+public:
+    CEntryText() = default;
+    CEntryText(std::string_view bytes) { Assign(bytes); }
+    CEntryText(const char* bytes) { Assign(bytes); }
+    CEntryText(const CEntryText& other)
+        : m_data(other.m_data), m_size(other.m_size), m_textSize(other.m_textSize) {
+        if (other.m_own) Assign(other.View());
+    }
+    CEntryText(CEntryText&& other) noexcept
+        : m_data(other.m_data), m_size(other.m_size), m_textSize(other.m_textSize), m_own(std::move(other.m_own)) {
+        other.Borrow({}, 0);
+    }
+    CEntryText& operator=(const CEntryText& other) {
+        if (this == &other) return *this;
+        if (other.m_own)
+            Assign(other.View());
+        else
+            Borrow(other.View(), other.m_textSize);
+        return *this;
+    }
+    CEntryText& operator=(CEntryText&& other) noexcept {
+        if (this == &other) return *this;
+        m_own = std::move(other.m_own);
+        Borrow(other.View(), other.m_textSize);
+        other.Borrow({}, 0);
+        return *this;
+    }
+    CEntryText& operator=(std::string_view bytes) {
+        Assign(bytes);
+        return *this;
+    }
+    CEntryText& operator=(const char* bytes) { return *this = std::string_view(bytes); }
+
+    // `kept` outlives this text and every copy of it.
+    static CEntryText Kept(std::string_view kept) {
+        CEntryText text;
+        text.Borrow(kept, TextSize(kept));
+        return text;
+    }
+
+    std::string_view View() const { return {m_data, m_size}; }
+    operator std::string_view() const { return View(); }
+    // Up to the first NUL.
+    std::string_view Text() const { return {m_data, m_textSize}; }
+    std::size_t size() const { return m_size; }
+    bool empty() const { return m_size == 0; }
+
+    friend bool operator==(const CEntryText& a, const CEntryText& b) { return a.View() == b.View(); }
+    friend bool operator==(const CEntryText& a, std::string_view b) { return a.View() == b; }
+    friend bool operator==(const CEntryText& a, const char* b) { return a.View() == std::string_view(b); }
+
+private:
+    static std::uint32_t TextSize(std::string_view bytes) {
+        const auto nul = bytes.find('\0');
+        return std::uint32_t(nul == std::string_view::npos ? bytes.size() : nul);
+    }
+    void Borrow(std::string_view bytes, std::uint32_t textSize) {
+        m_data = bytes.empty() ? "" : bytes.data();
+        m_size = std::uint32_t(bytes.size());
+        m_textSize = textSize;
+    }
+    void Assign(std::string_view bytes) {
+        std::unique_ptr<char[]> own;
+        if (!bytes.empty()) {
+            own = std::make_unique_for_overwrite<char[]>(bytes.size());
+            std::copy(bytes.begin(), bytes.end(), own.get());
+        }
+        m_own = std::move(own);
+        Borrow({m_own ? m_own.get() : "", bytes.size()}, TextSize(bytes));
+    }
+
+    const char* m_data = "";
+    std::uint32_t m_size = 0;
+    std::uint32_t m_textSize = 0;
+    std::unique_ptr<char[]> m_own;
+};
 
 class CEntry {
 public:
@@ -17,11 +100,8 @@ public:
 
     // The ID as stored (it may continue past a NUL: a script ID holds the
     // whole script header) and as compared and shown: up to the first NUL.
-    std::string m_id;
-    std::string_view IdText() const {
-        auto nul = m_id.find('\0');
-        return nul == std::string::npos ? std::string_view(m_id) : std::string_view(m_id).substr(0, nul);
-    }
+    CEntryText m_id;
+    std::string_view IdText() const { return m_id.Text(); }
 
     // Data: the record's remaining subrecords exactly as in the file. It is
     // usually a slice of the file buffer shared by every entry of the file,
@@ -36,10 +116,10 @@ public:
     void OwnData();
     bool SharesBuffer(const void* owner) const { return m_owner.get() == owner; }
 
-    std::optional<std::string> m_topic;  // INFO only
+    std::optional<CEntryText> m_topic;  // INFO only: its topic's ID text
     // INFO only: the PNAM and NNAM payloads, the response's place in its
     // chain. They are ID subrecords, so not part of the data.
-    std::string m_prevInfo, m_nextInfo;
+    CEntryText m_prevInfo, m_nextInfo;
     // Same data, and for a response also the same place in its chain: a
     // plugin that only relinks a master's response has changed it.
     bool SameRecordAs(const CEntry& other) const {

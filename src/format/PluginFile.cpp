@@ -39,6 +39,27 @@ CEntry* CPluginFile::CEntryStore::New() {
     return entry;
 }
 
+CEntryText CPluginFile::CEntryStore::Keep(std::string_view bytes) {
+    constexpr std::size_t kTextBlock = std::size_t(64) << 10;
+    if (bytes.empty()) return {};
+    if (bytes.size() > m_textLeft) {
+        // A text too long for a block has one of its own, leaving the room
+        // that is left in the current block for the texts after it.
+        if (bytes.size() > kTextBlock / 4) {
+            auto& own = m_texts.emplace_back(std::make_unique_for_overwrite<char[]>(bytes.size()));
+            std::copy(bytes.begin(), bytes.end(), own.get());
+            return CEntryText::Kept({own.get(), bytes.size()});
+        }
+        m_textAt = m_texts.emplace_back(std::make_unique_for_overwrite<char[]>(kTextBlock)).get();
+        m_textLeft = kTextBlock;
+    }
+    char* at = m_textAt;
+    std::copy(bytes.begin(), bytes.end(), at);
+    m_textAt += bytes.size();
+    m_textLeft -= bytes.size();
+    return CEntryText::Kept({at, bytes.size()});
+}
+
 CPluginFile::CEntryStore::~CEntryStore() {
     for (const CBlock& block : m_blocks) {
         std::destroy_n(block.m_entries, block.m_used);

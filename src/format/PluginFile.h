@@ -187,8 +187,15 @@ private:
         CEntryStore& operator=(const CEntryStore&) = delete;
         ~CEntryStore();
         CEntry* New();
+        // A copy of `bytes` that lives as long as the store: the entries'
+        // IDs and chain texts, packed together instead of one allocation
+        // each.
+        CEntryText Keep(std::string_view bytes);
 
     private:
+        std::vector<std::unique_ptr<char[]>> m_texts;
+        char* m_textAt = nullptr;
+        std::size_t m_textLeft = 0;
         struct CBlock {
             CEntry* m_entries;
             std::size_t m_used;

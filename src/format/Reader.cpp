@@ -2,6 +2,7 @@
 // there; each entry's data is a slice of those bytes.
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <new>
 
 #include "format/LittleEndian.h"
@@ -35,6 +36,26 @@ EKind Classify(std::string_view tag) {
 // Low 16 bits of the 32-bit word at `offset`, as a signed number; bytes the
 // payload does not have count as zero.
 int Signed16At(std::string_view payload, std::size_t offset) { return le::I16(payload, offset); }
+
+void AppendNumber(std::string& out, int n) {
+    char digits[12];
+    const auto end = std::to_chars(digits, digits + sizeof digits, n).ptr;
+    out.append(digits, end);
+}
+
+// A cell's or path grid's ID: "x,y,z name" from the three numbers at the
+// start of `grid`, made in `out`.
+std::string_view CellId(std::string& out, std::string_view grid, std::string_view name) {
+    out.clear();
+    AppendNumber(out, Signed16At(grid, 0));
+    out += ',';
+    AppendNumber(out, Signed16At(grid, 4));
+    out += ',';
+    AppendNumber(out, Signed16At(grid, 8));
+    out += ' ';
+    out += name;
+    return out;
+}
 
 // "1 byte", "45 bytes".
 std::string Bytes(std::size_t n) { return std::to_string(n) + (n == 1 ? " byte" : " bytes"); }
@@ -175,7 +196,10 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
     };
     auto upTo = [&](std::size_t next) { return next < n ? "up to the next record" : "up to the end of the file"; };
 
-    std::string topic;
+    // The last topic's ID text, and a scratch for IDs made from the data
+    // (cells, landscapes, path grids, indexes), reused from record to record.
+    CEntryText topic;
+    std::string made;
     std::size_t pos = 16 + headerSize;
     // Records after the header, and whether the file was walked as whole
     // records from end to end.
@@ -233,7 +257,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
         } else {
             CSubRecordCursor cursor(buf.substr(dataStart, dataSize),
                                     CSubRecordCursor::ELength::LowByte);
-            std::string id, prevInfo, nextInfo;
+            std::string_view id, prevInfo, nextInfo;
             std::string_view payload, nextTag;
             bool ok = true;
             std::int32_t deleted = -1;  // -1: decided by the data below
@@ -241,26 +265,27 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                 case EKind::Named:
                 case EKind::Dial:
                     ok = cursor.ByName("NAME", payload);
-                    id.assign(payload);
+                    id = payload;
                     break;
                 case EKind::Info:
                     ok = cursor.ByName("INAM", payload);
-                    id.assign(payload);
+                    id = payload;
                     if (ok && cursor.ByName("PNAM", payload)) {
-                        prevInfo.assign(payload);
+                        prevInfo = payload;
                         ok = cursor.ByName("NNAM", payload);
-                        nextInfo.assign(payload);
+                        nextInfo = payload;
                     } else {
                         ok = false;
                     }
                     break;
                 case EKind::Index:
                     ok = cursor.ByName("INDX", payload);
-                    id = "Index " + std::to_string(payload.empty() ? 0 : int(static_cast<std::int8_t>(payload[0])));
+                    made = "Index " + std::to_string(payload.empty() ? 0 : int(static_cast<std::int8_t>(payload[0])));
+                    id = made;
                     break;
                 case EKind::Script:
                     ok = cursor.ByName("SCHD", payload);
-                    id.assign(payload);
+                    id = payload;
                     break;
                 case EKind::Cell: {
                     std::string_view name;
@@ -270,21 +295,21 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                         deleted = 1;
                         ok = cursor.Next(nextTag, payload);
                     }
-                    if (ok)
-                        id = std::to_string(Signed16At(payload, 0)) + "," + std::to_string(Signed16At(payload, 4)) + "," +
-                             std::to_string(Signed16At(payload, 8)) + " " + std::string(name);
+                    if (ok) id = CellId(made, payload, name);
                     break;
                 }
                 case EKind::Land:
                     ok = cursor.ByName("INTV", payload);
-                    id = std::to_string(Signed16At(payload, 0)) + "," + std::to_string(Signed16At(payload, 4));
+                    made.clear();
+                    AppendNumber(made, Signed16At(payload, 0));
+                    made += ',';
+                    AppendNumber(made, Signed16At(payload, 4));
+                    id = made;
                     break;
                 case EKind::PathGrid: {
                     std::string_view name;
                     ok = cursor.Next(nextTag, payload) && cursor.ByName("NAME", name);
-                    if (ok)
-                        id = std::to_string(Signed16At(payload, 0)) + "," + std::to_string(Signed16At(payload, 4)) + "," +
-                             std::to_string(Signed16At(payload, 8)) + " " + std::string(name);
+                    if (ok) id = CellId(made, payload, name);
                     break;
                 }
                 default:
@@ -297,7 +322,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                 pos = dataEnd;
             } else {
                 CEntry* entry = m_entries.New();
-                entry->m_id = std::move(id);
+                entry->m_id = m_entries.Keep(id);
                 entry->m_offset = std::int64_t(tagStart);
                 entry->m_flags = le::U32(buf, tagStart + 12);
                 entry->m_size = std::int64_t(dataSize) + 16;
@@ -306,11 +331,11 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                 const std::string_view data = buf.substr(dataOffset, dataEnd - dataOffset);
                 if (deleted < 0) deleted = (IsDeletedData(data) || cursor.SkippedDele()) ? 1 : 0;
                 entry->m_deleted = deleted;
-                if (kind == EKind::Dial) topic.assign(UpToNul(entry->m_id));
+                if (kind == EKind::Dial) topic = CEntryText::Kept(entry->IdText());
                 if (kind == EKind::Info) {
                     entry->m_topic = topic;
-                    entry->m_prevInfo = std::move(prevInfo);
-                    entry->m_nextInfo = std::move(nextInfo);
+                    entry->m_prevInfo = m_entries.Keep(prevInfo);
+                    entry->m_nextInfo = m_entries.Keep(nextInfo);
                 }
                 const bool keep = (kind == EKind::Info && opts.m_dialogText) || (kind == EKind::Cell && opts.m_cellData) ||
                                   (kind == EKind::Land && opts.m_landData) ||

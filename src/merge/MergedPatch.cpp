@@ -405,7 +405,7 @@ CMergeResult MergeRecords(const std::vector<CPluginFile*>& plugins, const std::v
         if (!IsMergedType(tag)) continue;
         const CRecordCopy& winner = group.Winner();
         auto skip = [&](const CPluginFile* file, std::string reason) {
-            result.m_skipped.push_back({tag, winner.m_entry->m_id, file, std::move(reason)});
+            result.m_skipped.push_back({tag, std::string(winner.m_entry->m_id), file, std::move(reason)});
         };
         // A deletion wins: merging into a deleted record would bring it back.
         auto deleting = std::find_if(group.m_copies.begin(), group.m_copies.end(),
@@ -429,7 +429,7 @@ CMergeResult MergeRecords(const std::vector<CPluginFile*>& plugins, const std::v
             skip(winner.m_file, "not merged: " + why);
             continue;
         }
-        CMergedRecord record{tag, winner.m_entry->m_id, {}, files.front(), winner.m_file, {}, winner.m_entry->m_flags};
+        CMergedRecord record{tag, std::string(winner.m_entry->m_id), {}, files.front(), winner.m_file, {}, winner.m_entry->m_flags};
         merge.Merge(files, record.m_fields);
         if (merge.MergedEquals(copies.size() - 1)) {
             ++result.m_sameAsWinner;

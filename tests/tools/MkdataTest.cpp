@@ -104,7 +104,7 @@ TEST(BenchSet, IsDeterministicScaledAndOverridesInTheGivenShares) {
     // the one before.
     std::map<std::string, std::array<std::string, 3>> infos;  // by ID: topic, previous, next
     for (const auto& e : master["INFO"])
-        infos[std::string(e->IdText())] = {*e->m_topic, std::string(UpToNul(e->m_prevInfo)),
+        infos[std::string(e->IdText())] = {std::string(*e->m_topic), std::string(UpToNul(e->m_prevInfo)),
                                            std::string(UpToNul(e->m_nextInfo))};
     std::map<std::string, std::pair<std::size_t, std::string>> topics;  // response count, first response
     for (const auto& [id, r] : infos) {
