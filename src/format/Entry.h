@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 
@@ -19,14 +20,15 @@ public:
     CEntryText() = default;
     CEntryText(std::string_view bytes) { Assign(bytes); }
     CEntryText(const char* bytes) { Assign(bytes); }
-    CEntryText(const CEntryText& other)
-        : m_data(other.m_data), m_size(other.m_size), m_textSize(other.m_textSize) {
+    CEntryText(const CEntryText& other) : m_data(other.m_data), m_size(other.m_size), m_textSize(other.m_textSize) {
         if (other.m_own) Assign(other.View());
     }
     CEntryText(CEntryText&& other) noexcept
-        : m_data(other.m_data), m_size(other.m_size), m_textSize(other.m_textSize), m_own(std::move(other.m_own)) {
+        : m_data(other.m_data), m_size(other.m_size), m_own(other.m_own), m_textSize(other.m_textSize) {
+        other.m_own = 0;
         other.Borrow({}, 0);
     }
+    ~CEntryText() { Release(); }
     CEntryText& operator=(const CEntryText& other) {
         if (this == &other) return *this;
         if (other.m_own)
@@ -37,8 +39,9 @@ public:
     }
     CEntryText& operator=(CEntryText&& other) noexcept {
         if (this == &other) return *this;
-        m_own = std::move(other.m_own);
         Borrow(other.View(), other.m_textSize);
+        m_own = other.m_own;
+        other.m_own = 0;
         other.Borrow({}, 0);
         return *this;
     }
@@ -67,29 +70,39 @@ public:
     friend bool operator==(const CEntryText& a, const char* b) { return a.View() == std::string_view(b); }
 
 private:
+    // A text is at most a record long, and a record's length has 32 bits.
+    static constexpr std::size_t kLongest = 0x7FFFFFFF;
     static std::uint32_t TextSize(std::string_view bytes) {
         const auto nul = bytes.find('\0');
         return std::uint32_t(nul == std::string_view::npos ? bytes.size() : nul);
     }
+    // Points at `bytes`, releasing what it held of its own first.
     void Borrow(std::string_view bytes, std::uint32_t textSize) {
+        Release();
+        if (bytes.size() > kLongest) throw std::length_error("text longer than a record");
         m_data = bytes.empty() ? "" : bytes.data();
         m_size = std::uint32_t(bytes.size());
         m_textSize = textSize;
     }
     void Assign(std::string_view bytes) {
-        std::unique_ptr<char[]> own;
+        if (bytes.size() > kLongest) throw std::length_error("text longer than a record");
+        char* own = nullptr;
         if (!bytes.empty()) {
-            own = std::make_unique_for_overwrite<char[]>(bytes.size());
-            std::copy(bytes.begin(), bytes.end(), own.get());
+            own = new char[bytes.size()];
+            std::copy(bytes.begin(), bytes.end(), own);
         }
-        m_own = std::move(own);
-        Borrow({m_own ? m_own.get() : "", bytes.size()}, TextSize(bytes));
+        Borrow({own ? own : "", bytes.size()}, TextSize(bytes));
+        m_own = own ? 1 : 0;
+    }
+    void Release() {
+        if (m_own) delete[] m_data;
+        m_own = 0;
     }
 
     const char* m_data = "";
-    std::uint32_t m_size = 0;
+    std::uint32_t m_size : 31 = 0;
+    std::uint32_t m_own : 1 = 0;  // m_data is this text's own copy
     std::uint32_t m_textSize = 0;
-    std::unique_ptr<char[]> m_own;
 };
 
 class CEntry {
@@ -125,23 +138,25 @@ public:
     bool SameRecordAs(const CEntry& other) const {
         return Data() == other.Data() && m_prevInfo == other.m_prevInfo && m_nextInfo == other.m_nextInfo;
     }
-    std::int32_t m_deleted = 0;
     // Where the record lay in the file as read, its length then (header
     // included), and how much its length on disk has changed since.
     std::int64_t m_offset = 0;
     std::int64_t m_size = 0;
     std::int64_t m_sizeChange = 0;
+    std::int32_t m_deleted = 0;
+    // The record header's flags (persistent, blocked, ...) as read.
+    std::uint32_t m_flags = 0;
     // The record had data that the reader dropped because its extraction
     // option was off: the data held here is not the record's.
     bool m_dataDropped = false;
-    // The record header's flags (persistent, blocked, ...) as read.
-    std::uint32_t m_flags = 0;
 
 private:
+    // The owner holds this entry's data and nothing else. (Beside the flags
+    // above, so that an entry, one of millions, has no gaps.)
+    bool m_ownsData = false;
     std::shared_ptr<const void> m_owner;
     const char* m_data = nullptr;
     std::size_t m_dataLength = 0;
-    bool m_ownsData = false;  // the owner holds this entry's data and nothing else
 };
 
 // Text of a byte string up to its first NUL.

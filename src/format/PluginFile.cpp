@@ -26,12 +26,13 @@ CPluginFile::CPluginFile() = default;
 CEntry* CPluginFile::CEntryStore::New() {
     if (m_blocks.empty() || m_blocks.back().m_used == m_blocks.back().m_size) {
         // Doubling keeps the blocks few for a master of a million records;
-        // from a few megabytes on they are as large as the system's large
-        // pages make cheap.
-        constexpr std::size_t kLargest = (std::size_t(4) << 20) / sizeof(CEntry);
+        // from there on each fills one large page, as the system makes them
+        // cheap: a larger block's partly used last page would be held whole.
+        constexpr std::size_t kLargest = platform::kLargeBlock / sizeof(CEntry);
         const std::size_t size = m_blocks.empty() ? 64 : std::min(m_blocks.back().m_size * 2, kLargest);
+        const std::size_t bytes = size == kLargest ? platform::kLargeBlock : size * sizeof(CEntry);
         m_blocks.reserve(m_blocks.size() + 1);
-        m_blocks.push_back({static_cast<CEntry*>(platform::AllocateBlock(size * sizeof(CEntry))), 0, size});
+        m_blocks.push_back({static_cast<CEntry*>(platform::AllocateBlock(bytes)), 0, size, bytes});
     }
     CBlock& block = m_blocks.back();
     CEntry* entry = new (block.m_entries + block.m_used) CEntry();
@@ -63,7 +64,7 @@ CEntryText CPluginFile::CEntryStore::Keep(std::string_view bytes) {
 CPluginFile::CEntryStore::~CEntryStore() {
     for (const CBlock& block : m_blocks) {
         std::destroy_n(block.m_entries, block.m_used);
-        platform::FreeBlock(block.m_entries, block.m_size * sizeof(CEntry));
+        platform::FreeBlock(block.m_entries, block.m_bytes);
     }
 }
 

@@ -200,6 +200,7 @@ private:
             CEntry* m_entries;
             std::size_t m_used;
             std::size_t m_size;
+            std::size_t m_bytes;
         };
         std::vector<CBlock> m_blocks;
     };

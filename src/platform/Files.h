@@ -144,6 +144,8 @@ private:
 // Throws std::bad_alloc when there is no room. FreeBlock takes the block
 // back with the size it was asked for.
 void* AllocateBlock(std::size_t bytes);
+// Blocks of this size fill exactly one large page where there are such.
+inline constexpr std::size_t kLargeBlock = std::size_t(2) << 20;
 void FreeBlock(void* block, std::size_t bytes);
 
 // Convenience: open (with the case fallback), read everything, close.
