@@ -24,15 +24,10 @@ int CPluginFile::TagIndex(std::string_view tag) {
 CPluginFile::CPluginFile() = default;
 
 CEntry* CPluginFile::CEntryStore::New() {
-    if (m_blocks.empty() || m_blocks.back().m_used == m_blocks.back().m_size) {
-        // Doubling keeps the blocks few for a master of a million records;
-        // from there on each fills one large page, as the system makes them
-        // cheap: a larger block's partly used last page would be held whole.
-        constexpr std::size_t kLargest = platform::kLargeBlock / sizeof(CEntry);
-        const std::size_t size = m_blocks.empty() ? 64 : std::min(m_blocks.back().m_size * 2, kLargest);
-        const std::size_t bytes = size == kLargest ? platform::kLargeBlock : size * sizeof(CEntry);
+    constexpr std::size_t kPerChunk = platform::kChunk / sizeof(CEntry);
+    if (m_blocks.empty() || m_blocks.back().m_used == kPerChunk) {
         m_blocks.reserve(m_blocks.size() + 1);
-        m_blocks.push_back({static_cast<CEntry*>(platform::AllocateBlock(bytes)), 0, size, bytes});
+        m_blocks.push_back({static_cast<CEntry*>(platform::AllocateChunk()), 0});
     }
     CBlock& block = m_blocks.back();
     CEntry* entry = new (block.m_entries + block.m_used) CEntry();
@@ -41,18 +36,19 @@ CEntry* CPluginFile::CEntryStore::New() {
 }
 
 CEntryText CPluginFile::CEntryStore::Keep(std::string_view bytes) {
-    constexpr std::size_t kTextBlock = std::size_t(64) << 10;
     if (bytes.empty()) return {};
     if (bytes.size() > m_textLeft) {
-        // A text too long for a block has one of its own, leaving the room
-        // that is left in the current block for the texts after it.
-        if (bytes.size() > kTextBlock / 4) {
-            auto& own = m_texts.emplace_back(std::make_unique_for_overwrite<char[]>(bytes.size()));
+        // A text too long for a piece has one of its own, leaving the room
+        // that is left in the current piece for the texts after it.
+        if (bytes.size() > platform::kChunk / 4) {
+            auto& own = m_longTexts.emplace_back(std::make_unique_for_overwrite<char[]>(bytes.size()));
             std::copy(bytes.begin(), bytes.end(), own.get());
             return CEntryText::Kept({own.get(), bytes.size()});
         }
-        m_textAt = m_texts.emplace_back(std::make_unique_for_overwrite<char[]>(kTextBlock)).get();
-        m_textLeft = kTextBlock;
+        m_texts.reserve(m_texts.size() + 1);
+        m_textAt = static_cast<char*>(platform::AllocateChunk());
+        m_texts.push_back(m_textAt);
+        m_textLeft = platform::kChunk;
     }
     char* at = m_textAt;
     std::copy(bytes.begin(), bytes.end(), at);
@@ -64,8 +60,9 @@ CEntryText CPluginFile::CEntryStore::Keep(std::string_view bytes) {
 CPluginFile::CEntryStore::~CEntryStore() {
     for (const CBlock& block : m_blocks) {
         std::destroy_n(block.m_entries, block.m_used);
-        platform::FreeBlock(block.m_entries, block.m_bytes);
+        platform::FreeChunk(block.m_entries);
     }
+    for (char* texts : m_texts) platform::FreeChunk(texts);
 }
 
 bool CPluginFile::Open(const std::string& fileName, const std::string& folder) {

@@ -176,10 +176,9 @@ private:
     void NoteRewritten(CEntry& entry, std::string newData);
     bool ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts);
 
-    // The entries the tables and m_removed point at, made in blocks that
-    // grow as the file turns out to hold more records. A block's room is
-    // constructed only as it is used, so the unused end of the last one
-    // costs address space, not memory.
+    // The entries the tables and m_removed point at, made a piece of room
+    // at a time as the file turns out to hold more records. A piece's room
+    // is constructed only as it is used.
     class CEntryStore {
     public:
         CEntryStore() = default;
@@ -193,16 +192,17 @@ private:
         CEntryText Keep(std::string_view bytes);
 
     private:
-        std::vector<std::unique_ptr<char[]>> m_texts;
-        char* m_textAt = nullptr;
-        std::size_t m_textLeft = 0;
+        // Entries and texts live in pieces of the process's shared blocks
+        // (platform::AllocateChunk); a text too long for one has its own.
         struct CBlock {
             CEntry* m_entries;
             std::size_t m_used;
-            std::size_t m_size;
-            std::size_t m_bytes;
         };
         std::vector<CBlock> m_blocks;
+        std::vector<char*> m_texts;
+        std::vector<std::unique_ptr<char[]>> m_longTexts;
+        char* m_textAt = nullptr;
+        std::size_t m_textLeft = 0;
     };
 
     CEntryStore m_entries;

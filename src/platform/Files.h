@@ -148,6 +148,18 @@ void* AllocateBlock(std::size_t bytes);
 inline constexpr std::size_t kLargeBlock = std::size_t(2) << 20;
 void FreeBlock(void* block, std::size_t bytes);
 
+// Room for a file's small objects in pieces of kChunk bytes, cut from
+// large blocks the whole process shares: a small file fills a piece or two
+// rather than pages of its own, and a large one takes a fraction of the
+// page faults. Any thread may take and give back pieces; a block goes back
+// to the system once none of its pieces is in use. Throws std::bad_alloc
+// when there is no room.
+inline constexpr std::size_t kChunk = std::size_t(16) << 10;
+void* AllocateChunk();
+void FreeChunk(void* chunk);
+// Blocks the pieces in use lie in (for tests).
+std::size_t ChunkBlocksInUse();
+
 // Convenience: open (with the case fallback), read everything, close.
 bool ReadWholeFile(const std::string& path, std::string& out);
 // The first n bytes of a regular file (fewer when it is shorter), by the
