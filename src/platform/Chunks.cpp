@@ -1,6 +1,7 @@
 // The shared pieces of AllocateChunk. Blocks are found by address, so they
 // need no alignment of their own; the lowest block with room is filled
 // first, which leaves the higher ones free to go back to the system.
+#include <bit>
 #include <cstdint>
 #include <map>
 #include <mutex>
@@ -81,7 +82,79 @@ CChunkPool& Pool() {
     return *pool;
 }
 
+// Slots in pieces: the first slot of a piece holds its count and which of
+// its slots are free. A piece is found from a slot by its alignment, which
+// the blocks' alignment gives.
+static_assert(kLargeBlock % kChunk == 0 && kChunk % kSlot == 0);
+constexpr std::size_t kSlotsPerPiece = kChunk / kSlot - 1;
+static_assert(kSlotsPerPiece <= 64);
+
+struct CPiece {
+    std::uint64_t m_free = 0;  // bit i: slot i + 1 is free
+    std::uint32_t m_used = 0;
+    CPiece* m_prev = nullptr;  // among the pieces with a free slot
+    CPiece* m_next = nullptr;
+};
+static_assert(sizeof(CPiece) <= kSlot);
+
+class CSlotPool {
+public:
+    void* Take() {
+        std::lock_guard lock(m_lock);
+        if (!m_open) {
+            auto* piece = new (AllocateChunk()) CPiece;
+            piece->m_free = kSlotsPerPiece == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << kSlotsPerPiece) - 1;
+            Link(piece);
+        }
+        CPiece* piece = m_open;
+        const int slot = std::countr_zero(piece->m_free);
+        piece->m_free &= piece->m_free - 1;
+        if (++piece->m_used == kSlotsPerPiece) Unlink(piece);
+        return reinterpret_cast<char*>(piece) + (std::size_t(slot) + 1) * kSlot;
+    }
+
+    void Give(void* at) {
+        if (!at) return;
+        std::lock_guard lock(m_lock);
+        const auto address = reinterpret_cast<std::uintptr_t>(at);
+        auto* piece = reinterpret_cast<CPiece*>(address & ~(std::uintptr_t(kChunk) - 1));
+        const std::size_t slot = (address - reinterpret_cast<std::uintptr_t>(piece)) / kSlot - 1;
+        if (piece->m_used-- == kSlotsPerPiece) Link(piece);
+        piece->m_free |= std::uint64_t(1) << slot;
+        if (piece->m_used == 0) {
+            Unlink(piece);
+            piece->~CPiece();
+            FreeChunk(piece);
+        }
+    }
+
+private:
+    void Link(CPiece* piece) {
+        piece->m_prev = nullptr;
+        piece->m_next = m_open;
+        if (m_open) m_open->m_prev = piece;
+        m_open = piece;
+    }
+    void Unlink(CPiece* piece) {
+        if (piece->m_prev) piece->m_prev->m_next = piece->m_next;
+        if (piece->m_next) piece->m_next->m_prev = piece->m_prev;
+        if (m_open == piece) m_open = piece->m_next;
+        piece->m_prev = piece->m_next = nullptr;
+    }
+
+    std::mutex m_lock;
+    CPiece* m_open = nullptr;
+};
+
+CSlotPool& Slots() {
+    static CSlotPool* pool = new CSlotPool;
+    return *pool;
+}
+
 }  // namespace
+
+void* AllocateSlot() { return Slots().Take(); }
+void FreeSlot(void* slot) { Slots().Give(slot); }
 
 void* AllocateChunk() { return Pool().Take(); }
 void FreeChunk(void* chunk) { Pool().Give(chunk); }

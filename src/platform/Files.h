@@ -160,6 +160,13 @@ void FreeChunk(void* chunk);
 // Blocks the pieces in use lie in (for tests).
 std::size_t ChunkBlocksInUse();
 
+// Room of kSlot bytes for one of millions of like blocks (those a list of
+// rows is made of), cut from pieces as above: taking one costs no call
+// into the system, and pieces whose slots are all given back go back.
+inline constexpr std::size_t kSlot = 512;
+void* AllocateSlot();
+void FreeSlot(void* slot);
+
 // Convenience: open (with the case fallback), read everything, close.
 bool ReadWholeFile(const std::string& path, std::string& out);
 // The first n bytes of a regular file (fewer when it is shorter), by the

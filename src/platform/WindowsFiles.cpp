@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <new>
 
 #include "platform/Digest.h"
 #include "platform/FileOps.h"
@@ -357,8 +358,9 @@ bool CReadFile::ReadShared(std::shared_ptr<const CFileBytes>& out) {
     return true;
 }
 
-void* AllocateBlock(std::size_t bytes) { return ::operator new(bytes); }
-void FreeBlock(void* block, std::size_t) { ::operator delete(block); }
+// Aligned to their size, as pieces of them are found by alignment.
+void* AllocateBlock(std::size_t bytes) { return ::operator new(bytes, std::align_val_t(kLargeBlock)); }
+void FreeBlock(void* block, std::size_t) { ::operator delete(block, std::align_val_t(kLargeBlock)); }
 
 bool CFileBytes::Map(std::intptr_t, std::size_t) { return false; }
 bool CFileBytes::Cut() const { return false; }
