@@ -1,26 +1,45 @@
 #include "checks/IdIndex.h"
 
 #include <algorithm>
-#include <functional>
+#include <cstring>
 
 namespace vantor::checks_detail {
 
 namespace {
-std::size_t HashOf(std::string_view key) { return std::hash<std::string_view>{}(key); }
+// A hash of short byte strings, eight bytes at a time: IDs are a few dozen
+// bytes, and the index hashes millions of them.
+std::uint32_t HashOf(std::string_view key) {
+    std::uint64_t h = 0x9E3779B97F4A7C15ull ^ key.size();
+    const char* p = key.data();
+    std::size_t n = key.size();
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t w;
+        std::memcpy(&w, p, 8);
+        h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
+        h ^= h >> 31;
+    }
+    if (n) {
+        std::uint64_t w = 0;
+        for (std::size_t i = 0; i < n; ++i) w |= std::uint64_t(static_cast<unsigned char>(p[i])) << (8 * i);
+        h = (h ^ w) * 0x94D049BB133111EBull;
+        h ^= h >> 29;
+    }
+    h *= 0x9E3779B97F4A7C15ull;
+    return std::uint32_t(h >> 32);
+}
 }  // namespace
 
 void CIdMap::Reserve(std::size_t count) {
     std::size_t capacity = 16;
     while (capacity < count * 2) capacity *= 2;
     if (capacity <= m_slots.size()) return;
-    std::vector<CSlot> old = std::move(m_slots);
     m_slots.assign(capacity, CSlot{});
     const std::size_t mask = capacity - 1;
-    for (const CSlot& s : old) {
-        if (!s.m_used) continue;
-        std::size_t i = s.m_hash & mask;
-        while (m_slots[i].m_used) i = (i + 1) & mask;
-        m_slots[i] = s;
+    for (std::uint32_t k = 0; k < m_keys.size(); ++k) {
+        const std::uint32_t hash = HashOf(m_keys[k]);
+        std::size_t i = hash & mask;
+        while (m_slots[i].m_key != kNone) i = (i + 1) & mask;
+        m_slots[i] = {hash, k};
     }
 }
 
@@ -28,29 +47,33 @@ void CIdMap::Grow() { Reserve(m_slots.empty() ? 8 : m_slots.size()); }
 
 std::uint32_t& CIdMap::Insert(std::string_view key, std::uint32_t fresh, bool& inserted) {
     // Load factor at most one half keeps the probe runs short.
-    if ((m_size + 1) * 2 > m_slots.size()) Grow();
-    const std::size_t hash = HashOf(key);
+    if ((m_keys.size() + 1) * 2 > m_slots.size()) Grow();
+    const std::uint32_t hash = HashOf(key);
     const std::size_t mask = m_slots.size() - 1;
     std::size_t i = hash & mask;
-    while (m_slots[i].m_used) {
-        if (m_slots[i].m_hash == hash && m_slots[i].m_key == key) {
+    while (m_slots[i].m_key != kNone) {
+        const std::uint32_t k = m_slots[i].m_key;
+        if (m_slots[i].m_hash == hash && m_keys[k] == key) {
             inserted = false;
-            return m_slots[i].m_value;
+            return m_values[k];
         }
         i = (i + 1) & mask;
     }
-    m_slots[i] = CSlot{key, hash, fresh, true};
-    ++m_size;
+    m_slots[i] = {hash, std::uint32_t(m_keys.size())};
+    m_keys.push_back(key);
+    m_values.push_back(fresh);
     inserted = true;
-    return m_slots[i].m_value;
+    return m_values.back();
 }
 
 std::uint32_t CIdMap::Find(std::string_view key) const {
     if (m_slots.empty()) return kNone;
-    const std::size_t hash = HashOf(key);
+    const std::uint32_t hash = HashOf(key);
     const std::size_t mask = m_slots.size() - 1;
-    for (std::size_t i = hash & mask; m_slots[i].m_used; i = (i + 1) & mask)
-        if (m_slots[i].m_hash == hash && m_slots[i].m_key == key) return m_slots[i].m_value;
+    for (std::size_t i = hash & mask; m_slots[i].m_key != kNone; i = (i + 1) & mask) {
+        const std::uint32_t k = m_slots[i].m_key;
+        if (m_slots[i].m_hash == hash && m_keys[k] == key) return m_values[k];
+    }
     return kNone;
 }
 
@@ -168,9 +191,13 @@ void CPluginBuckets::ClassifyData(const std::vector<CPluginFile*>& plugins, std:
             continue;
         }
         classes.clear();
+        // A few copies are told apart by length and bytes; hashing them
+        // would read every byte of each. Many copies are hashed, so that
+        // each is compared byte by byte only with its likely equals.
+        const bool hashed = end - start > 16;
         for (std::uint32_t s = start; s < end; ++s) {
             const std::string_view data = plugins[m_slots[s].m_plugin]->Table(tableIndex)[m_slots[s].m_pos]->Data();
-            const std::size_t hash = HashOf(data);
+            const std::size_t hash = hashed ? HashOf(data) : data.size();
             auto same = std::find_if(classes.begin(), classes.end(),
                                      [&](const CClass& c) { return c.m_hash == hash && c.m_data == data; });
             if (same == classes.end()) same = classes.insert(classes.end(), {hash, data, next++});

@@ -20,18 +20,19 @@ public:
     std::uint32_t& Insert(std::string_view key, std::uint32_t fresh, bool& inserted);
     // kNone when absent.
     std::uint32_t Find(std::string_view key) const;
-    std::size_t Size() const { return m_size; }
+    std::size_t Size() const { return m_keys.size(); }
 
 private:
+    // A slot names its key by number; keys and values lie apart, so the
+    // table a probe walks is 8 bytes a slot.
     struct CSlot {
-        std::string_view m_key;
-        std::size_t m_hash = 0;
-        std::uint32_t m_value = kNone;
-        bool m_used = false;
+        std::uint32_t m_hash = 0;
+        std::uint32_t m_key = kNone;  // kNone: empty
     };
     void Grow();
     std::vector<CSlot> m_slots;
-    std::size_t m_size = 0;
+    std::vector<std::string_view> m_keys;
+    std::vector<std::uint32_t> m_values;
 };
 
 // Entries of each ID in one table, in table order. It remembers the

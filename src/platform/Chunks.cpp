@@ -16,6 +16,7 @@ namespace vantor::platform {
 namespace {
 
 constexpr std::size_t kPerBlock = kLargeBlock / kChunk;
+constexpr std::size_t kSpareBlocks = 4;
 
 struct CChunkBlock {
     std::size_t m_fresh = 0;             // pieces never handed out start here
@@ -28,7 +29,13 @@ public:
     void* Take() {
         std::lock_guard lock(m_lock);
         if (m_open.empty()) {
-            auto* base = static_cast<char*>(AllocateBlock(kLargeBlock));
+            char* base = nullptr;
+            if (!m_spare.empty()) {
+                base = m_spare.back();
+                m_spare.pop_back();
+            } else {
+                base = static_cast<char*>(AllocateBlock(kLargeBlock));
+            }
             m_blocks.emplace(base, CChunkBlock{});
             m_open.insert(base);
         }
@@ -58,7 +65,13 @@ public:
         if (--block.m_used == 0) {
             m_open.erase(base);
             m_blocks.erase(it);
-            FreeBlock(base, kLargeBlock);
+            // A few empty blocks are kept for the next pieces: a list moved
+            // from one place to another frees blocks as fast as it needs
+            // them, and fresh memory costs more than reused memory.
+            if (m_spare.size() < kSpareBlocks)
+                m_spare.push_back(base);
+            else
+                FreeBlock(base, kLargeBlock);
             return;
         }
         block.m_freed.push_back(std::uint32_t((at - base) / kChunk));
@@ -74,6 +87,7 @@ private:
     std::mutex m_lock;
     std::map<char*, CChunkBlock> m_blocks;
     std::set<char*> m_open;  // blocks with a piece to give
+    std::vector<char*> m_spare;  // empty blocks kept for reuse
 };
 
 CChunkPool& Pool() {
