@@ -75,7 +75,7 @@ public:
             return;
         }
         block.m_freed.push_back(std::uint32_t((at - base) / kChunk));
-        m_open.insert(base);
+        m_open.insert(base);  // it has room again
     }
 
     std::size_t Blocks() {

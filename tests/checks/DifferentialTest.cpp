@@ -142,7 +142,9 @@ public:
         CExtractOpts opts{Int(2), Int(2), Int(2), Int(2)};
         const std::vector<std::int64_t> times{kT, kT, kT + 1, kT + 2, kT + 7};
         const std::size_t masters = Below(4);
-        const std::size_t plugins = 1 + Below(6);
+        // Now and then so many plugins that one ID has more copies than are
+        // told apart without hashing.
+        const std::size_t plugins = Chance(0.08) ? 17 + Below(8) : 1 + Below(6);
         std::vector<std::string> names;
         for (std::size_t i = 0; i < masters + plugins; ++i) {
             // Masters now and then share a file name (folders differ in real life).

@@ -455,6 +455,39 @@ TEST(RecordModel, SubRecordHelpers) {
     EXPECT_FALSE(SameBytes("ab"s, "ab\0"s));
 }
 
+TEST(RecordModel, EntryTextsHoldTheirOwnCopyOrBorrowTheKeepersBytes) {
+    // Its own copy: a copy of it outlives the original, and keeps the bytes
+    // past a NUL while its text stops there.
+    auto owned = std::make_unique<CEntryText>(std::string("id\0rest", 7));
+    CEntryText copy = *owned;
+    owned.reset();
+    EXPECT_EQ(copy.View(), std::string_view("id\0rest", 7));
+    EXPECT_EQ(copy.Text(), "id");
+    // Borrowed: it and its copies point at the keeper's bytes.
+    const std::string kept("kept\0", 5);
+    const CEntryText a = CEntryText::Kept(kept);
+    const CEntryText b = a;
+    EXPECT_EQ(b.View().data(), kept.data());
+    EXPECT_EQ(b.Text(), "kept");
+    // Moved from, a text is empty; given a part of itself, it keeps it.
+    CEntryText moved = std::move(copy);
+    EXPECT_TRUE(copy.empty() && copy.Text().empty());  // NOLINT(bugprone-use-after-move)
+    EXPECT_EQ(moved.Text(), "id");
+    moved = moved.View().substr(3);
+    EXPECT_EQ(moved.View(), "rest");
+    moved = moved;
+    EXPECT_EQ(moved, "rest");
+    // Own bytes over borrowed ones and back, and nothing at all.
+    CEntryText c = CEntryText::Kept(kept);
+    c = "new";
+    EXPECT_EQ(c, "new");
+    EXPECT_NE(c.View().data(), kept.data());
+    c = a;
+    EXPECT_EQ(c.View().data(), kept.data());
+    const CEntryText none;
+    EXPECT_TRUE(none.empty() && none.Text().empty() && none == "");
+}
+
 TEST(RecordScan, StopsWhereAScanOneByteAtATimeStops) {
     std::vector<std::string> cases = {
         "", "TES", "xTES3", std::string(100, '\0') + "STAT", "STAXSTAT", "NPCXNPC_", "MIS" "CELLx",
@@ -564,6 +597,12 @@ TEST(Reader, APluginWholeCutDamagedStoppedAndFailing) {
     EXPECT_EQ(all["INFO"][2]->m_deleted, 1);
     EXPECT_EQ(*all["INFO"][3]->m_topic, "Bye");
     EXPECT_FALSE(all["DIAL"][0]->m_topic.has_value());
+    // The IDs and chain texts stay with the file when the read lets its
+    // bytes go (the data is dropped, so the little kept is copied out).
+    EXPECT_EQ(none["MISC"][0]->IdText(), "b");
+    EXPECT_EQ(*none["INFO"][3]->m_topic, "Bye");
+    EXPECT_EQ(none["INFO"][2]->m_prevInfo, Z("1"));
+    EXPECT_EQ(none["CELL"][0]->IdText(), "1,0,0 c");
     EXPECT_EQ(Data(*all["INFO"][1]), SubBytes({Sub("DATA", std::string(12, '\0')), Sub("NAME", "a")}));
     EXPECT_EQ(all["LAND"].at(0)->DataLength(), 5008u);
     for (const auto* tag : {"INFO", "CELL", "LAND", "PGRD"})
