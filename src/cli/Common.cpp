@@ -288,13 +288,29 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
         const bool csv = format == "csv";
         CChunkedOut chunks(out);
         std::string& text = chunks.Text();
+        // A column's cells are mostly the very bytes of the cell above (a
+        // tag, a description, a file's name): where cells stay put, those
+        // are quoted once.
+        struct CLast {
+            std::string_view m_cell;
+            std::string m_field;
+        };
+        std::vector<CLast> last(columns);
         auto line = [&](auto&& cell) {
             for (std::size_t c = 0; c < columns; ++c) {
                 if (c) text += ',';
-                if (csv)
-                    platform::AppendCsvField(text, cell(c));
-                else
-                    text += cell(c);
+                const std::string_view bytes = cell(c);
+                if (!csv) {
+                    text += bytes;
+                } else if (table.m_cellsStay && bytes.data() == last[c].m_cell.data() &&
+                           bytes.size() == last[c].m_cell.size()) {
+                    text += last[c].m_field;
+                } else {
+                    const std::size_t at = text.size();
+                    platform::AppendCsvField(text, bytes);
+                    last[c].m_cell = bytes;
+                    last[c].m_field.assign(text, at);
+                }
             }
             text += "\r\n";
             chunks.LineDone();
@@ -385,7 +401,7 @@ void PrintTable(std::ostream& out, const CResultTable& table, const std::string&
     PrintTable(out,
                CTableView{table.m_header, table.RowCount(),
                           [&table](std::size_t r, std::size_t c) { return table.Cell(r, c); },
-                          [&table](std::size_t r, std::string_view* cells) { table.RowCells(r, cells); }},
+                          [&table](std::size_t r, std::string_view* cells) { table.RowCells(r, cells); }, true},
                format, name);
 }
 

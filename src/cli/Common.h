@@ -132,6 +132,9 @@ struct CTableView {
     std::function<std::string_view(std::size_t row, std::size_t column)> m_cell;
     // Optional: a whole row's cells at once, where that is cheaper.
     std::function<void(std::size_t row, std::string_view* cells)> m_rowCells = {};
+    // The cells are views of bytes that stay put while the table is
+    // written, so two cells at one place hold the same bytes.
+    bool m_cellsStay = false;
 };
 // Writes a table as text (aligned columns), csv (RFC 4180: a cell holding a
 // comma, a quote or a line break is quoted, its quotes doubled), log (the
