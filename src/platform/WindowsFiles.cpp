@@ -26,7 +26,7 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 constexpr std::int64_t kEpochTicks = 116444736000000000LL;
 constexpr std::int64_t kTicksPerSecond = 10000000;
 // One call reads or writes at most this much (the calls count in DWORD).
-constexpr std::size_t kChunk = std::size_t(1) << 30;
+constexpr std::size_t kIoChunk = std::size_t(1) << 30;
 
 HANDLE H(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
 std::intptr_t Stored(HANDLE handle) { return reinterpret_cast<std::intptr_t>(handle); }
@@ -157,7 +157,7 @@ bool ReadAt(HANDLE h, char* out, std::size_t n, std::uint64_t offset, std::size_
     at.Offset = DWORD(offset & 0xFFFFFFFFu);
     at.OffsetHigh = DWORD(offset >> 32);
     DWORD done = 0;
-    if (!::ReadFile(h, out, DWORD(n < kChunk ? n : kChunk), &done, &at) && ::GetLastError() != ERROR_HANDLE_EOF)
+    if (!::ReadFile(h, out, DWORD(n < kIoChunk ? n : kIoChunk), &done, &at) && ::GetLastError() != ERROR_HANDLE_EOF)
         return FailedWindows();
     got = done;
     return true;
@@ -661,7 +661,7 @@ bool CFile::Write(std::string_view bytes) {
         at.Offset = DWORD(offset & 0xFFFFFFFFu);
         at.OffsetHigh = DWORD(offset >> 32);
         DWORD put = 0;
-        const std::size_t n = std::min(limit - done, kChunk);
+        const std::size_t n = std::min(limit - done, kIoChunk);
         if (!::WriteFile(H(m_handle), bytes.data() + done, DWORD(n), &put, &at)) {
             m_position += done;
             return FailedWindows();
