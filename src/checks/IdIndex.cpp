@@ -33,13 +33,14 @@ void CIdMap::Reserve(std::size_t count) {
     std::size_t capacity = 16;
     while (capacity < count * 2) capacity *= 2;
     if (capacity <= m_slots.size()) return;
+    std::vector<CSlot> old = std::move(m_slots);
     m_slots.assign(capacity, CSlot{});
     const std::size_t mask = capacity - 1;
-    for (std::uint32_t k = 0; k < m_keys.size(); ++k) {
-        const std::uint32_t hash = HashOf(m_keys[k]);
-        std::size_t i = hash & mask;
+    for (const CSlot& s : old) {
+        if (s.m_key == kNone) continue;
+        std::size_t i = s.m_hash & mask;
         while (m_slots[i].m_key != kNone) i = (i + 1) & mask;
-        m_slots[i] = {hash, k};
+        m_slots[i] = s;
     }
 }
 
