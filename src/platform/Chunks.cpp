@@ -1,6 +1,6 @@
-// The shared pieces of AllocateChunk. Blocks are found by address, so they
-// need no alignment of their own; the lowest block with room is filled
-// first, which leaves the higher ones free to go back to the system.
+// The shared pieces of AllocateChunk and the slots cut from them. The
+// lowest block with room is filled first, which leaves the higher ones
+// free to go back to the system.
 #include <bit>
 #include <cstdint>
 #include <map>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/Files.h"
+#include "platform/FilesDetail.h"
 
 namespace vantor::platform {
 
@@ -34,7 +35,7 @@ public:
                 base = m_spare.back();
                 m_spare.pop_back();
             } else {
-                base = static_cast<char*>(AllocateBlock(kLargeBlock));
+                base = static_cast<char*>(detail::AllocateLargeBlock());
             }
             m_blocks.emplace(base, CChunkBlock{});
             m_open.insert(base);
@@ -71,7 +72,7 @@ public:
             if (m_spare.size() < kSpareBlocks)
                 m_spare.push_back(base);
             else
-                FreeBlock(base, kLargeBlock);
+                detail::FreeLargeBlock(base);
             return;
         }
         block.m_freed.push_back(std::uint32_t((at - base) / kChunk));
@@ -98,7 +99,7 @@ CChunkPool& Pool() {
 
 // Slots in pieces: the first slot of a piece holds its count and which of
 // its slots are free. A piece is found from a slot by its alignment, which
-// the blocks' alignment gives.
+// the blocks' alignment (detail::AllocateLargeBlock) gives.
 static_assert(kLargeBlock % kChunk == 0 && kChunk % kSlot == 0);
 constexpr std::size_t kSlotsPerPiece = kChunk / kSlot - 1;
 static_assert(kSlotsPerPiece <= 64);

@@ -138,18 +138,11 @@ private:
     std::optional<CFileState> m_readState;
 };
 
-// Room for many small objects that live and go together (a file's
-// entries): a block of at least `bytes`, which the system may back with
-// large pages, so that filling it takes a fraction of the page faults.
-// Throws std::bad_alloc when there is no room. FreeBlock takes the block
-// back with the size it was asked for.
-void* AllocateBlock(std::size_t bytes);
 // Blocks of this size fill exactly one large page where there are such.
 inline constexpr std::size_t kLargeBlock = std::size_t(2) << 20;
-void FreeBlock(void* block, std::size_t bytes);
 
 // Room for a file's small objects in pieces of kChunk bytes, cut from
-// large blocks the whole process shares: a small file fills a piece or two
+// blocks of kLargeBlock bytes the whole process shares: a small file fills a piece or two
 // rather than pages of its own, and a large one takes a fraction of the
 // page faults. Any thread may take and give back pieces; a block goes back
 // to the system once none of its pieces is in use. Throws std::bad_alloc

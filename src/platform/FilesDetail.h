@@ -10,6 +10,13 @@
 
 namespace vantor::platform::detail {
 
+// The blocks the shared pieces are cut from: kLargeBlock bytes aligned to
+// kLargeBlock, which the system may back with one large page, so that
+// filling one takes a fraction of the page faults. Pieces and slots are
+// found by that alignment. Throws std::bad_alloc when there is no room.
+void* AllocateLargeBlock();
+void FreeLargeBlock(void* block);
+
 // The fault seam: true, with an I/O error recorded, when a test makes `op`
 // on `path` fail.
 bool Injected(EFileOp op, const std::string& path);

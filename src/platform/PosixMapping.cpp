@@ -14,6 +14,7 @@
 #include <new>
 
 #include "platform/Files.h"
+#include "platform/FilesDetail.h"
 
 namespace vantor::platform {
 
@@ -118,37 +119,26 @@ CFileBytes::~CFileBytes() {
     ::munmap(const_cast<char*>(m_data), m_size);
 }
 
-namespace {
-// Transparent huge pages are this large and this aligned on the systems
+// Transparent huge pages are kLargeBlock large and aligned on the systems
 // that have them; elsewhere the advice is ignored.
-constexpr std::size_t kLargePage = std::size_t(2) << 20;
-std::size_t LargePages(std::size_t bytes) { return (bytes + kLargePage - 1) / kLargePage * kLargePage; }
-}  // namespace
-
-void* AllocateBlock(std::size_t bytes) {
-    if (bytes < kLargePage) return ::operator new(bytes);
-    const std::size_t size = LargePages(bytes);
-    // Mapped one large page more than needed, and cut to a large page's
-    // alignment: only whole aligned large pages can be huge.
-    void* at = ::mmap(nullptr, size + kLargePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+void* detail::AllocateLargeBlock() {
+    // Mapped twice as large and cut to the alignment: only a whole aligned
+    // large page can be huge.
+    void* at = ::mmap(nullptr, 2 * kLargeBlock, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     if (at == MAP_FAILED) throw std::bad_alloc();
     const auto start = reinterpret_cast<std::uintptr_t>(at);
-    const std::uintptr_t aligned = (start + kLargePage - 1) & ~(kLargePage - 1);
+    const std::uintptr_t aligned = (start + kLargeBlock - 1) & ~(kLargeBlock - 1);
     if (aligned > start) ::munmap(at, aligned - start);
-    if (const std::uintptr_t tail = start + size + kLargePage - (aligned + size); tail > 0)
-        ::munmap(reinterpret_cast<void*>(aligned + size), tail);
+    if (const std::uintptr_t tail = start + 2 * kLargeBlock - (aligned + kLargeBlock); tail > 0)
+        ::munmap(reinterpret_cast<void*>(aligned + kLargeBlock), tail);
 #ifdef MADV_HUGEPAGE
-    ::madvise(reinterpret_cast<void*>(aligned), size, MADV_HUGEPAGE);
+    ::madvise(reinterpret_cast<void*>(aligned), kLargeBlock, MADV_HUGEPAGE);
 #endif
     return reinterpret_cast<void*>(aligned);
 }
 
-void FreeBlock(void* block, std::size_t bytes) {
-    if (!block) return;
-    if (bytes < kLargePage)
-        ::operator delete(block);
-    else
-        ::munmap(block, LargePages(bytes));
+void detail::FreeLargeBlock(void* block) {
+    if (block) ::munmap(block, kLargeBlock);
 }
 
 }  // namespace vantor::platform

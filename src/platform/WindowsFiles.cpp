@@ -358,9 +358,8 @@ bool CReadFile::ReadShared(std::shared_ptr<const CFileBytes>& out) {
     return true;
 }
 
-// Aligned to their size, as pieces of them are found by alignment.
-void* AllocateBlock(std::size_t bytes) { return ::operator new(bytes, std::align_val_t(kLargeBlock)); }
-void FreeBlock(void* block, std::size_t) { ::operator delete(block, std::align_val_t(kLargeBlock)); }
+void* detail::AllocateLargeBlock() { return ::operator new(kLargeBlock, std::align_val_t(kLargeBlock)); }
+void detail::FreeLargeBlock(void* block) { ::operator delete(block, std::align_val_t(kLargeBlock)); }
 
 bool CFileBytes::Map(std::intptr_t, std::size_t) { return false; }
 bool CFileBytes::Cut() const { return false; }
