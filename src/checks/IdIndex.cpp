@@ -166,17 +166,18 @@ void CPluginBuckets::Build(const std::vector<CPluginFile*>& plugins, std::size_t
     }
     m_slots.resize(offset);
     for (std::size_t p = 0; p < plugins.size(); ++p) {
+        const CEntryTable& table = plugins[p]->Table(tableIndex);
         m_slotOf[p].resize(m_idOf[p].size());
         for (std::size_t pos = 0; pos < m_idOf[p].size(); ++pos) {
             const std::uint32_t slot = next[m_idOf[p][pos]]++;
-            m_slots[slot] = {std::uint32_t(p), std::uint32_t(pos)};
+            m_slots[slot] = {table[pos].get(), std::uint32_t(p)};
             m_slotOf[p][pos] = slot;
         }
     }
-    ClassifyData(plugins, tableIndex);
+    ClassifyData();
 }
 
-void CPluginBuckets::ClassifyData(const std::vector<CPluginFile*>& plugins, std::size_t tableIndex) {
+void CPluginBuckets::ClassifyData() {
     m_class.assign(m_slots.size(), 0);
     struct CClass {
         std::size_t m_hash;
@@ -197,7 +198,7 @@ void CPluginBuckets::ClassifyData(const std::vector<CPluginFile*>& plugins, std:
         // each is compared byte by byte only with its likely equals.
         const bool hashed = end - start > 16;
         for (std::uint32_t s = start; s < end; ++s) {
-            const std::string_view data = plugins[m_slots[s].m_plugin]->Table(tableIndex)[m_slots[s].m_pos]->Data();
+            const std::string_view data = m_slots[s].m_entry->Data();
             const std::size_t hash = hashed ? HashOf(data) : data.size();
             auto same = std::find_if(classes.begin(), classes.end(),
                                      [&](const CClass& c) { return c.m_hash == hash && c.m_data == data; });

@@ -88,9 +88,12 @@ private:
 // are found without comparing every entry with every other.
 class CPluginBuckets {
 public:
+    // The entry itself, not its position: the conflict phase reads slots
+    // of other plugins in no order, and a position would cost a second
+    // miss through that plugin's table.
     struct CSlot {
+        const CEntry* m_entry;
         std::uint32_t m_plugin;
-        std::uint32_t m_pos;
     };
     void Build(const std::vector<CPluginFile*>& plugins, std::size_t tableIndex);
     // The slots of the entry's ID that follow it, and the end of its group.
@@ -106,7 +109,7 @@ public:
     bool SameData(std::uint32_t a, std::uint32_t b) const { return m_class[a] == m_class[b]; }
 
 private:
-    void ClassifyData(const std::vector<CPluginFile*>& plugins, std::size_t tableIndex);
+    void ClassifyData();
 
     std::vector<std::vector<std::uint32_t>> m_idOf;    // per plugin, per entry: ID number
     std::vector<std::vector<std::uint32_t>> m_slotOf;  // per plugin, per entry: its slot

@@ -214,11 +214,16 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
         for (const CPluginFile* plugin : m_plugins) ages.push_back(FileAge(*plugin));
     }
 
+    // A candidate carries what its row needs, so the rows, made in another
+    // order than the candidates, read no plugin's tables again.
     struct CCandidate {
+        const CEntry* m_x;
+        const CEntry* m_y;
         std::uint32_t m_inner;
         std::uint32_t m_tag;  // index into `tags`
         std::uint32_t m_slotA;
         std::uint32_t m_slotB;
+        std::uint32_t m_group;
     };
     std::vector<CCandidate> candidates, ordered;
     std::vector<std::uint32_t> starts;
@@ -227,15 +232,18 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
         candidates.clear();
         for (std::size_t k = 0; k < tags.size(); ++k) {
             const CPluginBuckets& buckets = tags[k].m_buckets;
-            const std::size_t count = m_plugins[i]->Table(tags[k].m_table).size();
-            for (std::size_t pos = 0; pos < count; ++pos) {
+            const CEntryTable& table = m_plugins[i]->Table(tags[k].m_table);
+            for (std::size_t pos = 0; pos < table.size(); ++pos) {
                 // The group is in plugin order, so what follows the entry
                 // belongs to this plugin (duplicates) or to later ones.
                 const std::uint32_t slotA = buckets.SlotOf(i, pos);
-                const std::uint32_t end = buckets.GroupEnd(buckets.GroupOf(i, pos));
+                const std::uint32_t group = buckets.GroupOf(i, pos);
+                const std::uint32_t end = buckets.GroupEnd(group);
                 for (std::uint32_t s = slotA + 1; s < end; ++s) {
-                    const std::uint32_t inner = buckets.Slot(s).m_plugin;
-                    if (inner != i) candidates.push_back({inner, std::uint32_t(k), slotA, s});
+                    const CPluginBuckets::CSlot& slot = buckets.Slot(s);
+                    if (slot.m_plugin != i)
+                        candidates.push_back(
+                            {table[pos].get(), slot.m_entry, slot.m_plugin, std::uint32_t(k), slotA, s, group});
                 }
             }
         }
@@ -248,15 +256,13 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
         for (std::size_t p = 1; p <= n; ++p) starts[p] += starts[p - 1];
         ordered.resize(candidates.size());
         for (const CCandidate& c : candidates) ordered[starts[c.m_inner]++] = c;
-        const CPluginFile& a = *m_plugins[i];
         for (const CCandidate& c : ordered) {
             if (stop.load(std::memory_order_relaxed)) break;
             CTagBuckets& tag = tags[c.m_tag];
             const std::size_t t = tag.m_table;
-            const std::uint32_t posA = tag.m_buckets.Slot(c.m_slotA).m_pos;
-            const CEntry& x = *a.Table(t)[posA];
-            const CEntry& y = *m_plugins[c.m_inner]->Table(t)[tag.m_buckets.Slot(c.m_slotB).m_pos];
-            const std::uint32_t group = tag.m_buckets.GroupOf(i, posA);
+            const CEntry& x = *c.m_x;
+            const CEntry& y = *c.m_y;
+            const std::uint32_t group = c.m_group;
             long& original = tag.m_original[group];
             const auto version = [&]() -> const CEntry* {
                 if (original == kUnknown) {
