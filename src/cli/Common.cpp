@@ -274,13 +274,24 @@ void WriteCsvField(std::ostream& out, std::string_view cell) {
 void PrintTable(std::ostream& out, const CTableView& table, const std::string& format, const std::string& name) {
     const std::vector<std::string>& header = table.m_header;
     const std::size_t columns = header.size();
-    std::vector<std::string_view> row(columns);
-    // The cells of row r into `row`.
+    // Rows are asked for in runs; `row` points at the cells of the row
+    // fetched last.
+    constexpr std::size_t kRun = 64;
+    std::vector<std::string_view> run(columns * kRun);
+    std::size_t runFirst = 0, runCount = 0;
+    const std::string_view* row = run.data();
     auto fetch = [&](std::size_t r) {
-        if (table.m_rowCells)
-            table.m_rowCells(r, row.data());
-        else
-            for (std::size_t c = 0; c < columns; ++c) row[c] = table.m_cell(r, c);
+        if (!table.m_rowCells) {
+            for (std::size_t c = 0; c < columns; ++c) run[c] = table.m_cell(r, c);
+            row = run.data();
+            return;
+        }
+        if (r < runFirst || r >= runFirst + runCount) {
+            runFirst = r;
+            runCount = std::min(kRun, table.m_rows - r);
+            table.m_rowCells(runFirst, runCount, run.data());
+        }
+        row = run.data() + (r - runFirst) * columns;
     };
     if (format == "csv" || format == "log") {
         // Bytes as they are, CR LF. The log's lines join cells as they are,
@@ -401,7 +412,10 @@ void PrintTable(std::ostream& out, const CResultTable& table, const std::string&
     PrintTable(out,
                CTableView{table.m_header, table.RowCount(),
                           [&table](std::size_t r, std::size_t c) { return table.Cell(r, c); },
-                          [&table](std::size_t r, std::string_view* cells) { table.RowCells(r, cells); }, true},
+                          [&table](std::size_t first, std::size_t count, std::string_view* cells) {
+                              table.RowCells(first, count, cells);
+                          },
+                          true},
                format, name);
 }
 

@@ -130,8 +130,9 @@ struct CTableView {
     const std::vector<std::string>& m_header;
     std::size_t m_rows = 0;
     std::function<std::string_view(std::size_t row, std::size_t column)> m_cell;
-    // Optional: a whole row's cells at once, where that is cheaper.
-    std::function<void(std::size_t row, std::string_view* cells)> m_rowCells = {};
+    // Optional: whole rows' cells at once, `count` rows from `first`, row
+    // after row, where that is cheaper.
+    std::function<void(std::size_t first, std::size_t count, std::string_view* cells)> m_rowCells = {};
     // The cells are views of bytes that stay put while the table is
     // written, so two cells at one place hold the same bytes.
     bool m_cellsStay = false;

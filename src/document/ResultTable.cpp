@@ -77,20 +77,28 @@ std::string_view CResultTable::Cell(std::size_t row, std::size_t column) const {
     return CellOf(m_rows[row], column);
 }
 
-void CResultTable::RowCells(std::size_t row, std::string_view* cells) const {
+void CResultTable::RowCells(std::size_t first, std::size_t count, std::string_view* cells) const {
     // A list of millions points at entries anywhere in memory, and an ID
     // lies behind its entry: the entries a few rows ahead are asked for
-    // first, their IDs once the entries are there.
-    if (row >= m_rows.size()) {
-        std::fill_n(cells, m_header.size(), std::string_view());
-        return;
+    // first, their IDs once the entries are there. The list's blocks lie
+    // anywhere too, so the rows further ahead are asked for as well.
+    const std::size_t columns = m_header.size();
+    const std::size_t size = m_rows.size();
+    const std::size_t have = first < size ? std::min(count, size - first) : 0;
+    std::fill(cells + have * columns, cells + count * columns, std::string_view());
+    if (have == 0) return;
+    constexpr std::size_t kAhead = 16, kRowsAhead = 64;
+    const auto at = [&](std::size_t row) { return m_rows.begin() + std::ptrdiff_t(std::min(row, size)); };
+    auto row = at(first), entryAhead = at(first + kAhead), idAhead = at(first + kAhead / 2),
+         rowAhead = at(first + kRowsAhead);
+    const auto end = m_rows.end();
+    for (std::size_t k = 0; k < have; ++k, ++row) {
+        if (rowAhead != end) Prefetch(&*rowAhead++);
+        if (entryAhead != end) Prefetch((entryAhead++)->m_entry);
+        if (idAhead != end)
+            if (const CEntry* ahead = (idAhead++)->m_entry) Prefetch(ahead->IdText().data());
+        for (std::size_t c = 0; c < columns; ++c) cells[k * columns + c] = CellOf(*row, c);
     }
-    constexpr std::size_t kAhead = 16;
-    if (row + kAhead < m_rows.size()) Prefetch(m_rows[row + kAhead].m_entry);
-    if (row + kAhead / 2 < m_rows.size())
-        if (const CEntry* ahead = m_rows[row + kAhead / 2].m_entry) Prefetch(ahead->IdText().data());
-    const CFinding& f = m_rows[row];
-    for (std::size_t c = 0; c < m_header.size(); ++c) cells[c] = CellOf(f, c);
 }
 
 std::string_view CResultTable::CellOf(const CFinding& f, std::size_t column) const {

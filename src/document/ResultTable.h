@@ -46,10 +46,11 @@ public:
     // A cell's text as the pane shows it: the plugin's bytes (Windows-1252),
     // "" outside the table.
     std::string_view Cell(std::size_t row, std::size_t column) const;
-    // Every cell of a row at once, into `cells` (ColumnCount() of them), for
-    // writing a list out row after row: the entries of the rows just ahead
-    // are fetched into the cache meanwhile.
-    void RowCells(std::size_t row, std::string_view* cells) const;
+    // Every cell of `count` rows from `first` at once, row after row into
+    // `cells` (ColumnCount() a row), for writing a list out: the rows are
+    // walked, not each looked up, and the entries of the rows just ahead
+    // are fetched into the cache meanwhile. Rows outside the table are "".
+    void RowCells(std::size_t first, std::size_t count, std::string_view* cells) const;
     std::vector<std::string> RowTexts(std::size_t row) const;
     // The entry a file column of a row shows: a conflict's overriding and
     // overridden plugins and its original master; a row's plugin and its
