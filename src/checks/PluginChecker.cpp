@@ -224,6 +224,7 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
         std::uint32_t m_slotA;
         std::uint32_t m_slotB;
         std::uint32_t m_group;
+        bool m_sameData;
     };
     std::vector<CCandidate> candidates, ordered;
     std::vector<std::uint32_t> starts;
@@ -242,8 +243,8 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
                 for (std::uint32_t s = slotA + 1; s < end; ++s) {
                     const CPluginBuckets::CSlot& slot = buckets.Slot(s);
                     if (slot.m_plugin != i)
-                        candidates.push_back(
-                            {table[pos].get(), slot.m_entry, slot.m_plugin, std::uint32_t(k), slotA, s, group});
+                        candidates.push_back({table[pos].get(), slot.m_entry, slot.m_plugin, std::uint32_t(k), slotA, s,
+                                              group, buckets.SameData(slotA, s)});
                 }
             }
         }
@@ -277,7 +278,7 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
                 if (same < 0) same = SameBytes((first ? x : y).Data(), m.Data()) ? 1 : 0;
                 return same == 1;
             };
-            if (!ConflictRule(t, x, y, tag.m_buckets.SameData(c.m_slotA, c.m_slotB), version, sameAsVersion)) continue;
+            if (!ConflictRule(t, x, y, c.m_sameData, version, sameAsVersion)) continue;
             if (original == kUnknown) original = OriginalMaster(x.IdText(), t);
             const bool aNewer = ages[i] > ages[c.m_inner];
             const CFileIndex fileA = m_pluginFile[i], fileB = m_pluginFile[c.m_inner];
