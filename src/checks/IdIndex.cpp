@@ -189,6 +189,7 @@ void CPluginBuckets::ClassifyData() {
     std::uint32_t start = 0;
     for (const std::uint32_t end : m_groupEnd) {
         if (end - start < 2) {  // an ID held once pairs with nothing
+            if (end > start) m_class[start] = next++;
             start = end;
             continue;
         }
@@ -207,6 +208,7 @@ void CPluginBuckets::ClassifyData() {
         }
         start = end;
     }
+    m_classCount = next;
 }
 
 }  // namespace vantor::checks_detail

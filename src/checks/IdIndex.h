@@ -103,10 +103,12 @@ public:
     std::size_t GroupCount() const { return m_groupEnd.size(); }
     std::size_t SlotCount() const { return m_slots.size(); }
     const CSlot& Slot(std::uint32_t index) const { return m_slots[index]; }
-    // Two slots of one group hold the same data exactly when their classes
-    // are equal; each distinct data is compared byte by byte once per group,
-    // not once per pair.
-    bool SameData(std::uint32_t a, std::uint32_t b) const { return m_class[a] == m_class[b]; }
+    // The slot's data class, below ClassCount(): two slots of one group hold
+    // the same data exactly when their classes are equal, and slots of two
+    // groups never share one. Each distinct data is compared byte by byte
+    // once per group, not once per pair.
+    std::uint32_t ClassOf(std::uint32_t slot) const { return m_class[slot]; }
+    std::size_t ClassCount() const { return m_classCount; }
 
 private:
     void ClassifyData();
@@ -116,6 +118,7 @@ private:
     std::vector<std::uint32_t> m_groupEnd;             // per ID number: one past its last slot
     std::vector<CSlot> m_slots;
     std::vector<std::uint32_t> m_class;                // per slot: data class
+    std::size_t m_classCount = 0;
 };
 
 }  // namespace vantor::checks_detail

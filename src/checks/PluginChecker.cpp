@@ -191,7 +191,8 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
         std::size_t m_table = 0;
         CPluginBuckets m_buckets;
         // Per ID: its original master (kUnknown until needed) and, for
-        // responses, the master's version; per slot: same as that version.
+        // responses, the master's version; per data class: same as that
+        // version, so that copies of equal bytes are compared with it once.
         std::vector<long> m_original;
         std::vector<const CEntry*> m_version;
         std::vector<std::int8_t> m_sameAsVersion;
@@ -208,7 +209,7 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
             tag.m_original.assign(tag.m_buckets.GroupCount(), kUnknown);
             if (tag.m_table == kInfo) {
                 tag.m_version.assign(tag.m_buckets.GroupCount(), nullptr);
-                tag.m_sameAsVersion.assign(tag.m_buckets.SlotCount(), -1);
+                tag.m_sameAsVersion.assign(tag.m_buckets.ClassCount(), -1);
             }
         }
         for (const CPluginFile* plugin : m_plugins) ages.push_back(FileAge(*plugin));
@@ -221,10 +222,9 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
         const CEntry* m_y;
         std::uint32_t m_inner;
         std::uint32_t m_tag;  // index into `tags`
-        std::uint32_t m_slotA;
-        std::uint32_t m_slotB;
+        std::uint32_t m_classA;  // the copies' data classes
+        std::uint32_t m_classB;
         std::uint32_t m_group;
-        bool m_sameData;
     };
     std::vector<CCandidate> candidates, ordered;
     std::vector<std::uint32_t> starts;
@@ -243,8 +243,8 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
                 for (std::uint32_t s = slotA + 1; s < end; ++s) {
                     const CPluginBuckets::CSlot& slot = buckets.Slot(s);
                     if (slot.m_plugin != i)
-                        candidates.push_back({table[pos].get(), slot.m_entry, slot.m_plugin, std::uint32_t(k), slotA, s,
-                                              group, buckets.SameData(slotA, s)});
+                        candidates.push_back({table[pos].get(), slot.m_entry, slot.m_plugin, std::uint32_t(k),
+                                              buckets.ClassOf(slotA), buckets.ClassOf(s), group});
                 }
             }
         }
@@ -273,12 +273,11 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
                 return tag.m_version[group];
             };
             const auto sameAsVersion = [&](bool first, const CEntry& m) {
-                const std::uint32_t slot = first ? c.m_slotA : c.m_slotB;
-                std::int8_t& same = tag.m_sameAsVersion[slot];
+                std::int8_t& same = tag.m_sameAsVersion[first ? c.m_classA : c.m_classB];
                 if (same < 0) same = SameBytes((first ? x : y).Data(), m.Data()) ? 1 : 0;
                 return same == 1;
             };
-            if (!ConflictRule(t, x, y, c.m_sameData, version, sameAsVersion)) continue;
+            if (!ConflictRule(t, x, y, c.m_classA == c.m_classB, version, sameAsVersion)) continue;
             if (original == kUnknown) original = OriginalMaster(x.IdText(), t);
             const bool aNewer = ages[i] > ages[c.m_inner];
             const CFileIndex fileA = m_pluginFile[i], fileB = m_pluginFile[c.m_inner];
