@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/Cache.h"
+
 namespace vantor::checks_detail {
 
 namespace {
@@ -178,6 +180,7 @@ void CPluginBuckets::Build(const std::vector<CPluginFile*>& plugins, std::size_t
 }
 
 void CPluginBuckets::ClassifyData() {
+    constexpr std::size_t kEntryAhead = 8, kDataAhead = 4;
     m_class.assign(m_slots.size(), 0);
     struct CClass {
         std::size_t m_hash;
@@ -199,6 +202,10 @@ void CPluginBuckets::ClassifyData() {
         // each is compared byte by byte only with its likely equals.
         const bool hashed = end - start > 16;
         for (std::uint32_t s = start; s < end; ++s) {
+            // The entries of the slots ahead, then their data, are asked
+            // for while this one is compared: they lie anywhere in memory.
+            if (s + kEntryAhead < m_slots.size()) platform::Prefetch(m_slots[s + kEntryAhead].m_entry);
+            if (s + kDataAhead < m_slots.size()) platform::Prefetch(m_slots[s + kDataAhead].m_entry->Data().data());
             const std::string_view data = m_slots[s].m_entry->Data();
             const std::size_t hash = hashed ? HashOf(data) : data.size();
             auto same = std::find_if(classes.begin(), classes.end(),

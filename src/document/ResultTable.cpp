@@ -5,6 +5,7 @@
 
 #include "checks/CheckOperations.h"
 #include "checks/PluginChecker.h"
+#include "platform/Cache.h"
 
 namespace vantor {
 
@@ -47,15 +48,6 @@ const CTexts& Texts() {
     return texts;
 }
 
-// Asks for the memory at `p` to be brought into the cache; a hint only.
-void Prefetch(const void* p) {
-#if defined(__GNUC__)
-    __builtin_prefetch(p);
-#else
-    (void)p;
-#endif
-}
-
 bool InMaster(const CFinding& f) { return f.m_kind == EFinding::FoundInMaster || f.m_kind == EFinding::ListedMaster; }
 
 // The first entry of the ID in one table of a file, as a lookup by name
@@ -93,10 +85,10 @@ void CResultTable::RowCells(std::size_t first, std::size_t count, std::string_vi
          rowAhead = at(first + kRowsAhead);
     const auto end = m_rows.end();
     for (std::size_t k = 0; k < have; ++k, ++row) {
-        if (rowAhead != end) Prefetch(&*rowAhead++);
-        if (entryAhead != end) Prefetch((entryAhead++)->m_entry);
+        if (rowAhead != end) platform::Prefetch(&*rowAhead++);
+        if (entryAhead != end) platform::Prefetch((entryAhead++)->m_entry);
         if (idAhead != end)
-            if (const CEntry* ahead = (idAhead++)->m_entry) Prefetch(ahead->IdText().data());
+            if (const CEntry* ahead = (idAhead++)->m_entry) platform::Prefetch(ahead->IdText().data());
         for (std::size_t c = 0; c < columns; ++c) cells[k * columns + c] = CellOf(*row, c);
     }
 }
