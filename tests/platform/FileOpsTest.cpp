@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -170,43 +171,71 @@ TEST(FileOps, WorkingFilesRenamesCopiesAndWhatIsRead) {
 }
 
 #ifndef _WIN32  // Windows reads; only a mapping can lose its pages
+#ifdef __linux__
+// The flags the system keeps for the mapping that starts at `at` ("" when
+// none does): "hg" says it may be held in large pages.
+std::string MappingFlags(const void* at) {
+    std::ifstream maps("/proc/self/smaps");
+    char start[32];
+    std::snprintf(start, sizeof start, "%lx-", static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(at)));
+    bool found = false;
+    for (std::string line; std::getline(maps, line);) {
+        if (line.starts_with(start)) found = true;
+        if (found && line.starts_with("VmFlags:")) return line;
+    }
+    return "";
+}
+#endif
+
 // Bytes held from a file stay the bytes read when a save renames another
 // file over it; when another program truncates it, the bytes past its new
 // end read as zeros and say the file was cut, and the process lives on.
+// A file of 2 MB or more is mapped in large pages where the system can.
 TEST(FileOps, HeldBytesSurviveReplacedAndTruncatedFiles) {
-    CTempDir tmp;
-    std::string content(3 << 16, '\0');
-    for (std::size_t i = 0; i < content.size(); ++i) content[i] = char('a' + i % 23);
-    const std::string path = tmp / "Big.esm", other = tmp / "Other.esm";
-    Put(path, content);
-    Put(other, content);
-    CReadFile file, second;
-    std::shared_ptr<const CFileBytes> bytes, replaced;
-    ASSERT_TRUE(file.Open(path) && file.ReadShared(bytes));
-    ASSERT_TRUE(second.Open(other) && second.ReadShared(replaced));
-    ASSERT_TRUE(file.ReadState());
-    EXPECT_EQ(file.ReadState()->m_digest, CDigest::Of(content));
-    CDigest split;  // however the bytes come, and no other bytes give it
-    split.Add(std::string_view(content).substr(0, 45));
-    split.Add(std::string_view(content).substr(45));
-    EXPECT_EQ(split.Value(), CDigest::Of(content));
-    EXPECT_NE(CDigest::Of(content.substr(1)), CDigest::Of(content));
-    EXPECT_EQ(bytes->View(), content);
+    for (const std::size_t size : {std::size_t(3) << 16, (std::size_t(5) << 20) + 4321}) {
+        SCOPED_TRACE(size);
+        CTempDir tmp;
+        std::string content(size, '\0');
+        for (std::size_t i = 0; i < content.size(); ++i) content[i] = char('a' + i % 23);
+        const std::string path = tmp / "Big.esm", other = tmp / "Other.esm";
+        Put(path, content);
+        Put(other, content);
+        CReadFile file, second;
+        std::shared_ptr<const CFileBytes> bytes, replaced;
+        ASSERT_TRUE(file.Open(path) && file.ReadShared(bytes));
+        ASSERT_TRUE(second.Open(other) && second.ReadShared(replaced));
+        ASSERT_TRUE(file.ReadState());
+        EXPECT_EQ(file.ReadState()->m_digest, CDigest::Of(content));
+        CDigest split;  // however the bytes come, and no other bytes give it
+        split.Add(std::string_view(content).substr(0, 45));
+        split.Add(std::string_view(content).substr(45));
+        EXPECT_EQ(split.Value(), CDigest::Of(content));
+        EXPECT_NE(CDigest::Of(content.substr(1)), CDigest::Of(content));
+        EXPECT_EQ(bytes->View(), content);
+#ifdef __linux__
+        // Only a mapping that starts at a large page's boundary can be held in large pages.
+        const bool large = size >= (std::size_t(2) << 20);
+        EXPECT_EQ(MappingFlags(bytes->View().data()).find(" hg") != std::string::npos, large);
+        if (large) {
+            EXPECT_EQ(reinterpret_cast<std::uintptr_t>(bytes->View().data()) % (std::size_t(2) << 20), 0u);
+        }
+#endif
 
-    Put(tmp / "new", "TES3");
-    ASSERT_TRUE(RenameFile(tmp / "new", other, true));
-    ASSERT_EQ(::truncate(path.c_str(), 5000), 0);
-    EXPECT_EQ(replaced->View(), content);
-    EXPECT_FALSE(replaced->Cut());
-    const std::string_view cut = bytes->View();
-    ASSERT_EQ(cut.size(), content.size());
-    EXPECT_EQ(cut.substr(0, 5000), std::string_view(content).substr(0, 5000));
-    EXPECT_EQ(cut.find_first_not_of('\0', 5000), std::string_view::npos);
-    EXPECT_TRUE(bytes->Cut());
-    // Read again, the file is what it holds now.
-    ASSERT_TRUE(file.Open(path) && file.ReadShared(bytes));
-    EXPECT_EQ(bytes->View(), std::string_view(content).substr(0, 5000));
-    EXPECT_FALSE(bytes->Cut());
+        Put(tmp / "new", "TES3");
+        ASSERT_TRUE(RenameFile(tmp / "new", other, true));
+        ASSERT_EQ(::truncate(path.c_str(), 5000), 0);
+        EXPECT_EQ(replaced->View(), content);
+        EXPECT_FALSE(replaced->Cut());
+        const std::string_view cut = bytes->View();
+        ASSERT_EQ(cut.size(), content.size());
+        EXPECT_EQ(cut.substr(0, 5000), std::string_view(content).substr(0, 5000));
+        EXPECT_EQ(cut.find_first_not_of('\0', 5000), std::string_view::npos);
+        EXPECT_TRUE(bytes->Cut());
+        // Read again, the file is what it holds now.
+        ASSERT_TRUE(file.Open(path) && file.ReadShared(bytes));
+        EXPECT_EQ(bytes->View(), std::string_view(content).substr(0, 5000));
+        EXPECT_FALSE(bytes->Cut());
+    }
 }
 #endif
 
