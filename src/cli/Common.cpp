@@ -300,30 +300,44 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
         CChunkedOut chunks(out);
         std::string& text = chunks.Text();
         // A column's cells are mostly the very bytes of the cell above (a
-        // tag, a description, a file's name): where cells stay put, those
-        // are quoted once.
-        struct CLast {
-            std::string_view m_cell;
-            std::string m_field;
-        };
-        std::vector<CLast> last(columns);
+        // tag, a description, a file's name): where cells stay put, a run of
+        // such cells is copied from the line above as it was written,
+        // separators and quoting included.
+        std::vector<std::string_view> lastCell(columns);
+        std::vector<std::size_t> lastEnd(columns), end(columns);  // where each field and its separator end
+        std::string lastLine;
+        bool haveLast = false;
+        auto separator = [&](std::size_t c) { text += c + 1 < columns ? std::string_view(",") : "\r\n"; };
         auto line = [&](auto&& cell) {
-            for (std::size_t c = 0; c < columns; ++c) {
-                if (c) text += ',';
+            const std::size_t start = text.size();
+            const auto same = [&](std::size_t c, std::string_view bytes) {
+                return haveLast && bytes.data() == lastCell[c].data() && bytes.size() == lastCell[c].size();
+            };
+            for (std::size_t c = 0; c < columns;) {
                 const std::string_view bytes = cell(c);
-                if (!csv) {
-                    text += bytes;
-                } else if (table.m_cellsStay && bytes.data() == last[c].m_cell.data() &&
-                           bytes.size() == last[c].m_cell.size()) {
-                    text += last[c].m_field;
-                } else {
-                    const std::size_t at = text.size();
-                    platform::AppendCsvField(text, bytes);
-                    last[c].m_cell = bytes;
-                    last[c].m_field.assign(text, at);
+                if (csv && table.m_cellsStay && same(c, bytes)) {
+                    std::size_t to = c + 1;
+                    while (to < columns && same(to, cell(to))) ++to;
+                    const std::size_t from = c ? lastEnd[c - 1] : 0;
+                    text.append(lastLine, from, lastEnd[to - 1] - from);
+                    for (; c < to; ++c) end[c] = text.size() - start - (lastEnd[to - 1] - lastEnd[c]);
+                    continue;
                 }
+                if (csv)
+                    platform::AppendCsvField(text, bytes);
+                else
+                    text += bytes;
+                separator(c);
+                lastCell[c] = bytes;
+                end[c] = text.size() - start;
+                ++c;
             }
-            text += "\r\n";
+            if (columns == 0) text += "\r\n";
+            if (csv && table.m_cellsStay) {
+                lastLine.assign(text, start);
+                lastEnd.swap(end);
+                haveLast = true;
+            }
             chunks.LineDone();
         };
         line([&](std::size_t c) { return std::string_view(header[c]); });
