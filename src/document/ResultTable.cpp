@@ -84,20 +84,38 @@ void CResultTable::RowCells(std::size_t first, std::size_t count, std::string_vi
     auto row = at(first), entryAhead = at(first + kAhead), idAhead = at(first + kAhead / 2),
          rowAhead = at(first + kRowsAhead);
     const auto end = m_rows.end();
+    // The rows name the same few files again and again: a name is looked up
+    // in its file once for a run of rows, not once a cell.
+    struct CName {
+        CFileIndex m_index = kNoFile;
+        std::string_view m_name;
+    };
+    std::array<CName, 64> names{};
+    const auto nameOf = [&](CFileIndex index) {
+        CName& name = names[index % names.size()];
+        if (name.m_index != index) name = {index, NameOf(index)};
+        return name.m_name;
+    };
     for (std::size_t k = 0; k < have; ++k, ++row) {
         if (rowAhead != end) platform::Prefetch(&*rowAhead++);
         if (entryAhead != end) platform::Prefetch((entryAhead++)->m_entry);
         if (idAhead != end)
             if (const CEntry* ahead = (idAhead++)->m_entry) platform::Prefetch(ahead->IdText().data());
-        for (std::size_t c = 0; c < columns; ++c) cells[k * columns + c] = CellOf(*row, c);
+        for (std::size_t c = 0; c < columns; ++c) cells[k * columns + c] = CellOf(*row, c, nameOf);
     }
 }
 
+std::string_view CResultTable::NameOf(CFileIndex index) const {
+    const CPluginFile* file = File(index);
+    return file ? std::string_view(file->FileName()) : std::string_view();
+}
+
 std::string_view CResultTable::CellOf(const CFinding& f, std::size_t column) const {
-    auto nameOf = [this](CFileIndex index) -> std::string_view {
-        const CPluginFile* file = File(index);
-        return file ? std::string_view(file->FileName()) : std::string_view();
-    };
+    return CellOf(f, column, [this](CFileIndex index) { return NameOf(index); });
+}
+
+template <class FNameOf>
+std::string_view CResultTable::CellOf(const CFinding& f, std::size_t column, FNameOf&& nameOf) const {
     // A master's name, or "None" for no master (or a nameless one).
     auto masterOf = [&](CFileIndex index) {
         const std::string_view name = nameOf(index);

@@ -74,7 +74,10 @@ public:
 
 private:
     const CPluginFile* File(CFileIndex index) const;
+    std::string_view NameOf(CFileIndex index) const;  // "" for no file
     std::string_view CellOf(const CFinding& f, std::size_t column) const;
+    template <class FNameOf>
+    std::string_view CellOf(const CFinding& f, std::size_t column, FNameOf&& nameOf) const;
 };
 
 using CTablePtr = std::shared_ptr<CResultTable>;
