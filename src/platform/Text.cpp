@@ -1,6 +1,7 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <array>
 
 namespace vantor::platform {
 
@@ -39,9 +40,14 @@ std::string CountOf(std::string_view digits, std::uint64_t n, std::string_view o
 }
 
 void AppendCsvField(std::string& out, std::string_view cell) {
-    // A plain loop: find_first_of searches the four characters for every byte.
-    const bool plain = std::none_of(cell.begin(), cell.end(),
-                                    [](char c) { return c == ',' || c == '"' || c == '\r' || c == '\n'; });
+    // One look-up a byte: a list of millions of rows asks this of every ID.
+    static constexpr auto kQuoted = [] {
+        std::array<bool, 256> quoted{};
+        for (const unsigned char c : {',', '"', '\r', '\n'}) quoted[c] = true;
+        return quoted;
+    }();
+    const bool plain =
+        std::none_of(cell.begin(), cell.end(), [](char c) { return kQuoted[static_cast<unsigned char>(c)]; });
     if (plain) {
         out += cell;
         return;
