@@ -166,13 +166,15 @@ void CPluginBuckets::Build(const std::vector<CPluginFile*>& plugins, std::size_t
         offset += count[id];
         m_groupEnd[id] = offset;
     }
-    m_slots.resize(offset);
+    m_entries.resize(offset);
+    m_plugins.resize(offset);
     for (std::size_t p = 0; p < plugins.size(); ++p) {
         const CEntryTable& table = plugins[p]->Table(tableIndex);
         m_slotOf[p].resize(m_idOf[p].size());
         for (std::size_t pos = 0; pos < m_idOf[p].size(); ++pos) {
             const std::uint32_t slot = next[m_idOf[p][pos]]++;
-            m_slots[slot] = {table[pos].get(), std::uint32_t(p)};
+            m_entries[slot] = table[pos].get();
+            m_plugins[slot] = CFileIndex(p);
             m_slotOf[p][pos] = slot;
         }
     }
@@ -181,7 +183,7 @@ void CPluginBuckets::Build(const std::vector<CPluginFile*>& plugins, std::size_t
 
 void CPluginBuckets::ClassifyData() {
     constexpr std::size_t kEntryAhead = 8, kDataAhead = 4;
-    m_class.assign(m_slots.size(), 0);
+    m_class.assign(m_entries.size(), 0);
     struct CClass {
         std::size_t m_hash;
         std::string_view m_data;
@@ -204,9 +206,9 @@ void CPluginBuckets::ClassifyData() {
         for (std::uint32_t s = start; s < end; ++s) {
             // The entries of the slots ahead, then their data, are asked
             // for while this one is compared: they lie anywhere in memory.
-            if (s + kEntryAhead < m_slots.size()) platform::Prefetch(m_slots[s + kEntryAhead].m_entry);
-            if (s + kDataAhead < m_slots.size()) platform::Prefetch(m_slots[s + kDataAhead].m_entry->Data().data());
-            const std::string_view data = m_slots[s].m_entry->Data();
+            if (s + kEntryAhead < m_entries.size()) platform::Prefetch(m_entries[s + kEntryAhead]);
+            if (s + kDataAhead < m_entries.size()) platform::Prefetch(m_entries[s + kDataAhead]->Data().data());
+            const std::string_view data = m_entries[s]->Data();
             const std::size_t hash = hashed ? HashOf(data) : data.size();
             auto same = std::find_if(classes.begin(), classes.end(),
                                      [&](const CClass& c) { return c.m_hash == hash && c.m_data == data; });

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "checks/Finding.h"
 #include "format/PluginFile.h"
 
 namespace vantor::checks_detail {
@@ -88,21 +89,20 @@ private:
 // are found without comparing every entry with every other.
 class CPluginBuckets {
 public:
-    // The entry itself, not its position: the conflict phase reads slots
-    // of other plugins in no order, and a position would cost a second
-    // miss through that plugin's table.
-    struct CSlot {
-        const CEntry* m_entry;
-        std::uint32_t m_plugin;
-    };
     void Build(const std::vector<CPluginFile*>& plugins, std::size_t tableIndex);
     // The slots of the entry's ID that follow it, and the end of its group.
     std::uint32_t SlotOf(std::size_t plugin, std::size_t pos) const { return m_slotOf[plugin][pos]; }
     std::uint32_t GroupOf(std::size_t plugin, std::size_t pos) const { return m_idOf[plugin][pos]; }
     std::uint32_t GroupEnd(std::uint32_t group) const { return m_groupEnd[group]; }
     std::size_t GroupCount() const { return m_groupEnd.size(); }
-    std::size_t SlotCount() const { return m_slots.size(); }
-    const CSlot& Slot(std::uint32_t index) const { return m_slots[index]; }
+    std::size_t SlotCount() const { return m_entries.size(); }
+    // A slot's entry itself, not its position: the conflict phase reads
+    // slots of other plugins in no order, and a position would cost a
+    // second miss through that plugin's table. Its plugin lies apart, so a
+    // slot costs ten bytes, not sixteen.
+    const CEntry* EntryAt(std::uint32_t slot) const { return m_entries[slot]; }
+    // A checker holds fewer than kMaxFiles plugins, so their numbers fit.
+    CFileIndex PluginAt(std::uint32_t slot) const { return m_plugins[slot]; }
     // The slot's data class, below ClassCount(): two slots of one group hold
     // the same data exactly when their classes are equal, and slots of two
     // groups never share one. Each distinct data is compared byte by byte
@@ -116,7 +116,8 @@ private:
     std::vector<std::vector<std::uint32_t>> m_idOf;    // per plugin, per entry: ID number
     std::vector<std::vector<std::uint32_t>> m_slotOf;  // per plugin, per entry: its slot
     std::vector<std::uint32_t> m_groupEnd;             // per ID number: one past its last slot
-    std::vector<CSlot> m_slots;
+    std::vector<const CEntry*> m_entries;              // per slot
+    std::vector<CFileIndex> m_plugins;                 // per slot
     std::vector<std::uint32_t> m_class;                // per slot: data class
     std::size_t m_classCount = 0;
 };

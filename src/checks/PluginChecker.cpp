@@ -241,9 +241,9 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
                 const std::uint32_t group = buckets.GroupOf(i, pos);
                 const std::uint32_t end = buckets.GroupEnd(group);
                 for (std::uint32_t s = slotA + 1; s < end; ++s) {
-                    const CPluginBuckets::CSlot& slot = buckets.Slot(s);
-                    if (slot.m_plugin != i)
-                        candidates.push_back({table[pos].get(), slot.m_entry, slot.m_plugin, std::uint32_t(k),
+                    const std::uint32_t inner = buckets.PluginAt(s);
+                    if (inner != i)
+                        candidates.push_back({table[pos].get(), buckets.EntryAt(s), inner, std::uint32_t(k),
                                               buckets.ClassOf(slotA), buckets.ClassOf(s), group});
                 }
             }
