@@ -17,6 +17,7 @@
 #include "document/Worker.h"
 #include "fixtures/GameFolder.h"
 #include "fixtures/System.h"
+#include "fixtures/TableMaker.h"
 #include "platform/Files.h"
 
 namespace vantor {
@@ -388,6 +389,35 @@ TEST(WriteMessages, ExistingBackupQuestionAndChooser) {
         EXPECT_EQ(chooser.m_startFolder + chooser.m_fileName, "/d/Mod.OLD");
         EXPECT_FALSE(chooser.m_confirmOverwrite);  // a name that is taken is refused, never replaced
     }
+}
+
+// A list is written out in runs of rows: every run, wherever it starts and
+// however far it reaches past the end, shows the cells each row shows alone,
+// with more files named than a run keeps names of at once.
+TEST(ResultTable, RowsInRunsShowTheCellsOfEachRow) {
+    std::vector<fixtures::CRowSpec> specs;
+    const EFinding kinds[] = {EFinding::Conflict, EFinding::Conflict, EFinding::Unclean, EFinding::Deleted,
+                              EFinding::FoundInMaster};
+    for (std::size_t n = 0; n < 300; ++n) {
+        const std::string tags[] = {"ACTI", "NPC_", "STAT"};
+        specs.push_back({tags[n % 3], "id" + std::to_string(n % 50), "P" + std::to_string(n * 7 % 130) + ".esp",
+                         "P" + std::to_string((n * 7 + 1 + n % 128) % 130) + ".esp",
+                         n % 4 ? "M" + std::to_string(n % 3) + ".esm" : "", kinds[n % 5]});
+    }
+    fixtures::CTableMaker maker;
+    const CResultTable table = maker.Make(EPane::Conflict, specs);
+    ASSERT_EQ(table.RowCount(), 300u);
+    ASSERT_GT(table.m_files.size(), 100u);
+    const std::size_t columns = table.ColumnCount();
+    for (const std::size_t first : {0, 1, 63, 64, 250, 299, 300, 420})
+        for (const std::size_t count : {1, 7, 64, 100}) {
+            std::vector<std::string_view> cells(count * columns, "unset");
+            table.RowCells(first, count, cells.data());
+            for (std::size_t k = 0; k < count; ++k)
+                for (std::size_t c = 0; c < columns; ++c)
+                    ASSERT_EQ(cells[k * columns + c], table.Cell(first + k, c))
+                        << "run " << first << "+" << count << ", row " << first + k << ", column " << c;
+        }
 }
 
 }  // namespace
