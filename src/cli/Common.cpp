@@ -315,7 +315,7 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
             };
             for (std::size_t c = 0; c < columns;) {
                 const std::string_view bytes = cell(c);
-                if (csv && table.m_cellsStay && same(c, bytes)) {
+                if (same(c, bytes)) {
                     std::size_t to = c + 1;
                     while (to < columns && same(to, cell(to))) ++to;
                     const std::size_t from = c ? lastEnd[c - 1] : 0;
@@ -333,6 +333,8 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
                 ++c;
             }
             if (columns == 0) text += "\r\n";
+            // Only the cells of a table that says they stay put can be
+            // known by their place: elsewhere a place is reused.
             if (csv && table.m_cellsStay) {
                 lastLine.assign(text, start);
                 lastEnd.swap(end);
