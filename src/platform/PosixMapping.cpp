@@ -91,6 +91,21 @@ CGuardSlot* Claim(const void* data, std::size_t size) {
     return &slot;
 }
 
+// Room of `size` bytes (whole pages) that starts at a large page's
+// boundary, with protection `prot`: mapped a large page larger and the
+// spare room on either side given back, since only an aligned large page
+// can be a huge one. Null when the system gives no room.
+void* AlignedRoom(std::size_t size, int prot) {
+    const std::size_t span = size + kLargeBlock;
+    void* room = ::mmap(nullptr, span, prot, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (room == MAP_FAILED) return nullptr;
+    const auto begin = reinterpret_cast<std::uintptr_t>(room);
+    const std::uintptr_t start = (begin + kLargeBlock - 1) & ~(kLargeBlock - 1);
+    if (start > begin) ::munmap(room, start - begin);
+    if (begin + span > start + size) ::munmap(reinterpret_cast<void*>(start + size), begin + span - (start + size));
+    return reinterpret_cast<void*>(start);
+}
+
 // A file of a large page or more is mapped at a large page's boundary, and
 // the system told it may hold the file in large pages: a file it reads from
 // disk for us then comes in 2 MB pages, each mapped at one fault instead of
@@ -99,23 +114,15 @@ CGuardSlot* Claim(const void* data, std::size_t size) {
 // before. Null when this way is not open; the plain mapping is then made.
 void* MapInLargePages(int fd, std::size_t size) {
 #if defined(MADV_HUGEPAGE) && defined(MADV_POPULATE_READ)
-    constexpr std::size_t kLargePage = std::size_t(2) << 20;
-    if (size < kLargePage) return nullptr;
-    // Room with a large page to spare, so that an aligned start lies in it.
-    const std::size_t span = size + kLargePage;
-    void* room = ::mmap(nullptr, span, PROT_NONE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
-    if (room == MAP_FAILED) return nullptr;
-    const auto begin = reinterpret_cast<std::uintptr_t>(room);
-    const std::uintptr_t start = (begin + kLargePage - 1) & ~(kLargePage - 1);
-    void* at = ::mmap(reinterpret_cast<void*>(start), size, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0);
+    if (size < kLargeBlock) return nullptr;
+    const std::size_t pages = (size + g_pageSize - 1) & ~(g_pageSize - 1);
+    void* room = AlignedRoom(pages, PROT_NONE);
+    if (!room) return nullptr;
+    void* at = ::mmap(room, size, PROT_READ, MAP_PRIVATE | MAP_FIXED, fd, 0);
     if (at == MAP_FAILED) {
-        ::munmap(room, span);
+        ::munmap(room, pages);
         return nullptr;
     }
-    // The spare room on either side goes back.
-    const std::uintptr_t end = (start + size + g_pageSize - 1) & ~(g_pageSize - 1);
-    if (start > begin) ::munmap(room, start - begin);
-    if (begin + span > end) ::munmap(reinterpret_cast<void*>(end), begin + span - end);
     ::madvise(at, size, MADV_HUGEPAGE);
     // Populated at once, as below; a file cut meanwhile fails this, and its
     // pages then fault one by one.
@@ -160,19 +167,12 @@ CFileBytes::~CFileBytes() {
 // Transparent huge pages are kLargeBlock large and aligned on the systems
 // that have them; elsewhere the advice is ignored.
 void* detail::AllocateLargeBlock() {
-    // Mapped twice as large and cut to the alignment: only a whole aligned
-    // large page can be huge.
-    void* at = ::mmap(nullptr, 2 * kLargeBlock, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (at == MAP_FAILED) throw std::bad_alloc();
-    const auto start = reinterpret_cast<std::uintptr_t>(at);
-    const std::uintptr_t aligned = (start + kLargeBlock - 1) & ~(kLargeBlock - 1);
-    if (aligned > start) ::munmap(at, aligned - start);
-    if (const std::uintptr_t tail = start + 2 * kLargeBlock - (aligned + kLargeBlock); tail > 0)
-        ::munmap(reinterpret_cast<void*>(aligned + kLargeBlock), tail);
+    void* at = AlignedRoom(kLargeBlock, PROT_READ | PROT_WRITE);
+    if (!at) throw std::bad_alloc();
 #ifdef MADV_HUGEPAGE
-    ::madvise(reinterpret_cast<void*>(aligned), kLargeBlock, MADV_HUGEPAGE);
+    ::madvise(at, kLargeBlock, MADV_HUGEPAGE);
 #endif
-    return reinterpret_cast<void*>(aligned);
+    return at;
 }
 
 void detail::FreeLargeBlock(void* block) {
