@@ -19,14 +19,16 @@ CPaneFindings Run(const CCheckInputs& inputs, const std::vector<CPluginFile*>& p
     const std::atomic<std::int32_t>& stop = inputs.stop ? *inputs.stop : kNeverStop;
     CPluginChecker checker(inputs.link, inputs.ages);
     AddDocumentFiles(checker, plugins, inputs.foundMasters);
+    if (!listing) checker.SendConflictsTo(inputs.conflictSink);
     checker.Run(stop, inputs.singleVersus, inputs.conflictChecks, inputs.uncleanChecks, checks);
     CPaneFindings panes;
     panes.m_masters = MasterCoverage(checker.Plugins(), checker.Masters());
     // Only the unclean and the global-change test need a master to compare with.
     panes.m_masters->m_noneRead &= checks.m_unclean || checks.m_globalChanges;
     panes.m_stopped = Stopped(stop);
+    panes.m_conflictsSent = checker.ConflictsSent();
     CCheckResult result = checker.TakeResult();
-    if (panes.m_stopped && result.m_conflicts.empty() && result.m_deleted.empty() && result.m_unclean.empty() &&
+    if (panes.m_stopped && panes.m_conflictsSent == 0 && result.m_conflicts.empty() && result.m_deleted.empty() && result.m_unclean.empty() &&
         result.m_globalChanges.empty())
         return panes;
     panes.m_files = checker.Files();

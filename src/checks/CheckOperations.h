@@ -27,6 +27,8 @@ struct CCheckInputs {
     const std::atomic<std::int32_t>* stop = nullptr;
     CUserLink* link = nullptr;
     CFileAges* ages = nullptr;  // the files' last-write times when none
+    // The check's conflicts go here as they are found, not into the pane.
+    CFindingSink* conflictSink = nullptr;
 };
 
 // A master that examined plugins name in their headers and that no loaded
@@ -62,6 +64,8 @@ struct CPaneFindings {
     std::optional<CFindings> m_conflict;
     std::optional<CFindings> m_warning;
     std::optional<CFindings> m_editor;
+    // The conflicts the check sent to CCheckInputs::conflictSink instead.
+    std::size_t m_conflictsSent = 0;
     // The check and the listing: the masters the examined plugins name that
     // were not there to compare with.
     std::optional<CMasterCoverage> m_masters;

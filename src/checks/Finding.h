@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <vector>
 
 #include "format/Entry.h"
 #include "platform/Files.h"
@@ -71,5 +72,24 @@ struct CRowAllocator {
 // Findings in blocks: a list of millions grows without moving its rows, and
 // so never needs room for them twice.
 using CFindings = std::deque<CFinding, CRowAllocator<CFinding>>;
+
+class CPluginFile;
+
+// Takes a check's conflicts as they are found, a run of rows at a time, so
+// that a check whose rows are written out as they come never holds them
+// all: a load order of hundreds of plugins has millions.
+class CFindingSink {
+public:
+    explicit CFindingSink(std::size_t run = 8192) : m_run(run ? run : 1) {}
+    virtual ~CFindingSink() = default;
+    // The next rows; `files` is what their file indexes name. The rows are
+    // the sink's to use up: the engine empties the list afterwards.
+    virtual void Take(const std::vector<const CPluginFile*>& files, CFindings& rows) = 0;
+    // How many rows a run holds at most.
+    std::size_t Run() const { return m_run; }
+
+private:
+    std::size_t m_run;
+};
 
 }  // namespace vantor

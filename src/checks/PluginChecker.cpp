@@ -171,6 +171,7 @@ const CCheckResult& CPluginChecker::Run(const std::atomic<std::int32_t>& stop, b
                                         const CCheckSwitches& conflictChecks, const CCheckSwitches& uncleanChecks,
                                         CCheckSet checks) {
     m_result = CCheckResult{};
+    m_sent = 0;
     m_result.m_files = m_files;
     if (checks.m_conflicts) ConflictPhase(stop, singleVersus, conflictChecks);
     if (checks.Warnings()) WarningPhase(stop, singleVersus, uncleanChecks, checks);
@@ -183,6 +184,7 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
     const std::string prefix = "Checking Conflicts ";
     std::string text = prefix + "0% complete";
     Report(stop, text, int(n));
+    const auto stopped = [&] { return stop.load(std::memory_order_relaxed) != 0; };
 
     // The nested loops of the plain algorithm visit every entry of A against
     // every entry of B; grouping the entries by ID first visits only the
@@ -198,22 +200,20 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
         std::vector<std::int8_t> m_sameAsVersion;
     };
     constexpr long kUnknown = -2;
-    std::vector<CTagBuckets> tags;
+    std::vector<std::size_t> tables;  // of the tags checked, in check order
     std::vector<CFileAge> ages;
     if (n > 1) {
-        for (std::size_t k = 0; k < kCheckCount; ++k) {
-            if (conflictChecks[k] != 1) continue;
-            auto& tag = tags.emplace_back();
-            tag.m_table = std::size_t(CPluginFile::TagIndex(kCheckIndex[k].m_tag));
-            tag.m_buckets.Build(m_plugins, tag.m_table);
-            tag.m_original.assign(tag.m_buckets.GroupCount(), kUnknown);
-            if (tag.m_table == kInfo) {
-                tag.m_version.assign(tag.m_buckets.GroupCount(), nullptr);
-                tag.m_sameAsVersion.assign(tag.m_buckets.ClassCount(), -1);
-            }
-        }
+        for (std::size_t k = 0; k < kCheckCount; ++k)
+            if (conflictChecks[k] == 1) tables.push_back(std::size_t(CPluginFile::TagIndex(kCheckIndex[k].m_tag)));
         for (const CPluginFile* plugin : m_plugins) ages.push_back(FileAge(*plugin));
     }
+    const auto build = [&](CTagBuckets& tag, std::size_t table) {
+        tag.m_table = table;
+        tag.m_buckets.Build(m_plugins, table);
+        tag.m_original.assign(tag.m_buckets.GroupCount(), kUnknown);
+        tag.m_version.assign(table == kInfo ? tag.m_buckets.GroupCount() : 0, nullptr);
+        tag.m_sameAsVersion.assign(table == kInfo ? tag.m_buckets.ClassCount() : 0, -1);
+    };
 
     // A candidate carries what its row needs, so the rows, made in another
     // order than the candidates, read no plugin's tables again.
@@ -226,10 +226,11 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
         std::uint32_t m_classB;
         std::uint32_t m_group;
     };
+    std::vector<CTagBuckets> tags;
     std::vector<CCandidate> candidates, ordered;
     std::vector<std::uint32_t> starts;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (stop.load(std::memory_order_relaxed)) break;
+    // Plugin i's candidates of every tag in `tags`, into `ordered`.
+    const auto collect = [&](std::size_t i) {
         candidates.clear();
         for (std::size_t k = 0; k < tags.size(); ++k) {
             const CPluginBuckets& buckets = tags[k].m_buckets;
@@ -257,8 +258,17 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
         for (std::size_t p = 1; p <= n; ++p) starts[p] += starts[p - 1];
         ordered.resize(candidates.size());
         for (const CCandidate& c : candidates) ordered[starts[c.m_inner]++] = c;
+    };
+    const auto send = [&] {
+        if (m_result.m_conflicts.empty()) return;
+        m_sent += m_result.m_conflicts.size();
+        m_sink->Take(m_files, m_result.m_conflicts);
+        m_result.m_conflicts.clear();
+    };
+    // The rows of plugin i's candidates.
+    const auto rows = [&](std::size_t i) {
         for (const CCandidate& c : ordered) {
-            if (stop.load(std::memory_order_relaxed)) break;
+            if (stopped()) break;
             CTagBuckets& tag = tags[c.m_tag];
             const std::size_t t = tag.m_table;
             const CEntry& x = *c.m_x;
@@ -282,11 +292,38 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
             const bool aNewer = ages[i] > ages[c.m_inner];
             const CFileIndex fileA = m_pluginFile[i], fileB = m_pluginFile[c.m_inner];
             m_result.m_conflicts.push_back(Conflict(t, aNewer ? x : y, aNewer ? y : x, aNewer ? fileA : fileB,
-                                             aNewer ? fileB : fileA, original));
+                                                    aNewer ? fileB : fileA, original));
+            if (m_sink && m_result.m_conflicts.size() >= m_sink->Run()) send();
         }
-        text = platform::PercentText(prefix, i, n);
-        Report(stop, text, int(n));
-        if (singleVersus) break;
+    };
+
+    if (!m_sink) {
+        // Plugin by plugin, every tag's index at hand.
+        tags.resize(tables.size());
+        for (std::size_t k = 0; k < tables.size(); ++k) build(tags[k], tables[k]);
+        for (std::size_t i = 0; i < n && !stopped(); ++i) {
+            collect(i);
+            rows(i);
+            text = platform::PercentText(prefix, i, n);
+            Report(stop, text, int(n));
+            if (singleVersus) break;
+        }
+    } else {
+        // Tag by tag, so that the rows leave in the order they are listed
+        // in, and one tag's index at a time is built.
+        std::sort(tables.begin(), tables.end());
+        tags.resize(tables.empty() ? 0 : 1);
+        for (std::size_t k = 0; k < tables.size() && !stopped(); ++k) {
+            build(tags[0], tables[k]);
+            for (std::size_t i = 0; i < n && !stopped(); ++i) {
+                collect(i);
+                rows(i);
+                if (singleVersus) break;
+            }
+            text = platform::PercentText(prefix, k, tables.size());
+            Report(stop, text, int(n));
+        }
+        send();
     }
 
     Report(stop, text, 0);

@@ -72,6 +72,13 @@ public:
     // A set stop flag ends the loops; the rows found so far stay.
     const CCheckResult& Run(const std::atomic<std::int32_t>& stop, bool singleVersus, const CCheckSwitches& conflictChecks,
                             const CCheckSwitches& uncleanChecks, CCheckSet checks);
+    // From now on Run hands its conflicts to `sink` (none: keeps them)
+    // instead of keeping them, in runs, in the order the panes sort them
+    // into: by tag (table index), and within a tag in the order of the
+    // loops above. A stop ends it after whole rows; those sent stay sent.
+    void SendConflictsTo(CFindingSink* sink) { m_sink = sink; }
+    // How many conflicts the last Run sent to the sink.
+    std::size_t ConflictsSent() const { return m_sent; }
 
     // Appends the conflicts of one record tag between two plugins.
     void ComparePair(const CPluginFile& a, const CPluginFile& b, std::string_view tag,
@@ -126,6 +133,8 @@ private:
     std::vector<CFileIndex> m_pluginFile;  // by position in the plugin list
     std::vector<CFileIndex> m_masterFile;
     CCheckResult m_result;
+    CFindingSink* m_sink = nullptr;
+    std::size_t m_sent = 0;
 
     std::unordered_map<const CPluginFile*, CFileAge> m_ages;
     std::vector<CFileAge> m_masterAges;  // by position in the master list

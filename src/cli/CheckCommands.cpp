@@ -1,5 +1,6 @@
 // vantor check and vantor global-changes.
 #include <iostream>
+#include <optional>
 
 #include "cli/Common.h"
 #include "cli/Json.h"
@@ -19,7 +20,7 @@ struct CCheckArgs {
 
 // Prints the three lists in the chosen format; log is the results log, csv
 // the same lists one after the other, each with its header line.
-void PrintResults(CVANTORDoc& doc, const std::string& format) {
+void PrintResults(CVANTORDoc& doc, const std::string& format, const CCsvConflicts* streamed) {
     const CResultTable& conflict = *doc.ResultTable(EPane::Conflict);
     const CResultTable& warning = *doc.ResultTable(EPane::Warning);
     const CResultTable& editor = *doc.ResultTable(EPane::Editor);
@@ -29,7 +30,8 @@ void PrintResults(CVANTORDoc& doc, const std::string& format) {
         return;
     }
     if (format == "csv") {
-        for (const CResultTable* table : {&conflict, &warning, &editor}) PrintTable(std::cout, *table, format, {});
+        for (const CResultTable* table : {&conflict, &warning, &editor})
+            if (table != &conflict || !streamed || !streamed->Begun()) PrintTable(std::cout, *table, format, {});
         return;
     }
     if (format == "json") {
@@ -51,7 +53,7 @@ void PrintResults(CVANTORDoc& doc, const std::string& format) {
     }
 }
 
-int Finish(CSession& session, const CCheckArgs& args, const COutcome& outcome) {
+int Finish(CSession& session, const CCheckArgs& args, const COutcome& outcome, const CCsvConflicts* streamed = nullptr) {
     CVANTORDoc& doc = session.Doc();
     TellMasterCoverage(outcome);
     bool logged = true;
@@ -63,7 +65,7 @@ int Finish(CSession& session, const CCheckArgs& args, const COutcome& outcome) {
                                          *doc.ResultTable(EPane::Editor), session.Link());
         if (!logged) std::cerr << "vantor: the results log was not written\n";
     }
-    PrintResults(doc, args.m_common.m_format);
+    PrintResults(doc, args.m_common.m_format, streamed);
     const int status = session.ExitStatus(outcome);
     return logged ? status : kExitFailed;
 }
@@ -75,7 +77,15 @@ int RunCheck(const CCheckArgs& args) {
     const CCheckSet given = (args.m_all ? CCheckSet::All() : CCheckSet{}) |
                             CCheckSet{args.m_conflicts, args.m_deleted, args.m_unclean, false};
     request.m_checks = given.Any() ? given : session.Doc().DefaultChecks();
-    return Finish(session, args, session.Run(request));
+    // csv is written line by line, so the conflicts go out as they are
+    // found; the results log is made from the lists, so it needs them kept.
+    std::optional<CCsvConflicts> streamed;
+    if (args.m_common.m_format == "csv" && args.m_log.empty()) {
+        streamed.emplace(std::cout);
+        request.m_conflictSink = &*streamed;
+    }
+    const COutcome outcome = session.Run(request);
+    return Finish(session, args, outcome, streamed ? &*streamed : nullptr);
 }
 
 int RunGlobalChanges(const CCheckArgs& args) {

@@ -265,6 +265,12 @@ private:
 
 }  // namespace
 
+CTableView ViewOf(const CResultTable& table) {
+    return {table.m_header, table.RowCount(), [&table](std::size_t r, std::size_t c) { return table.Cell(r, c); },
+            [&table](std::size_t first, std::size_t count, std::string_view* cells) { table.RowCells(first, count, cells); },
+            true};
+}
+
 void WriteCsvField(std::ostream& out, std::string_view cell) {
     std::string field;
     platform::AppendCsvField(field, cell);
@@ -342,7 +348,7 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
             }
             chunks.LineDone();
         };
-        line([&](std::size_t c) { return std::string_view(header[c]); });
+        if (table.m_headerLine) line([&](std::size_t c) { return std::string_view(header[c]); });
         for (std::size_t r = 0; r < table.m_rows; ++r) {
             fetch(r);
             line([&](std::size_t c) { return row[c]; });
@@ -425,14 +431,26 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
 }
 
 void PrintTable(std::ostream& out, const CResultTable& table, const std::string& format, const std::string& name) {
-    PrintTable(out,
-               CTableView{table.m_header, table.RowCount(),
-                          [&table](std::size_t r, std::size_t c) { return table.Cell(r, c); },
-                          [&table](std::size_t first, std::size_t count, std::string_view* cells) {
-                              table.RowCells(first, count, cells);
-                          },
-                          true},
-               format, name);
+    PrintTable(out, ViewOf(table), format, name);
+}
+
+CCsvConflicts::CCsvConflicts(std::ostream& out, std::size_t run)
+    : CFindingSink(run), m_out(out), m_table(ConflictTableHeader()) {}
+
+void CCsvConflicts::Take(const std::vector<const CPluginFile*>& files, CFindings& rows) {
+    // The document holds the files for the whole run: the table borrows them.
+    const bool same = std::equal(files.begin(), files.end(), m_table.m_files.begin(), m_table.m_files.end(),
+                                 [](const CPluginFile* file, const CFileRef& ref) { return ref.get() == file; });
+    if (!same) {
+        m_table.m_files.clear();
+        for (const CPluginFile* file : files) m_table.m_files.push_back(CFileRef(CFileRef(), file));
+    }
+    m_table.m_rows.swap(rows);
+    CTableView view = ViewOf(m_table);
+    view.m_headerLine = !m_begun;
+    PrintTable(m_out, view, "csv", {});
+    m_begun = true;
+    m_table.m_rows.swap(rows);
 }
 
 }  // namespace vantor::cli

@@ -136,6 +136,9 @@ struct CTableView {
     // The cells are views of bytes that stay put while the table is
     // written, so two cells at one place hold the same bytes.
     bool m_cellsStay = false;
+    // csv and log: false for more rows of a list whose header line was
+    // written already.
+    bool m_headerLine = true;
 };
 // Writes a table as text (aligned columns), csv (RFC 4180: a cell holding a
 // comma, a quote or a line break is quoted, its quotes doubled), log (the
@@ -145,6 +148,24 @@ struct CTableView {
 // plugin's text; `name` is display text.
 void PrintTable(std::ostream& out, const CTableView& table, const std::string& format, const std::string& name);
 void PrintTable(std::ostream& out, const CResultTable& table, const std::string& format, const std::string& name);
+// A result table as such a table; it must outlive the view.
+CTableView ViewOf(const CResultTable& table);
+
+// A check's conflicts written out as csv lines as they are found, the very
+// lines PrintTable writes for the conflict pane, instead of kept: a load
+// order of hundreds of plugins has millions.
+class CCsvConflicts : public CFindingSink {
+public:
+    explicit CCsvConflicts(std::ostream& out, std::size_t run = 8192);
+    void Take(const std::vector<const CPluginFile*>& files, CFindings& rows) override;
+    // The list was begun: its header line and any rows are written.
+    bool Begun() const { return m_begun; }
+
+private:
+    std::ostream& m_out;
+    CResultTable m_table;
+    bool m_begun = false;
+};
 
 // One csv field: `cell` as it is, or quoted with its quotes doubled.
 void WriteCsvField(std::ostream& out, std::string_view cell);

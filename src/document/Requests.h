@@ -28,6 +28,9 @@ struct CReadRequest : CWithPlugins {};
 // from the options when the request is made: CVANTORDoc::DefaultChecks).
 struct CCheckRequest : CWithPlugins {
     CCheckSet m_checks = CCheckSet::All();
+    // Where the conflicts go as they are found (the command line writing
+    // them out); none: into the conflict pane. It outlives the run.
+    CFindingSink* m_conflictSink = nullptr;
 };
 
 // View All Global Changes, or those of one plugin.

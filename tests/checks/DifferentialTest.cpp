@@ -50,6 +50,18 @@ CTextRows TextsOf(const CFindings& rows, const std::vector<const CPluginFile*>& 
     return texts;
 }
 
+// What a check sends, run by run, as the panes show it.
+class CCollectingSink : public CFindingSink {
+public:
+    using CFindingSink::CFindingSink;
+    void Take(const std::vector<const CPluginFile*>& files, CFindings& rows) override {
+        EXPECT_TRUE(!rows.empty() && rows.size() <= Run()) << rows.size();
+        const CTextRows texts = TextsOf(rows, files);
+        m_rows.insert(m_rows.end(), texts.begin(), texts.end());
+    }
+    CTextRows m_rows;
+};
+
 constexpr std::int64_t kT = 1'600'000'000;
 
 std::string Upper(std::string name) {
@@ -334,6 +346,31 @@ TEST(CheckDifferential, GeneratedLoadOrdersGiveTheSameRowsAsTheNestedLoops) {
         ExpectPane(panes.m_warning, panes, warnings, nothing, where);
         EXPECT_EQ(stopper.Calls(), rows.m_referenceStop.Calls()) << where;
 
+        // Conflicts sent as they are found, in runs, leave in the pane's
+        // order; a stop keeps whole rows of that order and nothing else.
+        // The warnings stay the pane's.
+        CStoppingLink sendStop(check.stopAfter);
+        CCollectingSink sink(1 + seed % 4);
+        CCheckInputs sending = check.Inputs(sendStop);
+        sending.conflictSink = &sink;
+        const CPaneFindings sent = RunCheckOperation(sending);
+        CCheck whole = check;
+        whole.stopAfter = 0;
+        CEngines unstopped(whole);
+        CTextRows byTag = unstopped.Reference().m_conflicts;
+        std::stable_sort(byTag.begin(), byTag.end(), [](const auto& a, const auto& b) { return a[0] < b[0]; });
+        EXPECT_EQ(sent.m_conflictsSent, sink.m_rows.size()) << where;
+        EXPECT_TRUE(!sent.m_conflict || sent.m_conflict->empty()) << where;
+        if (sent.m_stopped) {
+            EXPECT_LE(sink.m_rows.size(), byTag.size()) << where;
+            EXPECT_TRUE(std::equal(sink.m_rows.begin(), sink.m_rows.end(), byTag.begin(),
+                                   byTag.begin() + std::ptrdiff_t(std::min(sink.m_rows.size(), byTag.size()))))
+                << where;
+        } else {
+            EXPECT_EQ(sink.m_rows, byTag) << where;
+            ExpectPane(sent.m_warning, sent, warnings, false, where + " sent");
+        }
+
         // The global-change listing of all plugins or one named exactly (other letters, a master: none).
         std::vector<std::string> names{"", Upper(order.plugins[0]->FileName())};
         for (const auto* file : order.plugins) names.push_back(file->FileName());
@@ -427,6 +464,21 @@ TEST(CheckDifferential, CorpusGivesTheSameRowsAsTheNestedLoops) {
             CEngines engines(check);
             Compare(engines, "corpus mode " + std::to_string(mode), false);
         }
+    // Conflicts sent as found are the conflict pane's rows, in its order.
+    for (std::int32_t mode : {0, 1}) {
+        check.mode = mode;
+        check.mask = 15;
+        CStoppingLink kept(0), sending(0);
+        const CPaneFindings pane = RunCheckOperation(check.Inputs(kept));
+        CCollectingSink sink(7);
+        CCheckInputs inputs = check.Inputs(sending);
+        inputs.conflictSink = &sink;
+        const CPaneFindings sent = RunCheckOperation(inputs);
+        ASSERT_TRUE(pane.m_conflict && pane.m_warning && sent.m_warning);
+        EXPECT_GT(sink.m_rows.size(), 7u);
+        EXPECT_EQ(sink.m_rows, TextsOf(*pane.m_conflict, pane.m_files)) << "corpus mode " << mode;
+        EXPECT_EQ(TextsOf(*sent.m_warning, sent.m_files), TextsOf(*pane.m_warning, pane.m_files));
+    }
 
     // The object search and the masters' listing on real data, thousands of entries: a report per percentage.
     CEngines search(CCheck{plugins, masters});

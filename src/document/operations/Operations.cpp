@@ -43,6 +43,7 @@ void Publish(COperationContext& context, const CFileList& list, CPaneFindings& f
     };
     // Both check lists are refilled even when their check did not run.
     publish(EPane::Conflict, findings.m_conflict);
+    if (findings.m_conflictsSent) outcome.m_paneRows[0] = outcome.m_paneRows[0].value_or(0) + findings.m_conflictsSent;
     publish(EPane::Warning, findings.m_warning);
     publish(EPane::Editor, findings.m_editor);
 }
@@ -263,10 +264,12 @@ std::unique_ptr<COperation> MakeOperation(const CRequest& request, CDocState sta
                 inputs.singleVersus = state.m_checkMode == ECheckMode::SingleVersus;
                 inputs.conflictChecks = state.m_options.m_conflictChecks;
                 inputs.uncleanChecks = state.m_options.m_uncleanChecks;
-                if constexpr (globalChanges)
+                if constexpr (globalChanges) {
                     inputs.globalChangesFile = r.m_file;
-                else
+                } else {
                     inputs.checks = r.m_checks;
+                    inputs.conflictSink = r.m_conflictSink;
+                }
                 return std::make_unique<CCheckOperation>(request, std::move(state), readFirst, std::move(inputs),
                                                          globalChanges);
             } else if constexpr (std::is_same_v<T, CAutoCleanRequest>) {
