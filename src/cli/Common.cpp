@@ -7,6 +7,7 @@
 #include "cli/Json.h"
 #include "document/GameChoice.h"
 #include "document/OutputPath.h"
+#include "platform/Cache.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
@@ -265,12 +266,6 @@ private:
 
 }  // namespace
 
-CTableView ViewOf(const CResultTable& table) {
-    return {table.m_header, table.RowCount(), [&table](std::size_t r, std::size_t c) { return table.Cell(r, c); },
-            [&table](std::size_t first, std::size_t count, std::string_view* cells) { table.RowCells(first, count, cells); },
-            true};
-}
-
 void WriteCsvField(std::ostream& out, std::string_view cell) {
     std::string field;
     platform::AppendCsvField(field, cell);
@@ -348,7 +343,7 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
             }
             chunks.LineDone();
         };
-        if (table.m_headerLine) line([&](std::size_t c) { return std::string_view(header[c]); });
+        line([&](std::size_t c) { return std::string_view(header[c]); });
         for (std::size_t r = 0; r < table.m_rows; ++r) {
             fetch(r);
             line([&](std::size_t c) { return row[c]; });
@@ -431,7 +426,14 @@ void PrintTable(std::ostream& out, const CTableView& table, const std::string& f
 }
 
 void PrintTable(std::ostream& out, const CResultTable& table, const std::string& format, const std::string& name) {
-    PrintTable(out, ViewOf(table), format, name);
+    PrintTable(out,
+               CTableView{table.m_header, table.RowCount(),
+                          [&table](std::size_t r, std::size_t c) { return table.Cell(r, c); },
+                          [&table](std::size_t first, std::size_t count, std::string_view* cells) {
+                              table.RowCells(first, count, cells);
+                          },
+                          true},
+               format, name);
 }
 
 CCsvConflicts::CCsvConflicts(std::ostream& out, std::size_t run)
@@ -445,12 +447,49 @@ void CCsvConflicts::Take(const std::vector<const CPluginFile*>& files, CFindings
         m_table.m_files.clear();
         for (const CPluginFile* file : files) m_table.m_files.push_back(CFileRef(CFileRef(), file));
     }
-    m_table.m_rows.swap(rows);
-    CTableView view = ViewOf(m_table);
-    view.m_headerLine = !m_begun;
-    PrintTable(m_out, view, "csv", {});
+    if (!m_begun) PrintTable(m_out, m_table, "csv", {});
     m_begun = true;
-    m_table.m_rows.swap(rows);
+    // A line is the cells of PrintTable's csv; of a conflict, the first two
+    // cells follow from its tag and the last three from its files.
+    const auto field = [&](std::string& to, const CFinding& f, std::size_t column, std::string_view after) {
+        platform::AppendCsvField(to, m_table.CellOf(f, column));
+        to += after;
+    };
+    const CFinding* lead = nullptr;
+    const CFinding* named = nullptr;
+    // The entries lie anywhere in memory and an ID behind its entry: the
+    // entries a few rows ahead are asked for first, their IDs once there.
+    constexpr std::size_t kAhead = 16;
+    auto entryAhead = rows.begin() + std::ptrdiff_t(std::min(kAhead, rows.size()));
+    auto idAhead = rows.begin() + std::ptrdiff_t(std::min(kAhead / 2, rows.size()));
+    for (const CFinding& f : rows) {
+        if (entryAhead != rows.end()) platform::Prefetch((entryAhead++)->m_entry);
+        if (idAhead != rows.end())
+            if (const CEntry* ahead = (idAhead++)->m_entry) platform::Prefetch(ahead->IdText().data());
+        if (!lead || f.m_table != lead->m_table || f.m_kind != lead->m_kind) {
+            m_lead.clear();
+            field(m_lead, f, 0, ",");
+            field(m_lead, f, 1, ",");
+            lead = &f;
+        }
+        m_text += m_lead;
+        field(m_text, f, 2, ",");
+        if (!named || f.m_file != named->m_file || f.m_otherFile != named->m_otherFile ||
+            f.m_original != named->m_original || f.m_kind != named->m_kind) {
+            m_files.clear();
+            field(m_files, f, 3, ",");
+            field(m_files, f, 4, ",");
+            field(m_files, f, 5, "\r\n");
+            named = &f;
+        }
+        m_text += m_files;
+        if (m_text.size() >= (std::size_t(1) << 16)) {
+            m_out.write(m_text.data(), std::streamsize(m_text.size()));
+            m_text.clear();
+        }
+    }
+    m_out.write(m_text.data(), std::streamsize(m_text.size()));
+    m_text.clear();
 }
 
 }  // namespace vantor::cli

@@ -136,9 +136,6 @@ struct CTableView {
     // The cells are views of bytes that stay put while the table is
     // written, so two cells at one place hold the same bytes.
     bool m_cellsStay = false;
-    // csv and log: false for more rows of a list whose header line was
-    // written already.
-    bool m_headerLine = true;
 };
 // Writes a table as text (aligned columns), csv (RFC 4180: a cell holding a
 // comma, a quote or a line break is quoted, its quotes doubled), log (the
@@ -148,8 +145,6 @@ struct CTableView {
 // plugin's text; `name` is display text.
 void PrintTable(std::ostream& out, const CTableView& table, const std::string& format, const std::string& name);
 void PrintTable(std::ostream& out, const CResultTable& table, const std::string& format, const std::string& name);
-// A result table as such a table; it must outlive the view.
-CTableView ViewOf(const CResultTable& table);
 
 // A check's conflicts written out as csv lines as they are found, the very
 // lines PrintTable writes for the conflict pane, instead of kept: a load
@@ -163,8 +158,12 @@ public:
 
 private:
     std::ostream& m_out;
-    CResultTable m_table;
+    CResultTable m_table;  // the header and the files, no rows
     bool m_begun = false;
+    // Of a run of conflicts, the tag and description, and the three file
+    // names, repeat from row to row: each is made into csv once, when it
+    // changes.
+    std::string m_text, m_lead, m_files;
 };
 
 // One csv field: `cell` as it is, or quoted with its quotes doubled.

@@ -52,6 +52,9 @@ public:
     // are fetched into the cache meanwhile. Rows outside the table are "".
     void RowCells(std::size_t first, std::size_t count, std::string_view* cells) const;
     std::vector<std::string> RowTexts(std::size_t row) const;
+    // The cell a row would show in this table, whether or not it is one of
+    // its rows: a row on its way out that names this table's files.
+    std::string_view CellOf(const CFinding& f, std::size_t column) const;
     // The entry a file column of a row shows: a conflict's overriding and
     // overridden plugins and its original master; a row's plugin and its
     // original master. None for the other columns, "None" cells and files
@@ -75,7 +78,6 @@ public:
 private:
     const CPluginFile* File(CFileIndex index) const;
     std::string_view NameOf(CFileIndex index) const;  // "" for no file
-    std::string_view CellOf(const CFinding& f, std::size_t column) const;
     template <class FNameOf>
     std::string_view CellOf(const CFinding& f, std::size_t column, FNameOf&& nameOf) const;
 };

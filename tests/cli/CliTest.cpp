@@ -15,6 +15,7 @@
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/System.h"
 #include "fixtures/TempDir.h"
+#include "MkData.h"
 #include "platform/Files.h"
 
 namespace fs = std::filesystem;
@@ -716,6 +717,31 @@ TEST(OutOfMemory, ACheckTooLargeForMemoryEndsWithAMessageAndStatusOne) {
     EXPECT_EQ(ReadText(dir / "lines.txt"), "24750003\n");
     EXPECT_EQ(ReadText(dir / "err.txt"), "");
 #endif
+}
+
+// check --format csv writes the conflicts as it finds them, in runs of
+// thousands: on a generated load order with many runs of them, the output is
+// to the byte what the kept lists give (a results log keeps them).
+TEST(Cli, ConflictsWrittenAsFoundAreTheKeptLists) {
+    vantor::mkdata::CBenchOptions options;
+    options.m_plugins = 20;
+    options.m_masterMegabytes = 2;
+    options.m_maxRecords = 1200;
+    const vantor::mkdata::CTemporarySet set(options);
+    ASSERT_TRUE(set.Written().m_ok) << set.Written().m_error;
+    CTempDir dir;
+    const std::string check =
+        "check --all --format csv --active --masters --install-dir '" + set.Folder() + "' --settings v.ini";
+    const CProgramRun streamed = Vantor(dir.Path(), check);
+    const CProgramRun kept = Vantor(dir.Path(), check + " --yes --log log.txt");
+    EXPECT_EQ(streamed.m_exit, 0);
+    EXPECT_EQ(kept.m_exit, 0);
+    const std::string& out = streamed.m_out;
+    const std::size_t warnings = out.find("\r\nID,Warning,");
+    ASSERT_NE(warnings, std::string::npos);
+    const auto conflicts = std::count(out.begin(), out.begin() + std::ptrdiff_t(warnings), '\n');
+    EXPECT_GT(conflicts, 2 * 8192);
+    EXPECT_TRUE(out == kept.m_out) << "the lists differ, " << out.size() << " bytes against " << kept.m_out.size();
 }
 
 // vantor merge: the report, a dry run that writes nothing, a patch that
