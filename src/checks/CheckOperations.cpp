@@ -28,8 +28,8 @@ CPaneFindings Run(const CCheckInputs& inputs, const std::vector<CPluginFile*>& p
     panes.m_stopped = Stopped(stop);
     panes.m_conflictsSent = checker.ConflictsSent();
     CCheckResult result = checker.TakeResult();
-    if (panes.m_stopped && panes.m_conflictsSent == 0 && result.m_conflicts.empty() && result.m_deleted.empty() && result.m_unclean.empty() &&
-        result.m_globalChanges.empty())
+    if (panes.m_stopped && panes.m_conflictsSent == 0 && result.m_conflicts.empty() && result.m_deleted.empty() &&
+        result.m_unclean.empty() && result.m_globalChanges.empty())
         return panes;
     panes.m_files = checker.Files();
     if (listing) {

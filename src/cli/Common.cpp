@@ -7,7 +7,6 @@
 #include "cli/Json.h"
 #include "document/GameChoice.h"
 #include "document/OutputPath.h"
-#include "platform/Cache.h"
 #include "platform/Files.h"
 #include "platform/Profile.h"
 #include "platform/Text.h"
@@ -436,8 +435,7 @@ void PrintTable(std::ostream& out, const CResultTable& table, const std::string&
                format, name);
 }
 
-CCsvConflicts::CCsvConflicts(std::ostream& out, std::size_t run)
-    : CFindingSink(run), m_out(out), m_table(ConflictTableHeader()) {}
+CCsvConflicts::CCsvConflicts(std::ostream& out) : m_out(out), m_table(ConflictTableHeader()) {}
 
 void CCsvConflicts::Take(const std::vector<const CPluginFile*>& files, CFindings& rows) {
     // The document holds the files for the whole run: the table borrows them.
@@ -457,23 +455,19 @@ void CCsvConflicts::Take(const std::vector<const CPluginFile*>& files, CFindings
     };
     const CFinding* lead = nullptr;
     const CFinding* named = nullptr;
-    // The entries lie anywhere in memory and an ID behind its entry: the
-    // entries a few rows ahead are asked for first, their IDs once there.
-    constexpr std::size_t kAhead = 16;
-    auto entryAhead = rows.begin() + std::ptrdiff_t(std::min(kAhead, rows.size()));
-    auto idAhead = rows.begin() + std::ptrdiff_t(std::min(kAhead / 2, rows.size()));
+    CChunkedOut chunks(m_out);
+    std::string& text = chunks.Text();
+    CEntriesAhead ahead(rows.cbegin(), rows.cend());
     for (const CFinding& f : rows) {
-        if (entryAhead != rows.end()) platform::Prefetch((entryAhead++)->m_entry);
-        if (idAhead != rows.end())
-            if (const CEntry* ahead = (idAhead++)->m_entry) platform::Prefetch(ahead->IdText().data());
+        ahead.Next();
         if (!lead || f.m_table != lead->m_table || f.m_kind != lead->m_kind) {
             m_lead.clear();
             field(m_lead, f, 0, ",");
             field(m_lead, f, 1, ",");
             lead = &f;
         }
-        m_text += m_lead;
-        field(m_text, f, 2, ",");
+        text += m_lead;
+        field(text, f, 2, ",");
         if (!named || f.m_file != named->m_file || f.m_otherFile != named->m_otherFile ||
             f.m_original != named->m_original || f.m_kind != named->m_kind) {
             m_files.clear();
@@ -482,14 +476,9 @@ void CCsvConflicts::Take(const std::vector<const CPluginFile*>& files, CFindings
             field(m_files, f, 5, "\r\n");
             named = &f;
         }
-        m_text += m_files;
-        if (m_text.size() >= (std::size_t(1) << 16)) {
-            m_out.write(m_text.data(), std::streamsize(m_text.size()));
-            m_text.clear();
-        }
+        text += m_files;
+        chunks.LineDone();
     }
-    m_out.write(m_text.data(), std::streamsize(m_text.size()));
-    m_text.clear();
 }
 
 }  // namespace vantor::cli

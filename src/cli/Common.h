@@ -151,7 +151,7 @@ void PrintTable(std::ostream& out, const CResultTable& table, const std::string&
 // order of hundreds of plugins has millions.
 class CCsvConflicts : public CFindingSink {
 public:
-    explicit CCsvConflicts(std::ostream& out, std::size_t run = 8192);
+    explicit CCsvConflicts(std::ostream& out);
     void Take(const std::vector<const CPluginFile*>& files, CFindings& rows) override;
     // The list was begun: its header line and any rows are written.
     bool Begun() const { return m_begun; }
@@ -163,7 +163,7 @@ private:
     // Of a run of conflicts, the tag and description, and the three file
     // names, repeat from row to row: each is made into csv once, when it
     // changes.
-    std::string m_text, m_lead, m_files;
+    std::string m_lead, m_files;
 };
 
 // One csv field: `cell` as it is, or quoted with its quotes doubled.

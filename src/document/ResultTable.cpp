@@ -70,20 +70,19 @@ std::string_view CResultTable::Cell(std::size_t row, std::size_t column) const {
 }
 
 void CResultTable::RowCells(std::size_t first, std::size_t count, std::string_view* cells) const {
-    // A list of millions points at entries anywhere in memory, and an ID
-    // lies behind its entry: the entries a few rows ahead are asked for
-    // first, their IDs once the entries are there. The list's blocks lie
-    // anywhere too, so the rows further ahead are asked for as well.
+    // The entries of the rows ahead are asked for meanwhile (CEntriesAhead).
+    // The list's blocks lie anywhere too, so the rows further ahead are
+    // asked for as well.
     const std::size_t columns = m_header.size();
     const std::size_t size = m_rows.size();
     const std::size_t have = first < size ? std::min(count, size - first) : 0;
     std::fill(cells + have * columns, cells + count * columns, std::string_view());
     if (have == 0) return;
-    constexpr std::size_t kAhead = 16, kRowsAhead = 64;
-    const auto at = [&](std::size_t row) { return m_rows.begin() + std::ptrdiff_t(std::min(row, size)); };
-    auto row = at(first), entryAhead = at(first + kAhead), idAhead = at(first + kAhead / 2),
-         rowAhead = at(first + kRowsAhead);
-    const auto end = m_rows.end();
+    constexpr std::size_t kRowsAhead = 64;
+    const auto at = [&](std::size_t row) { return m_rows.cbegin() + std::ptrdiff_t(std::min(row, size)); };
+    auto row = at(first), rowAhead = at(first + kRowsAhead);
+    const auto end = m_rows.cend();
+    CEntriesAhead ahead(row, end);
     // The rows name the same few files again and again: a name is looked up
     // in its file once for a run of rows, not once a cell.
     struct CName {
@@ -98,9 +97,7 @@ void CResultTable::RowCells(std::size_t first, std::size_t count, std::string_vi
     };
     for (std::size_t k = 0; k < have; ++k, ++row) {
         if (rowAhead != end) platform::Prefetch(&*rowAhead++);
-        if (entryAhead != end) platform::Prefetch((entryAhead++)->m_entry);
-        if (idAhead != end)
-            if (const CEntry* ahead = (idAhead++)->m_entry) platform::Prefetch(ahead->IdText().data());
+        ahead.Next();
         for (std::size_t c = 0; c < columns; ++c) cells[k * columns + c] = CellOf(*row, c, nameOf);
     }
 }

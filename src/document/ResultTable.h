@@ -3,6 +3,7 @@
 // that points at its entry. The texts a pane shows are made here, when they
 // are shown or written, by the Qt model, the command line and the results
 // log alike; a row itself costs a few dozen bytes.
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -14,6 +15,7 @@
 
 #include "checks/Finding.h"
 #include "format/PluginFile.h"
+#include "platform/Cache.h"
 
 namespace vantor {
 
@@ -80,6 +82,29 @@ private:
     std::string_view NameOf(CFileIndex index) const;  // "" for no file
     template <class FNameOf>
     std::string_view CellOf(const CFinding& f, std::size_t column, FNameOf&& nameOf) const;
+};
+
+// Walks a list of findings a few rows ahead of the row being written,
+// asking for each entry and then, once it is there, its ID: a list of
+// millions points at entries anywhere in memory, and an ID lies behind its
+// entry. Next() once a row.
+class CEntriesAhead {
+public:
+    CEntriesAhead(CFindings::const_iterator row, CFindings::const_iterator end)
+        : m_entry(Ahead(row, end, kAhead)), m_id(Ahead(row, end, kAhead / 2)), m_end(end) {}
+    void Next() {
+        if (m_entry != m_end) platform::Prefetch((m_entry++)->m_entry);
+        if (m_id != m_end)
+            if (const CEntry* ahead = (m_id++)->m_entry) platform::Prefetch(ahead->IdText().data());
+    }
+
+private:
+    static constexpr std::ptrdiff_t kAhead = 16;
+    static CFindings::const_iterator Ahead(CFindings::const_iterator row, CFindings::const_iterator end,
+                                           std::ptrdiff_t n) {
+        return row + std::min(n, end - row);
+    }
+    CFindings::const_iterator m_entry, m_id, m_end;
 };
 
 using CTablePtr = std::shared_ptr<CResultTable>;
