@@ -57,12 +57,19 @@ CEntryText CPluginFile::CEntryStore::Keep(std::string_view bytes) {
     return CEntryText::Kept({at, bytes.size()});
 }
 
-CPluginFile::CEntryStore::~CEntryStore() {
+CPluginFile::CEntryStore::~CEntryStore() { Clear(); }
+
+void CPluginFile::CEntryStore::Clear() {
     for (const CBlock& block : m_blocks) {
         std::destroy_n(block.m_entries, block.m_used);
         platform::FreeChunk(block.m_entries);
     }
     for (char* texts : m_texts) platform::FreeChunk(texts);
+    m_blocks.clear();
+    m_texts.clear();
+    m_longTexts.clear();
+    m_textAt = nullptr;
+    m_textLeft = 0;
 }
 
 bool CPluginFile::Open(const std::string& fileName, const std::string& folder) {

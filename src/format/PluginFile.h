@@ -48,13 +48,16 @@ struct CExtractOpts {
     static CExtractOpts All() { return {1, 1, 1, 1}; }
 };
 
-// Why a read ended badly, or what it passed over, with the file, the record
-// and the offset where it happened.
 // Why the bytes are no TES3 plugin or master (empty, another kind of file, or
 // cut inside its header record), or "" when they begin with a whole TES3
 // header record.
 std::string WhyNotAPlugin(std::string_view bytes);
+// The same for a file of `fileSize` bytes that begins with `start` (its
+// first 16 bytes, fewer when it is shorter).
+std::string WhyNotAPlugin(std::string_view start, std::size_t fileSize);
 
+// Why a read ended badly, or what it passed over, with the file, the record
+// and the offset where it happened.
 struct CReadDiagnostic {
     enum class EKind {
         None,
@@ -174,7 +177,7 @@ private:
     void WriteRecordCount(std::string& bytes, std::int64_t erasing) const;
     // The model after the entry's record was rewritten with `newData`.
     void NoteRewritten(CEntry& entry, std::string newData);
-    bool ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts);
+    bool ParseBuffer(platform::CFileWalk& walk, const std::atomic<std::int32_t>& stop, const CExtractOpts& opts);
 
     // The entries the tables and m_removed point at, made a piece of room
     // at a time as the file turns out to hold more records. A piece's room
@@ -190,6 +193,8 @@ private:
         // IDs and chain texts, packed together instead of one allocation
         // each.
         CEntryText Keep(std::string_view bytes);
+        // Back to empty: every entry and text is gone.
+        void Clear();
 
     private:
         // Entries and texts live in pieces of the process's shared blocks

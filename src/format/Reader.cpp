@@ -1,5 +1,6 @@
-// The record reader. The file is read (or mapped) whole and parsed from
-// there; each entry's data is a slice of those bytes.
+// The record reader. The file is mapped (or read) whole and its records
+// are met front to back through a walk of it; each entry's data is a slice
+// of the whole file's bytes.
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -136,42 +137,60 @@ void ReadHeader(std::string_view data, std::size_t dataStart, std::vector<std::s
 
 }  // namespace
 
-std::string WhyNotAPlugin(std::string_view buf) {
+std::string WhyNotAPlugin(std::string_view start, std::size_t fileSize) {
     constexpr std::string_view kTag = "TES3";
-    if (buf.empty()) return "the file is empty";
-    if (!kTag.starts_with(buf.substr(0, 4))) return "it does not begin with a TES3 header record";
-    if (buf.size() < 16) return "it ends inside its TES3 header record, after " + Bytes(buf.size());
-    const std::size_t size = le::U24(buf, 4);
-    if (size > buf.size() - 16)
+    if (fileSize == 0) return "the file is empty";
+    if (!kTag.starts_with(start.substr(0, 4))) return "it does not begin with a TES3 header record";
+    if (fileSize < 16) return "it ends inside its TES3 header record, after " + Bytes(fileSize);
+    const std::size_t size = le::U24(start, 4);
+    if (size > fileSize - 16)
         return "its TES3 header record claims " + Bytes(size) + " of data, but the file holds " +
-               Bytes(buf.size() - 16) + " after the record's own header";
+               Bytes(fileSize - 16) + " after the record's own header";
     return {};
 }
 
+std::string WhyNotAPlugin(std::string_view buf) { return WhyNotAPlugin(buf.substr(0, 16), buf.size()); }
+
 bool CPluginFile::ReadRecords(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts) {
-    m_diagnostics.clear();
-    m_headerMasters.clear();
-    m_headerRecordCount.reset();
-    m_headerCountOffset = -1;
-    m_recordsInFile = -1;
-    try {
-        return ParseBuffer(stop, opts);
-    } catch (const std::bad_alloc&) {
-        m_diagnostics = {{CReadDiagnostic::EKind::Exception, "Not enough memory to read " + m_fileName + "."}};
-    } catch (const std::exception& e) {
-        m_diagnostics = {{CReadDiagnostic::EKind::Exception, e.what()}};
+    // A file that changed while it was walked is read again into memory,
+    // where it cannot change under the entries made of it.
+    for (const bool held : {false, true}) {
+        m_diagnostics.clear();
+        m_headerMasters.clear();
+        m_headerRecordCount.reset();
+        m_headerCountOffset = -1;
+        m_recordsInFile = -1;
+        for (auto& table : m_tables) table.clear();
+        m_removed.clear();
+        m_rewritten.clear();
+        m_entries.Clear();
+        try {
+            platform::CFileWalk walk(m_readFile);
+            if (!walk.Start(held)) {
+                m_diagnostics = {{CReadDiagnostic::EKind::ReadFailed,
+                                  m_fileName + ": " +
+                                      (platform::LastErrorMessage().empty() ? "read failed"
+                                                                            : platform::LastErrorMessage())}};
+                return false;
+            }
+            if (!ParseBuffer(walk, stop, opts)) return false;
+            if (walk.Finish() || held) return true;
+        } catch (const std::bad_alloc&) {
+            m_diagnostics = {{CReadDiagnostic::EKind::Exception, "Not enough memory to read " + m_fileName + "."}};
+            return false;
+        } catch (const std::exception& e) {
+            m_diagnostics = {{CReadDiagnostic::EKind::Exception, e.what()}};
+            return false;
+        }
     }
     return false;
 }
 
-bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtractOpts& opts) {
-    std::shared_ptr<const platform::CFileBytes> buffer;
-    if (!m_readFile.ReadShared(buffer)) {
-        m_diagnostics = {{CReadDiagnostic::EKind::ReadFailed,
-                          m_fileName + ": " +
-                              (platform::LastErrorMessage().empty() ? "read failed" : platform::LastErrorMessage())}};
-        return false;
-    }
+bool CPluginFile::ParseBuffer(platform::CFileWalk& walk, const std::atomic<std::int32_t>& stop,
+                              const CExtractOpts& opts) {
+    const std::shared_ptr<const platform::CFileBytes>& buffer = walk.Bytes();
+    // The whole file, for what is rare (a header, damage): the records
+    // themselves are met through the walk.
     const std::string_view buf = buffer->View();
     const std::size_t n = buf.size();
     std::size_t keptBytes = 0;
@@ -179,14 +198,13 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
     // Anything else (a text, an archive, another game's file, a file cut
     // inside its header) is refused whole rather than scanned for records
     // that happen to be in it.
-    if (const std::string why = WhyNotAPlugin(buf); !why.empty()) {
+    if (const std::string why = WhyNotAPlugin(walk.At(0, 16), n); !why.empty()) {
         m_diagnostics = {{CReadDiagnostic::EKind::NotAPlugin, m_fileName + ": not a TES3 plugin or master: " + why}};
         return false;
     }
     CReadNotes notes(m_fileName);
-    const std::size_t headerSize = le::U24(buf, 4);
-    ReadHeader(buf.substr(16, headerSize), 16, m_headerMasters, m_headerRecordCount,
-               m_headerCountOffset, notes);
+    const std::size_t headerSize = le::U24(walk.At(0, 16), 4);
+    ReadHeader(walk.At(16, headerSize), 16, m_headerMasters, m_headerRecordCount, m_headerCountOffset, notes);
 
     // Moves on from bytes that are no record to the next record tag at or
     // after `from`, or to the end of the file when no record follows.
@@ -214,7 +232,12 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
             break;
         }
         const std::size_t tagStart = pos;
-        const std::string_view tag = buf.substr(pos, 4);
+        // The record's header (fewer bytes at the end of the file); the tag
+        // is copied, since the next piece met may take the header's place.
+        const std::string_view head = walk.At(pos, 16);
+        const std::array<char, 4> tagBytes{head.size() > 0 ? head[0] : '\0', head.size() > 1 ? head[1] : '\0',
+                                           head.size() > 2 ? head[2] : '\0', head.size() > 3 ? head[3] : '\0'};
+        const std::string_view tag(tagBytes.data(), std::min<std::size_t>(head.size(), 4));
         const EKind kind = n - pos < 4 ? EKind::Unknown : Classify(tag);
         pos += 4;
 
@@ -236,7 +259,8 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
             whole = false;
             break;
         }
-        const std::uint32_t dataSize = le::U24(buf, pos);
+        const std::uint32_t dataSize = le::U24(head, 4);
+        const std::uint32_t flags = le::U32(head, 12);
         const std::size_t dataStart = pos + 12;
         const std::size_t dataEnd = dataStart + dataSize;
         if (dataEnd > n) {
@@ -255,8 +279,8 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
             // script whose data begins with zero bytes hides no record after it.
             pos = dataStart + dataSize;
         } else {
-            CSubRecordCursor cursor(buf.substr(dataStart, dataSize),
-                                    CSubRecordCursor::ELength::LowByte);
+            const std::string_view record = walk.At(dataStart, dataSize);
+            CSubRecordCursor cursor(record, CSubRecordCursor::ELength::LowByte);
             std::string_view id, prevInfo, nextInfo;
             std::string_view payload, nextTag;
             bool ok = true;
@@ -324,11 +348,10 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                 CEntry* entry = m_entries.New();
                 entry->m_id = m_entries.Keep(id);
                 entry->m_offset = std::int64_t(tagStart);
-                entry->m_flags = le::U32(buf, tagStart + 12);
+                entry->m_flags = flags;
                 entry->m_size = std::int64_t(dataSize) + 16;
                 entry->m_sizeChange = 0;
-                const std::size_t dataOffset = dataStart + cursor.Position();
-                const std::string_view data = buf.substr(dataOffset, dataEnd - dataOffset);
+                const std::string_view data = record.substr(cursor.Position());
                 if (deleted < 0) deleted = (IsDeletedData(data) || cursor.SkippedDele()) ? 1 : 0;
                 entry->m_deleted = deleted;
                 if (kind == EKind::Dial) topic = CEntryText::Kept(entry->IdText());
@@ -343,7 +366,7 @@ bool CPluginFile::ParseBuffer(const std::atomic<std::int32_t>& stop, const CExtr
                                   (kind != EKind::Info && kind != EKind::Cell && kind != EKind::Land && kind != EKind::PathGrid);
                 entry->m_dataDropped = !keep && !data.empty();
                 if (keep && !data.empty()) {
-                    entry->SetSharedData(buffer, data);
+                    entry->SetSharedData(buffer, walk.Kept(data));
                     keptBytes += data.size();
                 }
                 m_tables[std::size_t(TagIndex(tag))].emplace_back(entry);

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Digest.h"
+
 namespace vantor::platform {
 
 enum class EFileOp { Open, Read, Write, Stat, Copy, Move, Remove, SetTime, CreateTemp, Seek, Truncate, Sync, Close, ShortRead, ShortWrite, Lock, SetOwner };
@@ -97,6 +99,7 @@ public:
 
 private:
     friend class CReadFile;
+    friend class CFileWalk;
     // The first `size` bytes of the open file, mapped; false when they
     // cannot be (nothing is mapped then).
     bool Map(std::intptr_t handle, std::size_t size);
@@ -122,9 +125,6 @@ public:
     bool IsOpen() const { return m_handle != kNoHandle; }
     // Reads the whole file into `out` with as few system calls as it takes.
     bool ReadAll(std::string& out);
-    // The same, as shared bytes that cost no copy where the file can be
-    // mapped; the read state is kept as by ReadAll.
-    bool ReadShared(std::shared_ptr<const CFileBytes>& out);
     bool Close();
     const std::string& Path() const { return m_path; }
     // The file as the last ReadAll found it, kept after Close; nullopt
@@ -133,9 +133,64 @@ public:
     const std::optional<CFileState>& ReadState() const { return m_readState; }
 
 private:
+    friend class CFileWalk;
+    // The whole file mapped, and what it was when mapped; false when it
+    // cannot be mapped here (it may still be read).
+    bool Map(std::shared_ptr<const CFileBytes>& out, CFileIdentity& identity);
+    // Up to `size` bytes at `offset` in one call; `got` is 0 at the end.
+    bool ReadAt(std::uint64_t offset, char* out, std::size_t size, std::size_t& got);
+    std::optional<CFileIdentity> IdentityNow() const;
+
     std::intptr_t m_handle = kNoHandle;
     std::string m_path;
     std::optional<CFileState> m_readState;
+};
+
+// An open file's bytes met front to back, as the reader meets its records,
+// while what is kept of them lies in the file's shared bytes (mapped where
+// the system allows, so kept records cost no copy). The pieces met are read
+// into a block of memory the process uses again and again, not taken from
+// the mapping: on a virtual machine the first touch of every mapped page
+// costs more than reading it, and most of what is met is never looked at
+// again. The read state's digest is made of the blocks as they come.
+class CFileWalk {
+public:
+    explicit CFileWalk(CReadFile& file) : m_file(file) {}
+    ~CFileWalk();
+    CFileWalk(const CFileWalk&) = delete;
+    CFileWalk& operator=(const CFileWalk&) = delete;
+
+    // Maps the file, or reads it whole into memory where it cannot be
+    // mapped or `held` asks for that; false when it cannot be read.
+    bool Start(bool held);
+    std::size_t Size() const { return m_size; }
+    const std::shared_ptr<const CFileBytes>& Bytes() const { return m_bytes; }
+    // The bytes [at, at + size) of the file, fewer at its end. The view
+    // lasts until the next call.
+    std::string_view At(std::size_t at, std::size_t size);
+    // The same bytes as `piece`, a view At gave, as they lie in Bytes().
+    std::string_view Kept(std::string_view piece) const;
+    // Ends the walk and sets the file's read state. False when the file
+    // changed or could not be read while it was walked: what was met is
+    // then no state the file was ever in, and it is to be walked again
+    // held.
+    bool Finish();
+
+private:
+    // Reads the block at `at`, adding what the digest has not met yet.
+    bool Fill(std::size_t at);
+    bool ReadInto(char* out, std::size_t at, std::size_t size);
+
+    CReadFile& m_file;
+    std::shared_ptr<const CFileBytes> m_bytes;
+    std::size_t m_size = 0;
+    bool m_mapped = false;
+    bool m_failed = false;
+    CFileIdentity m_identity;
+    char* m_block = nullptr;
+    std::size_t m_blockAt = 0, m_blockSize = 0;
+    std::size_t m_digested = 0;  // the digest has met [0, m_digested)
+    CDigest m_digest;
 };
 
 // Blocks of this size fill exactly one large page where there are such.

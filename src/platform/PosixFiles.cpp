@@ -235,30 +235,34 @@ bool CReadFile::ReadAll(std::string& out) {
     return true;
 }
 
-bool CReadFile::ReadShared(std::shared_ptr<const CFileBytes>& out) {
-    out.reset();
-    m_readState.reset();
+bool CReadFile::Map(std::shared_ptr<const CFileBytes>& out, CFileIdentity& identity) {
     struct stat st{};
-    if (!StatForRead(m_handle, m_path, st)) return false;
+    if (!StatForRead(m_handle, m_path, st) || st.st_size <= 0) return false;
     auto bytes = std::make_shared<CFileBytes>();
-    if (st.st_size > 0 && bytes->Map(m_handle, std::size_t(st.st_size))) {
-        // The digest is taken from the mapping itself, so the file must be
-        // the same after it as before: else it is read as ReadAll reads a
-        // file that changes.
-        const std::uint64_t digest = CDigest::Of(bytes->View());
-        struct stat after{};
-        if (!bytes->Cut() && ::fstat(m_handle, &after) == 0 && IdentityOfStat(after) == IdentityOfStat(st)) {
-            m_readState = CFileState{IdentityOfStat(st), digest};
-            out = std::move(bytes);
-            return true;
-        }
-        bytes = std::make_shared<CFileBytes>();
-    }
-    std::string held;
-    if (!ReadAll(held)) return false;
-    bytes->Hold(std::move(held));
+    if (!bytes->Map(m_handle, std::size_t(st.st_size))) return false;
+    identity = IdentityOfStat(st);
     out = std::move(bytes);
     return true;
+}
+
+bool CReadFile::ReadAt(std::uint64_t offset, char* out, std::size_t size, std::size_t& got) {
+    for (;;) {
+        const ssize_t n = ::pread(int(m_handle), out, size, static_cast<off_t>(offset));
+        if (n >= 0) {
+            got = std::size_t(n);
+            return true;
+        }
+        if (errno != EINTR) {
+            SetLastError(errno);
+            return false;
+        }
+    }
+}
+
+std::optional<CFileIdentity> CReadFile::IdentityNow() const {
+    struct stat st{};
+    if (m_handle < 0 || ::fstat(int(m_handle), &st) != 0) return std::nullopt;
+    return IdentityOfStat(st);
 }
 
 bool CReadFile::Close() {

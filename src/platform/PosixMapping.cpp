@@ -107,13 +107,13 @@ void* AlignedRoom(std::size_t size, int prot) {
 }
 
 // A file of a large page or more is mapped at a large page's boundary, and
-// the system told it may hold the file in large pages: a file it reads from
-// disk for us then comes in 2 MB pages, each mapped at one fault instead of
-// 512 (on a virtual machine the first touch of every page mapped costs more
-// than reading the page). A file already cached in small pages maps as
-// before. Null when this way is not open; the plain mapping is then made.
+// the system told it may hold the file in large pages: where the cache holds
+// it so, the first touch of 2 MB maps them at one fault instead of 512 (on
+// a virtual machine the first touch of every page mapped costs more than
+// reading the page). Null when this way is not open; the plain mapping is
+// then made.
 void* MapInLargePages(int fd, std::size_t size) {
-#if defined(MADV_HUGEPAGE) && defined(MADV_POPULATE_READ)
+#ifdef MADV_HUGEPAGE
     if (size < kLargeBlock) return nullptr;
     const std::size_t pages = (size + g_pageSize - 1) & ~(g_pageSize - 1);
     void* room = AlignedRoom(pages, PROT_NONE);
@@ -124,9 +124,6 @@ void* MapInLargePages(int fd, std::size_t size) {
         return nullptr;
     }
     ::madvise(at, size, MADV_HUGEPAGE);
-    // Populated at once, as below; a file cut meanwhile fails this, and its
-    // pages then fault one by one.
-    ::madvise(at, size, MADV_POPULATE_READ);
     return at;
 #else
     (void)fd;
@@ -141,9 +138,11 @@ bool CFileBytes::Map(std::intptr_t handle, std::size_t size) {
     static std::once_flag installed;
     std::call_once(installed, InstallHandler);
     void* at = MapInLargePages(int(handle), size);
-    // Populated at once: one call fills the page tables instead of a fault
-    // for every few pages.
-    if (!at) at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_POPULATE, int(handle), 0);
+    // Not populated: the reader meets the bytes through reads (CFileWalk),
+    // and only the pages of records looked at again are ever touched. Filled
+    // at once, the page tables would cost time for pages never used, and
+    // every page would count as the process's memory.
+    if (!at) at = ::mmap(nullptr, size, PROT_READ, MAP_PRIVATE, int(handle), 0);
     if (at == MAP_FAILED) return false;
     m_data = static_cast<const char*>(at);
     m_size = size;

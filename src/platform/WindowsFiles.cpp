@@ -348,15 +348,13 @@ bool CReadFile::ReadAll(std::string& out) {
 
 // Read, not mapped: a file mapped here could not be replaced by a save,
 // ours or another program's, until every record read from it was gone.
-bool CReadFile::ReadShared(std::shared_ptr<const CFileBytes>& out) {
-    out.reset();
-    std::string held;
-    if (!ReadAll(held)) return false;
-    auto bytes = std::make_shared<CFileBytes>();
-    bytes->Hold(std::move(held));
-    out = std::move(bytes);
-    return true;
+bool CReadFile::Map(std::shared_ptr<const CFileBytes>&, CFileIdentity&) { return false; }
+
+bool CReadFile::ReadAt(std::uint64_t offset, char* out, std::size_t size, std::size_t& got) {
+    return vantor::platform::ReadAt(H(m_handle), out, size, offset, got);
 }
+
+std::optional<CFileIdentity> CReadFile::IdentityNow() const { return IdentityOfHandle(H(m_handle)); }
 
 void* detail::AllocateLargeBlock() { return ::operator new(kLargeBlock, std::align_val_t(kLargeBlock)); }
 void detail::FreeLargeBlock(void* block) { ::operator delete(block, std::align_val_t(kLargeBlock)); }

@@ -21,6 +21,7 @@
 #include "format/PluginFile.h"
 #include "format/ScanReference.h"
 #include "format/SubRecord.h"
+#include "fixtures/FaultGuard.h"
 #include "fixtures/PluginBuilder.h"
 #include "fixtures/System.h"
 #include "fixtures/TempDir.h"
@@ -693,6 +694,63 @@ TEST(Reader, APluginWholeCutDamagedStoppedAndFailing) {
     CFaultScript failReads([](std::size_t, EFileOp op) { return op == EFileOp::Read; });
     const CRead failed = ReadBytes(b, CExtractOpts::All(), 0, true);
     EXPECT_EQ(failed.m_file->Diagnostic().m_kind, CReadDiagnostic::EKind::ReadFailed);
+}
+
+// A master of megabytes is met a block at a time: records across the
+// blocks' edges, one larger than a block, junk between, are read as
+// written; a file that changes while it is met (here: reads that fail
+// half-way) is read again whole. Either way the read state is the file's,
+// so a change is let through.
+TEST(Reader, AMasterOfMegabytesReadsAsWrittenInBlocksOrWhole) {
+    CPluginBuilder b;
+    b.Header();
+    struct CWritten {
+        std::size_t m_offset;
+        std::string m_id;
+        std::string m_data;
+        std::uint32_t m_flags;
+    };
+    std::vector<CWritten> written;
+    std::mt19937 rng(7);
+    for (int i = 0; b.Size() < (std::size_t(9) << 20); ++i) {
+        // Mostly small, some hundreds of kilobytes, one past 2 MB.
+        const std::size_t size = i == 40 ? (std::size_t(5) << 19) : i % 9 == 0 ? 150000 + rng() % 400000 : rng() % 3000;
+        std::string payload(size, '\0');
+        for (char& c : payload) c = char('a' + rng() % 26);
+        const std::string id = "rec" + std::to_string(i);
+        const std::uint32_t flags = std::uint32_t(i) * 1024u;
+        written.push_back({b.Size(), id, SubBytes(Sub("MODL", payload)), flags});
+        b.Record("STAT", {Name(id), Sub("MODL", payload)}, std::nullopt, flags);
+        if (i % 50 == 49) b.Raw("junk");
+    }
+    CTempDir dir;
+    ASSERT_TRUE(b.Write(dir / "Big.esm"));
+    for (const bool failing : {false, true}) {
+        SCOPED_TRACE(failing ? "reads fail half-way" : "read in blocks");
+        std::unique_ptr<CPluginFile> file;
+        {
+            std::size_t reads = 0;
+            CFaultGuard guard([&](EFileOp op, const std::string&) {
+                return failing && op == EFileOp::ShortRead && ++reads == 3;
+            });
+            file = LoadPlugin(dir.Path(), "Big.esm");
+        }
+        const CEntryTable& stat = *file->GetTable("STAT");
+        ASSERT_EQ(stat.size(), written.size());
+        for (std::size_t k = 0; k < written.size(); ++k) {
+            const CEntry& e = *stat[k];
+            ASSERT_EQ(e.IdText(), written[k].m_id);
+            EXPECT_EQ(e.m_offset, std::int64_t(written[k].m_offset)) << k;
+            EXPECT_EQ(e.m_flags, written[k].m_flags) << k;
+            EXPECT_TRUE(e.Data() == written[k].m_data) << k;
+        }
+        EXPECT_EQ(file->Diagnostics().size(), 1u);
+        CFixedBackupPolicy policy;
+        std::vector<bool> done;
+        ASSERT_TRUE(file->ChangeEntries({{stat[1].get(), true, {}}}, policy, done).Ok());
+        std::filesystem::remove_all(dir.Path());
+        ASSERT_TRUE(std::filesystem::create_directories(dir.Path()) && b.Write(dir / "Big.esm"));
+    }
 }
 
 // The plugin is named plainly; or by 250 bytes, opened in another case, beside

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <sys/stat.h>
 #ifndef _WIN32
 #include <fcntl.h>
@@ -191,6 +192,14 @@ std::string MappingFlags(const void* at) {
 // file over it; when another program truncates it, the bytes past its new
 // end read as zeros and say the file was cut, and the process lives on.
 // A file of 2 MB or more is mapped in large pages where the system can.
+// The file walked whole, in pieces of 4 KB; null when it cannot be or changed.
+std::shared_ptr<const CFileBytes> Walked(CReadFile& file, const std::string& path) {
+    CFileWalk walk(file);
+    if (!file.Open(path) || !walk.Start(false)) return nullptr;
+    for (std::size_t at = 0; at < walk.Size(); at += 4096) walk.At(at, 4096);
+    return walk.Finish() ? walk.Bytes() : nullptr;
+}
+
 TEST(FileOps, HeldBytesSurviveReplacedAndTruncatedFiles) {
     for (const std::size_t size : {std::size_t(3) << 16, (std::size_t(5) << 20) + 4321}) {
         SCOPED_TRACE(size);
@@ -201,9 +210,8 @@ TEST(FileOps, HeldBytesSurviveReplacedAndTruncatedFiles) {
         Put(path, content);
         Put(other, content);
         CReadFile file, second;
-        std::shared_ptr<const CFileBytes> bytes, replaced;
-        ASSERT_TRUE(file.Open(path) && file.ReadShared(bytes));
-        ASSERT_TRUE(second.Open(other) && second.ReadShared(replaced));
+        std::shared_ptr<const CFileBytes> bytes = Walked(file, path), replaced = Walked(second, other);
+        ASSERT_TRUE(bytes && replaced);
         ASSERT_TRUE(file.ReadState());
         EXPECT_EQ(file.ReadState()->m_digest, CDigest::Of(content));
         CDigest split;  // however the bytes come, and no other bytes give it
@@ -232,12 +240,84 @@ TEST(FileOps, HeldBytesSurviveReplacedAndTruncatedFiles) {
         EXPECT_EQ(cut.find_first_not_of('\0', 5000), std::string_view::npos);
         EXPECT_TRUE(bytes->Cut());
         // Read again, the file is what it holds now.
-        ASSERT_TRUE(file.Open(path) && file.ReadShared(bytes));
+        ASSERT_TRUE(bytes = Walked(file, path));
         EXPECT_EQ(bytes->View(), std::string_view(content).substr(0, 5000));
         EXPECT_FALSE(bytes->Cut());
     }
 }
 #endif
+
+// A walk gives each piece asked for, in whatever order, and keeps the
+// same bytes in the file's shared ones; its digest is the whole file's,
+// however much of it was met. A file that could not be read or changed
+// while it was walked gives no read state, and is then walked held.
+TEST(FileOps, AWalkMeetsAnyPieceAndDigestsTheWholeFile) {
+    CTempDir tmp;
+    std::string content((std::size_t(5) << 20) + 4321, '\0');
+    std::mt19937 rng(3);
+    for (char& c : content) c = char(rng());
+    const std::string path = tmp / "Walked.esm";
+    Put(path, content);
+    const std::size_t n = content.size();
+    const std::pair<std::size_t, std::size_t> pieces[] = {
+        {0, 16}, {16, 3000}, {5000, 100}, {(std::size_t(2) << 20) + 4000, 200}, {std::size_t(1) << 20, std::size_t(3) << 20},
+        {4000, 10}, {n - 50, 200}, {n + 5, 10}};
+    for (const bool all : {true, false}) {
+        SCOPED_TRACE(all ? "pieces everywhere" : "the header alone");
+        CReadFile file;
+        CFileWalk walk(file);
+        ASSERT_TRUE(file.Open(path) && walk.Start(false));
+        ASSERT_EQ(walk.Size(), n);
+        for (const auto& [at, size] : pieces) {
+            if (!all && at > 0) break;
+            const std::string_view piece = walk.At(at, size);
+            const std::string_view want = at < n ? std::string_view(content).substr(at, size) : std::string_view();
+            ASSERT_EQ(piece, want) << at;
+            const std::string_view kept = walk.Kept(piece);
+            EXPECT_EQ(kept, want) << at;
+            if (at < n) {
+                EXPECT_EQ(kept.data(), walk.Bytes()->View().data() + at) << at;
+            }
+        }
+        ASSERT_TRUE(walk.Finish());
+        ASSERT_TRUE(file.ReadState());
+        EXPECT_EQ(file.ReadState()->m_digest, CDigest::Of(content));
+        EXPECT_EQ(file.ReadState()->m_identity, IdentityOf(path));
+    }
+#ifndef _WIN32  // read whole there, where the file cannot change under it
+    {
+        SCOPED_TRACE("reads that fail");
+        CReadFile file;
+        CFileWalk walk(file);
+        ASSERT_TRUE(file.Open(path) && walk.Start(false));
+        fixtures::CFaultGuard guard([](EFileOp op, const std::string&) { return op == EFileOp::ShortRead; });
+        EXPECT_EQ(walk.At(100, 50), std::string_view(content).substr(100, 50));
+        EXPECT_FALSE(walk.Finish());
+        EXPECT_FALSE(file.ReadState());
+    }
+    {
+        SCOPED_TRACE("changed while walked");
+        CReadFile file;
+        CFileWalk walk(file);
+        ASSERT_TRUE(file.Open(path) && walk.Start(false));
+        EXPECT_EQ(walk.At(0, 100), std::string_view(content).substr(0, 100));
+        {
+            std::fstream inPlace(path, std::ios::in | std::ios::out | std::ios::binary);
+            inPlace.seekp(std::streamoff(n - 10));
+            inPlace.write("XXXXXXXXXX", 10);
+        }
+        content.replace(n - 10, 10, "XXXXXXXXXX");
+        EXPECT_FALSE(walk.Finish());
+        EXPECT_FALSE(file.ReadState());
+        CFileWalk again(file);
+        ASSERT_TRUE(again.Start(true));
+        EXPECT_EQ(again.At(0, n), content);
+        EXPECT_TRUE(again.Finish());
+        ASSERT_TRUE(file.ReadState());
+        EXPECT_EQ(file.ReadState()->m_digest, CDigest::Of(content));
+    }
+#endif
+}
 
 TEST(FileOps, EveryCallPassesTheSeam) {
     CTempDir dir;
