@@ -79,6 +79,8 @@ bool CFileWalk::ReadInto(char* out, std::size_t at, std::size_t size) {
 }
 
 bool CFileWalk::Fill(std::size_t at) {
+    // The block holds nothing to give until the read below has filled it.
+    m_blockSize = 0;
     // Bytes passed over unread still count in the digest.
     while (m_digested < at) {
         const std::size_t size = std::min(kLargeBlock, at - m_digested);
@@ -87,7 +89,6 @@ bool CFileWalk::Fill(std::size_t at) {
         m_digested += size;
     }
     const std::size_t size = std::min(kLargeBlock, m_size - at);
-    m_blockSize = 0;
     if (!ReadInto(m_block, at, size)) return false;
     m_blockAt = at;
     m_blockSize = size;

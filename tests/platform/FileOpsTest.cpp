@@ -290,8 +290,16 @@ TEST(FileOps, AWalkMeetsAnyPieceAndDigestsTheWholeFile) {
         CReadFile file;
         CFileWalk walk(file);
         ASSERT_TRUE(file.Open(path) && walk.Start(false));
-        fixtures::CFaultGuard guard([](EFileOp op, const std::string&) { return op == EFileOp::ShortRead; });
         EXPECT_EQ(walk.At(100, 50), std::string_view(content).substr(100, 50));
+        EXPECT_EQ(walk.At(std::size_t(1) << 20, std::size_t(3) << 20),
+                  std::string_view(content).substr(std::size_t(1) << 20, std::size_t(3) << 20));
+        // The second read for the piece after fails, the first having
+        // filled the block with other bytes: those are no piece's.
+        int reads = 0;
+        fixtures::CFaultGuard guard(
+            [&](EFileOp op, const std::string&) { return op == EFileOp::ShortRead && ++reads >= 2; });
+        EXPECT_EQ(walk.At(std::size_t(5) << 20, 100), std::string_view(content).substr(std::size_t(5) << 20, 100));
+        EXPECT_EQ(walk.At(150, 10), std::string_view(content).substr(150, 10));
         EXPECT_FALSE(walk.Finish());
         EXPECT_FALSE(file.ReadState());
     }
