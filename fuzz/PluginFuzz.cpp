@@ -55,7 +55,7 @@ void CheckEntries(const CPluginFile& file, std::string_view input) {
             Check(input.substr(offset, 4) == CPluginFile::kTags[t] && data.size() + 16 <= size &&
                   input.substr(offset + size - data.size(), data.size()) == data);
             Check((e->m_deleted == 0 || e->m_deleted == 1) && e->m_sizeChange == 0 &&
-                  e->m_topic.has_value() == (CPluginFile::kTags[t] == "INFO"));
+                  (e->Topic() != nullptr) == (CPluginFile::kTags[t] == "INFO"));
             CSubRecords subs;
             Check(SplitSubRecords(*e, subs) == (data.size() >= 4));
             std::size_t payloadBytes = 0;
@@ -106,7 +106,8 @@ void Reader(std::string_view input) {
         Check(a.size() == b.size());
         for (std::size_t i = 0; i < a.size(); ++i)
             Check(a[i]->m_id == b[i]->m_id && a[i]->m_offset == b[i]->m_offset &&
-                  a[i]->m_deleted == b[i]->m_deleted && a[i]->m_topic == b[i]->m_topic);
+                  a[i]->m_deleted == b[i]->m_deleted && (a[i]->Topic() != nullptr) == (b[i]->Topic() != nullptr) &&
+                  (!a[i]->Topic() || *a[i]->Topic() == *b[i]->Topic()));
     }
     // A raised stop flag ends the reading after the first record.
     Check(Read(fd, CExtractOpts::All(), 1)->EntryCount() <= 1);

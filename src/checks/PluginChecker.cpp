@@ -54,7 +54,7 @@ bool ConflictRule(std::size_t t, const CEntry& x, const CEntry& y, bool sameData
     // A response is a conflict when both plugins change the master's text;
     // one new in the plugins only when its topics agree.
     if (const CEntry* m = version()) return !sameAsVersion(true, *m) && !sameAsVersion(false, *m);
-    return !x.m_topic || !y.m_topic || UpToNul(*x.m_topic) == UpToNul(*y.m_topic);
+    return !x.Topic() || !y.Topic() || UpToNul(*x.Topic()) == UpToNul(*y.Topic());
 }
 
 }  // namespace

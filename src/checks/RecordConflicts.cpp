@@ -90,7 +90,7 @@ CRecordComparison::CRecordComparison(const CRecordConflict& conflict)
         // A response's place in its chain is part of it, though the reader
         // keeps it apart from the data.
         if (group.m_table == kInfoTable)
-            m_subs[c] = {{"PNAM", std::string(entry.m_prevInfo.View())}, {"NNAM", std::string(entry.m_nextInfo.View())}};
+            m_subs[c] = {{"PNAM", std::string(entry.PrevInfo().View())}, {"NNAM", std::string(entry.NextInfo().View())}};
         SplitSubRecords(entry.Data(), m_subs[c]);
     }
 

@@ -1,5 +1,8 @@
 #include "format/Entry.h"
 
+#include <cstdint>
+#include <stdexcept>
+
 namespace vantor {
 
 void CEntry::SetData(std::string bytes) {
@@ -7,9 +10,10 @@ void CEntry::SetData(std::string bytes) {
         ClearData();
         return;
     }
+    if (bytes.size() > UINT32_MAX) throw std::length_error("data longer than a record");
     auto owned = std::make_shared<const std::string>(std::move(bytes));
     m_data = owned->data();
-    m_dataLength = owned->size();
+    m_dataLength = std::uint32_t(owned->size());
     m_owner = std::move(owned);
     m_ownsData = true;
 }
@@ -19,10 +23,11 @@ void CEntry::SetSharedData(std::shared_ptr<const void> owner, std::string_view d
         ClearData();
         return;
     }
+    if (data.size() > UINT32_MAX) throw std::length_error("data longer than a record");
     m_owner = std::move(owner);
     m_ownsData = false;
     m_data = data.data();
-    m_dataLength = data.size();
+    m_dataLength = std::uint32_t(data.size());
 }
 
 void CEntry::ClearData() {

@@ -114,6 +114,15 @@ private:
     std::uint32_t m_textSize = 0;
 };
 
+// A response's topic and its place in its chain, kept apart from its entry
+// since most entries are no response.
+struct CResponsePlace {
+    CEntryText m_topic;  // the topic's ID text
+    // The PNAM and NNAM payloads. They are ID subrecords, so not part of
+    // the data.
+    CEntryText m_prevInfo, m_nextInfo;
+};
+
 class CEntry {
 public:
     CEntry() = default;
@@ -138,14 +147,20 @@ public:
     void OwnData();
     bool SharesBuffer(const void* owner) const { return m_owner.get() == owner; }
 
-    std::optional<CEntryText> m_topic;  // INFO only: its topic's ID text
-    // INFO only: the PNAM and NNAM payloads, the response's place in its
-    // chain. They are ID subrecords, so not part of the data.
-    CEntryText m_prevInfo, m_nextInfo;
+    // A response's topic and place in its chain; null for other entries.
+    // The place lives as long as the file the entry was read from, as the
+    // ID's text does.
+    const CResponsePlace* Place() const { return m_place; }
+    void SetPlace(const CResponsePlace* place) { m_place = place; }
+    // The response's topic, null for other entries.
+    const CEntryText* Topic() const { return m_place ? &m_place->m_topic : nullptr; }
+    // The PNAM and NNAM payloads; empty for other entries.
+    const CEntryText& PrevInfo() const { return m_place ? m_place->m_prevInfo : NoText(); }
+    const CEntryText& NextInfo() const { return m_place ? m_place->m_nextInfo : NoText(); }
     // Same data, and for a response also the same place in its chain: a
     // plugin that only relinks a master's response has changed it.
     bool SameRecordAs(const CEntry& other) const {
-        return Data() == other.Data() && m_prevInfo == other.m_prevInfo && m_nextInfo == other.m_nextInfo;
+        return Data() == other.Data() && PrevInfo() == other.PrevInfo() && NextInfo() == other.NextInfo();
     }
     // Where the record lay in the file as read, its length then (header
     // included), and how much its length on disk has changed since.
@@ -161,11 +176,19 @@ public:
 
 private:
     // The owner holds this entry's data and nothing else. (Beside the flags
-    // above, so that an entry, one of millions, has no gaps.)
+    // above, as the length is, so that an entry, one of millions, has no
+    // gaps.)
     bool m_ownsData = false;
+    // A record's length has 32 bits.
+    std::uint32_t m_dataLength = 0;
     std::shared_ptr<const void> m_owner;
     const char* m_data = nullptr;
-    std::size_t m_dataLength = 0;
+    const CResponsePlace* m_place = nullptr;
+
+    static const CEntryText& NoText() {
+        static const CEntryText none;
+        return none;
+    }
 };
 
 // Text of a byte string up to its first NUL.

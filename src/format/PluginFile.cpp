@@ -35,6 +35,18 @@ CEntry* CPluginFile::CEntryStore::New() {
     return entry;
 }
 
+CResponsePlace* CPluginFile::CEntryStore::NewPlace() {
+    constexpr std::size_t kPerChunk = platform::kChunk / sizeof(CResponsePlace);
+    if (m_placeBlocks.empty() || m_placeBlocks.back().m_used == kPerChunk) {
+        m_placeBlocks.reserve(m_placeBlocks.size() + 1);
+        m_placeBlocks.push_back({static_cast<CResponsePlace*>(platform::AllocateChunk()), 0});
+    }
+    CPlaceBlock& block = m_placeBlocks.back();
+    CResponsePlace* place = new (block.m_places + block.m_used) CResponsePlace();
+    ++block.m_used;
+    return place;
+}
+
 CEntryText CPluginFile::CEntryStore::Keep(std::string_view bytes) {
     if (bytes.empty()) return {};
     if (bytes.size() > m_textLeft) {
@@ -64,8 +76,13 @@ void CPluginFile::CEntryStore::Clear() {
         std::destroy_n(block.m_entries, block.m_used);
         platform::FreeChunk(block.m_entries);
     }
+    for (const CPlaceBlock& block : m_placeBlocks) {
+        std::destroy_n(block.m_places, block.m_used);
+        platform::FreeChunk(block.m_places);
+    }
     for (char* texts : m_texts) platform::FreeChunk(texts);
     m_blocks.clear();
+    m_placeBlocks.clear();
     m_texts.clear();
     m_longTexts.clear();
     m_textAt = nullptr;

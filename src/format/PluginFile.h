@@ -189,6 +189,8 @@ private:
         CEntryStore& operator=(const CEntryStore&) = delete;
         ~CEntryStore();
         CEntry* New();
+        // Room for a response's place, as long as the store lives.
+        CResponsePlace* NewPlace();
         // A copy of `bytes` that lives as long as the store: the entries'
         // IDs and chain texts, packed together instead of one allocation
         // each.
@@ -204,6 +206,11 @@ private:
             std::size_t m_used;
         };
         std::vector<CBlock> m_blocks;
+        struct CPlaceBlock {
+            CResponsePlace* m_places;
+            std::size_t m_used;
+        };
+        std::vector<CPlaceBlock> m_placeBlocks;
         std::vector<char*> m_texts;
         std::vector<std::unique_ptr<char[]>> m_longTexts;
         char* m_textAt = nullptr;

@@ -356,9 +356,11 @@ bool CPluginFile::ParseBuffer(platform::CFileWalk& walk, const std::atomic<std::
                 entry->m_deleted = deleted;
                 if (kind == EKind::Dial) topic = CEntryText::Kept(entry->IdText());
                 if (kind == EKind::Info) {
-                    entry->m_topic = topic;
-                    entry->m_prevInfo = m_entries.Keep(prevInfo);
-                    entry->m_nextInfo = m_entries.Keep(nextInfo);
+                    CResponsePlace* place = m_entries.NewPlace();
+                    place->m_topic = topic;
+                    place->m_prevInfo = m_entries.Keep(prevInfo);
+                    place->m_nextInfo = m_entries.Keep(nextInfo);
+                    entry->SetPlace(place);
                 }
                 const bool keep = (kind == EKind::Info && opts.m_dialogText) || (kind == EKind::Cell && opts.m_cellData) ||
                                   (kind == EKind::Land && opts.m_landData) ||

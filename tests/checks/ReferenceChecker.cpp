@@ -31,7 +31,7 @@ std::string_view Cut(std::string_view text) { return text.substr(0, text.find('\
 std::string Id(const CEntry& e) { return std::string(Cut(e.m_id)); }
 // A response that only moves in its chain has changed.
 bool SameRecord(const CEntry& a, const CEntry& b) {
-    return a.Data() == b.Data() && a.m_prevInfo == b.m_prevInfo && a.m_nextInfo == b.m_nextInfo;
+    return a.Data() == b.Data() && a.PrevInfo() == b.PrevInfo() && a.NextInfo() == b.NextInfo();
 }
 
 const std::string kDeleted = "Marked as DELETED (Removed from Game)";
@@ -208,7 +208,7 @@ void CReferenceChecker::ComparePair(const CPluginFile& a, const CPluginFile& b, 
             if (Stopped(stop)) return;
             if (Id(*x) != Id(*y)) continue;
             if (tag != "LAND" && x->Data() == y->Data()) continue;
-            const bool topicsAgree = !x->m_topic || !y->m_topic || Cut(*x->m_topic) == Cut(*y->m_topic);
+            const bool topicsAgree = !x->Topic() || !y->Topic() || Cut(*x->Topic()) == Cut(*y->Topic());
             // Responses against the original master's version, else by topic.
             if (tag == "INFO") {
                 const CEntry* m = FindEntry(FindOriginalFile(stop, Id(*x), "INFO"), Id(*x), "INFO", true);

@@ -593,16 +593,16 @@ TEST(Reader, APluginWholeCutDamagedStoppedAndFailing) {
     EXPECT_EQ(all.m_file->HeaderMasters(), (std::vector<std::string>{"A.esm", "B.esm"}));
     EXPECT_EQ(all.m_file->HeaderRecordCount(), 7u);
     ASSERT_TRUE(all["INFO"].size() == 4u && none["INFO"].size() == 4u);
-    EXPECT_EQ(*all["INFO"][0]->m_topic, "");
-    EXPECT_EQ(*all["INFO"][1]->m_topic, "Greeting");
+    EXPECT_EQ(*all["INFO"][0]->Topic(), "");
+    EXPECT_EQ(*all["INFO"][1]->Topic(), "Greeting");
     EXPECT_EQ(all["INFO"][2]->m_deleted, 1);
-    EXPECT_EQ(*all["INFO"][3]->m_topic, "Bye");
-    EXPECT_FALSE(all["DIAL"][0]->m_topic.has_value());
+    EXPECT_EQ(*all["INFO"][3]->Topic(), "Bye");
+    EXPECT_EQ(all["DIAL"][0]->Topic(), nullptr);
     // The IDs and chain texts stay with the file when the read lets its
     // bytes go (the data is dropped, so the little kept is copied out).
     EXPECT_EQ(none["MISC"][0]->IdText(), "b");
-    EXPECT_EQ(*none["INFO"][3]->m_topic, "Bye");
-    EXPECT_EQ(none["INFO"][2]->m_prevInfo, Z("1"));
+    EXPECT_EQ(*none["INFO"][3]->Topic(), "Bye");
+    EXPECT_EQ(none["INFO"][2]->PrevInfo(), Z("1"));
     EXPECT_EQ(none["CELL"][0]->IdText(), "1,0,0 c");
     EXPECT_EQ(Data(*all["INFO"][1]), SubBytes({Sub("DATA", std::string(12, '\0')), Sub("NAME", "a")}));
     EXPECT_EQ(all["LAND"].at(0)->DataLength(), 5008u);

@@ -104,8 +104,8 @@ TEST(BenchSet, IsDeterministicScaledAndOverridesInTheGivenShares) {
     // the one before.
     std::map<std::string, std::array<std::string, 3>> infos;  // by ID: topic, previous, next
     for (const auto& e : master["INFO"])
-        infos[std::string(e->IdText())] = {std::string(*e->m_topic), std::string(UpToNul(e->m_prevInfo)),
-                                           std::string(UpToNul(e->m_nextInfo))};
+        infos[std::string(e->IdText())] = {std::string(*e->Topic()), std::string(UpToNul(e->PrevInfo())),
+                                           std::string(UpToNul(e->NextInfo()))};
     std::map<std::string, std::pair<std::size_t, std::string>> topics;  // response count, first response
     for (const auto& [id, r] : infos) {
         ++topics[r[0]].first;
