@@ -182,11 +182,10 @@ void CPluginBuckets::Build(const std::vector<CPluginFile*>& plugins, std::size_t
 }
 
 void CPluginBuckets::ClassifyData() {
-    constexpr std::size_t kEntryAhead = 8, kDataAhead = 4;
+    constexpr std::size_t kEntryAhead = 8;
     m_class.assign(m_entries.size(), 0);
     struct CClass {
-        std::size_t m_hash;
-        std::string_view m_data;
+        const CEntry* m_entry;
         std::uint32_t m_id;
     };
     std::vector<CClass> classes;
@@ -199,20 +198,18 @@ void CPluginBuckets::ClassifyData() {
             continue;
         }
         classes.clear();
-        // A few copies are told apart by length and bytes; hashing them
-        // would read every byte of each. Many copies are hashed, so that
-        // each is compared byte by byte only with its likely equals.
-        const bool hashed = end - start > 16;
+        // Copies are told apart by their prints first: the bytes of most
+        // copies that differ are never read (they lie in mapped pages not
+        // touched yet). Only copies with equal prints are compared byte by
+        // byte.
         for (std::uint32_t s = start; s < end; ++s) {
-            // The entries of the slots ahead, then their data, are asked
-            // for while this one is compared: they lie anywhere in memory.
+            // The entries of the slots ahead are asked for while this one is
+            // compared: they lie anywhere in memory.
             if (s + kEntryAhead < m_entries.size()) platform::Prefetch(m_entries[s + kEntryAhead]);
-            if (s + kDataAhead < m_entries.size()) platform::Prefetch(m_entries[s + kDataAhead]->Data().data());
-            const std::string_view data = m_entries[s]->Data();
-            const std::size_t hash = hashed ? HashOf(data) : data.size();
+            const CEntry& entry = *m_entries[s];
             auto same = std::find_if(classes.begin(), classes.end(),
-                                     [&](const CClass& c) { return c.m_hash == hash && c.m_data == data; });
-            if (same == classes.end()) same = classes.insert(classes.end(), {hash, data, next++});
+                                     [&](const CClass& c) { return c.m_entry->SameData(entry); });
+            if (same == classes.end()) same = classes.insert(classes.end(), {&entry, next++});
             m_class[s] = same->m_id;
         }
         start = end;

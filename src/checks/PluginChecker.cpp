@@ -284,7 +284,7 @@ void CPluginChecker::ConflictPhase(const std::atomic<std::int32_t>& stop, bool s
             };
             const auto sameAsVersion = [&](bool first, const CEntry& m) {
                 std::int8_t& same = tag.m_sameAsVersion[first ? c.m_classA : c.m_classB];
-                if (same < 0) same = SameBytes((first ? x : y).Data(), m.Data()) ? 1 : 0;
+                if (same < 0) same = (first ? x : y).SameData(m) ? 1 : 0;
                 return same == 1;
             };
             if (!ConflictRule(t, x, y, c.m_classA == c.m_classB, version, sameAsVersion)) continue;
@@ -346,9 +346,9 @@ void CPluginChecker::ComparePair(const CPluginFile& a, const CPluginFile& b, std
             const long original = OriginalMaster(x->IdText(), t);
             const auto version = [&] { return MasterVersion(x->IdText(), t, original); };
             const auto sameAsVersion = [&](bool first, const CEntry& m) {
-                return SameBytes((first ? *x : y).Data(), m.Data());
+                return (first ? *x : y).SameData(m);
             };
-            if (ConflictRule(t, *x, y, SameBytes(x->Data(), y.Data()), version, sameAsVersion))
+            if (ConflictRule(t, *x, y, x->SameData(y), version, sameAsVersion))
                 m_result.m_conflicts.push_back(
                     Conflict(t, aNewer ? *x : y, aNewer ? y : *x, aNewer ? fileA : fileB, aNewer ? fileB : fileA, original));
         }

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <stdexcept>
 
+#include "platform/Digest.h"
+
 namespace vantor {
 
 void CEntry::SetData(std::string bytes) {
@@ -14,11 +16,16 @@ void CEntry::SetData(std::string bytes) {
     auto owned = std::make_shared<const std::string>(std::move(bytes));
     m_data = owned->data();
     m_dataLength = std::uint32_t(owned->size());
+    m_dataPrint = PrintOf(*owned);
     m_owner = std::move(owned);
     m_ownsData = true;
 }
 
-void CEntry::SetSharedData(std::shared_ptr<const void> owner, std::string_view data) {
+std::uint32_t CEntry::PrintOf(std::string_view data) {
+    return data.empty() ? 0 : std::uint32_t(platform::CDigest::Of(data));
+}
+
+void CEntry::SetSharedData(std::shared_ptr<const void> owner, std::string_view data, std::uint32_t print) {
     if (data.empty()) {
         ClearData();
         return;
@@ -28,6 +35,7 @@ void CEntry::SetSharedData(std::shared_ptr<const void> owner, std::string_view d
     m_ownsData = false;
     m_data = data.data();
     m_dataLength = std::uint32_t(data.size());
+    m_dataPrint = print;
 }
 
 void CEntry::ClearData() {
@@ -35,6 +43,7 @@ void CEntry::ClearData() {
     m_ownsData = false;
     m_data = nullptr;
     m_dataLength = 0;
+    m_dataPrint = 0;
 }
 
 void CEntry::OwnData() {

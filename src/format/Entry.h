@@ -140,8 +140,17 @@ public:
     std::string_view Data() const { return {m_data, m_dataLength}; }
     std::size_t DataLength() const { return m_dataLength; }
     void SetData(std::string bytes);
-    // `data` lies in what `owner` keeps alive.
-    void SetSharedData(std::shared_ptr<const void> owner, std::string_view data);
+    // `data` lies in what `owner` keeps alive. `print` is PrintOf those
+    // bytes, taken where the caller has them at hand.
+    void SetSharedData(std::shared_ptr<const void> owner, std::string_view data, std::uint32_t print);
+    // A fingerprint of the data: equal data has equal prints, so copies
+    // whose prints differ are told apart without reading their bytes,
+    // which may lie in pages of a mapped file not touched yet.
+    static std::uint32_t PrintOf(std::string_view data);
+    std::uint32_t DataPrint() const { return m_dataPrint; }
+    bool SameData(const CEntry& other) const {
+        return m_dataPrint == other.m_dataPrint && Data() == other.Data();
+    }
     void ClearData();
     // Gives the entry its own copy of its data, releasing the shared buffer.
     void OwnData();
@@ -160,7 +169,7 @@ public:
     // Same data, and for a response also the same place in its chain: a
     // plugin that only relinks a master's response has changed it.
     bool SameRecordAs(const CEntry& other) const {
-        return Data() == other.Data() && PrevInfo() == other.PrevInfo() && NextInfo() == other.NextInfo();
+        return SameData(other) && PrevInfo() == other.PrevInfo() && NextInfo() == other.NextInfo();
     }
     // Where the record lay in the file as read, its length then (header
     // included), and how much its length on disk has changed since.
@@ -181,6 +190,7 @@ private:
     bool m_ownsData = false;
     // A record's length has 32 bits.
     std::uint32_t m_dataLength = 0;
+    std::uint32_t m_dataPrint = 0;  // PrintOf(Data()); 0 for none
     std::shared_ptr<const void> m_owner;
     const char* m_data = nullptr;
     const CResponsePlace* m_place = nullptr;

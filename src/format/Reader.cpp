@@ -368,7 +368,9 @@ bool CPluginFile::ParseBuffer(platform::CFileWalk& walk, const std::atomic<std::
                                   (kind != EKind::Info && kind != EKind::Cell && kind != EKind::Land && kind != EKind::PathGrid);
                 entry->m_dataDropped = !keep && !data.empty();
                 if (keep && !data.empty()) {
-                    entry->SetSharedData(buffer, walk.Kept(data));
+                    // The print from the bytes in hand, not from the mapping,
+                    // whose pages are then touched only if the data is read.
+                    entry->SetSharedData(buffer, walk.Kept(data), CEntry::PrintOf(data));
                     keptBytes += data.size();
                 }
                 m_tables[std::size_t(TagIndex(tag))].emplace_back(entry);

@@ -10,6 +10,9 @@
 #include <random>
 #include <set>
 #include <thread>
+#include <unordered_map>
+#include <tuple>
+#include <cstdio>
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
@@ -489,6 +492,42 @@ TEST(RecordModel, EntryTextsHoldTheirOwnCopyOrBorrowTheKeepersBytes) {
     EXPECT_TRUE(none.empty() && none.Text().empty() && none == "");
 }
 
+// Copies are told apart by their prints before their bytes: whichever way
+// an entry came by its data, equal data has an equal print, and copies
+// whose prints happen to agree are still compared byte by byte.
+TEST(RecordModel, EqualDataHasEqualPrintsAndPrintsNeverDecideEquality) {
+    auto shared = std::make_shared<const std::string>("MODLabcdMODLxyz!");
+    const std::string_view first = std::string_view(*shared).substr(0, 8), second = std::string_view(*shared).substr(8);
+    CEntry read, set, owned, other, none;
+    read.SetSharedData(shared, first, CEntry::PrintOf(first));
+    set.SetData("MODLabcd");
+    owned.SetSharedData(shared, first, CEntry::PrintOf(first));
+    owned.OwnData();
+    other.SetSharedData(shared, second, CEntry::PrintOf(second));
+    for (const CEntry* e : {&read, &set, &owned, &other, &none}) EXPECT_EQ(e->DataPrint(), CEntry::PrintOf(e->Data()));
+    EXPECT_TRUE(read.SameData(set) && set.SameData(owned) && read.SameRecordAs(owned));
+    EXPECT_FALSE(read.SameData(other) || read.SameData(none));
+    set.SetData("MODLxyz!");
+    EXPECT_TRUE(set.SameData(other));
+    set.ClearData();
+    EXPECT_TRUE(set.SameData(none) && none.DataPrint() == 0);
+
+    // Two texts of one length whose prints agree, found by trying.
+    std::unordered_map<std::uint32_t, std::string> seen;
+    std::string a, b;
+    for (int i = 0; a.empty(); ++i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "%08d", i);
+        const auto [it, added] = seen.try_emplace(CEntry::PrintOf(text), text);
+        if (!added) std::tie(a, b) = std::pair(it->second, std::string(text));
+    }
+    CEntry x, y;
+    x.SetData(a);
+    y.SetData(b);
+    EXPECT_EQ(x.DataPrint(), y.DataPrint());
+    EXPECT_FALSE(x.SameData(y) || x.SameRecordAs(y));
+}
+
 TEST(RecordScan, StopsWhereAScanOneByteAtATimeStops) {
     std::vector<std::string> cases = {
         "", "TES", "xTES3", std::string(100, '\0') + "STAT", "STAXSTAT", "NPCXNPC_", "MIS" "CELLx",
@@ -743,6 +782,7 @@ TEST(Reader, AMasterOfMegabytesReadsAsWrittenInBlocksOrWhole) {
             EXPECT_EQ(e.m_offset, std::int64_t(written[k].m_offset)) << k;
             EXPECT_EQ(e.m_flags, written[k].m_flags) << k;
             EXPECT_TRUE(e.Data() == written[k].m_data) << k;
+            EXPECT_EQ(e.DataPrint(), CEntry::PrintOf(written[k].m_data)) << k;
         }
         EXPECT_EQ(file->Diagnostics().size(), 1u);
         CFixedBackupPolicy policy;
