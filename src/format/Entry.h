@@ -156,10 +156,9 @@ public:
     void OwnData();
     bool SharesBuffer(const void* owner) const { return m_owner.get() == owner; }
 
-    // A response's topic and place in its chain; null for other entries.
+    // A response's topic and place in its chain (none for other entries).
     // The place lives as long as the file the entry was read from, as the
     // ID's text does.
-    const CResponsePlace* Place() const { return m_place; }
     void SetPlace(const CResponsePlace* place) { m_place = place; }
     // The response's topic, null for other entries.
     const CEntryText* Topic() const { return m_place ? &m_place->m_topic : nullptr; }

@@ -23,29 +23,31 @@ int CPluginFile::TagIndex(std::string_view tag) {
 
 CPluginFile::CPluginFile() = default;
 
-CEntry* CPluginFile::CEntryStore::New() {
-    constexpr std::size_t kPerChunk = platform::kChunk / sizeof(CEntry);
-    if (m_blocks.empty() || m_blocks.back().m_used == kPerChunk) {
-        m_blocks.reserve(m_blocks.size() + 1);
-        m_blocks.push_back({static_cast<CEntry*>(platform::AllocateChunk()), 0});
+template <class T>
+T* CPluginFile::CEntryStore::CPieces<T>::New() {
+    constexpr std::size_t kPerChunk = platform::kChunk / sizeof(T);
+    if (m_pieces.empty() || m_pieces.back().m_used == kPerChunk) {
+        m_pieces.reserve(m_pieces.size() + 1);
+        m_pieces.push_back({static_cast<T*>(platform::AllocateChunk()), 0});
     }
-    CBlock& block = m_blocks.back();
-    CEntry* entry = new (block.m_entries + block.m_used) CEntry();
-    ++block.m_used;
-    return entry;
+    CPiece& piece = m_pieces.back();
+    T* item = new (piece.m_items + piece.m_used) T();
+    ++piece.m_used;
+    return item;
 }
 
-CResponsePlace* CPluginFile::CEntryStore::NewPlace() {
-    constexpr std::size_t kPerChunk = platform::kChunk / sizeof(CResponsePlace);
-    if (m_placeBlocks.empty() || m_placeBlocks.back().m_used == kPerChunk) {
-        m_placeBlocks.reserve(m_placeBlocks.size() + 1);
-        m_placeBlocks.push_back({static_cast<CResponsePlace*>(platform::AllocateChunk()), 0});
+template <class T>
+void CPluginFile::CEntryStore::CPieces<T>::Clear() {
+    for (const CPiece& piece : m_pieces) {
+        std::destroy_n(piece.m_items, piece.m_used);
+        platform::FreeChunk(piece.m_items);
     }
-    CPlaceBlock& block = m_placeBlocks.back();
-    CResponsePlace* place = new (block.m_places + block.m_used) CResponsePlace();
-    ++block.m_used;
-    return place;
+    m_pieces.clear();
 }
+
+CEntry* CPluginFile::CEntryStore::New() { return m_entryPieces.New(); }
+
+CResponsePlace* CPluginFile::CEntryStore::NewPlace() { return m_placePieces.New(); }
 
 CEntryText CPluginFile::CEntryStore::Keep(std::string_view bytes) {
     if (bytes.empty()) return {};
@@ -72,17 +74,9 @@ CEntryText CPluginFile::CEntryStore::Keep(std::string_view bytes) {
 CPluginFile::CEntryStore::~CEntryStore() { Clear(); }
 
 void CPluginFile::CEntryStore::Clear() {
-    for (const CBlock& block : m_blocks) {
-        std::destroy_n(block.m_entries, block.m_used);
-        platform::FreeChunk(block.m_entries);
-    }
-    for (const CPlaceBlock& block : m_placeBlocks) {
-        std::destroy_n(block.m_places, block.m_used);
-        platform::FreeChunk(block.m_places);
-    }
+    m_entryPieces.Clear();
+    m_placePieces.Clear();
     for (char* texts : m_texts) platform::FreeChunk(texts);
-    m_blocks.clear();
-    m_placeBlocks.clear();
     m_texts.clear();
     m_longTexts.clear();
     m_textAt = nullptr;

@@ -199,18 +199,25 @@ private:
         void Clear();
 
     private:
-        // Entries and texts live in pieces of the process's shared blocks
-        // (platform::AllocateChunk); a text too long for one has its own.
-        struct CBlock {
-            CEntry* m_entries;
-            std::size_t m_used;
+        // Entries, places and texts live in pieces of the process's shared
+        // blocks (platform::AllocateChunk); a text too long for one has its
+        // own.
+        template <class T>
+        class CPieces {
+        public:
+            T* New();
+            // Destroys every object made and gives the pieces back.
+            void Clear();
+
+        private:
+            struct CPiece {
+                T* m_items;
+                std::size_t m_used;
+            };
+            std::vector<CPiece> m_pieces;
         };
-        std::vector<CBlock> m_blocks;
-        struct CPlaceBlock {
-            CResponsePlace* m_places;
-            std::size_t m_used;
-        };
-        std::vector<CPlaceBlock> m_placeBlocks;
+        CPieces<CEntry> m_entryPieces;
+        CPieces<CResponsePlace> m_placePieces;
         std::vector<char*> m_texts;
         std::vector<std::unique_ptr<char[]>> m_longTexts;
         char* m_textAt = nullptr;

@@ -235,9 +235,10 @@ bool CPluginFile::ParseBuffer(platform::CFileWalk& walk, const std::atomic<std::
         // The record's header (fewer bytes at the end of the file); the tag
         // is copied, since the next piece met may take the header's place.
         const std::string_view head = walk.At(pos, 16);
-        const std::array<char, 4> tagBytes{head.size() > 0 ? head[0] : '\0', head.size() > 1 ? head[1] : '\0',
-                                           head.size() > 2 ? head[2] : '\0', head.size() > 3 ? head[3] : '\0'};
-        const std::string_view tag(tagBytes.data(), std::min<std::size_t>(head.size(), 4));
+        std::array<char, 4> tagBytes{};
+        const std::size_t tagSize = std::min<std::size_t>(head.size(), 4);
+        std::copy_n(head.data(), tagSize, tagBytes.data());
+        const std::string_view tag(tagBytes.data(), tagSize);
         const EKind kind = n - pos < 4 ? EKind::Unknown : Classify(tag);
         pos += 4;
 

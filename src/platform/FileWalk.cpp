@@ -61,7 +61,6 @@ bool CFileWalk::Start(bool held) {
         m_file.m_readState.reset();
         if (!m_block) m_block = TakeBlock();
     }
-    m_size = m_bytes->View().size();
     return true;
 }
 
@@ -88,7 +87,7 @@ bool CFileWalk::Fill(std::size_t at) {
         m_digest.Add({m_block, size});
         m_digested += size;
     }
-    const std::size_t size = std::min(kLargeBlock, m_size - at);
+    const std::size_t size = std::min(kLargeBlock, Size() - at);
     if (!ReadInto(m_block, at, size)) return false;
     m_blockAt = at;
     m_blockSize = size;
@@ -124,7 +123,7 @@ bool CFileWalk::Finish() {
     if (!m_mapped) return true;
     // The rest of the file, which the walk did not reach, is read for the
     // digest too.
-    if (!m_failed && m_digested < m_size) m_failed = !Fill(m_size);
+    if (!m_failed && m_digested < Size()) m_failed = !Fill(Size());
     const std::optional<CFileIdentity> now = m_file.IdentityNow();
     if (m_failed || m_bytes->Cut() || !now || !(*now == m_identity)) return false;
     m_file.m_readState = CFileState{m_identity, m_digest.Value()};

@@ -163,7 +163,7 @@ public:
     // Maps the file, or reads it whole into memory where it cannot be
     // mapped or `held` asks for that; false when it cannot be read.
     bool Start(bool held);
-    std::size_t Size() const { return m_size; }
+    std::size_t Size() const { return m_bytes ? m_bytes->View().size() : 0; }
     const std::shared_ptr<const CFileBytes>& Bytes() const { return m_bytes; }
     // The bytes [at, at + size) of the file, fewer at its end. The view
     // lasts until the next call.
@@ -183,7 +183,6 @@ private:
 
     CReadFile& m_file;
     std::shared_ptr<const CFileBytes> m_bytes;
-    std::size_t m_size = 0;
     bool m_mapped = false;
     bool m_failed = false;
     CFileIdentity m_identity;
